@@ -1,0 +1,221 @@
+#pragma once
+
+#include <list>
+#include <unordered_map>
+#include <utility>
+
+#include "Core/Array.h"
+#include "Core/String.h"
+
+template <typename K, typename V> struct TPair
+{
+    K Key;
+    V Value;
+};
+
+/**
+ * Key to value map that iterates in insertion order. Element addresses stay valid until that element is
+ * removed, so a pointer from Find survives later additions. FString keys compare ignoring letter case.
+ */
+template <typename K, typename V> class TMap
+{
+    using FEntry = TPair<K, V>;
+    using FList = std::list<FEntry>;
+
+public:
+    TMap() = default;
+    TMap(const TMap& Other) { CopyFrom(Other); }
+    TMap(TMap&&) = default;
+    TMap& operator=(const TMap& Other)
+    {
+        if (this != &Other)
+        {
+            Empty();
+            CopyFrom(Other);
+        }
+        return *this;
+    }
+    TMap& operator=(TMap&&) = default;
+
+    int32 Num() const { return static_cast<int32>(Entries.size()); }
+    bool IsEmpty() const { return Entries.empty(); }
+
+    /** Adds or replaces; a replaced value keeps its place in the order. */
+    V& Add(const K& Key, V Value)
+    {
+        V& Slot = FindOrAdd(Key);
+        Slot = std::move(Value);
+        return Slot;
+    }
+    V& FindOrAdd(const K& Key)
+    {
+        auto Found = Index.find(Key);
+        if (Found != Index.end())
+        {
+            return Found->second->Value;
+        }
+        Entries.push_back(FEntry{Key, V{}});
+        auto Last = std::prev(Entries.end());
+        Index.emplace(Key, Last);
+        return Last->Value;
+    }
+    V* Find(const K& Key)
+    {
+        auto Found = Index.find(Key);
+        return Found == Index.end() ? nullptr : &Found->second->Value;
+    }
+    const V* Find(const K& Key) const
+    {
+        auto Found = Index.find(Key);
+        return Found == Index.end() ? nullptr : &Found->second->Value;
+    }
+    /** Copy of the value, or a default value when absent. */
+    V FindRef(const K& Key) const
+    {
+        const V* Value = Find(Key);
+        return Value ? *Value : V{};
+    }
+    V& FindChecked(const K& Key)
+    {
+        V* Value = Find(Key);
+        assert(Value);
+        return *Value;
+    }
+    V& operator[](const K& Key) { return FindChecked(Key); }
+    bool Contains(const K& Key) const { return Index.find(Key) != Index.end(); }
+    const K* FindKey(const V& Value) const
+    {
+        for (const FEntry& Entry : Entries)
+        {
+            if (Entry.Value == Value)
+            {
+                return &Entry.Key;
+            }
+        }
+        return nullptr;
+    }
+
+    int32 Remove(const K& Key)
+    {
+        auto Found = Index.find(Key);
+        if (Found == Index.end())
+        {
+            return 0;
+        }
+        Entries.erase(Found->second);
+        Index.erase(Found);
+        return 1;
+    }
+    bool RemoveAndCopyValue(const K& Key, V& OutValue)
+    {
+        V* Value = Find(Key);
+        if (!Value)
+        {
+            return false;
+        }
+        OutValue = std::move(*Value);
+        Remove(Key);
+        return true;
+    }
+    void Empty()
+    {
+        Index.clear();
+        Entries.clear();
+    }
+    void Reset() { Empty(); }
+
+    void GenerateKeyArray(TArray<K>& OutKeys) const
+    {
+        OutKeys.Reset();
+        for (const FEntry& Entry : Entries)
+        {
+            OutKeys.Add(Entry.Key);
+        }
+    }
+    void GenerateValueArray(TArray<V>& OutValues) const
+    {
+        OutValues.Reset();
+        for (const FEntry& Entry : Entries)
+        {
+            OutValues.Add(Entry.Value);
+        }
+    }
+
+    /** Iterator that may remove the element it stands on. */
+    class TIterator
+    {
+    public:
+        explicit TIterator(TMap& InMap) : Map(InMap), Current(InMap.Entries.begin()) {}
+        explicit operator bool() const { return Current != Map.Entries.end(); }
+        TIterator& operator++()
+        {
+            if (!bRemoved)
+            {
+                ++Current;
+            }
+            bRemoved = false;
+            return *this;
+        }
+        FEntry& operator*() const { return *Current; }
+        FEntry* operator->() const { return &*Current; }
+        const K& Key() const { return Current->Key; }
+        V& Value() const { return Current->Value; }
+        void RemoveCurrent()
+        {
+            Map.Index.erase(Current->Key);
+            Current = Map.Entries.erase(Current);
+            bRemoved = true;
+        }
+
+    private:
+        TMap& Map;
+        typename FList::iterator Current;
+        bool bRemoved = false;
+    };
+    TIterator CreateIterator() { return TIterator(*this); }
+
+    auto begin() { return Entries.begin(); }
+    auto end() { return Entries.end(); }
+    auto begin() const { return Entries.begin(); }
+    auto end() const { return Entries.end(); }
+
+private:
+    void CopyFrom(const TMap& Other)
+    {
+        for (const FEntry& Entry : Other.Entries)
+        {
+            Add(Entry.Key, Entry.Value);
+        }
+    }
+
+    FList Entries;
+    std::unordered_map<K, typename FList::iterator> Index;
+};
+
+/** Set of unique values, iterating in insertion order. */
+template <typename T> class TSet
+{
+public:
+    bool Add(const T& Value)
+    {
+        if (Items.Contains(Value))
+        {
+            return false;
+        }
+        Items.Add(Value, true);
+        return true;
+    }
+    bool Contains(const T& Value) const { return Items.Contains(Value); }
+    int32 Remove(const T& Value) { return Items.Remove(Value); }
+    int32 Num() const { return Items.Num(); }
+    void Empty() { Items.Empty(); }
+    TArray<T> Array() const
+    {
+        TArray<T> Keys;
+        Items.GenerateKeyArray(Keys);
+        return Keys;
+    }
+
+private:
+    TMap<T, bool> Items;
+};
