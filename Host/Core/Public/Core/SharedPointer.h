@@ -89,3 +89,12 @@ template <typename T, typename... ArgTypes> TUniquePtr<T> MakeUnique(ArgTypes&&.
 {
     return std::make_unique<T>(std::forward<ArgTypes>(Args)...);
 }
+
+template <typename T, ESPMode Mode> struct std::hash<TSharedPtr<T, Mode>>
+{
+    size_t operator()(const TSharedPtr<T, Mode>& P) const { return std::hash<const void*>()(P.get()); }
+};
+template <typename T, ESPMode Mode> struct std::hash<TSharedRef<T, Mode>>
+{
+    size_t operator()(const TSharedRef<T, Mode>& P) const { return std::hash<const void*>()(P.get()); }
+};
