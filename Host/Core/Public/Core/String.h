@@ -141,3 +141,4 @@ struct FCString
 };
 
 #define TEXT(x) x
+using FName = FString;
