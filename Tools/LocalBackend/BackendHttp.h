@@ -1,0 +1,77 @@
+#pragma once
+
+#include <httplib.h>
+#include <rapidjson/stringbuffer.h>
+#include <rapidjson/writer.h>
+
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Helpers every service of the local backend shares: error replies, form bodies, credentials and JSON output.
+namespace ZorBackend
+{
+// The module compares the content type of error replies exactly, so every reply uses this one.
+inline constexpr const char* JsonContentType = "application/json";
+
+namespace ErrorCodes
+{
+inline constexpr const char* BadRequest = "errors.zor.common.bad_request";
+inline constexpr const char* NotFound = "errors.zor.common.not_found";
+inline constexpr const char* PayloadTooLarge = "errors.zor.common.payload_too_large";
+inline constexpr const char* UnsupportedMediaType = "errors.zor.common.unsupported_media_type";
+inline constexpr const char* ServerError = "errors.zor.common.server_error";
+inline constexpr const char* HttpError = "errors.zor.common.http_error";
+} // namespace ErrorCodes
+
+struct FServiceError
+{
+    int Status = 400;
+    std::string Code;
+    std::string Message;
+};
+
+using FJsonWriter = rapidjson::Writer<rapidjson::StringBuffer>;
+
+void WriteString(FJsonWriter& Writer, const char* Key, const std::string& Value);
+void WriteInt(FJsonWriter& Writer, const char* Key, int64_t Value);
+
+void SendJson(httplib::Response& Res, int Status, const rapidjson::StringBuffer& Body);
+void SendError(httplib::Response& Res, const FServiceError& Error);
+void SendError(httplib::Response& Res, int Status, const std::string& Code, const std::string& Message);
+
+// Fills an error reply for a status that no handler answered (unknown route, oversized body, ...).
+// Returns false when the reply already carries a body.
+bool FillDefaultError(httplib::Response& Res);
+
+using FFormFields = std::map<std::string, std::string>;
+
+// Decodes an application/x-www-form-urlencoded body. Refuses bad escapes, empty or repeated keys and
+// bodies with more fields than any grant needs.
+std::optional<FFormFields> ParseForm(std::string_view Body);
+std::optional<std::string> PercentDecode(std::string_view Text);
+std::optional<std::string> Base64Decode(std::string_view Text);
+
+struct FBasicCredentials
+{
+    std::string Id;
+    std::string Secret;
+};
+
+// "basic BASE64(id:secret)"; the scheme is matched ignoring case.
+std::optional<FBasicCredentials> ParseBasicAuth(std::string_view Header);
+// "bearer TOKEN"; the scheme is matched ignoring case.
+std::optional<std::string> ParseBearerAuth(std::string_view Header);
+
+// The media type of a Content-Type value, lower-cased, without parameters.
+std::string MediaType(std::string_view ContentType);
+
+bool EqualsIgnoreCase(std::string_view A, std::string_view B);
+// Compares secrets without leaking the position of the first difference through timing.
+bool ConstantTimeEquals(std::string_view A, std::string_view B);
+
+std::string FormatIso8601(std::chrono::system_clock::time_point Time);
+} // namespace ZorBackend

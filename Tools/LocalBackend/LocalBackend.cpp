@@ -1,0 +1,144 @@
+#include "LocalBackend.h"
+
+#include "AccountService.h"
+#include "BackendHttp.h"
+#include "BackendSeed.h"
+#include "BackendState.h"
+
+#include <chrono>
+#include <exception>
+
+namespace ZorBackend
+{
+namespace
+{
+constexpr const char* LoopbackHost = "127.0.0.1";
+
+void ConfigureServer(httplib::Server& Server, const FBackendOptions& Options)
+{
+    Server.set_payload_max_length(Options.MaxBodyBytes);
+    // Answers nobody else filled (unknown routes, oversized bodies, bad request lines) get the error reply
+    // too.
+    const httplib::Server::HandlerWithResponse ErrorHandler =
+        [](const httplib::Request&, httplib::Response& Res)
+    {
+        return FillDefaultError(Res) ? httplib::Server::HandlerResponse::Handled
+                                     : httplib::Server::HandlerResponse::Unhandled;
+    };
+    Server.set_error_handler(ErrorHandler);
+    Server.set_exception_handler([](const httplib::Request&, httplib::Response& Res, std::exception_ptr)
+                                 { SendError(Res, 500, ErrorCodes::ServerError, "Internal server error"); });
+}
+
+int Bind(httplib::Server& Server, int Port)
+{
+    if (Port == 0)
+    {
+        return Server.bind_to_any_port(LoopbackHost);
+    }
+    return Server.bind_to_port(LoopbackHost, Port) ? Port : -1;
+}
+} // namespace
+
+const char* DefaultSeedPath()
+{
+    return ZOR_BACKEND_DEFAULT_SEED;
+}
+
+FLocalBackend::FLocalBackend(FBackendOptions InOptions) : Options(std::move(InOptions)) {}
+
+FLocalBackend::~FLocalBackend()
+{
+    Stop();
+}
+
+int FLocalBackend::Start(int Port, std::string& OutError)
+{
+    if (Server)
+    {
+        OutError = "the backend is already running";
+        return -1;
+    }
+    if (Port < 0 || Port > 65535)
+    {
+        OutError = "port out of range: " + std::to_string(Port);
+        return -1;
+    }
+    auto NewState = std::make_unique<FBackendState>();
+    NewState->Lifetimes = {Options.TokenLifetime, Options.RefreshLifetime, Options.ExchangeCodeLifetime};
+    if (auto Error = LoadSeedFile(Options.SeedPath, *NewState))
+    {
+        OutError = *Error;
+        return -1;
+    }
+    auto NewServer = std::make_unique<httplib::Server>();
+    ConfigureServer(*NewServer, Options);
+    RegisterAccountService(*NewServer, *NewState);
+    const int BoundPort = Bind(*NewServer, Port);
+    if (BoundPort <= 0)
+    {
+        OutError = std::string("cannot listen on ") + LoopbackHost + ":" + std::to_string(Port);
+        return -1;
+    }
+    State = std::move(NewState);
+    Server = std::move(NewServer);
+    bListenEnded = false;
+    ServerThread = std::thread(
+        [this]
+        {
+            Server->listen_after_bind();
+            bListenEnded = true;
+        });
+    // A stop before the accept loop runs would be lost, so Start returns only once the loop is up.
+    while (!Server->is_running() && !bListenEnded)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return BoundPort;
+}
+
+void FLocalBackend::Stop()
+{
+    if (!Server)
+    {
+        return;
+    }
+    Server->stop();
+    if (ServerThread.joinable())
+    {
+        ServerThread.join();
+    }
+    Server.reset();
+    State.reset();
+}
+
+bool FLocalBackend::RevokeToken(const std::string& AccessToken)
+{
+    if (!State)
+    {
+        return false;
+    }
+    std::lock_guard Lock(State->Mutex);
+    return State->RevokeAccessToken(AccessToken);
+}
+
+void FLocalBackend::SetTokenLifetime(int64_t Seconds)
+{
+    Options.TokenLifetime = Seconds;
+    if (State)
+    {
+        std::lock_guard Lock(State->Mutex);
+        State->Lifetimes.Token = Seconds;
+    }
+}
+
+void FLocalBackend::SetRefreshLifetime(int64_t Seconds)
+{
+    Options.RefreshLifetime = Seconds;
+    if (State)
+    {
+        std::lock_guard Lock(State->Mutex);
+        State->Lifetimes.Refresh = Seconds;
+    }
+}
+} // namespace ZorBackend

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+namespace httplib
+{
+class Server;
+}
+
+namespace ZorBackend
+{
+struct FBackendState;
+
+// The seed that ships with the sources, used when no other is given.
+const char* DefaultSeedPath();
+
+struct FBackendOptions
+{
+    std::string SeedPath = DefaultSeedPath();
+    int64_t TokenLifetime = 7200;
+    int64_t RefreshLifetime = 28800;
+    int64_t ExchangeCodeLifetime = 300;
+    size_t MaxBodyBytes = 1024 * 1024;
+};
+
+// The local stand-in of the backend services, serving on 127.0.0.1 from a worker thread pool.
+class FLocalBackend
+{
+public:
+    explicit FLocalBackend(FBackendOptions InOptions = {});
+    ~FLocalBackend();
+    FLocalBackend(const FLocalBackend&) = delete;
+    FLocalBackend& operator=(const FLocalBackend&) = delete;
+
+    // Loads the seed and starts serving; Port 0 picks a free port. Returns the bound port, or -1 with
+    // OutError.
+    int Start(int Port, std::string& OutError);
+    void Stop();
+
+    // Test helpers: end a token at once, or change the lifetimes of tokens granted from now on.
+    bool RevokeToken(const std::string& AccessToken);
+    void SetTokenLifetime(int64_t Seconds);
+    void SetRefreshLifetime(int64_t Seconds);
+
+private:
+    FBackendOptions Options;
+    std::unique_ptr<FBackendState> State;
+    std::unique_ptr<httplib::Server> Server;
+    std::thread ServerThread;
+    std::atomic<bool> bListenEnded{false};
+};
+} // namespace ZorBackend
