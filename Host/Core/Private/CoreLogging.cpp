@@ -1,0 +1,3 @@
+#include "Core/CoreLogging.h"
+
+DEFINE_LOG_CATEGORY(LogCore)

@@ -1,0 +1,5 @@
+#pragma once
+
+#include <functional>
+
+template <typename Signature> using TFunction = std::function<Signature>;
