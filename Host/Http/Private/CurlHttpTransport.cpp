@@ -1,0 +1,348 @@
+#include "CurlHttpTransport.h"
+
+#include <chrono>
+#include <cmath>
+
+#include "HttpModule.h"
+#include "HttpUrl.h"
+
+namespace
+{
+/** More than enough for a game client; further requests wait for a free connection instead of opening more.
+ */
+constexpr long MaxConnectionsPerHost = 16;
+constexpr int IdleWaitMs = 1000;
+
+void InitCurlOnce()
+{
+    // Never cleaned up: other threads of the process may still use libcurl at exit.
+    static std::once_flag Once;
+    std::call_once(Once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+long SecondsToMs(float Seconds)
+{
+    return Seconds > 0.0f ? static_cast<long>(std::lround(Seconds * 1000.0f)) : 0L;
+}
+
+FString TrimLineEnd(std::string_view Line)
+{
+    while (!Line.empty() && (Line.back() == '\r' || Line.back() == '\n'))
+    {
+        Line.remove_suffix(1);
+    }
+    return FString(Line);
+}
+} // namespace
+
+struct FCurlHttpTransport::FTransfer
+{
+    explicit FTransfer(const FHttpRequestRef& InRequest) : Request(InRequest) {}
+    ~FTransfer()
+    {
+        if (Easy)
+        {
+            curl_easy_cleanup(Easy);
+        }
+        curl_slist_free_all(HeaderList);
+    }
+    FTransfer(const FTransfer&) = delete;
+    FTransfer& operator=(const FTransfer&) = delete;
+
+    FHttpRequestRef Request;
+    FHttpRequestSnapshot Snapshot;
+    std::string WireURL;
+    curl_slist* HeaderList = nullptr;
+    long ConnectTimeoutMs = 0;
+    long TotalTimeoutMs = 0;
+    CURL* Easy = nullptr;
+
+    FHttpHeaderList ResponseHeaders;
+    TArray<uint8> ResponseBody;
+    char ErrorText[CURL_ERROR_SIZE] = {};
+};
+
+namespace
+{
+using FTransfer = FCurlHttpTransport::FTransfer;
+
+size_t OnBody(char* Data, size_t Size, size_t Count, void* UserData)
+{
+    auto* Transfer = static_cast<FTransfer*>(UserData);
+    Transfer->ResponseBody.Append(reinterpret_cast<const uint8*>(Data), static_cast<int32>(Size * Count));
+    return Size * Count;
+}
+
+size_t OnHeaderLine(char* Data, size_t Size, size_t Count, void* UserData)
+{
+    auto* Transfer = static_cast<FTransfer*>(UserData);
+    const std::string_view Line(Data, Size * Count);
+    if (Line.starts_with("HTTP/"))
+    {
+        // A new status line starts a new header block (after an interim "100 Continue", for instance).
+        Transfer->ResponseHeaders.Reset();
+        return Size * Count;
+    }
+    const size_t Colon = Line.find(':');
+    if (Colon == std::string_view::npos || Colon == 0)
+    {
+        return Size * Count;
+    }
+    const FString Name = FString(Line.substr(0, Colon)).TrimStartAndEnd();
+    const FString Value = TrimLineEnd(Line.substr(Colon + 1)).TrimStartAndEnd();
+    Transfer->ResponseHeaders.Add({Name, Value});
+    return Size * Count;
+}
+
+curl_slist* BuildHeaderList(const FHttpRequestSnapshot& Snapshot)
+{
+    curl_slist* List = nullptr;
+    bool bHasContentType = false;
+    for (const auto& Header : Snapshot.Headers)
+    {
+        bHasContentType = bHasContentType || Header.Key == "Content-Type";
+        // "Name;" is how libcurl sends a header with an empty value.
+        const FString Line = Header.Value.IsEmpty() ? Header.Key + ";" : Header.Key + ": " + Header.Value;
+        List = curl_slist_append(List, *Line);
+    }
+    if (!bHasContentType)
+    {
+        // Keeps libcurl from inventing a form content type for bodies the caller left untyped.
+        List = curl_slist_append(List, "Content-Type:");
+    }
+    // No "Expect: 100-continue" round trip before larger bodies.
+    return curl_slist_append(List, "Expect:");
+}
+
+void SetVerbAndBody(CURL* Easy, const FHttpRequestSnapshot& Snapshot)
+{
+    const std::string Verb = Snapshot.Verb.IsEmpty() ? "GET" : Snapshot.Verb.ToStdString();
+    if (Verb == "HEAD")
+    {
+        curl_easy_setopt(Easy, CURLOPT_NOBODY, 1L);
+        return;
+    }
+    if (Verb == "GET" && Snapshot.Content.IsEmpty())
+    {
+        curl_easy_setopt(Easy, CURLOPT_HTTPGET, 1L);
+        return;
+    }
+    static const char NoBody[] = "";
+    const char* Body =
+        Snapshot.Content.IsEmpty() ? NoBody : reinterpret_cast<const char*>(Snapshot.Content.GetData());
+    curl_easy_setopt(Easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(Snapshot.Content.Num()));
+    curl_easy_setopt(Easy, CURLOPT_POSTFIELDS, Body);
+    if (Verb != "POST")
+    {
+        curl_easy_setopt(Easy, CURLOPT_CUSTOMREQUEST, Verb.c_str());
+    }
+}
+
+void ConfigureEasy(FTransfer& Transfer)
+{
+    CURL* Easy = Transfer.Easy;
+    curl_easy_setopt(Easy, CURLOPT_PRIVATE, &Transfer);
+    curl_easy_setopt(Easy, CURLOPT_URL, Transfer.WireURL.c_str());
+    curl_easy_setopt(Easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(Easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(Easy, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(Easy, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(Easy, CURLOPT_CONNECTTIMEOUT_MS, Transfer.ConnectTimeoutMs);
+    curl_easy_setopt(Easy, CURLOPT_TIMEOUT_MS, Transfer.TotalTimeoutMs);
+    curl_easy_setopt(Easy, CURLOPT_HTTPHEADER, Transfer.HeaderList);
+    curl_easy_setopt(Easy, CURLOPT_WRITEFUNCTION, &OnBody);
+    curl_easy_setopt(Easy, CURLOPT_WRITEDATA, &Transfer);
+    curl_easy_setopt(Easy, CURLOPT_HEADERFUNCTION, &OnHeaderLine);
+    curl_easy_setopt(Easy, CURLOPT_HEADERDATA, &Transfer);
+    curl_easy_setopt(Easy, CURLOPT_ERRORBUFFER, Transfer.ErrorText);
+    SetVerbAndBody(Easy, Transfer.Snapshot);
+}
+} // namespace
+
+FCurlHttpTransport::FCurlHttpTransport()
+{
+    InitCurlOnce();
+    Multi = curl_multi_init();
+    curl_multi_setopt(Multi, CURLMOPT_MAX_HOST_CONNECTIONS, MaxConnectionsPerHost);
+    Worker = std::thread([this] { Run(); });
+}
+
+FCurlHttpTransport::~FCurlHttpTransport()
+{
+    Shutdown();
+    curl_multi_cleanup(Multi);
+}
+
+bool FCurlHttpTransport::StartRequest(const FHttpRequestRef& Request)
+{
+    auto Transfer = std::make_unique<FTransfer>(Request);
+    Transfer->Snapshot = TakeSnapshot(Request);
+    Transfer->WireURL = HttpUrl::EncodeForWire(Transfer->Snapshot.URL.View());
+    Transfer->HeaderList = BuildHeaderList(Transfer->Snapshot);
+    Transfer->ConnectTimeoutMs = SecondsToMs(FHttpModule::Get().GetHttpConnectionTimeout());
+    Transfer->TotalTimeoutMs = SecondsToMs(FHttpModule::Get().GetHttpTotalTimeout());
+    {
+        std::lock_guard Guard(QueueMutex);
+        if (bStopping)
+        {
+            return false;
+        }
+        PendingStarts.push_back(std::move(Transfer));
+    }
+    curl_multi_wakeup(Multi);
+    return true;
+}
+
+void FCurlHttpTransport::CancelRequest(const FHttpRequestRef& Request)
+{
+    {
+        std::lock_guard Guard(QueueMutex);
+        if (bStopping)
+        {
+            return;
+        }
+        PendingCancels.push_back(Request);
+    }
+    curl_multi_wakeup(Multi);
+}
+
+void FCurlHttpTransport::Shutdown()
+{
+    std::lock_guard ShutdownGuard(ShutdownMutex);
+    {
+        std::lock_guard Guard(QueueMutex);
+        bStopping = true;
+    }
+    curl_multi_wakeup(Multi);
+    if (Worker.joinable())
+    {
+        Worker.join();
+    }
+}
+
+void FCurlHttpTransport::Run()
+{
+    while (ServiceQueues())
+    {
+        int Running = 0;
+        curl_multi_perform(Multi, &Running);
+        CollectFinished();
+        curl_multi_poll(Multi, nullptr, 0, IdleWaitMs, nullptr);
+    }
+    FailEverything();
+}
+
+bool FCurlHttpTransport::ServiceQueues()
+{
+    std::vector<std::unique_ptr<FTransfer>> Starts;
+    std::vector<FHttpRequestRef> Cancels;
+    {
+        std::lock_guard Guard(QueueMutex);
+        if (bStopping)
+        {
+            return false;
+        }
+        Starts.swap(PendingStarts);
+        Cancels.swap(PendingCancels);
+    }
+    for (auto& Transfer : Starts)
+    {
+        BeginTransfer(std::move(Transfer));
+    }
+    for (const FHttpRequestRef& Request : Cancels)
+    {
+        AbortTransfer(Request.get());
+    }
+    return true;
+}
+
+void FCurlHttpTransport::BeginTransfer(std::unique_ptr<FTransfer> Transfer)
+{
+    // Cancelled while it waited in the queue: it never reaches the wire.
+    if (IsFinished(Transfer->Request))
+    {
+        return;
+    }
+    Transfer->Easy = curl_easy_init();
+    if (Transfer->Easy)
+    {
+        ConfigureEasy(*Transfer);
+    }
+    if (!Transfer->Easy || curl_multi_add_handle(Multi, Transfer->Easy) != CURLM_OK)
+    {
+        UE_LOG(LogHttp, Warning, "Could not start HTTP transfer. url=%s", *Transfer->Snapshot.URL);
+        ReportFinished(Transfer->Request, nullptr);
+        return;
+    }
+    const IHttpRequest* Key = Transfer->Request.get();
+    Active[Key] = std::move(Transfer);
+}
+
+void FCurlHttpTransport::AbortTransfer(const IHttpRequest* Request)
+{
+    auto Found = Active.find(Request);
+    if (Found == Active.end())
+    {
+        return;
+    }
+    curl_multi_remove_handle(Multi, Found->second->Easy);
+    const FHttpRequestRef Cancelled = Found->second->Request;
+    Active.erase(Found);
+    ReportFinished(Cancelled, nullptr);
+}
+
+void FCurlHttpTransport::CollectFinished()
+{
+    int Remaining = 0;
+    while (CURLMsg* Message = curl_multi_info_read(Multi, &Remaining))
+    {
+        if (Message->msg == CURLMSG_DONE)
+        {
+            FinishTransfer(Message->easy_handle, Message->data.result);
+        }
+    }
+}
+
+void FCurlHttpTransport::FinishTransfer(CURL* Easy, CURLcode Result)
+{
+    FTransfer* Raw = nullptr;
+    curl_easy_getinfo(Easy, CURLINFO_PRIVATE, &Raw);
+    curl_multi_remove_handle(Multi, Easy);
+    auto Found = Active.find(Raw->Request.get());
+    std::unique_ptr<FTransfer> Transfer = std::move(Found->second);
+    Active.erase(Found);
+
+    if (Result != CURLE_OK)
+    {
+        const char* Reason = Transfer->ErrorText[0] ? Transfer->ErrorText : curl_easy_strerror(Result);
+        UE_LOG(LogHttp, Warning, "HTTP request failed: %s. url=%s", Reason, *Transfer->Snapshot.URL);
+        ReportFinished(Transfer->Request, nullptr);
+        return;
+    }
+    long Code = 0;
+    curl_easy_getinfo(Easy, CURLINFO_RESPONSE_CODE, &Code);
+    auto Response =
+        MakeShared<FHttpResponse>(Transfer->Snapshot.URL, static_cast<int32>(Code),
+                                  std::move(Transfer->ResponseHeaders), std::move(Transfer->ResponseBody));
+    ReportFinished(Transfer->Request, Response);
+}
+
+void FCurlHttpTransport::FailEverything()
+{
+    std::vector<std::unique_ptr<FTransfer>> Unstarted;
+    {
+        std::lock_guard Guard(QueueMutex);
+        Unstarted.swap(PendingStarts);
+        PendingCancels.clear();
+    }
+    for (const auto& Transfer : Unstarted)
+    {
+        ReportFinished(Transfer->Request, nullptr);
+    }
+    for (auto& [Key, Transfer] : Active)
+    {
+        curl_multi_remove_handle(Multi, Transfer->Easy);
+        ReportFinished(Transfer->Request, nullptr);
+    }
+    Active.clear();
+}

@@ -1,0 +1,114 @@
+#include "HttpModule.h"
+
+#include "CurlHttpTransport.h"
+#include "HttpRequest.h"
+
+DEFINE_LOG_CATEGORY(LogHttp);
+
+namespace
+{
+constexpr float DefaultConnectionTimeout = 10.0f;
+constexpr float DefaultTotalTimeout = 60.0f;
+
+struct FHttpTimeouts
+{
+    float Connection = DefaultConnectionTimeout;
+    float Total = DefaultTotalTimeout;
+};
+
+FHttpTimeouts ReadTimeouts()
+{
+    return FHttpTimeouts();
+}
+} // namespace
+
+FHttpModule& FHttpModule::Get()
+{
+    static FHttpModule Module;
+    return Module;
+}
+
+FHttpModule::FHttpModule() : ConnectionTimeout(DefaultConnectionTimeout), TotalTimeout(DefaultTotalTimeout)
+{
+    UpdateConfigs();
+}
+
+FHttpModule::~FHttpModule()
+{
+    Shutdown();
+}
+
+FHttpRequestRef FHttpModule::CreateRequest()
+{
+    return MakeShared<FHttpRequest>();
+}
+
+void FHttpModule::Tick(float /*DeltaSeconds*/)
+{
+    TArray<FHttpRequestRef> Ready;
+    {
+        FScopeLock Guard(&CompletionLock);
+        std::swap(Ready, Completions);
+    }
+    // Completions queued by these handlers wait for the next tick, so none fires inside the call that caused
+    // it.
+    for (const FHttpRequestRef& Request : Ready)
+    {
+        StaticCastSharedRef<FHttpRequest>(Request)->DeliverCompletion();
+    }
+}
+
+void FHttpModule::SetTransport(TSharedPtr<IHttpTransport> InTransport)
+{
+    FScopeLock Guard(&TransportLock);
+    Transport = std::move(InTransport);
+}
+
+TSharedPtr<IHttpTransport> FHttpModule::GetTransport()
+{
+    FScopeLock Guard(&TransportLock);
+    if (!Transport)
+    {
+        Transport = MakeShared<FCurlHttpTransport>();
+    }
+    return Transport;
+}
+
+TSharedPtr<IHttpTransport> FHttpModule::GetInstalledTransport()
+{
+    FScopeLock Guard(&TransportLock);
+    return Transport;
+}
+
+void FHttpModule::Shutdown()
+{
+    TSharedPtr<IHttpTransport> Stopping;
+    {
+        FScopeLock Guard(&TransportLock);
+        std::swap(Stopping, Transport);
+    }
+    if (Stopping)
+    {
+        Stopping->Shutdown();
+    }
+}
+
+void FHttpModule::UpdateConfigs()
+{
+    const FHttpTimeouts Timeouts = ReadTimeouts();
+    ConnectionTimeout.store(Timeouts.Connection, std::memory_order_relaxed);
+    TotalTimeout.store(Timeouts.Total, std::memory_order_relaxed);
+}
+
+void FHttpModule::QueueCompletion(FHttpRequestRef Request)
+{
+    FScopeLock Guard(&CompletionLock);
+    Completions.Add(std::move(Request));
+}
+
+void FHttpModule::DiscardPendingCompletions()
+{
+    TArray<FHttpRequestRef> Dropped;
+    FScopeLock Guard(&CompletionLock);
+    std::swap(Dropped, Completions);
+}

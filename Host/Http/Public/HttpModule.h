@@ -1,0 +1,69 @@
+#pragma once
+
+#include <atomic>
+
+#include "HttpTransport.h"
+#include "Interfaces/IHttpRequest.h"
+
+DECLARE_LOG_CATEGORY_EXTERN(LogHttp, Log, All);
+
+class FHttpRequest;
+
+/**
+ * The host's HTTP module. Requests may be created and started from any thread; their completions are fired
+ * only by Tick, which the host calls on the game thread every frame.
+ */
+class FHttpModule
+{
+public:
+    static FHttpModule& Get();
+
+    FHttpRequestRef CreateRequest();
+
+    /** Fires the completions that arrived since the last tick, oldest first. */
+    void Tick(float DeltaSeconds);
+
+    /** Installs the transport for requests started from now on; null goes back to the default (libcurl). */
+    void SetTransport(TSharedPtr<IHttpTransport> InTransport);
+    /** The installed transport; the libcurl one is created on first use. */
+    TSharedPtr<IHttpTransport> GetTransport();
+
+    /**
+     * Cancels every transfer in flight and stops the transport's worker. Their failed completions stay
+     * queued: they fire on the next Tick, or are dropped without firing if the process ends first. A later
+     * request starts a fresh default transport.
+     */
+    void Shutdown();
+
+    /** Re-reads HttpConnectionTimeout and HttpTotalTimeout (seconds) from section [HTTP] of the engine ini.
+     */
+    void UpdateConfigs();
+    float GetHttpConnectionTimeout() const { return ConnectionTimeout.load(std::memory_order_relaxed); }
+    /** Limit for a whole transfer; 0 means none. */
+    float GetHttpTotalTimeout() const { return TotalTimeout.load(std::memory_order_relaxed); }
+
+    FHttpModule(const FHttpModule&) = delete;
+    FHttpModule& operator=(const FHttpModule&) = delete;
+
+private:
+    friend class FHttpRequest;
+    friend class FScopedInMemoryHttpTransport;
+
+    FHttpModule();
+    ~FHttpModule();
+
+    void QueueCompletion(FHttpRequestRef Request);
+    TSharedPtr<IHttpTransport> GetInstalledTransport();
+    /** Forgets completions not yet fired; test fixtures use it so one test's leftovers never reach the next.
+     */
+    void DiscardPendingCompletions();
+
+    FCriticalSection TransportLock;
+    TSharedPtr<IHttpTransport> Transport;
+
+    FCriticalSection CompletionLock;
+    TArray<FHttpRequestRef> Completions;
+
+    std::atomic<float> ConnectionTimeout;
+    std::atomic<float> TotalTimeout;
+};
