@@ -1,5 +1,6 @@
 #pragma once
 
+#include <initializer_list>
 #include <list>
 #include <unordered_map>
 #include <utility>
@@ -24,6 +25,13 @@ template <typename K, typename V> class TMap
 
 public:
     TMap() = default;
+    TMap(std::initializer_list<FEntry> Init)
+    {
+        for (const FEntry& Entry : Init)
+        {
+            Add(Entry.Key, Entry.Value);
+        }
+    }
     TMap(const TMap& Other) { CopyFrom(Other); }
     TMap(TMap&&) = default;
     TMap& operator=(const TMap& Other)
