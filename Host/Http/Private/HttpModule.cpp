@@ -1,5 +1,6 @@
 #include "HttpModule.h"
 
+#include "Core/Config.h"
 #include "CurlHttpTransport.h"
 #include "HttpRequest.h"
 
@@ -18,7 +19,10 @@ struct FHttpTimeouts
 
 FHttpTimeouts ReadTimeouts()
 {
-    return FHttpTimeouts();
+    FHttpTimeouts Timeouts;
+    GConfig->GetFloat("HTTP", "HttpConnectionTimeout", Timeouts.Connection, GEngineIni);
+    GConfig->GetFloat("HTTP", "HttpTotalTimeout", Timeouts.Total, GEngineIni);
+    return Timeouts;
 }
 } // namespace
 

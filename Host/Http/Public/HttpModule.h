@@ -35,11 +35,12 @@ public:
      */
     void Shutdown();
 
-    /** Re-reads HttpConnectionTimeout and HttpTotalTimeout (seconds) from section [HTTP] of the engine ini.
+    /**
+     * Re-reads HttpConnectionTimeout (default 10) and HttpTotalTimeout (default 60), in seconds, from section
+     * [HTTP] of the engine ini; 0 means no limit of libcurl's own. Applies to requests started afterwards.
      */
     void UpdateConfigs();
     float GetHttpConnectionTimeout() const { return ConnectionTimeout.load(std::memory_order_relaxed); }
-    /** Limit for a whole transfer; 0 means none. */
     float GetHttpTotalTimeout() const { return TotalTimeout.load(std::memory_order_relaxed); }
 
     FHttpModule(const FHttpModule&) = delete;
