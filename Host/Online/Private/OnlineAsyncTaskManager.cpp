@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "Core/PlatformTime.h"
+#include "Core/PlatformTLS.h"
 
 namespace
 {

@@ -39,7 +39,7 @@ IOnlineSubsystem* IOnlineSubsystem::Get(const FName& SubsystemName)
     auto* Module = FModuleManager::Get().GetModulePtr<FOnlineSubsystemModule>(FOnlineSubsystemModule::ModuleName);
     if (!Module)
     {
-        Module = &FModuleManager::LoadModuleChecked<FOnlineSubsystemModule>(FOnlineSubsystemModule::ModuleName);
+        Module = &FModuleManager::Get().LoadModuleChecked<FOnlineSubsystemModule>(FOnlineSubsystemModule::ModuleName);
     }
     return Module->GetOnlineSubsystem(SubsystemName);
 }

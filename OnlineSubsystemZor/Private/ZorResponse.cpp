@@ -1,0 +1,33 @@
+#include "ZorResponse.h"
+
+#include "OnlineIdentityZor.h"
+#include "OnlineSubsystemZor.h"
+
+FString ZorResponse::Check(const FString& Url, const FHttpResponsePtr& Response, bool bSucceeded, const char* Operation)
+{
+    if (!bSucceeded || !Response)
+    {
+        return "No response";
+    }
+    UE_LOG_ONLINE(Verbose, "%s request complete. url=%s code=%d response=%s", Operation, *Url,
+                  Response->GetResponseCode(), *Response->GetContentAsString());
+    return FOnlineIdentityZor::CheckResponse(Response);
+}
+
+FString ZorResponse::ReadToken(const FString& Body, bool bRequireAccount, FAuthTokenZor& OutToken)
+{
+    if (!OutToken.FromReplyJson(Body))
+    {
+        OutToken = FAuthTokenZor();
+        return "Invalid response payload";
+    }
+    if (bRequireAccount && OutToken.account_id.IsEmpty())
+    {
+        return "No user id";
+    }
+    if (OutToken.access_token.IsEmpty())
+    {
+        return "No auth token";
+    }
+    return FString();
+}

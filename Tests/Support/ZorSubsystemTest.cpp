@@ -1,0 +1,91 @@
+#include "ZorSubsystemTest.h"
+
+#include "Core/CommandLine.h"
+#include "Core/Config.h"
+
+const char* const ZorTestIni = R"ini(
+[OnlineSubsystemZor]
+bEnabled=true
+
+[OnlineSubsystemZor.BaseServiceZor]
+Protocol=http
+Domain=127.0.0.1:8080
+GameName=TestGame
+ServicePermissions=(Name=Client,Id=testclient,Key=testsecret)
+ServicePermissions=(Name=PurchaseClient,Id=purchaseclient,Key=purchasesecret)
+
+[OnlineSubsystemZor.AccountServiceZor]
+ServiceName=account
+)ini";
+
+FZorSubsystemTest::FZorSubsystemTest()
+    : PreviousOnlineVerbosity(LogOnline.GetVerbosity()), PreviousNetMode(GetHostNetMode())
+{
+    LogOnline.SetVerbosity(ELogVerbosity::VeryVerbose);
+    SetIni(ZorTestIni);
+    SetCommandLine("");
+}
+
+FZorSubsystemTest::~FZorSubsystemTest()
+{
+    if (Subsystem)
+    {
+        Subsystem->Shutdown();
+        Subsystem.Reset();
+    }
+    LogOnline.SetVerbosity(PreviousOnlineVerbosity);
+    SetHostNetMode(PreviousNetMode);
+    SetCommandLine("");
+    FServiceConfigZor::GetZorConfigurationDelegate().Unbind();
+    FServiceConfigZor::GetZorConfigOverrideDelegate().Unbind();
+    FOnlineIdentityZor::VerifyTokenInterval = 60.0;
+    FOnlineIdentityZor::RefreshTokenTheshold = 100.0;
+}
+
+void FZorSubsystemTest::SetIni(const FString& Text)
+{
+    GConfig->LoadFromString(GEngineIni, Text);
+}
+
+void FZorSubsystemTest::SetCommandLine(const FString& Text)
+{
+    FCommandLine::Set(Text);
+}
+
+TSharedPtr<FOnlineSubsystemZor> FZorSubsystemTest::CreateSubsystem(const FName& InstanceName)
+{
+    Subsystem = MakeShared<FOnlineSubsystemZor>(InstanceName).ToSharedPtr();
+    Subsystem->Init();
+    return Subsystem;
+}
+
+void FZorSubsystemTest::Tick(int32 Count, float DeltaSeconds)
+{
+    for (int32 Index = 0; Index < Count; ++Index)
+    {
+        FHttpModule::Get().Tick(DeltaSeconds);
+        if (Subsystem)
+        {
+            Subsystem->Tick(DeltaSeconds);
+        }
+    }
+}
+
+FInMemoryHttpTransport::FStartedRequest FZorSubsystemTest::Oldest()
+{
+    FInMemoryHttpTransport::FStartedRequest Record;
+    const FHttpRequestPtr Request = Http().FindOldestPending();
+    EXPECT_TRUE(Request) << "no request waits for an answer";
+    if (Request)
+    {
+        Http().FindStarted(Request, Record);
+    }
+    return Record;
+}
+
+void FZorSubsystemTest::RespondOldest(int32 Code, const FString& Body, const FString& ContentType)
+{
+    const FHttpRequestPtr Request = Http().FindOldestPending();
+    ASSERT_TRUE(Request) << "no request waits for an answer";
+    Http().Respond(Request, Code, Body, {}, ContentType);
+}
