@@ -47,11 +47,13 @@ TEST(MulticastDelegate, BroadcastSurvivesHandlersChangingTheList)
     FOnOne Event;
     int32 Calls = 0;
     FDelegateHandle Second;
-    Event.AddLambda([&](int32) {
-        ++Calls;
-        Event.Remove(Second);
-        Event.AddLambda([&](int32) { Calls += 100; });
-    });
+    Event.AddLambda(
+        [&](int32)
+        {
+            ++Calls;
+            Event.Remove(Second);
+            Event.AddLambda([&](int32) { Calls += 100; });
+        });
     Second = Event.AddLambda([&](int32) { Calls += 10; });
     Event.Broadcast(1);
     EXPECT_EQ(Calls, 1);
@@ -72,4 +74,71 @@ TEST(MulticastDelegate, HandlerThatDestroysItsObjectDoesNotBreakTheBroadcast)
     }
     Event.Broadcast(5);
     EXPECT_FALSE(Weak.IsValid());
+}
+
+namespace
+{
+DECLARE_DELEGATE_RetVal_OneParam(int32, FOnCompute, int32);
+
+struct FPlainCounter
+{
+    void Add(int32 Value, int32 Extra) { Total += Value * Extra; }
+    int32 Twice(int32 Value) { return Value * 2; }
+    int32 Total = 0;
+};
+} // namespace
+
+TEST(Delegate, RawBindingCarriesPayload)
+{
+    FPlainCounter Counter;
+    TDelegate<void(int32)> Delegate = TDelegate<void(int32)>::CreateRaw(&Counter, &FPlainCounter::Add, 10);
+    EXPECT_TRUE(Delegate.ExecuteIfBound(3));
+    EXPECT_EQ(Counter.Total, 30);
+    EXPECT_TRUE(Delegate.IsBoundToObject(&Counter));
+}
+
+TEST(Delegate, RetValUnboundOrOwnerGoneReturnsDefault)
+{
+    FOnCompute Unbound;
+    EXPECT_FALSE(Unbound.IsBound());
+    EXPECT_EQ(Unbound.Execute(21), 0);
+
+    FPlainCounter Counter;
+    FOnCompute Bound = FOnCompute::CreateRaw(&Counter, &FPlainCounter::Twice);
+    EXPECT_EQ(Bound.Execute(21), 42);
+    Bound.Unbind();
+    EXPECT_EQ(Bound.Execute(21), 0);
+
+    FOnCompute Weak;
+    {
+        auto Listener = MakeShared<FListener>();
+        Weak = FOnCompute::CreateWeakLambda(&Listener.Get(), [](int32 Value) { return Value + 1; });
+        EXPECT_EQ(Weak.Execute(1), 2);
+    }
+    EXPECT_EQ(Weak.Execute(1), 0);
+}
+
+TEST(MulticastDelegate, RemoveAllDropsEveryBindingOfThatObjectOnly)
+{
+    FOnOne Event;
+    FPlainCounter First;
+    FPlainCounter Second;
+    Event.AddRaw(&First, &FPlainCounter::Add, 1);
+    Event.AddRaw(&Second, &FPlainCounter::Add, 100);
+    Event.AddRaw(&First, &FPlainCounter::Add, 10);
+    EXPECT_EQ(Event.RemoveAll(&First), 2);
+    EXPECT_FALSE(Event.IsBoundToObject(&First));
+    Event.Broadcast(1);
+    EXPECT_EQ(First.Total, 0);
+    EXPECT_EQ(Second.Total, 100);
+}
+
+TEST(MulticastDelegate, RemoveAllDuringBroadcastSkipsTheRemovedLaterBindings)
+{
+    FOnOne Event;
+    FPlainCounter Target;
+    Event.AddLambda([&](int32) { Event.RemoveAll(&Target); });
+    Event.AddRaw(&Target, &FPlainCounter::Add, 1);
+    Event.Broadcast(5);
+    EXPECT_EQ(Target.Total, 0);
 }

@@ -107,15 +107,18 @@ FConfigFile ParseIni(std::string_view Text)
         {
             continue;
         }
+        // Names reach callers as C strings, so a line holding a NUL byte could never be looked up whole.
+        const bool bMalformed = Line.find('\0') != std::string_view::npos;
         if (Line.front() == '[')
         {
             // A broken header drops the lines under it rather than filing them under the previous section.
+            const bool bClosed = Line.back() == ']' && !bMalformed;
             const std::string_view Name =
-                Line.back() == ']' ? Trim(Line.substr(1, Line.size() - 2)) : std::string_view();
+                bClosed ? Trim(Line.substr(1, Line.size() - 2)) : std::string_view();
             Current = Name.empty() ? nullptr : &File.FindOrAdd(FString(Name));
             continue;
         }
-        if (Current)
+        if (Current && !bMalformed)
         {
             ApplyKeyLine(*Current, Line);
         }
@@ -165,13 +168,16 @@ constinit FConfigCacheIni GConfigInstance;
 FConfigCacheIni* GConfig = &GConfigInstance;
 FString GEngineIni = "Engine";
 
-FConfigCacheIni::~FConfigCacheIni() = default;
+FConfigCacheIni::~FConfigCacheIni()
+{
+    delete StorePtr;
+}
 
 FConfigStore& FConfigCacheIni::Store() const
 {
     if (!StorePtr)
     {
-        StorePtr = std::make_unique<FConfigStore>();
+        StorePtr = new FConfigStore();
     }
     return *StorePtr;
 }

@@ -59,7 +59,7 @@ std::string TempNameFor(const char* Filename)
 
 bool SaveBytes(const uint8* Data, size_t Size, const char* Filename, IFileManager* FileManager)
 {
-    if (!Filename || !*Filename)
+    if (!Filename || FPaths::GetCleanFilename(Filename).IsEmpty())
     {
         return false;
     }

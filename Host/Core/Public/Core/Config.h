@@ -1,6 +1,5 @@
 #pragma once
 
-#include <memory>
 #include <mutex>
 
 #include "Core/Array.h"
@@ -53,7 +52,8 @@ private:
     FConfigStore& Store() const;
 
     mutable std::mutex Mutex;
-    mutable std::unique_ptr<FConfigStore> StorePtr;
+    /** Owned; created on first use so that the global instance needs no dynamic initialisation. */
+    mutable FConfigStore* StorePtr = nullptr;
 };
 
 /** The process-wide ini cache; valid from the start of the program. */
