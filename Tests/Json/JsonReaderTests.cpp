@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Json/Json.h"
+
+namespace
+{
+TSharedPtr<FJsonValue> ParseValue(const FString& Text)
+{
+    TSharedPtr<FJsonValue> Value;
+    return FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Text), Value) ? Value : nullptr;
+}
+
+bool ParsesAsObject(const FString& Text)
+{
+    TSharedPtr<FJsonObject> Object;
+    return FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Text), Object);
+}
+
+FString Nested(int32 Depth)
+{
+    return FString(std::string(Depth, '[') + std::string(Depth, ']'));
+}
+} // namespace
+
+TEST(JsonReader, ReadsEveryKindOfValue)
+{
+    TSharedPtr<FJsonObject> Object;
+    ASSERT_TRUE(FJsonSerializer::Deserialize(
+        TJsonReaderFactory<>::Create(
+            R"( {"s":"x","n":-2.5e1,"t":true,"f":false,"z":null,"a":[1,[]],"o":{}} )"),
+        Object));
+    ASSERT_TRUE(Object.IsValid());
+    EXPECT_STREQ(*Object->GetStringField("s"), "x");
+    EXPECT_EQ(Object->GetNumberField("n"), -25.0);
+    EXPECT_TRUE(Object->GetBoolField("t"));
+    EXPECT_TRUE(Object->HasTypedField<EJson::Boolean>("f"));
+    EXPECT_TRUE(Object->HasTypedField<EJson::Null>("z"));
+    EXPECT_EQ(Object->GetArrayField("a").Num(), 2);
+    EXPECT_TRUE(Object->GetObjectField("o").IsValid());
+
+    TArray<FString> Order;
+    Object->Values.GenerateKeyArray(Order);
+    EXPECT_EQ(Order, (TArray<FString>{"s", "n", "t", "f", "z", "a", "o"}));
+}
+
+TEST(JsonReader, TopLevelKindDecidesWhichOverloadSucceeds)
+{
+    TSharedPtr<FJsonObject> Object;
+    TArray<TSharedPtr<FJsonValue>> Array;
+    EXPECT_FALSE(FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create("[1,2]"), Object));
+    EXPECT_FALSE(Object.IsValid());
+    EXPECT_TRUE(FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create("[1,2]"), Array));
+    EXPECT_EQ(Array.Num(), 2);
+    EXPECT_FALSE(FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create("{}"), Array));
+    EXPECT_FALSE(ParsesAsObject("\"text\""));
+    EXPECT_FALSE(ParsesAsObject("42"));
+    ASSERT_TRUE(ParseValue("42").IsValid());
+    EXPECT_EQ(ParseValue("42")->AsNumber(), 42.0);
+}
+
+TEST(JsonReader, RefusesMalformedText)
+{
+    const char* const Malformed[] = {
+        "",           "   ",        "{",           R"({"a":)", R"({"a":1)",    R"({"a" 1})",  R"({"a":1,})",
+        "[1,]",       "[1 2]",      "{a:1}",       "{'a':1}",  R"({"a":tru})", R"(["abc)",    "01",
+        "1.",         ".5",         "-",           "+1",       "0x10",         "{}}",         "{} {}",
+        R"({} x)",    "[]]",        R"({"a":1}/)", "/*c*/{}",  "{}//c",        R"(["\x"])",   R"(["\u12"])",
+        "[\"a\tb\"]", "[\"a\nb\"]", "NaN",         "[NaN]",    "[Infinity]",   "[-Infinity]", "[nan]",
+    };
+    for (const char* Text : Malformed)
+    {
+        EXPECT_FALSE(ParseValue(Text).IsValid()) << Text;
+    }
+}
+
+TEST(JsonReader, FailureLeavesOutputAndExplainsWhere)
+{
+    auto Reader = TJsonReaderFactory<>::Create(R"({"a":1} trailing)");
+    TSharedPtr<FJsonObject> Object = MakeShared<FJsonObject>();
+    Object->SetStringField("kept", "yes");
+    EXPECT_FALSE(FJsonSerializer::Deserialize(Reader, Object));
+    EXPECT_TRUE(Object->HasField("kept"));
+    EXPECT_TRUE(Reader->GetErrorMessage().Contains("offset 8")) << *Reader->GetErrorMessage();
+
+    auto Good = TJsonReaderFactory<>::Create("{}");
+    EXPECT_TRUE(FJsonSerializer::Deserialize(Good, Object));
+    EXPECT_TRUE(Good->GetErrorMessage().IsEmpty());
+}
+
+TEST(JsonReader, RefusesNulBytesAnywhere)
+{
+    EXPECT_FALSE(ParseValue(FString(std::string("{}\0garbage", 10))).IsValid());
+    EXPECT_FALSE(ParseValue(FString(std::string("[\"a\0b\"]", 7))).IsValid());
+    ASSERT_TRUE(ParseValue(R"(["a\u0000b"])").IsValid());
+    EXPECT_EQ(ParseValue(R"(["a\u0000b"])")->AsArray()[0]->AsString().Len(), 3);
+}
+
+TEST(JsonReader, RefusesTextThatIsNotUtf8)
+{
+    const std::string Invalid[] = {
+        "[\"\x80\"]",             // stray continuation byte
+        "[\"\xC3\"]",             // truncated sequence
+        "[\"\xC0\xAF\"]",         // overlong '/'
+        "[\"\xE0\x80\xAF\"]",     // overlong, three bytes
+        "[\"\xF0\x80\x80\xAF\"]", // overlong, four bytes
+        "[\"\xED\xA0\x80\"]",     // surrogate encoded directly
+        "[\"\xF4\x90\x80\x80\"]", // beyond U+10FFFF
+        "[\"\xFF\"]",
+        "{\"\xC0\xAF\":1}", // in a key
+        "\xEF\xBB\xBF{}",   // byte order mark
+    };
+    for (const std::string& Text : Invalid)
+    {
+        EXPECT_FALSE(ParseValue(FString(Text)).IsValid());
+    }
+    TSharedPtr<FJsonValue> Valid = ParseValue("[\"caf\xC3\xA9 \xF0\x9F\x98\x80\"]");
+    ASSERT_TRUE(Valid.IsValid());
+    EXPECT_STREQ(*Valid->AsArray()[0]->AsString(), "caf\xC3\xA9 \xF0\x9F\x98\x80");
+}
+
+TEST(JsonReader, DecodesEscapesAndRefusesLoneSurrogates)
+{
+    TSharedPtr<FJsonValue> Value = ParseValue(R"(["\"\\\/\b\f\n\r\t", "\u00e9\u20AC", "\ud83d\ude00"])");
+    ASSERT_TRUE(Value.IsValid());
+    EXPECT_STREQ(*Value->AsArray()[0]->AsString(), "\"\\/\b\f\n\r\t");
+    EXPECT_STREQ(*Value->AsArray()[1]->AsString(), "\xC3\xA9\xE2\x82\xAC");
+    EXPECT_STREQ(*Value->AsArray()[2]->AsString(), "\xF0\x9F\x98\x80");
+
+    EXPECT_FALSE(ParseValue(R"(["\ud83d"])").IsValid());
+    EXPECT_FALSE(ParseValue(R"(["\ud83dx"])").IsValid());
+    EXPECT_FALSE(ParseValue(R"(["\ud83d\u0041"])").IsValid());
+    EXPECT_FALSE(ParseValue(R"(["\ude00"])").IsValid());
+    EXPECT_FALSE(ParseValue(R"(["a\udfffb"])").IsValid());
+    EXPECT_FALSE(ParsesAsObject(R"({"\udc00":1})"));
+}
+
+TEST(JsonReader, NestingLimit)
+{
+    EXPECT_TRUE(ParseValue(Nested(JsonMaxDepth)).IsValid());
+    EXPECT_FALSE(ParseValue(Nested(JsonMaxDepth + 1)).IsValid());
+
+    auto Reader = TJsonReaderFactory<>::Create(FString(std::string(100000, '[')));
+    TSharedPtr<FJsonValue> Value;
+    EXPECT_FALSE(FJsonSerializer::Deserialize(Reader, Value));
+    EXPECT_TRUE(Reader->GetErrorMessage().Contains("deeper")) << *Reader->GetErrorMessage();
+
+    std::string Objects;
+    for (int32 Level = 0; Level < 100000; ++Level)
+    {
+        Objects += "{\"a\":";
+    }
+    EXPECT_FALSE(ParsesAsObject(FString(Objects)));
+}
+
+TEST(JsonReader, NumbersAreDoubles)
+{
+    TSharedPtr<FJsonValue> Value = ParseValue(
+        "[9007199254740993, -9223372036854775808, 18446744073709551615, 123456789012345678901234567890,"
+        "0.1, 1e-400, -0, 1E2, 4294967295]");
+    ASSERT_TRUE(Value.IsValid());
+    const TArray<TSharedPtr<FJsonValue>>& Numbers = Value->AsArray();
+    EXPECT_EQ(Numbers[0]->AsNumber(), 9007199254740992.0);
+    EXPECT_EQ(Numbers[1]->AsNumber(), -9223372036854775808.0);
+    EXPECT_EQ(Numbers[2]->AsNumber(), 18446744073709551616.0);
+    EXPECT_EQ(Numbers[3]->AsNumber(), 1.2345678901234568e29);
+    EXPECT_EQ(Numbers[4]->AsNumber(), 0.1);
+    EXPECT_EQ(Numbers[5]->AsNumber(), 0.0);
+    EXPECT_EQ(Numbers[6]->AsNumber(), 0.0);
+    EXPECT_EQ(Numbers[7]->AsNumber(), 100.0);
+    uint32 Unsigned = 0;
+    EXPECT_TRUE(Numbers[8]->TryGetNumber(Unsigned));
+    EXPECT_EQ(Unsigned, 4294967295u);
+
+    EXPECT_FALSE(ParseValue("[1e400]").IsValid());
+    EXPECT_FALSE(ParseValue("[-1e400]").IsValid());
+}
+
+TEST(JsonReader, DuplicateKeysLastValueWinsInFirstPlace)
+{
+    TSharedPtr<FJsonObject> Object;
+    ASSERT_TRUE(FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(R"({"id":1,"x":0,"ID":2,"id":3})"),
+                                             Object));
+    ASSERT_EQ(Object->Values.Num(), 2);
+    EXPECT_EQ(Object->GetNumberField("Id"), 3.0);
+    EXPECT_STREQ(*Object->Values.begin()->Key, "id");
+}
+
+TEST(JsonReader, WriterOutputReadsBackEqual)
+{
+    const FString Source =
+        R"({"s":"a\"\\\u0001\u00e9","n":[0.1,-7,1e300,5e-324],"o":{"t":true,"z":null},"e":[]})";
+    TSharedPtr<FJsonObject> Original;
+    ASSERT_TRUE(FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Source), Original));
+    FString Pretty;
+    FString Condensed;
+    ASSERT_TRUE(FJsonSerializer::Serialize(Original.ToSharedRef(), TJsonWriterFactory<>::Create(&Pretty)));
+    ASSERT_TRUE(FJsonSerializer::Serialize(
+        Original.ToSharedRef(),
+        TJsonWriterFactory<TCHAR, TCondensedJsonPrintPolicy<TCHAR>>::Create(&Condensed)));
+    for (const FString& Text : {Pretty, Condensed})
+    {
+        TSharedPtr<FJsonObject> Again;
+        ASSERT_TRUE(FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Text), Again)) << *Text;
+        EXPECT_TRUE(FJsonValue::CompareEqual(FJsonValueObject(Original), FJsonValueObject(Again))) << *Text;
+    }
+}
