@@ -123,9 +123,9 @@ TEST(RunnableThread, ThreadMayDeleteItsOwnThreadObject)
                 FPlatformProcess::Sleep(0.001f);
             }
             delete Thread.load();
-            bDone = true;
             return 0;
         }
+        void Exit() override { bDone = true; }
         std::atomic<FRunnableThread*> Thread{nullptr};
         std::atomic<bool> bDone{false};
     };

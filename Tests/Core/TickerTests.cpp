@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "Core/Array.h"
 #include "Core/Ticker.h"
 
@@ -119,4 +122,30 @@ TEST(TickerObject, TickedWhileAliveAndNotAfterDestructionMidTick)
     delete Killer;
     Ticker.Tick(0.1f);
     EXPECT_EQ(KillerTicks, 2);
+}
+
+TEST(Ticker, AddAndRemoveFromAnotherThreadWhileTicking)
+{
+    FTSTicker Ticker;
+    std::atomic<int32> LastCalls{0};
+    std::atomic<bool> bDone{false};
+    std::thread Other(
+        [&]
+        {
+            for (int32 Round = 0; Round < 500; ++Round)
+            {
+                Ticker.RemoveTicker(
+                    Ticker.AddTicker(FTickerDelegate::CreateLambda([](float) { return true; })));
+            }
+            Ticker.AddTicker(FTickerDelegate::CreateLambda([&](float) { return ++LastCalls < 0; }));
+            bDone = true;
+        });
+    while (!bDone)
+    {
+        Ticker.Tick(0.01f);
+    }
+    Other.join();
+    Ticker.Tick(0.01f);
+    Ticker.Tick(0.01f);
+    EXPECT_EQ(LastCalls, 1);
 }
