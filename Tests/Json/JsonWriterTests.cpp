@@ -246,11 +246,18 @@ TEST(JsonWriter, SerializerWritesTreesAndRefusesTooDeepOnes)
     ASSERT_TRUE(FJsonSerializer::Serialize(Object.ToSharedRef(), FCondensedFactory::Create(&Out)));
     EXPECT_STREQ(*Out, R"({"b":[1,"x",null,{"c":false}],"a":{}})");
 
+    // A tree at the nesting limit fits at the top level but not inside a container the writer holds open.
     TSharedPtr<FJsonValue> Deep = MakeShared<FJsonValueNull>();
-    for (int32 Level = 0; Level <= JsonMaxDepth; ++Level)
+    for (int32 Level = 0; Level < JsonMaxDepth; ++Level)
     {
         Deep = MakeShared<FJsonValueArray>(TArray<TSharedPtr<FJsonValue>>{Deep});
     }
     FString DeepOut;
-    EXPECT_FALSE(FJsonSerializer::Serialize(Deep, FString(), FCondensedFactory::Create(&DeepOut)));
+    EXPECT_TRUE(FJsonSerializer::Serialize(Deep, FString(), FCondensedFactory::Create(&DeepOut)));
+    FString NestedOut;
+    auto Writer = FCondensedFactory::Create(&NestedOut);
+    Writer->WriteArrayStart();
+    EXPECT_FALSE(FJsonSerializer::Serialize(Deep, FString(), Writer, false));
+    Writer->WriteArrayEnd();
+    EXPECT_FALSE(Writer->Close());
 }

@@ -1,5 +1,10 @@
 #include "Json/JsonSerializer.h"
 
+int32 FJsonSerializer::DepthOf(const FJsonWriterBase& Writer)
+{
+    return static_cast<int32>(Writer.Scopes.size());
+}
+
 bool FJsonSerializer::Finish(FJsonWriterBase& Writer, bool bWritten, bool bCloseWriter)
 {
     if (!bWritten)

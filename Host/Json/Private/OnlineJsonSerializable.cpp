@@ -226,7 +226,8 @@ void FOnlineJsonSerializerWriter::SerializeObject(const FString& Name, TSharedPt
     {
         return;
     }
-    FJsonSerializer::Finish(Writer, FJsonSerializer::WriteObject(Writer, &Name, *Value, 1), false);
+    const int32 Depth = FJsonSerializer::DepthOf(Writer) + 1;
+    FJsonSerializer::Finish(Writer, FJsonSerializer::WriteObject(Writer, &Name, *Value, Depth), false);
 }
 
 FString FOnlineJsonSerializable::ToJson(bool bPrettyPrint) const

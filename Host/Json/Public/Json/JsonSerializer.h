@@ -35,7 +35,9 @@ public:
                           const TSharedRef<TJsonWriter<CharType, PrintPolicy>>& Writer,
                           bool bCloseWriter = true)
     {
-        return Finish(Writer.Get(), WriteObject(Writer.Get(), nullptr, Object.Get(), 1), bCloseWriter);
+        return Finish(Writer.Get(),
+                      WriteObject(Writer.Get(), nullptr, Object.Get(), DepthOf(Writer.Get()) + 1),
+                      bCloseWriter);
     }
 
     template <typename CharType, typename PrintPolicy>
@@ -43,7 +45,8 @@ public:
                           const TSharedRef<TJsonWriter<CharType, PrintPolicy>>& Writer,
                           bool bCloseWriter = true)
     {
-        return Finish(Writer.Get(), WriteArray(Writer.Get(), nullptr, Array, 1), bCloseWriter);
+        return Finish(Writer.Get(), WriteArray(Writer.Get(), nullptr, Array, DepthOf(Writer.Get()) + 1),
+                      bCloseWriter);
     }
 
     /** Writes any value; a non-empty Identifier names it inside an enclosing object. */
@@ -53,12 +56,15 @@ public:
                           bool bCloseWriter = true)
     {
         const FString* Name = Identifier.IsEmpty() ? nullptr : &Identifier;
-        return Finish(Writer.Get(), WriteValue(Writer.Get(), Name, Value.Get(), 0), bCloseWriter);
+        return Finish(Writer.Get(), WriteValue(Writer.Get(), Name, Value.Get(), DepthOf(Writer.Get())),
+                      bCloseWriter);
     }
 
 private:
     friend class FOnlineJsonSerializerWriter;
 
+    /** Containers the writer has open: trees written into them count from there toward JsonMaxDepth. */
+    static int32 DepthOf(const FJsonWriterBase& Writer);
     static bool Finish(FJsonWriterBase& Writer, bool bWritten, bool bCloseWriter);
     static bool WriteValue(FJsonWriterBase& Writer, const FString* Identifier, const FJsonValue* Value,
                            int32 Depth);
