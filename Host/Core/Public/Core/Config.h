@@ -10,6 +10,11 @@ struct FConfigStore;
 /**
  * Ini files held in memory by name. Section and key lookups ignore letter case. A key may repeat; the plain
  * getters read its last line, GetArray reads every line. Thread-safe.
+ *
+ * Text form: "[Section Name]" headers, "Key=Value" or "+Key=Value" lines (both add a line), "-Key=Value"
+ * (removes the latest earlier line with exactly that value), "!Key" (removes every earlier line of the key),
+ * ';' and '#' comments. Blanks around keys and values are trimmed and a double-quoted value loses its quotes.
+ * Malformed lines are skipped, and so are the lines under a malformed header.
  */
 class FConfigCacheIni
 {
