@@ -7,7 +7,10 @@
 #include "HttpTransport.h"
 #include "Interfaces/IHttpRequest.h"
 
-/** The module's request. Every member is guarded by one mutex that is never held while calling out. */
+/**
+ * The module's request. One mutex, never held while calling out, guards its state; GetContent hands out a
+ * reference, so a request is configured by one thread at a time.
+ */
 class FHttpRequest : public IHttpRequest, public TSharedFromThis<FHttpRequest>
 {
 public:

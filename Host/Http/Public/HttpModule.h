@@ -37,7 +37,8 @@ public:
 
     /**
      * Re-reads HttpConnectionTimeout (default 10) and HttpTotalTimeout (default 60), in seconds, from section
-     * [HTTP] of the engine ini; 0 means no limit of libcurl's own. Applies to requests started afterwards.
+     * [HTTP] of the engine ini; 0 leaves libcurl's own (300 s to connect, no total limit). Applies to
+     * requests started afterwards.
      */
     void UpdateConfigs();
     float GetHttpConnectionTimeout() const { return ConnectionTimeout.load(std::memory_order_relaxed); }
