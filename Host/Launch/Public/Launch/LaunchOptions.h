@@ -1,0 +1,31 @@
+#pragma once
+
+#include "CoreMinimal.h"
+
+/** What zorhost was asked to do by its own arguments, and the engine command line it passes on. */
+struct FLaunchOptions
+{
+    /** The engine ini; empty means the default one. */
+    FString IniPath;
+    /** The console script; empty means standard input. */
+    FString ExecPath;
+    int32 FramesPerSecond = 60;
+    /** "Category:Verbosity" settings, in the order given. */
+    TArray<FString> LogSettings;
+    bool bDedicatedServer = false;
+    /** Every argument but -ini=, joined as JoinCommandLine does. */
+    FString EngineCommandLine;
+};
+
+/** Reads the arguments after the program name; false with OutError when one of the host's own is malformed.
+ */
+bool ParseLaunchArguments(const TArray<FString>& Arguments, FLaunchOptions& Out, FString& OutError);
+
+/**
+ * Joins arguments with blanks. An argument holding a blank is quoted so that it stays one token: for
+ * "KEY=VALUE" only the value is quoted, as that is the form the engine's value lookup reads whole.
+ */
+FString JoinCommandLine(const TArray<FString>& Arguments);
+
+/** The usage text printed on a bad argument. */
+const char* GetLaunchUsage();
