@@ -257,8 +257,13 @@ void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FHttpRequestPtr Request
     {
         if (const TSharedPtr<FUserOnlineAccountZor> Account = AccountMap.FindRef(OldToken.account_id))
         {
-            Account->UserToken = NewToken;
-            Account->UserToken.bIsUserToken = 1;
+            // A failed refresh keeps the old credentials: wiping them on a dropped connection would leave
+            // nothing to refresh with later.
+            if (bRefreshed)
+            {
+                Account->UserToken = NewToken;
+                Account->UserToken.bIsUserToken = 1;
+            }
             Account->UserToken.TokenState = NewState;
         }
         int32 LocalUserNum = 0;
@@ -270,8 +275,11 @@ void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FHttpRequestPtr Request
     else if (const TSharedPtr<FClientOnlineAuth> Client =
                  ClientMap.FindRef(Pending.ClientKey.IsEmpty() ? OldToken.client_id : Pending.ClientKey))
     {
-        static_cast<FAuthTokenZor&>(*Client) = NewToken;
-        Client->bIsUserToken = 0;
+        if (bRefreshed)
+        {
+            static_cast<FAuthTokenZor&>(*Client) = NewToken;
+            Client->bIsUserToken = 0;
+        }
         Client->TokenState = NewState;
     }
     TriggerOnRefreshAuthCompleteDelegates(bRefreshed, OldToken, NewToken, Error);

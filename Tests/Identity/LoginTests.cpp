@@ -1,0 +1,212 @@
+#include "Core/Base64.h"
+#include "IdentityTest.h"
+
+namespace
+{
+class FLoginTest : public FIdentityTest
+{
+protected:
+    FLoginTest()
+    {
+        Identity().AddOnLoginCompleteDelegate(0, FOnLoginCompleteDelegate::CreateLambda(
+                                                     [this](int32, bool bOk, const FUniqueNetId&, const FString& Error) {
+                                                         Events.Add(FString::Printf("login:%d:%s", bOk, *Error));
+                                                     }));
+        Identity().AddOnLoginStatusChangedDelegate(
+            0, FOnLoginStatusChangedDelegate::CreateLambda(
+                   [this](int32, ELoginStatus::Type, ELoginStatus::Type NewStatus, const FUniqueNetId&) {
+                       Events.Add(FString::Printf("status:%s", ELoginStatus::ToString(NewStatus)));
+                   }));
+        Identity().AddOnLoginChangedDelegate(
+            FOnLoginChangedDelegate::CreateLambda([this](int32) { Events.Add("changed"); }));
+        Identity().AddOnLogoutCompleteDelegate(
+            0, FOnLogoutCompleteDelegate::CreateLambda(
+                   [this](int32, bool bOk) { Events.Add(FString::Printf("logout:%d", bOk)); }));
+        Identity().AddOnLoginPurchaseCompleteDelegate(
+            0, FOnLoginPurchaseCompleteDelegate::CreateLambda(
+                   [this](int32, bool bOk, const FUniqueNetId&, const FString& Error) {
+                       Events.Add(FString::Printf("purchase:%d:%s", bOk, *Error));
+                   }));
+    }
+
+    FString Body(const FHttpRequestPtr& Request) { return Record(Request).GetContentAsString(); }
+    FString Events_() const { return FString::Join(Events, ","); }
+
+    TArray<FString> Events;
+};
+
+FString GrantBody(FOnlineIdentityZor& Identity, const FString& Type, const FString& Id, const FString& Token)
+{
+    return Identity.GetUserTokenGrantPayload(FOnlineAccountCredentials(Type, Id, Token));
+}
+} // namespace
+
+TEST_F(FLoginTest, GrantBodiesByCredentialType)
+{
+    EXPECT_TRUE(GrantBody(Identity(), "TAVO", "a b@x.com", "p&w=1")
+                    .Equals("grant_type=password&username=a%20b%40x.com&password=p%26w%3D1"));
+    EXPECT_TRUE(GrantBody(Identity(), "internal", "id&", "tok en")
+                    .Equals("grant_type=external_auth&external_auth_type=internal&external_auth_token=id&:tok en"));
+    EXPECT_TRUE(GrantBody(Identity(), "ExchangeCode", "ignored", "code1")
+                    .Equals("grant_type=exchange_code&exchange_code=code1"));
+    EXPECT_TRUE(GrantBody(Identity(), "refresh", "", "rt").Equals("grant_type=refresh_token&refresh_token=rt"));
+    EXPECT_TRUE(GrantBody(Identity(), "steamish", "id", "tok")
+                    .Equals("grant_type=external_auth&external_auth_type=steamish&external_auth_token=tok"));
+}
+
+TEST_F(FLoginTest, LoginSendsTheGrantSignedWithTheApplicationClient)
+{
+    ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "user", "pw")));
+    const auto Grant = Record(FindPending("/api/oauth/token"));
+    EXPECT_TRUE(Grant.URL.Equals("http://127.0.0.1:8080/account/api/oauth/token", ESearchCase::CaseSensitive));
+    EXPECT_TRUE(Grant.Verb.Equals("POST"));
+    EXPECT_TRUE(Grant.Headers.FindRef("Content-Type").Equals("application/x-www-form-urlencoded"));
+    EXPECT_TRUE(Grant.Headers.FindRef("Authorization")
+                    .Equals("basic " + FBase64::Encode(FString("testclient:testsecret")), ESearchCase::CaseSensitive));
+    EXPECT_TRUE(Grant.GetContentAsString().Equals("grant_type=password&username=user&password=pw"));
+    EXPECT_TRUE(Log.Contains("Sending Login request. url=http://127.0.0.1:8080/account, type=tavo, id=user"));
+}
+
+TEST_F(FLoginTest, SuccessfulLoginKillsOtherSessionsReadsAccountInfoThenReports)
+{
+    ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "user", "pw")));
+    Answer("/api/oauth/token", 200, TokenReply("acct1", 3600));
+    EXPECT_TRUE(Events.IsEmpty()); // login complete waits for the account information
+    const auto Kill = Record(FindPending("/sessions/kill"));
+    EXPECT_TRUE(Kill.URL.EndsWith("?killType=OTHERS_ACCOUNT_CLIENT", ESearchCase::CaseSensitive));
+    EXPECT_TRUE(Kill.Verb.Equals("DELETE"));
+    const auto Info = Record(FindPending("/api/public/account/acct1"));
+    EXPECT_TRUE(Info.Headers.FindRef("Authorization").Equals("bearer access-1"));
+
+    Answer("/api/public/account/", 200, R"({"id":"acct1","displayName":"P1","lastLogin":"2026-01-01T00:00:00Z"})");
+    EXPECT_TRUE(Events_().Equals("login:1:,status:LoggedIn,changed")) << *Events_();
+    EXPECT_TRUE(Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->LastLogin.Equals("2026-01-01T00:00:00Z"));
+    // A successful login goes on with a purchase login under the purchase client.
+    const auto Purchase = Record(FindPending("/api/oauth/token"));
+    EXPECT_TRUE(Purchase.Headers.FindRef("Authorization").Equals("basic " + FBase64::Encode(FString("purchaseclient:purchasesecret"))));
+    EXPECT_TRUE(Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->LoginCredentials.Id.IsEmpty());
+}
+
+TEST_F(FLoginTest, RefusalsBeforeSending)
+{
+    EXPECT_FALSE(Identity().Login(1, FOnlineAccountCredentials("tavo", "u", "p")));
+    EXPECT_TRUE(Log.Contains("Login request failed. Invalid LocalUserNum=1"));
+    ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
+    EXPECT_FALSE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
+    EXPECT_TRUE(Log.Contains("Already pending auth for user=u type=tavo"));
+    EXPECT_EQ(Http().NumStarted(), 1);
+}
+
+TEST_F(FLoginTest, GrantFailuresReportLoginAndPurchaseFailures)
+{
+    ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
+    Answer("/api/oauth/token", 200, R"({"access_token":"a"})");
+    EXPECT_TRUE(Events_().Equals("login:0:No user id,purchase:0:No user id")) << *Events_();
+    EXPECT_FALSE(Identity().GetUniquePlayerId(0).IsValid());
+
+    Events.Empty();
+    ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
+    Http().Fail(FindPending("/api/oauth/token"));
+    Tick();
+    EXPECT_TRUE(Events_().Equals("login:0:No response,purchase:0:No response")) << *Events_();
+}
+
+TEST_F(FLoginTest, AccountInfoThatIsNotJsonFailsTheLoginButTheUserIsLoggedIn)
+{
+    ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
+    Answer("/api/oauth/token", 200, TokenReply("acct1", 3600));
+    Answer("/api/public/account/", 200, "<html>", "text/html");
+    EXPECT_TRUE(Events_().Equals("login:0:Invalid response payload=<html>,status:LoggedIn,changed")) << *Events_();
+    EXPECT_EQ(Identity().GetLoginStatus(0), ELoginStatus::LoggedIn);
+    EXPECT_FALSE(FindPending("/api/oauth/token")); // no purchase login after a failed login
+}
+
+TEST_F(FLoginTest, LogoutKillsUsableTokensAndReports)
+{
+    EXPECT_FALSE(Identity().Logout(0));
+    EXPECT_TRUE(Log.Contains("No logged in user found for LocalUserNum=0."));
+    LoginUser();
+    Events.Empty();
+    FAuthTokenZor& Purchase = Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->PurchaseToken;
+    Purchase.access_token = "expired-purchase";
+    Purchase.expires_in = 0.0;
+    EXPECT_TRUE(Identity().Logout(0));
+    EXPECT_TRUE(Events_().Equals("logout:1,status:NotLoggedIn,changed")) << *Events_();
+    const auto Kill = Record(FindPending("/sessions/kill/"));
+    EXPECT_TRUE(Kill.URL.EndsWith("/sessions/kill/access-1", ESearchCase::CaseSensitive)); // the wire keeps it
+    EXPECT_FALSE(Log.Contains("kill/access-1"));                                      // the log does not
+    EXPECT_FALSE(FindPending("expired-purchase"));
+    EXPECT_FALSE(Identity().GetUserAccount(FUniqueNetIdString("acct1")).IsValid());
+}
+
+TEST_F(FLoginTest, PurchaseTokenExpiresExactlyOnce)
+{
+    LoginUser("acct1", 3600, 10);
+    EXPECT_TRUE(Events_().EndsWith("purchase:1:", ESearchCase::CaseSensitive)) << *Events_();
+    Events.Empty();
+    FAuthTokenZor& Purchase = Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->PurchaseToken;
+    Tick(3, 4.0f);
+    EXPECT_EQ(Purchase.expires_in, 0.0);
+    EXPECT_EQ(Purchase.TokenState, EAuthTokenState::Failed);
+    Tick(3, 4.0f);
+    EXPECT_TRUE(Events_().Equals("purchase:0:Token expired")) << *Events_();
+}
+
+TEST_F(FLoginTest, PurchaseReplyForAnotherAccountIsRefused)
+{
+    LoginUser("acct1", 3600, -1);
+    Answer("/api/oauth/token", 200, TokenReply("someone-else", 100, "purchase-x", "purchaseclient"));
+    EXPECT_TRUE(Events_().EndsWith("purchase:0:No user account entry found for id=someone-else")) << *Events_();
+    EXPECT_TRUE(Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->PurchaseToken.access_token.IsEmpty());
+}
+
+TEST_F(FLoginTest, MissingPurchaseClientEndsEveryLoginWithAPurchaseFailure)
+{
+    SetIni("[OnlineSubsystemZor]\nbEnabled=true\n[OnlineSubsystemZor.BaseServiceZor]\n"
+           "ServicePermissions=(Name=Client,Id=testclient,Key=testsecret)\n");
+    Subsystem->Shutdown();
+    CreateSubsystem();
+    Identity().AddOnLoginPurchaseCompleteDelegate(
+        0, FOnLoginPurchaseCompleteDelegate::CreateLambda([this](int32, bool bOk, const FUniqueNetId&, const FString& E) {
+            Events.Add(FString::Printf("purchase:%d:%s", bOk, *E));
+        }));
+    ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
+    Answer("/api/oauth/token", 200, TokenReply("acct1", 3600));
+    Answer("/api/public/account/", 200, R"({"id":"acct1"})");
+    EXPECT_TRUE(Events_().Equals("purchase:0:No valid purchasing auth setup")) << *Events_();
+}
+
+TEST_F(FLoginTest, AutoLoginForms)
+{
+    SetCommandLine("LOGIN=someone PASSWORD=secret");
+    EXPECT_FALSE(Identity().AutoLogin(0));
+    EXPECT_TRUE(Events_().Equals("login:0:missing TYPE=<type>.")) << *Events_();
+
+    Events.Empty();
+    SetCommandLine("");
+    EXPECT_FALSE(Identity().AutoLogin(0));
+    EXPECT_TRUE(Events_().Equals("login:0:missing LOGIN=<login id>."));
+
+    Events.Empty();
+    SetCommandLine("LOGIN=acct9 AUTH=ready-token PASSWORD=x TYPE=tavo");
+    EXPECT_TRUE(Identity().AutoLogin(0));
+    EXPECT_EQ(Http().NumStarted(), 1); // no grant: only the account information
+    Answer("/api/public/account/acct9", 200, R"({"id":"acct9"})");
+    EXPECT_TRUE(Events_().StartsWith("login:1:,status:LoggedIn,changed")) << *Events_();
+    EXPECT_EQ(Identity().GetUserAccountZor(FUniqueNetIdString("acct9"))->UserToken.TokenState, EAuthTokenState::None);
+}
+
+TEST_F(FLoginTest, AutoLoginForAnotherLocalUserCannotCreateTheAccount)
+{
+    SetCommandLine("LOGIN=acct9 AUTH=ready-token");
+    EXPECT_FALSE(Identity().AutoLogin(1));
+    EXPECT_TRUE(Log.Contains("AutoLogin Failed. cant create account for LOGIN=acct9."));
+}
+
+TEST_F(FLoginTest, AddUserAccountFromJsonNeedsIdAndToken)
+{
+    Identity().AddUserAccount(0, R"({"access_token":"a"})");
+    EXPECT_TRUE(Log.Contains("Could not parse Json auth token from json="));
+    Identity().AddUserAccount(0, TokenReply("acct7", 50));
+    EXPECT_TRUE(Identity().GetUserAccountZor(FUniqueNetIdString("acct7")).IsValid());
+}
