@@ -1,0 +1,137 @@
+#include "HostProcess.h"
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace
+{
+using FClock = std::chrono::steady_clock;
+
+/** Waits for the child up to the limit; kills it past the limit. */
+int WaitWithLimit(pid_t Pid, double TimeLimitSeconds, bool& bOutTimedOut)
+{
+    const auto Deadline = FClock::now() + std::chrono::duration<double>(TimeLimitSeconds);
+    int Status = 0;
+    while (waitpid(Pid, &Status, WNOHANG) == 0)
+    {
+        if (FClock::now() > Deadline)
+        {
+            bOutTimedOut = true;
+            kill(Pid, SIGKILL);
+            waitpid(Pid, &Status, 0);
+            return -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+}
+
+std::vector<std::string> ReadLines(const std::string& Path)
+{
+    std::vector<std::string> Lines;
+    std::ifstream File(Path);
+    for (std::string Line; std::getline(File, Line);)
+    {
+        Lines.push_back(Line);
+    }
+    return Lines;
+}
+} // namespace
+
+FScratchDir::FScratchDir()
+{
+    char Template[] = "/tmp/zorhost-test-XXXXXX";
+    if (mkdtemp(Template))
+    {
+        Dir = Template;
+    }
+}
+
+FScratchDir::~FScratchDir()
+{
+    if (!Dir.empty())
+    {
+        std::error_code Ignored;
+        std::filesystem::remove_all(Dir, Ignored);
+    }
+}
+
+std::string FScratchDir::WriteFile(const std::string& Name, const std::string& Content) const
+{
+    const std::string FilePath = Dir + "/" + Name;
+    std::ofstream(FilePath, std::ios::binary) << Content;
+    return FilePath;
+}
+
+bool FHostRun::HasLine(const std::string& Text) const
+{
+    return FindLine(Text) >= 0;
+}
+
+int FHostRun::FindLine(const std::string& Text) const
+{
+    for (size_t Index = 0; Index < ErrorLines.size(); ++Index)
+    {
+        if (ErrorLines[Index].find(Text) != std::string::npos)
+        {
+            return static_cast<int>(Index);
+        }
+    }
+    return -1;
+}
+
+std::string FHostRun::Log() const
+{
+    std::ostringstream Text;
+    for (const std::string& Line : ErrorLines)
+    {
+        Text << Line << '\n';
+    }
+    return Text.str();
+}
+
+FHostRun RunHost(const std::vector<std::string>& Arguments, const std::string& StdinPath,
+                 const FScratchDir& Scratch, double TimeLimitSeconds)
+{
+    std::vector<std::string> Argv = {ZOR_HOST_PROGRAM};
+    Argv.insert(Argv.end(), Arguments.begin(), Arguments.end());
+    std::vector<char*> ArgvPointers;
+    for (std::string& Argument : Argv)
+    {
+        ArgvPointers.push_back(Argument.data());
+    }
+    ArgvPointers.push_back(nullptr);
+
+    const std::string ErrorPath = Scratch.Path() + "/stderr.log";
+    posix_spawn_file_actions_t Actions;
+    posix_spawn_file_actions_init(&Actions);
+    posix_spawn_file_actions_addopen(&Actions, STDIN_FILENO, StdinPath.c_str(), O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&Actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, ErrorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
+    FHostRun Run;
+    const auto Start = FClock::now();
+    pid_t Pid = -1;
+    const int SpawnError =
+        posix_spawn(&Pid, ArgvPointers[0], &Actions, nullptr, ArgvPointers.data(), environ);
+    posix_spawn_file_actions_destroy(&Actions);
+    if (SpawnError != 0)
+    {
+        Run.ErrorLines.push_back("cannot start " + Argv[0]);
+        return Run;
+    }
+    Run.ExitCode = WaitWithLimit(Pid, TimeLimitSeconds, Run.bTimedOut);
+    Run.Seconds = std::chrono::duration<double>(FClock::now() - Start).count();
+    Run.ErrorLines = ReadLines(ErrorPath);
+    return Run;
+}

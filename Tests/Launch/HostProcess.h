@@ -1,0 +1,44 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+/** A scratch directory removed with everything in it at the end. */
+class FScratchDir
+{
+public:
+    FScratchDir();
+    ~FScratchDir();
+    FScratchDir(const FScratchDir&) = delete;
+    FScratchDir& operator=(const FScratchDir&) = delete;
+
+    /** Writes a file in the directory; its path. */
+    std::string WriteFile(const std::string& Name, const std::string& Content) const;
+    const std::string& Path() const { return Dir; }
+
+private:
+    std::string Dir;
+};
+
+/** How a zorhost run ended and what it logged. */
+struct FHostRun
+{
+    /** The exit code; -1 when it did not exit normally or was killed at the time limit. */
+    int ExitCode = -1;
+    bool bTimedOut = false;
+    double Seconds = 0.0;
+    std::vector<std::string> ErrorLines;
+
+    bool HasLine(const std::string& Text) const;
+    /** Index of the first standard-error line holding Text, or -1. */
+    int FindLine(const std::string& Text) const;
+    /** Every standard-error line, for failure messages. */
+    std::string Log() const;
+};
+
+/**
+ * Runs zorhost with the arguments, standard input read from StdinPath ("/dev/null" for none), and kills it
+ * when it outlives the time limit.
+ */
+FHostRun RunHost(const std::vector<std::string>& Arguments, const std::string& StdinPath,
+                 const FScratchDir& Scratch, double TimeLimitSeconds = 60.0);

@@ -1,0 +1,177 @@
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "HostProcess.h"
+#include "LocalBackend.h"
+
+namespace
+{
+const std::string EnabledIni = "[OnlineSubsystemZor]\nbEnabled=true\n";
+const std::string DisabledIni = "[OnlineSubsystemZor]\n";
+const std::string DemoUserId = "5a0f3c8e1b2d4f6a8c9e0b1d2f3a4c5e";
+
+/** An engine ini with the demo clients, pointing every service at Domain. */
+std::string DemoIni(const std::string& Domain)
+{
+    return EnabledIni + "[OnlineSubsystemZor.BaseServiceZor]\nDomain=" + Domain +
+           "\nGameName=ZorTest\n"
+           "ServicePermissions=(Name=Client,Id=zordemoclient,Key=zordemoclientsecret)\n"
+           "ServicePermissions=(Name=PurchaseClient,Id=zordemopurchase,Key=zordemopurchasesecret)\n"
+           "[OnlineSubsystemZor.AccountServiceZor]\nServiceName=account\n";
+}
+
+class ZorHostProgramTest : public testing::Test
+{
+protected:
+    /** Runs zorhost on the ini text and a script file, with the extra arguments. */
+    FHostRun RunScript(const std::string& Ini, const std::string& Script,
+                       std::vector<std::string> Arguments = {})
+    {
+        Arguments.insert(Arguments.begin(), {"-ini=" + Scratch.WriteFile("Engine.ini", Ini),
+                                             "-exec=" + Scratch.WriteFile("script.zorhost", Script)});
+        FHostRun Run = RunHost(Arguments, "/dev/null", Scratch);
+        EXPECT_FALSE(Run.bTimedOut) << Run.Log();
+        return Run;
+    }
+
+    FScratchDir Scratch;
+};
+
+TEST_F(ZorHostProgramTest, StartsRunsTheScriptAndShutsDownInOrder)
+{
+    const FHostRun Run = RunScript(EnabledIni, "# a comment line\n\n   \nNOSUCHCOMMAND one two\n"
+                                               "ONLINE SUB=ZOR TEST NOSUCHWORD\nquit\nnever reached\n");
+    ASSERT_EQ(Run.ExitCode, 0) << Run.Log();
+    const int Startup = Run.FindLine("LogOnline: Log: ZOR: Zor Startup!");
+    const int SubsystemShutdown = Run.FindLine("LogOnline: Display: ZOR: FOnlineSubsystemZor::Shutdown()");
+    const int ModuleShutdown = Run.FindLine("LogOnline: Log: ZOR: Zor Shutdown!");
+    EXPECT_GE(Startup, 0) << Run.Log();
+    EXPECT_GT(SubsystemShutdown, Startup) << Run.Log();
+    EXPECT_GT(ModuleShutdown, SubsystemShutdown) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("LogExec: Warning: Unknown command: NOSUCHCOMMAND one two")) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("LogExec: Warning: Unknown command: ONLINE SUB=ZOR TEST NOSUCHWORD"))
+        << Run.Log();
+    EXPECT_FALSE(Run.HasLine("a comment line")) << Run.Log();
+    EXPECT_FALSE(Run.HasLine("never reached")) << Run.Log();
+    EXPECT_FALSE(Run.HasLine("Zor API disabled!")) << Run.Log();
+}
+
+TEST_F(ZorHostProgramTest, DisabledSubsystemStillRunsTheScript)
+{
+    const FHostRun WithoutSwitch =
+        RunScript(DisabledIni, "login\nlogout\nONLINE SUB=ZOR TEST AUTHTEST\nquit\n");
+    EXPECT_EQ(WithoutSwitch.ExitCode, 0) << WithoutSwitch.Log();
+    EXPECT_TRUE(WithoutSwitch.HasLine("LogOnline: Warning: ZOR: Zor API disabled!")) << WithoutSwitch.Log();
+    EXPECT_TRUE(WithoutSwitch.HasLine("login: there is no identity")) << WithoutSwitch.Log();
+    EXPECT_TRUE(WithoutSwitch.HasLine("logout: there is no identity")) << WithoutSwitch.Log();
+    EXPECT_TRUE(WithoutSwitch.HasLine("Unknown command: ONLINE SUB=ZOR TEST AUTHTEST"))
+        << WithoutSwitch.Log();
+    EXPECT_TRUE(WithoutSwitch.HasLine("Zor Shutdown!")) << WithoutSwitch.Log();
+
+    const FHostRun WithNoZor = RunScript(EnabledIni, "login\nquit\n", {"-NOZOR"});
+    EXPECT_EQ(WithNoZor.ExitCode, 0) << WithNoZor.Log();
+    EXPECT_TRUE(WithNoZor.HasLine("Zor API disabled!")) << WithNoZor.Log();
+    EXPECT_TRUE(WithNoZor.HasLine("login: there is no identity")) << WithNoZor.Log();
+}
+
+TEST_F(ZorHostProgramTest, EndOfStandardInputQuitsAfterTheLastLine)
+{
+    const std::string Ini = "-ini=" + Scratch.WriteFile("Engine.ini", EnabledIni);
+    const FHostRun Run = RunHost({Ini}, Scratch.WriteFile("stdin.txt", "login"), Scratch);
+    ASSERT_FALSE(Run.bTimedOut) << Run.Log();
+    EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
+    // Without LOGIN= the login fails, and the host reports the event it bound.
+    EXPECT_TRUE(Run.HasLine("AutoLogin Failed. missing LOGIN=<login id>.")) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("LogHost: Display: OnLoginComplete LocalUserNum=0 bWasSuccessful=0 UserId= "
+                            "Error=missing LOGIN=<login id>."))
+        << Run.Log();
+    EXPECT_GT(Run.FindLine("Zor Shutdown!"), Run.FindLine("FOnlineSubsystemZor::Shutdown()")) << Run.Log();
+}
+
+TEST_F(ZorHostProgramTest, LogSettingsChooseWhatShows)
+{
+    const FHostRun Default = RunScript(EnabledIni, "quit\n");
+    EXPECT_FALSE(Default.HasLine("Created thread (ID:")) << Default.Log();
+    EXPECT_FALSE(Default.HasLine(": Verbose: ")) << Default.Log();
+    EXPECT_TRUE(Default.HasLine("LogOnline: Log: ZOR: Zor Startup!")) << Default.Log();
+
+    const FHostRun Verbose = RunScript(EnabledIni, "quit\n", {"-log=LogOnline:Verbose"});
+    EXPECT_TRUE(Verbose.HasLine("LogOnline: Verbose: ZOR: Created thread (ID:")) << Verbose.Log();
+
+    const FHostRun Quiet =
+        RunScript(EnabledIni, "nosuchcommand\nquit\n", {"-log=LogOnline:Warning", "-log=LogNope:Verbose"});
+    EXPECT_EQ(Quiet.ExitCode, 0) << Quiet.Log();
+    EXPECT_FALSE(Quiet.HasLine("Zor Startup!")) << Quiet.Log();
+    EXPECT_TRUE(Quiet.HasLine("Unknown command: nosuchcommand")) << Quiet.Log();
+    EXPECT_TRUE(Quiet.HasLine("LogHost: Warning: Unknown log setting LogNope:Verbose")) << Quiet.Log();
+}
+
+TEST_F(ZorHostProgramTest, WaitKeepsTickingBeforeTheNextLine)
+{
+    const FHostRun Run = RunScript(EnabledIni, "wait soon\nwait -1\nwait 0.6\nquit\n");
+    EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
+    EXPECT_GE(Run.Seconds, 0.6);
+    EXPECT_EQ(Run.FindLine("usage: wait SECONDS"), Run.FindLine("> wait soon") + 1) << Run.Log();
+    EXPECT_EQ(Run.FindLine("> quit"), Run.FindLine("> wait 0.6") + 1) << Run.Log();
+}
+
+TEST_F(ZorHostProgramTest, RefusesBadArgumentsAndMissingFiles)
+{
+    EXPECT_EQ(RunHost({"-fps=0"}, "/dev/null", Scratch).ExitCode, 2);
+
+    const FHostRun NoIni = RunHost({"-ini=/nonexistent/Engine.ini"}, "/dev/null", Scratch);
+    EXPECT_EQ(NoIni.ExitCode, 1);
+    EXPECT_TRUE(NoIni.HasLine("LogHost: Error: Cannot read the engine ini /nonexistent/Engine.ini"))
+        << NoIni.Log();
+
+    const std::string Ini = "-ini=" + Scratch.WriteFile("Engine.ini", EnabledIni);
+    const FHostRun NoScript = RunHost({Ini, "-exec=/nonexistent/script.zorhost"}, "/dev/null", Scratch);
+    EXPECT_EQ(NoScript.ExitCode, 1);
+    EXPECT_TRUE(NoScript.HasLine("Cannot read the console script")) << NoScript.Log();
+    EXPECT_FALSE(NoScript.HasLine("Zor Startup!")) << NoScript.Log();
+}
+
+TEST_F(ZorHostProgramTest, CommandLineValuesWithBlanksReachTheModuleWhole)
+{
+    // Nothing listens on port 1, so the login fails; its request line shows what the module read.
+    const FHostRun Run = RunScript(DemoIni("127.0.0.1:1"), "login\nwait 1\nquit\n",
+                                   {"LOGIN=demo user@example.com", "PASSWORD=a secret", "TYPE=tavo"});
+    EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("type=tavo, id=demo user@example.com")) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("OnLoginComplete LocalUserNum=0 bWasSuccessful=0")) << Run.Log();
+}
+
+TEST_F(ZorHostProgramTest, LogsInMakesAnExchangeCodeAndLogsOutAgainstTheLocalBackend)
+{
+    ZorBackend::FLocalBackend Backend;
+    std::string Error;
+    const int Port = Backend.Start(0, Error);
+    ASSERT_GT(Port, 0) << Error;
+
+    const FHostRun Run = RunScript(
+        DemoIni("127.0.0.1:" + std::to_string(Port)),
+        "login\nwait 2\nONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\nwait 1.5\n"
+        "logout\nwait 0.5\nquit\n",
+        {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo", "-log=LogOnline:VeryVerbose"});
+    Backend.Stop();
+    ASSERT_EQ(Run.ExitCode, 0) << Run.Log();
+    const int LoginLine =
+        Run.FindLine("OnLoginComplete LocalUserNum=0 bWasSuccessful=1 UserId=" + DemoUserId);
+    ASSERT_GE(LoginLine, 0) << Run.Log();
+    EXPECT_TRUE(Run.ErrorLines[LoginLine].ends_with(" Error=")) << Run.ErrorLines[LoginLine];
+    EXPECT_TRUE(Run.HasLine("OnLoginStatusChanged LocalUserNum=0 OldStatus=NotLoggedIn NewStatus=LoggedIn"))
+        << Run.Log();
+    EXPECT_TRUE(Run.HasLine("OnLoginPurchaseComplete LocalUserNum=0 bWasSuccessful=1")) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("Queuing Zor request for user=" + DemoUserId)) << Run.Log();
+
+    const int CodeLine = Run.FindLine("OnGenerateExchangeCodeComplete");
+    ASSERT_GE(CodeLine, 0) << Run.Log();
+    EXPECT_TRUE(std::regex_search(Run.ErrorLines[CodeLine], std::regex("bWasSuccessful=1 UserId=" +
+                                                                       DemoUserId + " Code=[0-9a-f]{8,} ")))
+        << Run.ErrorLines[CodeLine];
+
+    EXPECT_GT(Run.FindLine("OnLogoutComplete LocalUserNum=0 bWasSuccessful=1"), CodeLine) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("OldStatus=LoggedIn NewStatus=NotLoggedIn")) << Run.Log();
+}
+} // namespace
