@@ -477,21 +477,6 @@ TEST_F(HttpLoopbackTest, CancelRightAfterStartNeverSucceeds)
     }
 }
 
-TEST_F(HttpLoopbackTest, DroppedRequestStillCompletes)
-{
-    int32 Completed = 0;
-    {
-        FHttpRequestRef Request = FHttpModule::Get().CreateRequest();
-        Request->SetURL(Http.Url("/echo"));
-        Request->OnProcessRequestComplete().BindLambda(
-            [&Completed](FHttpRequestPtr, FHttpResponsePtr Response, bool bConnected)
-            { Completed += bConnected && Response->GetResponseCode() == 200 ? 1 : 100; });
-        ASSERT_TRUE(Request->ProcessRequest());
-    }
-    ASSERT_TRUE(TickUntil([&] { return Completed != 0; }));
-    EXPECT_EQ(Completed, 1);
-}
-
 TEST_F(HttpLoopbackTest, ShutdownFailsTransfersInFlightOnTheNextTickAndLaterRequestsWork)
 {
     FCompletionLog Slow;

@@ -1,6 +1,5 @@
 #include "CurlHttpTransport.h"
 
-#include <chrono>
 #include <cmath>
 
 #include "HttpModule.h"
@@ -8,9 +7,9 @@
 
 namespace
 {
-/** More than enough for a game client; further requests wait for a free connection instead of opening more.
- */
+// Further requests to a host wait for a free kept-alive connection rather than open ever more sockets.
 constexpr long MaxConnectionsPerHost = 16;
+// Only bounds an idle wait: libcurl's own timers shorten it and new work wakes the worker at once.
 constexpr int IdleWaitMs = 1000;
 
 void InitCurlOnce()
@@ -23,15 +22,6 @@ void InitCurlOnce()
 long SecondsToMs(float Seconds)
 {
     return Seconds > 0.0f ? static_cast<long>(std::lround(Seconds * 1000.0f)) : 0L;
-}
-
-FString TrimLineEnd(std::string_view Line)
-{
-    while (!Line.empty() && (Line.back() == '\r' || Line.back() == '\n'))
-    {
-        Line.remove_suffix(1);
-    }
-    return FString(Line);
 }
 } // namespace
 
@@ -89,7 +79,7 @@ size_t OnHeaderLine(char* Data, size_t Size, size_t Count, void* UserData)
         return Size * Count;
     }
     const FString Name = FString(Line.substr(0, Colon)).TrimStartAndEnd();
-    const FString Value = TrimLineEnd(Line.substr(Colon + 1)).TrimStartAndEnd();
+    const FString Value = FString(Line.substr(Colon + 1)).TrimStartAndEnd();
     Transfer->ResponseHeaders.Add({Name, Value});
     return Size * Count;
 }
