@@ -1,4 +1,5 @@
 #include "Core/ModuleManager.h"
+#include "Core/RunnableThread.h"
 #include "Online/OnlineSubsystemModule.h"
 #include "OnlineSubsystemZorModule.h"
 #include "ZorSubsystemTest.h"
@@ -80,4 +81,38 @@ TEST_F(FZorSubsystemTest, UpdateServiceConfigReachesEveryServiceInTheList)
     Subsystem->UpdateServiceConfig();
     EXPECT_TRUE(Subsystem->GetZorGameService()->GetZorConfiguration().Domain.Equals("moved:1"));
     EXPECT_TRUE(Subsystem->GetZorIdentityService()->GetBaseUrl().Equals("http://moved:1/account"));
+}
+
+namespace
+{
+/** The name of the task thread, found through the thread id the subsystem logs when it creates it. */
+FString LastTaskThreadName(const FLogCapture& Log)
+{
+    FString Name;
+    for (const auto& Line : Log.Lines())
+    {
+        FString Id;
+        if (Line.Message.Split("Created thread (ID:", nullptr, &Id))
+        {
+            Name = FThreadManager::Get().GetThreadName(static_cast<uint32>(FCString::Atoi64(*Id)));
+        }
+    }
+    return Name;
+}
+} // namespace
+
+TEST_F(FZorSubsystemTest, EachInitNamesItsTaskThreadWithTheNextNumber)
+{
+    auto First = MakeShared<FOnlineSubsystemZor>(FName("first"));
+    First->Init();
+    const FString FirstName = LastTaskThreadName(Log);
+    auto Second = MakeShared<FOnlineSubsystemZor>(FName("second"));
+    Second->Init();
+    const FString SecondName = LastTaskThreadName(Log);
+    First->Shutdown();
+    Second->Shutdown();
+
+    ASSERT_TRUE(FirstName.StartsWith("OnlineAsyncTaskThreadZor ", ESearchCase::CaseSensitive)) << *FirstName;
+    const int32 FirstNumber = FCString::Atoi(*FirstName.RightChop(FString("OnlineAsyncTaskThreadZor ").Len()));
+    EXPECT_TRUE(SecondName.Equals(FString::Printf("OnlineAsyncTaskThreadZor %d", FirstNumber + 1))) << *SecondName;
 }

@@ -89,17 +89,19 @@ void FRunnableThread::RunOnThread()
     {
         std::lock_guard Lock(StartMutex);
         ThreadId = FPlatformTLS::GetCurrentThreadId();
+        FThreadManager::Get().AddThread(ThreadId, ThreadName);
         bStarted = true;
         StartSignal.notify_all();
     }
     // Run may delete this thread object (then detached); only the runnable is touched from here on.
     FRunnable* const Work = Runnable;
-    if (!Work->Init())
+    const uint32 Id = ThreadId;
+    if (Work->Init())
     {
-        return;
+        Work->Run();
+        Work->Exit();
     }
-    Work->Run();
-    Work->Exit();
+    FThreadManager::Get().RemoveThread(Id);
 }
 
 bool FRunnableThread::Kill(bool bShouldWait)
@@ -133,4 +135,35 @@ void FRunnableThread::Join()
         return;
     }
     pthread_join(Handle, nullptr);
+}
+
+FThreadManager& FThreadManager::Get()
+{
+    static FThreadManager Instance;
+    return Instance;
+}
+
+FString FThreadManager::GetThreadName(uint32 ThreadId) const
+{
+    std::lock_guard Lock(Mutex);
+    for (const auto& [Id, Name] : Threads)
+    {
+        if (Id == ThreadId)
+        {
+            return Name;
+        }
+    }
+    return FString();
+}
+
+void FThreadManager::AddThread(uint32 ThreadId, const FString& Name)
+{
+    std::lock_guard Lock(Mutex);
+    Threads.emplace_back(ThreadId, Name);
+}
+
+void FThreadManager::RemoveThread(uint32 ThreadId)
+{
+    std::lock_guard Lock(Mutex);
+    std::erase_if(Threads, [ThreadId](const auto& Entry) { return Entry.first == ThreadId; });
 }

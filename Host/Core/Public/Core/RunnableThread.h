@@ -4,6 +4,8 @@
 #include <condition_variable>
 #include <mutex>
 #include <pthread.h>
+#include <utility>
+#include <vector>
 
 #include "Core/Runnable.h"
 #include "Core/String.h"
@@ -63,4 +65,21 @@ private:
     std::condition_variable StartSignal;
     bool bStarted = false;
     std::atomic<bool> bJoinable{false};
+};
+
+/** The names of the running threads started through FRunnableThread, by thread id. Thread-safe. */
+class FThreadManager
+{
+public:
+    static FThreadManager& Get();
+    /** The name of a running thread; empty when no such thread runs. */
+    FString GetThreadName(uint32 ThreadId) const;
+
+private:
+    friend class FRunnableThread;
+    void AddThread(uint32 ThreadId, const FString& Name);
+    void RemoveThread(uint32 ThreadId);
+
+    mutable std::mutex Mutex;
+    std::vector<std::pair<uint32, FString>> Threads;
 };
