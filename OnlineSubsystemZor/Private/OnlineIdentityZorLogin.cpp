@@ -241,6 +241,7 @@ bool FOnlineIdentityZor::Logout(int32 LocalUserNum)
         }
     }
     AccountMap.Remove(UserId->ToString());
+    ++AccountsDropped;
     LocalUserMap.Remove(LocalUserNum);
     TriggerOnLogoutCompleteDelegates(LocalUserNum, true);
     TriggerOnLoginStatusChangedDelegates(LocalUserNum, ELoginStatus::LoggedIn, ELoginStatus::NotLoggedIn, *UserId);
@@ -315,6 +316,7 @@ void FOnlineIdentityZor::AddUserAccount(int32 LocalUserNum, const FString& UserI
     Account->UserToken.account_id = UserId;
     Account->UserToken.client_id = Subsystem->GetAppId();
     AccountMap.Add(UserId, Account.ToSharedPtr());
+    ++AccountsDropped; // any record it replaced is gone
     LocalUserMap.Add(LocalUserNum, Account->GetUserId());
 }
 
@@ -329,6 +331,7 @@ void FOnlineIdentityZor::AddUserAccount(int32 LocalUserNum, const FString& AuthJ
     auto Account = MakeShared<FUserOnlineAccountZor>(Token.account_id);
     Account->UserToken = Token;
     AccountMap.Add(Token.account_id, Account.ToSharedPtr());
+    ++AccountsDropped; // any record it replaced is gone
     LocalUserMap.Add(LocalUserNum, Account->GetUserId());
 }
 

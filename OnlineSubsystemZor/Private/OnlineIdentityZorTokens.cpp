@@ -12,9 +12,10 @@ void FOnlineIdentityZor::Tick(float DeltaTime)
     {
         TickAccounts.Add(Entry.Value);
     }
+    const uint64 DroppedBefore = AccountsDropped;
     for (const TSharedPtr<FUserOnlineAccountZor>& Account : TickAccounts)
     {
-        if (AccountMap.FindRef(Account->GetUserId()->ToString()) != Account)
+        if (AccountsDropped != DroppedBefore && AccountMap.FindRef(Account->GetUserId()->ToString()) != Account)
         {
             continue;
         }

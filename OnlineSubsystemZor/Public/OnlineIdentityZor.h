@@ -182,6 +182,8 @@ private:
     TMap<FString, TSharedPtr<FClientOnlineAuth>> ClientMap;
 
     TArray<TSharedPtr<FUserOnlineAccountZor>> TickAccounts;
+    /** Counts removals and replacements of account records, so the tick knows when to check its snapshot. */
+    uint64 AccountsDropped = 0;
 
     TMap<FHttpRequestPtr, FPendingLogin> PendingLogins;
     TMap<FHttpRequestPtr, FString> PendingClientAuths;

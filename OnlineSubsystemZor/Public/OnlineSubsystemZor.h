@@ -14,8 +14,13 @@ class FOnlineAsyncTaskManagerZor;
 class FOnlineIdentityZor;
 class FRunnableThread;
 
-/** The "ZOR" online subsystem: owns every service, the task thread and the user and client request queues. */
-class FOnlineSubsystemZor : public FOnlineSubsystemImpl, public FTickerObjectBase
+/**
+ * The "ZOR" online subsystem: owns every service, the task thread and the user and client request queues. Always
+ * owned by a shared pointer, so objects that outlive it (profiles) can hold it weakly.
+ */
+class FOnlineSubsystemZor : public FOnlineSubsystemImpl,
+                            public FTickerObjectBase,
+                            public TSharedFromThis<FOnlineSubsystemZor>
 {
 public:
     static const FName ServiceName;
