@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 
 #include "Json/Json.h"
@@ -106,6 +108,7 @@ TEST(JsonReader, RefusesTextThatIsNotUtf8)
         "[\"\xE0\x80\xAF\"]",     // overlong, three bytes
         "[\"\xF0\x80\x80\xAF\"]", // overlong, four bytes
         "[\"\xED\xA0\x80\"]",     // surrogate encoded directly
+        "{\"a\":1,\"\xEC",        // text ends inside a sequence
         "[\"\xF4\x90\x80\x80\"]", // beyond U+10FFFF
         "[\"\xFF\"]",
         "{\"\xC0\xAF\":1}", // in a key
@@ -175,6 +178,17 @@ TEST(JsonReader, NumbersAreDoubles)
 
     EXPECT_FALSE(ParseValue("[1e400]").IsValid());
     EXPECT_FALSE(ParseValue("[-1e400]").IsValid());
+    EXPECT_FALSE(ParseValue("[1.8e308]").IsValid());
+
+    TSharedPtr<FJsonValue> Edges =
+        ParseValue("[0e300, -2e-324, 0.00012e-320, 1.7976931348623157e308, 5e-324]");
+    ASSERT_TRUE(Edges.IsValid());
+    EXPECT_EQ(Edges->AsArray()[0]->AsNumber(), 0.0);
+    EXPECT_EQ(Edges->AsArray()[1]->AsNumber(), 0.0);
+    EXPECT_TRUE(std::signbit(Edges->AsArray()[1]->AsNumber()));
+    EXPECT_EQ(Edges->AsArray()[2]->AsNumber(), 0.0);
+    EXPECT_EQ(Edges->AsArray()[3]->AsNumber(), std::numeric_limits<double>::max());
+    EXPECT_EQ(Edges->AsArray()[4]->AsNumber(), std::numeric_limits<double>::denorm_min());
 }
 
 TEST(JsonReader, DuplicateKeysLastValueWinsInFirstPlace)

@@ -11,9 +11,15 @@ namespace JsonPrivate
 /** Parses one JSON value of any kind; on failure OutError says why and where. */
 bool ParseJson(const FString& Text, TSharedPtr<FJsonValue>& OutValue, FString& OutError);
 
+/** Length of the well-formed UTF-8 sequence (RFC 3629) that starts at Index, or 0 when there is none. */
+size_t Utf8SequenceLength(std::string_view Text, size_t Index);
+/** True with the offset of the first byte that does not begin a well-formed UTF-8 sequence. */
+bool FindInvalidUtf8(std::string_view Text, size_t& OutOffset);
+
 /** Appends the JSON text of a number: "null" for NaN and infinities, which JSON cannot hold. */
 void AppendNumber(FString& Out, double Value);
 void AppendNumber(FString& Out, float Value);
+void AppendInteger(FString& Out, int64 Value);
 /** Appends Value as a quoted and escaped JSON string. */
 void AppendQuoted(FString& Out, std::string_view Value);
 

@@ -1,3 +1,4 @@
+#include <charconv>
 #include <cstring>
 
 #include <rapidjson/error/en.h>
@@ -9,8 +10,10 @@
 
 namespace
 {
+// Numbers arrive as text and are converted here: the parser's own full-precision conversion computes a
+// leading zero count of 0 for a zero significand with a large exponent ("0e300"), which is undefined.
 constexpr unsigned ParseFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag |
-                                rapidjson::kParseFullPrecisionFlag;
+                                rapidjson::kParseNumbersAsStringsFlag;
 
 /** True when Text holds a UTF-16 surrogate encoded as UTF-8; only an escaped lone surrogate can produce one.
  */
@@ -29,18 +32,82 @@ bool HoldsEncodedSurrogate(std::string_view Text)
     return false;
 }
 
+/**
+ * For a number too large or too small for a double: whether it is too small, that is whether its first
+ * significant digit stands below the units place once the exponent is applied. Text is a valid JSON number.
+ */
+bool IsBelowDoubleRange(std::string_view Text)
+{
+    constexpr int64 ExponentCap = 1000000000;
+    size_t Index = Text[0] == '-' ? 1 : 0;
+    const size_t IntegerStart = Index;
+    while (Index < Text.size() && Text[Index] >= '0' && Text[Index] <= '9')
+    {
+        ++Index;
+    }
+    const size_t IntegerEnd = Index;
+    const size_t FirstNonZero = Text.find_first_not_of("0.", IntegerStart);
+    int64 Magnitude = 0;
+    if (FirstNonZero < IntegerEnd)
+    {
+        Magnitude = static_cast<int64>(IntegerEnd - FirstNonZero) - 1;
+    }
+    else
+    {
+        Magnitude = -static_cast<int64>(FirstNonZero - IntegerEnd);
+    }
+    const size_t ExponentMark = Text.find_first_of("eE", IntegerEnd);
+    int64 Exponent = 0;
+    if (ExponentMark != std::string_view::npos)
+    {
+        size_t Digit = ExponentMark + 1;
+        const bool bNegative = Text[Digit] == '-';
+        Digit += (Text[Digit] == '-' || Text[Digit] == '+') ? 1 : 0;
+        for (; Digit < Text.size() && Exponent < ExponentCap; ++Digit)
+        {
+            Exponent = Exponent * 10 + (Text[Digit] - '0');
+        }
+        Exponent = bNegative ? -Exponent : Exponent;
+    }
+    return Magnitude + Exponent < 0;
+}
+
+/**
+ * Correctly rounded, whatever the number of digits. Magnitudes below the smallest double become zero; above
+ * the largest they are refused.
+ */
+bool ConvertNumber(std::string_view Text, double& OutValue)
+{
+    const std::from_chars_result Result = std::from_chars(Text.data(), Text.data() + Text.size(), OutValue);
+    if (Result.ec == std::errc::result_out_of_range && IsBelowDoubleRange(Text))
+    {
+        OutValue = Text[0] == '-' ? -0.0 : 0.0;
+        return true;
+    }
+    return Result.ec == std::errc() && Result.ptr == Text.data() + Text.size();
+}
+
 /** Builds our values straight from the parser's events; refuses nesting beyond JsonMaxDepth. */
 class FValueBuilder
 {
 public:
     bool Null() { return AddValue(MakeShared<FJsonValueNull>()); }
     bool Bool(bool Value) { return AddValue(MakeShared<FJsonValueBoolean>(Value)); }
-    bool Int(int Value) { return AddNumber(Value); }
-    bool Uint(unsigned Value) { return AddNumber(Value); }
-    bool Int64(int64_t Value) { return AddNumber(static_cast<double>(Value)); }
-    bool Uint64(uint64_t Value) { return AddNumber(static_cast<double>(Value)); }
-    bool Double(double Value) { return AddNumber(Value); }
-    bool RawNumber(const char*, rapidjson::SizeType, bool) { return false; }
+    bool RawNumber(const char* Text, rapidjson::SizeType Length, bool)
+    {
+        double Value = 0.0;
+        if (!ConvertNumber(std::string_view(Text, Length), Value))
+        {
+            return Refuse("number beyond the range of a double");
+        }
+        return AddValue(MakeShared<FJsonValueNumber>(Value));
+    }
+    // The parser's interface needs these, but with numbers read as text it only calls RawNumber.
+    bool Int(int) { return false; }
+    bool Uint(unsigned) { return false; }
+    bool Int64(int64_t) { return false; }
+    bool Uint64(uint64_t) { return false; }
+    bool Double(double) { return false; }
 
     bool String(const char* Text, rapidjson::SizeType Length, bool)
     {
@@ -79,8 +146,6 @@ private:
         TArray<TSharedPtr<FJsonValue>> Elements;
         FString PendingKey;
     };
-
-    bool AddNumber(double Value) { return AddValue(MakeShared<FJsonValueNumber>(Value)); }
 
     bool AddValue(TSharedPtr<FJsonValue> Value)
     {
@@ -171,6 +236,14 @@ bool JsonPrivate::ParseJson(const FString& Text, TSharedPtr<FJsonValue>& OutValu
     {
         OutError = FString::Printf("JSON parse error at offset %td: NUL byte in text",
                                    static_cast<const char*>(Nul) - *Text);
+        return false;
+    }
+    // The parser's own validation reads past the end of the text when it ends inside a multi-byte sequence;
+    // text that is not UTF-8 is never JSON, so refuse it before the parser sees it.
+    size_t InvalidOffset = 0;
+    if (JsonPrivate::FindInvalidUtf8(Text.View(), InvalidOffset))
+    {
+        OutError = FString::Printf("JSON parse error at offset %zu: invalid UTF-8", InvalidOffset);
         return false;
     }
     rapidjson::StringStream Stream(*Text);
