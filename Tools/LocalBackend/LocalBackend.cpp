@@ -6,7 +6,9 @@
 #include "BackendState.h"
 
 #include <chrono>
+#include <csignal>
 #include <exception>
+#include <memory>
 
 namespace ZorBackend
 {
@@ -30,13 +32,35 @@ void ConfigureServer(httplib::Server& Server, const FBackendOptions& Options)
                                  { SendError(Res, 500, ErrorCodes::ServerError, "Internal server error"); });
 }
 
+// The server writes with plain send(): a client that hangs up early must not end the whole process.
+void IgnoreBrokenPipes()
+{
+    struct sigaction Current = {};
+    if (sigaction(SIGPIPE, nullptr, &Current) == 0 && Current.sa_handler == SIG_DFL)
+    {
+        std::signal(SIGPIPE, SIG_IGN);
+    }
+}
+
+// Binds with SO_REUSEADDR alone: the library's default adds SO_REUSEPORT, which would let a second backend
+// share a busy port silently. Then widens the library's listen backlog of 5, which drops bursts of connects.
 int Bind(httplib::Server& Server, int Port)
 {
-    if (Port == 0)
+    const auto ListenSocket = std::make_shared<socket_t>(INVALID_SOCKET);
+    Server.set_socket_options(
+        [ListenSocket](socket_t Socket)
+        {
+            int Yes = 1;
+            setsockopt(Socket, SOL_SOCKET, SO_REUSEADDR, &Yes, sizeof(Yes));
+            *ListenSocket = Socket;
+        });
+    const int Bound = Port == 0 ? Server.bind_to_any_port(LoopbackHost)
+                                : (Server.bind_to_port(LoopbackHost, Port) ? Port : -1);
+    if (Bound > 0)
     {
-        return Server.bind_to_any_port(LoopbackHost);
+        ::listen(*ListenSocket, SOMAXCONN);
     }
-    return Server.bind_to_port(LoopbackHost, Port) ? Port : -1;
+    return Bound;
 }
 } // namespace
 
@@ -71,6 +95,7 @@ int FLocalBackend::Start(int Port, std::string& OutError)
         OutError = *Error;
         return -1;
     }
+    IgnoreBrokenPipes();
     auto NewServer = std::make_unique<httplib::Server>();
     ConfigureServer(*NewServer, Options);
     RegisterAccountService(*NewServer, *NewState);

@@ -92,7 +92,6 @@ int main(int Argc, char** Argv)
     sigaddset(&StopSignals, SIGINT);
     sigaddset(&StopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &StopSignals, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
 
     ZorBackend::FLocalBackend Backend(Line->Options);
     std::string Error;

@@ -1,0 +1,143 @@
+#include "BackendTestFixture.h"
+
+#include <numeric>
+#include <thread>
+#include <vector>
+
+namespace ZorBackendTests
+{
+namespace
+{
+using MalformedInputTest = BackendTest;
+
+TEST_F(MalformedInputTest, MalformedFormBodiesAreRefused)
+{
+    const std::string Bodies[] = {
+        std::string("\x01\x02\x00\xfe\xff garbage", 14),
+        "%",
+        "grant_type=password%4",
+        "grant_type=%zzpassword",
+        "=password",
+        "grant_type",
+        "&&&",
+        "grant_type=password&username=demo%40example.com&password=demo-password&grant_type=client_"
+        "credentials",
+    };
+    for (const std::string& Body : Bodies)
+    {
+        SCOPED_TRACE(Body);
+        ExpectError(PostToken(Body), 400, "errors.zor.account.oauth.invalid_request");
+    }
+    ExpectError(PostToken(std::string("grant_type=client_credentials\0", 30)), 400,
+                "errors.zor.account.oauth.unsupported_grant_type");
+}
+
+TEST_F(MalformedInputTest, FormsWithTooManyFieldsAreRefused)
+{
+    std::string Body = "grant_type=client_credentials";
+    for (int Index = 0; Index < 40; ++Index)
+    {
+        Body += "&field" + std::to_string(Index) + "=x";
+    }
+    ExpectError(PostToken(Body), 400, "errors.zor.account.oauth.invalid_request");
+}
+
+TEST_F(MalformedInputTest, BodiesOfAnotherMediaTypeAreRefused)
+{
+    ExpectError(Client->Post("/account/api/oauth/token", {{"Authorization", BasicAuth(GameClient)}},
+                             R"({"grant_type":"client_credentials"})", "application/json"),
+                415, "errors.zor.common.unsupported_media_type");
+    const httplib::Result WithCharset =
+        Client->Post("/account/api/oauth/token", {{"Authorization", BasicAuth(GameClient)}},
+                     "grant_type=client_credentials", "Application/X-WWW-Form-Urlencoded; charset=utf-8");
+    ASSERT_TRUE(WithCharset);
+    EXPECT_EQ(WithCharset->status, 200);
+}
+
+TEST_F(MalformedInputTest, HugeBodiesAreRefusedWithTheErrorReply)
+{
+    ExpectError(PostToken("grant_type=client_credentials&pad=" + std::string(20 * 1024, 'a')), 413,
+                "errors.zor.common.payload_too_large");
+    ExpectError(Client->Post("/account/api/oauth/token", {{"Authorization", BasicAuth(GameClient)}},
+                             std::string(2 * 1024 * 1024, '\xff'), "application/octet-stream"),
+                413, "errors.zor.common.payload_too_large");
+}
+
+TEST_F(MalformedInputTest, HugeOrOddUrlsAndHeadersGetTheErrorReply)
+{
+    const std::string AccessToken = GrantAccessToken(DemoLogin);
+    ExpectError(Get("/account/api/public/account/" + std::string(7000, 'a'), AccessToken), 404,
+                "errors.zor.account.account_not_found");
+    const httplib::Result LongUri = Get("/account/api/public/account/" + std::string(9000, 'a'), AccessToken);
+    ASSERT_TRUE(LongUri);
+    EXPECT_GE(LongUri->status, 400);
+    EXPECT_EQ(LongUri->get_header_value("Content-Type"), "application/json");
+    const httplib::Result LongHeader = Get("/account/api/oauth/verify", std::string(100 * 1024, 'a'));
+    if (LongHeader)
+    {
+        EXPECT_GE(LongHeader->status, 400);
+    }
+    ExpectError(Get("/account/api/oauth/nothing", AccessToken), 404, "errors.zor.common.not_found");
+    ExpectError(Client->Get("/account/api/oauth/token"), 404, "errors.zor.common.not_found");
+}
+
+TEST_F(MalformedInputTest, MalformedBasicCredentialsAreRefused)
+{
+    const std::string Headers[] = {
+        "basic !!!!",
+        "basic " + EncodeBase64("no-colon"),
+        "basic " + EncodeBase64(":" + GameClient.Secret),
+        "basic " + EncodeBase64(GameClient.Id + ":" + GameClient.Secret).substr(1),
+        "basic" + EncodeBase64(GameClient.Id + ":" + GameClient.Secret),
+        "basic ",
+    };
+    for (const std::string& Header : Headers)
+    {
+        SCOPED_TRACE(Header);
+        ExpectError(Client->Post("/account/api/oauth/token", {{"Authorization", Header}},
+                                 "grant_type=client_credentials", "application/x-www-form-urlencoded"),
+                    401, "errors.zor.account.oauth.invalid_client");
+    }
+    const httplib::Result Upper = Client->Post(
+        "/account/api/oauth/token", {{"Authorization", "BASIC " + BasicAuth(GameClient).substr(6)}},
+        "grant_type=client_credentials", "application/x-www-form-urlencoded");
+    ASSERT_TRUE(Upper);
+    EXPECT_EQ(Upper->status, 200);
+}
+
+TEST_F(MalformedInputTest, ConcurrentClientsKeepTheStateConsistent)
+{
+    constexpr int ThreadCount = 8;
+    constexpr int Rounds = 15;
+    std::vector<int> Failures(ThreadCount, 0);
+    std::vector<std::thread> Threads;
+    for (int Thread = 0; Thread < ThreadCount; ++Thread)
+    {
+        Threads.emplace_back(
+            [this, Thread, &Failures]
+            {
+                httplib::Client Local("127.0.0.1", Port);
+                const httplib::Headers Basic{{"Authorization", BasicAuth(GameClient)}};
+                for (int Round = 0; Round < Rounds; ++Round)
+                {
+                    const auto Grant = Local.Post("/account/api/oauth/token", Basic, DemoLogin,
+                                                  "application/x-www-form-urlencoded");
+                    const std::string Token =
+                        Grant ? StringField(ParseJson(Grant->body), "access_token") : "";
+                    const httplib::Headers Bearer{{"Authorization", "bearer " + Token}};
+                    const auto Verify = Local.Get("/account/api/oauth/verify", Bearer);
+                    const auto Kill =
+                        Local.Delete(("/account/api/oauth/sessions/kill/" + Token).c_str(), Bearer);
+                    Failures[Thread] += !(Verify && Verify->status == 200 && Kill && Kill->status == 204);
+                }
+            });
+    }
+    for (std::thread& Thread : Threads)
+    {
+        Thread.join();
+    }
+    EXPECT_EQ(std::accumulate(Failures.begin(), Failures.end(), 0), 0);
+    EXPECT_EQ(VerifyStatus(GrantAccessToken(DemoLogin)), 200);
+}
+} // namespace
+} // namespace ZorBackendTests

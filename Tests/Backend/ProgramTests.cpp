@@ -1,0 +1,135 @@
+#include "BackendTestFixture.h"
+
+#include <csignal>
+#include <cstdio>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace ZorBackendTests
+{
+namespace
+{
+// A zorbackend process whose standard output is readable line by line.
+class FProgram
+{
+public:
+    explicit FProgram(std::vector<std::string> Arguments)
+    {
+        Arguments.insert(Arguments.begin(), ZOR_BACKEND_PROGRAM);
+        std::vector<char*> Argv;
+        for (std::string& Argument : Arguments)
+        {
+            Argv.push_back(Argument.data());
+        }
+        Argv.push_back(nullptr);
+        int Pipe[2];
+        if (pipe(Pipe) != 0)
+        {
+            return;
+        }
+        posix_spawn_file_actions_t Actions;
+        posix_spawn_file_actions_init(&Actions);
+        posix_spawn_file_actions_adddup2(&Actions, Pipe[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&Actions, Pipe[0]);
+        if (posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ) != 0)
+        {
+            Pid = -1;
+        }
+        posix_spawn_file_actions_destroy(&Actions);
+        close(Pipe[1]);
+        Output = fdopen(Pipe[0], "r");
+    }
+
+    ~FProgram()
+    {
+        if (Pid > 0 && !bReaped)
+        {
+            kill(Pid, SIGKILL);
+            waitpid(Pid, nullptr, 0);
+        }
+        if (Output)
+        {
+            std::fclose(Output);
+        }
+    }
+
+    std::string ReadLine()
+    {
+        char Line[256] = {};
+        return Output && std::fgets(Line, sizeof(Line), Output) ? Line : "";
+    }
+
+    // The exit code, or -1 when the process did not exit normally.
+    int Wait()
+    {
+        int Status = 0;
+        bReaped = waitpid(Pid, &Status, 0) == Pid;
+        return bReaped && WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+    }
+
+    pid_t Pid = -1;
+
+private:
+    FILE* Output = nullptr;
+    bool bReaped = false;
+};
+
+int PortOf(const std::string& Line)
+{
+    const std::string Prefix = "zorbackend listening on 127.0.0.1:";
+    return Line.rfind(Prefix, 0) == 0 ? std::atoi(Line.c_str() + Prefix.size()) : -1;
+}
+
+TEST(BackendProgramTest, ReportsItsPortServesAndStopsOnSigterm)
+{
+    FProgram Program({"--port", "0", "--token-lifetime", "90"});
+    ASSERT_GT(Program.Pid, 0);
+    const int Port = PortOf(Program.ReadLine());
+    ASSERT_GT(Port, 0);
+
+    httplib::Client Client("127.0.0.1", Port);
+    const httplib::Result Result =
+        Client.Post("/account/api/oauth/token", {{"Authorization", BasicAuth(GameClient)}}, DemoLogin,
+                    "application/x-www-form-urlencoded");
+    ASSERT_TRUE(Result);
+    EXPECT_EQ(IntField(ParseJson(Result->body), "expires_in"), 90);
+
+    ASSERT_EQ(kill(Program.Pid, SIGTERM), 0);
+    EXPECT_EQ(Program.Wait(), 0);
+}
+
+TEST(BackendProgramTest, StopsOnSigint)
+{
+    FProgram Program({"--port", "0"});
+    ASSERT_GT(PortOf(Program.ReadLine()), 0);
+    ASSERT_EQ(kill(Program.Pid, SIGINT), 0);
+    EXPECT_EQ(Program.Wait(), 0);
+}
+
+TEST(BackendProgramTest, RefusesBadArgumentsAndBusyPorts)
+{
+    for (const std::vector<std::string>& Arguments : {std::vector<std::string>{"--port"},
+                                                      {"--port", "70000"},
+                                                      {"--port", "12x"},
+                                                      {"--token-lifetime", "0"},
+                                                      {"--verbose", "1"}})
+    {
+        FProgram Program(Arguments);
+        EXPECT_EQ(Program.Wait(), 2) << Arguments[0];
+    }
+
+    ZorBackend::FLocalBackend Busy;
+    std::string Error;
+    const int Port = Busy.Start(0, Error);
+    ASSERT_GT(Port, 0) << Error;
+    FProgram Program({"--port", std::to_string(Port)});
+    EXPECT_EQ(Program.Wait(), 1);
+    FProgram BadSeed({"--port", "0", "--seed", "/nonexistent/seed.json"});
+    EXPECT_EQ(BadSeed.Wait(), 1);
+}
+} // namespace
+} // namespace ZorBackendTests
