@@ -78,14 +78,5 @@ TEST_F(TokenVerifyTest, UnknownMissingOrMisnamedCredentialsAreRefused)
     ExpectError(Client->Get("/account/api/oauth/verify", {{"Authorization", "bearer "}}), 401,
                 "errors.zor.account.oauth.invalid_token");
 }
-
-TEST_F(TokenVerifyTest, BearerSchemeIsMatchedIgnoringCase)
-{
-    const std::string AccessToken = GrantAccessToken(DemoLogin);
-    const httplib::Result Result =
-        Client->Get("/account/api/oauth/verify", {{"Authorization", "Bearer " + AccessToken}});
-    ASSERT_TRUE(Result);
-    EXPECT_EQ(Result->status, 200);
-}
 } // namespace
 } // namespace ZorBackendTests

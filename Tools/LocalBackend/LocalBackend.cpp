@@ -19,8 +19,8 @@ constexpr const char* LoopbackHost = "127.0.0.1";
 void ConfigureServer(httplib::Server& Server, const FBackendOptions& Options)
 {
     Server.set_payload_max_length(Options.MaxBodyBytes);
-    // Answers nobody else filled (unknown routes, oversized bodies, bad request lines) get the error reply
-    // too.
+    // Replies no handler wrote (unknown routes, oversized bodies, bad request lines) still carry an error
+    // body.
     const httplib::Server::HandlerWithResponse ErrorHandler =
         [](const httplib::Request&, httplib::Response& Res)
     {
