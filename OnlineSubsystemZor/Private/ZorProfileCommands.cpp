@@ -22,6 +22,21 @@ FString TrimEnd(const FString& Text)
     return Text.Left(Length);
 }
 
+/** Queues the request on the client road under the named permissions; the error text when it cannot. */
+FString StartOnClientRoad(FOnlineSubsystemZor& Zor, FGameServiceZor& Service, const FString& PermissionsName,
+                          const char* MissingPermissionsError, const FHttpRequestRef& Request)
+{
+    const FServicePermissionsZor* Permissions =
+        Service.GetZorConfiguration().GetServicePermissionsByName(PermissionsName);
+    if (!Permissions)
+    {
+        return MissingPermissionsError;
+    }
+    FString Error;
+    Zor.ProcessClientRequest(Service, Permissions->Id, Request, Error);
+    return Error;
+}
+
 void FailResult(FZorQueryResult& Result, const char* ErrorCode, const FText& ErrorText)
 {
     Result.ErrorCode = ErrorCode;
@@ -66,30 +81,38 @@ FString UZorProfile::ResolveUrlTemplate(const FString& Template, const FString& 
     return Url;
 }
 
+FText UZorProfile::PrepareCommand(const FBaseUrlContext& Context, const FOnlineJsonSerializable& Params,
+                                  FString& OutPathTemplate, FString& OutBody) const
+{
+    if (!GetZor())
+    {
+        return LOCTEXT("NoZor", "Request failed due to no Zor");
+    }
+    if (!GConfig->GetString(ConfigSection, *Context.UrlConfig, OutPathTemplate, GEngineIni))
+    {
+        return FText::Format(LOCTEXT("FailConfig", "Unable to resolve UrlConfig at section '{0}' '{1}'"),
+                             ConfigSection, Context.UrlConfig);
+    }
+    OutBody = Params.ToJson(false);
+    if (OutBody.IsEmpty())
+    {
+        return LOCTEXT("FailSerialize", "Request failed to serialize");
+    }
+    return FText();
+}
+
 bool UZorProfile::CallRemoteFunction(const FString& FunctionName, const FBaseUrlContext& Context,
                                      const FOnlineJsonSerializable& Params)
 {
-    FZorQueryResult Result;
     FString PathTemplate;
     FString Body;
-    if (!GetZor())
-    {
-        FailResult(Result, "InternalError", LOCTEXT("NoZor", "Request failed due to no Zor"));
-    }
-    else if (!GConfig->GetString(ConfigSection, *Context.UrlConfig, PathTemplate, GEngineIni))
-    {
-        FailResult(Result, "InternalError",
-                   FText::Format(LOCTEXT("FailConfig", "Unable to resolve UrlConfig at section '{0}' '{1}'"),
-                                 ConfigSection, Context.UrlConfig));
-    }
-    else if ((Body = Params.ToJson(false)).IsEmpty())
-    {
-        FailResult(Result, "InternalError", LOCTEXT("FailSerialize", "Request failed to serialize"));
-    }
-    if (!Result.ErrorCode.IsEmpty())
+    const FText Error = PrepareCommand(Context, Params, PathTemplate, Body);
+    if (!Error.IsEmpty())
     {
         UE_LOG(LogOnlineGame, Warning, "ZOR-Profile: Error dispatching %s %s", *FunctionName,
-               *Result.ErrorText.ToString());
+               *Error.ToString());
+        FZorQueryResult Result;
+        FailResult(Result, "InternalError", Error);
         Context.Callback.ExecuteIfBound(Result);
         return false;
     }
@@ -144,9 +167,8 @@ FString UZorProfile::StartOnRoad(const FProfilePendingHttpRequest& Pending)
     {
         return "The Zor subsystem is gone or shut down.";
     }
-    FGameServiceZor& Service = *Zor->GetZorGameService();
+    const TSharedPtr<FGameServiceZor> Service = Zor->GetZorGameService();
     const FHttpRequestRef Request = Pending.Request.ToSharedRef();
-    const char* PermissionsName = nullptr;
     FString Error;
     switch (Pending.Credentials)
     {
@@ -155,28 +177,17 @@ FString UZorProfile::StartOnRoad(const FProfilePendingHttpRequest& Pending)
         {
             return "Invalid client GameAccountId.";
         }
-        Zor->ProcessUserRequest(Service, *GameAccountId, Request, Error);
+        Zor->ProcessUserRequest(*Service, *GameAccountId, Request, Error);
         return Error;
     case FBaseUrlContext::EContextCredentials::DedicatedServer:
-        PermissionsName = "DedicatedServer";
-        Error = "Unable to find service permissions for server.";
-        break;
+        return StartOnClientRoad(*Zor, *Service, FServicePermissionsZor::DefaultServer,
+                                 "Unable to find service permissions for server.", Request);
     case FBaseUrlContext::EContextCredentials::DevCheat:
-        PermissionsName = "Cheater";
-        Error = "Unable to find service permissions for cheater.";
-        break;
+        return StartOnClientRoad(*Zor, *Service, "Cheater", "Unable to find service permissions for cheater.",
+                                 Request);
     default:
         return "Invalid request context.";
     }
-    const FServicePermissionsZor* Permissions =
-        Service.GetZorConfiguration().GetServicePermissionsByName(PermissionsName);
-    if (!Permissions)
-    {
-        return Error;
-    }
-    Error.Empty();
-    Zor->ProcessClientRequest(Service, Permissions->Id, Request, Error);
-    return Error;
 }
 
 void UZorProfile::SendRequestNow(const FProfilePendingHttpRequest& PendingRequest)

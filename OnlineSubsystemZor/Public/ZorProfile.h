@@ -266,6 +266,9 @@ private:
     /** The subsystem while it is alive and running; null once it is gone or shut down. */
     TSharedPtr<FOnlineSubsystemZor> GetZor() const;
     FString GetAccountIdText() const;
+    /** The dispatch error of a command, empty when it can go: its path template and body are then set. */
+    FText PrepareCommand(const FBaseUrlContext& Context, const FOnlineJsonSerializable& Params,
+                         FString& OutPathTemplate, FString& OutBody) const;
     FString ResolveUrlTemplate(const FString& Template, const FString& FunctionName) const;
     /** Why the request could not be handed to its road; empty when it was. */
     FString StartOnRoad(const FProfilePendingHttpRequest& Pending);

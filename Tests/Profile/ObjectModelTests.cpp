@@ -52,6 +52,7 @@ TEST(ObjectModel, NewObjectRefusesClassesThatDoNotFit)
 
 TEST(ObjectModel, CollectionKeepsWhatRootsReachAndDestroysTheRest)
 {
+    GetTransientPackage();
     CollectGarbage();
     const int32 Before = GetNumCollectedObjects();
     UTestHolder* Root = NewObject<UTestHolder>();
