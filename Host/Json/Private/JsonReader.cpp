@@ -10,13 +10,12 @@
 
 namespace
 {
-// Numbers arrive as text and are converted here: the parser's own full-precision conversion computes a
-// leading zero count of 0 for a zero significand with a large exponent ("0e300"), which is undefined.
+// Numbers arrive as text and are converted here: the parser's own full-precision conversion takes the leading
+// zero count of a zero significand when the exponent is large ("0e300"), which is undefined.
 constexpr unsigned ParseFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag |
                                 rapidjson::kParseNumbersAsStringsFlag;
 
-/** True when Text holds a UTF-16 surrogate encoded as UTF-8; only an escaped lone surrogate can produce one.
- */
+/** True when Text holds a UTF-16 surrogate as UTF-8; only an escaped lone surrogate gives one. */
 bool HoldsEncodedSurrogate(std::string_view Text)
 {
     const char* Cursor = Text.data();
