@@ -139,8 +139,9 @@ void FRunnableThread::Join()
 
 FThreadManager& FThreadManager::Get()
 {
-    static FThreadManager Instance;
-    return Instance;
+    // Never destroyed: a detached thread may still be ending while the process tears down its statics.
+    static FThreadManager* Instance = new FThreadManager();
+    return *Instance;
 }
 
 FString FThreadManager::GetThreadName(uint32 ThreadId) const
