@@ -143,7 +143,8 @@ bool FBaseServiceZor::GetUserAuth(const FUniqueNetId& UserId, FString& OutAuth) 
         }
     }
     const TSharedPtr<FOnlineIdentityZor> Identity = Subsystem ? Subsystem->GetZorIdentityService() : nullptr;
-    const TSharedPtr<FUserOnlineAccountZor> Account = Identity ? Identity->GetUserAccountZor(UserId) : nullptr;
+    const TSharedPtr<FUserOnlineAccountZor> Account =
+        Identity ? Identity->GetUserAccountZor(UserId) : nullptr;
     if (Account && !Account->UserToken.access_token.IsEmpty())
     {
         OutAuth = "bearer " + Account->UserToken.access_token;
@@ -156,7 +157,8 @@ bool FBaseServiceZor::GetUserAuth(const FUniqueNetId& UserId, FString& OutAuth) 
 bool FBaseServiceZor::GetUserPurchaseAuth(const FUniqueNetId& UserId, FString& OutAuth) const
 {
     const TSharedPtr<FOnlineIdentityZor> Identity = Subsystem ? Subsystem->GetZorIdentityService() : nullptr;
-    const TSharedPtr<FUserOnlineAccountZor> Account = Identity ? Identity->GetUserAccountZor(UserId) : nullptr;
+    const TSharedPtr<FUserOnlineAccountZor> Account =
+        Identity ? Identity->GetUserAccountZor(UserId) : nullptr;
     if (Account && !Account->PurchaseToken.access_token.IsEmpty() && Account->PurchaseToken.expires_in > 0.0)
     {
         OutAuth = "bearer " + Account->PurchaseToken.access_token;

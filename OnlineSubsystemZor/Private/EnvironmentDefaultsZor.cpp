@@ -40,7 +40,8 @@ bool IsProduction(const FString& Environment)
 }
 } // namespace
 
-void ApplyEnvironmentDefaults(const FString& SectionName, const FString& ConfigOverride, FServiceConfigZor& Config)
+void ApplyEnvironmentDefaults(const FString& SectionName, const FString& ConfigOverride,
+                              FServiceConfigZor& Config)
 {
     Config.GameName = "KGNEditor";
     const FString Environment = ConfigOverride.IsEmpty() ? FString("GameDev") : ConfigOverride;

@@ -1,8 +1,8 @@
 #include "OnlineIdentityZor.h"
 
 #include "Core/Config.h"
-#include "Json/JsonSerializer.h"
 #include "OnlineSubsystemZor.h"
+#include "Json/JsonSerializer.h"
 
 const FString FOnlineIdentityZor::SectionName("OnlineSubsystemZor.OnlineIdentityZor");
 double FOnlineIdentityZor::VerifyTokenInterval = 60.0;
@@ -47,6 +47,18 @@ void FOnlineIdentityZor::ReadConfig()
 FHttpRequestRef FOnlineIdentityZor::CreateRequest() const
 {
     return FHttpModule::Get().CreateRequest();
+}
+
+FHttpRequestRef FOnlineIdentityZor::CreateGrantRequest(const FString& ClientId, const FString& Payload) const
+{
+    const FHttpRequestRef Request = CreateRequest();
+    Request->SetURL(GetBaseUrl() + GrantTokenUrl);
+    Request->SetHeader("Content-Type", "application/x-www-form-urlencoded");
+    Request->SetHeader("User-Agent", GetUserAgent());
+    Request->SetHeader("Authorization", GetBasicAuth(ClientId));
+    Request->SetVerb("POST");
+    Request->SetContentAsString(Payload);
+    return Request;
 }
 
 TSharedPtr<FUserOnlineAccount> FOnlineIdentityZor::GetUserAccount(const FUniqueNetId& UserId) const
@@ -120,10 +132,11 @@ ELoginStatus::Type FOnlineIdentityZor::GetLoginStatus(const FUniqueNetId& UserId
     {
         const TSharedPtr<FClientOnlineAuth> AppClient = ClientMap.FindRef(Subsystem->GetAppId());
         return AppClient && AppClient->TokenState != EAuthTokenState::Failed ? ELoginStatus::LoggedIn
-                                                                              : ELoginStatus::NotLoggedIn;
+                                                                             : ELoginStatus::NotLoggedIn;
     }
     const TSharedPtr<FUserOnlineAccountZor> Account = GetUserAccountZor(UserId);
-    const bool bLoggedIn = Account && Account->GetUserId()->IsValid() && !Account->GetAccessToken().IsEmpty() &&
+    const bool bLoggedIn = Account && Account->GetUserId()->IsValid() &&
+                           !Account->GetAccessToken().IsEmpty() &&
                            Account->UserToken.TokenState != EAuthTokenState::Failed;
     return bLoggedIn ? ELoginStatus::LoggedIn : ELoginStatus::NotLoggedIn;
 }
@@ -204,8 +217,9 @@ FString FOnlineIdentityZor::GetClientAuthTokenStr(const FString& ClientId) const
     return Token;
 }
 
-FDelegateHandle FOnlineIdentityZor::AddOnLoginPurchaseCompleteDelegate(int32 LocalUserNum,
-                                                                        const FOnLoginPurchaseCompleteDelegate& Delegate)
+FDelegateHandle
+FOnlineIdentityZor::AddOnLoginPurchaseCompleteDelegate(int32 LocalUserNum,
+                                                       const FOnLoginPurchaseCompleteDelegate& Delegate)
 {
     return LocalUserNum == 0 ? OnLoginPurchaseCompleteDelegates.Add(Delegate) : FDelegateHandle();
 }
@@ -220,7 +234,8 @@ void FOnlineIdentityZor::ClearOnLoginPurchaseCompleteDelegate(int32 LocalUserNum
 }
 
 void FOnlineIdentityZor::TriggerOnLoginPurchaseCompleteDelegates(int32 LocalUserNum, bool bWasSuccessful,
-                                                                 const FUniqueNetId& UserId, const FString& Error)
+                                                                 const FUniqueNetId& UserId,
+                                                                 const FString& Error)
 {
     if (LocalUserNum == 0)
     {
@@ -230,7 +245,8 @@ void FOnlineIdentityZor::TriggerOnLoginPurchaseCompleteDelegates(int32 LocalUser
 
 void FOnlineIdentityZor::Shutdown()
 {
-    auto CancelAll = [](auto& Pending) {
+    auto CancelAll = [](auto& Pending)
+    {
         TArray<FHttpRequestPtr> Requests;
         Pending.GenerateKeyArray(Requests);
         Pending.Empty();

@@ -1,10 +1,10 @@
 #include "Core/CommandLine.h"
 #include "Core/Parse.h"
 #include "Core/PlatformHttp.h"
-#include "Json/JsonSerializer.h"
 #include "OnlineIdentityZor.h"
 #include "OnlineSubsystemZor.h"
 #include "ZorResponse.h"
+#include "Json/JsonSerializer.h"
 
 namespace
 {
@@ -26,8 +26,8 @@ FString FOnlineIdentityZor::GetUserTokenGrantPayload(const FOnlineAccountCredent
     }
     if (Credentials.Type == "internal")
     {
-        return "grant_type=external_auth&external_auth_type=internal&external_auth_token=" + Credentials.Id + ":" +
-               Credentials.Token;
+        return "grant_type=external_auth&external_auth_type=internal&external_auth_token=" + Credentials.Id +
+               ":" + Credentials.Token;
     }
     if (Credentials.Type == "exchangecode")
     {
@@ -88,17 +88,13 @@ bool FOnlineIdentityZor::Login(int32 LocalUserNum, const FOnlineAccountCredentia
         TriggerOnLoginCompleteDelegates(LocalUserNum, false, EmptyUserId, Error);
         return false;
     }
-    const FHttpRequestRef Request = CreateRequest();
+    const FHttpRequestRef Request =
+        CreateGrantRequest(Subsystem->GetAppId(), GetUserTokenGrantPayload(AccountCredentials));
     PendingLogins.Add(Request, {LocalUserNum, AccountCredentials});
-    Request->OnProcessRequestComplete().BindThreadSafeSP(this, &FOnlineIdentityZor::Login_HttpRequestComplete);
-    Request->SetURL(GetBaseUrl() + GrantTokenUrl);
-    Request->SetHeader("Content-Type", "application/x-www-form-urlencoded");
-    Request->SetHeader("User-Agent", GetUserAgent());
-    Request->SetHeader("Authorization", GetBasicAuth(Subsystem->GetAppId()));
-    Request->SetVerb("POST");
-    Request->SetContentAsString(GetUserTokenGrantPayload(AccountCredentials));
-    UE_LOG_ONLINE(Log, "Sending Login request. url=%s, type=%s, id=%s", *GetBaseUrl(), *AccountCredentials.Type,
-                  *AccountCredentials.Id);
+    Request->OnProcessRequestComplete().BindThreadSafeSP(this,
+                                                         &FOnlineIdentityZor::Login_HttpRequestComplete);
+    UE_LOG_ONLINE(Log, "Sending Login request. url=%s, type=%s, id=%s", *GetBaseUrl(),
+                  *AccountCredentials.Type, *AccountCredentials.Id);
     return Request->ProcessRequest();
 }
 
@@ -144,7 +140,8 @@ void FOnlineIdentityZor::Login_HttpRequestComplete(FHttpRequestPtr Request, FHtt
     QueryLoggedInUserInfo(Pending.LocalUserNum, *Account->GetUserId(), true);
 }
 
-bool FOnlineIdentityZor::QueryLoggedInUserInfo(int32 LocalUserNum, const FUniqueNetId& UserId, bool bFromLogin)
+bool FOnlineIdentityZor::QueryLoggedInUserInfo(int32 LocalUserNum, const FUniqueNetId& UserId,
+                                               bool bFromLogin)
 {
     FString Authorization;
     if (!GetUserAuth(UserId, Authorization))
@@ -166,8 +163,8 @@ bool FOnlineIdentityZor::QueryLoggedInUserInfo(int32 LocalUserNum, const FUnique
     return Request->ProcessRequest();
 }
 
-void FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                                                   bool bSucceeded)
+void FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete(FHttpRequestPtr Request,
+                                                                   FHttpResponsePtr Response, bool bSucceeded)
 {
     FPendingUserInfo Pending;
     PendingUserInfos.RemoveAndCopyValue(Request, Pending);
@@ -206,8 +203,8 @@ void FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete(FHttpRequestP
     }
     const FUniqueNetIdString UserId(Pending.UserId);
     TriggerOnLoginCompleteDelegates(Pending.LocalUserNum, Error.IsEmpty(), UserId, Error);
-    TriggerOnLoginStatusChangedDelegates(Pending.LocalUserNum, ELoginStatus::NotLoggedIn, ELoginStatus::LoggedIn,
-                                         UserId);
+    TriggerOnLoginStatusChangedDelegates(Pending.LocalUserNum, ELoginStatus::NotLoggedIn,
+                                         ELoginStatus::LoggedIn, UserId);
     TriggerOnLoginChangedDelegates(Pending.LocalUserNum);
     if (const TSharedPtr<FUserOnlineAccountZor> LoggedIn = GetUserAccountZor(UserId))
     {
@@ -244,7 +241,8 @@ bool FOnlineIdentityZor::Logout(int32 LocalUserNum)
     ++AccountsDropped;
     LocalUserMap.Remove(LocalUserNum);
     TriggerOnLogoutCompleteDelegates(LocalUserNum, true);
-    TriggerOnLoginStatusChangedDelegates(LocalUserNum, ELoginStatus::LoggedIn, ELoginStatus::NotLoggedIn, *UserId);
+    TriggerOnLoginStatusChangedDelegates(LocalUserNum, ELoginStatus::LoggedIn, ELoginStatus::NotLoggedIn,
+                                         *UserId);
     TriggerOnLoginChangedDelegates(LocalUserNum);
     return true;
 }
@@ -255,7 +253,8 @@ bool FOnlineIdentityZor::AutoLogin(int32 LocalUserNum)
     FString Value;
     FString Type;
     FString Error;
-    const auto QueryInstalledAccount = [&]() {
+    const auto QueryInstalledAccount = [&]()
+    {
         if (const FUniqueNetIdPtr UserId = GetUniquePlayerId(LocalUserNum))
         {
             return QueryLoggedInUserInfo(LocalUserNum, *UserId, true);
@@ -365,18 +364,12 @@ bool FOnlineIdentityZor::LoginPurchase(int32 LocalUserNum, const FOnlineAccountC
         TriggerOnLoginPurchaseCompleteDelegates(LocalUserNum, false, EmptyUserId, Error);
         return false;
     }
-    const FHttpRequestRef Request = CreateRequest();
+    const FHttpRequestRef Request = CreateGrantRequest(Purchase->Id, GetUserTokenGrantPayload(Credentials));
     PendingLogins.Add(Request, {LocalUserNum, Credentials});
-    Request->OnProcessRequestComplete().BindThreadSafeSP(this,
-                                                         &FOnlineIdentityZor::LoginPurchase_HttpRequestComplete);
-    Request->SetURL(GetBaseUrl() + GrantTokenUrl);
-    Request->SetHeader("Content-Type", "application/x-www-form-urlencoded");
-    Request->SetHeader("User-Agent", GetUserAgent());
-    Request->SetHeader("Authorization", GetBasicAuth(Purchase->Id));
-    Request->SetVerb("POST");
-    Request->SetContentAsString(GetUserTokenGrantPayload(Credentials));
-    UE_LOG_ONLINE(Log, "Sending LoginPurchase request. url=%s, type=%s, id=%s", *GetBaseUrl(), *Credentials.Type,
-                  *Credentials.Id);
+    Request->OnProcessRequestComplete().BindThreadSafeSP(
+        this, &FOnlineIdentityZor::LoginPurchase_HttpRequestComplete);
+    UE_LOG_ONLINE(Log, "Sending LoginPurchase request. url=%s, type=%s, id=%s", *GetBaseUrl(),
+                  *Credentials.Type, *Credentials.Id);
     return Request->ProcessRequest();
 }
 
@@ -394,8 +387,9 @@ void FOnlineIdentityZor::LoginPurchase_HttpRequestComplete(FHttpRequestPtr Reque
     }
     // The purchase token belongs to the user who asked for it; a reply for another account is refused.
     const FUniqueNetIdPtr Requester = GetUniquePlayerId(Pending.LocalUserNum);
-    const TSharedPtr<FUserOnlineAccountZor> Account =
-        Requester && Requester->ToString() == Token.account_id ? AccountMap.FindRef(Token.account_id) : nullptr;
+    const TSharedPtr<FUserOnlineAccountZor> Account = Requester && Requester->ToString() == Token.account_id
+                                                          ? AccountMap.FindRef(Token.account_id)
+                                                          : nullptr;
     if (Error.IsEmpty() && !Account)
     {
         Error = FString::Printf("No user account entry found for id=%s", *Token.account_id);
@@ -409,6 +403,6 @@ void FOnlineIdentityZor::LoginPurchase_HttpRequestComplete(FHttpRequestPtr Reque
     {
         UE_LOG_ONLINE(Warning, "Login (for purchase) request failed. %s", *Error);
     }
-    TriggerOnLoginPurchaseCompleteDelegates(Pending.LocalUserNum, Error.IsEmpty(), FUniqueNetIdString(Token.account_id),
-                                            Error);
+    TriggerOnLoginPurchaseCompleteDelegates(Pending.LocalUserNum, Error.IsEmpty(),
+                                            FUniqueNetIdString(Token.account_id), Error);
 }

@@ -32,8 +32,8 @@ bool FOnlineIdentityZor::GenerateExchangeCode(const FUniqueNetId& UserId)
     return false;
 }
 
-void FOnlineIdentityZor::GenerateExchangeCode_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                                                  bool bSucceeded)
+void FOnlineIdentityZor::GenerateExchangeCode_HttpRequestComplete(FHttpRequestPtr Request,
+                                                                  FHttpResponsePtr Response, bool bSucceeded)
 {
     FString UserId;
     PendingExchangeCodes.RemoveAndCopyValue(Request, UserId);
@@ -51,8 +51,8 @@ void FOnlineIdentityZor::GenerateExchangeCode_HttpRequestComplete(FHttpRequestPt
     TriggerOnGenerateExchangeCodeCompleteDelegates(Error.IsEmpty(), FUniqueNetIdString(UserId), Code, Error);
 }
 
-bool FOnlineIdentityZor::SendSessionRequest(const FAuthTokenZor& Token, const FString& Url, const FString& Verb,
-                                            const char* Operation, bool bIsQuery)
+bool FOnlineIdentityZor::SendSessionRequest(const FAuthTokenZor& Token, const FString& Url,
+                                            const FString& Verb, const char* Operation, bool bIsQuery)
 {
     if (!Token.HasValidAccessToken())
     {
@@ -74,8 +74,8 @@ bool FOnlineIdentityZor::SendSessionRequest(const FAuthTokenZor& Token, const FS
     Request->SetHeader("User-Agent", GetUserAgent());
     Request->SetHeader("Authorization", "bearer " + Token.access_token);
     Request->SetVerb(Verb);
-    UE_LOG_ONLINE(VeryVerbose, "%s request. url=%s, id=%s", Operation, *RedactAccessToken(Url, Token.access_token),
-                  *Token.account_id);
+    UE_LOG_ONLINE(VeryVerbose, "%s request. url=%s, id=%s", Operation,
+                  *RedactAccessToken(Url, Token.access_token), *Token.account_id);
     return Request->ProcessRequest();
 }
 
@@ -96,19 +96,20 @@ bool FOnlineIdentityZor::QueryAuthSessions(const FAuthTokenZor& Token)
     return SendSessionRequest(Token, GetBaseUrl() + QuerySessionsUrl, "GET", "QueryAuthSessions", true);
 }
 
-void FOnlineIdentityZor::KillAuthSessions_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                                              bool bSucceeded, FString AccessToken)
+void FOnlineIdentityZor::KillAuthSessions_HttpRequestComplete(FHttpRequestPtr Request,
+                                                              FHttpResponsePtr Response, bool bSucceeded,
+                                                              FString AccessToken)
 {
-    const FString Error = ZorResponse::Check(RedactAccessToken(Request->GetURL(), AccessToken), Response, bSucceeded,
-                                             "Kill auth sessions");
+    const FString Error = ZorResponse::Check(RedactAccessToken(Request->GetURL(), AccessToken), Response,
+                                             bSucceeded, "Kill auth sessions");
     if (!Error.IsEmpty())
     {
         UE_LOG_ONLINE(Warning, "Kill auth sessions request failed. %s", *Error);
     }
 }
 
-void FOnlineIdentityZor::QueryAuthSessions_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                                               bool bSucceeded)
+void FOnlineIdentityZor::QueryAuthSessions_HttpRequestComplete(FHttpRequestPtr Request,
+                                                               FHttpResponsePtr Response, bool bSucceeded)
 {
     const FString Error = ZorResponse::Check(Request->GetURL(), Response, bSucceeded, "Query auth sessions");
     if (!Error.IsEmpty())

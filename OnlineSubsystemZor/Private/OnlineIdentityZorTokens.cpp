@@ -15,7 +15,8 @@ void FOnlineIdentityZor::Tick(float DeltaTime)
     const uint64 DroppedBefore = AccountsDropped;
     for (const TSharedPtr<FUserOnlineAccountZor>& Account : TickAccounts)
     {
-        if (AccountsDropped != DroppedBefore && AccountMap.FindRef(Account->GetUserId()->ToString()) != Account)
+        if (AccountsDropped != DroppedBefore &&
+            AccountMap.FindRef(Account->GetUserId()->ToString()) != Account)
         {
             continue;
         }
@@ -81,7 +82,8 @@ void FOnlineIdentityZor::TickPurchaseToken(FUserOnlineAccountZor& Account, doubl
     TriggerOnLoginPurchaseCompleteDelegates(LocalUserNum, false, *Account.GetUserId(), "Token expired");
 }
 
-void FOnlineIdentityZor::TickClientToken(const FString& ClientId, FClientOnlineAuth& Client, double DeltaSeconds)
+void FOnlineIdentityZor::TickClientToken(const FString& ClientId, FClientOnlineAuth& Client,
+                                         double DeltaSeconds)
 {
     if (!IsCountingDown(Client.TokenState))
     {
@@ -135,14 +137,16 @@ bool FOnlineIdentityZor::VerifyAuth(FAuthTokenZor& Token)
     }
     const FHttpRequestRef Request = CreateRequest();
     PendingTokens.Add(Request, {Token, Token.bIsUserToken ? FString() : FindClientKey(Token)});
-    Request->OnProcessRequestComplete().BindThreadSafeSP(this, &FOnlineIdentityZor::VerifyAuth_HttpRequestComplete);
+    Request->OnProcessRequestComplete().BindThreadSafeSP(this,
+                                                         &FOnlineIdentityZor::VerifyAuth_HttpRequestComplete);
     Request->SetURL(GetBaseUrl() + VerifyTokenUrl);
     Request->SetHeader("Content-Type", "application/json");
     Request->SetHeader("User-Agent", GetUserAgent());
     Request->SetHeader("Authorization", "bearer " + Token.access_token);
     Request->SetVerb("GET");
-    UE_LOG_ONLINE(Verbose, "VerifyAuth request. url=%s, %s id=%s, state=%d, accessexpires=%0.2f", *Request->GetURL(),
-                  Token.bIsUserToken ? "user" : "client", Token.bIsUserToken ? *Token.account_id : *Token.client_id,
+    UE_LOG_ONLINE(Verbose, "VerifyAuth request. url=%s, %s id=%s, state=%d, accessexpires=%0.2f",
+                  *Request->GetURL(), Token.bIsUserToken ? "user" : "client",
+                  Token.bIsUserToken ? *Token.account_id : *Token.client_id,
                   static_cast<int32>(Token.TokenState), Token.expires_in);
     Token.TokenState = EAuthTokenState::Verifying;
     return Request->ProcessRequest();
@@ -208,7 +212,8 @@ void FOnlineIdentityZor::VerifyAuth_HttpRequestComplete(FHttpRequestPtr Request,
 
 bool FOnlineIdentityZor::RefreshAuth(FAuthTokenZor& Token)
 {
-    const FHttpRequestRef Request = CreateRequest();
+    const FString Payload = "grant_type=refresh_token&refresh_token=" + Token.refresh_token;
+    const FHttpRequestRef Request = CreateGrantRequest(Token.client_id, Payload);
     if (Token.bIsUserToken)
     {
         PendingTokens.Add(Request, {Token, FString()});
@@ -217,16 +222,10 @@ bool FOnlineIdentityZor::RefreshAuth(FAuthTokenZor& Token)
     {
         PendingClientRefreshes.Add(Request, {Token, FindClientKey(Token)});
     }
-    Request->OnProcessRequestComplete().BindThreadSafeSP(this, &FOnlineIdentityZor::RefreshAuth_HttpRequestComplete);
-    Request->SetURL(GetBaseUrl() + GrantTokenUrl);
-    Request->SetHeader("Content-Type", "application/x-www-form-urlencoded");
-    Request->SetHeader("User-Agent", GetUserAgent());
-    Request->SetHeader("Authorization", GetBasicAuth(Token.client_id));
-    Request->SetVerb("POST");
-    const FString Payload = "grant_type=refresh_token&refresh_token=" + Token.refresh_token;
-    Request->SetContentAsString(Payload);
-    UE_LOG_ONLINE(Verbose, "RefreshAuth request. url=%s, id=%s, Payload=%s", *Request->GetURL(), *Token.account_id,
-                  *Payload);
+    Request->OnProcessRequestComplete().BindThreadSafeSP(
+        this, &FOnlineIdentityZor::RefreshAuth_HttpRequestComplete);
+    UE_LOG_ONLINE(Verbose, "RefreshAuth request. url=%s, id=%s, Payload=%s", *Request->GetURL(),
+                  *Token.account_id, *Payload);
     Token.TokenState = EAuthTokenState::Refreshing;
     return Request->ProcessRequest();
 }
@@ -268,7 +267,8 @@ void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FHttpRequestPtr Request
             Account->UserToken.TokenState = NewState;
         }
         int32 LocalUserNum = 0;
-        if (bSucceeded && !bRefreshed && GetLocalUserIdx(FUniqueNetIdString(OldToken.account_id), LocalUserNum))
+        if (bSucceeded && !bRefreshed &&
+            GetLocalUserIdx(FUniqueNetIdString(OldToken.account_id), LocalUserNum))
         {
             Logout(LocalUserNum);
         }
@@ -296,17 +296,12 @@ bool FOnlineIdentityZor::AuthClient(const FString& ClientId)
             return false;
         }
     }
-    const FHttpRequestRef Request = CreateRequest();
-    PendingClientAuths.Add(Request, ClientId);
-    Request->OnProcessRequestComplete().BindThreadSafeSP(this, &FOnlineIdentityZor::ClientAuth_HttpRequestComplete);
-    Request->SetURL(GetBaseUrl() + GrantTokenUrl);
-    Request->SetHeader("Content-Type", "application/x-www-form-urlencoded");
-    Request->SetHeader("User-Agent", GetUserAgent());
-    Request->SetHeader("Authorization", GetBasicAuth(ClientId));
-    Request->SetVerb("POST");
-    FindOrAddClient(ClientId)->TokenState = EAuthTokenState::ClientAuthPending;
     const FString Payload("grant_type=client_credentials");
-    Request->SetContentAsString(Payload);
+    const FHttpRequestRef Request = CreateGrantRequest(ClientId, Payload);
+    PendingClientAuths.Add(Request, ClientId);
+    Request->OnProcessRequestComplete().BindThreadSafeSP(this,
+                                                         &FOnlineIdentityZor::ClientAuth_HttpRequestComplete);
+    FindOrAddClient(ClientId)->TokenState = EAuthTokenState::ClientAuthPending;
     UE_LOG_ONLINE(Log, "Sending Client Auth request. url=%s, Payload=%s", *GetBaseUrl(), *Payload);
     return Request->ProcessRequest();
 }

@@ -43,7 +43,8 @@ void FOnlineSubsystemZorModule::StartupModule()
 {
     UE_LOG_ONLINE(Log, "Zor Startup!");
     Factory = MakeUnique<FOnlineFactoryZor>();
-    FModuleManager::Get().LoadModuleChecked<FOnlineSubsystemModule>(FOnlineSubsystemModule::ModuleName)
+    FModuleManager::Get()
+        .LoadModuleChecked<FOnlineSubsystemModule>(FOnlineSubsystemModule::ModuleName)
         .RegisterPlatformService(FOnlineSubsystemZor::ServiceName, Factory.get());
 }
 

@@ -52,7 +52,8 @@ bool FOnlineSubsystemZor::Init()
                                                         TaskThreadStackSize, TPri_Normal));
     if (OnlineAsyncTaskThread)
     {
-        UE_LOG_ONLINE(Verbose, "Created thread (ID:%d).", static_cast<int32>(OnlineAsyncTaskThread->GetThreadID()));
+        UE_LOG_ONLINE(Verbose, "Created thread (ID:%d).",
+                      static_cast<int32>(OnlineAsyncTaskThread->GetThreadID()));
     }
     CreateServices();
 
@@ -121,13 +122,15 @@ FString FOnlineSubsystemZor::GetAppId() const
     const FServiceConfigZor& Config = GameService->GetZorConfiguration();
     if (IsServer())
     {
-        const FServicePermissionsZor* Server = Config.GetServicePermissionsByName(FServicePermissionsZor::DefaultServer);
+        const FServicePermissionsZor* Server =
+            Config.GetServicePermissionsByName(FServicePermissionsZor::DefaultServer);
         if (Server && !Server->Id.IsEmpty())
         {
             return Server->Id;
         }
     }
-    const FServicePermissionsZor* Client = Config.GetServicePermissionsByName(FServicePermissionsZor::DefaultClient);
+    const FServicePermissionsZor* Client =
+        Config.GetServicePermissionsByName(FServicePermissionsZor::DefaultClient);
     return Client ? Client->Id : FString();
 }
 

@@ -15,7 +15,8 @@ void CancelAll(TArray<FHttpRequestRef>& Requests, const char* OwnerKind, const F
     {
         const FHttpRequestRef Request = Requests[0];
         Requests.RemoveAt(0);
-        UE_LOG_ONLINE(VeryVerbose, "Canceling Zor request for %s=%s url=%s", OwnerKind, *Owner, *Request->GetURL());
+        UE_LOG_ONLINE(VeryVerbose, "Canceling Zor request for %s=%s url=%s", OwnerKind, *Owner,
+                      *Request->GetURL());
         Request->CancelRequest();
     }
 }
@@ -61,7 +62,8 @@ bool FOnlineSubsystemZor::ProcessUserRequest(FBaseServiceZor& Service, const FUn
     {
         IdentityService->RefreshAuth(Account->UserToken);
     }
-    UE_LOG_ONLINE(VeryVerbose, "Queuing Zor request for user=%s url=%s", *UserId.ToString(), *Request->GetURL());
+    UE_LOG_ONLINE(VeryVerbose, "Queuing Zor request for user=%s url=%s", *UserId.ToString(),
+                  *Request->GetURL());
     Request->SetHeader("User-Agent", Service.GetUserAgent());
     {
         FScopeLock Lock(&UserRequestsLock);
@@ -94,7 +96,8 @@ bool FOnlineSubsystemZor::ProcessUserPurchaseRequest(FBaseServiceZor& Service, c
     FString Authorization;
     if (!Service.GetUserPurchaseAuth(UserId, Authorization))
     {
-        OutError = FString::Printf("Invalid user purchase auth for id=%s. Need to login first", *UserId.ToString());
+        OutError =
+            FString::Printf("Invalid user purchase auth for id=%s. Need to login first", *UserId.ToString());
         return false;
     }
     UE_LOG_ONLINE(VeryVerbose, "Queuing Zor purchase request for user=%s url=%s", *UserId.ToString(),
@@ -189,8 +192,8 @@ void FOnlineSubsystemZor::CleanupPendingRequests()
         UserRequests.Empty();
         for (const FDeferredUserRequest& Deferred : DeferredUserRequests)
         {
-            UE_LOG_ONLINE(VeryVerbose, "Canceling Zor request for user=%s url=%s", *Deferred.UserId.ToString(),
-                          *Deferred.Request->GetURL());
+            UE_LOG_ONLINE(VeryVerbose, "Canceling Zor request for user=%s url=%s",
+                          *Deferred.UserId.ToString(), *Deferred.Request->GetURL());
             Deferred.Request->CancelRequest();
         }
         DeferredUserRequests.Empty();

@@ -19,7 +19,8 @@ const char* const ConfigSectionKeys[] = {"Protocol", "Domain", "EngineName", "Se
 
 bool FServicePermissionsZor::ParseConfig(const FString& Text)
 {
-    return FParse::Value(*Text, "Name=", Name) && FParse::Value(*Text, "Id=", Id) && FParse::Value(*Text, "Key=", Key);
+    return FParse::Value(*Text, "Name=", Name) && FParse::Value(*Text, "Id=", Id) &&
+           FParse::Value(*Text, "Key=", Key);
 }
 
 void FServiceConfigZor::UpdateFromIni(const FString& SectionName)
@@ -89,7 +90,8 @@ const FServicePermissionsZor* FServiceConfigZor::GetServicePermissionsById(const
 
 const FServicePermissionsZor* FServiceConfigZor::GetServicePermissionsByName(const FString& Name) const
 {
-    return ServicePermissions.FindByPredicate([&Name](const FServicePermissionsZor& P) { return P.Name == Name; });
+    return ServicePermissions.FindByPredicate([&Name](const FServicePermissionsZor& P)
+                                              { return P.Name == Name; });
 }
 
 FOnZorConfiguration& FServiceConfigZor::GetZorConfigurationDelegate()

@@ -7,8 +7,8 @@ FString FUserOnlineAccountZor::GetDisplayName(const FString& /*Platform*/) const
 
 bool FUserOnlineAccountZor::GetUserAttribute(const FString& AttrName, FString& OutAttrValue) const
 {
-    const TPair<FString, FString>* Found =
-        Attributes.FindByPredicate([&AttrName](const TPair<FString, FString>& Pair) { return Pair.Key == AttrName; });
+    const TPair<FString, FString>* Found = Attributes.FindByPredicate(
+        [&AttrName](const TPair<FString, FString>& Pair) { return Pair.Key == AttrName; });
     if (!Found)
     {
         return false;

@@ -3,7 +3,8 @@
 #include "OnlineIdentityZor.h"
 #include "OnlineSubsystemZor.h"
 
-FString ZorResponse::Check(const FString& Url, const FHttpResponsePtr& Response, bool bSucceeded, const char* Operation)
+FString ZorResponse::Check(const FString& Url, const FHttpResponsePtr& Response, bool bSucceeded,
+                           const char* Operation)
 {
     if (!bSucceeded || !Response)
     {

@@ -6,17 +6,19 @@
 #include "Online/OnlineIdentityInterface.h"
 #include "UserOnlineAccountZor.h"
 
-DECLARE_MULTICAST_DELEGATE_FourParams(FOnLoginPurchaseComplete, int32 /*LocalUserNum*/, bool /*bWasSuccessful*/,
-                                      const FUniqueNetId& /*UserId*/, const FString& /*Error*/);
+DECLARE_MULTICAST_DELEGATE_FourParams(FOnLoginPurchaseComplete, int32 /*LocalUserNum*/,
+                                      bool /*bWasSuccessful*/, const FUniqueNetId& /*UserId*/,
+                                      const FString& /*Error*/);
 using FOnLoginPurchaseCompleteDelegate = FOnLoginPurchaseComplete::FDelegate;
 DECLARE_MULTICAST_DELEGATE_FourParams(FOnGenerateExchangeCodeComplete, bool /*bWasSuccessful*/,
-                                      const FUniqueNetId& /*UserId*/, const FAuthTokenExchangeCodeZor& /*Code*/,
-                                      const FString& /*Error*/);
+                                      const FUniqueNetId& /*UserId*/,
+                                      const FAuthTokenExchangeCodeZor& /*Code*/, const FString& /*Error*/);
 using FOnGenerateExchangeCodeCompleteDelegate = FOnGenerateExchangeCodeComplete::FDelegate;
-DECLARE_MULTICAST_DELEGATE_ThreeParams(FOnAuthClientComplete, bool /*bWasSuccessful*/, const FString& /*ClientId*/,
-                                       const FString& /*Error*/);
+DECLARE_MULTICAST_DELEGATE_ThreeParams(FOnAuthClientComplete, bool /*bWasSuccessful*/,
+                                       const FString& /*ClientId*/, const FString& /*Error*/);
 using FOnAuthClientCompleteDelegate = FOnAuthClientComplete::FDelegate;
-DECLARE_MULTICAST_DELEGATE_FourParams(FOnVerifyAuthComplete, bool /*bWasSuccessful*/, const FAuthTokenZor& /*Token*/,
+DECLARE_MULTICAST_DELEGATE_FourParams(FOnVerifyAuthComplete, bool /*bWasSuccessful*/,
+                                      const FAuthTokenZor& /*Token*/,
                                       const FAuthTokenVerifyZor& /*Verification*/, const FString& /*Error*/);
 using FOnVerifyAuthCompleteDelegate = FOnVerifyAuthComplete::FDelegate;
 DECLARE_MULTICAST_DELEGATE_FourParams(FOnRefreshAuthComplete, bool /*bWasSuccessful*/,
@@ -62,16 +64,16 @@ public:
     FPlatformUserId GetPlatformUserIdFromUniqueNetId(const FUniqueNetId& UniqueNetId) const override;
 
     // Per-user event with one list, for local user 0.
-    virtual FDelegateHandle AddOnLoginPurchaseCompleteDelegate(int32 LocalUserNum,
-                                                               const FOnLoginPurchaseCompleteDelegate& Delegate);
+    virtual FDelegateHandle
+    AddOnLoginPurchaseCompleteDelegate(int32 LocalUserNum, const FOnLoginPurchaseCompleteDelegate& Delegate);
     virtual void ClearOnLoginPurchaseCompleteDelegate(int32 LocalUserNum, FDelegateHandle& Handle);
     virtual void TriggerOnLoginPurchaseCompleteDelegates(int32 LocalUserNum, bool bWasSuccessful,
                                                          const FUniqueNetId& UserId, const FString& Error);
     DEFINE_ONLINE_DELEGATE_FOUR_PARAM(OnGenerateExchangeCodeComplete, bool, const FUniqueNetId&,
                                       const FAuthTokenExchangeCodeZor&, const FString&);
     DEFINE_ONLINE_DELEGATE_THREE_PARAM(OnAuthClientComplete, bool, const FString&, const FString&);
-    DEFINE_ONLINE_DELEGATE_FOUR_PARAM(OnVerifyAuthComplete, bool, const FAuthTokenZor&, const FAuthTokenVerifyZor&,
-                                      const FString&);
+    DEFINE_ONLINE_DELEGATE_FOUR_PARAM(OnVerifyAuthComplete, bool, const FAuthTokenZor&,
+                                      const FAuthTokenVerifyZor&, const FString&);
     DEFINE_ONLINE_DELEGATE_FOUR_PARAM(OnRefreshAuthComplete, bool, const FAuthTokenZor&, const FAuthTokenZor&,
                                       const FString&);
 
@@ -108,8 +110,8 @@ public:
     void Shutdown();
 
     /**
-     * The shared reply check: empty when the code is 200 to 399; otherwise the reply's "errorMessage" when it is
-     * a JSON reply carrying one, else "Invalid response. code=%d error=%s".
+     * The shared reply check: empty when the code is 200 to 399; otherwise the reply's "errorMessage" when it
+     * is a JSON reply carrying one, else "Invalid response. code=%d error=%s".
      */
     static FString CheckResponse(const FHttpResponsePtr& Response);
 
@@ -142,6 +144,8 @@ private:
 
     void ReadConfig();
     FHttpRequestRef CreateRequest() const;
+    /** A token-endpoint POST with a form body, signed with the client's basic credentials. */
+    FHttpRequestRef CreateGrantRequest(const FString& ClientId, const FString& Payload) const;
     /** The key under which a client token is stored, found by address, else by its client id. */
     FString FindClientKey(const FAuthTokenZor& Token) const;
     TSharedPtr<FClientOnlineAuth> FindOrAddClient(const FString& ClientId);
@@ -157,15 +161,17 @@ private:
     void Login_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response, bool bSucceeded);
     void QueryLoggedInUserInfo_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
                                                    bool bSucceeded);
-    void LoginPurchase_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response, bool bSucceeded);
+    void LoginPurchase_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
+                                           bool bSucceeded);
     void ClientAuth_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response, bool bSucceeded);
     void VerifyAuth_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response, bool bSucceeded);
     void RefreshAuth_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response, bool bSucceeded);
     void GenerateExchangeCode_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
                                                   bool bSucceeded);
-    void KillAuthSessions_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response, bool bSucceeded,
-                                              FString AccessToken);
-    void QueryAuthSessions_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response, bool bSucceeded);
+    void KillAuthSessions_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
+                                              bool bSucceeded, FString AccessToken);
+    void QueryAuthSessions_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
+                                               bool bSucceeded);
 
     FOnLoginPurchaseComplete OnLoginPurchaseCompleteDelegates;
 

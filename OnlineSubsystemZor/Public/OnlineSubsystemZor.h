@@ -15,8 +15,8 @@ class FOnlineIdentityZor;
 class FRunnableThread;
 
 /**
- * The "ZOR" online subsystem: owns every service, the task thread and the user and client request queues. Always
- * owned by a shared pointer, so objects that outlive it (profiles) can hold it weakly.
+ * The "ZOR" online subsystem: owns every service, the task thread and the user and client request queues.
+ * Always owned by a shared pointer, so objects that outlive it (profiles) can hold it weakly.
  */
 class FOnlineSubsystemZor : public FOnlineSubsystemImpl,
                             public FTickerObjectBase,
@@ -64,11 +64,11 @@ public:
     void QueueAsyncTask(FOnlineAsyncTask* Task);
 
     /** The user road: queues the request for the user, or for the application client on a server. */
-    bool ProcessUserRequest(FBaseServiceZor& Service, const FUniqueNetId& UserId, const FHttpRequestRef& Request,
-                            FString& OutError);
+    bool ProcessUserRequest(FBaseServiceZor& Service, const FUniqueNetId& UserId,
+                            const FHttpRequestRef& Request, FString& OutError);
     /** The client road: queues the request for the named client, starting its login when it has no token. */
-    bool ProcessClientRequest(FBaseServiceZor& Service, const FString& ClientId, const FHttpRequestRef& Request,
-                              FString& OutError);
+    bool ProcessClientRequest(FBaseServiceZor& Service, const FString& ClientId,
+                              const FHttpRequestRef& Request, FString& OutError);
     /** The purchase road: signs with the user's purchase token and sends at once. */
     bool ProcessUserPurchaseRequest(FBaseServiceZor& Service, const FUniqueNetId& UserId,
                                     const FHttpRequestRef& Request, FString& OutError);

@@ -19,7 +19,10 @@ struct FServicePermissionsZor
     bool ParseConfig(const FString& Text);
 
     /** Name and Id ignoring case; the key is not compared. */
-    bool operator==(const FServicePermissionsZor& Other) const { return Name == Other.Name && Id == Other.Id; }
+    bool operator==(const FServicePermissionsZor& Other) const
+    {
+        return Name == Other.Name && Id == Other.Id;
+    }
 
     FString Name;
     FString Id;
@@ -28,8 +31,8 @@ struct FServicePermissionsZor
 
 class FServiceConfigZor;
 
-DECLARE_DELEGATE_ThreeParams(FOnZorConfiguration, const FString& /*SectionName*/, const FString& /*ConfigOverride*/,
-                             FServiceConfigZor& /*Config*/);
+DECLARE_DELEGATE_ThreeParams(FOnZorConfiguration, const FString& /*SectionName*/,
+                             const FString& /*ConfigOverride*/, FServiceConfigZor& /*Config*/);
 DECLARE_DELEGATE_RetVal(FString, FOnZorConfigOverride);
 
 /** Where one service lives, how it names itself and which client credentials it may use. */
@@ -73,4 +76,5 @@ private:
  * Built-in environment table, shaped as a configuration-delegate callback. The module never binds it; a host
  * may, to point every service at one of the known environments.
  */
-void ApplyEnvironmentDefaults(const FString& SectionName, const FString& ConfigOverride, FServiceConfigZor& Config);
+void ApplyEnvironmentDefaults(const FString& SectionName, const FString& ConfigOverride,
+                              FServiceConfigZor& Config);

@@ -7,7 +7,10 @@
 class FUserOnlineAccountZor : public FUserOnlineAccount
 {
 public:
-    explicit FUserOnlineAccountZor(const FString& AccountId) : UserId(MakeShared<FUniqueNetIdString>(AccountId)) {}
+    explicit FUserOnlineAccountZor(const FString& AccountId)
+        : UserId(MakeShared<FUniqueNetIdString>(AccountId))
+    {
+    }
 
     FUniqueNetIdRef GetUserId() const override { return UserId; }
     FString GetRealName() const override { return GetAttribute("name"); }

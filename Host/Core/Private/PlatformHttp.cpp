@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "ValueText.h"
+
 namespace
 {
 bool IsUnreserved(unsigned char Ch)
@@ -10,22 +12,6 @@ bool IsUnreserved(unsigned char Ch)
            Ch == '.' || Ch == '_' || Ch == '~';
 }
 
-int32 HexValue(char Ch)
-{
-    if (Ch >= '0' && Ch <= '9')
-    {
-        return Ch - '0';
-    }
-    if (Ch >= 'a' && Ch <= 'f')
-    {
-        return Ch - 'a' + 10;
-    }
-    if (Ch >= 'A' && Ch <= 'F')
-    {
-        return Ch - 'A' + 10;
-    }
-    return -1;
-}
 } // namespace
 
 FString FGenericPlatformHttp::UrlEncode(const FString& Text)
@@ -57,8 +43,8 @@ FString FGenericPlatformHttp::UrlDecode(const FString& Text)
     {
         if (In[Index] == '%' && Index + 2 < In.size())
         {
-            const int32 High = HexValue(In[Index + 1]);
-            const int32 Low = HexValue(In[Index + 2]);
+            const int32 High = ValueText::HexValue(In[Index + 1]);
+            const int32 Low = ValueText::HexValue(In[Index + 2]);
             if (High >= 0 && Low >= 0)
             {
                 Out.push_back(static_cast<char>((High << 4) | Low));

@@ -3,25 +3,7 @@
 #include <cstring>
 #include <openssl/evp.h>
 
-namespace
-{
-int32 HexValue(char Ch)
-{
-    if (Ch >= '0' && Ch <= '9')
-    {
-        return Ch - '0';
-    }
-    if (Ch >= 'a' && Ch <= 'f')
-    {
-        return Ch - 'a' + 10;
-    }
-    if (Ch >= 'A' && Ch <= 'F')
-    {
-        return Ch - 'A' + 10;
-    }
-    return -1;
-}
-} // namespace
+#include "ValueText.h"
 
 FString FSHAHash::ToString() const
 {
@@ -44,8 +26,8 @@ bool FSHAHash::FromString(const FString& Text)
     uint8 Parsed[20];
     for (int32 Index = 0; Index < 20; ++Index)
     {
-        const int32 High = HexValue(Text[Index * 2]);
-        const int32 Low = HexValue(Text[Index * 2 + 1]);
+        const int32 High = ValueText::HexValue(Text[Index * 2]);
+        const int32 Low = ValueText::HexValue(Text[Index * 2 + 1]);
         if (High < 0 || Low < 0)
         {
             return false;

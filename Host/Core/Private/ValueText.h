@@ -50,4 +50,21 @@ template <typename T> bool ParseNumber(std::string_view Text, T& Out)
     Out = Value;
     return true;
 }
+/** The value of one hexadecimal digit; -1 for any other character. */
+inline int32 HexValue(char Ch)
+{
+    if (Ch >= '0' && Ch <= '9')
+    {
+        return Ch - '0';
+    }
+    if (Ch >= 'a' && Ch <= 'f')
+    {
+        return Ch - 'a' + 10;
+    }
+    if (Ch >= 'A' && Ch <= 'F')
+    {
+        return Ch - 'A' + 10;
+    }
+    return -1;
+}
 } // namespace ValueText
