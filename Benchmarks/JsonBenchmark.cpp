@@ -9,6 +9,7 @@
 #include <rapidjson/document.h>
 
 #include "Json/Json.h"
+#include "RatioReporter.h"
 
 namespace
 {
@@ -109,56 +110,12 @@ void BM_RapidJsonDocumentParse(benchmark::State& State)
 }
 BENCHMARK(BM_RapidJsonDocumentParse)->Unit(benchmark::kMillisecond);
 
-/** Shows the usual table and keeps each benchmark's best time per iteration for the ratio. */
-class FRatioReporter : public benchmark::ConsoleReporter
-{
-public:
-    void ReportRuns(const std::vector<Run>& Runs) override
-    {
-        for (const Run& Each : Runs)
-        {
-            if (Each.run_type != Run::RT_Iteration || Each.error_occurred)
-            {
-                continue;
-            }
-            const std::string Name = Each.benchmark_name();
-            const double Time = Each.GetAdjustedRealTime();
-            auto Found = BestTimes.find(Name);
-            if (Found == BestTimes.end() || Time < Found->second)
-            {
-                BestTimes[Name] = Time;
-            }
-        }
-        ConsoleReporter::ReportRuns(Runs);
-    }
-
-    void PrintRatio() const
-    {
-        const auto Ours = BestTimes.find(OursName);
-        const auto Baseline = BestTimes.find(BaselineName);
-        if (Ours == BestTimes.end() || Baseline == BestTimes.end() || Baseline->second <= 0.0)
-        {
-            return;
-        }
-        std::printf("document: %d bytes\n", ProfileDocument().Len());
-        std::printf("ratio ours / baseline: %.2f\n", Ours->second / Baseline->second);
-    }
-
-private:
-    std::map<std::string, double> BestTimes;
-};
 } // namespace
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-    {
-        return 1;
-    }
-    FRatioReporter Reporter;
-    benchmark::RunSpecifiedBenchmarks(&Reporter);
-    Reporter.PrintRatio();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarksWithRatios(argc, argv, [](const FRatioReporter& Reporter) {
+        std::printf("document: %d bytes\n", ProfileDocument().Len());
+        Reporter.PrintRatio("parse", OursName, BaselineName);
+    });
 }
