@@ -64,10 +64,8 @@ TEST(LaunchOptionsTest, QuotesArgumentsWithBlanksSoTheEngineReadsThemWhole)
     EXPECT_STREQ(*Value, "two\twords");
     ASSERT_TRUE(FParse::Value(*Line, "TYPE=", Value));
     EXPECT_STREQ(*Value, "tavo");
-}
-
-TEST(LaunchOptionsTest, AnEqualsSignAfterTheFirstBlankIsNotAKey)
-{
+    // An equals sign after the first blank does not make a key.
     EXPECT_STREQ(*JoinCommandLine({"say a=b"}), "\"say a=b\"");
 }
+
 } // namespace
