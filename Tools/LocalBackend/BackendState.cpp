@@ -2,10 +2,21 @@
 
 #include "BackendHttp.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 namespace ZorBackend
 {
+bool FIgnoreCaseLess::operator()(std::string_view A, std::string_view B) const
+{
+    return std::lexicographical_compare(A.begin(), A.end(), B.begin(), B.end(),
+                                        [](char Left, char Right) {
+                                            return std::tolower(static_cast<unsigned char>(Left)) <
+                                                   std::tolower(static_cast<unsigned char>(Right));
+                                        });
+}
+
 std::mt19937_64::result_type FBackendState::SeedRandom()
 {
     std::random_device Device;

@@ -6,7 +6,9 @@
 #include <mutex>
 #include <random>
 #include <string>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace ZorBackend
@@ -78,6 +80,35 @@ struct FLifetimes
     int64_t ExchangeCode = 300;
 };
 
+// Orders text keys ignoring ASCII case, as the module's own maps compare them.
+struct FIgnoreCaseLess
+{
+    using is_transparent = void;
+    bool operator()(std::string_view A, std::string_view B) const;
+};
+
+// Names to values kept as compact JSON text, written back into replies as they are.
+using FJsonFields = std::map<std::string, std::string, FIgnoreCaseLess>;
+
+struct FProfileItem
+{
+    std::string TemplateId;
+    int32_t Quantity = 1;
+    FJsonFields Attributes;
+};
+
+// One profile of one account. The revision only grows, also across a reset, so that a client never mistakes
+// a reset profile for the one it holds.
+struct FProfile
+{
+    int64_t Revision = 1;
+    FJsonFields Stats;
+    std::map<std::string, FProfileItem, FIgnoreCaseLess> Items; // by item id
+};
+
+// Account id and profile id.
+using FProfileKey = std::pair<std::string, std::string>;
+
 // Everything the services share. Handlers run on the server's worker threads: hold Mutex for every access.
 struct FBackendState
 {
@@ -87,6 +118,7 @@ struct FBackendState
     std::unordered_map<std::string, FToken> Tokens;            // by access token
     std::unordered_map<std::string, std::string> RefreshIndex; // refresh token to access token
     std::unordered_map<std::string, FExchangeCode> ExchangeCodes;
+    std::map<FProfileKey, FProfile> Profiles;
     FLifetimes Lifetimes;
     std::mt19937_64 Random{SeedRandom()};
 

@@ -4,6 +4,7 @@
 #include "BackendHttp.h"
 #include "BackendSeed.h"
 #include "BackendState.h"
+#include "ProfileService.h"
 
 #include <chrono>
 #include <csignal>
@@ -99,6 +100,7 @@ int FLocalBackend::Start(int Port, std::string& OutError)
     auto NewServer = std::make_unique<httplib::Server>();
     ConfigureServer(*NewServer, Options);
     RegisterAccountService(*NewServer, *NewState);
+    RegisterProfileService(*NewServer, *NewState);
     const int BoundPort = Bind(*NewServer, Port);
     if (BoundPort <= 0)
     {
