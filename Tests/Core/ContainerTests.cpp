@@ -49,6 +49,58 @@ TEST(CaseInsensitiveMap, IteratorRemovesCurrentWithoutSkipping)
     EXPECT_FALSE(Map.Contains("k0"));
 }
 
+// Small maps search in order; from a few entries on they switch to a hash index, which must agree.
+TEST(CaseInsensitiveMap, LookupsAgreeBelowAndAboveTheIndexThreshold)
+{
+    TMap<FString, int32> Map;
+    for (int32 Index = 0; Index < 40; ++Index)
+    {
+        Map.Add(FString::Printf("Key%d", Index), Index);
+        for (int32 Earlier = 0; Earlier <= Index; ++Earlier)
+        {
+            const int32* Found = Map.Find(FString::Printf("KEY%d", Earlier));
+            ASSERT_NE(Found, nullptr) << Index << " " << Earlier;
+            EXPECT_EQ(*Found, Earlier);
+        }
+    }
+    for (int32 Index = 0; Index < 40; Index += 2)
+    {
+        EXPECT_EQ(Map.Remove(FString::Printf("key%d", Index)), 1);
+    }
+    EXPECT_EQ(Map.Num(), 20);
+    EXPECT_FALSE(Map.Contains("key10"));
+    EXPECT_TRUE(Map.Contains("key11"));
+    Map.Add("key10", 100);
+    EXPECT_EQ(Map.FindRef("Key10"), 100);
+    EXPECT_TRUE(Map.Contains("key39"));
+
+    TMap<FString, int32> Copy = Map;
+    TMap<FString, int32> Moved = std::move(Copy);
+    EXPECT_EQ(Moved.FindRef("KEY39"), 39);
+    EXPECT_EQ(Moved.Num(), 21);
+}
+
+// The identity tick walks its client map while a handler may add a client.
+TEST(CaseInsensitiveMap, AdditionsDuringIterationDoNotDisturbIt)
+{
+    TMap<FString, int32> Map;
+    for (int32 Index = 0; Index < 12; ++Index)
+    {
+        Map.Add(FString::Printf("Key%d", Index), Index);
+    }
+    int32 Visited = 0;
+    for (auto& Entry : Map)
+    {
+        ++Visited;
+        if (Entry.Value < 12)
+        {
+            Map.Add(FString::Printf("Added%d", Entry.Value), 100 + Entry.Value);
+        }
+    }
+    EXPECT_EQ(Map.Num(), 24);
+    EXPECT_EQ(Visited, 24);
+}
+
 TEST(CaseInsensitiveSet, IgnoresCase)
 {
     TSet<FString> Set;

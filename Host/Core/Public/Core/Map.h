@@ -57,25 +57,25 @@ public:
     }
     V& FindOrAdd(const K& Key)
     {
-        auto Found = Index.find(Key);
-        if (Found != Index.end())
+        const auto Found = FindEntry(Key);
+        if (Found != Entries.end())
         {
-            return Found->second->Value;
+            return Found->Value;
         }
         Entries.push_back(FEntry{Key, V{}});
-        auto Last = std::prev(Entries.end());
-        Index.emplace(Key, Last);
+        const auto Last = std::prev(Entries.end());
+        AddToIndex(Last);
         return Last->Value;
     }
     V* Find(const K& Key)
     {
-        auto Found = Index.find(Key);
-        return Found == Index.end() ? nullptr : &Found->second->Value;
+        const auto Found = FindEntry(Key);
+        return Found == Entries.end() ? nullptr : &Found->Value;
     }
     const V* Find(const K& Key) const
     {
-        auto Found = Index.find(Key);
-        return Found == Index.end() ? nullptr : &Found->second->Value;
+        const auto Found = const_cast<TMap*>(this)->FindEntry(Key);
+        return Found == Entries.end() ? nullptr : &Found->Value;
     }
     /** Copy of the value, or a default value when absent. */
     V FindRef(const K& Key) const
@@ -90,7 +90,7 @@ public:
         return *Value;
     }
     V& operator[](const K& Key) { return FindChecked(Key); }
-    bool Contains(const K& Key) const { return Index.find(Key) != Index.end(); }
+    bool Contains(const K& Key) const { return Find(Key) != nullptr; }
     const K* FindKey(const V& Value) const
     {
         for (const FEntry& Entry : Entries)
@@ -105,13 +105,13 @@ public:
 
     int32 Remove(const K& Key)
     {
-        auto Found = Index.find(Key);
-        if (Found == Index.end())
+        const auto Found = FindEntry(Key);
+        if (Found == Entries.end())
         {
             return 0;
         }
-        Entries.erase(Found->second);
-        Index.erase(Found);
+        Index.erase(&Found->Key);
+        Entries.erase(Found);
         return 1;
     }
     bool RemoveAndCopyValue(const K& Key, V& OutValue)
@@ -170,7 +170,7 @@ public:
         V& Value() const { return Current->Value; }
         void RemoveCurrent()
         {
-            Map.Index.erase(Current->Key);
+            Map.Index.erase(&Current->Key);
             Current = Map.Entries.erase(Current);
             bRemoved = true;
         }
@@ -197,7 +197,55 @@ private:
     }
 
     FList Entries;
-    std::unordered_map<K, typename FList::iterator> Index;
+    using FListIterator = typename FList::iterator;
+
+    /** Small maps are searched in order; larger ones through a hash index on the stored keys. */
+    static constexpr size_t IndexThreshold = 8;
+
+    struct FKeyHash
+    {
+        size_t operator()(const K* Key) const { return std::hash<K>()(*Key); }
+    };
+    struct FKeyEqual
+    {
+        bool operator()(const K* A, const K* B) const { return *A == *B; }
+    };
+
+    FListIterator FindEntry(const K& Key)
+    {
+        if (!Index.empty())
+        {
+            const auto Found = Index.find(&Key);
+            return Found == Index.end() ? Entries.end() : Found->second;
+        }
+        for (auto It = Entries.begin(); It != Entries.end(); ++It)
+        {
+            if (It->Key == Key)
+            {
+                return It;
+            }
+        }
+        return Entries.end();
+    }
+    void AddToIndex(FListIterator Added)
+    {
+        if (!Index.empty())
+        {
+            Index.emplace(&Added->Key, Added);
+            return;
+        }
+        if (Entries.size() <= IndexThreshold)
+        {
+            return;
+        }
+        Index.reserve(Entries.size() * 2);
+        for (auto It = Entries.begin(); It != Entries.end(); ++It)
+        {
+            Index.emplace(&It->Key, It);
+        }
+    }
+
+    std::unordered_map<const K*, FListIterator, FKeyHash, FKeyEqual> Index;
 };
 
 /** Set of unique values, iterating in insertion order. */
