@@ -18,6 +18,7 @@
 #include "OnlineIdentityZor.h"
 #include "OnlineSubsystemZor.h"
 #include "OnlineSubsystemZorModule.h"
+#include "HostProfile.h"
 
 DEFINE_LOG_CATEGORY(LogHost)
 
@@ -243,6 +244,10 @@ void FZorHost::ExecuteLine(const FString& Line)
     {
         Logout();
     }
+    else if (FParse::Command(&Args, "profile"))
+    {
+        ProfileCommand(Args);
+    }
     else if (FParse::Command(&Args, "quit"))
     {
         Quit();
@@ -287,9 +292,63 @@ void FZorHost::Logout()
     ZorIdentity->Logout(LocalUser);
 }
 
+UZorHostProfile* FZorHost::GetOrCreateProfile()
+{
+    if (Profile)
+    {
+        return Profile;
+    }
+    const TSharedPtr<FOnlineIdentityZor> ZorIdentity = Identity.Pin();
+    const FUniqueNetIdPtr UserId = ZorIdentity ? ZorIdentity->GetUniquePlayerId(LocalUser) : nullptr;
+    if (!UserId)
+    {
+        UE_LOG(LogHost, Warning, "profile: local user %d is not logged in", LocalUser);
+        return nullptr;
+    }
+    Profile = NewObject<UZorHostProfile>();
+    Profile->AddToRoot();
+    Profile->Initialize(static_cast<FOnlineSubsystemZor*>(Subsystem), UserId, true);
+    return Profile;
+}
+
+void FZorHost::ProfileCommand(const TCHAR* Args)
+{
+    if (FParse::Command(&Args, "query"))
+    {
+        if (UZorHostProfile* HostProfile = GetOrCreateProfile())
+        {
+            HostProfile->Query();
+        }
+        return;
+    }
+    FString Name;
+    if (!FParse::Command(&Args, "command") || !FParse::Token(Args, Name, false))
+    {
+        UE_LOG(LogHost, Warning, "usage: profile query | profile command NAME JSON");
+        return;
+    }
+    const FString ParamsText = FString(Args).TrimStartAndEnd();
+    TSharedPtr<FJsonObject> Params = MakeShared<FJsonObject>();
+    if (!ParamsText.IsEmpty() && !FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(ParamsText), Params))
+    {
+        UE_LOG(LogHost, Warning, "profile command: the parameters are not a JSON object: %s", *ParamsText);
+        return;
+    }
+    if (UZorHostProfile* HostProfile = GetOrCreateProfile())
+    {
+        HostProfile->SendCommand(Name, Params);
+    }
+}
+
 void FZorHost::Quit()
 {
     bQuit = true;
+    if (Profile)
+    {
+        Profile->RemoveFromRoot();
+        Profile = nullptr;
+        CollectGarbage();
+    }
     Identity.Reset();
     Subsystem = nullptr;
     if (FOnlineSubsystemModule* OnlineModule = GetOnlineModule())

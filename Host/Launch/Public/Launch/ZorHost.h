@@ -9,6 +9,7 @@ DECLARE_LOG_CATEGORY_EXTERN(LogHost, Log, All)
 
 class FOnlineIdentityZor;
 class IOnlineSubsystem;
+class UZorHostProfile;
 struct FAuthTokenExchangeCodeZor;
 
 /**
@@ -42,6 +43,8 @@ private:
     void Wait(const TCHAR* Args);
     void Login();
     void Logout();
+    void ProfileCommand(const TCHAR* Args);
+    UZorHostProfile* GetOrCreateProfile();
     void Quit();
 
     void OnLoginComplete(int32 LocalUserNum, bool bWasSuccessful, const FUniqueNetId& UserId,
@@ -62,4 +65,6 @@ private:
     /** Console lines wait until this time (FPlatformTime seconds). */
     double WaitUntil = 0.0;
     bool bQuit = false;
+    /** Local user 0's profile, made on first use and kept reachable until quit. */
+    UZorHostProfile* Profile = nullptr;
 };
