@@ -1,3 +1,4 @@
+#include "Core/Exec.h"
 #include "IdentityTest.h"
 
 namespace
@@ -179,4 +180,19 @@ TEST_F(FTokenLifeTest, TickWithManyAccountsStartsNothingWhenNothingIsDue)
     }
     Tick(10, 1.0f); // state None: no countdown, no request
     EXPECT_EQ(Http().NumStarted(), 0);
+}
+
+TEST_F(FTokenLifeTest, ConsoleWordsReachIdentityForTheLoggedInUser)
+{
+    LoginUser();
+    EXPECT_TRUE(Subsystem->Exec(nullptr, "TEST AUTHTEST", *GLog));
+    EXPECT_EQ(UserToken().TokenState, EAuthTokenState::Refreshing);
+    ASSERT_TRUE(FindPending("/api/oauth/token"));
+    EXPECT_TRUE(Record(FindPending("/api/oauth/token")).GetContentAsString().Equals(
+        "grant_type=refresh_token&refresh_token=refresh-1"));
+
+    EXPECT_TRUE(Subsystem->Exec(nullptr, "TEST EXCHANGECODE anyclient", *GLog));
+    Answer("/api/oauth/token", 200, TokenReply("acct1", 3600, "access-2"));
+    Tick();
+    EXPECT_TRUE(Record(FindPending("/api/oauth/exchange")).Headers.FindRef("Authorization").Equals("bearer access-2"));
 }
