@@ -184,12 +184,6 @@ ZorCheatCommandUrl=/api/profile/`accountId/cheat/`fname?profileId=`profileId
         return Next();
     }
 
-    /** The one item of a template that the profile holds. */
-    static TSharedPtr<const FZorItem> ItemOf(const UZorProfile& Target, const FString& TemplateId)
-    {
-        return Target.FindItemByTemplate(TemplateId);
-    }
-
     static TSharedPtr<FJsonObject> ParseObject(const std::string& Body)
     {
         TSharedPtr<FJsonObject> Object;
@@ -197,8 +191,7 @@ ZorCheatCommandUrl=/api/profile/`accountId/cheat/`fname?profileId=`profileId
         return Object ? Object : MakeShared<FJsonObject>().ToSharedPtr();
     }
 
-    /** The revision of the demo player's profile as the service holds it, asked for with the server client.
-     */
+    /** The demo player's profile revision as the service holds it, asked with the server client. */
     int64 RevisionOnTheService()
     {
         httplib::Client Direct("127.0.0.1", Port);
@@ -247,7 +240,7 @@ TEST_F(FProfileIntegrationTest, CommandsChangeItemsAndStatsAndTheProfileFollows)
     ASSERT_TRUE(Granted.bSucceeded) << *Granted.ErrorText.ToString();
     EXPECT_TRUE(Granted.PrimaryNotification.TypeStr.Equals("itemGranted"));
     ASSERT_TRUE(Granted.PrimaryNotification.Payload);
-    const TSharedPtr<const FZorItem> Sword = ItemOf(*Profile, "weapon.sword");
+    const TSharedPtr<const FZorItem> Sword = Profile->FindItemByTemplate("weapon.sword");
     ASSERT_TRUE(Sword);
     EXPECT_TRUE(
         Granted.PrimaryNotification.Payload->AsObject()->GetStringField("itemId").Equals(Sword->ItemId));
@@ -291,23 +284,6 @@ TEST_F(FProfileIntegrationTest, CommandsChangeItemsAndStatsAndTheProfileFollows)
     EXPECT_EQ(InventoryEvents.Num(), 4);
 }
 
-TEST_F(FProfileIntegrationTest, CommandsQueuedTogetherArriveInOrder)
-{
-    ASSERT_TRUE(Query(*Profile).bSucceeded);
-    ASSERT_TRUE(Profile->GrantItem(FClientUrlContext(Collect()), Grant("weapon.axe", 1)));
-    ASSERT_TRUE(Profile->GrantItem(FClientUrlContext(Collect()), Grant("gold", 100)));
-    ASSERT_TRUE(Profile->SetStat(FClientUrlContext(Collect()), Stat("kills", 1)));
-    ASSERT_TRUE(Profile->SetStat(FClientUrlContext(Collect()), Stat("kills", 2)));
-    for (int32 Index = 0; Index < 4; ++Index)
-    {
-        EXPECT_TRUE(Next().bSucceeded);
-    }
-    EXPECT_EQ(Profile->GetProfileRevision(), 5);
-    EXPECT_EQ(Profile->GetAllItems().Num(), 2);
-    EXPECT_EQ(ItemOf(*Profile, "gold")->Quantity, 100);
-    EXPECT_EQ(Profile->GetStat("kills")->AsNumber(), 2.0);
-}
-
 TEST_F(FProfileIntegrationTest, ProfileBehindTheServiceIsBroughtUpToDateWhole)
 {
     UIntegrationProfile* Other = NewProfile();
@@ -323,8 +299,8 @@ TEST_F(FProfileIntegrationTest, ProfileBehindTheServiceIsBroughtUpToDateWhole)
     ASSERT_TRUE(Other->GrantItem(FClientUrlContext(Collect()), Grant("armor.helm", 1)));
     ASSERT_TRUE(Next().bSucceeded);
     EXPECT_EQ(Other->GetProfileRevision(), 3);
-    EXPECT_TRUE(ItemOf(*Other, "weapon.sword"));
-    EXPECT_TRUE(ItemOf(*Other, "armor.helm"));
+    EXPECT_TRUE(Other->FindItemByTemplate("weapon.sword"));
+    EXPECT_TRUE(Other->FindItemByTemplate("armor.helm"));
     Types.Sort();
     EXPECT_EQ(Types, (TArray<FString>{"armor", "weapon"}));
 }
@@ -338,7 +314,7 @@ TEST_F(FProfileIntegrationTest, ServerQueriesAndCheatResetUseTheServerClient)
     UIntegrationProfile* ServerView = NewProfile(false);
     const FZorQueryResult Server = Query(*ServerView);
     ASSERT_TRUE(Server.bSucceeded) << *Server.ErrorText.ToString();
-    EXPECT_TRUE(ItemOf(*ServerView, "weapon.sword"));
+    EXPECT_TRUE(ServerView->FindItemByTemplate("weapon.sword"));
 
     const int64 Before = Profile->GetProfileRevision();
     Profile->CheatResetProfile();
