@@ -174,4 +174,31 @@ TEST_F(ZorHostProgramTest, LogsInMakesAnExchangeCodeAndLogsOutAgainstTheLocalBac
     EXPECT_GT(Run.FindLine("OnLogoutComplete LocalUserNum=0 bWasSuccessful=1"), CodeLine) << Run.Log();
     EXPECT_TRUE(Run.HasLine("OldStatus=LoggedIn NewStatus=NotLoggedIn")) << Run.Log();
 }
+
+TEST_F(ZorHostProgramTest, RoundTripsThePlayerProfileOfTheLoggedInUser)
+{
+    ZorBackend::FLocalBackend Backend;
+    std::string Error;
+    const int Port = Backend.Start(0, Error);
+    ASSERT_GT(Port, 0) << Error;
+
+    const FHostRun Run = RunScript(
+        DemoIni("127.0.0.1:" + std::to_string(Port)) +
+            "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n"
+            "[OnlineSubsystemZor.ZorProfile]\n"
+            "ZorClientCommandUrl=/api/profile/`accountId/client/`fname?profileId=`profileId\n",
+        "profile query\nlogin\nwait 2\nprofile command GrantItem {\"templateId\":\"Hat.Red\",\"quantity\":2}\n"
+        "profile command SetStat {\"name\":\"wins\",\"value\":7}\nprofile command NoSuchCommand\n"
+        "profile command SetStat [1]\nwait 2\nquit\n",
+        {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"});
+    Backend.Stop();
+    ASSERT_EQ(Run.ExitCode, 0) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("profile: local user 0 is not logged in")) << Run.Log();
+    const int GrantLine = Run.FindLine("Profile GrantItem bSucceeded=1 HttpResponseCode=200");
+    ASSERT_GE(GrantLine, 0) << Run.Log();
+    EXPECT_GT(Run.FindLine("template=Hat.Red quantity=2"), GrantLine) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("Profile stat wins=7")) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("Profile NoSuchCommand bSucceeded=0 HttpResponseCode=404")) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("profile command: the parameters are not a JSON object: [1]")) << Run.Log();
+}
 } // namespace
