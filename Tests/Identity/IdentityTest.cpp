@@ -1,29 +1,12 @@
 #include "IdentityTest.h"
 
-FString TokenReply(const FString& AccountId, double ExpiresIn, const FString& AccessToken, const FString& ClientId)
+FString TokenReply(const FString& AccountId, double ExpiresIn, const FString& AccessToken,
+                   const FString& ClientId)
 {
-    return FString::Printf(R"({"access_token":"%s","expires_in":%g,"token_type":"bearer","refresh_token":"refresh-1",)"
-                           R"("refresh_expires":28800,"account_id":"%s","client_id":"%s"})",
-                           *AccessToken, ExpiresIn, *AccountId, *ClientId);
-}
-
-FHttpRequestPtr FIdentityTest::FindPending(const FString& Part)
-{
-    for (const auto& Started : Http().GetStartedRequests())
-    {
-        if (Started.State == FInMemoryHttpTransport::EState::Pending && Started.URL.Contains(Part))
-        {
-            return Started.Request;
-        }
-    }
-    return nullptr;
-}
-
-FInMemoryHttpTransport::FStartedRequest FIdentityTest::Record(const FHttpRequestPtr& Request)
-{
-    FInMemoryHttpTransport::FStartedRequest Found;
-    EXPECT_TRUE(Http().FindStarted(Request, Found));
-    return Found;
+    return FString::Printf(
+        R"({"access_token":"%s","expires_in":%g,"token_type":"bearer","refresh_token":"refresh-1",)"
+        R"("refresh_expires":28800,"account_id":"%s","client_id":"%s"})",
+        *AccessToken, ExpiresIn, *AccountId, *ClientId);
 }
 
 void FIdentityTest::Answer(const FString& Part, int32 Code, const FString& Body, const FString& ContentType)
@@ -50,6 +33,7 @@ void FIdentityTest::LoginUser(const FString& AccountId, double ExpiresIn, double
            FString::Printf(R"({"id":"%s","displayName":"Player One","name":"Real Name"})", *AccountId));
     if (PurchaseExpiresIn >= 0.0)
     {
-        Answer("/api/oauth/token", 200, TokenReply(AccountId, PurchaseExpiresIn, "purchase-1", "purchaseclient"));
+        Answer("/api/oauth/token", 200,
+               TokenReply(AccountId, PurchaseExpiresIn, "purchase-1", "purchaseclient"));
     }
 }

@@ -13,16 +13,15 @@ protected:
     FIdentityTest() { CreateSubsystem(); }
 
     FOnlineIdentityZor& Identity() { return *Subsystem->GetZorIdentityService(); }
-    /** The oldest waiting request whose URL contains Part; null when none. */
-    FHttpRequestPtr FindPending(const FString& Part);
-    FInMemoryHttpTransport::FStartedRequest Record(const FHttpRequestPtr& Request);
     /** Answers the oldest waiting request whose URL contains Part and ticks once without time passing. */
-    void Answer(const FString& Part, int32 Code, const FString& Body, const FString& ContentType = "application/json");
+    void Answer(const FString& Part, int32 Code, const FString& Body,
+                const FString& ContentType = "application/json");
     /** Answers like Answer but delivers the completion without ticking the subsystem. */
     void Deliver(const FString& Part, int32 Code, const FString& Body);
     /**
      * A full password login of local user 0 with a token of the given lifetime, and its purchase login with a
      * purchase token of PurchaseExpiresIn unless that is negative (the purchase grant is then left waiting).
      */
-    void LoginUser(const FString& AccountId = "acct1", double ExpiresIn = 3600.0, double PurchaseExpiresIn = 7200.0);
+    void LoginUser(const FString& AccountId = "acct1", double ExpiresIn = 3600.0,
+                   double PurchaseExpiresIn = 7200.0);
 };

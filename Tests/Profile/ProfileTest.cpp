@@ -104,25 +104,6 @@ UTestProfile* FProfileTest::NewProfile(const FString& AccountId, bool bLocal)
     return Created;
 }
 
-FHttpRequestPtr FProfileTest::FindPending(const FString& Part)
-{
-    for (const auto& Started : Http().GetStartedRequests())
-    {
-        if (Started.State == FInMemoryHttpTransport::EState::Pending && Started.URL.Contains(Part))
-        {
-            return Started.Request;
-        }
-    }
-    return nullptr;
-}
-
-FInMemoryHttpTransport::FStartedRequest FProfileTest::Record(const FHttpRequestPtr& Request)
-{
-    FInMemoryHttpTransport::FStartedRequest Found;
-    EXPECT_TRUE(Http().FindStarted(Request, Found));
-    return Found;
-}
-
 int32 FProfileTest::NumStarted(const FString& Part)
 {
     int32 Count = 0;

@@ -2,10 +2,12 @@
 
 FLogCapture::FLogCapture()
 {
-    SinkId = FLog::AddSink([this](const FLogCategory& Category, ELogVerbosity::Type Verbosity, const FString& Message) {
-        std::lock_guard Guard(Mutex);
-        Captured.push_back({Category.GetName(), Verbosity, Message});
-    });
+    SinkId = FLog::AddSink(
+        [this](const FLogCategory& Category, ELogVerbosity::Type Verbosity, const FString& Message)
+        {
+            std::lock_guard Guard(Mutex);
+            Captured.push_back({Category.GetName(), Verbosity, Message});
+        });
 }
 
 FLogCapture::~FLogCapture()

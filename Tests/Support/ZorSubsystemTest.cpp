@@ -89,3 +89,22 @@ void FZorSubsystemTest::RespondOldest(int32 Code, const FString& Body, const FSt
     ASSERT_TRUE(Request) << "no request waits for an answer";
     Http().Respond(Request, Code, Body, {}, ContentType);
 }
+
+FHttpRequestPtr FZorSubsystemTest::FindPending(const FString& Part)
+{
+    for (const auto& Started : Http().GetStartedRequests())
+    {
+        if (Started.State == FInMemoryHttpTransport::EState::Pending && Started.URL.Contains(Part))
+        {
+            return Started.Request;
+        }
+    }
+    return nullptr;
+}
+
+FInMemoryHttpTransport::FStartedRequest FZorSubsystemTest::Record(const FHttpRequestPtr& Request)
+{
+    FInMemoryHttpTransport::FStartedRequest Found;
+    EXPECT_TRUE(Http().FindStarted(Request, Found));
+    return Found;
+}

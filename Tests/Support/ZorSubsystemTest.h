@@ -33,6 +33,10 @@ protected:
     FInMemoryHttpTransport& Http() { return Transport.Get(); }
     /** The oldest unanswered request; fails the test when there is none. */
     FInMemoryHttpTransport::FStartedRequest Oldest();
+    /** The oldest waiting request whose URL contains Part; null when none. */
+    FHttpRequestPtr FindPending(const FString& Part);
+    /** What the transport saw of a started request. */
+    FInMemoryHttpTransport::FStartedRequest Record(const FHttpRequestPtr& Request);
     /** Answers the oldest unanswered request. */
     void RespondOldest(int32 Code, const FString& Body, const FString& ContentType = "application/json");
 
