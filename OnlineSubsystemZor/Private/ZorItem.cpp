@@ -21,18 +21,24 @@ FString FZorItem::GetTypeOfTemplate(const FString& TemplateId)
     return TemplateId.FindChar('.', Dot) ? TemplateId.Left(Dot) : TemplateId;
 }
 
+TSharedPtr<FJsonObject> FZorItem::AttributesOf(const TSharedPtr<FJsonObject>& ItemJson) const
+{
+    TSharedPtr<FJsonObject> Found = ItemJson ? ItemJson->GetObjectField("attributes") : nullptr;
+    if (!Found)
+    {
+        UE_LOG(LogOnlineGame, Warning, "ZOR-Profile: Item %s has no attributes object; it is taken as empty.",
+               *ItemId);
+    }
+    return Found;
+}
+
 void FZorItem::Initialize(const TSharedPtr<FJsonObject>& ItemJson, const FZorClassMap& ClassMap,
                           int64 InRevision)
 {
     Revision = InRevision;
     TemplateId = ItemJson ? ItemJson->GetStringField("templateId") : FString();
     Quantity = ItemJson ? ItemJson->GetIntegerField("quantity") : 0;
-    const TSharedPtr<FJsonObject> NewAttributes = ItemJson ? ItemJson->GetObjectField("attributes") : nullptr;
-    if (!NewAttributes)
-    {
-        UE_LOG(LogOnlineGame, Warning, "ZOR-Profile: Item %s has no attributes object; it is taken as empty.",
-               *ItemId);
-    }
+    const TSharedPtr<FJsonObject> NewAttributes = AttributesOf(ItemJson);
     Attributes =
         NewAttributes ? FJsonObject::Duplicate(NewAttributes).ToSharedRef() : MakeShared<FJsonObject>();
     ItemType = GetTypeOfTemplate(TemplateId);

@@ -1,7 +1,5 @@
 #include "ZorProfile.h"
 
-#include <cassert>
-
 #include "OnlineIdentityZor.h"
 #include "OnlineSubsystemZor.h"
 
@@ -39,7 +37,12 @@ void UZorProfile::Initialize(FOnlineSubsystemZor* InSubsystem, const FUniqueNetI
 
 void UZorProfile::MapClass(const FString& Key, UClass* InstanceClass)
 {
-    assert(InstanceClass && "InstanceClass");
+    // A null class is a programming error; refusing it loudly keeps the game running in every build.
+    if (!InstanceClass)
+    {
+        UE_LOG(LogOnlineGame, Error, "ZOR-Profile: MapClass %s: InstanceClass", *Key);
+        return;
+    }
     ClassMap.Add(Key, InstanceClass);
 }
 

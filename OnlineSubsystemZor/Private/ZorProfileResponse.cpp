@@ -400,7 +400,7 @@ void UZorProfile::UpdateHeldItem(FZorItem& Item, const TSharedPtr<FJsonObject>& 
         ChangedTypes.Add(Item.ItemType);
         return;
     }
-    const TSharedPtr<FJsonObject>& NewAttributes = ItemJson->GetObjectField("attributes");
+    const TSharedPtr<FJsonObject> NewAttributes = Item.AttributesOf(ItemJson);
     const FJsonFields NoFields;
     if (!AreFieldsEqual(NewAttributes ? NewAttributes->Values : NoFields, Item.Attributes->Values))
     {

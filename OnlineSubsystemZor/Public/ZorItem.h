@@ -21,6 +21,9 @@ public:
      */
     void Initialize(const TSharedPtr<FJsonObject>& ItemJson, const FZorClassMap& ClassMap, int64 InRevision);
 
+    /** The item JSON's "attributes" object; empty, with a Warning, when it has none. */
+    TSharedPtr<FJsonObject> AttributesOf(const TSharedPtr<FJsonObject>& ItemJson) const;
+
     /** The part of a template id before its first "."; the whole id when it has none. */
     static FString GetTypeOfTemplate(const FString& TemplateId);
 

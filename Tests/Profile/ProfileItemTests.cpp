@@ -41,6 +41,8 @@ TEST_F(FProfileTest, LookupsIgnoreLetterCaseAndTypesStopAtTheFirstDot)
 
 TEST_F(FProfileTest, MappedClassesGiveItemsTheirObjects)
 {
+    Profile->MapClass("gold", nullptr); // refused with an error, in every build
+    EXPECT_TRUE(Log.Contains(ELogVerbosity::Error, "InstanceClass"));
     Profile->MapClass("weapon", UTestPlainItem::StaticClass());
     Profile->MapClass("weapon.sword.fire", UTestAwareItem::StaticClass());
     Apply(ItemsResponse(1, Armory));
