@@ -1,5 +1,8 @@
 #include "OnlineIdentityZor.h"
 
+#include <cstring>
+#include <string>
+
 #include "Core/Config.h"
 #include "OnlineSubsystemZor.h"
 #include "Json/JsonSerializer.h"
@@ -11,6 +14,54 @@ double FOnlineIdentityZor::RefreshTokenTheshold = 100.0;
 namespace
 {
 const FString InvalidNickname("InvalidZORUser");
+
+void AppendUtf8(FString& Out, char32_t CodePoint)
+{
+    if (CodePoint < 0x80)
+    {
+        Out.AppendChar(static_cast<char>(CodePoint));
+        return;
+    }
+    if (CodePoint < 0x800)
+    {
+        Out.AppendChar(static_cast<char>(0xC0 | (CodePoint >> 6)));
+    }
+    else if (CodePoint < 0x10000)
+    {
+        Out.AppendChar(static_cast<char>(0xE0 | (CodePoint >> 12)));
+        Out.AppendChar(static_cast<char>(0x80 | ((CodePoint >> 6) & 0x3F)));
+    }
+    else
+    {
+        Out.AppendChar(static_cast<char>(0xF0 | (CodePoint >> 18)));
+        Out.AppendChar(static_cast<char>(0x80 | ((CodePoint >> 12) & 0x3F)));
+        Out.AppendChar(static_cast<char>(0x80 | ((CodePoint >> 6) & 0x3F)));
+    }
+    Out.AppendChar(static_cast<char>(0x80 | (CodePoint & 0x3F)));
+}
+
+/** Surrogate pairs become one code point; a lone surrogate becomes U+FFFD. */
+FString Utf16ToUtf8(const std::u16string& Text)
+{
+    FString Utf8;
+    for (size_t Index = 0; Index < Text.size(); ++Index)
+    {
+        const char16_t Unit = Text[Index];
+        const bool bHigh = Unit >= 0xD800 && Unit <= 0xDBFF;
+        const bool bLowNext =
+            Index + 1 < Text.size() && Text[Index + 1] >= 0xDC00 && Text[Index + 1] <= 0xDFFF;
+        if (bHigh && bLowNext)
+        {
+            AppendUtf8(Utf8,
+                       0x10000 + ((char32_t(Unit) - 0xD800) << 10) + (char32_t(Text[++Index]) - 0xDC00));
+        }
+        else
+        {
+            AppendUtf8(Utf8, (Unit >= 0xD800 && Unit <= 0xDFFF) ? char32_t(0xFFFD) : char32_t(Unit));
+        }
+    }
+    return Utf8;
+}
 } // namespace
 
 FOnlineIdentityZor::FOnlineIdentityZor(FOnlineSubsystemZor* InSubsystem)
@@ -97,33 +148,20 @@ FUniqueNetIdPtr FOnlineIdentityZor::CreateUniquePlayerId(uint8* Bytes, int32 Siz
     {
         return nullptr;
     }
-    // The bytes hold a wide-character text of at most Size characters, ending at the first zero character.
-    const auto* Wide = reinterpret_cast<const char16_t*>(Bytes);
+    // The bytes hold a UTF-16 text of at most Size characters, ending at the first zero character; they
+    // need not be aligned.
     std::u16string Text;
-    for (int32 Index = 0; Index < Size && Wide[Index] != 0; ++Index)
+    for (int32 Index = 0; Index < Size; ++Index)
     {
-        Text.push_back(Wide[Index]);
+        char16_t Ch;
+        std::memcpy(&Ch, Bytes + Index * sizeof(char16_t), sizeof(Ch));
+        if (Ch == 0)
+        {
+            break;
+        }
+        Text.push_back(Ch);
     }
-    FString Utf8;
-    for (char16_t Ch : Text)
-    {
-        if (Ch < 0x80)
-        {
-            Utf8.AppendChar(static_cast<char>(Ch));
-        }
-        else if (Ch < 0x800)
-        {
-            Utf8.AppendChar(static_cast<char>(0xC0 | (Ch >> 6)));
-            Utf8.AppendChar(static_cast<char>(0x80 | (Ch & 0x3F)));
-        }
-        else
-        {
-            Utf8.AppendChar(static_cast<char>(0xE0 | (Ch >> 12)));
-            Utf8.AppendChar(static_cast<char>(0x80 | ((Ch >> 6) & 0x3F)));
-            Utf8.AppendChar(static_cast<char>(0x80 | (Ch & 0x3F)));
-        }
-    }
-    return MakeShared<FUniqueNetIdString>(Utf8);
+    return MakeShared<FUniqueNetIdString>(Utf16ToUtf8(Text));
 }
 
 ELoginStatus::Type FOnlineIdentityZor::GetLoginStatus(const FUniqueNetId& UserId) const

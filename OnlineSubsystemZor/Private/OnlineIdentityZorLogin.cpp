@@ -253,9 +253,11 @@ bool FOnlineIdentityZor::AutoLogin(int32 LocalUserNum)
     FString Value;
     FString Type;
     FString Error;
-    const auto QueryInstalledAccount = [&]()
+    // Only a record this call installed may be reported; an earlier user's must not pass for it.
+    const auto QueryInstalledAccount = [&](bool bInstalled)
     {
-        if (const FUniqueNetIdPtr UserId = GetUniquePlayerId(LocalUserNum))
+        const FUniqueNetIdPtr UserId = bInstalled ? GetUniquePlayerId(LocalUserNum) : nullptr;
+        if (UserId)
         {
             return QueryLoggedInUserInfo(LocalUserNum, *UserId, true);
         }
@@ -268,16 +270,14 @@ bool FOnlineIdentityZor::AutoLogin(int32 LocalUserNum)
     }
     else if (ReadCommandLineValue("AUTH=", Value))
     {
-        AddUserAccount(LocalUserNum, LoginId, Value);
-        if (QueryInstalledAccount())
+        if (QueryInstalledAccount(InstallUserAccount(LocalUserNum, LoginId, Value)))
         {
             return true;
         }
     }
     else if (ReadCommandLineValue("AUTH_JSON=", Value))
     {
-        AddUserAccount(LocalUserNum, Value);
-        if (QueryInstalledAccount())
+        if (QueryInstalledAccount(InstallUserAccount(LocalUserNum, Value)))
         {
             return true;
         }
@@ -305,28 +305,43 @@ bool FOnlineIdentityZor::AutoLogin(int32 LocalUserNum)
 
 void FOnlineIdentityZor::AddUserAccount(int32 LocalUserNum, const FString& UserId, const FString& Token)
 {
-    if (UserId.IsEmpty() || Token.IsEmpty())
-    {
-        UE_LOG_ONLINE(Warning, "No valid user id or token id=%s token=%s", *UserId, *Token);
-        return;
-    }
-    auto Account = MakeShared<FUserOnlineAccountZor>(UserId);
-    Account->UserToken.access_token = Token;
-    Account->UserToken.account_id = UserId;
-    Account->UserToken.client_id = Subsystem->GetAppId();
-    AccountMap.Add(UserId, Account.ToSharedPtr());
-    ++AccountsDropped; // any record it replaced is gone
-    LocalUserMap.Add(LocalUserNum, Account->GetUserId());
+    InstallUserAccount(LocalUserNum, UserId, Token);
 }
 
 void FOnlineIdentityZor::AddUserAccount(int32 LocalUserNum, const FString& AuthJson)
 {
+    InstallUserAccount(LocalUserNum, AuthJson);
+}
+
+bool FOnlineIdentityZor::InstallUserAccount(int32 LocalUserNum, const FString& UserId, const FString& Token)
+{
+    if (UserId.IsEmpty() || Token.IsEmpty())
+    {
+        UE_LOG_ONLINE(Warning, "No valid user id or token id=%s token=%s", *UserId, *Token);
+        return false;
+    }
+    FAuthTokenZor UserToken;
+    UserToken.access_token = Token;
+    UserToken.account_id = UserId;
+    UserToken.client_id = Subsystem->GetAppId();
+    InstallUserToken(LocalUserNum, UserToken);
+    return true;
+}
+
+bool FOnlineIdentityZor::InstallUserAccount(int32 LocalUserNum, const FString& AuthJson)
+{
     FAuthTokenZor Token;
-    if (!Token.FromReplyJson(AuthJson) || Token.account_id.IsEmpty() || Token.access_token.IsEmpty())
+    if (!Token.FromJson(AuthJson) || Token.account_id.IsEmpty() || Token.access_token.IsEmpty())
     {
         UE_LOG_ONLINE(Warning, "Could not parse Json auth token from json=%s", *AuthJson);
-        return;
+        return false;
     }
+    InstallUserToken(LocalUserNum, Token);
+    return true;
+}
+
+void FOnlineIdentityZor::InstallUserToken(int32 LocalUserNum, const FAuthTokenZor& Token)
+{
     auto Account = MakeShared<FUserOnlineAccountZor>(Token.account_id);
     Account->UserToken = Token;
     AccountMap.Add(Token.account_id, Account.ToSharedPtr());

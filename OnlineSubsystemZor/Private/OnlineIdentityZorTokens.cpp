@@ -182,8 +182,7 @@ void FOnlineIdentityZor::VerifyAuth_HttpRequestComplete(FHttpRequestPtr Request,
             LastVerification = &Account->LastVerification;
         }
     }
-    else if (const TSharedPtr<FClientOnlineAuth> Client =
-                 ClientMap.FindRef(Pending.ClientKey.IsEmpty() ? Copy.client_id : Pending.ClientKey))
+    else if (const TSharedPtr<FClientOnlineAuth> Client = ClientMap.FindRef(Pending.ClientKey))
     {
         Stored = Client.Get();
         LastVerification = &Client->LastVerification;
@@ -273,8 +272,7 @@ void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FHttpRequestPtr Request
             Logout(LocalUserNum);
         }
     }
-    else if (const TSharedPtr<FClientOnlineAuth> Client =
-                 ClientMap.FindRef(Pending.ClientKey.IsEmpty() ? OldToken.client_id : Pending.ClientKey))
+    else if (const TSharedPtr<FClientOnlineAuth> Client = ClientMap.FindRef(Pending.ClientKey))
     {
         if (bRefreshed)
         {

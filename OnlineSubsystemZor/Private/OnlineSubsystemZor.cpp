@@ -27,9 +27,8 @@ FOnlineSubsystemZor::~FOnlineSubsystemZor()
 {
     OnlineAsyncTaskThread.reset();
     OnlineAsyncTaskThreadRunnable.reset();
-    UserRequests.Empty();
-    DeferredUserRequests.Empty();
-    ClientRequests.Empty();
+    // Every queued request completes, also when the subsystem goes without a Shutdown.
+    CleanupPendingRequests();
     Services.Empty();
     ReleaseServices();
 }

@@ -75,9 +75,16 @@ bool FOnlineSubsystemZor::ProcessUserRequest(FBaseServiceZor& Service, const FUn
 bool FOnlineSubsystemZor::ProcessClientRequest(FBaseServiceZor& Service, const FString& ClientId,
                                                const FHttpRequestRef& Request, FString& OutError)
 {
-    const TSharedPtr<FClientOnlineAuth> Client =
-        IdentityService ? IdentityService->GetClientAuthTokenZor(ClientId) : nullptr;
-    if (IdentityService && (!Client || Client->TokenState == EAuthTokenState::None))
+    if (!IdentityService)
+    {
+        // Shut down: nothing would ever send it, so it completes unsuccessfully at once.
+        UE_LOG_ONLINE(VeryVerbose, "Canceling Zor request for client=%s url=%s", *ClientId,
+                      *Request->GetURL());
+        Request->CancelRequest();
+        return OutError.IsEmpty();
+    }
+    const TSharedPtr<FClientOnlineAuth> Client = IdentityService->GetClientAuthTokenZor(ClientId);
+    if (!Client || Client->TokenState == EAuthTokenState::None)
     {
         IdentityService->AuthClient(ClientId);
     }
@@ -129,11 +136,11 @@ void FOnlineSubsystemZor::ProcessDeferredUserRequests()
 
 void FOnlineSubsystemZor::TickUserRequests(float /*DeltaTime*/)
 {
+    ProcessDeferredUserRequests();
     if (!IdentityService)
     {
         return;
     }
-    ProcessDeferredUserRequests();
     FScopeLock Lock(&UserRequestsLock);
     for (auto& Entry : UserRequests)
     {

@@ -135,7 +135,10 @@ private:
         FString UserId;
         bool bFromLogin = false;
     };
-    /** A token being verified or refreshed, and the client-map key it came from when it is a client's. */
+    /**
+     * A token being verified or refreshed and, for a client's, the client-map key it came from (which may be
+     * empty: the application client's key is empty when no client is configured).
+     */
     struct FPendingToken
     {
         FAuthTokenZor Token;
@@ -150,6 +153,9 @@ private:
     FString FindClientKey(const FAuthTokenZor& Token) const;
     TSharedPtr<FClientOnlineAuth> FindOrAddClient(const FString& ClientId);
     TSharedRef<FUserOnlineAccountZor> FindOrAddAccount(const FString& AccountId);
+    bool InstallUserAccount(int32 LocalUserNum, const FString& UserId, const FString& Token);
+    bool InstallUserAccount(int32 LocalUserNum, const FString& AuthJson);
+    void InstallUserToken(int32 LocalUserNum, const FAuthTokenZor& Token);
     bool IsLoginPending(int32 LocalUserNum) const;
     bool IsUserInfoPending(int32 LocalUserNum) const;
     void TickUserToken(FUserOnlineAccountZor& Account, double DeltaSeconds);

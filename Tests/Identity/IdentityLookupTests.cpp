@@ -1,3 +1,5 @@
+#include <cstring>
+
 #include "IdentityTest.h"
 
 TEST_F(FIdentityTest, OnlyLocalUserZeroHasAnId)
@@ -44,7 +46,8 @@ TEST_F(FIdentityTest, AuthAttributesIgnoreCaseAndAttributesComeFromAccountInfo)
 
 TEST_F(FIdentityTest, ClientLookupsWarnWhenNothingIsThere)
 {
-    EXPECT_TRUE(Identity().GetClientAuthTokenZor("testclient").IsValid()); // placeholder for the application id
+    EXPECT_TRUE(
+        Identity().GetClientAuthTokenZor("testclient").IsValid()); // placeholder for the application id
     EXPECT_FALSE(Identity().GetClientAuthTokenZor("nope").IsValid());
     EXPECT_TRUE(Identity().GetClientAuthTokenStr("testclient").IsEmpty());
     EXPECT_EQ(Log.Count("No valid auth for clientId="), 2);
@@ -76,6 +79,18 @@ TEST_F(FIdentityTest, PrivilegesAreGrantedAtOnce)
     uint32 Result = 99;
     Identity().GetUserPrivilege(FUniqueNetIdString("u"), EUserPrivileges::CanPlayOnline,
                                 FOnGetUserPrivilegeCompleteDelegate::CreateLambda(
-                                    [&](const FUniqueNetId&, EUserPrivileges::Type, uint32 Mask) { Result = Mask; }));
+                                    [&](const FUniqueNetId&, EUserPrivileges::Type, uint32 Mask)
+                                    { Result = Mask; }));
     EXPECT_EQ(Result, 0u);
+}
+
+TEST_F(FIdentityTest, UniqueIdFromUnalignedUtf16WithSurrogates)
+{
+    const char16_t Wide[] = {u'a', 0xD83D, 0xDE00, 0xDC00, u'z', 0};
+    uint8 Buffer[sizeof(Wide) + 1];
+    std::memcpy(Buffer + 1, Wide, sizeof(Wide)); // odd address
+    EXPECT_TRUE(Identity()
+                    .CreateUniquePlayerId(Buffer + 1, 6)
+                    ->ToString()
+                    .Equals("a\xF0\x9F\x98\x80\xEF\xBF\xBDz", ESearchCase::CaseSensitive));
 }

@@ -8,25 +8,23 @@ class FLoginTest : public FIdentityTest
 protected:
     FLoginTest()
     {
-        Identity().AddOnLoginCompleteDelegate(0, FOnLoginCompleteDelegate::CreateLambda(
-                                                     [this](int32, bool bOk, const FUniqueNetId&, const FString& Error) {
-                                                         Events.Add(FString::Printf("login:%d:%s", bOk, *Error));
-                                                     }));
+        Identity().AddOnLoginCompleteDelegate(
+            0, FOnLoginCompleteDelegate::CreateLambda(
+                   [this](int32, bool bOk, const FUniqueNetId&, const FString& Error)
+                   { Events.Add(FString::Printf("login:%d:%s", bOk, *Error)); }));
         Identity().AddOnLoginStatusChangedDelegate(
             0, FOnLoginStatusChangedDelegate::CreateLambda(
-                   [this](int32, ELoginStatus::Type, ELoginStatus::Type NewStatus, const FUniqueNetId&) {
-                       Events.Add(FString::Printf("status:%s", ELoginStatus::ToString(NewStatus)));
-                   }));
+                   [this](int32, ELoginStatus::Type, ELoginStatus::Type NewStatus, const FUniqueNetId&)
+                   { Events.Add(FString::Printf("status:%s", ELoginStatus::ToString(NewStatus))); }));
         Identity().AddOnLoginChangedDelegate(
             FOnLoginChangedDelegate::CreateLambda([this](int32) { Events.Add("changed"); }));
         Identity().AddOnLogoutCompleteDelegate(
-            0, FOnLogoutCompleteDelegate::CreateLambda(
-                   [this](int32, bool bOk) { Events.Add(FString::Printf("logout:%d", bOk)); }));
+            0, FOnLogoutCompleteDelegate::CreateLambda([this](int32, bool bOk)
+                                                       { Events.Add(FString::Printf("logout:%d", bOk)); }));
         Identity().AddOnLoginPurchaseCompleteDelegate(
             0, FOnLoginPurchaseCompleteDelegate::CreateLambda(
-                   [this](int32, bool bOk, const FUniqueNetId&, const FString& Error) {
-                       Events.Add(FString::Printf("purchase:%d:%s", bOk, *Error));
-                   }));
+                   [this](int32, bool bOk, const FUniqueNetId&, const FString& Error)
+                   { Events.Add(FString::Printf("purchase:%d:%s", bOk, *Error)); }));
     }
 
     FString Body(const FHttpRequestPtr& Request) { return Record(Request).GetContentAsString(); }
@@ -45,11 +43,13 @@ TEST_F(FLoginTest, GrantBodiesByCredentialType)
 {
     EXPECT_TRUE(GrantBody(Identity(), "TAVO", "a b@x.com", "p&w=1")
                     .Equals("grant_type=password&username=a%20b%40x.com&password=p%26w%3D1"));
-    EXPECT_TRUE(GrantBody(Identity(), "internal", "id&", "tok en")
-                    .Equals("grant_type=external_auth&external_auth_type=internal&external_auth_token=id&:tok en"));
+    EXPECT_TRUE(
+        GrantBody(Identity(), "internal", "id&", "tok en")
+            .Equals("grant_type=external_auth&external_auth_type=internal&external_auth_token=id&:tok en"));
     EXPECT_TRUE(GrantBody(Identity(), "ExchangeCode", "ignored", "code1")
                     .Equals("grant_type=exchange_code&exchange_code=code1"));
-    EXPECT_TRUE(GrantBody(Identity(), "refresh", "", "rt").Equals("grant_type=refresh_token&refresh_token=rt"));
+    EXPECT_TRUE(
+        GrantBody(Identity(), "refresh", "", "rt").Equals("grant_type=refresh_token&refresh_token=rt"));
     EXPECT_TRUE(GrantBody(Identity(), "steamish", "id", "tok")
                     .Equals("grant_type=external_auth&external_auth_type=steamish&external_auth_token=tok"));
 }
@@ -58,11 +58,13 @@ TEST_F(FLoginTest, LoginSendsTheGrantSignedWithTheApplicationClient)
 {
     ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "user", "pw")));
     const auto Grant = Record(FindPending("/api/oauth/token"));
-    EXPECT_TRUE(Grant.URL.Equals("http://127.0.0.1:8080/account/api/oauth/token", ESearchCase::CaseSensitive));
+    EXPECT_TRUE(
+        Grant.URL.Equals("http://127.0.0.1:8080/account/api/oauth/token", ESearchCase::CaseSensitive));
     EXPECT_TRUE(Grant.Verb.Equals("POST"));
     EXPECT_TRUE(Grant.Headers.FindRef("Content-Type").Equals("application/x-www-form-urlencoded"));
     EXPECT_TRUE(Grant.Headers.FindRef("Authorization")
-                    .Equals("basic " + FBase64::Encode(FString("testclient:testsecret")), ESearchCase::CaseSensitive));
+                    .Equals("basic " + FBase64::Encode(FString("testclient:testsecret")),
+                            ESearchCase::CaseSensitive));
     EXPECT_TRUE(Grant.GetContentAsString().Equals("grant_type=password&username=user&password=pw"));
     EXPECT_TRUE(Log.Contains("Sending Login request. url=http://127.0.0.1:8080/account, type=tavo, id=user"));
 }
@@ -78,12 +80,15 @@ TEST_F(FLoginTest, SuccessfulLoginKillsOtherSessionsReadsAccountInfoThenReports)
     const auto Info = Record(FindPending("/api/public/account/acct1"));
     EXPECT_TRUE(Info.Headers.FindRef("Authorization").Equals("bearer access-1"));
 
-    Answer("/api/public/account/", 200, R"({"id":"acct1","displayName":"P1","lastLogin":"2026-01-01T00:00:00Z"})");
+    Answer("/api/public/account/", 200,
+           R"({"id":"acct1","displayName":"P1","lastLogin":"2026-01-01T00:00:00Z"})");
     EXPECT_TRUE(Events_().Equals("login:1:,status:LoggedIn,changed")) << *Events_();
-    EXPECT_TRUE(Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->LastLogin.Equals("2026-01-01T00:00:00Z"));
+    EXPECT_TRUE(
+        Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->LastLogin.Equals("2026-01-01T00:00:00Z"));
     // A successful login goes on with a purchase login under the purchase client.
     const auto Purchase = Record(FindPending("/api/oauth/token"));
-    EXPECT_TRUE(Purchase.Headers.FindRef("Authorization").Equals("basic " + FBase64::Encode(FString("purchaseclient:purchasesecret"))));
+    EXPECT_TRUE(Purchase.Headers.FindRef("Authorization")
+                    .Equals("basic " + FBase64::Encode(FString("purchaseclient:purchasesecret"))));
     EXPECT_TRUE(Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->LoginCredentials.Id.IsEmpty());
 }
 
@@ -116,7 +121,8 @@ TEST_F(FLoginTest, AccountInfoThatIsNotJsonFailsTheLoginButTheUserIsLoggedIn)
     ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
     Answer("/api/oauth/token", 200, TokenReply("acct1", 3600));
     Answer("/api/public/account/", 200, "<html>", "text/html");
-    EXPECT_TRUE(Events_().Equals("login:0:Invalid response payload=<html>,status:LoggedIn,changed")) << *Events_();
+    EXPECT_TRUE(Events_().Equals("login:0:Invalid response payload=<html>,status:LoggedIn,changed"))
+        << *Events_();
     EXPECT_EQ(Identity().GetLoginStatus(0), ELoginStatus::LoggedIn);
     EXPECT_FALSE(FindPending("/api/oauth/token")); // no purchase login after a failed login
 }
@@ -133,8 +139,9 @@ TEST_F(FLoginTest, LogoutKillsUsableTokensAndReports)
     EXPECT_TRUE(Identity().Logout(0));
     EXPECT_TRUE(Events_().Equals("logout:1,status:NotLoggedIn,changed")) << *Events_();
     const auto Kill = Record(FindPending("/sessions/kill/"));
-    EXPECT_TRUE(Kill.URL.EndsWith("/sessions/kill/access-1", ESearchCase::CaseSensitive)); // the wire keeps it
-    EXPECT_FALSE(Log.Contains("kill/access-1"));                                      // the log does not
+    EXPECT_TRUE(
+        Kill.URL.EndsWith("/sessions/kill/access-1", ESearchCase::CaseSensitive)); // the wire keeps it
+    EXPECT_FALSE(Log.Contains("kill/access-1"));                                   // the log does not
     EXPECT_FALSE(FindPending("expired-purchase"));
     EXPECT_FALSE(Identity().GetUserAccount(FUniqueNetIdString("acct1")).IsValid());
 }
@@ -156,8 +163,10 @@ TEST_F(FLoginTest, PurchaseReplyForAnotherAccountIsRefused)
 {
     LoginUser("acct1", 3600, -1);
     Answer("/api/oauth/token", 200, TokenReply("someone-else", 100, "purchase-x", "purchaseclient"));
-    EXPECT_TRUE(Events_().EndsWith("purchase:0:No user account entry found for id=someone-else")) << *Events_();
-    EXPECT_TRUE(Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->PurchaseToken.access_token.IsEmpty());
+    EXPECT_TRUE(Events_().EndsWith("purchase:0:No user account entry found for id=someone-else"))
+        << *Events_();
+    EXPECT_TRUE(
+        Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->PurchaseToken.access_token.IsEmpty());
 }
 
 TEST_F(FLoginTest, MissingPurchaseClientEndsEveryLoginWithAPurchaseFailure)
@@ -167,9 +176,9 @@ TEST_F(FLoginTest, MissingPurchaseClientEndsEveryLoginWithAPurchaseFailure)
     Subsystem->Shutdown();
     CreateSubsystem();
     Identity().AddOnLoginPurchaseCompleteDelegate(
-        0, FOnLoginPurchaseCompleteDelegate::CreateLambda([this](int32, bool bOk, const FUniqueNetId&, const FString& E) {
-            Events.Add(FString::Printf("purchase:%d:%s", bOk, *E));
-        }));
+        0, FOnLoginPurchaseCompleteDelegate::CreateLambda(
+               [this](int32, bool bOk, const FUniqueNetId&, const FString& E)
+               { Events.Add(FString::Printf("purchase:%d:%s", bOk, *E)); }));
     ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
     Answer("/api/oauth/token", 200, TokenReply("acct1", 3600));
     Answer("/api/public/account/", 200, R"({"id":"acct1"})");
@@ -193,7 +202,8 @@ TEST_F(FLoginTest, AutoLoginForms)
     EXPECT_EQ(Http().NumStarted(), 1); // no grant: only the account information
     Answer("/api/public/account/acct9", 200, R"({"id":"acct9"})");
     EXPECT_TRUE(Events_().StartsWith("login:1:,status:LoggedIn,changed")) << *Events_();
-    EXPECT_EQ(Identity().GetUserAccountZor(FUniqueNetIdString("acct9"))->UserToken.TokenState, EAuthTokenState::None);
+    EXPECT_EQ(Identity().GetUserAccountZor(FUniqueNetIdString("acct9"))->UserToken.TokenState,
+              EAuthTokenState::None);
 }
 
 TEST_F(FLoginTest, AutoLoginForAnotherLocalUserCannotCreateTheAccount)
@@ -209,4 +219,13 @@ TEST_F(FLoginTest, AddUserAccountFromJsonNeedsIdAndToken)
     EXPECT_TRUE(Log.Contains("Could not parse Json auth token from json="));
     Identity().AddUserAccount(0, TokenReply("acct7", 50));
     EXPECT_TRUE(Identity().GetUserAccountZor(FUniqueNetIdString("acct7")).IsValid());
+}
+
+TEST_F(FLoginTest, AutoLoginNeverReportsAnEarlierUserForATokenItCouldNotInstall)
+{
+    LoginUser();
+    Events.Empty();
+    SetCommandLine("LOGIN=someone AUTH_JSON={broken");
+    EXPECT_FALSE(Identity().AutoLogin(0));
+    EXPECT_TRUE(Events_().Equals("login:0:cant create account for LOGIN=someone.")) << *Events_();
 }

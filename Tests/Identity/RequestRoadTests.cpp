@@ -13,21 +13,26 @@ protected:
     {
         const FHttpRequestRef Request = FHttpModule::Get().CreateRequest();
         Request->SetURL(Url);
-        Request->OnProcessRequestComplete().BindLambda([this](FHttpRequestPtr, FHttpResponsePtr Response, bool bOk) {
-            ++Completions;
-            bLastSucceeded = bOk && Response;
-        });
+        Request->OnProcessRequestComplete().BindLambda(
+            [this](FHttpRequestPtr, FHttpResponsePtr Response, bool bOk)
+            {
+                ++Completions;
+                bLastSucceeded = bOk && Response;
+            });
         return Request;
     }
     bool QueueUser(const FHttpRequestRef& Request, const FString& UserId = "acct1")
     {
         FString Error;
-        const bool bQueued = Subsystem->ProcessUserRequest(*Subsystem->GetZorGameService(), FUniqueNetIdString(UserId),
-                                                           Request, Error);
+        const bool bQueued = Subsystem->ProcessUserRequest(*Subsystem->GetZorGameService(),
+                                                           FUniqueNetIdString(UserId), Request, Error);
         LastError = Error;
         return bQueued;
     }
-    FAuthTokenZor& UserToken() { return Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->UserToken; }
+    FAuthTokenZor& UserToken()
+    {
+        return Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->UserToken;
+    }
     int32 Started(const FString& Part)
     {
         int32 Count = 0;
@@ -86,7 +91,8 @@ TEST_F(FRoadTest, RunOutTokenStartsARefreshAndTheRequestWaitsForIt)
     Answer("/api/oauth/token", 200, TokenReply("acct1", 3600, "access-new"));
     Tick();
     ASSERT_EQ(Started("/after-refresh"), 1);
-    EXPECT_TRUE(Record(FindPending("/after-refresh")).Headers.FindRef("Authorization").Equals("bearer access-new"));
+    EXPECT_TRUE(
+        Record(FindPending("/after-refresh")).Headers.FindRef("Authorization").Equals("bearer access-new"));
 }
 
 TEST_F(FRoadTest, StateNoneWaitsAndFailedCancelsEachRequestOnceLater)
@@ -115,7 +121,8 @@ TEST_F(FRoadTest, ServerRoutesUserRequestsToTheApplicationClient)
     Answer("/api/oauth/token", 200, TokenReply("", 3600, "client-token"));
     Tick();
     ASSERT_EQ(Started("/server"), 1);
-    EXPECT_TRUE(Record(FindPending("/server")).Headers.FindRef("Authorization").Equals("bearer client-token"));
+    EXPECT_TRUE(
+        Record(FindPending("/server")).Headers.FindRef("Authorization").Equals("bearer client-token"));
 }
 
 TEST_F(FRoadTest, PurchaseRoadIgnoresTheQueues)
@@ -124,16 +131,16 @@ TEST_F(FRoadTest, PurchaseRoadIgnoresTheQueues)
     ASSERT_TRUE(QueueUser(MakeRequest("http://svc/waiting")));
     FString Error;
     const FHttpRequestRef Purchase = MakeRequest("http://shop/order");
-    EXPECT_FALSE(Subsystem->ProcessUserPurchaseRequest(*Subsystem->GetZorGameService(), FUniqueNetIdString("acct1"),
-                                                       Purchase, Error));
+    EXPECT_FALSE(Subsystem->ProcessUserPurchaseRequest(*Subsystem->GetZorGameService(),
+                                                       FUniqueNetIdString("acct1"), Purchase, Error));
     EXPECT_TRUE(Error.Equals("Invalid user purchase auth for id=acct1. Need to login first"));
 
     FAuthTokenZor& PurchaseToken = Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->PurchaseToken;
     PurchaseToken.access_token = "buy";
     PurchaseToken.expires_in = 100.0;
     Error.Empty();
-    EXPECT_TRUE(Subsystem->ProcessUserPurchaseRequest(*Subsystem->GetZorGameService(), FUniqueNetIdString("acct1"),
-                                                      Purchase, Error));
+    EXPECT_TRUE(Subsystem->ProcessUserPurchaseRequest(*Subsystem->GetZorGameService(),
+                                                      FUniqueNetIdString("acct1"), Purchase, Error));
     EXPECT_EQ(Started("/order"), 1);
     EXPECT_EQ(Started("/waiting"), 0);
     EXPECT_TRUE(Record(Purchase).Headers.FindRef("Authorization").Equals("bearer buy"));
@@ -189,14 +196,16 @@ TEST_F(FRoadTest, RequestsFromAnotherThreadAreTakenUpByTheGameThread)
     LoginUser();
     constexpr int32 Count = 50;
     std::atomic<bool> bDone{false};
-    std::thread Worker([&] {
-        for (int32 Index = 0; Index < Count; ++Index)
+    std::thread Worker(
+        [&]
         {
-            QueueUser(MakeRequest(FString::Printf("http://svc/threaded/%d", Index)));
-        }
-        QueueUser(MakeRequest("http://svc/threaded/ghost"), "ghost");
-        bDone = true;
-    });
+            for (int32 Index = 0; Index < Count; ++Index)
+            {
+                QueueUser(MakeRequest(FString::Printf("http://svc/threaded/%d", Index)));
+            }
+            QueueUser(MakeRequest("http://svc/threaded/ghost"), "ghost");
+            bDone = true;
+        });
     while (!bDone)
     {
         Tick();
@@ -206,4 +215,24 @@ TEST_F(FRoadTest, RequestsFromAnotherThreadAreTakenUpByTheGameThread)
     EXPECT_EQ(Started("/threaded/"), Count);
     EXPECT_TRUE(Log.Contains("Invalid user auth for id=ghost. Need to login first"));
     EXPECT_EQ(Completions, 1); // the refused one completes unsuccessfully; the others wait for answers
+}
+
+TEST_F(FRoadTest, RequestsAfterShutdownOrWithoutOneStillCompleteOnce)
+{
+    const TSharedPtr<FGameServiceZor> Service = Subsystem->GetZorGameService(); // as a late caller holds it
+    Subsystem->Shutdown();
+    FString Error;
+    EXPECT_TRUE(
+        Subsystem->ProcessClientRequest(*Service, "testclient", MakeRequest("http://svc/late"), Error));
+    Tick(2);
+    EXPECT_EQ(Completions, 1);
+    EXPECT_FALSE(bLastSucceeded);
+
+    // A subsystem that goes away without Shutdown cancels what it still holds.
+    CreateSubsystem();
+    Identity().AddUserAccount(0, "acct1", "installed"); // state None: the request waits
+    ASSERT_TRUE(QueueUser(MakeRequest("http://svc/held")));
+    Subsystem.Reset();
+    Tick(2);
+    EXPECT_EQ(Completions, 2);
 }

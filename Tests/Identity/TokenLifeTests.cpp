@@ -6,11 +6,15 @@ namespace
 class FTokenLifeTest : public FIdentityTest
 {
 protected:
-    FAuthTokenZor& UserToken() { return Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->UserToken; }
+    FAuthTokenZor& UserToken()
+    {
+        return Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->UserToken;
+    }
     FString VerifyReply(double ExpiresIn)
     {
-        return FString::Printf(R"({"client_id":"testclient","account_id":"acct1","expires_in":%g,"auth_method":"x"})",
-                               ExpiresIn);
+        return FString::Printf(
+            R"({"client_id":"testclient","account_id":"acct1","expires_in":%g,"auth_method":"x"})",
+            ExpiresIn);
     }
 };
 } // namespace
@@ -21,7 +25,8 @@ TEST_F(FTokenLifeTest, VerifiedOnTheFirstTickThenAtTheIntervalAndRefreshedNearTh
     Tick(1, 0.016f);
     ASSERT_TRUE(FindPending("/api/oauth/verify"));
     EXPECT_EQ(UserToken().TokenState, EAuthTokenState::Verifying);
-    EXPECT_TRUE(Record(FindPending("/api/oauth/verify")).Headers.FindRef("Authorization").Equals("bearer access-1"));
+    EXPECT_TRUE(
+        Record(FindPending("/api/oauth/verify")).Headers.FindRef("Authorization").Equals("bearer access-1"));
 
     Answer("/api/oauth/verify", 200, VerifyReply(7200)); // larger: the local lifetime stays
     EXPECT_EQ(UserToken().TokenState, EAuthTokenState::Valid);
@@ -38,8 +43,9 @@ TEST_F(FTokenLifeTest, VerifiedOnTheFirstTickThenAtTheIntervalAndRefreshedNearTh
     Tick(1, 51.0f);
     ASSERT_TRUE(FindPending("/api/oauth/token"));
     EXPECT_EQ(UserToken().TokenState, EAuthTokenState::Refreshing);
-    EXPECT_TRUE(Record(FindPending("/api/oauth/token")).GetContentAsString().Equals(
-        "grant_type=refresh_token&refresh_token=refresh-1"));
+    EXPECT_TRUE(Record(FindPending("/api/oauth/token"))
+                    .GetContentAsString()
+                    .Equals("grant_type=refresh_token&refresh_token=refresh-1"));
 }
 
 TEST_F(FTokenLifeTest, RejectedVerificationFailsTheUserTokenAndRefreshesAtOnce)
@@ -84,9 +90,8 @@ TEST_F(FTokenLifeTest, LateRepliesAfterLogoutTouchNothingButStillReport)
     LoginUser("acct1", 3600);
     int32 Reports = 0;
     Identity().AddOnRefreshAuthCompleteDelegate(FOnRefreshAuthCompleteDelegate::CreateLambda(
-        [&](bool bOk, const FAuthTokenZor& Old, const FAuthTokenZor&, const FString&) {
-            Reports += bOk && Old.account_id.Equals("acct1") ? 1 : 0;
-        }));
+        [&](bool bOk, const FAuthTokenZor& Old, const FAuthTokenZor&, const FString&)
+        { Reports += bOk && Old.account_id.Equals("acct1") ? 1 : 0; }));
     ASSERT_TRUE(Identity().RefreshAuth(UserToken()));
     Identity().Logout(0);
     Answer("/api/oauth/token", 200, TokenReply("acct1", 3600, "late"));
@@ -116,13 +121,15 @@ TEST_F(FTokenLifeTest, ClientNearItsEndIsLoggedInAgainNotRefreshed)
     ASSERT_EQ(Errors.Num(), 1);
     EXPECT_TRUE(Errors[0].Equals("Client auth already in progress."));
     EXPECT_EQ(Http().NumStarted(), 1);
-    Deliver("/api/oauth/token", 200, TokenReply("", 50, "client-1")); // below the threshold; refresh token dropped
+    Deliver("/api/oauth/token", 200,
+            TokenReply("", 50, "client-1")); // below the threshold; refresh token dropped
     const TSharedPtr<FClientOnlineAuth> Client = Identity().GetClientAuthTokenZor("testclient");
     EXPECT_TRUE(Client->refresh_token.IsEmpty());
     EXPECT_EQ(Client->TokenState, EAuthTokenState::Valid);
     Tick(1, 0.1f);
     EXPECT_EQ(Client->TokenState, EAuthTokenState::ClientAuthPending);
-    EXPECT_TRUE(Record(FindPending("/api/oauth/token")).GetContentAsString().Equals("grant_type=client_credentials"));
+    EXPECT_TRUE(
+        Record(FindPending("/api/oauth/token")).GetContentAsString().Equals("grant_type=client_credentials"));
 }
 
 TEST_F(FTokenLifeTest, ClientVerificationFindsItsRecordWhateverTheReplysClientId)
@@ -155,10 +162,10 @@ TEST_F(FTokenLifeTest, RefusedStartDoesNotLeaveTheClientPending)
 TEST_F(FTokenLifeTest, ExchangeCodeGoesOutOnTheUserRoad)
 {
     FString Error;
-    Identity().AddOnGenerateExchangeCodeCompleteDelegate(FOnGenerateExchangeCodeCompleteDelegate::CreateLambda(
-        [&](bool bOk, const FUniqueNetId&, const FAuthTokenExchangeCodeZor& Code, const FString& E) {
-            Error = bOk ? "code=" + Code.code : E;
-        }));
+    Identity().AddOnGenerateExchangeCodeCompleteDelegate(
+        FOnGenerateExchangeCodeCompleteDelegate::CreateLambda(
+            [&](bool bOk, const FUniqueNetId&, const FAuthTokenExchangeCodeZor& Code, const FString& E)
+            { Error = bOk ? "code=" + Code.code : E; }));
     EXPECT_FALSE(Identity().GenerateExchangeCode(FUniqueNetIdString("ghost")));
     EXPECT_TRUE(Error.Equals("Invalid user auth for id=ghost. Need to login first"));
 
@@ -188,11 +195,28 @@ TEST_F(FTokenLifeTest, ConsoleWordsReachIdentityForTheLoggedInUser)
     EXPECT_TRUE(Subsystem->Exec(nullptr, "TEST AUTHTEST", *GLog));
     EXPECT_EQ(UserToken().TokenState, EAuthTokenState::Refreshing);
     ASSERT_TRUE(FindPending("/api/oauth/token"));
-    EXPECT_TRUE(Record(FindPending("/api/oauth/token")).GetContentAsString().Equals(
-        "grant_type=refresh_token&refresh_token=refresh-1"));
+    EXPECT_TRUE(Record(FindPending("/api/oauth/token"))
+                    .GetContentAsString()
+                    .Equals("grant_type=refresh_token&refresh_token=refresh-1"));
 
     EXPECT_TRUE(Subsystem->Exec(nullptr, "TEST EXCHANGECODE anyclient", *GLog));
     Answer("/api/oauth/token", 200, TokenReply("acct1", 3600, "access-2"));
     Tick();
-    EXPECT_TRUE(Record(FindPending("/api/oauth/exchange")).Headers.FindRef("Authorization").Equals("bearer access-2"));
+    EXPECT_TRUE(Record(FindPending("/api/oauth/exchange"))
+                    .Headers.FindRef("Authorization")
+                    .Equals("bearer access-2"));
+}
+
+TEST_F(FTokenLifeTest, ApplicationClientWithAnEmptyIdIsStillVerified)
+{
+    SetIni("[OnlineSubsystemZor]\nbEnabled=true\n"); // no client configured: the application id is empty
+    Subsystem->Shutdown();
+    CreateSubsystem();
+    ASSERT_TRUE(Identity().AuthClient(""));
+    Answer("/api/oauth/token", 200, TokenReply("", 3600, "app-token", "issued-id"));
+    Tick(1, 0.1f);
+    Answer("/api/oauth/verify", 200, R"({"client_id":"issued-id","expires_in":3000})");
+    const TSharedPtr<FClientOnlineAuth> App = Identity().GetClientAuthTokenZor("");
+    EXPECT_EQ(App->TokenState, EAuthTokenState::Valid);
+    EXPECT_DOUBLE_EQ(App->expires_in, 3000.0);
 }

@@ -40,7 +40,8 @@ TEST(AuthToken, RoundTripKeepsEveryJsonField)
 TEST(AuthToken, PartialReplyLeavesMissingFieldsEmpty)
 {
     FAuthTokenZor Token;
-    ASSERT_TRUE(Token.FromReplyJson(R"({"access_token":"a","additionalInformation":{"n":5,"s":"x","o":{}}})"));
+    ASSERT_TRUE(
+        Token.FromReplyJson(R"({"access_token":"a","additionalInformation":{"n":5,"s":"x","o":{}}})"));
     EXPECT_TRUE(Token.access_token.Equals("a"));
     EXPECT_EQ(Token.expires_in, 0.0);
     EXPECT_TRUE(Token.account_id.IsEmpty());
@@ -69,7 +70,8 @@ TEST(AuthToken, HostileRepliesAreRefused)
 TEST(AuthToken, WrongTypesDoNotCrashAndLeaveDefaults)
 {
     FAuthTokenZor Token;
-    ASSERT_TRUE(Token.FromReplyJson(R"({"access_token":5,"expires_in":"soon","account_id":null,"additionalInformation":[1]})"));
+    ASSERT_TRUE(Token.FromReplyJson(
+        R"({"access_token":5,"expires_in":"soon","account_id":null,"additionalInformation":[1]})"));
     EXPECT_EQ(Token.expires_in, 0.0);
     EXPECT_TRUE(Token.account_id.IsEmpty());
     EXPECT_EQ(Token.additionalInformation.Num(), 0);
