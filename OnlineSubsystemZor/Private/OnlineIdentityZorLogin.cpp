@@ -115,11 +115,8 @@ void FOnlineIdentityZor::Login_HttpRequestComplete(FHttpRequestPtr Request, FHtt
     PendingLogins.RemoveAndCopyValue(Request, Pending);
 
     FAuthTokenZor Token;
-    FString Error = ZorResponse::Check(Request->GetURL(), Response, bSucceeded, "Login");
-    if (Error.IsEmpty())
-    {
-        Error = ZorResponse::ReadToken(Response->GetContentAsString(), true, Token);
-    }
+    FString Error =
+        ZorResponse::CheckTokenReply(Request->GetURL(), Response, bSucceeded, "Login", true, Token);
     if (!Error.IsEmpty())
     {
         UE_LOG_ONLINE(Warning, "Login request failed. %s", *Error);
@@ -395,11 +392,8 @@ void FOnlineIdentityZor::LoginPurchase_HttpRequestComplete(FHttpRequestPtr Reque
     PendingLogins.RemoveAndCopyValue(Request, Pending);
 
     FAuthTokenZor Token;
-    FString Error = ZorResponse::Check(Request->GetURL(), Response, bSucceeded, "Login (for purchase)");
-    if (Error.IsEmpty())
-    {
-        Error = ZorResponse::ReadToken(Response->GetContentAsString(), true, Token);
-    }
+    FString Error = ZorResponse::CheckTokenReply(Request->GetURL(), Response, bSucceeded,
+                                                 "Login (for purchase)", true, Token);
     // The purchase token belongs to the user who asked for it; a reply for another account is refused.
     const FUniqueNetIdPtr Requester = GetUniquePlayerId(Pending.LocalUserNum);
     const TSharedPtr<FUserOnlineAccountZor> Account = Requester && Requester->ToString() == Token.account_id

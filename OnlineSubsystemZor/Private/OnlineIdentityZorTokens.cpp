@@ -240,11 +240,8 @@ void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FHttpRequestPtr Request
     const FAuthTokenZor& OldToken = Pending.Token;
 
     FAuthTokenZor NewToken;
-    FString Error = ZorResponse::Check(Request->GetURL(), Response, bSucceeded, "Refresh auth");
-    if (Error.IsEmpty())
-    {
-        Error = ZorResponse::ReadToken(Response->GetContentAsString(), OldToken.bIsUserToken != 0, NewToken);
-    }
+    FString Error = ZorResponse::CheckTokenReply(Request->GetURL(), Response, bSucceeded, "Refresh auth",
+                                                 OldToken.bIsUserToken != 0, NewToken);
     if (!Error.IsEmpty())
     {
         UE_LOG_ONLINE(Warning, "Refresh auth request failed. %s", *Error);
@@ -311,11 +308,8 @@ void FOnlineIdentityZor::ClientAuth_HttpRequestComplete(FHttpRequestPtr Request,
     const bool bKnown = PendingClientAuths.RemoveAndCopyValue(Request, ClientId);
 
     FAuthTokenZor NewToken;
-    FString Error = ZorResponse::Check(Request->GetURL(), Response, bSucceeded, "Client auth");
-    if (Error.IsEmpty())
-    {
-        Error = ZorResponse::ReadToken(Response->GetContentAsString(), false, NewToken);
-    }
+    FString Error =
+        ZorResponse::CheckTokenReply(Request->GetURL(), Response, bSucceeded, "Client auth", false, NewToken);
     if (!Error.IsEmpty())
     {
         UE_LOG_ONLINE(Warning, "Client auth request failed. %s", *Error);

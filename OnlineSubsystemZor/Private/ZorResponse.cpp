@@ -32,3 +32,10 @@ FString ZorResponse::ReadToken(const FString& Body, bool bRequireAccount, FAuthT
     }
     return FString();
 }
+
+FString ZorResponse::CheckTokenReply(const FString& Url, const FHttpResponsePtr& Response, bool bSucceeded,
+                                     const char* Operation, bool bRequireAccount, FAuthTokenZor& OutToken)
+{
+    const FString Error = Check(Url, Response, bSucceeded, Operation);
+    return Error.IsEmpty() ? ReadToken(Response->GetContentAsString(), bRequireAccount, OutToken) : Error;
+}

@@ -12,6 +12,11 @@ namespace ZorResponse
  */
 FString Check(const FString& Url, const FHttpResponsePtr& Response, bool bSucceeded, const char* Operation);
 
-/** Reads a token reply: "Invalid response payload", "No user id" (when an account is required), "No auth token". */
+/** Reads a token reply: "Invalid response payload", "No user id" (when an account is required), "No auth
+ * token". */
 FString ReadToken(const FString& Body, bool bRequireAccount, FAuthTokenZor& OutToken);
+
+/** Check, then ReadToken of the body when the reply passed: the whole test of a grant's reply. */
+FString CheckTokenReply(const FString& Url, const FHttpResponsePtr& Response, bool bSucceeded,
+                        const char* Operation, bool bRequireAccount, FAuthTokenZor& OutToken);
 } // namespace ZorResponse
