@@ -145,6 +145,8 @@ protected:
                         });
         Http.Server.Get("/blank/.*", [](const httplib::Request& Req, httplib::Response& Res)
                         { Res.set_content(Req.path + "|" + Req.get_param_value("q"), "text/plain"); });
+        Http.Server.Get("/large", [](const httplib::Request&, httplib::Response& Res)
+                        { Res.set_content(std::string(5000, 'x'), "text/plain"); });
         Http.Server.Get("/slow",
                         [this](const httplib::Request&, httplib::Response& Res) { ServeSlowly(Res); });
         Http.Server.Get("/truncated",
@@ -164,6 +166,7 @@ protected:
     void TearDown() override
     {
         GConfig->SetString("HTTP", "HttpTotalTimeout", "60", GEngineIni);
+        GConfig->SetString("HTTP", "HttpMaxResponseBytes", "0", GEngineIni);
         FHttpModule::Get().UpdateConfigs();
         // Closes the client's kept-alive connections so the server stops at once.
         FHttpModule::Get().Shutdown();
@@ -428,6 +431,24 @@ TEST_F(HttpLoopbackTest, TotalTimeoutFromTheEngineIniEndsASlowTransfer)
     ASSERT_TRUE(TickUntil([&] { return Log.Done(); }));
     ExpectFailure(Log);
     EXPECT_EQ(SlowStarted, 1);
+}
+
+TEST_F(HttpLoopbackTest, ResponseLongerThanTheLimitIsAFailure)
+{
+    GConfig->SetString("HTTP", "HttpMaxResponseBytes", "1000", GEngineIni);
+    FHttpModule::Get().UpdateConfigs();
+    FCompletionLog TooLong;
+    Start(Http.Url("/large"), TooLong);
+    ASSERT_TRUE(TickUntil([&] { return TooLong.Done(); }));
+    ExpectFailure(TooLong);
+
+    GConfig->SetString("HTTP", "HttpMaxResponseBytes", "5000", GEngineIni);
+    FHttpModule::Get().UpdateConfigs();
+    FCompletionLog Fits;
+    Start(Http.Url("/large"), Fits);
+    ASSERT_TRUE(TickUntil([&] { return Fits.Done(); }));
+    ASSERT_TRUE(Fits.Response);
+    EXPECT_EQ(Fits.Response->GetContent().Num(), 5000);
 }
 
 TEST_F(HttpLoopbackTest, CancelBeforeStartSendsNothing)

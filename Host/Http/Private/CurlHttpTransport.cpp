@@ -45,6 +45,7 @@ struct FCurlHttpTransport::FTransfer
     curl_slist* HeaderList = nullptr;
     long ConnectTimeoutMs = 0;
     long TotalTimeoutMs = 0;
+    size_t MaxResponseBytes = 0;
     CURL* Easy = nullptr;
 
     FHttpHeaderList ResponseHeaders;
@@ -59,6 +60,10 @@ using FTransfer = FCurlHttpTransport::FTransfer;
 size_t OnBody(char* Data, size_t Size, size_t Count, void* UserData)
 {
     auto* Transfer = static_cast<FTransfer*>(UserData);
+    if (static_cast<size_t>(Transfer->ResponseBody.Num()) + Size * Count > Transfer->MaxResponseBytes)
+    {
+        return 0; // libcurl ends the transfer as a failure
+    }
     Transfer->ResponseBody.Append(reinterpret_cast<const uint8*>(Data), static_cast<int32>(Size * Count));
     return Size * Count;
 }
@@ -171,6 +176,7 @@ bool FCurlHttpTransport::StartRequest(const FHttpRequestRef& Request)
     Transfer->HeaderList = BuildHeaderList(Transfer->Snapshot);
     Transfer->ConnectTimeoutMs = SecondsToMs(FHttpModule::Get().GetHttpConnectionTimeout());
     Transfer->TotalTimeoutMs = SecondsToMs(FHttpModule::Get().GetHttpTotalTimeout());
+    Transfer->MaxResponseBytes = static_cast<size_t>(FHttpModule::Get().GetHttpMaxResponseBytes());
     {
         std::lock_guard Guard(QueueMutex);
         if (bStopping)

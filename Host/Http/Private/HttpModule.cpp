@@ -10,19 +10,26 @@ namespace
 {
 constexpr float DefaultConnectionTimeout = 10.0f;
 constexpr float DefaultTotalTimeout = 60.0f;
+constexpr int32 DefaultMaxResponseBytes = 256 * 1024 * 1024;
 
-struct FHttpTimeouts
+struct FHttpLimits
 {
     float Connection = DefaultConnectionTimeout;
     float Total = DefaultTotalTimeout;
+    int32 MaxResponseBytes = DefaultMaxResponseBytes;
 };
 
-FHttpTimeouts ReadTimeouts()
+FHttpLimits ReadLimits()
 {
-    FHttpTimeouts Timeouts;
-    GConfig->GetFloat("HTTP", "HttpConnectionTimeout", Timeouts.Connection, GEngineIni);
-    GConfig->GetFloat("HTTP", "HttpTotalTimeout", Timeouts.Total, GEngineIni);
-    return Timeouts;
+    FHttpLimits Limits;
+    GConfig->GetFloat("HTTP", "HttpConnectionTimeout", Limits.Connection, GEngineIni);
+    GConfig->GetFloat("HTTP", "HttpTotalTimeout", Limits.Total, GEngineIni);
+    GConfig->GetInt("HTTP", "HttpMaxResponseBytes", Limits.MaxResponseBytes, GEngineIni);
+    if (Limits.MaxResponseBytes <= 0)
+    {
+        Limits.MaxResponseBytes = DefaultMaxResponseBytes;
+    }
+    return Limits;
 }
 } // namespace
 
@@ -32,7 +39,9 @@ FHttpModule& FHttpModule::Get()
     return Module;
 }
 
-FHttpModule::FHttpModule() : ConnectionTimeout(DefaultConnectionTimeout), TotalTimeout(DefaultTotalTimeout)
+FHttpModule::FHttpModule()
+    : ConnectionTimeout(DefaultConnectionTimeout), TotalTimeout(DefaultTotalTimeout),
+      MaxResponseBytes(DefaultMaxResponseBytes)
 {
     UpdateConfigs();
 }
@@ -99,9 +108,10 @@ void FHttpModule::Shutdown()
 
 void FHttpModule::UpdateConfigs()
 {
-    const FHttpTimeouts Timeouts = ReadTimeouts();
-    ConnectionTimeout.store(Timeouts.Connection, std::memory_order_relaxed);
-    TotalTimeout.store(Timeouts.Total, std::memory_order_relaxed);
+    const FHttpLimits Limits = ReadLimits();
+    ConnectionTimeout.store(Limits.Connection, std::memory_order_relaxed);
+    TotalTimeout.store(Limits.Total, std::memory_order_relaxed);
+    MaxResponseBytes.store(Limits.MaxResponseBytes, std::memory_order_relaxed);
 }
 
 void FHttpModule::QueueCompletion(FHttpRequestRef Request)

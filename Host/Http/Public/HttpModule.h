@@ -37,12 +37,14 @@ public:
 
     /**
      * Re-reads HttpConnectionTimeout (default 10) and HttpTotalTimeout (default 60), in seconds, from section
-     * [HTTP] of the engine ini; 0 leaves libcurl's own (300 s to connect, no total limit). Applies to
-     * requests started afterwards.
+     * [HTTP] of the engine ini; 0 leaves libcurl's own (300 s to connect, no total limit). Also
+     * HttpMaxResponseBytes (default 256 MiB): a longer response body fails the request instead of growing
+     * without bound. Applies to requests started afterwards.
      */
     void UpdateConfigs();
     float GetHttpConnectionTimeout() const { return ConnectionTimeout.load(std::memory_order_relaxed); }
     float GetHttpTotalTimeout() const { return TotalTimeout.load(std::memory_order_relaxed); }
+    int32 GetHttpMaxResponseBytes() const { return MaxResponseBytes.load(std::memory_order_relaxed); }
 
     FHttpModule(const FHttpModule&) = delete;
     FHttpModule& operator=(const FHttpModule&) = delete;
@@ -68,4 +70,5 @@ private:
 
     std::atomic<float> ConnectionTimeout;
     std::atomic<float> TotalTimeout;
+    std::atomic<int32> MaxResponseBytes;
 };
