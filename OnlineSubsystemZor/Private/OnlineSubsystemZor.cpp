@@ -2,7 +2,6 @@
 
 #include <atomic>
 
-#include "Core/Parse.h"
 #include "Core/PlatformTLS.h"
 #include "Core/RunnableThread.h"
 #include "Online/OnlineVoice.h"
