@@ -108,3 +108,12 @@ TEST(CaseInsensitiveSet, IgnoresCase)
     EXPECT_FALSE(Set.Add("NAME"));
     EXPECT_TRUE(Set.Contains("name"));
 }
+
+// The console host writes one log entry per line, whatever the message holds.
+TEST(LogFormat, LineBreaksInsideAMessageAreEscaped)
+{
+    DECLARE_LOG_CATEGORY_EXTERN(LogFormatTest, Log, All);
+    FLogCategoryLogFormatTest Category;
+    EXPECT_STREQ(*FLog::FormatLine(Category, ELogVerbosity::Warning, "a\r\nb\nc"),
+                 "LogFormatTest: Warning: a\\r\\nb\\nc");
+}

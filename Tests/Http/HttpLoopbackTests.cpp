@@ -354,6 +354,22 @@ TEST_F(HttpLoopbackTest, RawValuesWithBlanksGetThrough)
     EXPECT_TRUE(Log.Request->GetURL().Equals(URL));
 }
 
+// A raw '#' would cut the rest off as a fragment; a stray '%' would be misread as an escape.
+TEST_F(HttpLoopbackTest, RawHashAndPercentReachTheServerAsWritten)
+{
+    FCompletionLog Log;
+    Start(Http.Url("/blank/tag#1?q=100%"), Log);
+    ASSERT_TRUE(TickUntil([&] { return Log.Done(); }));
+    ASSERT_TRUE(Log.bConnected);
+    EXPECT_TRUE(Log.Response->GetContentAsString().Equals("/blank/tag#1|100%"))
+        << *Log.Response->GetContentAsString();
+
+    FCompletionLog Escaped;
+    Start(Http.Url("/blank/%41?q=%41"), Escaped);
+    ASSERT_TRUE(TickUntil([&] { return Escaped.Done(); }));
+    EXPECT_TRUE(Escaped.Response->GetContentAsString().Equals("/blank/A|A"));
+}
+
 TEST_F(HttpLoopbackTest, SequentialRequestsReuseTheConnection)
 {
     TArray<FString> Ports;

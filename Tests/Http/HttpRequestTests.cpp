@@ -80,10 +80,12 @@ TEST(HttpUrl, ValidatesAbsoluteHttpUrls)
     EXPECT_FALSE(HttpUrl::IsValidHttpUrl("/relative/path"));
 }
 
-TEST(HttpUrl, EncodesOnlyBytesIllegalInUrls)
+// Services put raw values into URLs: what is not legal, a '#' and a '%' that starts no escape are encoded.
+TEST(HttpUrl, EncodesOnlyWhatWouldNotReachTheServerAsWritten)
 {
     EXPECT_EQ(HttpUrl::EncodeForWire("http://h/a b?q=c d"), "http://h/a%20b?q=c%20d");
-    EXPECT_EQ(HttpUrl::EncodeForWire("http://h/p?a=1&b=%2F#frag"), "http://h/p?a=1&b=%2F#frag");
+    EXPECT_EQ(HttpUrl::EncodeForWire("http://h/p?a=1&b=%2F#frag"), "http://h/p?a=1&b=%2F%23frag");
+    EXPECT_EQ(HttpUrl::EncodeForWire("http://h/100%?x=%4"), "http://h/100%25?x=%254");
     EXPECT_EQ(HttpUrl::EncodeForWire("http://h/\"<>\\^`{|}"), "http://h/%22%3C%3E%5C%5E%60%7B%7C%7D");
     EXPECT_EQ(HttpUrl::EncodeForWire("http://h/\xC3\xA9\t\x7F"), "http://h/%C3%A9%09%7F");
     EXPECT_EQ(HttpUrl::EncodeForWire(std::string_view("a\0b", 3)), "a%00b");

@@ -66,6 +66,11 @@ TEST(LaunchOptionsTest, QuotesArgumentsWithBlanksSoTheEngineReadsThemWhole)
     EXPECT_STREQ(*Value, "tavo");
     // An equals sign after the first blank does not make a key.
     EXPECT_STREQ(*JoinCommandLine({"say a=b"}), "\"say a=b\"");
+
+    // Commas and closing parentheses would end an unquoted value too.
+    const FString Punctuated = JoinCommandLine({"PASSWORD=x,y)z", "TYPE=tavo"});
+    ASSERT_TRUE(FParse::Value(*Punctuated, "PASSWORD=", Value));
+    EXPECT_STREQ(*Value, "x,y)z");
 }
 
 } // namespace

@@ -182,15 +182,16 @@ TEST_F(ZorHostProgramTest, RoundTripsThePlayerProfileOfTheLoggedInUser)
     const int Port = Backend.Start(0, Error);
     ASSERT_GT(Port, 0) << Error;
 
-    const FHostRun Run = RunScript(
-        DemoIni("127.0.0.1:" + std::to_string(Port)) +
-            "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n"
-            "[OnlineSubsystemZor.ZorProfile]\n"
-            "ZorClientCommandUrl=/api/profile/`accountId/client/`fname?profileId=`profileId\n",
-        "profile query\nlogin\nwait 2\nprofile command GrantItem {\"templateId\":\"Hat.Red\",\"quantity\":2}\n"
-        "profile command SetStat {\"name\":\"wins\",\"value\":7}\nprofile command NoSuchCommand\n"
-        "profile command SetStat [1]\nwait 2\nquit\n",
-        {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"});
+    const FHostRun Run =
+        RunScript(DemoIni("127.0.0.1:" + std::to_string(Port)) +
+                      "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n"
+                      "[OnlineSubsystemZor.ZorProfile]\n"
+                      "ZorClientCommandUrl=/api/profile/`accountId/client/`fname?profileId=`profileId\n",
+                  "profile query\nlogin\nwait 2\nprofile command GrantItem "
+                  "{\"templateId\":\"Hat.Red\",\"quantity\":2}\n"
+                  "profile command SetStat {\"name\":\"wins\",\"value\":7}\nprofile command NoSuchCommand\n"
+                  "profile command SetStat [1]\nwait 2\nquit\n",
+                  {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"});
     Backend.Stop();
     ASSERT_EQ(Run.ExitCode, 0) << Run.Log();
     EXPECT_TRUE(Run.HasLine("profile: local user 0 is not logged in")) << Run.Log();

@@ -18,11 +18,13 @@ struct FLogState
 
 FLogState& State()
 {
-    static FLogState* Instance = new FLogState(); // never destroyed: categories unregister during static teardown
+    static FLogState* Instance =
+        new FLogState(); // never destroyed: categories unregister during static teardown
     return *Instance;
 }
 
-const char* const VerbosityNames[] = {"NoLogging", "Fatal", "Error", "Warning", "Display", "Log", "Verbose", "VeryVerbose"};
+const char* const VerbosityNames[] = {"NoLogging", "Fatal", "Error",   "Warning",
+                                      "Display",   "Log",   "Verbose", "VeryVerbose"};
 } // namespace
 
 const char* ELogVerbosity::ToString(Type Verbosity)
@@ -48,7 +50,8 @@ bool ELogVerbosity::FromString(const FString& Name, Type& OutVerbosity)
     return false;
 }
 
-FLogCategory::FLogCategory(const char* InName, ELogVerbosity::Type InDefault) : Name(InName), CurrentVerbosity(InDefault)
+FLogCategory::FLogCategory(const char* InName, ELogVerbosity::Type InDefault)
+    : Name(InName), CurrentVerbosity(InDefault)
 {
     FLogState& Log = State();
     std::lock_guard Guard(Log.Mutex);
@@ -64,7 +67,10 @@ FLogCategory::~FLogCategory()
 
 FString FLog::FormatLine(const FLogCategory& Category, ELogVerbosity::Type Verbosity, const FString& Message)
 {
-    return FString::Printf("%s: %s: %s", Category.GetName(), ELogVerbosity::ToString(Verbosity), *Message);
+    // One entry, one line: line breaks inside a message (reply bodies, pretty JSON) are shown escaped.
+    const FString OneLine = Message.Replace("\r", "\\r", ESearchCase::CaseSensitive)
+                                .Replace("\n", "\\n", ESearchCase::CaseSensitive);
+    return FString::Printf("%s: %s: %s", Category.GetName(), ELogVerbosity::ToString(Verbosity), *OneLine);
 }
 
 void FLog::Write(const FLogCategory& Category, ELogVerbosity::Type Verbosity, const FString& Message)

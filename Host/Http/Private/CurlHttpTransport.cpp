@@ -140,6 +140,9 @@ void ConfigureEasy(FTransfer& Transfer)
     curl_easy_setopt(Easy, CURLOPT_URL, Transfer.WireURL.c_str());
     curl_easy_setopt(Easy, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(Easy, CURLOPT_NOSIGNAL, 1L);
+    // Removing a transfer that is still resolving its host must not wait for the resolver: a cancel or a
+    // shutdown would otherwise stall on a slow name lookup.
+    curl_easy_setopt(Easy, CURLOPT_QUICK_EXIT, 1L);
     curl_easy_setopt(Easy, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(Easy, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(Easy, CURLOPT_CONNECTTIMEOUT_MS, Transfer.ConnectTimeoutMs);

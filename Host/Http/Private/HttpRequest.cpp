@@ -143,6 +143,11 @@ bool FHttpRequest::ProcessRequest()
     const TSharedPtr<IHttpTransport> StartTransport = FHttpModule::Get().GetTransport();
     {
         std::lock_guard Guard(Mutex);
+        // A cancel from another thread may already have completed it; its status then stays final.
+        if (bCompletionQueued)
+        {
+            return false;
+        }
         Status = EHttpRequestStatus::Processing;
         StartTime = FClock::now();
         Transport = StartTransport;

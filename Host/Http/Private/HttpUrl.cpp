@@ -4,11 +4,25 @@
 
 namespace
 {
-bool NeedsEscape(unsigned char Byte)
+bool IsHexDigit(char Ch)
 {
-    if (Byte <= 0x20 || Byte >= 0x7F)
+    return (Ch >= '0' && Ch <= '9') || (Ch >= 'a' && Ch <= 'f') || (Ch >= 'A' && Ch <= 'F');
+}
+
+/**
+ * Bytes never legal in a URL, and two that are legal but would change a raw value's meaning: a '#' would cut
+ * the rest off as a fragment that is never sent, and a '%' not starting an escape would be misread.
+ */
+bool NeedsEscape(std::string_view URL, size_t Index)
+{
+    const unsigned char Byte = static_cast<unsigned char>(URL[Index]);
+    if (Byte <= 0x20 || Byte >= 0x7F || Byte == '#')
     {
         return true;
+    }
+    if (Byte == '%')
+    {
+        return !(Index + 2 < URL.size() && IsHexDigit(URL[Index + 1]) && IsHexDigit(URL[Index + 2]));
     }
     return std::strchr("\"<>\\^`{|}", Byte) != nullptr;
 }
@@ -50,10 +64,11 @@ std::string EncodeForWire(std::string_view URL)
     static const char Hex[] = "0123456789ABCDEF";
     std::string Encoded;
     Encoded.reserve(URL.size());
-    for (const char Ch : URL)
+    for (size_t Index = 0; Index < URL.size(); ++Index)
     {
+        const char Ch = URL[Index];
         const unsigned char Byte = static_cast<unsigned char>(Ch);
-        if (!NeedsEscape(Byte))
+        if (!NeedsEscape(URL, Index))
         {
             Encoded.push_back(Ch);
             continue;

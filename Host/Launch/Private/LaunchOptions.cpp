@@ -6,12 +6,15 @@ namespace
 {
 constexpr int32 MaxFramesPerSecond = 1000;
 
-/** Index of the first blank or tab, or INDEX_NONE. */
+/**
+ * Index of the first character that would end an unquoted value for the engine's value reader (a blank, a
+ * tab, a comma or a closing parenthesis), or INDEX_NONE.
+ */
 int32 FindBlank(const FString& Text)
 {
     for (int32 Index = 0; Index < Text.Len(); ++Index)
     {
-        if (Text[Index] == ' ' || Text[Index] == '\t')
+        if (Text[Index] == ' ' || Text[Index] == '\t' || Text[Index] == ',' || Text[Index] == ')')
         {
             return Index;
         }
