@@ -7,8 +7,8 @@
 
 #include "Core/Config.h"
 #include "InMemoryHttpTransport.h"
-#include "OnlineIdentityZor.h"
-#include "OnlineSubsystemZor.h"
+#include "Identity/OnlineIdentityZor.h"
+#include "Subsystem/OnlineSubsystemZor.h"
 #include "RatioReporter.h"
 
 namespace

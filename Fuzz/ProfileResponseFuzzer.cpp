@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "Json/Json.h"
-#include "ZorProfile.h"
+#include "Profile/ZorProfile.h"
 
 namespace
 {

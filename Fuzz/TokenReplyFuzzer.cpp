@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "AuthTokenZor.h"
+#include "Identity/AuthTokenZor.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
 {

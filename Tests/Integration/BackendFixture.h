@@ -8,8 +8,8 @@
 #include "Core/Config.h"
 #include "Core/PlatformProcess.h"
 #include "LocalBackend.h"
-#include "OnlineIdentityZor.h"
-#include "OnlineSubsystemZor.h"
+#include "Identity/OnlineIdentityZor.h"
+#include "Subsystem/OnlineSubsystemZor.h"
 
 inline const char* const DemoUser = "demo@example.com";
 inline const char* const DemoPassword = "demo-password";

@@ -4,7 +4,7 @@
 #include "BackendFixture.h"
 #include "Core/Base64.h"
 #include "ProfileService.h"
-#include "ZorProfile.h"
+#include "Profile/ZorProfile.h"
 #include "Json/JsonSerializer.h"
 
 namespace

@@ -5,8 +5,8 @@
 #include "InMemoryHttpTransport.h"
 #include "LogCapture.h"
 #include "Online/OnlineSubsystem.h"
-#include "OnlineIdentityZor.h"
-#include "OnlineSubsystemZor.h"
+#include "Identity/OnlineIdentityZor.h"
+#include "Subsystem/OnlineSubsystemZor.h"
 
 /** Minimal engine ini that enables the module and gives the demo clients. */
 extern const char* const ZorTestIni;

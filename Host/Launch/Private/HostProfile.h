@@ -1,7 +1,7 @@
 #pragma once
 
 #include "CoreMinimal.h"
-#include "ZorProfile.h"
+#include "Profile/ZorProfile.h"
 
 class FOnlineSubsystemZor;
 

@@ -15,9 +15,9 @@
 #include "Core/Ticker.h"
 #include "HttpModule.h"
 #include "Online/OnlineSubsystemModule.h"
-#include "OnlineIdentityZor.h"
-#include "OnlineSubsystemZor.h"
-#include "OnlineSubsystemZorModule.h"
+#include "Identity/OnlineIdentityZor.h"
+#include "Subsystem/OnlineSubsystemZor.h"
+#include "Subsystem/OnlineSubsystemZorModule.h"
 #include "HostProfile.h"
 
 DEFINE_LOG_CATEGORY(LogHost)

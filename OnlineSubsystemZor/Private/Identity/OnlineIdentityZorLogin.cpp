@@ -1,0 +1,417 @@
+#include "Core/CommandLine.h"
+#include "Core/Parse.h"
+#include "Core/PlatformHttp.h"
+#include "Identity/OnlineIdentityZor.h"
+#include "Subsystem/OnlineSubsystemZor.h"
+#include "Common/ZorResponse.h"
+#include "Json/JsonSerializer.h"
+
+namespace
+{
+const FUniqueNetIdString EmptyUserId;
+
+/** A command-line value; only a non-empty value counts. */
+bool ReadCommandLineValue(const char* Key, FString& OutValue)
+{
+    return FParse::Value(FCommandLine::Get(), Key, OutValue) && !OutValue.IsEmpty();
+}
+} // namespace
+
+FString FOnlineIdentityZor::GetUserTokenGrantPayload(const FOnlineAccountCredentials& Credentials) const
+{
+    if (Credentials.Type == "tavo")
+    {
+        return "grant_type=password&username=" + FGenericPlatformHttp::UrlEncode(Credentials.Id) +
+               "&password=" + FGenericPlatformHttp::UrlEncode(Credentials.Token);
+    }
+    if (Credentials.Type == "internal")
+    {
+        return "grant_type=external_auth&external_auth_type=internal&external_auth_token=" + Credentials.Id +
+               ":" + Credentials.Token;
+    }
+    if (Credentials.Type == "exchangecode")
+    {
+        return "grant_type=exchange_code&exchange_code=" + Credentials.Token;
+    }
+    if (Credentials.Type == "refresh")
+    {
+        return "grant_type=refresh_token&refresh_token=" + Credentials.Token;
+    }
+    return "grant_type=external_auth&external_auth_type=" + Credentials.Type +
+           "&external_auth_token=" + Credentials.Token;
+}
+
+bool FOnlineIdentityZor::IsLoginPending(int32 LocalUserNum) const
+{
+    for (const auto& Entry : PendingLogins)
+    {
+        if (Entry.Value.LocalUserNum == LocalUserNum)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FOnlineIdentityZor::IsUserInfoPending(int32 LocalUserNum) const
+{
+    for (const auto& Entry : PendingUserInfos)
+    {
+        if (Entry.Value.LocalUserNum == LocalUserNum)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool FOnlineIdentityZor::Login(int32 LocalUserNum, const FOnlineAccountCredentials& AccountCredentials)
+{
+    FString Error;
+    if (LocalUserNum != 0)
+    {
+        Error = FString::Printf("Invalid LocalUserNum=%d", LocalUserNum);
+    }
+    if (IsLoginPending(LocalUserNum))
+    {
+        Error = FString::Printf("Already pending auth for user=%s type=%s", *AccountCredentials.Id,
+                                *AccountCredentials.Type);
+    }
+    if (IsUserInfoPending(LocalUserNum))
+    {
+        Error = FString::Printf("Already pending user info for user=%s type=%s", *AccountCredentials.Id,
+                                *AccountCredentials.Type);
+    }
+    if (!Error.IsEmpty())
+    {
+        UE_LOG_ONLINE(Warning, "Login request failed. %s", *Error);
+        TriggerOnLoginCompleteDelegates(LocalUserNum, false, EmptyUserId, Error);
+        return false;
+    }
+    const FHttpRequestRef Request =
+        CreateGrantRequest(Subsystem->GetAppId(), GetUserTokenGrantPayload(AccountCredentials));
+    PendingLogins.Add(Request, {LocalUserNum, AccountCredentials});
+    Request->OnProcessRequestComplete().BindThreadSafeSP(this,
+                                                         &FOnlineIdentityZor::Login_HttpRequestComplete);
+    UE_LOG_ONLINE(Log, "Sending Login request. url=%s, type=%s, id=%s", *GetBaseUrl(),
+                  *AccountCredentials.Type, *AccountCredentials.Id);
+    return Request->ProcessRequest();
+}
+
+TSharedRef<FUserOnlineAccountZor> FOnlineIdentityZor::FindOrAddAccount(const FString& AccountId)
+{
+    TSharedPtr<FUserOnlineAccountZor>& Account = AccountMap.FindOrAdd(AccountId);
+    if (!Account)
+    {
+        Account = MakeShared<FUserOnlineAccountZor>(AccountId).ToSharedPtr();
+    }
+    return Account.ToSharedRef();
+}
+
+void FOnlineIdentityZor::Login_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
+                                                   bool bSucceeded)
+{
+    FPendingLogin Pending;
+    PendingLogins.RemoveAndCopyValue(Request, Pending);
+
+    FAuthTokenZor Token;
+    FString Error =
+        ZorResponse::CheckTokenReply(Request->GetURL(), Response, bSucceeded, "Login", true, Token);
+    if (!Error.IsEmpty())
+    {
+        UE_LOG_ONLINE(Warning, "Login request failed. %s", *Error);
+        const FUniqueNetIdString UserId(Token.account_id);
+        TriggerOnLoginCompleteDelegates(Pending.LocalUserNum, false, UserId, Error);
+        TriggerOnLoginPurchaseCompleteDelegates(Pending.LocalUserNum, false, UserId, Error);
+        return;
+    }
+    const TSharedRef<FUserOnlineAccountZor> Account = FindOrAddAccount(Token.account_id);
+    Account->UserToken = Token;
+    Account->UserToken.TokenState = EAuthTokenState::Valid;
+    Account->LoginCredentials = Pending.Credentials;
+    LocalUserMap.Add(Pending.LocalUserNum, Account->GetUserId());
+    if (!bAllowMultiLogin)
+    {
+        KillAuthSessions(Account->UserToken, EAuthTokenKillType::OTHERS_ACCOUNT_CLIENT);
+    }
+    QueryLoggedInUserInfo(Pending.LocalUserNum, *Account->GetUserId(), true);
+}
+
+bool FOnlineIdentityZor::QueryLoggedInUserInfo(int32 LocalUserNum, const FUniqueNetId& UserId,
+                                               bool bFromLogin)
+{
+    FString Authorization;
+    if (!GetUserAuth(UserId, Authorization))
+    {
+        TriggerOnLoginCompleteDelegates(LocalUserNum, false, UserId,
+                                        "QueryLoggedInUserInfo request failed. No auth for user");
+        return false;
+    }
+    const FHttpRequestRef Request = CreateRequest();
+    PendingUserInfos.Add(Request, {LocalUserNum, UserId.ToString(), bFromLogin});
+    Request->OnProcessRequestComplete().BindThreadSafeSP(
+        this, &FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete);
+    Request->SetURL(GetBaseUrl() + QueryUserInfoUrl.Replace("`id", UserId.ToString()));
+    Request->SetHeader("Content-Type", "application/json");
+    Request->SetHeader("User-Agent", GetUserAgent());
+    Request->SetHeader("Authorization", Authorization);
+    Request->SetVerb("GET");
+    UE_LOG_ONLINE(Verbose, "Starting QueryLoggedInUserInfo request.");
+    return Request->ProcessRequest();
+}
+
+void FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete(FHttpRequestPtr Request,
+                                                                   FHttpResponsePtr Response, bool bSucceeded)
+{
+    FPendingUserInfo Pending;
+    PendingUserInfos.RemoveAndCopyValue(Request, Pending);
+
+    FString Error = ZorResponse::Check(Request->GetURL(), Response, bSucceeded, "QueryLoggedInUserInfo");
+    TSharedPtr<FJsonObject> Json;
+    if (Error.IsEmpty() &&
+        !FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Response->GetContentAsString()), Json))
+    {
+        Error = FString::Printf("Invalid response payload=%s", *Response->GetContentAsString());
+    }
+    FString AccountId;
+    const TSharedPtr<FUserOnlineAccountZor> Account =
+        Error.IsEmpty() && Json->TryGetStringField("id", AccountId) && !AccountId.IsEmpty()
+            ? AccountMap.FindRef(AccountId)
+            : nullptr;
+    if (Account)
+    {
+        Json->TryGetStringField("lastLogin", Account->LastLogin);
+        for (const auto& Field : Json->Values)
+        {
+            FString Value;
+            if (Field.Value && Field.Value->Type == EJson::String && Field.Value->TryGetString(Value))
+            {
+                Account->SetAttribute(Field.Key, Value);
+            }
+        }
+    }
+    if (!Error.IsEmpty())
+    {
+        UE_LOG_ONLINE(Warning, "QueryLoggedInUserInfo request failed. %s", *Error);
+    }
+    if (!Pending.bFromLogin)
+    {
+        return;
+    }
+    const FUniqueNetIdString UserId(Pending.UserId);
+    TriggerOnLoginCompleteDelegates(Pending.LocalUserNum, Error.IsEmpty(), UserId, Error);
+    TriggerOnLoginStatusChangedDelegates(Pending.LocalUserNum, ELoginStatus::NotLoggedIn,
+                                         ELoginStatus::LoggedIn, UserId);
+    TriggerOnLoginChangedDelegates(Pending.LocalUserNum);
+    if (const TSharedPtr<FUserOnlineAccountZor> LoggedIn = GetUserAccountZor(UserId))
+    {
+        const FOnlineAccountCredentials Credentials = LoggedIn->LoginCredentials;
+        LoggedIn->LoginCredentials = FOnlineAccountCredentials();
+        if (Error.IsEmpty())
+        {
+            LoginPurchase(Pending.LocalUserNum, Credentials);
+        }
+    }
+}
+
+bool FOnlineIdentityZor::Logout(int32 LocalUserNum)
+{
+    const FUniqueNetIdPtr UserId = GetUniquePlayerId(LocalUserNum);
+    if (!UserId)
+    {
+        UE_LOG_ONLINE(Warning, "No logged in user found for LocalUserNum=%d.", LocalUserNum);
+        TriggerOnLogoutCompleteDelegates(LocalUserNum, false);
+        return false;
+    }
+    if (const TSharedPtr<FUserOnlineAccountZor> Account = GetUserAccountZor(*UserId))
+    {
+        if (Account->UserToken.HasValidAccessToken())
+        {
+            KillAuthSessionById(Account->UserToken);
+        }
+        if (Account->PurchaseToken.HasValidAccessToken())
+        {
+            KillAuthSessionById(Account->PurchaseToken);
+        }
+    }
+    AccountMap.Remove(UserId->ToString());
+    ++AccountsDropped;
+    LocalUserMap.Remove(LocalUserNum);
+    TriggerOnLogoutCompleteDelegates(LocalUserNum, true);
+    TriggerOnLoginStatusChangedDelegates(LocalUserNum, ELoginStatus::LoggedIn, ELoginStatus::NotLoggedIn,
+                                         *UserId);
+    TriggerOnLoginChangedDelegates(LocalUserNum);
+    return true;
+}
+
+bool FOnlineIdentityZor::AutoLogin(int32 LocalUserNum)
+{
+    FString LoginId;
+    FString Value;
+    FString Type;
+    FString Error;
+    // Only a record this call installed may be reported; an earlier user's must not pass for it.
+    const auto QueryInstalledAccount = [&](bool bInstalled)
+    {
+        const FUniqueNetIdPtr UserId = bInstalled ? GetUniquePlayerId(LocalUserNum) : nullptr;
+        if (UserId)
+        {
+            return QueryLoggedInUserInfo(LocalUserNum, *UserId, true);
+        }
+        Error = FString::Printf("cant create account for LOGIN=%s.", *LoginId);
+        return false;
+    };
+    if (!ReadCommandLineValue("LOGIN=", LoginId))
+    {
+        Error = "missing LOGIN=<login id>.";
+    }
+    else if (ReadCommandLineValue("AUTH=", Value))
+    {
+        if (QueryInstalledAccount(InstallUserAccount(LocalUserNum, LoginId, Value)))
+        {
+            return true;
+        }
+    }
+    else if (ReadCommandLineValue("AUTH_JSON=", Value))
+    {
+        if (QueryInstalledAccount(InstallUserAccount(LocalUserNum, Value)))
+        {
+            return true;
+        }
+    }
+    else if (ReadCommandLineValue("PASSWORD=", Value))
+    {
+        if (ReadCommandLineValue("TYPE=", Type))
+        {
+            return Login(LocalUserNum, FOnlineAccountCredentials(Type, LoginId, Value));
+        }
+        Error = "missing TYPE=<type>.";
+    }
+    else
+    {
+        Error = "missing PASSWORD=<password> or AUTH=<auth ticket>.";
+    }
+    if (Error.IsEmpty())
+    {
+        return false;
+    }
+    UE_LOG_ONLINE(Warning, "AutoLogin Failed. %s", *Error);
+    TriggerOnLoginCompleteDelegates(LocalUserNum, false, EmptyUserId, Error);
+    return false;
+}
+
+void FOnlineIdentityZor::AddUserAccount(int32 LocalUserNum, const FString& UserId, const FString& Token)
+{
+    InstallUserAccount(LocalUserNum, UserId, Token);
+}
+
+void FOnlineIdentityZor::AddUserAccount(int32 LocalUserNum, const FString& AuthJson)
+{
+    InstallUserAccount(LocalUserNum, AuthJson);
+}
+
+bool FOnlineIdentityZor::InstallUserAccount(int32 LocalUserNum, const FString& UserId, const FString& Token)
+{
+    if (UserId.IsEmpty() || Token.IsEmpty())
+    {
+        UE_LOG_ONLINE(Warning, "No valid user id or token id=%s token=%s", *UserId, *Token);
+        return false;
+    }
+    FAuthTokenZor UserToken;
+    UserToken.access_token = Token;
+    UserToken.account_id = UserId;
+    UserToken.client_id = Subsystem->GetAppId();
+    InstallUserToken(LocalUserNum, UserToken);
+    return true;
+}
+
+bool FOnlineIdentityZor::InstallUserAccount(int32 LocalUserNum, const FString& AuthJson)
+{
+    FAuthTokenZor Token;
+    if (!Token.FromJson(AuthJson) || Token.account_id.IsEmpty() || Token.access_token.IsEmpty())
+    {
+        UE_LOG_ONLINE(Warning, "Could not parse Json auth token from json=%s", *AuthJson);
+        return false;
+    }
+    InstallUserToken(LocalUserNum, Token);
+    return true;
+}
+
+void FOnlineIdentityZor::InstallUserToken(int32 LocalUserNum, const FAuthTokenZor& Token)
+{
+    auto Account = MakeShared<FUserOnlineAccountZor>(Token.account_id);
+    Account->UserToken = Token;
+    AccountMap.Add(Token.account_id, Account.ToSharedPtr());
+    ++AccountsDropped; // any record it replaced is gone
+    LocalUserMap.Add(LocalUserNum, Account->GetUserId());
+}
+
+void FOnlineIdentityZor::OnAuthClientCompleteForAutoLogin(bool bWasSuccessful, const FString& ClientId,
+                                                          const FString& Error, int32 LocalUserNum)
+{
+    OnAuthClientCompleteDelegates.RemoveAll(this);
+    TriggerOnLoginCompleteDelegates(LocalUserNum, bWasSuccessful, FUniqueNetIdString(ClientId), Error);
+}
+
+bool FOnlineIdentityZor::LoginPurchase(int32 LocalUserNum, const FOnlineAccountCredentials& Credentials)
+{
+    const FServicePermissionsZor* Purchase =
+        Config.GetServicePermissionsByName(FServicePermissionsZor::DefaultPurchaseClient);
+    FString Error;
+    if (LocalUserNum != 0)
+    {
+        Error = FString::Printf("Invalid LocalUserNum=%d", LocalUserNum);
+    }
+    else if (GetLoginStatus(LocalUserNum) != ELoginStatus::LoggedIn)
+    {
+        Error = "No logged in user. Must loggin first";
+    }
+    else if (!Purchase || Purchase->Id.IsEmpty())
+    {
+        Error = "No valid purchasing auth setup";
+    }
+    if (!Error.IsEmpty())
+    {
+        UE_LOG_ONLINE(Warning, "LoginPurchase request failed. %s", *Error);
+        TriggerOnLoginPurchaseCompleteDelegates(LocalUserNum, false, EmptyUserId, Error);
+        return false;
+    }
+    const FHttpRequestRef Request = CreateGrantRequest(Purchase->Id, GetUserTokenGrantPayload(Credentials));
+    PendingLogins.Add(Request, {LocalUserNum, Credentials});
+    Request->OnProcessRequestComplete().BindThreadSafeSP(
+        this, &FOnlineIdentityZor::LoginPurchase_HttpRequestComplete);
+    UE_LOG_ONLINE(Log, "Sending LoginPurchase request. url=%s, type=%s, id=%s", *GetBaseUrl(),
+                  *Credentials.Type, *Credentials.Id);
+    return Request->ProcessRequest();
+}
+
+void FOnlineIdentityZor::LoginPurchase_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
+                                                           bool bSucceeded)
+{
+    FPendingLogin Pending;
+    PendingLogins.RemoveAndCopyValue(Request, Pending);
+
+    FAuthTokenZor Token;
+    FString Error = ZorResponse::CheckTokenReply(Request->GetURL(), Response, bSucceeded,
+                                                 "Login (for purchase)", true, Token);
+    // The purchase token belongs to the user who asked for it; a reply for another account is refused.
+    const FUniqueNetIdPtr Requester = GetUniquePlayerId(Pending.LocalUserNum);
+    const TSharedPtr<FUserOnlineAccountZor> Account = Requester && Requester->ToString() == Token.account_id
+                                                          ? AccountMap.FindRef(Token.account_id)
+                                                          : nullptr;
+    if (Error.IsEmpty() && !Account)
+    {
+        Error = FString::Printf("No user account entry found for id=%s", *Token.account_id);
+    }
+    if (Error.IsEmpty())
+    {
+        Account->PurchaseToken = Token;
+        Account->PurchaseToken.TokenState = EAuthTokenState::Valid;
+    }
+    else
+    {
+        UE_LOG_ONLINE(Warning, "Login (for purchase) request failed. %s", *Error);
+    }
+    TriggerOnLoginPurchaseCompleteDelegates(Pending.LocalUserNum, Error.IsEmpty(),
+                                            FUniqueNetIdString(Token.account_id), Error);
+}

@@ -1,0 +1,214 @@
+#include "Core/PlatformTLS.h"
+#include "Identity/OnlineIdentityZor.h"
+#include "Subsystem/OnlineSubsystemZor.h"
+
+namespace
+{
+bool MaySend(EAuthTokenState State)
+{
+    return State == EAuthTokenState::Valid || State == EAuthTokenState::Verifying;
+}
+
+void CancelAll(TArray<FHttpRequestRef>& Requests, const char* OwnerKind, const FString& Owner)
+{
+    while (!Requests.IsEmpty())
+    {
+        const FHttpRequestRef Request = Requests[0];
+        Requests.RemoveAt(0);
+        UE_LOG_ONLINE(VeryVerbose, "Canceling Zor request for %s=%s url=%s", OwnerKind, *Owner,
+                      *Request->GetURL());
+        Request->CancelRequest();
+    }
+}
+
+void SendOldest(TArray<FHttpRequestRef>& Requests, const char* OwnerKind, const FString& Owner,
+                const FString& Authorization)
+{
+    const FHttpRequestRef Request = Requests[0];
+    Requests.RemoveAt(0);
+    UE_LOG_ONLINE(VeryVerbose, "Running Zor request for %s=%s url=%s", OwnerKind, *Owner, *Request->GetURL());
+    Request->SetHeader("Authorization", Authorization);
+    Request->ProcessRequest();
+}
+} // namespace
+
+bool FOnlineSubsystemZor::IsInGameThread() const
+{
+    return FPlatformTLS::GetCurrentThreadId() == GameThreadId;
+}
+
+bool FOnlineSubsystemZor::ProcessUserRequest(FBaseServiceZor& Service, const FUniqueNetId& UserId,
+                                             const FHttpRequestRef& Request, FString& OutError)
+{
+    if (!IsInGameThread())
+    {
+        // Identity is game-thread only: leave the token checks, and any refresh they start, to the next tick.
+        FScopeLock Lock(&UserRequestsLock);
+        DeferredUserRequests.Add({&Service, FUniqueNetIdString(UserId), Request});
+        return OutError.IsEmpty();
+    }
+    if (IsServer())
+    {
+        return ProcessClientRequest(Service, GetAppId(), Request, OutError);
+    }
+    const TSharedPtr<FUserOnlineAccountZor> Account =
+        IdentityService ? IdentityService->GetUserAccountZor(UserId) : nullptr;
+    if (!Account)
+    {
+        OutError = FString::Printf("Invalid user auth for id=%s. Need to login first", *UserId.ToString());
+        return false;
+    }
+    if (Account->UserToken.TokenState == EAuthTokenState::Valid && Account->UserToken.expires_in <= 0.0)
+    {
+        IdentityService->RefreshAuth(Account->UserToken);
+    }
+    UE_LOG_ONLINE(VeryVerbose, "Queuing Zor request for user=%s url=%s", *UserId.ToString(),
+                  *Request->GetURL());
+    Request->SetHeader("User-Agent", Service.GetUserAgent());
+    {
+        FScopeLock Lock(&UserRequestsLock);
+        UserRequests.FindOrAdd(UserId.ToString()).Add(Request);
+    }
+    return OutError.IsEmpty();
+}
+
+bool FOnlineSubsystemZor::ProcessClientRequest(FBaseServiceZor& Service, const FString& ClientId,
+                                               const FHttpRequestRef& Request, FString& OutError)
+{
+    if (!IdentityService)
+    {
+        // Shut down: nothing would ever send it, so it completes unsuccessfully at once.
+        UE_LOG_ONLINE(VeryVerbose, "Canceling Zor request for client=%s url=%s", *ClientId,
+                      *Request->GetURL());
+        Request->CancelRequest();
+        return OutError.IsEmpty();
+    }
+    const TSharedPtr<FClientOnlineAuth> Client = IdentityService->GetClientAuthTokenZor(ClientId);
+    if (!Client || Client->TokenState == EAuthTokenState::None)
+    {
+        IdentityService->AuthClient(ClientId);
+    }
+    UE_LOG_ONLINE(VeryVerbose, "Queuing Zor request for client=%s url=%s", *ClientId, *Request->GetURL());
+    Request->SetHeader("User-Agent", Service.GetUserAgent());
+    {
+        FScopeLock Lock(&ClientRequestsLock);
+        ClientRequests.FindOrAdd(ClientId).Add(Request);
+    }
+    return OutError.IsEmpty();
+}
+
+bool FOnlineSubsystemZor::ProcessUserPurchaseRequest(FBaseServiceZor& Service, const FUniqueNetId& UserId,
+                                                     const FHttpRequestRef& Request, FString& OutError)
+{
+    FString Authorization;
+    if (!Service.GetUserPurchaseAuth(UserId, Authorization))
+    {
+        OutError =
+            FString::Printf("Invalid user purchase auth for id=%s. Need to login first", *UserId.ToString());
+        return false;
+    }
+    UE_LOG_ONLINE(VeryVerbose, "Queuing Zor purchase request for user=%s url=%s", *UserId.ToString(),
+                  *Request->GetURL());
+    Request->SetHeader("User-Agent", Service.GetUserAgent());
+    Request->SetHeader("Authorization", Authorization);
+    return Request->ProcessRequest();
+}
+
+void FOnlineSubsystemZor::ProcessDeferredUserRequests()
+{
+    TArray<FDeferredUserRequest> Deferred;
+    {
+        FScopeLock Lock(&UserRequestsLock);
+        Deferred = std::move(DeferredUserRequests);
+        DeferredUserRequests.Empty();
+    }
+    for (const FDeferredUserRequest& Entry : Deferred)
+    {
+        FString Error;
+        if (!ProcessUserRequest(*Entry.Service, Entry.UserId, Entry.Request, Error))
+        {
+            // Its owner learns of the refusal through the request's unsuccessful completion.
+            UE_LOG_ONLINE(Warning, "%s", *Error);
+            Entry.Request->CancelRequest();
+        }
+    }
+}
+
+void FOnlineSubsystemZor::TickUserRequests(float /*DeltaTime*/)
+{
+    ProcessDeferredUserRequests();
+    if (!IdentityService)
+    {
+        return;
+    }
+    FScopeLock Lock(&UserRequestsLock);
+    for (auto& Entry : UserRequests)
+    {
+        const FUniqueNetIdString UserId(Entry.Key);
+        const TSharedPtr<FUserOnlineAccountZor> Account = IdentityService->GetUserAccountZor(UserId);
+        if (!Account || Account->UserToken.TokenState == EAuthTokenState::Failed)
+        {
+            CancelAll(Entry.Value, "user", Entry.Key);
+            continue;
+        }
+        if (MaySend(Account->UserToken.TokenState) && !Entry.Value.IsEmpty())
+        {
+            FString Authorization;
+            GameService->GetUserAuth(UserId, Authorization);
+            SendOldest(Entry.Value, "user", Entry.Key, Authorization);
+        }
+    }
+}
+
+void FOnlineSubsystemZor::TickClientRequests(float /*DeltaTime*/)
+{
+    if (!IdentityService)
+    {
+        return;
+    }
+    FScopeLock Lock(&ClientRequestsLock);
+    for (auto& Entry : ClientRequests)
+    {
+        if (Entry.Value.IsEmpty())
+        {
+            continue;
+        }
+        const TSharedPtr<FClientOnlineAuth> Client = IdentityService->GetClientAuthTokenZor(Entry.Key);
+        if (!Client || Client->TokenState == EAuthTokenState::Failed)
+        {
+            CancelAll(Entry.Value, "client", Entry.Key);
+            continue;
+        }
+        if (MaySend(Client->TokenState))
+        {
+            FString Authorization;
+            GameService->GetClientAuth(Entry.Key, Authorization);
+            SendOldest(Entry.Value, "client", Entry.Key, Authorization);
+        }
+    }
+}
+
+void FOnlineSubsystemZor::CleanupPendingRequests()
+{
+    {
+        FScopeLock Lock(&UserRequestsLock);
+        for (auto& Entry : UserRequests)
+        {
+            CancelAll(Entry.Value, "user", Entry.Key);
+        }
+        UserRequests.Empty();
+        for (const FDeferredUserRequest& Deferred : DeferredUserRequests)
+        {
+            UE_LOG_ONLINE(VeryVerbose, "Canceling Zor request for user=%s url=%s",
+                          *Deferred.UserId.ToString(), *Deferred.Request->GetURL());
+            Deferred.Request->CancelRequest();
+        }
+        DeferredUserRequests.Empty();
+    }
+    FScopeLock Lock(&ClientRequestsLock);
+    for (auto& Entry : ClientRequests)
+    {
+        CancelAll(Entry.Value, "client", Entry.Key);
+    }
+    ClientRequests.Empty();
+}
