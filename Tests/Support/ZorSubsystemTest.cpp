@@ -26,13 +26,17 @@ FZorSubsystemTest::FZorSubsystemTest()
     SetCommandLine("");
 }
 
-FZorSubsystemTest::~FZorSubsystemTest()
+void FZorSubsystemTest::TearDown()
 {
     if (Subsystem)
     {
         Subsystem->Shutdown();
         Subsystem.Reset();
     }
+}
+
+FZorSubsystemTest::~FZorSubsystemTest()
+{
     LogOnline.SetVerbosity(PreviousOnlineVerbosity);
     SetHostNetMode(PreviousNetMode);
     SetCommandLine("");

@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "Identity/OnlineIdentityZor.h"
 #include "InMemoryHttpTransport.h"
 #include "LogCapture.h"
 #include "Online/OnlineSubsystem.h"
-#include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
 /** Minimal engine ini that enables the module and gives the demo clients. */
@@ -20,6 +20,9 @@ class FZorSubsystemTest : public ::testing::Test
 protected:
     FZorSubsystemTest();
     ~FZorSubsystemTest() override;
+    /** Shuts the subsystem down while the derived fixture, whose members its events may reach, still lives.
+     */
+    void TearDown() override;
 
     /** Replaces the engine ini with Text. */
     static void SetIni(const FString& Text);
