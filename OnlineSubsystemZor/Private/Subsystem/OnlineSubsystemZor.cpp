@@ -35,11 +35,6 @@ IOnlineVoicePtr FOnlineSubsystemZor::GetVoiceInterface() const
     return VoiceInterface;
 }
 
-IOnlineIdentityPtr FOnlineSubsystemZor::GetIdentityInterface() const
-{
-    return GetZorIdentityService();
-}
-
 bool FOnlineSubsystemZor::Init()
 {
     OnlineAsyncTaskThreadRunnable = MakeUnique<FOnlineAsyncTaskManagerZor>(this);

@@ -12,6 +12,7 @@
 
 class FOnlineAsyncTask;
 class FOnlineAsyncTaskManagerZor;
+class FOnlineIdentityZor;
 class FRunnableThread;
 
 /**
@@ -56,9 +57,9 @@ public:
 
     bool Tick(float DeltaTime) override;
 
-    // Typed getters: empty before Init and after Shutdown.
-    TSharedPtr<FGameServiceZor> GetZorGameService() const { return FindService<FGameServiceZor>(); }
-    TSharedPtr<FOnlineIdentityZor> GetZorIdentityService() const { return FindService<FOnlineIdentityZor>(); }
+    // Typed getters, defined next to the service table: empty before Init and after Shutdown.
+    TSharedPtr<FGameServiceZor> GetZorGameService() const;
+    TSharedPtr<FOnlineIdentityZor> GetZorIdentityService() const;
 
     bool UseServerPermissions() const { return IsServer(); }
     /** Hands a task to the task thread; the task manager owns it from then on. */
