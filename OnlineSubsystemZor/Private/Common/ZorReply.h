@@ -63,10 +63,10 @@ public:
     const FHttpResponsePtr& GetResponse() const { return Response; }
     FString GetBody() const { return Response ? Response->GetContentAsString() : FString(); }
 
-    /** The check alone, for a response in hand: empty when Rule accepts its code. */
-    static FZorError CheckResponse(const IHttpResponse& Response, EZorCodeRule Rule = EZorCodeRule::Success);
-
 private:
+    /** No error when Rule accepts the code; otherwise the service's message or the code and body. */
+    static FZorError CheckResponse(const IHttpResponse& Response, EZorCodeRule Rule);
+
     const FZorCall& Call;
     FHttpRequestPtr Request;
     FHttpResponsePtr Response;

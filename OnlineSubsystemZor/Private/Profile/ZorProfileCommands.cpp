@@ -2,9 +2,9 @@
 
 #include "Common/ZorUrl.h"
 #include "Core/Config.h"
-#include "Subsystem/OnlineSubsystemZor.h"
 #include "Profile/ZorProfile.h"
 #include "Profile/ZorProfileNumbers.h"
+#include "Subsystem/OnlineSubsystemZor.h"
 
 #define LOCTEXT_NAMESPACE "ZorProfile"
 
@@ -54,7 +54,8 @@ FString UZorProfile::GetBaseUrl() const
 
 FString UZorProfile::ResolveUrlTemplate(const FString& Template, const FString& FunctionName) const
 {
-    // Matched exactly, in one pass, and encoded: an id can neither be read as a placeholder nor change the path.
+    // Matched exactly, in one pass, and encoded: an id can neither be read as a placeholder nor change the
+    // path.
     return ZorUrl::Substitute(
         Template, {{"`fname", FunctionName}, {"`accountId", GetAccountIdText()}, {"`profileId", ProfileId}},
         ESearchCase::CaseSensitive);
