@@ -1,5 +1,8 @@
+#include "AccountCreation/OnlineAccountCreationZor.h"
+#include "AccountMapping/OnlineAccountMappingZor.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Users/OnlineUsersZor.h"
 
 void FOnlineSubsystemZor::CreateServices()
 {
@@ -7,6 +10,9 @@ void FOnlineSubsystemZor::CreateServices()
     // shutdown. A service that only its getter reaches is created with CreateService instead.
     AddService<FGameServiceZor>(FString());
     AddService<FOnlineIdentityZor>();
+    AddService<FOnlineAccountCreationZor>();
+    AddService<FOnlineAccountMappingZor>();
+    AddService<FOnlineUsersZor>();
 }
 
 // The getters of the services in the table.
@@ -24,4 +30,19 @@ TSharedPtr<FOnlineIdentityZor> FOnlineSubsystemZor::GetZorIdentityService() cons
 IOnlineIdentityPtr FOnlineSubsystemZor::GetIdentityInterface() const
 {
     return GetZorIdentityService();
+}
+
+TSharedPtr<FOnlineAccountCreationZor> FOnlineSubsystemZor::GetZorAccountCreationService() const
+{
+    return FindService<FOnlineAccountCreationZor>();
+}
+
+TSharedPtr<FOnlineAccountMappingZor> FOnlineSubsystemZor::GetZorAccountMappingService() const
+{
+    return FindService<FOnlineAccountMappingZor>();
+}
+
+IOnlineUserPtr FOnlineSubsystemZor::GetUserInterface() const
+{
+    return FindService<FOnlineUsersZor>();
 }

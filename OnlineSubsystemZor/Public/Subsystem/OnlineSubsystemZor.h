@@ -12,6 +12,8 @@
 
 class FOnlineAsyncTask;
 class FOnlineAsyncTaskManagerZor;
+class FOnlineAccountCreationZor;
+class FOnlineAccountMappingZor;
 class FOnlineIdentityZor;
 class FRunnableThread;
 
@@ -45,7 +47,7 @@ public:
     IOnlineEventsPtr GetEventsInterface() const override { return nullptr; }
     IOnlineAchievementsPtr GetAchievementsInterface() const override { return nullptr; }
     IOnlineSharingPtr GetSharingInterface() const override { return nullptr; }
-    IOnlineUserPtr GetUserInterface() const override { return nullptr; }
+    IOnlineUserPtr GetUserInterface() const override;
     IOnlineMessagePtr GetMessageInterface() const override { return nullptr; }
     IOnlinePresencePtr GetPresenceInterface() const override { return nullptr; }
 
@@ -60,6 +62,8 @@ public:
     // Typed getters, defined next to the service table: empty before Init and after Shutdown.
     TSharedPtr<FGameServiceZor> GetZorGameService() const;
     TSharedPtr<FOnlineIdentityZor> GetZorIdentityService() const;
+    TSharedPtr<FOnlineAccountCreationZor> GetZorAccountCreationService() const;
+    TSharedPtr<FOnlineAccountMappingZor> GetZorAccountMappingService() const;
 
     bool UseServerPermissions() const { return IsServer(); }
     /** Hands a task to the task thread; the task manager owns it from then on. */
