@@ -1,10 +1,9 @@
 #include "LocalBackend.h"
 
-#include "AccountService.h"
 #include "BackendHttp.h"
 #include "BackendSeed.h"
 #include "BackendState.h"
-#include "ProfileService.h"
+#include "Services/ServiceTable.h"
 
 #include <chrono>
 #include <csignal>
@@ -99,8 +98,7 @@ int FLocalBackend::Start(int Port, std::string& OutError)
     IgnoreBrokenPipes();
     auto NewServer = std::make_unique<httplib::Server>();
     ConfigureServer(*NewServer, Options);
-    RegisterAccountService(*NewServer, *NewState);
-    RegisterProfileService(*NewServer, *NewState);
+    AddServices(*NewState, *NewServer);
     const int BoundPort = Bind(*NewServer, Port);
     if (BoundPort <= 0)
     {
