@@ -1,24 +1,22 @@
 #include "Launch/ZorHost.h"
 
-#include <charconv>
-#include <cmath>
 #include <utility>
 
 #include "Core/CommandLine.h"
 #include "Core/Config.h"
 #include "Core/Exec.h"
 #include "Core/ModuleManager.h"
-#include "Core/Parse.h"
 #include "Core/Paths.h"
 #include "Core/PlatformProcess.h"
 #include "Core/PlatformTime.h"
 #include "Core/Ticker.h"
+#include "HostWords.h"
 #include "HttpModule.h"
-#include "Online/OnlineSubsystemModule.h"
 #include "Identity/OnlineIdentityZor.h"
+#include "Online/OnlineSubsystemModule.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 #include "Subsystem/OnlineSubsystemZorModule.h"
-#include "HostProfile.h"
+#include "UObject/GarbageCollection.h"
 
 DEFINE_LOG_CATEGORY(LogHost)
 
@@ -26,22 +24,6 @@ namespace
 {
 /** The engine ini next to the sources, then one under the working directory. */
 const char* const DefaultIniPaths[] = {ZOR_HOST_DEFAULT_ENGINE_INI, "Config/DefaultEngine.ini"};
-/** The one local user the host plays. */
-constexpr int32 LocalUser = 0;
-
-bool ParseSeconds(const FString& Text, double& Out)
-{
-    const char* Begin = *Text;
-    const char* End = Begin + Text.Len();
-    double Value = 0.0;
-    const auto [Stop, Error] = std::from_chars(Begin, End, Value);
-    if (Error != std::errc() || Stop != End || !std::isfinite(Value) || Value < 0.0)
-    {
-        return false;
-    }
-    Out = Value;
-    return true;
-}
 
 FOnlineSubsystemModule* GetOnlineModule()
 {
@@ -162,29 +144,32 @@ void FZorHost::CreateSubsystem()
         UE_LOG(LogHost, Warning, "No ZOR subsystem; console lines run without it");
         return;
     }
-    BindIdentityEvents();
+    if (const FOnlineSubsystemZor* ZorSubsystem = GetZorSubsystem())
+    {
+        Identity = ZorSubsystem->GetZorIdentityService();
+    }
+    for (const FHostWordGroup& Group : GetHostWordGroups())
+    {
+        if (Group.BindEvents)
+        {
+            Group.BindEvents(*this);
+        }
+    }
 }
 
-void FZorHost::BindIdentityEvents()
+FOnlineSubsystemZor* FZorHost::GetZorSubsystem() const
 {
-    const auto* ZorSubsystem = dynamic_cast<FOnlineSubsystemZor*>(Subsystem);
-    const TSharedPtr<FOnlineIdentityZor> ZorIdentity =
-        ZorSubsystem ? ZorSubsystem->GetZorIdentityService() : nullptr;
-    if (!ZorIdentity)
-    {
-        return;
-    }
-    Identity = ZorIdentity;
-    ZorIdentity->AddOnLoginCompleteDelegate(
-        LocalUser, FOnLoginCompleteDelegate::CreateRaw(this, &FZorHost::OnLoginComplete));
-    ZorIdentity->AddOnLogoutCompleteDelegate(
-        LocalUser, FOnLogoutCompleteDelegate::CreateRaw(this, &FZorHost::OnLogoutComplete));
-    ZorIdentity->AddOnLoginStatusChangedDelegate(
-        LocalUser, FOnLoginStatusChangedDelegate::CreateRaw(this, &FZorHost::OnLoginStatusChanged));
-    ZorIdentity->AddOnLoginPurchaseCompleteDelegate(
-        LocalUser, FOnLoginPurchaseCompleteDelegate::CreateRaw(this, &FZorHost::OnLoginPurchaseComplete));
-    ZorIdentity->AddOnGenerateExchangeCodeCompleteDelegate(
-        FOnGenerateExchangeCodeCompleteDelegate::CreateRaw(this, &FZorHost::OnGenerateExchangeCodeComplete));
+    return dynamic_cast<FOnlineSubsystemZor*>(Subsystem);
+}
+
+TSharedPtr<FOnlineIdentityZor> FZorHost::GetIdentity() const
+{
+    return Identity.Pin();
+}
+
+void FZorHost::WaitFor(double Seconds)
+{
+    WaitUntil = FPlatformTime::Seconds() + Seconds;
 }
 
 void FZorHost::RunFrames()
@@ -232,123 +217,22 @@ void FZorHost::ExecuteLine(const FString& Line)
 {
     UE_LOG(LogHost, Display, "> %s", *Line);
     const TCHAR* Args = *Line;
-    if (FParse::Command(&Args, "wait"))
+    if (const FHostWord* Word = FindHostWord(Args))
     {
-        Wait(Args);
+        Word->Run(*this, Args);
+        return;
     }
-    else if (FParse::Command(&Args, "login"))
-    {
-        Login();
-    }
-    else if (FParse::Command(&Args, "logout"))
-    {
-        Logout();
-    }
-    else if (FParse::Command(&Args, "profile"))
-    {
-        ProfileCommand(Args);
-    }
-    else if (FParse::Command(&Args, "quit"))
-    {
-        Quit();
-    }
-    else if (!GEngine->Exec(nullptr, *Line, *GLog))
+    if (!GEngine->Exec(nullptr, *Line, *GLog))
     {
         UE_LOG(LogExec, Warning, "Unknown command: %s", *Line);
-    }
-}
-
-void FZorHost::Wait(const TCHAR* Args)
-{
-    FString Token;
-    double Seconds = 0.0;
-    if (!FParse::Token(Args, Token, false) || !ParseSeconds(Token, Seconds))
-    {
-        UE_LOG(LogHost, Warning, "usage: wait SECONDS");
-        return;
-    }
-    WaitUntil = FPlatformTime::Seconds() + Seconds;
-}
-
-void FZorHost::Login()
-{
-    const TSharedPtr<FOnlineIdentityZor> ZorIdentity = Identity.Pin();
-    if (!ZorIdentity)
-    {
-        UE_LOG(LogHost, Warning, "login: there is no identity to log in with");
-        return;
-    }
-    ZorIdentity->AutoLogin(LocalUser);
-}
-
-void FZorHost::Logout()
-{
-    const TSharedPtr<FOnlineIdentityZor> ZorIdentity = Identity.Pin();
-    if (!ZorIdentity)
-    {
-        UE_LOG(LogHost, Warning, "logout: there is no identity to log out of");
-        return;
-    }
-    ZorIdentity->Logout(LocalUser);
-}
-
-UZorHostProfile* FZorHost::GetOrCreateProfile()
-{
-    if (Profile)
-    {
-        return Profile;
-    }
-    const TSharedPtr<FOnlineIdentityZor> ZorIdentity = Identity.Pin();
-    const FUniqueNetIdPtr UserId = ZorIdentity ? ZorIdentity->GetUniquePlayerId(LocalUser) : nullptr;
-    if (!UserId)
-    {
-        UE_LOG(LogHost, Warning, "profile: local user %d is not logged in", LocalUser);
-        return nullptr;
-    }
-    Profile = NewObject<UZorHostProfile>();
-    Profile->AddToRoot();
-    Profile->Initialize(static_cast<FOnlineSubsystemZor*>(Subsystem), UserId, true);
-    return Profile;
-}
-
-void FZorHost::ProfileCommand(const TCHAR* Args)
-{
-    if (FParse::Command(&Args, "query"))
-    {
-        if (UZorHostProfile* HostProfile = GetOrCreateProfile())
-        {
-            HostProfile->Query();
-        }
-        return;
-    }
-    FString Name;
-    if (!FParse::Command(&Args, "command") || !FParse::Token(Args, Name, false))
-    {
-        UE_LOG(LogHost, Warning, "usage: profile query | profile command NAME JSON");
-        return;
-    }
-    const FString ParamsText = FString(Args).TrimStartAndEnd();
-    TSharedPtr<FJsonObject> Params = MakeShared<FJsonObject>();
-    if (!ParamsText.IsEmpty() && !FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(ParamsText), Params))
-    {
-        UE_LOG(LogHost, Warning, "profile command: the parameters are not a JSON object: %s", *ParamsText);
-        return;
-    }
-    if (UZorHostProfile* HostProfile = GetOrCreateProfile())
-    {
-        HostProfile->SendCommand(Name, Params);
     }
 }
 
 void FZorHost::Quit()
 {
     bQuit = true;
-    if (Profile)
-    {
-        Profile->RemoveFromRoot();
-        Profile = nullptr;
-        CollectGarbage();
-    }
+    WordStates.clear();
+    CollectGarbage();
     Identity.Reset();
     Subsystem = nullptr;
     if (FOnlineSubsystemModule* OnlineModule = GetOnlineModule())
@@ -360,41 +244,4 @@ void FZorHost::Quit()
     // Transfers still running (logout's session kills are not awaited) are cancelled, not left to the exit.
     FHttpModule::Get().Shutdown();
     UE_LOG(LogHost, Display, "Bye");
-}
-
-void FZorHost::OnLoginComplete(int32 LocalUserNum, bool bWasSuccessful, const FUniqueNetId& UserId,
-                               const FString& Error)
-{
-    UE_LOG(LogHost, Display, "OnLoginComplete LocalUserNum=%d bWasSuccessful=%d UserId=%s Error=%s",
-           LocalUserNum, bWasSuccessful, *UserId.ToString(), *Error);
-}
-
-void FZorHost::OnLogoutComplete(int32 LocalUserNum, bool bWasSuccessful)
-{
-    UE_LOG(LogHost, Display, "OnLogoutComplete LocalUserNum=%d bWasSuccessful=%d", LocalUserNum,
-           bWasSuccessful);
-}
-
-void FZorHost::OnLoginStatusChanged(int32 LocalUserNum, ELoginStatus::Type OldStatus,
-                                    ELoginStatus::Type NewStatus, const FUniqueNetId& UserId)
-{
-    UE_LOG(LogHost, Display, "OnLoginStatusChanged LocalUserNum=%d OldStatus=%s NewStatus=%s UserId=%s",
-           LocalUserNum, ELoginStatus::ToString(OldStatus), ELoginStatus::ToString(NewStatus),
-           *UserId.ToString());
-}
-
-void FZorHost::OnLoginPurchaseComplete(int32 LocalUserNum, bool bWasSuccessful, const FUniqueNetId& UserId,
-                                       const FString& Error)
-{
-    UE_LOG(LogHost, Display, "OnLoginPurchaseComplete LocalUserNum=%d bWasSuccessful=%d UserId=%s Error=%s",
-           LocalUserNum, bWasSuccessful, *UserId.ToString(), *Error);
-}
-
-void FZorHost::OnGenerateExchangeCodeComplete(bool bWasSuccessful, const FUniqueNetId& UserId,
-                                              const FAuthTokenExchangeCodeZor& Code, const FString& Error)
-{
-    UE_LOG(
-        LogHost, Display,
-        "OnGenerateExchangeCodeComplete bWasSuccessful=%d UserId=%s Code=%s ExpiresInSeconds=%.0f Error=%s",
-        bWasSuccessful, *UserId.ToString(), *Code.code, Code.expiresInSeconds, *Error);
 }

@@ -1,24 +1,31 @@
 #pragma once
 
+#include <memory>
+#include <typeindex>
+#include <unordered_map>
+
 #include "CoreMinimal.h"
 #include "Launch/ConsoleInput.h"
+#include "Launch/HostWordState.h"
 #include "Launch/LaunchOptions.h"
-#include "Online/OnlineIdentityInterface.h"
 
 DECLARE_LOG_CATEGORY_EXTERN(LogHost, Log, All)
 
 class FOnlineIdentityZor;
+class FOnlineSubsystemZor;
 class IOnlineSubsystem;
-class UZorHostProfile;
-struct FAuthTokenExchangeCodeZor;
 
 /**
  * The host engine as a console program: loads the engine ini and the module, creates the "ZOR" subsystem,
- * ticks HTTP and the core ticker at a steady frame rate and runs console lines between frames.
+ * ticks HTTP and the core ticker at a steady frame rate and runs console lines between frames. The console
+ * words come from the word table (HostWords.h); lines that are none of them go to the engine.
  */
 class FZorHost
 {
 public:
+    /** The one local user the host plays. */
+    static constexpr int32 LocalUser = 0;
+
     explicit FZorHost(FLaunchOptions InOptions);
     ~FZorHost();
     FZorHost(const FZorHost&) = delete;
@@ -26,6 +33,26 @@ public:
 
     /** Runs until quit or the end of input; the process exit code. */
     int32 Run();
+
+    /** The ZOR subsystem; null when it is disabled or after quit. */
+    FOnlineSubsystemZor* GetZorSubsystem() const;
+    /** Its identity service; null when there is none. */
+    TSharedPtr<FOnlineIdentityZor> GetIdentity() const;
+    /** Holds the next console line back for Seconds while frames go on. */
+    void WaitFor(double Seconds);
+    /** Lets go of the word states, the subsystem and the module, and ends the frame loop. */
+    void Quit();
+
+    /** The state of one part of the host, made on first use. */
+    template <typename StateType> StateType& GetWordState()
+    {
+        std::unique_ptr<FHostWordState>& Slot = WordStates[std::type_index(typeid(StateType))];
+        if (!Slot)
+        {
+            Slot = std::make_unique<StateType>();
+        }
+        return static_cast<StateType&>(*Slot);
+    }
 
 private:
     bool StartEngine();
@@ -35,27 +62,10 @@ private:
     bool OpenConsole();
     bool LoadModule();
     void CreateSubsystem();
-    void BindIdentityEvents();
 
     void RunFrames();
     void RunConsoleLines();
     void ExecuteLine(const FString& Line);
-    void Wait(const TCHAR* Args);
-    void Login();
-    void Logout();
-    void ProfileCommand(const TCHAR* Args);
-    UZorHostProfile* GetOrCreateProfile();
-    void Quit();
-
-    void OnLoginComplete(int32 LocalUserNum, bool bWasSuccessful, const FUniqueNetId& UserId,
-                         const FString& Error);
-    void OnLogoutComplete(int32 LocalUserNum, bool bWasSuccessful);
-    void OnLoginStatusChanged(int32 LocalUserNum, ELoginStatus::Type OldStatus, ELoginStatus::Type NewStatus,
-                              const FUniqueNetId& UserId);
-    void OnLoginPurchaseComplete(int32 LocalUserNum, bool bWasSuccessful, const FUniqueNetId& UserId,
-                                 const FString& Error);
-    void OnGenerateExchangeCodeComplete(bool bWasSuccessful, const FUniqueNetId& UserId,
-                                        const FAuthTokenExchangeCodeZor& Code, const FString& Error);
 
     FLaunchOptions Options;
     TUniquePtr<FConsoleInput> Console;
@@ -65,6 +75,5 @@ private:
     /** Console lines wait until this time (FPlatformTime seconds). */
     double WaitUntil = 0.0;
     bool bQuit = false;
-    /** Local user 0's profile, made on first use and kept reachable until quit. */
-    UZorHostProfile* Profile = nullptr;
+    std::unordered_map<std::type_index, std::unique_ptr<FHostWordState>> WordStates;
 };
