@@ -97,6 +97,10 @@ std::string FHostRun::Log() const
     {
         Text << Line << '\n';
     }
+    for (const std::string& Line : OutputLines)
+    {
+        Text << "stdout: " << Line << '\n';
+    }
     return Text.str();
 }
 
@@ -113,10 +117,12 @@ FHostRun RunHost(const std::vector<std::string>& Arguments, const std::string& S
     ArgvPointers.push_back(nullptr);
 
     const std::string ErrorPath = Scratch.Path() + "/stderr.log";
+    const std::string OutputPath = Scratch.Path() + "/stdout.log";
     posix_spawn_file_actions_t Actions;
     posix_spawn_file_actions_init(&Actions);
     posix_spawn_file_actions_addopen(&Actions, STDIN_FILENO, StdinPath.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&Actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&Actions, STDOUT_FILENO, OutputPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, ErrorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
     FHostRun Run;
@@ -133,5 +139,6 @@ FHostRun RunHost(const std::vector<std::string>& Arguments, const std::string& S
     Run.ExitCode = WaitWithLimit(Pid, TimeLimitSeconds, Run.bTimedOut);
     Run.Seconds = std::chrono::duration<double>(FClock::now() - Start).count();
     Run.ErrorLines = ReadLines(ErrorPath);
+    Run.OutputLines = ReadLines(OutputPath);
     return Run;
 }

@@ -28,11 +28,12 @@ struct FHostRun
     bool bTimedOut = false;
     double Seconds = 0.0;
     std::vector<std::string> ErrorLines;
+    std::vector<std::string> OutputLines;
 
     bool HasLine(const std::string& Text) const;
     /** Index of the first standard-error line holding Text, or -1. */
     int FindLine(const std::string& Text) const;
-    /** Every standard-error line, for failure messages. */
+    /** Every standard-error line, then every standard-output line, for failure messages. */
     std::string Log() const;
 };
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <vector>
 
 #include "HostProcess.h"
 #include "LocalBackend.h"
@@ -116,9 +117,31 @@ TEST_F(ZorHostProgramTest, WaitKeepsTickingBeforeTheNextLine)
     EXPECT_EQ(Run.FindLine("> quit"), Run.FindLine("> wait 0.6") + 1) << Run.Log();
 }
 
+TEST_F(ZorHostProgramTest, HelpPrintsTheUsageAndStartsNothing)
+{
+    for (const char* Help : {"--help", "-h"})
+    {
+        const FHostRun Run = RunHost({"LOGIN=demo", Help}, "/dev/null", Scratch);
+        EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
+        ASSERT_FALSE(Run.OutputLines.empty()) << Help;
+        EXPECT_TRUE(Run.OutputLines[0].starts_with("usage: zorhost ")) << Run.Log();
+        EXPECT_TRUE(Run.ErrorLines.empty()) << Run.Log();
+    }
+}
+
 TEST_F(ZorHostProgramTest, RefusesBadArgumentsAndMissingFiles)
 {
     EXPECT_EQ(RunHost({"-fps=0"}, "/dev/null", Scratch).ExitCode, 2);
+    // A blank instead of '=' used to drop the script and wait on the terminal.
+    for (const std::vector<std::string>& Arguments :
+         {std::vector<std::string>{"-exec", "script.zorhost"}, {"--ini=/x"}, {"-log", "LogOnline:Verbose"}})
+    {
+        const FHostRun Run = RunHost(Arguments, "/dev/null", Scratch, 10.0);
+        EXPECT_EQ(Run.ExitCode, 2) << Arguments[0];
+        EXPECT_TRUE(Run.HasLine("zorhost: expected ")) << Run.Log();
+        EXPECT_TRUE(Run.HasLine("usage: zorhost ")) << Run.Log();
+        EXPECT_FALSE(Run.HasLine("Zor Startup!")) << Run.Log();
+    }
 
     const FHostRun NoIni = RunHost({"-ini=/nonexistent/Engine.ini"}, "/dev/null", Scratch);
     EXPECT_EQ(NoIni.ExitCode, 1);
