@@ -1,5 +1,7 @@
 #include <charconv>
 #include <cmath>
+#include <cstdio>
+#include <optional>
 
 #include "Core/Parse.h"
 #include "HostWords.h"
@@ -55,6 +57,26 @@ bool Help(FZorHost&, const TCHAR*)
     return true;
 }
 
+bool Expect(FZorHost& Host, const TCHAR* Args)
+{
+    const FString Operation = FString(Args).TrimStartAndEnd();
+    if (Operation.IsEmpty())
+    {
+        UE_LOG(LogHost, Warning, "usage: expect OPERATION");
+        return false;
+    }
+    const std::optional<bool> Outcome = Host.GetLastOutcome(Operation);
+    if (!Outcome || !*Outcome)
+    {
+        UE_LOG(LogHost, Error, "expect %s: %s", *Operation, Outcome ? "it failed" : "it has not ended");
+        return false;
+    }
+    UE_LOG(LogHost, Display, "expect %s: passed", *Operation);
+    std::printf("passed: %s\n", *Operation);
+    std::fflush(stdout);
+    return true;
+}
+
 bool Quit(FZorHost& Host, const TCHAR*)
 {
     Host.Quit();
@@ -64,6 +86,10 @@ bool Quit(FZorHost& Host, const TCHAR*)
 const FHostWord Words[] = {
     {"help", "help", "lists these words", &Help},
     {"wait", "wait SECONDS", "keeps ticking for SECONDS before the next line", &Wait},
+    {"expect", "expect OPERATION",
+     "fails the run unless OPERATION last succeeded (login, verify, exchange code, profile GrantItem, "
+     "logout, ...)",
+     &Expect},
     {"quit", "quit", "shuts the subsystem and the module down and ends", &Quit},
 };
 } // namespace

@@ -26,41 +26,86 @@ bool Logout(FZorHost& Host, const TCHAR*)
     return Identity->Logout(FZorHost::LocalUser);
 }
 
-void OnLoginComplete(int32 LocalUserNum, bool bWasSuccessful, const FUniqueNetId& UserId,
-                     const FString& Error)
+/** Enough of a secret to tell two apart in a log, and no more. */
+FString SecretPrefix(const FString& Secret)
 {
-    UE_LOG(LogHost, Display, "OnLoginComplete LocalUserNum=%d bWasSuccessful=%d UserId=%s Error=%s",
-           LocalUserNum, bWasSuccessful, *UserId.ToString(), *Error);
+    constexpr int32 Shown = 4;
+    return Secret.Len() > Shown ? Secret.Left(Shown) + "..." : FString(Secret.IsEmpty() ? "" : "...");
 }
 
-void OnLogoutComplete(int32 LocalUserNum, bool bWasSuccessful)
+void BindLoginEvents(FZorHost& Host, FOnlineIdentityZor& Identity)
 {
-    UE_LOG(LogHost, Display, "OnLogoutComplete LocalUserNum=%d bWasSuccessful=%d", LocalUserNum,
-           bWasSuccessful);
+    const int32 User = FZorHost::LocalUser;
+    Identity.AddOnLoginCompleteDelegate(
+        User,
+        FOnLoginCompleteDelegate::CreateLambda(
+            [&Host](int32 LocalUserNum, bool bWasSuccessful, const FUniqueNetId& UserId, const FString& Error)
+            {
+                UE_LOG(LogHost, Display,
+                       "OnLoginComplete LocalUserNum=%d bWasSuccessful=%d UserId=%s Error=%s", LocalUserNum,
+                       bWasSuccessful, *UserId.ToString(), *Error);
+                Host.ReportOutcome("login", bWasSuccessful);
+            }));
+    Identity.AddOnLogoutCompleteDelegate(
+        User, FOnLogoutCompleteDelegate::CreateLambda(
+                  [&Host](int32 LocalUserNum, bool bWasSuccessful)
+                  {
+                      UE_LOG(LogHost, Display, "OnLogoutComplete LocalUserNum=%d bWasSuccessful=%d",
+                             LocalUserNum, bWasSuccessful);
+                      Host.ReportOutcome("logout", bWasSuccessful);
+                  }));
+    Identity.AddOnLoginStatusChangedDelegate(
+        User, FOnLoginStatusChangedDelegate::CreateLambda(
+                  [](int32 LocalUserNum, ELoginStatus::Type OldStatus, ELoginStatus::Type NewStatus,
+                     const FUniqueNetId& UserId)
+                  {
+                      UE_LOG(LogHost, Display,
+                             "OnLoginStatusChanged LocalUserNum=%d OldStatus=%s NewStatus=%s UserId=%s",
+                             LocalUserNum, ELoginStatus::ToString(OldStatus),
+                             ELoginStatus::ToString(NewStatus), *UserId.ToString());
+                  }));
+    Identity.AddOnLoginPurchaseCompleteDelegate(
+        User,
+        FOnLoginPurchaseCompleteDelegate::CreateLambda(
+            [&Host](int32 LocalUserNum, bool bWasSuccessful, const FUniqueNetId& UserId, const FString& Error)
+            {
+                UE_LOG(LogHost, Display,
+                       "OnLoginPurchaseComplete LocalUserNum=%d bWasSuccessful=%d UserId=%s Error=%s",
+                       LocalUserNum, bWasSuccessful, *UserId.ToString(), *Error);
+                Host.ReportOutcome("purchase login", bWasSuccessful);
+            }));
 }
 
-void OnLoginStatusChanged(int32 LocalUserNum, ELoginStatus::Type OldStatus, ELoginStatus::Type NewStatus,
-                          const FUniqueNetId& UserId)
+void BindTokenEvents(FZorHost& Host, FOnlineIdentityZor& Identity)
 {
-    UE_LOG(LogHost, Display, "OnLoginStatusChanged LocalUserNum=%d OldStatus=%s NewStatus=%s UserId=%s",
-           LocalUserNum, ELoginStatus::ToString(OldStatus), ELoginStatus::ToString(NewStatus),
-           *UserId.ToString());
-}
-
-void OnLoginPurchaseComplete(int32 LocalUserNum, bool bWasSuccessful, const FUniqueNetId& UserId,
-                             const FString& Error)
-{
-    UE_LOG(LogHost, Display, "OnLoginPurchaseComplete LocalUserNum=%d bWasSuccessful=%d UserId=%s Error=%s",
-           LocalUserNum, bWasSuccessful, *UserId.ToString(), *Error);
-}
-
-void OnGenerateExchangeCodeComplete(bool bWasSuccessful, const FUniqueNetId& UserId,
-                                    const FAuthTokenExchangeCodeZor& Code, const FString& Error)
-{
-    UE_LOG(
-        LogHost, Display,
-        "OnGenerateExchangeCodeComplete bWasSuccessful=%d UserId=%s Code=%s ExpiresInSeconds=%.0f Error=%s",
-        bWasSuccessful, *UserId.ToString(), *Code.code, Code.expiresInSeconds, *Error);
+    Identity.AddOnGenerateExchangeCodeCompleteDelegate(FOnGenerateExchangeCodeCompleteDelegate::CreateLambda(
+        [&Host](bool bWasSuccessful, const FUniqueNetId& UserId, const FAuthTokenExchangeCodeZor& Code,
+                const FString& Error)
+        {
+            UE_LOG(LogHost, Display,
+                   "OnGenerateExchangeCodeComplete bWasSuccessful=%d UserId=%s Code=%s ExpiresInSeconds=%.0f "
+                   "Error=%s",
+                   bWasSuccessful, *UserId.ToString(), *SecretPrefix(Code.code), Code.expiresInSeconds,
+                   *Error);
+            Host.ReportOutcome("exchange code", bWasSuccessful);
+        }));
+    Identity.AddOnVerifyAuthCompleteDelegate(FOnVerifyAuthCompleteDelegate::CreateLambda(
+        [&Host](bool bWasSuccessful, const FAuthTokenZor& Token, const FAuthTokenVerifyZor&,
+                const FString& Error)
+        {
+            UE_LOG(LogHost, Display,
+                   "OnVerifyAuthComplete bWasSuccessful=%d AccountId=%s ClientId=%s Error=%s", bWasSuccessful,
+                   *Token.account_id, *Token.client_id, *Error);
+            Host.ReportOutcome("verify", bWasSuccessful);
+        }));
+    Identity.AddOnRefreshAuthCompleteDelegate(FOnRefreshAuthCompleteDelegate::CreateLambda(
+        [&Host](bool bWasSuccessful, const FAuthTokenZor& OldToken, const FAuthTokenZor&,
+                const FString& Error)
+        {
+            UE_LOG(LogHost, Display, "OnRefreshAuthComplete bWasSuccessful=%d AccountId=%s Error=%s",
+                   bWasSuccessful, *OldToken.account_id, *Error);
+            Host.ReportOutcome("refresh", bWasSuccessful);
+        }));
 }
 
 void BindEvents(FZorHost& Host)
@@ -70,15 +115,8 @@ void BindEvents(FZorHost& Host)
     {
         return;
     }
-    const int32 User = FZorHost::LocalUser;
-    Identity->AddOnLoginCompleteDelegate(User, FOnLoginCompleteDelegate::CreateStatic(&OnLoginComplete));
-    Identity->AddOnLogoutCompleteDelegate(User, FOnLogoutCompleteDelegate::CreateStatic(&OnLogoutComplete));
-    Identity->AddOnLoginStatusChangedDelegate(
-        User, FOnLoginStatusChangedDelegate::CreateStatic(&OnLoginStatusChanged));
-    Identity->AddOnLoginPurchaseCompleteDelegate(
-        User, FOnLoginPurchaseCompleteDelegate::CreateStatic(&OnLoginPurchaseComplete));
-    Identity->AddOnGenerateExchangeCodeCompleteDelegate(
-        FOnGenerateExchangeCodeCompleteDelegate::CreateStatic(&OnGenerateExchangeCodeComplete));
+    BindLoginEvents(Host, *Identity);
+    BindTokenEvents(Host, *Identity);
 }
 
 const FHostWord Words[] = {

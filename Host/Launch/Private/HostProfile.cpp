@@ -12,34 +12,56 @@ namespace
 class FProfileWordState : public FHostWordState
 {
 public:
-    ~FProfileWordState() override
+    ~FProfileWordState() override { Release(); }
+
+    /** Leaves the profile to the collector. */
+    void Release()
     {
         if (Profile)
         {
+            Profile->OnResult = nullptr;
             Profile->RemoveFromRoot();
+            Profile = nullptr;
         }
     }
 
     UZorHostProfile* Profile = nullptr;
 };
 
+/** Local user 0's id while logged in; null otherwise. */
+FUniqueNetIdPtr GetLoggedInUser(FZorHost& Host)
+{
+    const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
+    if (!Identity || Identity->GetLoginStatus(FZorHost::LocalUser) != ELoginStatus::LoggedIn)
+    {
+        return nullptr;
+    }
+    return Identity->GetUniquePlayerId(FZorHost::LocalUser);
+}
+
+/** The profile of the user logged in now; one made for an earlier login is let go. */
 UZorHostProfile* GetOrCreateProfile(FZorHost& Host)
 {
     FProfileWordState& State = Host.GetWordState<FProfileWordState>();
-    if (State.Profile)
+    const FUniqueNetIdPtr UserId = GetLoggedInUser(Host);
+    const bool bSameUser = State.Profile && UserId && *State.Profile->GetGameAccountId() == *UserId;
+    if (State.Profile && !bSameUser)
     {
-        return State.Profile;
+        State.Release();
     }
-    const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
-    const FUniqueNetIdPtr UserId = Identity ? Identity->GetUniquePlayerId(FZorHost::LocalUser) : nullptr;
     if (!UserId)
     {
         UE_LOG(LogHost, Warning, "profile: local user %d is not logged in", FZorHost::LocalUser);
         return nullptr;
     }
-    State.Profile = NewObject<UZorHostProfile>();
-    State.Profile->AddToRoot();
-    State.Profile->Initialize(Host.GetZorSubsystem(), UserId, true);
+    if (!State.Profile)
+    {
+        State.Profile = NewObject<UZorHostProfile>();
+        State.Profile->AddToRoot();
+        State.Profile->Initialize(Host.GetZorSubsystem(), UserId, true);
+        State.Profile->OnResult = [&Host](const FString& Command, bool bSucceeded)
+        { Host.ReportOutcome("profile " + Command, bSucceeded); };
+    }
     return State.Profile;
 }
 

@@ -1,5 +1,7 @@
 #include "Launch/ZorHost.h"
 
+#include <cstdio>
+#include <unistd.h>
 #include <utility>
 
 #include "Core/CommandLine.h"
@@ -33,16 +35,58 @@ FOnlineSubsystemModule* GetOnlineModule()
 
 FZorHost::FZorHost(FLaunchOptions InOptions) : Options(std::move(InOptions)) {}
 
-FZorHost::~FZorHost() = default;
+FZorHost::~FZorHost()
+{
+    if (LogSinkId != 0)
+    {
+        FLog::RemoveSink(LogSinkId);
+    }
+}
 
 int32 FZorHost::Run()
 {
+    WatchLog();
     if (!StartEngine())
     {
         return 1;
     }
     RunFrames();
+    if (Failures > 0)
+    {
+        UE_LOG(LogHost, Error, "%d console lines or the operations they started failed", Failures);
+        return 1;
+    }
     return 0;
+}
+
+void FZorHost::WatchLog()
+{
+    GameThread = std::this_thread::get_id();
+    LogSinkId = FLog::AddSink(
+        [this](const FLogCategory& Category, ELogVerbosity::Type Verbosity, const FString& Message)
+        {
+            std::fprintf(stderr, "%s\n", *FLog::FormatLine(Category, Verbosity, Message));
+            const bool bProblem = Verbosity <= ELogVerbosity::Warning;
+            if (bProblem && std::this_thread::get_id() == GameThread && bRunningEngineLine)
+            {
+                ++EngineLineProblems;
+            }
+        });
+}
+
+void FZorHost::ReportOutcome(const FString& Operation, bool bSucceeded)
+{
+    LastOutcomes.Add(Operation, bSucceeded);
+    if (!bSucceeded)
+    {
+        ++Failures;
+    }
+}
+
+std::optional<bool> FZorHost::GetLastOutcome(const FString& Operation) const
+{
+    const bool* Outcome = LastOutcomes.Find(Operation);
+    return Outcome ? std::optional<bool>(*Outcome) : std::nullopt;
 }
 
 bool FZorHost::StartEngine()
@@ -112,6 +156,7 @@ bool FZorHost::OpenConsole()
     if (Options.ExecPath.IsEmpty())
     {
         Console = FConsoleInput::FromStandardInput();
+        bInteractive = isatty(STDIN_FILENO) == 1;
         return true;
     }
     FString Error;
@@ -206,26 +251,59 @@ void FZorHost::RunConsoleLines()
             if (Console->IsExhausted())
             {
                 Quit();
+                return;
             }
+            ShowPrompt();
             return;
         }
         ExecuteLine(Line);
     }
 }
 
+void FZorHost::ShowPrompt()
+{
+    if (!bInteractive || bPromptShown)
+    {
+        return;
+    }
+    std::fputs("zorhost> ", stdout);
+    std::fflush(stdout);
+    bPromptShown = true;
+}
+
 void FZorHost::ExecuteLine(const FString& Line)
 {
+    bPromptShown = false;
     UE_LOG(LogHost, Display, "> %s", *Line);
+    if (!RunLine(Line))
+    {
+        ++Failures;
+    }
+}
+
+bool FZorHost::RunLine(const FString& Line)
+{
     const TCHAR* Args = *Line;
     if (const FHostWord* Word = FindHostWord(Args))
     {
-        Word->Run(*this, Args);
-        return;
+        return Word->Run(*this, Args);
     }
-    if (!GEngine->Exec(nullptr, *Line, *GLog))
+    return RunEngineLine(Line);
+}
+
+bool FZorHost::RunEngineLine(const FString& Line)
+{
+    // Engine commands report failure only as warnings and errors in the log.
+    EngineLineProblems = 0;
+    bRunningEngineLine = true;
+    const bool bHandled = GEngine->Exec(nullptr, *Line, *GLog);
+    bRunningEngineLine = false;
+    if (!bHandled)
     {
-        UE_LOG(LogExec, Warning, "Unknown command: %s", *Line);
+        UE_LOG(LogExec, Warning, "Unknown command: %s (help lists the words)", *Line);
+        return false;
     }
+    return EngineLineProblems == 0;
 }
 
 void FZorHost::Quit()

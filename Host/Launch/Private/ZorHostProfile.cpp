@@ -99,4 +99,8 @@ void UZorHostProfile::LogResult(const FZorQueryResult& Result, FString Command) 
     {
         UE_LOG(LogHost, Display, "Profile stat %s=%s", *Stat.Key, *Stat.Value->AsString());
     }
+    if (OnResult)
+    {
+        OnResult(Command, Result.bSucceeded);
+    }
 }

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <atomic>
 #include <memory>
+#include <optional>
+#include <thread>
 #include <typeindex>
 #include <unordered_map>
 
+#include "Core/Map.h"
 #include "CoreMinimal.h"
 #include "Launch/ConsoleInput.h"
 #include "Launch/HostWordState.h"
@@ -18,7 +22,9 @@ class IOnlineSubsystem;
 /**
  * The host engine as a console program: loads the engine ini and the module, creates the "ZOR" subsystem,
  * ticks HTTP and the core ticker at a steady frame rate and runs console lines between frames. The console
- * words come from the word table (HostWords.h); lines that are none of them go to the engine.
+ * words come from the word table (HostWords.h); lines that are none of them go to the engine. The run fails
+ * (exit code 1) when a line failed: a word that reported failure, an unknown line, an engine line that logged
+ * a warning or an error, or an operation a line started whose outcome was a failure.
  */
 class FZorHost
 {
@@ -43,6 +49,12 @@ public:
     /** Lets go of the word states, the subsystem and the module, and ends the frame loop. */
     void Quit();
 
+    /** Records how an operation (as events name it: "login", "profile GrantItem", ...) ended; a failure fails
+     * the run. */
+    void ReportOutcome(const FString& Operation, bool bSucceeded);
+    /** How Operation last ended; none when it has not ended yet. Names are matched ignoring case. */
+    std::optional<bool> GetLastOutcome(const FString& Operation) const;
+
     /** The state of one part of the host, made on first use. */
     template <typename StateType> StateType& GetWordState()
     {
@@ -63,9 +75,14 @@ private:
     bool LoadModule();
     void CreateSubsystem();
 
+    void WatchLog();
     void RunFrames();
     void RunConsoleLines();
+    void ShowPrompt();
     void ExecuteLine(const FString& Line);
+    /** Runs one line; false when it failed at once. */
+    bool RunLine(const FString& Line);
+    bool RunEngineLine(const FString& Line);
 
     FLaunchOptions Options;
     TUniquePtr<FConsoleInput> Console;
@@ -75,5 +92,16 @@ private:
     /** Console lines wait until this time (FPlatformTime seconds). */
     double WaitUntil = 0.0;
     bool bQuit = false;
+    /** Standard input is a terminal: show a prompt when the host waits for a line. */
+    bool bInteractive = false;
+    bool bPromptShown = false;
+    int32 Failures = 0;
+    TMap<FString, bool> LastOutcomes;
+
+    /** The log sink that writes standard error and notes warnings and errors of engine lines. */
+    int32 LogSinkId = 0;
+    std::thread::id GameThread = std::this_thread::get_id();
+    std::atomic<bool> bRunningEngineLine{false};
+    std::atomic<int32> EngineLineProblems{0};
     std::unordered_map<std::type_index, std::unique_ptr<FHostWordState>> WordStates;
 };
