@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
 #include <regex>
+#include <stdlib.h>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "HostProcess.h"
@@ -103,6 +108,33 @@ TEST_F(ZorHostProgramTest, EndOfStandardInputQuitsAfterTheLastLine)
                             "Error=missing LOGIN=<login id>."))
         << Run.Log();
     EXPECT_GT(Run.FindLine("Zor Shutdown!"), Run.FindLine("FOnlineSubsystemZor::Shutdown()")) << Run.Log();
+    // Standard input is no terminal here: no prompt.
+    EXPECT_TRUE(Run.OutputLines.empty()) << Run.Log();
+}
+
+TEST_F(ZorHostProgramTest, PromptsWhenStandardInputIsATerminal)
+{
+    const int Terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(Terminal, 0);
+    ASSERT_EQ(grantpt(Terminal), 0);
+    ASSERT_EQ(unlockpt(Terminal), 0);
+    const std::string TerminalPath = ptsname(Terminal);
+    // Typed once the host waits, so that it has shown its prompt.
+    std::thread Typist(
+        [Terminal]
+        {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            const char Line[] = "quit\n";
+            EXPECT_EQ(write(Terminal, Line, sizeof(Line) - 1), static_cast<ssize_t>(sizeof(Line) - 1));
+        });
+    const std::string Ini = "-ini=" + Scratch.WriteFile("Engine.ini", EnabledIni);
+    const FHostRun Run = RunHost({Ini}, TerminalPath, Scratch, 20.0);
+    Typist.join();
+    close(Terminal);
+    EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
+    ASSERT_FALSE(Run.OutputLines.empty()) << Run.Log();
+    EXPECT_TRUE(Run.OutputLines[0].starts_with("zorhost> ")) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("> quit")) << Run.Log();
 }
 
 TEST_F(ZorHostProgramTest, LogSettingsChooseWhatShows)
