@@ -13,7 +13,7 @@ namespace ZorBackendTests
 {
 namespace
 {
-// A zorbackend process whose standard output is readable line by line.
+// A zorbackend process whose standard output and standard error are readable line by line, in one stream.
 class FProgram
 {
 public:
@@ -34,6 +34,7 @@ public:
         posix_spawn_file_actions_t Actions;
         posix_spawn_file_actions_init(&Actions);
         posix_spawn_file_actions_adddup2(&Actions, Pipe[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&Actions, Pipe[1], STDERR_FILENO);
         posix_spawn_file_actions_addclose(&Actions, Pipe[0]);
         if (posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ) != 0)
         {
@@ -61,6 +62,17 @@ public:
     {
         char Line[256] = {};
         return Output && std::fgets(Line, sizeof(Line), Output) ? Line : "";
+    }
+
+    // Everything up to the end of the output.
+    std::string ReadAll()
+    {
+        std::string Text;
+        for (std::string Line = ReadLine(); !Line.empty(); Line = ReadLine())
+        {
+            Text += Line;
+        }
+        return Text;
     }
 
     // The exit code, or -1 when the process did not exit normally.
@@ -110,6 +122,19 @@ TEST(BackendProgramTest, StopsOnSigint)
     EXPECT_EQ(Program.Wait(), 0);
 }
 
+TEST(BackendProgramTest, HelpPrintsTheUsage)
+{
+    for (const char* Help : {"--help", "-h"})
+    {
+        FProgram Program({"--port", "0", Help});
+        const std::string Output = Program.ReadAll();
+        EXPECT_EQ(Program.Wait(), 0) << Help;
+        EXPECT_EQ(Output.rfind("usage: zorbackend ", 0), 0u) << Output;
+        EXPECT_NE(Output.find("--port N"), std::string::npos) << Output;
+        EXPECT_EQ(Output.find("listening"), std::string::npos) << Output;
+    }
+}
+
 TEST(BackendProgramTest, RefusesBadArgumentsAndBusyPorts)
 {
     for (const std::vector<std::string>& Arguments : {std::vector<std::string>{"--port"},
@@ -119,7 +144,11 @@ TEST(BackendProgramTest, RefusesBadArgumentsAndBusyPorts)
                                                       {"--verbose", "1"}})
     {
         FProgram Program(Arguments);
+        const std::string Output = Program.ReadAll();
         EXPECT_EQ(Program.Wait(), 2) << Arguments[0];
+        EXPECT_NE(Output.find("zorbackend: bad or incomplete option: " + Arguments[0]), std::string::npos)
+            << Output;
+        EXPECT_NE(Output.find("usage: zorbackend "), std::string::npos) << Output;
     }
 
     ZorBackend::FLocalBackend Busy;
@@ -127,7 +156,12 @@ TEST(BackendProgramTest, RefusesBadArgumentsAndBusyPorts)
     const int Port = Busy.Start(0, Error);
     ASSERT_GT(Port, 0) << Error;
     FProgram Program({"--port", std::to_string(Port)});
+    const std::string Output = Program.ReadAll();
     EXPECT_EQ(Program.Wait(), 1);
+    EXPECT_NE(Output.find("cannot listen on 127.0.0.1:" + std::to_string(Port) +
+                          ": the port is in use, perhaps by another zorbackend; --port N picks another port"),
+              std::string::npos)
+        << Output;
     FProgram BadSeed({"--port", "0", "--seed", "/nonexistent/seed.json"});
     EXPECT_EQ(BadSeed.Wait(), 1);
 }

@@ -5,8 +5,11 @@
 #include "BackendState.h"
 #include "Services/ServiceTable.h"
 
+#include <arpa/inet.h>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <exception>
 #include <memory>
 
@@ -62,6 +65,30 @@ int Bind(httplib::Server& Server, int Port)
     }
     return Bound;
 }
+
+// Why Port cannot be bound, learnt by trying once more with a plain socket.
+std::string BindFailureReason(int Port)
+{
+    const int Probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (Probe < 0)
+    {
+        return std::strerror(errno);
+    }
+    int Yes = 1;
+    setsockopt(Probe, SOL_SOCKET, SO_REUSEADDR, &Yes, sizeof(Yes));
+    sockaddr_in Address = {};
+    Address.sin_family = AF_INET;
+    Address.sin_port = htons(static_cast<uint16_t>(Port));
+    inet_pton(AF_INET, LoopbackHost, &Address.sin_addr);
+    const int Result = ::bind(Probe, reinterpret_cast<const sockaddr*>(&Address), sizeof(Address));
+    const int Error = errno;
+    ::close(Probe);
+    if (Result == 0)
+    {
+        return "the port could not be bound";
+    }
+    return Error == EADDRINUSE ? "the port is in use, perhaps by another zorbackend" : std::strerror(Error);
+}
 } // namespace
 
 const char* DefaultSeedPath()
@@ -102,7 +129,8 @@ int FLocalBackend::Start(int Port, std::string& OutError)
     const int BoundPort = Bind(*NewServer, Port);
     if (BoundPort <= 0)
     {
-        OutError = std::string("cannot listen on ") + LoopbackHost + ":" + std::to_string(Port);
+        OutError = std::string("cannot listen on ") + LoopbackHost + ":" + std::to_string(Port) + ": " +
+                   BindFailureReason(Port) + "; --port N picks another port, --port 0 a free one";
         return -1;
     }
     State = std::move(NewState);
