@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -17,9 +18,9 @@ namespace
 class FProgram
 {
 public:
-    explicit FProgram(std::vector<std::string> Arguments)
+    explicit FProgram(std::vector<std::string> Arguments, const std::string& Program = ZOR_BACKEND_PROGRAM)
     {
-        Arguments.insert(Arguments.begin(), ZOR_BACKEND_PROGRAM);
+        Arguments.insert(Arguments.begin(), Program);
         std::vector<char*> Argv;
         for (std::string& Argument : Arguments)
         {
@@ -133,6 +134,32 @@ TEST(BackendProgramTest, HelpPrintsTheUsage)
         EXPECT_NE(Output.find("--port N"), std::string::npos) << Output;
         EXPECT_EQ(Output.find("listening"), std::string::npos) << Output;
     }
+}
+
+TEST(BackendProgramTest, FindsTheSeedNextToTheProgramBeforeTheSources)
+{
+    // A copy of the backend away from its build, as an install or a copied build directory has it.
+    const std::filesystem::path Dir =
+        std::filesystem::temp_directory_path() / ("zorbackend-copy-" + std::to_string(getpid()));
+    std::filesystem::create_directories(Dir);
+    const std::string Copy = (Dir / "zorbackend").string();
+    std::filesystem::copy_file(ZOR_BACKEND_PROGRAM, Copy, std::filesystem::copy_options::overwrite_existing);
+
+    FProgram FromSources({"--help"}, Copy);
+    const std::string SourcesUsage = FromSources.ReadAll();
+    EXPECT_EQ(FromSources.Wait(), 0);
+    EXPECT_NE(SourcesUsage.find("/Config/LocalBackend.json)"), std::string::npos) << SourcesUsage;
+
+    std::filesystem::copy_file(ZorBackend::DefaultSeedPath(), Dir / "LocalBackend.json");
+    FProgram NextToIt({"--help"}, Copy);
+    const std::string NextToItUsage = NextToIt.ReadAll();
+    EXPECT_EQ(NextToIt.Wait(), 0);
+    EXPECT_NE(NextToItUsage.find("(default " + (Dir / "LocalBackend.json").string() + ")"), std::string::npos)
+        << NextToItUsage;
+
+    FProgram Serving({"--port", "0"}, Copy);
+    EXPECT_GT(PortOf(Serving.ReadLine()), 0);
+    std::filesystem::remove_all(Dir);
 }
 
 TEST(BackendProgramTest, RefusesBadArgumentsAndBusyPorts)

@@ -107,7 +107,13 @@ std::string FHostRun::Log() const
 FHostRun RunHost(const std::vector<std::string>& Arguments, const std::string& StdinPath,
                  const FScratchDir& Scratch, double TimeLimitSeconds)
 {
-    std::vector<std::string> Argv = {ZOR_HOST_PROGRAM};
+    return RunProgram(ZOR_HOST_PROGRAM, Arguments, StdinPath, Scratch, TimeLimitSeconds);
+}
+
+FHostRun RunProgram(const std::string& Program, const std::vector<std::string>& Arguments,
+                    const std::string& StdinPath, const FScratchDir& Scratch, double TimeLimitSeconds)
+{
+    std::vector<std::string> Argv = {Program};
     Argv.insert(Argv.end(), Arguments.begin(), Arguments.end());
     std::vector<char*> ArgvPointers;
     for (std::string& Argument : Argv)

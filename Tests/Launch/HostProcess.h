@@ -43,3 +43,7 @@ struct FHostRun
  */
 FHostRun RunHost(const std::vector<std::string>& Arguments, const std::string& StdinPath,
                  const FScratchDir& Scratch, double TimeLimitSeconds = 60.0);
+
+/** RunHost for another program, such as a copy of zorhost. */
+FHostRun RunProgram(const std::string& Program, const std::vector<std::string>& Arguments,
+                    const std::string& StdinPath, const FScratchDir& Scratch, double TimeLimitSeconds = 60.0);

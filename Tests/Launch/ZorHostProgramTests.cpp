@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <fcntl.h>
+#include <filesystem>
 #include <regex>
 #include <stdlib.h>
 #include <thread>
@@ -338,5 +339,27 @@ TEST_F(ZorHostProgramTest, TheExitStatusTellsWhetherEveryLineSucceeded)
             << Case.Script << Run.Log();
         EXPECT_TRUE(Run.OutputLines.empty()) << Case.Script << Run.Log();
     }
+}
+TEST_F(ZorHostProgramTest, FindsTheDefaultIniNextToTheProgramBeforeTheSources)
+{
+    // A copy of the host away from its build, as an install or a copied build directory has it.
+    std::filesystem::create_directory(Scratch.Path() + "/bin");
+    const std::string Copy = Scratch.Path() + "/bin/zorhost";
+    ASSERT_TRUE(std::filesystem::copy_file(ZOR_HOST_PROGRAM, Copy));
+    const std::string Script = "-exec=" + Scratch.WriteFile("script.zorhost", "quit\n");
+
+    const FHostRun FromSources = RunProgram(Copy, {Script}, "/dev/null", Scratch);
+    EXPECT_EQ(FromSources.ExitCode, 0) << FromSources.Log();
+    const int SourcesLine = FromSources.FindLine("LogHost: Log: Engine ini /");
+    ASSERT_GE(SourcesLine, 0) << FromSources.Log();
+    EXPECT_TRUE(FromSources.ErrorLines[SourcesLine].ends_with("/Config/DefaultEngine.ini"))
+        << FromSources.Log();
+
+    Scratch.WriteFile("bin/DefaultEngine.ini", DisabledIni);
+    const FHostRun NextToIt = RunProgram(Copy, {Script}, "/dev/null", Scratch);
+    EXPECT_EQ(NextToIt.ExitCode, 0) << NextToIt.Log();
+    EXPECT_TRUE(NextToIt.HasLine("LogHost: Log: Engine ini " + Scratch.Path() + "/bin/DefaultEngine.ini"))
+        << NextToIt.Log();
+    EXPECT_TRUE(NextToIt.HasLine("Zor API disabled!")) << NextToIt.Log();
 }
 } // namespace

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <cstring>
 #include <exception>
+#include <filesystem>
 #include <memory>
 
 namespace ZorBackend
@@ -91,8 +92,15 @@ std::string BindFailureReason(int Port)
 }
 } // namespace
 
-const char* DefaultSeedPath()
+std::string DefaultSeedPath()
 {
+    std::error_code Error;
+    const std::filesystem::path Program = std::filesystem::read_symlink("/proc/self/exe", Error);
+    const std::filesystem::path NextToProgram = Program.parent_path() / "LocalBackend.json";
+    if (!Error && std::filesystem::is_regular_file(NextToProgram, Error))
+    {
+        return NextToProgram.string();
+    }
     return ZOR_BACKEND_DEFAULT_SEED;
 }
 

@@ -27,7 +27,7 @@ void PrintUsage(FILE* Stream)
                  "  --seed PATH           accounts and clients to serve (default %s)\n"
                  "  --token-lifetime S    access token lifetime in seconds (default 7200)\n"
                  "Serves the account and game services on 127.0.0.1 until SIGINT or SIGTERM.\n",
-                 ZorBackend::DefaultSeedPath());
+                 ZorBackend::DefaultSeedPath().c_str());
 }
 
 std::optional<long long> ParseNumber(const char* Text, long long Min, long long Max)

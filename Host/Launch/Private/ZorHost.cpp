@@ -1,6 +1,7 @@
 #include "Launch/ZorHost.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <unistd.h>
 #include <utility>
 
@@ -24,8 +25,23 @@ DEFINE_LOG_CATEGORY(LogHost)
 
 namespace
 {
-/** The engine ini next to the sources, then one under the working directory. */
-const char* const DefaultIniPaths[] = {ZOR_HOST_DEFAULT_ENGINE_INI, "Config/DefaultEngine.ini"};
+constexpr const char* DefaultIniName = "DefaultEngine.ini";
+
+/** The engine ini next to the program (where the build and the install put it), then the one in the sources,
+ * then one under the working directory. */
+TArray<FString> GetDefaultIniPaths()
+{
+    std::error_code Error;
+    const std::filesystem::path Program = std::filesystem::read_symlink("/proc/self/exe", Error);
+    TArray<FString> Paths;
+    if (!Error)
+    {
+        Paths.Add((Program.parent_path() / DefaultIniName).string().c_str());
+    }
+    Paths.Add(ZOR_HOST_DEFAULT_ENGINE_INI);
+    Paths.Add(FString("Config/") + DefaultIniName);
+    return Paths;
+}
 
 FOnlineSubsystemModule* GetOnlineModule()
 {
@@ -126,14 +142,15 @@ FString FZorHost::ResolveIniPath() const
     {
         return Options.IniPath;
     }
-    for (const char* Path : DefaultIniPaths)
+    const TArray<FString> Paths = GetDefaultIniPaths();
+    for (const FString& Path : Paths)
     {
         if (FPaths::FileExists(Path))
         {
             return Path;
         }
     }
-    return DefaultIniPaths[0];
+    return ZOR_HOST_DEFAULT_ENGINE_INI;
 }
 
 bool FZorHost::LoadEngineIni()
