@@ -362,4 +362,29 @@ TEST_F(ZorHostProgramTest, FindsTheDefaultIniNextToTheProgramBeforeTheSources)
         << NextToIt.Log();
     EXPECT_TRUE(NextToIt.HasLine("Zor API disabled!")) << NextToIt.Log();
 }
+TEST_F(ZorHostProgramTest, TheDemoScriptPassesEveryStepAgainstTheLocalBackend)
+{
+    ZorBackend::FLocalBackend Backend;
+    std::string Error;
+    const int Port = Backend.Start(0, Error);
+    ASSERT_GT(Port, 0) << Error;
+    const std::string Ini = Scratch.WriteFile(
+        "Engine.ini", DemoIni("127.0.0.1:" + std::to_string(Port)) +
+                          "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n"
+                          "[OnlineSubsystemZor.ZorProfile]\n"
+                          "ZorClientCommandUrl=/api/profile/`accountId/client/`fname?profileId=`profileId\n");
+    const FHostRun Run = RunHost({"-ini=" + Ini, std::string("-exec=") + ZOR_DEMO_SCRIPT,
+                                  "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"},
+                                 "/dev/null", Scratch);
+    Backend.Stop();
+    EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
+    EXPECT_EQ(Run.OutputLines,
+              (std::vector<std::string>{"passed: login", "passed: verify", "passed: exchange code",
+                                        "passed: profile QueryProfile", "passed: profile GrantItem",
+                                        "passed: profile SetStat", "passed: profile QueryProfile",
+                                        "passed: logout"}))
+        << Run.Log();
+    EXPECT_TRUE(Run.HasLine("Profile item ")) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("template=Weapon.Sword quantity=1")) << Run.Log();
+}
 } // namespace
