@@ -1,6 +1,7 @@
 #include "HttpTransport.h"
 
 #include "HttpRequest.h"
+#include "HttpUrl.h"
 
 FHttpResponse::FHttpResponse(FString InURL, int32 InResponseCode, FHttpHeaderList InHeaders,
                              TArray<uint8> InContent)
@@ -78,4 +79,11 @@ FHttpRequestSnapshot IHttpTransport::TakeSnapshot(const FHttpRequestRef& Request
         Snapshot.Headers = ModuleRequest->GetHeaderList();
     }
     return Snapshot;
+}
+
+FString FHttpRequestSnapshot::URLForLog() const
+{
+    const auto* Authorization =
+        Headers.FindByPredicate([](const auto& Header) { return Header.Key == "Authorization"; });
+    return HttpUrl::MaskForLog(URL, Authorization ? Authorization->Value : FString());
 }

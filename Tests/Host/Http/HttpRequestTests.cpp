@@ -93,6 +93,33 @@ TEST(HttpUrl, EncodesOnlyWhatWouldNotReachTheServerAsWritten)
               "http://h/~user/a-b_c.d!$'()*+,;=:@");
 }
 
+// Log lines name the URL; tokens and codes may ride in its query, its user info or (as a session's id) its
+// path.
+TEST(HttpUrl, LogFormMasksEverySecretTheUrlMayCarry)
+{
+    struct FCase
+    {
+        const char* URL;
+        const char* Authorization;
+        const char* Shown;
+    };
+    const FCase Cases[] = {
+        {"http://h/a/b", "", "http://h/a/b"},
+        {"http://h/x?code=abc&mode=1&empty=&flag", "", "http://h/x?code=***&mode=***&empty=&***"},
+        {"http://h/x?", "", "http://h/x?"},
+        {"https://user:pw@h:8/p?q=1", "", "https://***@h:8/p?q=***"},
+        {"http://h/p@q", "", "http://h/p@q"},
+        {"http://h/sessions/tok123/tok123", "bearer tok123", "http://h/sessions/***/***"},
+        {"http://h/sessions/tok123?t=tok123", "Bearer  tok123", "http://h/sessions/***?t=***"},
+        {"http://h/raw/abc", "abc", "http://h/raw/***"},
+        {"http://h/sessions/x", "bearer ", "http://h/sessions/x"},
+    };
+    for (const FCase& Case : Cases)
+    {
+        EXPECT_EQ(HttpUrl::MaskForLog(Case.URL, Case.Authorization).View(), Case.Shown) << Case.URL;
+    }
+}
+
 TEST_F(HttpRequestTest, AnswerArrivesOnTheNextTickOnly)
 {
     FCompletionLog Log;
