@@ -1,3 +1,5 @@
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "HttpTestSupport.h"
@@ -160,6 +162,25 @@ TEST_F(HttpRequestTest, AnswerArrivesOnTheNextTickOnly)
     Tick();
     EXPECT_EQ(Log.Count, 1);
     EXPECT_FALSE(Transport->Respond(Request, 200, "again"));
+}
+
+// A host sleeping out its frame is woken by an answer from another thread, and by one already waiting.
+TEST_F(HttpRequestTest, WaitForCompletionsWakesOnAnAnswerAndTimesOutWithout)
+{
+    EXPECT_FALSE(FHttpModule::Get().WaitForCompletions(0.01f));
+    EXPECT_FALSE(FHttpModule::Get().WaitForCompletions(-1.0f));
+
+    FCompletionLog Log;
+    FHttpRequestRef Request = Start("http://svc.test/a", Log);
+    std::thread Answerer([&] { Transport->Respond(Request, 200, "{}"); });
+    // Without the wake-up this outlasts the test time-out.
+    EXPECT_TRUE(FHttpModule::Get().WaitForCompletions(600.0f));
+    Answerer.join();
+    EXPECT_EQ(Log.Count, 0);
+    EXPECT_TRUE(FHttpModule::Get().WaitForCompletions(0.0f));
+    Tick();
+    EXPECT_EQ(Log.Count, 1);
+    EXPECT_FALSE(FHttpModule::Get().WaitForCompletions(0.0f));
 }
 
 TEST_F(HttpRequestTest, ContentTypeArgumentWinsOverHeaderMapUnlessEmpty)
