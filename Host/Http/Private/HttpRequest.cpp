@@ -212,9 +212,7 @@ void FHttpRequest::OnTransportFinished(const FHttpResponsePtr& InResponse)
 
 FString FHttpRequest::URLForLogLocked() const
 {
-    const auto* Authorization =
-        Headers.FindByPredicate([](const auto& Header) { return Header.Key == "Authorization"; });
-    return HttpUrl::MaskForLog(URL, Authorization ? Authorization->Value : FString());
+    return HttpUrl::MaskForLog(URL, Headers);
 }
 
 bool FHttpRequest::MarkCompletionQueuedLocked(const FHttpResponsePtr& InResponse)

@@ -83,7 +83,5 @@ FHttpRequestSnapshot IHttpTransport::TakeSnapshot(const FHttpRequestRef& Request
 
 FString FHttpRequestSnapshot::URLForLog() const
 {
-    const auto* Authorization =
-        Headers.FindByPredicate([](const auto& Header) { return Header.Key == "Authorization"; });
-    return HttpUrl::MaskForLog(URL, Authorization ? Authorization->Value : FString());
+    return HttpUrl::MaskForLog(URL, Headers);
 }

@@ -150,10 +150,16 @@ std::string EncodeForWire(std::string_view URL)
     return Encoded;
 }
 
-FString MaskForLog(const FString& URL, const FString& Authorization)
+FString MaskForLog(const FString& URL, const TArray<TPair<FString, FString>>& Headers)
 {
     std::string Shown(URL.View());
-    ReplaceAll(Shown, CredentialOf(Authorization.View()));
+    for (const auto& Header : Headers)
+    {
+        if (Header.Key == "Authorization")
+        {
+            ReplaceAll(Shown, CredentialOf(Header.Value.View()));
+        }
+    }
     MaskUserInfo(Shown);
     MaskQuery(Shown);
     return FString(std::move(Shown));

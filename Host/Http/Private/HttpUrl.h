@@ -16,9 +16,9 @@ bool IsValidHttpUrl(const FString& URL);
 std::string EncodeForWire(std::string_view URL);
 /**
  * The URL as a log line may show it: user info and every query value masked, and the credential of the
- * request's "Authorization" value masked wherever it appears (a session is ended by its token in the path).
+ * request's "Authorization" header masked wherever it appears (a session is ended by its token in the path).
  */
-FString MaskForLog(const FString& URL, const FString& Authorization);
+FString MaskForLog(const FString& URL, const TArray<TPair<FString, FString>>& Headers);
 } // namespace HttpUrl
 
 namespace HttpToken

@@ -118,7 +118,9 @@ TEST(HttpUrl, LogFormMasksEverySecretTheUrlMayCarry)
     };
     for (const FCase& Case : Cases)
     {
-        EXPECT_EQ(HttpUrl::MaskForLog(Case.URL, Case.Authorization).View(), Case.Shown) << Case.URL;
+        const TArray<TPair<FString, FString>> Headers = {{"User-Agent", "game/1.0"},
+                                                         {"authorization", Case.Authorization}};
+        EXPECT_EQ(HttpUrl::MaskForLog(Case.URL, Headers).View(), Case.Shown) << Case.URL;
     }
 }
 
