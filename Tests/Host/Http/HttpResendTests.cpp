@@ -56,7 +56,8 @@ protected:
 TEST_F(HttpResendTest, ConnectionDroppedAfterReadingTheRequestResendsOnlyIdempotentOnes)
 {
     const FResendCase Cases[] = {
-        {"POST", false, 1}, {"PATCH", false, 1}, {"GET", true, 2}, {"PUT", true, 2}, {"DELETE", true, 2},
+        {"POST", false, 1},   {"PATCH", false, 1}, {"REPORT", false, 1}, {"GET", true, 2},
+        {"OPTIONS", true, 2}, {"PUT", true, 2},    {"DELETE", true, 2},
     };
     for (const FResendCase& Case : Cases)
     {
