@@ -63,9 +63,9 @@ TEST_F(HttpResendTest, ConnectionDroppedAfterReadingTheRequestResendsOnlyIdempot
     {
         EmptyThePool();
         FOneReplyServer Server(FOneReplyServer::EAfterReply::DropNextRequest);
-        WarmUp(Server);
+        ASSERT_NO_FATAL_FAILURE(WarmUp(Server));
         FCompletionLog Log;
-        Send(Server.Url("/second"), Case.Verb, Log);
+        ASSERT_NO_FATAL_FAILURE(Send(Server.Url("/second"), Case.Verb, Log));
         FHttpModule::Get().Tick(0.0f);
 
         EXPECT_EQ(Log.Count, 1) << Case.Verb;
@@ -84,10 +84,10 @@ TEST_F(HttpResendTest, ConnectionClosedWhileIdleIsReplacedForEveryVerb)
     {
         EmptyThePool();
         FOneReplyServer Server(FOneReplyServer::EAfterReply::CloseAtOnce);
-        WarmUp(Server);
+        ASSERT_NO_FATAL_FAILURE(WarmUp(Server));
         ASSERT_TRUE(TickUntil([&] { return Server.ClosedConnections() == 1; }));
         FCompletionLog Log;
-        Send(Server.Url("/second"), Verb, Log);
+        ASSERT_NO_FATAL_FAILURE(Send(Server.Url("/second"), Verb, Log));
 
         ASSERT_TRUE(Log.bConnected) << Verb;
         EXPECT_EQ(Log.Response->GetResponseCode(), 200) << Verb;
