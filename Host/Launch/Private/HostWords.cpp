@@ -5,14 +5,16 @@
 const FHostWordGroup& GetCoreHostWords();
 const FHostWordGroup& GetIdentityHostWords();
 const FHostWordGroup& GetProfileHostWords();
+const FHostWordGroup& GetAccountHostWords();
+const FHostWordGroup& GetMappingHostWords();
+const FHostWordGroup& GetUsersHostWords();
 
 std::span<const FHostWordGroup> GetHostWordGroups()
 {
     // One line per Host<Service>.cpp.
     static const FHostWordGroup Groups[] = {
-        GetCoreHostWords(),
-        GetIdentityHostWords(),
-        GetProfileHostWords(),
+        GetCoreHostWords(),    GetIdentityHostWords(), GetProfileHostWords(),
+        GetAccountHostWords(), GetMappingHostWords(),  GetUsersHostWords(),
     };
     return Groups;
 }

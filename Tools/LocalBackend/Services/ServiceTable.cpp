@@ -1,7 +1,10 @@
 #include "ServiceTable.h"
 
+#include "AccountCreationService.h"
+#include "AccountMappingService.h"
 #include "AccountService.h"
 #include "ProfileService.h"
+#include "UsersService.h"
 
 #include <httplib.h>
 
@@ -20,8 +23,8 @@ template <typename ServiceType> std::unique_ptr<FBackendService> Make(FBackendSt
 
 // Every service the backend serves: a new service is one file pair and one line here.
 constexpr FServiceFactory ServiceTable[] = {
-    Make<FAccountService>,
-    Make<FProfileService>,
+    Make<FAccountService>,        Make<FProfileService>, Make<FAccountCreationService>,
+    Make<FAccountMappingService>, Make<FUsersService>,
 };
 } // namespace
 
