@@ -112,8 +112,7 @@ TEST(ExternalAccountCache, RepliesThatAreNoListFailAndChangeNothing)
         "not json",
         R"({"tavoId":"a1","externalAccounts":[]})",
         R"([], "zorAccountInfos": [{"tavoId":"a1","externalAccounts":[]}])",
-        R"([{"tavoId":"a1","externalAccounts":[]}])"
-        " trailing",
+        R"([{"tavoId":"a1","externalAccounts":[]}] trailing)",
     };
     for (const char* Reply : Replies)
     {
