@@ -122,6 +122,23 @@ bool AccountWord(FZorHost& Host, const TCHAR* Args)
 }
 
 /** Runs the operations that waited for the application client, or fails them when its login failed. */
+/** The word's arguments with the passwords of each form masked. */
+FString MaskAccountArgs(const TCHAR* Args)
+{
+    FString Verb;
+    FParse::Token(Args, Verb, false);
+    const TArray<FString> A = ReadArgs(Args);
+    FString Shown = Verb;
+    for (int32 Index = 0; Index < A.Num(); ++Index)
+    {
+        const bool bPassword = (Verb == "create" && Index == 2) ||
+                               (Verb == "update" && (Index == 1 || Index == 4)) ||
+                               (Verb == "delete" && Index == 1);
+        Shown += " " + (bPassword ? FString("***") : A[Index]);
+    }
+    return Shown;
+}
+
 void OnClientLogin(FZorHost& Host, bool bWasSuccessful, const FString& ClientId, const FString& Error)
 {
     const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
@@ -209,7 +226,8 @@ void BindEvents(FZorHost& Host)
 
 const FHostWord Words[] = {
     {"account", "account create|query|update|delete|validate|reset|resend ...",
-     "manages service accounts by e-mail; the application client logs in first where it must", &AccountWord},
+     "manages service accounts by e-mail; the application client logs in first where it must", &AccountWord,
+     &MaskAccountArgs},
 };
 } // namespace
 

@@ -63,6 +63,18 @@ bool MappingWord(FZorHost& Host, const TCHAR* Args)
     return Mapping->QueryUserIdFromDisplayName(*UserId, First);
 }
 
+/** The word's arguments with the token that proves an external account masked. */
+FString MaskMappingArgs(const TCHAR* Args)
+{
+    FString Verb;
+    FString First;
+    FParse::Token(Args, Verb, false);
+    FParse::Token(Args, First, false);
+    const FString Rest = FString(Args).TrimStartAndEnd();
+    return Verb + " " + First +
+           (Verb == "add" && !Rest.IsEmpty() ? FString(" ***") : FString(Rest.IsEmpty() ? "" : " ") + Rest);
+}
+
 void LogExternalAccounts(const FOnlineAccountMappingZor& Mapping, const FUniqueNetId& UserId)
 {
     TArray<FExternalOnlineAccount> Accounts;
@@ -124,7 +136,8 @@ void BindEvents(FZorHost& Host)
 
 const FHostWord Words[] = {
     {"mapping", "mapping add TYPE TOKEN | remove TYPE | query [TYPE] | find DISPLAYNAME",
-     "links and lists local user 0's external accounts, or finds a user by display name", &MappingWord},
+     "links and lists local user 0's external accounts, or finds a user by display name", &MappingWord,
+     &MaskMappingArgs},
 };
 } // namespace
 

@@ -291,7 +291,10 @@ void FZorHost::ShowPrompt()
 void FZorHost::ExecuteLine(const FString& Line)
 {
     bPromptShown = false;
-    UE_LOG(LogHost, Display, "> %s", *Line);
+    const TCHAR* Args = *Line;
+    const FHostWord* Word = FindHostWord(Args);
+    UE_LOG(LogHost, Display, "> %s",
+           Word && Word->MaskArgs ? *(FString(Word->Name) + " " + Word->MaskArgs(Args)) : *Line);
     if (!RunLine(Line))
     {
         ++Failures;
