@@ -304,3 +304,14 @@ TEST_F(FAccountCreationTest, NoPasswordReachesTheLog)
         EXPECT_FALSE(Line.Message.Contains(FBase64::Encode("p@x.io:s3cret-pw"))) << *Line.Message;
     }
 }
+
+TEST_F(FAccountCreationTest, CompletionForADestroyedServiceIsDropped)
+{
+    GiveClientToken();
+    ASSERT_TRUE(Accounts()->QueryAccountInfo("p@x.io"));
+    const FHttpRequestPtr Request = Http().FindOldestPending();
+    Subsystem.Reset(); // destroyed without a shutdown: nothing is left to report to
+    ASSERT_TRUE(Http().Respond(Request, 200, AccountRecord));
+    Tick();
+    EXPECT_TRUE(Events.empty());
+}
