@@ -14,7 +14,7 @@ FOnlineTimeZor::FOnlineTimeZor(FOnlineSubsystemZor* InSubsystem)
 
 bool FOnlineTimeZor::QueryServerUtcTime()
 {
-    if (bShutDown)
+    if (IsShutDown())
     {
         Finish(false, FString(), "No response");
         return false;
@@ -36,7 +36,7 @@ bool FOnlineTimeZor::QueryServerUtcTime()
 
 void FOnlineTimeZor::Shutdown()
 {
-    bShutDown = true;
+    FGameServiceZor::Shutdown();
     const FHttpRequestPtr InFlight = TimeRequest;
     TimeRequest.Reset();
     if (InFlight && InFlight->GetStatus() == EHttpRequestStatus::Processing)

@@ -136,24 +136,9 @@ bool FOnlineTitleFileZor::LoadFromCache(const FString& FileName)
     return true;
 }
 
-void FOnlineTitleFileZor::Shutdown()
+void FOnlineTitleFileZor::FailEntry(const FString& FileName)
 {
-    bShutDown = true;
-    TMap<FHttpRequestPtr, FPagedQuery> Enumerations = std::move(PendingEnumerations);
-    TMap<FHttpRequestPtr, FString> Reads = std::move(PendingReads);
-    PendingEnumerations.Empty();
-    PendingReads.Empty();
-    for (const auto& Entry : Enumerations)
-    {
-        Entry.Key->CancelRequest();
-        FinishEnumerate(false, "No response");
-    }
-    for (const auto& [Request, FileName] : Reads)
-    {
-        Request->CancelRequest();
-        FCloudFile* File = GetCloudFile(FileName, true);
-        File->AsyncState = ECloudFileState::Failed;
-        File->Data.Reset();
-        FinishRead(false, FileName, "No response");
-    }
+    FCloudFile* File = GetCloudFile(FileName, true);
+    File->AsyncState = ECloudFileState::Failed;
+    File->Data.Reset();
 }

@@ -1,24 +1,22 @@
+#include "Common/ZorCallSet.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 #include "TitleFile/OnlineTitleFileZor.h"
 #include "UserCloud/ZorCloudFileList.h"
-#include "UserCloud/ZorCloudUrl.h"
+#include "UserCloud/ZorCloudReply.h"
 
 namespace
 {
+constexpr const char* EnumerateKey = "enumerate";
+
 /** A query without paging asks for the whole list, so it replaces the list as a first page does. */
 bool ReplacesList(const FPagedQuery& Page)
 {
     return Page.Start <= 0 || Page.Count < 0;
 }
 
-FString CheckCode(const FHttpResponsePtr& Response, int32 LastGoodCode)
+FString ReadKey(const FString& FileName)
 {
-    const int32 Code = Response->GetResponseCode();
-    if (Code >= 200 && Code <= LastGoodCode)
-    {
-        return FString();
-    }
-    return FString::Printf("Invalid response. code=%d error=%s", Code, *Response->GetContentAsString());
+    return "read:" + FileName;
 }
 } // namespace
 
@@ -42,62 +40,50 @@ void FOnlineTitleFileZor::FinishRead(bool bWasSuccessful, const FString& FileNam
 
 bool FOnlineTitleFileZor::EnumerateFiles(const FPagedQuery& Page)
 {
-    FString Error;
-    if (bShutDown)
+    if (IsShutDown() || GetCalls().IsPending(EnumerateKey))
     {
-        Error = "No response";
+        FinishEnumerate(false, IsShutDown() ? "No response" : "Request already in progress.");
+        return false;
     }
-    else if (PendingEnumerations.Num() > 0)
+    FZorCall Call;
+    Call.Operation = "EnumerateFiles";
+    Call.Url = AppendPageUrl(GetBaseUrl() + EnumerateFilesUrl, Page);
+    Call.ContentType = FString();
+    Call.PendingKey = EnumerateKey;
+    FZorError Refused;
+    if (GetCalls().SendAsClient(
+            Call, Subsystem->GetAppId(), [this, Page](FZorReply& Reply) { OnEnumerateReply(Reply, Page); },
+            Refused))
     {
-        Error = "Request already in progress.";
+        return true;
     }
-    else
+    if (Refused)
     {
-        const FHttpRequestRef Request = FHttpModule::Get().CreateRequest();
-        PendingEnumerations.Add(Request.ToSharedPtr(), Page);
-        Request->OnProcessRequestComplete().BindThreadSafeSP(
-            this, &FOnlineTitleFileZor::EnumerateFiles_HttpRequestComplete);
-        Request->SetURL(AppendPageUrl(GetBaseUrl() + EnumerateFilesUrl, Page));
-        Request->SetVerb("GET");
-        if (Subsystem->ProcessClientRequest(*this, Subsystem->GetAppId(), Request, Error))
-        {
-            return true;
-        }
-        PendingEnumerations.Remove(Request.ToSharedPtr());
+        FinishEnumerate(false, Refused.Text);
     }
-    FinishEnumerate(false, Error);
     return false;
 }
 
-void FOnlineTitleFileZor::EnumerateFiles_HttpRequestComplete(FHttpRequestPtr Request,
-                                                             FHttpResponsePtr Response, bool bSucceeded)
+void FOnlineTitleFileZor::OnEnumerateReply(FZorReply& Reply, const FPagedQuery& Page)
 {
-    FPagedQuery Page;
-    if (!PendingEnumerations.RemoveAndCopyValue(Request, Page))
+    if (!Reply.HasResponse())
     {
-        return;
-    }
-    if (!bSucceeded || !Response)
-    {
+        // A list that never came is no failure of its own: nothing is logged.
         FinishEnumerate(false, FString());
         return;
     }
-    const FString Error = CheckCode(Response, 399);
-    if (!Error.IsEmpty())
+    if (!ZorCloudReply::Check(Reply, "EnumerateFiles", ZorCloudReply::LastSuccessCode, true))
     {
-        FinishEnumerate(false, Error);
+        FinishEnumerate(false, Reply.GetErrorText());
         return;
     }
-    const FString Body = Response->GetContentAsString();
-    UE_LOG_ONLINE(Verbose, "EnumerateFiles request complete. url=%s code=%d response=%s", *Request->GetURL(),
-                  Response->GetResponseCode(), *Body);
     if (ReplacesList(Page))
     {
         TitleFiles.Reset();
     }
     TArray<FCloudFileHeader> Headers;
     FString Payload;
-    if (!FZorCloudFileList::Read(Body, Headers, Payload))
+    if (!FZorCloudFileList::Read(Reply.GetBody(), Headers, Payload))
     {
         FinishEnumerate(false, FString::Printf("Invalid response payload=%s", *Payload));
         return;
@@ -112,7 +98,7 @@ void FOnlineTitleFileZor::EnumerateFiles_HttpRequestComplete(FHttpRequestPtr Req
 bool FOnlineTitleFileZor::ReadFile(const FString& FileName)
 {
     FString Error;
-    if (bShutDown)
+    if (IsShutDown())
     {
         Error = "No response";
     }
@@ -120,7 +106,7 @@ bool FOnlineTitleFileZor::ReadFile(const FString& FileName)
     {
         Error = FString::Printf("Invalid filename filename=%s", *FileName);
     }
-    else if (PendingReads.FindKey(FileName))
+    else if (GetCalls().IsPending(ReadKey(FileName)))
     {
         Error = FString::Printf("File request already pending for filename=%s", *FileName);
     }
@@ -136,53 +122,42 @@ bool FOnlineTitleFileZor::ReadFile(const FString& FileName)
         FinishRead(true, FileName, FString());
         return true;
     }
-    const FHttpRequestRef Request = FHttpModule::Get().CreateRequest();
-    PendingReads.Add(Request.ToSharedPtr(), FileName);
-    Request->OnProcessRequestComplete().BindThreadSafeSP(this,
-                                                         &FOnlineTitleFileZor::ReadFile_HttpRequestComplete);
-    // Only this placeholder is matched with its letter case, as the title file URL has always been filled.
-    Request->SetURL(GetBaseUrl() +
-                    FZorCloudUrl::Fill(FileUrl, {{"filename", FileName}}, ESearchCase::CaseSensitive));
-    Request->SetVerb("GET");
-    if (Subsystem->ProcessClientRequest(*this, Subsystem->GetAppId(), Request, Error))
+    FZorCall Call;
+    Call.Operation = "ReadFile";
+    Call.Url = GetBaseUrl() + FileUrl;
+    Call.Values = {{"`filename", FileName}};
+    // Only this placeholder heeds letter case, as title file templates always have.
+    Call.PlaceholderCase = ESearchCase::CaseSensitive;
+    Call.ContentType = FString();
+    Call.PendingKey = ReadKey(FileName);
+    FZorError Refused;
+    if (GetCalls().SendAsClient(
+            Call, Subsystem->GetAppId(), [this, FileName](FZorReply& Reply) { OnReadReply(Reply, FileName); },
+            Refused))
     {
         return true;
     }
-    PendingReads.Remove(Request.ToSharedPtr());
-    FCloudFile* File = GetCloudFile(FileName, true);
-    File->AsyncState = ECloudFileState::Failed;
-    File->Data.Reset();
-    FinishRead(false, FileName, Error);
+    if (Refused)
+    {
+        FailEntry(FileName);
+        FinishRead(false, FileName, Refused.Text);
+    }
     return false;
 }
 
-void FOnlineTitleFileZor::ReadFile_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                                       bool bSucceeded)
+void FOnlineTitleFileZor::OnReadReply(FZorReply& Reply, const FString& FileName)
 {
-    FString FileName;
-    if (!PendingReads.RemoveAndCopyValue(Request, FileName))
+    FailEntry(FileName);
+    if (!ZorCloudReply::Check(Reply, "ReadFile", ZorCloudReply::LastFileCode, false))
     {
+        FinishRead(false, FileName, Reply.GetErrorText());
         return;
     }
+    UE_LOG_ONLINE(Verbose, "ReadFile request complete. url=%s code=%d", *Reply.GetRequest()->GetURL(),
+                  Reply.GetResponse()->GetResponseCode());
     FCloudFile* File = GetCloudFile(FileName, true);
-    File->AsyncState = ECloudFileState::Failed;
-    File->Data.Reset();
-    if (!bSucceeded || !Response)
-    {
-        FinishRead(false, FileName, "No response");
-        return;
-    }
-    // The HTTP layer follows no redirect: only a 2xx body is the file.
-    const FString Error = CheckCode(Response, 299);
-    if (!Error.IsEmpty())
-    {
-        FinishRead(false, FileName, Error);
-        return;
-    }
-    UE_LOG_ONLINE(Verbose, "ReadFile request complete. url=%s code=%d", *Request->GetURL(),
-                  Response->GetResponseCode());
     File->AsyncState = ECloudFileState::Done;
-    File->Data = Response->GetContent();
+    File->Data = Reply.GetResponse()->GetContent();
     if (bCacheFiles)
     {
         SaveLocalFile(File->FileName, File->Data);

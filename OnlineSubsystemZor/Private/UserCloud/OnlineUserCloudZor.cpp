@@ -16,6 +16,7 @@ FOnlineUserCloudZor::FOnlineUserCloudZor(FOnlineSubsystemZor* InSubsystem)
     GConfig->GetString(*SectionName, "EnumerateUserFilesUrl", EnumerateUserFilesUrl, GEngineIni);
     GConfig->GetString(*SectionName, "UserFileUrl", UserFileUrl, GEngineIni);
     GConfig->GetString(*SectionName, "WriteUserFileUrl", WriteUserFileUrl, GEngineIni);
+    // The ini key when present, else every process but a dedicated server keeps copies.
     bCacheFiles = !(InSubsystem && InSubsystem->IsDedicated());
     GConfig->GetBool(*SectionName, "bCacheFiles", bCacheFiles, GEngineIni);
 }
@@ -192,28 +193,4 @@ void FOnlineUserCloudZor::FailEntry(const FUniqueNetId& UserId, const FString& F
     FCloudFile* File = GetCloudFile(UserId, FileName, true);
     File->AsyncState = ECloudFileState::Failed;
     File->Data.Reset();
-}
-
-void FOnlineUserCloudZor::Shutdown()
-{
-    bShutDown = true;
-    TMap<FHttpRequestPtr, FUserKey> Enumerations = std::move(PendingEnumerations);
-    TMap<FHttpRequestPtr, FPendingFile> Files = std::move(PendingFileRequests);
-    PendingEnumerations.Empty();
-    PendingFileRequests.Empty();
-    for (const auto& [Request, User] : Enumerations)
-    {
-        Request->CancelRequest();
-        FinishEnumerate(false, FUniqueNetIdString(FString(User)), "No response");
-    }
-    for (const auto& [Request, Pending] : Files)
-    {
-        Request->CancelRequest();
-        const FUniqueNetIdString UserId{FString(Pending.UserId)};
-        if (Pending.Op != EFileOp::Delete)
-        {
-            FailEntry(UserId, Pending.FileName);
-        }
-        FinishFileOp(Pending.Op, false, UserId, Pending.FileName, "No response");
-    }
 }

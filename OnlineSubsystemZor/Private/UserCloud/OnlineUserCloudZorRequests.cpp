@@ -1,7 +1,8 @@
+#include "Common/ZorCallSet.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 #include "UserCloud/OnlineUserCloudZor.h"
 #include "UserCloud/ZorCloudFileList.h"
-#include "UserCloud/ZorCloudUrl.h"
+#include "UserCloud/ZorCloudReply.h"
 
 namespace
 {
@@ -10,36 +11,11 @@ const char* OperationName(int32 Op)
     static const char* const Names[] = {"ReadUserFile", "WriteUserFile", "DeleteUserFile"};
     return Names[Op];
 }
-
-bool IsGoodCode(int32 Code, int32 Last)
-{
-    return Code >= 200 && Code <= Last;
-}
-
-/** "No response", or the failure text of a code outside 200 to Last; empty for a good reply. */
-FString CheckReply(const FHttpResponsePtr& Response, bool bSucceeded, int32 Last)
-{
-    if (!bSucceeded || !Response)
-    {
-        return "No response";
-    }
-    if (!IsGoodCode(Response->GetResponseCode(), Last))
-    {
-        return FString::Printf("Invalid response. code=%d error=%s", Response->GetResponseCode(),
-                               *Response->GetContentAsString());
-    }
-    return FString();
-}
-
-// Writes, deletes and lists accept any code up to 399; a download must be the file itself, and the HTTP
-// layer follows no redirect, so only a 2xx body is a file.
-constexpr int32 LastGoodCode = 399;
-constexpr int32 LastFileCode = 299;
 } // namespace
 
 FString FOnlineUserCloudZor::StartCheck(const FUniqueNetId& UserId, const FString& FileName) const
 {
-    if (bShutDown)
+    if (IsShutDown())
     {
         return "No response";
     }
@@ -51,66 +27,70 @@ FString FOnlineUserCloudZor::StartCheck(const FUniqueNetId& UserId, const FStrin
     {
         return FString::Printf("Invalid filename user=%s filename=%s", *UserId.ToDebugString(), *FileName);
     }
-    if (IsFilePending(KeyOf(UserId), FileName))
+    if (FindPendingFile(KeyOf(UserId), FileName) != INDEX_NONE)
     {
         return FString::Printf("File request already pending for user=%s", *UserId.ToDebugString());
     }
     return FString();
 }
 
-bool FOnlineUserCloudZor::IsFilePending(const FUserKey& User, const FString& FileName) const
+int32 FOnlineUserCloudZor::FindPendingFile(const FUserKey& User, const FString& FileName) const
 {
-    for (const auto& Entry : PendingFileRequests)
+    for (int32 Index = 0; Index < PendingFiles.Num(); ++Index)
     {
-        if (Entry.Value.UserId == User && Entry.Value.FileName == FileName)
+        if (PendingFiles[Index].UserId == User && PendingFiles[Index].FileName == FileName)
         {
-            return true;
+            return Index;
         }
     }
-    return false;
+    return INDEX_NONE;
 }
 
-FString FOnlineUserCloudZor::MakeUrl(const FString& Template, const FUniqueNetId& UserId,
-                                     const FString& FileName) const
+void FOnlineUserCloudZor::ForgetPendingFile(const FUserKey& User, const FString& FileName)
 {
-    return GetBaseUrl() +
-           FZorCloudUrl::Fill(
-               Template, {{"uniquefilename", FileName}, {"filename", FileName}, {"id", UserId.ToString()}});
-}
-
-FHttpRequestRef FOnlineUserCloudZor::StartFileRequest(const FUniqueNetId& UserId, const FString& FileName,
-                                                      EFileOp Op, const FString& Url, const FString& Verb)
-{
-    const FHttpRequestRef Request = FHttpModule::Get().CreateRequest();
-    PendingFileRequests.Add(Request.ToSharedPtr(), FPendingFile{KeyOf(UserId), FileName, Op});
-    switch (Op)
+    const int32 Index = FindPendingFile(User, FileName);
+    if (Index != INDEX_NONE)
     {
-    case EFileOp::Read:
-        Request->OnProcessRequestComplete().BindThreadSafeSP(
-            this, &FOnlineUserCloudZor::ReadUserFile_HttpRequestComplete);
-        break;
-    case EFileOp::Write:
-        Request->OnProcessRequestComplete().BindThreadSafeSP(
-            this, &FOnlineUserCloudZor::WriteUserFile_HttpRequestComplete);
-        break;
-    case EFileOp::Delete:
-        Request->OnProcessRequestComplete().BindThreadSafeSP(
-            this, &FOnlineUserCloudZor::DeleteUserFile_HttpRequestComplete);
-        break;
+        PendingFiles.RemoveAt(Index);
     }
-    Request->SetURL(Url);
-    Request->SetVerb(Verb);
-    return Request;
 }
 
-bool FOnlineUserCloudZor::SendFileRequest(const FUniqueNetId& UserId, const FHttpRequestRef& Request,
-                                          FString& OutError)
+FZorCall FOnlineUserCloudZor::MakeCall(const char* Operation, const FString& Verb, const FString& Template,
+                                       const FUniqueNetId& UserId, const FString& FileName) const
 {
-    if (Subsystem->ProcessUserRequest(*this, UserId, Request, OutError))
+    FZorCall Call;
+    Call.Operation = Operation;
+    Call.Verb = Verb;
+    Call.Url = GetBaseUrl() + Template;
+    Call.Values = {{"`id", UserId.ToString()}, {"`filename", FileName}, {"`uniquefilename", FileName}};
+    Call.ContentType = FString();
+    if (!FileName.IsEmpty())
+    {
+        Call.SendingLine = FString::Printf("Starting %s request. filename=%s", Operation, *FileName);
+    }
+    return Call;
+}
+
+bool FOnlineUserCloudZor::SendFileCall(EFileOp Op, const FZorCall& Call, const FUniqueNetId& UserId,
+                                       const FString& FileName, TFunction<void(FZorReply&)> OnReply)
+{
+    PendingFiles.Add(FPendingFile{KeyOf(UserId), FileName});
+    FZorError Error;
+    if (GetCalls().SendAsUser(Call, UserId, std::move(OnReply), Error))
     {
         return true;
     }
-    PendingFileRequests.Remove(Request.ToSharedPtr());
+    if (!Error)
+    {
+        // Its handler has reported already.
+        return false;
+    }
+    ForgetPendingFile(KeyOf(UserId), FileName);
+    if (Op != EFileOp::Delete)
+    {
+        FailEntry(UserId, FileName);
+    }
+    FinishFileOp(Op, false, UserId, FileName, Error.Text);
     return false;
 }
 
@@ -148,7 +128,7 @@ void FOnlineUserCloudZor::FinishEnumerate(bool bWasSuccessful, const FUniqueNetI
 void FOnlineUserCloudZor::EnumerateUserFiles(const FUniqueNetId& UserId)
 {
     FString Error;
-    if (bShutDown)
+    if (IsShutDown())
     {
         Error = "No response";
     }
@@ -156,49 +136,40 @@ void FOnlineUserCloudZor::EnumerateUserFiles(const FUniqueNetId& UserId)
     {
         Error = "Invalid userid";
     }
-    else if (PendingEnumerations.FindKey(KeyOf(UserId)))
+    else if (PendingEnumerations.Contains(KeyOf(UserId)))
     {
         Error = FString::Printf("Already pending for user=%s", *UserId.ToDebugString());
     }
-    if (Error.IsEmpty())
-    {
-        const FHttpRequestRef Request = FHttpModule::Get().CreateRequest();
-        PendingEnumerations.Add(Request.ToSharedPtr(), KeyOf(UserId));
-        Request->OnProcessRequestComplete().BindThreadSafeSP(
-            this, &FOnlineUserCloudZor::EnumerateUserFiles_HttpRequestComplete);
-        Request->SetURL(MakeUrl(EnumerateUserFilesUrl, UserId, FString()));
-        Request->SetVerb("GET");
-        UE_LOG_ONLINE(Verbose, "Starting EnumerateUserFiles request.");
-        if (Subsystem->ProcessUserRequest(*this, UserId, Request, Error))
-        {
-            return;
-        }
-        PendingEnumerations.Remove(Request.ToSharedPtr());
-    }
-    FinishEnumerate(false, UserId, Error);
-}
-
-void FOnlineUserCloudZor::EnumerateUserFiles_HttpRequestComplete(FHttpRequestPtr Request,
-                                                                 FHttpResponsePtr Response, bool bSucceeded)
-{
-    FUserKey User;
-    if (!PendingEnumerations.RemoveAndCopyValue(Request, User))
-    {
-        return;
-    }
-    const FUniqueNetIdString UserId{FString(User)};
-    FString Error = CheckReply(Response, bSucceeded, LastGoodCode);
     if (!Error.IsEmpty())
     {
         FinishEnumerate(false, UserId, Error);
         return;
     }
-    const FString Body = Response->GetContentAsString();
-    UE_LOG_ONLINE(Verbose, "EnumerateUserFiles request complete. url=%s code=%d response=%s",
-                  *Request->GetURL(), Response->GetResponseCode(), *Body);
+    const FUserKey User = KeyOf(UserId);
+    PendingEnumerations.Add(User);
+    FZorError Refused;
+    const FZorCall Call = MakeCall("EnumerateUserFiles", "GET", EnumerateUserFilesUrl, UserId, FString());
+    if (!GetCalls().SendAsUser(
+            Call, UserId, [this, User](FZorReply& Reply) { OnEnumerateReply(Reply, User); }, Refused) &&
+        Refused)
+    {
+        PendingEnumerations.Remove(User);
+        FinishEnumerate(false, UserId, Refused.Text);
+    }
+}
+
+void FOnlineUserCloudZor::OnEnumerateReply(FZorReply& Reply, const FUserKey& User)
+{
+    PendingEnumerations.Remove(User);
+    const FUniqueNetIdString UserId{FString(User)};
+    if (!ZorCloudReply::Check(Reply, "EnumerateUserFiles", ZorCloudReply::LastSuccessCode, true))
+    {
+        FinishEnumerate(false, UserId, Reply.GetErrorText());
+        return;
+    }
     TArray<FCloudFileHeader>& List = CloudFileLists.FindOrAdd(User);
     FString Payload;
-    if (!FZorCloudFileList::Read(Body, List, Payload))
+    if (!FZorCloudFileList::Read(Reply.GetBody(), List, Payload))
     {
         FinishEnumerate(false, UserId, FString::Printf("Invalid response payload=%s", *Payload));
         return;
@@ -209,178 +180,137 @@ void FOnlineUserCloudZor::EnumerateUserFiles_HttpRequestComplete(FHttpRequestPtr
 
 bool FOnlineUserCloudZor::ReadUserFile(const FUniqueNetId& UserId, const FString& FileName)
 {
-    FString Error = StartCheck(UserId, FileName);
-    if (Error.IsEmpty())
-    {
-        GetCloudFile(UserId, FileName, true)->AsyncState = ECloudFileState::InProgress;
-        // The cache is read here, on the game thread, because a hit must fire before this call returns.
-        if (bCacheFiles && LoadFromCache(UserId, FileName))
-        {
-            FinishFileOp(EFileOp::Read, true, UserId, FileName, FString());
-            return true;
-        }
-        const FHttpRequestRef Request =
-            StartFileRequest(UserId, FileName, EFileOp::Read, MakeUrl(UserFileUrl, UserId, FileName), "GET");
-        UE_LOG_ONLINE(Verbose, "Starting ReadUserFile request. filename=%s", *FileName);
-        if (SendFileRequest(UserId, Request, Error))
-        {
-            return true;
-        }
-        FailEntry(UserId, FileName);
-    }
-    FinishFileOp(EFileOp::Read, false, UserId, FileName, Error);
-    return false;
-}
-
-void FOnlineUserCloudZor::ReadUserFile_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                                           bool bSucceeded)
-{
-    FPendingFile Pending;
-    if (!PendingFileRequests.RemoveAndCopyValue(Request, Pending))
-    {
-        return;
-    }
-    const FUniqueNetIdString UserId{FString(Pending.UserId)};
-    FailEntry(UserId, Pending.FileName);
-    if (Response && bSucceeded)
-    {
-        UE_LOG_ONLINE(Verbose, "ReadUserFile request complete. url=%s code=%d length=%d type=%s",
-                      *Request->GetURL(), Response->GetResponseCode(),
-                      static_cast<int32>(Response->GetContentLength()), *Response->GetContentType());
-    }
-    const FString Error = CheckReply(Response, bSucceeded, LastFileCode);
+    const FString Error = StartCheck(UserId, FileName);
     if (!Error.IsEmpty())
     {
-        FinishFileOp(EFileOp::Read, false, UserId, Pending.FileName, Error);
+        FinishFileOp(EFileOp::Read, false, UserId, FileName, Error);
+        return false;
+    }
+    GetCloudFile(UserId, FileName, true)->AsyncState = ECloudFileState::InProgress;
+    // The cache is read here, on the game thread, because a hit must fire before this call returns.
+    if (bCacheFiles && LoadFromCache(UserId, FileName))
+    {
+        FinishFileOp(EFileOp::Read, true, UserId, FileName, FString());
+        return true;
+    }
+    const FUserKey User = KeyOf(UserId);
+    return SendFileCall(EFileOp::Read, MakeCall("ReadUserFile", "GET", UserFileUrl, UserId, FileName), UserId,
+                        FileName,
+                        [this, User, FileName](FZorReply& Reply) { OnReadReply(Reply, User, FileName); });
+}
+
+void FOnlineUserCloudZor::OnReadReply(FZorReply& Reply, const FUserKey& User, const FString& FileName)
+{
+    ForgetPendingFile(User, FileName);
+    const FUniqueNetIdString UserId{FString(User)};
+    FailEntry(UserId, FileName);
+    if (const FHttpResponsePtr& Response = Reply.GetResponse())
+    {
+        UE_LOG_ONLINE(Verbose, "ReadUserFile request complete. url=%s code=%d length=%d type=%s",
+                      *Reply.GetRequest()->GetURL(), Response->GetResponseCode(),
+                      static_cast<int32>(Response->GetContentLength()), *Response->GetContentType());
+    }
+    if (!ZorCloudReply::Check(Reply, "ReadUserFile", ZorCloudReply::LastFileCode, false))
+    {
+        FinishFileOp(EFileOp::Read, false, UserId, FileName, Reply.GetErrorText());
         return;
     }
-    FCloudFile* File = GetCloudFile(UserId, Pending.FileName, true);
+    FCloudFile* File = GetCloudFile(UserId, FileName, true);
     File->AsyncState = ECloudFileState::Done;
-    File->Data = Response->GetContent();
+    File->Data = Reply.GetResponse()->GetContent();
     if (bCacheFiles)
     {
         SaveLocalFile(UserId, File->FileName, File->Data);
     }
-    FinishFileOp(EFileOp::Read, true, UserId, Pending.FileName, FString());
+    FinishFileOp(EFileOp::Read, true, UserId, FileName, FString());
 }
 
 bool FOnlineUserCloudZor::WriteUserFile(const FUniqueNetId& UserId, const FString& FileName,
                                         TArray<uint8>& FileContents)
 {
-    FString Error = StartCheck(UserId, FileName);
-    if (Error.IsEmpty())
-    {
-        GetCloudFile(UserId, FileName, true)->AsyncState = ECloudFileState::InProgress;
-        const FHttpRequestRef Request = StartFileRequest(UserId, FileName, EFileOp::Write,
-                                                         MakeUrl(WriteUserFileUrl, UserId, FileName), "PUT");
-        Request->SetContent(FileContents);
-        UE_LOG_ONLINE(Verbose, "Starting WriteUserFile request. filename=%s", *FileName);
-        if (SendFileRequest(UserId, Request, Error))
-        {
-            return true;
-        }
-        FailEntry(UserId, FileName);
-    }
-    FinishFileOp(EFileOp::Write, false, UserId, FileName, Error);
-    return false;
-}
-
-void FOnlineUserCloudZor::WriteUserFile_HttpRequestComplete(FHttpRequestPtr Request,
-                                                            FHttpResponsePtr Response, bool bSucceeded)
-{
-    FPendingFile Pending;
-    if (!PendingFileRequests.RemoveAndCopyValue(Request, Pending))
-    {
-        return;
-    }
-    const FUniqueNetIdString UserId{FString(Pending.UserId)};
-    FailEntry(UserId, Pending.FileName);
-    if (Response && bSucceeded)
-    {
-        UE_LOG_ONLINE(Verbose, "WriteUserFile request complete. url=%s code=%d response=%s",
-                      *Request->GetURL(), Response->GetResponseCode(), *Response->GetContentAsString());
-    }
-    const FString Error = CheckReply(Response, bSucceeded, LastGoodCode);
+    const FString Error = StartCheck(UserId, FileName);
     if (!Error.IsEmpty())
     {
-        FinishFileOp(EFileOp::Write, false, UserId, Pending.FileName, Error);
+        FinishFileOp(EFileOp::Write, false, UserId, FileName, Error);
+        return false;
+    }
+    GetCloudFile(UserId, FileName, true)->AsyncState = ECloudFileState::InProgress;
+    FZorCall Call = MakeCall("WriteUserFile", "PUT", WriteUserFileUrl, UserId, FileName);
+    Call.Body = FString(reinterpret_cast<const char*>(FileContents.GetData()), FileContents.Num());
+    const FUserKey User = KeyOf(UserId);
+    return SendFileCall(EFileOp::Write, Call, UserId, FileName,
+                        [this, User, FileName](FZorReply& Reply) { OnWriteReply(Reply, User, FileName); });
+}
+
+void FOnlineUserCloudZor::OnWriteReply(FZorReply& Reply, const FUserKey& User, const FString& FileName)
+{
+    ForgetPendingFile(User, FileName);
+    const FUniqueNetIdString UserId{FString(User)};
+    FailEntry(UserId, FileName);
+    if (!ZorCloudReply::Check(Reply, "WriteUserFile", ZorCloudReply::LastSuccessCode, true))
+    {
+        FinishFileOp(EFileOp::Write, false, UserId, FileName, Reply.GetErrorText());
         return;
     }
-    FCloudFile* File = GetCloudFile(UserId, Pending.FileName, true);
+    FCloudFile* File = GetCloudFile(UserId, FileName, true);
     File->AsyncState = ECloudFileState::Done;
-    File->Data = Request->GetContent();
+    File->Data = Reply.GetRequest()->GetContent();
     if (bCacheFiles)
     {
         SaveLocalFile(UserId, File->FileName, File->Data);
     }
     // The content changed, so its hash is unknown until the next list; a later write replaces this header.
-    FZorCloudFileList::Merge(CloudFileLists.FindOrAdd(Pending.UserId),
-                             FCloudFileHeader(Pending.FileName, Pending.FileName, File->Data.Num()));
-    FinishFileOp(EFileOp::Write, true, UserId, Pending.FileName, FString());
+    FZorCloudFileList::Merge(CloudFileLists.FindOrAdd(User),
+                             FCloudFileHeader(FileName, FileName, File->Data.Num()));
+    FinishFileOp(EFileOp::Write, true, UserId, FileName, FString());
 }
 
 bool FOnlineUserCloudZor::DeleteUserFile(const FUniqueNetId& UserId, const FString& FileName,
                                          bool bShouldCloudDelete, bool bShouldLocallyDelete)
 {
-    FString Error = (bShouldCloudDelete || bShouldLocallyDelete)
-                        ? StartCheck(UserId, FileName)
-                        : FString("Nothing to do. Use bShouldCloudDelete and/or bShouldLocallyDelete");
-    if (Error.IsEmpty())
-    {
-        const FCloudFile* File = GetCloudFile(UserId, FileName, false);
-        const FString DiskName = File ? File->FileName : FileName;
-        ClearFile(UserId, FileName);
-        const bool bDeletedLocally = bShouldLocallyDelete && bCacheFiles && DeleteLocalFile(UserId, DiskName);
-        if (!bShouldCloudDelete && bDeletedLocally)
-        {
-            FinishFileOp(EFileOp::Delete, true, UserId, FileName, FString());
-            return true;
-        }
-        if (bShouldCloudDelete)
-        {
-            const FHttpRequestRef Request = StartFileRequest(
-                UserId, FileName, EFileOp::Delete, MakeUrl(UserFileUrl, UserId, FileName), "DELETE");
-            UE_LOG_ONLINE(Verbose, "Starting DeleteUserFile request. filename=%s", *FileName);
-            if (SendFileRequest(UserId, Request, Error))
-            {
-                return true;
-            }
-        }
-    }
-    FinishFileOp(EFileOp::Delete, false, UserId, FileName, Error);
-    return false;
-}
-
-void FOnlineUserCloudZor::DeleteUserFile_HttpRequestComplete(FHttpRequestPtr Request,
-                                                             FHttpResponsePtr Response, bool bSucceeded)
-{
-    FPendingFile Pending;
-    if (!PendingFileRequests.RemoveAndCopyValue(Request, Pending))
-    {
-        return;
-    }
-    const FUniqueNetIdString UserId{FString(Pending.UserId)};
-    if (Response && bSucceeded)
-    {
-        UE_LOG_ONLINE(Verbose, "DeleteUserFile request complete. url=%s code=%d response=%s",
-                      *Request->GetURL(), Response->GetResponseCode(), *Response->GetContentAsString());
-    }
-    const FString Error = CheckReply(Response, bSucceeded, LastGoodCode);
+    const FString Error = (bShouldCloudDelete || bShouldLocallyDelete)
+                              ? StartCheck(UserId, FileName)
+                              : FString("Nothing to do. Use bShouldCloudDelete and/or bShouldLocallyDelete");
     if (!Error.IsEmpty())
     {
-        FinishFileOp(EFileOp::Delete, false, UserId, Pending.FileName, Error);
+        FinishFileOp(EFileOp::Delete, false, UserId, FileName, Error);
+        return false;
+    }
+    const FCloudFile* File = GetCloudFile(UserId, FileName, false);
+    const FString DiskName = File ? File->FileName : FileName;
+    ClearFile(UserId, FileName);
+    const bool bDeletedLocally = bShouldLocallyDelete && bCacheFiles && DeleteLocalFile(UserId, DiskName);
+    if (!bShouldCloudDelete)
+    {
+        // One event either way; a local-only delete fails when nothing could be deleted.
+        FinishFileOp(EFileOp::Delete, bDeletedLocally, UserId, FileName, FString());
+        return bDeletedLocally;
+    }
+    const FUserKey User = KeyOf(UserId);
+    return SendFileCall(EFileOp::Delete, MakeCall("DeleteUserFile", "DELETE", UserFileUrl, UserId, FileName),
+                        UserId, FileName,
+                        [this, User, FileName](FZorReply& Reply) { OnDeleteReply(Reply, User, FileName); });
+}
+
+void FOnlineUserCloudZor::OnDeleteReply(FZorReply& Reply, const FUserKey& User, const FString& FileName)
+{
+    ForgetPendingFile(User, FileName);
+    const FUniqueNetIdString UserId{FString(User)};
+    if (!ZorCloudReply::Check(Reply, "DeleteUserFile", ZorCloudReply::LastSuccessCode, true))
+    {
+        FinishFileOp(EFileOp::Delete, false, UserId, FileName, Reply.GetErrorText());
         return;
     }
-    if (TArray<FCloudFileHeader>* List = CloudFileLists.Find(Pending.UserId))
+    if (TArray<FCloudFileHeader>* List = CloudFileLists.Find(User))
     {
         for (int32 Index = 0; Index < List->Num(); ++Index)
         {
-            if ((*List)[Index].DLName == Pending.FileName)
+            if ((*List)[Index].DLName == FileName)
             {
                 List->RemoveAt(Index);
                 break;
             }
         }
     }
-    FinishFileOp(EFileOp::Delete, true, UserId, Pending.FileName, FString());
+    FinishFileOp(EFileOp::Delete, true, UserId, FileName, FString());
 }

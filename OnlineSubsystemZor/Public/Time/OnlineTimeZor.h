@@ -6,7 +6,8 @@
 
 /**
  * The server time: one unauthenticated request straight to the game service, at most one at a time; the
- * body of the last good answer is kept as text.
+ * body of the last good answer is kept as text. The request bypasses the call set, whose defaults would add
+ * headers: the time is asked for bare.
  */
 class FOnlineTimeZor : public IOnlineTime, public FGameServiceZor, public TSharedFromThis<FOnlineTimeZor>
 {
@@ -20,7 +21,7 @@ public:
     FString GetLastServerTime() override { return LastServerTime; }
 
     /** Ends a query in flight with "No response" and refuses later ones. */
-    void Shutdown();
+    void Shutdown() override;
 
     const FString& GetTimeStampUrl() const { return TimeStampUrl; }
 
@@ -33,5 +34,4 @@ private:
     /** The query in flight; a started request cannot be sent again, so each query has its own. */
     FHttpRequestPtr TimeRequest;
     FString LastServerTime;
-    bool bShutDown = false;
 };

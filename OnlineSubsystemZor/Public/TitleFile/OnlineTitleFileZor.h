@@ -4,14 +4,14 @@
 #include "Online/OnlineTitleFileInterface.h"
 #include "Subsystem/BaseServiceZor.h"
 
+class FZorReply;
+
 /**
  * Title files over the game service, on the client road under the application's id: the list is gathered
  * page by page, files are read by name and, when caching, kept on disk and served again while their SHA1
  * still matches the list. Game thread only.
  */
-class FOnlineTitleFileZor : public IOnlineTitleFile,
-                            public FGameServiceZor,
-                            public TSharedFromThis<FOnlineTitleFileZor>
+class FOnlineTitleFileZor : public IOnlineTitleFile, public FGameServiceZor
 {
 public:
     static const FString SectionName;
@@ -38,25 +38,19 @@ public:
     const FString& GetEnumerateFilesUrl() const { return EnumerateFilesUrl; }
     const FString& GetFileUrl() const { return FileUrl; }
 
-    /** Fires every pending operation's event (false), cancels its request and refuses later calls. */
-    void Shutdown();
-
 private:
     bool LoadFromCache(const FString& FileName);
+    void FailEntry(const FString& FileName);
     void FinishEnumerate(bool bWasSuccessful, const FString& Error);
     void FinishRead(bool bWasSuccessful, const FString& FileName, const FString& Error);
 
-    void EnumerateFiles_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                            bool bSucceeded);
-    void ReadFile_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response, bool bSucceeded);
+    void OnEnumerateReply(FZorReply& Reply, const FPagedQuery& Page);
+    void OnReadReply(FZorReply& Reply, const FString& FileName);
 
     FString EnumerateFilesUrl;
     FString FileUrl;
     bool bCacheFiles = true;
-    bool bShutDown = false;
 
-    TMap<FHttpRequestPtr, FPagedQuery> PendingEnumerations;
-    TMap<FHttpRequestPtr, FString> PendingReads;
     TArray<FCloudFileHeader> TitleFiles;
     TArray<FCloudFile> DownloadedFiles;
 };

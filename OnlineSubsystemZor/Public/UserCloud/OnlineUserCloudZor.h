@@ -6,6 +6,9 @@
 #include "Online/OnlineUserCloudInterface.h"
 #include "Subsystem/BaseServiceZor.h"
 
+class FZorReply;
+struct FZorCall;
+
 /**
  * Per-user cloud files over the game service, on the user road: lists, reads, writes and deletes a user's
  * files, keeps the bytes per user and, when caching, a disk copy that a later read whose SHA1 still matches
@@ -14,9 +17,7 @@
  * User ids are kept by their exact text (two ids that differ in letter case are two users); file names
  * compare ignoring case.
  */
-class FOnlineUserCloudZor : public IOnlineUserCloud,
-                            public FGameServiceZor,
-                            public TSharedFromThis<FOnlineUserCloudZor>
+class FOnlineUserCloudZor : public IOnlineUserCloud, public FGameServiceZor
 {
 public:
     static const FString SectionName;
@@ -52,9 +53,6 @@ public:
     const FString& GetUserFileUrl() const { return UserFileUrl; }
     const FString& GetWriteUserFileUrl() const { return WriteUserFileUrl; }
 
-    /** Fires every pending operation's event (false), cancels its request and refuses later calls. */
-    void Shutdown();
-
 private:
     enum class EFileOp
     {
@@ -62,21 +60,23 @@ private:
         Write,
         Delete,
     };
+    using FUserKey = std::string;
+    /** A read, write or cloud delete in flight: at most one per user and file name. */
     struct FPendingFile
     {
-        std::string UserId;
+        FUserKey UserId;
         FString FileName;
-        EFileOp Op = EFileOp::Read;
     };
-    using FUserKey = std::string;
 
     static FUserKey KeyOf(const FUniqueNetId& UserId) { return UserId.ToString().ToStdString(); }
     FString StartCheck(const FUniqueNetId& UserId, const FString& FileName) const;
-    bool IsFilePending(const FUserKey& User, const FString& FileName) const;
-    FString MakeUrl(const FString& Template, const FUniqueNetId& UserId, const FString& FileName) const;
-    FHttpRequestRef StartFileRequest(const FUniqueNetId& UserId, const FString& FileName, EFileOp Op,
-                                     const FString& Url, const FString& Verb);
-    bool SendFileRequest(const FUniqueNetId& UserId, const FHttpRequestRef& Request, FString& OutError);
+    int32 FindPendingFile(const FUserKey& User, const FString& FileName) const;
+    void ForgetPendingFile(const FUserKey& User, const FString& FileName);
+    FZorCall MakeCall(const char* Operation, const FString& Verb, const FString& Template,
+                      const FUniqueNetId& UserId, const FString& FileName) const;
+    /** Sends a file call on the user road; false after reporting when the road refused it. */
+    bool SendFileCall(EFileOp Op, const FZorCall& Call, const FUniqueNetId& UserId, const FString& FileName,
+                      TFunction<void(FZorReply&)> OnReply);
     bool LoadFromCache(const FUniqueNetId& UserId, const FString& FileName);
     bool DeleteLocalFile(const FUniqueNetId& UserId, const FString& DiskName) const;
     void FailEntry(const FUniqueNetId& UserId, const FString& FileName);
@@ -85,23 +85,18 @@ private:
                       const FString& Error);
     void FinishEnumerate(bool bWasSuccessful, const FUniqueNetId& UserId, const FString& Error);
 
-    void EnumerateUserFiles_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                                bool bSucceeded);
-    void ReadUserFile_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                          bool bSucceeded);
-    void WriteUserFile_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                           bool bSucceeded);
-    void DeleteUserFile_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                            bool bSucceeded);
+    void OnEnumerateReply(FZorReply& Reply, const FUserKey& User);
+    void OnReadReply(FZorReply& Reply, const FUserKey& User, const FString& FileName);
+    void OnWriteReply(FZorReply& Reply, const FUserKey& User, const FString& FileName);
+    void OnDeleteReply(FZorReply& Reply, const FUserKey& User, const FString& FileName);
 
     FString EnumerateUserFilesUrl;
     FString UserFileUrl;
     FString WriteUserFileUrl;
     bool bCacheFiles = true;
-    bool bShutDown = false;
 
     TMap<FUserKey, TArray<FCloudFileHeader>> CloudFileLists;
     TMap<FUserKey, TArray<FCloudFile>> DownloadedFiles;
-    TMap<FHttpRequestPtr, FUserKey> PendingEnumerations;
-    TMap<FHttpRequestPtr, FPendingFile> PendingFileRequests;
+    TArray<FUserKey> PendingEnumerations;
+    TArray<FPendingFile> PendingFiles;
 };

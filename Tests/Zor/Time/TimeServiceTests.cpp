@@ -10,10 +10,13 @@ protected:
 
     void Start(const FString& Ini)
     {
+        if (Subsystem)
+        {
+            Subsystem->Shutdown();
+        }
         SetIni(Ini);
         CreateSubsystem();
-        Time = MakeShared<FOnlineTimeZor>(Subsystem.Get()).ToSharedPtr();
-        Time->Init();
+        Time = Subsystem->GetZorTimeService();
         Time->AddOnQueryServerUtcTimeCompleteDelegate(FOnQueryServerUtcTimeCompleteDelegate::CreateLambda(
             [this](bool bOk, const FString& Text, const FString& Error)
             { Events.Add(FString::Printf("%d [%s] [%s]", bOk ? 1 : 0, *Text, *Error)); }));
@@ -87,7 +90,6 @@ TEST_F(TimeTest, OneQueryAtATimeEachWithAFreshBareRequest)
 
 TEST_F(TimeTest, FollowsItsLayeredConfigurationAtSendTime)
 {
-    Subsystem->Shutdown();
     Start(FString(ZorTestIni) +
           "\n[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n"
           "[OnlineSubsystemZor.OnlineTimeZor]\nDomain=time.test:9000\nTimeStampUrl=/now\n");

@@ -15,10 +15,13 @@ protected:
 
     void Start(const FString& Ini)
     {
+        if (Subsystem)
+        {
+            Subsystem->Shutdown();
+        }
         SetIni(Ini);
         CreateSubsystem();
-        Titles = MakeShared<FOnlineTitleFileZor>(Subsystem.Get()).ToSharedPtr();
-        Titles->Init();
+        Titles = Subsystem->GetZorTitleFileService();
         Titles->AddOnEnumerateFilesCompleteDelegate(FOnEnumerateFilesCompleteDelegate::CreateLambda(
             [this](bool bOk) { Events.Add(FString::Printf("list %d", bOk ? 1 : 0)); }));
         Titles->AddOnReadFileCompleteDelegate(FOnReadFileCompleteDelegate::CreateLambda(
@@ -188,7 +191,6 @@ TEST_F(TitleFileTest, OnlyTheLowerCasePlaceholderIsFilledAndValuesAreEncoded)
 {
     const FString Ini = FString(ZorTestIni) + "\n[OnlineSubsystemZor.OnlineTitleFileZor]\n"
                                               "FileUrl=/api/cloudstorage/system/`FileName/`filename\n";
-    Subsystem->Shutdown();
     Start(Ini);
     ASSERT_TRUE(Titles->ReadFile("d/x?y"));
     const auto Sent = Answer(200, "x");
@@ -225,7 +227,6 @@ TEST_F(TitleFileTest, DedicatedServersCacheOnlyWhenTheIniSaysSo)
     for (const FCase& Case : Cases)
     {
         SetHostNetMode(Case.Mode);
-        Subsystem->Shutdown();
         Start(FString(ZorTestIni) + "\n[OnlineSubsystemZor.OnlineTitleFileZor]\n" + Case.Section);
         EXPECT_EQ(Titles->IsCachingFiles(), Case.bCaches) << Case.Section;
     }

@@ -16,17 +16,18 @@ FString Sha1Of(const std::string& Text)
 class UserCloudTest : public FCloudTest
 {
 protected:
-    UserCloudTest()
+    UserCloudTest() { Start(ZorTestIni); }
+
+    void Start(const FString& Ini)
     {
+        if (Subsystem)
+        {
+            Subsystem->Shutdown();
+        }
+        SetIni(Ini);
         CreateSubsystem();
         AddUser("Player1");
-        StartService();
-    }
-
-    void StartService()
-    {
-        Cloud = MakeShared<FOnlineUserCloudZor>(Subsystem.Get()).ToSharedPtr();
-        Cloud->Init();
+        Cloud = Subsystem->GetZorUserCloudService();
         auto Record = [this](const char* Op)
         {
             return [this, Op](bool bOk, const FUniqueNetId& User, const FString& Name)
@@ -352,8 +353,7 @@ TEST_F(UserCloudTest, DeleteFiresItsEventExactlyOnce)
     EXPECT_TRUE(Files[0].DLName.Equals("b.sav"));
     EXPECT_EQ(JoinedEvents(), "delete 1 Player1 A.SAV");
 
-    SetIni(FString(ZorTestIni) + "\n[OnlineSubsystemZor.OnlineUserCloudZor]\nbCacheFiles=false\n");
-    StartService();
+    Start(FString(ZorTestIni) + "\n[OnlineSubsystemZor.OnlineUserCloudZor]\nbCacheFiles=false\n");
     Events.Reset();
     EXPECT_FALSE(Cloud->DeleteUserFile(User, "a.sav", false, true));
     EXPECT_EQ(JoinedEvents(), "delete 0 Player1 a.sav");
