@@ -5,6 +5,7 @@
 #include "CloudFileJson.h"
 
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -60,9 +61,8 @@ std::optional<std::string> ReadTitleFile(const std::string& Dir, const std::stri
     return fs::is_regular_file(Path, Error) ? ReadWhole(Path) : std::nullopt;
 }
 
-// A missing value is "no limit"; a present one must be a whole number from 0.
-std::optional<size_t> ReadPageValue(const httplib::Request& Req, const char* Key, size_t Default,
-                                    bool& bValid)
+// Default when the value is missing; none when it is not a whole number from 0.
+std::optional<size_t> ReadPageValue(const httplib::Request& Req, const char* Key, size_t Default)
 {
     if (!Req.has_param(Key))
     {
@@ -71,7 +71,6 @@ std::optional<size_t> ReadPageValue(const httplib::Request& Req, const char* Key
     const std::string Text = Req.get_param_value(Key);
     if (Text.empty() || Text.size() > 9 || !std::all_of(Text.begin(), Text.end(), ::isdigit))
     {
-        bValid = false;
         return std::nullopt;
     }
     return static_cast<size_t>(std::stoul(Text));
