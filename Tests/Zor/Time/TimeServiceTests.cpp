@@ -107,3 +107,35 @@ TEST_F(TimeTest, ShutdownEndsTheQueryOnceAndRefusesLaterOnes)
     EXPECT_EQ(JoinedEvents(), "0 [] [No response]|0 [] [No response]");
     EXPECT_EQ(Http().NumPending(), 0);
 }
+
+TEST_F(TimeTest, FollowsUpdateServiceConfigLikeEveryOtherService)
+{
+    FServiceConfigZor::GetZorConfigurationDelegate().BindLambda(
+        [](const FString& Section, const FString&, FServiceConfigZor& Config)
+        {
+            if (Section == FOnlineTimeZor::SectionName)
+            {
+                Config.Domain = "moved.test";
+            }
+        });
+    Subsystem->UpdateServiceConfig();
+    ASSERT_TRUE(Time->QueryServerUtcTime());
+    EXPECT_TRUE(Oldest().URL.Equals("http://moved.test/api/3/timestamp", ESearchCase::CaseSensitive))
+        << *Oldest().URL;
+}
+
+TEST_F(TimeTest, CloudAndTimeServicesJoinTheSubsystemAndLeaveAtShutdown)
+{
+    EXPECT_TRUE(Subsystem->GetTimeInterface());
+    EXPECT_TRUE(Subsystem->GetUserCloudInterface());
+    EXPECT_TRUE(Subsystem->GetTitleFileInterface());
+    EXPECT_EQ(Subsystem->GetZorTimeService()->GetIniSectionName(), "OnlineSubsystemZor.OnlineTimeZor");
+    Subsystem->Shutdown();
+    EXPECT_FALSE(Subsystem->GetTimeInterface());
+    EXPECT_FALSE(Subsystem->GetUserCloudInterface());
+    EXPECT_FALSE(Subsystem->GetTitleFileInterface());
+    EXPECT_FALSE(Subsystem->GetZorTimeService());
+    EXPECT_FALSE(Subsystem->GetZorUserCloudService());
+    EXPECT_FALSE(Subsystem->GetZorTitleFileService());
+    EXPECT_FALSE(Time->QueryServerUtcTime()) << "a service kept past shutdown refuses";
+}
