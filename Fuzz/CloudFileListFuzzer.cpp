@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
     }
     for (const FCloudFileHeader& Header : Headers)
     {
-        if (Header.Hash.IsEmpty() || Header.DLName.IsEmpty() || Header.FileName.IsEmpty() || Header.FileSize < 0)
+        if (Header.Hash.IsEmpty() || Header.DLName.IsEmpty() || Header.FileName.IsEmpty() ||
+            Header.FileSize < 0)
         {
             std::abort();
         }
