@@ -5,14 +5,16 @@
 const FHostWordGroup& GetCoreHostWords();
 const FHostWordGroup& GetIdentityHostWords();
 const FHostWordGroup& GetProfileHostWords();
+const FHostWordGroup& GetUserCloudHostWords();
+const FHostWordGroup& GetTitleFileHostWords();
+const FHostWordGroup& GetTimeHostWords();
 
 std::span<const FHostWordGroup> GetHostWordGroups()
 {
     // One line per Host<Service>.cpp.
     static const FHostWordGroup Groups[] = {
-        GetCoreHostWords(),
-        GetIdentityHostWords(),
-        GetProfileHostWords(),
+        GetCoreHostWords(),      GetIdentityHostWords(),  GetProfileHostWords(),
+        GetUserCloudHostWords(), GetTitleFileHostWords(), GetTimeHostWords(),
     };
     return Groups;
 }

@@ -2,6 +2,9 @@
 
 #include "AccountService.h"
 #include "ProfileService.h"
+#include "TimeService.h"
+#include "TitleFileService.h"
+#include "UserCloudService.h"
 
 #include <httplib.h>
 
@@ -20,8 +23,8 @@ template <typename ServiceType> std::unique_ptr<FBackendService> Make(FBackendSt
 
 // Every service the backend serves: a new service is one file pair and one line here.
 constexpr FServiceFactory ServiceTable[] = {
-    Make<FAccountService>,
-    Make<FProfileService>,
+    Make<FAccountService>,   Make<FProfileService>, Make<FUserCloudService>,
+    Make<FTitleFileService>, Make<FTimeService>,
 };
 } // namespace
 
