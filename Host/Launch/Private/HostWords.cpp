@@ -8,13 +8,25 @@ const FHostWordGroup& GetProfileHostWords();
 const FHostWordGroup& GetAccountHostWords();
 const FHostWordGroup& GetMappingHostWords();
 const FHostWordGroup& GetUsersHostWords();
+const FHostWordGroup& GetUserCloudHostWords();
+const FHostWordGroup& GetTitleFileHostWords();
+const FHostWordGroup& GetTimeHostWords();
 
 std::span<const FHostWordGroup> GetHostWordGroups()
 {
     // One line per Host<Service>.cpp.
     static const FHostWordGroup Groups[] = {
-        GetCoreHostWords(),    GetIdentityHostWords(), GetProfileHostWords(),
-        GetAccountHostWords(), GetMappingHostWords(),  GetUsersHostWords(),
+        // clang-format off
+        GetCoreHostWords(),
+        GetIdentityHostWords(),
+        GetProfileHostWords(),
+        GetUserCloudHostWords(),
+        GetTitleFileHostWords(),
+        GetTimeHostWords(),
+        GetAccountHostWords(),
+        GetMappingHostWords(),
+        GetUsersHostWords(),
+        // clang-format on
     };
     return Groups;
 }

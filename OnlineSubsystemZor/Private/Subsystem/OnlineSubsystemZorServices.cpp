@@ -2,16 +2,23 @@
 #include "AccountMapping/OnlineAccountMappingZor.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Time/OnlineTimeZor.h"
+#include "TitleFile/OnlineTitleFileZor.h"
+#include "UserCloud/OnlineUserCloudZor.h"
 #include "Users/OnlineUsersZor.h"
 
 void FOnlineSubsystemZor::CreateServices()
 {
     // One line per service, in creation order, which is also the order of initialisation, tick and (reversed)
     // shutdown. A service that only its getter reaches is created with CreateService instead.
+    // The time service is listed too, so it takes its layered configuration and follows UpdateServiceConfig.
+    AddService<FOnlineTimeZor>();
     AddService<FGameServiceZor>(FString());
     AddService<FOnlineIdentityZor>();
+    AddService<FOnlineUserCloudZor>();
     AddService<FOnlineAccountCreationZor>();
     AddService<FOnlineAccountMappingZor>();
+    AddService<FOnlineTitleFileZor>();
     AddService<FOnlineUsersZor>();
 }
 
@@ -45,4 +52,34 @@ TSharedPtr<FOnlineAccountMappingZor> FOnlineSubsystemZor::GetZorAccountMappingSe
 IOnlineUserPtr FOnlineSubsystemZor::GetUserInterface() const
 {
     return FindService<FOnlineUsersZor>();
+}
+
+TSharedPtr<FOnlineTimeZor> FOnlineSubsystemZor::GetZorTimeService() const
+{
+    return FindService<FOnlineTimeZor>();
+}
+
+IOnlineTimePtr FOnlineSubsystemZor::GetTimeInterface() const
+{
+    return GetZorTimeService();
+}
+
+TSharedPtr<FOnlineUserCloudZor> FOnlineSubsystemZor::GetZorUserCloudService() const
+{
+    return FindService<FOnlineUserCloudZor>();
+}
+
+IOnlineUserCloudPtr FOnlineSubsystemZor::GetUserCloudInterface() const
+{
+    return GetZorUserCloudService();
+}
+
+TSharedPtr<FOnlineTitleFileZor> FOnlineSubsystemZor::GetZorTitleFileService() const
+{
+    return FindService<FOnlineTitleFileZor>();
+}
+
+IOnlineTitleFilePtr FOnlineSubsystemZor::GetTitleFileInterface() const
+{
+    return GetZorTitleFileService();
 }

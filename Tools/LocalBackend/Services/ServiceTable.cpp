@@ -4,6 +4,9 @@
 #include "AccountMappingService.h"
 #include "AccountService.h"
 #include "ProfileService.h"
+#include "TimeService.h"
+#include "TitleFileService.h"
+#include "UserCloudService.h"
 #include "UsersService.h"
 
 #include <httplib.h>
@@ -23,8 +26,16 @@ template <typename ServiceType> std::unique_ptr<FBackendService> Make(FBackendSt
 
 // Every service the backend serves: a new service is one file pair and one line here.
 constexpr FServiceFactory ServiceTable[] = {
-    Make<FAccountService>,        Make<FProfileService>, Make<FAccountCreationService>,
-    Make<FAccountMappingService>, Make<FUsersService>,
+    // clang-format off
+    Make<FAccountService>,
+    Make<FProfileService>,
+    Make<FUserCloudService>,
+    Make<FTitleFileService>,
+    Make<FTimeService>,
+    Make<FAccountCreationService>,
+    Make<FAccountMappingService>,
+    Make<FUsersService>,
+    // clang-format on
 };
 } // namespace
 
