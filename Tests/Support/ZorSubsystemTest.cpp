@@ -2,6 +2,7 @@
 
 #include "Core/CommandLine.h"
 #include "Core/Config.h"
+#include "Core/GameThread.h"
 
 const char* const ZorTestIni = R"ini(
 [OnlineSubsystemZor]
@@ -22,6 +23,7 @@ FZorSubsystemTest::FZorSubsystemTest()
     : PreviousOnlineVerbosity(LogOnline.GetVerbosity()), PreviousNetMode(GetHostNetMode())
 {
     LogOnline.SetVerbosity(ELogVerbosity::VeryVerbose);
+    FGameThread::SetCurrent(); // the test body runs the loop
     SetIni(ZorTestIni);
     SetCommandLine("");
 }

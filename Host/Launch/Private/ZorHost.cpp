@@ -7,6 +7,7 @@
 #include "Core/CommandLine.h"
 #include "Core/Config.h"
 #include "Core/Exec.h"
+#include "Core/GameThread.h"
 #include "Core/ModuleManager.h"
 #include "Core/Parse.h"
 #include "Core/Paths.h"
@@ -189,6 +190,7 @@ void FZorHost::BindIdentityEvents()
 
 void FZorHost::RunFrames()
 {
+    FGameThread::SetCurrent();
     const double FrameSeconds = 1.0 / Options.FramesPerSecond;
     double LastFrameStart = FPlatformTime::Seconds() - FrameSeconds;
     while (true)

@@ -101,12 +101,33 @@ bool FOnlineIdentityZor::Login(int32 LocalUserNum, const FOnlineAccountCredentia
 
 TSharedRef<FUserOnlineAccountZor> FOnlineIdentityZor::FindOrAddAccount(const FString& AccountId)
 {
-    TSharedPtr<FUserOnlineAccountZor>& Account = AccountMap.FindOrAdd(AccountId);
-    if (!Account)
+    if (const TSharedPtr<FUserOnlineAccountZor> Found = AccountMap.FindRef(AccountId))
     {
-        Account = MakeShared<FUserOnlineAccountZor>(AccountId).ToSharedPtr();
+        return Found.ToSharedRef();
     }
-    return Account.ToSharedRef();
+    const TSharedRef<FUserOnlineAccountZor> Account = MakeShared<FUserOnlineAccountZor>(AccountId);
+    AddAccount(Account);
+    return Account;
+}
+
+void FOnlineIdentityZor::AddAccount(const TSharedRef<FUserOnlineAccountZor>& Account)
+{
+    const FString AccountId = Account->GetUserId()->ToString();
+    if (AccountMap.Contains(AccountId))
+    {
+        ++AccountsDropped; // the record it replaces is gone
+    }
+    AccountMap.Add(AccountId, Account.ToSharedPtr());
+    FScopeLock Lock(&AccountIdsLock);
+    AccountIds.Add(AccountId);
+}
+
+void FOnlineIdentityZor::RemoveAccount(const FString& AccountId)
+{
+    AccountMap.Remove(AccountId);
+    ++AccountsDropped;
+    FScopeLock Lock(&AccountIdsLock);
+    AccountIds.Remove(AccountId);
 }
 
 void FOnlineIdentityZor::Login_HttpRequestComplete(FZorReply& Reply, const FPendingLogin& Pending)
@@ -217,8 +238,7 @@ bool FOnlineIdentityZor::Logout(int32 LocalUserNum)
             KillAuthSessionById(Account->PurchaseToken);
         }
     }
-    AccountMap.Remove(UserId->ToString());
-    ++AccountsDropped;
+    RemoveAccount(UserId->ToString());
     LocalUserMap.Remove(LocalUserNum);
     TriggerOnLogoutCompleteDelegates(LocalUserNum, true);
     TriggerOnLoginStatusChangedDelegates(LocalUserNum, ELoginStatus::LoggedIn, ELoginStatus::NotLoggedIn,
@@ -323,10 +343,9 @@ bool FOnlineIdentityZor::InstallUserAccount(int32 LocalUserNum, const FString& A
 
 void FOnlineIdentityZor::InstallUserToken(int32 LocalUserNum, const FAuthTokenZor& Token)
 {
-    auto Account = MakeShared<FUserOnlineAccountZor>(Token.account_id);
+    const TSharedRef<FUserOnlineAccountZor> Account = MakeShared<FUserOnlineAccountZor>(Token.account_id);
     Account->UserToken = Token;
-    AccountMap.Add(Token.account_id, Account.ToSharedPtr());
-    ++AccountsDropped; // any record it replaced is gone
+    AddAccount(Account);
     LocalUserMap.Add(LocalUserNum, Account->GetUserId());
 }
 

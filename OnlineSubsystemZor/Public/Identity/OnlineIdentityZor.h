@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Core/CriticalSection.h"
 #include "Http.h"
 #include "Identity/AuthTokenZor.h"
 #include "Identity/UserOnlineAccountZor.h"
@@ -108,6 +109,8 @@ public:
     /** The account record itself, for the services that need its tokens. */
     TSharedPtr<FUserOnlineAccountZor> GetUserAccountZor(const FUniqueNetId& UserId) const;
     bool GetLocalUserIdx(const FUniqueNetId& UserId, int32& OutLocalUserNum) const;
+    /** Whether the user has an account record; the one lookup that is safe from any thread. */
+    bool HasUserAccountOnAnyThread(const FUniqueNetId& UserId) const;
 
     const FString& GetVerifyTokenUrl() const { return VerifyTokenUrl; }
     const FString& GetGrantTokenUrl() const { return GrantTokenUrl; }
@@ -152,6 +155,8 @@ private:
     FString FindClientKey(const FAuthTokenZor& Token) const;
     TSharedPtr<FClientOnlineAuth> FindOrAddClient(const FString& ClientId);
     TSharedRef<FUserOnlineAccountZor> FindOrAddAccount(const FString& AccountId);
+    void AddAccount(const TSharedRef<FUserOnlineAccountZor>& Account);
+    void RemoveAccount(const FString& AccountId);
     bool InstallUserAccount(int32 LocalUserNum, const FString& UserId, const FString& Token);
     bool InstallUserAccount(int32 LocalUserNum, const FString& AuthJson);
     void InstallUserToken(int32 LocalUserNum, const FAuthTokenZor& Token);
@@ -181,6 +186,9 @@ private:
     bool bAllowMultiLogin = false;
 
     TMap<FString, TSharedPtr<FUserOnlineAccountZor>> AccountMap;
+    /** The keys of AccountMap, for callers on other threads. */
+    TSet<FString> AccountIds;
+    mutable FCriticalSection AccountIdsLock;
     TMap<int32, FUniqueNetIdPtr> LocalUserMap;
     TMap<FString, TSharedPtr<FClientOnlineAuth>> ClientMap;
 
