@@ -24,8 +24,8 @@ public:
     /** Holds a usable access token: not empty and with lifetime left. */
     bool HasValidAccessToken() const { return !access_token.IsEmpty() && expires_in > 0.0; }
     /**
-     * Reads a service reply into this record; false when it is not a JSON object or carries lifetimes that
-     * are negative, not finite or absurdly long, or texts too long to be tokens.
+     * Reads a service reply into this record; false when it is not a JSON object or carries an access-token
+     * lifetime that is negative, not finite or absurdly long, or texts too long to be tokens.
      */
     bool FromReplyJson(const FString& Json);
 

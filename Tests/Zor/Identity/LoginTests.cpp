@@ -116,6 +116,16 @@ TEST_F(FLoginTest, GrantFailuresReportLoginAndPurchaseFailures)
     EXPECT_TRUE(Events_().Equals("login:0:No response,purchase:0:No response")) << *Events_();
 }
 
+TEST_F(FLoginTest, GrantWithAnOddRefreshLifetimeStillLogsIn)
+{
+    ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
+    Answer(
+        "/api/oauth/token", 200,
+        R"({"access_token":"a","expires_in":3600,"refresh_token":"r","refresh_expires":-1,"account_id":"acct1"})");
+    Answer("/api/public/account/", 200, R"({"id":"acct1"})");
+    EXPECT_TRUE(Events_().StartsWith("login:1:,status:LoggedIn")) << *Events_();
+}
+
 TEST_F(FLoginTest, AccountInfoThatIsNotJsonFailsTheLoginButTheUserIsLoggedIn)
 {
     ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
