@@ -1,5 +1,6 @@
 #include <cctype>
 
+#include "Common/ZorRedact.h"
 #include "Common/ZorUrl.h"
 #include "Core/Config.h"
 #include "Profile/ZorProfile.h"
@@ -232,7 +233,8 @@ void UZorProfile::ReadResponse(const IHttpResponse& Response, const FString& Fun
                        : FText::FromString(Trimmed));
         UE_LOG(LogOnlineGame, Warning,
                "ZOR-Profile (CL=%lld): HTTP %d response from %s request [content-type=%s] content: %s",
-               static_cast<long long>(ZorRevision), Code, *FunctionName, *ContentType, *Trimmed);
+               static_cast<long long>(ZorRevision), Code, *FunctionName, *ContentType,
+               *ZorRedact::Body(Trimmed));
         return;
     }
     if (!FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Body), Json))
@@ -242,7 +244,7 @@ void UZorProfile::ReadResponse(const IHttpResponse& Response, const FString& Fun
                "ZOR-Profile (CL=%lld): Unable to deserialize JSON even though Content-Type said it was JSON. "
                "Text "
                "follows: %s",
-               static_cast<long long>(ZorRevision), *Body);
+               static_cast<long long>(ZorRevision), *ZorRedact::Body(Body));
         return;
     }
     if (Code != 200)

@@ -23,3 +23,27 @@ TEST_F(FProfileTest, QueryRefusedForLackOfZorKeepsAHeldRevision)
     EXPECT_EQ(Http().NumStarted(), 0);
     EXPECT_TRUE(Results.IsEmpty());
 }
+
+TEST_F(FProfileTest, HugeOrBrokenBodiesLogABoundedLine)
+{
+    const FString Huge(std::string(10 * 1024 * 1024, 'x'));
+    const FString ContentTypes[] = {"text/html",
+                                    "application/json"}; // not JSON, then JSON that does not parse
+    for (const FString& ContentType : ContentTypes)
+    {
+        Log.Clear();
+        ASSERT_TRUE(Profile->ForceQueryProfile(Collect()));
+        Tick();
+        Answer(500, Huge + "\xFF", {}, ContentType);
+        int32 Longest = 0;
+        for (const auto& Line : Log.Lines())
+        {
+            Longest = std::max(Longest, Line.Message.Len());
+        }
+        EXPECT_LT(Longest, 4096) << *ContentType;
+        EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning, "... (10485761 bytes)")) << *ContentType;
+    }
+    ASSERT_EQ(Results.Num(), 2);
+    EXPECT_TRUE(Results[0].ErrorCode.Equals("NonJsonResponse"));
+    EXPECT_TRUE(Results[1].ErrorCode.Equals("InvalidJson"));
+}
