@@ -144,6 +144,8 @@ void FOnlineIdentityZor::Login_HttpRequestComplete(FZorReply& Reply, const FPend
     const TSharedRef<FUserOnlineAccountZor> Account = FindOrAddAccount(Token.account_id);
     Account->UserToken = Token;
     Account->UserToken.TokenState = EAuthTokenState::Valid;
+    Account->UserToken.TimeToVerify = Account->Upkeep.GetCheckDelay();
+    Account->Upkeep.OnGranted(Token.expires_in, RefreshTokenTheshold);
     Account->LoginCredentials = Pending.Credentials;
     LocalUserMap.Add(Pending.LocalUserNum, Account->GetUserId());
     if (!bAllowMultiLogin)

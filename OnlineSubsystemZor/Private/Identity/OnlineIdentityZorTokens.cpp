@@ -42,6 +42,12 @@ bool IsCountingDown(EAuthTokenState State)
 void FOnlineIdentityZor::TickUserToken(FUserOnlineAccountZor& Account, double DeltaSeconds)
 {
     FAuthTokenZor& Token = Account.UserToken;
+    Account.Upkeep.Tick(DeltaSeconds);
+    if (Token.TokenState == EAuthTokenState::Failed && Account.Upkeep.IsRetryingRefresh())
+    {
+        RefreshWhenDue(Account);
+        return;
+    }
     if (!IsCountingDown(Token.TokenState))
     {
         return;
@@ -53,14 +59,30 @@ void FOnlineIdentityZor::TickUserToken(FUserOnlineAccountZor& Account, double De
     {
         return;
     }
-    if (RefreshTokenTheshold > Token.expires_in)
+    if (RefreshTokenTheshold > Token.expires_in && Account.Upkeep.IsRefreshDue())
     {
-        RefreshAuth(Token);
+        RefreshWhenDue(Account);
     }
-    else if (Token.TimeToVerify < 0.0)
+    else if (IsVerifyDue(Token))
     {
         VerifyAuth(Token);
     }
+}
+
+bool FOnlineIdentityZor::IsVerifyDue(const FAuthTokenZor& Token)
+{
+    // A token waiting out its refresh back-off is still checked while it is usable.
+    return Token.TimeToVerify < 0.0 &&
+           (RefreshTokenTheshold <= Token.expires_in || Token.HasValidAccessToken());
+}
+
+bool FOnlineIdentityZor::RefreshWhenDue(FUserOnlineAccountZor& Account)
+{
+    if (!Account.Upkeep.IsRefreshDue() || GetCalls().IsPending(RefreshKey(Account.UserToken)))
+    {
+        return false;
+    }
+    return RefreshAuth(Account.UserToken);
 }
 
 void FOnlineIdentityZor::TickPurchaseToken(FUserOnlineAccountZor& Account, double DeltaSeconds)
@@ -85,6 +107,7 @@ void FOnlineIdentityZor::TickPurchaseToken(FUserOnlineAccountZor& Account, doubl
 void FOnlineIdentityZor::TickClientToken(const FString& ClientId, FClientOnlineAuth& Client,
                                          double DeltaSeconds)
 {
+    Client.Upkeep.Tick(DeltaSeconds);
     if (!IsCountingDown(Client.TokenState))
     {
         return;
@@ -95,11 +118,11 @@ void FOnlineIdentityZor::TickClientToken(const FString& ClientId, FClientOnlineA
     {
         return;
     }
-    if (RefreshTokenTheshold > Client.expires_in)
+    if (RefreshTokenTheshold > Client.expires_in && Client.Upkeep.IsRefreshDue())
     {
         AuthClient(ClientId);
     }
-    else if (Client.TimeToVerify < 0.0)
+    else if (IsVerifyDue(Client))
     {
         VerifyAuth(Client);
     }
@@ -159,18 +182,21 @@ void FOnlineIdentityZor::VerifyAuth_HttpRequestComplete(FZorReply& Reply, const 
 
     FAuthTokenZor* Stored = nullptr;
     FAuthTokenVerifyZor* LastVerification = nullptr;
+    FTokenUpkeepZor* Upkeep = nullptr;
     if (Copy.bIsUserToken)
     {
         if (const TSharedPtr<FUserOnlineAccountZor> Account = AccountMap.FindRef(Copy.account_id))
         {
             Stored = &Account->UserToken;
             LastVerification = &Account->LastVerification;
+            Upkeep = &Account->Upkeep;
         }
     }
     else if (const TSharedPtr<FClientOnlineAuth> Client = ClientMap.FindRef(Pending.ClientKey))
     {
         Stored = Client.Get();
         LastVerification = &Client->LastVerification;
+        Upkeep = &Client->Upkeep;
     }
 
     if (Stored)
@@ -183,6 +209,14 @@ void FOnlineIdentityZor::VerifyAuth_HttpRequestComplete(FZorReply& Reply, const 
         else
         {
             *LastVerification = Verification;
+            if (bVerified && Verification.expires_in > 0.0)
+            {
+                Upkeep->OnCheckPassed();
+            }
+            else
+            {
+                Upkeep->OnCheckFailed(VerifyTokenInterval);
+            }
             Stored->expires_in = std::min(Stored->expires_in, Verification.expires_in);
             Stored->TokenState = bVerified ? EAuthTokenState::Valid : EAuthTokenState::Failed;
             if (!bVerified && Stored->bIsUserToken)
@@ -194,11 +228,24 @@ void FOnlineIdentityZor::VerifyAuth_HttpRequestComplete(FZorReply& Reply, const 
     TriggerOnVerifyAuthCompleteDelegates(bVerified, Copy, Verification, Reply.GetErrorText());
 }
 
+FString FOnlineIdentityZor::RefreshKey(const FAuthTokenZor& Token) const
+{
+    return Token.bIsUserToken ? "refresh:" + Token.account_id : "refresh-client:" + FindClientKey(Token);
+}
+
 bool FOnlineIdentityZor::RefreshAuth(FAuthTokenZor& Token)
 {
+    const FString PendingKey = RefreshKey(Token);
+    if (GetCalls().IsPending(PendingKey))
+    {
+        TriggerOnRefreshAuthCompleteDelegates(false, Token, FAuthTokenZor(),
+                                              "Refresh auth already in progress.");
+        return false;
+    }
     const FString Payload = "grant_type=refresh_token&refresh_token=" + Token.refresh_token;
     FZorCall Call = GrantCall("Refresh auth", Token.client_id, Payload);
     Call.Secrets = {Token.refresh_token};
+    Call.PendingKey = PendingKey;
     Call.SendingLine = FString::Printf("RefreshAuth request. url=%s, id=%s, Payload=%s", *Call.Url,
                                        *Token.account_id, *Payload);
     const FPendingToken Pending{Token, Token.bIsUserToken ? FString() : FindClientKey(Token)};
@@ -217,22 +264,20 @@ void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FZorReply& Reply, const
 
     if (OldToken.bIsUserToken)
     {
-        if (const TSharedPtr<FUserOnlineAccountZor> Account = AccountMap.FindRef(OldToken.account_id))
+        const TSharedPtr<FUserOnlineAccountZor> Account = AccountMap.FindRef(OldToken.account_id);
+        if (Account)
         {
             // A failed refresh keeps the old credentials: wiping them on a dropped connection would leave
             // nothing to refresh with later.
             if (bRefreshed)
             {
-                Account->UserToken = NewToken;
-                Account->UserToken.bIsUserToken = 1;
+                InstallRefreshedToken(*Account, NewToken);
             }
             Account->UserToken.TokenState = NewState;
         }
-        int32 LocalUserNum = 0;
-        if (Reply.HasResponse() && !bRefreshed &&
-            GetLocalUserIdx(FUniqueNetIdString(OldToken.account_id), LocalUserNum))
+        if (!bRefreshed)
         {
-            Logout(LocalUserNum);
+            OnUserRefreshFailed(Reply, OldToken, Account.Get());
         }
     }
     else if (const TSharedPtr<FClientOnlineAuth> Client = ClientMap.FindRef(Pending.ClientKey))
@@ -245,6 +290,46 @@ void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FZorReply& Reply, const
         Client->TokenState = NewState;
     }
     TriggerOnRefreshAuthCompleteDelegates(bRefreshed, OldToken, NewToken, Reply.GetErrorText());
+}
+
+void FOnlineIdentityZor::InstallRefreshedToken(FUserOnlineAccountZor& Account, const FAuthTokenZor& NewToken)
+{
+    Account.UserToken = NewToken;
+    Account.UserToken.bIsUserToken = 1;
+    Account.UserToken.TimeToVerify = Account.Upkeep.GetCheckDelay();
+    Account.Upkeep.OnGranted(NewToken.expires_in, RefreshTokenTheshold);
+    Account.Upkeep.OnRefreshAnswered();
+}
+
+void FOnlineIdentityZor::OnUserRefreshFailed(const FZorReply& Reply, const FAuthTokenZor& OldToken,
+                                             FUserOnlineAccountZor* Account)
+{
+    if (GetCalls().IsShutDown())
+    {
+        return;
+    }
+    int32 LocalUserNum = 0;
+    const bool bLocalUser = GetLocalUserIdx(FUniqueNetIdString(OldToken.account_id), LocalUserNum);
+    if (!Reply.HasResponse() && Account)
+    {
+        // Unanswered: try again after a back-off while the refresh token can still be used.
+        const bool bUsable =
+            !Account->UserToken.refresh_token.IsEmpty() && Account->UserToken.refresh_expires > 0.0;
+        if (Account->Upkeep.OnRefreshUnanswered(VerifyTokenInterval) && bUsable)
+        {
+            return;
+        }
+        Account->Upkeep.OnRefreshAnswered();
+        UE_LOG_ONLINE(Warning, "Refresh auth gave up for id=%s; logging out.", *OldToken.account_id);
+    }
+    else if (!Reply.HasResponse())
+    {
+        return;
+    }
+    if (bLocalUser)
+    {
+        Logout(LocalUserNum);
+    }
 }
 
 bool FOnlineIdentityZor::AuthClient(const FString& ClientId)
@@ -278,6 +363,8 @@ void FOnlineIdentityZor::ClientAuth_HttpRequestComplete(FZorReply& Reply, const 
         Client->bIsUserToken = 0;
         Client->refresh_token.Empty();
         Client->refresh_expires = 0.0;
+        Client->TimeToVerify = Client->Upkeep.GetCheckDelay();
+        Client->Upkeep.OnGranted(Client->expires_in, RefreshTokenTheshold);
     }
     Client->TokenState = bAuthorized ? EAuthTokenState::Valid : EAuthTokenState::Failed;
     TriggerOnAuthClientCompleteDelegates(bAuthorized, ClientId, Reply.GetErrorText());

@@ -82,7 +82,7 @@ bool FOnlineSubsystemZor::QueueUserRequest(FBaseServiceZor& Service, const FUniq
     }
     if (Account->UserToken.TokenState == EAuthTokenState::Valid && Account->UserToken.expires_in <= 0.0)
     {
-        IdentityService->RefreshAuth(Account->UserToken);
+        IdentityService->RefreshWhenDue(*Account);
     }
     UE_LOG_ONLINE(VeryVerbose, "Queuing Zor request for user=%s url=%s", *UserId.ToString(),
                   *Request->GetURL());

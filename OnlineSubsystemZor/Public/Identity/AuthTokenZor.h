@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CoreMinimal.h"
+#include "Identity/TokenUpkeepZor.h"
 #include "Json/OnlineJsonSerializable.h"
 
 /** Where a token is in its life; the request roads send, wait or cancel by it. */
@@ -97,6 +98,7 @@ public:
     FClientOnlineAuth() { bIsUserToken = 0; }
 
     FAuthTokenVerifyZor LastVerification;
+    FTokenUpkeepZor Upkeep;
 };
 
 /** The kinds of auth sessions a kill request ends, sent as the killType query value. */

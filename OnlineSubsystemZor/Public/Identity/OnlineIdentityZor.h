@@ -96,6 +96,8 @@ public:
     void Tick(float DeltaTime) override;
     bool VerifyAuth(FAuthTokenZor& Token);
     bool RefreshAuth(FAuthTokenZor& Token);
+    /** Refreshes the account's token unless a refresh is in flight or its back-off still holds. */
+    bool RefreshWhenDue(FUserOnlineAccountZor& Account);
 
     // Exchange codes and auth sessions.
     bool GenerateExchangeCode(const FUniqueNetId& UserId);
@@ -166,6 +168,13 @@ private:
     void TickPurchaseToken(FUserOnlineAccountZor& Account, double DeltaSeconds);
     void TickClientToken(const FString& ClientId, FClientOnlineAuth& Client, double DeltaSeconds);
     bool SendSessionRequest(const FZorCall& Call);
+    static bool IsVerifyDue(const FAuthTokenZor& Token);
+    /** The owner key of a token's refresh: one in flight per account or client. */
+    FString RefreshKey(const FAuthTokenZor& Token) const;
+    void InstallRefreshedToken(FUserOnlineAccountZor& Account, const FAuthTokenZor& NewToken);
+    /** Logs the user out when the service refused the refresh, or when it went unanswered too often. */
+    void OnUserRefreshFailed(const FZorReply& Reply, const FAuthTokenZor& OldToken,
+                             FUserOnlineAccountZor* Account);
 
     void Login_HttpRequestComplete(FZorReply& Reply, const FPendingLogin& Pending);
     void QueryLoggedInUserInfo_HttpRequestComplete(FZorReply& Reply, const FPendingUserInfo& Pending);

@@ -127,7 +127,12 @@ TEST_F(FTokenLifeTest, ClientNearItsEndIsLoggedInAgainNotRefreshed)
     const TSharedPtr<FClientOnlineAuth> Client = Identity().GetClientAuthTokenZor("testclient");
     EXPECT_TRUE(Client->refresh_token.IsEmpty());
     EXPECT_EQ(Client->TokenState, EAuthTokenState::Valid);
+    // Granted below the threshold: verified at once, obtained again only after half its life.
     Tick(1, 0.1f);
+    Answer("/api/oauth/verify", 200, R"({"client_id":"testclient","expires_in":50})");
+    Tick(240, 0.1f);
+    EXPECT_EQ(Client->TokenState, EAuthTokenState::Valid);
+    Tick(20, 0.1f);
     EXPECT_EQ(Client->TokenState, EAuthTokenState::ClientAuthPending);
     EXPECT_TRUE(
         Record(FindPending("/api/oauth/token")).GetContentAsString().Equals("grant_type=client_credentials"));
