@@ -259,6 +259,12 @@ void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FZorReply& Reply, const
     const FAuthTokenZor& OldToken = Pending.Token;
     FAuthTokenZor NewToken;
     ReadToken(Reply, OldToken.bIsUserToken != 0, NewToken);
+    if (Reply.Succeeded() && OldToken.bIsUserToken && NewToken.account_id != OldToken.account_id)
+    {
+        // Installed, it would belong to no record: the account's next check could never find it.
+        Reply.Fail(EZorErrorKind::InvalidPayload,
+                   FString::Printf("No user account entry found for id=%s", *NewToken.account_id));
+    }
     const bool bRefreshed = Reply.Finish();
     const EAuthTokenState NewState = bRefreshed ? EAuthTokenState::Valid : EAuthTokenState::Failed;
 

@@ -239,3 +239,20 @@ TEST_F(FTokenUpkeepTest, UnansweredRefreshWithAnExpiredRefreshTokenLogsOutAtOnce
     EXPECT_FALSE(Identity().GetUniquePlayerId(0).IsValid());
     EXPECT_EQ(Refreshes(), 1);
 }
+
+TEST_F(FTokenUpkeepTest, RefreshReplyForAnotherAccountIsRefused)
+{
+    FString Error;
+    Identity().AddOnRefreshAuthCompleteDelegate(FOnRefreshAuthCompleteDelegate::CreateLambda(
+        [&](bool bOk, const FAuthTokenZor&, const FAuthTokenZor&, const FString& E)
+        { Error = bOk ? "ok" : E; }));
+    LoginUser();
+    ASSERT_TRUE(Identity().RefreshAuth(UserToken()));
+    Answer("/api/oauth/token", 200, TokenReply("someone-else", 3600, "stolen"));
+    EXPECT_TRUE(Error.Equals("No user account entry found for id=someone-else")) << *Error;
+    EXPECT_FALSE(Identity().GetUserAccount(FUniqueNetIdString("someone-else")).IsValid());
+    // The service answered but the refresh was not accepted: the user is logged out, never left Verifying.
+    EXPECT_FALSE(Identity().GetUniquePlayerId(0).IsValid());
+    EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning,
+                             "Refresh auth request failed. No user account entry found for id=someone-else"));
+}
