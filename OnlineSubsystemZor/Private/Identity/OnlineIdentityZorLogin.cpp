@@ -11,10 +11,13 @@ namespace
 {
 const FUniqueNetIdString EmptyUserId;
 
-/** A command-line value; only a non-empty value counts. */
+/**
+ * A command-line value; only a non-empty value counts. It runs to the next blank: a token record holds commas,
+ * and a password may.
+ */
 bool ReadCommandLineValue(const char* Key, FString& OutValue)
 {
-    return FParse::Value(FCommandLine::Get(), Key, OutValue) && !OutValue.IsEmpty();
+    return FParse::Value(FCommandLine::Get(), Key, OutValue, false) && !OutValue.IsEmpty();
 }
 } // namespace
 
@@ -213,7 +216,8 @@ void FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete(FZorReply& Re
     {
         const FOnlineAccountCredentials Credentials = LoggedIn->LoginCredentials;
         LoggedIn->LoginCredentials = FOnlineAccountCredentials();
-        if (Error.IsEmpty())
+        // A login without a grant (a ready token) has no credentials to repeat for purchases.
+        if (Error.IsEmpty() && !Credentials.Token.IsEmpty())
         {
             LoginPurchase(Pending.LocalUserNum, Credentials);
         }
@@ -349,6 +353,12 @@ void FOnlineIdentityZor::InstallUserToken(int32 LocalUserNum, const FAuthTokenZo
     Account->UserToken = Token;
     AddAccount(Account);
     LocalUserMap.Add(LocalUserNum, Account->GetUserId());
+    // Checked at once: the reply gives a token without a lifetime its lifetime, and the upkeep takes over.
+    if (!Account->UserToken.HasValidAccessToken())
+    {
+        Account->Upkeep.OnInstalledWithoutLifetime();
+    }
+    SendVerification(Account->UserToken, !Account->Upkeep.IsLifetimeKnown());
 }
 
 void FOnlineIdentityZor::OnAuthClientCompleteForAutoLogin(bool bWasSuccessful, const FString& ClientId,

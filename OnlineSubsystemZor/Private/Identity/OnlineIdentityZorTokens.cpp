@@ -59,6 +59,14 @@ void FOnlineIdentityZor::TickUserToken(FUserOnlineAccountZor& Account, double De
     {
         return;
     }
+    if (!Account.Upkeep.IsLifetimeKnown())
+    {
+        if (Token.TimeToVerify < 0.0)
+        {
+            SendVerification(Token, true);
+        }
+        return;
+    }
     if (RefreshTokenTheshold > Token.expires_in && Account.Upkeep.IsRefreshDue())
     {
         RefreshWhenDue(Account);
@@ -78,7 +86,8 @@ bool FOnlineIdentityZor::IsVerifyDue(const FAuthTokenZor& Token)
 
 bool FOnlineIdentityZor::RefreshWhenDue(FUserOnlineAccountZor& Account)
 {
-    if (!Account.Upkeep.IsRefreshDue() || GetCalls().IsPending(RefreshKey(Account.UserToken)))
+    if (!Account.Upkeep.IsRefreshDue() || !Account.Upkeep.IsLifetimeKnown() ||
+        GetCalls().IsPending(RefreshKey(Account.UserToken)))
     {
         return false;
     }
@@ -158,12 +167,17 @@ bool FOnlineIdentityZor::VerifyAuth(FAuthTokenZor& Token)
         TriggerOnVerifyAuthCompleteDelegates(false, Token, FAuthTokenVerifyZor(), Error);
         return false;
     }
+    return SendVerification(Token, false);
+}
+
+bool FOnlineIdentityZor::SendVerification(FAuthTokenZor& Token, bool bTakeLifetime)
+{
     FZorCall Call = BearerCall("Verify auth", "GET", GetBaseUrl() + VerifyTokenUrl, Token);
     Call.SendingLine = FString::Printf("VerifyAuth request. url=%s, %s id=%s, state=%d, accessexpires=%0.2f",
                                        *Call.Url, Token.bIsUserToken ? "user" : "client",
                                        Token.bIsUserToken ? *Token.account_id : *Token.client_id,
                                        static_cast<int32>(Token.TokenState), Token.expires_in);
-    const FPendingToken Pending{Token, Token.bIsUserToken ? FString() : FindClientKey(Token)};
+    const FPendingToken Pending{Token, Token.bIsUserToken ? FString() : FindClientKey(Token), bTakeLifetime};
     Token.TokenState = EAuthTokenState::Verifying;
     return GetCalls().Send(Call, [this, Pending](FZorReply& Reply)
                            { VerifyAuth_HttpRequestComplete(Reply, Pending); });
@@ -205,6 +219,11 @@ void FOnlineIdentityZor::VerifyAuth_HttpRequestComplete(FZorReply& Reply, const 
         if (!bHasResponse)
         {
             Stored->TokenState = EAuthTokenState::Valid;
+            if (Pending.bTakeLifetime)
+            {
+                Upkeep->OnCheckFailed(VerifyTokenInterval);
+                Stored->TimeToVerify = Upkeep->GetCheckDelay();
+            }
         }
         else
         {
@@ -216,6 +235,11 @@ void FOnlineIdentityZor::VerifyAuth_HttpRequestComplete(FZorReply& Reply, const 
             else
             {
                 Upkeep->OnCheckFailed(VerifyTokenInterval);
+            }
+            if (Pending.bTakeLifetime && bVerified)
+            {
+                Stored->expires_in = Verification.expires_in;
+                Upkeep->OnGranted(Verification.expires_in, RefreshTokenTheshold);
             }
             Stored->expires_in = std::min(Stored->expires_in, Verification.expires_in);
             Stored->TokenState = bVerified ? EAuthTokenState::Valid : EAuthTokenState::Failed;

@@ -12,6 +12,7 @@ double FTokenUpkeepZor::Backoff(int32 Failures, double MaxDelay)
 void FTokenUpkeepZor::OnGranted(double ExpiresIn, double Threshold)
 {
     RefreshDelay = ExpiresIn < Threshold ? std::max(MinRefreshDelay, ExpiresIn * 0.5) : 0.0;
+    bLifetimeKnown = true;
 }
 
 void FTokenUpkeepZor::OnCheckFailed(double MaxDelay)

@@ -142,6 +142,8 @@ private:
     {
         FAuthTokenZor Token;
         FString ClientKey;
+        /** The token came without a lifetime: the verification's reply gives it. */
+        bool bTakeLifetime = false;
     };
 
     void ReadConfig();
@@ -169,6 +171,8 @@ private:
     void TickClientToken(const FString& ClientId, FClientOnlineAuth& Client, double DeltaSeconds);
     bool SendSessionRequest(const FZorCall& Call);
     static bool IsVerifyDue(const FAuthTokenZor& Token);
+    /** The verification request itself, whatever the token's lifetime. */
+    bool SendVerification(FAuthTokenZor& Token, bool bTakeLifetime);
     /** The owner key of a token's refresh: one in flight per account or client. */
     FString RefreshKey(const FAuthTokenZor& Token) const;
     void InstallRefreshedToken(FUserOnlineAccountZor& Account, const FAuthTokenZor& NewToken);

@@ -21,6 +21,10 @@ public:
      * half its life, and never sooner than MinRefreshDelay.
      */
     void OnGranted(double ExpiresIn, double Threshold);
+    /** The token came without a lifetime: it is neither refreshed nor judged by it until a check gives one.
+     */
+    void OnInstalledWithoutLifetime() { bLifetimeKnown = false; }
+    bool IsLifetimeKnown() const { return bLifetimeKnown; }
     void Tick(double DeltaSeconds) { RefreshDelay -= DeltaSeconds; }
     bool IsRefreshDue() const { return RefreshDelay <= 0.0; }
 
@@ -45,4 +49,5 @@ private:
     double CheckDelay = 0.0;
     int32 CheckFailures = 0;
     int32 UnansweredRefreshes = 0;
+    bool bLifetimeKnown = true;
 };

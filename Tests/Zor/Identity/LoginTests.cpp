@@ -206,14 +206,82 @@ TEST_F(FLoginTest, AutoLoginForms)
     EXPECT_FALSE(Identity().AutoLogin(0));
     EXPECT_TRUE(Events_().Equals("login:0:missing LOGIN=<login id>."));
 
-    Events.Empty();
-    SetCommandLine("LOGIN=acct9 AUTH=ready-token PASSWORD=x TYPE=tavo");
+    SetCommandLine(R"(LOGIN=acct8 AUTH_JSON={"access_token":"json-token","account_id":"acct8"})");
     EXPECT_TRUE(Identity().AutoLogin(0));
-    EXPECT_EQ(Http().NumStarted(), 1); // no grant: only the account information
+    ASSERT_TRUE(Identity().GetUserAccountZor(FUniqueNetIdString("acct8")).IsValid());
+    Identity().Logout(0);
+    Http().Reset();
+
+    Events.Empty();
+    SetCommandLine("LOGIN=acct9 AUTH=ready-token AUTH_JSON={\"access_token\":\"json-token\",\"account_id\":"
+                   "\"acct8\"} PASSWORD=x TYPE=tavo");
+    EXPECT_TRUE(Identity().AutoLogin(0));
+    EXPECT_FALSE(Identity().GetUserAccountZor(FUniqueNetIdString("acct8")).IsValid()); // AUTH= wins
+    EXPECT_TRUE(Identity().GetUserAccountZor(FUniqueNetIdString("acct9")).IsValid());
+    // No grant: the ready token is checked at once, beside the account information.
+    EXPECT_EQ(Http().NumStarted(), 2);
+    EXPECT_TRUE(Record(FindPending("/api/oauth/verify"))
+                    .Headers.FindRef("Authorization")
+                    .Equals("bearer ready-token"));
     Answer("/api/public/account/acct9", 200, R"({"id":"acct9"})");
-    EXPECT_TRUE(Events_().StartsWith("login:1:,status:LoggedIn,changed")) << *Events_();
-    EXPECT_EQ(Identity().GetUserAccountZor(FUniqueNetIdString("acct9"))->UserToken.TokenState,
-              EAuthTokenState::None);
+    EXPECT_TRUE(Events_().Equals("login:1:,status:LoggedIn,changed")) << *Events_();
+    EXPECT_FALSE(FindPending("/api/oauth/token")) << "no purchase grant without credentials";
+}
+
+TEST_F(FLoginTest, ReadyTokenLearnsItsLifetimeAndIsKeptAlive)
+{
+    struct FInstallCase
+    {
+        const char* Name;
+        TFunction<void(FOnlineIdentityZor&)> Install;
+    };
+    const FInstallCase Cases[] = {
+        {"Token", [](FOnlineIdentityZor& Identity) { Identity.AddUserAccount(0, "acct1", "ready"); }},
+        {"Json",
+         [](FOnlineIdentityZor& Identity) {
+             Identity.AddUserAccount(0,
+                                     R"({"access_token":"ready","account_id":"acct1","refresh_token":"r"})");
+         }},
+    };
+    for (const FInstallCase& Case : Cases)
+    {
+        Http().Reset();
+        Case.Install(Identity());
+        FUserOnlineAccountZor& Account = *Identity().GetUserAccountZor(FUniqueNetIdString("acct1"));
+        EXPECT_EQ(Account.UserToken.TokenState, EAuthTokenState::Verifying) << Case.Name;
+        Answer("/api/oauth/verify", 200, R"({"account_id":"acct1","expires_in":1800})");
+        EXPECT_EQ(Account.UserToken.TokenState, EAuthTokenState::Valid) << Case.Name;
+        EXPECT_DOUBLE_EQ(Account.UserToken.expires_in, 1800.0) << Case.Name;
+
+        // A user request is sent, and the normal upkeep verifies and refreshes the token from here.
+        FString Error;
+        const FHttpRequestRef Request = FHttpModule::Get().CreateRequest();
+        Request->SetURL("http://svc/after-install");
+        ASSERT_TRUE(Subsystem->ProcessUserRequest(*Subsystem->GetZorGameService(),
+                                                  FUniqueNetIdString("acct1"), Request, Error));
+        Tick();
+        EXPECT_TRUE(FindPending("/after-install")) << Case.Name;
+        Tick(1, 61.0f);
+        EXPECT_TRUE(FindPending("/api/oauth/verify")) << Case.Name;
+        Answer("/api/oauth/verify", 200, R"({"account_id":"acct1","expires_in":90})");
+        Tick(1, 0.1f);
+        EXPECT_EQ(Account.UserToken.TokenState, EAuthTokenState::Refreshing) << Case.Name;
+        Answer("/api/oauth/token", 200, TokenReply("acct1", 3600, "renewed"));
+        EXPECT_TRUE(Account.UserToken.access_token.Equals("renewed")) << Case.Name;
+        Identity().Logout(0);
+    }
+}
+
+TEST_F(FLoginTest, ReadyTokenWhoseCheckGetsNoAnswerIsCheckedAgainNotRefreshed)
+{
+    Identity().AddUserAccount(0, "acct1", "ready");
+    Http().Fail(FindPending("/api/oauth/verify"));
+    Tick(1, 0.1f);
+    const FAuthTokenZor& Token = Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->UserToken;
+    EXPECT_EQ(Token.TokenState, EAuthTokenState::Valid);
+    Tick(20, 0.1f);
+    EXPECT_EQ(Token.TokenState, EAuthTokenState::Verifying);
+    EXPECT_FALSE(FindPending("/api/oauth/token"));
 }
 
 TEST_F(FLoginTest, AutoLoginForAnotherLocalUserCannotCreateTheAccount)

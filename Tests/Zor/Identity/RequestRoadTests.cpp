@@ -98,10 +98,11 @@ TEST_F(FRoadTest, RunOutTokenStartsARefreshAndTheRequestWaitsForIt)
 TEST_F(FRoadTest, StateNoneWaitsAndFailedCancelsEachRequestOnceLater)
 {
     Identity().AddUserAccount(0, "acct1", "installed");
+    UserToken().TokenState = EAuthTokenState::None;
     ASSERT_TRUE(QueueUser(MakeRequest("http://svc/a")));
     ASSERT_TRUE(QueueUser(MakeRequest("http://svc/b")));
     Tick(5);
-    EXPECT_EQ(Http().NumStarted(), 0);
+    EXPECT_EQ(Started("http://svc/"), 0);
     EXPECT_EQ(Completions, 0);
 
     UserToken().TokenState = EAuthTokenState::Failed;

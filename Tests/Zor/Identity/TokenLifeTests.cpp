@@ -192,8 +192,10 @@ TEST_F(FTokenLifeTest, TickWithManyAccountsStartsNothingWhenNothingIsDue)
     for (int32 Index = 0; Index < 20; ++Index)
     {
         Identity().AddUserAccount(Index == 0 ? 0 : 3, FString::Printf("acct%d", Index), "t");
+        Deliver("/api/oauth/verify", 200, R"({"expires_in":3600})"); // each installed token is checked once
     }
-    Tick(10, 1.0f); // state None: no countdown, no request
+    Http().Reset();
+    Tick(10, 1.0f); // the next checks are a minute away
     EXPECT_EQ(Http().NumStarted(), 0);
 }
 
