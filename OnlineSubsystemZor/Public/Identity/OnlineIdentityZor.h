@@ -127,12 +127,15 @@ private:
     {
         int32 LocalUserNum = 0;
         FOnlineAccountCredentials Credentials;
+        /** The local user's logout count when it was sent: a logout since then wins over its reply. */
+        uint32 Logouts = 0;
     };
     struct FPendingUserInfo
     {
         int32 LocalUserNum = 0;
         FString UserId;
         bool bFromLogin = false;
+        uint32 Logouts = 0;
     };
     /**
      * A token being verified or refreshed and, for a client's, the client-map key it came from (which may be
@@ -165,6 +168,11 @@ private:
     bool InstallUserAccount(int32 LocalUserNum, const FString& AuthJson);
     void InstallUserToken(int32 LocalUserNum, const FAuthTokenZor& Token);
     bool IsLoginPending(int32 LocalUserNum) const;
+    uint32 CountLogouts(int32 LocalUserNum) const { return LogoutCounts.FindRef(LocalUserNum); }
+    /** Kills the user's sessions and drops its record and local-user entry, firing nothing. */
+    void RemoveUser(int32 LocalUserNum, const FUniqueNetId& UserId);
+    /** Logs out the account that LocalUserNum holds when it is not AccountId. */
+    void LogoutOtherAccount(int32 LocalUserNum, const FString& AccountId);
     bool IsUserInfoPending(int32 LocalUserNum) const;
     void TickUserToken(FUserOnlineAccountZor& Account, double DeltaSeconds);
     void TickPurchaseToken(FUserOnlineAccountZor& Account, double DeltaSeconds);
@@ -203,6 +211,7 @@ private:
     TSet<FString> AccountIds;
     mutable FCriticalSection AccountIdsLock;
     TMap<int32, FUniqueNetIdPtr> LocalUserMap;
+    TMap<int32, uint32> LogoutCounts;
     TMap<FString, TSharedPtr<FClientOnlineAuth>> ClientMap;
 
     TArray<TSharedPtr<FUserOnlineAccountZor>> TickAccounts;

@@ -126,15 +126,127 @@ TEST_F(FLoginTest, GrantWithAnOddRefreshLifetimeStillLogsIn)
     EXPECT_TRUE(Events_().StartsWith("login:1:,status:LoggedIn")) << *Events_();
 }
 
-TEST_F(FLoginTest, AccountInfoThatIsNotJsonFailsTheLoginButTheUserIsLoggedIn)
+TEST_F(FLoginTest, FailedAccountInfoFailsTheLoginAndLeavesNobodyLoggedIn)
+{
+    struct FInfoCase
+    {
+        int32 Code;
+        FString Body;
+        FString ContentType;
+        FString Error;
+    };
+    const FInfoCase Cases[] = {
+        {200, "<html>", "text/html", "Invalid response payload=<html>"},
+        {500, R"({"errorMessage":"down"})", "application/json", "down"},
+    };
+    for (const FInfoCase& Case : Cases)
+    {
+        Events.Empty();
+        Http().Reset();
+        ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
+        Answer("/api/oauth/token", 200, TokenReply("acct1", 3600));
+        Answer("/api/public/account/", Case.Code, Case.Body, Case.ContentType);
+        EXPECT_TRUE(Events_().Equals("login:0:" + Case.Error)) << *Events_(); // no LoggedIn status
+        EXPECT_EQ(Identity().GetLoginStatus(0), ELoginStatus::NotLoggedIn);
+        EXPECT_FALSE(Identity().GetUserAccount(FUniqueNetIdString("acct1")).IsValid());
+        EXPECT_TRUE(FindPending("/sessions/kill/access-1")) << "the granted session is ended";
+        EXPECT_FALSE(FindPending("/api/oauth/token")); // no purchase login after a failed login
+    }
+}
+
+TEST_F(FLoginTest, AccountInfoWithoutIdStillLogsInAndStoresNothing)
 {
     ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
     Answer("/api/oauth/token", 200, TokenReply("acct1", 3600));
-    Answer("/api/public/account/", 200, "<html>", "text/html");
-    EXPECT_TRUE(Events_().Equals("login:0:Invalid response payload=<html>,status:LoggedIn,changed"))
-        << *Events_();
-    EXPECT_EQ(Identity().GetLoginStatus(0), ELoginStatus::LoggedIn);
-    EXPECT_FALSE(FindPending("/api/oauth/token")); // no purchase login after a failed login
+    Answer("/api/public/account/", 200, R"({"displayName":"Nobody","lastLogin":"2026-01-01T00:00:00Z"})");
+    EXPECT_TRUE(Events_().Equals("login:1:,status:LoggedIn,changed")) << *Events_();
+    const TSharedPtr<FUserOnlineAccountZor> Account =
+        Identity().GetUserAccountZor(FUniqueNetIdString("acct1"));
+    ASSERT_TRUE(Account);
+    EXPECT_TRUE(Account->Attributes.IsEmpty());
+    EXPECT_TRUE(Account->LastLogin.IsEmpty());
+}
+
+TEST_F(FLoginTest, SecondLoginWhileAccountInfoIsPendingIsRefused)
+{
+    ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
+    Answer("/api/oauth/token", 200, TokenReply("acct1", 3600));
+    const int32 Started = Http().NumStarted();
+    EXPECT_FALSE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u2", "p2")));
+    EXPECT_TRUE(Events_().Equals("login:0:Already pending user info for user=u2 type=tavo")) << *Events_();
+    EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning,
+                             "Login request failed. Already pending user info for user=u2 type=tavo"));
+    EXPECT_EQ(Http().NumStarted(), Started);
+}
+
+TEST_F(FLoginTest, LogoutDuringAPendingLoginWins)
+{
+    struct FLateCase
+    {
+        const char* Name;
+        bool bGrantAnswered; // the logout comes while the account information, not the grant, is pending
+    };
+    for (const FLateCase Case : {FLateCase{"LateGrant", false}, FLateCase{"LateAccountInfo", true}})
+    {
+        Events.Empty();
+        Http().Reset();
+        ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
+        if (Case.bGrantAnswered)
+        {
+            Answer("/api/oauth/token", 200, TokenReply("acct1", 3600));
+        }
+        Identity().Logout(0);
+        Events.Empty();
+        if (!Case.bGrantAnswered)
+        {
+            Answer("/api/oauth/token", 200, TokenReply("acct1", 3600));
+            EXPECT_TRUE(FindPending("/sessions/kill/access-1")) << Case.Name;
+        }
+        else
+        {
+            Answer("/api/public/account/", 200, R"({"id":"acct1"})");
+        }
+        Tick(3);
+        EXPECT_TRUE(Events_().StartsWith("login:0:Logged out before the login completed"))
+            << Case.Name << " " << *Events_();
+        int32 Completions = 0;
+        for (const FString& Event : Events)
+        {
+            Completions += Event.StartsWith("login:") ? 1 : 0;
+        }
+        EXPECT_EQ(Completions, 1) << Case.Name;
+        EXPECT_FALSE(Events_().Contains("status:LoggedIn")) << Case.Name;
+        EXPECT_EQ(Identity().GetLoginStatus(0), ELoginStatus::NotLoggedIn) << Case.Name;
+        EXPECT_FALSE(Identity().GetUserAccount(FUniqueNetIdString("acct1")).IsValid()) << Case.Name;
+        EXPECT_FALSE(FindPending("/api/oauth/token")) << Case.Name;
+    }
+    // A later login is not affected.
+    Events.Empty();
+    LoginUser();
+    EXPECT_TRUE(Events_().StartsWith("login:1:,status:LoggedIn")) << *Events_();
+}
+
+TEST_F(FLoginTest, LoggingInAsAnotherAccountLogsTheFirstOneOut)
+{
+    LoginUser("acct1");
+    Events.Empty();
+    ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "other", "pw")));
+    Answer("/api/oauth/token", 200, TokenReply("acct2", 3600, "access-2"));
+    EXPECT_TRUE(Events_().StartsWith("logout:1,status:NotLoggedIn,changed")) << *Events_();
+    EXPECT_FALSE(Identity().GetUserAccount(FUniqueNetIdString("acct1")).IsValid());
+    EXPECT_TRUE(FindPending("/sessions/kill/access-1"));
+    Answer("/api/public/account/", 200, R"({"id":"acct2"})");
+    Answer("/api/oauth/token", 200, TokenReply("acct2", 7200, "purchase-2", "purchaseclient"));
+    EXPECT_EQ(Identity().GetAllUserAccounts().Num(), 1);
+    // The same account again keeps its record and logs nobody out.
+    Events.Empty();
+    ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "other", "pw")));
+    Answer("/api/oauth/token", 200, TokenReply("acct2", 3600, "access-3"));
+    EXPECT_FALSE(Events_().Contains("logout")) << *Events_();
+    // A ready token for another account does the same.
+    Identity().AddUserAccount(0, "acct3", "ready");
+    EXPECT_TRUE(Events_().Contains("logout:1")) << *Events_();
+    EXPECT_EQ(Identity().GetAllUserAccounts().Num(), 1);
 }
 
 TEST_F(FLoginTest, LogoutKillsUsableTokensAndReports)
