@@ -193,9 +193,15 @@ void UZorProfile::GenericResponse_HttpRequestComplete(FHttpRequestPtr Request, F
                                                       bool bSucceeded, FString FunctionName,
                                                       FOnZorQueryComplete Callback)
 {
-    (void)Request;
     FZorQueryResult Result;
-    if (bSucceeded && Response)
+    if (bSucceeded && Response && HasLostItsUser(Request))
+    {
+        UE_LOG(LogOnlineGame, Warning, "ZOR-Profile: Dropping the %s response: its user logged out.",
+               *FunctionName);
+        FailResult(Result, "InternalError",
+                   LOCTEXT("LoggedOut", "The user logged out before the response arrived."));
+    }
+    else if (bSucceeded && Response)
     {
         ReadResponse(*Response, FunctionName, Result);
     }
@@ -208,6 +214,19 @@ void UZorProfile::GenericResponse_HttpRequestComplete(FHttpRequestPtr Request, F
     }
     Callback.ExecuteIfBound(Result);
     ProcessNextRequest();
+}
+
+bool UZorProfile::HasLostItsUser(const FHttpRequestPtr& Request) const
+{
+    const bool bUserCommand = !PendingRequests.IsEmpty() && PendingRequests[0].Request == Request &&
+                              PendingRequests[0].Credentials == FBaseUrlContext::EContextCredentials::Client;
+    const TSharedPtr<FOnlineSubsystemZor> Zor = bUserCommand ? GetZor() : nullptr;
+    if (!Zor || Zor->UseServerPermissions() || !GameAccountId)
+    {
+        return false;
+    }
+    const TSharedPtr<FOnlineIdentityZor> Identity = Zor->GetZorIdentityService();
+    return Identity && !Identity->GetUserAccountZor(*GameAccountId);
 }
 
 void UZorProfile::ReadResponse(const IHttpResponse& Response, const FString& FunctionName,

@@ -47,3 +47,20 @@ TEST_F(FProfileTest, HugeOrBrokenBodiesLogABoundedLine)
     EXPECT_TRUE(Results[0].ErrorCode.Equals("NonJsonResponse"));
     EXPECT_TRUE(Results[1].ErrorCode.Equals("InvalidJson"));
 }
+
+TEST_F(FProfileTest, ReplyArrivingAfterItsUserLoggedOutIsNotApplied)
+{
+    ASSERT_TRUE(Profile->ForceQueryProfile(Collect()));
+    Tick();
+    ASSERT_TRUE(FindPending());
+    ASSERT_TRUE(Identity().Logout(0));
+    Answer(200, R"({"profileRevision":5,"profileChanges":[{"changeType":"fullProfileUpdate","profile":)"
+                R"({"rvn":5,"items":{"i1":{"templateId":"gold.coin","quantity":3}},"stats":{"level":9}}}]})");
+    ASSERT_EQ(Results.Num(), 1);
+    EXPECT_FALSE(Results[0].bSucceeded);
+    EXPECT_TRUE(Results[0].ErrorCode.Equals("InternalError"));
+    EXPECT_EQ(Profile->GetProfileRevision(), -2); // a failed query, not the logged-out user's profile
+    EXPECT_FALSE(Profile->GetItem("i1").IsValid());
+    EXPECT_FALSE(Profile->GetStat("level").IsValid());
+    EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning, "ZOR-Profile: Dropping the QueryProfile response"));
+}
