@@ -64,3 +64,18 @@ TEST_F(FProfileTest, ReplyArrivingAfterItsUserLoggedOutIsNotApplied)
     EXPECT_FALSE(Profile->GetStat("level").IsValid());
     EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning, "ZOR-Profile: Dropping the QueryProfile response"));
 }
+
+TEST_F(FProfileTest, DeltasThatFollowAFullProfileAtRevisionZeroAreApplied)
+{
+    Apply(R"({"profileRevision":0,"profileChanges":[{"changeType":"fullProfileUpdate","profile":)"
+          R"({"stats":{"attributes":{}},"items":{}}}]})");
+    ASSERT_EQ(Profile->GetProfileRevision(), 0);
+    Apply(R"({"profileRevision":1,"profileChanges":[)"
+          R"({"changeType":"itemAdded","itemId":"i1","item":{"templateId":"gem.blue","quantity":2}},)"
+          R"({"changeType":"statModified","name":"xp","value":120}]})");
+    EXPECT_EQ(Profile->GetProfileRevision(), 1);
+    ASSERT_TRUE(Profile->GetItem("i1").IsValid());
+    EXPECT_EQ(Profile->GetItem("i1")->Quantity, 2);
+    ASSERT_TRUE(Profile->GetStat("xp").IsValid());
+    EXPECT_FALSE(Log.Contains("before any full profile update"));
+}
