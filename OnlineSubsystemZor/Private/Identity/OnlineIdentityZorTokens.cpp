@@ -338,28 +338,32 @@ void FOnlineIdentityZor::OnUserRefreshFailed(const FZorReply& Reply, const FAuth
     {
         return;
     }
-    int32 LocalUserNum = 0;
-    const bool bLocalUser = GetLocalUserIdx(FUniqueNetIdString(OldToken.account_id), LocalUserNum);
-    if (!Reply.HasResponse() && Account)
+    if (!Reply.HasResponse())
     {
-        // Unanswered: try again after a back-off while the refresh token can still be used.
-        const bool bUsable =
-            !Account->UserToken.refresh_token.IsEmpty() && Account->UserToken.refresh_expires > 0.0;
-        if (Account->Upkeep.OnRefreshUnanswered(VerifyTokenInterval) && bUsable)
+        if (!Account || ScheduleRefreshRetry(*Account))
         {
             return;
         }
-        Account->Upkeep.OnRefreshAnswered();
-        UE_LOG_ONLINE(Warning, "Refresh auth gave up for id=%s; logging out.", *OldToken.account_id);
+        UE_LOG_ONLINE(Warning, "Refresh auth gave up for id=%s.", *OldToken.account_id);
     }
-    else if (!Reply.HasResponse())
-    {
-        return;
-    }
-    if (bLocalUser)
+    int32 LocalUserNum = 0;
+    if (GetLocalUserIdx(FUniqueNetIdString(OldToken.account_id), LocalUserNum))
     {
         Logout(LocalUserNum);
     }
+}
+
+bool FOnlineIdentityZor::ScheduleRefreshRetry(FUserOnlineAccountZor& Account) const
+{
+    // Unanswered: tried again after a back-off while the refresh token can still be used.
+    const FAuthTokenZor& Token = Account.UserToken;
+    const bool bUsable = !Token.refresh_token.IsEmpty() && Token.refresh_expires > 0.0;
+    if (Account.Upkeep.OnRefreshUnanswered(VerifyTokenInterval) && bUsable)
+    {
+        return true;
+    }
+    Account.Upkeep.OnRefreshAnswered();
+    return false;
 }
 
 bool FOnlineIdentityZor::AuthClient(const FString& ClientId)

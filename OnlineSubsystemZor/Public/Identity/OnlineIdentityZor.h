@@ -187,6 +187,8 @@ private:
     /** Logs the user out when the service refused the refresh, or when it went unanswered too often. */
     void OnUserRefreshFailed(const FZorReply& Reply, const FAuthTokenZor& OldToken,
                              FUserOnlineAccountZor* Account);
+    /** Schedules the retry of an unanswered refresh; false when the account is to be given up instead. */
+    bool ScheduleRefreshRetry(FUserOnlineAccountZor& Account) const;
 
     void Login_HttpRequestComplete(FZorReply& Reply, const FPendingLogin& Pending);
     void QueryLoggedInUserInfo_HttpRequestComplete(FZorReply& Reply, const FPendingUserInfo& Pending);
