@@ -66,14 +66,20 @@ TEST(AuthToken, HostileRepliesAreRefused)
     }
 }
 
-TEST(AuthToken, RefreshLifetimeIsNotJudged)
+TEST(AuthToken, RefreshLifetimeIsNotJudgedAndSurvivesARoundTrip)
 {
-    for (const char* Reply : {R"({"access_token":"a","expires_in":60,"refresh_expires":-1})",
-                              R"({"access_token":"a","expires_in":60,"refresh_expires":1e300})"})
+    for (const char* Reply :
+         {R"({"access_token":"a","expires_in":60,"refresh_expires":-1})",
+          R"({"access_token":"a","expires_in":60,"refresh_expires":1e300})",
+          R"({"access_token":"a","expires_in":60,"refresh_expires":-1.2345678901234567e-300})",
+          R"({"access_token":"a","expires_in":60,"refresh_expires":5e-324})"})
     {
         FAuthTokenZor Token;
-        EXPECT_TRUE(Token.FromReplyJson(Reply)) << Reply;
+        ASSERT_TRUE(Token.FromReplyJson(Reply)) << Reply;
         EXPECT_DOUBLE_EQ(Token.expires_in, 60.0);
+        FAuthTokenZor Again;
+        ASSERT_TRUE(Again.FromReplyJson(Token.ToJson())) << Reply;
+        EXPECT_EQ(Again.refresh_expires, Token.refresh_expires) << Reply;
     }
 }
 
