@@ -136,6 +136,10 @@ private:
     };
 
     bool IsInGameThread() const;
+    static FString NoAccountError(const FUniqueNetId& UserId);
+    /** The user road on the game thread. */
+    bool QueueUserRequest(FBaseServiceZor& Service, const FUniqueNetId& UserId,
+                          const FHttpRequestRef& Request, FString& OutError);
     void ProcessDeferredUserRequests();
     void TickUserRequests(float DeltaTime);
     void TickClientRequests(float DeltaTime);
@@ -149,7 +153,7 @@ private:
     TUniquePtr<FOnlineAsyncTaskManagerZor> OnlineAsyncTaskThreadRunnable;
     TUniquePtr<FRunnableThread> OnlineAsyncTaskThread;
 
-    uint32 GameThreadId;
+    uint32 ConstructingThreadId;
     TMap<FString, TArray<FHttpRequestRef>> UserRequests;
     TArray<FDeferredUserRequest> DeferredUserRequests;
     FCriticalSection UserRequestsLock;
