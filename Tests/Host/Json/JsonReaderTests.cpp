@@ -176,9 +176,32 @@ TEST(JsonReader, NumbersAreDoubles)
     EXPECT_TRUE(Numbers[8]->TryGetNumber(Unsigned));
     EXPECT_EQ(Unsigned, 4294967295u);
 
-    EXPECT_FALSE(ParseValue("[1e400]").IsValid());
-    EXPECT_FALSE(ParseValue("[-1e400]").IsValid());
-    EXPECT_FALSE(ParseValue("[1.8e308]").IsValid());
+    constexpr double Largest = std::numeric_limits<double>::max();
+    const struct
+    {
+        const char* Text;
+        double Expected;
+    } OutOfRange[] = {
+        {"1e400", Largest},
+        {"-1e400", -Largest},
+        {"1.8e308", Largest},
+        {"-0.5e99999999999", -Largest},
+        {"0e400", 0.0},
+        {"123e999999999", Largest},
+        {"5e-99999999999", 0.0},
+        {"-1e-400", -0.0},
+        {"100000000000000000000000000000000000000000000000000e300", Largest},
+    };
+    for (const auto& Case : OutOfRange)
+    {
+        const TSharedPtr<FJsonValue> Saturated = ParseValue(FString::Printf("[%s]", Case.Text));
+        ASSERT_TRUE(Saturated.IsValid()) << Case.Text;
+        const double Number = Saturated->AsArray()[0]->AsNumber();
+        EXPECT_EQ(Number, Case.Expected) << Case.Text;
+        EXPECT_EQ(std::signbit(Number), std::signbit(Case.Expected)) << Case.Text;
+        ASSERT_TRUE(ParseValue(Case.Text).IsValid()) << Case.Text;
+        EXPECT_EQ(ParseValue(Case.Text)->AsNumber(), Case.Expected) << Case.Text;
+    }
 
     TSharedPtr<FJsonValue> Edges =
         ParseValue("[0e300, -2e-324, 0.00012e-320, 1.7976931348623157e308, 5e-324]");

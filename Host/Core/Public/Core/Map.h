@@ -55,6 +55,13 @@ public:
         Slot = std::move(Value);
         return Slot;
     }
+    V& Add(K&& Key, V Value)
+    {
+        V& Slot = FindOrAdd(Key);
+        Slot = std::move(Value);
+        return Slot;
+    }
+    void Reserve(int32) {}
     V& FindOrAdd(const K& Key)
     {
         const auto Found = FindEntry(Key);
