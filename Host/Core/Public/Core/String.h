@@ -78,11 +78,14 @@ public:
     FString TrimQuotes() const;
 
     /** Replaces every occurrence; an empty search text changes nothing. */
-    FString Replace(const FString& From, const FString& To, ESearchCase::Type Case = ESearchCase::IgnoreCase) const;
-    int32 ReplaceInline(const FString& From, const FString& To, ESearchCase::Type Case = ESearchCase::IgnoreCase);
+    FString Replace(const FString& From, const FString& To,
+                    ESearchCase::Type Case = ESearchCase::IgnoreCase) const;
+    int32 ReplaceInline(const FString& From, const FString& To,
+                        ESearchCase::Type Case = ESearchCase::IgnoreCase);
 
     bool Split(const FString& Delimiter, FString* OutLeft, FString* OutRight,
-               ESearchCase::Type Case = ESearchCase::IgnoreCase, ESearchDir::Type Dir = ESearchDir::FromStart) const;
+               ESearchCase::Type Case = ESearchCase::IgnoreCase,
+               ESearchDir::Type Dir = ESearchDir::FromStart) const;
     int32 ParseIntoArray(TArray<FString>& OutParts, const char* Delimiter, bool bCullEmpty = true) const;
 
     bool IsNumeric() const;
@@ -90,6 +93,11 @@ public:
     FString& Append(const FString& Other)
     {
         Data += Other.Data;
+        return *this;
+    }
+    FString& AppendChars(const char* Text, int32 Count)
+    {
+        Data.append(Text, static_cast<size_t>(Count));
         return *this;
     }
     FString& AppendChar(char Ch)
@@ -109,8 +117,14 @@ public:
     friend FString operator+(const FString& A, const char* B) { return FString(A.Data + B); }
     friend FString operator+(const char* A, const FString& B) { return FString(A + B.Data); }
 
-    friend bool operator==(const FString& A, const FString& B) { return A.Equals(B, ESearchCase::IgnoreCase); }
-    friend bool operator==(const FString& A, const char* B) { return A.Equals(FString(B), ESearchCase::IgnoreCase); }
+    friend bool operator==(const FString& A, const FString& B)
+    {
+        return A.Equals(B, ESearchCase::IgnoreCase);
+    }
+    friend bool operator==(const FString& A, const char* B)
+    {
+        return A.Equals(FString(B), ESearchCase::IgnoreCase);
+    }
     friend bool operator<(const FString& A, const FString& B) { return A.Compare(B) < 0; }
 
     auto begin() const { return Data.begin(); }
@@ -128,8 +142,14 @@ template <> struct std::hash<FString>
     size_t operator()(const FString& Text) const { return GetTypeHash(Text); }
 };
 
-inline FString LexToString(int32 Value) { return FString::FromInt(Value); }
-inline FString LexToString(const FString& Value) { return Value; }
+inline FString LexToString(int32 Value)
+{
+    return FString::FromInt(Value);
+}
+inline FString LexToString(const FString& Value)
+{
+    return Value;
+}
 
 /** C-string helpers the engine exposes as FCString. */
 struct FCString

@@ -57,8 +57,11 @@ protected:
 
     /** Moves this container's children into Pending; only called when nobody else holds this value. */
     virtual void TakeChildren(std::vector<TSharedPtr<FJsonValue>>& Pending) { (void)Pending; }
+    /** The text of a string value without a copy, for writing; empty for any other kind. */
+    virtual std::string_view ViewString() const { return {}; }
 
     friend void JsonPrivate::ReleaseTree(std::vector<TSharedPtr<FJsonValue>>& Pending);
+    friend class FJsonSerializer;
 };
 
 class FJsonValueString final : public FJsonValue
@@ -67,6 +70,9 @@ public:
     explicit FJsonValueString(FString InValue) : FJsonValue(EJson::String), Value(std::move(InValue)) {}
 
     FString AsString() const override { return Value; }
+
+protected:
+    std::string_view ViewString() const override { return Value.View(); }
 
 private:
     FString Value;
