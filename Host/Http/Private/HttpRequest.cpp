@@ -116,7 +116,7 @@ void FHttpRequest::SetContent(const TArray<uint8>& InContent)
 
 void FHttpRequest::SetContentAsString(const FString& InContent)
 {
-    const auto* Bytes = reinterpret_cast<const uint8*>(InContent.ToStdString().data());
+    const auto* Bytes = reinterpret_cast<const uint8*>(InContent.View().data());
     std::lock_guard Guard(Mutex);
     Content = TArray<uint8>(Bytes, InContent.Len());
 }
