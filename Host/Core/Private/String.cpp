@@ -85,23 +85,6 @@ bool IsBlank(char Ch)
 }
 } // namespace
 
-FString::FString(const FString& Other)
-{
-    if (!Other.IsHeap())
-    {
-        std::memcpy(Bytes, Other.Bytes, sizeof(Bytes));
-        return;
-    }
-    SetInlineSize(0);
-    AppendView(Other.View());
-}
-
-FString::FString(FString&& Other) noexcept
-{
-    std::memcpy(Bytes, Other.Bytes, sizeof(Bytes));
-    Other.SetInlineSize(0);
-}
-
 FString& FString::operator=(const FString& Other)
 {
     if (this != &Other)

@@ -38,10 +38,9 @@ FJsonObject::~FJsonObject()
         return;
     }
     std::vector<TSharedPtr<FJsonValue>> Pending;
-    Pending.reserve(Values.Num());
     for (auto& Field : Values)
     {
-        Pending.push_back(std::move(Field.Value));
+        JsonPrivate::Release(Field.Value, Pending);
     }
     Values.Empty();
     JsonPrivate::ReleaseTree(Pending);

@@ -22,12 +22,52 @@ namespace
  */
 constexpr size_t KeptCapacity = size_t{4} << 20;
 
+struct FField
+{
+    FString Key;
+    TSharedPtr<FJsonValue> Value;
+};
+
+/** An open container and where its children start in the scratch lists. */
+struct FFrame
+{
+    bool bObject;
+    ondemand::object_iterator Field;
+    ondemand::object_iterator FieldsEnd;
+    ondemand::array_iterator Element;
+    ondemand::array_iterator ElementsEnd;
+    size_t FirstChild;
+};
+
+/** Children of the open containers, waiting until their container closes. */
+struct FScratch
+{
+    std::vector<FFrame> Frames;
+    std::vector<FField> Fields;
+    std::vector<TSharedPtr<FJsonValue>> Elements;
+
+    /** Drops what a failed parse left, and lets go of room that one unusual document needed. */
+    void Reset()
+    {
+        constexpr size_t KeptEntries = 4096;
+        Frames.clear();
+        Fields.clear();
+        Elements.clear();
+        if (Fields.capacity() > KeptEntries || Elements.capacity() > KeptEntries)
+        {
+            Fields = {};
+            Elements = {};
+        }
+    }
+};
+
 /** The parser reads a fixed number of bytes past the text; they must belong to the buffer. */
 struct FParseBuffers
 {
     ondemand::parser Parser;
     std::unique_ptr<char[]> Text;
     size_t TextCapacity = 0;
+    FScratch Scratch;
 
     simdjson::padded_string_view Pad(std::string_view Source)
     {
@@ -195,8 +235,9 @@ TSharedPtr<FJsonValue> MakeNumber(double Value)
 class FTreeBuilder
 {
 public:
-    FTreeBuilder(std::string_view InText, simdjson::padded_string_view InPadded)
-        : Text(InText), Padded(InPadded)
+    FTreeBuilder(std::string_view InText, simdjson::padded_string_view InPadded, FScratch& Scratch)
+        : Text(InText), Padded(InPadded), Frames(Scratch.Frames), Fields(Scratch.Fields),
+          Elements(Scratch.Elements)
     {
     }
 
@@ -253,23 +294,6 @@ public:
     }
 
 private:
-    struct FField
-    {
-        FString Key;
-        TSharedPtr<FJsonValue> Value;
-    };
-
-    /** An open container and where its children start in the scratch lists. */
-    struct FFrame
-    {
-        bool bObject;
-        ondemand::object_iterator Field;
-        ondemand::object_iterator FieldsEnd;
-        ondemand::array_iterator Element;
-        ondemand::array_iterator ElementsEnd;
-        size_t FirstChild;
-    };
-
     bool Fail(simdjson::error_code Code)
     {
         if (Code == simdjson::SUCCESS)
@@ -526,9 +550,9 @@ private:
     bool bIterating = false;
     /** End of a number token the parser refused and so left unread. */
     const char* UnreadEnd = nullptr;
-    std::vector<FFrame> Frames;
-    std::vector<FField> Fields;
-    std::vector<TSharedPtr<FJsonValue>> Elements;
+    std::vector<FFrame>& Frames;
+    std::vector<FField>& Fields;
+    std::vector<TSharedPtr<FJsonValue>>& Elements;
     TSharedPtr<FJsonValue> Root;
     simdjson::error_code Error = simdjson::SUCCESS;
     const char* Refusal = nullptr;
@@ -537,8 +561,10 @@ private:
 bool ParseWith(FParseBuffers& Buffers, const FString& Text, TSharedPtr<FJsonValue>& OutValue,
                FString& OutError)
 {
-    FTreeBuilder Builder(Text.View(), Buffers.Pad(Text.View()));
-    if (!Builder.Build(Buffers.Parser))
+    FTreeBuilder Builder(Text.View(), Buffers.Pad(Text.View()), Buffers.Scratch);
+    const bool bBuilt = Builder.Build(Buffers.Parser);
+    Buffers.Scratch.Reset();
+    if (!bBuilt)
     {
         OutError = Builder.Describe();
         return false;

@@ -57,6 +57,18 @@ bool CompareObjects(const TSharedPtr<FJsonObject>& Lhs, const TSharedPtr<FJsonOb
 }
 } // namespace
 
+void JsonPrivate::Release(TSharedPtr<FJsonValue>& Value, std::vector<TSharedPtr<FJsonValue>>& Pending)
+{
+    const bool bLastContainer =
+        Value && (Value->Type == EJson::Array || Value->Type == EJson::Object) && Value.use_count() == 1;
+    if (bLastContainer)
+    {
+        Pending.push_back(std::move(Value));
+        return;
+    }
+    Value.reset();
+}
+
 void JsonPrivate::ReleaseTree(std::vector<TSharedPtr<FJsonValue>>& Pending)
 {
     while (!Pending.empty())
@@ -188,7 +200,7 @@ void FJsonValueArray::TakeChildren(std::vector<TSharedPtr<FJsonValue>>& Pending)
 {
     for (TSharedPtr<FJsonValue>& Element : Value)
     {
-        Pending.push_back(std::move(Element));
+        JsonPrivate::Release(Element, Pending);
     }
     Value.Empty();
 }
@@ -201,7 +213,7 @@ void FJsonValueObject::TakeChildren(std::vector<TSharedPtr<FJsonValue>>& Pending
     }
     for (auto& Field : Value->Values)
     {
-        Pending.push_back(std::move(Field.Value));
+        JsonPrivate::Release(Field.Value, Pending);
     }
     Value->Values.Empty();
 }

@@ -243,3 +243,69 @@ TEST(JsonReader, WriterOutputReadsBackEqual)
         EXPECT_TRUE(FJsonValue::CompareEqual(FJsonValueObject(Original), FJsonValueObject(Again))) << *Text;
     }
 }
+
+// A thread reuses its parser and scratch lists: what a failed parse left behind must not show in the next
+// one.
+TEST(JsonReader, EachParseStartsCleanAfterAFailure)
+{
+    const struct
+    {
+        const char* Bad;
+        const char* Good;
+        const char* Written;
+    } Cases[] = {
+        {R"({"a":{"b":[1,2,{"c":)", R"({"x":[3]})", R"({"x":[3]})"},
+        {R"([[[["deep", 1e400, tru]]]])", R"([{"k":"v"}])", R"([{"k":"v"}])"},
+        {R"({"k":1,"k2":2} {)", R"({})", R"({})"},
+    };
+    for (const auto& Case : Cases)
+    {
+        EXPECT_FALSE(ParseValue(Case.Bad).IsValid()) << Case.Bad;
+        const TSharedPtr<FJsonValue> Value = ParseValue(Case.Good);
+        ASSERT_TRUE(Value.IsValid()) << Case.Good;
+        FString Out;
+        ASSERT_TRUE(FJsonSerializer::Serialize(
+            Value, FString(), TJsonWriterFactory<TCHAR, TCondensedJsonPrintPolicy<TCHAR>>::Create(&Out)));
+        EXPECT_STREQ(*Out, Case.Written);
+    }
+}
+
+// Null, booleans and small whole numbers are shared between trees; values next to them keep their own.
+TEST(JsonReader, SharedSmallValuesKeepTheirExactMeaning)
+{
+    const TSharedPtr<FJsonValue> Value =
+        ParseValue("[0, -0, 255, 256, 1.5, -1, true, false, null, 7.0, 0.0]");
+    ASSERT_TRUE(Value.IsValid());
+    const TArray<TSharedPtr<FJsonValue>>& Items = Value->AsArray();
+    const double Numbers[] = {0.0, -0.0, 255.0, 256.0, 1.5, -1.0};
+    for (int32 Index = 0; Index < 6; ++Index)
+    {
+        EXPECT_EQ(Items[Index]->AsNumber(), Numbers[Index]) << Index;
+        EXPECT_EQ(std::signbit(Items[Index]->AsNumber()), std::signbit(Numbers[Index])) << Index;
+    }
+    EXPECT_TRUE(Items[6]->AsBool());
+    EXPECT_FALSE(Items[7]->AsBool());
+    EXPECT_EQ(Items[8]->Type, EJson::Null);
+    EXPECT_EQ(Items[9]->AsNumber(), 7.0);
+    EXPECT_EQ(Items[10]->AsString(), "0");
+}
+
+TEST(JsonReader, SubtreesOutliveTheTreeTheyCameFrom)
+{
+    TSharedPtr<FJsonObject> Inner;
+    TSharedPtr<FJsonValue> List;
+    {
+        TSharedPtr<FJsonObject> Root;
+        ASSERT_TRUE(FJsonSerializer::Deserialize(
+            TJsonReaderFactory<>::Create(
+                R"({"o":{"deep":{"s":"kept text longer than thirty-one bytes"}},"l":[[1],[2]]})"),
+            Root));
+        Inner = Root->GetObjectField("o");
+        List = Root->GetArrayField("l")[1];
+    }
+    ASSERT_TRUE(Inner.IsValid());
+    EXPECT_STREQ(*Inner->GetObjectField("deep")->GetStringField("s"),
+                 "kept text longer than thirty-one bytes");
+    ASSERT_TRUE(List.IsValid());
+    EXPECT_EQ(List->AsArray()[0]->AsNumber(), 2.0);
+}

@@ -105,6 +105,10 @@ public:
         {
             AddBlock(Number);
         }
+        if (Count + Number > IndexThreshold && NeedsLargerIndex(Count + Number))
+        {
+            RebuildIndex(Count + Number);
+        }
     }
 
     /** Adds or replaces; a replaced value keeps its place in the order. */
@@ -320,13 +324,13 @@ private:
         (Tail ? Tail->Next : Head) = Node;
         Tail = Node;
         ++Count;
-        if (Slots && !NeedsLargerIndex())
+        if (Slots && !NeedsLargerIndex(Count))
         {
             Insert(Node);
         }
         else if (Count > IndexThreshold)
         {
-            RebuildIndex();
+            RebuildIndex(Count);
         }
         return Node->Entry.Value;
     }
@@ -379,12 +383,15 @@ private:
     }
 
     /** The index stays at most half full. */
-    bool NeedsLargerIndex() const { return static_cast<size_t>(Count) * 2 > (size_t{1} << SlotBits); }
+    bool NeedsLargerIndex(int32 Number) const
+    {
+        return !Slots || static_cast<size_t>(Number) * 2 > (size_t{1} << SlotBits);
+    }
 
-    void RebuildIndex()
+    void RebuildIndex(int32 Number)
     {
         SlotBits = 4;
-        while (NeedsLargerIndex())
+        while ((size_t{1} << SlotBits) < static_cast<size_t>(Number) * 2)
         {
             ++SlotBits;
         }

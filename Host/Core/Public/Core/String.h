@@ -50,8 +50,21 @@ public:
         SetInlineSize(0);
         AppendView(Text);
     }
-    FString(const FString& Other);
-    FString(FString&& Other) noexcept;
+    FString(const FString& Other)
+    {
+        if (!Other.IsHeap())
+        {
+            std::memcpy(Bytes, Other.Bytes, sizeof(Bytes));
+            return;
+        }
+        SetInlineSize(0);
+        AppendView(Other.View());
+    }
+    FString(FString&& Other) noexcept
+    {
+        std::memcpy(Bytes, Other.Bytes, sizeof(Bytes));
+        Other.SetInlineSize(0);
+    }
     FString& operator=(const FString& Other);
     FString& operator=(FString&& Other) noexcept;
     ~FString()

@@ -8,6 +8,8 @@ namespace JsonPrivate
 {
 /** Drops a set of values; containers that nobody else holds are emptied first so no destructor recurses. */
 void ReleaseTree(std::vector<TSharedPtr<FJsonValue>>& Pending);
+/** Drops one child at once, or queues it in Pending when it is a container nobody else holds. */
+void Release(TSharedPtr<FJsonValue>& Value, std::vector<TSharedPtr<FJsonValue>>& Pending);
 } // namespace JsonPrivate
 
 /**
