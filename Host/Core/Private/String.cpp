@@ -115,7 +115,10 @@ void FString::Grow(size_t NewCapacity, std::string_view Appended)
     const size_t OldSize = Size();
     char* NewData = new char[NewCapacity + 1];
     std::memcpy(NewData, Data(), OldSize);
-    std::memcpy(NewData + OldSize, Appended.data(), Appended.size());
+    if (!Appended.empty())
+    {
+        std::memcpy(NewData + OldSize, Appended.data(), Appended.size());
+    }
     NewData[OldSize + Appended.size()] = '\0';
     if (IsHeap())
     {
@@ -425,14 +428,45 @@ bool FString::IsNumeric() const
     return bDigits;
 }
 
+namespace
+{
+/** ASCII 'A' to 'Z' in each byte of Word become lower case; every other byte stays as it is. */
+uint64 LowerAsciiWord(uint64 Word)
+{
+    constexpr uint64 Ones = 0x0101010101010101ull;
+    constexpr uint64 HighBits = 0x8080808080808080ull;
+    const uint64 Low7 = Word & ~HighBits;
+    const uint64 AtLeastA = Low7 + (0x80 - 'A') * Ones;
+    const uint64 AboveZ = Low7 + (0x7F - 'Z') * Ones;
+    const uint64 Upper = (AtLeastA ^ AboveZ) & ~Word & HighBits;
+    return Word | (Upper >> 2);
+}
+
+uint64 MixWord(uint64 Hash, uint64 Word)
+{
+    Hash = (Hash ^ Word) * 0x9E3779B97F4A7C15ull;
+    return Hash ^ (Hash >> 29);
+}
+} // namespace
+
 uint32 GetTypeHash(const FString& Text)
 {
-    uint32 Hash = 2166136261u;
-    for (char Ch : Text)
+    const std::string_view Bytes = Text.View();
+    uint64 Hash = 0xCBF29CE484222325ull ^ Bytes.size();
+    size_t Index = 0;
+    for (; Index + sizeof(uint64) <= Bytes.size(); Index += sizeof(uint64))
     {
-        Hash = (Hash ^ static_cast<unsigned char>(LowerAscii(Ch))) * 16777619u;
+        uint64 Word = 0;
+        std::memcpy(&Word, Bytes.data() + Index, sizeof(Word));
+        Hash = MixWord(Hash, LowerAsciiWord(Word));
     }
-    return Hash;
+    if (Index < Bytes.size())
+    {
+        uint64 Word = 0;
+        std::memcpy(&Word, Bytes.data() + Index, Bytes.size() - Index);
+        Hash = MixWord(Hash, LowerAsciiWord(Word));
+    }
+    return static_cast<uint32>(Hash ^ (Hash >> 32));
 }
 
 int32 FCString::Atoi(const char* Text)

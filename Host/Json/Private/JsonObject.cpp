@@ -37,7 +37,7 @@ FJsonObject::~FJsonObject()
     {
         return;
     }
-    std::vector<TSharedPtr<FJsonValue>> Pending;
+    FJsonReleaseQueue Pending;
     for (auto& Field : Values)
     {
         JsonPrivate::Release(Field.Value, Pending);

@@ -57,7 +57,7 @@ bool CompareObjects(const TSharedPtr<FJsonObject>& Lhs, const TSharedPtr<FJsonOb
 }
 } // namespace
 
-void JsonPrivate::Release(TSharedPtr<FJsonValue>& Value, std::vector<TSharedPtr<FJsonValue>>& Pending)
+void JsonPrivate::Release(TSharedPtr<FJsonValue>& Value, FJsonReleaseQueue& Pending)
 {
     const bool bLastContainer =
         Value && (Value->Type == EJson::Array || Value->Type == EJson::Object) && Value.use_count() == 1;
@@ -69,7 +69,7 @@ void JsonPrivate::Release(TSharedPtr<FJsonValue>& Value, std::vector<TSharedPtr<
     Value.reset();
 }
 
-void JsonPrivate::ReleaseTree(std::vector<TSharedPtr<FJsonValue>>& Pending)
+void JsonPrivate::ReleaseTree(FJsonReleaseQueue& Pending)
 {
     while (!Pending.empty())
     {
@@ -191,12 +191,12 @@ FString FJsonValueNumber::AsString() const
 
 FJsonValueArray::~FJsonValueArray()
 {
-    std::vector<TSharedPtr<FJsonValue>> Pending;
+    FJsonReleaseQueue Pending;
     FJsonValueArray::TakeChildren(Pending);
     JsonPrivate::ReleaseTree(Pending);
 }
 
-void FJsonValueArray::TakeChildren(std::vector<TSharedPtr<FJsonValue>>& Pending)
+void FJsonValueArray::TakeChildren(FJsonReleaseQueue& Pending)
 {
     for (TSharedPtr<FJsonValue>& Element : Value)
     {
@@ -205,7 +205,7 @@ void FJsonValueArray::TakeChildren(std::vector<TSharedPtr<FJsonValue>>& Pending)
     Value.Empty();
 }
 
-void FJsonValueObject::TakeChildren(std::vector<TSharedPtr<FJsonValue>>& Pending)
+void FJsonValueObject::TakeChildren(FJsonReleaseQueue& Pending)
 {
     if (!Value || Value.use_count() != 1)
     {

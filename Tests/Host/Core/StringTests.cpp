@@ -111,3 +111,32 @@ TEST(FString, OperationsAgreeAcrossTheInlineBoundary)
     ExpectHolds(FString::Printf("%s|%d", *Long, 7), Pattern(40) + "|7");
     ExpectHolds(FString(std::string("a\0b", 3)), std::string("a\0b", 3));
 }
+
+// Map keys hash eight bytes at a time; every letter case of a key must land on the same hash, and only ASCII
+// letters fold.
+TEST(FString, HashIgnoresAsciiCaseOnly)
+{
+    const struct
+    {
+        const char* A;
+        const char* B;
+        bool bSameText;
+    } Cases[] = {
+        {"AbcdefghIJKLMNOPqrstuvwxyz@[`{", "aBCDEFGHijklmnopQRSTUVWXYZ@[`{", true},
+        {"@", "`", false},
+        {"[", "{", false},
+        {"Z", "z", true},
+        {"\xC3\x89", "\xC3\xA9", false},
+        {"key_12345678", "KEY_12345678", true},
+        {"", "", true},
+    };
+    for (const auto& Case : Cases)
+    {
+        EXPECT_EQ(FString(Case.A) == FString(Case.B), Case.bSameText) << Case.A;
+        if (Case.bSameText)
+        {
+            EXPECT_EQ(GetTypeHash(Case.A), GetTypeHash(Case.B)) << Case.A;
+        }
+    }
+    EXPECT_NE(GetTypeHash("a"), GetTypeHash(FString(std::string("a\0", 2))));
+}
