@@ -17,10 +17,11 @@ namespace ondemand = simdjson::ondemand;
 namespace
 {
 /**
- * A thread keeps its parser and padded copy between parses up to this size; a larger document gets its own
- * for that one parse, so one huge reply does not stay resident.
+ * A thread keeps its parser and padded copy between parses of texts up to this size (about seven times as
+ * much memory in all); a larger text gets its own for that one parse, so one huge reply does not stay
+ * resident.
  */
-constexpr size_t KeptCapacity = size_t{4} << 20;
+constexpr size_t KeptCapacity = size_t{1} << 20;
 
 struct FField
 {

@@ -309,3 +309,24 @@ TEST(JsonReader, SubtreesOutliveTheTreeTheyCameFrom)
     ASSERT_TRUE(List.IsValid());
     EXPECT_EQ(List->AsArray()[0]->AsNumber(), 2.0);
 }
+
+// Texts beyond what a thread keeps for the next parse take buffers of their own; both kinds read the same.
+TEST(JsonReader, LargeTextsReadLikeSmallOnes)
+{
+    for (const int32 Count : {10, 300000})
+    {
+        std::string Text = "[";
+        for (int32 Index = 0; Index < Count; ++Index)
+        {
+            Text += Index ? ",\"item\"" : "\"item\"";
+        }
+        Text += "]";
+        TArray<TSharedPtr<FJsonValue>> Items;
+        ASSERT_TRUE(FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(FString(Text)), Items))
+            << Count;
+        ASSERT_EQ(Items.Num(), Count);
+        EXPECT_STREQ(*Items.Last()->AsString(), "item");
+        Text.back() = ',';
+        EXPECT_FALSE(ParseValue(FString(Text)).IsValid()) << Count;
+    }
+}
