@@ -181,6 +181,39 @@ TEST(CaseInsensitiveMap, CopiesAreDeepAndMovesLeaveAnEmptyMap)
     EXPECT_EQ(Copy.Num(), 10);
 }
 
+// Reserved room comes in several blocks for a large map; the elements must fill it in order and stay put.
+TEST(CaseInsensitiveMap, ReservedRoomHoldsEveryElementInOrder)
+{
+    for (const int32 Number : {1, 9, 256, 257, 1000})
+    {
+        TMap<FString, int32> Map;
+        Map.Add("first", -1);
+        Map.Reserve(Number);
+        std::vector<const int32*> Addresses;
+        for (int32 Index = 0; Index < Number; ++Index)
+        {
+            Addresses.push_back(&Map.Add(FString::Printf("k%d", Index), Index));
+        }
+        Map.Remove("k0");
+        Map.Reserve(Number / 2);
+        Map.Add("last", Number);
+        int32 Expected = 1;
+        for (const auto& Entry : Map)
+        {
+            if (Entry.Key == "first" || Entry.Key == "last")
+            {
+                continue;
+            }
+            EXPECT_EQ(Entry.Value, Expected) << Number;
+            EXPECT_EQ(&Entry.Value, Addresses[Expected]) << Number;
+            ++Expected;
+        }
+        EXPECT_EQ(Expected, Number) << Number;
+        EXPECT_EQ(Map.Num(), Number + 1);
+        EXPECT_TRUE(Map.begin()->Key.Equals("first"));
+    }
+}
+
 // Pointer keys hash to their address, whose low bits are all zero; the index must still find every one.
 TEST(CaseInsensitiveMap, PointerKeysAndRemovalOfEveryOther)
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cassert>
 #include <cstddef>
 #include <initializer_list>
@@ -101,9 +102,11 @@ public:
     void Reserve(int32 Number)
     {
         const int32 Spare = Blocks ? Blocks->Capacity - Blocks->Used : 0;
-        if (Number > Spare + FreeCount)
+        const int32 Needed = Number - Spare - FreeCount;
+        if (Needed > 0)
         {
-            AddBlock(Number);
+            Reserved = Needed;
+            AddReservedBlock();
         }
         if (Count + Number > IndexThreshold && NeedsLargerIndex(Count + Number))
         {
@@ -207,6 +210,7 @@ public:
         Head = Tail = FreeNodes = nullptr;
         Count = 0;
         FreeCount = 0;
+        Reserved = 0;
         SlotBits = 0;
     }
     void Reset() { Empty(); }
@@ -269,6 +273,8 @@ public:
 private:
     /** Below this many elements the index is not worth its upkeep. */
     static constexpr int32 IndexThreshold = 8;
+    /** Large maps take several blocks rather than one huge one, which the allocator handles worse. */
+    static constexpr int32 MaxBlockNodes = static_cast<int32>(std::max<size_t>(1, 16384 / sizeof(FNode)));
 
     void CopyFrom(const TMap& Other)
     {
@@ -289,6 +295,14 @@ private:
         SlotBits = std::exchange(Other.SlotBits, 0);
         Count = std::exchange(Other.Count, 0);
         FreeCount = std::exchange(Other.FreeCount, 0);
+        Reserved = std::exchange(Other.Reserved, 0);
+    }
+
+    void AddReservedBlock()
+    {
+        const int32 Capacity = std::min(Reserved, MaxBlockNodes);
+        Reserved -= Capacity;
+        AddBlock(Capacity);
     }
 
     void AddBlock(int32 Capacity)
@@ -311,7 +325,14 @@ private:
         }
         if (!Blocks || Blocks->Used == Blocks->Capacity)
         {
-            AddBlock(Count > 0 ? Count : 1);
+            if (Reserved > 0)
+            {
+                AddReservedBlock();
+            }
+            else
+            {
+                AddBlock(std::min(Count > 0 ? Count : 1, MaxBlockNodes));
+            }
         }
         char* Nodes = reinterpret_cast<char*>(Blocks) + BlockHeaderSize;
         return reinterpret_cast<FNode*>(Nodes + sizeof(FNode) * static_cast<size_t>(Blocks->Used++));
@@ -446,6 +467,8 @@ private:
     int32 SlotBits = 0;
     int32 Count = 0;
     int32 FreeCount = 0;
+    /** Elements announced by Reserve that no block holds room for yet. */
+    int32 Reserved = 0;
 };
 
 /** Set of unique values, iterating in insertion order. */
