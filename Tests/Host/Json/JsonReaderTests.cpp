@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "Json/Json.h"
 
@@ -329,4 +332,36 @@ TEST(JsonReader, LargeTextsReadLikeSmallOnes)
         Text.back() = ',';
         EXPECT_FALSE(ParseValue(FString(Text)).IsValid()) << Count;
     }
+}
+
+// Every thread parses with its own buffers while the trees share their small values across threads.
+TEST(JsonReader, ThreadsParseAtTheSameTime)
+{
+    const FString Text = R"({"n":[0,1,2,255,3.5],"b":[true,false,null],"s":"text","o":{"k":"v"}})";
+    std::atomic<int32> Failures{0};
+    std::vector<std::thread> Threads;
+    for (int32 Thread = 0; Thread < 4; ++Thread)
+    {
+        Threads.emplace_back(
+            [&Text, &Failures]
+            {
+                for (int32 Round = 0; Round < 300; ++Round)
+                {
+                    TSharedPtr<FJsonObject> Object;
+                    const bool bRead =
+                        FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Text), Object);
+                    if (!bRead || Object->GetArrayField("n")[3]->AsNumber() != 255.0 ||
+                        !Object->GetArrayField("b")[0]->AsBool() ||
+                        Object->GetObjectField("o")->GetStringField("k") != "v")
+                    {
+                        ++Failures;
+                    }
+                }
+            });
+    }
+    for (std::thread& Thread : Threads)
+    {
+        Thread.join();
+    }
+    EXPECT_EQ(Failures.load(), 0);
 }
