@@ -1,4 +1,5 @@
 #include "Identity/OnlineIdentityZor.h"
+#include "Sessions/OnlineSessionZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
 void FOnlineSubsystemZor::CreateServices()
@@ -7,6 +8,7 @@ void FOnlineSubsystemZor::CreateServices()
     // shutdown. A service that only its getter reaches is created with CreateService instead.
     AddService<FGameServiceZor>(FString());
     AddService<FOnlineIdentityZor>();
+    AddService<FOnlineSessionZor>();
 }
 
 // The getters of the services in the table.
@@ -24,4 +26,14 @@ TSharedPtr<FOnlineIdentityZor> FOnlineSubsystemZor::GetZorIdentityService() cons
 IOnlineIdentityPtr FOnlineSubsystemZor::GetIdentityInterface() const
 {
     return GetZorIdentityService();
+}
+
+TSharedPtr<FOnlineSessionZor> FOnlineSubsystemZor::GetZorSessionService() const
+{
+    return FindService<FOnlineSessionZor>();
+}
+
+IOnlineSessionPtr FOnlineSubsystemZor::GetSessionInterface() const
+{
+    return GetZorSessionService();
 }

@@ -13,6 +13,7 @@
 class FOnlineAsyncTask;
 class FOnlineAsyncTaskManagerZor;
 class FOnlineIdentityZor;
+class FOnlineSessionZor;
 class FRunnableThread;
 
 /**
@@ -29,7 +30,7 @@ public:
     explicit FOnlineSubsystemZor(const FName& InInstanceName);
     ~FOnlineSubsystemZor() override;
 
-    IOnlineSessionPtr GetSessionInterface() const override { return nullptr; }
+    IOnlineSessionPtr GetSessionInterface() const override;
     IOnlineFriendsPtr GetFriendsInterface() const override { return nullptr; }
     IOnlinePartyPtr GetPartyInterface() const override { return nullptr; }
     IOnlineSharedCloudPtr GetSharedCloudInterface() const override { return nullptr; }
@@ -60,6 +61,7 @@ public:
     // Typed getters, defined next to the service table: empty before Init and after Shutdown.
     TSharedPtr<FGameServiceZor> GetZorGameService() const;
     TSharedPtr<FOnlineIdentityZor> GetZorIdentityService() const;
+    TSharedPtr<FOnlineSessionZor> GetZorSessionService() const;
 
     bool UseServerPermissions() const { return IsServer(); }
     /** Hands a task to the task thread; the task manager owns it from then on. */
