@@ -260,7 +260,8 @@ bool FOnlineSessionZor::EnsureLANSession()
 {
     if (!LANSession)
     {
-        LANSession = MakeShared<FLANSession>();
+        LANSession = MakeShared<FLANSession>(LANTransportFactory ? LANTransportFactory()
+                                                                 : MakeUdpLANBeaconTransport());
         LANSession->SetTimeout(LANSearchTimeout);
         LANSession->SetClock(Clock);
     }

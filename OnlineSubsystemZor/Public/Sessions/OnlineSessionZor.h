@@ -10,6 +10,7 @@
 #include "Json/JsonObject.h"
 
 class FLANSession;
+class ILANBeaconTransport;
 class FOnlineSessionInfoZor;
 struct FZorSessionJsonContext;
 struct FZorSessionRequest;
@@ -105,6 +106,11 @@ public:
     double GetHeartbeatInterval() const { return HeartbeatInterval; }
     /** Seconds the LAN beacon waits for answers to a search. */
     void SetLANSearchTimeout(double Seconds) { LANSearchTimeout = Seconds; }
+    /** Makes the transport of the next beacon; the UDP one by default. */
+    void SetLANTransportFactory(TFunction<TUniquePtr<ILANBeaconTransport>()> Factory)
+    {
+        LANTransportFactory = std::move(Factory);
+    }
     FLANSession* GetLANSession() const { return LANSession.get(); }
 
     // Called by the tasks when the task manager finalises them on the game thread.
@@ -159,6 +165,7 @@ private:
     // Shared so a tick keeps it alive while a handler it calls lets the service release it.
     TSharedPtr<FLANSession> LANSession;
     double LANSearchTimeout = 5.0;
+    TFunction<TUniquePtr<ILANBeaconTransport>()> LANTransportFactory;
     mutable FCriticalSection SessionLock;
     /** Heap records, so a pointer handed out stays valid while handlers add or remove other sessions. */
     TArray<TUniquePtr<FNamedOnlineSession>> Sessions;
