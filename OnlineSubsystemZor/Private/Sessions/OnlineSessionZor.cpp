@@ -517,7 +517,7 @@ bool FOnlineSessionZor::CancelMatchmaking(int32, const FName& SessionName)
 bool FOnlineSessionZor::SendSessionInviteToFriend(int32 LocalUserNum, const FName& SessionName,
                                                   const FUniqueNetId& Friend)
 {
-    return SendSessionInviteToFriends(LocalUserNum, SessionName, {Friend.AsShared()});
+    return SendSessionInviteToFriends(LocalUserNum, SessionName, {MakeShared<FUniqueNetIdString>(Friend)});
 }
 
 bool FOnlineSessionZor::SendSessionInviteToFriends(int32, const FName& SessionName,
@@ -544,12 +544,13 @@ FOnlineSessionSettings* FOnlineSessionZor::GetSessionSettings(const FName& Sessi
 bool FOnlineSessionZor::RegisterPlayer(const FName& SessionName, const FUniqueNetId& PlayerId,
                                        bool bWasInvited)
 {
-    return RegisterPlayers(SessionName, {PlayerId.AsShared()}, bWasInvited);
+    // A copy: callers pass ids that no shared pointer holds.
+    return RegisterPlayers(SessionName, {MakeShared<FUniqueNetIdString>(PlayerId)}, bWasInvited);
 }
 
 bool FOnlineSessionZor::UnregisterPlayer(const FName& SessionName, const FUniqueNetId& PlayerId)
 {
-    return UnregisterPlayers(SessionName, {PlayerId.AsShared()});
+    return UnregisterPlayers(SessionName, {MakeShared<FUniqueNetIdString>(PlayerId)});
 }
 
 bool FOnlineSessionZor::RegisterPlayers(const FName& SessionName, const TArray<FUniqueNetIdRef>& Players,

@@ -274,20 +274,17 @@ void FOnlineSessionZor::ReleaseLANSession()
     {
         return;
     }
-    const bool bWasSearching = LANSession->GetBeaconState() == ELanBeaconState::Searching;
+    // Its timeout dies with the beacon.
+    AbortLANSearch();
     LANSession->StopLANSession();
     LANSession.Reset();
-    if (bWasSearching && CurrentSessionSearch && CurrentSessionSearch->bIsLanQuery)
-    {
-        // Its timeout died with the beacon.
-        CurrentSessionSearch->SearchState = EOnlineAsyncTaskState::Failed;
-        CurrentSessionSearch.Reset();
-    }
 }
 
 bool FOnlineSessionZor::HostLAN()
 {
     EnsureLANSession();
+    // One beacon either hosts or searches: hosting ends a search it was running.
+    AbortLANSearch();
     return LANSession->Host([this](const uint8*, int32, uint64 ClientNonce)
                             { OnValidQueryPacketReceived(ClientNonce); });
 }
@@ -355,6 +352,8 @@ void FOnlineSessionZor::OnValidResponsePacketReceived()
 
 void FOnlineSessionZor::OnLANSearchTimeout()
 {
+    // Taken first, so hosting again below does not end it as failed.
+    const TSharedPtr<FOnlineSessionSearch> Search = TakeLANSearch(true);
     bool bHosted = false;
     {
         FScopeLock Lock(&SessionLock);
@@ -372,22 +371,33 @@ void FOnlineSessionZor::OnLANSearchTimeout()
     {
         LANSession->StopLANSession();
     }
-    EndLANSearch(true);
+    if (Search)
+    {
+        TriggerOnFindSessionsCompleteDelegates(true);
+    }
 }
 
-void FOnlineSessionZor::EndLANSearch(bool bSuccess)
+TSharedPtr<FOnlineSessionSearch> FOnlineSessionZor::TakeLANSearch(bool bSuccess)
 {
     // A search cancelled earlier was already reported and cleared.
     if (!CurrentSessionSearch || !CurrentSessionSearch->bIsLanQuery ||
         CurrentSessionSearch->SearchState != EOnlineAsyncTaskState::InProgress)
     {
-        return;
+        return nullptr;
     }
     const TSharedPtr<FOnlineSessionSearch> Search = CurrentSessionSearch;
     CurrentSessionSearch.Reset();
     Search->SortSearchResults();
     Search->SearchState = bSuccess ? EOnlineAsyncTaskState::Done : EOnlineAsyncTaskState::Failed;
-    TriggerOnFindSessionsCompleteDelegates(bSuccess);
+    return Search;
+}
+
+void FOnlineSessionZor::AbortLANSearch()
+{
+    if (TakeLANSearch(false))
+    {
+        TriggerOnFindSessionsCompleteDelegates(false);
+    }
 }
 
 bool FOnlineSessionZor::GetResolvedConnectString(const FOnlineSessionSearchResult& SearchResult,

@@ -152,7 +152,10 @@ private:
     static const FString& GetDedicatedServerOwnerId();
     bool EnsureLANSession();
     void ReleaseLANSession();
-    void EndLANSearch(bool bSuccess);
+    /** Ends the LAN search in progress, if any, and hands it back for its event. */
+    TSharedPtr<FOnlineSessionSearch> TakeLANSearch(bool bSuccess);
+    /** Ends the LAN search in progress, if any, as failed, with its event. */
+    void AbortLANSearch();
     bool HostLAN();
     void OnValidQueryPacketReceived(uint64 ClientNonce);
     void OnValidResponsePacketReceived();
