@@ -1,6 +1,7 @@
 #include "ServiceTable.h"
 
 #include "AccountService.h"
+#include "MatchmakingService.h"
 #include "ProfileService.h"
 
 #include <httplib.h>
@@ -22,6 +23,7 @@ template <typename ServiceType> std::unique_ptr<FBackendService> Make(FBackendSt
 constexpr FServiceFactory ServiceTable[] = {
     Make<FAccountService>,
     Make<FProfileService>,
+    Make<FMatchmakingService>,
 };
 } // namespace
 
