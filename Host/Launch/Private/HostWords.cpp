@@ -5,6 +5,7 @@
 const FHostWordGroup& GetCoreHostWords();
 const FHostWordGroup& GetIdentityHostWords();
 const FHostWordGroup& GetProfileHostWords();
+const FHostWordGroup& GetSessionHostWords();
 
 std::span<const FHostWordGroup> GetHostWordGroups()
 {
@@ -13,6 +14,7 @@ std::span<const FHostWordGroup> GetHostWordGroups()
         GetCoreHostWords(),
         GetIdentityHostWords(),
         GetProfileHostWords(),
+        GetSessionHostWords(),
     };
     return Groups;
 }
