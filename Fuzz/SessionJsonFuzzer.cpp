@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Json/Json.h"
 #include "Sessions/OnlineSessionInfoZor.h"
 #include "Sessions/OnlineSessionJsonZor.h"
+#include "Json/Json.h"
 
 namespace
 {

@@ -119,6 +119,15 @@ void FOnlineAsyncTaskZorSession::Tick()
     HandOff->Post(Request);
 }
 
+bool FOnlineAsyncTaskZorSession::TakeOutcome() const
+{
+    if (FOnlineSessionZor* Service = GetService())
+    {
+        Service->ForgetTask(*Request);
+    }
+    return Request->Succeeded();
+}
+
 FOnlineSessionZor* FOnlineAsyncTaskZorSession::GetService() const
 {
     return Subsystem ? Subsystem->GetZorSessionService().Get() : nullptr;
@@ -143,7 +152,7 @@ FString FOnlineAsyncTaskZorCreateSession::ToString() const
 
 void FOnlineAsyncTaskZorCreateSession::Finalize()
 {
-    bSuccess = Request->Succeeded();
+    bSuccess = TakeOutcome();
     if (FOnlineSessionZor* Service = GetService())
     {
         Service->FinalizeCreate(SessionName, bSuccess, Request->Object);
@@ -167,7 +176,7 @@ FString FOnlineAsyncTaskZorDestroySession::ToString() const
 
 void FOnlineAsyncTaskZorDestroySession::Finalize()
 {
-    bSuccess = Request->Succeeded();
+    bSuccess = TakeOutcome();
     if (FOnlineSessionZor* Service = GetService())
     {
         Service->FinalizeDestroy(SessionName, bSuccess);
@@ -191,7 +200,7 @@ FString FOnlineAsyncTaskZorUpdateSession::ToString() const
 
 void FOnlineAsyncTaskZorUpdateSession::Finalize()
 {
-    bSuccess = Request->Succeeded();
+    bSuccess = TakeOutcome();
     if (FOnlineSessionZor* Service = GetService())
     {
         Service->FinalizeUpdate(SessionName, bUserUpdate, bSuccess, Request->Object);
@@ -216,7 +225,7 @@ FString FOnlineAsyncTaskZorRegisterPlayers::ToString() const
 
 void FOnlineAsyncTaskZorRegisterPlayers::Finalize()
 {
-    bSuccess = Request->Succeeded();
+    bSuccess = TakeOutcome();
     if (FOnlineSessionZor* Service = GetService())
     {
         Service->FinalizePlayers(SessionName, bIsServer && !Request->bSendNothing, bSuccess, Request->Object);
@@ -249,7 +258,7 @@ FString FOnlineAsyncTaskZorFindSession::ToString() const
 
 void FOnlineAsyncTaskZorFindSession::Finalize()
 {
-    bSuccess = Request->Succeeded();
+    bSuccess = TakeOutcome();
     if (FOnlineSessionZor* Service = GetService())
     {
         Service->FinalizeFind(Search, bSuccess, Request->Array,
@@ -294,7 +303,7 @@ int32 FOnlineAsyncTaskZorFindFriendSession::FindBestSession(const FOnlineSession
 
 void FOnlineAsyncTaskZorFindFriendSession::Finalize()
 {
-    bSuccess = Request->Succeeded();
+    bSuccess = TakeOutcome();
     FOnlineSessionZor* Service = GetService();
     if (!Service)
     {

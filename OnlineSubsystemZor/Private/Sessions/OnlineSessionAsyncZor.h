@@ -82,6 +82,7 @@ public:
     {
     }
 
+    const FZorSessionRequest& GetRequest() const { return *Request; }
     bool IsDone() const override { return Request->IsDone(); }
     bool WasSuccessful() const override { return Request->Succeeded(); }
     void Tick() override;
@@ -90,6 +91,8 @@ protected:
     /** The session service, on the game thread; null after shutdown. */
     FOnlineSessionZor* GetService() const;
     void TriggerConnectionStatus() const;
+    /** Game thread, first in Finalize: the task is no longer the service's to abandon at shutdown. */
+    bool TakeOutcome() const;
 
     FOnlineSubsystemZor* Subsystem;
     TSharedRef<FZorSessionRequest> Request;

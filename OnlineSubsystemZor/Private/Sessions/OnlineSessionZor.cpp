@@ -223,8 +223,8 @@ int32 FOnlineSessionZor::CreateInternetSession(int32 HostingPlayerNum, FNamedOnl
     Request->Call.SendingLine = FString::Printf("Sending CreateInternetSession request. url=%s, json=%s",
                                                 *Request->Call.ResolveUrl(), *Request->Call.Body);
     Request->AnswerKind = EZorSessionAnswer::ObjectWithId;
-    Subsystem->QueueAsyncTask(
-        new FOnlineAsyncTaskZorCreateSession(Subsystem, Request, HandOff, Session.SessionName));
+    QueueTask(new FOnlineAsyncTaskZorCreateSession(Subsystem, Request, HandOff, Session.SessionName),
+              [this, Name = Session.SessionName] { TriggerOnCreateSessionCompleteDelegates(Name, false); });
     return ResultPending;
 }
 
@@ -338,8 +338,14 @@ int32 FOnlineSessionZor::UpdateInternetSession(const FName& SessionName,
     {
         PendingHeartbeats.AddUnique(SessionName);
     }
-    Subsystem->QueueAsyncTask(
-        new FOnlineAsyncTaskZorUpdateSession(Subsystem, Request, HandOff, SessionName, bUserUpdate));
+    QueueTask(new FOnlineAsyncTaskZorUpdateSession(Subsystem, Request, HandOff, SessionName, bUserUpdate),
+              [this, SessionName, bUserUpdate]
+              {
+                  if (bUserUpdate)
+                  {
+                      TriggerOnUpdateSessionCompleteDelegates(SessionName, false);
+                  }
+              });
     return ResultPending;
 }
 
@@ -468,8 +474,9 @@ int32 FOnlineSessionZor::DestroyInternetSession(FNamedOnlineSession& Session)
     Request->Call.SendingLine =
         FString::Printf("Sending DestroyInternetSession request. url=%s", *Request->Call.ResolveUrl());
     Request->bSendNothing = !bIsHost;
-    Subsystem->QueueAsyncTask(
-        new FOnlineAsyncTaskZorDestroySession(Subsystem, Request, HandOff, Session.SessionName, bIsHost));
+    QueueTask(
+        new FOnlineAsyncTaskZorDestroySession(Subsystem, Request, HandOff, Session.SessionName, bIsHost),
+        [this, Name = Session.SessionName] { TriggerOnDestroySessionCompleteDelegates(Name, false); });
     return ResultPending;
 }
 
@@ -659,10 +666,17 @@ bool FOnlineSessionZor::SendPlayers(const FName& SessionName, const TArray<FUniq
                         *Request->Call.ResolveUrl(), *Body);
     Request->AnswerKind = bRegister ? EZorSessionAnswer::ObjectWithPlayers : EZorSessionAnswer::Object;
     Request->bSendNothing = !bIsServer;
-    Subsystem->QueueAsyncTask(bRegister ? new FOnlineAsyncTaskZorRegisterPlayers(
-                                              Subsystem, Request, HandOff, SessionName, bIsServer, Changed)
-                                        : new FOnlineAsyncTaskZorUnregisterPlayers(
-                                              Subsystem, Request, HandOff, SessionName, bIsServer, Changed));
+    FOnlineAsyncTaskZorSession* Task =
+        bRegister ? new FOnlineAsyncTaskZorRegisterPlayers(Subsystem, Request, HandOff, SessionName,
+                                                           bIsServer, Changed)
+                  : new FOnlineAsyncTaskZorUnregisterPlayers(Subsystem, Request, HandOff, SessionName,
+                                                             bIsServer, Changed);
+    QueueTask(Task,
+              [this, bRegister, SessionName, Changed]
+              {
+                  bRegister ? TriggerOnRegisterPlayersCompleteDelegates(SessionName, Changed, false)
+                            : TriggerOnUnregisterPlayersCompleteDelegates(SessionName, Changed, false);
+              });
     return true;
 }
 
@@ -849,9 +863,33 @@ void FOnlineSessionZor::SendSessionHeartbeats()
     }
 }
 
+void FOnlineSessionZor::QueueTask(FOnlineAsyncTaskZorSession* Task, TFunction<void()> OnAbandoned)
+{
+    if (IsShutDown())
+    {
+        delete Task;
+        OnAbandoned();
+        return;
+    }
+    PendingTasks.Add({&Task->GetRequest(), std::move(OnAbandoned)});
+    Subsystem->QueueAsyncTask(Task);
+}
+
+void FOnlineSessionZor::ForgetTask(const FZorSessionRequest& Request)
+{
+    PendingTasks.RemoveAll([&Request](const FPendingTask& Pending) { return Pending.Request == &Request; });
+}
+
 void FOnlineSessionZor::Shutdown()
 {
     FGameServiceZor::Shutdown();
+    // The task manager went first, with every task it held: their callers hear of them here, once.
+    TArray<FPendingTask> Abandoned = std::move(PendingTasks);
+    PendingTasks.Empty();
+    for (const FPendingTask& Pending : Abandoned)
+    {
+        Pending.OnAbandoned();
+    }
     for (const TSharedRef<FZorSessionRequest>& Request : HandOff->TakeAll())
     {
         Request->Finish(false);

@@ -23,15 +23,12 @@ bool FOnlineSessionZor::FindSessions(int32 SearchingPlayerNum,
     }
     SearchSettings->SearchResults.Empty();
     CurrentSessionSearch = SearchSettings;
+    // In progress before it starts: a start that fails at once marks it failed.
+    SearchSettings->SearchState = EOnlineAsyncTaskState::InProgress;
     const int32 Result = SearchSettings->bIsLanQuery
                              ? FindLANSession()
                              : FindInternetSession(SearchingPlayerNum, SearchSettings);
-    if (Result == ResultPending)
-    {
-        SearchSettings->SearchState = EOnlineAsyncTaskState::InProgress;
-        return true;
-    }
-    return Result == ResultSuccess;
+    return Result == ResultSuccess || Result == ResultPending;
 }
 
 int32 FOnlineSessionZor::FindInternetSession(int32 SearchingPlayerNum,
@@ -45,7 +42,16 @@ int32 FOnlineSessionZor::FindInternetSession(int32 SearchingPlayerNum,
                                                 *Request->Call.ResolveUrl(), *Request->Call.Body);
     Request->AnswerKind = EZorSessionAnswer::Array;
     Request->bReportsStatus = false;
-    Subsystem->QueueAsyncTask(new FOnlineAsyncTaskZorFindSession(Subsystem, Request, HandOff, Search));
+    QueueTask(new FOnlineAsyncTaskZorFindSession(Subsystem, Request, HandOff, Search),
+              [this, Search]
+              {
+                  Search->SearchState = EOnlineAsyncTaskState::Failed;
+                  if (CurrentSessionSearch == Search)
+                  {
+                      CurrentSessionSearch.Reset();
+                  }
+                  TriggerOnFindSessionsCompleteDelegates(false);
+              });
     return ResultPending;
 }
 
@@ -167,8 +173,17 @@ bool FOnlineSessionZor::FindFriendSession(int32 LocalUserNum, const FUniqueNetId
         FString::Printf("Sending FindFriendSession request. url=%s", *Request->Call.ResolveUrl());
     Request->AnswerKind = EZorSessionAnswer::EmptyOrArray;
     Request->bReportsStatus = false;
-    Subsystem->QueueAsyncTask(
-        new FOnlineAsyncTaskZorFindFriendSession(Subsystem, Request, HandOff, LocalUserNum, Search));
+    QueueTask(new FOnlineAsyncTaskZorFindFriendSession(Subsystem, Request, HandOff, LocalUserNum, Search),
+              [this, LocalUserNum, Search]
+              {
+                  Search->SearchState = EOnlineAsyncTaskState::Failed;
+                  if (CurrentSessionSearch == Search)
+                  {
+                      CurrentSessionSearch.Reset();
+                  }
+                  TriggerOnFindFriendSessionCompleteDelegates(LocalUserNum, false,
+                                                              FOnlineSessionSearchResult());
+              });
     return true;
 }
 

@@ -15,6 +15,7 @@ class FOnlineSessionInfoZor;
 struct FZorSessionJsonContext;
 struct FZorSessionRequest;
 class FZorSessionHandOff;
+class FOnlineAsyncTaskZorSession;
 
 /**
  * The game's named sessions, mirrored to the game service's matchmaking endpoints by asynchronous tasks and
@@ -126,9 +127,14 @@ public:
      */
     void ParseSearchResult(FOnlineSessionSearch& Search, const FJsonObject& Object);
     void TriggerConnectionStatus(int32 Status);
+    void ForgetTask(const FZorSessionRequest& Request);
 
 private:
-    bool LoadUrl(const char* Key, FString& Out);
+    /**
+     * Hands the task to the task thread. Until it is finalised, OnAbandoned stands for it: shutdown deletes
+     * queued tasks, and their callers still hear of them once.
+     */
+    void QueueTask(FOnlineAsyncTaskZorSession* Task, TFunction<void()> OnAbandoned);
     int32 CreateInternetSession(int32 HostingPlayerNum, FNamedOnlineSession& Session);
     int32 UpdateInternetSession(const FName& SessionName, const FOnlineSessionSettings& Settings,
                                 bool bRefresh, bool bUserUpdate);
@@ -174,6 +180,12 @@ private:
     TArray<TUniquePtr<FNamedOnlineSession>> Sessions;
     /** Sessions whose heartbeat has not come back yet; the next pass skips them. */
     TArray<FName> PendingHeartbeats;
+    struct FPendingTask
+    {
+        const FZorSessionRequest* Request;
+        TFunction<void()> OnAbandoned;
+    };
+    TArray<FPendingTask> PendingTasks;
     TSharedPtr<FOnlineSessionSearch> CurrentSessionSearch;
     FString CreateSessionUrl = "/api/matchmaking/session";
     FString ExistingSessionUrl = "/api/matchmaking/session/`id";

@@ -441,12 +441,37 @@ TEST_F(FSessionTest, AFindHandlerMayStartTheNextLANSearch)
     EXPECT_EQ(Found, TArray<int32>({1, 1}));
 }
 
-TEST_F(FSessionTest, ShutdownLeavesNoCompletionToReachTheService)
+TEST_F(FSessionTest, ShutdownReportsEachPendingOperationOnceAndNoLateCompletion)
 {
-    ASSERT_TRUE(Sessions().CreateSession(0, "Game", MakeSettings()));
-    const FHttpRequestPtr Request = WaitForRequest("/api/matchmaking/session");
+    CreateOnline("s1");
+    FOnlineSessionSettings Settings = MakeSettings(6);
+    ASSERT_TRUE(Sessions().UpdateSession("Game", Settings, true));
+    const FHttpRequestPtr Update = WaitForRequest("/session/s1");
+    ASSERT_TRUE(Sessions().CreateSession(0, "Second", MakeSettings()));
+    const TSharedRef<FOnlineSessionSearch> Search = MakeShared<FOnlineSessionSearch>();
+    ASSERT_TRUE(Sessions().FindSessions(0, Search));
+    const TSharedPtr<FOnlineSessionZor> Held = Subsystem->GetZorSessionService();
+    Created.Empty();
+
     Subsystem->Shutdown();
-    Http().Respond(Request, 200, SessionAnswer("s1"));
+    ASSERT_EQ(Created.Num(), 1);
+    EXPECT_EQ(Created[0].Key, "Second");
+    EXPECT_FALSE(Created[0].Value);
+    ASSERT_EQ(Updated.Num(), 1);
+    EXPECT_EQ(Updated[0].Key, "Game");
+    EXPECT_FALSE(Updated[0].Value);
+    EXPECT_EQ(Found, TArray<int32>({0}));
+    EXPECT_EQ(Search->SearchState, EOnlineAsyncTaskState::Failed);
+    if (Update)
+    {
+        Http().Respond(Update, 200, "{}");
+    }
     Tick(3);
+    EXPECT_EQ(Updated.Num(), 1);
     EXPECT_FALSE(Subsystem->GetSessionInterface().IsValid());
+
+    // A caller that kept the service hears of a new operation at once.
+    ASSERT_TRUE(Held->FindSessions(0, Search));
+    EXPECT_EQ(Found, TArray<int32>({0, 0}));
+    EXPECT_EQ(Search->SearchState, EOnlineAsyncTaskState::Failed);
 }
