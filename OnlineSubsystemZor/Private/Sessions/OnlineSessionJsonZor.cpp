@@ -428,7 +428,6 @@ void ReadSessionSettingsFromJson(const FJsonObject& Object, FOnlineSessionSettin
 {
     ReadInt(Object, "maxPublicPlayers", Settings.NumPublicConnections);
     ReadInt(Object, "maxPrivatePlayers", Settings.NumPrivateConnections);
-    Settings.bShouldAdvertise = true;
     ReadBool(Object, "allowJoinInProgress", Settings.bAllowJoinInProgress);
     ReadBool(Object, "isDedicated", Settings.bIsDedicated);
     ReadBool(Object, "usesStats", Settings.bUsesStats);

@@ -97,6 +97,8 @@ void FOnlineSessionZor::ParseSearchResult(FOnlineSessionSearch& Search, const FJ
     const TSharedRef<FOnlineSessionInfoZor> Info = MakeShared<FOnlineSessionInfoZor>();
     Info->HostAddr = FSocketSubsystem::CreateInternetAddr();
     Result.Session.SessionInfo = Info;
+    // Found through the service, so advertised; a hosted session keeps its own flag when answers are read.
+    Result.Session.SessionSettings.bShouldAdvertise = true;
     ZorSessionJson::ReadSessionFromJson(Object, Result.Session, MakeJsonContext());
 
     const int32 BuildId = Result.Session.SessionSettings.BuildUniqueId;

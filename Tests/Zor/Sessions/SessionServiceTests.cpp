@@ -37,6 +37,10 @@ TEST_F(FSessionTest, CreateSendsTheSessionAndTakesTheAnswer)
     ASSERT_TRUE(Session);
     EXPECT_EQ(Session->SessionState, EOnlineSessionState::Pending);
     EXPECT_EQ(Session->SessionInfo->ToDebugString(), "HostIP: 127.0.0.1:7777 SessionId: s1");
+    // Only what the answer holds is read into the host's own session.
+    FString Map;
+    EXPECT_TRUE(Session->SessionSettings.Get("MAPNAME", Map) && Map == "Harbor");
+    EXPECT_EQ(Session->NumOpenPublicConnections, 3);
 }
 
 TEST_F(FSessionTest, CreateRefusalsFireTheirEventAndKeepTheExistingSession)
@@ -257,6 +261,7 @@ TEST_F(FSessionTest, SearchKeepsOnlyJoinableResults)
     ASSERT_EQ(Search->SearchResults.Num(), 1);
     EXPECT_EQ(Search->SearchResults[0].Session.SessionInfo->ToString(), "good");
     EXPECT_EQ(Search->SearchResults[0].Session.OwningUserId->ToString(), "acct1");
+    EXPECT_TRUE(Search->SearchResults[0].Session.SessionSettings.bShouldAdvertise);
     EXPECT_TRUE(Log.Contains("Num Valid / Total Search Results 1 / 7"));
     FString Connect;
     EXPECT_TRUE(Sessions().GetResolvedConnectString(Search->SearchResults[0], NAME_GamePort, Connect));
