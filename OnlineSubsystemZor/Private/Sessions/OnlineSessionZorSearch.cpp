@@ -136,12 +136,15 @@ bool FOnlineSessionZor::CancelFindSessions()
     if (CurrentSessionSearch && CurrentSessionSearch->SearchState == EOnlineAsyncTaskState::InProgress)
     {
         CurrentSessionSearch->SearchState = EOnlineAsyncTaskState::Failed;
-        if (CurrentSessionSearch->bIsLanQuery && LANSession)
-        {
-            // The beacon's timeout will not come for a stopped search: end it here so later searches start.
-            LANSession->StopLANSession();
-        }
+        const bool bLan = CurrentSessionSearch->bIsLanQuery;
+        // Cleared here: the beacon's timeout will not come for a stopped search, and later searches must
+        // start.
         CurrentSessionSearch.Reset();
+        if (bLan)
+        {
+            // A server's hosted LAN session answers queries again.
+            RestoreLANHosting();
+        }
         Result = ResultSuccess;
     }
     else
@@ -371,6 +374,15 @@ void FOnlineSessionZor::OnLANSearchTimeout()
 {
     // Taken first, so hosting again below does not end it as failed.
     const TSharedPtr<FOnlineSessionSearch> Search = TakeLANSearch(true);
+    RestoreLANHosting();
+    if (Search)
+    {
+        TriggerOnFindSessionsCompleteDelegates(true);
+    }
+}
+
+void FOnlineSessionZor::RestoreLANHosting()
+{
     bool bHosted = false;
     {
         FScopeLock Lock(&SessionLock);
@@ -387,10 +399,6 @@ void FOnlineSessionZor::OnLANSearchTimeout()
     if (!bHosted && LANSession)
     {
         LANSession->StopLANSession();
-    }
-    if (Search)
-    {
-        TriggerOnFindSessionsCompleteDelegates(true);
     }
 }
 

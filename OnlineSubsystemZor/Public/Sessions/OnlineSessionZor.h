@@ -162,6 +162,8 @@ private:
     TSharedPtr<FOnlineSessionSearch> TakeLANSearch(bool bSuccess);
     /** Ends the LAN search in progress, if any, as failed, with its event. */
     void AbortLANSearch();
+    /** After a search: a server hosts its advertised LAN session again; otherwise the beacon rests. */
+    void RestoreLANHosting();
     bool HostLAN();
     void OnValidQueryPacketReceived(uint64 ClientNonce);
     void OnValidResponsePacketReceived();

@@ -415,6 +415,32 @@ TEST_F(FSessionTest, LANSearchEndPathsLeaveRoomForTheNextSearch)
     EXPECT_EQ(Found.Num(), 2);
 }
 
+TEST_F(FSessionTest, AListenServerHostsItsLANSessionAgainAfterSearching)
+{
+    SetHostNetMode(ENetMode::ListenServer);
+    FOnlineSessionZor& Service = Sessions();
+    ASSERT_TRUE(Service.CreateSession(0, "Lan", MakeSettings(4, true)));
+    ASSERT_TRUE(Service.GetLANSession()->IsHosting());
+    for (const bool bCancel : {true, false})
+    {
+        const TSharedRef<FOnlineSessionSearch> Search = MakeShared<FOnlineSessionSearch>();
+        Search->bIsLanQuery = true;
+        ASSERT_TRUE(Service.FindSessions(0, Search));
+        EXPECT_EQ(Service.GetLANSession()->GetBeaconState(), ELanBeaconState::Searching);
+        if (bCancel)
+        {
+            ASSERT_TRUE(Service.CancelFindSessions());
+        }
+        else
+        {
+            Now += 5.0;
+            Tick();
+        }
+        EXPECT_TRUE(Service.GetLANSession()->IsHosting()) << bCancel;
+        EXPECT_EQ(Service.GetCurrentSessionSearch(), nullptr) << bCancel;
+    }
+}
+
 TEST_F(FSessionTest, AFindHandlerMayStartTheNextLANSearch)
 {
     FOnlineSessionZor& Service = Sessions();
