@@ -1,5 +1,6 @@
 #include "Sessions/OnlineSessionJsonZor.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>

@@ -16,6 +16,41 @@ namespace
 {
 const char* const SessionSection = "OnlineSubsystemZor.OnlineSessionZor";
 
+void WriteIds(FJsonWriterBase& Writer, const TArray<FUniqueNetIdRef>& Players)
+{
+    for (const FUniqueNetIdRef& Player : Players)
+    {
+        Writer.WriteValue(Player->ToString());
+    }
+}
+
+/** Registering: both lists, the players on the invited one's side; unregistering: a bare array. */
+FString WritePlayersBody(const TArray<FUniqueNetIdRef>& Players, bool bRegister, bool bWasInvited)
+{
+    FString Body;
+    TJsonWriter<> Writer(&Body);
+    const TArray<FUniqueNetIdRef> None;
+    if (bRegister)
+    {
+        Writer.WriteObjectStart();
+        Writer.WriteArrayStart("publicPlayers");
+        WriteIds(Writer, bWasInvited ? None : Players);
+        Writer.WriteArrayEnd();
+        Writer.WriteArrayStart("privatePlayers");
+        WriteIds(Writer, bWasInvited ? Players : None);
+        Writer.WriteArrayEnd();
+        Writer.WriteObjectEnd();
+    }
+    else
+    {
+        Writer.WriteArrayStart();
+        WriteIds(Writer, Players);
+        Writer.WriteArrayEnd();
+    }
+    Writer.Close();
+    return Body;
+}
+
 bool IsLiveState(EOnlineSessionState State)
 {
     return State >= EOnlineSessionState::Pending && State <= EOnlineSessionState::Ended;
@@ -634,31 +669,7 @@ bool FOnlineSessionZor::SendPlayers(const FName& SessionName, const TArray<FUniq
     Request->Call.Verb = bRegister ? "POST" : "DELETE";
     Request->Call.Url = GetBaseUrl() + RegisterPlayerUrl;
     Request->Call.Values = {{"`id", Info->SessionId.ToString()}};
-    FString Body;
-    TJsonWriter<> Writer(&Body);
-    if (bRegister)
-    {
-        Writer.WriteObjectStart();
-    }
-    for (const char* Key : {"publicPlayers", "privatePlayers"})
-    {
-        const bool bHoldsPlayers = bRegister ? (FString(Key) == "privatePlayers") == bWasInvited : true;
-        bRegister ? Writer.WriteArrayStart(Key) : Writer.WriteArrayStart();
-        for (const FUniqueNetIdRef& Player : bHoldsPlayers ? Changed : TArray<FUniqueNetIdRef>())
-        {
-            Writer.WriteValue(Player->ToString());
-        }
-        Writer.WriteArrayEnd();
-        if (!bRegister)
-        {
-            break;
-        }
-    }
-    if (bRegister)
-    {
-        Writer.WriteObjectEnd();
-    }
-    Writer.Close();
+    const FString Body = WritePlayersBody(Changed, bRegister, bWasInvited);
     Request->Call.Body = Body;
     Request->Call.SendingLine =
         FString::Printf(bRegister ? "Sending RegisterPlayers request. url=%s, json=%s"

@@ -214,6 +214,22 @@ TEST_F(FSessionTest, RegisteringPlayersSendsOnlyNewOnesOnAServer)
     ASSERT_EQ(Registered.Num(), 2);
     EXPECT_TRUE(Registered[1].Key);
     EXPECT_TRUE(Sessions().IsPlayerInSession("Game", FUniqueNetIdString("guest")));
+
+    // Invited players go on the private list; leaving sends a bare array.
+    EXPECT_TRUE(Sessions().RegisterPlayer("Game", FUniqueNetIdString("friend"), true));
+    PumpUntil([this] { return Http().NumPending() > 0; });
+    const TSharedPtr<FJsonObject> Invited = BodyOf(Record(Http().FindOldestPending()));
+    ASSERT_TRUE(Invited);
+    EXPECT_TRUE(Invited->GetArrayField("publicPlayers").IsEmpty());
+    EXPECT_EQ(Invited->GetArrayField("privatePlayers")[0]->AsString(), "friend");
+    RespondOldest(200, R"({"publicPlayers":["guest"],"privatePlayers":["friend"]})");
+    ASSERT_TRUE(PumpUntil([this] { return Registered.Num() == 3; }));
+    EXPECT_TRUE(Sessions().UnregisterPlayer("Game", *Guest));
+    PumpUntil([this] { return Http().NumPending() > 0; });
+    const auto Leave = Record(Http().FindOldestPending());
+    EXPECT_EQ(Leave.Verb, "DELETE");
+    EXPECT_EQ(Leave.GetContentAsString().Replace("\r\n", "").Replace("\t", ""), "[\"guest\"]");
+    EXPECT_FALSE(Sessions().IsPlayerInSession("Game", *Guest));
 }
 
 TEST_F(FSessionTest, RegisteringOnAClientSendsNothing)
