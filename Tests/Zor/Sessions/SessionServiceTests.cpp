@@ -145,6 +145,39 @@ TEST_F(FSessionTest, HeartbeatSkipsSessionsHostedByOthersOnAClient)
     EXPECT_EQ(Http().NumPending(), 0);
 }
 
+TEST_F(FSessionTest, ADedicatedServerBeatsEveryLiveSessionUnderOneOwner)
+{
+    SetHostNetMode(ENetMode::DedicatedServer);
+    ASSERT_TRUE(Sessions().CreateSession(0, "First", MakeSettings(4)));
+    ASSERT_TRUE(Sessions().CreateSession(0, "Second", MakeSettings(4)));
+    const FNamedOnlineSession* First = Sessions().GetNamedSession("First");
+    const FNamedOnlineSession* Second = Sessions().GetNamedSession("Second");
+    EXPECT_EQ(*First->OwningUserId, *Second->OwningUserId);
+    EXPECT_EQ(First->OwningUserId->ToString().Len(), 32);
+    EXPECT_TRUE(First->OwningUserName.StartsWith("DedServer-"));
+    EXPECT_TRUE(First->SessionSettings.bIsDedicated);
+    EXPECT_EQ(First->NumOpenPublicConnections, 3); // the caller's settings were not dedicated
+
+    FNamedOnlineSession* Joined = Sessions().AddNamedSession("Joined", MakeSettings());
+    Joined->SessionInfo = MakeShared<FOnlineSessionInfoZor>("joined");
+    Joined->SessionState = EOnlineSessionState::Ended;
+    FNamedOnlineSession* Leaving = Sessions().AddNamedSession("Leaving", MakeSettings());
+    Leaving->SessionInfo = MakeShared<FOnlineSessionInfoZor>("leaving");
+    Leaving->SessionState = EOnlineSessionState::Destroying;
+    Now += 31.0;
+    // Tasks run one at a time: the creations (under the application's client) go first.
+    ASSERT_TRUE(WaitForRequest("/api/oauth/token"));
+    Answer("/api/oauth/token", 200, TokenReply("", 7200.0, "client-access"));
+    for (const char* Id : {"first", "second"})
+    {
+        ASSERT_TRUE(WaitForRequest("/api/matchmaking/session"));
+        Answer("/api/matchmaking/session", 200, SessionAnswer(Id));
+    }
+    EXPECT_TRUE(WaitForRequest("/session/joined"));
+    Tick(5);
+    EXPECT_EQ(FindPending("/session/leaving"), nullptr);
+}
+
 TEST_F(FSessionTest, UserUpdateReturnsTrueAndFiresWhenTheTaskEnds)
 {
     CreateOnline("s1");
