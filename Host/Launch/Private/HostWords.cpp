@@ -11,6 +11,7 @@ const FHostWordGroup& GetUsersHostWords();
 const FHostWordGroup& GetUserCloudHostWords();
 const FHostWordGroup& GetTitleFileHostWords();
 const FHostWordGroup& GetTimeHostWords();
+const FHostWordGroup& GetSessionHostWords();
 
 std::span<const FHostWordGroup> GetHostWordGroups()
 {
@@ -26,6 +27,7 @@ std::span<const FHostWordGroup> GetHostWordGroups()
         GetAccountHostWords(),
         GetMappingHostWords(),
         GetUsersHostWords(),
+        GetSessionHostWords(),
         // clang-format on
     };
     return Groups;

@@ -5,6 +5,7 @@
 #include "Core/PlatformTLS.h"
 #include "Core/RunnableThread.h"
 #include "Online/OnlineVoice.h"
+#include "Sessions/OnlineSessionZor.h"
 #include "Subsystem/OnlineAsyncTaskManagerZor.h"
 
 const FName FOnlineSubsystemZor::ServiceName("ZOR");
@@ -69,11 +70,20 @@ bool FOnlineSubsystemZor::Tick(float DeltaTime)
     {
         OnlineAsyncTaskThreadRunnable->GameTick();
     }
+    // Sessions tick before the others (identity among them), whatever their place in the creation order.
+    const TSharedPtr<FBaseServiceZor> SessionService = GetZorSessionService();
+    if (SessionService)
+    {
+        SessionService->Tick(DeltaTime);
+    }
     // By index, holding each: a handler run by a tick may shut the subsystem down.
     for (int32 Index = 0; Index < Services.Num(); ++Index)
     {
         const TSharedPtr<FBaseServiceZor> Service = Services[Index];
-        Service->Tick(DeltaTime);
+        if (Service != SessionService)
+        {
+            Service->Tick(DeltaTime);
+        }
     }
     if (VoiceInterface)
     {

@@ -1,6 +1,7 @@
 #include "AccountCreation/OnlineAccountCreationZor.h"
 #include "AccountMapping/OnlineAccountMappingZor.h"
 #include "Identity/OnlineIdentityZor.h"
+#include "Sessions/OnlineSessionZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 #include "Time/OnlineTimeZor.h"
 #include "TitleFile/OnlineTitleFileZor.h"
@@ -16,6 +17,7 @@ void FOnlineSubsystemZor::CreateServices()
     AddService<FGameServiceZor>(FString());
     AddService<FOnlineIdentityZor>();
     AddService<FOnlineUserCloudZor>();
+    AddService<FOnlineSessionZor>();
     AddService<FOnlineAccountCreationZor>();
     AddService<FOnlineAccountMappingZor>();
     AddService<FOnlineTitleFileZor>();
@@ -82,4 +84,12 @@ TSharedPtr<FOnlineTitleFileZor> FOnlineSubsystemZor::GetZorTitleFileService() co
 IOnlineTitleFilePtr FOnlineSubsystemZor::GetTitleFileInterface() const
 {
     return GetZorTitleFileService();
+TSharedPtr<FOnlineSessionZor> FOnlineSubsystemZor::GetZorSessionService() const
+{
+    return FindService<FOnlineSessionZor>();
+}
+
+IOnlineSessionPtr FOnlineSubsystemZor::GetSessionInterface() const
+{
+    return GetZorSessionService();
 }

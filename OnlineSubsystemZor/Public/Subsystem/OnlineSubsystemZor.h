@@ -18,6 +18,7 @@ class FOnlineIdentityZor;
 class FOnlineTimeZor;
 class FOnlineTitleFileZor;
 class FOnlineUserCloudZor;
+class FOnlineSessionZor;
 class FRunnableThread;
 
 /**
@@ -34,7 +35,7 @@ public:
     explicit FOnlineSubsystemZor(const FName& InInstanceName);
     ~FOnlineSubsystemZor() override;
 
-    IOnlineSessionPtr GetSessionInterface() const override { return nullptr; }
+    IOnlineSessionPtr GetSessionInterface() const override;
     IOnlineFriendsPtr GetFriendsInterface() const override { return nullptr; }
     IOnlinePartyPtr GetPartyInterface() const override { return nullptr; }
     IOnlineSharedCloudPtr GetSharedCloudInterface() const override { return nullptr; }
@@ -70,6 +71,7 @@ public:
     TSharedPtr<FOnlineTimeZor> GetZorTimeService() const;
     TSharedPtr<FOnlineUserCloudZor> GetZorUserCloudService() const;
     TSharedPtr<FOnlineTitleFileZor> GetZorTitleFileService() const;
+    TSharedPtr<FOnlineSessionZor> GetZorSessionService() const;
 
     bool UseServerPermissions() const { return IsServer(); }
     /** Hands a task to the task thread; the task manager owns it from then on. */

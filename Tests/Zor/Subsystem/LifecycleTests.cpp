@@ -30,7 +30,7 @@ TEST_F(FLifecycleTest, EnabledModuleCreatesAnInitialisedSubsystem)
     EXPECT_TRUE(Log.Contains("ZOR: Zor Startup!"));
     EXPECT_TRUE(Created->GetIdentityInterface().IsValid());
     EXPECT_FALSE(Created->GetVoiceInterface().IsValid()); // this host has no audio devices
-    EXPECT_FALSE(Created->GetSessionInterface().IsValid());
+    EXPECT_TRUE(Created->GetSessionInterface().IsValid());
     EXPECT_EQ(Created, IOnlineSubsystem::Get("zor"));
 
     FModuleManager::Get().UnloadModule(OnlineSubsystemZorModuleName);
@@ -59,7 +59,10 @@ TEST_F(FZorSubsystemTest, GettersAreEmptyAfterShutdown)
     CreateSubsystem();
     ASSERT_TRUE(Subsystem->GetZorIdentityService().IsValid());
     ASSERT_TRUE(Subsystem->GetZorGameService().IsValid());
+    ASSERT_TRUE(Subsystem->GetSessionInterface().IsValid());
     EXPECT_TRUE(Subsystem->Shutdown());
+    EXPECT_FALSE(Subsystem->GetSessionInterface().IsValid());
+    EXPECT_FALSE(Subsystem->GetZorSessionService().IsValid());
     EXPECT_FALSE(Subsystem->GetZorIdentityService().IsValid());
     EXPECT_FALSE(Subsystem->GetZorGameService().IsValid());
     EXPECT_FALSE(Subsystem->GetIdentityInterface().IsValid());

@@ -3,6 +3,7 @@
 #include "AccountCreationService.h"
 #include "AccountMappingService.h"
 #include "AccountService.h"
+#include "MatchmakingService.h"
 #include "ProfileService.h"
 #include "TimeService.h"
 #include "TitleFileService.h"
@@ -35,6 +36,7 @@ constexpr FServiceFactory ServiceTable[] = {
     Make<FAccountCreationService>,
     Make<FAccountMappingService>,
     Make<FUsersService>,
+    Make<FMatchmakingService>,
     // clang-format on
 };
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "Core/Exec.h"
 #include "CoreMinimal.h"
+#include "Online/OnlineDelegateMacros.h"
 #include "Online/OnlineTypes.h"
 
 class IOnlineSession;
@@ -57,11 +58,20 @@ enum class ENetMode
 ENetMode GetHostNetMode();
 void SetHostNetMode(ENetMode Mode);
 
+DECLARE_MULTICAST_DELEGATE_ThreeParams(FOnConnectionStatusChanged, const FString& /*ServiceName*/,
+                                       EOnlineServerConnectionStatus::Type /*LastStatus*/,
+                                       EOnlineServerConnectionStatus::Type /*NewStatus*/);
+using FOnConnectionStatusChangedDelegate = FOnConnectionStatusChanged::FDelegate;
+
 /** An online service implementation, created by its factory. */
 class IOnlineSubsystem
 {
 public:
     virtual ~IOnlineSubsystem() = default;
+
+    DEFINE_ONLINE_DELEGATE_THREE_PARAM(OnConnectionStatusChanged, const FString&,
+                                       EOnlineServerConnectionStatus::Type,
+                                       EOnlineServerConnectionStatus::Type);
 
     virtual IOnlineSessionPtr GetSessionInterface() const = 0;
     virtual IOnlineFriendsPtr GetFriendsInterface() const = 0;

@@ -9,6 +9,14 @@ public:
     virtual ~IOnlineVoice() = default;
     virtual bool Init() = 0;
     virtual void Tick(float DeltaTime) = 0;
+
+    // Talkers of a session; a subsystem without voice devices has nothing to do for them.
+    virtual bool RegisterLocalTalker(uint32 LocalUserNum) { return LocalUserNum < 4; }
+    virtual void UnregisterLocalTalkers() {}
+    virtual bool RegisterRemoteTalker(const FUniqueNetId& UniqueId) { return UniqueId.IsValid(); }
+    virtual bool UnregisterRemoteTalker(const FUniqueNetId& UniqueId) { return UniqueId.IsValid(); }
+    virtual void RemoveAllRemoteTalkers() {}
+    virtual void ProcessMuteChangeNotification() {}
 };
 
 /**

@@ -1,0 +1,304 @@
+#include "Core/Parse.h"
+#include "HostWords.h"
+#include "Launch/ZorHost.h"
+#include "Sessions/OnlineSessionZor.h"
+#include "Subsystem/OnlineSubsystemZor.h"
+
+namespace
+{
+/** The last search, so "session join" can name one of its results. */
+class FSessionWordState : public FHostWordState
+{
+public:
+    TSharedPtr<FOnlineSessionSearch> LastSearch;
+};
+
+TSharedPtr<FOnlineSessionZor> GetSessions(FZorHost& Host)
+{
+    FOnlineSubsystemZor* Subsystem = Host.GetZorSubsystem();
+    const TSharedPtr<FOnlineSessionZor> Sessions = Subsystem ? Subsystem->GetZorSessionService() : nullptr;
+    if (!Sessions)
+    {
+        UE_LOG(LogHost, Warning, "session: there is no session service");
+    }
+    return Sessions;
+}
+
+TArray<FString> SplitWords(const TCHAR* Args)
+{
+    TArray<FString> Parts;
+    FString(Args).ParseIntoArray(Parts, " ");
+    return Parts;
+}
+
+/** "key=value": an integer, a boolean ("true"/"false") or a text. */
+FVariantData ParseValue(const FString& Text)
+{
+    if (Text.IsNumeric() && !Text.Contains("."))
+    {
+        return FVariantData(FCString::Atoi(*Text));
+    }
+    if (Text == "true" || Text == "false")
+    {
+        return FVariantData(Text == "true");
+    }
+    return FVariantData(Text);
+}
+
+bool SplitPair(const FString& Word, FString& Key, FString& Value)
+{
+    return Word.Split("=", &Key, &Value) && !Key.IsEmpty();
+}
+
+bool Create(FZorHost& Host, const TCHAR* Args)
+{
+    const TArray<FString> Parts = SplitWords(Args);
+    const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
+    if (!Sessions || Parts.IsEmpty())
+    {
+        return false;
+    }
+    FOnlineSessionSettings Settings;
+    Settings.NumPublicConnections = 4;
+    Settings.bShouldAdvertise = true;
+    Settings.bAllowJoinInProgress = true;
+    for (int32 Index = 1; Index < Parts.Num(); ++Index)
+    {
+        FString Key;
+        FString Value;
+        if (Parts[Index] == "lan")
+        {
+            Settings.bIsLANMatch = true;
+        }
+        else if (Parts[Index] == "dedicated")
+        {
+            Settings.bIsDedicated = true;
+        }
+        else if (SplitPair(Parts[Index], Key, Value) && Key == "public")
+        {
+            Settings.NumPublicConnections = FCString::Atoi(*Value);
+        }
+        else if (SplitPair(Parts[Index], Key, Value))
+        {
+            FOnlineSessionSetting& Setting = Settings.Settings.FindOrAdd(Key.ToUpper());
+            Setting.Data = ParseValue(Value);
+            Setting.AdvertisementType = EOnlineDataAdvertisementType::ViaOnlineService;
+        }
+    }
+    return Sessions->CreateSession(FZorHost::LocalUser, Parts[0], Settings);
+}
+
+bool Start(FZorHost& Host, const TCHAR* Args)
+{
+    const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
+    return Sessions && Sessions->StartSession(FString(Args).TrimStartAndEnd());
+}
+
+bool Update(FZorHost& Host, const TCHAR* Args)
+{
+    const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
+    const FString Name = FString(Args).TrimStartAndEnd();
+    const FOnlineSessionSettings* Current = Sessions ? Sessions->GetSessionSettings(Name) : nullptr;
+    FOnlineSessionSettings Settings = Current ? *Current : FOnlineSessionSettings();
+    // False while the update is under way: its event tells the outcome.
+    return Sessions && (Sessions->UpdateSession(Name, Settings, true) || Current);
+}
+
+bool End(FZorHost& Host, const TCHAR* Args)
+{
+    const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
+    return Sessions && Sessions->EndSession(FString(Args).TrimStartAndEnd());
+}
+
+bool Destroy(FZorHost& Host, const TCHAR* Args)
+{
+    const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
+    return Sessions && Sessions->DestroySession(FString(Args).TrimStartAndEnd());
+}
+
+bool Find(FZorHost& Host, const TCHAR* Args)
+{
+    const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
+    if (!Sessions)
+    {
+        return false;
+    }
+    const TSharedRef<FOnlineSessionSearch> Search = MakeShared<FOnlineSessionSearch>();
+    Search->MaxSearchResults = 20;
+    for (const FString& Word : SplitWords(Args))
+    {
+        FString Key;
+        FString Value;
+        if (Word == "lan")
+        {
+            Search->bIsLanQuery = true;
+        }
+        else if (SplitPair(Word, Key, Value) && Key == "max")
+        {
+            Search->MaxSearchResults = FCString::Atoi(*Value);
+        }
+        else if (SplitPair(Word, Key, Value))
+        {
+            FOnlineSessionSearchParam& Param = Search->QuerySettings.SearchParams.FindOrAdd(Key.ToUpper());
+            Param.Data = ParseValue(Value);
+        }
+    }
+    Host.GetWordState<FSessionWordState>().LastSearch = Search;
+    return Sessions->FindSessions(FZorHost::LocalUser, Search);
+}
+
+bool Join(FZorHost& Host, const TCHAR* Args)
+{
+    const TArray<FString> Parts = SplitWords(Args);
+    const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
+    const TSharedPtr<FOnlineSessionSearch> Search = Host.GetWordState<FSessionWordState>().LastSearch;
+    const int32 Index = Parts.Num() == 2 ? FCString::Atoi(*Parts[1]) : -1;
+    if (!Sessions || !Search || !Search->SearchResults.IsValidIndex(Index))
+    {
+        UE_LOG(LogHost, Warning, "session join: no search result %d", Index);
+        return false;
+    }
+    return Sessions->JoinSession(FZorHost::LocalUser, Parts[0], Search->SearchResults[Index]);
+}
+
+bool RegisterPlayers(FZorHost& Host, const TCHAR* Args)
+{
+    const TArray<FString> Parts = SplitWords(Args);
+    const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
+    if (!Sessions || Parts.Num() < 2)
+    {
+        return false;
+    }
+    TArray<FUniqueNetIdRef> Players;
+    for (int32 Index = 1; Index < Parts.Num(); ++Index)
+    {
+        Players.Add(MakeShared<FUniqueNetIdString>(Parts[Index]));
+    }
+    return Sessions->RegisterPlayers(Parts[0], Players, false);
+}
+
+bool Dump(FZorHost& Host, const TCHAR*)
+{
+    const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
+    if (Sessions)
+    {
+        Sessions->DumpSessionState();
+    }
+    return Sessions.IsValid();
+}
+
+const FHostWord SessionWords[] = {
+    {"create", "session create NAME [lan] [dedicated] [public=N] [KEY=VALUE...]", "hosts a session", &Create},
+    {"start", "session start NAME", "starts a session", &Start},
+    {"update", "session update NAME", "sends a session's settings again", &Update},
+    {"end", "session end NAME", "ends a session", &End},
+    {"destroy", "session destroy NAME", "destroys a session", &Destroy},
+    {"find", "session find [lan] [max=N] [KEY=VALUE...]", "searches for sessions", &Find},
+    {"join", "session join NAME INDEX", "joins a result of the last search", &Join},
+    {"register", "session register NAME ID...", "registers players in a session", &RegisterPlayers},
+    {"dump", "session dump", "logs every session", &Dump},
+};
+
+bool Session(FZorHost& Host, const TCHAR* Args)
+{
+    const TCHAR* Rest = Args;
+    for (const FHostWord& Word : SessionWords)
+    {
+        if (FParse::Command(&Rest, Word.Name))
+        {
+            return Word.Run(Host, Rest);
+        }
+    }
+    UE_LOG(LogHost, Warning,
+           "session: unknown word; one of create, start, update, end, destroy, find, join, "
+           "register, dump");
+    return false;
+}
+
+void LogResults(const FOnlineSessionSearch& Search)
+{
+    for (int32 Index = 0; Index < Search.SearchResults.Num(); ++Index)
+    {
+        const FOnlineSession& Found = Search.SearchResults[Index].Session;
+        FString Attributes;
+        for (const auto& Setting : Found.SessionSettings.Settings)
+        {
+            Attributes += FString::Printf(" %s=%s", *Setting.Key, *Setting.Value.Data.ToString());
+        }
+        UE_LOG(LogHost, Display, "SearchResult %d SessionInfo=%s Owner=%s OpenPublic=%d/%d Attributes:%s",
+               Index, Found.SessionInfo ? *Found.SessionInfo->ToDebugString() : "none", *Found.OwningUserName,
+               Found.NumOpenPublicConnections, Found.SessionSettings.NumPublicConnections, *Attributes);
+    }
+}
+
+void BindEvents(FZorHost& Host)
+{
+    FOnlineSubsystemZor* Subsystem = Host.GetZorSubsystem();
+    const TSharedPtr<FOnlineSessionZor> Sessions = Subsystem ? Subsystem->GetZorSessionService() : nullptr;
+    if (!Sessions)
+    {
+        return;
+    }
+    const auto Named = [&Host](const char* Event, const char* Operation)
+    {
+        return [&Host, Event, Operation](FName Name, bool bOk)
+        {
+            UE_LOG(LogHost, Display, "%s SessionName=%s bWasSuccessful=%d", Event, *Name, bOk);
+            Host.ReportOutcome(Operation, bOk);
+        };
+    };
+    Sessions->AddOnCreateSessionCompleteDelegate(
+        FOnCreateSessionCompleteDelegate::CreateLambda(Named("OnCreateSessionComplete", "session create")));
+    Sessions->AddOnStartSessionCompleteDelegate(
+        FOnStartSessionCompleteDelegate::CreateLambda(Named("OnStartSessionComplete", "session start")));
+    Sessions->AddOnUpdateSessionCompleteDelegate(
+        FOnUpdateSessionCompleteDelegate::CreateLambda(Named("OnUpdateSessionComplete", "session update")));
+    Sessions->AddOnEndSessionCompleteDelegate(
+        FOnEndSessionCompleteDelegate::CreateLambda(Named("OnEndSessionComplete", "session end")));
+    Sessions->AddOnDestroySessionCompleteDelegate(FOnDestroySessionCompleteDelegate::CreateLambda(
+        Named("OnDestroySessionComplete", "session destroy")));
+    Sessions->AddOnFindSessionsCompleteDelegate(FOnFindSessionsCompleteDelegate::CreateLambda(
+        [&Host](bool bOk)
+        {
+            const TSharedPtr<FOnlineSessionSearch> Search = Host.GetWordState<FSessionWordState>().LastSearch;
+            UE_LOG(LogHost, Display, "OnFindSessionsComplete bWasSuccessful=%d NumResults=%d", bOk,
+                   Search ? Search->SearchResults.Num() : 0);
+            if (Search)
+            {
+                LogResults(*Search);
+            }
+            Host.ReportOutcome("session find", bOk);
+        }));
+    Sessions->AddOnJoinSessionCompleteDelegate(FOnJoinSessionCompleteDelegate::CreateLambda(
+        [&Host](FName Name, EOnJoinSessionCompleteResult Result)
+        {
+            UE_LOG(LogHost, Display, "OnJoinSessionComplete SessionName=%s Result=%d", *Name, int32(Result));
+            Host.ReportOutcome("session join", Result == EOnJoinSessionCompleteResult::Success);
+        }));
+    Sessions->AddOnRegisterPlayersCompleteDelegate(FOnRegisterPlayersCompleteDelegate::CreateLambda(
+        [&Host](FName Name, const TArray<FUniqueNetIdRef>& Players, bool bOk)
+        {
+            UE_LOG(LogHost, Display,
+                   "OnRegisterPlayersComplete SessionName=%s NumPlayers=%d bWasSuccessful=%d", *Name,
+                   Players.Num(), bOk);
+            Host.ReportOutcome("session register", bOk);
+        }));
+    Subsystem->AddOnConnectionStatusChangedDelegate(FOnConnectionStatusChangedDelegate::CreateLambda(
+        [](const FString& Service, EOnlineServerConnectionStatus::Type,
+           EOnlineServerConnectionStatus::Type Status) {
+            UE_LOG(LogHost, Display, "OnConnectionStatusChanged Service=%s Status=%d", *Service,
+                   int32(Status));
+        }));
+}
+
+const FHostWord Words[] = {
+    {"session", "session create|start|update|end|destroy|find|join|register|dump ...",
+     "hosts, finds and joins matchmaking sessions (see the session words)", &Session},
+};
+} // namespace
+
+const FHostWordGroup& GetSessionHostWords()
+{
+    static const FHostWordGroup Group{Words, {}, &BindEvents};
+    return Group;
+}

@@ -1,0 +1,184 @@
+#include "BackendTestFixture.h"
+
+namespace ZorBackendTests
+{
+namespace
+{
+const std::string SessionPath = "/game/api/matchmaking/session";
+
+std::string SessionBody(const std::string& Owner, const std::string& BuildId, const std::string& Attributes,
+                        int MaxPublic = 4)
+{
+    return R"({"ownerId":")" + Owner + R"(","ownerName":"Host","maxPublicPlayers":)" +
+           std::to_string(MaxPublic) + R"(,"maxPrivatePlayers":0,"isDedicated":false,"buildUniqueId":")" +
+           BuildId + R"(","attributes":{)" + Attributes +
+           R"(},"serverPort":7777,"openPublicPlayers":3,)"
+           R"("openPrivatePlayers":0,"publicPlayers":[],"privatePlayers":[]})";
+}
+
+class MatchmakingServiceTest : public BackendTest
+{
+protected:
+    void SetUp() override
+    {
+        BackendTest::SetUp();
+        Token = GrantAccessToken(DemoLogin);
+        ASSERT_FALSE(Token.empty());
+    }
+
+    httplib::Result Send(const std::string& Verb, const std::string& Path, const std::string& Body)
+    {
+        const httplib::Headers Headers{{"Authorization", "bearer " + Token}};
+        if (Verb == "POST")
+        {
+            return Client->Post(Path, Headers, Body, "application/json");
+        }
+        if (Verb == "PUT")
+        {
+            return Client->Put(Path, Headers, Body, "application/json");
+        }
+        return Client->Delete(Path, Headers, Body, "application/json");
+    }
+
+    // The id of a new session; its answer must succeed.
+    std::string Create(const std::string& Body)
+    {
+        const httplib::Result Result = Send("POST", SessionPath, Body);
+        EXPECT_TRUE(Result && Result->status == 200) << (Result ? Result->body : "no response");
+        return Result ? StringField(ParseJson(Result->body), "id") : "";
+    }
+
+    // The ids a search answers with, in order.
+    std::vector<std::string> Find(const std::string& Query)
+    {
+        const httplib::Result Result = Send("POST", SessionPath + "/matchMakingRequest", Query);
+        std::vector<std::string> Ids;
+        EXPECT_TRUE(Result && Result->status == 200);
+        const rapidjson::Document Answer = ParseJson(Result ? Result->body : "[]");
+        EXPECT_TRUE(Answer.IsArray());
+        for (const auto& Session : Answer.GetArray())
+        {
+            Ids.push_back(StringField(Session, "id"));
+        }
+        return Ids;
+    }
+
+    std::string Token;
+};
+} // namespace
+
+TEST_F(MatchmakingServiceTest, CreateAnswersWithWhatTheServiceAdds)
+{
+    const httplib::Result Result = Send("POST", SessionPath, SessionBody("acct", "42", R"("MODE_s":"ctf")"));
+    ASSERT_TRUE(Result);
+    ASSERT_EQ(Result->status, 200) << Result->body;
+    const rapidjson::Document Answer = ParseJson(Result->body);
+    EXPECT_FALSE(StringField(Answer, "id").empty());
+    EXPECT_EQ(StringField(Answer, "serverAddress"), "127.0.0.1");
+    EXPECT_FALSE(StringField(Answer, "lastUpdated").empty());
+    EXPECT_EQ(StringField(Answer, "buildUniqueId"), "42");
+    // Open slots follow the registered players, not what the host claimed.
+    EXPECT_EQ(IntField(Answer, "openPublicPlayers"), 4);
+    EXPECT_EQ(StringField(Answer["attributes"], "MODE_s"), "ctf");
+}
+
+TEST_F(MatchmakingServiceTest, CriteriaCompareWithEachOperator)
+{
+    const std::string Level3 =
+        Create(SessionBody("a", "42", R"("LEVEL_i":3,"MODE_s":"ctf","RANKED_b":true)"));
+    const std::string Level5 =
+        Create(SessionBody("b", "42", R"("LEVEL_i":5,"MODE_s":"dm","RANKED_b":false)"));
+    Create(SessionBody("c", "43", R"("LEVEL_i":3,"MODE_s":"ctf","RANKED_b":true)"));
+    struct FCase
+    {
+        std::string Criteria;
+        std::vector<std::string> Expected;
+    };
+    const std::vector<FCase> Cases = {
+        {"", {Level3, Level5}},
+        {R"({"type":"EQUAL","key":"LEVEL_i","value":3})", {Level3}},
+        {R"({"type":"NOT_EQUAL","key":"LEVEL_i","value":3})", {Level5}},
+        {R"({"type":"GREATER_THAN","key":"LEVEL_i","value":3})", {Level5}},
+        {R"({"type":"GREATER_THAN_OR_EQUAL","key":"LEVEL_i","value":3})", {Level3, Level5}},
+        {R"({"type":"LESS_THAN","key":"LEVEL_i","value":5})", {Level3}},
+        {R"({"type":"LESS_THAN_OR_EQUAL","key":"LEVEL_i","value":5})", {Level3, Level5}},
+        {R"({"type":"EQUAL","key":"MODE_s","value":"dm"})", {Level5}},
+        {R"({"type":"EQUAL","key":"RANKED_b","value":true})", {Level3}},
+        {R"({"type":"EQUAL","key":"MISSING_i","value":1})", {}},
+        {R"({"type":"EQUAL","key":"LEVEL_i","value":"3"})", {}},
+        {R"({"type":"EQUAL","key":"LEVEL_i","value":3},{"type":"EQUAL","key":"MODE_s","value":"dm"})", {}},
+    };
+    for (const FCase& Case : Cases)
+    {
+        EXPECT_EQ(Find(R"({"criteria":[)" + Case.Criteria + R"(],"buildUniqueId":"42","maxResults":10})"),
+                  Case.Expected)
+            << Case.Criteria;
+    }
+    EXPECT_EQ(Find(R"({"criteria":[],"buildUniqueId":"42","maxResults":1})").size(), 1u);
+    EXPECT_EQ(Find(R"({"criteria":[],"buildUniqueId":"42","requireDedicated":true,"maxResults":10})").size(),
+              0u);
+}
+
+TEST_F(MatchmakingServiceTest, PlayersChangeTheCountsAndFindThePlayer)
+{
+    const std::string Id = Create(SessionBody("host", "42", "", 2));
+    const std::string Players = SessionPath + "/" + Id + "/players";
+    httplib::Result Result = Send("POST", Players, R"({"publicPlayers":["p1","p2"],"privatePlayers":[]})");
+    ASSERT_TRUE(Result && Result->status == 200);
+    EXPECT_EQ(IntField(ParseJson(Result->body), "openPublicPlayers"), 0);
+    EXPECT_EQ(Find(R"({"criteria":[],"buildUniqueId":"42","openPlayersRequired":1,"maxResults":10})").size(),
+              0u);
+    EXPECT_EQ(Find(R"({"criteria":[],"buildUniqueId":"42","minCurrentPlayers":1,"maxResults":10})").size(),
+              1u);
+    EXPECT_EQ(Find(R"({"criteria":[],"buildUniqueId":"42","maxCurrentPlayers":0,"maxResults":10})").size(),
+              0u);
+
+    Result = Get(SessionPath + "/findPlayer/p2", Token);
+    ASSERT_TRUE(Result && Result->status == 200);
+    EXPECT_EQ(StringField(ParseJson(Result->body)[0], "id"), Id);
+
+    Result = Send("DELETE", Players, R"(["p1"])");
+    ASSERT_TRUE(Result && Result->status == 200) << (Result ? Result->body : "");
+    EXPECT_EQ(IntField(ParseJson(Result->body), "openPublicPlayers"), 1);
+    Result = Send("DELETE", SessionPath + "/" + Id, "");
+    ASSERT_TRUE(Result);
+    EXPECT_EQ(Result->status, 204);
+    Result = Get(SessionPath + "/findPlayer/p2", Token);
+    ASSERT_TRUE(Result);
+    EXPECT_EQ(Result->body, "[]");
+}
+
+TEST_F(MatchmakingServiceTest, RefusesBadCallsWithErrorReplies)
+{
+    const std::string Id = Create(SessionBody("host", "42", ""));
+    struct FCase
+    {
+        std::string Verb;
+        std::string Path;
+        std::string Body;
+        int Status;
+        std::string Code;
+    };
+    const std::vector<FCase> Cases = {
+        {"PUT", SessionPath + "/missing", "{}", 404, "errors.zor.matchmaking.session_not_found"},
+        {"DELETE", SessionPath + "/missing", "", 404, "errors.zor.matchmaking.session_not_found"},
+        {"POST", SessionPath, "[1]", 400, "errors.zor.matchmaking.invalid_payload"},
+        {"POST", SessionPath, R"({"attributes":{"X_s":{"deep":1}}})", 400,
+         "errors.zor.matchmaking.invalid_payload"},
+        {"PUT", SessionPath + "/" + Id, "not json", 400, "errors.zor.matchmaking.invalid_payload"},
+        {"POST", SessionPath + "/" + Id + "/players", R"({"publicPlayers":[1]})", 400,
+         "errors.zor.matchmaking.invalid_payload"},
+        {"DELETE", SessionPath + "/" + Id + "/players", R"({"p":1})", 400,
+         "errors.zor.matchmaking.invalid_payload"},
+        {"POST", SessionPath + "/matchMakingRequest", "[]", 400, "errors.zor.matchmaking.invalid_payload"},
+    };
+    for (const FCase& Case : Cases)
+    {
+        SCOPED_TRACE(Case.Verb + " " + Case.Path + " " + Case.Body);
+        ExpectError(Send(Case.Verb, Case.Path, Case.Body), Case.Status, Case.Code);
+    }
+    Token = "not-a-token";
+    ExpectError(Send("POST", SessionPath, SessionBody("host", "42", "")), 401,
+                "errors.zor.account.oauth.invalid_token");
+}
+} // namespace ZorBackendTests

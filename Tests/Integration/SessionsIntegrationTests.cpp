@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include "BackendFixture.h"
+#include "LogCapture.h"
+#include "Sessions/OnlineSessionZor.h"
+
+namespace
+{
+/** A host and a second player's subsystem, both against the local backend's matchmaking service. */
+class FSessionsIntegrationTest : public FBackendIntegrationTest
+{
+protected:
+    FString ExtraIni() const override { return "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n"; }
+
+    void SetUp() override
+    {
+        FBackendIntegrationTest::SetUp();
+        PreviousNetMode = GetHostNetMode();
+        PreviousVerbosity = LogOnline.GetVerbosity();
+        LogOnline.SetVerbosity(ELogVerbosity::VeryVerbose);
+        Other = MakeShared<FOnlineSubsystemZor>(FName("other")).ToSharedPtr();
+        Other->Init();
+    }
+    void TearDown() override
+    {
+        Other->Shutdown();
+        Other.Reset();
+        SetHostNetMode(PreviousNetMode);
+        LogOnline.SetVerbosity(PreviousVerbosity);
+        FBackendIntegrationTest::TearDown();
+    }
+
+    bool TickBoth(const std::function<bool()>& Done)
+    {
+        return TickUntil(
+            [this, &Done]
+            {
+                Other->Tick(0.005f);
+                return Done();
+            });
+    }
+
+    static bool Login(FOnlineSubsystemZor& Into, const char* User, const char* Password,
+                      const std::function<bool(const std::function<bool()>&)>& Wait)
+    {
+        FString Result;
+        Into.GetZorIdentityService()->AddOnLoginCompleteDelegate(
+            0,
+            FOnLoginCompleteDelegate::CreateLambda([&Result](int32, bool bOk, const FUniqueNetId&,
+                                                             const FString& E) { Result = bOk ? "ok" : E; }));
+        return Into.GetZorIdentityService()->Login(0, FOnlineAccountCredentials("tavo", User, Password)) &&
+               Wait([&Result] { return !Result.IsEmpty(); }) && Result == "ok";
+    }
+
+    FLogCapture Log;
+    ENetMode PreviousNetMode = ENetMode::Standalone;
+    ELogVerbosity::Type PreviousVerbosity = ELogVerbosity::Log;
+    TSharedPtr<FOnlineSubsystemZor> Other;
+};
+} // namespace
+
+TEST_F(FSessionsIntegrationTest, HostCreatesBeatsRegistersAndAnotherPlayerFindsIt)
+{
+    double Now = 100.0;
+    Subsystem->GetZorSessionService()->SetClock([&Now] { return Now; });
+    LoginDemoUser();
+    ASSERT_EQ(LoginResult, "ok");
+    ASSERT_TRUE(Login(*Other, "rival@example.com", "rival-password",
+                      [this](const std::function<bool()>& Done) { return TickBoth(Done); }));
+    FOnlineSessionZor& Host = *Subsystem->GetZorSessionService();
+    FOnlineSessionZor& Seeker = *Other->GetZorSessionService();
+
+    TArray<int32> Events;
+    Host.AddOnCreateSessionCompleteDelegate(
+        FOnCreateSessionCompleteDelegate::CreateLambda([&Events](FName, bool bOk) { Events.Add(bOk); }));
+    FOnlineSessionSettings Settings;
+    Settings.NumPublicConnections = 4;
+    Settings.bShouldAdvertise = true;
+    Settings.Set("MODE", FString("ctf"), EOnlineDataAdvertisementType::ViaOnlineService);
+    Settings.Set("LEVEL", 3, EOnlineDataAdvertisementType::ViaOnlineService);
+    ASSERT_TRUE(Host.CreateSession(0, "Game", Settings));
+    ASSERT_TRUE(TickBoth([&Events] { return !Events.IsEmpty(); }));
+    ASSERT_TRUE(Events[0]);
+    const FNamedOnlineSession* Hosted = Host.GetNamedSession("Game");
+    ASSERT_TRUE(Hosted && Hosted->SessionInfo && Hosted->SessionInfo->IsValid());
+    EXPECT_EQ(Hosted->SessionInfo->ToDebugString(),
+              FString::Printf("HostIP: 127.0.0.1:7777 SessionId: %s", *Hosted->SessionInfo->ToString()));
+
+    // The heartbeat is a full update that fires no event.
+    Now += 31.0;
+    ASSERT_TRUE(TickBoth([this] { return Log.Contains("UpdateSession request complete."); }));
+    EXPECT_FALSE(Log.Contains("UpdateSession request failed"));
+
+    // Another player finds it, with its data, by criteria.
+    const TSharedRef<FOnlineSessionSearch> Search = MakeShared<FOnlineSessionSearch>();
+    Search->MaxSearchResults = 10;
+    Search->QuerySettings.Set("MODE", FString("ctf"), EOnlineComparisonOp::Equals);
+    Search->QuerySettings.Set("LEVEL", 2, EOnlineComparisonOp::GreaterThan);
+    TArray<int32> Found;
+    Seeker.AddOnFindSessionsCompleteDelegate(
+        FOnFindSessionsCompleteDelegate::CreateLambda([&Found](bool bOk) { Found.Add(bOk); }));
+    ASSERT_TRUE(Seeker.FindSessions(0, Search));
+    ASSERT_TRUE(TickBoth([&Found] { return !Found.IsEmpty(); }));
+    ASSERT_TRUE(Found[0]);
+    ASSERT_EQ(Search->SearchResults.Num(), 1);
+    const FOnlineSession& Result = Search->SearchResults[0].Session;
+    EXPECT_EQ(Result.OwningUserName, "DemoPlayer");
+    EXPECT_EQ(Result.NumOpenPublicConnections, 4);
+    FString Mode;
+    EXPECT_TRUE(Result.SessionSettings.Get("MODE", Mode) && Mode == "ctf");
+    FString Connect;
+    EXPECT_TRUE(Seeker.GetResolvedConnectString(Search->SearchResults[0], NAME_GamePort, Connect));
+    EXPECT_EQ(Connect, "127.0.0.1:7777");
+
+    // A listen server registers the player who joined; the service counts it.
+    SetHostNetMode(ENetMode::ListenServer);
+    TArray<int32> Registered;
+    Host.AddOnRegisterPlayersCompleteDelegate(FOnRegisterPlayersCompleteDelegate::CreateLambda(
+        [&Registered](FName, const TArray<FUniqueNetIdRef>&, bool bOk) { Registered.Add(bOk); }));
+    ASSERT_TRUE(Host.RegisterPlayer("Game", *Other->GetZorIdentityService()->GetUniquePlayerId(0), false));
+    ASSERT_TRUE(TickBoth([&Registered] { return !Registered.IsEmpty(); }));
+    EXPECT_TRUE(Registered[0]);
+    EXPECT_EQ(Host.GetNamedSession("Game")->NumOpenPublicConnections, 3);
+    SetHostNetMode(ENetMode::Standalone);
+
+    // Destroyed: no longer found.
+    TArray<int32> Destroyed;
+    Host.AddOnDestroySessionCompleteDelegate(FOnDestroySessionCompleteDelegate::CreateLambda(
+        [&Destroyed](FName, bool bOk) { Destroyed.Add(bOk); }));
+    ASSERT_TRUE(Host.DestroySession("Game"));
+    ASSERT_TRUE(TickBoth([&Destroyed] { return !Destroyed.IsEmpty(); }));
+    EXPECT_TRUE(Destroyed[0]);
+    ASSERT_TRUE(Seeker.FindSessions(0, Search));
+    ASSERT_TRUE(TickBoth([&Found] { return Found.Num() == 2; }));
+    EXPECT_TRUE(Found[1]);
+    EXPECT_TRUE(Search->SearchResults.IsEmpty());
+}

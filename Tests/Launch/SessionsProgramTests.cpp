@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include <future>
+#include <string>
+
+#include "HostProcess.h"
+#include "LocalBackend.h"
+
+namespace
+{
+/** Every service at the backend's port, with the demo clients and the server's own client. */
+std::string SessionIni(int Port)
+{
+    return "[OnlineSubsystemZor]\nbEnabled=true\n[OnlineSubsystemZor.BaseServiceZor]\nDomain=127.0.0.1:" +
+           std::to_string(Port) +
+           "\nGameName=ZorTest\n"
+           "ServicePermissions=(Name=Client,Id=zordemoclient,Key=zordemoclientsecret)\n"
+           "ServicePermissions=(Name=PurchaseClient,Id=zordemopurchase,Key=zordemopurchasesecret)\n"
+           "ServicePermissions=(Name=DedicatedServer,Id=zordemoserver,Key=zordemoserversecret)\n"
+           "[OnlineSubsystemZor.AccountServiceZor]\nServiceName=account\n"
+           "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n";
+}
+} // namespace
+
+// A dedicated server hosts an online and a LAN session; a player's host finds the first through the
+// backend, with its data, and the second through the LAN beacon on loopback, as one empty result.
+TEST(SessionsProgramTest, TwoHostsFindEachOthersSessionsOnlineAndOnTheLAN)
+{
+    ZorBackend::FLocalBackend Backend;
+    std::string Error;
+    const int Port = Backend.Start(0, Error);
+    ASSERT_GT(Port, 0) << Error;
+    FScratchDir Scratch;
+    const std::string Ini = Scratch.WriteFile("engine.ini", SessionIni(Port));
+    const std::string ServerScript = Scratch.WriteFile(
+        "server.txt",
+        "session create lan1 lan\nsession create srv1 mode=ctf level=3\nwait 1\n"
+        "expect session create\nwait 10\nsession destroy srv1\nwait 1\nexpect session destroy\nquit\n");
+    const std::string ClientScript = Scratch.WriteFile(
+        "client.txt",
+        "login\nwait 2\nexpect login\nsession find mode=ctf level=3\nwait 1\nexpect session find\n"
+        "session find lan\nwait 6\nexpect session find\nquit\n");
+
+    auto Server = std::async(
+        std::launch::async,
+        [&] {
+            return RunHost({"-ini=" + Ini, "-server", "-exec=" + ServerScript}, "/dev/null", Scratch);
+        });
+    const FHostRun Client = RunHost({"-ini=" + Ini, "-exec=" + ClientScript, "LOGIN=rival@example.com",
+                                     "PASSWORD=rival-password", "TYPE=tavo"},
+                                    "/dev/null", Scratch);
+    const FHostRun ServerRun = Server.get();
+    Backend.Stop();
+
+    ASSERT_EQ(ServerRun.ExitCode, 0) << ServerRun.Log();
+    ASSERT_EQ(Client.ExitCode, 0) << Client.Log();
+    EXPECT_TRUE(Client.HasLine("OnFindSessionsComplete bWasSuccessful=1 NumResults=1")) << Client.Log();
+    const int Online = Client.FindLine("SearchResult 0 SessionInfo=HostIP: 127.0.0.1:7777");
+    ASSERT_GE(Online, 0) << Client.Log();
+    EXPECT_NE(Client.ErrorLines[Online].find("Owner=DedServer-"), std::string::npos)
+        << Client.ErrorLines[Online];
+    EXPECT_NE(Client.ErrorLines[Online].find("MODE=ctf LEVEL=3"), std::string::npos)
+        << Client.ErrorLines[Online];
+    EXPECT_GE(Client.FindLine("SearchResult 0 SessionInfo=none Owner= OpenPublic=0/0"), Online)
+        << Client.Log();
+    EXPECT_EQ(Client.OutputLines,
+              (std::vector<std::string>{"passed: login", "passed: session find", "passed: session find"}));
+}
