@@ -84,6 +84,8 @@ TSharedPtr<FOnlineTitleFileZor> FOnlineSubsystemZor::GetZorTitleFileService() co
 IOnlineTitleFilePtr FOnlineSubsystemZor::GetTitleFileInterface() const
 {
     return GetZorTitleFileService();
+}
+
 TSharedPtr<FOnlineSessionZor> FOnlineSubsystemZor::GetZorSessionService() const
 {
     return FindService<FOnlineSessionZor>();
