@@ -1,4 +1,6 @@
+#include "Friends/OnlineFriendsZor.h"
 #include "Identity/OnlineIdentityZor.h"
+#include "Messages/OnlineMessageZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
 void FOnlineSubsystemZor::CreateServices()
@@ -7,6 +9,8 @@ void FOnlineSubsystemZor::CreateServices()
     // shutdown. A service that only its getter reaches is created with CreateService instead.
     AddService<FGameServiceZor>(FString());
     AddService<FOnlineIdentityZor>();
+    AddService<FOnlineFriendsZor>();
+    AddService<FOnlineMessageZor>();
 }
 
 // The getters of the services in the table.
@@ -24,4 +28,24 @@ TSharedPtr<FOnlineIdentityZor> FOnlineSubsystemZor::GetZorIdentityService() cons
 IOnlineIdentityPtr FOnlineSubsystemZor::GetIdentityInterface() const
 {
     return GetZorIdentityService();
+}
+
+TSharedPtr<FOnlineFriendsZor> FOnlineSubsystemZor::GetZorFriendsService() const
+{
+    return FindService<FOnlineFriendsZor>();
+}
+
+IOnlineFriendsPtr FOnlineSubsystemZor::GetFriendsInterface() const
+{
+    return GetZorFriendsService();
+}
+
+TSharedPtr<FOnlineMessageZor> FOnlineSubsystemZor::GetZorMessageService() const
+{
+    return FindService<FOnlineMessageZor>();
+}
+
+IOnlineMessagePtr FOnlineSubsystemZor::GetMessageInterface() const
+{
+    return GetZorMessageService();
 }

@@ -13,6 +13,8 @@
 class FOnlineAsyncTask;
 class FOnlineAsyncTaskManagerZor;
 class FOnlineIdentityZor;
+class FOnlineFriendsZor;
+class FOnlineMessageZor;
 class FRunnableThread;
 
 /**
@@ -30,7 +32,7 @@ public:
     ~FOnlineSubsystemZor() override;
 
     IOnlineSessionPtr GetSessionInterface() const override { return nullptr; }
-    IOnlineFriendsPtr GetFriendsInterface() const override { return nullptr; }
+    IOnlineFriendsPtr GetFriendsInterface() const override;
     IOnlinePartyPtr GetPartyInterface() const override { return nullptr; }
     IOnlineSharedCloudPtr GetSharedCloudInterface() const override { return nullptr; }
     IOnlineUserCloudPtr GetUserCloudInterface() const override { return nullptr; }
@@ -46,7 +48,7 @@ public:
     IOnlineAchievementsPtr GetAchievementsInterface() const override { return nullptr; }
     IOnlineSharingPtr GetSharingInterface() const override { return nullptr; }
     IOnlineUserPtr GetUserInterface() const override { return nullptr; }
-    IOnlineMessagePtr GetMessageInterface() const override { return nullptr; }
+    IOnlineMessagePtr GetMessageInterface() const override;
     IOnlinePresencePtr GetPresenceInterface() const override { return nullptr; }
 
     bool Init() override;
@@ -60,6 +62,8 @@ public:
     // Typed getters, defined next to the service table: empty before Init and after Shutdown.
     TSharedPtr<FGameServiceZor> GetZorGameService() const;
     TSharedPtr<FOnlineIdentityZor> GetZorIdentityService() const;
+    TSharedPtr<FOnlineFriendsZor> GetZorFriendsService() const;
+    TSharedPtr<FOnlineMessageZor> GetZorMessageService() const;
 
     bool UseServerPermissions() const { return IsServer(); }
     /** Hands a task to the task thread; the task manager owns it from then on. */
