@@ -5,6 +5,8 @@
 const FHostWordGroup& GetCoreHostWords();
 const FHostWordGroup& GetIdentityHostWords();
 const FHostWordGroup& GetProfileHostWords();
+const FHostWordGroup& GetFriendsHostWords();
+const FHostWordGroup& GetMessagesHostWords();
 
 std::span<const FHostWordGroup> GetHostWordGroups()
 {
@@ -13,6 +15,8 @@ std::span<const FHostWordGroup> GetHostWordGroups()
         GetCoreHostWords(),
         GetIdentityHostWords(),
         GetProfileHostWords(),
+        GetFriendsHostWords(),
+        GetMessagesHostWords(),
     };
     return Groups;
 }
