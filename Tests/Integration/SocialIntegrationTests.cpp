@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <optional>
 
 #include "BackendFixture.h"
 #include "Friends/OnlineFriendsZor.h"
@@ -105,10 +106,11 @@ protected:
         }
         return Await([&Player] { return !Player.Outcome.IsEmpty(); }) ? Player.Outcome : FString("timed out");
     }
-    EInviteStatus::Type StatusSeenBy(FPlayer& Player, FPlayer& Other, const FString& List = "default")
+    std::optional<EInviteStatus::Type> StatusSeenBy(FPlayer& Player, FPlayer& Other,
+                                                    const FString& List = "default")
     {
         const TSharedPtr<FOnlineFriend> Friend = Player.Friends().GetFriend(0, Other.Id(), List);
-        return Friend ? Friend->GetInviteStatus() : EInviteStatus::Type(-1);
+        return Friend ? std::optional(Friend->GetInviteStatus()) : std::nullopt;
     }
 
     FPlayer Demo;
@@ -134,7 +136,7 @@ TEST_F(FSocialIntegrationTest, TwoPlayersBefriendEachOtherOverTheBackend)
     EXPECT_EQ(Run(Demo, [&] { return Demo.Friends().DeleteFriend(0, Rival.Id(), "default"); }),
               FString("ok"));
     EXPECT_EQ(Run(Rival, [&] { return Rival.Friends().ReadFriendsList(0, "default"); }), FString("ok"));
-    EXPECT_EQ(StatusSeenBy(Rival, Demo), EInviteStatus::Type(-1));
+    EXPECT_EQ(StatusSeenBy(Rival, Demo), std::nullopt);
 }
 
 TEST_F(FSocialIntegrationTest, ARejectedInvitationLeavesBothListsAndTheInviterCannotAcceptItsOwn)
@@ -148,7 +150,7 @@ TEST_F(FSocialIntegrationTest, ARejectedInvitationLeavesBothListsAndTheInviterCa
 
     EXPECT_EQ(Run(Rival, [&] { return Rival.Friends().RejectInvite(0, Demo.Id(), "rivals"); }),
               FString("ok"));
-    EXPECT_EQ(StatusSeenBy(Rival, Demo, "rivals"), EInviteStatus::Type(-1));
+    EXPECT_EQ(StatusSeenBy(Rival, Demo, "rivals"), std::nullopt);
     EXPECT_EQ(Run(Demo, [&] { return Demo.Friends().ReadFriendsList(0, "rivals"); }), FString("ok"));
     TArray<TSharedRef<FOnlineFriend>> Entries;
     EXPECT_TRUE(Demo.Friends().GetFriendsList(0, "rivals", Entries));

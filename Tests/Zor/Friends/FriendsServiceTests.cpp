@@ -128,10 +128,10 @@ TEST_F(FFriendsTest, InvitationsMoveThroughTheirStates)
     Answered(&FOnlineFriendsZor::RejectInvite, "f3", 404);
     EXPECT_EQ(StatusOf("f3"), EInviteStatus::PendingOutbound) << "a failed rejection keeps the record";
     Answered(&FOnlineFriendsZor::RejectInvite, "f3", 200);
-    EXPECT_EQ(StatusOf("f3"), EInviteStatus::Type(-1));
+    EXPECT_EQ(StatusOf("f3"), std::nullopt);
 
     Answered(&FOnlineFriendsZor::DeleteFriend, "f2", 404);
-    EXPECT_EQ(StatusOf("f2"), EInviteStatus::Type(-1)) << "a failed deletion drops the record too";
+    EXPECT_EQ(StatusOf("f2"), std::nullopt) << "a failed deletion drops the record too";
 
     EXPECT_EQ(EventText(),
               FString("read:0:1:default:,accept:0:1:f1:default:,send:0:1:f3:default:,"
@@ -160,13 +160,13 @@ TEST_F(FFriendsTest, AnInviteIntoAListNeverReadAddsNoRecord)
 
     // The first completion only adds the user's entry, the second the empty list: no record either time.
     Answered(&FOnlineFriendsZor::SendInvite, "f1", 200);
-    EXPECT_EQ(StatusOf("f1"), EInviteStatus::Type(-1));
+    EXPECT_EQ(StatusOf("f1"), std::nullopt);
     EXPECT_FALSE(Friends().GetFriendsList(0, "default", Cached));
     EXPECT_TRUE(Log.Contains(
         "FOnlineFriendsZor::GetFriendsList - FriendList default not found in the list of lists"));
 
     Answered(&FOnlineFriendsZor::SendInvite, "f1", 200);
-    EXPECT_EQ(StatusOf("f1"), EInviteStatus::Type(-1));
+    EXPECT_EQ(StatusOf("f1"), std::nullopt);
     EXPECT_TRUE(Friends().GetFriendsList(0, "default", Cached));
     EXPECT_TRUE(Cached.IsEmpty());
     EXPECT_EQ(EventText(), FString("send:0:1:f1:default:,send:0:1:f1:default:"));

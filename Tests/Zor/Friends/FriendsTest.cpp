@@ -44,8 +44,8 @@ void FFriendsTest::Answered(bool (FOnlineFriendsZor::*Operation)(int32, const FU
     Tick();
 }
 
-EInviteStatus::Type FFriendsTest::StatusOf(const FString& FriendId)
+std::optional<EInviteStatus::Type> FFriendsTest::StatusOf(const FString& FriendId)
 {
     const TSharedPtr<FOnlineFriend> Friend = Friends().GetFriend(0, FUniqueNetIdString(FriendId), "default");
-    return Friend ? Friend->GetInviteStatus() : EInviteStatus::Type(-1);
+    return Friend ? std::optional(Friend->GetInviteStatus()) : std::nullopt;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <optional>
+
 #include "Friends/OnlineFriendsZor.h"
 #include "ZorSubsystemTest.h"
 
@@ -18,7 +20,7 @@ protected:
     /** Runs a friend operation on "default" and answers it. */
     void Answered(bool (FOnlineFriendsZor::*Operation)(int32, const FUniqueNetId&, const FString&),
                   const FString& FriendId, int32 Code, const FString& Body = "{}");
-    EInviteStatus::Type StatusOf(const FString& FriendId);
+    std::optional<EInviteStatus::Type> StatusOf(const FString& FriendId);
 
     TArray<FString> Events;
 };
