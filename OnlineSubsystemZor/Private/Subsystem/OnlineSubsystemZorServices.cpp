@@ -2,13 +2,20 @@
 #include "Identity/OnlineIdentityZor.h"
 #include "Messages/OnlineMessageZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Time/OnlineTimeZor.h"
+#include "TitleFile/OnlineTitleFileZor.h"
+#include "UserCloud/OnlineUserCloudZor.h"
 
 void FOnlineSubsystemZor::CreateServices()
 {
     // One line per service, in creation order, which is also the order of initialisation, tick and (reversed)
     // shutdown. A service that only its getter reaches is created with CreateService instead.
+    // The time service is listed too, so it takes its layered configuration and follows UpdateServiceConfig.
+    AddService<FOnlineTimeZor>();
     AddService<FGameServiceZor>(FString());
     AddService<FOnlineIdentityZor>();
+    AddService<FOnlineUserCloudZor>();
+    AddService<FOnlineTitleFileZor>();
     AddService<FOnlineFriendsZor>();
     AddService<FOnlineMessageZor>();
 }
@@ -28,6 +35,36 @@ TSharedPtr<FOnlineIdentityZor> FOnlineSubsystemZor::GetZorIdentityService() cons
 IOnlineIdentityPtr FOnlineSubsystemZor::GetIdentityInterface() const
 {
     return GetZorIdentityService();
+}
+
+TSharedPtr<FOnlineTimeZor> FOnlineSubsystemZor::GetZorTimeService() const
+{
+    return FindService<FOnlineTimeZor>();
+}
+
+IOnlineTimePtr FOnlineSubsystemZor::GetTimeInterface() const
+{
+    return GetZorTimeService();
+}
+
+TSharedPtr<FOnlineUserCloudZor> FOnlineSubsystemZor::GetZorUserCloudService() const
+{
+    return FindService<FOnlineUserCloudZor>();
+}
+
+IOnlineUserCloudPtr FOnlineSubsystemZor::GetUserCloudInterface() const
+{
+    return GetZorUserCloudService();
+}
+
+TSharedPtr<FOnlineTitleFileZor> FOnlineSubsystemZor::GetZorTitleFileService() const
+{
+    return FindService<FOnlineTitleFileZor>();
+}
+
+IOnlineTitleFilePtr FOnlineSubsystemZor::GetTitleFileInterface() const
+{
+    return GetZorTitleFileService();
 }
 
 TSharedPtr<FOnlineFriendsZor> FOnlineSubsystemZor::GetZorFriendsService() const

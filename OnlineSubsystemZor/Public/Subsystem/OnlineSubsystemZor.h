@@ -15,6 +15,9 @@ class FOnlineAsyncTaskManagerZor;
 class FOnlineIdentityZor;
 class FOnlineFriendsZor;
 class FOnlineMessageZor;
+class FOnlineTimeZor;
+class FOnlineTitleFileZor;
+class FOnlineUserCloudZor;
 class FRunnableThread;
 
 /**
@@ -35,14 +38,14 @@ public:
     IOnlineFriendsPtr GetFriendsInterface() const override;
     IOnlinePartyPtr GetPartyInterface() const override { return nullptr; }
     IOnlineSharedCloudPtr GetSharedCloudInterface() const override { return nullptr; }
-    IOnlineUserCloudPtr GetUserCloudInterface() const override { return nullptr; }
+    IOnlineUserCloudPtr GetUserCloudInterface() const override;
     IOnlineEntitlementsPtr GetEntitlementsInterface() const override { return nullptr; }
     IOnlineLeaderboardsPtr GetLeaderboardsInterface() const override { return nullptr; }
     IOnlineVoicePtr GetVoiceInterface() const override;
     IOnlineExternalUIPtr GetExternalUIInterface() const override { return nullptr; }
-    IOnlineTimePtr GetTimeInterface() const override { return nullptr; }
+    IOnlineTimePtr GetTimeInterface() const override;
     IOnlineIdentityPtr GetIdentityInterface() const override;
-    IOnlineTitleFilePtr GetTitleFileInterface() const override { return nullptr; }
+    IOnlineTitleFilePtr GetTitleFileInterface() const override;
     IOnlineStorePtr GetStoreInterface() const override { return nullptr; }
     IOnlineEventsPtr GetEventsInterface() const override { return nullptr; }
     IOnlineAchievementsPtr GetAchievementsInterface() const override { return nullptr; }
@@ -64,6 +67,9 @@ public:
     TSharedPtr<FOnlineIdentityZor> GetZorIdentityService() const;
     TSharedPtr<FOnlineFriendsZor> GetZorFriendsService() const;
     TSharedPtr<FOnlineMessageZor> GetZorMessageService() const;
+    TSharedPtr<FOnlineTimeZor> GetZorTimeService() const;
+    TSharedPtr<FOnlineUserCloudZor> GetZorUserCloudService() const;
+    TSharedPtr<FOnlineTitleFileZor> GetZorTitleFileService() const;
 
     bool UseServerPermissions() const { return IsServer(); }
     /** Hands a task to the task thread; the task manager owns it from then on. */
