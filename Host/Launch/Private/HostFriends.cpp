@@ -93,16 +93,18 @@ bool FriendsWord(FZorHost& Host, const TCHAR* Args)
     return false;
 }
 
-FOnFriendOperationComplete::FDelegate LogFriendOutcome(FZorHost& Host, const char* Operation)
+/** Logs an event about one friend and records its outcome under the word that started it. */
+FOnFriendOperationComplete::FDelegate LogFriendOutcome(FZorHost& Host, const char* Operation,
+                                                       const char* Word)
 {
     return FOnFriendOperationComplete::FDelegate::CreateLambda(
-        [&Host, Operation](int32 LocalUserNum, bool bWasSuccessful, const FUniqueNetId& FriendId,
-                           const FString& ListName, const FString& Error)
+        [&Host, Operation, Word](int32 LocalUserNum, bool bWasSuccessful, const FUniqueNetId& FriendId,
+                                 const FString& ListName, const FString& Error)
         {
             UE_LOG(LogHost, Display,
                    "On%sComplete LocalUserNum=%d bWasSuccessful=%d FriendId=%s ListName=%s Error=%s",
                    Operation, LocalUserNum, bWasSuccessful, *FriendId.ToString(), *ListName, *Error);
-            Host.ReportOutcome(FString("friends ") + Operation, bWasSuccessful);
+            Host.ReportOutcome(Word, bWasSuccessful);
         });
 }
 
@@ -125,10 +127,10 @@ void BindEvents(FZorHost& Host)
             }
             Host.ReportOutcome("friends read", bWasSuccessful);
         }));
-    Friends->AddOnSendInviteCompleteDelegate(LogFriendOutcome(Host, "SendInvite"));
-    Friends->AddOnAcceptInviteCompleteDelegate(LogFriendOutcome(Host, "AcceptInvite"));
-    Friends->AddOnRejectInviteCompleteDelegate(LogFriendOutcome(Host, "RejectInvite"));
-    Friends->AddOnDeleteFriendCompleteDelegate(LogFriendOutcome(Host, "DeleteFriend"));
+    Friends->AddOnSendInviteCompleteDelegate(LogFriendOutcome(Host, "SendInvite", "friends invite"));
+    Friends->AddOnAcceptInviteCompleteDelegate(LogFriendOutcome(Host, "AcceptInvite", "friends accept"));
+    Friends->AddOnRejectInviteCompleteDelegate(LogFriendOutcome(Host, "RejectInvite", "friends reject"));
+    Friends->AddOnDeleteFriendCompleteDelegate(LogFriendOutcome(Host, "DeleteFriend", "friends remove"));
 }
 
 const FHostWord Words[] = {
