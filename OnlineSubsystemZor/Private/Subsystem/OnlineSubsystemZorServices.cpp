@@ -1,3 +1,5 @@
+#include "AccountCreation/OnlineAccountCreationZor.h"
+#include "AccountMapping/OnlineAccountMappingZor.h"
 #include "Friends/OnlineFriendsZor.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "Messages/OnlineMessageZor.h"
@@ -5,6 +7,7 @@
 #include "Time/OnlineTimeZor.h"
 #include "TitleFile/OnlineTitleFileZor.h"
 #include "UserCloud/OnlineUserCloudZor.h"
+#include "Users/OnlineUsersZor.h"
 
 void FOnlineSubsystemZor::CreateServices()
 {
@@ -15,8 +18,11 @@ void FOnlineSubsystemZor::CreateServices()
     AddService<FGameServiceZor>(FString());
     AddService<FOnlineIdentityZor>();
     AddService<FOnlineUserCloudZor>();
+    AddService<FOnlineAccountCreationZor>();
+    AddService<FOnlineAccountMappingZor>();
     AddService<FOnlineTitleFileZor>();
     AddService<FOnlineFriendsZor>();
+    AddService<FOnlineUsersZor>();
     AddService<FOnlineMessageZor>();
 }
 
@@ -35,6 +41,21 @@ TSharedPtr<FOnlineIdentityZor> FOnlineSubsystemZor::GetZorIdentityService() cons
 IOnlineIdentityPtr FOnlineSubsystemZor::GetIdentityInterface() const
 {
     return GetZorIdentityService();
+}
+
+TSharedPtr<FOnlineAccountCreationZor> FOnlineSubsystemZor::GetZorAccountCreationService() const
+{
+    return FindService<FOnlineAccountCreationZor>();
+}
+
+TSharedPtr<FOnlineAccountMappingZor> FOnlineSubsystemZor::GetZorAccountMappingService() const
+{
+    return FindService<FOnlineAccountMappingZor>();
+}
+
+IOnlineUserPtr FOnlineSubsystemZor::GetUserInterface() const
+{
+    return FindService<FOnlineUsersZor>();
 }
 
 TSharedPtr<FOnlineTimeZor> FOnlineSubsystemZor::GetZorTimeService() const

@@ -12,6 +12,8 @@
 
 class FOnlineAsyncTask;
 class FOnlineAsyncTaskManagerZor;
+class FOnlineAccountCreationZor;
+class FOnlineAccountMappingZor;
 class FOnlineIdentityZor;
 class FOnlineFriendsZor;
 class FOnlineMessageZor;
@@ -50,7 +52,7 @@ public:
     IOnlineEventsPtr GetEventsInterface() const override { return nullptr; }
     IOnlineAchievementsPtr GetAchievementsInterface() const override { return nullptr; }
     IOnlineSharingPtr GetSharingInterface() const override { return nullptr; }
-    IOnlineUserPtr GetUserInterface() const override { return nullptr; }
+    IOnlineUserPtr GetUserInterface() const override;
     IOnlineMessagePtr GetMessageInterface() const override;
     IOnlinePresencePtr GetPresenceInterface() const override { return nullptr; }
 
@@ -65,6 +67,8 @@ public:
     // Typed getters, defined next to the service table: empty before Init and after Shutdown.
     TSharedPtr<FGameServiceZor> GetZorGameService() const;
     TSharedPtr<FOnlineIdentityZor> GetZorIdentityService() const;
+    TSharedPtr<FOnlineAccountCreationZor> GetZorAccountCreationService() const;
+    TSharedPtr<FOnlineAccountMappingZor> GetZorAccountMappingService() const;
     TSharedPtr<FOnlineFriendsZor> GetZorFriendsService() const;
     TSharedPtr<FOnlineMessageZor> GetZorMessageService() const;
     TSharedPtr<FOnlineTimeZor> GetZorTimeService() const;
@@ -136,6 +140,10 @@ private:
     };
 
     bool IsInGameThread() const;
+    static FString NoAccountError(const FUniqueNetId& UserId);
+    /** The user road on the game thread. */
+    bool QueueUserRequest(FBaseServiceZor& Service, const FUniqueNetId& UserId,
+                          const FHttpRequestRef& Request, FString& OutError);
     void ProcessDeferredUserRequests();
     void TickUserRequests(float DeltaTime);
     void TickClientRequests(float DeltaTime);
@@ -149,7 +157,7 @@ private:
     TUniquePtr<FOnlineAsyncTaskManagerZor> OnlineAsyncTaskThreadRunnable;
     TUniquePtr<FRunnableThread> OnlineAsyncTaskThread;
 
-    uint32 GameThreadId;
+    uint32 ConstructingThreadId;
     TMap<FString, TArray<FHttpRequestRef>> UserRequests;
     TArray<FDeferredUserRequest> DeferredUserRequests;
     FCriticalSection UserRequestsLock;
