@@ -222,10 +222,11 @@ TEST_F(FMessagesTest, ARepliedListingIsCachedForTheUserWhoAsked)
 {
     ASSERT_TRUE(Messages().EnumerateMessages(0));
     Tick();
-    InstallUser("acct2");
+    // Another account becomes local user 0 while the reply is on its way.
+    Identity().AddUserAccount(0, "acct2", "access-acct2");
     Answer(Inbox, 200, TwoHeaders);
     EXPECT_EQ(CachedHeaders(), -1);
-    InstallUser("acct1");
+    Identity().AddUserAccount(0, "acct1", "access-acct1");
     EXPECT_EQ(CachedHeaders(), 2);
 }
 
