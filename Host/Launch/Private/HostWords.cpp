@@ -12,6 +12,8 @@ const FHostWordGroup& GetUserCloudHostWords();
 const FHostWordGroup& GetTitleFileHostWords();
 const FHostWordGroup& GetTimeHostWords();
 const FHostWordGroup& GetSessionHostWords();
+const FHostWordGroup& GetFriendsHostWords();
+const FHostWordGroup& GetMessagesHostWords();
 
 std::span<const FHostWordGroup> GetHostWordGroups()
 {
@@ -28,6 +30,8 @@ std::span<const FHostWordGroup> GetHostWordGroups()
         GetMappingHostWords(),
         GetUsersHostWords(),
         GetSessionHostWords(),
+        GetFriendsHostWords(),
+        GetMessagesHostWords(),
         // clang-format on
     };
     return Groups;

@@ -37,8 +37,12 @@ bool FZorReply::Check(EZorCodeRule Rule)
     LogOnlineAt(Call.CompleteVerbosity,
                 FString::Printf("%s request complete. url=%s code=%d response=%s", *Call.Operation, *Url,
                                 Response->GetResponseCode(), *ZorRedact::Body(GetBody())));
-    if (const FZorError Refused = CheckResponse(*Response, Rule))
+    if (FZorError Refused = CheckResponse(*Response, Rule))
     {
+        if (!Call.bServiceErrorText)
+        {
+            Refused.Text = FString::Printf("Invalid response. code=%d error=%s", Refused.HttpCode, *GetBody());
+        }
         Error = Refused;
     }
     return !Error;

@@ -1,4 +1,5 @@
 #include "Core/Parse.h"
+#include "Friends/ZorInviteChain.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
@@ -57,8 +58,19 @@ void AuthTest(FOnlineSubsystemZor& Subsystem, const TCHAR* /*Args*/)
     }
 }
 
+void SendInvites(FOnlineSubsystemZor& Subsystem, const TCHAR* Args)
+{
+    TArray<FString> FriendIds;
+    for (FString FriendId; FParse::Token(Args, FriendId, false);)
+    {
+        FriendIds.Add(FriendId);
+    }
+    FZorInviteChain::Start(Subsystem.GetZorFriendsService(), FriendIds);
+}
+
 // Tried in order; the first word that matches decides.
 const FTestCommand TestCommands[] = {
+    {"SENDINVITES", &SendInvites},
     {"EXCHANGECODE", &ExchangeCode},
     {"AUTHTEST", &AuthTest},
 };

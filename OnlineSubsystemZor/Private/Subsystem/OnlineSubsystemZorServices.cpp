@@ -1,7 +1,9 @@
 #include "AccountCreation/OnlineAccountCreationZor.h"
 #include "AccountMapping/OnlineAccountMappingZor.h"
+#include "Friends/OnlineFriendsZor.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "Sessions/OnlineSessionZor.h"
+#include "Messages/OnlineMessageZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 #include "Time/OnlineTimeZor.h"
 #include "TitleFile/OnlineTitleFileZor.h"
@@ -21,7 +23,9 @@ void FOnlineSubsystemZor::CreateServices()
     AddService<FOnlineAccountCreationZor>();
     AddService<FOnlineAccountMappingZor>();
     AddService<FOnlineTitleFileZor>();
+    AddService<FOnlineFriendsZor>();
     AddService<FOnlineUsersZor>();
+    AddService<FOnlineMessageZor>();
 }
 
 // The getters of the services in the table.
@@ -94,4 +98,24 @@ TSharedPtr<FOnlineSessionZor> FOnlineSubsystemZor::GetZorSessionService() const
 IOnlineSessionPtr FOnlineSubsystemZor::GetSessionInterface() const
 {
     return GetZorSessionService();
+}
+
+TSharedPtr<FOnlineFriendsZor> FOnlineSubsystemZor::GetZorFriendsService() const
+{
+    return FindService<FOnlineFriendsZor>();
+}
+
+IOnlineFriendsPtr FOnlineSubsystemZor::GetFriendsInterface() const
+{
+    return GetZorFriendsService();
+}
+
+TSharedPtr<FOnlineMessageZor> FOnlineSubsystemZor::GetZorMessageService() const
+{
+    return FindService<FOnlineMessageZor>();
+}
+
+IOnlineMessagePtr FOnlineSubsystemZor::GetMessageInterface() const
+{
+    return GetZorMessageService();
 }

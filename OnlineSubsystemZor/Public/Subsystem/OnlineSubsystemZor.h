@@ -15,6 +15,8 @@ class FOnlineAsyncTaskManagerZor;
 class FOnlineAccountCreationZor;
 class FOnlineAccountMappingZor;
 class FOnlineIdentityZor;
+class FOnlineFriendsZor;
+class FOnlineMessageZor;
 class FOnlineTimeZor;
 class FOnlineTitleFileZor;
 class FOnlineUserCloudZor;
@@ -36,7 +38,7 @@ public:
     ~FOnlineSubsystemZor() override;
 
     IOnlineSessionPtr GetSessionInterface() const override;
-    IOnlineFriendsPtr GetFriendsInterface() const override { return nullptr; }
+    IOnlineFriendsPtr GetFriendsInterface() const override;
     IOnlinePartyPtr GetPartyInterface() const override { return nullptr; }
     IOnlineSharedCloudPtr GetSharedCloudInterface() const override { return nullptr; }
     IOnlineUserCloudPtr GetUserCloudInterface() const override;
@@ -52,7 +54,7 @@ public:
     IOnlineAchievementsPtr GetAchievementsInterface() const override { return nullptr; }
     IOnlineSharingPtr GetSharingInterface() const override { return nullptr; }
     IOnlineUserPtr GetUserInterface() const override;
-    IOnlineMessagePtr GetMessageInterface() const override { return nullptr; }
+    IOnlineMessagePtr GetMessageInterface() const override;
     IOnlinePresencePtr GetPresenceInterface() const override { return nullptr; }
 
     bool Init() override;
@@ -68,6 +70,8 @@ public:
     TSharedPtr<FOnlineIdentityZor> GetZorIdentityService() const;
     TSharedPtr<FOnlineAccountCreationZor> GetZorAccountCreationService() const;
     TSharedPtr<FOnlineAccountMappingZor> GetZorAccountMappingService() const;
+    TSharedPtr<FOnlineFriendsZor> GetZorFriendsService() const;
+    TSharedPtr<FOnlineMessageZor> GetZorMessageService() const;
     TSharedPtr<FOnlineTimeZor> GetZorTimeService() const;
     TSharedPtr<FOnlineUserCloudZor> GetZorUserCloudService() const;
     TSharedPtr<FOnlineTitleFileZor> GetZorTitleFileService() const;

@@ -4,6 +4,8 @@
 #include "AccountMappingService.h"
 #include "AccountService.h"
 #include "MatchmakingService.h"
+#include "FriendsService.h"
+#include "MessagesService.h"
 #include "ProfileService.h"
 #include "TimeService.h"
 #include "TitleFileService.h"
@@ -37,6 +39,8 @@ constexpr FServiceFactory ServiceTable[] = {
     Make<FAccountMappingService>,
     Make<FUsersService>,
     Make<FMatchmakingService>,
+    Make<FFriendsService>,
+    Make<FMessagesService>,
     // clang-format on
 };
 } // namespace

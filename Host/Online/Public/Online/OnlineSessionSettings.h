@@ -2,7 +2,7 @@
 
 #include "CoreMinimal.h"
 #include "Online/OnlineTypes.h"
-#include "Online/OnlineVariantData.h"
+#include "Online/OnlineKeyValuePair.h"
 
 /** How a session setting is advertised. */
 enum class EOnlineDataAdvertisementType : uint8

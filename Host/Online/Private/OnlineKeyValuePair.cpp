@@ -1,6 +1,8 @@
-#include "Online/OnlineVariantData.h"
+#include "Online/OnlineKeyValuePair.h"
 
-const char* ToString(EOnlineKeyValuePairDataType Type)
+#include <bit>
+
+const char* LexToString(EOnlineKeyValuePairDataType Type)
 {
     switch (Type)
     {
@@ -20,62 +22,72 @@ const char* ToString(EOnlineKeyValuePairDataType Type)
         return "Blob";
     case EOnlineKeyValuePairDataType::Bool:
         return "Bool";
+    case EOnlineKeyValuePairDataType::MAX:
+        break;
     }
     return "Unknown";
 }
 
 void FVariantData::Empty()
 {
-    *this = FVariantData();
+    Type = EOnlineKeyValuePairDataType::Empty;
+    Bits = 0;
+    Text.Empty();
+    Bytes.Empty();
 }
 
 void FVariantData::SetValue(int32 Value)
 {
     Empty();
     Type = EOnlineKeyValuePairDataType::Int32;
-    IntValue = Value;
+    Bits = static_cast<uint32>(Value);
 }
 
 void FVariantData::SetValue(int64 Value)
 {
+    SetValue(static_cast<uint64>(Value));
+}
+
+void FVariantData::SetValue(uint64 Value)
+{
     Empty();
     Type = EOnlineKeyValuePairDataType::Int64;
-    IntValue = Value;
+    Bits = Value;
 }
 
 void FVariantData::SetValue(double Value)
 {
     Empty();
     Type = EOnlineKeyValuePairDataType::Double;
-    RealValue = Value;
+    Bits = std::bit_cast<uint64>(Value);
 }
 
 void FVariantData::SetValue(float Value)
 {
     Empty();
     Type = EOnlineKeyValuePairDataType::Float;
-    RealValue = Value;
+    Bits = std::bit_cast<uint32>(Value);
 }
 
 void FVariantData::SetValue(bool Value)
 {
     Empty();
     Type = EOnlineKeyValuePairDataType::Bool;
-    IntValue = Value ? 1 : 0;
+    Bits = Value ? 1 : 0;
 }
 
 void FVariantData::SetValue(const FString& Value)
 {
     Empty();
     Type = EOnlineKeyValuePairDataType::String;
-    TextValue = Value;
+    Text = Value;
 }
 
 void FVariantData::SetValue(const TArray<uint8>& Value)
 {
     Empty();
     Type = EOnlineKeyValuePairDataType::Blob;
-    BlobValue = Value;
+    Bytes = Value;
 }
 
 bool FVariantData::GetValue(int32& Out) const
@@ -84,7 +96,7 @@ bool FVariantData::GetValue(int32& Out) const
     {
         return false;
     }
-    Out = static_cast<int32>(IntValue);
+    Out = static_cast<int32>(static_cast<uint32>(Bits));
     return true;
 }
 
@@ -94,7 +106,17 @@ bool FVariantData::GetValue(int64& Out) const
     {
         return false;
     }
-    Out = IntValue;
+    Out = static_cast<int64>(Bits);
+    return true;
+}
+
+bool FVariantData::GetValue(uint64& Out) const
+{
+    if (Type != EOnlineKeyValuePairDataType::Int64)
+    {
+        return false;
+    }
+    Out = Bits;
     return true;
 }
 
@@ -104,7 +126,7 @@ bool FVariantData::GetValue(double& Out) const
     {
         return false;
     }
-    Out = RealValue;
+    Out = std::bit_cast<double>(Bits);
     return true;
 }
 
@@ -114,7 +136,7 @@ bool FVariantData::GetValue(float& Out) const
     {
         return false;
     }
-    Out = static_cast<float>(RealValue);
+    Out = std::bit_cast<float>(static_cast<uint32>(Bits));
     return true;
 }
 
@@ -124,7 +146,7 @@ bool FVariantData::GetValue(bool& Out) const
     {
         return false;
     }
-    Out = IntValue != 0;
+    Out = Bits != 0;
     return true;
 }
 
@@ -134,7 +156,7 @@ bool FVariantData::GetValue(FString& Out) const
     {
         return false;
     }
-    Out = TextValue;
+    Out = Text;
     return true;
 }
 
@@ -144,7 +166,7 @@ bool FVariantData::GetValue(TArray<uint8>& Out) const
     {
         return false;
     }
-    Out = BlobValue;
+    Out = Bytes;
     return true;
 }
 
@@ -153,18 +175,21 @@ FString FVariantData::ToString() const
     switch (Type)
     {
     case EOnlineKeyValuePairDataType::Int32:
+        return FString::FromInt(static_cast<int32>(static_cast<uint32>(Bits)));
     case EOnlineKeyValuePairDataType::Int64:
-        return FString::FromInt(IntValue);
+        return FString::FromInt(static_cast<int64>(Bits));
     case EOnlineKeyValuePairDataType::Double:
+        return FString::SanitizeFloat(std::bit_cast<double>(Bits));
     case EOnlineKeyValuePairDataType::Float:
-        return FString::SanitizeFloat(RealValue);
-    case EOnlineKeyValuePairDataType::String:
-        return TextValue;
+        return FString::SanitizeFloat(std::bit_cast<float>(static_cast<uint32>(Bits)));
     case EOnlineKeyValuePairDataType::Bool:
-        return IntValue ? "true" : "false";
+        return Bits != 0 ? "true" : "false";
+    case EOnlineKeyValuePairDataType::String:
+        return Text;
     case EOnlineKeyValuePairDataType::Blob:
-        return FString::Printf("%d byte(s)", BlobValue.Num());
+        return FString::Printf("%d byte(s)", Bytes.Num());
     case EOnlineKeyValuePairDataType::Empty:
+    case EOnlineKeyValuePairDataType::MAX:
         break;
     }
     return FString();
@@ -172,6 +197,6 @@ FString FVariantData::ToString() const
 
 bool FVariantData::operator==(const FVariantData& Other) const
 {
-    return Type == Other.Type && IntValue == Other.IntValue && RealValue == Other.RealValue &&
-           TextValue.Equals(Other.TextValue, ESearchCase::CaseSensitive) && BlobValue == Other.BlobValue;
+    return Type == Other.Type && Bits == Other.Bits && Text.Equals(Other.Text, ESearchCase::CaseSensitive) &&
+           Bytes == Other.Bytes;
 }

@@ -1,0 +1,150 @@
+#include "Core/Parse.h"
+#include "Friends/OnlineFriendsZor.h"
+#include "HostWords.h"
+#include "Launch/ZorHost.h"
+#include "Subsystem/OnlineSubsystemZor.h"
+
+namespace
+{
+const FString DefaultList = "default";
+
+TSharedPtr<FOnlineFriendsZor> GetFriends(FZorHost& Host)
+{
+    FOnlineSubsystemZor* Subsystem = Host.GetZorSubsystem();
+    const TSharedPtr<FOnlineFriendsZor> Friends = Subsystem ? Subsystem->GetZorFriendsService() : nullptr;
+    if (!Friends)
+    {
+        UE_LOG(LogHost, Warning, "friends: there is no friends service");
+    }
+    return Friends;
+}
+
+/** The next token, or Default when the line has none. */
+FString TokenOr(const TCHAR*& Args, const FString& Default)
+{
+    FString Token;
+    return FParse::Token(Args, Token, false) ? Token : Default;
+}
+
+bool LogList(FZorHost& Host, const FString& ListName)
+{
+    const TSharedPtr<FOnlineFriendsZor> Friends = GetFriends(Host);
+    TArray<TSharedRef<FOnlineFriend>> Entries;
+    if (!Friends || !Friends->GetFriendsList(FZorHost::LocalUser, ListName, Entries))
+    {
+        UE_LOG(LogHost, Warning, "friends list: list %s was not read", *ListName);
+        return false;
+    }
+    UE_LOG(LogHost, Display, "Friends list %s: %d entries", *ListName, Entries.Num());
+    for (const TSharedRef<FOnlineFriend>& Entry : Entries)
+    {
+        UE_LOG(LogHost, Display, "  %s %s", *Entry->GetUserId()->ToString(),
+               EInviteStatus::ToString(Entry->GetInviteStatus()));
+    }
+    return true;
+}
+
+using FFriendCall = bool (FOnlineFriendsZor::*)(int32, const FUniqueNetId&, const FString&);
+
+bool CallWithFriend(FZorHost& Host, const TCHAR* Args, FFriendCall Call, bool bListArgument,
+                    const char* Usage)
+{
+    FString FriendId;
+    if (!FParse::Token(Args, FriendId, false))
+    {
+        UE_LOG(LogHost, Warning, "usage: %s", Usage);
+        return false;
+    }
+    const FString ListName = bListArgument ? TokenOr(Args, DefaultList) : DefaultList;
+    const TSharedPtr<FOnlineFriendsZor> Friends = GetFriends(Host);
+    return Friends && ((*Friends).*Call)(FZorHost::LocalUser, FUniqueNetIdString(FriendId), ListName);
+}
+
+bool FriendsWord(FZorHost& Host, const TCHAR* Args)
+{
+    if (FParse::Command(&Args, "read"))
+    {
+        const TSharedPtr<FOnlineFriendsZor> Friends = GetFriends(Host);
+        return Friends && Friends->ReadFriendsList(FZorHost::LocalUser, TokenOr(Args, DefaultList));
+    }
+    if (FParse::Command(&Args, "list"))
+    {
+        return LogList(Host, TokenOr(Args, DefaultList));
+    }
+    if (FParse::Command(&Args, "invite"))
+    {
+        return CallWithFriend(Host, Args, &FOnlineFriendsZor::SendInvite, true, "friends invite ID [LIST]");
+    }
+    if (FParse::Command(&Args, "accept"))
+    {
+        return CallWithFriend(Host, Args, &FOnlineFriendsZor::AcceptInvite, false, "friends accept ID");
+    }
+    if (FParse::Command(&Args, "reject"))
+    {
+        return CallWithFriend(Host, Args, &FOnlineFriendsZor::RejectInvite, false, "friends reject ID");
+    }
+    if (FParse::Command(&Args, "remove"))
+    {
+        return CallWithFriend(Host, Args, &FOnlineFriendsZor::DeleteFriend, false, "friends remove ID");
+    }
+    UE_LOG(LogHost, Warning,
+           "usage: friends read [LIST] | list [LIST] | invite ID [LIST] | accept ID | reject ID | "
+           "remove ID");
+    return false;
+}
+
+/** Logs an event about one friend and records its outcome under the word that started it. */
+FOnFriendOperationComplete::FDelegate LogFriendOutcome(FZorHost& Host, const char* Operation,
+                                                       const char* Word)
+{
+    return FOnFriendOperationComplete::FDelegate::CreateLambda(
+        [&Host, Operation, Word](int32 LocalUserNum, bool bWasSuccessful, const FUniqueNetId& FriendId,
+                                 const FString& ListName, const FString& Error)
+        {
+            UE_LOG(LogHost, Display,
+                   "On%sComplete LocalUserNum=%d bWasSuccessful=%d FriendId=%s ListName=%s Error=%s",
+                   Operation, LocalUserNum, bWasSuccessful, *FriendId.ToString(), *ListName, *Error);
+            Host.ReportOutcome(Word, bWasSuccessful);
+        });
+}
+
+void BindEvents(FZorHost& Host)
+{
+    const TSharedPtr<FOnlineFriendsZor> Friends = GetFriends(Host);
+    if (!Friends)
+    {
+        return;
+    }
+    Friends->AddOnReadFriendsListCompleteDelegate(FOnReadFriendsListCompleteDelegate::CreateLambda(
+        [&Host](int32 LocalUserNum, bool bWasSuccessful, const FString& ListName, const FString& Error)
+        {
+            UE_LOG(LogHost, Display,
+                   "OnReadFriendsListComplete LocalUserNum=%d bWasSuccessful=%d ListName=%s Error=%s",
+                   LocalUserNum, bWasSuccessful, *ListName, *Error);
+            if (bWasSuccessful)
+            {
+                LogList(Host, ListName);
+            }
+            Host.ReportOutcome("friends read", bWasSuccessful);
+        }));
+    Friends->AddOnSendInviteCompleteDelegate(LogFriendOutcome(Host, "SendInvite", "friends invite"));
+    Friends->AddOnAcceptInviteCompleteDelegate(LogFriendOutcome(Host, "AcceptInvite", "friends accept"));
+    Friends->AddOnRejectInviteCompleteDelegate(LogFriendOutcome(Host, "RejectInvite", "friends reject"));
+    Friends->AddOnDeleteFriendCompleteDelegate(LogFriendOutcome(Host, "DeleteFriend", "friends remove"));
+}
+
+const FHostWord Words[] = {
+    {"friends", "friends read [LIST] | list [LIST] | invite ID [LIST] | accept ID | reject ID | remove ID",
+     "reads, shows and changes local user 0's friends list (\"default\" unless named)", &FriendsWord},
+};
+
+const FHostTestWord TestWords[] = {
+    {"SENDINVITES ID...", "invites each friend to local user 0's \"default\" list, one after another"},
+};
+} // namespace
+
+const FHostWordGroup& GetFriendsHostWords()
+{
+    static const FHostWordGroup Group{Words, TestWords, &BindEvents};
+    return Group;
+}
