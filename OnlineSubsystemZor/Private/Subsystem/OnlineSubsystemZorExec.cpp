@@ -2,6 +2,7 @@
 #include "Friends/ZorInviteChain.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Tests/TestAccountMappingZor.h"
 
 namespace
 {
@@ -13,38 +14,73 @@ struct FTestCommand
     FTestCommandHandler Handler;
 };
 
-FUniqueNetIdPtr LocalUserId(FOnlineSubsystemZor& Subsystem)
+const char* const NoUserText = "No logged in user! Log in first";
+
+FUniqueNetIdPtr LocalUserId(const TSharedPtr<FOnlineIdentityZor>& Identity)
 {
-    const TSharedPtr<FOnlineIdentityZor> Identity = Subsystem.GetZorIdentityService();
     return Identity ? Identity->GetUniquePlayerId(0) : nullptr;
+}
+
+/** The next argument; false with the usage logged when there is none. */
+bool ReadArgument(const TCHAR*& Args, FString& Out, const char* Usage)
+{
+    if (FParse::Token(Args, Out, false))
+    {
+        return true;
+    }
+    UE_LOG_ONLINE(Warning, "%s", Usage);
+    return false;
+}
+
+void QueryMappings(FOnlineSubsystemZor& Subsystem, const TCHAR* Args)
+{
+    FString DisplayName;
+    FParse::Token(Args, DisplayName, false);
+    (new FTestAccountMappingZor(Subsystem))->Test(DisplayName);
+}
+
+void SendInvites(FOnlineSubsystemZor& Subsystem, const TCHAR* Args)
+{
+    TArray<FString> FriendIds;
+    for (FString FriendId; FParse::Token(Args, FriendId, false);)
+    {
+        FriendIds.Add(FriendId);
+    }
+    const TSharedPtr<FOnlineFriendsZor> Friends = Subsystem.GetZorFriendsService();
+    if (!Friends)
+    {
+        UE_LOG_ONLINE(Warning, "Failed to get friends service Zor ");
+        return;
+    }
+    FZorInviteChain::Start(Friends, FriendIds);
 }
 
 void ExchangeCode(FOnlineSubsystemZor& Subsystem, const TCHAR* Args)
 {
     FString ClientId;
-    if (!FParse::Token(Args, ClientId, false))
+    if (!ReadArgument(Args, ClientId, "usage: EXCHANGECODE <clientId>"))
     {
-        UE_LOG_ONLINE(Warning, "usage: EXCHANGECODE <clientId>");
         return;
     }
-    const FUniqueNetIdPtr UserId = LocalUserId(Subsystem);
+    const TSharedPtr<FOnlineIdentityZor> Identity = Subsystem.GetZorIdentityService();
+    const FUniqueNetIdPtr UserId = LocalUserId(Identity);
     if (!UserId)
     {
-        UE_LOG_ONLINE(Warning, "No logged in user! Log in first");
+        UE_LOG_ONLINE(Warning, "%s", NoUserText);
         return;
     }
-    Subsystem.GetZorIdentityService()->GenerateExchangeCode(*UserId);
+    Identity->GenerateExchangeCode(*UserId);
 }
 
 void AuthTest(FOnlineSubsystemZor& Subsystem, const TCHAR* /*Args*/)
 {
-    const FUniqueNetIdPtr UserId = LocalUserId(Subsystem);
+    const TSharedPtr<FOnlineIdentityZor> Identity = Subsystem.GetZorIdentityService();
+    const FUniqueNetIdPtr UserId = LocalUserId(Identity);
     if (!UserId)
     {
         UE_LOG_ONLINE(Warning, "AUTHTEST no logged in user");
         return;
     }
-    const TSharedPtr<FOnlineIdentityZor> Identity = Subsystem.GetZorIdentityService();
     const TSharedPtr<FUserOnlineAccountZor> Account = Identity->GetUserAccountZor(*UserId);
     if (!Account)
     {
@@ -58,18 +94,9 @@ void AuthTest(FOnlineSubsystemZor& Subsystem, const TCHAR* /*Args*/)
     }
 }
 
-void SendInvites(FOnlineSubsystemZor& Subsystem, const TCHAR* Args)
-{
-    TArray<FString> FriendIds;
-    for (FString FriendId; FParse::Token(Args, FriendId, false);)
-    {
-        FriendIds.Add(FriendId);
-    }
-    FZorInviteChain::Start(Subsystem.GetZorFriendsService(), FriendIds);
-}
-
 // Tried in order; the first word that matches decides.
 const FTestCommand TestCommands[] = {
+    {"QUERYMAPPINGS", &QueryMappings},
     {"SENDINVITES", &SendInvites},
     {"EXCHANGECODE", &ExchangeCode},
     {"AUTHTEST", &AuthTest},

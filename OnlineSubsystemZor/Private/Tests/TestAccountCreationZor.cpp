@@ -1,0 +1,137 @@
+#include "Tests/TestAccountCreationZor.h"
+
+#include "Subsystem/OnlineSubsystemZor.h"
+#include "Tests/ZorTestDriverLog.h"
+
+using ZorTestDriverLog::ToResult;
+
+FTestAccountCreationZor::FTestAccountCreationZor(FOnlineSubsystemZor& InSubsystem)
+    : Subsystem(InSubsystem), OnCreateAccountCompleteDelegate(FOnCreateAccountCompleteDelegate::CreateRaw(
+                                  this, &FTestAccountCreationZor::OnCreateAccountComplete)),
+      OnUpdateAccountCompleteDelegate(FOnUpdateAccountCompleteDelegate::CreateRaw(
+          this, &FTestAccountCreationZor::OnUpdateAccountComplete)),
+      OnQueryAccountInfoCompleteDelegate(FOnQueryAccountInfoCompleteDelegate::CreateRaw(
+          this, &FTestAccountCreationZor::OnQueryAccountInfoComplete)),
+      OnResetPasswordCompleteDelegate(FOnResetPasswordCompleteDelegate::CreateRaw(
+          this, &FTestAccountCreationZor::OnResetPasswordComplete)),
+      OnResendValidationCompleteDelegate(FOnResendValidationCompleteDelegate::CreateRaw(
+          this, &FTestAccountCreationZor::OnResendValidationComplete))
+{
+}
+
+void FTestAccountCreationZor::Test(const FString& InEmail, const FString& InDisplayName,
+                                   const FString& InPassword)
+{
+    AccountCreation = Subsystem.GetZorAccountCreationService();
+    if (!AccountCreation)
+    {
+        UE_LOG_ONLINE(Warning, "Failed to get account creation service Zor ");
+        FinishTest();
+        return;
+    }
+    OnCreateAccountCompleteHandle =
+        AccountCreation->AddOnCreateAccountCompleteDelegate(OnCreateAccountCompleteDelegate);
+    OnUpdateAccountCompleteHandle =
+        AccountCreation->AddOnUpdateAccountCompleteDelegate(OnUpdateAccountCompleteDelegate);
+    OnQueryAccountInfoCompleteHandle =
+        AccountCreation->AddOnQueryAccountInfoCompleteDelegate(OnQueryAccountInfoCompleteDelegate);
+    OnResetPasswordCompleteHandle =
+        AccountCreation->AddOnResetPasswordCompleteDelegate(OnResetPasswordCompleteDelegate);
+    OnResendValidationCompleteHandle =
+        AccountCreation->AddOnResendValidationCompleteDelegate(OnResendValidationCompleteDelegate);
+    Email = InEmail;
+    DisplayName = InDisplayName;
+    Password = InPassword;
+    StartNextTest();
+}
+
+void FTestAccountCreationZor::StartNextTest()
+{
+    // A step may end the chain before its call returns, so each call works on copies and comes last.
+    const TSharedPtr<FOnlineAccountCreationZor> Service = AccountCreation;
+    const FString Mail = Email;
+    const FString Name = DisplayName;
+    const FString Secret = Password;
+    if (bCreateAccount)
+    {
+        Service->CreateAccount(Mail, Name, Secret);
+    }
+    else if (bUpdateAccount)
+    {
+        Service->UpdateAccount(Mail, Secret, Mail, Name + "_new", Secret);
+    }
+    else if (bQueryAccountInfo)
+    {
+        Service->QueryAccountInfo(Mail);
+    }
+    else if (bResendValidation)
+    {
+        Service->ResendValidation(Mail);
+    }
+    else if (bResetPassword)
+    {
+        Service->ResetPassword(Mail);
+    }
+    else
+    {
+        FinishTest();
+    }
+}
+
+void FTestAccountCreationZor::FinishTest()
+{
+    if (AccountCreation)
+    {
+        AccountCreation->ClearOnCreateAccountCompleteDelegate(OnCreateAccountCompleteHandle);
+        AccountCreation->ClearOnUpdateAccountCompleteDelegate(OnUpdateAccountCompleteHandle);
+        AccountCreation->ClearOnQueryAccountInfoCompleteDelegate(OnQueryAccountInfoCompleteHandle);
+        AccountCreation->ClearOnResetPasswordCompleteDelegate(OnResetPasswordCompleteHandle);
+        AccountCreation->ClearOnResendValidationCompleteDelegate(OnResendValidationCompleteHandle);
+    }
+    delete this;
+}
+
+void FTestAccountCreationZor::OnCreateAccountComplete(bool bWasSuccessful, const FString& InEmail,
+                                                      const FString& Error)
+{
+    UE_LOG_ONLINE(Log, "create tavo account. Result=%s Email=%s Error=[%s]", ToResult(bWasSuccessful),
+                  *InEmail, *Error);
+    bCreateAccount = false;
+    StartNextTest();
+}
+
+void FTestAccountCreationZor::OnUpdateAccountComplete(bool bWasSuccessful, const FString& InEmail,
+                                                      const FString& Error)
+{
+    UE_LOG_ONLINE(Log, "update tavo account. Result=%s Email=%s Error=[%s]", ToResult(bWasSuccessful),
+                  *InEmail, *Error);
+    bUpdateAccount = false;
+    StartNextTest();
+}
+
+void FTestAccountCreationZor::OnQueryAccountInfoComplete(bool bWasSuccessful, const FString& InEmail,
+                                                         const FString& Error)
+{
+    UE_LOG_ONLINE(Log, "query tavo account. Result=%s Email=%s Error=[%s]", ToResult(bWasSuccessful),
+                  *InEmail, *Error);
+    bQueryAccountInfo = false;
+    StartNextTest();
+}
+
+void FTestAccountCreationZor::OnResendValidationComplete(bool bWasSuccessful, const FString& InEmail,
+                                                         const FString& Error)
+{
+    UE_LOG_ONLINE(Log, "resend validation. Result=%s Email=%s Error=[%s]", ToResult(bWasSuccessful), *InEmail,
+                  *Error);
+    bResendValidation = false;
+    StartNextTest();
+}
+
+void FTestAccountCreationZor::OnResetPasswordComplete(bool bWasSuccessful, const FString& InEmail,
+                                                      const FString& Error)
+{
+    UE_LOG_ONLINE(Log, "reset password. Result=%s Email=%s Error=[%s]", ToResult(bWasSuccessful), *InEmail,
+                  *Error);
+    bResetPassword = false;
+    StartNextTest();
+}

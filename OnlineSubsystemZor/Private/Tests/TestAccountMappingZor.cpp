@@ -1,0 +1,100 @@
+#include "Tests/TestAccountMappingZor.h"
+
+#include "Subsystem/OnlineSubsystemZor.h"
+#include "Tests/ZorTestDriverLog.h"
+
+using ZorTestDriverLog::ToResult;
+
+FTestAccountMappingZor::FTestAccountMappingZor(FOnlineSubsystemZor& InSubsystem)
+    : Subsystem(InSubsystem),
+      OnQueryExternalAccountsCompleteDelegate(FOnQueryExternalAccountsCompleteDelegate::CreateRaw(
+          this, &FTestAccountMappingZor::OnQueryExternalAccountsComplete)),
+      OnQueryUserIdFromDisplayNameCompleteDelegate(FOnQueryUserIdFromDisplayNameCompleteDelegate::CreateRaw(
+          this, &FTestAccountMappingZor::OnQueryUserIdFromDisplayNameComplete))
+{
+}
+
+void FTestAccountMappingZor::Test(const FString& InDisplayName)
+{
+    AccountMapping = Subsystem.GetZorAccountMappingService();
+    DisplayName = InDisplayName;
+    const TSharedPtr<FOnlineIdentityZor> Identity = Subsystem.GetZorIdentityService();
+    UserId = Identity ? Identity->GetUniquePlayerId(0) : nullptr;
+    if (!UserId || !UserId->IsValid())
+    {
+        UE_LOG_ONLINE(Warning, "Failed test of activation. No valid logged in user.");
+        FinishTest();
+        return;
+    }
+    if (!AccountMapping)
+    {
+        UE_LOG_ONLINE(Warning, "Failed to get account mapping service Zor ");
+        FinishTest();
+        return;
+    }
+    OnQueryExternalAccountsCompleteHandle =
+        AccountMapping->AddOnQueryExternalAccountsCompleteDelegate(OnQueryExternalAccountsCompleteDelegate);
+    OnQueryUserIdFromDisplayNameCompleteHandle =
+        AccountMapping->AddOnQueryUserIdFromDisplayNameCompleteDelegate(
+            OnQueryUserIdFromDisplayNameCompleteDelegate);
+    StartNextTest();
+}
+
+void FTestAccountMappingZor::StartNextTest()
+{
+    // A step may end the chain before its call returns, so each call works on copies and comes last.
+    const TSharedPtr<FOnlineAccountMappingZor> Service = AccountMapping;
+    const FUniqueNetIdPtr User = UserId;
+    if (bQueryExternalAccounts)
+    {
+        Service->QueryExternalAccounts(*User, FString());
+        return;
+    }
+    if (bQueryUserIdFromDisplayName && !DisplayName.IsEmpty())
+    {
+        const FString Name = DisplayName;
+        Service->QueryUserIdFromDisplayName(*User, Name);
+        return;
+    }
+    FinishTest();
+}
+
+void FTestAccountMappingZor::FinishTest()
+{
+    if (AccountMapping)
+    {
+        AccountMapping->ClearOnQueryExternalAccountsCompleteDelegate(OnQueryExternalAccountsCompleteHandle);
+        AccountMapping->ClearOnQueryUserIdFromDisplayNameCompleteDelegate(
+            OnQueryUserIdFromDisplayNameCompleteHandle);
+    }
+    delete this;
+}
+
+void FTestAccountMappingZor::OnQueryExternalAccountsComplete(bool bWasSuccessful,
+                                                             const FUniqueNetId& /*InUserId*/,
+                                                             const FString& Error)
+{
+    UE_LOG_ONLINE(Log, "query account mappings. Result=%s Error=[%s]", ToResult(bWasSuccessful), *Error);
+    TArray<FExternalOnlineAccount> Accounts;
+    AccountMapping->GetExternalAccounts(*UserId, Accounts);
+    for (const FExternalOnlineAccount& Account : Accounts)
+    {
+        UE_LOG(LogOnline, Log, "External account Id=%s Type=%s", *Account.Id, *Account.Type);
+    }
+    bQueryExternalAccounts = false;
+    StartNextTest();
+}
+
+void FTestAccountMappingZor::OnQueryUserIdFromDisplayNameComplete(bool bWasSuccessful,
+                                                                  const FUniqueNetId& RequestingUserId,
+                                                                  const FString& InDisplayName,
+                                                                  const FUniqueNetId& FoundUserId,
+                                                                  const FString& Error)
+{
+    UE_LOG_ONLINE(
+        Log, "query account by display name [%s]. Result=%s RequestingUserId=%s, FoundUserId=%s Error=[%s]",
+        *InDisplayName, ToResult(bWasSuccessful), *RequestingUserId.ToDebugString(),
+        *FoundUserId.ToDebugString(), *Error);
+    bQueryUserIdFromDisplayName = false;
+    StartNextTest();
+}

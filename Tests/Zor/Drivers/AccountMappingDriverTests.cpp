@@ -1,0 +1,119 @@
+#include "AccountMapping/OnlineAccountMappingZor.h"
+#include "DriverTest.h"
+
+namespace
+{
+const char* const ExternalAuths = "/api/public/account/acct1/externalAuths";
+const char* const DisplayName = "/api/public/account/displayName/";
+const char* const TwoAccounts = R"([{"tavoId":"acct1","externalAccounts":[{"type":"psn","externalId":"p-1"},)"
+                                R"({"type":"xbl","externalId":"x-2"}]}])";
+
+class FAccountMappingDriverTest : public FDriverTest
+{
+protected:
+    void SetUp() override
+    {
+        CreateSubsystem();
+        InstallUser();
+    }
+
+    FOnlineAccountMappingZor& Mapping() { return *Subsystem->GetZorAccountMappingService(); }
+
+    /** Sends what the user road holds, then answers the request whose URL holds Part. */
+    void Reply(const char* Part, int32 Code, const FString& Body)
+    {
+        Tick();
+        Answer(Part, Code, Body);
+    }
+
+    /** A driver that has gone no longer answers the service's events. */
+    void ExpectDriverGone()
+    {
+        Log.Clear();
+        Mapping().TriggerOnQueryExternalAccountsCompleteDelegates(true, FUniqueNetIdString("acct1"), "");
+        Mapping().TriggerOnQueryUserIdFromDisplayNameCompleteDelegates(true, FUniqueNetIdString("acct1"), "x",
+                                                                       FUniqueNetIdString("y"), "");
+        EXPECT_EQ(Transcript(), "");
+    }
+};
+
+TEST_F(FAccountMappingDriverTest, ChainsTheQueriesTheDisplayNameAsks)
+{
+    const struct
+    {
+        const char* Name;
+        const char* Command;
+        int32 AccountsCode;
+        const char* AccountsBody;
+        const char* NameBody;
+        std::string Transcript;
+    } Cases[] = {
+        {"no display name: one query", "TEST QUERYMAPPINGS", 200, TwoAccounts, nullptr,
+         "ZOR: query account mappings. Result=true Error=[]\n"
+         "External account Id=p-1 Type=psn\nExternal account Id=x-2 Type=xbl\n"},
+        {"quoted display name", "TEST QUERYMAPPINGS \"Player Two\"", 200,
+         R"([{"tavoId":"acct1","externalAccounts":[]}])", R"({"id":"acct2"})",
+         "ZOR: query account mappings. Result=true Error=[]\n"
+         "ZOR: query account by display name [Player Two]. Result=true RequestingUserId=acct1, "
+         "FoundUserId=acct2 Error=[]\n"},
+        {"a failed step does not stop the chain", "TEST QUERYMAPPINGS nobody", 500, "{}", R"({"id":"acct3"})",
+         "ZOR: query account mappings. Result=false Error=[Invalid response. code=500 error={}]\n"
+         "ZOR: query account by display name [nobody]. Result=true RequestingUserId=acct1, "
+         "FoundUserId=acct3 Error=[]\n"},
+    };
+    for (const auto& Case : Cases)
+    {
+        SCOPED_TRACE(Case.Name);
+        Log.Clear();
+        Http().Reset();
+        ASSERT_TRUE(Exec(Case.Command));
+        Reply(ExternalAuths, Case.AccountsCode, Case.AccountsBody);
+        if (Case.NameBody)
+        {
+            Reply(DisplayName, 200, Case.NameBody);
+        }
+        Tick();
+        EXPECT_EQ(Http().NumPending(), 0);
+        EXPECT_EQ(Transcript(), Case.Transcript);
+        ExpectDriverGone();
+    }
+}
+
+TEST_F(FAccountMappingDriverTest, StepsRefusedAtOnceEndTheDriverInsideTheCommand)
+{
+    // Someone else's query holds the user, so both steps are refused before anything is sent.
+    ASSERT_TRUE(Mapping().QueryExternalAccounts(FUniqueNetIdString("acct1"), ""));
+    EXPECT_TRUE(Exec("TEST QUERYMAPPINGS someone"));
+    EXPECT_EQ(Transcript(),
+              "ZOR: query account mappings. Result=false Error=[Already pending for user=acct1]\n"
+              "ZOR: query account by display name [someone]. Result=false RequestingUserId=acct1, "
+              "FoundUserId= Error=[Already pending for requesting user=acct1]\n");
+    Log.Clear();
+    Reply(ExternalAuths, 200, TwoAccounts);
+    EXPECT_EQ(Transcript(), "");
+}
+
+TEST_F(FAccountMappingDriverTest, ShutdownMidChainFinishesTheDriver)
+{
+    EXPECT_TRUE(Exec("TEST QUERYMAPPINGS someone"));
+    Tick();
+    Subsystem->Shutdown();
+    EXPECT_EQ(Transcript(),
+              "ZOR: query account mappings. Result=false Error=[No response]\n"
+              "ZOR: query account by display name [someone]. Result=false RequestingUserId=acct1, "
+              "FoundUserId= Error=[No response]\n");
+}
+
+TEST_F(FAccountMappingDriverTest, TwoCommandsMakeTwoIndependentDrivers)
+{
+    EXPECT_TRUE(Exec("TEST QUERYMAPPINGS"));
+    EXPECT_TRUE(Exec("TEST QUERYMAPPINGS"));
+    // The second is refused while the first is pending; both hear the refusal and take it as their answer.
+    EXPECT_EQ(Transcript(),
+              "ZOR: query account mappings. Result=false Error=[Already pending for user=acct1]\n"
+              "ZOR: query account mappings. Result=false Error=[Already pending for user=acct1]\n");
+    ExpectDriverGone();
+    Reply(ExternalAuths, 200, "[]");
+    EXPECT_EQ(Transcript(), "");
+}
+} // namespace

@@ -1,0 +1,111 @@
+#include "DriverTest.h"
+
+namespace
+{
+using FConsoleWordTest = FDriverTest;
+
+TEST_F(FConsoleWordTest, OnlyKnownWordsAfterTestAreAnswered)
+{
+    CreateSubsystem();
+    const struct
+    {
+        const char* Command;
+        bool bAnswered;
+    } Cases[] = {
+        {"TEST", false},
+        {"TEST NOSUCHWORD", false},
+        {"QUERYMAPPINGS", false},
+        {"SENDINVITES a", false},
+        {"TEST QUERYMAPPINGSX", false},
+        {"TESTQUERYMAPPINGS", false},
+        {"test querymappings", true},
+        {"  TEST   AuthTest", true},
+        {"TEST SENDINVITES", true},
+        {"TEST EXCHANGECODE", true},
+    };
+    for (const auto& Case : Cases)
+    {
+        EXPECT_EQ(Exec(Case.Command), Case.bAnswered) << Case.Command;
+    }
+    EXPECT_EQ(Http().NumStarted(), 0);
+}
+
+/** What a word says when there is nobody to act for; with no subsystem services, after shutdown, too. */
+struct FNoUserCase
+{
+    const char* Command;
+    const char* Warning;
+};
+
+const FNoUserCase NoUserCases[] = {
+    {"TEST QUERYMAPPINGS", "ZOR: Failed test of activation. No valid logged in user.\n"},
+    {"TEST QUERYMAPPINGS \"Player One\"", "ZOR: Failed test of activation. No valid logged in user.\n"},
+    {"TEST EXCHANGECODE someclient", "ZOR: No logged in user! Log in first\n"},
+    {"TEST EXCHANGECODE", "ZOR: usage: EXCHANGECODE <clientId>\n"},
+    {"TEST AUTHTEST", "ZOR: AUTHTEST no logged in user\n"},
+};
+
+TEST_F(FConsoleWordTest, WithoutALoggedInUserEachWordOnlyWarns)
+{
+    CreateSubsystem();
+    for (const FNoUserCase& Case : NoUserCases)
+    {
+        Log.Clear();
+        EXPECT_TRUE(Exec(Case.Command)) << Case.Command;
+        EXPECT_EQ(Warnings(), Case.Warning) << Case.Command;
+    }
+    EXPECT_EQ(Http().NumStarted(), 0);
+}
+
+TEST_F(FConsoleWordTest, AfterShutdownEachWordWarnsAndTouchesNoService)
+{
+    CreateSubsystem();
+    InstallUser();
+    Subsystem->Shutdown();
+    for (const FNoUserCase& Case : NoUserCases)
+    {
+        Log.Clear();
+        EXPECT_TRUE(Exec(Case.Command)) << Case.Command;
+        EXPECT_EQ(Warnings(), Case.Warning) << Case.Command;
+    }
+    Log.Clear();
+    EXPECT_TRUE(Exec("TEST SENDINVITES a b"));
+    EXPECT_EQ(Warnings(), "ZOR: Failed to get friends service Zor \n");
+    EXPECT_EQ(Http().NumStarted(), 0);
+}
+
+TEST_F(FConsoleWordTest, ExchangeCodeAsksForLocalUserZerosCodeWhateverTheClientArgument)
+{
+    CreateSubsystem();
+    InstallUser();
+    EXPECT_TRUE(Exec("TEST EXCHANGECODE \"any client\""));
+    Tick();
+    EXPECT_EQ(Requests(), "GET http://127.0.0.1:8080/account/api/oauth/exchange\n");
+    EXPECT_EQ(Warnings(), "");
+}
+
+/** Counts the console lines that reach the engine's command execution. */
+class FCommandRecorder : public FSelfRegisteringExec
+{
+public:
+    bool Exec(UWorld* /*World*/, const TCHAR* Cmd, FOutputDevice& /*Ar*/) override
+    {
+        Commands += std::string(Cmd) + "\n";
+        return true;
+    }
+    std::string Commands;
+};
+
+TEST_F(FConsoleWordTest, AuthTestRefreshesTheUsersTokenThenRunsTheFourSubsystemTests)
+{
+    CreateSubsystem();
+    InstallUser();
+    FCommandRecorder Recorder;
+    EXPECT_TRUE(Exec("TEST AUTHTEST"));
+    EXPECT_EQ(Recorder.Commands, "ONLINE SUB=ZOR TEST MESSAGE\nONLINE SUB=ZOR TEST FRIENDS\n"
+                                 "ONLINE SUB=ZOR TEST CLOUD\nONLINE SUB=ZOR TEST SESSIONCLIENT\n");
+    Tick();
+    EXPECT_EQ(Requests(), "POST http://127.0.0.1:8080/account/api/oauth/token\n");
+    EXPECT_TRUE(Oldest().GetContentAsString().Contains("grant_type=refresh_token"));
+}
+} // namespace
