@@ -14,6 +14,7 @@ const FHostWordGroup& GetTimeHostWords();
 const FHostWordGroup& GetSessionHostWords();
 const FHostWordGroup& GetFriendsHostWords();
 const FHostWordGroup& GetMessagesHostWords();
+const FHostWordGroup& GetTestHostWords();
 
 std::span<const FHostWordGroup> GetHostWordGroups()
 {
@@ -32,6 +33,7 @@ std::span<const FHostWordGroup> GetHostWordGroups()
         GetSessionHostWords(),
         GetFriendsHostWords(),
         GetMessagesHostWords(),
+        GetTestHostWords(),
         // clang-format on
     };
     return Groups;

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include "HostProcess.h"
+#include "LocalBackend.h"
+
+namespace
+{
+const std::string DemoUserId = "5a0f3c8e1b2d4f6a8c9e0b1d2f3a4c5e";
+const std::string RivalUserId = "7c1e5a9b3d2f4e6c8a0b1c2d3e4f5a6b";
+
+/** zorhost logged in as the demo player against a local backend of its own. */
+class DriverProgramTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::string Error;
+        const int Port = Backend.Start(0, Error);
+        ASSERT_GT(Port, 0) << Error;
+        Ini = Scratch.WriteFile(
+            "Engine.ini",
+            "[OnlineSubsystemZor]\nbEnabled=true\n[OnlineSubsystemZor.BaseServiceZor]\nDomain=127.0.0.1:" +
+                std::to_string(Port) +
+                "\nServicePermissions=(Name=Client,Id=zordemoclient,Key=zordemoclientsecret)\n"
+                "ServicePermissions=(Name=PurchaseClient,Id=zordemopurchase,Key=zordemopurchasesecret)\n"
+                "[OnlineSubsystemZor.AccountServiceZor]\nServiceName=account\n"
+                "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n");
+    }
+
+    void TearDown() override { Backend.Stop(); }
+
+    /** Logs in, runs the console lines with time for their requests, and quits. */
+    FHostRun Run(const std::string& Lines)
+    {
+        const FHostRun Result =
+            RunHost({"-ini=" + Ini,
+                     "-exec=" + Scratch.WriteFile("script.zorhost", "login\nwait 2\nexpect login\n" + Lines +
+                                                                        "\nwait 2\nquit\n"),
+                     "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"},
+                    "/dev/null", Scratch);
+        EXPECT_FALSE(Result.bTimedOut) << Result.Log();
+        EXPECT_EQ(Result.ExitCode, 0) << Result.Log();
+        return Result;
+    }
+
+    FScratchDir Scratch;
+    ZorBackend::FLocalBackend Backend;
+    std::string Ini;
+};
+
+TEST_F(DriverProgramTest, QueryMappingsListsTheLinksThenFindsTheNamedUser)
+{
+    const FHostRun Result = Run("ONLINE SUB=ZOR TEST QUERYMAPPINGS DemoRival");
+    for (const std::string& Line : {
+             std::string("LogOnline: Log: ZOR: query account mappings. Result=true Error=[]"),
+             std::string("LogOnline: Log: External account Id=demo-console-id Type=console"),
+             "LogOnline: Log: ZOR: query account by display name [DemoRival]. Result=true RequestingUserId=" +
+                 DemoUserId + ", FoundUserId=" + RivalUserId + " Error=[]",
+         })
+    {
+        EXPECT_TRUE(Result.HasLine(Line)) << Line << "\n" << Result.Log();
+    }
+}
+} // namespace
