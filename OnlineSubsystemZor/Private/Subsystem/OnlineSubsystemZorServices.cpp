@@ -1,4 +1,7 @@
+#include "Catalog/OnlineCatalogServiceZor.h"
 #include "Identity/OnlineIdentityZor.h"
+#include "Orders/OnlineOrderServiceZor.h"
+#include "Payment/OnlinePaymentServiceZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
 void FOnlineSubsystemZor::CreateServices()
@@ -7,6 +10,9 @@ void FOnlineSubsystemZor::CreateServices()
     // shutdown. A service that only its getter reaches is created with CreateService instead.
     AddService<FGameServiceZor>(FString());
     AddService<FOnlineIdentityZor>();
+    AddService<FOnlineCatalogServiceZor>();
+    AddService<FOnlineOrderServiceZor>();
+    AddService<FOnlinePaymentServiceZor>();
 }
 
 // The getters of the services in the table.
@@ -24,4 +30,19 @@ TSharedPtr<FOnlineIdentityZor> FOnlineSubsystemZor::GetZorIdentityService() cons
 IOnlineIdentityPtr FOnlineSubsystemZor::GetIdentityInterface() const
 {
     return GetZorIdentityService();
+}
+
+TSharedPtr<FOnlineCatalogServiceZor> FOnlineSubsystemZor::GetZorCatalogService() const
+{
+    return FindService<FOnlineCatalogServiceZor>();
+}
+
+TSharedPtr<FOnlineOrderServiceZor> FOnlineSubsystemZor::GetZorOrderService() const
+{
+    return FindService<FOnlineOrderServiceZor>();
+}
+
+TSharedPtr<FOnlinePaymentServiceZor> FOnlineSubsystemZor::GetZorPaymentService() const
+{
+    return FindService<FOnlinePaymentServiceZor>();
 }

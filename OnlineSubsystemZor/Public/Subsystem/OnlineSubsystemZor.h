@@ -12,7 +12,10 @@
 
 class FOnlineAsyncTask;
 class FOnlineAsyncTaskManagerZor;
+class FOnlineCatalogServiceZor;
 class FOnlineIdentityZor;
+class FOnlineOrderServiceZor;
+class FOnlinePaymentServiceZor;
 class FRunnableThread;
 
 /**
@@ -60,6 +63,9 @@ public:
     // Typed getters, defined next to the service table: empty before Init and after Shutdown.
     TSharedPtr<FGameServiceZor> GetZorGameService() const;
     TSharedPtr<FOnlineIdentityZor> GetZorIdentityService() const;
+    TSharedPtr<FOnlineCatalogServiceZor> GetZorCatalogService() const;
+    TSharedPtr<FOnlineOrderServiceZor> GetZorOrderService() const;
+    TSharedPtr<FOnlinePaymentServiceZor> GetZorPaymentService() const;
 
     bool UseServerPermissions() const { return IsServer(); }
     /** Hands a task to the task thread; the task manager owns it from then on. */
