@@ -1,6 +1,9 @@
 #include "ServiceTable.h"
 
 #include "AccountService.h"
+#include "CatalogService.h"
+#include "OrdersService.h"
+#include "PaymentService.h"
 #include "ProfileService.h"
 
 #include <httplib.h>
@@ -20,8 +23,8 @@ template <typename ServiceType> std::unique_ptr<FBackendService> Make(FBackendSt
 
 // Every service the backend serves: a new service is one file pair and one line here.
 constexpr FServiceFactory ServiceTable[] = {
-    Make<FAccountService>,
-    Make<FProfileService>,
+    Make<FAccountService>, Make<FProfileService>, Make<FCatalogService>,
+    Make<FOrdersService>,  Make<FPaymentService>,
 };
 } // namespace
 
