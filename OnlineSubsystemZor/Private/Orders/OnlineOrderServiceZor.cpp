@@ -200,20 +200,16 @@ bool FOnlineOrderServiceZor::Start(EOrderRequestKind Kind, const FUniqueNetId& U
     FQueuedOrderRequest Request;
     Request.Serial = NextSerial++;
     Request.Pending = {Kind, FUniqueNetIdString(UserId), OrderId};
-    FZorCall& Call = Request.Call;
-    Call.Operation = OperationName(Kind);
-    Call.Verb = Verb;
-    Call.Body = Body;
+    Request.Verb = Verb;
+    Request.Body = Body;
     // Resolved before the region joins, so nothing in it is read as a placeholder.
-    Call.Url = ZorUrl::Substitute(GetBaseUrl() + Path, {{"`id", UserId.ToString()}, {"`orderId", OrderId}});
+    Request.Url =
+        ZorUrl::Substitute(GetBaseUrl() + Path, {{"`id", UserId.ToString()}, {"`orderId", OrderId}});
     if (Region)
     {
-        Call.Url = AppendRegionUrl(Call.Url, *Region);
+        Request.Url = AppendRegionUrl(Request.Url, *Region);
     }
-    UE_LOG_ONLINE(Verbose, "Starting %s request.", *Call.Operation);
-    // The call set logs no start line of its own for it: this one is logged when the request is queued.
-    Call.SendingVerbosity = ELogVerbosity::VeryVerbose;
-    Call.SendingLine = FString::Printf("Sending %s request.", *Call.Operation);
+    UE_LOG_ONLINE(Verbose, "Starting %s request.", *OperationName(Kind));
     const int64 Serial = Request.Serial;
     Queue.Add(std::move(Request));
     ProcessNextRequest();
@@ -239,10 +235,18 @@ void FOnlineOrderServiceZor::ProcessNextRequest()
         Queue.RemoveAt(0);
         InFlightSerial = Next.Serial;
         InFlight = Next.Pending;
+        FZorCall Call;
+        Call.Operation = OperationName(Next.Pending.Kind);
+        Call.Url = Next.Url;
+        Call.Verb = Next.Verb;
+        Call.Body = Next.Body;
+        // "Starting" was logged when the request was queued.
+        Call.SendingLine = FString::Printf("Sending %s request.", *Call.Operation);
+        Call.SendingVerbosity = ELogVerbosity::VeryVerbose;
         FZorError Error;
         const int64 Serial = Next.Serial;
         if (GetCalls().SendAsPurchase(
-                Next.Call, Next.Pending.UserId, [this, Serial](FZorReply& Reply) { OnReply(Reply, Serial); },
+                Call, Next.Pending.UserId, [this, Serial](FZorReply& Reply) { OnReply(Reply, Serial); },
                 Error) ||
             !Error)
         {
@@ -434,7 +438,7 @@ void FOnlineOrderServiceZor::Shutdown()
     FBaseServiceZor::Shutdown();
     for (const FQueuedOrderRequest& Request : Dropped)
     {
-        UE_LOG_ONLINE(Warning, "%s request failed. %s", *Request.Call.Operation, "No response");
+        UE_LOG_ONLINE(Warning, "%s request failed. %s", *OperationName(Request.Pending.Kind), "No response");
         FireEvent(Request.Pending.Kind, false, Request.Pending.UserId, Request.Pending.OrderId,
                   "No response");
     }

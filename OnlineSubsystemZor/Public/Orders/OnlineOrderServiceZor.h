@@ -1,6 +1,5 @@
 #pragma once
 
-#include "Common/ZorCall.h"
 #include "Online/OnlineDelegateMacros.h"
 #include "Online/OnlineTypes.h"
 #include "Orders/OnlineOrderRecords.h"
@@ -111,7 +110,9 @@ private:
     {
         int64 Serial = 0;
         FPendingOrderRequest Pending;
-        FZorCall Call;
+        FString Url;
+        FString Verb;
+        FString Body;
     };
 
     static const FString& OperationName(EOrderRequestKind Kind);
