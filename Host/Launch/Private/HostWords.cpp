@@ -5,6 +5,12 @@
 const FHostWordGroup& GetCoreHostWords();
 const FHostWordGroup& GetIdentityHostWords();
 const FHostWordGroup& GetProfileHostWords();
+const FHostWordGroup& GetAccountHostWords();
+const FHostWordGroup& GetMappingHostWords();
+const FHostWordGroup& GetUsersHostWords();
+const FHostWordGroup& GetUserCloudHostWords();
+const FHostWordGroup& GetTitleFileHostWords();
+const FHostWordGroup& GetTimeHostWords();
 const FHostWordGroup& GetCatalogHostWords();
 const FHostWordGroup& GetOrdersHostWords();
 
@@ -12,11 +18,19 @@ std::span<const FHostWordGroup> GetHostWordGroups()
 {
     // One line per Host<Service>.cpp.
     static const FHostWordGroup Groups[] = {
+        // clang-format off
         GetCoreHostWords(),
         GetIdentityHostWords(),
         GetProfileHostWords(),
+        GetUserCloudHostWords(),
+        GetTitleFileHostWords(),
+        GetTimeHostWords(),
+        GetAccountHostWords(),
+        GetMappingHostWords(),
+        GetUsersHostWords(),
         GetCatalogHostWords(),
         GetOrdersHostWords(),
+        // clang-format on
     };
     return Groups;
 }

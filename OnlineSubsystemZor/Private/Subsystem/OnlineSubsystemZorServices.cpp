@@ -1,18 +1,31 @@
+#include "AccountCreation/OnlineAccountCreationZor.h"
+#include "AccountMapping/OnlineAccountMappingZor.h"
 #include "Catalog/OnlineCatalogServiceZor.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "Orders/OnlineOrderServiceZor.h"
 #include "Payment/OnlinePaymentServiceZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Time/OnlineTimeZor.h"
+#include "TitleFile/OnlineTitleFileZor.h"
+#include "UserCloud/OnlineUserCloudZor.h"
+#include "Users/OnlineUsersZor.h"
 
 void FOnlineSubsystemZor::CreateServices()
 {
     // One line per service, in creation order, which is also the order of initialisation, tick and (reversed)
     // shutdown. A service that only its getter reaches is created with CreateService instead.
+    // The time service is listed too, so it takes its layered configuration and follows UpdateServiceConfig.
+    AddService<FOnlineTimeZor>();
     AddService<FGameServiceZor>(FString());
     AddService<FOnlineIdentityZor>();
+    AddService<FOnlineUserCloudZor>();
     AddService<FOnlineCatalogServiceZor>();
     AddService<FOnlineOrderServiceZor>();
     AddService<FOnlinePaymentServiceZor>();
+    AddService<FOnlineAccountCreationZor>();
+    AddService<FOnlineAccountMappingZor>();
+    AddService<FOnlineTitleFileZor>();
+    AddService<FOnlineUsersZor>();
 }
 
 // The getters of the services in the table.
@@ -30,6 +43,51 @@ TSharedPtr<FOnlineIdentityZor> FOnlineSubsystemZor::GetZorIdentityService() cons
 IOnlineIdentityPtr FOnlineSubsystemZor::GetIdentityInterface() const
 {
     return GetZorIdentityService();
+}
+
+TSharedPtr<FOnlineAccountCreationZor> FOnlineSubsystemZor::GetZorAccountCreationService() const
+{
+    return FindService<FOnlineAccountCreationZor>();
+}
+
+TSharedPtr<FOnlineAccountMappingZor> FOnlineSubsystemZor::GetZorAccountMappingService() const
+{
+    return FindService<FOnlineAccountMappingZor>();
+}
+
+IOnlineUserPtr FOnlineSubsystemZor::GetUserInterface() const
+{
+    return FindService<FOnlineUsersZor>();
+}
+
+TSharedPtr<FOnlineTimeZor> FOnlineSubsystemZor::GetZorTimeService() const
+{
+    return FindService<FOnlineTimeZor>();
+}
+
+IOnlineTimePtr FOnlineSubsystemZor::GetTimeInterface() const
+{
+    return GetZorTimeService();
+}
+
+TSharedPtr<FOnlineUserCloudZor> FOnlineSubsystemZor::GetZorUserCloudService() const
+{
+    return FindService<FOnlineUserCloudZor>();
+}
+
+IOnlineUserCloudPtr FOnlineSubsystemZor::GetUserCloudInterface() const
+{
+    return GetZorUserCloudService();
+}
+
+TSharedPtr<FOnlineTitleFileZor> FOnlineSubsystemZor::GetZorTitleFileService() const
+{
+    return FindService<FOnlineTitleFileZor>();
+}
+
+IOnlineTitleFilePtr FOnlineSubsystemZor::GetTitleFileInterface() const
+{
+    return GetZorTitleFileService();
 }
 
 TSharedPtr<FOnlineCatalogServiceZor> FOnlineSubsystemZor::GetZorCatalogService() const

@@ -12,10 +12,15 @@
 
 class FOnlineAsyncTask;
 class FOnlineAsyncTaskManagerZor;
+class FOnlineAccountCreationZor;
+class FOnlineAccountMappingZor;
 class FOnlineCatalogServiceZor;
 class FOnlineIdentityZor;
 class FOnlineOrderServiceZor;
 class FOnlinePaymentServiceZor;
+class FOnlineTimeZor;
+class FOnlineTitleFileZor;
+class FOnlineUserCloudZor;
 class FRunnableThread;
 
 /**
@@ -36,19 +41,19 @@ public:
     IOnlineFriendsPtr GetFriendsInterface() const override { return nullptr; }
     IOnlinePartyPtr GetPartyInterface() const override { return nullptr; }
     IOnlineSharedCloudPtr GetSharedCloudInterface() const override { return nullptr; }
-    IOnlineUserCloudPtr GetUserCloudInterface() const override { return nullptr; }
+    IOnlineUserCloudPtr GetUserCloudInterface() const override;
     IOnlineEntitlementsPtr GetEntitlementsInterface() const override { return nullptr; }
     IOnlineLeaderboardsPtr GetLeaderboardsInterface() const override { return nullptr; }
     IOnlineVoicePtr GetVoiceInterface() const override;
     IOnlineExternalUIPtr GetExternalUIInterface() const override { return nullptr; }
-    IOnlineTimePtr GetTimeInterface() const override { return nullptr; }
+    IOnlineTimePtr GetTimeInterface() const override;
     IOnlineIdentityPtr GetIdentityInterface() const override;
-    IOnlineTitleFilePtr GetTitleFileInterface() const override { return nullptr; }
+    IOnlineTitleFilePtr GetTitleFileInterface() const override;
     IOnlineStorePtr GetStoreInterface() const override { return nullptr; }
     IOnlineEventsPtr GetEventsInterface() const override { return nullptr; }
     IOnlineAchievementsPtr GetAchievementsInterface() const override { return nullptr; }
     IOnlineSharingPtr GetSharingInterface() const override { return nullptr; }
-    IOnlineUserPtr GetUserInterface() const override { return nullptr; }
+    IOnlineUserPtr GetUserInterface() const override;
     IOnlineMessagePtr GetMessageInterface() const override { return nullptr; }
     IOnlinePresencePtr GetPresenceInterface() const override { return nullptr; }
 
@@ -63,6 +68,11 @@ public:
     // Typed getters, defined next to the service table: empty before Init and after Shutdown.
     TSharedPtr<FGameServiceZor> GetZorGameService() const;
     TSharedPtr<FOnlineIdentityZor> GetZorIdentityService() const;
+    TSharedPtr<FOnlineAccountCreationZor> GetZorAccountCreationService() const;
+    TSharedPtr<FOnlineAccountMappingZor> GetZorAccountMappingService() const;
+    TSharedPtr<FOnlineTimeZor> GetZorTimeService() const;
+    TSharedPtr<FOnlineUserCloudZor> GetZorUserCloudService() const;
+    TSharedPtr<FOnlineTitleFileZor> GetZorTitleFileService() const;
     TSharedPtr<FOnlineCatalogServiceZor> GetZorCatalogService() const;
     TSharedPtr<FOnlineOrderServiceZor> GetZorOrderService() const;
     TSharedPtr<FOnlinePaymentServiceZor> GetZorPaymentService() const;
@@ -132,6 +142,10 @@ private:
     };
 
     bool IsInGameThread() const;
+    static FString NoAccountError(const FUniqueNetId& UserId);
+    /** The user road on the game thread. */
+    bool QueueUserRequest(FBaseServiceZor& Service, const FUniqueNetId& UserId,
+                          const FHttpRequestRef& Request, FString& OutError);
     void ProcessDeferredUserRequests();
     void TickUserRequests(float DeltaTime);
     void TickClientRequests(float DeltaTime);
@@ -145,7 +159,7 @@ private:
     TUniquePtr<FOnlineAsyncTaskManagerZor> OnlineAsyncTaskThreadRunnable;
     TUniquePtr<FRunnableThread> OnlineAsyncTaskThread;
 
-    uint32 GameThreadId;
+    uint32 ConstructingThreadId;
     TMap<FString, TArray<FHttpRequestRef>> UserRequests;
     TArray<FDeferredUserRequest> DeferredUserRequests;
     FCriticalSection UserRequestsLock;

@@ -1,10 +1,16 @@
 #include "ServiceTable.h"
 
+#include "AccountCreationService.h"
+#include "AccountMappingService.h"
 #include "AccountService.h"
 #include "CatalogService.h"
 #include "OrdersService.h"
 #include "PaymentService.h"
 #include "ProfileService.h"
+#include "TimeService.h"
+#include "TitleFileService.h"
+#include "UserCloudService.h"
+#include "UsersService.h"
 
 #include <httplib.h>
 
@@ -23,8 +29,19 @@ template <typename ServiceType> std::unique_ptr<FBackendService> Make(FBackendSt
 
 // Every service the backend serves: a new service is one file pair and one line here.
 constexpr FServiceFactory ServiceTable[] = {
-    Make<FAccountService>, Make<FProfileService>, Make<FCatalogService>,
-    Make<FOrdersService>,  Make<FPaymentService>,
+    // clang-format off
+    Make<FAccountService>,
+    Make<FProfileService>,
+    Make<FUserCloudService>,
+    Make<FTitleFileService>,
+    Make<FTimeService>,
+    Make<FAccountCreationService>,
+    Make<FAccountMappingService>,
+    Make<FUsersService>,
+    Make<FCatalogService>,
+    Make<FOrdersService>,
+    Make<FPaymentService>,
+    // clang-format on
 };
 } // namespace
 
