@@ -14,6 +14,8 @@ const FHostWordGroup& GetTimeHostWords();
 const FHostWordGroup& GetSessionHostWords();
 const FHostWordGroup& GetFriendsHostWords();
 const FHostWordGroup& GetMessagesHostWords();
+const FHostWordGroup& GetCatalogHostWords();
+const FHostWordGroup& GetOrdersHostWords();
 
 std::span<const FHostWordGroup> GetHostWordGroups()
 {
@@ -32,6 +34,8 @@ std::span<const FHostWordGroup> GetHostWordGroups()
         GetSessionHostWords(),
         GetFriendsHostWords(),
         GetMessagesHostWords(),
+        GetCatalogHostWords(),
+        GetOrdersHostWords(),
         // clang-format on
     };
     return Groups;

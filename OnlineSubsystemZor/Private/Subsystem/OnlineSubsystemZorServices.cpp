@@ -1,9 +1,12 @@
 #include "AccountCreation/OnlineAccountCreationZor.h"
 #include "AccountMapping/OnlineAccountMappingZor.h"
+#include "Catalog/OnlineCatalogServiceZor.h"
 #include "Friends/OnlineFriendsZor.h"
 #include "Identity/OnlineIdentityZor.h"
-#include "Sessions/OnlineSessionZor.h"
 #include "Messages/OnlineMessageZor.h"
+#include "Orders/OnlineOrderServiceZor.h"
+#include "Payment/OnlinePaymentServiceZor.h"
+#include "Sessions/OnlineSessionZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 #include "Time/OnlineTimeZor.h"
 #include "TitleFile/OnlineTitleFileZor.h"
@@ -20,6 +23,9 @@ void FOnlineSubsystemZor::CreateServices()
     AddService<FOnlineIdentityZor>();
     AddService<FOnlineUserCloudZor>();
     AddService<FOnlineSessionZor>();
+    AddService<FOnlineCatalogServiceZor>();
+    AddService<FOnlineOrderServiceZor>();
+    AddService<FOnlinePaymentServiceZor>();
     AddService<FOnlineAccountCreationZor>();
     AddService<FOnlineAccountMappingZor>();
     AddService<FOnlineTitleFileZor>();
@@ -118,4 +124,19 @@ TSharedPtr<FOnlineMessageZor> FOnlineSubsystemZor::GetZorMessageService() const
 IOnlineMessagePtr FOnlineSubsystemZor::GetMessageInterface() const
 {
     return GetZorMessageService();
+}
+
+TSharedPtr<FOnlineCatalogServiceZor> FOnlineSubsystemZor::GetZorCatalogService() const
+{
+    return FindService<FOnlineCatalogServiceZor>();
+}
+
+TSharedPtr<FOnlineOrderServiceZor> FOnlineSubsystemZor::GetZorOrderService() const
+{
+    return FindService<FOnlineOrderServiceZor>();
+}
+
+TSharedPtr<FOnlinePaymentServiceZor> FOnlineSubsystemZor::GetZorPaymentService() const
+{
+    return FindService<FOnlinePaymentServiceZor>();
 }

@@ -14,9 +14,12 @@ class FOnlineAsyncTask;
 class FOnlineAsyncTaskManagerZor;
 class FOnlineAccountCreationZor;
 class FOnlineAccountMappingZor;
+class FOnlineCatalogServiceZor;
 class FOnlineIdentityZor;
 class FOnlineFriendsZor;
 class FOnlineMessageZor;
+class FOnlineOrderServiceZor;
+class FOnlinePaymentServiceZor;
 class FOnlineTimeZor;
 class FOnlineTitleFileZor;
 class FOnlineUserCloudZor;
@@ -76,6 +79,9 @@ public:
     TSharedPtr<FOnlineUserCloudZor> GetZorUserCloudService() const;
     TSharedPtr<FOnlineTitleFileZor> GetZorTitleFileService() const;
     TSharedPtr<FOnlineSessionZor> GetZorSessionService() const;
+    TSharedPtr<FOnlineCatalogServiceZor> GetZorCatalogService() const;
+    TSharedPtr<FOnlineOrderServiceZor> GetZorOrderService() const;
+    TSharedPtr<FOnlinePaymentServiceZor> GetZorPaymentService() const;
 
     bool UseServerPermissions() const { return IsServer(); }
     /** Hands a task to the task thread; the task manager owns it from then on. */

@@ -6,6 +6,9 @@
 #include "MatchmakingService.h"
 #include "FriendsService.h"
 #include "MessagesService.h"
+#include "CatalogService.h"
+#include "OrdersService.h"
+#include "PaymentService.h"
 #include "ProfileService.h"
 #include "TimeService.h"
 #include "TitleFileService.h"
@@ -41,6 +44,9 @@ constexpr FServiceFactory ServiceTable[] = {
     Make<FMatchmakingService>,
     Make<FFriendsService>,
     Make<FMessagesService>,
+    Make<FCatalogService>,
+    Make<FOrdersService>,
+    Make<FPaymentService>,
     // clang-format on
 };
 } // namespace
