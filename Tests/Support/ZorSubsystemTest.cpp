@@ -26,13 +26,17 @@ FZorSubsystemTest::FZorSubsystemTest()
     SetCommandLine("");
 }
 
-FZorSubsystemTest::~FZorSubsystemTest()
+void FZorSubsystemTest::TearDown()
 {
     if (Subsystem)
     {
         Subsystem->Shutdown();
         Subsystem.Reset();
     }
+}
+
+FZorSubsystemTest::~FZorSubsystemTest()
+{
     LogOnline.SetVerbosity(PreviousOnlineVerbosity);
     SetHostNetMode(PreviousNetMode);
     SetCommandLine("");
@@ -107,4 +111,56 @@ FInMemoryHttpTransport::FStartedRequest FZorSubsystemTest::Record(const FHttpReq
     FInMemoryHttpTransport::FStartedRequest Found;
     EXPECT_TRUE(Http().FindStarted(Request, Found));
     return Found;
+}
+
+FString TokenReply(const FString& AccountId, double ExpiresIn, const FString& AccessToken,
+                   const FString& ClientId)
+{
+    return FString::Printf(
+        R"({"access_token":"%s","expires_in":%g,"token_type":"bearer","refresh_token":"refresh-1",)"
+        R"("refresh_expires":28800,"account_id":"%s","client_id":"%s"})",
+        *AccessToken, ExpiresIn, *AccountId, *ClientId);
+}
+
+void FZorSubsystemTest::Answer(const FString& Part, int32 Code, const FString& Body,
+                               const FString& ContentType)
+{
+    const FHttpRequestPtr Request = FindPending(Part);
+    ASSERT_TRUE(Request) << "no waiting request for " << *Part;
+    Http().Respond(Request, Code, Body, {}, ContentType);
+    Tick();
+}
+
+void FZorSubsystemTest::Deliver(const FString& Part, int32 Code, const FString& Body)
+{
+    const FHttpRequestPtr Request = FindPending(Part);
+    ASSERT_TRUE(Request) << "no waiting request for " << *Part;
+    Http().Respond(Request, Code, Body);
+    FHttpModule::Get().Tick(0.0f);
+}
+
+void FZorSubsystemTest::LoginUser(const FString& AccountId, double ExpiresIn, double PurchaseExpiresIn)
+{
+    ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "user@example.com", "pw")));
+    Answer("/api/oauth/token", 200, TokenReply(AccountId, ExpiresIn));
+    Answer("/api/public/account/", 200,
+           FString::Printf(R"({"id":"%s","displayName":"Player One","name":"Real Name"})", *AccountId));
+    if (PurchaseExpiresIn >= 0.0)
+    {
+        Answer("/api/oauth/token", 200,
+               TokenReply(AccountId, PurchaseExpiresIn, "purchase-1", "purchaseclient"));
+    }
+}
+
+void FZorSubsystemTest::InstallUser(const FString& AccountId)
+{
+    Identity().AddUserAccount(0, AccountId, "access-" + AccountId);
+    const TSharedPtr<FUserOnlineAccountZor> Account =
+        Identity().GetUserAccountZor(FUniqueNetIdString(AccountId));
+    ASSERT_TRUE(Account);
+    Account->SetAttribute("displayName", "Player One");
+    Account->UserToken.TokenState = EAuthTokenState::Valid;
+    Account->UserToken.expires_in = 3600.0;
+    Account->UserToken.refresh_expires = 7200.0;
+    Account->UserToken.TimeToVerify = 3600.0;
 }

@@ -2,24 +2,33 @@
 
 #include <gtest/gtest.h>
 
+#include "FStringPrinter.h"
+#include "Identity/OnlineIdentityZor.h"
 #include "InMemoryHttpTransport.h"
 #include "LogCapture.h"
 #include "Online/OnlineSubsystem.h"
-#include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
 /** Minimal engine ini that enables the module and gives the demo clients. */
 extern const char* const ZorTestIni;
 
+/** A token reply as the account service sends it. */
+FString TokenReply(const FString& AccountId, double ExpiresIn, const FString& AccessToken = "access-1",
+                   const FString& ClientId = "testclient");
+
 /**
- * A subsystem driven by hand over the in-memory transport: each test sets the ini and command line, creates
- * the subsystem, answers its requests and ticks. The log runs at VeryVerbose so every line can be checked.
+ * The base of every service test: a subsystem driven by hand over the in-memory transport. Each test sets the
+ * ini and command line, creates the subsystem, logs a user in, answers its requests and ticks. The log runs
+ * at VeryVerbose so every line can be checked.
  */
 class FZorSubsystemTest : public ::testing::Test
 {
 protected:
     FZorSubsystemTest();
     ~FZorSubsystemTest() override;
+    /** Shuts the subsystem down while the derived fixture, whose members its events may reach, still lives.
+     */
+    void TearDown() override;
 
     /** Replaces the engine ini with Text. */
     static void SetIni(const FString& Text);
@@ -39,6 +48,21 @@ protected:
     FInMemoryHttpTransport::FStartedRequest Record(const FHttpRequestPtr& Request);
     /** Answers the oldest unanswered request. */
     void RespondOldest(int32 Code, const FString& Body, const FString& ContentType = "application/json");
+    /** Answers the oldest waiting request whose URL contains Part and ticks once without time passing. */
+    void Answer(const FString& Part, int32 Code, const FString& Body,
+                const FString& ContentType = "application/json");
+    /** Answers like Answer but delivers the completion without ticking the subsystem. */
+    void Deliver(const FString& Part, int32 Code, const FString& Body);
+
+    FOnlineIdentityZor& Identity() { return *Subsystem->GetZorIdentityService(); }
+    /**
+     * A full password login of local user 0 with a token of the given lifetime, and its purchase login with a
+     * purchase token of PurchaseExpiresIn unless that is negative (the purchase grant is then left waiting).
+     */
+    void LoginUser(const FString& AccountId = "acct1", double ExpiresIn = 3600.0,
+                   double PurchaseExpiresIn = 7200.0);
+    /** Installs local user 0 with a valid token and no request, as a command-line login does. */
+    void InstallUser(const FString& AccountId = "acct1");
 
     FScopedInMemoryHttpTransport Transport;
     FLogCapture Log;

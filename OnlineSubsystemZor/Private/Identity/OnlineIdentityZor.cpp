@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "Common/ZorCallSet.h"
+#include "Common/ZorRedact.h"
 #include "Core/Config.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 #include "Json/JsonSerializer.h"
@@ -95,21 +97,51 @@ void FOnlineIdentityZor::ReadConfig()
     GConfig->GetBool(Section, "bAllowMultiLogin", bAllowMultiLogin, GEngineIni);
 }
 
-FHttpRequestRef FOnlineIdentityZor::CreateRequest() const
+FZorCall FOnlineIdentityZor::GrantCall(const FString& Operation, const FString& ClientId,
+                                       const FString& Payload) const
 {
-    return FHttpModule::Get().CreateRequest();
+    FZorCall Call;
+    Call.Operation = Operation;
+    Call.Verb = "POST";
+    Call.Url = GetBaseUrl() + GrantTokenUrl;
+    Call.ContentType = "application/x-www-form-urlencoded";
+    Call.Headers = {{"User-Agent", GetUserAgent()}, {"Authorization", GetBasicAuth(ClientId)}};
+    Call.Body = Payload;
+    return Call;
 }
 
-FHttpRequestRef FOnlineIdentityZor::CreateGrantRequest(const FString& ClientId, const FString& Payload) const
+FZorCall FOnlineIdentityZor::BearerCall(const FString& Operation, const FString& Verb, const FString& Url,
+                                        const FAuthTokenZor& Token) const
 {
-    const FHttpRequestRef Request = CreateRequest();
-    Request->SetURL(GetBaseUrl() + GrantTokenUrl);
-    Request->SetHeader("Content-Type", "application/x-www-form-urlencoded");
-    Request->SetHeader("User-Agent", GetUserAgent());
-    Request->SetHeader("Authorization", GetBasicAuth(ClientId));
-    Request->SetVerb("POST");
-    Request->SetContentAsString(Payload);
-    return Request;
+    FZorCall Call;
+    Call.Operation = Operation;
+    Call.Verb = Verb;
+    Call.Url = Url;
+    Call.Headers = {{"User-Agent", GetUserAgent()}, {"Authorization", "bearer " + Token.access_token}};
+    Call.Secrets = {Token.access_token};
+    return Call;
+}
+
+bool FOnlineIdentityZor::ReadToken(FZorReply& Reply, bool bRequireAccount, FAuthTokenZor& OutToken)
+{
+    if (!Reply.Check())
+    {
+        return false;
+    }
+    if (!OutToken.FromReplyJson(Reply.GetBody()))
+    {
+        OutToken = FAuthTokenZor();
+        Reply.Fail(EZorErrorKind::InvalidPayload, "Invalid response payload");
+    }
+    else if (bRequireAccount && OutToken.account_id.IsEmpty())
+    {
+        Reply.Fail(EZorErrorKind::InvalidPayload, "No user id");
+    }
+    else if (OutToken.access_token.IsEmpty())
+    {
+        Reply.Fail(EZorErrorKind::InvalidPayload, "No auth token");
+    }
+    return Reply.Succeeded();
 }
 
 TSharedPtr<FUserOnlineAccount> FOnlineIdentityZor::GetUserAccount(const FUniqueNetId& UserId) const
@@ -279,44 +311,4 @@ void FOnlineIdentityZor::TriggerOnLoginPurchaseCompleteDelegates(int32 LocalUser
     {
         OnLoginPurchaseCompleteDelegates.Broadcast(LocalUserNum, bWasSuccessful, UserId, Error);
     }
-}
-
-void FOnlineIdentityZor::Shutdown()
-{
-    auto CancelAll = [](auto& Pending)
-    {
-        TArray<FHttpRequestPtr> Requests;
-        Pending.GenerateKeyArray(Requests);
-        Pending.Empty();
-        for (const FHttpRequestPtr& Request : Requests)
-        {
-            Request->CancelRequest();
-        }
-    };
-    CancelAll(PendingLogins);
-    CancelAll(PendingUserInfos);
-    CancelAll(PendingTokens);
-    CancelAll(PendingClientRefreshes);
-    CancelAll(PendingExchangeCodes);
-}
-
-FString FOnlineIdentityZor::CheckResponse(const FHttpResponsePtr& Response)
-{
-    const int32 Code = Response->GetResponseCode();
-    if (Code >= 200 && Code <= 399)
-    {
-        return FString();
-    }
-    const FString Body = Response->GetContentAsString();
-    if (Response->GetContentType().Equals("application/json", ESearchCase::CaseSensitive))
-    {
-        TSharedPtr<FJsonObject> Json;
-        FString Message;
-        if (FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Body), Json) &&
-            Json->TryGetStringField("errorMessage", Message))
-        {
-            return Message;
-        }
-    }
-    return FString::Printf("Invalid response. code=%d error=%s", Code, *Body);
 }

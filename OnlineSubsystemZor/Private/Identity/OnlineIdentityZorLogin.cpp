@@ -1,9 +1,10 @@
+#include "Common/ZorCallSet.h"
+#include "Common/ZorRedact.h"
 #include "Core/CommandLine.h"
 #include "Core/Parse.h"
 #include "Core/PlatformHttp.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
-#include "Common/ZorResponse.h"
 #include "Json/JsonSerializer.h"
 
 namespace
@@ -41,28 +42,27 @@ FString FOnlineIdentityZor::GetUserTokenGrantPayload(const FOnlineAccountCredent
            "&external_auth_token=" + Credentials.Token;
 }
 
+namespace
+{
+FString LoginKey(int32 LocalUserNum)
+{
+    return FString::Printf("login:%d", LocalUserNum);
+}
+
+FString UserInfoKey(int32 LocalUserNum)
+{
+    return FString::Printf("userinfo:%d", LocalUserNum);
+}
+} // namespace
+
 bool FOnlineIdentityZor::IsLoginPending(int32 LocalUserNum) const
 {
-    for (const auto& Entry : PendingLogins)
-    {
-        if (Entry.Value.LocalUserNum == LocalUserNum)
-        {
-            return true;
-        }
-    }
-    return false;
+    return GetCalls().IsPending(LoginKey(LocalUserNum));
 }
 
 bool FOnlineIdentityZor::IsUserInfoPending(int32 LocalUserNum) const
 {
-    for (const auto& Entry : PendingUserInfos)
-    {
-        if (Entry.Value.LocalUserNum == LocalUserNum)
-        {
-            return true;
-        }
-    }
-    return false;
+    return GetCalls().IsPending(UserInfoKey(LocalUserNum));
 }
 
 bool FOnlineIdentityZor::Login(int32 LocalUserNum, const FOnlineAccountCredentials& AccountCredentials)
@@ -88,14 +88,15 @@ bool FOnlineIdentityZor::Login(int32 LocalUserNum, const FOnlineAccountCredentia
         TriggerOnLoginCompleteDelegates(LocalUserNum, false, EmptyUserId, Error);
         return false;
     }
-    const FHttpRequestRef Request =
-        CreateGrantRequest(Subsystem->GetAppId(), GetUserTokenGrantPayload(AccountCredentials));
-    PendingLogins.Add(Request, {LocalUserNum, AccountCredentials});
-    Request->OnProcessRequestComplete().BindThreadSafeSP(this,
-                                                         &FOnlineIdentityZor::Login_HttpRequestComplete);
-    UE_LOG_ONLINE(Log, "Sending Login request. url=%s, type=%s, id=%s", *GetBaseUrl(),
-                  *AccountCredentials.Type, *AccountCredentials.Id);
-    return Request->ProcessRequest();
+    FZorCall Call = GrantCall("Login", Subsystem->GetAppId(), GetUserTokenGrantPayload(AccountCredentials));
+    Call.PendingKey = LoginKey(LocalUserNum);
+    Call.Secrets = {AccountCredentials.Token};
+    Call.SendingVerbosity = ELogVerbosity::Log;
+    Call.SendingLine = FString::Printf("Sending Login request. url=%s, type=%s, id=%s", *GetBaseUrl(),
+                                       *AccountCredentials.Type, *AccountCredentials.Id);
+    const FPendingLogin Pending{LocalUserNum, AccountCredentials};
+    return GetCalls().Send(Call,
+                           [this, Pending](FZorReply& Reply) { Login_HttpRequestComplete(Reply, Pending); });
 }
 
 TSharedRef<FUserOnlineAccountZor> FOnlineIdentityZor::FindOrAddAccount(const FString& AccountId)
@@ -108,21 +109,15 @@ TSharedRef<FUserOnlineAccountZor> FOnlineIdentityZor::FindOrAddAccount(const FSt
     return Account.ToSharedRef();
 }
 
-void FOnlineIdentityZor::Login_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                                   bool bSucceeded)
+void FOnlineIdentityZor::Login_HttpRequestComplete(FZorReply& Reply, const FPendingLogin& Pending)
 {
-    FPendingLogin Pending;
-    PendingLogins.RemoveAndCopyValue(Request, Pending);
-
     FAuthTokenZor Token;
-    FString Error =
-        ZorResponse::CheckTokenReply(Request->GetURL(), Response, bSucceeded, "Login", true, Token);
-    if (!Error.IsEmpty())
+    ReadToken(Reply, true, Token);
+    if (!Reply.Finish())
     {
-        UE_LOG_ONLINE(Warning, "Login request failed. %s", *Error);
         const FUniqueNetIdString UserId(Token.account_id);
-        TriggerOnLoginCompleteDelegates(Pending.LocalUserNum, false, UserId, Error);
-        TriggerOnLoginPurchaseCompleteDelegates(Pending.LocalUserNum, false, UserId, Error);
+        TriggerOnLoginCompleteDelegates(Pending.LocalUserNum, false, UserId, Reply.GetErrorText());
+        TriggerOnLoginPurchaseCompleteDelegates(Pending.LocalUserNum, false, UserId, Reply.GetErrorText());
         return;
     }
     const TSharedRef<FUserOnlineAccountZor> Account = FindOrAddAccount(Token.account_id);
@@ -147,35 +142,25 @@ bool FOnlineIdentityZor::QueryLoggedInUserInfo(int32 LocalUserNum, const FUnique
                                         "QueryLoggedInUserInfo request failed. No auth for user");
         return false;
     }
-    const FHttpRequestRef Request = CreateRequest();
-    PendingUserInfos.Add(Request, {LocalUserNum, UserId.ToString(), bFromLogin});
-    Request->OnProcessRequestComplete().BindThreadSafeSP(
-        this, &FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete);
-    Request->SetURL(GetBaseUrl() + QueryUserInfoUrl.Replace("`id", UserId.ToString()));
-    Request->SetHeader("Content-Type", "application/json");
-    Request->SetHeader("User-Agent", GetUserAgent());
-    Request->SetHeader("Authorization", Authorization);
-    Request->SetVerb("GET");
-    UE_LOG_ONLINE(Verbose, "Starting QueryLoggedInUserInfo request.");
-    return Request->ProcessRequest();
+    FZorCall Call;
+    Call.Operation = "QueryLoggedInUserInfo";
+    Call.Url = GetBaseUrl() + QueryUserInfoUrl;
+    Call.Values = {{"`id", UserId.ToString()}};
+    Call.Headers = {{"User-Agent", GetUserAgent()}, {"Authorization", Authorization}};
+    Call.PendingKey = UserInfoKey(LocalUserNum);
+    const FPendingUserInfo Pending{LocalUserNum, UserId.ToString(), bFromLogin};
+    return GetCalls().Send(Call, [this, Pending](FZorReply& Reply)
+                           { QueryLoggedInUserInfo_HttpRequestComplete(Reply, Pending); });
 }
 
-void FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete(FHttpRequestPtr Request,
-                                                                   FHttpResponsePtr Response, bool bSucceeded)
+void FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete(FZorReply& Reply,
+                                                                   const FPendingUserInfo& Pending)
 {
-    FPendingUserInfo Pending;
-    PendingUserInfos.RemoveAndCopyValue(Request, Pending);
-
-    FString Error = ZorResponse::Check(Request->GetURL(), Response, bSucceeded, "QueryLoggedInUserInfo");
     TSharedPtr<FJsonObject> Json;
-    if (Error.IsEmpty() &&
-        !FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Response->GetContentAsString()), Json))
-    {
-        Error = FString::Printf("Invalid response payload=%s", *Response->GetContentAsString());
-    }
+    Reply.Check();
     FString AccountId;
     const TSharedPtr<FUserOnlineAccountZor> Account =
-        Error.IsEmpty() && Json->TryGetStringField("id", AccountId) && !AccountId.IsEmpty()
+        Reply.ReadObject(Json) && Json->TryGetStringField("id", AccountId) && !AccountId.IsEmpty()
             ? AccountMap.FindRef(AccountId)
             : nullptr;
     if (Account)
@@ -190,10 +175,8 @@ void FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete(FHttpRequestP
             }
         }
     }
-    if (!Error.IsEmpty())
-    {
-        UE_LOG_ONLINE(Warning, "QueryLoggedInUserInfo request failed. %s", *Error);
-    }
+    Reply.Finish();
+    const FString& Error = Reply.GetErrorText();
     if (!Pending.bFromLogin)
     {
         return;
@@ -314,7 +297,8 @@ bool FOnlineIdentityZor::InstallUserAccount(int32 LocalUserNum, const FString& U
 {
     if (UserId.IsEmpty() || Token.IsEmpty())
     {
-        UE_LOG_ONLINE(Warning, "No valid user id or token id=%s token=%s", *UserId, *Token);
+        UE_LOG_ONLINE(Warning, "No valid user id or token id=%s token=%s", *UserId,
+                      *ZorRedact::Secret(Token));
         return false;
     }
     FAuthTokenZor UserToken;
@@ -330,7 +314,7 @@ bool FOnlineIdentityZor::InstallUserAccount(int32 LocalUserNum, const FString& A
     FAuthTokenZor Token;
     if (!Token.FromJson(AuthJson) || Token.account_id.IsEmpty() || Token.access_token.IsEmpty())
     {
-        UE_LOG_ONLINE(Warning, "Could not parse Json auth token from json=%s", *AuthJson);
+        UE_LOG_ONLINE(Warning, "Could not parse Json auth token from json=%s", *ZorRedact::Body(AuthJson));
         return false;
     }
     InstallUserToken(LocalUserNum, Token);
@@ -376,42 +360,36 @@ bool FOnlineIdentityZor::LoginPurchase(int32 LocalUserNum, const FOnlineAccountC
         TriggerOnLoginPurchaseCompleteDelegates(LocalUserNum, false, EmptyUserId, Error);
         return false;
     }
-    const FHttpRequestRef Request = CreateGrantRequest(Purchase->Id, GetUserTokenGrantPayload(Credentials));
-    PendingLogins.Add(Request, {LocalUserNum, Credentials});
-    Request->OnProcessRequestComplete().BindThreadSafeSP(
-        this, &FOnlineIdentityZor::LoginPurchase_HttpRequestComplete);
-    UE_LOG_ONLINE(Log, "Sending LoginPurchase request. url=%s, type=%s, id=%s", *GetBaseUrl(),
-                  *Credentials.Type, *Credentials.Id);
-    return Request->ProcessRequest();
+    FZorCall Call = GrantCall("Login (for purchase)", Purchase->Id, GetUserTokenGrantPayload(Credentials));
+    Call.PendingKey = LoginKey(LocalUserNum);
+    Call.Secrets = {Credentials.Token};
+    Call.SendingVerbosity = ELogVerbosity::Log;
+    Call.SendingLine = FString::Printf("Sending LoginPurchase request. url=%s, type=%s, id=%s", *GetBaseUrl(),
+                                       *Credentials.Type, *Credentials.Id);
+    const FPendingLogin Pending{LocalUserNum, Credentials};
+    return GetCalls().Send(Call, [this, Pending](FZorReply& Reply)
+                           { LoginPurchase_HttpRequestComplete(Reply, Pending); });
 }
 
-void FOnlineIdentityZor::LoginPurchase_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                                           bool bSucceeded)
+void FOnlineIdentityZor::LoginPurchase_HttpRequestComplete(FZorReply& Reply, const FPendingLogin& Pending)
 {
-    FPendingLogin Pending;
-    PendingLogins.RemoveAndCopyValue(Request, Pending);
-
     FAuthTokenZor Token;
-    FString Error = ZorResponse::CheckTokenReply(Request->GetURL(), Response, bSucceeded,
-                                                 "Login (for purchase)", true, Token);
+    ReadToken(Reply, true, Token);
     // The purchase token belongs to the user who asked for it; a reply for another account is refused.
     const FUniqueNetIdPtr Requester = GetUniquePlayerId(Pending.LocalUserNum);
     const TSharedPtr<FUserOnlineAccountZor> Account = Requester && Requester->ToString() == Token.account_id
                                                           ? AccountMap.FindRef(Token.account_id)
                                                           : nullptr;
-    if (Error.IsEmpty() && !Account)
+    if (!Account)
     {
-        Error = FString::Printf("No user account entry found for id=%s", *Token.account_id);
+        Reply.Fail(EZorErrorKind::InvalidPayload,
+                   FString::Printf("No user account entry found for id=%s", *Token.account_id));
     }
-    if (Error.IsEmpty())
+    if (Reply.Finish())
     {
         Account->PurchaseToken = Token;
         Account->PurchaseToken.TokenState = EAuthTokenState::Valid;
     }
-    else
-    {
-        UE_LOG_ONLINE(Warning, "Login (for purchase) request failed. %s", *Error);
-    }
-    TriggerOnLoginPurchaseCompleteDelegates(Pending.LocalUserNum, Error.IsEmpty(),
-                                            FUniqueNetIdString(Token.account_id), Error);
+    TriggerOnLoginPurchaseCompleteDelegates(Pending.LocalUserNum, Reply.Succeeded(),
+                                            FUniqueNetIdString(Token.account_id), Reply.GetErrorText());
 }

@@ -1,119 +1,94 @@
+#include "Common/ZorCallSet.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
-#include "Common/ZorResponse.h"
-
-namespace
-{
-/** Log lines never carry an access token: the kill-by-id URL ends in one. */
-FString RedactAccessToken(const FString& Url, const FString& AccessToken)
-{
-    return AccessToken.IsEmpty() ? Url : Url.Replace(AccessToken, "<redacted>", ESearchCase::CaseSensitive);
-}
-} // namespace
 
 bool FOnlineIdentityZor::GenerateExchangeCode(const FUniqueNetId& UserId)
 {
-    const FHttpRequestRef Request = CreateRequest();
-    PendingExchangeCodes.Add(Request, UserId.ToString());
-    Request->OnProcessRequestComplete().BindThreadSafeSP(
-        this, &FOnlineIdentityZor::GenerateExchangeCode_HttpRequestComplete);
-    Request->SetURL(GetBaseUrl() + ExchangeTokenUrl);
-    Request->SetHeader("Content-Type", "application/json");
-    Request->SetVerb("GET");
-    UE_LOG_ONLINE(Verbose, "Starting GenerateExchangeCode request.");
-    FString Error;
-    if (Subsystem->ProcessUserRequest(*this, UserId, Request, Error))
+    FZorCall Call;
+    Call.Operation = "Generate exchange code";
+    Call.Url = GetBaseUrl() + ExchangeTokenUrl;
+    Call.SendingLine = "Starting GenerateExchangeCode request.";
+    const FString UserIdText = UserId.ToString();
+    FZorError Error;
+    if (GetCalls().SendAsUser(
+            Call, UserId,
+            [this, UserIdText](FZorReply& Reply)
+            { GenerateExchangeCode_HttpRequestComplete(Reply, UserIdText); },
+            Error))
     {
         return true;
     }
-    PendingExchangeCodes.Remove(Request);
-    UE_LOG_ONLINE(Warning, "GenerateExchangeCode request failed. %s", *Error);
-    TriggerOnGenerateExchangeCodeCompleteDelegates(false, UserId, FAuthTokenExchangeCodeZor(), Error);
+    if (Error)
+    {
+        UE_LOG_ONLINE(Warning, "GenerateExchangeCode request failed. %s", *Error.Text);
+        TriggerOnGenerateExchangeCodeCompleteDelegates(false, UserId, FAuthTokenExchangeCodeZor(),
+                                                       Error.Text);
+    }
     return false;
 }
 
-void FOnlineIdentityZor::GenerateExchangeCode_HttpRequestComplete(FHttpRequestPtr Request,
-                                                                  FHttpResponsePtr Response, bool bSucceeded)
+void FOnlineIdentityZor::GenerateExchangeCode_HttpRequestComplete(FZorReply& Reply, const FString& UserId)
 {
-    FString UserId;
-    PendingExchangeCodes.RemoveAndCopyValue(Request, UserId);
-
     FAuthTokenExchangeCodeZor Code;
-    FString Error = ZorResponse::Check(Request->GetURL(), Response, bSucceeded, "Generate exchange code");
-    if (Error.IsEmpty() && !Code.FromJson(Response->GetContentAsString()))
+    if (Reply.Check())
     {
-        Error = "Invalid response payload";
+        Reply.Read(Code);
     }
-    if (!Error.IsEmpty())
-    {
-        UE_LOG_ONLINE(Warning, "Generate exchange code request failed. %s", *Error);
-    }
-    TriggerOnGenerateExchangeCodeCompleteDelegates(Error.IsEmpty(), FUniqueNetIdString(UserId), Code, Error);
+    Reply.Finish();
+    TriggerOnGenerateExchangeCodeCompleteDelegates(Reply.Succeeded(), FUniqueNetIdString(UserId), Code,
+                                                   Reply.GetErrorText());
 }
 
-bool FOnlineIdentityZor::SendSessionRequest(const FAuthTokenZor& Token, const FString& Url,
-                                            const FString& Verb, const char* Operation, bool bIsQuery)
+bool FOnlineIdentityZor::SendSessionRequest(const FZorCall& Call)
+{
+    // The reply only ends in a log line: the list of sessions is not kept.
+    return GetCalls().Send(Call,
+                           [](FZorReply& Reply)
+                           {
+                               Reply.Check();
+                               Reply.Finish();
+                           });
+}
+
+bool FOnlineIdentityZor::KillAuthSessions(const FAuthTokenZor& Token, EAuthTokenKillType KillType)
 {
     if (!Token.HasValidAccessToken())
     {
         return false;
     }
-    const FHttpRequestRef Request = CreateRequest();
-    if (bIsQuery)
-    {
-        Request->OnProcessRequestComplete().BindThreadSafeSP(
-            this, &FOnlineIdentityZor::QueryAuthSessions_HttpRequestComplete);
-    }
-    else
-    {
-        Request->OnProcessRequestComplete().BindThreadSafeSP(
-            this, &FOnlineIdentityZor::KillAuthSessions_HttpRequestComplete, Token.access_token);
-    }
-    Request->SetURL(Url);
-    Request->SetHeader("Content-Type", "application/json");
-    Request->SetHeader("User-Agent", GetUserAgent());
-    Request->SetHeader("Authorization", "bearer " + Token.access_token);
-    Request->SetVerb(Verb);
-    UE_LOG_ONLINE(VeryVerbose, "%s request. url=%s, id=%s", Operation,
-                  *RedactAccessToken(Url, Token.access_token), *Token.account_id);
-    return Request->ProcessRequest();
-}
-
-bool FOnlineIdentityZor::KillAuthSessions(const FAuthTokenZor& Token, EAuthTokenKillType KillType)
-{
-    const FString Url = GetBaseUrl() + KillSessionsUrl + "?killType=" + LexToString(KillType);
-    return SendSessionRequest(Token, Url, "DELETE", "KillAuthSessions", false);
+    FZorCall Call =
+        BearerCall("Kill auth sessions", "DELETE", GetBaseUrl() + KillSessionsUrl + "?killType=`kind", Token);
+    Call.Values = {{"`kind", LexToString(KillType)}};
+    Call.SendingVerbosity = ELogVerbosity::VeryVerbose;
+    Call.SendingLine =
+        FString::Printf("KillAuthSessions request. url=%s, id=%s", *Call.ResolveUrl(), *Token.account_id);
+    return SendSessionRequest(Call);
 }
 
 bool FOnlineIdentityZor::KillAuthSessionById(const FAuthTokenZor& Token)
 {
-    const FString Url = GetBaseUrl() + KillSessionsUrl + "/" + Token.access_token;
-    return SendSessionRequest(Token, Url, "DELETE", "KillAuthSessions", false);
+    if (!Token.HasValidAccessToken())
+    {
+        return false;
+    }
+    FZorCall Call =
+        BearerCall("Kill auth sessions", "DELETE", GetBaseUrl() + KillSessionsUrl + "/`token", Token);
+    Call.Values = {{"`token", Token.access_token}};
+    Call.SendingVerbosity = ELogVerbosity::VeryVerbose;
+    Call.SendingLine =
+        FString::Printf("KillAuthSessions request. url=%s, id=%s", *Call.ResolveUrl(), *Token.account_id);
+    return SendSessionRequest(Call);
 }
 
 bool FOnlineIdentityZor::QueryAuthSessions(const FAuthTokenZor& Token)
 {
-    return SendSessionRequest(Token, GetBaseUrl() + QuerySessionsUrl, "GET", "QueryAuthSessions", true);
-}
-
-void FOnlineIdentityZor::KillAuthSessions_HttpRequestComplete(FHttpRequestPtr Request,
-                                                              FHttpResponsePtr Response, bool bSucceeded,
-                                                              FString AccessToken)
-{
-    const FString Error = ZorResponse::Check(RedactAccessToken(Request->GetURL(), AccessToken), Response,
-                                             bSucceeded, "Kill auth sessions");
-    if (!Error.IsEmpty())
+    if (!Token.HasValidAccessToken())
     {
-        UE_LOG_ONLINE(Warning, "Kill auth sessions request failed. %s", *Error);
+        return false;
     }
-}
-
-void FOnlineIdentityZor::QueryAuthSessions_HttpRequestComplete(FHttpRequestPtr Request,
-                                                               FHttpResponsePtr Response, bool bSucceeded)
-{
-    const FString Error = ZorResponse::Check(Request->GetURL(), Response, bSucceeded, "Query auth sessions");
-    if (!Error.IsEmpty())
-    {
-        UE_LOG_ONLINE(Warning, "Query auth sessions request failed. %s", *Error);
-    }
+    FZorCall Call = BearerCall("Query auth sessions", "GET", GetBaseUrl() + QuerySessionsUrl, Token);
+    Call.SendingVerbosity = ELogVerbosity::VeryVerbose;
+    Call.SendingLine =
+        FString::Printf("QueryAuthSessions request. url=%s, id=%s", *Call.Url, *Token.account_id);
+    return SendSessionRequest(Call);
 }

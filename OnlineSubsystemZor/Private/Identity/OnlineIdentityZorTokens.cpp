@@ -1,6 +1,6 @@
+#include "Common/ZorCallSet.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
-#include "Common/ZorResponse.h"
 
 void FOnlineIdentityZor::Tick(float DeltaTime)
 {
@@ -135,42 +135,27 @@ bool FOnlineIdentityZor::VerifyAuth(FAuthTokenZor& Token)
         TriggerOnVerifyAuthCompleteDelegates(false, Token, FAuthTokenVerifyZor(), Error);
         return false;
     }
-    const FHttpRequestRef Request = CreateRequest();
-    PendingTokens.Add(Request, {Token, Token.bIsUserToken ? FString() : FindClientKey(Token)});
-    Request->OnProcessRequestComplete().BindThreadSafeSP(this,
-                                                         &FOnlineIdentityZor::VerifyAuth_HttpRequestComplete);
-    Request->SetURL(GetBaseUrl() + VerifyTokenUrl);
-    Request->SetHeader("Content-Type", "application/json");
-    Request->SetHeader("User-Agent", GetUserAgent());
-    Request->SetHeader("Authorization", "bearer " + Token.access_token);
-    Request->SetVerb("GET");
-    UE_LOG_ONLINE(Verbose, "VerifyAuth request. url=%s, %s id=%s, state=%d, accessexpires=%0.2f",
-                  *Request->GetURL(), Token.bIsUserToken ? "user" : "client",
-                  Token.bIsUserToken ? *Token.account_id : *Token.client_id,
-                  static_cast<int32>(Token.TokenState), Token.expires_in);
+    FZorCall Call = BearerCall("Verify auth", "GET", GetBaseUrl() + VerifyTokenUrl, Token);
+    Call.SendingLine = FString::Printf("VerifyAuth request. url=%s, %s id=%s, state=%d, accessexpires=%0.2f",
+                                       *Call.Url, Token.bIsUserToken ? "user" : "client",
+                                       Token.bIsUserToken ? *Token.account_id : *Token.client_id,
+                                       static_cast<int32>(Token.TokenState), Token.expires_in);
+    const FPendingToken Pending{Token, Token.bIsUserToken ? FString() : FindClientKey(Token)};
     Token.TokenState = EAuthTokenState::Verifying;
-    return Request->ProcessRequest();
+    return GetCalls().Send(Call, [this, Pending](FZorReply& Reply)
+                           { VerifyAuth_HttpRequestComplete(Reply, Pending); });
 }
 
-void FOnlineIdentityZor::VerifyAuth_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                                        bool bSucceeded)
+void FOnlineIdentityZor::VerifyAuth_HttpRequestComplete(FZorReply& Reply, const FPendingToken& Pending)
 {
-    FPendingToken Pending;
-    PendingTokens.RemoveAndCopyValue(Request, Pending);
     const FAuthTokenZor& Copy = Pending.Token;
-
     FAuthTokenVerifyZor Verification;
-    FString Error = ZorResponse::Check(Request->GetURL(), Response, bSucceeded, "Verify auth");
-    if (Error.IsEmpty() && !Verification.FromJson(Response->GetContentAsString()))
+    if (Reply.Check())
     {
-        Error = "Invalid response payload";
+        Reply.Read(Verification);
     }
-    if (!Error.IsEmpty())
-    {
-        UE_LOG_ONLINE(Warning, "Verify auth request failed. %s", *Error);
-    }
-    const bool bHasResponse = Response.IsValid();
-    const bool bVerified = Error.IsEmpty();
+    const bool bVerified = Reply.Finish();
+    const bool bHasResponse = Reply.HasResponse();
 
     FAuthTokenZor* Stored = nullptr;
     FAuthTokenVerifyZor* LastVerification = nullptr;
@@ -206,47 +191,28 @@ void FOnlineIdentityZor::VerifyAuth_HttpRequestComplete(FHttpRequestPtr Request,
             }
         }
     }
-    TriggerOnVerifyAuthCompleteDelegates(bVerified, Copy, Verification, Error);
+    TriggerOnVerifyAuthCompleteDelegates(bVerified, Copy, Verification, Reply.GetErrorText());
 }
 
 bool FOnlineIdentityZor::RefreshAuth(FAuthTokenZor& Token)
 {
     const FString Payload = "grant_type=refresh_token&refresh_token=" + Token.refresh_token;
-    const FHttpRequestRef Request = CreateGrantRequest(Token.client_id, Payload);
-    if (Token.bIsUserToken)
-    {
-        PendingTokens.Add(Request, {Token, FString()});
-    }
-    else
-    {
-        PendingClientRefreshes.Add(Request, {Token, FindClientKey(Token)});
-    }
-    Request->OnProcessRequestComplete().BindThreadSafeSP(
-        this, &FOnlineIdentityZor::RefreshAuth_HttpRequestComplete);
-    UE_LOG_ONLINE(Verbose, "RefreshAuth request. url=%s, id=%s, Payload=%s", *Request->GetURL(),
-                  *Token.account_id, *Payload);
+    FZorCall Call = GrantCall("Refresh auth", Token.client_id, Payload);
+    Call.Secrets = {Token.refresh_token};
+    Call.SendingLine = FString::Printf("RefreshAuth request. url=%s, id=%s, Payload=%s", *Call.Url,
+                                       *Token.account_id, *Payload);
+    const FPendingToken Pending{Token, Token.bIsUserToken ? FString() : FindClientKey(Token)};
     Token.TokenState = EAuthTokenState::Refreshing;
-    return Request->ProcessRequest();
+    return GetCalls().Send(Call, [this, Pending](FZorReply& Reply)
+                           { RefreshAuth_HttpRequestComplete(Reply, Pending); });
 }
 
-void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                                         bool bSucceeded)
+void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FZorReply& Reply, const FPendingToken& Pending)
 {
-    FPendingToken Pending;
-    if (!PendingTokens.RemoveAndCopyValue(Request, Pending))
-    {
-        PendingClientRefreshes.RemoveAndCopyValue(Request, Pending);
-    }
     const FAuthTokenZor& OldToken = Pending.Token;
-
     FAuthTokenZor NewToken;
-    FString Error = ZorResponse::CheckTokenReply(Request->GetURL(), Response, bSucceeded, "Refresh auth",
-                                                 OldToken.bIsUserToken != 0, NewToken);
-    if (!Error.IsEmpty())
-    {
-        UE_LOG_ONLINE(Warning, "Refresh auth request failed. %s", *Error);
-    }
-    const bool bRefreshed = Error.IsEmpty();
+    ReadToken(Reply, OldToken.bIsUserToken != 0, NewToken);
+    const bool bRefreshed = Reply.Finish();
     const EAuthTokenState NewState = bRefreshed ? EAuthTokenState::Valid : EAuthTokenState::Failed;
 
     if (OldToken.bIsUserToken)
@@ -263,7 +229,7 @@ void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FHttpRequestPtr Request
             Account->UserToken.TokenState = NewState;
         }
         int32 LocalUserNum = 0;
-        if (bSucceeded && !bRefreshed &&
+        if (Reply.HasResponse() && !bRefreshed &&
             GetLocalUserIdx(FUniqueNetIdString(OldToken.account_id), LocalUserNum))
         {
             Logout(LocalUserNum);
@@ -278,55 +244,41 @@ void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FHttpRequestPtr Request
         }
         Client->TokenState = NewState;
     }
-    TriggerOnRefreshAuthCompleteDelegates(bRefreshed, OldToken, NewToken, Error);
+    TriggerOnRefreshAuthCompleteDelegates(bRefreshed, OldToken, NewToken, Reply.GetErrorText());
 }
 
 bool FOnlineIdentityZor::AuthClient(const FString& ClientId)
 {
-    for (const auto& Entry : PendingClientAuths)
+    const FString PendingKey = "client:" + ClientId;
+    if (GetCalls().IsPending(PendingKey))
     {
-        if (Entry.Value == ClientId)
-        {
-            TriggerOnAuthClientCompleteDelegates(false, ClientId, "Client auth already in progress.");
-            return false;
-        }
+        TriggerOnAuthClientCompleteDelegates(false, ClientId, "Client auth already in progress.");
+        return false;
     }
     const FString Payload("grant_type=client_credentials");
-    const FHttpRequestRef Request = CreateGrantRequest(ClientId, Payload);
-    PendingClientAuths.Add(Request, ClientId);
-    Request->OnProcessRequestComplete().BindThreadSafeSP(this,
-                                                         &FOnlineIdentityZor::ClientAuth_HttpRequestComplete);
+    FZorCall Call = GrantCall("Client auth", ClientId, Payload);
+    Call.PendingKey = PendingKey;
+    Call.SendingVerbosity = ELogVerbosity::Log;
+    Call.SendingLine =
+        FString::Printf("Sending Client Auth request. url=%s, Payload=%s", *GetBaseUrl(), *Payload);
     FindOrAddClient(ClientId)->TokenState = EAuthTokenState::ClientAuthPending;
-    UE_LOG_ONLINE(Log, "Sending Client Auth request. url=%s, Payload=%s", *GetBaseUrl(), *Payload);
-    return Request->ProcessRequest();
+    return GetCalls().Send(Call, [this, ClientId](FZorReply& Reply)
+                           { ClientAuth_HttpRequestComplete(Reply, ClientId); });
 }
 
-void FOnlineIdentityZor::ClientAuth_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                                        bool bSucceeded)
+void FOnlineIdentityZor::ClientAuth_HttpRequestComplete(FZorReply& Reply, const FString& ClientId)
 {
-    FString ClientId;
-    const bool bKnown = PendingClientAuths.RemoveAndCopyValue(Request, ClientId);
-
     FAuthTokenZor NewToken;
-    FString Error =
-        ZorResponse::CheckTokenReply(Request->GetURL(), Response, bSucceeded, "Client auth", false, NewToken);
-    if (!Error.IsEmpty())
+    ReadToken(Reply, false, NewToken);
+    const bool bAuthorized = Reply.Finish();
+    const TSharedPtr<FClientOnlineAuth> Client = FindOrAddClient(ClientId);
+    if (bAuthorized)
     {
-        UE_LOG_ONLINE(Warning, "Client auth request failed. %s", *Error);
+        static_cast<FAuthTokenZor&>(*Client) = NewToken;
+        Client->bIsUserToken = 0;
+        Client->refresh_token.Empty();
+        Client->refresh_expires = 0.0;
     }
-    const bool bAuthorized = Error.IsEmpty();
-    // Without a remembered client id there is no record to update, and none is made up.
-    if (bKnown)
-    {
-        const TSharedPtr<FClientOnlineAuth> Client = FindOrAddClient(ClientId);
-        if (bAuthorized)
-        {
-            static_cast<FAuthTokenZor&>(*Client) = NewToken;
-            Client->bIsUserToken = 0;
-            Client->refresh_token.Empty();
-            Client->refresh_expires = 0.0;
-        }
-        Client->TokenState = bAuthorized ? EAuthTokenState::Valid : EAuthTokenState::Failed;
-    }
-    TriggerOnAuthClientCompleteDelegates(bAuthorized, ClientId, Error);
+    Client->TokenState = bAuthorized ? EAuthTokenState::Valid : EAuthTokenState::Failed;
+    TriggerOnAuthClientCompleteDelegates(bAuthorized, ClientId, Reply.GetErrorText());
 }

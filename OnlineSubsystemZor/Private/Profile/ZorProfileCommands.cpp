@@ -1,9 +1,10 @@
 #include <cctype>
 
+#include "Common/ZorUrl.h"
 #include "Core/Config.h"
-#include "Subsystem/OnlineSubsystemZor.h"
 #include "Profile/ZorProfile.h"
 #include "Profile/ZorProfileNumbers.h"
+#include "Subsystem/OnlineSubsystemZor.h"
 
 #define LOCTEXT_NAMESPACE "ZorProfile"
 
@@ -53,32 +54,11 @@ FString UZorProfile::GetBaseUrl() const
 
 FString UZorProfile::ResolveUrlTemplate(const FString& Template, const FString& FunctionName) const
 {
-    // One pass, so a replacement that itself holds a back quote is never read as a placeholder.
-    const TPair<FString, FString> Placeholders[] = {
-        {"`fname", FunctionName}, {"`accountId", GetAccountIdText()}, {"`profileId", ProfileId}};
-    FString Url;
-    for (int32 Position = 0; Position < Template.Len();)
-    {
-        const TPair<FString, FString>* Match = nullptr;
-        for (const auto& Placeholder : Placeholders)
-        {
-            if (Template.Mid(Position, Placeholder.Key.Len())
-                    .Equals(Placeholder.Key, ESearchCase::CaseSensitive))
-            {
-                Match = &Placeholder;
-                break;
-            }
-        }
-        if (Match)
-        {
-            Url += Match->Value;
-            Position += Match->Key.Len();
-            continue;
-        }
-        Url += Template[Position];
-        ++Position;
-    }
-    return Url;
+    // Matched exactly, in one pass, and encoded: an id can neither be read as a placeholder nor change the
+    // path.
+    return ZorUrl::Substitute(
+        Template, {{"`fname", FunctionName}, {"`accountId", GetAccountIdText()}, {"`profileId", ProfileId}},
+        ESearchCase::CaseSensitive);
 }
 
 FText UZorProfile::PrepareCommand(const FBaseUrlContext& Context, const FOnlineJsonSerializable& Params,

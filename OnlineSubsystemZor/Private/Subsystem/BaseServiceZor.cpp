@@ -1,26 +1,61 @@
 #include "Subsystem/BaseServiceZor.h"
 
+#include "Common/ZorCallSet.h"
 #include "Core/Base64.h"
 #include "Core/EngineVersion.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
-const FString FAccountServiceZor::FamilySectionName("OnlineSubsystemZor.AccountServiceZor");
-const FString FGameServiceZor::FamilySectionName("OnlineSubsystemZor.GameServiceZor");
-
 namespace
 {
 const FString BaseSectionName("OnlineSubsystemZor.BaseServiceZor");
+const FString AccountSectionName("OnlineSubsystemZor.AccountServiceZor");
+const FString GameSectionName("OnlineSubsystemZor.GameServiceZor");
 } // namespace
 
+const FString& GetZorFamilySectionName(EZorServiceFamily Family)
+{
+    return Family == EZorServiceFamily::Account ? AccountSectionName : GameSectionName;
+}
+
+FBaseServiceZor::FBaseServiceZor() : Calls(MakeShared<FZorCallSet>(*this, nullptr)) {}
+
 FBaseServiceZor::FBaseServiceZor(FOnlineSubsystemZor* InSubsystem, const FString& InIniSectionName)
-    : Subsystem(InSubsystem), IniSectionName(InIniSectionName)
+    : Subsystem(InSubsystem), IniSectionName(InIniSectionName),
+      Calls(MakeShared<FZorCallSet>(*this, InSubsystem))
 {
 }
+
+// A copy has calls of its own: what the original has in flight stays the original's.
+FBaseServiceZor::FBaseServiceZor(const FBaseServiceZor& Other)
+    : Subsystem(Other.Subsystem), Config(Other.Config), IniSectionName(Other.IniSectionName),
+      Calls(MakeShared<FZorCallSet>(*this, Other.Subsystem))
+{
+}
+
+FBaseServiceZor& FBaseServiceZor::operator=(const FBaseServiceZor& Other)
+{
+    Subsystem = Other.Subsystem;
+    Config = Other.Config;
+    IniSectionName = Other.IniSectionName;
+    return *this;
+}
+
+FBaseServiceZor::~FBaseServiceZor() = default;
 
 void FBaseServiceZor::Init()
 {
     UpdateServiceConfig();
+}
+
+void FBaseServiceZor::Shutdown()
+{
+    Calls->Shutdown();
+}
+
+bool FBaseServiceZor::IsShutDown() const
+{
+    return Calls->IsShutDown();
 }
 
 void FBaseServiceZor::UpdateServiceConfig()

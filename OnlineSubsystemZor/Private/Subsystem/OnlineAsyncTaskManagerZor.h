@@ -13,5 +13,5 @@ public:
     void OnlineTick() override;
 
 private:
-    FOnlineSubsystemZor* Subsystem;
+    [[maybe_unused]] FOnlineSubsystemZor* Subsystem;
 };

@@ -6,7 +6,6 @@
 #include "Core/RunnableThread.h"
 #include "Online/OnlineVoice.h"
 #include "Subsystem/OnlineAsyncTaskManagerZor.h"
-#include "Identity/OnlineIdentityZor.h"
 
 const FName FOnlineSubsystemZor::ServiceName("ZOR");
 
@@ -28,18 +27,12 @@ FOnlineSubsystemZor::~FOnlineSubsystemZor()
     OnlineAsyncTaskThreadRunnable.reset();
     // Every queued request completes, also when the subsystem goes without a Shutdown.
     CleanupPendingRequests();
-    Services.Empty();
     ReleaseServices();
 }
 
 IOnlineVoicePtr FOnlineSubsystemZor::GetVoiceInterface() const
 {
     return VoiceInterface;
-}
-
-IOnlineIdentityPtr FOnlineSubsystemZor::GetIdentityInterface() const
-{
-    return IdentityService;
 }
 
 bool FOnlineSubsystemZor::Init()
@@ -63,17 +56,10 @@ bool FOnlineSubsystemZor::Init()
     return true;
 }
 
-void FOnlineSubsystemZor::CreateServices()
-{
-    // Creation order is initialisation order; each service reads its configuration as it is initialised.
-    GameService = InitService(MakeShared<FGameServiceZor>(this, FString()).ToSharedPtr());
-    IdentityService = InitService(MakeShared<FOnlineIdentityZor>(this).ToSharedPtr());
-}
-
 void FOnlineSubsystemZor::ReleaseServices()
 {
-    GameService.Reset();
-    IdentityService.Reset();
+    Services.Empty();
+    ServiceSlots.Empty();
     VoiceInterface.Reset();
 }
 
@@ -83,9 +69,11 @@ bool FOnlineSubsystemZor::Tick(float DeltaTime)
     {
         OnlineAsyncTaskThreadRunnable->GameTick();
     }
-    if (IdentityService)
+    // By index, holding each: a handler run by a tick may shut the subsystem down.
+    for (int32 Index = 0; Index < Services.Num(); ++Index)
     {
-        IdentityService->Tick(DeltaTime);
+        const TSharedPtr<FBaseServiceZor> Service = Services[Index];
+        Service->Tick(DeltaTime);
     }
     if (VoiceInterface)
     {
@@ -101,18 +89,19 @@ bool FOnlineSubsystemZor::Shutdown()
     UE_LOG_ONLINE(Display, "FOnlineSubsystemZor::Shutdown()");
     OnlineAsyncTaskThread.reset();
     OnlineAsyncTaskThreadRunnable.reset();
-    if (IdentityService)
+    // Last created first: a service may still lean on identity while it fires its pending events.
+    for (int32 Index = Services.Num() - 1; Index >= 0; --Index)
     {
-        IdentityService->Shutdown();
+        Services[Index]->Shutdown();
     }
     CleanupPendingRequests();
-    Services.Empty();
     ReleaseServices();
     return true;
 }
 
 FString FOnlineSubsystemZor::GetAppId() const
 {
+    const TSharedPtr<FGameServiceZor> GameService = GetZorGameService();
     if (!GameService)
     {
         return FString();

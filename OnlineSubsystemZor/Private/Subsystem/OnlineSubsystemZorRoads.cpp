@@ -51,6 +51,7 @@ bool FOnlineSubsystemZor::ProcessUserRequest(FBaseServiceZor& Service, const FUn
     {
         return ProcessClientRequest(Service, GetAppId(), Request, OutError);
     }
+    const TSharedPtr<FOnlineIdentityZor> IdentityService = GetZorIdentityService();
     const TSharedPtr<FUserOnlineAccountZor> Account =
         IdentityService ? IdentityService->GetUserAccountZor(UserId) : nullptr;
     if (!Account)
@@ -75,6 +76,7 @@ bool FOnlineSubsystemZor::ProcessUserRequest(FBaseServiceZor& Service, const FUn
 bool FOnlineSubsystemZor::ProcessClientRequest(FBaseServiceZor& Service, const FString& ClientId,
                                                const FHttpRequestRef& Request, FString& OutError)
 {
+    const TSharedPtr<FOnlineIdentityZor> IdentityService = GetZorIdentityService();
     if (!IdentityService)
     {
         // Shut down: nothing would ever send it, so it completes unsuccessfully at once.
@@ -137,7 +139,9 @@ void FOnlineSubsystemZor::ProcessDeferredUserRequests()
 void FOnlineSubsystemZor::TickUserRequests(float /*DeltaTime*/)
 {
     ProcessDeferredUserRequests();
-    if (!IdentityService)
+    const TSharedPtr<FOnlineIdentityZor> IdentityService = GetZorIdentityService();
+    const TSharedPtr<FGameServiceZor> GameService = GetZorGameService();
+    if (!IdentityService || !GameService)
     {
         return;
     }
@@ -162,7 +166,9 @@ void FOnlineSubsystemZor::TickUserRequests(float /*DeltaTime*/)
 
 void FOnlineSubsystemZor::TickClientRequests(float /*DeltaTime*/)
 {
-    if (!IdentityService)
+    const TSharedPtr<FOnlineIdentityZor> IdentityService = GetZorIdentityService();
+    const TSharedPtr<FGameServiceZor> GameService = GetZorGameService();
+    if (!IdentityService || !GameService)
     {
         return;
     }

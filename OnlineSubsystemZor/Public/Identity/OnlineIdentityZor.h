@@ -1,10 +1,13 @@
 #pragma once
 
-#include "Identity/AuthTokenZor.h"
-#include "Subsystem/BaseServiceZor.h"
 #include "Http.h"
-#include "Online/OnlineIdentityInterface.h"
+#include "Identity/AuthTokenZor.h"
 #include "Identity/UserOnlineAccountZor.h"
+#include "Online/OnlineIdentityInterface.h"
+#include "Subsystem/BaseServiceZor.h"
+
+class FZorReply;
+struct FZorCall;
 
 DECLARE_MULTICAST_DELEGATE_FourParams(FOnLoginPurchaseComplete, int32 /*LocalUserNum*/,
                                       bool /*bWasSuccessful*/, const FUniqueNetId& /*UserId*/,
@@ -89,7 +92,7 @@ public:
     bool AuthClient(const FString& ClientId);
 
     // Tokens kept alive.
-    void Tick(float DeltaTime);
+    void Tick(float DeltaTime) override;
     bool VerifyAuth(FAuthTokenZor& Token);
     bool RefreshAuth(FAuthTokenZor& Token);
 
@@ -105,15 +108,6 @@ public:
     /** The account record itself, for the services that need its tokens. */
     TSharedPtr<FUserOnlineAccountZor> GetUserAccountZor(const FUniqueNetId& UserId) const;
     bool GetLocalUserIdx(const FUniqueNetId& UserId, int32& OutLocalUserNum) const;
-
-    /** Cancels the requests in flight; records and events stay. */
-    void Shutdown();
-
-    /**
-     * The shared reply check: empty when the code is 200 to 399; otherwise the reply's "errorMessage" when it
-     * is a JSON reply carrying one, else "Invalid response. code=%d error=%s".
-     */
-    static FString CheckResponse(const FHttpResponsePtr& Response);
 
     const FString& GetVerifyTokenUrl() const { return VerifyTokenUrl; }
     const FString& GetGrantTokenUrl() const { return GrantTokenUrl; }
@@ -146,9 +140,14 @@ private:
     };
 
     void ReadConfig();
-    FHttpRequestRef CreateRequest() const;
     /** A token-endpoint POST with a form body, signed with the client's basic credentials. */
-    FHttpRequestRef CreateGrantRequest(const FString& ClientId, const FString& Payload) const;
+    FZorCall GrantCall(const FString& Operation, const FString& ClientId, const FString& Payload) const;
+    /** A GET or DELETE signed with the token itself. */
+    FZorCall BearerCall(const FString& Operation, const FString& Verb, const FString& Url,
+                        const FAuthTokenZor& Token) const;
+    /** Checks a grant's reply and reads its token: "No user id" (when an account is required), "No auth
+     * token". */
+    static bool ReadToken(FZorReply& Reply, bool bRequireAccount, FAuthTokenZor& OutToken);
     /** The key under which a client token is stored, found by address, else by its client id. */
     FString FindClientKey(const FAuthTokenZor& Token) const;
     TSharedPtr<FClientOnlineAuth> FindOrAddClient(const FString& ClientId);
@@ -161,23 +160,15 @@ private:
     void TickUserToken(FUserOnlineAccountZor& Account, double DeltaSeconds);
     void TickPurchaseToken(FUserOnlineAccountZor& Account, double DeltaSeconds);
     void TickClientToken(const FString& ClientId, FClientOnlineAuth& Client, double DeltaSeconds);
-    bool SendSessionRequest(const FAuthTokenZor& Token, const FString& Url, const FString& Verb,
-                            const char* Operation, bool bIsQuery);
+    bool SendSessionRequest(const FZorCall& Call);
 
-    void Login_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response, bool bSucceeded);
-    void QueryLoggedInUserInfo_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                                   bool bSucceeded);
-    void LoginPurchase_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                           bool bSucceeded);
-    void ClientAuth_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response, bool bSucceeded);
-    void VerifyAuth_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response, bool bSucceeded);
-    void RefreshAuth_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response, bool bSucceeded);
-    void GenerateExchangeCode_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                                  bool bSucceeded);
-    void KillAuthSessions_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                              bool bSucceeded, FString AccessToken);
-    void QueryAuthSessions_HttpRequestComplete(FHttpRequestPtr Request, FHttpResponsePtr Response,
-                                               bool bSucceeded);
+    void Login_HttpRequestComplete(FZorReply& Reply, const FPendingLogin& Pending);
+    void QueryLoggedInUserInfo_HttpRequestComplete(FZorReply& Reply, const FPendingUserInfo& Pending);
+    void LoginPurchase_HttpRequestComplete(FZorReply& Reply, const FPendingLogin& Pending);
+    void ClientAuth_HttpRequestComplete(FZorReply& Reply, const FString& ClientId);
+    void VerifyAuth_HttpRequestComplete(FZorReply& Reply, const FPendingToken& Pending);
+    void RefreshAuth_HttpRequestComplete(FZorReply& Reply, const FPendingToken& Pending);
+    void GenerateExchangeCode_HttpRequestComplete(FZorReply& Reply, const FString& UserId);
 
     FOnLoginPurchaseComplete OnLoginPurchaseCompleteDelegates;
 
@@ -196,11 +187,4 @@ private:
     TArray<TSharedPtr<FUserOnlineAccountZor>> TickAccounts;
     /** Counts removals and replacements of account records, so the tick knows when to check its snapshot. */
     uint64 AccountsDropped = 0;
-
-    TMap<FHttpRequestPtr, FPendingLogin> PendingLogins;
-    TMap<FHttpRequestPtr, FString> PendingClientAuths;
-    TMap<FHttpRequestPtr, FPendingUserInfo> PendingUserInfos;
-    TMap<FHttpRequestPtr, FPendingToken> PendingTokens;
-    TMap<FHttpRequestPtr, FPendingToken> PendingClientRefreshes;
-    TMap<FHttpRequestPtr, FString> PendingExchangeCodes;
 };

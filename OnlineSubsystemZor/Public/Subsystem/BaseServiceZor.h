@@ -5,6 +5,7 @@
 #include "Subsystem/ServiceConfigZor.h"
 
 class FOnlineSubsystemZor;
+class FZorCallSet;
 
 /**
  * Base of every service: its owning subsystem, its layered configuration and its own ini section, and the
@@ -13,12 +14,20 @@ class FOnlineSubsystemZor;
 class FBaseServiceZor
 {
 public:
-    FBaseServiceZor(const FBaseServiceZor&) = default;
+    FBaseServiceZor(const FBaseServiceZor& Other);
     FBaseServiceZor(FOnlineSubsystemZor* InSubsystem, const FString& InIniSectionName);
-    FBaseServiceZor& operator=(const FBaseServiceZor&) = default;
-    virtual ~FBaseServiceZor() = default;
+    FBaseServiceZor& operator=(const FBaseServiceZor& Other);
+    virtual ~FBaseServiceZor();
 
     virtual void Init();
+    /** Once per frame on the game thread; nothing by default. */
+    virtual void Tick(float DeltaTime) { (void)DeltaTime; }
+    /**
+     * Fires each pending operation's event once (false, "No response"), cancels what is in flight, then
+     * ignores late completions and refuses new calls with an immediate failure event.
+     */
+    virtual void Shutdown();
+    bool IsShutDown() const;
     virtual void UpdateServiceConfig();
     virtual void UpdateServiceConfigFromDefaultIni() {}
     virtual FString GetEnvironmentDisplayName() const { return Config.EnvironmentDisplayName; }
@@ -37,7 +46,10 @@ public:
     const FString& GetIniSectionName() const { return IniSectionName; }
 
 protected:
-    FBaseServiceZor() = default;
+    FBaseServiceZor();
+
+    /** The calls this service has in flight; every request goes through it. */
+    FZorCallSet& GetCalls() const { return *Calls; }
 
     /** Appends "&" or "?" as the URL needs before another query part. */
     static FString AppendQuerySeparator(const FString& Url);
@@ -45,40 +57,44 @@ protected:
     FOnlineSubsystemZor* Subsystem = nullptr;
     FServiceConfigZor Config;
     FString IniSectionName;
+
+private:
+    TSharedRef<FZorCallSet> Calls;
+};
+
+/** The family sections a service may read between the base section and its own. */
+enum class EZorServiceFamily : uint8
+{
+    Account,
+    Game,
+};
+
+/** The ini section of a family: "OnlineSubsystemZor.AccountServiceZor" or
+ * "OnlineSubsystemZor.GameServiceZor". */
+const FString& GetZorFamilySectionName(EZorServiceFamily Family);
+
+/**
+ * Base of a service family: reads the family's section between the base section and the service's own.
+ * Commerce services have no family section and derive from FBaseServiceZor.
+ */
+template <EZorServiceFamily Family> class TFamilyServiceZor : public FBaseServiceZor
+{
+public:
+    TFamilyServiceZor(const TFamilyServiceZor&) = default;
+    TFamilyServiceZor(FOnlineSubsystemZor* InSubsystem, const FString& InIniSectionName)
+        : FBaseServiceZor(InSubsystem, InIniSectionName)
+    {
+    }
+    void UpdateServiceConfigFromDefaultIni() override
+    {
+        Config.UpdateFromIni(GetZorFamilySectionName(Family));
+    }
+
+protected:
+    TFamilyServiceZor() = default;
 };
 
 /** Base of the account-service family. */
-class FAccountServiceZor : public FBaseServiceZor
-{
-public:
-    static const FString FamilySectionName;
-
-    FAccountServiceZor(const FAccountServiceZor&) = default;
-    FAccountServiceZor(FOnlineSubsystemZor* InSubsystem, const FString& InIniSectionName)
-        : FBaseServiceZor(InSubsystem, InIniSectionName)
-    {
-    }
-    void UpdateServiceConfigFromDefaultIni() override { Config.UpdateFromIni(FamilySectionName); }
-    FString GetBaseUrl() const override { return FBaseServiceZor::GetBaseUrl(); }
-
-protected:
-    FAccountServiceZor() = default;
-};
-
+using FAccountServiceZor = TFamilyServiceZor<EZorServiceFamily::Account>;
 /** Base of the game-service family; a bare one signs the subsystem's queued requests. */
-class FGameServiceZor : public FBaseServiceZor
-{
-public:
-    static const FString FamilySectionName;
-
-    FGameServiceZor(const FGameServiceZor&) = default;
-    FGameServiceZor(FOnlineSubsystemZor* InSubsystem, const FString& InIniSectionName)
-        : FBaseServiceZor(InSubsystem, InIniSectionName)
-    {
-    }
-    void UpdateServiceConfigFromDefaultIni() override { Config.UpdateFromIni(FamilySectionName); }
-    FString GetBaseUrl() const override { return FBaseServiceZor::GetBaseUrl(); }
-
-protected:
-    FGameServiceZor() = default;
-};
+using FGameServiceZor = TFamilyServiceZor<EZorServiceFamily::Game>;

@@ -1,11 +1,12 @@
 #pragma once
 
-#include "Subsystem/BaseServiceZor.h"
 #include "Core/CriticalSection.h"
 #include "Core/Ticker.h"
 #include "CoreMinimal.h"
 #include "Http.h"
+#include "Identity/OnlineIdentityZor.h"
 #include "Online/OnlineSubsystem.h"
+#include "Subsystem/BaseServiceZor.h"
 
 #define ONLINE_LOG_PREFIX "ZOR: "
 
@@ -56,8 +57,9 @@ public:
 
     bool Tick(float DeltaTime) override;
 
-    TSharedPtr<FGameServiceZor> GetZorGameService() const { return GameService; }
-    TSharedPtr<FOnlineIdentityZor> GetZorIdentityService() const { return IdentityService; }
+    // Typed getters, defined next to the service table: empty before Init and after Shutdown.
+    TSharedPtr<FGameServiceZor> GetZorGameService() const;
+    TSharedPtr<FOnlineIdentityZor> GetZorIdentityService() const;
 
     bool UseServerPermissions() const { return IsServer(); }
     /** Hands a task to the task thread; the task manager owns it from then on. */
@@ -74,12 +76,44 @@ public:
                                     const FHttpRequestRef& Request, FString& OutError);
 
 private:
-    template <typename ServiceType> TSharedPtr<ServiceType> InitService(TSharedPtr<ServiceType> Service)
+    /** A created service under its type, so the typed getters find it. */
+    struct FServiceSlot
     {
-        Services.Add(Service);
-        Service->Init();
+        const void* Type = nullptr;
+        TSharedPtr<FBaseServiceZor> Service;
+    };
+    template <typename ServiceType> static const void* ServiceTypeTag()
+    {
+        static const char Tag = 0;
+        return &Tag;
+    }
+    template <typename ServiceType> TSharedPtr<ServiceType> FindService() const
+    {
+        for (const FServiceSlot& Slot : ServiceSlots)
+        {
+            if (Slot.Type == ServiceTypeTag<ServiceType>())
+            {
+                return StaticCastSharedPtr<ServiceType>(Slot.Service);
+            }
+        }
+        return nullptr;
+    }
+    /** Creates a service that is reachable by its getter only: not initialised, ticked or shut down. */
+    template <typename ServiceType, typename... ArgTypes>
+    TSharedPtr<ServiceType> CreateService(ArgTypes&&... Args)
+    {
+        TSharedPtr<ServiceType> Service = MakeShared<ServiceType>(this, std::forward<ArgTypes>(Args)...);
+        ServiceSlots.Add({ServiceTypeTag<ServiceType>(), Service});
         return Service;
     }
+    /** Creates a service, appends it to Services and initialises it before the next is created. */
+    template <typename ServiceType, typename... ArgTypes> void AddService(ArgTypes&&... Args)
+    {
+        const TSharedPtr<ServiceType> Service = CreateService<ServiceType>(std::forward<ArgTypes>(Args)...);
+        Services.Add(Service);
+        Service->Init();
+    }
+    /** The service table. */
     void CreateServices();
     void ReleaseServices();
 
@@ -97,10 +131,10 @@ private:
     void TickClientRequests(float DeltaTime);
     void CleanupPendingRequests();
 
-    TSharedPtr<FGameServiceZor> GameService;
-    TSharedPtr<FOnlineIdentityZor> IdentityService;
     IOnlineVoicePtr VoiceInterface;
 
+    TArray<FServiceSlot> ServiceSlots;
+    /** The initialised services, in creation order. */
     TArray<TSharedPtr<FBaseServiceZor>> Services;
     TUniquePtr<FOnlineAsyncTaskManagerZor> OnlineAsyncTaskThreadRunnable;
     TUniquePtr<FRunnableThread> OnlineAsyncTaskThread;

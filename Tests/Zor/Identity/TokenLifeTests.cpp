@@ -114,8 +114,9 @@ TEST_F(FTokenLifeTest, VerifyWithoutUsableTokenReportsAndSendsNothing)
 TEST_F(FTokenLifeTest, ClientNearItsEndIsLoggedInAgainNotRefreshed)
 {
     TArray<FString> Errors;
-    Identity().AddOnAuthClientCompleteDelegate(FOnAuthClientCompleteDelegate::CreateLambda(
-        [&](bool, const FString&, const FString& Error) { Errors.Add(Error); }));
+    FDelegateHandle Handle =
+        Identity().AddOnAuthClientCompleteDelegate(FOnAuthClientCompleteDelegate::CreateLambda(
+            [&](bool, const FString&, const FString& Error) { Errors.Add(Error); }));
     ASSERT_TRUE(Identity().AuthClient("testclient"));
     EXPECT_FALSE(Identity().AuthClient("TESTCLIENT"));
     ASSERT_EQ(Errors.Num(), 1);
@@ -130,6 +131,8 @@ TEST_F(FTokenLifeTest, ClientNearItsEndIsLoggedInAgainNotRefreshed)
     EXPECT_EQ(Client->TokenState, EAuthTokenState::ClientAuthPending);
     EXPECT_TRUE(
         Record(FindPending("/api/oauth/token")).GetContentAsString().Equals("grant_type=client_credentials"));
+    // The login still waits; shutdown will report it, after Errors is gone.
+    Identity().ClearOnAuthClientCompleteDelegate(Handle);
 }
 
 TEST_F(FTokenLifeTest, ClientVerificationFindsItsRecordWhateverTheReplysClientId)

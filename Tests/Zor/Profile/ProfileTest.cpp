@@ -58,7 +58,7 @@ FProfileTest::FProfileTest() : PreviousGameVerbosity(LogOnlineGame.GetVerbosity(
     UTestAwareItem::bAcceptAttribute = true;
     SetIni(ProfileTestIni);
     CreateSubsystem();
-    AddUser();
+    InstallUser();
     Profile = NewProfile();
 }
 
@@ -72,25 +72,12 @@ FProfileTest::~FProfileTest()
     LogOnlineGame.SetVerbosity(PreviousGameVerbosity);
 }
 
-void FProfileTest::AddUser(const FString& AccountId)
-{
-    FOnlineIdentityZor& Identity = *Subsystem->GetZorIdentityService();
-    Identity.AddUserAccount(0, AccountId, "access-" + AccountId);
-    const TSharedPtr<FUserOnlineAccountZor> Account =
-        Identity.GetUserAccountZor(FUniqueNetIdString(AccountId));
-    Account->SetAttribute("displayName", "Player One");
-    Account->UserToken.TokenState = EAuthTokenState::Valid;
-    Account->UserToken.expires_in = 3600.0;
-    Account->UserToken.refresh_expires = 7200.0;
-    Account->UserToken.TimeToVerify = 3600.0;
-}
-
 void FProfileTest::RestartSubsystem(const FString& Ini)
 {
     Subsystem->Shutdown();
     SetIni(Ini);
     CreateSubsystem();
-    AddUser();
+    InstallUser();
     Profile->Initialize(Subsystem.Get(), Profile->GetGameAccountId(), true);
 }
 

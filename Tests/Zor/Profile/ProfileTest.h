@@ -89,7 +89,7 @@ protected:
     FProfileTest();
     ~FProfileTest() override;
 
-    void AddUser(const FString& AccountId = "acct1");
+    using FZorSubsystemTest::Answer;
     /** Shuts the subsystem down, makes a new one from Ini with "acct1" logged in, and binds Profile to it. */
     void RestartSubsystem(const FString& Ini);
     UTestProfile* NewProfile(const FString& AccountId = "acct1", bool bLocal = true);

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "Common/ZorUrl.h"
+#include "CoreMinimal.h"
+
+/** One request of an operation, described once; FZorCallSet builds, logs, sends and tracks it. */
+struct FZorCall
+{
+    /** Names the completion and failure lines: "<Operation> request complete. ..." and "... request failed.
+     * %s". */
+    FString Operation;
+    FString Verb = "GET";
+    /** Base URL and path template; its placeholders are replaced by Values, encoded (see ZorUrl::Substitute).
+     */
+    FString Url;
+    TArray<FZorUrlValue> Values;
+    ESearchCase::Type PlaceholderCase = ESearchCase::IgnoreCase;
+    FString ContentType = "application/json";
+    FString Body;
+    /** Headers the roads do not set, in this order after "Content-Type". */
+    TArray<TPair<FString, FString>> Headers;
+    /** An owner key (such as "login:0"); FZorCallSet::IsPending finds calls in flight by it. */
+    FString PendingKey;
+    /** Values masked in every line logged about this call (URL, start line). */
+    TArray<FString> Secrets;
+    /** The one start line, logged masked; empty logs "Starting <Operation> request.". */
+    FString SendingLine;
+    ELogVerbosity::Type SendingVerbosity = ELogVerbosity::Verbose;
+    ELogVerbosity::Type CompleteVerbosity = ELogVerbosity::Verbose;
+
+    /** The URL with its placeholders replaced. */
+    FString ResolveUrl() const { return ZorUrl::Substitute(Url, Values, PlaceholderCase); }
+};

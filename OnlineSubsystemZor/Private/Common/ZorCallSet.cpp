@@ -1,0 +1,182 @@
+#include "Common/ZorCallSet.h"
+
+#include "Common/ZorRedact.h"
+#include "Subsystem/OnlineSubsystemZor.h"
+
+FZorCallSet::FZorCallSet(FBaseServiceZor& InService, FOnlineSubsystemZor* InSubsystem)
+    : Service(InService), Subsystem(InSubsystem)
+{
+}
+
+FHttpRequestPtr FZorCallSet::Begin(const FZorCall& Call, FZorReplyHandler& OnReply)
+{
+    FInFlight Entry{Call, std::move(OnReply)};
+    if (bShutDown)
+    {
+        RunWithoutResponse(Entry, nullptr);
+        return nullptr;
+    }
+    const FHttpRequestRef Request = FHttpModule::Get().CreateRequest();
+    Request->SetURL(Call.ResolveUrl());
+    Request->SetHeader("Content-Type", Call.ContentType);
+    for (const auto& Header : Call.Headers)
+    {
+        Request->SetHeader(Header.Key, Header.Value);
+    }
+    Request->SetVerb(Call.Verb);
+    if (!Call.Body.IsEmpty())
+    {
+        Request->SetContentAsString(Call.Body);
+    }
+    Request->OnProcessRequestComplete().BindLambda(
+        [Weak = TWeakPtr<FZorCallSet>(AsShared())](FHttpRequestPtr Done, FHttpResponsePtr Response, bool bOk)
+        {
+            if (const TSharedPtr<FZorCallSet> Calls = Weak.Pin())
+            {
+                Calls->Complete(Done, Response, bOk);
+            }
+        });
+    {
+        FScopeLock ScopeLock(&Lock);
+        InFlight.Add(Request, std::move(Entry));
+    }
+    const FString Line = Call.SendingLine.IsEmpty() ? FString::Printf("Starting %s request.", *Call.Operation)
+                                                    : Call.SendingLine;
+    if (!LogOnline.IsSuppressed(Call.SendingVerbosity))
+    {
+        FLog::Write(LogOnline, Call.SendingVerbosity,
+                    FString(ONLINE_LOG_PREFIX) + ZorRedact::Body(ZorRedact::Text(Line, Call.Secrets)));
+    }
+    return Request;
+}
+
+bool FZorCallSet::Send(const FZorCall& Call, FZorReplyHandler OnReply)
+{
+    const FHttpRequestPtr Request = Begin(Call, OnReply);
+    return Request && Request->ProcessRequest();
+}
+
+bool FZorCallSet::SendAsUser(const FZorCall& Call, const FUniqueNetId& UserId, FZorReplyHandler OnReply,
+                             FZorError& OutError)
+{
+    const FHttpRequestPtr Request = Begin(Call, OnReply);
+    if (!Request)
+    {
+        return false;
+    }
+    FString Error;
+    if (Subsystem->ProcessUserRequest(Service, UserId, Request.ToSharedRef(), Error))
+    {
+        return true;
+    }
+    Drop(Request);
+    OutError = FZorError::Make(EZorErrorKind::Refused, Error);
+    return false;
+}
+
+bool FZorCallSet::SendAsClient(const FZorCall& Call, const FString& ClientId, FZorReplyHandler OnReply,
+                               FZorError& OutError)
+{
+    const FHttpRequestPtr Request = Begin(Call, OnReply);
+    if (!Request)
+    {
+        return false;
+    }
+    FString Error;
+    if (Subsystem->ProcessClientRequest(Service, ClientId, Request.ToSharedRef(), Error))
+    {
+        return true;
+    }
+    Drop(Request);
+    OutError = FZorError::Make(EZorErrorKind::Refused, Error);
+    return false;
+}
+
+bool FZorCallSet::SendAsPurchase(const FZorCall& Call, const FUniqueNetId& UserId, FZorReplyHandler OnReply,
+                                 FZorError& OutError)
+{
+    const FHttpRequestPtr Request = Begin(Call, OnReply);
+    if (!Request)
+    {
+        return false;
+    }
+    FString Error;
+    if (Subsystem->ProcessUserPurchaseRequest(Service, UserId, Request.ToSharedRef(), Error))
+    {
+        return true;
+    }
+    if (!Error.IsEmpty())
+    {
+        // Never started: nothing will complete it.
+        Drop(Request);
+        OutError = FZorError::Make(EZorErrorKind::Refused, Error);
+    }
+    return false;
+}
+
+void FZorCallSet::Drop(const FHttpRequestPtr& Request)
+{
+    FScopeLock ScopeLock(&Lock);
+    InFlight.Remove(Request);
+}
+
+bool FZorCallSet::IsPending(const FString& PendingKey) const
+{
+    FScopeLock ScopeLock(&Lock);
+    for (const auto& Entry : InFlight)
+    {
+        if (!Entry.Value.Call.PendingKey.IsEmpty() && Entry.Value.Call.PendingKey == PendingKey)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+int32 FZorCallSet::Num() const
+{
+    FScopeLock ScopeLock(&Lock);
+    return InFlight.Num();
+}
+
+void FZorCallSet::Complete(const FHttpRequestPtr& Request, const FHttpResponsePtr& Response, bool bSucceeded)
+{
+    FInFlight Entry;
+    {
+        FScopeLock ScopeLock(&Lock);
+        if (!InFlight.RemoveAndCopyValue(Request, Entry))
+        {
+            return;
+        }
+    }
+    FZorReply Reply(Entry.Call, Request, Response, bSucceeded);
+    Entry.OnReply(Reply);
+}
+
+void FZorCallSet::Shutdown()
+{
+    TArray<TPair<FHttpRequestPtr, FInFlight>> Abandoned;
+    {
+        FScopeLock ScopeLock(&Lock);
+        bShutDown = true;
+        for (const auto& Entry : InFlight)
+        {
+            Abandoned.Add({Entry.Key, Entry.Value});
+        }
+        InFlight.Empty();
+    }
+    for (const auto& Entry : Abandoned)
+    {
+        Entry.Key->CancelRequest();
+    }
+    for (const auto& Entry : Abandoned)
+    {
+        RunWithoutResponse(Entry.Value, Entry.Key);
+    }
+}
+
+void FZorCallSet::RunWithoutResponse(const FInFlight& Entry, const FHttpRequestPtr& Request)
+{
+    FZorReply Reply(Entry.Call, Request, nullptr, false);
+    Entry.OnReply(Reply);
+}

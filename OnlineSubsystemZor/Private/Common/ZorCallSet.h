@@ -1,0 +1,75 @@
+#pragma once
+
+#include "Common/ZorCall.h"
+#include "Common/ZorError.h"
+#include "Common/ZorReply.h"
+#include <atomic>
+
+#include "Core/CriticalSection.h"
+#include "CoreMinimal.h"
+#include "Http.h"
+
+class FBaseServiceZor;
+class FOnlineSubsystemZor;
+class FUniqueNetId;
+
+/** Runs on the game thread with the reply of one call. */
+using FZorReplyHandler = TFunction<void(FZorReply&)>;
+
+/**
+ * The calls one service has in flight. Builds each request from its FZorCall, writes its start line with the
+ * secrets masked, hands it on (at once or on a road) and runs its handler once: with the reply, or with "No
+ * response" when the service shuts down. Late completions, and completions after the service is gone, are
+ * skipped.
+ *
+ * A Send returns whether the request went out. When it did not and OutError is set (a road refused it), the
+ * caller reports OutError; otherwise the handler reports, now (after Shutdown) or later (a refused start).
+ */
+class FZorCallSet : public TSharedFromThis<FZorCallSet>
+{
+public:
+    FZorCallSet(FBaseServiceZor& InService, FOnlineSubsystemZor* InSubsystem);
+
+    /** Sends at once with the call's own headers. */
+    bool Send(const FZorCall& Call, FZorReplyHandler OnReply);
+    /** Queues on the user road, which signs it with the user's token. */
+    bool SendAsUser(const FZorCall& Call, const FUniqueNetId& UserId, FZorReplyHandler OnReply,
+                    FZorError& OutError);
+    /** Queues on the client road under ClientId. */
+    bool SendAsClient(const FZorCall& Call, const FString& ClientId, FZorReplyHandler OnReply,
+                      FZorError& OutError);
+    /** Sends at once signed with the user's purchase token. */
+    bool SendAsPurchase(const FZorCall& Call, const FUniqueNetId& UserId, FZorReplyHandler OnReply,
+                        FZorError& OutError);
+
+    /** Whether a call with this owner key is in flight. */
+    bool IsPending(const FString& PendingKey) const;
+    int32 Num() const;
+
+    /**
+     * Cancels every call in flight and runs each handler once with "No response"; from then on every Send
+     * runs its handler the same way at once.
+     */
+    void Shutdown();
+    bool IsShutDown() const { return bShutDown; }
+
+private:
+    struct FInFlight
+    {
+        FZorCall Call;
+        FZorReplyHandler OnReply;
+    };
+
+    /** The request, tracked; none after Shutdown (the handler has run). */
+    FHttpRequestPtr Begin(const FZorCall& Call, FZorReplyHandler& OnReply);
+    /** Forgets a request the road refused. */
+    void Drop(const FHttpRequestPtr& Request);
+    void Complete(const FHttpRequestPtr& Request, const FHttpResponsePtr& Response, bool bSucceeded);
+    static void RunWithoutResponse(const FInFlight& Entry, const FHttpRequestPtr& Request);
+
+    FBaseServiceZor& Service;
+    FOnlineSubsystemZor* Subsystem;
+    std::atomic<bool> bShutDown{false};
+    mutable FCriticalSection Lock;
+    TMap<FHttpRequestPtr, FInFlight> InFlight;
+};

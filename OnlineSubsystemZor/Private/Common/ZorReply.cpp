@@ -1,0 +1,105 @@
+#include "Common/ZorReply.h"
+
+#include "Common/ZorRedact.h"
+#include "Subsystem/OnlineSubsystemZor.h"
+#include "Json/JsonSerializer.h"
+
+namespace
+{
+bool Accepts(EZorCodeRule Rule, int32 Code)
+{
+    return Rule == EZorCodeRule::Only200 ? Code == 200 : Code >= 200 && Code <= 399;
+}
+
+void LogOnlineAt(ELogVerbosity::Type Verbosity, const FString& Text)
+{
+    if (!LogOnline.IsSuppressed(Verbosity))
+    {
+        FLog::Write(LogOnline, Verbosity, FString(ONLINE_LOG_PREFIX) + Text);
+    }
+}
+} // namespace
+
+FZorReply::FZorReply(const FZorCall& InCall, const FHttpRequestPtr& InRequest,
+                     const FHttpResponsePtr& InResponse, bool bInSucceeded)
+    : Call(InCall), Request(InRequest), Response(InResponse), bSucceeded(bInSucceeded)
+{
+}
+
+bool FZorReply::Check(EZorCodeRule Rule)
+{
+    if (!bSucceeded || !Response)
+    {
+        Fail(EZorErrorKind::NoResponse, "No response");
+        return false;
+    }
+    const FString Url = Request ? ZorRedact::Text(Request->GetURL(), Call.Secrets) : FString();
+    LogOnlineAt(Call.CompleteVerbosity,
+                FString::Printf("%s request complete. url=%s code=%d response=%s", *Call.Operation, *Url,
+                                Response->GetResponseCode(), *ZorRedact::Body(GetBody())));
+    if (const FZorError Refused = CheckResponse(*Response, Rule))
+    {
+        Error = Refused;
+    }
+    return !Error;
+}
+
+FZorError FZorReply::CheckResponse(const IHttpResponse& Response, EZorCodeRule Rule)
+{
+    const int32 Code = Response.GetResponseCode();
+    if (Accepts(Rule, Code))
+    {
+        return FZorError();
+    }
+    const FString Body = Response.GetContentAsString();
+    FZorError Error = FZorError::Make(
+        EZorErrorKind::HttpStatus, FString::Printf("Invalid response. code=%d error=%s", Code, *Body), Code);
+    TSharedPtr<FJsonObject> Json;
+    if (!Response.GetContentType().Equals("application/json", ESearchCase::CaseSensitive) ||
+        !FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Body), Json))
+    {
+        return Error;
+    }
+    Json->TryGetStringField("errorCode", Error.ErrorCode);
+    FString Message;
+    if (Json->TryGetStringField("errorMessage", Message))
+    {
+        Error.Kind = EZorErrorKind::ServiceError;
+        Error.Text = Message;
+    }
+    return Error;
+}
+
+bool FZorReply::ReadObject(TSharedPtr<FJsonObject>& Out, const FString& ArrayKey)
+{
+    if (Error)
+    {
+        return false;
+    }
+    const FString Body = GetBody();
+    const FString Text = ArrayKey.IsEmpty() ? Body : FString::Printf("{\"%s\":%s}", *ArrayKey, *Body);
+    if (!FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Text), Out) || !Out)
+    {
+        Out.Reset();
+        Fail(EZorErrorKind::InvalidPayload, FString::Printf("Invalid response payload=%s", *Body));
+    }
+    return !Error;
+}
+
+void FZorReply::Fail(EZorErrorKind Kind, const FString& Text)
+{
+    if (!Error)
+    {
+        Error = FZorError::Make(Kind, Text, Response ? Response->GetResponseCode() : 0);
+    }
+}
+
+bool FZorReply::Finish() const
+{
+    if (Error)
+    {
+        LogOnlineAt(ELogVerbosity::Warning,
+                    FString::Printf("%s request failed. %s", *Call.Operation, *ZorRedact::Body(Error.Text)));
+    }
+    return !Error;
+}

@@ -1,0 +1,75 @@
+#pragma once
+
+#include "Common/ZorCall.h"
+#include "Common/ZorError.h"
+#include "CoreMinimal.h"
+#include "Http.h"
+#include "Json/JsonObject.h"
+
+/** Which HTTP codes an operation accepts. */
+enum class EZorCodeRule : uint8
+{
+    /** 200 to 399. */
+    Success,
+    /** 200 alone. */
+    Only200,
+};
+
+/**
+ * The reply to one call, read in one place: the code check, the parse into a record or object, the single
+ * warning. A handler checks, reads, and ends with Finish; its error text is what its event carries.
+ */
+class FZorReply
+{
+public:
+    FZorReply(const FZorCall& InCall, const FHttpRequestPtr& InRequest, const FHttpResponsePtr& InResponse,
+              bool bInSucceeded);
+
+    /**
+     * "No response" without a usable response; otherwise logs "<Operation> request complete. url=%s code=%d
+     * response=%s" (masked) and applies the rule: a refused code gives the reply's "errorMessage" when it is
+     * a JSON reply carrying one, else "Invalid response. code=%d error=%s". True when the reply passed.
+     */
+    bool Check(EZorCodeRule Rule = EZorCodeRule::Success);
+    /** Reads the body into a record when no error is set yet; "Invalid response payload" when it does not
+     * read. */
+    template <typename RecordType> bool Read(RecordType& Out)
+    {
+        if (Error)
+        {
+            return false;
+        }
+        if (!Out.FromJson(GetBody()))
+        {
+            Fail(EZorErrorKind::InvalidPayload, "Invalid response payload");
+        }
+        return !Error;
+    }
+    /**
+     * Parses the body as a JSON object when no error is set yet, first wrapping a bare array under ArrayKey
+     * when one is given; "Invalid response payload=%s" with the body when it does not parse.
+     */
+    bool ReadObject(TSharedPtr<FJsonObject>& Out, const FString& ArrayKey = FString());
+    /** Sets the error unless one is set already. */
+    void Fail(EZorErrorKind Kind, const FString& Text);
+    /** Logs the single warning "<Operation> request failed. %s" when there is an error; true on success. */
+    bool Finish() const;
+
+    const FZorError& GetError() const { return Error; }
+    const FString& GetErrorText() const { return Error.Text; }
+    bool Succeeded() const { return !Error; }
+    bool HasResponse() const { return Response.IsValid(); }
+    const FHttpRequestPtr& GetRequest() const { return Request; }
+    const FHttpResponsePtr& GetResponse() const { return Response; }
+    FString GetBody() const { return Response ? Response->GetContentAsString() : FString(); }
+
+private:
+    /** No error when Rule accepts the code; otherwise the service's message or the code and body. */
+    static FZorError CheckResponse(const IHttpResponse& Response, EZorCodeRule Rule);
+
+    const FZorCall& Call;
+    FHttpRequestPtr Request;
+    FHttpResponsePtr Response;
+    bool bSucceeded;
+    FZorError Error;
+};

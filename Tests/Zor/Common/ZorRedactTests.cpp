@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include "Common/ZorRedact.h"
+#include "FStringPrinter.h"
+
+namespace
+{
+const FString LongToken("eyJhbGciOiJIUzI1NiJ9.secretpart");
+
+struct FBodyCase
+{
+    const char* Name;
+    FString Body;
+    FString Secret;
+    FString Kept;
+};
+
+const FBodyCase BodyCases[] = {
+    {"TokenReply", R"({"access_token":")" + LongToken + R"(","account_id":"acct1"})", LongToken, "acct1"},
+    {"RefreshInReply", R"({"refresh_token" : "refresh-value-0001","expires_in":10})", "refresh-value-0001",
+     "expires_in"},
+    {"PasswordGrant", "grant_type=password&username=u%40x&password=hunter2", "hunter2", "username=u%40x"},
+    {"RefreshGrant", "grant_type=refresh_token&refresh_token=r-123", "r-123", "grant_type=refresh_token"},
+    {"ExchangeCodeGrant", "grant_type=exchange_code&exchange_code=ex-42", "ex-42",
+     "grant_type=exchange_code"},
+    {"ExchangeCodeReply", R"({"expiresInSeconds":300,"code":"code-7"})", "code-7", "expiresInSeconds"},
+    {"ExternalToken", "grant_type=external_auth&external_auth_type=steam&external_auth_token=ext-9", "ext-9",
+     "external_auth_type=steam"},
+    {"ClientSecret", R"({"client_secret":"s3\"cr3t","name":"n"})", R"(s3\"cr3t)", R"("name":"n")"},
+    {"EscapedQuoteDoesNotEndTheValue", R"({"token":"ab\"cd"})", "cd", "token"},
+};
+
+class FZorRedactBodyTest : public ::testing::TestWithParam<FBodyCase>
+{
+};
+} // namespace
+
+TEST_P(FZorRedactBodyTest, MasksSecretValuesAndKeepsTheRest)
+{
+    const FBodyCase& Case = GetParam();
+    const FString Masked = ZorRedact::Body(Case.Body);
+    EXPECT_FALSE(Masked.Contains(Case.Secret, ESearchCase::CaseSensitive)) << *Masked;
+    EXPECT_TRUE(Masked.Contains(Case.Kept, ESearchCase::CaseSensitive)) << *Masked;
+    EXPECT_TRUE(Masked.Contains("<redacted>")) << *Masked;
+}
+
+INSTANTIATE_TEST_SUITE_P(Bodies, FZorRedactBodyTest, ::testing::ValuesIn(BodyCases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(ZorRedactTest, OnlyLongSecretsShowAShortPrefix)
+{
+    EXPECT_EQ(ZorRedact::Secret(LongToken), FString("eyJh<redacted>"));
+    EXPECT_EQ(ZorRedact::Secret("short-secret"), FString("<redacted>"));
+    EXPECT_EQ(ZorRedact::Secret(FString()), FString("<redacted>"));
+}
+
+TEST(ZorRedactTest, KeysOnlyCountAtTheirBoundaries)
+{
+    // "token" inside "access_token_type" or a value is no key; the grant type naming a key is no value.
+    const FString Body = R"({"access_token_type":"bearer","note":"token=abc"})";
+    EXPECT_EQ(ZorRedact::Body(Body), Body);
+}
+
+TEST(ZorRedactTest, TextMasksEachGivenSecretAndSkipsEmptyOnes)
+{
+    const FString Url = "http://h/api/oauth/sessions/kill/" + LongToken;
+    EXPECT_EQ(ZorRedact::Text(Url, {FString(), LongToken}),
+              FString("http://h/api/oauth/sessions/kill/eyJh<redacted>"));
+    EXPECT_EQ(ZorRedact::Text("nothing here", {FString()}), FString("nothing here"));
+}
+
+TEST(ZorRedactTest, LongBodiesAreCutAfterMasking)
+{
+    FString Body = R"({"access_token":")" + LongToken + R"(","pad":")";
+    for (int32 Index = 0; Index < 3 * ZorRedact::MaxLoggedBody; ++Index)
+    {
+        Body.AppendChar('x');
+    }
+    const FString Masked = ZorRedact::Body(Body + "\"}");
+    EXPECT_EQ(Masked.Len(), ZorRedact::MaxLoggedBody + 3);
+    EXPECT_TRUE(Masked.EndsWith("..."));
+    EXPECT_FALSE(Masked.Contains(LongToken));
+}
