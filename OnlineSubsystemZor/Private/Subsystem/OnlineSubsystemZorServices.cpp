@@ -1,3 +1,6 @@
+#include "BuildInfo/OnlineBuildInfoServiceZor.h"
+#include "BuildInfo/OnlineBuildInfoServiceZorV2.h"
+#include "Entitlements/OnlineEntitlementsZor.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
@@ -7,6 +10,9 @@ void FOnlineSubsystemZor::CreateServices()
     // shutdown. A service that only its getter reaches is created with CreateService instead.
     AddService<FGameServiceZor>(FString());
     AddService<FOnlineIdentityZor>();
+    AddService<FOnlineEntitlementsZor>();
+    AddService<FOnlineBuildInfoServiceZor>();
+    AddService<FOnlineBuildInfoServiceZorV2>();
 }
 
 // The getters of the services in the table.
@@ -24,4 +30,24 @@ TSharedPtr<FOnlineIdentityZor> FOnlineSubsystemZor::GetZorIdentityService() cons
 IOnlineIdentityPtr FOnlineSubsystemZor::GetIdentityInterface() const
 {
     return GetZorIdentityService();
+}
+
+TSharedPtr<FOnlineEntitlementsZor> FOnlineSubsystemZor::GetZorEntitlementsService() const
+{
+    return FindService<FOnlineEntitlementsZor>();
+}
+
+IOnlineEntitlementsPtr FOnlineSubsystemZor::GetEntitlementsInterface() const
+{
+    return GetZorEntitlementsService();
+}
+
+TSharedPtr<FOnlineBuildInfoServiceZor> FOnlineSubsystemZor::GetZorBuildInfoService() const
+{
+    return FindService<FOnlineBuildInfoServiceZor>();
+}
+
+TSharedPtr<FOnlineBuildInfoServiceZorV2> FOnlineSubsystemZor::GetZorBuildInfoServiceV2() const
+{
+    return FindService<FOnlineBuildInfoServiceZorV2>();
 }

@@ -12,6 +12,9 @@
 
 class FOnlineAsyncTask;
 class FOnlineAsyncTaskManagerZor;
+class FOnlineBuildInfoServiceZor;
+class FOnlineBuildInfoServiceZorV2;
+class FOnlineEntitlementsZor;
 class FOnlineIdentityZor;
 class FRunnableThread;
 
@@ -34,7 +37,7 @@ public:
     IOnlinePartyPtr GetPartyInterface() const override { return nullptr; }
     IOnlineSharedCloudPtr GetSharedCloudInterface() const override { return nullptr; }
     IOnlineUserCloudPtr GetUserCloudInterface() const override { return nullptr; }
-    IOnlineEntitlementsPtr GetEntitlementsInterface() const override { return nullptr; }
+    IOnlineEntitlementsPtr GetEntitlementsInterface() const override;
     IOnlineLeaderboardsPtr GetLeaderboardsInterface() const override { return nullptr; }
     IOnlineVoicePtr GetVoiceInterface() const override;
     IOnlineExternalUIPtr GetExternalUIInterface() const override { return nullptr; }
@@ -60,6 +63,9 @@ public:
     // Typed getters, defined next to the service table: empty before Init and after Shutdown.
     TSharedPtr<FGameServiceZor> GetZorGameService() const;
     TSharedPtr<FOnlineIdentityZor> GetZorIdentityService() const;
+    TSharedPtr<FOnlineEntitlementsZor> GetZorEntitlementsService() const;
+    TSharedPtr<FOnlineBuildInfoServiceZor> GetZorBuildInfoService() const;
+    TSharedPtr<FOnlineBuildInfoServiceZorV2> GetZorBuildInfoServiceV2() const;
 
     bool UseServerPermissions() const { return IsServer(); }
     /** Hands a task to the task thread; the task manager owns it from then on. */
