@@ -2,6 +2,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <filesystem>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,13 +14,13 @@ namespace ZorBackendTests
 {
 namespace
 {
-// A zorbackend process whose standard output is readable line by line.
+// A zorbackend process whose standard output and standard error are readable line by line, in one stream.
 class FProgram
 {
 public:
-    explicit FProgram(std::vector<std::string> Arguments)
+    explicit FProgram(std::vector<std::string> Arguments, const std::string& Program = ZOR_BACKEND_PROGRAM)
     {
-        Arguments.insert(Arguments.begin(), ZOR_BACKEND_PROGRAM);
+        Arguments.insert(Arguments.begin(), Program);
         std::vector<char*> Argv;
         for (std::string& Argument : Arguments)
         {
@@ -34,6 +35,7 @@ public:
         posix_spawn_file_actions_t Actions;
         posix_spawn_file_actions_init(&Actions);
         posix_spawn_file_actions_adddup2(&Actions, Pipe[1], STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&Actions, Pipe[1], STDERR_FILENO);
         posix_spawn_file_actions_addclose(&Actions, Pipe[0]);
         if (posix_spawn(&Pid, Argv[0], &Actions, nullptr, Argv.data(), environ) != 0)
         {
@@ -61,6 +63,17 @@ public:
     {
         char Line[256] = {};
         return Output && std::fgets(Line, sizeof(Line), Output) ? Line : "";
+    }
+
+    // Everything up to the end of the output.
+    std::string ReadAll()
+    {
+        std::string Text;
+        for (std::string Line = ReadLine(); !Line.empty(); Line = ReadLine())
+        {
+            Text += Line;
+        }
+        return Text;
     }
 
     // The exit code, or -1 when the process did not exit normally.
@@ -110,6 +123,45 @@ TEST(BackendProgramTest, StopsOnSigint)
     EXPECT_EQ(Program.Wait(), 0);
 }
 
+TEST(BackendProgramTest, HelpPrintsTheUsage)
+{
+    for (const char* Help : {"--help", "-h"})
+    {
+        FProgram Program({"--port", "0", Help});
+        const std::string Output = Program.ReadAll();
+        EXPECT_EQ(Program.Wait(), 0) << Help;
+        EXPECT_EQ(Output.rfind("usage: zorbackend ", 0), 0u) << Output;
+        EXPECT_NE(Output.find("--port N"), std::string::npos) << Output;
+        EXPECT_EQ(Output.find("listening"), std::string::npos) << Output;
+    }
+}
+
+TEST(BackendProgramTest, FindsTheSeedNextToTheProgramBeforeTheSources)
+{
+    // A copy of the backend away from its build, as an install or a copied build directory has it.
+    const std::filesystem::path Dir =
+        std::filesystem::temp_directory_path() / ("zorbackend-copy-" + std::to_string(getpid()));
+    std::filesystem::create_directories(Dir);
+    const std::string Copy = (Dir / "zorbackend").string();
+    std::filesystem::copy_file(ZOR_BACKEND_PROGRAM, Copy, std::filesystem::copy_options::overwrite_existing);
+
+    FProgram FromSources({"--help"}, Copy);
+    const std::string SourcesUsage = FromSources.ReadAll();
+    EXPECT_EQ(FromSources.Wait(), 0);
+    EXPECT_NE(SourcesUsage.find("/Config/LocalBackend.json)"), std::string::npos) << SourcesUsage;
+
+    std::filesystem::copy_file(ZorBackend::DefaultSeedPath(), Dir / "LocalBackend.json");
+    FProgram NextToIt({"--help"}, Copy);
+    const std::string NextToItUsage = NextToIt.ReadAll();
+    EXPECT_EQ(NextToIt.Wait(), 0);
+    EXPECT_NE(NextToItUsage.find("(default " + (Dir / "LocalBackend.json").string() + ")"), std::string::npos)
+        << NextToItUsage;
+
+    FProgram Serving({"--port", "0"}, Copy);
+    EXPECT_GT(PortOf(Serving.ReadLine()), 0);
+    std::filesystem::remove_all(Dir);
+}
+
 TEST(BackendProgramTest, RefusesBadArgumentsAndBusyPorts)
 {
     for (const std::vector<std::string>& Arguments : {std::vector<std::string>{"--port"},
@@ -119,7 +171,11 @@ TEST(BackendProgramTest, RefusesBadArgumentsAndBusyPorts)
                                                       {"--verbose", "1"}})
     {
         FProgram Program(Arguments);
+        const std::string Output = Program.ReadAll();
         EXPECT_EQ(Program.Wait(), 2) << Arguments[0];
+        EXPECT_NE(Output.find("zorbackend: bad or incomplete option: " + Arguments[0]), std::string::npos)
+            << Output;
+        EXPECT_NE(Output.find("usage: zorbackend "), std::string::npos) << Output;
     }
 
     ZorBackend::FLocalBackend Busy;
@@ -127,7 +183,12 @@ TEST(BackendProgramTest, RefusesBadArgumentsAndBusyPorts)
     const int Port = Busy.Start(0, Error);
     ASSERT_GT(Port, 0) << Error;
     FProgram Program({"--port", std::to_string(Port)});
+    const std::string Output = Program.ReadAll();
     EXPECT_EQ(Program.Wait(), 1);
+    EXPECT_NE(Output.find("cannot listen on 127.0.0.1:" + std::to_string(Port) +
+                          ": the port is in use, perhaps by another zorbackend; --port N picks another port"),
+              std::string::npos)
+        << Output;
     FProgram BadSeed({"--port", "0", "--seed", "/nonexistent/seed.json"});
     EXPECT_EQ(BadSeed.Wait(), 1);
 }

@@ -97,13 +97,23 @@ std::string FHostRun::Log() const
     {
         Text << Line << '\n';
     }
+    for (const std::string& Line : OutputLines)
+    {
+        Text << "stdout: " << Line << '\n';
+    }
     return Text.str();
 }
 
 FHostRun RunHost(const std::vector<std::string>& Arguments, const std::string& StdinPath,
                  const FScratchDir& Scratch, double TimeLimitSeconds)
 {
-    std::vector<std::string> Argv = {ZOR_HOST_PROGRAM};
+    return RunProgram(ZOR_HOST_PROGRAM, Arguments, StdinPath, Scratch, TimeLimitSeconds);
+}
+
+FHostRun RunProgram(const std::string& Program, const std::vector<std::string>& Arguments,
+                    const std::string& StdinPath, const FScratchDir& Scratch, double TimeLimitSeconds)
+{
+    std::vector<std::string> Argv = {Program};
     Argv.insert(Argv.end(), Arguments.begin(), Arguments.end());
     std::vector<char*> ArgvPointers;
     for (std::string& Argument : Argv)
@@ -113,10 +123,12 @@ FHostRun RunHost(const std::vector<std::string>& Arguments, const std::string& S
     ArgvPointers.push_back(nullptr);
 
     const std::string ErrorPath = Scratch.Path() + "/stderr.log";
+    const std::string OutputPath = Scratch.Path() + "/stdout.log";
     posix_spawn_file_actions_t Actions;
     posix_spawn_file_actions_init(&Actions);
     posix_spawn_file_actions_addopen(&Actions, STDIN_FILENO, StdinPath.c_str(), O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&Actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&Actions, STDOUT_FILENO, OutputPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, ErrorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
     FHostRun Run;
@@ -133,5 +145,6 @@ FHostRun RunHost(const std::vector<std::string>& Arguments, const std::string& S
     Run.ExitCode = WaitWithLimit(Pid, TimeLimitSeconds, Run.bTimedOut);
     Run.Seconds = std::chrono::duration<double>(FClock::now() - Start).count();
     Run.ErrorLines = ReadLines(ErrorPath);
+    Run.OutputLines = ReadLines(OutputPath);
     return Run;
 }

@@ -28,11 +28,12 @@ struct FHostRun
     bool bTimedOut = false;
     double Seconds = 0.0;
     std::vector<std::string> ErrorLines;
+    std::vector<std::string> OutputLines;
 
     bool HasLine(const std::string& Text) const;
     /** Index of the first standard-error line holding Text, or -1. */
     int FindLine(const std::string& Text) const;
-    /** Every standard-error line, for failure messages. */
+    /** Every standard-error line, then every standard-output line, for failure messages. */
     std::string Log() const;
 };
 
@@ -42,3 +43,7 @@ struct FHostRun
  */
 FHostRun RunHost(const std::vector<std::string>& Arguments, const std::string& StdinPath,
                  const FScratchDir& Scratch, double TimeLimitSeconds = 60.0);
+
+/** RunHost for another program, such as a copy of zorhost. */
+FHostRun RunProgram(const std::string& Program, const std::vector<std::string>& Arguments,
+                    const std::string& StdinPath, const FScratchDir& Scratch, double TimeLimitSeconds = 60.0);

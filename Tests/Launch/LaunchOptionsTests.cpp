@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "Core/Parse.h"
 #include "Launch/LaunchOptions.h"
 
@@ -48,6 +50,58 @@ TEST(LaunchOptionsTest, RefusesMalformedHostOptions)
         EXPECT_FALSE(ParseLaunchArguments({"LOGIN=demo", Argument}, Options, Error)) << Argument;
         EXPECT_FALSE(Error.IsEmpty()) << Argument;
     }
+}
+
+TEST(LaunchOptionsTest, RefusesTheHostsOwnOptionsInAnyOtherForm)
+{
+    struct FCase
+    {
+        std::vector<FString> Arguments;
+        const char* Expected;
+    };
+    const FCase Cases[] = {
+        {{"-exec", "Config/Demo.zorhost"}, "expected -exec=PATH, not -exec"},
+        {{"-ini", "/x"}, "expected -ini=PATH, not -ini"},
+        {{"--ini=/x"}, "expected -ini=PATH, not --ini=/x"},
+        {{"-log", "LogOnline:Verbose"}, "expected -log=Category:Verbosity, not -log"},
+        {{"--fps=30"}, "expected -fps=N, not --fps=30"},
+        {{"-server=1"}, "expected -server, not -server=1"},
+        {{"--server"}, "expected -server, not --server"},
+        {{"-help"}, "expected --help, not -help"},
+        {{"--h"}, "expected -h, not --h"},
+    };
+    for (const FCase& Case : Cases)
+    {
+        TArray<FString> Arguments = {"LOGIN=demo"};
+        for (const FString& Argument : Case.Arguments)
+        {
+            Arguments.Add(Argument);
+        }
+        FLaunchOptions Options;
+        FString Error;
+        EXPECT_FALSE(ParseLaunchArguments(Arguments, Options, Error)) << *Case.Arguments[0];
+        EXPECT_STREQ(*Error, Case.Expected);
+    }
+}
+
+TEST(LaunchOptionsTest, HelpAndEngineSwitchesThatOnlyLookAlike)
+{
+    for (const char* Help : {"--help", "-h", "--HELP"})
+    {
+        FLaunchOptions Options;
+        FString Error;
+        ASSERT_TRUE(ParseLaunchArguments({Help}, Options, Error)) << Help << ": " << *Error;
+        EXPECT_TRUE(Options.bShowHelp) << Help;
+    }
+    FLaunchOptions Options;
+    FString Error;
+    ASSERT_TRUE(
+        ParseLaunchArguments({"-logfile=x", "-execute", "-hint", "-NOZOR", "exec", "-"}, Options, Error))
+        << *Error;
+    EXPECT_FALSE(Options.bShowHelp);
+    EXPECT_TRUE(Options.ExecPath.IsEmpty());
+    EXPECT_EQ(Options.LogSettings.Num(), 0);
+    EXPECT_STREQ(*Options.EngineCommandLine, "-logfile=x -execute -hint -NOZOR exec -");
 }
 
 TEST(LaunchOptionsTest, QuotesArgumentsWithBlanksSoTheEngineReadsThemWhole)

@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
 #include <regex>
+#include <stdlib.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
 
 #include "HostProcess.h"
 #include "LocalBackend.h"
@@ -19,6 +26,16 @@ std::string DemoIni(const std::string& Domain)
            "ServicePermissions=(Name=Client,Id=zordemoclient,Key=zordemoclientsecret)\n"
            "ServicePermissions=(Name=PurchaseClient,Id=zordemopurchase,Key=zordemopurchasesecret)\n"
            "[OnlineSubsystemZor.AccountServiceZor]\nServiceName=account\n";
+}
+
+int CountLines(const FHostRun& Run, const std::string& Text)
+{
+    int Count = 0;
+    for (const std::string& Line : Run.ErrorLines)
+    {
+        Count += Line.find(Text) != std::string::npos;
+    }
+    return Count;
 }
 
 class ZorHostProgramTest : public testing::Test
@@ -42,7 +59,8 @@ TEST_F(ZorHostProgramTest, StartsRunsTheScriptAndShutsDownInOrder)
 {
     const FHostRun Run = RunScript(EnabledIni, "# a comment line\n\n   \nNOSUCHCOMMAND one two\n"
                                                "ONLINE SUB=ZOR TEST NOSUCHWORD\nquit\nnever reached\n");
-    ASSERT_EQ(Run.ExitCode, 0) << Run.Log();
+    // Unknown lines fail the run.
+    ASSERT_EQ(Run.ExitCode, 1) << Run.Log();
     const int Startup = Run.FindLine("LogOnline: Log: ZOR: Zor Startup!");
     const int SubsystemShutdown = Run.FindLine("LogOnline: Display: ZOR: FOnlineSubsystemZor::Shutdown()");
     const int ModuleShutdown = Run.FindLine("LogOnline: Log: ZOR: Zor Shutdown!");
@@ -55,13 +73,17 @@ TEST_F(ZorHostProgramTest, StartsRunsTheScriptAndShutsDownInOrder)
     EXPECT_FALSE(Run.HasLine("a comment line")) << Run.Log();
     EXPECT_FALSE(Run.HasLine("never reached")) << Run.Log();
     EXPECT_FALSE(Run.HasLine("Zor API disabled!")) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("Unknown command: NOSUCHCOMMAND one two (help lists the words)")) << Run.Log();
+    EXPECT_GT(Run.FindLine("LogHost: Error: 2 console lines or the operations they started failed"),
+              ModuleShutdown)
+        << Run.Log();
 }
 
 TEST_F(ZorHostProgramTest, DisabledSubsystemStillRunsTheScript)
 {
     const FHostRun WithoutSwitch =
         RunScript(DisabledIni, "login\nlogout\nONLINE SUB=ZOR TEST AUTHTEST\nquit\n");
-    EXPECT_EQ(WithoutSwitch.ExitCode, 0) << WithoutSwitch.Log();
+    EXPECT_EQ(WithoutSwitch.ExitCode, 1) << WithoutSwitch.Log();
     EXPECT_TRUE(WithoutSwitch.HasLine("LogOnline: Warning: ZOR: Zor API disabled!")) << WithoutSwitch.Log();
     EXPECT_TRUE(WithoutSwitch.HasLine("login: there is no identity")) << WithoutSwitch.Log();
     EXPECT_TRUE(WithoutSwitch.HasLine("logout: there is no identity")) << WithoutSwitch.Log();
@@ -70,7 +92,7 @@ TEST_F(ZorHostProgramTest, DisabledSubsystemStillRunsTheScript)
     EXPECT_TRUE(WithoutSwitch.HasLine("Zor Shutdown!")) << WithoutSwitch.Log();
 
     const FHostRun WithNoZor = RunScript(EnabledIni, "login\nquit\n", {"-NOZOR"});
-    EXPECT_EQ(WithNoZor.ExitCode, 0) << WithNoZor.Log();
+    EXPECT_EQ(WithNoZor.ExitCode, 1) << WithNoZor.Log();
     EXPECT_TRUE(WithNoZor.HasLine("Zor API disabled!")) << WithNoZor.Log();
     EXPECT_TRUE(WithNoZor.HasLine("login: there is no identity")) << WithNoZor.Log();
 }
@@ -80,13 +102,40 @@ TEST_F(ZorHostProgramTest, EndOfStandardInputQuitsAfterTheLastLine)
     const std::string Ini = "-ini=" + Scratch.WriteFile("Engine.ini", EnabledIni);
     const FHostRun Run = RunHost({Ini}, Scratch.WriteFile("stdin.txt", "login"), Scratch);
     ASSERT_FALSE(Run.bTimedOut) << Run.Log();
-    EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
+    EXPECT_EQ(Run.ExitCode, 1) << Run.Log();
     // Without LOGIN= the login fails, and the host reports the event it bound.
     EXPECT_TRUE(Run.HasLine("AutoLogin Failed. missing LOGIN=<login id>.")) << Run.Log();
     EXPECT_TRUE(Run.HasLine("LogHost: Display: OnLoginComplete LocalUserNum=0 bWasSuccessful=0 UserId= "
                             "Error=missing LOGIN=<login id>."))
         << Run.Log();
     EXPECT_GT(Run.FindLine("Zor Shutdown!"), Run.FindLine("FOnlineSubsystemZor::Shutdown()")) << Run.Log();
+    // Standard input is no terminal here: no prompt.
+    EXPECT_TRUE(Run.OutputLines.empty()) << Run.Log();
+}
+
+TEST_F(ZorHostProgramTest, PromptsWhenStandardInputIsATerminal)
+{
+    const int Terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(Terminal, 0);
+    ASSERT_EQ(grantpt(Terminal), 0);
+    ASSERT_EQ(unlockpt(Terminal), 0);
+    const std::string TerminalPath = ptsname(Terminal);
+    // Typed once the host waits, so that it has shown its prompt.
+    std::thread Typist(
+        [Terminal]
+        {
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            const char Line[] = "quit\n";
+            EXPECT_EQ(write(Terminal, Line, sizeof(Line) - 1), static_cast<ssize_t>(sizeof(Line) - 1));
+        });
+    const std::string Ini = "-ini=" + Scratch.WriteFile("Engine.ini", EnabledIni);
+    const FHostRun Run = RunHost({Ini}, TerminalPath, Scratch, 20.0);
+    Typist.join();
+    close(Terminal);
+    EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
+    ASSERT_FALSE(Run.OutputLines.empty()) << Run.Log();
+    EXPECT_TRUE(Run.OutputLines[0].starts_with("zorhost> ")) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("> quit")) << Run.Log();
 }
 
 TEST_F(ZorHostProgramTest, LogSettingsChooseWhatShows)
@@ -101,7 +150,7 @@ TEST_F(ZorHostProgramTest, LogSettingsChooseWhatShows)
 
     const FHostRun Quiet =
         RunScript(EnabledIni, "nosuchcommand\nquit\n", {"-log=LogOnline:Warning", "-log=LogNope:Verbose"});
-    EXPECT_EQ(Quiet.ExitCode, 0) << Quiet.Log();
+    EXPECT_EQ(Quiet.ExitCode, 1) << Quiet.Log();
     EXPECT_FALSE(Quiet.HasLine("Zor Startup!")) << Quiet.Log();
     EXPECT_TRUE(Quiet.HasLine("Unknown command: nosuchcommand")) << Quiet.Log();
     EXPECT_TRUE(Quiet.HasLine("LogHost: Warning: Unknown log setting LogNope:Verbose")) << Quiet.Log();
@@ -110,15 +159,37 @@ TEST_F(ZorHostProgramTest, LogSettingsChooseWhatShows)
 TEST_F(ZorHostProgramTest, WaitKeepsTickingBeforeTheNextLine)
 {
     const FHostRun Run = RunScript(EnabledIni, "wait soon\nwait -1\nwait 0.6\nquit\n");
-    EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
+    EXPECT_EQ(Run.ExitCode, 1) << Run.Log();
     EXPECT_GE(Run.Seconds, 0.6);
     EXPECT_EQ(Run.FindLine("usage: wait SECONDS"), Run.FindLine("> wait soon") + 1) << Run.Log();
     EXPECT_EQ(Run.FindLine("> quit"), Run.FindLine("> wait 0.6") + 1) << Run.Log();
 }
 
+TEST_F(ZorHostProgramTest, HelpPrintsTheUsageAndStartsNothing)
+{
+    for (const char* Help : {"--help", "-h"})
+    {
+        const FHostRun Run = RunHost({"LOGIN=demo", Help}, "/dev/null", Scratch);
+        EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
+        ASSERT_FALSE(Run.OutputLines.empty()) << Help;
+        EXPECT_TRUE(Run.OutputLines[0].starts_with("usage: zorhost ")) << Run.Log();
+        EXPECT_TRUE(Run.ErrorLines.empty()) << Run.Log();
+    }
+}
+
 TEST_F(ZorHostProgramTest, RefusesBadArgumentsAndMissingFiles)
 {
     EXPECT_EQ(RunHost({"-fps=0"}, "/dev/null", Scratch).ExitCode, 2);
+    // A blank instead of '=' used to drop the script and wait on the terminal.
+    for (const std::vector<std::string>& Arguments :
+         {std::vector<std::string>{"-exec", "script.zorhost"}, {"--ini=/x"}, {"-log", "LogOnline:Verbose"}})
+    {
+        const FHostRun Run = RunHost(Arguments, "/dev/null", Scratch, 10.0);
+        EXPECT_EQ(Run.ExitCode, 2) << Arguments[0];
+        EXPECT_TRUE(Run.HasLine("zorhost: expected ")) << Run.Log();
+        EXPECT_TRUE(Run.HasLine("usage: zorhost ")) << Run.Log();
+        EXPECT_FALSE(Run.HasLine("Zor Startup!")) << Run.Log();
+    }
 
     const FHostRun NoIni = RunHost({"-ini=/nonexistent/Engine.ini"}, "/dev/null", Scratch);
     EXPECT_EQ(NoIni.ExitCode, 1);
@@ -137,7 +208,7 @@ TEST_F(ZorHostProgramTest, CommandLineValuesWithBlanksReachTheModuleWhole)
     // Nothing listens on port 1, so the login fails; its request line shows what the module read.
     const FHostRun Run = RunScript(DemoIni("127.0.0.1:1"), "login\nwait 1\nquit\n",
                                    {"LOGIN=demo user@example.com", "PASSWORD=a secret", "TYPE=tavo"});
-    EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
+    EXPECT_EQ(Run.ExitCode, 1) << Run.Log();
     EXPECT_TRUE(Run.HasLine("type=tavo, id=demo user@example.com")) << Run.Log();
     EXPECT_TRUE(Run.HasLine("OnLoginComplete LocalUserNum=0 bWasSuccessful=0")) << Run.Log();
 }
@@ -151,8 +222,9 @@ TEST_F(ZorHostProgramTest, LogsInMakesAnExchangeCodeAndLogsOutAgainstTheLocalBac
 
     const FHostRun Run = RunScript(
         DemoIni("127.0.0.1:" + std::to_string(Port)),
-        "login\nwait 2\nONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\nwait 1.5\n"
-        "logout\nwait 0.5\nquit\n",
+        "login\nwait 2\nexpect login\nexpect purchase login\nexpect verify\n"
+        "ONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\nwait 1.5\nexpect Exchange Code\n"
+        "logout\nwait 0.5\nexpect logout\nquit\n",
         {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo", "-log=LogOnline:VeryVerbose"});
     Backend.Stop();
     ASSERT_EQ(Run.ExitCode, 0) << Run.Log();
@@ -167,9 +239,15 @@ TEST_F(ZorHostProgramTest, LogsInMakesAnExchangeCodeAndLogsOutAgainstTheLocalBac
 
     const int CodeLine = Run.FindLine("OnGenerateExchangeCodeComplete");
     ASSERT_GE(CodeLine, 0) << Run.Log();
-    EXPECT_TRUE(std::regex_search(Run.ErrorLines[CodeLine], std::regex("bWasSuccessful=1 UserId=" +
-                                                                       DemoUserId + " Code=[0-9a-f]{8,} ")))
+    // Only a prefix of the code shows: it is a credential.
+    EXPECT_TRUE(std::regex_search(
+        Run.ErrorLines[CodeLine],
+        std::regex("bWasSuccessful=1 UserId=" + DemoUserId + " Code=[0-9a-f]{4}\\.\\.\\. ")))
         << Run.ErrorLines[CodeLine];
+    EXPECT_EQ(Run.OutputLines,
+              (std::vector<std::string>{"passed: login", "passed: purchase login", "passed: verify",
+                                        "passed: Exchange Code", "passed: logout"}))
+        << Run.Log();
 
     EXPECT_GT(Run.FindLine("OnLogoutComplete LocalUserNum=0 bWasSuccessful=1"), CodeLine) << Run.Log();
     EXPECT_TRUE(Run.HasLine("OldStatus=LoggedIn NewStatus=NotLoggedIn")) << Run.Log();
@@ -190,16 +268,123 @@ TEST_F(ZorHostProgramTest, RoundTripsThePlayerProfileOfTheLoggedInUser)
                   "profile query\nlogin\nwait 2\nprofile command GrantItem "
                   "{\"templateId\":\"Hat.Red\",\"quantity\":2}\n"
                   "profile command SetStat {\"name\":\"wins\",\"value\":7}\nprofile command NoSuchCommand\n"
-                  "profile command SetStat [1]\nwait 2\nquit\n",
+                  "profile command SetStat [1]\nwait 2\nexpect profile GrantItem\nexpect profile SetStat\n"
+                  "logout\nwait 1\nprofile query\nwait 1\nquit\n",
                   {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"});
     Backend.Stop();
-    ASSERT_EQ(Run.ExitCode, 0) << Run.Log();
+    ASSERT_EQ(Run.ExitCode, 1) << Run.Log();
     EXPECT_TRUE(Run.HasLine("profile: local user 0 is not logged in")) << Run.Log();
+    // After logout the profile of that login is gone: the same answer as before any login.
+    const int LogoutLine = Run.FindLine("OnLogoutComplete LocalUserNum=0 bWasSuccessful=1");
+    ASSERT_GE(LogoutLine, 0) << Run.Log();
+    EXPECT_EQ(CountLines(Run, "profile: local user 0 is not logged in"), 2) << Run.Log();
+    EXPECT_FALSE(Run.HasLine("Profile QueryProfile bSucceeded=0")) << Run.Log();
+    EXPECT_EQ(Run.OutputLines,
+              (std::vector<std::string>{"passed: profile GrantItem", "passed: profile SetStat"}))
+        << Run.Log();
     const int GrantLine = Run.FindLine("Profile GrantItem bSucceeded=1 HttpResponseCode=200");
     ASSERT_GE(GrantLine, 0) << Run.Log();
     EXPECT_GT(Run.FindLine("template=Hat.Red quantity=2"), GrantLine) << Run.Log();
     EXPECT_TRUE(Run.HasLine("Profile stat wins=7")) << Run.Log();
     EXPECT_TRUE(Run.HasLine("Profile NoSuchCommand bSucceeded=0 HttpResponseCode=404")) << Run.Log();
     EXPECT_TRUE(Run.HasLine("profile command: the parameters are not a JSON object: [1]")) << Run.Log();
+}
+TEST_F(ZorHostProgramTest, HelpListsTheHostWordsAndTheSubsystemWords)
+{
+    const FHostRun Run = RunScript(EnabledIni, "HELP\nquit\n");
+    EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
+    const int HostWords = Run.FindLine("LogHost: Display: Host words:");
+    const int TestWords = Run.FindLine("LogHost: Display: Subsystem words:");
+    ASSERT_GE(HostWords, 0) << Run.Log();
+    EXPECT_GT(TestWords, HostWords) << Run.Log();
+    for (const char* Usage : {"  wait SECONDS ", "  login ", "  logout ",
+                              "  profile query | command NAME {JSON} ", "  quit ", "  help "})
+    {
+        const int Line = Run.FindLine(Usage);
+        EXPECT_GT(Line, HostWords) << Usage << Run.Log();
+        EXPECT_LT(Line, TestWords) << Usage << Run.Log();
+    }
+    EXPECT_GT(Run.FindLine("  ONLINE SUB=ZOR TEST EXCHANGECODE ID "), TestWords) << Run.Log();
+    EXPECT_GT(Run.FindLine("  ONLINE SUB=ZOR TEST AUTHTEST "), TestWords) << Run.Log();
+    EXPECT_FALSE(Run.HasLine("Unknown command")) << Run.Log();
+}
+TEST_F(ZorHostProgramTest, TheExitStatusTellsWhetherEveryLineSucceeded)
+{
+    struct FCase
+    {
+        const char* Script;
+        int ExitCode;
+        const char* Logged;
+    };
+    const FCase Cases[] = {
+        {"help\nwait 0\nquit\n", 0, "> quit"},
+        {"nosuchword\n", 1, "Unknown command: nosuchword"},
+        {"wait x\n", 1, "usage: wait SECONDS"},
+        {"profile\n", 1, "usage: profile query"},
+        {"profile query\n", 1, "profile: local user 0 is not logged in"},
+        {"logout\n", 1, "OnLogoutComplete LocalUserNum=0 bWasSuccessful=0"},
+        // TEST words report failure only through warnings.
+        {"ONLINE SUB=ZOR TEST EXCHANGECODE\n", 1, "usage: EXCHANGECODE <clientId>"},
+        {"ONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\n", 1, "No logged in user! Log in first"},
+        {"expect\n", 1, "usage: expect OPERATION"},
+        {"expect login\n", 1, "LogHost: Error: expect login: it has not ended"},
+        {"login\nexpect LOGIN\n", 1, "LogHost: Error: expect LOGIN: it failed"},
+    };
+    for (const FCase& Case : Cases)
+    {
+        const FHostRun Run = RunScript(EnabledIni, Case.Script);
+        EXPECT_EQ(Run.ExitCode, Case.ExitCode) << Case.Script << Run.Log();
+        EXPECT_TRUE(Run.HasLine(Case.Logged)) << Case.Script << Run.Log();
+        EXPECT_EQ(Run.HasLine("console lines or the operations they started failed"), Case.ExitCode != 0)
+            << Case.Script << Run.Log();
+        EXPECT_TRUE(Run.OutputLines.empty()) << Case.Script << Run.Log();
+    }
+}
+TEST_F(ZorHostProgramTest, FindsTheDefaultIniNextToTheProgramBeforeTheSources)
+{
+    // A copy of the host away from its build, as an install or a copied build directory has it.
+    std::filesystem::create_directory(Scratch.Path() + "/bin");
+    const std::string Copy = Scratch.Path() + "/bin/zorhost";
+    ASSERT_TRUE(std::filesystem::copy_file(ZOR_HOST_PROGRAM, Copy));
+    const std::string Script = "-exec=" + Scratch.WriteFile("script.zorhost", "quit\n");
+
+    const FHostRun FromSources = RunProgram(Copy, {Script}, "/dev/null", Scratch);
+    EXPECT_EQ(FromSources.ExitCode, 0) << FromSources.Log();
+    const int SourcesLine = FromSources.FindLine("LogHost: Log: Engine ini /");
+    ASSERT_GE(SourcesLine, 0) << FromSources.Log();
+    EXPECT_TRUE(FromSources.ErrorLines[SourcesLine].ends_with("/Config/DefaultEngine.ini"))
+        << FromSources.Log();
+
+    Scratch.WriteFile("bin/DefaultEngine.ini", DisabledIni);
+    const FHostRun NextToIt = RunProgram(Copy, {Script}, "/dev/null", Scratch);
+    EXPECT_EQ(NextToIt.ExitCode, 0) << NextToIt.Log();
+    EXPECT_TRUE(NextToIt.HasLine("LogHost: Log: Engine ini " + Scratch.Path() + "/bin/DefaultEngine.ini"))
+        << NextToIt.Log();
+    EXPECT_TRUE(NextToIt.HasLine("Zor API disabled!")) << NextToIt.Log();
+}
+TEST_F(ZorHostProgramTest, TheDemoScriptPassesEveryStepAgainstTheLocalBackend)
+{
+    ZorBackend::FLocalBackend Backend;
+    std::string Error;
+    const int Port = Backend.Start(0, Error);
+    ASSERT_GT(Port, 0) << Error;
+    const std::string Ini = Scratch.WriteFile(
+        "Engine.ini", DemoIni("127.0.0.1:" + std::to_string(Port)) +
+                          "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n"
+                          "[OnlineSubsystemZor.ZorProfile]\n"
+                          "ZorClientCommandUrl=/api/profile/`accountId/client/`fname?profileId=`profileId\n");
+    const FHostRun Run = RunHost({"-ini=" + Ini, std::string("-exec=") + ZOR_DEMO_SCRIPT,
+                                  "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"},
+                                 "/dev/null", Scratch);
+    Backend.Stop();
+    EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
+    EXPECT_EQ(Run.OutputLines,
+              (std::vector<std::string>{"passed: login", "passed: verify", "passed: exchange code",
+                                        "passed: profile QueryProfile", "passed: profile GrantItem",
+                                        "passed: profile SetStat", "passed: profile QueryProfile",
+                                        "passed: logout"}))
+        << Run.Log();
+    EXPECT_TRUE(Run.HasLine("Profile item ")) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("template=Weapon.Sword quantity=1")) << Run.Log();
 }
 } // namespace

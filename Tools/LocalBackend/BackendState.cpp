@@ -17,6 +17,10 @@ bool FIgnoreCaseLess::operator()(std::string_view A, std::string_view B) const
                                         });
 }
 
+FBackendState::FBackendState() = default;
+
+FBackendState::~FBackendState() = default;
+
 std::mt19937_64::result_type FBackendState::SeedRandom()
 {
     std::random_device Device;
@@ -25,7 +29,7 @@ std::mt19937_64::result_type FBackendState::SeedRandom()
 
 bool FBackendState::IsSecretInUse(const std::string& Secret) const
 {
-    return Tokens.contains(Secret) || RefreshIndex.contains(Secret) || ExchangeCodes.contains(Secret);
+    return Tokens.contains(Secret) || RefreshIndex.contains(Secret);
 }
 
 std::string FBackendState::NewSecret()
@@ -119,6 +123,5 @@ void FBackendState::PruneExpired(FSteadyClock::time_point Now)
         RefreshIndex.erase(Token.RefreshToken);
         It = Tokens.erase(It);
     }
-    std::erase_if(ExchangeCodes, [Now](const auto& Entry) { return Entry.second.ExpiresAt <= Now; });
 }
 } // namespace ZorBackend

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "BackendService.h"
+
 #include <chrono>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <string>
@@ -58,13 +61,6 @@ struct FToken
     bool IsActive(FSteadyClock::time_point Now) const { return !bRevoked && Now < ExpiresAt; }
 };
 
-struct FExchangeCode
-{
-    std::string AccountId;
-    std::string CreatingClientId;
-    FSteadyClock::time_point ExpiresAt;
-};
-
 enum class ETokenCheck
 {
     Valid,
@@ -87,42 +83,25 @@ struct FIgnoreCaseLess
     bool operator()(std::string_view A, std::string_view B) const;
 };
 
-// Names to values kept as compact JSON text, written back into replies as they are.
-using FJsonFields = std::map<std::string, std::string, FIgnoreCaseLess>;
-
-struct FProfileItem
-{
-    std::string TemplateId;
-    int32_t Quantity = 1;
-    FJsonFields Attributes;
-};
-
-// One profile of one account. The revision only grows, also across a reset, so that a client never mistakes
-// a reset profile for the one it holds.
-struct FProfile
-{
-    int64_t Revision = 1;
-    FJsonFields Stats;
-    std::map<std::string, FProfileItem, FIgnoreCaseLess> Items; // by item id
-};
-
-// Account id and profile id.
-using FProfileKey = std::pair<std::string, std::string>;
-
-// Everything the services share. Handlers run on the server's worker threads: hold Mutex for every access.
+// Everything the backend keeps: what every service shares (accounts, clients, tokens) and the services with
+// their own state. Handlers run on the server's worker threads: hold Mutex for every access.
 struct FBackendState
 {
+    FBackendState();
+    ~FBackendState();
+    FBackendState(const FBackendState&) = delete;
+    FBackendState& operator=(const FBackendState&) = delete;
+
     std::mutex Mutex;
     std::map<std::string, FAccount> Accounts;                  // by account id
     std::map<std::string, FClient> Clients;                    // by client id
     std::unordered_map<std::string, FToken> Tokens;            // by access token
     std::unordered_map<std::string, std::string> RefreshIndex; // refresh token to access token
-    std::unordered_map<std::string, FExchangeCode> ExchangeCodes;
-    std::map<FProfileKey, FProfile> Profiles;
     FLifetimes Lifetimes;
     std::mt19937_64 Random{SeedRandom()};
+    std::vector<std::unique_ptr<FBackendService>> Services;
 
-    // 32 lower-case hex characters, unique among live tokens, refresh tokens and codes.
+    // 32 lower-case hex characters, unique among live tokens and refresh tokens.
     std::string NewSecret();
 
     FAccount* FindAccountByEmail(const std::string& Email);
@@ -136,7 +115,7 @@ struct FBackendState
     // Revokes the access token and its refresh token; false when the token is unknown.
     bool RevokeAccessToken(const std::string& AccessToken);
 
-    // Forgets tokens that can no longer be used in any way and codes past their expiry.
+    // Forgets tokens that can no longer be used in any way.
     void PruneExpired(FSteadyClock::time_point Now);
 
 private:

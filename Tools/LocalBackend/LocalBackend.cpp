@@ -1,14 +1,17 @@
 #include "LocalBackend.h"
 
-#include "AccountService.h"
 #include "BackendHttp.h"
 #include "BackendSeed.h"
 #include "BackendState.h"
-#include "ProfileService.h"
+#include "Services/ServiceTable.h"
 
+#include <arpa/inet.h>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstring>
 #include <exception>
+#include <filesystem>
 #include <memory>
 
 namespace ZorBackend
@@ -63,10 +66,41 @@ int Bind(httplib::Server& Server, int Port)
     }
     return Bound;
 }
+
+// Why Port cannot be bound, learnt by trying once more with a plain socket.
+std::string BindFailureReason(int Port)
+{
+    const int Probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (Probe < 0)
+    {
+        return std::strerror(errno);
+    }
+    int Yes = 1;
+    setsockopt(Probe, SOL_SOCKET, SO_REUSEADDR, &Yes, sizeof(Yes));
+    sockaddr_in Address = {};
+    Address.sin_family = AF_INET;
+    Address.sin_port = htons(static_cast<uint16_t>(Port));
+    inet_pton(AF_INET, LoopbackHost, &Address.sin_addr);
+    const int Result = ::bind(Probe, reinterpret_cast<const sockaddr*>(&Address), sizeof(Address));
+    const int Error = errno;
+    ::close(Probe);
+    if (Result == 0)
+    {
+        return "the port could not be bound";
+    }
+    return Error == EADDRINUSE ? "the port is in use, perhaps by another zorbackend" : std::strerror(Error);
+}
 } // namespace
 
-const char* DefaultSeedPath()
+std::string DefaultSeedPath()
 {
+    std::error_code Error;
+    const std::filesystem::path Program = std::filesystem::read_symlink("/proc/self/exe", Error);
+    const std::filesystem::path NextToProgram = Program.parent_path() / "LocalBackend.json";
+    if (!Error && std::filesystem::is_regular_file(NextToProgram, Error))
+    {
+        return NextToProgram.string();
+    }
     return ZOR_BACKEND_DEFAULT_SEED;
 }
 
@@ -99,12 +133,12 @@ int FLocalBackend::Start(int Port, std::string& OutError)
     IgnoreBrokenPipes();
     auto NewServer = std::make_unique<httplib::Server>();
     ConfigureServer(*NewServer, Options);
-    RegisterAccountService(*NewServer, *NewState);
-    RegisterProfileService(*NewServer, *NewState);
+    AddServices(*NewState, *NewServer);
     const int BoundPort = Bind(*NewServer, Port);
     if (BoundPort <= 0)
     {
-        OutError = std::string("cannot listen on ") + LoopbackHost + ":" + std::to_string(Port);
+        OutError = std::string("cannot listen on ") + LoopbackHost + ":" + std::to_string(Port) + ": " +
+                   BindFailureReason(Port) + "; --port N picks another port, --port 0 a free one";
         return -1;
     }
     State = std::move(NewState);

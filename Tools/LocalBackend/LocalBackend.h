@@ -16,8 +16,9 @@ namespace ZorBackend
 {
 struct FBackendState;
 
-// The seed that ships with the sources, used when no other is given.
-const char* DefaultSeedPath();
+// The seed used when no other is given: the one next to the program (where the build and the install put it),
+// else the one in the sources.
+std::string DefaultSeedPath();
 
 struct FBackendOptions
 {

@@ -19,14 +19,15 @@ struct FCommandLine
     ZorBackend::FBackendOptions Options;
 };
 
-void PrintUsage()
+void PrintUsage(FILE* Stream)
 {
-    std::fprintf(stderr,
-                 "usage: zorbackend [--port N] [--seed PATH] [--token-lifetime SECONDS]\n"
+    std::fprintf(Stream,
+                 "usage: zorbackend [--port N] [--seed PATH] [--token-lifetime SECONDS] [--help]\n"
                  "  --port N              port on 127.0.0.1 (default 8080; 0 picks a free one)\n"
                  "  --seed PATH           accounts and clients to serve (default %s)\n"
-                 "  --token-lifetime S    access token lifetime in seconds (default 7200)\n",
-                 ZorBackend::DefaultSeedPath());
+                 "  --token-lifetime S    access token lifetime in seconds (default 7200)\n"
+                 "Serves the account and game services on 127.0.0.1 until SIGINT or SIGTERM.\n",
+                 ZorBackend::DefaultSeedPath().c_str());
 }
 
 std::optional<long long> ParseNumber(const char* Text, long long Min, long long Max)
@@ -76,14 +77,32 @@ std::optional<FCommandLine> ParseCommandLine(int Argc, char** Argv)
     }
     return Line;
 }
+
+bool AsksForHelp(int Argc, char** Argv)
+{
+    for (int Index = 1; Index < Argc; ++Index)
+    {
+        const std::string_view Argument = Argv[Index];
+        if (Argument == "--help" || Argument == "-h")
+        {
+            return true;
+        }
+    }
+    return false;
+}
 } // namespace
 
 int main(int Argc, char** Argv)
 {
+    if (AsksForHelp(Argc, Argv))
+    {
+        PrintUsage(stdout);
+        return 0;
+    }
     const std::optional<FCommandLine> Line = ParseCommandLine(Argc, Argv);
     if (!Line)
     {
-        PrintUsage();
+        PrintUsage(stderr);
         return 2;
     }
     // Block the stop signals before any thread starts, so that only sigwait below receives them.

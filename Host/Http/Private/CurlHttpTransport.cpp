@@ -51,6 +51,10 @@ struct FCurlHttpTransport::FTransfer
     FHttpHeaderList ResponseHeaders;
     TArray<uint8> ResponseBody;
     char ErrorText[CURL_ERROR_SIZE] = {};
+
+    /** Worker thread only: set once the request went out, and when a second sending was stopped. */
+    bool bSent = false;
+    bool bResendRefused = false;
 };
 
 namespace
@@ -109,9 +113,47 @@ curl_slist* BuildHeaderList(const FHttpRequestSnapshot& Snapshot)
     return curl_slist_append(List, "Expect:");
 }
 
+bool IsIdempotent(const FString& Verb)
+{
+    for (const char* Repeatable : {"GET", "HEAD", "PUT", "DELETE", "OPTIONS"})
+    {
+        if (Verb == Repeatable)
+        {
+            return true;
+        }
+    }
+    return Verb.IsEmpty();
+}
+
+/**
+ * libcurl sends a request again on a fresh connection when a reused one dies before any reply, whatever the
+ * verb. The server may have read and applied it, so a request that must not be repeated stops here the second
+ * time and fails once instead.
+ */
+int OnBeforeSend(void* UserData, char* /*RemoteIp*/, char* /*LocalIp*/, int /*RemotePort*/, int /*LocalPort*/)
+{
+    auto* Transfer = static_cast<FTransfer*>(UserData);
+    if (!Transfer->bSent)
+    {
+        Transfer->bSent = true;
+        return CURL_PREREQFUNC_OK;
+    }
+    Transfer->bResendRefused = true;
+    return CURL_PREREQFUNC_ABORT;
+}
+
+const char* FailureReason(const FTransfer& Transfer, CURLcode Result)
+{
+    if (Transfer.bResendRefused)
+    {
+        return "connection lost before a reply, and this verb is never sent twice";
+    }
+    return Transfer.ErrorText[0] ? Transfer.ErrorText : curl_easy_strerror(Result);
+}
+
 void SetVerbAndBody(CURL* Easy, const FHttpRequestSnapshot& Snapshot)
 {
-    const std::string Verb = Snapshot.Verb.IsEmpty() ? "GET" : Snapshot.Verb.ToStdString();
+    const std::string Verb = Snapshot.Verb.IsEmpty() ? "GET" : std::string(Snapshot.Verb.View());
     if (Verb == "HEAD")
     {
         curl_easy_setopt(Easy, CURLOPT_NOBODY, 1L);
@@ -153,6 +195,11 @@ void ConfigureEasy(FTransfer& Transfer)
     curl_easy_setopt(Easy, CURLOPT_HEADERFUNCTION, &OnHeaderLine);
     curl_easy_setopt(Easy, CURLOPT_HEADERDATA, &Transfer);
     curl_easy_setopt(Easy, CURLOPT_ERRORBUFFER, Transfer.ErrorText);
+    if (!IsIdempotent(Transfer.Snapshot.Verb))
+    {
+        curl_easy_setopt(Easy, CURLOPT_PREREQFUNCTION, &OnBeforeSend);
+        curl_easy_setopt(Easy, CURLOPT_PREREQDATA, &Transfer);
+    }
     SetVerbAndBody(Easy, Transfer.Snapshot);
 }
 } // namespace
@@ -269,7 +316,7 @@ void FCurlHttpTransport::BeginTransfer(std::unique_ptr<FTransfer> Transfer)
     }
     if (!Transfer->Easy || curl_multi_add_handle(Multi, Transfer->Easy) != CURLM_OK)
     {
-        UE_LOG(LogHttp, Warning, "Could not start HTTP transfer. url=%s", *Transfer->Snapshot.URL);
+        UE_LOG(LogHttp, Warning, "Could not start HTTP transfer. url=%s", *Transfer->Snapshot.URLForLog());
         ReportFinished(Transfer->Request, nullptr);
         return;
     }
@@ -313,8 +360,8 @@ void FCurlHttpTransport::FinishTransfer(CURL* Easy, CURLcode Result)
 
     if (Result != CURLE_OK)
     {
-        const char* Reason = Transfer->ErrorText[0] ? Transfer->ErrorText : curl_easy_strerror(Result);
-        UE_LOG(LogHttp, Warning, "HTTP request failed: %s. url=%s", Reason, *Transfer->Snapshot.URL);
+        UE_LOG(LogHttp, Warning, "HTTP request failed: %s. url=%s", FailureReason(*Transfer, Result),
+               *Transfer->Snapshot.URLForLog());
         ReportFinished(Transfer->Request, nullptr);
         return;
     }

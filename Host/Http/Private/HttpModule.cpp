@@ -1,5 +1,8 @@
 #include "HttpModule.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "Core/Config.h"
 #include "CurlHttpTransport.h"
 #include "HttpRequest.h"
@@ -60,7 +63,7 @@ void FHttpModule::Tick(float /*DeltaSeconds*/)
 {
     TArray<FHttpRequestRef> Ready;
     {
-        FScopeLock Guard(&CompletionLock);
+        std::lock_guard Guard(CompletionMutex);
         std::swap(Ready, Completions);
     }
     // Completions queued by these handlers wait for the next tick, so none fires inside the call that caused
@@ -69,6 +72,13 @@ void FHttpModule::Tick(float /*DeltaSeconds*/)
     {
         StaticCastSharedRef<FHttpRequest>(Request)->DeliverCompletion();
     }
+}
+
+bool FHttpModule::WaitForCompletions(float MaxSeconds)
+{
+    std::unique_lock Guard(CompletionMutex);
+    return CompletionArrived.wait_for(Guard, std::chrono::duration<float>(std::max(MaxSeconds, 0.0f)),
+                                      [this] { return Completions.Num() > 0; });
 }
 
 void FHttpModule::SetTransport(TSharedPtr<IHttpTransport> InTransport)
@@ -116,13 +126,16 @@ void FHttpModule::UpdateConfigs()
 
 void FHttpModule::QueueCompletion(FHttpRequestRef Request)
 {
-    FScopeLock Guard(&CompletionLock);
-    Completions.Add(std::move(Request));
+    {
+        std::lock_guard Guard(CompletionMutex);
+        Completions.Add(std::move(Request));
+    }
+    CompletionArrived.notify_all();
 }
 
 void FHttpModule::DiscardPendingCompletions()
 {
     TArray<FHttpRequestRef> Dropped;
-    FScopeLock Guard(&CompletionLock);
+    std::lock_guard Guard(CompletionMutex);
     std::swap(Dropped, Completions);
 }

@@ -93,7 +93,13 @@ void FHttpRequest::SetURL(const FString& InURL)
 
 void FHttpRequest::SetHeader(const FString& HeaderName, const FString& HeaderValue)
 {
-    if (!HttpToken::IsToken(HeaderName) || !HttpToken::IsSafeHeaderValue(HeaderValue))
+    if (!HttpToken::IsToken(HeaderName))
+    {
+        // A malformed name may be a whole "Name: value" line, secret and all.
+        UE_LOG(LogHttp, Warning, "Refusing an HTTP header with an invalid name.");
+        return;
+    }
+    if (!HttpToken::IsSafeHeaderValue(HeaderValue))
     {
         UE_LOG(LogHttp, Warning, "Refusing invalid HTTP header \"%s\".", *HeaderName);
         return;
@@ -116,9 +122,9 @@ void FHttpRequest::SetContent(const TArray<uint8>& InContent)
 
 void FHttpRequest::SetContentAsString(const FString& InContent)
 {
-    const auto* Bytes = reinterpret_cast<const uint8*>(InContent.ToStdString().data());
+    const std::string_view Text = InContent.View();
     std::lock_guard Guard(Mutex);
-    Content = TArray<uint8>(Bytes, InContent.Len());
+    Content = TArray<uint8>(reinterpret_cast<const uint8*>(Text.data()), static_cast<int32>(Text.size()));
 }
 
 bool FHttpRequest::ProcessRequest()
@@ -129,7 +135,7 @@ bool FHttpRequest::ProcessRequest()
         if (bStartAttempted || bCompletionQueued)
         {
             UE_LOG(LogHttp, Warning, "ProcessRequest ignored: request already started or cancelled. url=%s",
-                   *URL);
+                   *URLForLogLocked());
             return false;
         }
         bStartAttempted = true;
@@ -162,7 +168,12 @@ bool FHttpRequest::ProcessRequest()
 
 void FHttpRequest::RefuseStart(const char* Reason)
 {
-    UE_LOG(LogHttp, Warning, "Request not started (%s). url=%s", Reason, *GetURL());
+    FString Shown;
+    {
+        std::lock_guard Guard(Mutex);
+        Shown = URLForLogLocked();
+    }
+    UE_LOG(LogHttp, Warning, "Request not started (%s). url=%s", Reason, *Shown);
     OnTransportFinished(nullptr);
 }
 
@@ -197,6 +208,11 @@ void FHttpRequest::OnTransportFinished(const FHttpResponsePtr& InResponse)
         }
     }
     FHttpModule::Get().QueueCompletion(AsShared());
+}
+
+FString FHttpRequest::URLForLogLocked() const
+{
+    return HttpUrl::MaskForLog(URL, Headers);
 }
 
 bool FHttpRequest::MarkCompletionQueuedLocked(const FHttpResponsePtr& InResponse)

@@ -48,6 +48,7 @@ private:
 
     /** Marks the completion as queued; false when one already was. Call with the mutex held. */
     bool MarkCompletionQueuedLocked(const FHttpResponsePtr& InResponse);
+    FString URLForLogLocked() const;
     void RefuseStart(const char* Reason);
 
     mutable std::mutex Mutex;

@@ -1,6 +1,7 @@
 #include "HttpTransport.h"
 
 #include "HttpRequest.h"
+#include "HttpUrl.h"
 
 FHttpResponse::FHttpResponse(FString InURL, int32 InResponseCode, FHttpHeaderList InHeaders,
                              TArray<uint8> InContent)
@@ -78,4 +79,9 @@ FHttpRequestSnapshot IHttpTransport::TakeSnapshot(const FHttpRequestRef& Request
         Snapshot.Headers = ModuleRequest->GetHeaderList();
     }
     return Snapshot;
+}
+
+FString FHttpRequestSnapshot::URLForLog() const
+{
+    return HttpUrl::MaskForLog(URL, Headers);
 }

@@ -14,6 +14,11 @@ bool IsValidHttpUrl(const FString& URL);
  * so raw values the services put into paths and queries still go out, and existing escapes stay intact.
  */
 std::string EncodeForWire(std::string_view URL);
+/**
+ * The URL as a log line may show it: user info and every query value masked, and the credential of the
+ * request's "Authorization" header masked wherever it appears (a session is ended by its token in the path).
+ */
+FString MaskForLog(const FString& URL, const TArray<TPair<FString, FString>>& Headers);
 } // namespace HttpUrl
 
 namespace HttpToken

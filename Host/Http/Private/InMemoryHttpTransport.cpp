@@ -120,7 +120,7 @@ bool FInMemoryHttpTransport::Respond(const FHttpRequestPtr& Request, int32 Code,
     {
         HeaderList.Add({Header.Key, Header.Value});
     }
-    const auto* Bytes = reinterpret_cast<const uint8*>(Body.ToStdString().data());
+    const auto* Bytes = reinterpret_cast<const uint8*>(Body.View().data());
     auto Response = MakeShared<FHttpResponse>(Request->GetURL(), Code, std::move(HeaderList),
                                               TArray<uint8>(Bytes, Body.Len()));
     return Finish(Request, EState::Responded, Response);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 
 #include "HttpTransport.h"
 #include "Interfaces/IHttpRequest.h"
@@ -22,6 +24,11 @@ public:
 
     /** Fires the completions that arrived since the last tick, oldest first. */
     void Tick(float DeltaSeconds);
+    /**
+     * Sleeps until a completion waits for Tick or MaxSeconds pass; true when one waits. A host may spend the
+     * rest of its frame here rather than in a plain sleep, so answers are fired as soon as they arrive.
+     */
+    bool WaitForCompletions(float MaxSeconds);
 
     /** Installs the transport for requests started from now on; null goes back to the default (libcurl). */
     void SetTransport(TSharedPtr<IHttpTransport> InTransport);
@@ -65,7 +72,8 @@ private:
     FCriticalSection TransportLock;
     TSharedPtr<IHttpTransport> Transport;
 
-    FCriticalSection CompletionLock;
+    std::mutex CompletionMutex;
+    std::condition_variable CompletionArrived;
     TArray<FHttpRequestRef> Completions;
 
     std::atomic<float> ConnectionTimeout;

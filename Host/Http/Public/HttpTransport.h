@@ -25,6 +25,9 @@ private:
     int32 ResponseCode;
     FHttpHeaderList Headers;
     TArray<uint8> Content;
+
+    /** The URL with its secrets masked, for log lines. */
+    FString URLForLog() const;
 };
 
 /** What a request needs on the wire, copied on the thread that started it. */
@@ -34,6 +37,9 @@ struct FHttpRequestSnapshot
     FString Verb;
     FHttpHeaderList Headers;
     TArray<uint8> Content;
+
+    /** The URL with its secrets masked, for log lines. */
+    FString URLForLog() const;
 };
 
 /**

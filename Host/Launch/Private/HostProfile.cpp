@@ -1,98 +1,113 @@
-#include "HostProfile.h"
-
+#include "Core/Parse.h"
+#include "HostWords.h"
+#include "Identity/OnlineIdentityZor.h"
 #include "Launch/ZorHost.h"
-
-IMPLEMENT_OBJECT_CLASS(UZorHostProfile, "/Script/ZorHost", 0)
+#include "Subsystem/OnlineSubsystemZor.h"
+#include "ZorHostProfile.h"
+#include "Json/JsonSerializer.h"
 
 namespace
 {
-/** Command parameters typed on the console: the object's members are written as they are. */
-class FConsoleCommandParams : public FOnlineJsonSerializable
+/** Local user 0's profile, made on first use and kept reachable until quit. */
+class FProfileWordState : public FHostWordState
 {
 public:
-    explicit FConsoleCommandParams(TSharedPtr<FJsonObject> InObject) : Object(std::move(InObject)) {}
+    ~FProfileWordState() override { Release(); }
 
-    void Serialize(FOnlineJsonSerializerBase& Serializer, bool bFlatObject) override
+    /** Leaves the profile to the collector. */
+    void Release()
     {
-        if (!bFlatObject)
+        if (Profile)
         {
-            Serializer.StartObject();
-        }
-        for (const auto& Field : Object->Values)
-        {
-            SerializeField(Serializer, Field.Key, Field.Value);
-        }
-        if (!bFlatObject)
-        {
-            Serializer.EndObject();
+            Profile->OnResult = nullptr;
+            Profile->RemoveFromRoot();
+            Profile = nullptr;
         }
     }
 
-private:
-    static void SerializeField(FOnlineJsonSerializerBase& Serializer, const FString& Name,
-                               const TSharedPtr<FJsonValue>& Value)
-    {
-        switch (Value->Type)
-        {
-        case EJson::String:
-        {
-            FString Text = Value->AsString();
-            Serializer.Serialize(Name, Text);
-            break;
-        }
-        case EJson::Number:
-        {
-            double Number = Value->AsNumber();
-            Serializer.Serialize(Name, Number);
-            break;
-        }
-        case EJson::Boolean:
-        {
-            bool bFlag = Value->AsBool();
-            Serializer.Serialize(Name, bFlag);
-            break;
-        }
-        case EJson::Object:
-        {
-            TSharedPtr<FJsonObject> Nested = Value->AsObject();
-            Serializer.SerializeObject(Name, Nested);
-            break;
-        }
-        default:
-            UE_LOG(LogHost, Warning, "profile command: parameter %s is left out (only strings, numbers, "
-                                     "booleans and objects are sent)", *Name);
-        }
-    }
+    UZorHostProfile* Profile = nullptr;
+};
 
-    TSharedPtr<FJsonObject> Object;
+/** Local user 0's id while logged in; null otherwise. */
+FUniqueNetIdPtr GetLoggedInUser(FZorHost& Host)
+{
+    const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
+    if (!Identity || Identity->GetLoginStatus(FZorHost::LocalUser) != ELoginStatus::LoggedIn)
+    {
+        return nullptr;
+    }
+    return Identity->GetUniquePlayerId(FZorHost::LocalUser);
+}
+
+/** The profile of the user logged in now; one made for an earlier login is let go. */
+UZorHostProfile* GetOrCreateProfile(FZorHost& Host)
+{
+    FProfileWordState& State = Host.GetWordState<FProfileWordState>();
+    const FUniqueNetIdPtr UserId = GetLoggedInUser(Host);
+    const bool bSameUser = State.Profile && UserId && *State.Profile->GetGameAccountId() == *UserId;
+    if (State.Profile && !bSameUser)
+    {
+        State.Release();
+    }
+    if (!UserId)
+    {
+        UE_LOG(LogHost, Warning, "profile: local user %d is not logged in", FZorHost::LocalUser);
+        return nullptr;
+    }
+    if (!State.Profile)
+    {
+        State.Profile = NewObject<UZorHostProfile>();
+        State.Profile->AddToRoot();
+        State.Profile->Initialize(Host.GetZorSubsystem(), UserId, true);
+        State.Profile->OnResult = [&Host](const FString& Command, bool bSucceeded)
+        { Host.ReportOutcome("profile " + Command, bSucceeded); };
+    }
+    return State.Profile;
+}
+
+bool SendCommand(FZorHost& Host, const TCHAR* Args)
+{
+    FString Name;
+    if (!FParse::Token(Args, Name, false))
+    {
+        UE_LOG(LogHost, Warning, "usage: profile query | profile command NAME JSON");
+        return false;
+    }
+    const FString ParamsText = FString(Args).TrimStartAndEnd();
+    TSharedPtr<FJsonObject> Params = MakeShared<FJsonObject>();
+    if (!ParamsText.IsEmpty() &&
+        !FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(ParamsText), Params))
+    {
+        UE_LOG(LogHost, Warning, "profile command: the parameters are not a JSON object: %s", *ParamsText);
+        return false;
+    }
+    UZorHostProfile* Profile = GetOrCreateProfile(Host);
+    return Profile && Profile->SendCommand(Name, Params);
+}
+
+bool ProfileWord(FZorHost& Host, const TCHAR* Args)
+{
+    if (FParse::Command(&Args, "query"))
+    {
+        UZorHostProfile* Profile = GetOrCreateProfile(Host);
+        return Profile && Profile->Query();
+    }
+    if (FParse::Command(&Args, "command"))
+    {
+        return SendCommand(Host, Args);
+    }
+    UE_LOG(LogHost, Warning, "usage: profile query | profile command NAME JSON");
+    return false;
+}
+
+const FHostWord Words[] = {
+    {"profile", "profile query | command NAME {JSON}",
+     "asks for local user 0's profile, or sends it a command with the object's members", &ProfileWord},
 };
 } // namespace
 
-bool UZorHostProfile::Query()
+const FHostWordGroup& GetProfileHostWords()
 {
-    return ForceQueryProfile(
-        FOnZorQueryComplete::CreateUObject(this, &UZorHostProfile::LogResult, FString("QueryProfile")));
-}
-
-bool UZorHostProfile::SendCommand(const FString& Name, const TSharedPtr<FJsonObject>& Params)
-{
-    const FClientUrlContext Context(
-        FOnZorQueryComplete::CreateUObject(this, &UZorHostProfile::LogResult, Name));
-    return CallRemoteFunction(Name, Context, FConsoleCommandParams(Params));
-}
-
-void UZorHostProfile::LogResult(const FZorQueryResult& Result, FString Command) const
-{
-    UE_LOG(LogHost, Display, "Profile %s bSucceeded=%d HttpResponseCode=%d ErrorCode=%s ErrorText=%s", *Command,
-           Result.bSucceeded, Result.HttpResponseCode, *Result.ErrorCode, *Result.ErrorText.ToString());
-    UE_LOG(LogHost, Display, "Profile ProfileRevision=%lld ZorRevision=%lld", GetProfileRevision(), GetZorRevision());
-    for (const auto& Item : GetAllItems())
-    {
-        UE_LOG(LogHost, Display, "Profile item %s template=%s quantity=%d", *Item.Key, *Item.Value->TemplateId,
-               Item.Value->Quantity);
-    }
-    for (const auto& Stat : GetAllStats())
-    {
-        UE_LOG(LogHost, Display, "Profile stat %s=%s", *Stat.Key, *Stat.Value->AsString());
-    }
+    static const FHostWordGroup Group{Words, {}};
+    return Group;
 }

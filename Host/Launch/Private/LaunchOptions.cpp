@@ -37,6 +37,40 @@ FString QuoteArgument(const FString& Argument)
     return "\"" + Argument + "\"";
 }
 
+enum class EHostOption
+{
+    Exec,
+    Ini,
+    Log,
+    Fps,
+    Server,
+    Help,
+};
+
+/** An option of the host itself: its name without dashes, the one form it is written in and its value. */
+struct FHostOption
+{
+    const char* Name;
+    const char* Form;
+    const char* Placeholder;
+    EHostOption Kind;
+};
+
+const FHostOption HostOptions[] = {
+    {"exec", "-exec=", "PATH", EHostOption::Exec},
+    {"ini", "-ini=", "PATH", EHostOption::Ini},
+    {"log", "-log=", "Category:Verbosity", EHostOption::Log},
+    {"fps", "-fps=", "N", EHostOption::Fps},
+    {"server", "-server", "", EHostOption::Server},
+    {"help", "--help", "", EHostOption::Help},
+    {"h", "-h", "", EHostOption::Help},
+};
+
+bool TakesValue(const FHostOption& Option)
+{
+    return Option.Kind != EHostOption::Server && Option.Kind != EHostOption::Help;
+}
+
 /** The text after Prefix when Argument starts with it, ignoring case. */
 bool ReadOption(const FString& Argument, const char* Prefix, FString& OutValue)
 {
@@ -62,39 +96,86 @@ bool ParseFramesPerSecond(const FString& Text, int32& Out)
     return true;
 }
 
-bool ApplyArgument(const FString& Argument, FLaunchOptions& Out, FString& OutError)
+bool RequireValue(const FString& Value, const char* Form, FString& OutError)
 {
-    FString Value;
-    if (ReadOption(Argument, "-exec=", Value))
+    if (Value.IsEmpty())
     {
-        Out.ExecPath = Value;
-        if (Value.IsEmpty())
-        {
-            OutError = "-exec= needs a file";
-            return false;
-        }
-        return true;
+        OutError = FString::Printf("%s needs a file", Form);
+        return false;
     }
-    if (ReadOption(Argument, "-fps=", Value))
+    return true;
+}
+
+bool ApplyValueOption(const FHostOption& Option, const FString& Value, FLaunchOptions& Out, FString& OutError)
+{
+    switch (Option.Kind)
     {
+    case EHostOption::Exec:
+        Out.ExecPath = Value;
+        return RequireValue(Value, Option.Form, OutError);
+    case EHostOption::Ini:
+        Out.IniPath = Value;
+        return RequireValue(Value, Option.Form, OutError);
+    case EHostOption::Fps:
         if (!ParseFramesPerSecond(Value, Out.FramesPerSecond))
         {
-            OutError =
-                FString::Printf("-fps= needs a whole number from 1 to %d: %s", MaxFramesPerSecond, *Argument);
+            OutError = FString::Printf("-fps= needs a whole number from 1 to %d: -fps=%s", MaxFramesPerSecond,
+                                       *Value);
             return false;
         }
         return true;
-    }
-    if (ReadOption(Argument, "-log=", Value))
-    {
+    default:
         Out.LogSettings.Add(Value);
         return true;
     }
-    if (Argument == "-server")
+}
+
+/** The host's own option that Argument names in any form (dashes stripped, up to '='), or null. */
+const FHostOption* FindHostOption(const FString& Argument)
+{
+    if (!Argument.StartsWith("-"))
+    {
+        return nullptr;
+    }
+    FString Name = Argument.RightChop(Argument.StartsWith("--") ? 2 : 1);
+    int32 Equals;
+    if (Name.FindChar('=', Equals))
+    {
+        Name = Name.Left(Equals);
+    }
+    for (const FHostOption& Option : HostOptions)
+    {
+        if (Name == Option.Name)
+        {
+            return &Option;
+        }
+    }
+    return nullptr;
+}
+
+/** Applies one of the host's own options, refusing any form but the one it is written in. */
+bool ApplyHostOption(const FHostOption& Option, const FString& Argument, FLaunchOptions& Out,
+                     FString& OutError)
+{
+    FString Value;
+    const bool bExactForm =
+        TakesValue(Option) ? ReadOption(Argument, Option.Form, Value) : Argument == Option.Form;
+    if (!bExactForm)
+    {
+        OutError = FString::Printf("expected %s%s, not %s", Option.Form, Option.Placeholder, *Argument);
+        return false;
+    }
+    if (Option.Kind == EHostOption::Help)
+    {
+        Out.bShowHelp = true;
+        return true;
+    }
+    if (Option.Kind == EHostOption::Server)
     {
         Out.bDedicatedServer = true;
+        return true;
     }
-    return true;
+    return ApplyValueOption(Option, Value, Out, OutError);
 }
 } // namespace
 
@@ -103,22 +184,16 @@ bool ParseLaunchArguments(const TArray<FString>& Arguments, FLaunchOptions& Out,
     TArray<FString> EngineArguments;
     for (const FString& Argument : Arguments)
     {
-        FString IniPath;
-        if (ReadOption(Argument, "-ini=", IniPath))
-        {
-            if (IniPath.IsEmpty())
-            {
-                OutError = "-ini= needs a file";
-                return false;
-            }
-            Out.IniPath = IniPath;
-            continue;
-        }
-        if (!ApplyArgument(Argument, Out, OutError))
+        const FHostOption* Option = FindHostOption(Argument);
+        if (Option && !ApplyHostOption(*Option, Argument, Out, OutError))
         {
             return false;
         }
-        EngineArguments.Add(Argument);
+        // The engine sees every argument but the ini, as it would have been given them.
+        if (!Option || Option->Kind != EHostOption::Ini)
+        {
+            EngineArguments.Add(Argument);
+        }
     }
     Out.EngineCommandLine = JoinCommandLine(EngineArguments);
     return true;
@@ -136,7 +211,9 @@ FString JoinCommandLine(const TArray<FString>& Arguments)
 
 const char* GetLaunchUsage()
 {
-    return "usage: zorhost [-ini=PATH] [-exec=PATH] [-fps=N] [-log=Category:Verbosity]... [-server]\n"
+    return "usage: zorhost [-ini=PATH] [-exec=PATH] [-fps=N] [-log=Category:Verbosity]... [-server] "
+           "[--help]\n"
            "               [engine arguments such as LOGIN= PASSWORD= TYPE= AUTH= ZORCONFIG= -NOZOR]\n"
-           "Console lines come from PATH or standard input; host words: wait SECONDS, login, logout, quit.\n";
+           "Console lines come from PATH or standard input; the word help lists what they may say.\n"
+           "Exits with 1 when a line or an operation it started failed, 2 on a bad option.\n";
 }

@@ -17,6 +17,11 @@ int main(int Argc, char** Argv)
         std::fprintf(stderr, "zorhost: %s\n%s", *Error, GetLaunchUsage());
         return 2;
     }
+    if (Options.bShowHelp)
+    {
+        std::fputs(GetLaunchUsage(), stdout);
+        return 0;
+    }
     FZorHost Host(std::move(Options));
     return Host.Run();
 }

@@ -1,46 +1,46 @@
 #include "Launch/ZorHost.h"
 
-#include <charconv>
-#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <unistd.h>
 #include <utility>
 
 #include "Core/CommandLine.h"
 #include "Core/Config.h"
 #include "Core/Exec.h"
 #include "Core/ModuleManager.h"
-#include "Core/Parse.h"
 #include "Core/Paths.h"
 #include "Core/PlatformProcess.h"
 #include "Core/PlatformTime.h"
 #include "Core/Ticker.h"
+#include "HostWords.h"
 #include "HttpModule.h"
-#include "Online/OnlineSubsystemModule.h"
 #include "Identity/OnlineIdentityZor.h"
+#include "Online/OnlineSubsystemModule.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 #include "Subsystem/OnlineSubsystemZorModule.h"
-#include "HostProfile.h"
+#include "UObject/GarbageCollection.h"
 
 DEFINE_LOG_CATEGORY(LogHost)
 
 namespace
 {
-/** The engine ini next to the sources, then one under the working directory. */
-const char* const DefaultIniPaths[] = {ZOR_HOST_DEFAULT_ENGINE_INI, "Config/DefaultEngine.ini"};
-/** The one local user the host plays. */
-constexpr int32 LocalUser = 0;
+constexpr const char* DefaultIniName = "DefaultEngine.ini";
 
-bool ParseSeconds(const FString& Text, double& Out)
+/** The engine ini next to the program (where the build and the install put it), then the one in the sources,
+ * then one under the working directory. */
+TArray<FString> GetDefaultIniPaths()
 {
-    const char* Begin = *Text;
-    const char* End = Begin + Text.Len();
-    double Value = 0.0;
-    const auto [Stop, Error] = std::from_chars(Begin, End, Value);
-    if (Error != std::errc() || Stop != End || !std::isfinite(Value) || Value < 0.0)
+    std::error_code Error;
+    const std::filesystem::path Program = std::filesystem::read_symlink("/proc/self/exe", Error);
+    TArray<FString> Paths;
+    if (!Error)
     {
-        return false;
+        Paths.Add((Program.parent_path() / DefaultIniName).string().c_str());
     }
-    Out = Value;
-    return true;
+    Paths.Add(ZOR_HOST_DEFAULT_ENGINE_INI);
+    Paths.Add(FString("Config/") + DefaultIniName);
+    return Paths;
 }
 
 FOnlineSubsystemModule* GetOnlineModule()
@@ -51,16 +51,58 @@ FOnlineSubsystemModule* GetOnlineModule()
 
 FZorHost::FZorHost(FLaunchOptions InOptions) : Options(std::move(InOptions)) {}
 
-FZorHost::~FZorHost() = default;
+FZorHost::~FZorHost()
+{
+    if (LogSinkId != 0)
+    {
+        FLog::RemoveSink(LogSinkId);
+    }
+}
 
 int32 FZorHost::Run()
 {
+    WatchLog();
     if (!StartEngine())
     {
         return 1;
     }
     RunFrames();
+    if (Failures > 0)
+    {
+        UE_LOG(LogHost, Error, "%d console lines or the operations they started failed", Failures);
+        return 1;
+    }
     return 0;
+}
+
+void FZorHost::WatchLog()
+{
+    GameThread = std::this_thread::get_id();
+    LogSinkId = FLog::AddSink(
+        [this](const FLogCategory& Category, ELogVerbosity::Type Verbosity, const FString& Message)
+        {
+            std::fprintf(stderr, "%s\n", *FLog::FormatLine(Category, Verbosity, Message));
+            const bool bProblem = Verbosity <= ELogVerbosity::Warning;
+            if (bProblem && std::this_thread::get_id() == GameThread && bRunningEngineLine)
+            {
+                ++EngineLineProblems;
+            }
+        });
+}
+
+void FZorHost::ReportOutcome(const FString& Operation, bool bSucceeded)
+{
+    LastOutcomes.Add(Operation, bSucceeded);
+    if (!bSucceeded)
+    {
+        ++Failures;
+    }
+}
+
+std::optional<bool> FZorHost::GetLastOutcome(const FString& Operation) const
+{
+    const bool* Outcome = LastOutcomes.Find(Operation);
+    return Outcome ? std::optional<bool>(*Outcome) : std::nullopt;
 }
 
 bool FZorHost::StartEngine()
@@ -100,14 +142,15 @@ FString FZorHost::ResolveIniPath() const
     {
         return Options.IniPath;
     }
-    for (const char* Path : DefaultIniPaths)
+    const TArray<FString> Paths = GetDefaultIniPaths();
+    for (const FString& Path : Paths)
     {
         if (FPaths::FileExists(Path))
         {
             return Path;
         }
     }
-    return DefaultIniPaths[0];
+    return ZOR_HOST_DEFAULT_ENGINE_INI;
 }
 
 bool FZorHost::LoadEngineIni()
@@ -130,6 +173,7 @@ bool FZorHost::OpenConsole()
     if (Options.ExecPath.IsEmpty())
     {
         Console = FConsoleInput::FromStandardInput();
+        bInteractive = isatty(STDIN_FILENO) == 1;
         return true;
     }
     FString Error;
@@ -162,29 +206,32 @@ void FZorHost::CreateSubsystem()
         UE_LOG(LogHost, Warning, "No ZOR subsystem; console lines run without it");
         return;
     }
-    BindIdentityEvents();
+    if (const FOnlineSubsystemZor* ZorSubsystem = GetZorSubsystem())
+    {
+        Identity = ZorSubsystem->GetZorIdentityService();
+    }
+    for (const FHostWordGroup& Group : GetHostWordGroups())
+    {
+        if (Group.BindEvents)
+        {
+            Group.BindEvents(*this);
+        }
+    }
 }
 
-void FZorHost::BindIdentityEvents()
+FOnlineSubsystemZor* FZorHost::GetZorSubsystem() const
 {
-    const auto* ZorSubsystem = dynamic_cast<FOnlineSubsystemZor*>(Subsystem);
-    const TSharedPtr<FOnlineIdentityZor> ZorIdentity =
-        ZorSubsystem ? ZorSubsystem->GetZorIdentityService() : nullptr;
-    if (!ZorIdentity)
-    {
-        return;
-    }
-    Identity = ZorIdentity;
-    ZorIdentity->AddOnLoginCompleteDelegate(
-        LocalUser, FOnLoginCompleteDelegate::CreateRaw(this, &FZorHost::OnLoginComplete));
-    ZorIdentity->AddOnLogoutCompleteDelegate(
-        LocalUser, FOnLogoutCompleteDelegate::CreateRaw(this, &FZorHost::OnLogoutComplete));
-    ZorIdentity->AddOnLoginStatusChangedDelegate(
-        LocalUser, FOnLoginStatusChangedDelegate::CreateRaw(this, &FZorHost::OnLoginStatusChanged));
-    ZorIdentity->AddOnLoginPurchaseCompleteDelegate(
-        LocalUser, FOnLoginPurchaseCompleteDelegate::CreateRaw(this, &FZorHost::OnLoginPurchaseComplete));
-    ZorIdentity->AddOnGenerateExchangeCodeCompleteDelegate(
-        FOnGenerateExchangeCodeCompleteDelegate::CreateRaw(this, &FZorHost::OnGenerateExchangeCodeComplete));
+    return dynamic_cast<FOnlineSubsystemZor*>(Subsystem);
+}
+
+TSharedPtr<FOnlineIdentityZor> FZorHost::GetIdentity() const
+{
+    return Identity.Pin();
+}
+
+void FZorHost::WaitFor(double Seconds)
+{
+    WaitUntil = FPlatformTime::Seconds() + Seconds;
 }
 
 void FZorHost::RunFrames()
@@ -221,134 +268,66 @@ void FZorHost::RunConsoleLines()
             if (Console->IsExhausted())
             {
                 Quit();
+                return;
             }
+            ShowPrompt();
             return;
         }
         ExecuteLine(Line);
     }
 }
 
+void FZorHost::ShowPrompt()
+{
+    if (!bInteractive || bPromptShown)
+    {
+        return;
+    }
+    std::fputs("zorhost> ", stdout);
+    std::fflush(stdout);
+    bPromptShown = true;
+}
+
 void FZorHost::ExecuteLine(const FString& Line)
 {
+    bPromptShown = false;
     UE_LOG(LogHost, Display, "> %s", *Line);
+    if (!RunLine(Line))
+    {
+        ++Failures;
+    }
+}
+
+bool FZorHost::RunLine(const FString& Line)
+{
     const TCHAR* Args = *Line;
-    if (FParse::Command(&Args, "wait"))
+    if (const FHostWord* Word = FindHostWord(Args))
     {
-        Wait(Args);
+        return Word->Run(*this, Args);
     }
-    else if (FParse::Command(&Args, "login"))
-    {
-        Login();
-    }
-    else if (FParse::Command(&Args, "logout"))
-    {
-        Logout();
-    }
-    else if (FParse::Command(&Args, "profile"))
-    {
-        ProfileCommand(Args);
-    }
-    else if (FParse::Command(&Args, "quit"))
-    {
-        Quit();
-    }
-    else if (!GEngine->Exec(nullptr, *Line, *GLog))
-    {
-        UE_LOG(LogExec, Warning, "Unknown command: %s", *Line);
-    }
+    return RunEngineLine(Line);
 }
 
-void FZorHost::Wait(const TCHAR* Args)
+bool FZorHost::RunEngineLine(const FString& Line)
 {
-    FString Token;
-    double Seconds = 0.0;
-    if (!FParse::Token(Args, Token, false) || !ParseSeconds(Token, Seconds))
+    // Engine commands report failure only as warnings and errors in the log.
+    EngineLineProblems = 0;
+    bRunningEngineLine = true;
+    const bool bHandled = GEngine->Exec(nullptr, *Line, *GLog);
+    bRunningEngineLine = false;
+    if (!bHandled)
     {
-        UE_LOG(LogHost, Warning, "usage: wait SECONDS");
-        return;
+        UE_LOG(LogExec, Warning, "Unknown command: %s (help lists the words)", *Line);
+        return false;
     }
-    WaitUntil = FPlatformTime::Seconds() + Seconds;
-}
-
-void FZorHost::Login()
-{
-    const TSharedPtr<FOnlineIdentityZor> ZorIdentity = Identity.Pin();
-    if (!ZorIdentity)
-    {
-        UE_LOG(LogHost, Warning, "login: there is no identity to log in with");
-        return;
-    }
-    ZorIdentity->AutoLogin(LocalUser);
-}
-
-void FZorHost::Logout()
-{
-    const TSharedPtr<FOnlineIdentityZor> ZorIdentity = Identity.Pin();
-    if (!ZorIdentity)
-    {
-        UE_LOG(LogHost, Warning, "logout: there is no identity to log out of");
-        return;
-    }
-    ZorIdentity->Logout(LocalUser);
-}
-
-UZorHostProfile* FZorHost::GetOrCreateProfile()
-{
-    if (Profile)
-    {
-        return Profile;
-    }
-    const TSharedPtr<FOnlineIdentityZor> ZorIdentity = Identity.Pin();
-    const FUniqueNetIdPtr UserId = ZorIdentity ? ZorIdentity->GetUniquePlayerId(LocalUser) : nullptr;
-    if (!UserId)
-    {
-        UE_LOG(LogHost, Warning, "profile: local user %d is not logged in", LocalUser);
-        return nullptr;
-    }
-    Profile = NewObject<UZorHostProfile>();
-    Profile->AddToRoot();
-    Profile->Initialize(static_cast<FOnlineSubsystemZor*>(Subsystem), UserId, true);
-    return Profile;
-}
-
-void FZorHost::ProfileCommand(const TCHAR* Args)
-{
-    if (FParse::Command(&Args, "query"))
-    {
-        if (UZorHostProfile* HostProfile = GetOrCreateProfile())
-        {
-            HostProfile->Query();
-        }
-        return;
-    }
-    FString Name;
-    if (!FParse::Command(&Args, "command") || !FParse::Token(Args, Name, false))
-    {
-        UE_LOG(LogHost, Warning, "usage: profile query | profile command NAME JSON");
-        return;
-    }
-    const FString ParamsText = FString(Args).TrimStartAndEnd();
-    TSharedPtr<FJsonObject> Params = MakeShared<FJsonObject>();
-    if (!ParamsText.IsEmpty() && !FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(ParamsText), Params))
-    {
-        UE_LOG(LogHost, Warning, "profile command: the parameters are not a JSON object: %s", *ParamsText);
-        return;
-    }
-    if (UZorHostProfile* HostProfile = GetOrCreateProfile())
-    {
-        HostProfile->SendCommand(Name, Params);
-    }
+    return EngineLineProblems == 0;
 }
 
 void FZorHost::Quit()
 {
     bQuit = true;
-    if (Profile)
-    {
-        Profile->RemoveFromRoot();
-        Profile = nullptr;
-        CollectGarbage();
-    }
+    WordStates.clear();
+    CollectGarbage();
     Identity.Reset();
     Subsystem = nullptr;
     if (FOnlineSubsystemModule* OnlineModule = GetOnlineModule())
@@ -360,41 +339,4 @@ void FZorHost::Quit()
     // Transfers still running (logout's session kills are not awaited) are cancelled, not left to the exit.
     FHttpModule::Get().Shutdown();
     UE_LOG(LogHost, Display, "Bye");
-}
-
-void FZorHost::OnLoginComplete(int32 LocalUserNum, bool bWasSuccessful, const FUniqueNetId& UserId,
-                               const FString& Error)
-{
-    UE_LOG(LogHost, Display, "OnLoginComplete LocalUserNum=%d bWasSuccessful=%d UserId=%s Error=%s",
-           LocalUserNum, bWasSuccessful, *UserId.ToString(), *Error);
-}
-
-void FZorHost::OnLogoutComplete(int32 LocalUserNum, bool bWasSuccessful)
-{
-    UE_LOG(LogHost, Display, "OnLogoutComplete LocalUserNum=%d bWasSuccessful=%d", LocalUserNum,
-           bWasSuccessful);
-}
-
-void FZorHost::OnLoginStatusChanged(int32 LocalUserNum, ELoginStatus::Type OldStatus,
-                                    ELoginStatus::Type NewStatus, const FUniqueNetId& UserId)
-{
-    UE_LOG(LogHost, Display, "OnLoginStatusChanged LocalUserNum=%d OldStatus=%s NewStatus=%s UserId=%s",
-           LocalUserNum, ELoginStatus::ToString(OldStatus), ELoginStatus::ToString(NewStatus),
-           *UserId.ToString());
-}
-
-void FZorHost::OnLoginPurchaseComplete(int32 LocalUserNum, bool bWasSuccessful, const FUniqueNetId& UserId,
-                                       const FString& Error)
-{
-    UE_LOG(LogHost, Display, "OnLoginPurchaseComplete LocalUserNum=%d bWasSuccessful=%d UserId=%s Error=%s",
-           LocalUserNum, bWasSuccessful, *UserId.ToString(), *Error);
-}
-
-void FZorHost::OnGenerateExchangeCodeComplete(bool bWasSuccessful, const FUniqueNetId& UserId,
-                                              const FAuthTokenExchangeCodeZor& Code, const FString& Error)
-{
-    UE_LOG(
-        LogHost, Display,
-        "OnGenerateExchangeCodeComplete bWasSuccessful=%d UserId=%s Code=%s ExpiresInSeconds=%.0f Error=%s",
-        bWasSuccessful, *UserId.ToString(), *Code.code, Code.expiresInSeconds, *Error);
 }

@@ -11,7 +11,8 @@ public:
     explicit FOnlineAsyncTaskManagerZor(FOnlineSubsystemZor* InSubsystem) : Subsystem(InSubsystem) {}
 
     void OnlineTick() override;
+    FOnlineSubsystemZor* GetSubsystem() const { return Subsystem; }
 
 private:
-    [[maybe_unused]] FOnlineSubsystemZor* Subsystem;
+    FOnlineSubsystemZor* Subsystem;
 };

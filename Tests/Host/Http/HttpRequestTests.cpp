@@ -1,3 +1,5 @@
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "HttpTestSupport.h"
@@ -93,6 +95,35 @@ TEST(HttpUrl, EncodesOnlyWhatWouldNotReachTheServerAsWritten)
               "http://h/~user/a-b_c.d!$'()*+,;=:@");
 }
 
+// Log lines name the URL; tokens and codes may ride in its query, its user info or (as a session's id) its
+// path.
+TEST(HttpUrl, LogFormMasksEverySecretTheUrlMayCarry)
+{
+    struct FCase
+    {
+        const char* URL;
+        const char* Authorization;
+        const char* Shown;
+    };
+    const FCase Cases[] = {
+        {"http://h/a/b", "", "http://h/a/b"},
+        {"http://h/x?code=abc&mode=1&empty=&flag", "", "http://h/x?code=***&mode=***&empty=&***"},
+        {"http://h/x?", "", "http://h/x?"},
+        {"https://user:pw@h:8/p?q=1", "", "https://***@h:8/p?q=***"},
+        {"http://h/p@q", "", "http://h/p@q"},
+        {"http://h/sessions/tok123/tok123", "bearer tok123", "http://h/sessions/***/***"},
+        {"http://h/sessions/tok123?t=tok123", "Bearer  tok123", "http://h/sessions/***?t=***"},
+        {"http://h/raw/abc", "abc", "http://h/raw/***"},
+        {"http://h/sessions/x", "bearer ", "http://h/sessions/x"},
+    };
+    for (const FCase& Case : Cases)
+    {
+        const TArray<TPair<FString, FString>> Headers = {{"User-Agent", "game/1.0"},
+                                                         {"authorization", Case.Authorization}};
+        EXPECT_EQ(HttpUrl::MaskForLog(Case.URL, Headers).View(), Case.Shown) << Case.URL;
+    }
+}
+
 TEST_F(HttpRequestTest, AnswerArrivesOnTheNextTickOnly)
 {
     FCompletionLog Log;
@@ -133,6 +164,25 @@ TEST_F(HttpRequestTest, AnswerArrivesOnTheNextTickOnly)
     Tick();
     EXPECT_EQ(Log.Count, 1);
     EXPECT_FALSE(Transport->Respond(Request, 200, "again"));
+}
+
+// A host sleeping out its frame is woken by an answer from another thread, and by one already waiting.
+TEST_F(HttpRequestTest, WaitForCompletionsWakesOnAnAnswerAndTimesOutWithout)
+{
+    EXPECT_FALSE(FHttpModule::Get().WaitForCompletions(0.01f));
+    EXPECT_FALSE(FHttpModule::Get().WaitForCompletions(-1.0f));
+
+    FCompletionLog Log;
+    FHttpRequestRef Request = Start("http://svc.test/a", Log);
+    std::thread Answerer([&] { Transport->Respond(Request, 200, "{}"); });
+    // Without the wake-up this outlasts the test time-out.
+    EXPECT_TRUE(FHttpModule::Get().WaitForCompletions(600.0f));
+    Answerer.join();
+    EXPECT_EQ(Log.Count, 0);
+    EXPECT_TRUE(FHttpModule::Get().WaitForCompletions(0.0f));
+    Tick();
+    EXPECT_EQ(Log.Count, 1);
+    EXPECT_FALSE(FHttpModule::Get().WaitForCompletions(0.0f));
 }
 
 TEST_F(HttpRequestTest, ContentTypeArgumentWinsOverHeaderMapUnlessEmpty)

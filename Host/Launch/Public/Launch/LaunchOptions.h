@@ -13,11 +13,15 @@ struct FLaunchOptions
     /** "Category:Verbosity" settings, in the order given. */
     TArray<FString> LogSettings;
     bool bDedicatedServer = false;
+    /** --help or -h: print the usage and start nothing. */
+    bool bShowHelp = false;
     /** Every argument but -ini=, joined as JoinCommandLine does. */
     FString EngineCommandLine;
 };
 
-/** Reads the arguments after the program name; false with OutError when one of the host's own is malformed.
+/**
+ * Reads the arguments after the program name; false with OutError when one of the host's own options (-exec,
+ * -ini, -log, -fps, -server, --help, -h) is given in any other form than the usage shows.
  */
 bool ParseLaunchArguments(const TArray<FString>& Arguments, FLaunchOptions& Out, FString& OutError);
 
@@ -27,5 +31,5 @@ bool ParseLaunchArguments(const TArray<FString>& Arguments, FLaunchOptions& Out,
  */
 FString JoinCommandLine(const TArray<FString>& Arguments);
 
-/** The usage text printed on a bad argument. */
+/** The usage text printed for --help and on a bad argument. */
 const char* GetLaunchUsage();

@@ -1,24 +1,37 @@
 #pragma once
 
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <typeindex>
+#include <unordered_map>
+
+#include "Core/Map.h"
 #include "CoreMinimal.h"
 #include "Launch/ConsoleInput.h"
+#include "Launch/HostWordState.h"
 #include "Launch/LaunchOptions.h"
-#include "Online/OnlineIdentityInterface.h"
 
 DECLARE_LOG_CATEGORY_EXTERN(LogHost, Log, All)
 
 class FOnlineIdentityZor;
+class FOnlineSubsystemZor;
 class IOnlineSubsystem;
-class UZorHostProfile;
-struct FAuthTokenExchangeCodeZor;
 
 /**
  * The host engine as a console program: loads the engine ini and the module, creates the "ZOR" subsystem,
- * ticks HTTP and the core ticker at a steady frame rate and runs console lines between frames.
+ * ticks HTTP and the core ticker at a steady frame rate and runs console lines between frames. The console
+ * words come from the word table (HostWords.h); lines that are none of them go to the engine. The run fails
+ * (exit code 1) when a line failed: a word that reported failure, an unknown line, an engine line that logged
+ * a warning or an error, or an operation a line started whose outcome was a failure.
  */
 class FZorHost
 {
 public:
+    /** The one local user the host plays. */
+    static constexpr int32 LocalUser = 0;
+
     explicit FZorHost(FLaunchOptions InOptions);
     ~FZorHost();
     FZorHost(const FZorHost&) = delete;
@@ -26,6 +39,32 @@ public:
 
     /** Runs until quit or the end of input; the process exit code. */
     int32 Run();
+
+    /** The ZOR subsystem; null when it is disabled or after quit. */
+    FOnlineSubsystemZor* GetZorSubsystem() const;
+    /** Its identity service; null when there is none. */
+    TSharedPtr<FOnlineIdentityZor> GetIdentity() const;
+    /** Holds the next console line back for Seconds while frames go on. */
+    void WaitFor(double Seconds);
+    /** Lets go of the word states, the subsystem and the module, and ends the frame loop. */
+    void Quit();
+
+    /** Records how an operation (as events name it: "login", "profile GrantItem", ...) ended; a failure fails
+     * the run. */
+    void ReportOutcome(const FString& Operation, bool bSucceeded);
+    /** How Operation last ended; none when it has not ended yet. Names are matched ignoring case. */
+    std::optional<bool> GetLastOutcome(const FString& Operation) const;
+
+    /** The state of one part of the host, made on first use. */
+    template <typename StateType> StateType& GetWordState()
+    {
+        std::unique_ptr<FHostWordState>& Slot = WordStates[std::type_index(typeid(StateType))];
+        if (!Slot)
+        {
+            Slot = std::make_unique<StateType>();
+        }
+        return static_cast<StateType&>(*Slot);
+    }
 
 private:
     bool StartEngine();
@@ -35,27 +74,15 @@ private:
     bool OpenConsole();
     bool LoadModule();
     void CreateSubsystem();
-    void BindIdentityEvents();
 
+    void WatchLog();
     void RunFrames();
     void RunConsoleLines();
+    void ShowPrompt();
     void ExecuteLine(const FString& Line);
-    void Wait(const TCHAR* Args);
-    void Login();
-    void Logout();
-    void ProfileCommand(const TCHAR* Args);
-    UZorHostProfile* GetOrCreateProfile();
-    void Quit();
-
-    void OnLoginComplete(int32 LocalUserNum, bool bWasSuccessful, const FUniqueNetId& UserId,
-                         const FString& Error);
-    void OnLogoutComplete(int32 LocalUserNum, bool bWasSuccessful);
-    void OnLoginStatusChanged(int32 LocalUserNum, ELoginStatus::Type OldStatus, ELoginStatus::Type NewStatus,
-                              const FUniqueNetId& UserId);
-    void OnLoginPurchaseComplete(int32 LocalUserNum, bool bWasSuccessful, const FUniqueNetId& UserId,
-                                 const FString& Error);
-    void OnGenerateExchangeCodeComplete(bool bWasSuccessful, const FUniqueNetId& UserId,
-                                        const FAuthTokenExchangeCodeZor& Code, const FString& Error);
+    /** Runs one line; false when it failed at once. */
+    bool RunLine(const FString& Line);
+    bool RunEngineLine(const FString& Line);
 
     FLaunchOptions Options;
     TUniquePtr<FConsoleInput> Console;
@@ -65,6 +92,16 @@ private:
     /** Console lines wait until this time (FPlatformTime seconds). */
     double WaitUntil = 0.0;
     bool bQuit = false;
-    /** Local user 0's profile, made on first use and kept reachable until quit. */
-    UZorHostProfile* Profile = nullptr;
+    /** Standard input is a terminal: show a prompt when the host waits for a line. */
+    bool bInteractive = false;
+    bool bPromptShown = false;
+    int32 Failures = 0;
+    TMap<FString, bool> LastOutcomes;
+
+    /** The log sink that writes standard error and notes warnings and errors of engine lines. */
+    int32 LogSinkId = 0;
+    std::thread::id GameThread = std::this_thread::get_id();
+    std::atomic<bool> bRunningEngineLine{false};
+    std::atomic<int32> EngineLineProblems{0};
+    std::unordered_map<std::type_index, std::unique_ptr<FHostWordState>> WordStates;
 };

@@ -1,6 +1,7 @@
 #include "ProfileService.h"
 
-#include "AccountService.h"
+#include "BackendHttp.h"
+#include "BearerAuth.h"
 
 #include <rapidjson/document.h>
 
@@ -564,19 +565,19 @@ void SendCommandReply(httplib::Response& Res, const FProfile& Profile, const FCo
     SendJson(Res, 200, Buffer);
 }
 
-void RunCommand(FBackendState& State, httplib::Response& Res, FCommand Command, const std::string& AccountId,
-                const FCommandRequest& Request)
+void RunCommand(FProfileService& Service, httplib::Response& Res, FCommand Command,
+                const std::string& AccountId, const FCommandRequest& Request)
 {
-    const auto [Found, bCreated] = State.Profiles.try_emplace(FProfileKey{AccountId, Request.ProfileId});
+    const auto [Found, bCreated] = Service.Profiles.try_emplace(FProfileKey{AccountId, Request.ProfileId});
     FProfile& Profile = Found->second;
     const bool bClientCurrent = Request.ClientRevision == Profile.Revision;
     FCommandOutcome Outcome;
-    FCommandContext Context{State, Profile, Request.Params, Outcome};
+    FCommandContext Context{Service.State, Profile, Request.Params, Outcome};
     if (const std::optional<FServiceError> Error = Command(Context))
     {
         if (bCreated)
         {
-            State.Profiles.erase(Found);
+            Service.Profiles.erase(Found);
         }
         return SendError(Res, *Error);
     }
@@ -587,7 +588,7 @@ void RunCommand(FBackendState& State, httplib::Response& Res, FCommand Command, 
     SendCommandReply(Res, Profile, Outcome, bClientCurrent);
 }
 
-void HandleProfileCommand(FBackendState& State, const httplib::Request& Req, httplib::Response& Res)
+void HandleProfileCommand(FProfileService& Service, const httplib::Request& Req, httplib::Response& Res)
 {
     Res.set_header(ProfileBuildHeader, std::to_string(ProfileServiceBuild));
     const std::optional<ECommandForm> Form = FindCommandForm(Req.matches[2].str());
@@ -598,39 +599,36 @@ void HandleProfileCommand(FBackendState& State, const httplib::Request& Req, htt
     const std::string AccountId = Req.matches[1].str();
     FCommandRequest Request;
     const std::optional<FServiceError> RequestError = ReadCommandRequest(Req, Request);
-
-    std::lock_guard Lock(State.Mutex);
-    const auto Caller = AuthorizeBearer(State, Req, FSteadyClock::now());
-    if (const auto* Error = std::get_if<FServiceError>(&Caller))
-    {
-        return SendError(Res, *Error);
-    }
-    if (const auto Error = CheckCaller(*std::get<FToken*>(Caller), *Form, AccountId))
-    {
-        return SendError(Res, *Error);
-    }
-    if (RequestError)
-    {
-        return SendError(Res, *RequestError);
-    }
-    if (!State.Accounts.contains(AccountId))
-    {
-        return SendError(Res, 404, ProfileErrors::AccountNotFound, "No such account");
-    }
-    const FCommand Command = FindCommand(Req.matches[3].str());
-    if (!Command)
-    {
-        return SendError(Res, 404, ProfileErrors::OperationNotFound,
-                         "No profile command named " + Req.matches[3].str());
-    }
-    RunCommand(State, Res, Command, AccountId, Request);
+    WithBearer(Service.State, Req, Res,
+               [&](FToken& Caller, FSteadyClock::time_point)
+               {
+                   if (const auto Error = CheckCaller(Caller, *Form, AccountId))
+                   {
+                       return SendError(Res, *Error);
+                   }
+                   if (RequestError)
+                   {
+                       return SendError(Res, *RequestError);
+                   }
+                   if (!Service.State.Accounts.contains(AccountId))
+                   {
+                       return SendError(Res, 404, ProfileErrors::AccountNotFound, "No such account");
+                   }
+                   const FCommand Command = FindCommand(Req.matches[3].str());
+                   if (!Command)
+                   {
+                       return SendError(Res, 404, ProfileErrors::OperationNotFound,
+                                        "No profile command named " + Req.matches[3].str());
+                   }
+                   RunCommand(Service, Res, Command, AccountId, Request);
+               });
 }
 } // namespace
 
-void RegisterProfileService(httplib::Server& Server, FBackendState& State)
+void FProfileService::Register(httplib::Server& Server)
 {
     Server.Post(std::string(GameServicePath) + "/api/profile/([^/]+)/([^/]+)/([^/]+)",
-                [&State](const httplib::Request& Req, httplib::Response& Res)
-                { HandleProfileCommand(State, Req, Res); });
+                [this](const httplib::Request& Req, httplib::Response& Res)
+                { HandleProfileCommand(*this, Req, Res); });
 }
 } // namespace ZorBackend

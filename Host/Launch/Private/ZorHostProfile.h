@@ -19,6 +19,9 @@ public:
     /** Sends the command Name under the client context with the members of Params as its body. */
     bool SendCommand(const FString& Name, const TSharedPtr<FJsonObject>& Params);
 
+    /** Told the command's name and whether it succeeded, after each outcome is logged. */
+    TFunction<void(const FString& Command, bool bSucceeded)> OnResult;
+
 private:
     void LogResult(const FZorQueryResult& Result, FString Command) const;
 };

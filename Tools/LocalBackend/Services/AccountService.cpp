@@ -1,8 +1,11 @@
 #include "AccountService.h"
 
+#include "BackendHttp.h"
+#include "BearerAuth.h"
+
 #include <algorithm>
-#include <functional>
 #include <tuple>
+#include <variant>
 
 namespace ZorBackend
 {
@@ -18,7 +21,6 @@ constexpr const char* InvalidClient = "errors.zor.account.oauth.invalid_client";
 constexpr const char* InvalidGrant = "errors.zor.account.oauth.invalid_grant";
 constexpr const char* UnsupportedGrantType = "errors.zor.account.oauth.unsupported_grant_type";
 constexpr const char* InvalidRequest = "errors.zor.account.oauth.invalid_request";
-constexpr const char* InvalidToken = "errors.zor.account.oauth.invalid_token";
 constexpr const char* Forbidden = "errors.zor.account.oauth.forbidden";
 constexpr const char* AccountNotFound = "errors.zor.account.account_not_found";
 constexpr const char* SessionNotFound = "errors.zor.account.session_not_found";
@@ -68,6 +70,7 @@ using FGrantResult = std::variant<FToken*, FServiceError>;
 
 struct FGrantContext
 {
+    FAccountService& Service;
     FBackendState& State;
     const FFormFields& Form;
     const FClient& Client;
@@ -108,13 +111,13 @@ FGrantResult GrantExchangeCode(FGrantContext& Context)
     {
         return MissingField("exchange_code");
     }
-    const auto Found = Context.State.ExchangeCodes.find(*Code);
-    if (Found == Context.State.ExchangeCodes.end())
+    const auto Found = Context.Service.ExchangeCodes.find(*Code);
+    if (Found == Context.Service.ExchangeCodes.end())
     {
         return InvalidGrant("Exchange code is unknown or already used");
     }
     const FExchangeCode Entry = Found->second;
-    Context.State.ExchangeCodes.erase(Found);
+    Context.Service.ExchangeCodes.erase(Found);
     if (Entry.ExpiresAt <= Context.Now)
     {
         return InvalidGrant("Exchange code has expired");
@@ -275,8 +278,9 @@ std::optional<FServiceError> CheckFormRequest(const httplib::Request& Req)
     return std::nullopt;
 }
 
-void HandleToken(FBackendState& State, const httplib::Request& Req, httplib::Response& Res)
+void HandleToken(FAccountService& Service, const httplib::Request& Req, httplib::Response& Res)
 {
+    FBackendState& State = Service.State;
     if (const auto Error = CheckFormRequest(Req))
     {
         return SendError(Res, *Error);
@@ -288,7 +292,7 @@ void HandleToken(FBackendState& State, const httplib::Request& Req, httplib::Res
     }
     std::lock_guard Lock(State.Mutex);
     const auto Now = FSteadyClock::now();
-    State.PruneExpired(Now);
+    Service.PruneExpired(Now);
     const auto Client = AuthorizeClient(State, Req);
     if (const auto* Error = std::get_if<FServiceError>(&Client))
     {
@@ -304,7 +308,7 @@ void HandleToken(FBackendState& State, const httplib::Request& Req, httplib::Res
     {
         return SendError(Res, 400, AccountErrors::UnsupportedGrantType, "Unsupported grant type");
     }
-    FGrantContext Context{State, *Form, *std::get<const FClient*>(Client), Now};
+    FGrantContext Context{Service, State, *Form, *std::get<const FClient*>(Client), Now};
     const FGrantResult Result = Handler(Context);
     if (const auto* Error = std::get_if<FServiceError>(&Result))
     {
@@ -313,22 +317,9 @@ void HandleToken(FBackendState& State, const httplib::Request& Req, httplib::Res
     SendToken(Res, *std::get<FToken*>(Result), Now);
 }
 
-// Runs Handler with the state locked and the caller's live token, or answers why there is none.
-void WithBearer(FBackendState& State, const httplib::Request& Req, httplib::Response& Res,
-                const std::function<void(FToken&, FSteadyClock::time_point)>& Handler)
+void HandleVerify(FAccountService& Service, const httplib::Request& Req, httplib::Response& Res)
 {
-    std::lock_guard Lock(State.Mutex);
-    const auto Now = FSteadyClock::now();
-    const auto Caller = AuthorizeBearer(State, Req, Now);
-    if (const auto* Error = std::get_if<FServiceError>(&Caller))
-    {
-        return SendError(Res, *Error);
-    }
-    Handler(*std::get<FToken*>(Caller), Now);
-}
-
-void HandleVerify(FBackendState& State, const httplib::Request& Req, httplib::Response& Res)
-{
+    FBackendState& State = Service.State;
     WithBearer(State, Req, Res,
                [&](FToken& Token, FSteadyClock::time_point Now)
                {
@@ -347,8 +338,9 @@ void HandleVerify(FBackendState& State, const httplib::Request& Req, httplib::Re
                });
 }
 
-void HandleExchange(FBackendState& State, const httplib::Request& Req, httplib::Response& Res)
+void HandleExchange(FAccountService& Service, const httplib::Request& Req, httplib::Response& Res)
 {
+    FBackendState& State = Service.State;
     WithBearer(State, Req, Res,
                [&](FToken& Token, FSteadyClock::time_point Now)
                {
@@ -357,10 +349,10 @@ void HandleExchange(FBackendState& State, const httplib::Request& Req, httplib::
                        return SendError(Res, 403, AccountErrors::Forbidden,
                                         "Exchange codes are issued to account tokens only");
                    }
-                   State.PruneExpired(Now);
-                   const std::string Code = State.NewSecret();
+                   Service.PruneExpired(Now);
+                   const std::string Code = Service.NewExchangeCode();
                    const int64_t Lifetime = State.Lifetimes.ExchangeCode;
-                   State.ExchangeCodes[Code] =
+                   Service.ExchangeCodes[Code] =
                        FExchangeCode{Token.AccountId, Token.ClientId, Now + std::chrono::seconds(Lifetime)};
                    rapidjson::StringBuffer Buffer;
                    FJsonWriter Writer(Buffer);
@@ -390,8 +382,9 @@ void WriteSession(FJsonWriter& Writer, const FToken& Session, const FToken& Call
     Writer.EndObject();
 }
 
-void HandleQuerySessions(FBackendState& State, const httplib::Request& Req, httplib::Response& Res)
+void HandleQuerySessions(FAccountService& Service, const httplib::Request& Req, httplib::Response& Res)
 {
+    FBackendState& State = Service.State;
     WithBearer(State, Req, Res,
                [&](FToken& Caller, FSteadyClock::time_point Now)
                {
@@ -468,8 +461,9 @@ bool ShouldKill(EKillType Type, const FToken& Caller, const FToken& Other)
     return false;
 }
 
-void HandleKillSessions(FBackendState& State, const httplib::Request& Req, httplib::Response& Res)
+void HandleKillSessions(FAccountService& Service, const httplib::Request& Req, httplib::Response& Res)
 {
+    FBackendState& State = Service.State;
     WithBearer(State, Req, Res,
                [&](FToken& Caller, FSteadyClock::time_point)
                {
@@ -493,8 +487,9 @@ void HandleKillSessions(FBackendState& State, const httplib::Request& Req, httpl
                });
 }
 
-void HandleKillSessionById(FBackendState& State, const httplib::Request& Req, httplib::Response& Res)
+void HandleKillSessionById(FAccountService& Service, const httplib::Request& Req, httplib::Response& Res)
 {
+    FBackendState& State = Service.State;
     WithBearer(State, Req, Res,
                [&](FToken& Caller, FSteadyClock::time_point)
                {
@@ -508,8 +503,9 @@ void HandleKillSessionById(FBackendState& State, const httplib::Request& Req, ht
                });
 }
 
-void HandleAccountInfo(FBackendState& State, const httplib::Request& Req, httplib::Response& Res)
+void HandleAccountInfo(FAccountService& Service, const httplib::Request& Req, httplib::Response& Res)
 {
+    FBackendState& State = Service.State;
     WithBearer(State, Req, Res,
                [&](FToken& Caller, FSteadyClock::time_point)
                {
@@ -548,35 +544,28 @@ std::string Route(const char* Path)
 }
 } // namespace
 
-std::variant<FToken*, FServiceError> AuthorizeBearer(FBackendState& State, const httplib::Request& Req,
-                                                     FSteadyClock::time_point Now)
+std::string FAccountService::NewExchangeCode()
 {
-    const std::optional<std::string> AccessToken = ParseBearerAuth(Req.get_header_value("Authorization"));
-    if (!AccessToken)
+    std::string Code;
+    do
     {
-        return FServiceError{401, AccountErrors::InvalidToken, "Missing or malformed bearer token"};
-    }
-    FToken* Token = nullptr;
-    switch (State.CheckAccessToken(*AccessToken, Now, &Token))
-    {
-    case ETokenCheck::Valid:
-        return Token;
-    case ETokenCheck::Revoked:
-        return FServiceError{401, AccountErrors::InvalidToken, "Access token has been revoked"};
-    case ETokenCheck::Expired:
-        return FServiceError{401, AccountErrors::InvalidToken, "Access token has expired"};
-    case ETokenCheck::Unknown:
-        break;
-    }
-    return FServiceError{401, AccountErrors::InvalidToken, "Unknown access token"};
+        Code = State.NewSecret();
+    } while (ExchangeCodes.contains(Code));
+    return Code;
 }
 
-void RegisterAccountService(httplib::Server& Server, FBackendState& State)
+void FAccountService::PruneExpired(FSteadyClock::time_point Now)
 {
-    const auto Bind = [&State](void (*Handler)(FBackendState&, const httplib::Request&, httplib::Response&))
+    State.PruneExpired(Now);
+    std::erase_if(ExchangeCodes, [Now](const auto& Entry) { return Entry.second.ExpiresAt <= Now; });
+}
+
+void FAccountService::Register(httplib::Server& Server)
+{
+    const auto Bind = [this](void (*Handler)(FAccountService&, const httplib::Request&, httplib::Response&))
     {
-        return [&State, Handler](const httplib::Request& Req, httplib::Response& Res)
-        { Handler(State, Req, Res); };
+        return [this, Handler](const httplib::Request& Req, httplib::Response& Res)
+        { Handler(*this, Req, Res); };
     };
     Server.Post(Route("/api/oauth/token"), Bind(HandleToken));
     Server.Get(Route("/api/oauth/verify"), Bind(HandleVerify));

@@ -1,0 +1,137 @@
+#include "HostWords.h"
+#include "Identity/OnlineIdentityZor.h"
+#include "Launch/ZorHost.h"
+
+namespace
+{
+bool Login(FZorHost& Host, const TCHAR*)
+{
+    const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
+    if (!Identity)
+    {
+        UE_LOG(LogHost, Warning, "login: there is no identity to log in with");
+        return false;
+    }
+    return Identity->AutoLogin(FZorHost::LocalUser);
+}
+
+bool Logout(FZorHost& Host, const TCHAR*)
+{
+    const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
+    if (!Identity)
+    {
+        UE_LOG(LogHost, Warning, "logout: there is no identity to log out of");
+        return false;
+    }
+    return Identity->Logout(FZorHost::LocalUser);
+}
+
+/** Enough of a secret to tell two apart in a log, and no more. */
+FString SecretPrefix(const FString& Secret)
+{
+    constexpr int32 Shown = 4;
+    return Secret.Len() > Shown ? Secret.Left(Shown) + "..." : FString(Secret.IsEmpty() ? "" : "...");
+}
+
+void BindLoginEvents(FZorHost& Host, FOnlineIdentityZor& Identity)
+{
+    const int32 User = FZorHost::LocalUser;
+    Identity.AddOnLoginCompleteDelegate(
+        User,
+        FOnLoginCompleteDelegate::CreateLambda(
+            [&Host](int32 LocalUserNum, bool bWasSuccessful, const FUniqueNetId& UserId, const FString& Error)
+            {
+                UE_LOG(LogHost, Display,
+                       "OnLoginComplete LocalUserNum=%d bWasSuccessful=%d UserId=%s Error=%s", LocalUserNum,
+                       bWasSuccessful, *UserId.ToString(), *Error);
+                Host.ReportOutcome("login", bWasSuccessful);
+            }));
+    Identity.AddOnLogoutCompleteDelegate(
+        User, FOnLogoutCompleteDelegate::CreateLambda(
+                  [&Host](int32 LocalUserNum, bool bWasSuccessful)
+                  {
+                      UE_LOG(LogHost, Display, "OnLogoutComplete LocalUserNum=%d bWasSuccessful=%d",
+                             LocalUserNum, bWasSuccessful);
+                      Host.ReportOutcome("logout", bWasSuccessful);
+                  }));
+    Identity.AddOnLoginStatusChangedDelegate(
+        User, FOnLoginStatusChangedDelegate::CreateLambda(
+                  [](int32 LocalUserNum, ELoginStatus::Type OldStatus, ELoginStatus::Type NewStatus,
+                     const FUniqueNetId& UserId)
+                  {
+                      UE_LOG(LogHost, Display,
+                             "OnLoginStatusChanged LocalUserNum=%d OldStatus=%s NewStatus=%s UserId=%s",
+                             LocalUserNum, ELoginStatus::ToString(OldStatus),
+                             ELoginStatus::ToString(NewStatus), *UserId.ToString());
+                  }));
+    Identity.AddOnLoginPurchaseCompleteDelegate(
+        User,
+        FOnLoginPurchaseCompleteDelegate::CreateLambda(
+            [&Host](int32 LocalUserNum, bool bWasSuccessful, const FUniqueNetId& UserId, const FString& Error)
+            {
+                UE_LOG(LogHost, Display,
+                       "OnLoginPurchaseComplete LocalUserNum=%d bWasSuccessful=%d UserId=%s Error=%s",
+                       LocalUserNum, bWasSuccessful, *UserId.ToString(), *Error);
+                Host.ReportOutcome("purchase login", bWasSuccessful);
+            }));
+}
+
+void BindTokenEvents(FZorHost& Host, FOnlineIdentityZor& Identity)
+{
+    Identity.AddOnGenerateExchangeCodeCompleteDelegate(FOnGenerateExchangeCodeCompleteDelegate::CreateLambda(
+        [&Host](bool bWasSuccessful, const FUniqueNetId& UserId, const FAuthTokenExchangeCodeZor& Code,
+                const FString& Error)
+        {
+            UE_LOG(LogHost, Display,
+                   "OnGenerateExchangeCodeComplete bWasSuccessful=%d UserId=%s Code=%s ExpiresInSeconds=%.0f "
+                   "Error=%s",
+                   bWasSuccessful, *UserId.ToString(), *SecretPrefix(Code.code), Code.expiresInSeconds,
+                   *Error);
+            Host.ReportOutcome("exchange code", bWasSuccessful);
+        }));
+    Identity.AddOnVerifyAuthCompleteDelegate(FOnVerifyAuthCompleteDelegate::CreateLambda(
+        [&Host](bool bWasSuccessful, const FAuthTokenZor& Token, const FAuthTokenVerifyZor&,
+                const FString& Error)
+        {
+            UE_LOG(LogHost, Display,
+                   "OnVerifyAuthComplete bWasSuccessful=%d AccountId=%s ClientId=%s Error=%s", bWasSuccessful,
+                   *Token.account_id, *Token.client_id, *Error);
+            Host.ReportOutcome("verify", bWasSuccessful);
+        }));
+    Identity.AddOnRefreshAuthCompleteDelegate(FOnRefreshAuthCompleteDelegate::CreateLambda(
+        [&Host](bool bWasSuccessful, const FAuthTokenZor& OldToken, const FAuthTokenZor&,
+                const FString& Error)
+        {
+            UE_LOG(LogHost, Display, "OnRefreshAuthComplete bWasSuccessful=%d AccountId=%s Error=%s",
+                   bWasSuccessful, *OldToken.account_id, *Error);
+            Host.ReportOutcome("refresh", bWasSuccessful);
+        }));
+}
+
+void BindEvents(FZorHost& Host)
+{
+    const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
+    if (!Identity)
+    {
+        return;
+    }
+    BindLoginEvents(Host, *Identity);
+    BindTokenEvents(Host, *Identity);
+}
+
+const FHostWord Words[] = {
+    {"login", "login", "logs local user 0 in with LOGIN=, PASSWORD= and TYPE= of the command line", &Login},
+    {"logout", "logout", "logs local user 0 out", &Logout},
+};
+
+const FHostTestWord TestWords[] = {
+    {"EXCHANGECODE ID", "makes an exchange code for local user 0"},
+    {"AUTHTEST", "refreshes local user 0's token"},
+};
+} // namespace
+
+const FHostWordGroup& GetIdentityHostWords()
+{
+    static const FHostWordGroup Group{Words, TestWords, &BindEvents};
+    return Group;
+}

@@ -1,0 +1,33 @@
+#include "HostWords.h"
+
+#include "Core/Parse.h"
+
+const FHostWordGroup& GetCoreHostWords();
+const FHostWordGroup& GetIdentityHostWords();
+const FHostWordGroup& GetProfileHostWords();
+
+std::span<const FHostWordGroup> GetHostWordGroups()
+{
+    // One line per Host<Service>.cpp.
+    static const FHostWordGroup Groups[] = {
+        GetCoreHostWords(),
+        GetIdentityHostWords(),
+        GetProfileHostWords(),
+    };
+    return Groups;
+}
+
+const FHostWord* FindHostWord(const TCHAR*& Line)
+{
+    for (const FHostWordGroup& Group : GetHostWordGroups())
+    {
+        for (const FHostWord& Word : Group.Words)
+        {
+            if (FParse::Command(&Line, Word.Name))
+            {
+                return &Word;
+            }
+        }
+    }
+    return nullptr;
+}

@@ -1,0 +1,45 @@
+#include "BearerAuth.h"
+
+namespace ZorBackend
+{
+namespace
+{
+constexpr const char* InvalidToken = "errors.zor.account.oauth.invalid_token";
+} // namespace
+
+std::variant<FToken*, FServiceError> AuthorizeBearer(FBackendState& State, const httplib::Request& Req,
+                                                     FSteadyClock::time_point Now)
+{
+    const std::optional<std::string> AccessToken = ParseBearerAuth(Req.get_header_value("Authorization"));
+    if (!AccessToken)
+    {
+        return FServiceError{401, InvalidToken, "Missing or malformed bearer token"};
+    }
+    FToken* Token = nullptr;
+    switch (State.CheckAccessToken(*AccessToken, Now, &Token))
+    {
+    case ETokenCheck::Valid:
+        return Token;
+    case ETokenCheck::Revoked:
+        return FServiceError{401, InvalidToken, "Access token has been revoked"};
+    case ETokenCheck::Expired:
+        return FServiceError{401, InvalidToken, "Access token has expired"};
+    case ETokenCheck::Unknown:
+        break;
+    }
+    return FServiceError{401, InvalidToken, "Unknown access token"};
+}
+
+void WithBearer(FBackendState& State, const httplib::Request& Req, httplib::Response& Res,
+                const std::function<void(FToken&, FSteadyClock::time_point)>& Handler)
+{
+    std::lock_guard Lock(State.Mutex);
+    const auto Now = FSteadyClock::now();
+    const auto Caller = AuthorizeBearer(State, Req, Now);
+    if (const auto* Error = std::get_if<FServiceError>(&Caller))
+    {
+        return SendError(Res, *Error);
+    }
+    Handler(*std::get<FToken*>(Caller), Now);
+}
+} // namespace ZorBackend

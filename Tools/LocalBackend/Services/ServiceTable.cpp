@@ -1,0 +1,36 @@
+#include "ServiceTable.h"
+
+#include "AccountService.h"
+#include "ProfileService.h"
+
+#include <httplib.h>
+
+#include <memory>
+
+namespace ZorBackend
+{
+namespace
+{
+using FServiceFactory = std::unique_ptr<FBackendService> (*)(FBackendState&);
+
+template <typename ServiceType> std::unique_ptr<FBackendService> Make(FBackendState& State)
+{
+    return std::make_unique<ServiceType>(State);
+}
+
+// Every service the backend serves: a new service is one file pair and one line here.
+constexpr FServiceFactory ServiceTable[] = {
+    Make<FAccountService>,
+    Make<FProfileService>,
+};
+} // namespace
+
+void AddServices(FBackendState& State, httplib::Server& Server)
+{
+    for (const FServiceFactory Factory : ServiceTable)
+    {
+        State.Services.push_back(Factory(State));
+        State.Services.back()->Register(Server);
+    }
+}
+} // namespace ZorBackend
