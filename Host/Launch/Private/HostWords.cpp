@@ -5,6 +5,8 @@
 const FHostWordGroup& GetCoreHostWords();
 const FHostWordGroup& GetIdentityHostWords();
 const FHostWordGroup& GetProfileHostWords();
+const FHostWordGroup& GetEntitlementsHostWords();
+const FHostWordGroup& GetBuildInfoHostWords();
 
 std::span<const FHostWordGroup> GetHostWordGroups()
 {
@@ -13,6 +15,8 @@ std::span<const FHostWordGroup> GetHostWordGroups()
         GetCoreHostWords(),
         GetIdentityHostWords(),
         GetProfileHostWords(),
+        GetEntitlementsHostWords(),
+        GetBuildInfoHostWords(),
     };
     return Groups;
 }

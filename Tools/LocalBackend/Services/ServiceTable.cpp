@@ -1,6 +1,8 @@
 #include "ServiceTable.h"
 
 #include "AccountService.h"
+#include "BuildInfoService.h"
+#include "EntitlementsService.h"
 #include "ProfileService.h"
 
 #include <httplib.h>
@@ -22,6 +24,8 @@ template <typename ServiceType> std::unique_ptr<FBackendService> Make(FBackendSt
 constexpr FServiceFactory ServiceTable[] = {
     Make<FAccountService>,
     Make<FProfileService>,
+    Make<FEntitlementsService>,
+    Make<FBuildInfoService>,
 };
 } // namespace
 
