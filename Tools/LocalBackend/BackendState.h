@@ -98,6 +98,7 @@ struct FBackendState
     std::unordered_map<std::string, FToken> Tokens;            // by access token
     std::unordered_map<std::string, std::string> RefreshIndex; // refresh token to access token
     FLifetimes Lifetimes;
+    std::string TitleFilesDir;
     std::mt19937_64 Random{SeedRandom()};
     std::vector<std::unique_ptr<FBackendService>> Services;
 

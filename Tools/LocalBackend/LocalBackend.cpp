@@ -125,6 +125,7 @@ int FLocalBackend::Start(int Port, std::string& OutError)
     }
     auto NewState = std::make_unique<FBackendState>();
     NewState->Lifetimes = {Options.TokenLifetime, Options.RefreshLifetime, Options.ExchangeCodeLifetime};
+    NewState->TitleFilesDir = Options.TitleFilesDir;
     if (auto Error = LoadSeedFile(Options.SeedPath, *NewState))
     {
         OutError = *Error;
@@ -200,6 +201,16 @@ void FLocalBackend::SetRefreshLifetime(int64_t Seconds)
     {
         std::lock_guard Lock(State->Mutex);
         State->Lifetimes.Refresh = Seconds;
+    }
+}
+
+void FLocalBackend::SetTitleFilesDir(const std::string& Dir)
+{
+    Options.TitleFilesDir = Dir;
+    if (State)
+    {
+        std::lock_guard Lock(State->Mutex);
+        State->TitleFilesDir = Dir;
     }
 }
 } // namespace ZorBackend

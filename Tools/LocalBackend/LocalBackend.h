@@ -27,6 +27,8 @@ struct FBackendOptions
     int64_t RefreshLifetime = 28800;
     int64_t ExchangeCodeLifetime = 300;
     size_t MaxBodyBytes = 1024 * 1024;
+    // Title files are the regular files directly in this folder; none when it is empty.
+    std::string TitleFilesDir = std::string();
 };
 
 // The local stand-in of the backend services, serving on 127.0.0.1 from a worker thread pool.
@@ -47,6 +49,7 @@ public:
     bool RevokeToken(const std::string& AccessToken);
     void SetTokenLifetime(int64_t Seconds);
     void SetRefreshLifetime(int64_t Seconds);
+    void SetTitleFilesDir(const std::string& Dir);
 
 private:
     FBackendOptions Options;

@@ -21,13 +21,15 @@ struct FCommandLine
 
 void PrintUsage(FILE* Stream)
 {
-    std::fprintf(Stream,
-                 "usage: zorbackend [--port N] [--seed PATH] [--token-lifetime SECONDS] [--help]\n"
-                 "  --port N              port on 127.0.0.1 (default 8080; 0 picks a free one)\n"
-                 "  --seed PATH           accounts and clients to serve (default %s)\n"
-                 "  --token-lifetime S    access token lifetime in seconds (default 7200)\n"
-                 "Serves the account and game services on 127.0.0.1 until SIGINT or SIGTERM.\n",
-                 ZorBackend::DefaultSeedPath().c_str());
+    std::fprintf(
+        Stream,
+        "usage: zorbackend [--port N] [--seed PATH] [--token-lifetime SECONDS] [--title-files DIR] [--help]\n"
+        "  --port N              port on 127.0.0.1 (default 8080; 0 picks a free one)\n"
+        "  --seed PATH           accounts and clients to serve (default %s)\n"
+        "  --token-lifetime S    access token lifetime in seconds (default 7200)\n"
+        "  --title-files DIR     serves the files directly in DIR as title files (default none)\n"
+        "Serves the account and game services on 127.0.0.1 until SIGINT or SIGTERM.\n",
+        ZorBackend::DefaultSeedPath().c_str());
 }
 
 std::optional<long long> ParseNumber(const char* Text, long long Min, long long Max)
@@ -54,6 +56,11 @@ bool ApplyOption(FCommandLine& Line, std::string_view Name, const char* Value)
         const auto Port = ParseNumber(Value, 0, 65535);
         Line.Port = static_cast<int>(Port.value_or(-1));
         return Port.has_value();
+    }
+    if (Name == "--title-files")
+    {
+        Line.Options.TitleFilesDir = Value;
+        return true;
     }
     if (Name == "--token-lifetime")
     {

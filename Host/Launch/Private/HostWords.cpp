@@ -5,6 +5,9 @@
 const FHostWordGroup& GetCoreHostWords();
 const FHostWordGroup& GetIdentityHostWords();
 const FHostWordGroup& GetProfileHostWords();
+const FHostWordGroup& GetUserCloudHostWords();
+const FHostWordGroup& GetTitleFileHostWords();
+const FHostWordGroup& GetTimeHostWords();
 const FHostWordGroup& GetEntitlementsHostWords();
 const FHostWordGroup& GetBuildInfoHostWords();
 
@@ -12,11 +15,8 @@ std::span<const FHostWordGroup> GetHostWordGroups()
 {
     // One line per Host<Service>.cpp.
     static const FHostWordGroup Groups[] = {
-        GetCoreHostWords(),
-        GetIdentityHostWords(),
-        GetProfileHostWords(),
-        GetEntitlementsHostWords(),
-        GetBuildInfoHostWords(),
+        GetCoreHostWords(),      GetIdentityHostWords(), GetProfileHostWords(),      GetUserCloudHostWords(),
+        GetTitleFileHostWords(), GetTimeHostWords(),     GetEntitlementsHostWords(), GetBuildInfoHostWords(),
     };
     return Groups;
 }

@@ -15,6 +15,7 @@ struct FZorCall
     FString Url;
     TArray<FZorUrlValue> Values;
     ESearchCase::Type PlaceholderCase = ESearchCase::IgnoreCase;
+    /** Empty sends no "Content-Type" header. */
     FString ContentType = "application/json";
     FString Body;
     /** Headers the roads do not set, in this order after "Content-Type". */

@@ -18,7 +18,10 @@ FHttpRequestPtr FZorCallSet::Begin(const FZorCall& Call, FZorReplyHandler& OnRep
     }
     const FHttpRequestRef Request = FHttpModule::Get().CreateRequest();
     Request->SetURL(Call.ResolveUrl());
-    Request->SetHeader("Content-Type", Call.ContentType);
+    if (!Call.ContentType.IsEmpty())
+    {
+        Request->SetHeader("Content-Type", Call.ContentType);
+    }
     for (const auto& Header : Call.Headers)
     {
         Request->SetHeader(Header.Key, Header.Value);

@@ -3,16 +3,23 @@
 #include "Entitlements/OnlineEntitlementsZor.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Time/OnlineTimeZor.h"
+#include "TitleFile/OnlineTitleFileZor.h"
+#include "UserCloud/OnlineUserCloudZor.h"
 
 void FOnlineSubsystemZor::CreateServices()
 {
     // One line per service, in creation order, which is also the order of initialisation, tick and (reversed)
     // shutdown. A service that only its getter reaches is created with CreateService instead.
+    // The time service is listed too, so it takes its layered configuration and follows UpdateServiceConfig.
+    AddService<FOnlineTimeZor>();
     AddService<FGameServiceZor>(FString());
     AddService<FOnlineIdentityZor>();
+    AddService<FOnlineUserCloudZor>();
     AddService<FOnlineEntitlementsZor>();
     AddService<FOnlineBuildInfoServiceZor>();
     AddService<FOnlineBuildInfoServiceZorV2>();
+    AddService<FOnlineTitleFileZor>();
 }
 
 // The getters of the services in the table.
@@ -30,6 +37,36 @@ TSharedPtr<FOnlineIdentityZor> FOnlineSubsystemZor::GetZorIdentityService() cons
 IOnlineIdentityPtr FOnlineSubsystemZor::GetIdentityInterface() const
 {
     return GetZorIdentityService();
+}
+
+TSharedPtr<FOnlineTimeZor> FOnlineSubsystemZor::GetZorTimeService() const
+{
+    return FindService<FOnlineTimeZor>();
+}
+
+IOnlineTimePtr FOnlineSubsystemZor::GetTimeInterface() const
+{
+    return GetZorTimeService();
+}
+
+TSharedPtr<FOnlineUserCloudZor> FOnlineSubsystemZor::GetZorUserCloudService() const
+{
+    return FindService<FOnlineUserCloudZor>();
+}
+
+IOnlineUserCloudPtr FOnlineSubsystemZor::GetUserCloudInterface() const
+{
+    return GetZorUserCloudService();
+}
+
+TSharedPtr<FOnlineTitleFileZor> FOnlineSubsystemZor::GetZorTitleFileService() const
+{
+    return FindService<FOnlineTitleFileZor>();
+}
+
+IOnlineTitleFilePtr FOnlineSubsystemZor::GetTitleFileInterface() const
+{
+    return GetZorTitleFileService();
 }
 
 TSharedPtr<FOnlineEntitlementsZor> FOnlineSubsystemZor::GetZorEntitlementsService() const

@@ -16,6 +16,9 @@ class FOnlineBuildInfoServiceZor;
 class FOnlineBuildInfoServiceZorV2;
 class FOnlineEntitlementsZor;
 class FOnlineIdentityZor;
+class FOnlineTimeZor;
+class FOnlineTitleFileZor;
+class FOnlineUserCloudZor;
 class FRunnableThread;
 
 /**
@@ -36,14 +39,14 @@ public:
     IOnlineFriendsPtr GetFriendsInterface() const override { return nullptr; }
     IOnlinePartyPtr GetPartyInterface() const override { return nullptr; }
     IOnlineSharedCloudPtr GetSharedCloudInterface() const override { return nullptr; }
-    IOnlineUserCloudPtr GetUserCloudInterface() const override { return nullptr; }
+    IOnlineUserCloudPtr GetUserCloudInterface() const override;
     IOnlineEntitlementsPtr GetEntitlementsInterface() const override;
     IOnlineLeaderboardsPtr GetLeaderboardsInterface() const override { return nullptr; }
     IOnlineVoicePtr GetVoiceInterface() const override;
     IOnlineExternalUIPtr GetExternalUIInterface() const override { return nullptr; }
-    IOnlineTimePtr GetTimeInterface() const override { return nullptr; }
+    IOnlineTimePtr GetTimeInterface() const override;
     IOnlineIdentityPtr GetIdentityInterface() const override;
-    IOnlineTitleFilePtr GetTitleFileInterface() const override { return nullptr; }
+    IOnlineTitleFilePtr GetTitleFileInterface() const override;
     IOnlineStorePtr GetStoreInterface() const override { return nullptr; }
     IOnlineEventsPtr GetEventsInterface() const override { return nullptr; }
     IOnlineAchievementsPtr GetAchievementsInterface() const override { return nullptr; }
@@ -63,6 +66,9 @@ public:
     // Typed getters, defined next to the service table: empty before Init and after Shutdown.
     TSharedPtr<FGameServiceZor> GetZorGameService() const;
     TSharedPtr<FOnlineIdentityZor> GetZorIdentityService() const;
+    TSharedPtr<FOnlineTimeZor> GetZorTimeService() const;
+    TSharedPtr<FOnlineUserCloudZor> GetZorUserCloudService() const;
+    TSharedPtr<FOnlineTitleFileZor> GetZorTitleFileService() const;
     TSharedPtr<FOnlineEntitlementsZor> GetZorEntitlementsService() const;
     TSharedPtr<FOnlineBuildInfoServiceZor> GetZorBuildInfoService() const;
     TSharedPtr<FOnlineBuildInfoServiceZorV2> GetZorBuildInfoServiceV2() const;

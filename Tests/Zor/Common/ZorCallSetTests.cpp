@@ -73,8 +73,12 @@ TEST_F(FZorCallSetTest, SendBuildsTheRequestFromItsDescriptionAndLogsOneMaskedSt
     EXPECT_EQ(Log.Count("Sending Test request. token=<redacted> grant_type=password&password=<redacted>"), 1);
     EXPECT_FALSE(Log.Contains("secret"));
 
-    ASSERT_TRUE(Service->GetCalls().Send(Call("Other op"), Record()));
+    RespondOldest(200, "{}");
+    FZorCall Bare = Call("Other op");
+    Bare.ContentType = FString();
+    ASSERT_TRUE(Service->GetCalls().Send(Bare, Record()));
     EXPECT_TRUE(Log.Contains(ELogVerbosity::Verbose, "Starting Other op request."));
+    EXPECT_EQ(Oldest().Headers.Find("Content-Type"), nullptr);
 }
 
 TEST_F(FZorCallSetTest, HandlerRunsOnceWithTheReplyAndThePendingKeyLastsUntilThen)

@@ -37,20 +37,24 @@ TEST_F(FBaseServiceTest, RegionPartWritesOnlyWhatIsSet)
     FGameServiceZor Bare(nullptr, "");
     EXPECT_TRUE(Bare.AppendRegionUrl("/offers", FRegionInfo{"", "de-DE"}).Equals("/offers?locale=de-DE"));
     EXPECT_TRUE(Bare.AppendRegionUrl("/offers?x=1", FRegionInfo{"DE", ""}).Equals("/offers?x=1&country=DE"));
-    EXPECT_TRUE(Bare.AppendRegionUrl("/offers", FRegionInfo{"DE", "de"}).Equals("/offers?country=DE&locale=de"));
+    EXPECT_TRUE(
+        Bare.AppendRegionUrl("/offers", FRegionInfo{"DE", "de"}).Equals("/offers?country=DE&locale=de"));
     EXPECT_TRUE(Bare.AppendRegionUrl("/offers", FRegionInfo{}).Equals("/offers"));
 }
 
 TEST_F(FBaseServiceTest, UserAgentNamesGameEngineAndVersion)
 {
     const FString Agent = Service().GetUserAgent();
-    EXPECT_TRUE(Agent.StartsWith("game=TestGame, engine=KGN, version=", ESearchCase::CaseSensitive)) << *Agent;
+    EXPECT_TRUE(Agent.StartsWith("game=TestGame, engine=KGN, version=", ESearchCase::CaseSensitive))
+        << *Agent;
     EXPECT_GT(Agent.Len(), FString("game=TestGame, engine=KGN, version=").Len());
 }
 
 TEST_F(FBaseServiceTest, BasicAuthOnAClientUsesTheGivenClient)
 {
-    EXPECT_TRUE(Service().GetBasicAuth("testclient").Equals("basic " + FBase64::Encode(FString("testclient:testsecret"))));
+    EXPECT_TRUE(Service()
+                    .GetBasicAuth("testclient")
+                    .Equals("basic " + FBase64::Encode(FString("testclient:testsecret"))));
     EXPECT_TRUE(Service().GetBasicAuth("unknown").Equals("basic "));
     EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning, "Missing client permissions. id=unknown"));
 }
@@ -58,13 +62,16 @@ TEST_F(FBaseServiceTest, BasicAuthOnAClientUsesTheGivenClient)
 TEST_F(FBaseServiceTest, BasicAuthOnAServerPrefersTheServerCredential)
 {
     SetHostNetMode(ENetMode::DedicatedServer);
-    EXPECT_TRUE(Service().GetBasicAuth("testclient").Equals("basic " + FBase64::Encode(FString("testclient:testsecret"))));
+    EXPECT_TRUE(Service()
+                    .GetBasicAuth("testclient")
+                    .Equals("basic " + FBase64::Encode(FString("testclient:testsecret"))));
     EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning, "Missing server permissions. id=testclient"));
 
     SetIni(FString(ZorTestIni) + "\n[OnlineSubsystemZor.GameServiceZor]\n"
                                  "ServicePermissions=(Name=DedicatedServer,Id=srv,Key=srvkey)\n");
     Service().UpdateServiceConfig();
-    EXPECT_TRUE(Service().GetBasicAuth("testclient").Equals("basic " + FBase64::Encode(FString("srv:srvkey"))));
+    EXPECT_TRUE(
+        Service().GetBasicAuth("testclient").Equals("basic " + FBase64::Encode(FString("srv:srvkey"))));
 }
 
 TEST_F(FBaseServiceTest, UserAuthOnAServerWithoutClientTokenLeavesTheOutputAlone)

@@ -113,6 +113,8 @@ TEST_F(FZorSubsystemTest, EachInitNamesItsTaskThreadWithTheNextNumber)
     Second->Shutdown();
 
     ASSERT_TRUE(FirstName.StartsWith("OnlineAsyncTaskThreadZor ", ESearchCase::CaseSensitive)) << *FirstName;
-    const int32 FirstNumber = FCString::Atoi(*FirstName.RightChop(FString("OnlineAsyncTaskThreadZor ").Len()));
-    EXPECT_TRUE(SecondName.Equals(FString::Printf("OnlineAsyncTaskThreadZor %d", FirstNumber + 1))) << *SecondName;
+    const int32 FirstNumber =
+        FCString::Atoi(*FirstName.RightChop(FString("OnlineAsyncTaskThreadZor ").Len()));
+    EXPECT_TRUE(SecondName.Equals(FString::Printf("OnlineAsyncTaskThreadZor %d", FirstNumber + 1)))
+        << *SecondName;
 }

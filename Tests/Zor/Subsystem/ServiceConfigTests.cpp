@@ -113,7 +113,8 @@ TEST_F(FServiceConfigTest, ConfigurationDelegateRunsLastWithSectionAndOverride)
     FString SeenSection;
     FString SeenOverride;
     FServiceConfigZor::GetZorConfigurationDelegate().BindLambda(
-        [&](const FString& Section, const FString& Override, FServiceConfigZor& Config) {
+        [&](const FString& Section, const FString& Override, FServiceConfigZor& Config)
+        {
             SeenSection = Section;
             SeenOverride = Override;
             Config.bProductionEnvironment = true;
@@ -144,7 +145,8 @@ TEST(ServicePermissions, LookupsIgnoreCase)
     ASSERT_NE(Config.GetServicePermissionsById("abc"), nullptr);
     EXPECT_EQ(Config.GetServicePermissionsByName("Server"), nullptr);
     EXPECT_TRUE(FServicePermissionsZor("client", "ABC", "x") == FServicePermissionsZor("Client", "abc", "y"));
-    EXPECT_FALSE(FServicePermissionsZor("Client", "abc", "x") == FServicePermissionsZor("Client", "abd", "x"));
+    EXPECT_FALSE(FServicePermissionsZor("Client", "abc", "x") ==
+                 FServicePermissionsZor("Client", "abd", "x"));
 }
 
 TEST(EnvironmentDefaults, LocalHostPointsAccountAndGameSectionsAtTheirPorts)

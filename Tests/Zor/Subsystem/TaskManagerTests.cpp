@@ -11,7 +11,8 @@ namespace
 class FCountingTask : public FOnlineAsyncTaskBasic<FOnlineSubsystemZor>
 {
 public:
-    FCountingTask(FOnlineSubsystemZor* InSubsystem, std::atomic<uint32>& InTaskThread, TArray<FString>& InSteps)
+    FCountingTask(FOnlineSubsystemZor* InSubsystem, std::atomic<uint32>& InTaskThread,
+                  TArray<FString>& InSteps)
         : FOnlineAsyncTaskBasic(InSubsystem), TaskThread(InTaskThread), Steps(InSteps)
     {
     }

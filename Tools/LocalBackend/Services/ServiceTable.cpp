@@ -4,6 +4,9 @@
 #include "BuildInfoService.h"
 #include "EntitlementsService.h"
 #include "ProfileService.h"
+#include "TimeService.h"
+#include "TitleFileService.h"
+#include "UserCloudService.h"
 
 #include <httplib.h>
 
@@ -22,10 +25,8 @@ template <typename ServiceType> std::unique_ptr<FBackendService> Make(FBackendSt
 
 // Every service the backend serves: a new service is one file pair and one line here.
 constexpr FServiceFactory ServiceTable[] = {
-    Make<FAccountService>,
-    Make<FProfileService>,
-    Make<FEntitlementsService>,
-    Make<FBuildInfoService>,
+    Make<FAccountService>, Make<FProfileService>,      Make<FUserCloudService>, Make<FTitleFileService>,
+    Make<FTimeService>,    Make<FEntitlementsService>, Make<FBuildInfoService>,
 };
 } // namespace
 

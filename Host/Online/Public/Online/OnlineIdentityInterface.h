@@ -39,8 +39,9 @@ enum Type
 
 DECLARE_MULTICAST_DELEGATE_OneParam(FOnLoginChanged, int32 /*LocalUserNum*/);
 using FOnLoginChangedDelegate = FOnLoginChanged::FDelegate;
-DECLARE_MULTICAST_DELEGATE_FourParams(FOnLoginStatusChanged, int32 /*LocalUserNum*/, ELoginStatus::Type /*OldStatus*/,
-                                      ELoginStatus::Type /*NewStatus*/, const FUniqueNetId& /*NewId*/);
+DECLARE_MULTICAST_DELEGATE_FourParams(FOnLoginStatusChanged, int32 /*LocalUserNum*/,
+                                      ELoginStatus::Type /*OldStatus*/, ELoginStatus::Type /*NewStatus*/,
+                                      const FUniqueNetId& /*NewId*/);
 using FOnLoginStatusChangedDelegate = FOnLoginStatusChanged::FDelegate;
 DECLARE_MULTICAST_DELEGATE_FourParams(FOnLoginComplete, int32 /*LocalUserNum*/, bool /*bWasSuccessful*/,
                                       const FUniqueNetId& /*UserId*/, const FString& /*Error*/);

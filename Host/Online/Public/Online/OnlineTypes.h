@@ -16,7 +16,8 @@ public:
 
     bool operator==(const FUniqueNetId& Other) const
     {
-        return GetType() == Other.GetType() && ToString().Equals(Other.ToString(), ESearchCase::CaseSensitive);
+        return GetType() == Other.GetType() &&
+               ToString().Equals(Other.ToString(), ESearchCase::CaseSensitive);
     }
     bool operator!=(const FUniqueNetId& Other) const { return !(*this == Other); }
 };
@@ -110,5 +111,5 @@ DECLARE_LOG_CATEGORY_EXTERN(LogOnline, Log, All)
 DECLARE_LOG_CATEGORY_EXTERN(LogOnlineGame, Log, All)
 
 /** Online log lines carry the subsystem's prefix; ONLINE_LOG_PREFIX is defined by the subsystem. */
-#define UE_LOG_ONLINE(Verbosity, Format, ...)                                                                        \
+#define UE_LOG_ONLINE(Verbosity, Format, ...)                                                                \
     UE_LOG(LogOnline, Verbosity, "%s%s", ONLINE_LOG_PREFIX, *FString::Printf(Format, ##__VA_ARGS__))

@@ -1,0 +1,95 @@
+#include "UserCloud/ZorCloudFileList.h"
+
+#include "Subsystem/OnlineSubsystemZor.h"
+#include "Json/Json.h"
+
+namespace
+{
+/** A length the service gives as anything but a whole number from 0 to the int32 limit counts as unknown. */
+int32 ReadLength(const FJsonObject& Entry)
+{
+    if (!Entry.HasField("length"))
+    {
+        return 0;
+    }
+    int32 Length = 0;
+    if (!Entry.TryGetNumberField("length", Length) || Length < 0)
+    {
+        UE_LOG_ONLINE(Warning, "Invalid file length=%s dlname=%s", *Entry.GetStringField("length"),
+                      *Entry.GetStringField("uniqueFilename"));
+        return 0;
+    }
+    return Length;
+}
+
+bool ReadEntry(const FJsonObject& Entry, FCloudFileHeader& OutHeader)
+{
+    Entry.TryGetStringField("hash", OutHeader.Hash);
+    Entry.TryGetStringField("uniqueFilename", OutHeader.DLName);
+    Entry.TryGetStringField("filename", OutHeader.FileName);
+    OutHeader.FileSize = ReadLength(Entry);
+    if (OutHeader.FileName.IsEmpty())
+    {
+        OutHeader.FileName = OutHeader.DLName;
+    }
+    if (OutHeader.Hash.IsEmpty() || OutHeader.DLName.IsEmpty())
+    {
+        UE_LOG_ONLINE(Warning, "Invalid file entry hash=%s dlname=%s filename=%s", *OutHeader.Hash,
+                      *OutHeader.DLName, *OutHeader.FileName);
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+bool FZorCloudFileList::Read(const FString& Body, TArray<FCloudFileHeader>& OutHeaders, FString& OutPayload)
+{
+    OutHeaders.Reset();
+    OutPayload = Body.TrimStartAndEnd();
+    if (!OutPayload.StartsWith("["))
+    {
+        OutPayload = "[" + OutPayload + "]";
+    }
+    TSharedPtr<FJsonObject> Json;
+    if (!FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create("{\"files\":" + OutPayload + "}"), Json) ||
+        !Json)
+    {
+        return false;
+    }
+    for (const TSharedPtr<FJsonValue>& Value : Json->GetArrayField("files"))
+    {
+        const TSharedPtr<FJsonObject>* Entry = nullptr;
+        FCloudFileHeader Header;
+        if (Value && Value->TryGetObject(Entry) && ReadEntry(**Entry, Header))
+        {
+            OutHeaders.Add(Header);
+        }
+    }
+    return true;
+}
+
+void FZorCloudFileList::Merge(TArray<FCloudFileHeader>& List, const FCloudFileHeader& Header)
+{
+    for (FCloudFileHeader& Existing : List)
+    {
+        if (Existing.DLName == Header.DLName)
+        {
+            Existing = Header;
+            return;
+        }
+    }
+    List.Add(Header);
+}
+
+const FCloudFileHeader* FZorCloudFileList::FindByDLName(const TArray<FCloudFileHeader>& List,
+                                                        const FString& DLName)
+{
+    for (const FCloudFileHeader& Header : List)
+    {
+        if (Header.DLName == DLName)
+        {
+            return &Header;
+        }
+    }
+    return nullptr;
+}

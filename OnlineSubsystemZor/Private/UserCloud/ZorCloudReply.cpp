@@ -1,0 +1,26 @@
+#include "UserCloud/ZorCloudReply.h"
+
+#include "Common/ZorRedact.h"
+#include "Subsystem/OnlineSubsystemZor.h"
+
+bool ZorCloudReply::Check(FZorReply& Reply, const char* Operation, int32 LastGoodCode, bool bLogBody)
+{
+    const FHttpResponsePtr& Response = Reply.GetResponse();
+    if (!Response)
+    {
+        Reply.Fail(EZorErrorKind::NoResponse, "No response");
+        return false;
+    }
+    const int32 Code = Response->GetResponseCode();
+    if (bLogBody)
+    {
+        UE_LOG_ONLINE(Verbose, "%s request complete. url=%s code=%d response=%s", Operation,
+                      *Reply.GetRequest()->GetURL(), Code, *ZorRedact::Body(Reply.GetBody()));
+    }
+    if (Code < 200 || Code > LastGoodCode)
+    {
+        Reply.Fail(EZorErrorKind::HttpStatus,
+                   FString::Printf("Invalid response. code=%d error=%s", Code, *Reply.GetBody()));
+    }
+    return Reply.Succeeded();
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "CoreMinimal.h"
+#include "Online/OnlineCloudFile.h"
+
+/**
+ * The disk copies of cloud files under the cloud directory. Folder and file names come from the service, so a
+ * name only reaches the disk when it cannot leave its folder; a safe name keeps the plain "folder/name" path
+ * so copies written before stay valid.
+ */
+class FZorCloudCache
+{
+public:
+    /** Longest name segment and whole name, in bytes. */
+    static constexpr int32 MaxSegmentLength = 255;
+    static constexpr int32 MaxNameLength = 1024;
+
+    /**
+     * True when every '/'-separated segment is non-empty, not "." or "..", short enough and free of
+     * backslashes, colons and control characters (so no absolute path either).
+     */
+    static bool IsSafeName(const FString& Name);
+
+    /** CloudDir + Folder + "/" + Name; empty when either is not safe. */
+    static FString GetPath(const FString& Folder, const FString& Name);
+
+    /** True when Hash is not empty and equals the SHA1 of Data in hexadecimal, ignoring case. */
+    static bool HashMatches(const TArray<uint8>& Data, const FString& Hash);
+
+    /**
+     * The listed names that no header keeps: for each header, the first listed name equal (ignoring case)
+     * to its file name and the first equal to its unique name are kept.
+     */
+    static TArray<FString> NamesToSweep(const TArray<FString>& Listed,
+                                        const TArray<FCloudFileHeader>& Headers);
+
+    /**
+     * Deletes the regular files directly in the folder that no header keeps (NamesToSweep). Nothing happens
+     * for an unsafe folder. Returns the paths deleted.
+     */
+    static TArray<FString> Sweep(const FString& Folder, const TArray<FCloudFileHeader>& Headers);
+};

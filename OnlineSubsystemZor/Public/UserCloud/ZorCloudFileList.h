@@ -1,0 +1,23 @@
+#pragma once
+
+#include "CoreMinimal.h"
+#include "Online/OnlineCloudFile.h"
+
+/** The file-list replies of the user-cloud and title-file services. */
+class FZorCloudFileList
+{
+public:
+    /**
+     * Reads a list body: trimmed, bracketed as an array unless it is one, then read as the array "files".
+     * Entries without a hash or a unique name are dropped with a warning; a missing file name takes the
+     * unique name. False, with OutHeaders empty, when the body is not JSON. OutPayload receives the trimmed,
+     * bracketed body the failure text quotes.
+     */
+    static bool Read(const FString& Body, TArray<FCloudFileHeader>& OutHeaders, FString& OutPayload);
+
+    /** Replaces the first header with the same unique name (ignoring case), or appends. */
+    static void Merge(TArray<FCloudFileHeader>& List, const FCloudFileHeader& Header);
+
+    /** The first header whose unique name equals DLName ignoring case; null when none. */
+    static const FCloudFileHeader* FindByDLName(const TArray<FCloudFileHeader>& List, const FString& DLName);
+};

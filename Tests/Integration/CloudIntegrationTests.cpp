@@ -1,0 +1,179 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+#include "BackendFixture.h"
+#include "Core/Paths.h"
+#include "Core/SecureHash.h"
+#include "LogCapture.h"
+#include "Time/OnlineTimeZor.h"
+#include "TitleFile/OnlineTitleFileZor.h"
+#include "UserCloud/OnlineUserCloudZor.h"
+
+namespace fs = std::filesystem;
+
+namespace
+{
+/** The demo user against the backend's game service, with title files and a cloud directory of its own. */
+class FCloudIntegrationTest : public FBackendIntegrationTest
+{
+protected:
+    void SetUp() override
+    {
+        Root = fs::temp_directory_path() / ("zor_cloud_it_" + std::to_string(::getpid()) + "_" +
+                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(Root);
+        fs::create_directories(Root / "Titles");
+        for (const char* Name : {"a.ini", "b.ini", "c.ini"})
+        {
+            std::ofstream(Root / "Titles" / Name) << "[Title]\nName=" << Name << "\n";
+        }
+        FPaths::SetProjectSavedDir(FString((Root / "Saved").string()));
+        Backend.SetTitleFilesDir((Root / "Titles").string());
+        FBackendIntegrationTest::SetUp();
+        LogOnline.SetVerbosity(ELogVerbosity::Verbose);
+    }
+    void TearDown() override
+    {
+        FBackendIntegrationTest::TearDown();
+        LogOnline.SetVerbosity(ELogVerbosity::Log);
+        FPaths::SetProjectSavedDir(FString());
+        fs::remove_all(Root);
+    }
+    FString ExtraIni() const override { return "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n"; }
+
+    FOnlineUserCloudZor& Cloud() { return *Subsystem->GetZorUserCloudService(); }
+    FOnlineTitleFileZor& Titles() { return *Subsystem->GetZorTitleFileService(); }
+
+    /** Binds every cloud and title event to Events, as "<op> <success> <name>". */
+    void RecordEvents()
+    {
+        auto File = [this](const char* Op)
+        {
+            return [this, Op](bool bOk, const FUniqueNetId&, const FString& Name)
+            { Events.Add(FString::Printf("%s %d %s", Op, bOk ? 1 : 0, *Name)); };
+        };
+        Cloud().AddOnWriteUserFileCompleteDelegate(
+            FOnWriteUserFileCompleteDelegate::CreateLambda(File("write")));
+        Cloud().AddOnReadUserFileCompleteDelegate(
+            FOnReadUserFileCompleteDelegate::CreateLambda(File("read")));
+        Cloud().AddOnDeleteUserFileCompleteDelegate(
+            FOnDeleteUserFileCompleteDelegate::CreateLambda(File("delete")));
+        Cloud().AddOnEnumerateUserFilesCompleteDelegate(FOnEnumerateUserFilesCompleteDelegate::CreateLambda(
+            [this](bool bOk, const FUniqueNetId&) { Events.Add(FString::Printf("list %d", bOk ? 1 : 0)); }));
+        Titles().AddOnEnumerateFilesCompleteDelegate(FOnEnumerateFilesCompleteDelegate::CreateLambda(
+            [this](bool bOk) { Events.Add(FString::Printf("titles %d", bOk ? 1 : 0)); }));
+        Titles().AddOnReadFileCompleteDelegate(FOnReadFileCompleteDelegate::CreateLambda(
+            [this](bool bOk, const FString& Name)
+            { Events.Add(FString::Printf("title %d %s", bOk ? 1 : 0, *Name)); }));
+    }
+
+    /** Ticks until Count events have come; the latest one. */
+    std::string WaitForEvent(int32 Count)
+    {
+        EXPECT_TRUE(TickUntil([this, Count] { return Events.Num() >= Count; })) << "no event " << Count;
+        return Events.Num() >= Count ? Events[Count - 1].ToStdString() : std::string();
+    }
+
+    std::string Contents(const FString& Name)
+    {
+        TArray<uint8> Data;
+        Cloud().GetFileContents(*Identity().GetUniquePlayerId(0), Name, Data);
+        return std::string(reinterpret_cast<const char*>(Data.GetData()), Data.Num());
+    }
+
+    fs::path Root;
+    FLogCapture Log;
+    TArray<FString> Events;
+};
+} // namespace
+
+TEST_F(FCloudIntegrationTest, UserFileIsWrittenListedDownloadedCachedAndDeleted)
+{
+    LoginDemoUser();
+    ASSERT_EQ(LoginResult, "ok");
+    RecordEvents();
+    const FUniqueNetIdPtr User = Identity().GetUniquePlayerId(0);
+    const fs::path Copy = Root / "Saved" / "Cloud" / User->ToString().ToStdString() / "save.sav";
+
+    TArray<uint8> Data(reinterpret_cast<const uint8*>("hello"), 5);
+    ASSERT_TRUE(Cloud().WriteUserFile(*User, "save.sav", Data));
+    EXPECT_EQ(WaitForEvent(1), "write 1 save.sav");
+    EXPECT_TRUE(fs::exists(Copy));
+
+    Cloud().EnumerateUserFiles(*User);
+    EXPECT_EQ(WaitForEvent(2), "list 1");
+    TArray<FCloudFileHeader> Files;
+    Cloud().GetUserFileList(*User, Files);
+    ASSERT_EQ(Files.Num(), 1);
+    EXPECT_EQ(Files[0].FileSize, 5);
+    EXPECT_TRUE(
+        Files[0].Hash.Equals(FSHA1::HashBuffer("hello", 5).ToString().ToLower(), ESearchCase::CaseSensitive));
+
+    // Without its copy the file is downloaded and cached again; then the copy serves it with no request.
+    ASSERT_TRUE(Cloud().DeleteUserFile(*User, "save.sav", false, true));
+    EXPECT_EQ(WaitForEvent(3), "delete 1 save.sav");
+    EXPECT_FALSE(fs::exists(Copy));
+    ASSERT_TRUE(Cloud().ReadUserFile(*User, "save.sav"));
+    EXPECT_EQ(WaitForEvent(4), "read 1 save.sav");
+    EXPECT_EQ(Contents("save.sav"), "hello");
+    EXPECT_TRUE(fs::exists(Copy));
+    EXPECT_EQ(Log.Count("ReadUserFile request complete. url="), 1);
+    ASSERT_TRUE(Cloud().ReadUserFile(*User, "save.sav"));
+    EXPECT_EQ(Events.Num(), 5) << "a cache hit completes inside the call";
+    EXPECT_EQ(Log.Count("ReadUserFile request complete. url="), 1);
+
+    ASSERT_TRUE(Cloud().DeleteUserFile(*User, "save.sav", true, true));
+    EXPECT_EQ(WaitForEvent(6), "delete 1 save.sav");
+    Cloud().EnumerateUserFiles(*User);
+    EXPECT_EQ(WaitForEvent(7), "list 1");
+    Cloud().GetUserFileList(*User, Files);
+    EXPECT_EQ(Files.Num(), 0);
+    EXPECT_FALSE(fs::exists(Copy));
+
+    ASSERT_TRUE(Cloud().ReadUserFile(*User, "save.sav"));
+    EXPECT_EQ(WaitForEvent(8), "read 0 save.sav");
+    EXPECT_TRUE(Log.Contains("ReadUserFile request failed. Invalid response. code=404"));
+}
+
+TEST_F(FCloudIntegrationTest, TitleFilesAreListedPageByPageAndReadOnceFromTheService)
+{
+    RecordEvents();
+    ASSERT_TRUE(Titles().EnumerateFiles(FPagedQuery(0, 2)));
+    EXPECT_EQ(WaitForEvent(1), "titles 1");
+    ASSERT_TRUE(Titles().EnumerateFiles(FPagedQuery(2, 2)));
+    EXPECT_EQ(WaitForEvent(2), "titles 1");
+    TArray<FCloudFileHeader> Files;
+    Titles().GetFileList(Files);
+    ASSERT_EQ(Files.Num(), 3);
+    EXPECT_TRUE(Files[2].DLName.Equals("c.ini"));
+
+    ASSERT_TRUE(Titles().ReadFile("b.ini"));
+    EXPECT_EQ(WaitForEvent(3), "title 1 b.ini");
+    TArray<uint8> Data;
+    ASSERT_TRUE(Titles().GetFileContents("b.ini", Data));
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(Data.GetData()), Data.Num()),
+              "[Title]\nName=b.ini\n");
+    EXPECT_TRUE(fs::exists(Root / "Saved" / "Cloud" / "QVR" / "b.ini"));
+    ASSERT_TRUE(Titles().ReadFile("b.ini"));
+    EXPECT_EQ(Events.Num(), 4);
+    EXPECT_EQ(Log.Count("ReadFile request complete. url="), 1);
+
+    ASSERT_TRUE(Titles().ReadFile("../LocalBackend.json"));
+    EXPECT_EQ(WaitForEvent(5), "title 0 ../LocalBackend.json");
+}
+
+TEST_F(FCloudIntegrationTest, ServerTimeComesFromTheGameService)
+{
+    FString Result;
+    Subsystem->GetZorTimeService()->AddOnQueryServerUtcTimeCompleteDelegate(
+        FOnQueryServerUtcTimeCompleteDelegate::CreateLambda(
+            [&Result](bool bOk, const FString& Time, const FString& Error)
+            { Result = bOk ? Time : "failed " + Error; }));
+    ASSERT_TRUE(Subsystem->GetTimeInterface()->QueryServerUtcTime());
+    ASSERT_TRUE(TickUntil([&Result] { return !Result.IsEmpty(); }));
+    EXPECT_TRUE(Result.Contains("T") && Result.Contains(":")) << *Result;
+    EXPECT_TRUE(Subsystem->GetTimeInterface()->GetLastServerTime().Equals(Result));
+}

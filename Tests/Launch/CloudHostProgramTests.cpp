@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+#include "HostProcess.h"
+#include "LocalBackend.h"
+
+namespace
+{
+const std::string DemoUserId = "5a0f3c8e1b2d4f6a8c9e0b1d2f3a4c5e";
+
+int CountLines(const FHostRun& Run, const std::string& Text)
+{
+    int Count = 0;
+    for (const std::string& Line : Run.ErrorLines)
+    {
+        Count += Line.find(Text) != std::string::npos;
+    }
+    return Count;
+}
+
+/** Runs zorhost in the scratch directory, so that its cloud copies land under Scratch/Saved/Cloud. */
+FHostRun RunInScratch(const FScratchDir& Scratch, const std::vector<std::string>& Arguments)
+{
+    const std::filesystem::path Previous = std::filesystem::current_path();
+    std::filesystem::current_path(Scratch.Path());
+    FHostRun Run = RunHost(Arguments, "/dev/null", Scratch);
+    std::filesystem::current_path(Previous);
+    return Run;
+}
+} // namespace
+
+TEST(CloudHostProgramTest, RoundTripsACloudFileThroughTheBackendAndItsCache)
+{
+    FScratchDir Scratch;
+    Scratch.WriteFile("motd.txt", "Welcome");
+    ZorBackend::FLocalBackend Backend({.TitleFilesDir = Scratch.Path()});
+    std::string Error;
+    const int Port = Backend.Start(0, Error);
+    ASSERT_GT(Port, 0) << Error;
+
+    const std::string Ini =
+        "[OnlineSubsystemZor]\nbEnabled=true\n[OnlineSubsystemZor.BaseServiceZor]\nDomain=127.0.0.1:" +
+        std::to_string(Port) +
+        "\nServicePermissions=(Name=Client,Id=zordemoclient,Key=zordemoclientsecret)\n"
+        "ServicePermissions=(Name=PurchaseClient,Id=zordemopurchase,Key=zordemopurchasesecret)\n"
+        "[OnlineSubsystemZor.AccountServiceZor]\nServiceName=account\n"
+        "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n";
+    const std::string Script =
+        "cloud list\nlogin\nwait 2\nexpect login\n"
+        "cloud write notes.txt hello cloud\nwait 1\nexpect cloud write\n"
+        "cloud list\nwait 1\nexpect cloud list\n"
+        "cloud delete notes.txt local\nexpect cloud delete\n"
+        "cloud read notes.txt\nwait 1\nexpect cloud read\n"
+        "cloud read notes.txt\nexpect cloud read\n"
+        "title list\nwait 1\nexpect title list\ntitle read motd.txt\nwait 1\nexpect title read\n"
+        "time\nwait 1\nexpect time\n"
+        "cloud delete notes.txt\nwait 1\nexpect cloud delete\nquit\n";
+    const FHostRun Run = RunInScratch(Scratch, {"-ini=" + Scratch.WriteFile("Engine.ini", Ini),
+                                                "-exec=" + Scratch.WriteFile("script.zorhost", Script),
+                                                "LOGIN=demo@example.com", "PASSWORD=demo-password",
+                                                "TYPE=tavo", "-log=LogOnline:Verbose"});
+    Backend.Stop();
+
+    ASSERT_EQ(Run.ExitCode, 1) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("cloud: local user 0 is not logged in")) << Run.Log();
+    EXPECT_EQ(Run.OutputLines,
+              (std::vector<std::string>{"passed: login", "passed: cloud write", "passed: cloud list",
+                                        "passed: cloud delete", "passed: cloud read", "passed: cloud read",
+                                        "passed: title list", "passed: title read", "passed: time",
+                                        "passed: cloud delete"}))
+        << Run.Log();
+    EXPECT_TRUE(Run.HasLine("  notes.txt filename=notes.txt size=11 hash=")) << Run.Log();
+    // Downloaded once after the local copy went; the second read is the cache's.
+    EXPECT_EQ(CountLines(Run, "ReadUserFile request complete. url="), 1) << Run.Log();
+    EXPECT_EQ(CountLines(Run, "OnReadUserFileComplete bWasSuccessful=1 UserId=" + DemoUserId +
+                                  " FileName=notes.txt Size=11"),
+              2)
+        << Run.Log();
+    EXPECT_TRUE(Run.HasLine("OnReadFileComplete bWasSuccessful=1 FileName=motd.txt Size=7")) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("OnQueryServerUtcTimeComplete bWasSuccessful=1 DateTime=")) << Run.Log();
+    EXPECT_FALSE(std::filesystem::exists(Scratch.Path() + "/Saved/Cloud/" + DemoUserId + "/notes.txt"));
+    EXPECT_TRUE(std::filesystem::exists(Scratch.Path() + "/Saved/Cloud/QVR/motd.txt"));
+}

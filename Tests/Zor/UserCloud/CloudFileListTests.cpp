@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include "LogCapture.h"
+#include "UserCloud/ZorCloudFileList.h"
+
+namespace
+{
+struct FListCase
+{
+    const char* Name;
+    const char* Body;
+    bool bParses;
+    /** "dlname=filename=size" per header, joined with "|". */
+    const char* Expected;
+};
+
+FString Describe(const TArray<FCloudFileHeader>& Headers)
+{
+    TArray<FString> Parts;
+    for (const FCloudFileHeader& Header : Headers)
+    {
+        Parts.Add(Header.DLName + "=" + Header.FileName + "=" + FString::FromInt(Header.FileSize));
+    }
+    return FString::Join(Parts, "|");
+}
+
+const FListCase ListCases[] = {
+    {"BareArray", R"([{"hash":"h1","uniqueFilename":"u1","filename":"a.sav","length":3}])", true,
+     "u1=a.sav=3"},
+    {"SingleObject", R"({"hash":"h1","uniqueFilename":"u1","filename":"a.sav","length":3})", true,
+     "u1=a.sav=3"},
+    {"LeadingAndTrailingBlanks", " \r\n\t[{\"hash\":\"h\",\"uniqueFilename\":\"u\"}] \n", true, "u=u=0"},
+    {"EmptyArray", "[]", true, ""},
+    {"MissingFileNameTakesUniqueName", R"([{"hash":"h","uniqueFilename":"u2","filename":""}])", true,
+     "u2=u2=0"},
+    {"EntriesWithoutHashOrUniqueNameDropped",
+     R"([{"uniqueFilename":"u1"},{"hash":"h"},{"hash":"h","uniqueFilename":"u3","length":7}])", true,
+     "u3=u3=7"},
+    {"NonObjectsSkipped", R"([1,"x",null,[],{"hash":"h","uniqueFilename":"u"}])", true, "u=u=0"},
+    {"OrderKept", R"([{"hash":"h","uniqueFilename":"b"},{"hash":"h","uniqueFilename":"a"}])", true,
+     "b=b=0|a=a=0"},
+    {"LargeLengthExact", R"([{"hash":"h","uniqueFilename":"u","length":16777217}])", true, "u=u=16777217"},
+    {"LengthAtInt32Limit", R"([{"hash":"h","uniqueFilename":"u","length":2147483647}])", true,
+     "u=u=2147483647"},
+    {"LengthOverInt32", R"([{"hash":"h","uniqueFilename":"u","length":4294967296}])", true, "u=u=0"},
+    {"NegativeLength", R"([{"hash":"h","uniqueFilename":"u","length":-5}])", true, "u=u=0"},
+    {"FractionalLength", R"([{"hash":"h","uniqueFilename":"u","length":1.5}])", true, "u=u=0"},
+    {"HugeLength", R"([{"hash":"h","uniqueFilename":"u","length":1e300}])", true, "u=u=0"},
+    {"NotJson", "not json", false, ""},
+    {"EmptyBody", "", true, ""},
+    {"UnclosedArray", "[{\"hash\":\"h\"", false, ""},
+};
+
+class CloudFileListRead : public ::testing::TestWithParam<FListCase>
+{
+};
+} // namespace
+
+TEST_P(CloudFileListRead, ReadsTheHeadersItShould)
+{
+    const FListCase& Case = GetParam();
+    TArray<FCloudFileHeader> Headers;
+    Headers.Add(FCloudFileHeader("stale", "stale", 1));
+    FString Payload;
+    EXPECT_EQ(FZorCloudFileList::Read(Case.Body, Headers, Payload), Case.bParses);
+    EXPECT_TRUE(Describe(Headers).Equals(Case.Expected)) << *Describe(Headers);
+}
+
+INSTANTIATE_TEST_SUITE_P(Bodies, CloudFileListRead, ::testing::ValuesIn(ListCases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(CloudFileList, FailureQuotesTheTrimmedBracketedBody)
+{
+    TArray<FCloudFileHeader> Headers;
+    FString Payload;
+    EXPECT_FALSE(FZorCloudFileList::Read("  oops \n", Headers, Payload));
+    EXPECT_TRUE(Payload.Equals("[oops]"));
+    EXPECT_TRUE(FZorCloudFileList::Read(" [] ", Headers, Payload));
+    EXPECT_TRUE(Payload.Equals("[]"));
+}
+
+TEST(CloudFileList, DroppedEntryAndBadLengthAreWarned)
+{
+    FLogCapture Log;
+    TArray<FCloudFileHeader> Headers;
+    FString Payload;
+    FZorCloudFileList::Read(R"([{"uniqueFilename":"u1","filename":"f1"},{"hash":"h","uniqueFilename":"u2",)"
+                            R"("length":-1}])",
+                            Headers, Payload);
+    EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning, "Invalid file entry hash= dlname=u1 filename=f1"));
+    EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning, "Invalid file length=-1 dlname=u2"));
+}
+
+TEST(CloudFileList, MergeReplacesByUniqueNameIgnoringCaseElseAppends)
+{
+    TArray<FCloudFileHeader> List;
+    FZorCloudFileList::Merge(List, FCloudFileHeader("a", "Unique", 1));
+    FZorCloudFileList::Merge(List, FCloudFileHeader("b", "other", 2));
+    FCloudFileHeader Update("renamed", "UNIQUE", 9);
+    Update.Hash = "abc";
+    FZorCloudFileList::Merge(List, Update);
+
+    ASSERT_EQ(List.Num(), 2);
+    EXPECT_TRUE(Describe(List).Equals("UNIQUE=renamed=9|other=b=2"));
+    EXPECT_TRUE(List[0].Hash.Equals("abc"));
+    EXPECT_EQ(FZorCloudFileList::FindByDLName(List, "unique"), &List[0]);
+    EXPECT_EQ(FZorCloudFileList::FindByDLName(List, "renamed"), nullptr);
+}

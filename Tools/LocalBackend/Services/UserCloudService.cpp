@@ -1,0 +1,136 @@
+#include "UserCloudService.h"
+
+#include "BackendHttp.h"
+#include "BearerAuth.h"
+#include "CloudFileJson.h"
+
+#include <chrono>
+#include <string>
+
+namespace ZorBackend
+{
+namespace
+{
+constexpr const char* UserFilesPath = "/game/api/cloudstorage/user/";
+
+namespace CloudErrors
+{
+constexpr const char* Forbidden = "errors.zor.cloudstorage.forbidden";
+constexpr const char* FileNotFound = "errors.zor.cloudstorage.file_not_found";
+} // namespace CloudErrors
+
+// The files of the account in the path, or none after answering why the caller may not reach them.
+std::map<std::string, FCloudFile, FIgnoreCaseLess>* FilesOf(FUserCloudService& Service, const FToken& Caller,
+                                                            const std::string& AccountId,
+                                                            httplib::Response& Res)
+{
+    if (!Caller.AccountId.empty() && Caller.AccountId != AccountId)
+    {
+        SendError(Res, 403, CloudErrors::Forbidden, "Cannot reach the files of another account");
+        return nullptr;
+    }
+    return &Service.Files[AccountId];
+}
+
+void SendNoContent(httplib::Response& Res)
+{
+    Res.status = 204;
+}
+
+void HandleList(FUserCloudService& Service, const httplib::Request& Req, httplib::Response& Res)
+{
+    WithBearer(Service.State, Req, Res,
+               [&](FToken& Caller, FSteadyClock::time_point)
+               {
+                   const auto* Files = FilesOf(Service, Caller, Req.matches[1], Res);
+                   if (!Files)
+                   {
+                       return;
+                   }
+                   rapidjson::StringBuffer Body;
+                   FJsonWriter Writer(Body);
+                   Writer.StartArray();
+                   for (const auto& [UniqueName, File] : *Files)
+                   {
+                       WriteCloudFileEntry(Writer, UniqueName, File.FileName, File.Content);
+                   }
+                   Writer.EndArray();
+                   SendJson(Res, 200, Body);
+               });
+}
+
+void HandleRead(FUserCloudService& Service, const httplib::Request& Req, httplib::Response& Res)
+{
+    WithBearer(Service.State, Req, Res,
+               [&](FToken& Caller, FSteadyClock::time_point)
+               {
+                   const auto* Files = FilesOf(Service, Caller, Req.matches[1], Res);
+                   if (!Files)
+                   {
+                       return;
+                   }
+                   const auto Found = Files->find(std::string(Req.matches[2]));
+                   if (Found == Files->end())
+                   {
+                       return SendError(Res, 404, CloudErrors::FileNotFound, "No such file");
+                   }
+                   Res.set_content(Found->second.Content, "application/octet-stream");
+               });
+}
+
+void HandleWrite(FUserCloudService& Service, const httplib::Request& Req, httplib::Response& Res)
+{
+    WithBearer(Service.State, Req, Res,
+               [&](FToken& Caller, FSteadyClock::time_point)
+               {
+                   auto* Files = FilesOf(Service, Caller, Req.matches[1], Res);
+                   if (!Files)
+                   {
+                       return;
+                   }
+                   const std::string UniqueName = Req.matches[2];
+                   const std::string Shown = Req.get_param_value("filename");
+                   // A name given again in other letter case replaces the file under its first spelling.
+                   auto Found = Files->find(UniqueName);
+                   FCloudFile& File = Found != Files->end() ? Found->second : (*Files)[UniqueName];
+                   File.FileName = Shown.empty() ? UniqueName : Shown;
+                   File.Content = Req.body;
+                   File.Uploaded = FormatIso8601(std::chrono::system_clock::now());
+                   SendNoContent(Res);
+               });
+}
+
+void HandleDelete(FUserCloudService& Service, const httplib::Request& Req, httplib::Response& Res)
+{
+    WithBearer(Service.State, Req, Res,
+               [&](FToken& Caller, FSteadyClock::time_point)
+               {
+                   auto* Files = FilesOf(Service, Caller, Req.matches[1], Res);
+                   if (!Files)
+                   {
+                       return;
+                   }
+                   if (Files->erase(std::string(Req.matches[2])) == 0)
+                   {
+                       return SendError(Res, 404, CloudErrors::FileNotFound, "No such file");
+                   }
+                   SendNoContent(Res);
+               });
+}
+} // namespace
+
+void FUserCloudService::Register(httplib::Server& Server)
+{
+    const auto Bind = [this](void (*Handler)(FUserCloudService&, const httplib::Request&, httplib::Response&))
+    {
+        return [this, Handler](const httplib::Request& Req, httplib::Response& Res)
+        { Handler(*this, Req, Res); };
+    };
+    // The path arrives decoded, so a file name may hold "/": it is the rest of the path.
+    const std::string User = std::string(UserFilesPath) + "([^/]+)";
+    Server.Get(User, Bind(HandleList));
+    Server.Get(User + "/(.+)", Bind(HandleRead));
+    Server.Put(User + "/(.+)", Bind(HandleWrite));
+    Server.Delete(User + "/(.+)", Bind(HandleDelete));
+}
+} // namespace ZorBackend
