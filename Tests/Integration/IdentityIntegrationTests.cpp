@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <thread>
@@ -31,10 +32,9 @@ TEST_F(FIdentityIntegrationTest, PasswordLoginEndsLoggedInWithAccountInfoAndPurc
 
 TEST_F(FIdentityIntegrationTest, WrongPasswordIsRefusedWithTheServicesMessage)
 {
-    Identity().AddOnLoginCompleteDelegate(
-        0, FOnLoginCompleteDelegate::CreateLambda([this](int32, bool bOk, const FUniqueNetId&, const FString& E) {
-            LoginResult = bOk ? "ok" : E;
-        }));
+    Identity().AddOnLoginCompleteDelegate(0, FOnLoginCompleteDelegate::CreateLambda(
+                                                 [this](int32, bool bOk, const FUniqueNetId&,
+                                                        const FString& E) { LoginResult = bOk ? "ok" : E; }));
     ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", DemoUser, "wrong")));
     ASSERT_TRUE(TickUntil([this] { return !LoginResult.IsEmpty(); }));
     EXPECT_FALSE(LoginResult.Equals("ok"));
@@ -48,23 +48,25 @@ TEST_F(FIdentityIntegrationTest, TokenNearItsEndIsRefreshedAndLaterRequestsUseTh
     ASSERT_TRUE(DemoAccount());
     const FString FirstToken = DemoAccount()->UserToken.access_token;
     DemoAccount()->UserToken.expires_in = 50.0; // within the refresh threshold: refreshed on the next tick
-    ASSERT_TRUE(TickUntil([&] {
-        return DemoAccount() && !DemoAccount()->UserToken.access_token.Equals(FirstToken) &&
-               DemoAccount()->UserToken.TokenState == EAuthTokenState::Valid;
-    }));
+    ASSERT_TRUE(TickUntil(
+        [&]
+        {
+            return DemoAccount() && !DemoAccount()->UserToken.access_token.Equals(FirstToken) &&
+                   DemoAccount()->UserToken.TokenState == EAuthTokenState::Valid;
+        }));
     EXPECT_GT(DemoAccount()->UserToken.expires_in, 100.0);
 
     FString Code;
-    Identity().AddOnGenerateExchangeCodeCompleteDelegate(FOnGenerateExchangeCodeCompleteDelegate::CreateLambda(
-        [&](bool bOk, const FUniqueNetId&, const FAuthTokenExchangeCodeZor& Record, const FString& E) {
-            Code = bOk ? Record.code : "failed: " + E;
-        }));
+    Identity().AddOnGenerateExchangeCodeCompleteDelegate(
+        FOnGenerateExchangeCodeCompleteDelegate::CreateLambda(
+            [&](bool bOk, const FUniqueNetId&, const FAuthTokenExchangeCodeZor& Record, const FString& E)
+            { Code = bOk ? Record.code : "failed: " + E; }));
     ASSERT_TRUE(Identity().GenerateExchangeCode(*Identity().GetUniquePlayerId(0)));
     ASSERT_TRUE(TickUntil([&] { return !Code.IsEmpty(); }));
     EXPECT_FALSE(Code.StartsWith("failed")) << *Code;
 }
 
-TEST_F(FIdentityIntegrationTest, RevokedTokenFailsVerificationAndIsRefreshed)
+TEST_F(FIdentityIntegrationTest, RevokedTokenFailsVerificationAndItsRefreshLogsTheUserOut)
 {
     LoginDemoUser();
     ASSERT_TRUE(DemoAccount());
@@ -72,26 +74,72 @@ TEST_F(FIdentityIntegrationTest, RevokedTokenFailsVerificationAndIsRefreshed)
     ASSERT_TRUE(Backend.RevokeToken(*Revoked));
     FString Verified;
     FString Refreshed;
+    TArray<FString> Statuses;
     Identity().AddOnVerifyAuthCompleteDelegate(FOnVerifyAuthCompleteDelegate::CreateLambda(
-        [&](bool bOk, const FAuthTokenZor&, const FAuthTokenVerifyZor&, const FString& E) {
-            Verified = bOk ? "ok" : E;
-        }));
+        [&](bool bOk, const FAuthTokenZor&, const FAuthTokenVerifyZor&, const FString& E)
+        { Verified = bOk ? "ok" : E; }));
     Identity().AddOnRefreshAuthCompleteDelegate(FOnRefreshAuthCompleteDelegate::CreateLambda(
-        [&](bool bOk, const FAuthTokenZor&, const FAuthTokenZor&, const FString& E) { Refreshed = bOk ? "ok" : E; }));
+        [&](bool bOk, const FAuthTokenZor&, const FAuthTokenZor&, const FString& E)
+        { Refreshed = bOk ? "ok" : E; }));
+    Identity().AddOnLoginStatusChangedDelegate(
+        0, FOnLoginStatusChangedDelegate::CreateLambda(
+               [&](int32, ELoginStatus::Type, ELoginStatus::Type NewStatus, const FUniqueNetId&)
+               { Statuses.Add(ELoginStatus::ToString(NewStatus)); }));
     ASSERT_TRUE(Identity().VerifyAuth(DemoAccount()->UserToken));
     ASSERT_TRUE(TickUntil([&] { return !Refreshed.IsEmpty(); }));
-    EXPECT_FALSE(Verified.Equals("ok"));
-    // Whether the refresh token survived the revocation decides between a new token and a logout.
-    if (Refreshed.Equals("ok"))
+    // Revoking the access token revokes the refresh token that came with it: the user is logged out.
+    EXPECT_TRUE(Verified.Equals("Access token has been revoked")) << *Verified;
+    EXPECT_TRUE(Refreshed.Equals("Refresh token has been revoked")) << *Refreshed;
+    EXPECT_FALSE(Identity().GetUniquePlayerId(0).IsValid());
+    EXPECT_EQ(Identity().GetLoginStatus(0), ELoginStatus::NotLoggedIn);
+    EXPECT_TRUE(FString::Join(Statuses, ",").Equals("NotLoggedIn")) << *FString::Join(Statuses, ",");
+}
+
+TEST_F(FIdentityIntegrationTest, ShortTokensAreRefreshedOncePerBackOffAndTheUserStaysLoggedIn)
+{
+    constexpr int64_t TokenSeconds = 60;
+    constexpr double SimulatedSeconds = 300.0;
+    constexpr float FrameSeconds = 0.25f;
+    Backend.SetTokenLifetime(TokenSeconds);
+    LoginDemoUser();
+    ASSERT_TRUE(LoginResult.Equals("ok")) << *LoginResult; // the login is not refreshed over
+    ASSERT_TRUE(DemoAccount());
+
+    double Now = 0.0;
+    TArray<double> RefreshedAt;
+    TArray<FString> Failures;
+    Identity().AddOnRefreshAuthCompleteDelegate(FOnRefreshAuthCompleteDelegate::CreateLambda(
+        [&](bool bOk, const FAuthTokenZor&, const FAuthTokenZor&, const FString& E)
+        { bOk ? (void)RefreshedAt.Add(Now) : (void)Failures.Add(E); }));
+    // Game time runs ahead of the wall clock, so five minutes of frames take a few real seconds.
+    while (Now < SimulatedSeconds)
     {
-        ASSERT_TRUE(DemoAccount());
-        EXPECT_FALSE(DemoAccount()->UserToken.access_token.Equals(Revoked));
-        EXPECT_EQ(DemoAccount()->UserToken.TokenState, EAuthTokenState::Valid);
+        FHttpModule::Get().Tick(FrameSeconds);
+        Subsystem->Tick(FrameSeconds);
+        Now += FrameSeconds;
+        FPlatformProcess::Sleep(0.002f);
     }
-    else
+    EXPECT_TRUE(Failures.IsEmpty()) << *FString::Join(Failures, ",");
+    EXPECT_EQ(Identity().GetLoginStatus(0), ELoginStatus::LoggedIn);
+    // A 60-second token waits half its life: one refresh per 30 s, ten in five minutes.
+    EXPECT_GE(RefreshedAt.Num(), 8);
+    EXPECT_LE(RefreshedAt.Num(), 11);
+    for (int32 Index = 1; Index < RefreshedAt.Num(); ++Index)
     {
-        EXPECT_FALSE(Identity().GetUniquePlayerId(0).IsValid());
+        EXPECT_GE(RefreshedAt[Index] - RefreshedAt[Index - 1], TokenSeconds / 2.0 - 1.0) << Index;
     }
+    std::printf("refreshes in %.0f simulated seconds with %lld-second tokens: %d\n", SimulatedSeconds,
+                static_cast<long long>(TokenSeconds), RefreshedAt.Num());
+
+    // The token in hand still works on the service.
+    FString Code;
+    Identity().AddOnGenerateExchangeCodeCompleteDelegate(
+        FOnGenerateExchangeCodeCompleteDelegate::CreateLambda(
+            [&](bool bOk, const FUniqueNetId&, const FAuthTokenExchangeCodeZor& Record, const FString& E)
+            { Code = bOk ? Record.code : "failed: " + E; }));
+    ASSERT_TRUE(Identity().GenerateExchangeCode(*Identity().GetUniquePlayerId(0)));
+    ASSERT_TRUE(TickUntil([&] { return !Code.IsEmpty(); }));
+    EXPECT_FALSE(Code.StartsWith("failed")) << *Code;
 }
 
 TEST_F(FIdentityIntegrationTest, ClientCredentialsLoginFeedsTheClientRoad)
@@ -100,10 +148,12 @@ TEST_F(FIdentityIntegrationTest, ClientCredentialsLoginFeedsTheClientRoad)
     Request->SetURL(Identity().GetBaseUrl() + "/api/oauth/verify");
     bool bDone = false;
     int32 Code = 0;
-    Request->OnProcessRequestComplete().BindLambda([&](FHttpRequestPtr, FHttpResponsePtr Response, bool bOk) {
-        bDone = true;
-        Code = bOk && Response ? Response->GetResponseCode() : -1;
-    });
+    Request->OnProcessRequestComplete().BindLambda(
+        [&](FHttpRequestPtr, FHttpResponsePtr Response, bool bOk)
+        {
+            bDone = true;
+            Code = bOk && Response ? Response->GetResponseCode() : -1;
+        });
     FString Error;
     ASSERT_TRUE(Subsystem->ProcessClientRequest(Identity(), "zordemoclient", Request, Error));
     ASSERT_TRUE(TickUntil([&] { return bDone; }));
@@ -119,10 +169,9 @@ TEST_F(FIdentityIntegrationTest, BackendThatIsDownGivesNoResponse)
     Backend.Stop();
     Subsystem->Shutdown();
     StartSubsystem(Port); // nothing listens there any more
-    Identity().AddOnLoginCompleteDelegate(
-        0, FOnLoginCompleteDelegate::CreateLambda([this](int32, bool bOk, const FUniqueNetId&, const FString& E) {
-            LoginResult = bOk ? "ok" : E;
-        }));
+    Identity().AddOnLoginCompleteDelegate(0, FOnLoginCompleteDelegate::CreateLambda(
+                                                 [this](int32, bool bOk, const FUniqueNetId&,
+                                                        const FString& E) { LoginResult = bOk ? "ok" : E; }));
     ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", DemoUser, DemoPassword)));
     ASSERT_TRUE(TickUntil([this] { return !LoginResult.IsEmpty(); }, 30.0));
     EXPECT_TRUE(LoginResult.Equals("No response")) << *LoginResult;
@@ -131,17 +180,15 @@ TEST_F(FIdentityIntegrationTest, BackendThatIsDownGivesNoResponse)
 TEST_F(FIdentityIntegrationTest, BackendAnsweringGarbageFailsCleanly)
 {
     httplib::Server Garbage;
-    Garbage.Post(".*", [](const httplib::Request&, httplib::Response& Res) {
-        Res.set_content(std::string("\x01\xff{{not json", 12), "application/json");
-    });
+    Garbage.Post(".*", [](const httplib::Request&, httplib::Response& Res)
+                 { Res.set_content(std::string("\x01\xff{{not json", 12), "application/json"); });
     const int GarbagePort = Garbage.bind_to_any_port("127.0.0.1");
     std::thread Listener([&] { Garbage.listen_after_bind(); });
     Subsystem->Shutdown();
     StartSubsystem(GarbagePort);
-    Identity().AddOnLoginCompleteDelegate(
-        0, FOnLoginCompleteDelegate::CreateLambda([this](int32, bool bOk, const FUniqueNetId&, const FString& E) {
-            LoginResult = bOk ? "ok" : E;
-        }));
+    Identity().AddOnLoginCompleteDelegate(0, FOnLoginCompleteDelegate::CreateLambda(
+                                                 [this](int32, bool bOk, const FUniqueNetId&,
+                                                        const FString& E) { LoginResult = bOk ? "ok" : E; }));
     ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", DemoUser, DemoPassword)));
     const bool bFinished = TickUntil([this] { return !LoginResult.IsEmpty(); });
     FHttpModule::Get().Shutdown();

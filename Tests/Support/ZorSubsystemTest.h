@@ -61,7 +61,7 @@ protected:
      */
     void LoginUser(const FString& AccountId = "acct1", double ExpiresIn = 3600.0,
                    double PurchaseExpiresIn = 7200.0);
-    /** Installs local user 0 with a valid token and no request, as a command-line login does. */
+    /** Installs local user 0 with a valid token, as a command-line login does, and no request left over. */
     void InstallUser(const FString& AccountId = "acct1");
 
     FScopedInMemoryHttpTransport Transport;

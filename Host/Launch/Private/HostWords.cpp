@@ -5,6 +5,9 @@
 const FHostWordGroup& GetCoreHostWords();
 const FHostWordGroup& GetIdentityHostWords();
 const FHostWordGroup& GetProfileHostWords();
+const FHostWordGroup& GetAccountHostWords();
+const FHostWordGroup& GetMappingHostWords();
+const FHostWordGroup& GetUsersHostWords();
 const FHostWordGroup& GetUserCloudHostWords();
 const FHostWordGroup& GetTitleFileHostWords();
 const FHostWordGroup& GetTimeHostWords();
@@ -15,8 +18,19 @@ std::span<const FHostWordGroup> GetHostWordGroups()
 {
     // One line per Host<Service>.cpp.
     static const FHostWordGroup Groups[] = {
-        GetCoreHostWords(),      GetIdentityHostWords(), GetProfileHostWords(),      GetUserCloudHostWords(),
-        GetTitleFileHostWords(), GetTimeHostWords(),     GetEntitlementsHostWords(), GetBuildInfoHostWords(),
+        // clang-format off
+        GetCoreHostWords(),
+        GetIdentityHostWords(),
+        GetProfileHostWords(),
+        GetUserCloudHostWords(),
+        GetTitleFileHostWords(),
+        GetTimeHostWords(),
+        GetAccountHostWords(),
+        GetMappingHostWords(),
+        GetUsersHostWords(),
+        GetEntitlementsHostWords(),
+        GetBuildInfoHostWords(),
+        // clang-format on
     };
     return Groups;
 }

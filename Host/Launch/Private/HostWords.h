@@ -14,6 +14,8 @@ struct FHostWord
     const TCHAR* Summary;
     /** Runs the word on the rest of the line; false when it failed. */
     bool (*Run)(FZorHost& Host, const TCHAR* Args);
+    /** The rest of the line as the log may show it, its secrets masked; null when it holds none. */
+    FString (*MaskArgs)(const TCHAR* Args) = nullptr;
 };
 
 /** A TEST word of the subsystem that a part of the host stands for, as help shows it. */

@@ -8,6 +8,7 @@
 #include "Core/CommandLine.h"
 #include "Core/Config.h"
 #include "Core/Exec.h"
+#include "Core/GameThread.h"
 #include "Core/ModuleManager.h"
 #include "Core/Paths.h"
 #include "Core/PlatformProcess.h"
@@ -236,6 +237,7 @@ void FZorHost::WaitFor(double Seconds)
 
 void FZorHost::RunFrames()
 {
+    FGameThread::SetCurrent();
     const double FrameSeconds = 1.0 / Options.FramesPerSecond;
     double LastFrameStart = FPlatformTime::Seconds() - FrameSeconds;
     while (true)
@@ -291,7 +293,10 @@ void FZorHost::ShowPrompt()
 void FZorHost::ExecuteLine(const FString& Line)
 {
     bPromptShown = false;
-    UE_LOG(LogHost, Display, "> %s", *Line);
+    const TCHAR* Args = *Line;
+    const FHostWord* Word = FindHostWord(Args);
+    UE_LOG(LogHost, Display, "> %s",
+           Word && Word->MaskArgs ? *(FString(Word->Name) + " " + Word->MaskArgs(Args)) : *Line);
     if (!RunLine(Line))
     {
         ++Failures;

@@ -24,7 +24,8 @@ bool FAuthTokenZor::FromReplyJson(const FString& Json)
     {
         return false;
     }
-    if (!IsSaneLifetime(expires_in) || !IsSaneLifetime(refresh_expires))
+    // Only the access token's lifetime is acted on; the refresh token's is the service's business.
+    if (!IsSaneLifetime(expires_in))
     {
         return false;
     }

@@ -154,6 +154,12 @@ TSharedPtr<FUserOnlineAccountZor> FOnlineIdentityZor::GetUserAccountZor(const FU
     return AccountMap.FindRef(UserId.ToString());
 }
 
+bool FOnlineIdentityZor::HasUserAccountOnAnyThread(const FUniqueNetId& UserId) const
+{
+    FScopeLock Lock(&AccountIdsLock);
+    return AccountIds.Contains(UserId.ToString());
+}
+
 TArray<TSharedPtr<FUserOnlineAccount>> FOnlineIdentityZor::GetAllUserAccounts() const
 {
     TArray<TSharedPtr<FUserOnlineAccount>> Accounts;

@@ -10,11 +10,15 @@
 namespace
 {
 const FUniqueNetIdString EmptyUserId;
+const FString LoggedOutDuringLogin("Logged out before the login completed");
 
-/** A command-line value; only a non-empty value counts. */
+/**
+ * A command-line value; only a non-empty value counts. It runs to the next blank: a token record holds
+ * commas, and a password may.
+ */
 bool ReadCommandLineValue(const char* Key, FString& OutValue)
 {
-    return FParse::Value(FCommandLine::Get(), Key, OutValue) && !OutValue.IsEmpty();
+    return FParse::Value(FCommandLine::Get(), Key, OutValue, false) && !OutValue.IsEmpty();
 }
 } // namespace
 
@@ -94,25 +98,51 @@ bool FOnlineIdentityZor::Login(int32 LocalUserNum, const FOnlineAccountCredentia
     Call.SendingVerbosity = ELogVerbosity::Log;
     Call.SendingLine = FString::Printf("Sending Login request. url=%s, type=%s, id=%s", *GetBaseUrl(),
                                        *AccountCredentials.Type, *AccountCredentials.Id);
-    const FPendingLogin Pending{LocalUserNum, AccountCredentials};
+    const FPendingLogin Pending{LocalUserNum, AccountCredentials, CountLogouts(LocalUserNum)};
     return GetCalls().Send(Call,
                            [this, Pending](FZorReply& Reply) { Login_HttpRequestComplete(Reply, Pending); });
 }
 
 TSharedRef<FUserOnlineAccountZor> FOnlineIdentityZor::FindOrAddAccount(const FString& AccountId)
 {
-    TSharedPtr<FUserOnlineAccountZor>& Account = AccountMap.FindOrAdd(AccountId);
-    if (!Account)
+    if (const TSharedPtr<FUserOnlineAccountZor> Found = AccountMap.FindRef(AccountId))
     {
-        Account = MakeShared<FUserOnlineAccountZor>(AccountId).ToSharedPtr();
+        return Found.ToSharedRef();
     }
-    return Account.ToSharedRef();
+    const TSharedRef<FUserOnlineAccountZor> Account = MakeShared<FUserOnlineAccountZor>(AccountId);
+    AddAccount(Account);
+    return Account;
+}
+
+void FOnlineIdentityZor::AddAccount(const TSharedRef<FUserOnlineAccountZor>& Account)
+{
+    const FString AccountId = Account->GetUserId()->ToString();
+    if (AccountMap.Contains(AccountId))
+    {
+        ++AccountsDropped; // the record it replaces is gone
+    }
+    AccountMap.Add(AccountId, Account.ToSharedPtr());
+    FScopeLock Lock(&AccountIdsLock);
+    AccountIds.Add(AccountId);
+}
+
+void FOnlineIdentityZor::RemoveAccount(const FString& AccountId)
+{
+    AccountMap.Remove(AccountId);
+    ++AccountsDropped;
+    FScopeLock Lock(&AccountIdsLock);
+    AccountIds.Remove(AccountId);
 }
 
 void FOnlineIdentityZor::Login_HttpRequestComplete(FZorReply& Reply, const FPendingLogin& Pending)
 {
     FAuthTokenZor Token;
-    ReadToken(Reply, true, Token);
+    if (ReadToken(Reply, true, Token) && Pending.Logouts != CountLogouts(Pending.LocalUserNum))
+    {
+        // The logout came first and wins; the session the late grant opened is not left behind.
+        Reply.Fail(EZorErrorKind::Refused, LoggedOutDuringLogin);
+        KillAuthSessionById(Token);
+    }
     if (!Reply.Finish())
     {
         const FUniqueNetIdString UserId(Token.account_id);
@@ -120,9 +150,12 @@ void FOnlineIdentityZor::Login_HttpRequestComplete(FZorReply& Reply, const FPend
         TriggerOnLoginPurchaseCompleteDelegates(Pending.LocalUserNum, false, UserId, Reply.GetErrorText());
         return;
     }
+    LogoutOtherAccount(Pending.LocalUserNum, Token.account_id);
     const TSharedRef<FUserOnlineAccountZor> Account = FindOrAddAccount(Token.account_id);
     Account->UserToken = Token;
     Account->UserToken.TokenState = EAuthTokenState::Valid;
+    Account->UserToken.TimeToVerify = Account->Upkeep.GetCheckDelay();
+    Account->Upkeep.OnGranted(Token.expires_in, RefreshTokenTheshold);
     Account->LoginCredentials = Pending.Credentials;
     LocalUserMap.Add(Pending.LocalUserNum, Account->GetUserId());
     if (!bAllowMultiLogin)
@@ -148,7 +181,7 @@ bool FOnlineIdentityZor::QueryLoggedInUserInfo(int32 LocalUserNum, const FUnique
     Call.Values = {{"`id", UserId.ToString()}};
     Call.Headers = {{"User-Agent", GetUserAgent()}, {"Authorization", Authorization}};
     Call.PendingKey = UserInfoKey(LocalUserNum);
-    const FPendingUserInfo Pending{LocalUserNum, UserId.ToString(), bFromLogin};
+    const FPendingUserInfo Pending{LocalUserNum, UserId.ToString(), bFromLogin, CountLogouts(LocalUserNum)};
     return GetCalls().Send(Call, [this, Pending](FZorReply& Reply)
                            { QueryLoggedInUserInfo_HttpRequestComplete(Reply, Pending); });
 }
@@ -158,6 +191,10 @@ void FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete(FZorReply& Re
 {
     TSharedPtr<FJsonObject> Json;
     Reply.Check();
+    if (Pending.bFromLogin && Pending.Logouts != CountLogouts(Pending.LocalUserNum))
+    {
+        Reply.Fail(EZorErrorKind::Refused, LoggedOutDuringLogin);
+    }
     FString AccountId;
     const TSharedPtr<FUserOnlineAccountZor> Account =
         Reply.ReadObject(Json) && Json->TryGetStringField("id", AccountId) && !AccountId.IsEmpty()
@@ -182,7 +219,17 @@ void FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete(FZorReply& Re
         return;
     }
     const FUniqueNetIdString UserId(Pending.UserId);
-    TriggerOnLoginCompleteDelegates(Pending.LocalUserNum, Error.IsEmpty(), UserId, Error);
+    if (!Error.IsEmpty())
+    {
+        // The status follows the login's result: a login that failed leaves nobody logged in.
+        if (Pending.Logouts == CountLogouts(Pending.LocalUserNum) && GetUserAccountZor(UserId))
+        {
+            RemoveUser(Pending.LocalUserNum, UserId);
+        }
+        TriggerOnLoginCompleteDelegates(Pending.LocalUserNum, false, UserId, Error);
+        return;
+    }
+    TriggerOnLoginCompleteDelegates(Pending.LocalUserNum, true, UserId, Error);
     TriggerOnLoginStatusChangedDelegates(Pending.LocalUserNum, ELoginStatus::NotLoggedIn,
                                          ELoginStatus::LoggedIn, UserId);
     TriggerOnLoginChangedDelegates(Pending.LocalUserNum);
@@ -190,7 +237,8 @@ void FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete(FZorReply& Re
     {
         const FOnlineAccountCredentials Credentials = LoggedIn->LoginCredentials;
         LoggedIn->LoginCredentials = FOnlineAccountCredentials();
-        if (Error.IsEmpty())
+        // A login without a grant (a ready token) has no credentials to repeat for purchases.
+        if (!Credentials.Token.IsEmpty())
         {
             LoginPurchase(Pending.LocalUserNum, Credentials);
         }
@@ -199,6 +247,8 @@ void FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete(FZorReply& Re
 
 bool FOnlineIdentityZor::Logout(int32 LocalUserNum)
 {
+    // Also when nobody is logged in yet: a login still in flight must not log the user in after this.
+    ++LogoutCounts.FindOrAdd(LocalUserNum);
     const FUniqueNetIdPtr UserId = GetUniquePlayerId(LocalUserNum);
     if (!UserId)
     {
@@ -206,7 +256,17 @@ bool FOnlineIdentityZor::Logout(int32 LocalUserNum)
         TriggerOnLogoutCompleteDelegates(LocalUserNum, false);
         return false;
     }
-    if (const TSharedPtr<FUserOnlineAccountZor> Account = GetUserAccountZor(*UserId))
+    RemoveUser(LocalUserNum, *UserId);
+    TriggerOnLogoutCompleteDelegates(LocalUserNum, true);
+    TriggerOnLoginStatusChangedDelegates(LocalUserNum, ELoginStatus::LoggedIn, ELoginStatus::NotLoggedIn,
+                                         *UserId);
+    TriggerOnLoginChangedDelegates(LocalUserNum);
+    return true;
+}
+
+void FOnlineIdentityZor::RemoveUser(int32 LocalUserNum, const FUniqueNetId& UserId)
+{
+    if (const TSharedPtr<FUserOnlineAccountZor> Account = GetUserAccountZor(UserId))
     {
         if (Account->UserToken.HasValidAccessToken())
         {
@@ -217,14 +277,17 @@ bool FOnlineIdentityZor::Logout(int32 LocalUserNum)
             KillAuthSessionById(Account->PurchaseToken);
         }
     }
-    AccountMap.Remove(UserId->ToString());
-    ++AccountsDropped;
+    RemoveAccount(UserId.ToString());
     LocalUserMap.Remove(LocalUserNum);
-    TriggerOnLogoutCompleteDelegates(LocalUserNum, true);
-    TriggerOnLoginStatusChangedDelegates(LocalUserNum, ELoginStatus::LoggedIn, ELoginStatus::NotLoggedIn,
-                                         *UserId);
-    TriggerOnLoginChangedDelegates(LocalUserNum);
-    return true;
+}
+
+void FOnlineIdentityZor::LogoutOtherAccount(int32 LocalUserNum, const FString& AccountId)
+{
+    const FUniqueNetIdPtr Previous = GetUniquePlayerId(LocalUserNum);
+    if (Previous && Previous->ToString() != AccountId)
+    {
+        Logout(LocalUserNum);
+    }
 }
 
 bool FOnlineIdentityZor::AutoLogin(int32 LocalUserNum)
@@ -323,11 +386,17 @@ bool FOnlineIdentityZor::InstallUserAccount(int32 LocalUserNum, const FString& A
 
 void FOnlineIdentityZor::InstallUserToken(int32 LocalUserNum, const FAuthTokenZor& Token)
 {
-    auto Account = MakeShared<FUserOnlineAccountZor>(Token.account_id);
+    LogoutOtherAccount(LocalUserNum, Token.account_id);
+    const TSharedRef<FUserOnlineAccountZor> Account = MakeShared<FUserOnlineAccountZor>(Token.account_id);
     Account->UserToken = Token;
-    AccountMap.Add(Token.account_id, Account.ToSharedPtr());
-    ++AccountsDropped; // any record it replaced is gone
+    AddAccount(Account);
     LocalUserMap.Add(LocalUserNum, Account->GetUserId());
+    // Checked at once: the reply gives a token without a lifetime its lifetime, and the upkeep takes over.
+    if (!Account->UserToken.HasValidAccessToken())
+    {
+        Account->Upkeep.OnInstalledWithoutLifetime();
+    }
+    SendVerification(Account->UserToken, !Account->Upkeep.IsLifetimeKnown());
 }
 
 void FOnlineIdentityZor::OnAuthClientCompleteForAutoLogin(bool bWasSuccessful, const FString& ClientId,

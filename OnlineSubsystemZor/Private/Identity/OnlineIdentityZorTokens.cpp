@@ -42,6 +42,12 @@ bool IsCountingDown(EAuthTokenState State)
 void FOnlineIdentityZor::TickUserToken(FUserOnlineAccountZor& Account, double DeltaSeconds)
 {
     FAuthTokenZor& Token = Account.UserToken;
+    Account.Upkeep.Tick(DeltaSeconds);
+    if (Token.TokenState == EAuthTokenState::Failed && Account.Upkeep.IsRetryingRefresh())
+    {
+        RefreshWhenDue(Account);
+        return;
+    }
     if (!IsCountingDown(Token.TokenState))
     {
         return;
@@ -53,14 +59,39 @@ void FOnlineIdentityZor::TickUserToken(FUserOnlineAccountZor& Account, double De
     {
         return;
     }
-    if (RefreshTokenTheshold > Token.expires_in)
+    if (!Account.Upkeep.IsLifetimeKnown())
     {
-        RefreshAuth(Token);
+        if (Token.TimeToVerify < 0.0)
+        {
+            SendVerification(Token, true);
+        }
+        return;
     }
-    else if (Token.TimeToVerify < 0.0)
+    if (RefreshTokenTheshold > Token.expires_in && Account.Upkeep.IsRefreshDue())
+    {
+        RefreshWhenDue(Account);
+    }
+    else if (IsVerifyDue(Token))
     {
         VerifyAuth(Token);
     }
+}
+
+bool FOnlineIdentityZor::IsVerifyDue(const FAuthTokenZor& Token)
+{
+    // A token waiting out its refresh back-off is still checked while it is usable.
+    return Token.TimeToVerify < 0.0 &&
+           (RefreshTokenTheshold <= Token.expires_in || Token.HasValidAccessToken());
+}
+
+bool FOnlineIdentityZor::RefreshWhenDue(FUserOnlineAccountZor& Account)
+{
+    if (!Account.Upkeep.IsRefreshDue() || !Account.Upkeep.IsLifetimeKnown() ||
+        GetCalls().IsPending(RefreshKey(Account.UserToken)))
+    {
+        return false;
+    }
+    return RefreshAuth(Account.UserToken);
 }
 
 void FOnlineIdentityZor::TickPurchaseToken(FUserOnlineAccountZor& Account, double DeltaSeconds)
@@ -85,6 +116,7 @@ void FOnlineIdentityZor::TickPurchaseToken(FUserOnlineAccountZor& Account, doubl
 void FOnlineIdentityZor::TickClientToken(const FString& ClientId, FClientOnlineAuth& Client,
                                          double DeltaSeconds)
 {
+    Client.Upkeep.Tick(DeltaSeconds);
     if (!IsCountingDown(Client.TokenState))
     {
         return;
@@ -95,11 +127,11 @@ void FOnlineIdentityZor::TickClientToken(const FString& ClientId, FClientOnlineA
     {
         return;
     }
-    if (RefreshTokenTheshold > Client.expires_in)
+    if (RefreshTokenTheshold > Client.expires_in && Client.Upkeep.IsRefreshDue())
     {
         AuthClient(ClientId);
     }
-    else if (Client.TimeToVerify < 0.0)
+    else if (IsVerifyDue(Client))
     {
         VerifyAuth(Client);
     }
@@ -135,12 +167,17 @@ bool FOnlineIdentityZor::VerifyAuth(FAuthTokenZor& Token)
         TriggerOnVerifyAuthCompleteDelegates(false, Token, FAuthTokenVerifyZor(), Error);
         return false;
     }
+    return SendVerification(Token, false);
+}
+
+bool FOnlineIdentityZor::SendVerification(FAuthTokenZor& Token, bool bTakeLifetime)
+{
     FZorCall Call = BearerCall("Verify auth", "GET", GetBaseUrl() + VerifyTokenUrl, Token);
     Call.SendingLine = FString::Printf("VerifyAuth request. url=%s, %s id=%s, state=%d, accessexpires=%0.2f",
                                        *Call.Url, Token.bIsUserToken ? "user" : "client",
                                        Token.bIsUserToken ? *Token.account_id : *Token.client_id,
                                        static_cast<int32>(Token.TokenState), Token.expires_in);
-    const FPendingToken Pending{Token, Token.bIsUserToken ? FString() : FindClientKey(Token)};
+    const FPendingToken Pending{Token, Token.bIsUserToken ? FString() : FindClientKey(Token), bTakeLifetime};
     Token.TokenState = EAuthTokenState::Verifying;
     return GetCalls().Send(Call, [this, Pending](FZorReply& Reply)
                            { VerifyAuth_HttpRequestComplete(Reply, Pending); });
@@ -159,18 +196,21 @@ void FOnlineIdentityZor::VerifyAuth_HttpRequestComplete(FZorReply& Reply, const 
 
     FAuthTokenZor* Stored = nullptr;
     FAuthTokenVerifyZor* LastVerification = nullptr;
+    FTokenUpkeepZor* Upkeep = nullptr;
     if (Copy.bIsUserToken)
     {
         if (const TSharedPtr<FUserOnlineAccountZor> Account = AccountMap.FindRef(Copy.account_id))
         {
             Stored = &Account->UserToken;
             LastVerification = &Account->LastVerification;
+            Upkeep = &Account->Upkeep;
         }
     }
     else if (const TSharedPtr<FClientOnlineAuth> Client = ClientMap.FindRef(Pending.ClientKey))
     {
         Stored = Client.Get();
         LastVerification = &Client->LastVerification;
+        Upkeep = &Client->Upkeep;
     }
 
     if (Stored)
@@ -179,10 +219,28 @@ void FOnlineIdentityZor::VerifyAuth_HttpRequestComplete(FZorReply& Reply, const 
         if (!bHasResponse)
         {
             Stored->TokenState = EAuthTokenState::Valid;
+            if (Pending.bTakeLifetime)
+            {
+                Upkeep->OnCheckFailed(VerifyTokenInterval);
+                Stored->TimeToVerify = Upkeep->GetCheckDelay();
+            }
         }
         else
         {
             *LastVerification = Verification;
+            if (bVerified && Verification.expires_in > 0.0)
+            {
+                Upkeep->OnCheckPassed();
+            }
+            else
+            {
+                Upkeep->OnCheckFailed(VerifyTokenInterval);
+            }
+            if (Pending.bTakeLifetime && bVerified)
+            {
+                Stored->expires_in = Verification.expires_in;
+                Upkeep->OnGranted(Verification.expires_in, RefreshTokenTheshold);
+            }
             Stored->expires_in = std::min(Stored->expires_in, Verification.expires_in);
             Stored->TokenState = bVerified ? EAuthTokenState::Valid : EAuthTokenState::Failed;
             if (!bVerified && Stored->bIsUserToken)
@@ -194,11 +252,24 @@ void FOnlineIdentityZor::VerifyAuth_HttpRequestComplete(FZorReply& Reply, const 
     TriggerOnVerifyAuthCompleteDelegates(bVerified, Copy, Verification, Reply.GetErrorText());
 }
 
+FString FOnlineIdentityZor::RefreshKey(const FAuthTokenZor& Token) const
+{
+    return Token.bIsUserToken ? "refresh:" + Token.account_id : "refresh-client:" + FindClientKey(Token);
+}
+
 bool FOnlineIdentityZor::RefreshAuth(FAuthTokenZor& Token)
 {
+    const FString PendingKey = RefreshKey(Token);
+    if (GetCalls().IsPending(PendingKey))
+    {
+        TriggerOnRefreshAuthCompleteDelegates(false, Token, FAuthTokenZor(),
+                                              "Refresh auth already in progress.");
+        return false;
+    }
     const FString Payload = "grant_type=refresh_token&refresh_token=" + Token.refresh_token;
     FZorCall Call = GrantCall("Refresh auth", Token.client_id, Payload);
     Call.Secrets = {Token.refresh_token};
+    Call.PendingKey = PendingKey;
     Call.SendingLine = FString::Printf("RefreshAuth request. url=%s, id=%s, Payload=%s", *Call.Url,
                                        *Token.account_id, *Payload);
     const FPendingToken Pending{Token, Token.bIsUserToken ? FString() : FindClientKey(Token)};
@@ -212,27 +283,31 @@ void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FZorReply& Reply, const
     const FAuthTokenZor& OldToken = Pending.Token;
     FAuthTokenZor NewToken;
     ReadToken(Reply, OldToken.bIsUserToken != 0, NewToken);
+    if (Reply.Succeeded() && OldToken.bIsUserToken && NewToken.account_id != OldToken.account_id)
+    {
+        // Installed, it would belong to no record: the account's next check could never find it.
+        Reply.Fail(EZorErrorKind::InvalidPayload,
+                   FString::Printf("No user account entry found for id=%s", *NewToken.account_id));
+    }
     const bool bRefreshed = Reply.Finish();
     const EAuthTokenState NewState = bRefreshed ? EAuthTokenState::Valid : EAuthTokenState::Failed;
 
     if (OldToken.bIsUserToken)
     {
-        if (const TSharedPtr<FUserOnlineAccountZor> Account = AccountMap.FindRef(OldToken.account_id))
+        const TSharedPtr<FUserOnlineAccountZor> Account = AccountMap.FindRef(OldToken.account_id);
+        if (Account)
         {
             // A failed refresh keeps the old credentials: wiping them on a dropped connection would leave
             // nothing to refresh with later.
             if (bRefreshed)
             {
-                Account->UserToken = NewToken;
-                Account->UserToken.bIsUserToken = 1;
+                InstallRefreshedToken(*Account, NewToken);
             }
             Account->UserToken.TokenState = NewState;
         }
-        int32 LocalUserNum = 0;
-        if (Reply.HasResponse() && !bRefreshed &&
-            GetLocalUserIdx(FUniqueNetIdString(OldToken.account_id), LocalUserNum))
+        if (!bRefreshed)
         {
-            Logout(LocalUserNum);
+            OnUserRefreshFailed(Reply, OldToken, Account.Get());
         }
     }
     else if (const TSharedPtr<FClientOnlineAuth> Client = ClientMap.FindRef(Pending.ClientKey))
@@ -245,6 +320,50 @@ void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FZorReply& Reply, const
         Client->TokenState = NewState;
     }
     TriggerOnRefreshAuthCompleteDelegates(bRefreshed, OldToken, NewToken, Reply.GetErrorText());
+}
+
+void FOnlineIdentityZor::InstallRefreshedToken(FUserOnlineAccountZor& Account, const FAuthTokenZor& NewToken)
+{
+    Account.UserToken = NewToken;
+    Account.UserToken.bIsUserToken = 1;
+    Account.UserToken.TimeToVerify = Account.Upkeep.GetCheckDelay();
+    Account.Upkeep.OnGranted(NewToken.expires_in, RefreshTokenTheshold);
+    Account.Upkeep.OnRefreshAnswered();
+}
+
+void FOnlineIdentityZor::OnUserRefreshFailed(const FZorReply& Reply, const FAuthTokenZor& OldToken,
+                                             FUserOnlineAccountZor* Account)
+{
+    if (GetCalls().IsShutDown())
+    {
+        return;
+    }
+    if (!Reply.HasResponse())
+    {
+        if (!Account || ScheduleRefreshRetry(*Account))
+        {
+            return;
+        }
+        UE_LOG_ONLINE(Warning, "Refresh auth gave up for id=%s.", *OldToken.account_id);
+    }
+    int32 LocalUserNum = 0;
+    if (GetLocalUserIdx(FUniqueNetIdString(OldToken.account_id), LocalUserNum))
+    {
+        Logout(LocalUserNum);
+    }
+}
+
+bool FOnlineIdentityZor::ScheduleRefreshRetry(FUserOnlineAccountZor& Account) const
+{
+    // Unanswered: tried again after a back-off while the refresh token can still be used.
+    const FAuthTokenZor& Token = Account.UserToken;
+    const bool bUsable = !Token.refresh_token.IsEmpty() && Token.refresh_expires > 0.0;
+    if (Account.Upkeep.OnRefreshUnanswered(VerifyTokenInterval) && bUsable)
+    {
+        return true;
+    }
+    Account.Upkeep.OnRefreshAnswered();
+    return false;
 }
 
 bool FOnlineIdentityZor::AuthClient(const FString& ClientId)
@@ -278,6 +397,8 @@ void FOnlineIdentityZor::ClientAuth_HttpRequestComplete(FZorReply& Reply, const 
         Client->bIsUserToken = 0;
         Client->refresh_token.Empty();
         Client->refresh_expires = 0.0;
+        Client->TimeToVerify = Client->Upkeep.GetCheckDelay();
+        Client->Upkeep.OnGranted(Client->expires_in, RefreshTokenTheshold);
     }
     Client->TokenState = bAuthorized ? EAuthTokenState::Valid : EAuthTokenState::Failed;
     TriggerOnAuthClientCompleteDelegates(bAuthorized, ClientId, Reply.GetErrorText());

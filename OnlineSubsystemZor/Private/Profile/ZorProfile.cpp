@@ -71,7 +71,11 @@ bool UZorProfile::ForceQueryProfile(const FOnZorQueryComplete& Callback)
     {
         UE_LOG(LogOnlineGame, Warning, "Unable to query profile due to no Zor for %s [%s]", *PlayerName,
                *GetAccountIdText());
-        ProfileRevision = 0;
+        // Nothing was sent: a profile already held stays as it is; one never received counts as empty.
+        if (ProfileRevision < 0)
+        {
+            ProfileRevision = 0;
+        }
         return false;
     }
     UE_LOG(LogOnlineGame, Display, "ForceQueryProfile for %s [%s]", *PlayerName, *GetAccountIdText());

@@ -1,5 +1,6 @@
 #include <cctype>
 
+#include "Common/ZorRedact.h"
 #include "Common/ZorUrl.h"
 #include "Core/Config.h"
 #include "Profile/ZorProfile.h"
@@ -192,9 +193,15 @@ void UZorProfile::GenericResponse_HttpRequestComplete(FHttpRequestPtr Request, F
                                                       bool bSucceeded, FString FunctionName,
                                                       FOnZorQueryComplete Callback)
 {
-    (void)Request;
     FZorQueryResult Result;
-    if (bSucceeded && Response)
+    if (bSucceeded && Response && HasLostItsUser(Request))
+    {
+        UE_LOG(LogOnlineGame, Warning, "ZOR-Profile: Dropping the %s response: its user logged out.",
+               *FunctionName);
+        FailResult(Result, "InternalError",
+                   LOCTEXT("LoggedOut", "The user logged out before the response arrived."));
+    }
+    else if (bSucceeded && Response)
     {
         ReadResponse(*Response, FunctionName, Result);
     }
@@ -207,6 +214,19 @@ void UZorProfile::GenericResponse_HttpRequestComplete(FHttpRequestPtr Request, F
     }
     Callback.ExecuteIfBound(Result);
     ProcessNextRequest();
+}
+
+bool UZorProfile::HasLostItsUser(const FHttpRequestPtr& Request) const
+{
+    const bool bUserCommand = !PendingRequests.IsEmpty() && PendingRequests[0].Request == Request &&
+                              PendingRequests[0].Credentials == FBaseUrlContext::EContextCredentials::Client;
+    const TSharedPtr<FOnlineSubsystemZor> Zor = bUserCommand ? GetZor() : nullptr;
+    if (!Zor || Zor->UseServerPermissions() || !GameAccountId)
+    {
+        return false;
+    }
+    const TSharedPtr<FOnlineIdentityZor> Identity = Zor->GetZorIdentityService();
+    return Identity && !Identity->GetUserAccountZor(*GameAccountId);
 }
 
 void UZorProfile::ReadResponse(const IHttpResponse& Response, const FString& FunctionName,
@@ -232,7 +252,8 @@ void UZorProfile::ReadResponse(const IHttpResponse& Response, const FString& Fun
                        : FText::FromString(Trimmed));
         UE_LOG(LogOnlineGame, Warning,
                "ZOR-Profile (CL=%lld): HTTP %d response from %s request [content-type=%s] content: %s",
-               static_cast<long long>(ZorRevision), Code, *FunctionName, *ContentType, *Trimmed);
+               static_cast<long long>(ZorRevision), Code, *FunctionName, *ContentType,
+               *ZorRedact::Body(Trimmed));
         return;
     }
     if (!FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Body), Json))
@@ -242,7 +263,7 @@ void UZorProfile::ReadResponse(const IHttpResponse& Response, const FString& Fun
                "ZOR-Profile (CL=%lld): Unable to deserialize JSON even though Content-Type said it was JSON. "
                "Text "
                "follows: %s",
-               static_cast<long long>(ZorRevision), *Body);
+               static_cast<long long>(ZorRevision), *ZorRedact::Body(Body));
         return;
     }
     if (Code != 200)

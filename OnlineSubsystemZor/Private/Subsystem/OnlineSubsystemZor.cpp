@@ -17,7 +17,7 @@ std::atomic<uint32> TaskThreadCounter{0};
 
 FOnlineSubsystemZor::FOnlineSubsystemZor(const FName& InInstanceName)
     : FOnlineSubsystemImpl(ServiceName, InInstanceName), FTickerObjectBase(0.0f),
-      GameThreadId(FPlatformTLS::GetCurrentThreadId())
+      ConstructingThreadId(FPlatformTLS::GetCurrentThreadId())
 {
 }
 

@@ -1,3 +1,4 @@
+#include "Core/GameThread.h"
 #include "Core/PlatformTLS.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
@@ -34,19 +35,39 @@ void SendOldest(TArray<FHttpRequestRef>& Requests, const char* OwnerKind, const 
 
 bool FOnlineSubsystemZor::IsInGameThread() const
 {
-    return FPlatformTLS::GetCurrentThreadId() == GameThreadId;
+    // A host that runs no loop of its own leaves it to the thread that built the subsystem.
+    return FGameThread::IsSet() ? FGameThread::IsCurrent()
+                                : FPlatformTLS::GetCurrentThreadId() == ConstructingThreadId;
+}
+
+FString FOnlineSubsystemZor::NoAccountError(const FUniqueNetId& UserId)
+{
+    return FString::Printf("Invalid user auth for id=%s. Need to login first", *UserId.ToString());
 }
 
 bool FOnlineSubsystemZor::ProcessUserRequest(FBaseServiceZor& Service, const FUniqueNetId& UserId,
                                              const FHttpRequestRef& Request, FString& OutError)
 {
-    if (!IsInGameThread())
+    if (IsInGameThread())
     {
-        // Identity is game-thread only: leave the token checks, and any refresh they start, to the next tick.
-        FScopeLock Lock(&UserRequestsLock);
-        DeferredUserRequests.Add({&Service, FUniqueNetIdString(UserId), Request});
-        return OutError.IsEmpty();
+        return QueueUserRequest(Service, UserId, Request, OutError);
     }
+    const TSharedPtr<FOnlineIdentityZor> IdentityService = GetZorIdentityService();
+    if (!IsServer() && (!IdentityService || !IdentityService->HasUserAccountOnAnyThread(UserId)))
+    {
+        OutError = NoAccountError(UserId);
+        return false;
+    }
+    // Identity's tokens are game-thread only: leave the token checks, and any refresh they start, to the
+    // next tick.
+    FScopeLock Lock(&UserRequestsLock);
+    DeferredUserRequests.Add({&Service, FUniqueNetIdString(UserId), Request});
+    return OutError.IsEmpty();
+}
+
+bool FOnlineSubsystemZor::QueueUserRequest(FBaseServiceZor& Service, const FUniqueNetId& UserId,
+                                           const FHttpRequestRef& Request, FString& OutError)
+{
     if (IsServer())
     {
         return ProcessClientRequest(Service, GetAppId(), Request, OutError);
@@ -56,12 +77,12 @@ bool FOnlineSubsystemZor::ProcessUserRequest(FBaseServiceZor& Service, const FUn
         IdentityService ? IdentityService->GetUserAccountZor(UserId) : nullptr;
     if (!Account)
     {
-        OutError = FString::Printf("Invalid user auth for id=%s. Need to login first", *UserId.ToString());
+        OutError = NoAccountError(UserId);
         return false;
     }
     if (Account->UserToken.TokenState == EAuthTokenState::Valid && Account->UserToken.expires_in <= 0.0)
     {
-        IdentityService->RefreshAuth(Account->UserToken);
+        IdentityService->RefreshWhenDue(*Account);
     }
     UE_LOG_ONLINE(VeryVerbose, "Queuing Zor request for user=%s url=%s", *UserId.ToString(),
                   *Request->GetURL());
@@ -127,7 +148,7 @@ void FOnlineSubsystemZor::ProcessDeferredUserRequests()
     for (const FDeferredUserRequest& Entry : Deferred)
     {
         FString Error;
-        if (!ProcessUserRequest(*Entry.Service, Entry.UserId, Entry.Request, Error))
+        if (!QueueUserRequest(*Entry.Service, Entry.UserId, Entry.Request, Error))
         {
             // Its owner learns of the refusal through the request's unsuccessful completion.
             UE_LOG_ONLINE(Warning, "%s", *Error);

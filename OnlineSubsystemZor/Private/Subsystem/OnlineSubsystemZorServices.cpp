@@ -1,3 +1,5 @@
+#include "AccountCreation/OnlineAccountCreationZor.h"
+#include "AccountMapping/OnlineAccountMappingZor.h"
 #include "BuildInfo/OnlineBuildInfoServiceZor.h"
 #include "BuildInfo/OnlineBuildInfoServiceZorV2.h"
 #include "Entitlements/OnlineEntitlementsZor.h"
@@ -6,6 +8,7 @@
 #include "Time/OnlineTimeZor.h"
 #include "TitleFile/OnlineTitleFileZor.h"
 #include "UserCloud/OnlineUserCloudZor.h"
+#include "Users/OnlineUsersZor.h"
 
 void FOnlineSubsystemZor::CreateServices()
 {
@@ -19,7 +22,10 @@ void FOnlineSubsystemZor::CreateServices()
     AddService<FOnlineEntitlementsZor>();
     AddService<FOnlineBuildInfoServiceZor>();
     AddService<FOnlineBuildInfoServiceZorV2>();
+    AddService<FOnlineAccountCreationZor>();
+    AddService<FOnlineAccountMappingZor>();
     AddService<FOnlineTitleFileZor>();
+    AddService<FOnlineUsersZor>();
 }
 
 // The getters of the services in the table.
@@ -37,6 +43,21 @@ TSharedPtr<FOnlineIdentityZor> FOnlineSubsystemZor::GetZorIdentityService() cons
 IOnlineIdentityPtr FOnlineSubsystemZor::GetIdentityInterface() const
 {
     return GetZorIdentityService();
+}
+
+TSharedPtr<FOnlineAccountCreationZor> FOnlineSubsystemZor::GetZorAccountCreationService() const
+{
+    return FindService<FOnlineAccountCreationZor>();
+}
+
+TSharedPtr<FOnlineAccountMappingZor> FOnlineSubsystemZor::GetZorAccountMappingService() const
+{
+    return FindService<FOnlineAccountMappingZor>();
+}
+
+IOnlineUserPtr FOnlineSubsystemZor::GetUserInterface() const
+{
+    return FindService<FOnlineUsersZor>();
 }
 
 TSharedPtr<FOnlineTimeZor> FOnlineSubsystemZor::GetZorTimeService() const

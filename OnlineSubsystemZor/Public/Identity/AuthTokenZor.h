@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CoreMinimal.h"
+#include "Identity/TokenUpkeepZor.h"
 #include "Json/OnlineJsonSerializable.h"
 
 /** Where a token is in its life; the request roads send, wait or cancel by it. */
@@ -24,8 +25,8 @@ public:
     /** Holds a usable access token: not empty and with lifetime left. */
     bool HasValidAccessToken() const { return !access_token.IsEmpty() && expires_in > 0.0; }
     /**
-     * Reads a service reply into this record; false when it is not a JSON object or carries lifetimes that
-     * are negative, not finite or absurdly long, or texts too long to be tokens.
+     * Reads a service reply into this record; false when it is not a JSON object or carries an access-token
+     * lifetime that is negative, not finite or absurdly long, or texts too long to be tokens.
      */
     bool FromReplyJson(const FString& Json);
 
@@ -97,6 +98,7 @@ public:
     FClientOnlineAuth() { bIsUserToken = 0; }
 
     FAuthTokenVerifyZor LastVerification;
+    FTokenUpkeepZor Upkeep;
 };
 
 /** The kinds of auth sessions a kill request ends, sent as the killType query value. */

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Core/CriticalSection.h"
 #include "Http.h"
 #include "Identity/AuthTokenZor.h"
 #include "Identity/UserOnlineAccountZor.h"
@@ -95,6 +96,8 @@ public:
     void Tick(float DeltaTime) override;
     bool VerifyAuth(FAuthTokenZor& Token);
     bool RefreshAuth(FAuthTokenZor& Token);
+    /** Refreshes the account's token unless a refresh is in flight or its back-off still holds. */
+    bool RefreshWhenDue(FUserOnlineAccountZor& Account);
 
     // Exchange codes and auth sessions.
     bool GenerateExchangeCode(const FUniqueNetId& UserId);
@@ -108,6 +111,8 @@ public:
     /** The account record itself, for the services that need its tokens. */
     TSharedPtr<FUserOnlineAccountZor> GetUserAccountZor(const FUniqueNetId& UserId) const;
     bool GetLocalUserIdx(const FUniqueNetId& UserId, int32& OutLocalUserNum) const;
+    /** Whether the user has an account record; the one lookup that is safe from any thread. */
+    bool HasUserAccountOnAnyThread(const FUniqueNetId& UserId) const;
 
     const FString& GetVerifyTokenUrl() const { return VerifyTokenUrl; }
     const FString& GetGrantTokenUrl() const { return GrantTokenUrl; }
@@ -122,12 +127,15 @@ private:
     {
         int32 LocalUserNum = 0;
         FOnlineAccountCredentials Credentials;
+        /** The local user's logout count when it was sent: a logout since then wins over its reply. */
+        uint32 Logouts = 0;
     };
     struct FPendingUserInfo
     {
         int32 LocalUserNum = 0;
         FString UserId;
         bool bFromLogin = false;
+        uint32 Logouts = 0;
     };
     /**
      * A token being verified or refreshed and, for a client's, the client-map key it came from (which may be
@@ -137,6 +145,8 @@ private:
     {
         FAuthTokenZor Token;
         FString ClientKey;
+        /** The token came without a lifetime: the verification's reply gives it. */
+        bool bTakeLifetime = false;
     };
 
     void ReadConfig();
@@ -152,15 +162,33 @@ private:
     FString FindClientKey(const FAuthTokenZor& Token) const;
     TSharedPtr<FClientOnlineAuth> FindOrAddClient(const FString& ClientId);
     TSharedRef<FUserOnlineAccountZor> FindOrAddAccount(const FString& AccountId);
+    void AddAccount(const TSharedRef<FUserOnlineAccountZor>& Account);
+    void RemoveAccount(const FString& AccountId);
     bool InstallUserAccount(int32 LocalUserNum, const FString& UserId, const FString& Token);
     bool InstallUserAccount(int32 LocalUserNum, const FString& AuthJson);
     void InstallUserToken(int32 LocalUserNum, const FAuthTokenZor& Token);
     bool IsLoginPending(int32 LocalUserNum) const;
+    uint32 CountLogouts(int32 LocalUserNum) const { return LogoutCounts.FindRef(LocalUserNum); }
+    /** Kills the user's sessions and drops its record and local-user entry, firing nothing. */
+    void RemoveUser(int32 LocalUserNum, const FUniqueNetId& UserId);
+    /** Logs out the account that LocalUserNum holds when it is not AccountId. */
+    void LogoutOtherAccount(int32 LocalUserNum, const FString& AccountId);
     bool IsUserInfoPending(int32 LocalUserNum) const;
     void TickUserToken(FUserOnlineAccountZor& Account, double DeltaSeconds);
     void TickPurchaseToken(FUserOnlineAccountZor& Account, double DeltaSeconds);
     void TickClientToken(const FString& ClientId, FClientOnlineAuth& Client, double DeltaSeconds);
     bool SendSessionRequest(const FZorCall& Call);
+    static bool IsVerifyDue(const FAuthTokenZor& Token);
+    /** The verification request itself, whatever the token's lifetime. */
+    bool SendVerification(FAuthTokenZor& Token, bool bTakeLifetime);
+    /** The owner key of a token's refresh: one in flight per account or client. */
+    FString RefreshKey(const FAuthTokenZor& Token) const;
+    void InstallRefreshedToken(FUserOnlineAccountZor& Account, const FAuthTokenZor& NewToken);
+    /** Logs the user out when the service refused the refresh, or when it went unanswered too often. */
+    void OnUserRefreshFailed(const FZorReply& Reply, const FAuthTokenZor& OldToken,
+                             FUserOnlineAccountZor* Account);
+    /** Schedules the retry of an unanswered refresh; false when the account is to be given up instead. */
+    bool ScheduleRefreshRetry(FUserOnlineAccountZor& Account) const;
 
     void Login_HttpRequestComplete(FZorReply& Reply, const FPendingLogin& Pending);
     void QueryLoggedInUserInfo_HttpRequestComplete(FZorReply& Reply, const FPendingUserInfo& Pending);
@@ -181,7 +209,11 @@ private:
     bool bAllowMultiLogin = false;
 
     TMap<FString, TSharedPtr<FUserOnlineAccountZor>> AccountMap;
+    /** The keys of AccountMap, for callers on other threads. */
+    TSet<FString> AccountIds;
+    mutable FCriticalSection AccountIdsLock;
     TMap<int32, FUniqueNetIdPtr> LocalUserMap;
+    TMap<int32, uint32> LogoutCounts;
     TMap<FString, TSharedPtr<FClientOnlineAuth>> ClientMap;
 
     TArray<TSharedPtr<FUserOnlineAccountZor>> TickAccounts;

@@ -27,6 +27,8 @@ public:
     FAuthTokenZor UserToken;
     FAuthTokenZor PurchaseToken;
     FAuthTokenVerifyZor LastVerification;
+    /** The pace of the user token's verifications and refreshes. */
+    FTokenUpkeepZor Upkeep;
     FString LastLogin;
     /** The login's credentials, kept only until the account-information step has used them. */
     FOnlineAccountCredentials LoginCredentials;

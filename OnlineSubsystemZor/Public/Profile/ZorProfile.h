@@ -272,6 +272,9 @@ private:
     FString ResolveUrlTemplate(const FString& Template, const FString& FunctionName) const;
     /** Why the request could not be handed to its road; empty when it was. */
     FString StartOnRoad(const FProfilePendingHttpRequest& Pending);
+    /** Whether the command in flight went out under a user who has logged out since: its answer is not
+     * applied. */
+    bool HasLostItsUser(const FHttpRequestPtr& Request) const;
     void ReadResponse(const IHttpResponse& Response, const FString& FunctionName, FZorQueryResult& Result);
 
     void ApplyProfileChange(const TSharedPtr<FJsonObject>& Change, int64 PreviousRevision,

@@ -12,6 +12,8 @@
 
 class FOnlineAsyncTask;
 class FOnlineAsyncTaskManagerZor;
+class FOnlineAccountCreationZor;
+class FOnlineAccountMappingZor;
 class FOnlineBuildInfoServiceZor;
 class FOnlineBuildInfoServiceZorV2;
 class FOnlineEntitlementsZor;
@@ -51,7 +53,7 @@ public:
     IOnlineEventsPtr GetEventsInterface() const override { return nullptr; }
     IOnlineAchievementsPtr GetAchievementsInterface() const override { return nullptr; }
     IOnlineSharingPtr GetSharingInterface() const override { return nullptr; }
-    IOnlineUserPtr GetUserInterface() const override { return nullptr; }
+    IOnlineUserPtr GetUserInterface() const override;
     IOnlineMessagePtr GetMessageInterface() const override { return nullptr; }
     IOnlinePresencePtr GetPresenceInterface() const override { return nullptr; }
 
@@ -66,6 +68,8 @@ public:
     // Typed getters, defined next to the service table: empty before Init and after Shutdown.
     TSharedPtr<FGameServiceZor> GetZorGameService() const;
     TSharedPtr<FOnlineIdentityZor> GetZorIdentityService() const;
+    TSharedPtr<FOnlineAccountCreationZor> GetZorAccountCreationService() const;
+    TSharedPtr<FOnlineAccountMappingZor> GetZorAccountMappingService() const;
     TSharedPtr<FOnlineTimeZor> GetZorTimeService() const;
     TSharedPtr<FOnlineUserCloudZor> GetZorUserCloudService() const;
     TSharedPtr<FOnlineTitleFileZor> GetZorTitleFileService() const;
@@ -138,6 +142,10 @@ private:
     };
 
     bool IsInGameThread() const;
+    static FString NoAccountError(const FUniqueNetId& UserId);
+    /** The user road on the game thread. */
+    bool QueueUserRequest(FBaseServiceZor& Service, const FUniqueNetId& UserId,
+                          const FHttpRequestRef& Request, FString& OutError);
     void ProcessDeferredUserRequests();
     void TickUserRequests(float DeltaTime);
     void TickClientRequests(float DeltaTime);
@@ -151,7 +159,7 @@ private:
     TUniquePtr<FOnlineAsyncTaskManagerZor> OnlineAsyncTaskThreadRunnable;
     TUniquePtr<FRunnableThread> OnlineAsyncTaskThread;
 
-    uint32 GameThreadId;
+    uint32 ConstructingThreadId;
     TMap<FString, TArray<FHttpRequestRef>> UserRequests;
     TArray<FDeferredUserRequest> DeferredUserRequests;
     FCriticalSection UserRequestsLock;

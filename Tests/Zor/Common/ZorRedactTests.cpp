@@ -76,8 +76,68 @@ TEST(ZorRedactTest, LongBodiesAreCutAfterMasking)
     {
         Body.AppendChar('x');
     }
-    const FString Masked = ZorRedact::Body(Body + "\"}");
-    EXPECT_EQ(Masked.Len(), ZorRedact::MaxLoggedBody + 3);
-    EXPECT_TRUE(Masked.EndsWith("..."));
+    Body += "\"}";
+    const FString Masked = ZorRedact::Body(Body);
+    const FString Note = FString::Printf("... (%d bytes)", Body.Len());
+    EXPECT_EQ(Masked.Len(), ZorRedact::MaxLoggedBody + Note.Len());
+    EXPECT_TRUE(Masked.EndsWith(Note)) << *Masked.Right(40);
     EXPECT_FALSE(Masked.Contains(LongToken));
+}
+
+TEST(ZorRedactTest, HugeBodyLogsABoundedLineWithItsLength)
+{
+    const FString Huge(std::string(10 * 1024 * 1024, 'e'));
+    const FString Logged = ZorRedact::Body(Huge);
+    EXPECT_LE(Logged.Len(), ZorRedact::MaxLoggedBody + 32);
+    EXPECT_TRUE(Logged.EndsWith("... (10485760 bytes)")) << *Logged.Right(40);
+}
+
+namespace
+{
+struct FUtf8Case
+{
+    const char* Name;
+    std::string Body;
+    const char* Logged;
+};
+
+const FUtf8Case Utf8Cases[] = {
+    {"Ascii", "plain", "plain"},
+    {"TwoByte", "caf\xC3\xA9", "caf\xC3\xA9"},
+    {"FourByte", "\xF0\x9F\x98\x80!", "\xF0\x9F\x98\x80!"},
+    {"StrayContinuation",
+     "a\x80"
+     "b",
+     "a\\x80b"},
+    {"InvalidLead",
+     "\xFF"
+     "x",
+     "\\xFFx"},
+    {"Overlong", "\xC0\xAF", "\\xC0\\xAF"},
+    {"Surrogate", "\xED\xA0\x80", "\\xED\\xA0\\x80"},
+    {"AboveUnicode", "\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},
+    {"TruncatedAtEnd", "ok\xE2\x82", "ok\\xE2\\x82"},
+};
+
+class FZorRedactUtf8Test : public ::testing::TestWithParam<FUtf8Case>
+{
+};
+} // namespace
+
+TEST_P(FZorRedactUtf8Test, InvalidBytesAreShownEscaped)
+{
+    const FUtf8Case& Case = GetParam();
+    EXPECT_EQ(ZorRedact::Body(FString(Case.Body)), FString(Case.Logged));
+}
+
+INSTANTIATE_TEST_SUITE_P(Bodies, FZorRedactUtf8Test, ::testing::ValuesIn(Utf8Cases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(ZorRedactTest, CutNeverSplitsACharacterOrAnEscape)
+{
+    FString Body(std::string(ZorRedact::MaxLoggedBody - 1, 'a'));
+    Body += FString(std::string("\xC3\xA9\xFF"));
+    const FString Logged = ZorRedact::Body(Body);
+    EXPECT_TRUE(Logged.StartsWith(FString(std::string(ZorRedact::MaxLoggedBody - 1, 'a')) + "..."))
+        << *Logged.Right(40);
 }

@@ -116,15 +116,137 @@ TEST_F(FLoginTest, GrantFailuresReportLoginAndPurchaseFailures)
     EXPECT_TRUE(Events_().Equals("login:0:No response,purchase:0:No response")) << *Events_();
 }
 
-TEST_F(FLoginTest, AccountInfoThatIsNotJsonFailsTheLoginButTheUserIsLoggedIn)
+TEST_F(FLoginTest, GrantWithAnOddRefreshLifetimeStillLogsIn)
+{
+    ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
+    Answer(
+        "/api/oauth/token", 200,
+        R"({"access_token":"a","expires_in":3600,"refresh_token":"r","refresh_expires":-1,"account_id":"acct1"})");
+    Answer("/api/public/account/", 200, R"({"id":"acct1"})");
+    EXPECT_TRUE(Events_().StartsWith("login:1:,status:LoggedIn")) << *Events_();
+}
+
+TEST_F(FLoginTest, FailedAccountInfoFailsTheLoginAndLeavesNobodyLoggedIn)
+{
+    struct FInfoCase
+    {
+        int32 Code;
+        FString Body;
+        FString ContentType;
+        FString Error;
+    };
+    const FInfoCase Cases[] = {
+        {200, "<html>", "text/html", "Invalid response payload=<html>"},
+        {500, R"({"errorMessage":"down"})", "application/json", "down"},
+    };
+    for (const FInfoCase& Case : Cases)
+    {
+        Events.Empty();
+        Http().Reset();
+        ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
+        Answer("/api/oauth/token", 200, TokenReply("acct1", 3600));
+        Answer("/api/public/account/", Case.Code, Case.Body, Case.ContentType);
+        EXPECT_TRUE(Events_().Equals("login:0:" + Case.Error)) << *Events_(); // no LoggedIn status
+        EXPECT_EQ(Identity().GetLoginStatus(0), ELoginStatus::NotLoggedIn);
+        EXPECT_FALSE(Identity().GetUserAccount(FUniqueNetIdString("acct1")).IsValid());
+        EXPECT_TRUE(FindPending("/sessions/kill/access-1")) << "the granted session is ended";
+        EXPECT_FALSE(FindPending("/api/oauth/token")); // no purchase login after a failed login
+    }
+}
+
+TEST_F(FLoginTest, AccountInfoWithoutIdStillLogsInAndStoresNothing)
 {
     ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
     Answer("/api/oauth/token", 200, TokenReply("acct1", 3600));
-    Answer("/api/public/account/", 200, "<html>", "text/html");
-    EXPECT_TRUE(Events_().Equals("login:0:Invalid response payload=<html>,status:LoggedIn,changed"))
-        << *Events_();
-    EXPECT_EQ(Identity().GetLoginStatus(0), ELoginStatus::LoggedIn);
-    EXPECT_FALSE(FindPending("/api/oauth/token")); // no purchase login after a failed login
+    Answer("/api/public/account/", 200, R"({"displayName":"Nobody","lastLogin":"2026-01-01T00:00:00Z"})");
+    EXPECT_TRUE(Events_().Equals("login:1:,status:LoggedIn,changed")) << *Events_();
+    const TSharedPtr<FUserOnlineAccountZor> Account =
+        Identity().GetUserAccountZor(FUniqueNetIdString("acct1"));
+    ASSERT_TRUE(Account);
+    EXPECT_TRUE(Account->Attributes.IsEmpty());
+    EXPECT_TRUE(Account->LastLogin.IsEmpty());
+}
+
+TEST_F(FLoginTest, SecondLoginWhileAccountInfoIsPendingIsRefused)
+{
+    ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
+    Answer("/api/oauth/token", 200, TokenReply("acct1", 3600));
+    const int32 Started = Http().NumStarted();
+    EXPECT_FALSE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u2", "p2")));
+    EXPECT_TRUE(Events_().Equals("login:0:Already pending user info for user=u2 type=tavo")) << *Events_();
+    EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning,
+                             "Login request failed. Already pending user info for user=u2 type=tavo"));
+    EXPECT_EQ(Http().NumStarted(), Started);
+}
+
+TEST_F(FLoginTest, LogoutDuringAPendingLoginWins)
+{
+    struct FLateCase
+    {
+        const char* Name;
+        bool bGrantAnswered; // the logout comes while the account information, not the grant, is pending
+    };
+    for (const FLateCase Case : {FLateCase{"LateGrant", false}, FLateCase{"LateAccountInfo", true}})
+    {
+        Events.Empty();
+        Http().Reset();
+        ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
+        if (Case.bGrantAnswered)
+        {
+            Answer("/api/oauth/token", 200, TokenReply("acct1", 3600));
+        }
+        Identity().Logout(0);
+        Events.Empty();
+        if (!Case.bGrantAnswered)
+        {
+            Answer("/api/oauth/token", 200, TokenReply("acct1", 3600));
+            EXPECT_TRUE(FindPending("/sessions/kill/access-1")) << Case.Name;
+        }
+        else
+        {
+            Answer("/api/public/account/", 200, R"({"id":"acct1"})");
+        }
+        Tick(3);
+        EXPECT_TRUE(Events_().StartsWith("login:0:Logged out before the login completed"))
+            << Case.Name << " " << *Events_();
+        int32 Completions = 0;
+        for (const FString& Event : Events)
+        {
+            Completions += Event.StartsWith("login:") ? 1 : 0;
+        }
+        EXPECT_EQ(Completions, 1) << Case.Name;
+        EXPECT_FALSE(Events_().Contains("status:LoggedIn")) << Case.Name;
+        EXPECT_EQ(Identity().GetLoginStatus(0), ELoginStatus::NotLoggedIn) << Case.Name;
+        EXPECT_FALSE(Identity().GetUserAccount(FUniqueNetIdString("acct1")).IsValid()) << Case.Name;
+        EXPECT_FALSE(FindPending("/api/oauth/token")) << Case.Name;
+    }
+    // A later login is not affected.
+    Events.Empty();
+    LoginUser();
+    EXPECT_TRUE(Events_().StartsWith("login:1:,status:LoggedIn")) << *Events_();
+}
+
+TEST_F(FLoginTest, LoggingInAsAnotherAccountLogsTheFirstOneOut)
+{
+    LoginUser("acct1");
+    Events.Empty();
+    ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "other", "pw")));
+    Answer("/api/oauth/token", 200, TokenReply("acct2", 3600, "access-2"));
+    EXPECT_TRUE(Events_().StartsWith("logout:1,status:NotLoggedIn,changed")) << *Events_();
+    EXPECT_FALSE(Identity().GetUserAccount(FUniqueNetIdString("acct1")).IsValid());
+    EXPECT_TRUE(FindPending("/sessions/kill/access-1"));
+    Answer("/api/public/account/", 200, R"({"id":"acct2"})");
+    Answer("/api/oauth/token", 200, TokenReply("acct2", 7200, "purchase-2", "purchaseclient"));
+    EXPECT_EQ(Identity().GetAllUserAccounts().Num(), 1);
+    // The same account again keeps its record and logs nobody out.
+    Events.Empty();
+    ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "other", "pw")));
+    Answer("/api/oauth/token", 200, TokenReply("acct2", 3600, "access-3"));
+    EXPECT_FALSE(Events_().Contains("logout")) << *Events_();
+    // A ready token for another account does the same.
+    Identity().AddUserAccount(0, "acct3", "ready");
+    EXPECT_TRUE(Events_().Contains("logout:1")) << *Events_();
+    EXPECT_EQ(Identity().GetAllUserAccounts().Num(), 1);
 }
 
 TEST_F(FLoginTest, LogoutKillsUsableTokensAndReports)
@@ -196,14 +318,82 @@ TEST_F(FLoginTest, AutoLoginForms)
     EXPECT_FALSE(Identity().AutoLogin(0));
     EXPECT_TRUE(Events_().Equals("login:0:missing LOGIN=<login id>."));
 
-    Events.Empty();
-    SetCommandLine("LOGIN=acct9 AUTH=ready-token PASSWORD=x TYPE=tavo");
+    SetCommandLine(R"(LOGIN=acct8 AUTH_JSON={"access_token":"json-token","account_id":"acct8"})");
     EXPECT_TRUE(Identity().AutoLogin(0));
-    EXPECT_EQ(Http().NumStarted(), 1); // no grant: only the account information
+    ASSERT_TRUE(Identity().GetUserAccountZor(FUniqueNetIdString("acct8")).IsValid());
+    Identity().Logout(0);
+    Http().Reset();
+
+    Events.Empty();
+    SetCommandLine("LOGIN=acct9 AUTH=ready-token AUTH_JSON={\"access_token\":\"json-token\",\"account_id\":"
+                   "\"acct8\"} PASSWORD=x TYPE=tavo");
+    EXPECT_TRUE(Identity().AutoLogin(0));
+    EXPECT_FALSE(Identity().GetUserAccountZor(FUniqueNetIdString("acct8")).IsValid()); // AUTH= wins
+    EXPECT_TRUE(Identity().GetUserAccountZor(FUniqueNetIdString("acct9")).IsValid());
+    // No grant: the ready token is checked at once, beside the account information.
+    EXPECT_EQ(Http().NumStarted(), 2);
+    EXPECT_TRUE(Record(FindPending("/api/oauth/verify"))
+                    .Headers.FindRef("Authorization")
+                    .Equals("bearer ready-token"));
     Answer("/api/public/account/acct9", 200, R"({"id":"acct9"})");
-    EXPECT_TRUE(Events_().StartsWith("login:1:,status:LoggedIn,changed")) << *Events_();
-    EXPECT_EQ(Identity().GetUserAccountZor(FUniqueNetIdString("acct9"))->UserToken.TokenState,
-              EAuthTokenState::None);
+    EXPECT_TRUE(Events_().Equals("login:1:,status:LoggedIn,changed")) << *Events_();
+    EXPECT_FALSE(FindPending("/api/oauth/token")) << "no purchase grant without credentials";
+}
+
+TEST_F(FLoginTest, ReadyTokenLearnsItsLifetimeAndIsKeptAlive)
+{
+    struct FInstallCase
+    {
+        const char* Name;
+        TFunction<void(FOnlineIdentityZor&)> Install;
+    };
+    const FInstallCase Cases[] = {
+        {"Token", [](FOnlineIdentityZor& Identity) { Identity.AddUserAccount(0, "acct1", "ready"); }},
+        {"Json",
+         [](FOnlineIdentityZor& Identity) {
+             Identity.AddUserAccount(0,
+                                     R"({"access_token":"ready","account_id":"acct1","refresh_token":"r"})");
+         }},
+    };
+    for (const FInstallCase& Case : Cases)
+    {
+        Http().Reset();
+        Case.Install(Identity());
+        FUserOnlineAccountZor& Account = *Identity().GetUserAccountZor(FUniqueNetIdString("acct1"));
+        EXPECT_EQ(Account.UserToken.TokenState, EAuthTokenState::Verifying) << Case.Name;
+        Answer("/api/oauth/verify", 200, R"({"account_id":"acct1","expires_in":1800})");
+        EXPECT_EQ(Account.UserToken.TokenState, EAuthTokenState::Valid) << Case.Name;
+        EXPECT_DOUBLE_EQ(Account.UserToken.expires_in, 1800.0) << Case.Name;
+
+        // A user request is sent, and the normal upkeep verifies and refreshes the token from here.
+        FString Error;
+        const FHttpRequestRef Request = FHttpModule::Get().CreateRequest();
+        Request->SetURL("http://svc/after-install");
+        ASSERT_TRUE(Subsystem->ProcessUserRequest(*Subsystem->GetZorGameService(),
+                                                  FUniqueNetIdString("acct1"), Request, Error));
+        Tick();
+        EXPECT_TRUE(FindPending("/after-install")) << Case.Name;
+        Tick(1, 61.0f);
+        EXPECT_TRUE(FindPending("/api/oauth/verify")) << Case.Name;
+        Answer("/api/oauth/verify", 200, R"({"account_id":"acct1","expires_in":90})");
+        Tick(1, 0.1f);
+        EXPECT_EQ(Account.UserToken.TokenState, EAuthTokenState::Refreshing) << Case.Name;
+        Answer("/api/oauth/token", 200, TokenReply("acct1", 3600, "renewed"));
+        EXPECT_TRUE(Account.UserToken.access_token.Equals("renewed")) << Case.Name;
+        Identity().Logout(0);
+    }
+}
+
+TEST_F(FLoginTest, ReadyTokenWhoseCheckGetsNoAnswerIsCheckedAgainNotRefreshed)
+{
+    Identity().AddUserAccount(0, "acct1", "ready");
+    Http().Fail(FindPending("/api/oauth/verify"));
+    Tick(1, 0.1f);
+    const FAuthTokenZor& Token = Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->UserToken;
+    EXPECT_EQ(Token.TokenState, EAuthTokenState::Valid);
+    Tick(20, 0.1f);
+    EXPECT_EQ(Token.TokenState, EAuthTokenState::Verifying);
+    EXPECT_FALSE(FindPending("/api/oauth/token"));
 }
 
 TEST_F(FLoginTest, AutoLoginForAnotherLocalUserCannotCreateTheAccount)

@@ -98,10 +98,11 @@ TEST_F(FRoadTest, RunOutTokenStartsARefreshAndTheRequestWaitsForIt)
 TEST_F(FRoadTest, StateNoneWaitsAndFailedCancelsEachRequestOnceLater)
 {
     Identity().AddUserAccount(0, "acct1", "installed");
+    UserToken().TokenState = EAuthTokenState::None;
     ASSERT_TRUE(QueueUser(MakeRequest("http://svc/a")));
     ASSERT_TRUE(QueueUser(MakeRequest("http://svc/b")));
     Tick(5);
-    EXPECT_EQ(Http().NumStarted(), 0);
+    EXPECT_EQ(Started("http://svc/"), 0);
     EXPECT_EQ(Completions, 0);
 
     UserToken().TokenState = EAuthTokenState::Failed;
@@ -196,6 +197,7 @@ TEST_F(FRoadTest, RequestsFromAnotherThreadAreTakenUpByTheGameThread)
     LoginUser();
     constexpr int32 Count = 50;
     std::atomic<bool> bDone{false};
+    bool bGhostQueued = true;
     std::thread Worker(
         [&]
         {
@@ -203,7 +205,7 @@ TEST_F(FRoadTest, RequestsFromAnotherThreadAreTakenUpByTheGameThread)
             {
                 QueueUser(MakeRequest(FString::Printf("http://svc/threaded/%d", Index)));
             }
-            QueueUser(MakeRequest("http://svc/threaded/ghost"), "ghost");
+            bGhostQueued = QueueUser(MakeRequest("http://svc/threaded/ghost"), "ghost");
             bDone = true;
         });
     while (!bDone)
@@ -213,8 +215,29 @@ TEST_F(FRoadTest, RequestsFromAnotherThreadAreTakenUpByTheGameThread)
     Worker.join();
     Tick(Count + 3);
     EXPECT_EQ(Started("/threaded/"), Count);
-    EXPECT_TRUE(Log.Contains("Invalid user auth for id=ghost. Need to login first"));
-    EXPECT_EQ(Completions, 1); // the refused one completes unsuccessfully; the others wait for answers
+    // A user without an account is refused at once, as on the game thread; nothing was queued for it.
+    EXPECT_FALSE(bGhostQueued);
+    EXPECT_TRUE(LastError.Equals("Invalid user auth for id=ghost. Need to login first")) << *LastError;
+    EXPECT_EQ(Completions, 0);
+}
+
+TEST_F(FRoadTest, SubsystemBuiltOnAnotherThreadServesTheLoopsThread)
+{
+    Subsystem->Shutdown();
+    std::thread([this] { CreateSubsystem(); }).join();
+    LoginUser();
+    ASSERT_TRUE(QueueUser(MakeRequest("http://svc/built-elsewhere")));
+    Tick();
+    EXPECT_EQ(Started("/built-elsewhere"), 1);
+}
+
+TEST_F(FRoadTest, RequestTakenUpByATickOffTheGameThreadIsNotDeferredAgain)
+{
+    LoginUser();
+    std::thread([this] { ASSERT_TRUE(QueueUser(MakeRequest("http://svc/from-worker"))); }).join();
+    // A loop that ticks from a thread other than the game thread still sends what it took up.
+    std::thread([this] { Tick(2); }).join();
+    EXPECT_EQ(Started("/from-worker"), 1);
 }
 
 TEST_F(FRoadTest, RequestsAfterShutdownOrWithoutOneStillCompleteOnce)

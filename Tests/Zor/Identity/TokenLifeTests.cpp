@@ -127,7 +127,12 @@ TEST_F(FTokenLifeTest, ClientNearItsEndIsLoggedInAgainNotRefreshed)
     const TSharedPtr<FClientOnlineAuth> Client = Identity().GetClientAuthTokenZor("testclient");
     EXPECT_TRUE(Client->refresh_token.IsEmpty());
     EXPECT_EQ(Client->TokenState, EAuthTokenState::Valid);
+    // Granted below the threshold: verified at once, obtained again only after half its life.
     Tick(1, 0.1f);
+    Answer("/api/oauth/verify", 200, R"({"client_id":"testclient","expires_in":50})");
+    Tick(240, 0.1f);
+    EXPECT_EQ(Client->TokenState, EAuthTokenState::Valid);
+    Tick(20, 0.1f);
     EXPECT_EQ(Client->TokenState, EAuthTokenState::ClientAuthPending);
     EXPECT_TRUE(
         Record(FindPending("/api/oauth/token")).GetContentAsString().Equals("grant_type=client_credentials"));
@@ -187,8 +192,10 @@ TEST_F(FTokenLifeTest, TickWithManyAccountsStartsNothingWhenNothingIsDue)
     for (int32 Index = 0; Index < 20; ++Index)
     {
         Identity().AddUserAccount(Index == 0 ? 0 : 3, FString::Printf("acct%d", Index), "t");
+        Deliver("/api/oauth/verify", 200, R"({"expires_in":3600})"); // each installed token is checked once
     }
-    Tick(10, 1.0f); // state None: no countdown, no request
+    Http().Reset();
+    Tick(10, 1.0f); // the next checks are a minute away
     EXPECT_EQ(Http().NumStarted(), 0);
 }
 

@@ -56,7 +56,6 @@ TEST(AuthToken, HostileRepliesAreRefused)
         "not json",
         R"({"access_token":"a","expires_in":-5})",
         R"({"access_token":"a","expires_in":1e300})",
-        R"({"access_token":"a","refresh_expires":-1})",
         FString::Printf(R"({"access_token":"%s"})", *Huge),
         FString::Printf(R"({"access_token":"a","additionalInformation":{"k":"%s"}})", *Huge),
     };
@@ -64,6 +63,23 @@ TEST(AuthToken, HostileRepliesAreRefused)
     {
         FAuthTokenZor Token;
         EXPECT_FALSE(Token.FromReplyJson(Reply)) << *Reply.Left(80);
+    }
+}
+
+TEST(AuthToken, RefreshLifetimeIsNotJudgedAndSurvivesARoundTrip)
+{
+    for (const char* Reply :
+         {R"({"access_token":"a","expires_in":60,"refresh_expires":-1})",
+          R"({"access_token":"a","expires_in":60,"refresh_expires":1e300})",
+          R"({"access_token":"a","expires_in":60,"refresh_expires":-1.2345678901234567e-300})",
+          R"({"access_token":"a","expires_in":60,"refresh_expires":5e-324})"})
+    {
+        FAuthTokenZor Token;
+        ASSERT_TRUE(Token.FromReplyJson(Reply)) << Reply;
+        EXPECT_DOUBLE_EQ(Token.expires_in, 60.0);
+        FAuthTokenZor Again;
+        ASSERT_TRUE(Again.FromReplyJson(Token.ToJson())) << Reply;
+        EXPECT_EQ(Again.refresh_expires, Token.refresh_expires) << Reply;
     }
 }
 

@@ -1,5 +1,7 @@
 #include "ServiceTable.h"
 
+#include "AccountCreationService.h"
+#include "AccountMappingService.h"
 #include "AccountService.h"
 #include "BuildInfoService.h"
 #include "EntitlementsService.h"
@@ -7,6 +9,7 @@
 #include "TimeService.h"
 #include "TitleFileService.h"
 #include "UserCloudService.h"
+#include "UsersService.h"
 
 #include <httplib.h>
 
@@ -25,8 +28,18 @@ template <typename ServiceType> std::unique_ptr<FBackendService> Make(FBackendSt
 
 // Every service the backend serves: a new service is one file pair and one line here.
 constexpr FServiceFactory ServiceTable[] = {
-    Make<FAccountService>, Make<FProfileService>,      Make<FUserCloudService>, Make<FTitleFileService>,
-    Make<FTimeService>,    Make<FEntitlementsService>, Make<FBuildInfoService>,
+    // clang-format off
+    Make<FAccountService>,
+    Make<FProfileService>,
+    Make<FUserCloudService>,
+    Make<FTitleFileService>,
+    Make<FTimeService>,
+    Make<FAccountCreationService>,
+    Make<FAccountMappingService>,
+    Make<FUsersService>,
+    Make<FEntitlementsService>,
+    Make<FBuildInfoService>,
+    // clang-format on
 };
 } // namespace
 

@@ -1,0 +1,148 @@
+#include "AccountMapping/OnlineAccountMappingZor.h"
+#include "Core/Parse.h"
+#include "HostWords.h"
+#include "Identity/OnlineIdentityZor.h"
+#include "Launch/ZorHost.h"
+#include "Subsystem/OnlineSubsystemZor.h"
+
+namespace
+{
+const char* const Usage = "usage: mapping add TYPE TOKEN | remove TYPE | query [TYPE] | find DISPLAYNAME";
+
+TSharedPtr<FOnlineAccountMappingZor> GetMapping(FZorHost& Host)
+{
+    FOnlineSubsystemZor* Subsystem = Host.GetZorSubsystem();
+    return Subsystem ? Subsystem->GetZorAccountMappingService() : nullptr;
+}
+
+/** Local user 0's id while logged in; null otherwise. */
+FUniqueNetIdPtr GetLoggedInUser(FZorHost& Host)
+{
+    const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
+    if (!Identity || Identity->GetLoginStatus(FZorHost::LocalUser) != ELoginStatus::LoggedIn)
+    {
+        UE_LOG(LogHost, Warning, "mapping: local user %d is not logged in", FZorHost::LocalUser);
+        return nullptr;
+    }
+    return Identity->GetUniquePlayerId(FZorHost::LocalUser);
+}
+
+bool MappingWord(FZorHost& Host, const TCHAR* Args)
+{
+    FString Verb;
+    FString First;
+    FString Second;
+    FParse::Token(Args, Verb, false);
+    FParse::Token(Args, First, false);
+    FParse::Token(Args, Second, false);
+    const bool bKnown = (Verb == "add" && !Second.IsEmpty()) || (Verb == "remove" && !First.IsEmpty()) ||
+                        Verb == "query" || (Verb == "find" && !First.IsEmpty());
+    const TSharedPtr<FOnlineAccountMappingZor> Mapping = GetMapping(Host);
+    if (!bKnown || !Mapping)
+    {
+        UE_LOG(LogHost, Warning, "%s", Mapping ? Usage : "mapping: there is no account mapping service");
+        return false;
+    }
+    const FUniqueNetIdPtr UserId = GetLoggedInUser(Host);
+    if (!UserId)
+    {
+        return false;
+    }
+    if (Verb == "add")
+    {
+        return Mapping->AddExternalAccount(*UserId, FExternalOnlineAccount(First, FString(), Second));
+    }
+    if (Verb == "remove")
+    {
+        return Mapping->RemoveExternalAccount(*UserId, FExternalOnlineAccount(First, FString(), FString()));
+    }
+    if (Verb == "query")
+    {
+        return Mapping->QueryExternalAccounts(*UserId, First);
+    }
+    return Mapping->QueryUserIdFromDisplayName(*UserId, First);
+}
+
+/** The word's arguments with the token that proves an external account masked. */
+FString MaskMappingArgs(const TCHAR* Args)
+{
+    FString Verb;
+    FString First;
+    FParse::Token(Args, Verb, false);
+    FParse::Token(Args, First, false);
+    const FString Rest = FString(Args).TrimStartAndEnd();
+    return Verb + " " + First +
+           (Verb == "add" && !Rest.IsEmpty() ? FString(" ***") : FString(Rest.IsEmpty() ? "" : " ") + Rest);
+}
+
+void LogExternalAccounts(const FOnlineAccountMappingZor& Mapping, const FUniqueNetId& UserId)
+{
+    TArray<FExternalOnlineAccount> Accounts;
+    Mapping.GetExternalAccounts(UserId, Accounts);
+    for (const FExternalOnlineAccount& Account : Accounts)
+    {
+        UE_LOG(LogHost, Display, "ExternalAccount UserId=%s Type=%s Id=%s", *UserId.ToString(), *Account.Type,
+               *Account.Id);
+    }
+}
+
+void BindEvents(FZorHost& Host)
+{
+    const TSharedPtr<FOnlineAccountMappingZor> Mapping = GetMapping(Host);
+    if (!Mapping)
+    {
+        return;
+    }
+    const TWeakPtr<FOnlineAccountMappingZor> Weak = Mapping;
+    const auto Linked = [&Host](const char* Event, const char* Operation)
+    {
+        return FOnAddExternalAccountCompleteDelegate::CreateLambda(
+            [&Host, Event, Operation](bool bWasSuccessful, const FUniqueNetId& UserId,
+                                      const FExternalOnlineAccount& Account, const FString& Error)
+            {
+                UE_LOG(LogHost, Display, "%s bWasSuccessful=%d UserId=%s Type=%s Error=%s", Event,
+                       bWasSuccessful, *UserId.ToString(), *Account.Type, *Error);
+                Host.ReportOutcome(Operation, bWasSuccessful);
+            });
+    };
+    Mapping->AddOnAddExternalAccountCompleteDelegate(Linked("OnAddExternalAccountComplete", "mapping add"));
+    Mapping->AddOnRemoveExternalAccountCompleteDelegate(
+        Linked("OnRemoveExternalAccountComplete", "mapping remove"));
+    Mapping->AddOnQueryExternalAccountsCompleteDelegate(
+        FOnQueryExternalAccountsCompleteDelegate::CreateLambda(
+            [&Host, Weak](bool bWasSuccessful, const FUniqueNetId& UserId, const FString& Error)
+            {
+                UE_LOG(LogHost, Display,
+                       "OnQueryExternalAccountsComplete bWasSuccessful=%d UserId=%s Error=%s", bWasSuccessful,
+                       *UserId.ToString(), *Error);
+                if (const TSharedPtr<FOnlineAccountMappingZor> Pinned = Weak.Pin(); Pinned && bWasSuccessful)
+                {
+                    LogExternalAccounts(*Pinned, UserId);
+                }
+                Host.ReportOutcome("mapping query", bWasSuccessful);
+            }));
+    Mapping->AddOnQueryUserIdFromDisplayNameCompleteDelegate(
+        FOnQueryUserIdFromDisplayNameCompleteDelegate::CreateLambda(
+            [&Host](bool bWasSuccessful, const FUniqueNetId&, const FString& DisplayName,
+                    const FUniqueNetId& Found, const FString& Error)
+            {
+                UE_LOG(LogHost, Display,
+                       "OnQueryUserIdFromDisplayNameComplete bWasSuccessful=%d DisplayName=%s FoundUserId=%s "
+                       "Error=%s",
+                       bWasSuccessful, *DisplayName, *Found.ToString(), *Error);
+                Host.ReportOutcome("mapping find", bWasSuccessful);
+            }));
+}
+
+const FHostWord Words[] = {
+    {"mapping", "mapping add TYPE TOKEN | remove TYPE | query [TYPE] | find DISPLAYNAME",
+     "links and lists local user 0's external accounts, or finds a user by display name", &MappingWord,
+     &MaskMappingArgs},
+};
+} // namespace
+
+const FHostWordGroup& GetMappingHostWords()
+{
+    static const FHostWordGroup Group{Words, {}, &BindEvents};
+    return Group;
+}

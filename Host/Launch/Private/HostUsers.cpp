@@ -1,0 +1,81 @@
+#include "Core/Parse.h"
+#include "HostWords.h"
+#include "Launch/ZorHost.h"
+#include "Online/OnlineUserInterface.h"
+#include "Subsystem/OnlineSubsystemZor.h"
+
+namespace
+{
+IOnlineUserPtr GetUsers(FZorHost& Host)
+{
+    FOnlineSubsystemZor* Subsystem = Host.GetZorSubsystem();
+    return Subsystem ? Subsystem->GetUserInterface() : nullptr;
+}
+
+bool UsersWord(FZorHost& Host, const TCHAR* Args)
+{
+    TArray<FUniqueNetIdRef> UserIds;
+    FString Id;
+    const bool bQuery = FParse::Command(&Args, "query");
+    while (FParse::Token(Args, Id, false))
+    {
+        UserIds.Add(MakeShared<FUniqueNetIdString>(Id));
+    }
+    const IOnlineUserPtr Users = GetUsers(Host);
+    if (!bQuery || UserIds.IsEmpty() || !Users)
+    {
+        UE_LOG(LogHost, Warning, "%s",
+               Users ? "usage: users query ID..." : "users: there is no user-info service");
+        return false;
+    }
+    return Users->QueryUserInfo(FZorHost::LocalUser, UserIds);
+}
+
+void LogUser(const FOnlineUser& User)
+{
+    UE_LOG(LogHost, Display, "User Id=%s DisplayName=%s RealName=%s", *User.GetUserId()->ToString(),
+           *User.GetDisplayName(), *User.GetRealName());
+}
+
+void BindEvents(FZorHost& Host)
+{
+    const IOnlineUserPtr Users = GetUsers(Host);
+    if (!Users)
+    {
+        return;
+    }
+    const TWeakPtr<IOnlineUser> Weak = Users;
+    Users->AddOnQueryUserInfoCompleteDelegate(
+        FZorHost::LocalUser,
+        FOnQueryUserInfoCompleteDelegate::CreateLambda(
+            [&Host, Weak](int32 LocalUserNum, bool bWasSuccessful, const TArray<FUniqueNetIdRef>& UserIds,
+                          const FString& Error)
+            {
+                UE_LOG(LogHost, Display,
+                       "OnQueryUserInfoComplete LocalUserNum=%d bWasSuccessful=%d Users=%d Error=%s",
+                       LocalUserNum, bWasSuccessful, UserIds.Num(), *Error);
+                const TSharedPtr<IOnlineUser> Pinned = Weak.Pin();
+                for (const FUniqueNetIdRef& UserId : UserIds)
+                {
+                    const TSharedPtr<FOnlineUser> User =
+                        Pinned && bWasSuccessful ? Pinned->GetUserInfo(LocalUserNum, *UserId) : nullptr;
+                    if (User)
+                    {
+                        LogUser(*User);
+                    }
+                }
+                Host.ReportOutcome("users query", bWasSuccessful);
+            }));
+}
+
+const FHostWord Words[] = {
+    {"users", "users query ID...", "asks for the public information of the users, for local user 0",
+     &UsersWord},
+};
+} // namespace
+
+const FHostWordGroup& GetUsersHostWords()
+{
+    static const FHostWordGroup Group{Words, {}, &BindEvents};
+    return Group;
+}
