@@ -85,6 +85,60 @@ bool IsBlank(char Ch)
 }
 } // namespace
 
+FString& FString::operator=(const FString& Other)
+{
+    if (this != &Other)
+    {
+        SetSize(0);
+        AppendView(Other.View());
+    }
+    return *this;
+}
+
+FString& FString::operator=(FString&& Other) noexcept
+{
+    if (this != &Other)
+    {
+        if (IsHeap())
+        {
+            delete[] HeapData();
+        }
+        std::memcpy(Bytes, Other.Bytes, sizeof(Bytes));
+        Other.SetInlineSize(0);
+    }
+    return *this;
+}
+
+void FString::Grow(size_t NewCapacity, std::string_view Appended)
+{
+    // Appended may lie inside this string, so the old buffer goes only after both copies.
+    const size_t OldSize = Size();
+    char* NewData = new char[NewCapacity + 1];
+    std::memcpy(NewData, Data(), OldSize);
+    if (!Appended.empty())
+    {
+        std::memcpy(NewData + OldSize, Appended.data(), Appended.size());
+    }
+    NewData[OldSize + Appended.size()] = '\0';
+    if (IsHeap())
+    {
+        delete[] HeapData();
+    }
+    SetHeapField(0, NewData);
+    SetHeapField(SizeOffset, OldSize + Appended.size());
+    SetHeapField(CapacityOffset, NewCapacity);
+    Bytes[InlineCapacity] = static_cast<char>(HeapMark);
+}
+
+FString FString::Concat(std::string_view A, std::string_view B)
+{
+    FString Result;
+    Result.Reserve(static_cast<int32>(A.size() + B.size()));
+    Result.AppendView(A);
+    Result.AppendView(B);
+    return Result;
+}
+
 FString FString::Printf(const char* Format, ...)
 {
     char Stack[512];
@@ -113,11 +167,12 @@ FString FString::Printf(const char* Format, ...)
 FString FString::SanitizeFloat(double Value)
 {
     FString Result = Printf("%.6f", Value);
-    while (Result.Data.size() > 1 && Result.Data.back() == '0' && Result.Data[Result.Data.size() - 2] != '.')
+    std::string_view Digits = Result.View();
+    while (Digits.size() > 1 && Digits.back() == '0' && Digits[Digits.size() - 2] != '.')
     {
-        Result.Data.pop_back();
+        Digits.remove_suffix(1);
     }
-    return Result;
+    return FString(Digits);
 }
 
 FString FString::Join(const TArray<FString>& Parts, const char* Separator)
@@ -136,84 +191,87 @@ FString FString::Join(const TArray<FString>& Parts, const char* Separator)
 
 bool FString::Equals(const FString& Other, ESearchCase::Type Case) const
 {
-    return RangeEquals(Data, Other.Data, Case);
+    return RangeEquals(View(), Other.View(), Case);
 }
 
 int32 FString::Compare(const FString& Other, ESearchCase::Type Case) const
 {
-    const size_t Common = std::min(Data.size(), Other.Data.size());
+    const size_t Common = std::min(View().size(), Other.View().size());
     for (size_t Index = 0; Index < Common; ++Index)
     {
-        const unsigned char A = Case == ESearchCase::IgnoreCase ? LowerAscii(Data[Index]) : Data[Index];
-        const unsigned char B = Case == ESearchCase::IgnoreCase ? LowerAscii(Other.Data[Index]) : Other.Data[Index];
+        const unsigned char A = Case == ESearchCase::IgnoreCase ? LowerAscii(View()[Index]) : View()[Index];
+        const unsigned char B =
+            Case == ESearchCase::IgnoreCase ? LowerAscii(Other.View()[Index]) : Other.View()[Index];
         if (A != B)
         {
             return A < B ? -1 : 1;
         }
     }
-    if (Data.size() == Other.Data.size())
+    if (View().size() == Other.View().size())
     {
         return 0;
     }
-    return Data.size() < Other.Data.size() ? -1 : 1;
+    return View().size() < Other.View().size() ? -1 : 1;
 }
 
 bool FString::StartsWith(const FString& Prefix, ESearchCase::Type Case) const
 {
-    return Prefix.Data.size() <= Data.size() && RangeEquals(View().substr(0, Prefix.Data.size()), Prefix.Data, Case);
+    return Prefix.View().size() <= View().size() &&
+           RangeEquals(View().substr(0, Prefix.View().size()), Prefix.View(), Case);
 }
 
 bool FString::EndsWith(const FString& Suffix, ESearchCase::Type Case) const
 {
-    return Suffix.Data.size() <= Data.size() &&
-           RangeEquals(View().substr(Data.size() - Suffix.Data.size()), Suffix.Data, Case);
+    return Suffix.View().size() <= View().size() &&
+           RangeEquals(View().substr(View().size() - Suffix.View().size()), Suffix.View(), Case);
 }
 
 bool FString::Contains(const FString& Sub, ESearchCase::Type Case) const
 {
-    return FindIn(Data, Sub.Data, Case, 0) != INDEX_NONE;
+    return FindIn(View(), Sub.View(), Case, 0) != INDEX_NONE;
 }
 
-int32 FString::Find(const FString& Sub, ESearchCase::Type Case, ESearchDir::Type Dir, int32 StartPosition) const
+int32 FString::Find(const FString& Sub, ESearchCase::Type Case, ESearchDir::Type Dir,
+                    int32 StartPosition) const
 {
     if (Dir == ESearchDir::FromStart)
     {
-        return FindIn(Data, Sub.Data, Case, StartPosition < 0 ? 0 : static_cast<size_t>(StartPosition));
+        return FindIn(View(), Sub.View(), Case, StartPosition < 0 ? 0 : static_cast<size_t>(StartPosition));
     }
-    const size_t Before = StartPosition < 0 ? Data.size() : static_cast<size_t>(StartPosition);
-    return FindLastIn(Data, Sub.Data, Case, Before);
+    const size_t Before = StartPosition < 0 ? View().size() : static_cast<size_t>(StartPosition);
+    return FindLastIn(View(), Sub.View(), Case, Before);
 }
 
 bool FString::FindChar(char Ch, int32& OutIndex) const
 {
-    const size_t Pos = Data.find(Ch);
+    const size_t Pos = View().find(Ch);
     OutIndex = Pos == std::string::npos ? INDEX_NONE : static_cast<int32>(Pos);
     return OutIndex != INDEX_NONE;
 }
 
 bool FString::FindLastChar(char Ch, int32& OutIndex) const
 {
-    const size_t Pos = Data.rfind(Ch);
+    const size_t Pos = View().rfind(Ch);
     OutIndex = Pos == std::string::npos ? INDEX_NONE : static_cast<int32>(Pos);
     return OutIndex != INDEX_NONE;
 }
 
 FString FString::Left(int32 Count) const
 {
-    return FString(Data.substr(0, static_cast<size_t>(std::clamp(Count, 0, Len()))));
+    return FString(View().substr(0, static_cast<size_t>(std::clamp(Count, 0, Len()))));
 }
 
 FString FString::Right(int32 Count) const
 {
     const int32 Kept = std::clamp(Count, 0, Len());
-    return FString(Data.substr(Data.size() - Kept));
+    return FString(View().substr(View().size() - Kept));
 }
 
 FString FString::Mid(int32 Start, int32 Count) const
 {
     const int32 From = std::clamp(Start, 0, Len());
     const int64 To = std::clamp<int64>(static_cast<int64>(Start) + std::max(Count, 0), From, Len());
-    return FString(Data.substr(From, static_cast<size_t>(To - From)));
+    return FString(View().substr(From, static_cast<size_t>(To - From)));
 }
 
 FString FString::LeftChop(int32 Count) const
@@ -228,14 +286,14 @@ FString FString::RightChop(int32 Count) const
 
 FString FString::ToLower() const
 {
-    std::string Result = Data;
+    std::string Result(View());
     std::transform(Result.begin(), Result.end(), Result.begin(), LowerAscii);
     return FString(std::move(Result));
 }
 
 FString FString::ToUpper() const
 {
-    std::string Result = Data;
+    std::string Result(View());
     std::transform(Result.begin(), Result.end(), Result.begin(), UpperAscii);
     return FString(std::move(Result));
 }
@@ -243,23 +301,23 @@ FString FString::ToUpper() const
 FString FString::TrimStartAndEnd() const
 {
     size_t First = 0;
-    size_t Last = Data.size();
-    while (First < Last && IsBlank(Data[First]))
+    size_t Last = View().size();
+    while (First < Last && IsBlank(View()[First]))
     {
         ++First;
     }
-    while (Last > First && IsBlank(Data[Last - 1]))
+    while (Last > First && IsBlank(View()[Last - 1]))
     {
         --Last;
     }
-    return FString(Data.substr(First, Last - First));
+    return FString(View().substr(First, Last - First));
 }
 
 FString FString::TrimQuotes() const
 {
-    if (Data.size() >= 2 && Data.front() == '"' && Data.back() == '"')
+    if (View().size() >= 2 && View().front() == '"' && View().back() == '"')
     {
-        return FString(Data.substr(1, Data.size() - 2));
+        return FString(View().substr(1, View().size() - 2));
     }
     return *this;
 }
@@ -280,18 +338,18 @@ int32 FString::ReplaceInline(const FString& From, const FString& To, ESearchCase
     std::string Result;
     int32 Count = 0;
     size_t Cursor = 0;
-    for (int32 Hit = FindIn(Data, From.Data, Case, 0); Hit != INDEX_NONE;
-         Hit = FindIn(Data, From.Data, Case, Cursor))
+    for (int32 Hit = FindIn(View(), From.View(), Case, 0); Hit != INDEX_NONE;
+         Hit = FindIn(View(), From.View(), Case, Cursor))
     {
-        Result.append(Data, Cursor, static_cast<size_t>(Hit) - Cursor);
-        Result += To.Data;
-        Cursor = static_cast<size_t>(Hit) + From.Data.size();
+        Result.append(View().substr(Cursor, static_cast<size_t>(Hit) - Cursor));
+        Result += To.View();
+        Cursor = static_cast<size_t>(Hit) + From.View().size();
         ++Count;
     }
     if (Count > 0)
     {
-        Result.append(Data, Cursor, std::string::npos);
-        Data = std::move(Result);
+        Result.append(View().substr(Cursor));
+        *this = FString(Result);
     }
     return Count;
 }
@@ -327,8 +385,9 @@ int32 FString::ParseIntoArray(TArray<FString>& OutParts, const char* Delimiter, 
     size_t Cursor = 0;
     while (true)
     {
-        const size_t Hit = Data.find(Sep, Cursor);
-        const std::string_view Piece = View().substr(Cursor, Hit == std::string::npos ? std::string::npos : Hit - Cursor);
+        const size_t Hit = View().find(Sep, Cursor);
+        const std::string_view Piece =
+            View().substr(Cursor, Hit == std::string::npos ? std::string::npos : Hit - Cursor);
         if (!Piece.empty() || !bCullEmpty)
         {
             OutParts.Add(FString(Piece));
@@ -344,20 +403,20 @@ int32 FString::ParseIntoArray(TArray<FString>& OutParts, const char* Delimiter, 
 
 bool FString::IsNumeric() const
 {
-    if (Data.empty())
+    if (View().empty())
     {
         return false;
     }
-    size_t Index = (Data[0] == '-' || Data[0] == '+') ? 1 : 0;
+    size_t Index = (View()[0] == '-' || View()[0] == '+') ? 1 : 0;
     bool bDigits = false;
     bool bDot = false;
-    for (; Index < Data.size(); ++Index)
+    for (; Index < View().size(); ++Index)
     {
-        if (std::isdigit(static_cast<unsigned char>(Data[Index])))
+        if (std::isdigit(static_cast<unsigned char>(View()[Index])))
         {
             bDigits = true;
         }
-        else if (Data[Index] == '.' && !bDot)
+        else if (View()[Index] == '.' && !bDot)
         {
             bDot = true;
         }
@@ -369,21 +428,52 @@ bool FString::IsNumeric() const
     return bDigits;
 }
 
+namespace
+{
+/** ASCII 'A' to 'Z' in each byte of Word become lower case; every other byte stays as it is. */
+uint64 LowerAsciiWord(uint64 Word)
+{
+    constexpr uint64 Ones = 0x0101010101010101ull;
+    constexpr uint64 HighBits = 0x8080808080808080ull;
+    const uint64 Low7 = Word & ~HighBits;
+    const uint64 AtLeastA = Low7 + (0x80 - 'A') * Ones;
+    const uint64 AboveZ = Low7 + (0x7F - 'Z') * Ones;
+    const uint64 Upper = (AtLeastA ^ AboveZ) & ~Word & HighBits;
+    return Word | (Upper >> 2);
+}
+
+uint64 MixWord(uint64 Hash, uint64 Word)
+{
+    Hash = (Hash ^ Word) * 0x9E3779B97F4A7C15ull;
+    return Hash ^ (Hash >> 29);
+}
+} // namespace
+
 uint32 GetTypeHash(const FString& Text)
 {
-    uint32 Hash = 2166136261u;
-    for (char Ch : Text)
+    const std::string_view Bytes = Text.View();
+    uint64 Hash = 0xCBF29CE484222325ull ^ Bytes.size();
+    size_t Index = 0;
+    for (; Index + sizeof(uint64) <= Bytes.size(); Index += sizeof(uint64))
     {
-        Hash = (Hash ^ static_cast<unsigned char>(LowerAscii(Ch))) * 16777619u;
+        uint64 Word = 0;
+        std::memcpy(&Word, Bytes.data() + Index, sizeof(Word));
+        Hash = MixWord(Hash, LowerAsciiWord(Word));
     }
-    return Hash;
+    if (Index < Bytes.size())
+    {
+        uint64 Word = 0;
+        std::memcpy(&Word, Bytes.data() + Index, Bytes.size() - Index);
+        Hash = MixWord(Hash, LowerAsciiWord(Word));
+    }
+    return static_cast<uint32>(Hash ^ (Hash >> 32));
 }
 
 int32 FCString::Atoi(const char* Text)
 {
     const long long Value = std::strtoll(Text, nullptr, 10);
-    return static_cast<int32>(std::clamp<long long>(Value, std::numeric_limits<int32>::min(),
-                                                    std::numeric_limits<int32>::max()));
+    return static_cast<int32>(
+        std::clamp<long long>(Value, std::numeric_limits<int32>::min(), std::numeric_limits<int32>::max()));
 }
 
 int64 FCString::Atoi64(const char* Text)

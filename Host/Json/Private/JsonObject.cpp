@@ -37,11 +37,10 @@ FJsonObject::~FJsonObject()
     {
         return;
     }
-    std::vector<TSharedPtr<FJsonValue>> Pending;
-    Pending.reserve(Values.Num());
+    FJsonReleaseQueue Pending;
     for (auto& Field : Values)
     {
-        Pending.push_back(std::move(Field.Value));
+        JsonPrivate::Release(Field.Value, Pending);
     }
     Values.Empty();
     JsonPrivate::ReleaseTree(Pending);

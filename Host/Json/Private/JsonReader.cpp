@@ -1,34 +1,133 @@
 #include <charconv>
+#include <cmath>
 #include <cstring>
+#include <limits>
+#include <memory>
+#include <type_traits>
+#include <vector>
 
-#include <rapidjson/error/en.h>
-#include <rapidjson/reader.h>
+#include <simdjson.h>
 
 #include "JsonPrivate.h"
 #include "Json/JsonObject.h"
 #include "Json/JsonSerializer.h"
 
+namespace ondemand = simdjson::ondemand;
+
 namespace
 {
-// Numbers arrive as text and are converted here: the parser's own full-precision conversion takes the leading
-// zero count of a zero significand when the exponent is large ("0e300"), which is undefined.
-constexpr unsigned ParseFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag |
-                                rapidjson::kParseNumbersAsStringsFlag;
+/**
+ * A thread keeps its parser and padded copy between parses of texts up to this size (about seven times as
+ * much memory in all); a larger text gets its own for that one parse, so one huge reply does not stay
+ * resident.
+ */
+constexpr size_t KeptCapacity = size_t{1} << 20;
 
-/** True when Text holds a UTF-16 surrogate as UTF-8; only an escaped lone surrogate gives one. */
-bool HoldsEncodedSurrogate(std::string_view Text)
+struct FField
 {
-    const char* Cursor = Text.data();
-    const char* const End = Text.data() + Text.size();
-    while ((Cursor = static_cast<const char*>(std::memchr(Cursor, '\xED', End - Cursor))) != nullptr)
+    FString Key;
+    TSharedPtr<FJsonValue> Value;
+};
+
+/** An open container and where its children start in the scratch lists. */
+struct FFrame
+{
+    bool bObject;
+    ondemand::object_iterator Field;
+    ondemand::object_iterator FieldsEnd;
+    ondemand::array_iterator Element;
+    ondemand::array_iterator ElementsEnd;
+    size_t FirstChild;
+};
+
+/** Children of the open containers, waiting until their container closes. */
+struct FScratch
+{
+    std::vector<FFrame> Frames;
+    std::vector<FField> Fields;
+    std::vector<TSharedPtr<FJsonValue>> Elements;
+
+    /** Drops what a failed parse left, and lets go of room that one unusual document needed. */
+    void Reset()
     {
-        if (Cursor + 1 < End && static_cast<unsigned char>(Cursor[1]) >= 0xA0)
+        constexpr size_t KeptEntries = 4096;
+        Frames.clear();
+        Fields.clear();
+        Elements.clear();
+        if (Fields.capacity() > KeptEntries || Elements.capacity() > KeptEntries)
         {
-            return true;
+            Fields = {};
+            Elements = {};
         }
-        ++Cursor;
     }
-    return false;
+};
+
+/** The parser reads a fixed number of bytes past the text; they must belong to the buffer. */
+struct FParseBuffers
+{
+    ondemand::parser Parser;
+    std::unique_ptr<char[]> Text;
+    size_t TextCapacity = 0;
+    FScratch Scratch;
+
+    simdjson::padded_string_view Pad(std::string_view Source)
+    {
+        const size_t Needed = Source.size() + simdjson::SIMDJSON_PADDING;
+        if (TextCapacity < Needed)
+        {
+            Text.reset(new char[Needed]);
+            TextCapacity = Needed;
+        }
+        std::memcpy(Text.get(), Source.data(), Source.size());
+        std::memset(Text.get() + Source.size(), 0, simdjson::SIMDJSON_PADDING);
+        return simdjson::padded_string_view(Text.get(), Source.size(), TextCapacity);
+    }
+};
+
+bool IsDigit(char Ch)
+{
+    return Ch >= '0' && Ch <= '9';
+}
+
+size_t SkipDigits(std::string_view Text, size_t Index)
+{
+    while (Index < Text.size() && IsDigit(Text[Index]))
+    {
+        ++Index;
+    }
+    return Index;
+}
+
+/** The number grammar of RFC 8259, section 6. */
+bool IsJsonNumber(std::string_view Text)
+{
+    size_t Index = !Text.empty() && Text[0] == '-' ? 1 : 0;
+    if (Index >= Text.size() || !IsDigit(Text[Index]))
+    {
+        return false;
+    }
+    Index = Text[Index] == '0' ? Index + 1 : SkipDigits(Text, Index);
+    if (Index < Text.size() && Text[Index] == '.')
+    {
+        const size_t Fraction = Index + 1;
+        Index = SkipDigits(Text, Fraction);
+        if (Index == Fraction)
+        {
+            return false;
+        }
+    }
+    if (Index < Text.size() && (Text[Index] == 'e' || Text[Index] == 'E'))
+    {
+        ++Index;
+        Index += Index < Text.size() && (Text[Index] == '+' || Text[Index] == '-') ? 1 : 0;
+        const size_t Exponent = Index;
+        Index = SkipDigits(Text, Exponent);
+        if (Index == Exponent)
+        {
+            return false;
+        }
+    }
+    return Index == Text.size();
 }
 
 /**
@@ -38,13 +137,8 @@ bool HoldsEncodedSurrogate(std::string_view Text)
 bool IsBelowDoubleRange(std::string_view Text)
 {
     constexpr int64 ExponentCap = 1000000000;
-    size_t Index = Text[0] == '-' ? 1 : 0;
-    const size_t IntegerStart = Index;
-    while (Index < Text.size() && Text[Index] >= '0' && Text[Index] <= '9')
-    {
-        ++Index;
-    }
-    const size_t IntegerEnd = Index;
+    const size_t IntegerStart = Text[0] == '-' ? 1 : 0;
+    const size_t IntegerEnd = SkipDigits(Text, IntegerStart);
     const size_t FirstNonZero = Text.find_first_not_of("0.", IntegerStart);
     int64 Magnitude = 0;
     if (FirstNonZero < IntegerEnd)
@@ -72,118 +166,143 @@ bool IsBelowDoubleRange(std::string_view Text)
 }
 
 /**
- * Correctly rounded, whatever the number of digits. Magnitudes below the smallest double become zero; above
- * the largest they are refused.
+ * A number the parser could not give as a finite double. Valid JSON beyond the range of a double saturates:
+ * too large reads as the largest finite value of its sign, too small as zero of its sign.
  */
-bool ConvertNumber(std::string_view Text, double& OutValue)
+bool ConvertOutOfRange(std::string_view Token, double& OutValue)
 {
-    const std::from_chars_result Result = std::from_chars(Text.data(), Text.data() + Text.size(), OutValue);
-    if (Result.ec == std::errc::result_out_of_range && IsBelowDoubleRange(Text))
+    const size_t End = Token.find_last_not_of(" \t\r\n");
+    const std::string_view Text = Token.substr(0, End == std::string_view::npos ? 0 : End + 1);
+    if (!IsJsonNumber(Text))
     {
-        OutValue = Text[0] == '-' ? -0.0 : 0.0;
+        return false;
+    }
+    const std::from_chars_result Result = std::from_chars(Text.data(), Text.data() + Text.size(), OutValue);
+    if (Result.ec == std::errc())
+    {
         return true;
     }
-    return Result.ec == std::errc() && Result.ptr == Text.data() + Text.size();
+    const double Limit = IsBelowDoubleRange(Text) ? 0.0 : std::numeric_limits<double>::max();
+    OutValue = Text[0] == '-' ? -Limit : Limit;
+    return true;
 }
 
-/** Builds our values straight from the parser's events; refuses nesting beyond JsonMaxDepth. */
-class FValueBuilder
+/** Null, true, false and small whole numbers cannot change, so every tree shares one value of each. */
+const TSharedPtr<FJsonValue>& SharedNull()
+{
+    static const TSharedPtr<FJsonValue> Value = MakeShared<FJsonValueNull>();
+    return Value;
+}
+
+const TSharedPtr<FJsonValue>& SharedBool(bool bValue)
+{
+    static const TSharedPtr<FJsonValue> True = MakeShared<FJsonValueBoolean>(true);
+    static const TSharedPtr<FJsonValue> False = MakeShared<FJsonValueBoolean>(false);
+    return bValue ? True : False;
+}
+
+constexpr int32 SharedNumberCount = 256;
+
+const TSharedPtr<FJsonValue>* SharedSmallNumbers()
+{
+    static const std::vector<TSharedPtr<FJsonValue>> Numbers = []
+    {
+        std::vector<TSharedPtr<FJsonValue>> Made;
+        Made.reserve(SharedNumberCount);
+        for (int32 Number = 0; Number < SharedNumberCount; ++Number)
+        {
+            Made.push_back(MakeShared<FJsonValueNumber>(static_cast<double>(Number)));
+        }
+        return Made;
+    }();
+    return Numbers.data();
+}
+
+TSharedPtr<FJsonValue> MakeNumber(double Value)
+{
+    // -0.0 passes the range test but must keep its sign.
+    if (Value >= 0.0 && Value < SharedNumberCount && !std::signbit(Value) && std::trunc(Value) == Value)
+    {
+        return SharedSmallNumbers()[static_cast<int32>(Value)];
+    }
+    return MakeShared<FJsonValueNumber>(Value);
+}
+
+/**
+ * Walks the parser's document depth first with its own stack, so nesting never costs the thread's stack, and
+ * builds our values straight from it. Children wait in scratch lists until their container closes, so each
+ * container is sized once.
+ */
+class FTreeBuilder
 {
 public:
-    bool Null() { return AddValue(MakeShared<FJsonValueNull>()); }
-    bool Bool(bool Value) { return AddValue(MakeShared<FJsonValueBoolean>(Value)); }
-    bool RawNumber(const char* Text, rapidjson::SizeType Length, bool)
+    FTreeBuilder(std::string_view InText, simdjson::padded_string_view InPadded, FScratch& Scratch)
+        : Text(InText), Padded(InPadded), Frames(Scratch.Frames), Fields(Scratch.Fields),
+          Elements(Scratch.Elements)
     {
-        double Value = 0.0;
-        if (!ConvertNumber(std::string_view(Text, Length), Value))
-        {
-            return Refuse("number beyond the range of a double");
-        }
-        return AddValue(MakeShared<FJsonValueNumber>(Value));
-    }
-    // The parser's interface needs these, but with numbers read as text it only calls RawNumber.
-    bool Int(int) { return false; }
-    bool Uint(unsigned) { return false; }
-    bool Int64(int64_t) { return false; }
-    bool Uint64(uint64_t) { return false; }
-    bool Double(double) { return false; }
-
-    bool String(const char* Text, rapidjson::SizeType Length, bool)
-    {
-        const std::string_view View(Text, Length);
-        if (HoldsEncodedSurrogate(View))
-        {
-            return Refuse("a \\u escape names a lone surrogate");
-        }
-        return AddValue(MakeShared<FJsonValueString>(FString(View)));
     }
 
-    bool Key(const char* Text, rapidjson::SizeType Length, bool)
+    bool Build(ondemand::parser& Parser)
     {
-        const std::string_view View(Text, Length);
-        if (HoldsEncodedSurrogate(View))
+        if (Fail(Parser.iterate(Padded).get(Document)))
         {
-            return Refuse("a \\u escape names a lone surrogate");
+            return false;
         }
-        Scopes.back().PendingKey = FString(View);
-        return true;
+        bIterating = true;
+        ondemand::json_type Type;
+        if (Fail(Document.type().get(Type)))
+        {
+            return false;
+        }
+        if (Type != ondemand::json_type::object && Type != ondemand::json_type::array)
+        {
+            return ReadScalar(Document, Type, Root) && ScalarAtEnd();
+        }
+        ondemand::value Value;
+        if (Fail(Document.get_value().get(Value)) || !Open(Value, Type))
+        {
+            return false;
+        }
+        while (!Frames.empty())
+        {
+            if (!Step())
+            {
+                return false;
+            }
+        }
+        return AtEnd();
     }
-
-    bool StartObject() { return OpenScope(MakeShared<FJsonObject>()); }
-    bool EndObject(rapidjson::SizeType) { return CloseScope(); }
-    bool StartArray() { return OpenScope(nullptr); }
-    bool EndArray(rapidjson::SizeType) { return CloseScope(); }
 
     TSharedPtr<FJsonValue> TakeRoot() { return std::move(Root); }
-    const char* GetRefusal() const { return Refusal; }
 
-private:
-    /** An open object (Object set) or array (Elements). */
-    struct FScope
+    FString Describe()
     {
-        TSharedPtr<FJsonObject> Object;
-        TArray<TSharedPtr<FJsonValue>> Elements;
-        FString PendingKey;
-    };
-
-    bool AddValue(TSharedPtr<FJsonValue> Value)
-    {
-        if (Scopes.empty())
+        size_t Offset = 0;
+        if (Error == simdjson::UTF8_ERROR)
         {
-            Root = std::move(Value);
-            return true;
+            JsonPrivate::FindInvalidUtf8(Text, Offset);
         }
-        FScope& Scope = Scopes.back();
-        if (Scope.Object)
+        else if (const char* Location = nullptr; bIterating && !Document.current_location().get(Location))
         {
-            Scope.Object->Values.Add(Scope.PendingKey, std::move(Value));
+            Offset = static_cast<size_t>(Location - Padded.data());
         }
         else
         {
-            Scope.Elements.Add(std::move(Value));
+            Offset = Text.size();
         }
-        return true;
+        const char* Reason = Refusal ? Refusal : simdjson::error_message(Error);
+        return FString::Printf("JSON parse error at offset %zu: %s", Offset, Reason);
     }
 
-    bool OpenScope(TSharedPtr<FJsonObject> Object)
+private:
+    bool Fail(simdjson::error_code Code)
     {
-        if (Scopes.size() >= static_cast<size_t>(JsonMaxDepth))
+        if (Code == simdjson::SUCCESS)
         {
-            return Refuse("nesting is deeper than the limit");
+            return false;
         }
-        Scopes.push_back(FScope{std::move(Object), {}, {}});
+        Error = Code;
         return true;
-    }
-
-    bool CloseScope()
-    {
-        FScope Scope = std::move(Scopes.back());
-        Scopes.pop_back();
-        if (Scope.Object)
-        {
-            return AddValue(MakeShared<FJsonValueObject>(std::move(Scope.Object)));
-        }
-        return AddValue(MakeShared<FJsonValueArray>(std::move(Scope.Elements)));
     }
 
     bool Refuse(const char* Reason)
@@ -192,16 +311,267 @@ private:
         return false;
     }
 
-    std::vector<FScope> Scopes;
+    template <typename SourceType>
+    bool ReadScalar(SourceType& Source, ondemand::json_type Type, TSharedPtr<FJsonValue>& Out)
+    {
+        switch (Type)
+        {
+        case ondemand::json_type::string:
+        {
+            std::string_view String;
+            if (Fail(Source.get_string().get(String)))
+            {
+                return false;
+            }
+            Out = MakeShared<FJsonValueString>(FString(String));
+            return true;
+        }
+        case ondemand::json_type::number:
+            return ReadNumber(Source, Out);
+        case ondemand::json_type::boolean:
+        {
+            bool bValue = false;
+            if (Fail(Source.get_bool().get(bValue)))
+            {
+                return false;
+            }
+            Out = SharedBool(bValue);
+            return true;
+        }
+        case ondemand::json_type::null:
+        {
+            bool bNull = false;
+            if (Fail(Source.is_null().get(bNull)) || (!bNull && Fail(simdjson::INCORRECT_TYPE)))
+            {
+                return false;
+            }
+            Out = SharedNull();
+            return true;
+        }
+        default:
+            return !Fail(simdjson::INCORRECT_TYPE);
+        }
+    }
+
+    template <typename SourceType> bool ReadNumber(SourceType& Source, TSharedPtr<FJsonValue>& Out)
+    {
+        double Value = 0.0;
+        if (Source.get_double().get(Value) == simdjson::SUCCESS)
+        {
+            Out = MakeNumber(Value);
+            return true;
+        }
+        std::string_view Token;
+        if constexpr (std::is_same_v<decltype(Source.raw_json_token()), std::string_view>)
+        {
+            Token = Source.raw_json_token();
+        }
+        else if (Fail(Source.raw_json_token().get(Token)))
+        {
+            return false;
+        }
+        if (!ConvertOutOfRange(Token, Value))
+        {
+            return Refuse("invalid number");
+        }
+        UnreadEnd = Token.data() + Token.size();
+        Out = MakeNumber(Value);
+        return true;
+    }
+
+    /** Reads a value into the last child slot of the top frame, opening a frame for a container. */
+    bool ReadChild(ondemand::value& Value, TSharedPtr<FJsonValue>& Out, bool& bOpened)
+    {
+        ondemand::json_type Type;
+        if (Fail(Value.type().get(Type)))
+        {
+            return false;
+        }
+        bOpened = Type == ondemand::json_type::object || Type == ondemand::json_type::array;
+        return bOpened ? Open(Value, Type) : ReadScalar(Value, Type, Out);
+    }
+
+    bool Open(ondemand::value& Value, ondemand::json_type Type)
+    {
+        if (Frames.size() >= static_cast<size_t>(JsonMaxDepth))
+        {
+            return Refuse("nesting is deeper than the limit");
+        }
+        FFrame Frame{};
+        if (Type == ondemand::json_type::object)
+        {
+            ondemand::object Object;
+            Frame.bObject = true;
+            Frame.FirstChild = Fields.size();
+            if (Fail(Value.get_object().get(Object)) || Fail(Object.begin().get(Frame.Field)) ||
+                Fail(Object.end().get(Frame.FieldsEnd)))
+            {
+                return false;
+            }
+        }
+        else
+        {
+            ondemand::array Array;
+            Frame.bObject = false;
+            Frame.FirstChild = Elements.size();
+            if (Fail(Value.get_array().get(Array)) || Fail(Array.begin().get(Frame.Element)) ||
+                Fail(Array.end().get(Frame.ElementsEnd)))
+            {
+                return false;
+            }
+        }
+        Frames.push_back(Frame);
+        return true;
+    }
+
+    bool Step()
+    {
+        FFrame& Top = Frames.back();
+        if (Top.bObject)
+        {
+            return Top.Field != Top.FieldsEnd ? StepField(Top) : Close();
+        }
+        return Top.Element != Top.ElementsEnd ? StepElement(Top) : Close();
+    }
+
+    bool StepField(FFrame& Top)
+    {
+        ondemand::field Field;
+        std::string_view Key;
+        if (Fail((*Top.Field).get(Field)) || Fail(Field.unescaped_key().get(Key)))
+        {
+            return false;
+        }
+        Fields.push_back(FField{FString(Key), nullptr});
+        bool bOpened = false;
+        if (!ReadChild(Field.value(), Fields.back().Value, bOpened))
+        {
+            return false;
+        }
+        if (!bOpened)
+        {
+            ++Top.Field;
+        }
+        return true;
+    }
+
+    bool StepElement(FFrame& Top)
+    {
+        ondemand::value Value;
+        if (Fail((*Top.Element).get(Value)))
+        {
+            return false;
+        }
+        Elements.emplace_back();
+        bool bOpened = false;
+        if (!ReadChild(Value, Elements.back(), bOpened))
+        {
+            return false;
+        }
+        if (!bOpened)
+        {
+            ++Top.Element;
+        }
+        return true;
+    }
+
+    TSharedPtr<FJsonValue> CloseObject(size_t FirstChild)
+    {
+        TSharedPtr<FJsonObject> Object = MakeShared<FJsonObject>();
+        Object->Values.Reserve(static_cast<int32>(Fields.size() - FirstChild));
+        for (size_t Index = FirstChild; Index < Fields.size(); ++Index)
+        {
+            Object->Values.Add(std::move(Fields[Index].Key), std::move(Fields[Index].Value));
+        }
+        Fields.resize(FirstChild);
+        return MakeShared<FJsonValueObject>(std::move(Object));
+    }
+
+    TSharedPtr<FJsonValue> CloseArray(size_t FirstChild)
+    {
+        std::vector<TSharedPtr<FJsonValue>> Items(std::make_move_iterator(Elements.begin() + FirstChild),
+                                                  std::make_move_iterator(Elements.end()));
+        Elements.resize(FirstChild);
+        return MakeShared<FJsonValueArray>(TArray<TSharedPtr<FJsonValue>>(std::move(Items)));
+    }
+
+    bool Close()
+    {
+        const FFrame Done = Frames.back();
+        Frames.pop_back();
+        TSharedPtr<FJsonValue> Value =
+            Done.bObject ? CloseObject(Done.FirstChild) : CloseArray(Done.FirstChild);
+        if (Frames.empty())
+        {
+            Root = std::move(Value);
+            return true;
+        }
+        FFrame& Parent = Frames.back();
+        if (Parent.bObject)
+        {
+            Fields.back().Value = std::move(Value);
+            ++Parent.Field;
+        }
+        else
+        {
+            Elements.back() = std::move(Value);
+            ++Parent.Element;
+        }
+        return true;
+    }
+
+    /** A top-level number the parser refused is still its next token, which must then run to the end. */
+    bool ScalarAtEnd()
+    {
+        if (!UnreadEnd)
+        {
+            return AtEnd();
+        }
+        return UnreadEnd == Padded.data() + Padded.length() || !Fail(simdjson::TRAILING_CONTENT);
+    }
+
+    /** Anything but blanks after the top-level value is an error. */
+    bool AtEnd()
+    {
+        const char* Location = nullptr;
+        const simdjson::error_code Code = Document.current_location().get(Location);
+        if (Code == simdjson::OUT_OF_BOUNDS)
+        {
+            return true;
+        }
+        Fail(Code == simdjson::SUCCESS ? simdjson::TRAILING_CONTENT : Code);
+        return false;
+    }
+
+    std::string_view Text;
+    /** The parser's copy of Text; its locations count from here. */
+    simdjson::padded_string_view Padded;
+    ondemand::document Document;
+    /** A document that never started has no location to ask for. */
+    bool bIterating = false;
+    /** End of a number token the parser refused and so left unread. */
+    const char* UnreadEnd = nullptr;
+    std::vector<FFrame>& Frames;
+    std::vector<FField>& Fields;
+    std::vector<TSharedPtr<FJsonValue>>& Elements;
     TSharedPtr<FJsonValue> Root;
+    simdjson::error_code Error = simdjson::SUCCESS;
     const char* Refusal = nullptr;
 };
 
-FString DescribeFailure(const rapidjson::ParseResult& Result, const FValueBuilder& Builder)
+bool ParseWith(FParseBuffers& Buffers, const FString& Text, TSharedPtr<FJsonValue>& OutValue,
+               FString& OutError)
 {
-    const char* Reason =
-        Builder.GetRefusal() ? Builder.GetRefusal() : rapidjson::GetParseError_En(Result.Code());
-    return FString::Printf("JSON parse error at offset %zu: %s", Result.Offset(), Reason);
+    FTreeBuilder Builder(Text.View(), Buffers.Pad(Text.View()), Buffers.Scratch);
+    const bool bBuilt = Builder.Build(Buffers.Parser);
+    Buffers.Scratch.Reset();
+    if (!bBuilt)
+    {
+        OutError = Builder.Describe();
+        return false;
+    }
+    OutValue = Builder.TakeRoot();
+    return true;
 }
 
 template <typename ResultType>
@@ -229,33 +599,13 @@ bool DeserializeAs(const TSharedRef<TJsonReader<>>& Reader, EJson Wanted, Result
 
 bool JsonPrivate::ParseJson(const FString& Text, TSharedPtr<FJsonValue>& OutValue, FString& OutError)
 {
-    // The parser stops at a NUL byte as if the text ended there, which would hide whatever follows it. JSON
-    // never holds a raw NUL, so refuse it here.
-    if (const void* Nul = std::memchr(*Text, '\0', Text.Len()))
+    if (static_cast<size_t>(Text.Len()) > KeptCapacity)
     {
-        OutError = FString::Printf("JSON parse error at offset %td: NUL byte in text",
-                                   static_cast<const char*>(Nul) - *Text);
-        return false;
+        FParseBuffers Once;
+        return ParseWith(Once, Text, OutValue, OutError);
     }
-    // The parser's own validation reads past the end of the text when it ends inside a multi-byte sequence;
-    // text that is not UTF-8 is never JSON, so refuse it before the parser sees it.
-    size_t InvalidOffset = 0;
-    if (JsonPrivate::FindInvalidUtf8(Text.View(), InvalidOffset))
-    {
-        OutError = FString::Printf("JSON parse error at offset %zu: invalid UTF-8", InvalidOffset);
-        return false;
-    }
-    rapidjson::StringStream Stream(*Text);
-    rapidjson::Reader Reader;
-    FValueBuilder Builder;
-    const rapidjson::ParseResult Result = Reader.Parse<ParseFlags>(Stream, Builder);
-    if (Result.IsError())
-    {
-        OutError = DescribeFailure(Result, Builder);
-        return false;
-    }
-    OutValue = Builder.TakeRoot();
-    return true;
+    thread_local FParseBuffers Kept;
+    return ParseWith(Kept, Text, OutValue, OutError);
 }
 
 bool FJsonSerializer::Deserialize(const TSharedRef<TJsonReader<>>& Reader, TSharedPtr<FJsonObject>& OutObject)

@@ -25,7 +25,7 @@ bool FJsonSerializer::WriteValue(FJsonWriterBase& Writer, const FString* Identif
         Writer.WriteLiteral(Identifier, "null");
         break;
     case EJson::String:
-        Writer.WriteString(Identifier, Value->AsString().View());
+        Writer.WriteString(Identifier, Value->ViewString());
         break;
     case EJson::Number:
         Writer.WriteNumber(Identifier, Value->AsNumber());

@@ -1,3 +1,4 @@
+#include <array>
 #include <charconv>
 #include <cstring>
 
@@ -44,50 +45,70 @@ size_t JsonPrivate::Utf8SequenceLength(std::string_view Text, size_t Index)
 
 namespace
 {
-void AppendEscapedAscii(FString& Out, char Ch)
+enum class EByteKind : uint8
+{
+    Plain,
+    Escaped,
+    NonAscii,
+};
+
+/** How each byte is written inside a JSON string. */
+constexpr std::array<EByteKind, 256> MakeByteKinds()
+{
+    std::array<EByteKind, 256> Kinds{};
+    for (size_t Byte = 0; Byte < Kinds.size(); ++Byte)
+    {
+        Kinds[Byte] = Byte >= 0x80 ? EByteKind::NonAscii : EByteKind::Plain;
+    }
+    for (size_t Byte = 0; Byte < 0x20; ++Byte)
+    {
+        Kinds[Byte] = EByteKind::Escaped;
+    }
+    Kinds['"'] = EByteKind::Escaped;
+    Kinds['\\'] = EByteKind::Escaped;
+    return Kinds;
+}
+
+constexpr std::array<EByteKind, 256> ByteKinds = MakeByteKinds();
+
+void AppendEscape(FString& Out, unsigned char Ch)
 {
     static constexpr char Hex[] = "0123456789abcdef";
     switch (Ch)
     {
     case '"':
-        Out += "\\\"";
+        Out.AppendChars("\\\"", 2);
         return;
     case '\\':
-        Out += "\\\\";
+        Out.AppendChars("\\\\", 2);
         return;
     case '\b':
-        Out += "\\b";
+        Out.AppendChars("\\b", 2);
         return;
     case '\f':
-        Out += "\\f";
+        Out.AppendChars("\\f", 2);
         return;
     case '\n':
-        Out += "\\n";
+        Out.AppendChars("\\n", 2);
         return;
     case '\r':
-        Out += "\\r";
+        Out.AppendChars("\\r", 2);
         return;
     case '\t':
-        Out += "\\t";
+        Out.AppendChars("\\t", 2);
         return;
     default:
         break;
     }
-    if (static_cast<unsigned char>(Ch) >= 0x20)
-    {
-        Out += Ch;
-        return;
-    }
-    Out += "\\u00";
-    Out += Hex[Ch >> 4];
-    Out += Hex[Ch & 0xF];
+    const char Escape[] = {'\\', 'u', '0', '0', Hex[Ch >> 4], Hex[Ch & 0xF]};
+    Out.AppendChars(Escape, sizeof(Escape));
 }
 
 template <typename ValueType> void AppendChars(FString& Out, ValueType Value)
 {
     char Buffer[64];
     const std::to_chars_result Result = std::to_chars(Buffer, Buffer + sizeof(Buffer), Value);
-    Out += FString(std::string_view(Buffer, Result.ptr - Buffer));
+    Out.AppendChars(Buffer, static_cast<int32>(Result.ptr - Buffer));
 }
 
 /** Whole values within +-2^53 are written as integers; every such double is exact. */
@@ -122,25 +143,37 @@ void JsonPrivate::AppendQuoted(FString& Out, std::string_view Value)
 {
     static constexpr char ReplacementCharacter[] = "\xEF\xBF\xBD";
     Out += '"';
+    size_t RunStart = 0;
     size_t Index = 0;
+    const auto Flush = [&Out, &Value, &RunStart](size_t RunEnd)
+    { Out.AppendChars(Value.data() + RunStart, static_cast<int32>(RunEnd - RunStart)); };
     while (Index < Value.size())
     {
-        if (static_cast<unsigned char>(Value[Index]) < 0x80)
+        const unsigned char Byte = static_cast<unsigned char>(Value[Index]);
+        const EByteKind Kind = ByteKinds[Byte];
+        if (Kind == EByteKind::Plain)
         {
-            AppendEscapedAscii(Out, Value[Index]);
             ++Index;
             continue;
         }
-        const size_t Length = JsonPrivate::Utf8SequenceLength(Value, Index);
-        if (Length == 0)
+        const size_t Length = Kind == EByteKind::NonAscii ? JsonPrivate::Utf8SequenceLength(Value, Index) : 0;
+        if (Length > 0)
         {
-            Out += ReplacementCharacter;
-            ++Index;
+            Index += Length;
             continue;
         }
-        Out += FString(Value.substr(Index, Length));
-        Index += Length;
+        Flush(Index);
+        if (Kind == EByteKind::Escaped)
+        {
+            AppendEscape(Out, Byte);
+        }
+        else
+        {
+            Out.AppendChars(ReplacementCharacter, 3);
+        }
+        RunStart = ++Index;
     }
+    Flush(Index);
     Out += '"';
 }
 

@@ -57,7 +57,19 @@ bool CompareObjects(const TSharedPtr<FJsonObject>& Lhs, const TSharedPtr<FJsonOb
 }
 } // namespace
 
-void JsonPrivate::ReleaseTree(std::vector<TSharedPtr<FJsonValue>>& Pending)
+void JsonPrivate::Release(TSharedPtr<FJsonValue>& Value, FJsonReleaseQueue& Pending)
+{
+    const bool bLastContainer =
+        Value && (Value->Type == EJson::Array || Value->Type == EJson::Object) && Value.use_count() == 1;
+    if (bLastContainer)
+    {
+        Pending.push_back(std::move(Value));
+        return;
+    }
+    Value.reset();
+}
+
+void JsonPrivate::ReleaseTree(FJsonReleaseQueue& Pending)
 {
     while (!Pending.empty())
     {
@@ -179,21 +191,21 @@ FString FJsonValueNumber::AsString() const
 
 FJsonValueArray::~FJsonValueArray()
 {
-    std::vector<TSharedPtr<FJsonValue>> Pending;
+    FJsonReleaseQueue Pending;
     FJsonValueArray::TakeChildren(Pending);
     JsonPrivate::ReleaseTree(Pending);
 }
 
-void FJsonValueArray::TakeChildren(std::vector<TSharedPtr<FJsonValue>>& Pending)
+void FJsonValueArray::TakeChildren(FJsonReleaseQueue& Pending)
 {
     for (TSharedPtr<FJsonValue>& Element : Value)
     {
-        Pending.push_back(std::move(Element));
+        JsonPrivate::Release(Element, Pending);
     }
     Value.Empty();
 }
 
-void FJsonValueObject::TakeChildren(std::vector<TSharedPtr<FJsonValue>>& Pending)
+void FJsonValueObject::TakeChildren(FJsonReleaseQueue& Pending)
 {
     if (!Value || Value.use_count() != 1)
     {
@@ -201,7 +213,7 @@ void FJsonValueObject::TakeChildren(std::vector<TSharedPtr<FJsonValue>>& Pending
     }
     for (auto& Field : Value->Values)
     {
-        Pending.push_back(std::move(Field.Value));
+        JsonPrivate::Release(Field.Value, Pending);
     }
     Value->Values.Empty();
 }

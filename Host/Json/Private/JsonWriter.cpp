@@ -39,12 +39,15 @@ bool FJsonWriterBase::BeginValue(const FString* Identifier)
         *Out += ',';
     }
     Scope.bHasEntries = true;
-    WriteNewLine(*Out, static_cast<int32>(Scopes.size()));
+    NewLine(static_cast<int32>(Scopes.size()));
     if (Identifier)
     {
         JsonPrivate::AppendQuoted(*Out, Identifier->View());
         *Out += ':';
-        WriteSpace(*Out);
+        if (!bCondensed)
+        {
+            WriteSpace(*Out);
+        }
     }
     return true;
 }
@@ -70,7 +73,7 @@ void FJsonWriterBase::EndContainer(EJson Kind, char Closing)
     Scopes.pop_back();
     if (bHadEntries)
     {
-        WriteNewLine(*Out, static_cast<int32>(Scopes.size()));
+        NewLine(static_cast<int32>(Scopes.size()));
     }
     *Out += Closing;
 }

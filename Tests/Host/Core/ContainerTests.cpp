@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
+#include <vector>
+
 #include "CoreMinimal.h"
 
 // Ini sections, header names and account ids are looked up through text-keyed maps that must ignore case.
@@ -99,6 +103,137 @@ TEST(CaseInsensitiveMap, AdditionsDuringIterationDoNotDisturbIt)
     }
     EXPECT_EQ(Map.Num(), 24);
     EXPECT_EQ(Visited, 24);
+}
+
+// Removal shifts later index entries back and reuses the freed place; a model map checks every lookup, the
+// order and that no surviving element ever moves.
+TEST(CaseInsensitiveMap, ChurnAgreesWithAModelAndNeverMovesSurvivors)
+{
+    struct FModelEntry
+    {
+        int32 Value;
+        const int32* Address;
+    };
+    for (const int32 KeySpace : {6, 40, 3000})
+    {
+        TMap<FString, int32> Map;
+        std::map<int32, FModelEntry> Model;
+        std::vector<int32> Order;
+        std::mt19937 Random(KeySpace);
+        for (int32 Step = 0; Step < 20000; ++Step)
+        {
+            const int32 Key = static_cast<int32>(Random() % KeySpace);
+            const FString Name = FString::Printf(Random() % 2 ? "Item%d" : "ITEM%d", Key);
+            if (Random() % 3 == 0)
+            {
+                EXPECT_EQ(Map.Remove(Name), static_cast<int32>(Model.erase(Key)));
+                std::erase(Order, Key);
+                continue;
+            }
+            if (!Model.count(Key))
+            {
+                Order.push_back(Key);
+            }
+            Map.Add(Name, Step);
+            Model[Key] = FModelEntry{Step, Map.Find(Name)};
+        }
+        ASSERT_EQ(Map.Num(), static_cast<int32>(Model.size())) << KeySpace;
+        for (const auto& [Key, Entry] : Model)
+        {
+            const int32* Found = Map.Find(FString::Printf("item%d", Key));
+            ASSERT_EQ(Found, Entry.Address) << KeySpace << " " << Key;
+            EXPECT_EQ(*Found, Entry.Value);
+        }
+        std::vector<int32> Iterated;
+        for (const auto& Entry : Map)
+        {
+            Iterated.push_back(FCString::Atoi(*Entry.Key.Mid(4)));
+        }
+        EXPECT_EQ(Iterated, Order) << KeySpace;
+    }
+}
+
+TEST(CaseInsensitiveMap, CopiesAreDeepAndMovesLeaveAnEmptyMap)
+{
+    TMap<FString, FString> Source;
+    Source.Reserve(3);
+    for (const char* Key : {"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"})
+    {
+        Source.Add(Key, FString(Key) + "!");
+    }
+    TMap<FString, FString> Copy = Source;
+    Copy.Add("A", "changed");
+    Copy.Remove("j");
+    EXPECT_TRUE(Source.Find("a")->Equals("a!"));
+    EXPECT_EQ(Source.Num(), 10);
+    EXPECT_EQ(Copy.Num(), 9);
+
+    const FString* Held = Source.Find("e");
+    TMap<FString, FString> Moved = std::move(Source);
+    EXPECT_EQ(Moved.Find("E"), Held);
+    EXPECT_TRUE(Source.IsEmpty());
+    EXPECT_EQ(Source.begin(), Source.end());
+    Source.Add("again", "x");
+    EXPECT_EQ(Source.Num(), 1);
+
+    Copy = std::move(Moved);
+    EXPECT_EQ(Copy.Find("e"), Held);
+    EXPECT_EQ(Copy.Num(), 10);
+}
+
+// Reserved room comes in several blocks for a large map; the elements must fill it in order and stay put.
+TEST(CaseInsensitiveMap, ReservedRoomHoldsEveryElementInOrder)
+{
+    for (const int32 Number : {1, 9, 256, 257, 1000})
+    {
+        TMap<FString, int32> Map;
+        Map.Add("first", -1);
+        Map.Reserve(Number);
+        std::vector<const int32*> Addresses;
+        for (int32 Index = 0; Index < Number; ++Index)
+        {
+            Addresses.push_back(&Map.Add(FString::Printf("k%d", Index), Index));
+        }
+        Map.Remove("k0");
+        Map.Reserve(Number / 2);
+        Map.Add("last", Number);
+        int32 Expected = 1;
+        for (const auto& Entry : Map)
+        {
+            if (Entry.Key == "first" || Entry.Key == "last")
+            {
+                continue;
+            }
+            EXPECT_EQ(Entry.Value, Expected) << Number;
+            EXPECT_EQ(&Entry.Value, Addresses[Expected]) << Number;
+            ++Expected;
+        }
+        EXPECT_EQ(Expected, Number) << Number;
+        EXPECT_EQ(Map.Num(), Number + 1);
+        EXPECT_TRUE(Map.begin()->Key.Equals("first"));
+    }
+}
+
+// Pointer keys hash to their address, whose low bits are all zero; the index must still find every one.
+TEST(CaseInsensitiveMap, PointerKeysAndRemovalOfEveryOther)
+{
+    std::vector<TSharedPtr<int32>> Keys;
+    TMap<TSharedPtr<int32>, int32> Map;
+    for (int32 Index = 0; Index < 500; ++Index)
+    {
+        Keys.push_back(MakeShared<int32>(Index));
+        Map.Add(Keys.back(), Index);
+    }
+    for (int32 Index = 0; Index < 500; Index += 2)
+    {
+        EXPECT_EQ(Map.Remove(Keys[Index]), 1);
+    }
+    for (int32 Index = 0; Index < 500; ++Index)
+    {
+        const int32* Found = Map.Find(Keys[Index]);
+        EXPECT_EQ(Found != nullptr, Index % 2 == 1) << Index;
+    }
+    EXPECT_EQ(Map.Num(), 250);
 }
 
 TEST(CaseInsensitiveSet, IgnoresCase)

@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "Json/Json.h"
 
@@ -176,9 +179,32 @@ TEST(JsonReader, NumbersAreDoubles)
     EXPECT_TRUE(Numbers[8]->TryGetNumber(Unsigned));
     EXPECT_EQ(Unsigned, 4294967295u);
 
-    EXPECT_FALSE(ParseValue("[1e400]").IsValid());
-    EXPECT_FALSE(ParseValue("[-1e400]").IsValid());
-    EXPECT_FALSE(ParseValue("[1.8e308]").IsValid());
+    constexpr double Largest = std::numeric_limits<double>::max();
+    const struct
+    {
+        const char* Text;
+        double Expected;
+    } OutOfRange[] = {
+        {"1e400", Largest},
+        {"-1e400", -Largest},
+        {"1.8e308", Largest},
+        {"-0.5e99999999999", -Largest},
+        {"0e400", 0.0},
+        {"123e999999999", Largest},
+        {"5e-99999999999", 0.0},
+        {"-1e-400", -0.0},
+        {"100000000000000000000000000000000000000000000000000e300", Largest},
+    };
+    for (const auto& Case : OutOfRange)
+    {
+        const TSharedPtr<FJsonValue> Saturated = ParseValue(FString::Printf("[%s]", Case.Text));
+        ASSERT_TRUE(Saturated.IsValid()) << Case.Text;
+        const double Number = Saturated->AsArray()[0]->AsNumber();
+        EXPECT_EQ(Number, Case.Expected) << Case.Text;
+        EXPECT_EQ(std::signbit(Number), std::signbit(Case.Expected)) << Case.Text;
+        ASSERT_TRUE(ParseValue(Case.Text).IsValid()) << Case.Text;
+        EXPECT_EQ(ParseValue(Case.Text)->AsNumber(), Case.Expected) << Case.Text;
+    }
 
     TSharedPtr<FJsonValue> Edges =
         ParseValue("[0e300, -2e-324, 0.00012e-320, 1.7976931348623157e308, 5e-324]");
@@ -219,4 +245,123 @@ TEST(JsonReader, WriterOutputReadsBackEqual)
         ASSERT_TRUE(FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Text), Again)) << *Text;
         EXPECT_TRUE(FJsonValue::CompareEqual(FJsonValueObject(Original), FJsonValueObject(Again))) << *Text;
     }
+}
+
+// A thread reuses its parser and scratch lists: what a failed parse left behind must not show in the next
+// one.
+TEST(JsonReader, EachParseStartsCleanAfterAFailure)
+{
+    const struct
+    {
+        const char* Bad;
+        const char* Good;
+        const char* Written;
+    } Cases[] = {
+        {R"({"a":{"b":[1,2,{"c":)", R"({"x":[3]})", R"({"x":[3]})"},
+        {R"([[[["deep", 1e400, tru]]]])", R"([{"k":"v"}])", R"([{"k":"v"}])"},
+        {R"({"k":1,"k2":2} {)", R"({})", R"({})"},
+    };
+    for (const auto& Case : Cases)
+    {
+        EXPECT_FALSE(ParseValue(Case.Bad).IsValid()) << Case.Bad;
+        const TSharedPtr<FJsonValue> Value = ParseValue(Case.Good);
+        ASSERT_TRUE(Value.IsValid()) << Case.Good;
+        FString Out;
+        ASSERT_TRUE(FJsonSerializer::Serialize(
+            Value, FString(), TJsonWriterFactory<TCHAR, TCondensedJsonPrintPolicy<TCHAR>>::Create(&Out)));
+        EXPECT_STREQ(*Out, Case.Written);
+    }
+}
+
+// Null, booleans and small whole numbers are shared between trees; values next to them keep their own.
+TEST(JsonReader, SharedSmallValuesKeepTheirExactMeaning)
+{
+    const TSharedPtr<FJsonValue> Value =
+        ParseValue("[0, -0, 255, 256, 1.5, -1, true, false, null, 7.0, 0.0]");
+    ASSERT_TRUE(Value.IsValid());
+    const TArray<TSharedPtr<FJsonValue>>& Items = Value->AsArray();
+    const double Numbers[] = {0.0, -0.0, 255.0, 256.0, 1.5, -1.0};
+    for (int32 Index = 0; Index < 6; ++Index)
+    {
+        EXPECT_EQ(Items[Index]->AsNumber(), Numbers[Index]) << Index;
+        EXPECT_EQ(std::signbit(Items[Index]->AsNumber()), std::signbit(Numbers[Index])) << Index;
+    }
+    EXPECT_TRUE(Items[6]->AsBool());
+    EXPECT_FALSE(Items[7]->AsBool());
+    EXPECT_EQ(Items[8]->Type, EJson::Null);
+    EXPECT_EQ(Items[9]->AsNumber(), 7.0);
+    EXPECT_EQ(Items[10]->AsString(), "0");
+}
+
+TEST(JsonReader, SubtreesOutliveTheTreeTheyCameFrom)
+{
+    TSharedPtr<FJsonObject> Inner;
+    TSharedPtr<FJsonValue> List;
+    {
+        TSharedPtr<FJsonObject> Root;
+        ASSERT_TRUE(FJsonSerializer::Deserialize(
+            TJsonReaderFactory<>::Create(
+                R"({"o":{"deep":{"s":"kept text longer than thirty-one bytes"}},"l":[[1],[2]]})"),
+            Root));
+        Inner = Root->GetObjectField("o");
+        List = Root->GetArrayField("l")[1];
+    }
+    ASSERT_TRUE(Inner.IsValid());
+    EXPECT_STREQ(*Inner->GetObjectField("deep")->GetStringField("s"),
+                 "kept text longer than thirty-one bytes");
+    ASSERT_TRUE(List.IsValid());
+    EXPECT_EQ(List->AsArray()[0]->AsNumber(), 2.0);
+}
+
+// Texts beyond what a thread keeps for the next parse take buffers of their own; both kinds read the same.
+TEST(JsonReader, LargeTextsReadLikeSmallOnes)
+{
+    for (const int32 Count : {10, 300000})
+    {
+        std::string Text = "[";
+        for (int32 Index = 0; Index < Count; ++Index)
+        {
+            Text += Index ? ",\"item\"" : "\"item\"";
+        }
+        Text += "]";
+        TArray<TSharedPtr<FJsonValue>> Items;
+        ASSERT_TRUE(FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(FString(Text)), Items))
+            << Count;
+        ASSERT_EQ(Items.Num(), Count);
+        EXPECT_STREQ(*Items.Last()->AsString(), "item");
+        Text.back() = ',';
+        EXPECT_FALSE(ParseValue(FString(Text)).IsValid()) << Count;
+    }
+}
+
+// Every thread parses with its own buffers while the trees share their small values across threads.
+TEST(JsonReader, ThreadsParseAtTheSameTime)
+{
+    const FString Text = R"({"n":[0,1,2,255,3.5],"b":[true,false,null],"s":"text","o":{"k":"v"}})";
+    std::atomic<int32> Failures{0};
+    std::vector<std::thread> Threads;
+    for (int32 Thread = 0; Thread < 4; ++Thread)
+    {
+        Threads.emplace_back(
+            [&Text, &Failures]
+            {
+                for (int32 Round = 0; Round < 300; ++Round)
+                {
+                    TSharedPtr<FJsonObject> Object;
+                    const bool bRead =
+                        FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Text), Object);
+                    if (!bRead || Object->GetArrayField("n")[3]->AsNumber() != 255.0 ||
+                        !Object->GetArrayField("b")[0]->AsBool() ||
+                        Object->GetObjectField("o")->GetStringField("k") != "v")
+                    {
+                        ++Failures;
+                    }
+                }
+            });
+    }
+    for (std::thread& Thread : Threads)
+    {
+        Thread.join();
+    }
+    EXPECT_EQ(Failures.load(), 0);
 }

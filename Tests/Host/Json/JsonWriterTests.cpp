@@ -261,3 +261,40 @@ TEST(JsonWriter, SerializerWritesTreesAndRefusesTooDeepOnes)
     Writer->WriteArrayEnd();
     EXPECT_FALSE(Writer->Close());
 }
+
+TEST(JsonWriter, PlainRunsAroundEscapesAndBadBytesKeepEveryByte)
+{
+    const std::string Long(300, 'x');
+    const struct
+    {
+        std::string Text;
+        std::string Written;
+    } Cases[] = {
+        {"", "\"\""},
+        {"\"", R"("\"")"},
+        {"\"ab", R"("\"ab")"},
+        {"ab\\", R"("ab\\")"},
+        {Long + "\n" + Long, "\"" + Long + "\\n" + Long + "\""},
+        {"\xC3\xA9\x01\xC3\xA9", "\"\xC3\xA9\\u0001\xC3\xA9\""},
+        {"a\xFF" + Long, "\"a\xEF\xBF\xBD" + Long + "\""},
+        {"\xE2\x82\xAC\xE2\x82", "\"\xE2\x82\xAC\xEF\xBF\xBD\xEF\xBF\xBD\""},
+    };
+    for (const auto& Case : Cases)
+    {
+        EXPECT_EQ(CondensedString(FString(Case.Text)).ToStdString(), Case.Written) << Case.Text;
+    }
+}
+
+TEST(JsonWriter, TreeStringsAreWrittenFromTheirValues)
+{
+    TSharedPtr<FJsonObject> Object = MakeShared<FJsonObject>();
+    Object->SetStringField("s", "tab\there");
+    Object->SetArrayField("a", {MakeShared<FJsonValueString>("\"q\""), MakeShared<FJsonValueNumber>(2.5)});
+    FString Condensed;
+    FString Pretty;
+    ASSERT_TRUE(FJsonSerializer::Serialize(Object.ToSharedRef(), FCondensedFactory::Create(&Condensed)));
+    ASSERT_TRUE(FJsonSerializer::Serialize(Object.ToSharedRef(), FPrettyFactory::Create(&Pretty)));
+    EXPECT_STREQ(*Condensed, R"({"s":"tab\there","a":["\"q\"",2.5]})");
+    EXPECT_STREQ(*Pretty,
+                 "{\r\n\t\"s\": \"tab\\there\",\r\n\t\"a\": [\r\n\t\t\"\\\"q\\\"\",\r\n\t\t2.5\r\n\t]\r\n}");
+}

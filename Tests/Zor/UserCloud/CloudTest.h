@@ -26,17 +26,7 @@ protected:
         std::filesystem::remove_all(Root);
     }
 
-    void AddUser(const FString& AccountId)
-    {
-        FOnlineIdentityZor& Identity = *Subsystem->GetZorIdentityService();
-        Identity.AddUserAccount(0, AccountId, "access-" + AccountId);
-        const TSharedPtr<FUserOnlineAccountZor> Account =
-            Identity.GetUserAccountZor(FUniqueNetIdString(AccountId));
-        Account->UserToken.TokenState = EAuthTokenState::Valid;
-        Account->UserToken.expires_in = 3600.0;
-        Account->UserToken.refresh_expires = 7200.0;
-        Account->UserToken.TimeToVerify = 3600.0;
-    }
+    void AddUser(const FString& AccountId) { InstallUser(AccountId); }
 
     std::filesystem::path CloudDir() const { return Root / "Saved" / "Cloud"; }
     static void WriteFile(const std::filesystem::path& File, const std::string& Content)

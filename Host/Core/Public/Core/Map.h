@@ -1,8 +1,10 @@
 #pragma once
 
+#include <algorithm>
+#include <cassert>
+#include <cstddef>
 #include <initializer_list>
-#include <list>
-#include <unordered_map>
+#include <new>
 #include <utility>
 
 #include "Core/Array.h"
@@ -17,23 +19,62 @@ template <typename K, typename V> struct TPair
 /**
  * Key to value map that iterates in insertion order. Element addresses stay valid until that element is
  * removed, so a pointer from Find survives later additions. FString keys compare ignoring letter case.
+ *
+ * Elements live in blocks that never move, linked in insertion order; a removed element's place is reused.
+ * Small maps are searched in order, larger ones through an open-addressing index of element pointers.
  */
 template <typename K, typename V> class TMap
 {
     using FEntry = TPair<K, V>;
-    using FList = std::list<FEntry>;
+
+    struct FNode
+    {
+        FEntry Entry;
+        FNode* Prev;
+        FNode* Next;
+    };
+
+    /** A block's header; its nodes follow it. */
+    struct FBlock
+    {
+        FBlock* Next;
+        int32 Capacity;
+        int32 Used;
+    };
+    static_assert(alignof(FNode) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__, "node alignment beyond operator new");
+    static constexpr size_t BlockHeaderSize =
+        (sizeof(FBlock) + alignof(FNode) - 1) / alignof(FNode) * alignof(FNode);
+
+    template <typename EntryType, typename NodeType> class TEntryIterator
+    {
+    public:
+        explicit TEntryIterator(NodeType* InNode) : Node(InNode) {}
+        EntryType& operator*() const { return Node->Entry; }
+        EntryType* operator->() const { return &Node->Entry; }
+        TEntryIterator& operator++()
+        {
+            Node = Node->Next;
+            return *this;
+        }
+        bool operator==(const TEntryIterator& Other) const { return Node == Other.Node; }
+        bool operator!=(const TEntryIterator& Other) const { return Node != Other.Node; }
+
+    private:
+        NodeType* Node;
+    };
 
 public:
     TMap() = default;
     TMap(std::initializer_list<FEntry> Init)
     {
+        Reserve(static_cast<int32>(Init.size()));
         for (const FEntry& Entry : Init)
         {
             Add(Entry.Key, Entry.Value);
         }
     }
     TMap(const TMap& Other) { CopyFrom(Other); }
-    TMap(TMap&&) = default;
+    TMap(TMap&& Other) noexcept { Steal(Other); }
     TMap& operator=(const TMap& Other)
     {
         if (this != &Other)
@@ -43,10 +84,35 @@ public:
         }
         return *this;
     }
-    TMap& operator=(TMap&&) = default;
+    TMap& operator=(TMap&& Other) noexcept
+    {
+        if (this != &Other)
+        {
+            Empty();
+            Steal(Other);
+        }
+        return *this;
+    }
+    ~TMap() { Empty(); }
 
-    int32 Num() const { return static_cast<int32>(Entries.size()); }
-    bool IsEmpty() const { return Entries.empty(); }
+    int32 Num() const { return Count; }
+    bool IsEmpty() const { return Count == 0; }
+
+    /** Makes room for Number more elements in one block. */
+    void Reserve(int32 Number)
+    {
+        const int32 Spare = Blocks ? Blocks->Capacity - Blocks->Used : 0;
+        const int32 Needed = Number - Spare - FreeCount;
+        if (Needed > 0)
+        {
+            Reserved = Needed;
+            AddReservedBlock();
+        }
+        if (Count + Number > IndexThreshold && NeedsLargerIndex(Count + Number))
+        {
+            RebuildIndex(Count + Number);
+        }
+    }
 
     /** Adds or replaces; a replaced value keeps its place in the order. */
     V& Add(const K& Key, V Value)
@@ -55,28 +121,29 @@ public:
         Slot = std::move(Value);
         return Slot;
     }
+    V& Add(K&& Key, V Value)
+    {
+        if (V* Found = Find(Key))
+        {
+            *Found = std::move(Value);
+            return *Found;
+        }
+        return Append(std::move(Key), std::move(Value));
+    }
     V& FindOrAdd(const K& Key)
     {
-        const auto Found = FindEntry(Key);
-        if (Found != Entries.end())
+        if (V* Found = Find(Key))
         {
-            return Found->Value;
+            return *Found;
         }
-        Entries.push_back(FEntry{Key, V{}});
-        const auto Last = std::prev(Entries.end());
-        AddToIndex(Last);
-        return Last->Value;
+        return Append(K(Key), V{});
     }
     V* Find(const K& Key)
     {
-        const auto Found = FindEntry(Key);
-        return Found == Entries.end() ? nullptr : &Found->Value;
+        FNode* Node = FindNode(Key);
+        return Node ? &Node->Entry.Value : nullptr;
     }
-    const V* Find(const K& Key) const
-    {
-        const auto Found = const_cast<TMap*>(this)->FindEntry(Key);
-        return Found == Entries.end() ? nullptr : &Found->Value;
-    }
+    const V* Find(const K& Key) const { return const_cast<TMap*>(this)->Find(Key); }
     /** Copy of the value, or a default value when absent. */
     V FindRef(const K& Key) const
     {
@@ -93,7 +160,7 @@ public:
     bool Contains(const K& Key) const { return Find(Key) != nullptr; }
     const K* FindKey(const V& Value) const
     {
-        for (const FEntry& Entry : Entries)
+        for (const FEntry& Entry : *this)
         {
             if (Entry.Value == Value)
             {
@@ -105,37 +172,53 @@ public:
 
     int32 Remove(const K& Key)
     {
-        const auto Found = FindEntry(Key);
-        if (Found == Entries.end())
+        FNode* Node = FindNode(Key);
+        if (!Node)
         {
             return 0;
         }
-        Index.erase(&Found->Key);
-        Entries.erase(Found);
+        RemoveNode(Node);
         return 1;
     }
     bool RemoveAndCopyValue(const K& Key, V& OutValue)
     {
-        V* Value = Find(Key);
-        if (!Value)
+        FNode* Node = FindNode(Key);
+        if (!Node)
         {
             return false;
         }
-        OutValue = std::move(*Value);
-        Remove(Key);
+        OutValue = std::move(Node->Entry.Value);
+        RemoveNode(Node);
         return true;
     }
     void Empty()
     {
-        Index.clear();
-        Entries.clear();
+        for (FNode* Node = Head; Node;)
+        {
+            FNode* Next = Node->Next;
+            Node->Entry.~FEntry();
+            Node = Next;
+        }
+        while (Blocks)
+        {
+            FBlock* Next = Blocks->Next;
+            ::operator delete(Blocks);
+            Blocks = Next;
+        }
+        delete[] Slots;
+        Slots = nullptr;
+        Head = Tail = FreeNodes = nullptr;
+        Count = 0;
+        FreeCount = 0;
+        Reserved = 0;
+        SlotBits = 0;
     }
     void Reset() { Empty(); }
 
     void GenerateKeyArray(TArray<K>& OutKeys) const
     {
         OutKeys.Reset();
-        for (const FEntry& Entry : Entries)
+        for (const FEntry& Entry : *this)
         {
             OutKeys.Add(Entry.Key);
         }
@@ -143,7 +226,7 @@ public:
     void GenerateValueArray(TArray<V>& OutValues) const
     {
         OutValues.Reset();
-        for (const FEntry& Entry : Entries)
+        for (const FEntry& Entry : *this)
         {
             OutValues.Add(Entry.Value);
         }
@@ -153,99 +236,239 @@ public:
     class TIterator
     {
     public:
-        explicit TIterator(TMap& InMap) : Map(InMap), Current(InMap.Entries.begin()) {}
-        explicit operator bool() const { return Current != Map.Entries.end(); }
+        explicit TIterator(TMap& InMap) : Map(InMap), Current(InMap.Head) {}
+        explicit operator bool() const { return Current != nullptr; }
         TIterator& operator++()
         {
-            if (!bRemoved)
-            {
-                ++Current;
-            }
+            Current = bRemoved ? Current : Current->Next;
             bRemoved = false;
             return *this;
         }
-        FEntry& operator*() const { return *Current; }
-        FEntry* operator->() const { return &*Current; }
-        const K& Key() const { return Current->Key; }
-        V& Value() const { return Current->Value; }
+        FEntry& operator*() const { return Current->Entry; }
+        FEntry* operator->() const { return &Current->Entry; }
+        const K& Key() const { return Current->Entry.Key; }
+        V& Value() const { return Current->Entry.Value; }
         void RemoveCurrent()
         {
-            Map.Index.erase(&Current->Key);
-            Current = Map.Entries.erase(Current);
+            FNode* Next = Current->Next;
+            Map.RemoveNode(Current);
+            Current = Next;
             bRemoved = true;
         }
 
     private:
         TMap& Map;
-        typename FList::iterator Current;
+        FNode* Current;
         bool bRemoved = false;
     };
     TIterator CreateIterator() { return TIterator(*this); }
 
-    auto begin() { return Entries.begin(); }
-    auto end() { return Entries.end(); }
-    auto begin() const { return Entries.begin(); }
-    auto end() const { return Entries.end(); }
+    using iterator = TEntryIterator<FEntry, FNode>;
+    using const_iterator = TEntryIterator<const FEntry, const FNode>;
+    iterator begin() { return iterator(Head); }
+    iterator end() { return iterator(nullptr); }
+    const_iterator begin() const { return const_iterator(Head); }
+    const_iterator end() const { return const_iterator(nullptr); }
 
 private:
+    /** Below this many elements the index is not worth its upkeep. */
+    static constexpr int32 IndexThreshold = 8;
+    /** Large maps take several blocks rather than one huge one, which the allocator handles worse. */
+    static constexpr int32 MaxBlockNodes = static_cast<int32>(std::max<size_t>(1, 16384 / sizeof(FNode)));
+
     void CopyFrom(const TMap& Other)
     {
-        for (const FEntry& Entry : Other.Entries)
+        Reserve(Other.Count);
+        for (const FEntry& Entry : Other)
         {
             Add(Entry.Key, Entry.Value);
         }
     }
 
-    FList Entries;
-    using FListIterator = typename FList::iterator;
-
-    /** Small maps are searched in order; larger ones through a hash index on the stored keys. */
-    static constexpr size_t IndexThreshold = 8;
-
-    struct FKeyHash
+    void Steal(TMap& Other)
     {
-        size_t operator()(const K* Key) const { return std::hash<K>()(*Key); }
-    };
-    struct FKeyEqual
-    {
-        bool operator()(const K* A, const K* B) const { return *A == *B; }
-    };
+        Head = std::exchange(Other.Head, nullptr);
+        Tail = std::exchange(Other.Tail, nullptr);
+        FreeNodes = std::exchange(Other.FreeNodes, nullptr);
+        Blocks = std::exchange(Other.Blocks, nullptr);
+        Slots = std::exchange(Other.Slots, nullptr);
+        SlotBits = std::exchange(Other.SlotBits, 0);
+        Count = std::exchange(Other.Count, 0);
+        FreeCount = std::exchange(Other.FreeCount, 0);
+        Reserved = std::exchange(Other.Reserved, 0);
+    }
 
-    FListIterator FindEntry(const K& Key)
+    void AddReservedBlock()
     {
-        if (!Index.empty())
+        const int32 Capacity = std::min(Reserved, MaxBlockNodes);
+        Reserved -= Capacity;
+        AddBlock(Capacity);
+    }
+
+    void AddBlock(int32 Capacity)
+    {
+        void* Memory = ::operator new(BlockHeaderSize + sizeof(FNode) * static_cast<size_t>(Capacity));
+        FBlock* Block = static_cast<FBlock*>(Memory);
+        Block->Next = Blocks;
+        Block->Capacity = Capacity;
+        Block->Used = 0;
+        Blocks = Block;
+    }
+
+    /** Raw room for one node: a freed one first, else the newest block's next, else a new block. */
+    FNode* TakeNodeMemory()
+    {
+        if (FreeNodes)
         {
-            const auto Found = Index.find(&Key);
-            return Found == Index.end() ? Entries.end() : Found->second;
+            --FreeCount;
+            return std::exchange(FreeNodes, FreeNodes->Next);
         }
-        for (auto It = Entries.begin(); It != Entries.end(); ++It)
+        if (!Blocks || Blocks->Used == Blocks->Capacity)
         {
-            if (It->Key == Key)
+            if (Reserved > 0)
             {
-                return It;
+                AddReservedBlock();
+            }
+            else
+            {
+                AddBlock(std::min(Count > 0 ? Count : 1, MaxBlockNodes));
             }
         }
-        return Entries.end();
+        char* Nodes = reinterpret_cast<char*>(Blocks) + BlockHeaderSize;
+        return reinterpret_cast<FNode*>(Nodes + sizeof(FNode) * static_cast<size_t>(Blocks->Used++));
     }
-    void AddToIndex(FListIterator Added)
+
+    V& Append(K&& Key, V&& Value)
     {
-        if (!Index.empty())
+        FNode* Memory = TakeNodeMemory();
+        FNode* Node = new (Memory) FNode{FEntry{std::move(Key), std::move(Value)}, Tail, nullptr};
+        (Tail ? Tail->Next : Head) = Node;
+        Tail = Node;
+        ++Count;
+        if (Slots && !NeedsLargerIndex(Count))
         {
-            Index.emplace(&Added->Key, Added);
-            return;
+            Insert(Node);
         }
-        if (Entries.size() <= IndexThreshold)
+        else if (Count > IndexThreshold)
         {
-            return;
+            RebuildIndex(Count);
         }
-        Index.reserve(Entries.size() * 2);
-        for (auto It = Entries.begin(); It != Entries.end(); ++It)
+        return Node->Entry.Value;
+    }
+
+    void RemoveNode(FNode* Node)
+    {
+        if (Slots)
         {
-            Index.emplace(&It->Key, It);
+            Erase(Node);
+        }
+        (Node->Prev ? Node->Prev->Next : Head) = Node->Next;
+        (Node->Next ? Node->Next->Prev : Tail) = Node->Prev;
+        Node->Entry.~FEntry();
+        Node->Next = FreeNodes;
+        FreeNodes = Node;
+        ++FreeCount;
+        --Count;
+    }
+
+    size_t SlotMask() const { return (size_t{1} << SlotBits) - 1; }
+
+    /** Fibonacci hashing: pointer keys hash to themselves, and their low bits are always zero. */
+    size_t HomeOf(const K& Key) const
+    {
+        return static_cast<size_t>((static_cast<uint64>(std::hash<K>()(Key)) * 0x9E3779B97F4A7C15ull) >>
+                                   (64 - SlotBits));
+    }
+
+    FNode* FindNode(const K& Key)
+    {
+        if (!Slots)
+        {
+            for (FNode* Node = Head; Node; Node = Node->Next)
+            {
+                if (Node->Entry.Key == Key)
+                {
+                    return Node;
+                }
+            }
+            return nullptr;
+        }
+        for (size_t Slot = HomeOf(Key); Slots[Slot]; Slot = (Slot + 1) & SlotMask())
+        {
+            if (Slots[Slot]->Entry.Key == Key)
+            {
+                return Slots[Slot];
+            }
+        }
+        return nullptr;
+    }
+
+    /** The index stays at most half full. */
+    bool NeedsLargerIndex(int32 Number) const
+    {
+        return !Slots || static_cast<size_t>(Number) * 2 > (size_t{1} << SlotBits);
+    }
+
+    void RebuildIndex(int32 Number)
+    {
+        SlotBits = 4;
+        while ((size_t{1} << SlotBits) < static_cast<size_t>(Number) * 2)
+        {
+            ++SlotBits;
+        }
+        delete[] Slots;
+        Slots = new FNode*[size_t{1} << SlotBits]();
+        for (FNode* Node = Head; Node; Node = Node->Next)
+        {
+            Insert(Node);
         }
     }
 
-    std::unordered_map<const K*, FListIterator, FKeyHash, FKeyEqual> Index;
+    void Insert(FNode* Node)
+    {
+        size_t Slot = HomeOf(Node->Entry.Key);
+        while (Slots[Slot])
+        {
+            Slot = (Slot + 1) & SlotMask();
+        }
+        Slots[Slot] = Node;
+    }
+
+    /** Linear probing without tombstones: later entries of the probe run shift back into the hole. */
+    void Erase(FNode* Node)
+    {
+        size_t Hole = HomeOf(Node->Entry.Key);
+        while (Slots[Hole] != Node)
+        {
+            Hole = (Hole + 1) & SlotMask();
+        }
+        for (size_t Probe = (Hole + 1) & SlotMask(); Slots[Probe]; Probe = (Probe + 1) & SlotMask())
+        {
+            const size_t Home = HomeOf(Slots[Probe]->Entry.Key);
+            const bool bStays =
+                Hole < Probe ? (Home > Hole && Home <= Probe) : (Home > Hole || Home <= Probe);
+            if (!bStays)
+            {
+                Slots[Hole] = Slots[Probe];
+                Hole = Probe;
+            }
+        }
+        Slots[Hole] = nullptr;
+    }
+
+    FNode* Head = nullptr;
+    FNode* Tail = nullptr;
+    /** Removed nodes, linked through Next, reused before a block's fresh room. */
+    FNode* FreeNodes = nullptr;
+    /** Newest first; only the newest may have fresh room. */
+    FBlock* Blocks = nullptr;
+    /** Index of 2^SlotBits element pointers, or none while the map is small. */
+    FNode** Slots = nullptr;
+    int32 SlotBits = 0;
+    int32 Count = 0;
+    int32 FreeCount = 0;
+    /** Elements announced by Reserve that no block holds room for yet. */
+    int32 Reserved = 0;
 };
 
 /** Set of unique values, iterating in insertion order. */

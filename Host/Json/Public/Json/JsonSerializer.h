@@ -9,12 +9,12 @@
  * Text to values and back.
  *
  * Reading is strict JSON (RFC 8259) in UTF-8: false on any syntax error, invalid or overlong UTF-8, an
- * escaped lone surrogate (refused, not replaced), a raw NUL byte, trailing text after the value, nesting
- * deeper than JsonMaxDepth, or a number beyond the range of a double (also one whose written exponent alone
- * is, as in "0e400"). NaN and Infinity literals, comments and trailing commas are errors. Numbers become the
- * nearest double, so integers keep every digit a double can hold; magnitudes below the smallest double read
- * as zero. When an object repeats a key (in any letter case), the last value wins and keeps the first key's
- * spelling and position. On failure the output argument is left as it was and the reader carries the reason.
+ * escaped lone surrogate (refused, not replaced), a raw NUL byte, trailing text after the value, or nesting
+ * deeper than JsonMaxDepth. NaN and Infinity literals, comments and trailing commas are errors. Numbers
+ * become the nearest double, so integers keep every digit a double can hold; magnitudes beyond the largest
+ * double read as the largest finite value of their sign, and those below the smallest as zero of their sign.
+ * When an object repeats a key (in any letter case), the last value wins and keeps the first key's spelling
+ * and position. On failure the output argument is left as it was and the reader carries the reason.
  */
 class FJsonSerializer
 {

@@ -1,13 +1,21 @@
 #pragma once
 
-#include <vector>
+#include <deque>
 
 #include "Json/JsonTypes.h"
+
+/**
+ * Containers waiting to be emptied while a tree is dropped. Kept in small blocks: one large buffer freed after
+ * the many small values of a tree would make the allocator merge all of them at once.
+ */
+using FJsonReleaseQueue = std::deque<TSharedPtr<FJsonValue>>;
 
 namespace JsonPrivate
 {
 /** Drops a set of values; containers that nobody else holds are emptied first so no destructor recurses. */
-void ReleaseTree(std::vector<TSharedPtr<FJsonValue>>& Pending);
+void ReleaseTree(FJsonReleaseQueue& Pending);
+/** Drops one child at once, or queues it in Pending when it is a container nobody else holds. */
+void Release(TSharedPtr<FJsonValue>& Value, FJsonReleaseQueue& Pending);
 } // namespace JsonPrivate
 
 /**
@@ -56,9 +64,12 @@ protected:
     FJsonValue& operator=(const FJsonValue&) = default;
 
     /** Moves this container's children into Pending; only called when nobody else holds this value. */
-    virtual void TakeChildren(std::vector<TSharedPtr<FJsonValue>>& Pending) { (void)Pending; }
+    virtual void TakeChildren(FJsonReleaseQueue& Pending) { (void)Pending; }
+    /** The text of a string value without a copy, for writing; empty for any other kind. */
+    virtual std::string_view ViewString() const { return {}; }
 
-    friend void JsonPrivate::ReleaseTree(std::vector<TSharedPtr<FJsonValue>>& Pending);
+    friend void JsonPrivate::ReleaseTree(FJsonReleaseQueue& Pending);
+    friend class FJsonSerializer;
 };
 
 class FJsonValueString final : public FJsonValue
@@ -67,6 +78,9 @@ public:
     explicit FJsonValueString(FString InValue) : FJsonValue(EJson::String), Value(std::move(InValue)) {}
 
     FString AsString() const override { return Value; }
+
+protected:
+    std::string_view ViewString() const override { return Value.View(); }
 
 private:
     FString Value;
@@ -109,7 +123,7 @@ public:
     const TArray<TSharedPtr<FJsonValue>>& AsArray() const override { return Value; }
 
 protected:
-    void TakeChildren(std::vector<TSharedPtr<FJsonValue>>& Pending) override;
+    void TakeChildren(FJsonReleaseQueue& Pending) override;
 
 private:
     TArray<TSharedPtr<FJsonValue>> Value;
@@ -126,7 +140,7 @@ public:
     const TSharedPtr<FJsonObject>& AsObject() const override { return Value; }
 
 protected:
-    void TakeChildren(std::vector<TSharedPtr<FJsonValue>>& Pending) override;
+    void TakeChildren(FJsonReleaseQueue& Pending) override;
 
 private:
     TSharedPtr<FJsonObject> Value;

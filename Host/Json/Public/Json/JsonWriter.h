@@ -86,7 +86,8 @@ public:
     bool Close();
 
 protected:
-    explicit FJsonWriterBase(FString* InOut) : Out(InOut) {}
+    /** bInCondensed: the layout writes no whitespace, so no layout call is made at all. */
+    FJsonWriterBase(FString* InOut, bool bInCondensed) : Out(InOut), bCondensed(bInCondensed) {}
 
     virtual void WriteNewLine(FString& Text, int32 Indent) = 0;
     virtual void WriteSpace(FString& Text) = 0;
@@ -101,6 +102,13 @@ private:
     };
 
     bool BeginValue(const FString* Identifier);
+    void NewLine(int32 Indent)
+    {
+        if (!bCondensed)
+        {
+            WriteNewLine(*Out, Indent);
+        }
+    }
     void BeginContainer(const FString* Identifier, EJson Kind, char Opening);
     void EndContainer(EJson Kind, char Closing);
     void WriteNumber(const FString* Identifier, double Value);
@@ -111,6 +119,7 @@ private:
     bool HasFailed() const { return bFailed; }
 
     FString* Out;
+    const bool bCondensed;
     std::vector<FScope> Scopes;
     bool bRootWritten = false;
     bool bIdentifierPending = false;
@@ -124,7 +133,10 @@ class TJsonWriter : public FJsonWriterBase
 
 public:
     /** Out must outlive the writer; a null Out makes every write misuse. */
-    explicit TJsonWriter(FString* InOut) : FJsonWriterBase(InOut) {}
+    explicit TJsonWriter(FString* InOut)
+        : FJsonWriterBase(InOut, std::is_same_v<PrintPolicy, TCondensedJsonPrintPolicy<CharType>>)
+    {
+    }
 
 protected:
     void WriteNewLine(FString& Text, int32 Indent) override

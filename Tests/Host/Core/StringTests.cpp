@@ -1,0 +1,142 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <utility>
+
+#include "CoreMinimal.h"
+
+namespace
+{
+// Lengths on both sides of the inline buffer's end, where text moves to the heap.
+const size_t Lengths[] = {0, 1, 15, 16, 30, 31, 32, 33, 63, 64, 200};
+
+std::string Pattern(size_t Length, char First = 'a')
+{
+    std::string Text;
+    for (size_t Index = 0; Index < Length; ++Index)
+    {
+        Text += static_cast<char>(First + Index % 26);
+    }
+    return Text;
+}
+
+/** The bytes, the length and the NUL that follows them, all agreeing. */
+void ExpectHolds(const FString& Text, const std::string& Expected)
+{
+    ASSERT_EQ(Text.Len(), static_cast<int32>(Expected.size()));
+    EXPECT_EQ(Text.View(), Expected);
+    EXPECT_EQ(Text.ToStdString(), Expected);
+    EXPECT_EQ((*Text)[Expected.size()], '\0');
+    EXPECT_EQ(std::string(Text.begin(), Text.end()), Expected);
+}
+} // namespace
+
+TEST(FString, CopiesAndMovesKeepTheTextAtEveryLength)
+{
+    for (const size_t Length : Lengths)
+    {
+        const std::string Expected = Pattern(Length);
+        const FString Source(Expected);
+        ExpectHolds(Source, Expected);
+
+        FString Copy = Source;
+        ExpectHolds(Copy, Expected);
+        FString Moved = std::move(Copy);
+        ExpectHolds(Moved, Expected);
+        ExpectHolds(Copy, "");
+
+        FString Assigned("something else entirely, longer than the inline buffer");
+        Assigned = Source;
+        ExpectHolds(Assigned, Expected);
+        Assigned = std::move(Moved);
+        ExpectHolds(Assigned, Expected);
+        const FString& Itself = Assigned;
+        Assigned = Itself;
+        ExpectHolds(Assigned, Expected);
+    }
+}
+
+TEST(FString, AppendingCrossesIntoTheHeapAndMayReadFromItself)
+{
+    for (const size_t Start : Lengths)
+    {
+        for (const size_t Added : Lengths)
+        {
+            FString Text(Pattern(Start));
+            Text.AppendChars(Pattern(Added, 'A').data(), static_cast<int32>(Added));
+            ExpectHolds(Text, Pattern(Start) + Pattern(Added, 'A'));
+        }
+        FString Doubled(Pattern(Start));
+        Doubled += Doubled;
+        ExpectHolds(Doubled, Pattern(Start) + Pattern(Start));
+        FString Tail(Pattern(Start));
+        Tail.AppendChars(*Tail + Start / 2, static_cast<int32>(Start - Start / 2));
+        ExpectHolds(Tail, Pattern(Start) + Pattern(Start).substr(Start / 2));
+    }
+}
+
+TEST(FString, EmptyAndReserveKeepItUsable)
+{
+    for (const size_t Length : Lengths)
+    {
+        FString Text(Pattern(Length));
+        Text.Empty();
+        ExpectHolds(Text, "");
+        Text.Reserve(static_cast<int32>(Length * 2));
+        ExpectHolds(Text, "");
+        Text += "x";
+        Text.Reserve(1);
+        ExpectHolds(Text, "x");
+    }
+}
+
+TEST(FString, OperationsAgreeAcrossTheInlineBoundary)
+{
+    const FString Long(Pattern(40));
+    const FString Short(Pattern(10));
+    ExpectHolds(Long + Short, Pattern(40) + Pattern(10));
+    ExpectHolds("<" + Short + ">", "<" + Pattern(10) + ">");
+    ExpectHolds(Long.Left(31), Pattern(31));
+    ExpectHolds(Long.Mid(5, 30), Pattern(40).substr(5, 30));
+    ExpectHolds(Long.ToUpper().ToLower(), Pattern(40));
+    EXPECT_TRUE(Long.ToUpper() == Long);
+    EXPECT_FALSE(Long.ToUpper().Equals(Long, ESearchCase::CaseSensitive));
+    EXPECT_EQ(GetTypeHash(Long.ToUpper()), GetTypeHash(Long));
+
+    FString Replaced(Pattern(30));
+    EXPECT_EQ(Replaced.ReplaceInline("abc", "<three>"), 2);
+    ExpectHolds(Replaced, "<three>defghijklmnopqrstuvwxyz<three>d");
+    ExpectHolds(FString::SanitizeFloat(2.5), "2.5");
+    ExpectHolds(FString::Printf("%s|%d", *Long, 7), Pattern(40) + "|7");
+    ExpectHolds(FString(std::string("a\0b", 3)), std::string("a\0b", 3));
+}
+
+// Map keys hash eight bytes at a time; every letter case of a key must land on the same hash, and only ASCII
+// letters fold.
+TEST(FString, HashIgnoresAsciiCaseOnly)
+{
+    const struct
+    {
+        const char* A;
+        const char* B;
+        bool bSameText;
+    } Cases[] = {
+        {"AbcdefghIJKLMNOPqrstuvwxyz@[`{", "aBCDEFGHijklmnopQRSTUVWXYZ@[`{", true},
+        {"@", "`", false},
+        {"[", "{", false},
+        {"Z", "z", true},
+        {"\xC3\x89", "\xC3\xA9", false},
+        {"key_12345678", "KEY_12345678", true},
+        {"", "", true},
+    };
+    for (const auto& Case : Cases)
+    {
+        EXPECT_EQ(FString(Case.A) == FString(Case.B), Case.bSameText) << Case.A;
+        if (Case.bSameText)
+        {
+            EXPECT_EQ(GetTypeHash(Case.A), GetTypeHash(Case.B)) << Case.A;
+        }
+    }
+    EXPECT_NE(GetTypeHash("a"), GetTypeHash(FString(std::string("a\0", 2))));
+}
