@@ -111,7 +111,7 @@ TEST_F(BuildInfoServiceTest, GetEntitledBuildsEmptiesTheCallersArrayFirst)
 
 TEST_F(BuildInfoServiceTest, OneEntitledQueryPerUserAtATime)
 {
-    InstallUser("acct2");
+    InstallSecondUser("acct2");
     ASSERT_TRUE(V1->QueryEntitledBuilds(FUniqueNetIdString("acct1"), "Live", "Windows"));
     EXPECT_FALSE(V1->QueryEntitledBuilds(FUniqueNetIdString("acct1"), "Beta", "Linux"));
     EXPECT_FALSE(V1->QueryEntitledBuilds(FUniqueNetIdString(""), "Live", "Windows"));

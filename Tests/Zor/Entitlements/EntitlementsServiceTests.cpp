@@ -163,11 +163,11 @@ TEST_F(EntitlementsServiceTest, RefusedStartsFireOnceAndReturnFalse)
         EXPECT_TRUE(
             Log.Contains(ELogVerbosity::Warning, FString("QueryEntitlements request failed. ") + Case.Error));
     }
-    // The refused user's query left nothing behind: a later one for it is not "pending".
-    InstallUser("nobody");
+    // A refused query leaves nothing pending behind it.
     Events.Empty();
-    EXPECT_TRUE(Service->QueryEntitlements(FUniqueNetIdString("nobody")));
-    EXPECT_TRUE(Events.IsEmpty());
+    EXPECT_FALSE(Service->QueryEntitlements(FUniqueNetIdString("nobody")));
+    ASSERT_EQ(Events.Num(), 1);
+    EXPECT_EQ(Events[0].Error, FString("Invalid user auth for id=nobody. Need to login first"));
 
     // The first query is still in flight and completes normally.
     Tick(2);
