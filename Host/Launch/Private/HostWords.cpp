@@ -16,6 +16,8 @@ const FHostWordGroup& GetFriendsHostWords();
 const FHostWordGroup& GetMessagesHostWords();
 const FHostWordGroup& GetCatalogHostWords();
 const FHostWordGroup& GetOrdersHostWords();
+const FHostWordGroup& GetEntitlementsHostWords();
+const FHostWordGroup& GetBuildInfoHostWords();
 
 std::span<const FHostWordGroup> GetHostWordGroups()
 {
@@ -36,6 +38,8 @@ std::span<const FHostWordGroup> GetHostWordGroups()
         GetMessagesHostWords(),
         GetCatalogHostWords(),
         GetOrdersHostWords(),
+        GetEntitlementsHostWords(),
+        GetBuildInfoHostWords(),
         // clang-format on
     };
     return Groups;

@@ -1,6 +1,9 @@
 #include "AccountCreation/OnlineAccountCreationZor.h"
 #include "AccountMapping/OnlineAccountMappingZor.h"
+#include "BuildInfo/OnlineBuildInfoServiceZor.h"
+#include "BuildInfo/OnlineBuildInfoServiceZorV2.h"
 #include "Catalog/OnlineCatalogServiceZor.h"
+#include "Entitlements/OnlineEntitlementsZor.h"
 #include "Friends/OnlineFriendsZor.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "Messages/OnlineMessageZor.h"
@@ -23,6 +26,9 @@ void FOnlineSubsystemZor::CreateServices()
     AddService<FOnlineIdentityZor>();
     AddService<FOnlineUserCloudZor>();
     AddService<FOnlineSessionZor>();
+    AddService<FOnlineEntitlementsZor>();
+    AddService<FOnlineBuildInfoServiceZor>();
+    AddService<FOnlineBuildInfoServiceZorV2>();
     AddService<FOnlineCatalogServiceZor>();
     AddService<FOnlineOrderServiceZor>();
     AddService<FOnlinePaymentServiceZor>();
@@ -139,4 +145,24 @@ TSharedPtr<FOnlineOrderServiceZor> FOnlineSubsystemZor::GetZorOrderService() con
 TSharedPtr<FOnlinePaymentServiceZor> FOnlineSubsystemZor::GetZorPaymentService() const
 {
     return FindService<FOnlinePaymentServiceZor>();
+}
+
+TSharedPtr<FOnlineEntitlementsZor> FOnlineSubsystemZor::GetZorEntitlementsService() const
+{
+    return FindService<FOnlineEntitlementsZor>();
+}
+
+IOnlineEntitlementsPtr FOnlineSubsystemZor::GetEntitlementsInterface() const
+{
+    return GetZorEntitlementsService();
+}
+
+TSharedPtr<FOnlineBuildInfoServiceZor> FOnlineSubsystemZor::GetZorBuildInfoService() const
+{
+    return FindService<FOnlineBuildInfoServiceZor>();
+}
+
+TSharedPtr<FOnlineBuildInfoServiceZorV2> FOnlineSubsystemZor::GetZorBuildInfoServiceV2() const
+{
+    return FindService<FOnlineBuildInfoServiceZorV2>();
 }

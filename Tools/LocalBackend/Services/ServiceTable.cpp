@@ -9,6 +9,8 @@
 #include "CatalogService.h"
 #include "OrdersService.h"
 #include "PaymentService.h"
+#include "BuildInfoService.h"
+#include "EntitlementsService.h"
 #include "ProfileService.h"
 #include "TimeService.h"
 #include "TitleFileService.h"
@@ -47,6 +49,8 @@ constexpr FServiceFactory ServiceTable[] = {
     Make<FCatalogService>,
     Make<FOrdersService>,
     Make<FPaymentService>,
+    Make<FEntitlementsService>,
+    Make<FBuildInfoService>,
     // clang-format on
 };
 } // namespace
