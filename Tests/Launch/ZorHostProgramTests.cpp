@@ -387,4 +387,35 @@ TEST_F(ZorHostProgramTest, TheDemoScriptPassesEveryStepAgainstTheLocalBackend)
     EXPECT_TRUE(Run.HasLine("Profile item ")) << Run.Log();
     EXPECT_TRUE(Run.HasLine("template=Weapon.Sword quantity=1")) << Run.Log();
 }
+
+TEST_F(ZorHostProgramTest, ListsTheDemoUsersEntitlementsAndBuildsAgainstTheLocalBackend)
+{
+    ZorBackend::FLocalBackend Backend;
+    std::string Error;
+    const int Port = Backend.Start(0, Error);
+    ASSERT_GT(Port, 0) << Error;
+    const FHostRun Run = RunScript(
+        DemoIni("127.0.0.1:" + std::to_string(Port)) +
+            "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n" +
+            "[OnlineSubsystemZor.OnlineEntitlementsZor]\nServiceName=commerce\n",
+        "login\nwait 2\nexpect login\nentitlements\nbuilds Live Windows\nselfpatch Live Windows\n"
+        "builds2 Live Windows\nselfpatch2 Live Linux\nwait 1.5\nexpect entitlements\nexpect builds\n"
+        "expect selfpatch\nexpect builds2\nexpect selfpatch2\ndownload2 ZorDemoGame demo-game-deluxe-item\n"
+        "wait 1\nexpect download2\ndownload2 NoSuchApp\nquit\n",
+        {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"});
+    Backend.Stop();
+    // The one failure is the download of a build that the last answer did not hold.
+    EXPECT_EQ(Run.ExitCode, 1) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("download2: no build of NoSuchApp")) << Run.Log();
+    EXPECT_EQ(Run.OutputLines,
+              (std::vector<std::string>{"passed: login", "passed: entitlements", "passed: builds",
+                                        "passed: selfpatch", "passed: builds2", "passed: selfpatch2",
+                                        "passed: download2"}))
+        << Run.Log();
+    EXPECT_EQ(CountLines(Run, "  entitlement Id="), 3) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("Name=ZorDemoGame Deluxe ItemId=demo-game-deluxe-item")) << Run.Log();
+    EXPECT_EQ(CountLines(Run, "  build AppName=ZorDemoGame "), 5) << Run.Log();
+    EXPECT_EQ(CountLines(Run, "  build AppName=TolvanEngineLauncher "), 2) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("item ZorDemoGame.manifest Path=ZorDemoGame/Windows/1.4.0-deluxe/")) << Run.Log();
+}
 } // namespace

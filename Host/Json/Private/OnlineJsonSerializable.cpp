@@ -40,6 +40,17 @@ void FOnlineJsonSerializerBase::SerializeRecord(const FString& Name, FOnlineJson
     }
 }
 
+void FOnlineJsonSerializerBase::SerializeDate(const FString& Name, FDateTime& Date)
+{
+    const FString Written = Date.ToIso8601();
+    FString Text = Written;
+    Serialize(Name, Text);
+    if (IsLoading() && !Text.Equals(Written, ESearchCase::CaseSensitive))
+    {
+        FDateTime::ParseIso8601(*Text, Date);
+    }
+}
+
 TArray<TSharedPtr<FJsonObject>> FOnlineJsonSerializerBase::ObjectsOfArrayField(const FString& Name) const
 {
     TArray<TSharedPtr<FJsonObject>> Objects;

@@ -14,6 +14,10 @@ const FHostWordGroup& GetTimeHostWords();
 const FHostWordGroup& GetSessionHostWords();
 const FHostWordGroup& GetFriendsHostWords();
 const FHostWordGroup& GetMessagesHostWords();
+const FHostWordGroup& GetCatalogHostWords();
+const FHostWordGroup& GetOrdersHostWords();
+const FHostWordGroup& GetEntitlementsHostWords();
+const FHostWordGroup& GetBuildInfoHostWords();
 const FHostWordGroup& GetTestHostWords();
 
 std::span<const FHostWordGroup> GetHostWordGroups()
@@ -33,6 +37,10 @@ std::span<const FHostWordGroup> GetHostWordGroups()
         GetSessionHostWords(),
         GetFriendsHostWords(),
         GetMessagesHostWords(),
+        GetCatalogHostWords(),
+        GetOrdersHostWords(),
+        GetEntitlementsHostWords(),
+        GetBuildInfoHostWords(),
         GetTestHostWords(),
         // clang-format on
     };

@@ -9,6 +9,8 @@ struct FZorCall
     /** Names the completion and failure lines: "<Operation> request complete. ..." and "... request failed.
      * %s". */
     FString Operation;
+    /** Names the completion line instead of Operation, where the service words the two differently. */
+    FString CompleteName;
     FString Verb = "GET";
     /** Base URL and path template; its placeholders are replaced by Values, encoded (see ZorUrl::Substitute).
      */

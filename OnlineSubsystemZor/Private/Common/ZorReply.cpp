@@ -35,13 +35,15 @@ bool FZorReply::Check(EZorCodeRule Rule)
     }
     const FString Url = Request ? ZorRedact::Text(Request->GetURL(), Call.Secrets) : FString();
     LogOnlineAt(Call.CompleteVerbosity,
-                FString::Printf("%s request complete. url=%s code=%d response=%s", *Call.Operation, *Url,
+                FString::Printf("%s request complete. url=%s code=%d response=%s",
+                                Call.CompleteName.IsEmpty() ? *Call.Operation : *Call.CompleteName, *Url,
                                 Response->GetResponseCode(), *ZorRedact::Body(GetBody())));
     if (FZorError Refused = CheckResponse(*Response, Rule))
     {
         if (!Call.bServiceErrorText)
         {
-            Refused.Text = FString::Printf("Invalid response. code=%d error=%s", Refused.HttpCode, *GetBody());
+            Refused.Text =
+                FString::Printf("Invalid response. code=%d error=%s", Refused.HttpCode, *GetBody());
         }
         Error = Refused;
     }
@@ -66,7 +68,7 @@ FZorError FZorReply::CheckResponse(const IHttpResponse& Response, EZorCodeRule R
     }
     Json->TryGetStringField("errorCode", Error.ErrorCode);
     FString Message;
-    if (Json->TryGetStringField("errorMessage", Message))
+    if (Rule != EZorCodeRule::SuccessWholeBody && Json->TryGetStringField("errorMessage", Message))
     {
         Error.Kind = EZorErrorKind::ServiceError;
         Error.Text = Message;

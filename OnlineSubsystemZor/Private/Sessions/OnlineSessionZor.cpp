@@ -240,10 +240,12 @@ bool FOnlineSessionZor::CreateSession(int32 HostingPlayerNum, const FName& Sessi
     return Result == ResultSuccess;
 }
 
-TSharedRef<FZorSessionRequest> FOnlineSessionZor::MakeRequest(const char* Operation, int32 PlayerNum) const
+TSharedRef<FZorSessionRequest> FOnlineSessionZor::MakeRequest(const char* Operation, const char* CompleteName,
+                                                              int32 PlayerNum) const
 {
     const TSharedRef<FZorSessionRequest> Request = MakeShared<FZorSessionRequest>();
     Request->Call.Operation = Operation;
+    Request->Call.CompleteName = CompleteName;
     Request->Call.SendingVerbosity = ELogVerbosity::Log;
     Request->PlayerNum = PlayerNum;
     return Request;
@@ -251,7 +253,8 @@ TSharedRef<FZorSessionRequest> FOnlineSessionZor::MakeRequest(const char* Operat
 
 int32 FOnlineSessionZor::CreateInternetSession(int32 HostingPlayerNum, FNamedOnlineSession& Session)
 {
-    const TSharedRef<FZorSessionRequest> Request = MakeRequest("CreateSession", HostingPlayerNum);
+    const TSharedRef<FZorSessionRequest> Request =
+        MakeRequest("CreateSession", "CreateSessionUrl", HostingPlayerNum);
     Request->Call.Verb = "POST";
     Request->Call.Url = GetBaseUrl() + CreateSessionUrl;
     Request->Call.Body = ZorSessionJson::WriteSessionToJson(Session, MakeJsonContext());
@@ -359,7 +362,8 @@ int32 FOnlineSessionZor::UpdateInternetSession(const FName& SessionName,
         }
         return ResultFail;
     }
-    const TSharedRef<FZorSessionRequest> Request = MakeRequest("UpdateSession", Session->HostingPlayerNum);
+    const TSharedRef<FZorSessionRequest> Request =
+        MakeRequest("UpdateSession", "UpdateSessionUrl", Session->HostingPlayerNum);
     Request->Call.Verb = "PUT";
     Request->Call.Url = GetBaseUrl() + ExistingSessionUrl;
     Request->Call.Values = {{"`id", Info->SessionId.ToString()}};
@@ -502,7 +506,8 @@ int32 FOnlineSessionZor::DestroyInternetSession(FNamedOnlineSession& Session)
     }
     const bool bIsHost = Subsystem->IsDedicated() || !Subsystem->GetZorIdentityService() ||
                          IsHostedBy(Session, Session.HostingPlayerNum);
-    const TSharedRef<FZorSessionRequest> Request = MakeRequest("DestroySession", Session.HostingPlayerNum);
+    const TSharedRef<FZorSessionRequest> Request =
+        MakeRequest("DestroySession", "DestroySessionUrl", Session.HostingPlayerNum);
     Request->Call.Verb = "DELETE";
     Request->Call.Url = GetBaseUrl() + ExistingSessionUrl;
     Request->Call.Values = {{"`id", Info->SessionId.ToString()}};
@@ -665,7 +670,8 @@ bool FOnlineSessionZor::SendPlayers(const FName& SessionName, const TArray<FUniq
         return true;
     }
     const TSharedRef<FZorSessionRequest> Request =
-        MakeRequest(bRegister ? "RegisterPlayers" : "UnregisterPlayers", Session->HostingPlayerNum);
+        MakeRequest(bRegister ? "RegisterPlayers" : "UnregisterPlayers",
+                    bRegister ? "RegisterPlayers" : "UnregisterPlayers", Session->HostingPlayerNum);
     Request->Call.Verb = bRegister ? "POST" : "DELETE";
     Request->Call.Url = GetBaseUrl() + RegisterPlayerUrl;
     Request->Call.Values = {{"`id", Info->SessionId.ToString()}};

@@ -34,7 +34,8 @@ bool FOnlineSessionZor::FindSessions(int32 SearchingPlayerNum,
 int32 FOnlineSessionZor::FindInternetSession(int32 SearchingPlayerNum,
                                              const TSharedRef<FOnlineSessionSearch>& Search)
 {
-    const TSharedRef<FZorSessionRequest> Request = MakeRequest("FindSession", SearchingPlayerNum);
+    const TSharedRef<FZorSessionRequest> Request =
+        MakeRequest("FindSession", "FindSessionUrl", SearchingPlayerNum);
     Request->Call.Verb = "POST";
     Request->Call.Url = GetBaseUrl() + FindSessionsUrl;
     Request->Call.Body = ZorSessionJson::WriteSearchToJson(*Search, GetBuildUniqueId());
@@ -171,7 +172,8 @@ bool FOnlineSessionZor::FindFriendSession(int32 LocalUserNum, const FUniqueNetId
     const TSharedRef<FOnlineSessionSearch> Search = MakeShared<FOnlineSessionSearch>();
     Search->SearchState = EOnlineAsyncTaskState::InProgress;
     CurrentSessionSearch = Search;
-    const TSharedRef<FZorSessionRequest> Request = MakeRequest("FindFriendSession", LocalUserNum);
+    const TSharedRef<FZorSessionRequest> Request =
+        MakeRequest("FindFriendSession", "FindFriendSessionUrl", LocalUserNum);
     Request->Call.Url = GetBaseUrl() + FindPlayerUrl;
     Request->Call.Values = {{"`id", Friend.ToString()}};
     Request->Call.SendingLine =

@@ -1,9 +1,15 @@
 #include "AccountCreation/OnlineAccountCreationZor.h"
 #include "AccountMapping/OnlineAccountMappingZor.h"
+#include "BuildInfo/OnlineBuildInfoServiceZor.h"
+#include "BuildInfo/OnlineBuildInfoServiceZorV2.h"
+#include "Catalog/OnlineCatalogServiceZor.h"
+#include "Entitlements/OnlineEntitlementsZor.h"
 #include "Friends/OnlineFriendsZor.h"
 #include "Identity/OnlineIdentityZor.h"
-#include "Sessions/OnlineSessionZor.h"
 #include "Messages/OnlineMessageZor.h"
+#include "Orders/OnlineOrderServiceZor.h"
+#include "Payment/OnlinePaymentServiceZor.h"
+#include "Sessions/OnlineSessionZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 #include "Time/OnlineTimeZor.h"
 #include "TitleFile/OnlineTitleFileZor.h"
@@ -20,6 +26,12 @@ void FOnlineSubsystemZor::CreateServices()
     AddService<FOnlineIdentityZor>();
     AddService<FOnlineUserCloudZor>();
     AddService<FOnlineSessionZor>();
+    AddService<FOnlineEntitlementsZor>();
+    AddService<FOnlineBuildInfoServiceZor>();
+    AddService<FOnlineBuildInfoServiceZorV2>();
+    AddService<FOnlineCatalogServiceZor>();
+    AddService<FOnlineOrderServiceZor>();
+    AddService<FOnlinePaymentServiceZor>();
     AddService<FOnlineAccountCreationZor>();
     AddService<FOnlineAccountMappingZor>();
     AddService<FOnlineTitleFileZor>();
@@ -118,4 +130,39 @@ TSharedPtr<FOnlineMessageZor> FOnlineSubsystemZor::GetZorMessageService() const
 IOnlineMessagePtr FOnlineSubsystemZor::GetMessageInterface() const
 {
     return GetZorMessageService();
+}
+
+TSharedPtr<FOnlineCatalogServiceZor> FOnlineSubsystemZor::GetZorCatalogService() const
+{
+    return FindService<FOnlineCatalogServiceZor>();
+}
+
+TSharedPtr<FOnlineOrderServiceZor> FOnlineSubsystemZor::GetZorOrderService() const
+{
+    return FindService<FOnlineOrderServiceZor>();
+}
+
+TSharedPtr<FOnlinePaymentServiceZor> FOnlineSubsystemZor::GetZorPaymentService() const
+{
+    return FindService<FOnlinePaymentServiceZor>();
+}
+
+TSharedPtr<FOnlineEntitlementsZor> FOnlineSubsystemZor::GetZorEntitlementsService() const
+{
+    return FindService<FOnlineEntitlementsZor>();
+}
+
+IOnlineEntitlementsPtr FOnlineSubsystemZor::GetEntitlementsInterface() const
+{
+    return GetZorEntitlementsService();
+}
+
+TSharedPtr<FOnlineBuildInfoServiceZor> FOnlineSubsystemZor::GetZorBuildInfoService() const
+{
+    return FindService<FOnlineBuildInfoServiceZor>();
+}
+
+TSharedPtr<FOnlineBuildInfoServiceZorV2> FOnlineSubsystemZor::GetZorBuildInfoServiceV2() const
+{
+    return FindService<FOnlineBuildInfoServiceZorV2>();
 }

@@ -153,7 +153,9 @@ private:
     bool IsHostedBy(const FNamedOnlineSession& Session, int32 PlayerNum) const;
     bool SendPlayers(const FName& SessionName, const TArray<FUniqueNetIdRef>& Players, bool bRegister,
                      bool bWasInvited);
-    TSharedRef<FZorSessionRequest> MakeRequest(const char* Operation, int32 PlayerNum) const;
+    /** A request whose completion line is named CompleteName and whose other lines are named Operation. */
+    TSharedRef<FZorSessionRequest> MakeRequest(const char* Operation, const char* CompleteName,
+                                               int32 PlayerNum) const;
     static FString GetDedicatedServerName();
     static const FString& GetDedicatedServerOwnerId();
     bool EnsureLANSession();

@@ -14,9 +14,15 @@ class FOnlineAsyncTask;
 class FOnlineAsyncTaskManagerZor;
 class FOnlineAccountCreationZor;
 class FOnlineAccountMappingZor;
+class FOnlineCatalogServiceZor;
+class FOnlineBuildInfoServiceZor;
+class FOnlineBuildInfoServiceZorV2;
+class FOnlineEntitlementsZor;
 class FOnlineIdentityZor;
 class FOnlineFriendsZor;
 class FOnlineMessageZor;
+class FOnlineOrderServiceZor;
+class FOnlinePaymentServiceZor;
 class FOnlineTimeZor;
 class FOnlineTitleFileZor;
 class FOnlineUserCloudZor;
@@ -42,7 +48,7 @@ public:
     IOnlinePartyPtr GetPartyInterface() const override { return nullptr; }
     IOnlineSharedCloudPtr GetSharedCloudInterface() const override { return nullptr; }
     IOnlineUserCloudPtr GetUserCloudInterface() const override;
-    IOnlineEntitlementsPtr GetEntitlementsInterface() const override { return nullptr; }
+    IOnlineEntitlementsPtr GetEntitlementsInterface() const override;
     IOnlineLeaderboardsPtr GetLeaderboardsInterface() const override { return nullptr; }
     IOnlineVoicePtr GetVoiceInterface() const override;
     IOnlineExternalUIPtr GetExternalUIInterface() const override { return nullptr; }
@@ -76,6 +82,12 @@ public:
     TSharedPtr<FOnlineUserCloudZor> GetZorUserCloudService() const;
     TSharedPtr<FOnlineTitleFileZor> GetZorTitleFileService() const;
     TSharedPtr<FOnlineSessionZor> GetZorSessionService() const;
+    TSharedPtr<FOnlineCatalogServiceZor> GetZorCatalogService() const;
+    TSharedPtr<FOnlineOrderServiceZor> GetZorOrderService() const;
+    TSharedPtr<FOnlinePaymentServiceZor> GetZorPaymentService() const;
+    TSharedPtr<FOnlineEntitlementsZor> GetZorEntitlementsService() const;
+    TSharedPtr<FOnlineBuildInfoServiceZor> GetZorBuildInfoService() const;
+    TSharedPtr<FOnlineBuildInfoServiceZorV2> GetZorBuildInfoServiceV2() const;
 
     bool UseServerPermissions() const { return IsServer(); }
     /** Hands a task to the task thread; the task manager owns it from then on. */

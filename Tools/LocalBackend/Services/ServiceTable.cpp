@@ -6,6 +6,11 @@
 #include "MatchmakingService.h"
 #include "FriendsService.h"
 #include "MessagesService.h"
+#include "CatalogService.h"
+#include "OrdersService.h"
+#include "PaymentService.h"
+#include "BuildInfoService.h"
+#include "EntitlementsService.h"
 #include "ProfileService.h"
 #include "TimeService.h"
 #include "TitleFileService.h"
@@ -41,6 +46,11 @@ constexpr FServiceFactory ServiceTable[] = {
     Make<FMatchmakingService>,
     Make<FFriendsService>,
     Make<FMessagesService>,
+    Make<FCatalogService>,
+    Make<FOrdersService>,
+    Make<FPaymentService>,
+    Make<FEntitlementsService>,
+    Make<FBuildInfoService>,
     // clang-format on
 };
 } // namespace

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Core/DateTime.h"
 #include "Json/JsonSerializer.h"
 
 class FOnlineJsonSerializable;
@@ -57,6 +58,11 @@ public:
     /** An array of records; reading appends one new element per object in the JSON array. */
     template <typename ElementType>
     void SerializeRecordArray(const FString& Name, TArray<ElementType>& Array);
+
+    /** A date-time as ISO 8601 text; text that does not parse leaves the field as it was. */
+    void SerializeDate(const FString& Name, FDateTime& Date);
+    /** A display text (any type with FromString and ToString) carried as a JSON string. */
+    template <typename TextType> void SerializeText(const FString& Name, TextType& Text);
 
 private:
     TArray<TSharedPtr<FJsonObject>> ObjectsOfArrayField(const FString& Name) const;
@@ -206,6 +212,17 @@ void FOnlineJsonSerializerBase::SerializeRecordArray(const FString& Name, TArray
     }
 }
 
+template <typename TextType>
+void FOnlineJsonSerializerBase::SerializeText(const FString& Name, TextType& Text)
+{
+    FString Value = Text.ToString();
+    Serialize(Name, Value);
+    if (IsLoading() && !Value.Equals(Text.ToString(), ESearchCase::CaseSensitive))
+    {
+        Text = TextType::FromString(Value);
+    }
+}
+
 #define BEGIN_ONLINE_JSON_SERIALIZER                                                                         \
     void Serialize(FOnlineJsonSerializerBase& Serializer, bool bFlatObject) override                         \
     {                                                                                                        \
@@ -230,3 +247,5 @@ void FOnlineJsonSerializerBase::SerializeRecordArray(const FString& Name, TArray
     Serializer.SerializeRecordArray<ElementType>(TEXT(JsonName), JsonArray)
 #define ONLINE_JSON_SERIALIZE_OBJECT_SERIALIZABLE(JsonName, JsonObject)                                      \
     Serializer.SerializeObject(TEXT(JsonName), JsonObject)
+#define ONLINE_JSON_SERIALIZE_DATE(JsonName, JsonDate) Serializer.SerializeDate(TEXT(JsonName), JsonDate)
+#define ONLINE_JSON_SERIALIZE_TEXT(JsonName, JsonText) Serializer.SerializeText(TEXT(JsonName), JsonText)

@@ -1,0 +1,95 @@
+#include "Core/Parse.h"
+#include "Entitlements/OnlineEntitlementsZor.h"
+#include "HostWords.h"
+#include "Identity/OnlineIdentityZor.h"
+#include "Launch/ZorHost.h"
+#include "Subsystem/OnlineSubsystemZor.h"
+
+namespace
+{
+TSharedPtr<FOnlineEntitlementsZor> GetEntitlements(FZorHost& Host)
+{
+    FOnlineSubsystemZor* Subsystem = Host.GetZorSubsystem();
+    return Subsystem ? Subsystem->GetZorEntitlementsService() : nullptr;
+}
+
+/** "START COUNT", both whole numbers, or nothing for the whole list. */
+bool ReadPage(const TCHAR* Args, FPagedQuery& OutPage)
+{
+    FString Start;
+    FString Count;
+    if (!FParse::Token(Args, Start, false))
+    {
+        return true;
+    }
+    if (!FParse::Token(Args, Count, false) || !Start.IsNumeric() || !Count.IsNumeric())
+    {
+        return false;
+    }
+    OutPage = FPagedQuery(FCString::Atoi(*Start), FCString::Atoi(*Count));
+    return true;
+}
+
+bool QueryEntitlements(FZorHost& Host, const TCHAR* Args)
+{
+    const TSharedPtr<FOnlineEntitlementsZor> Entitlements = GetEntitlements(Host);
+    const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
+    const FUniqueNetIdPtr UserId = Identity ? Identity->GetUniquePlayerId(FZorHost::LocalUser) : nullptr;
+    FPagedQuery Page;
+    if (!ReadPage(Args, Page))
+    {
+        UE_LOG(LogHost, Warning, "usage: entitlements [START COUNT]");
+        return false;
+    }
+    if (!Entitlements || !UserId)
+    {
+        UE_LOG(LogHost, Warning, "entitlements: local user %d is not logged in", FZorHost::LocalUser);
+        return false;
+    }
+    return Entitlements->QueryEntitlements(*UserId, Page);
+}
+
+void OnQueryEntitlementsComplete(FZorHost& Host, const TWeakPtr<FOnlineEntitlementsZor>& Service,
+                                 bool bWasSuccessful, const FUniqueNetId& UserId, const FString& Error)
+{
+    UE_LOG(LogHost, Display, "OnQueryEntitlementsComplete bWasSuccessful=%d UserId=%s Error=%s",
+           bWasSuccessful, *UserId.ToString(), *Error);
+    Host.ReportOutcome("entitlements", bWasSuccessful);
+    const TSharedPtr<FOnlineEntitlementsZor> Entitlements = Service.Pin();
+    if (!Entitlements)
+    {
+        return;
+    }
+    TArray<TSharedRef<FOnlineEntitlement>> All;
+    Entitlements->GetAllEntitlements(UserId, All);
+    for (const TSharedRef<FOnlineEntitlement>& Entitlement : All)
+    {
+        UE_LOG(LogHost, Display, "  entitlement Id=%s Name=%s ItemId=%s", *Entitlement->Id,
+               *Entitlement->Name, *Entitlement->ItemId);
+    }
+}
+
+void BindEvents(FZorHost& Host)
+{
+    const TSharedPtr<FOnlineEntitlementsZor> Entitlements = GetEntitlements(Host);
+    if (!Entitlements)
+    {
+        return;
+    }
+    const TWeakPtr<FOnlineEntitlementsZor> Weak = Entitlements;
+    Entitlements->AddOnQueryEntitlementsCompleteDelegate(FOnQueryEntitlementsCompleteDelegate::CreateLambda(
+        [&Host, Weak](bool bWasSuccessful, const FUniqueNetId& UserId, const FString& Error)
+        { OnQueryEntitlementsComplete(Host, Weak, bWasSuccessful, UserId, Error); }));
+}
+
+const FHostWord Words[] = {
+    {"entitlements", "entitlements [START COUNT]", "lists local user 0's entitlements, or one page of them",
+     &QueryEntitlements},
+};
+} // namespace
+
+const FHostWordGroup& GetEntitlementsHostWords()
+{
+    static const FHostWordGroup Group{Words, {}, &BindEvents};
+    return Group;
+}

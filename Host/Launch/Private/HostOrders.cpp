@@ -1,0 +1,211 @@
+#include "Core/Parse.h"
+#include "HostWords.h"
+#include "Identity/OnlineIdentityZor.h"
+#include "Launch/ZorHost.h"
+#include "Orders/OnlineOrderServiceZor.h"
+#include "Payment/OnlinePaymentServiceZor.h"
+#include "Subsystem/OnlineSubsystemZor.h"
+
+namespace
+{
+const TCHAR* const OrderUsage =
+    "order preview OFFER... | create OFFER... | checkout ID [BILLINGACCOUNTID] | fulfill ID";
+
+/** The services and local user 0's id, or a warning saying what is missing. */
+struct FPurchaseContext
+{
+    TSharedPtr<FOnlineOrderServiceZor> Orders;
+    TSharedPtr<FOnlinePaymentServiceZor> Payment;
+    FUniqueNetIdPtr UserId;
+
+    static bool Get(FZorHost& Host, const TCHAR* Word, FPurchaseContext& Out)
+    {
+        FOnlineSubsystemZor* Subsystem = Host.GetZorSubsystem();
+        const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
+        Out.Orders = Subsystem ? Subsystem->GetZorOrderService() : nullptr;
+        Out.Payment = Subsystem ? Subsystem->GetZorPaymentService() : nullptr;
+        Out.UserId = Identity ? Identity->GetUniquePlayerId(FZorHost::LocalUser) : nullptr;
+        if (!Out.Orders || !Out.Payment)
+        {
+            UE_LOG(LogHost, Warning, "%s: there are no order and payment services", Word);
+            return false;
+        }
+        if (!Out.UserId)
+        {
+            UE_LOG(LogHost, Warning, "%s: log local user 0 in first", Word);
+            return false;
+        }
+        return true;
+    }
+};
+
+TArray<FString> ReadTokens(const TCHAR* Args)
+{
+    TArray<FString> Tokens;
+    FString Token;
+    while (FParse::Token(Args, Token, false))
+    {
+        Tokens.Add(Token);
+    }
+    return Tokens;
+}
+
+bool BillingWord(FZorHost& Host, const TCHAR* Args)
+{
+    FPurchaseContext Context;
+    if (!FParse::Command(&Args, "default"))
+    {
+        UE_LOG(LogHost, Warning, "usage: billing default");
+        return false;
+    }
+    return FPurchaseContext::Get(Host, "billing", Context) &&
+           Context.Payment->QueryDefaultBillingAccount(*Context.UserId);
+}
+
+bool OrdersWord(FZorHost& Host, const TCHAR* Args)
+{
+    FPurchaseContext Context;
+    if (!FParse::Command(&Args, "list"))
+    {
+        UE_LOG(LogHost, Warning, "usage: orders list");
+        return false;
+    }
+    return FPurchaseContext::Get(Host, "orders", Context) && Context.Orders->QueryOrders(*Context.UserId);
+}
+
+/** The default billing account read by "billing default", with the id given on the line, if any. */
+FOnlineBillingAccount BillingAccountFor(const FPurchaseContext& Context, const TArray<FString>& Tokens)
+{
+    const TSharedPtr<FOnlineBillingAccount> Default =
+        Context.Payment->GetDefaultBillingAccount(*Context.UserId);
+    FOnlineBillingAccount Account = Default ? *Default : FOnlineBillingAccount();
+    if (Tokens.Num() > 1)
+    {
+        Account.AccountId = Tokens[1];
+    }
+    return Account;
+}
+
+bool OrderWord(FZorHost& Host, const TCHAR* Args)
+{
+    FPurchaseContext Context;
+    if (!FPurchaseContext::Get(Host, "order", Context))
+    {
+        return false;
+    }
+    FOnlineOrderServiceZor& Orders = *Context.Orders;
+    const FUniqueNetId& UserId = *Context.UserId;
+    if (FParse::Command(&Args, "preview"))
+    {
+        return Orders.PreviewOrder(UserId, ReadTokens(Args), FRegionInfo());
+    }
+    if (FParse::Command(&Args, "create"))
+    {
+        return Orders.CreateOrder(UserId, ReadTokens(Args), FRegionInfo());
+    }
+    const bool bCheckout = FParse::Command(&Args, "checkout");
+    const bool bFulfill = !bCheckout && FParse::Command(&Args, "fulfill");
+    const TArray<FString> Tokens = ReadTokens(Args);
+    if ((!bCheckout && !bFulfill) || Tokens.IsEmpty())
+    {
+        UE_LOG(LogHost, Warning, "usage: %s", OrderUsage);
+        return false;
+    }
+    return bCheckout ? Orders.CheckoutOrder(UserId, Tokens[0], BillingAccountFor(Context, Tokens))
+                     : Orders.FulfillOrder(UserId, Tokens[0]);
+}
+
+void LogOrder(const FOnlineOrder& Order)
+{
+    UE_LOG(LogHost, Display, "  order %s status=%s total=%lld %s preview=%d", *Order.OrderId,
+           *Order.OrderStatus, static_cast<long long>(Order.GetTotalPrice()), *Order.Currency,
+           Order.bIsPreview);
+}
+
+FOnOrderOperationComplete::FDelegate OrderEvent(FZorHost& Host, FOnlineOrderServiceZor& Orders,
+                                                const TCHAR* Event, const TCHAR* Operation)
+{
+    return FOnOrderOperationComplete::FDelegate::CreateLambda(
+        [&Host, &Orders, Event, Operation](bool bWasSuccessful, const FUniqueNetId& UserId,
+                                           const FString& OrderId, const FString& Error)
+        {
+            UE_LOG(LogHost, Display, "%s bWasSuccessful=%d UserId=%s OrderId=%s Error=%s", Event,
+                   bWasSuccessful, *UserId.ToString(), *OrderId, *Error);
+            if (const TSharedPtr<FOnlineOrder> Order = Orders.GetOrder(UserId, OrderId))
+            {
+                LogOrder(*Order);
+            }
+            Host.ReportOutcome(Operation, bWasSuccessful);
+        });
+}
+
+void BindOrderEvents(FZorHost& Host, FOnlineOrderServiceZor& Orders)
+{
+    Orders.AddOnQueryOrdersCompleteDelegate(FOnQueryOrdersCompleteDelegate::CreateLambda(
+        [&Host, &Orders](bool bWasSuccessful, const FUniqueNetId& UserId, const FString& Error)
+        {
+            UE_LOG(LogHost, Display, "OnQueryOrdersComplete bWasSuccessful=%d UserId=%s Error=%s",
+                   bWasSuccessful, *UserId.ToString(), *Error);
+            TArray<TSharedPtr<FOnlineOrder>> Cached;
+            Orders.GetOrders(UserId, Cached);
+            for (const auto& Order : Cached)
+            {
+                LogOrder(*Order);
+            }
+            Host.ReportOutcome("orders list", bWasSuccessful);
+        }));
+    Orders.AddOnPreviewOrderCompleteDelegate(
+        OrderEvent(Host, Orders, "OnPreviewOrderComplete", "order preview"));
+    Orders.AddOnCreateOrderCompleteDelegate(
+        OrderEvent(Host, Orders, "OnCreateOrderComplete", "order create"));
+    Orders.AddOnCheckoutOrderCompleteDelegate(
+        OrderEvent(Host, Orders, "OnCheckoutOrderComplete", "order checkout"));
+    Orders.AddOnFulfillOrderCompleteDelegate(
+        OrderEvent(Host, Orders, "OnFulfillOrderComplete", "order fulfill"));
+}
+
+void BindEvents(FZorHost& Host)
+{
+    FOnlineSubsystemZor* Subsystem = Host.GetZorSubsystem();
+    const TSharedPtr<FOnlineOrderServiceZor> Orders = Subsystem ? Subsystem->GetZorOrderService() : nullptr;
+    const TSharedPtr<FOnlinePaymentServiceZor> Payment =
+        Subsystem ? Subsystem->GetZorPaymentService() : nullptr;
+    if (!Orders || !Payment)
+    {
+        return;
+    }
+    BindOrderEvents(Host, *Orders);
+    FOnlinePaymentServiceZor& Service = *Payment;
+    Service.AddOnQueryDefaultBillingAccountCompleteDelegate(
+        FOnQueryDefaultBillingAccountCompleteDelegate::CreateLambda(
+            [&Host, &Service](bool bWasSuccessful, const FUniqueNetId& UserId, const FString& Error)
+            {
+                UE_LOG(LogHost, Display,
+                       "OnQueryDefaultBillingAccountComplete bWasSuccessful=%d UserId=%s Error=%s",
+                       bWasSuccessful, *UserId.ToString(), *Error);
+                if (const TSharedPtr<FOnlineBillingAccount> Account =
+                        Service.GetDefaultBillingAccount(UserId))
+                {
+                    UE_LOG(LogHost, Display, "  billing account \"%s\" country=%s",
+                           *Account->billingAccountName.ToString(), *Account->country);
+                }
+                Host.ReportOutcome("billing default", bWasSuccessful);
+            }));
+}
+
+const FHostWord Words[] = {
+    {"billing", "billing default", "reads local user 0's default billing account", &BillingWord},
+    {"orders", "orders list", "lists local user 0's orders", &OrdersWord},
+    {"order", OrderUsage,
+     "previews or creates an order of offers of namespace qx, or checks out (with the default billing "
+     "account, or "
+     "the id given) or fulfils a cached order",
+     &OrderWord},
+};
+} // namespace
+
+const FHostWordGroup& GetOrdersHostWords()
+{
+    static const FHostWordGroup Group{Words, {}, &BindEvents};
+    return Group;
+}
