@@ -1,8 +1,12 @@
+#include "BuildInfo/OnlineBuildInfoServiceZor.h"
 #include "Core/Parse.h"
 #include "Friends/ZorInviteChain.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 #include "Tests/TestAccountMappingZor.h"
+#include "Tests/TestBuildInfoZor.h"
+#include "Tests/TestCatalogZor.h"
+#include "Tests/TestPurchaseZor.h"
 
 namespace
 {
@@ -15,6 +19,7 @@ struct FTestCommand
 };
 
 const char* const NoUserText = "No logged in user! Log in first";
+const FString BuildPlatform = "Windows";
 
 FUniqueNetIdPtr LocalUserId(const TSharedPtr<FOnlineIdentityZor>& Identity)
 {
@@ -94,12 +99,73 @@ void AuthTest(FOnlineSubsystemZor& Subsystem, const TCHAR* /*Args*/)
     }
 }
 
+void BuildInfo(FOnlineSubsystemZor& Subsystem, const TCHAR* Args)
+{
+    FString Label;
+    if (!ReadArgument(Args, Label, "usage: BUILDINFO <Label>"))
+    {
+        return;
+    }
+    const FUniqueNetIdPtr UserId = LocalUserId(Subsystem.GetZorIdentityService());
+    if (!UserId)
+    {
+        UE_LOG_ONLINE(Warning, "%s", NoUserText);
+        return;
+    }
+    const TSharedPtr<FOnlineBuildInfoServiceZor> Service = Subsystem.GetZorBuildInfoService();
+    if (!Service)
+    {
+        UE_LOG_ONLINE(Warning, "Failed to get build info service(s) Zor ");
+        return;
+    }
+    // Their outcome shows in the service's own log lines.
+    Service->QueryEntitledBuilds(*UserId, Label, BuildPlatform);
+    Service->QuerySelfPatchBuild(Label, BuildPlatform);
+}
+
+void BuildInfoV2(FOnlineSubsystemZor& Subsystem, const TCHAR* Args)
+{
+    FString Label;
+    if (!ReadArgument(Args, Label, "usage: BUILDINFOV2 <Label>"))
+    {
+        return;
+    }
+    if (!LocalUserId(Subsystem.GetZorIdentityService()))
+    {
+        UE_LOG_ONLINE(Warning, "%s", NoUserText);
+        return;
+    }
+    (new FTestBuildInfoZor(Subsystem))->Test(BuildPlatform, Label);
+}
+
+void Catalog(FOnlineSubsystemZor& Subsystem, const TCHAR* Args)
+{
+    FString Namespace;
+    if (ReadArgument(Args, Namespace, "usage: CATALOG <Namespace>"))
+    {
+        (new FTestCatalogZor(Subsystem))->Test(Namespace);
+    }
+}
+
+void Purchase(FOnlineSubsystemZor& Subsystem, const TCHAR* Args)
+{
+    FString OfferId;
+    if (ReadArgument(Args, OfferId, "usage: PURCHASE <OfferId>"))
+    {
+        (new FTestPurchaseZor(Subsystem))->Test(OfferId);
+    }
+}
+
 // Tried in order; the first word that matches decides.
 const FTestCommand TestCommands[] = {
     {"QUERYMAPPINGS", &QueryMappings},
     {"SENDINVITES", &SendInvites},
     {"EXCHANGECODE", &ExchangeCode},
     {"AUTHTEST", &AuthTest},
+    {"BUILDINFO", &BuildInfo},
+    {"BUILDINFOV2", &BuildInfoV2},
+    {"CATALOG", &Catalog},
+    {"PURCHASE", &Purchase},
 };
 } // namespace
 

@@ -1,0 +1,206 @@
+#include "Tests/TestPurchaseZor.h"
+
+#include "Subsystem/OnlineSubsystemZor.h"
+#include "Tests/ZorTestDriverLog.h"
+
+using ZorTestDriverLog::IsDumpEnabled;
+using ZorTestDriverLog::ToResult;
+
+namespace
+{
+const FString OfferNamespace = "qx";
+const FPagedQuery OfferPage(0, 1000);
+} // namespace
+
+FTestPurchaseZor::FTestPurchaseZor(FOnlineSubsystemZor& InSubsystem)
+    : Subsystem(InSubsystem), OnQueryOffersCompleteDelegate(FOnQueryOffersCompleteDelegate::CreateRaw(
+                                  this, &FTestPurchaseZor::OnQueryOffersComplete)),
+      OnCreateOrderCompleteDelegate(
+          FOnCreateOrderCompleteDelegate::CreateRaw(this, &FTestPurchaseZor::OnCreateOrderComplete)),
+      OnQueryOrdersCompleteDelegate(
+          FOnQueryOrdersCompleteDelegate::CreateRaw(this, &FTestPurchaseZor::OnQueryOrdersComplete)),
+      OnQueryDefaultBillingAccountCompleteDelegate(FOnQueryDefaultBillingAccountCompleteDelegate::CreateRaw(
+          this, &FTestPurchaseZor::OnQueryDefaultBillingAccountComplete)),
+      OnCheckoutOrderCompleteDelegate(
+          FOnCheckoutOrderCompleteDelegate::CreateRaw(this, &FTestPurchaseZor::OnCheckoutOrderComplete))
+{
+}
+
+void FTestPurchaseZor::Test(const FString& InOfferId)
+{
+    OfferId = InOfferId;
+    Identity = Subsystem.GetZorIdentityService();
+    UserId = Identity ? Identity->GetUniquePlayerId(0) : nullptr;
+    if (!UserId || !UserId->IsValid())
+    {
+        UE_LOG(LogOnline, Warning, "Purchase test failed. No logged in user");
+        FinishTest();
+        return;
+    }
+    CatalogService = Subsystem.GetZorCatalogService();
+    OrderService = Subsystem.GetZorOrderService();
+    PaymentService = Subsystem.GetZorPaymentService();
+    if (!CatalogService || !OrderService || !PaymentService)
+    {
+        UE_LOG(LogOnline, Warning, "Purchase test failed. Failed to get catalog,order,payment service APIs");
+        FinishTest();
+        return;
+    }
+    OnQueryOffersCompleteHandle =
+        CatalogService->AddOnQueryOffersCompleteDelegate(OnQueryOffersCompleteDelegate);
+    OnCreateOrderCompleteHandle =
+        OrderService->AddOnCreateOrderCompleteDelegate(OnCreateOrderCompleteDelegate);
+    OnQueryOrdersCompleteHandle =
+        OrderService->AddOnQueryOrdersCompleteDelegate(OnQueryOrdersCompleteDelegate);
+    OnCheckoutOrderCompleteHandle =
+        OrderService->AddOnCheckoutOrderCompleteDelegate(OnCheckoutOrderCompleteDelegate);
+    OnQueryDefaultBillingAccountCompleteHandle =
+        PaymentService->AddOnQueryDefaultBillingAccountCompleteDelegate(
+            OnQueryDefaultBillingAccountCompleteDelegate);
+    StartNextTest();
+}
+
+void FTestPurchaseZor::StartNextTest()
+{
+    // A step may end the chain before its call returns, so each call works on copies and comes last.
+    const TSharedPtr<FOnlineCatalogServiceZor> Catalog = CatalogService;
+    const TSharedPtr<FOnlineOrderServiceZor> Orders = OrderService;
+    const TSharedPtr<FOnlinePaymentServiceZor> Payment = PaymentService;
+    const FUniqueNetIdPtr User = UserId;
+    if (bQueryOffers)
+    {
+        Catalog->QueryOffersByFilter(OfferNamespace, FOnlineCatalogFilter(), FRegionInfo(), OfferPage);
+    }
+    else if (bCreateOrder)
+    {
+        const TArray<FString> OfferIds = {OfferId};
+        Orders->CreateOrder(*User, OfferIds, FRegionInfo());
+    }
+    else if (bQueryOrders)
+    {
+        Orders->QueryOrders(*User);
+    }
+    else if (bQueryDefaultBillingAccount)
+    {
+        Payment->QueryDefaultBillingAccount(*User);
+    }
+    else if (bCheckoutOrder && !OrderId.IsEmpty())
+    {
+        const TSharedPtr<FOnlineBillingAccount> Cached = Payment->GetDefaultBillingAccount(*User);
+        const FOnlineBillingAccount Account = Cached ? *Cached : FOnlineBillingAccount();
+        const FString Order = OrderId;
+        Orders->CheckoutOrder(*User, Order, Account);
+    }
+    else
+    {
+        FinishTest();
+    }
+}
+
+void FTestPurchaseZor::FinishTest()
+{
+    if (CatalogService)
+    {
+        CatalogService->ClearOnQueryOffersCompleteDelegate(OnQueryOffersCompleteHandle);
+    }
+    if (OrderService)
+    {
+        OrderService->ClearOnCreateOrderCompleteDelegate(OnCreateOrderCompleteHandle);
+        OrderService->ClearOnQueryOrdersCompleteDelegate(OnQueryOrdersCompleteHandle);
+        OrderService->ClearOnCheckoutOrderCompleteDelegate(OnCheckoutOrderCompleteHandle);
+    }
+    if (PaymentService)
+    {
+        PaymentService->ClearOnQueryDefaultBillingAccountCompleteDelegate(
+            OnQueryDefaultBillingAccountCompleteHandle);
+    }
+    delete this;
+}
+
+void FTestPurchaseZor::OnQueryOffersComplete(bool bWasSuccessful, const TArray<FString>& /*OfferIds*/,
+                                             const FString& /*Namespace*/, const FString& Error)
+{
+    UE_LOG_ONLINE(Log, "query offers complete. Result=%s Error=[%s]", ToResult(bWasSuccessful), *Error);
+    TArray<TSharedPtr<FOnlineCatalogOffer>> Offers;
+    CatalogService->GetAllOffers(OfferNamespace, Offers);
+    bool bFound = false;
+    for (const TSharedPtr<FOnlineCatalogOffer>& Offer : Offers)
+    {
+        UE_LOG_ONLINE(Log, "\toffer. dump=%s", *Offer->ToJson());
+        bFound = bFound || Offer->Id.Equals(OfferId, ESearchCase::IgnoreCase);
+    }
+    if (!bFound)
+    {
+        UE_LOG_ONLINE(Log, "no matching offer found for OfferId=%s", *OfferId);
+        FinishTest();
+        return;
+    }
+    bQueryOffers = false;
+    StartNextTest();
+}
+
+void FTestPurchaseZor::LogOrder(const FUniqueNetId& InUserId, const FString& InOrderId) const
+{
+    if (!IsDumpEnabled())
+    {
+        return;
+    }
+    if (const TSharedPtr<FOnlineOrder> Order = OrderService->GetOrder(InUserId, InOrderId))
+    {
+        UE_LOG_ONLINE(Log, "\torder. dump=%s", *Order->ToJson());
+    }
+}
+
+void FTestPurchaseZor::OnCreateOrderComplete(bool bWasSuccessful, const FUniqueNetId& InUserId,
+                                             const FString& InOrderId, const FString& Error)
+{
+    UE_LOG_ONLINE(Log, "create order complete. UserId=%s OrderId=%s Result=%s Error=[%s]",
+                  *InUserId.ToDebugString(), *InOrderId, ToResult(bWasSuccessful), *Error);
+    LogOrder(InUserId, InOrderId);
+    if (bWasSuccessful)
+    {
+        OrderId = InOrderId;
+    }
+    bCreateOrder = false;
+    StartNextTest();
+}
+
+void FTestPurchaseZor::OnQueryOrdersComplete(bool bWasSuccessful, const FUniqueNetId& InUserId,
+                                             const FString& Error)
+{
+    UE_LOG_ONLINE(Log, "query orders complete. UserId=%s Result=%s Error=[%s]", *InUserId.ToDebugString(),
+                  ToResult(bWasSuccessful), *Error);
+    TArray<TSharedPtr<FOnlineOrder>> Orders;
+    if (IsDumpEnabled() && OrderService->GetOrders(InUserId, Orders))
+    {
+        for (const TSharedPtr<FOnlineOrder>& Order : Orders)
+        {
+            UE_LOG_ONLINE(Log, "\torder. dump=%s", *Order->ToJson());
+        }
+    }
+    bQueryOrders = false;
+    StartNextTest();
+}
+
+void FTestPurchaseZor::OnQueryDefaultBillingAccountComplete(bool bWasSuccessful, const FUniqueNetId& InUserId,
+                                                            const FString& Error)
+{
+    UE_LOG_ONLINE(Log, "query billing accounts complete. UserId=%s Result=%s Error=[%s]",
+                  *InUserId.ToDebugString(), ToResult(bWasSuccessful), *Error);
+    if (const TSharedPtr<FOnlineBillingAccount> Account = PaymentService->GetDefaultBillingAccount(InUserId))
+    {
+        UE_LOG_ONLINE(Log, "\tdefault billing account. dump=%s", *Account->ToJson());
+    }
+    bQueryDefaultBillingAccount = false;
+    StartNextTest();
+}
+
+void FTestPurchaseZor::OnCheckoutOrderComplete(bool bWasSuccessful, const FUniqueNetId& InUserId,
+                                               const FString& InOrderId, const FString& Error)
+{
+    UE_LOG_ONLINE(Log, "checkout order complete. UserId=%s OrderId=%s Result=%s Error=[%s]",
+                  *InUserId.ToDebugString(), *InOrderId, ToResult(bWasSuccessful), *Error);
+    LogOrder(InUserId, InOrderId);
+    bCheckoutOrder = false;
+    StartNextTest();
+}
