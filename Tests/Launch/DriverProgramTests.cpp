@@ -24,7 +24,10 @@ protected:
                 "\nServicePermissions=(Name=Client,Id=zordemoclient,Key=zordemoclientsecret)\n"
                 "ServicePermissions=(Name=PurchaseClient,Id=zordemopurchase,Key=zordemopurchasesecret)\n"
                 "[OnlineSubsystemZor.AccountServiceZor]\nServiceName=account\n"
-                "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n");
+                "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n"
+                "[OnlineSubsystemZor.OnlineCatalogServiceZor]\nServiceName=commerce\n"
+                "[OnlineSubsystemZor.OnlineOrderServiceZor]\nServiceName=commerce\n"
+                "[OnlineSubsystemZor.OnlinePaymentServiceZor]\nServiceName=commerce\n");
     }
 
     void TearDown() override { Backend.Stop(); }
@@ -59,6 +62,55 @@ TEST_F(DriverProgramTest, QueryMappingsListsTheLinksThenFindsTheNamedUser)
          })
     {
         EXPECT_TRUE(Result.HasLine(Line)) << Line << "\n" << Result.Log();
+    }
+}
+TEST_F(DriverProgramTest, PurchaseOrdersADemoOfferAndChecksItOutToPaid)
+{
+    const FHostRun Result = Run("ONLINE SUB=ZOR TEST PURCHASE qx-offer-sword");
+    const std::string Prefix = "LogOnline: Log: ZOR: ";
+    const std::string User = "UserId=" + DemoUserId;
+    for (const std::string& Line : {
+             Prefix + "query offers complete. Result=true Error=[]",
+             Prefix + "create order complete. " + User + " OrderId=order-1 Result=true Error=[]",
+             Prefix + "query orders complete. " + User + " Result=true Error=[]",
+             Prefix + "query billing accounts complete. " + User + " Result=true Error=[]",
+             Prefix + "checkout order complete. " + User + " OrderId=order-1 Result=true Error=[]",
+         })
+    {
+        EXPECT_TRUE(Result.HasLine(Line)) << Line << "\n" << Result.Log();
+    }
+    const int Checkout = Result.FindLine("checkout order complete.");
+    ASSERT_GE(Checkout, 0) << Result.Log();
+    ASSERT_LT(Checkout + 1, static_cast<int>(Result.ErrorLines.size()));
+    EXPECT_NE(Result.ErrorLines[Checkout + 1].find(R"("orderStatus": "PAID")"), std::string::npos)
+        << Result.Log();
+}
+
+TEST_F(DriverProgramTest, CatalogAndBuildInfoWordsRunTheirChainsBesideEachOther)
+{
+    const FHostRun Result = Run("ONLINE SUB=ZOR TEST CATALOG qx\nONLINE SUB=ZOR TEST BUILDINFOV2 "
+                                "Live\nONLINE SUB=ZOR TEST BUILDINFO Live\n"
+                                "wait 2\nhelp");
+    const std::string Prefix = "LogOnline: Log: ZOR: ";
+    for (const std::string& Line : {
+             Prefix + "query categories complete. Result=true Error=[]",
+             Prefix + "query currencies complete. Result=true Error=[]",
+             Prefix + "query items complete. Result=true Error=[]",
+             Prefix + "query offers complete. Result=true Error=[]",
+             Prefix + "query self patch builds complete. Result=true Error=[]",
+             Prefix + "query entitled builds complete. UserId=" + DemoUserId + " Result=true Error=[]",
+             Prefix + "query signed downloads complete. UserId=" + DemoUserId + " Result=true Error=[]",
+             // The version 1 word binds nothing: the host's own handler shows its answers.
+             std::string("LogHost: Display: OnQuerySelfPatchBuildComplete bWasSuccessful=1"),
+         })
+    {
+        EXPECT_TRUE(Result.HasLine(Line)) << Line << "\n" << Result.Log();
+    }
+    for (const char* Word :
+         {"QUERYMAPPINGS", "BUILDINFO LABEL", "BUILDINFOV2 LABEL", "CATALOG NAMESPACE", "PURCHASE OFFERID"})
+    {
+        EXPECT_TRUE(Result.HasLine(std::string("  ONLINE SUB=ZOR TEST ") + Word)) << Word << "\n"
+                                                                                  << Result.Log();
     }
 }
 } // namespace

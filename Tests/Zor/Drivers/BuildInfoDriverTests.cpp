@@ -94,6 +94,10 @@ TEST_F(FBuildInfoDriverTest, AsksForEachEntitledBuildsDownloadInTurnThenEnds)
     EXPECT_EQ(CountDumps("entitled build"), 3);
     EXPECT_EQ(CountDumps("download info"), 2);
     EXPECT_TRUE(Log.Contains("\"signature\": \"s\""));
+    Log.Clear();
+    Builds().TriggerOnQuerySelfPatchBuildCompleteDelegates(true, "");
+    Builds().TriggerOnQueryEntitledBuildsCompleteDelegates(FUniqueNetIdString("acct1"), true, "");
+    EXPECT_EQ(Transcript(), "");
 }
 
 TEST_F(FBuildInfoDriverTest, NoEntitledBuildsMeansNoDownloadQuery)
