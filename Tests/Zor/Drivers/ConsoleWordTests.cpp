@@ -1,4 +1,6 @@
 #include "DriverTest.h"
+#include "Tests/TestBuildInfoZor.h"
+#include "Tests/TestPurchaseZor.h"
 
 namespace
 {
@@ -82,6 +84,29 @@ TEST_F(FConsoleWordTest, ExchangeCodeAsksForLocalUserZerosCodeWhateverTheClientA
     Tick();
     EXPECT_EQ(Requests(), "GET http://127.0.0.1:8080/account/api/oauth/exchange\n");
     EXPECT_EQ(Warnings(), "");
+}
+
+TEST_F(FConsoleWordTest, DriversStartedDirectlyWithoutAUserWarnAndEnd)
+{
+    CreateSubsystem();
+    (new FTestBuildInfoZor(*Subsystem))->Test("Windows", "Live");
+    (new FTestPurchaseZor(*Subsystem))->Test("o1");
+    EXPECT_EQ(Warnings(),
+              "Entitlement test failed. No logged in user\nPurchase test failed. No logged in user\n");
+    EXPECT_EQ(Http().NumStarted(), 0);
+}
+
+TEST_F(FConsoleWordTest, ADriverWorksWithTheSubsystemWhoseCommandStartedIt)
+{
+    // The first instance has nobody logged in; the second one's user is the one the driver acts for.
+    const TSharedPtr<FOnlineSubsystemZor> First = CreateSubsystem("default");
+    CreateSubsystem("second");
+    InstallUser("acct2");
+    EXPECT_TRUE(Exec("TEST QUERYMAPPINGS"));
+    Tick();
+    EXPECT_EQ(Requests(), "GET http://127.0.0.1:8080/account/api/public/account/acct2/externalAuths\n");
+    EXPECT_EQ(Warnings(), "");
+    First->Shutdown();
 }
 
 /** Counts the console lines that reach the engine's command execution. */
