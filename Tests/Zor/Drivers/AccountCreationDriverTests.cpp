@@ -4,7 +4,6 @@
 
 namespace
 {
-const char* const Account = "http://127.0.0.1:8080/api/tavoAccount/account";
 const char* const AccountRecord =
     R"({"id":"acct-9","email":"p@x.io","displayName":"Pee","pendingAuth":true})";
 
