@@ -68,7 +68,7 @@ FZorError FZorReply::CheckResponse(const IHttpResponse& Response, EZorCodeRule R
     }
     Json->TryGetStringField("errorCode", Error.ErrorCode);
     FString Message;
-    if (Rule != EZorCodeRule::SuccessWholeBody && Json->TryGetStringField("errorMessage", Message))
+    if (Json->TryGetStringField("errorMessage", Message))
     {
         Error.Kind = EZorErrorKind::ServiceError;
         Error.Text = Message;

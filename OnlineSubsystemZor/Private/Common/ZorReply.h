@@ -13,8 +13,6 @@ enum class EZorCodeRule : uint8
     Success,
     /** 200 alone. */
     Only200,
-    /** 200 to 399; a refused code gives "Invalid response. code=%d error=%s" with the whole body. */
-    SuccessWholeBody,
 };
 
 /**

@@ -121,7 +121,6 @@ FZorCall FOnlineFriendsZor::DescribeCall(EOperation Operation) const
         break;
     }
     Call.Url = GetBaseUrl() + Call.Url;
-    Call.bServiceErrorText = false;
     return Call;
 }
 

@@ -117,7 +117,6 @@ FZorCall FOnlineMessageZor::DescribeCall(EOperation Operation) const
         break;
     }
     Call.Url = GetBaseUrl() + Call.Url;
-    Call.bServiceErrorText = false;
     return Call;
 }
 
