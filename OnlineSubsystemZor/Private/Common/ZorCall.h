@@ -11,6 +11,8 @@ struct FZorCall
     FString Operation;
     /** Names the completion line instead of Operation, where the service words the two differently. */
     FString CompleteName;
+    /** A completion line worded apart (a heartbeat's): this text and " code=%d" alone. */
+    FString CompleteLine;
     FString Verb = "GET";
     /** Base URL and path template; its placeholders are replaced by Values, encoded (see ZorUrl::Substitute).
      */

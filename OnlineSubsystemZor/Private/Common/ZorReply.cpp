@@ -26,6 +26,21 @@ FZorReply::FZorReply(const FZorCall& InCall, const FHttpRequestPtr& InRequest,
 {
 }
 
+void FZorReply::LogCompletion() const
+{
+    const int32 Code = Response->GetResponseCode();
+    if (!Call.CompleteLine.IsEmpty())
+    {
+        LogOnlineAt(Call.CompleteVerbosity, FString::Printf("%s code=%d", *Call.CompleteLine, Code));
+        return;
+    }
+    const FString Url = Request ? ZorRedact::Text(Request->GetURL(), Call.Secrets) : FString();
+    LogOnlineAt(Call.CompleteVerbosity,
+                FString::Printf("%s request complete. url=%s code=%d response=%s",
+                                Call.CompleteName.IsEmpty() ? *Call.Operation : *Call.CompleteName, *Url,
+                                Code, *ZorRedact::Body(GetBody())));
+}
+
 bool FZorReply::Check(EZorCodeRule Rule)
 {
     if (!bSucceeded || !Response)
@@ -33,11 +48,7 @@ bool FZorReply::Check(EZorCodeRule Rule)
         Fail(EZorErrorKind::NoResponse, "No response");
         return false;
     }
-    const FString Url = Request ? ZorRedact::Text(Request->GetURL(), Call.Secrets) : FString();
-    LogOnlineAt(Call.CompleteVerbosity,
-                FString::Printf("%s request complete. url=%s code=%d response=%s",
-                                Call.CompleteName.IsEmpty() ? *Call.Operation : *Call.CompleteName, *Url,
-                                Response->GetResponseCode(), *ZorRedact::Body(GetBody())));
+    LogCompletion();
     if (FZorError Refused = CheckResponse(*Response, Rule))
     {
         if (!Call.bServiceErrorText)

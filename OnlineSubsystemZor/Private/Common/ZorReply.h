@@ -66,6 +66,8 @@ public:
 private:
     /** No error when Rule accepts the code; otherwise the service's message or the code and body. */
     static FZorError CheckResponse(const IHttpResponse& Response, EZorCodeRule Rule);
+    /** The Verbose line of an answered call, with its secrets masked. */
+    void LogCompletion() const;
 
     const FZorCall& Call;
     FHttpRequestPtr Request;
