@@ -120,3 +120,20 @@ bool FZorReply::Finish() const
     }
     return !Error;
 }
+
+bool FZorReply::ReadArray(const FString& ArrayKey, TArray<TSharedPtr<FJsonValue>>& Out)
+{
+    TSharedPtr<FJsonObject> Json;
+    const TArray<TSharedPtr<FJsonValue>>* Elements = nullptr;
+    if (!ReadObject(Json, ArrayKey))
+    {
+        return false;
+    }
+    if (!Json->TryGetArrayField(ArrayKey, Elements))
+    {
+        Fail(EZorErrorKind::InvalidPayload, FString::Printf("Invalid response payload=%s", *GetBody()));
+        return false;
+    }
+    Out = *Elements;
+    return true;
+}

@@ -50,6 +50,11 @@ public:
      * when one is given; "Invalid response payload=%s" with the body when it does not parse.
      */
     bool ReadObject(TSharedPtr<FJsonObject>& Out, const FString& ArrayKey = FString());
+    /**
+     * The elements of a bare-array answer, wrapped under ArrayKey to parse; anything but an array fails the
+     * same way, so a handler never replaces a cached list with what was not one.
+     */
+    bool ReadArray(const FString& ArrayKey, TArray<TSharedPtr<FJsonValue>>& Out);
     /** Sets the error unless one is set already. */
     void Fail(EZorErrorKind Kind, const FString& Text);
     /** Logs the single warning "<Operation> request failed. %s" when there is an error; true on success. */
