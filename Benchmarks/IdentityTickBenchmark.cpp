@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "Core/Config.h"
-#include "InMemoryHttpTransport.h"
 #include "Identity/OnlineIdentityZor.h"
-#include "Subsystem/OnlineSubsystemZor.h"
+#include "InMemoryHttpTransport.h"
 #include "RatioReporter.h"
+#include "Subsystem/OnlineSubsystemZor.h"
 
 namespace
 {
@@ -129,7 +129,8 @@ BENCHMARK(BM_PlainCountdown);
 
 int main(int argc, char** argv)
 {
-    return RunBenchmarksWithRatios(argc, argv, [](const FRatioReporter& Reporter) {
-        Reporter.PrintRatio("identity tick", "BM_IdentityTick", "BM_PlainCountdown");
-    });
+    return RunBenchmarksWithRatios(
+        argc, argv,
+        [](const FRatioReporter& Reporter)
+        { Reporter.PrintRatio("identity tick", "BM_IdentityTick", "BM_PlainCountdown"); });
 }

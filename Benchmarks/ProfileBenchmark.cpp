@@ -1,7 +1,7 @@
 // Applying a full profile of 10,000 items and then 1,000 deltas, against parsing the same two responses
 // alone: the application should cost a small multiple of the parse it cannot avoid.
-#include "RatioReporter.h"
 #include "Profile/ZorProfile.h"
+#include "RatioReporter.h"
 #include "Json/Json.h"
 
 namespace

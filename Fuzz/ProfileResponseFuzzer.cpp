@@ -4,8 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "Json/Json.h"
 #include "Profile/ZorProfile.h"
+#include "Json/Json.h"
 
 namespace
 {
@@ -22,7 +22,8 @@ IMPLEMENT_OBJECT_CLASS(UFuzzProfile, "/Script/ProfileResponseFuzzer", CLASS_None
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
 {
-    static const bool bQuiet = [] {
+    static const bool bQuiet = []
+    {
         LogOnlineGame.SetVerbosity(ELogVerbosity::NoLogging);
         return true;
     }();

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <unistd.h>
 
 namespace ZorBackendTests
 {
@@ -79,7 +80,8 @@ class FTempSeed
 public:
     explicit FTempSeed(const std::string& Json)
         : Path(std::filesystem::temp_directory_path() /
-               ("zorbackend-seed-" + std::to_string(reinterpret_cast<uintptr_t>(this)) + ".json"))
+               ("zorbackend-seed-" + std::to_string(::getpid()) + "-" +
+                std::to_string(reinterpret_cast<uintptr_t>(this)) + ".json"))
     {
         std::ofstream(Path) << Json;
     }

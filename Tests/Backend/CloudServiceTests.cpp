@@ -1,4 +1,5 @@
 #include "BackendTestFixture.h"
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -16,7 +17,8 @@ protected:
     void SetUp() override
     {
         Titles = std::filesystem::temp_directory_path() /
-                 ("zorbackend-titles-" + std::to_string(reinterpret_cast<uintptr_t>(this)));
+                 ("zorbackend-titles-" + std::to_string(::getpid()) + "-" +
+                  std::to_string(reinterpret_cast<uintptr_t>(this)));
         std::filesystem::create_directories(Titles / "sub");
         for (const char* Name : {"a.ini", "b.ini", "c.ini"})
         {

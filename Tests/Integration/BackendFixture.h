@@ -7,8 +7,8 @@
 
 #include "Core/Config.h"
 #include "Core/PlatformProcess.h"
-#include "LocalBackend.h"
 #include "Identity/OnlineIdentityZor.h"
+#include "LocalBackend.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
 inline const char* const DemoUser = "demo@example.com";

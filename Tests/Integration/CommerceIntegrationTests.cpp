@@ -1,5 +1,6 @@
 #include "BackendFixture.h"
 #include "Catalog/OnlineCatalogServiceZor.h"
+#include "Entitlements/OnlineEntitlementsZor.h"
 #include "FStringPrinter.h"
 #include "Orders/OnlineOrderServiceZor.h"
 #include "Payment/OnlinePaymentServiceZor.h"
@@ -14,7 +15,8 @@ protected:
     {
         return "[OnlineSubsystemZor.OnlineCatalogServiceZor]\nServiceName=commerce\n"
                "[OnlineSubsystemZor.OnlineOrderServiceZor]\nServiceName=commerce\n"
-               "[OnlineSubsystemZor.OnlinePaymentServiceZor]\nServiceName=commerce\n";
+               "[OnlineSubsystemZor.OnlinePaymentServiceZor]\nServiceName=commerce\n"
+               "[OnlineSubsystemZor.OnlineEntitlementsZor]\nServiceName=commerce\n";
     }
 
     void SetUp() override
@@ -115,6 +117,15 @@ TEST_F(FCommerceIntegrationTest, BrowseThenBuyAndFulfilWithTheDefaultAccount)
     ASSERT_EQ(Await("fulfill"), FString("ok"));
     EXPECT_EQ(Orders->GetOrder(*User, OrderId)->OrderStatus, FString("FULFILLED"));
     EXPECT_FALSE(Orders->FulfillOrder(*User, OrderId));
+
+    // The fulfilled items are now the user's entitlements.
+    const TSharedPtr<FOnlineEntitlementsZor> Entitlements = Subsystem->GetZorEntitlementsService();
+    Entitlements->AddOnQueryEntitlementsCompleteDelegate(FOnQueryEntitlementsCompleteDelegate::CreateLambda(
+        [this](bool bOk, const FUniqueNetId&, const FString& Error)
+        { Results.Add("entitlements", bOk ? "ok" : "failed: " + Error); }));
+    ASSERT_TRUE(Entitlements->QueryEntitlements(*User));
+    ASSERT_EQ(Await("entitlements"), FString("ok"));
+    EXPECT_TRUE(Entitlements->GetItemEntitlement(*User, "qx-item-sword"));
 }
 
 TEST_F(FCommerceIntegrationTest, CheckoutWithABillingAccountIdSendsTheAmount)

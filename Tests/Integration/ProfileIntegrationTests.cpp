@@ -3,8 +3,8 @@
 
 #include "BackendFixture.h"
 #include "Core/Base64.h"
-#include "ProfileService.h"
 #include "Profile/ZorProfile.h"
+#include "ProfileService.h"
 #include "Json/JsonSerializer.h"
 
 namespace

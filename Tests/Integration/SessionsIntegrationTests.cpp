@@ -88,7 +88,7 @@ TEST_F(FSessionsIntegrationTest, HostCreatesBeatsRegistersAndAnotherPlayerFindsI
 
     // The heartbeat is a full update that fires no event.
     Now += 31.0;
-    ASSERT_TRUE(TickBoth([this] { return Log.Contains("UpdateSessionUrl request complete."); }));
+    ASSERT_TRUE(TickBoth([this] { return Log.Contains("UpdateSessionUrl session heartbeat. code=200"); }));
     EXPECT_FALSE(Log.Contains("UpdateSession request failed"));
 
     // Another player finds it, with its data, by criteria.

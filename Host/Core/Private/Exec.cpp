@@ -21,7 +21,8 @@ struct FExecRegistry
 
 FExecRegistry& Registry()
 {
-    static FExecRegistry* Instance = new FExecRegistry(); // outlives handlers destroyed during static teardown
+    static FExecRegistry* Instance =
+        new FExecRegistry(); // outlives handlers destroyed during static teardown
     return *Instance;
 }
 

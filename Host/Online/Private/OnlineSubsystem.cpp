@@ -36,10 +36,12 @@ bool FOnlineSubsystemImpl::IsDedicated() const
 
 IOnlineSubsystem* IOnlineSubsystem::Get(const FName& SubsystemName)
 {
-    auto* Module = FModuleManager::Get().GetModulePtr<FOnlineSubsystemModule>(FOnlineSubsystemModule::ModuleName);
+    auto* Module =
+        FModuleManager::Get().GetModulePtr<FOnlineSubsystemModule>(FOnlineSubsystemModule::ModuleName);
     if (!Module)
     {
-        Module = &FModuleManager::Get().LoadModuleChecked<FOnlineSubsystemModule>(FOnlineSubsystemModule::ModuleName);
+        Module = &FModuleManager::Get().LoadModuleChecked<FOnlineSubsystemModule>(
+            FOnlineSubsystemModule::ModuleName);
     }
     return Module->GetOnlineSubsystem(SubsystemName);
 }

@@ -5,9 +5,11 @@
 namespace
 {
 // The online-subsystem module is part of the host, so it is always known to the module manager.
-const bool bRegistered = [] {
-    FModuleManager::Get().RegisterModule(FOnlineSubsystemModule::ModuleName,
-                                         [] { return static_cast<IModuleInterface*>(new FOnlineSubsystemModule()); });
+const bool bRegistered = []
+{
+    FModuleManager::Get().RegisterModule(
+        FOnlineSubsystemModule::ModuleName,
+        [] { return static_cast<IModuleInterface*>(new FOnlineSubsystemModule()); });
     return true;
 }();
 } // namespace

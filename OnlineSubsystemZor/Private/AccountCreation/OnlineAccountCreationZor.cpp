@@ -147,7 +147,8 @@ bool FOnlineAccountCreationZor::DeleteAccount(const FString& Email, const FStrin
     return Start(EOperation::Delete, Email, CheckPending(Email), Call);
 }
 
-bool FOnlineAccountCreationZor::ValidateAccount(const FString& Email, const FString& ValidationToken)
+bool FOnlineAccountCreationZor::StartBodiless(EOperation Operation, const FString& Email,
+                                              const TArray<FZorUrlValue>& Values)
 {
     FString Error = CheckPending(Email);
     FString Authorization;
@@ -155,41 +156,28 @@ bool FOnlineAccountCreationZor::ValidateAccount(const FString& Email, const FStr
     FZorCall Call;
     Call.ContentType = FString();
     Call.Headers = {{"Authorization", Authorization}};
-    Call.Values = {{"`token", ValidationToken}};
-    return Start(EOperation::Validate, Email, Error, Call);
+    Call.Values = Values;
+    return Start(Operation, Email, Error, Call);
+}
+
+bool FOnlineAccountCreationZor::ValidateAccount(const FString& Email, const FString& ValidationToken)
+{
+    return StartBodiless(EOperation::Validate, Email, {{"`token", ValidationToken}});
 }
 
 bool FOnlineAccountCreationZor::QueryAccountInfo(const FString& Email)
 {
-    FString Error = CheckPending(Email);
-    FString Authorization;
-    CheckClientAuth(Error, Authorization);
-    FZorCall Call;
-    Call.ContentType = FString();
-    Call.Headers = {{"Authorization", Authorization}};
-    return Start(EOperation::Query, Email, Error, Call);
+    return StartBodiless(EOperation::Query, Email);
 }
 
 bool FOnlineAccountCreationZor::ResetPassword(const FString& Email)
 {
-    FString Error = CheckPending(Email);
-    FString Authorization;
-    CheckClientAuth(Error, Authorization);
-    FZorCall Call;
-    Call.ContentType = FString();
-    Call.Headers = {{"Authorization", Authorization}};
-    return Start(EOperation::ResetPassword, Email, Error, Call);
+    return StartBodiless(EOperation::ResetPassword, Email);
 }
 
 bool FOnlineAccountCreationZor::ResendValidation(const FString& Email)
 {
-    FString Error = CheckPending(Email);
-    FString Authorization;
-    CheckClientAuth(Error, Authorization);
-    FZorCall Call;
-    Call.ContentType = FString();
-    Call.Headers = {{"Authorization", Authorization}};
-    return Start(EOperation::ResendValidation, Email, Error, Call);
+    return StartBodiless(EOperation::ResendValidation, Email);
 }
 
 bool FOnlineAccountCreationZor::GetAccountInfo(const FString& Email, FTavoAccountInfo& OutAccountInfo) const

@@ -66,7 +66,7 @@ void FOnlineBuildInfoServiceZor::QueryEntitledBuilds_HttpRequestComplete(FZorRep
                                                                          const FUniqueNetIdString& UserId)
 {
     TSharedPtr<FJsonObject> Answer;
-    if (Reply.Check(EZorCodeRule::SuccessWholeBody) && Reply.ReadObject(Answer, ZorBuildList::AnswerKey))
+    if (Reply.Check() && Reply.ReadObject(Answer, ZorBuildList::AnswerKey))
     {
         TArray<TSharedRef<FOnlineBuildInfo>>& Builds = EntitledBuilds.FindOrAdd(UserId.ToString());
         const TArray<TSharedPtr<FJsonValue>>* Elements = nullptr;
@@ -116,7 +116,7 @@ bool FOnlineBuildInfoServiceZor::QuerySelfPatchBuild(const FString& Label, const
 
 void FOnlineBuildInfoServiceZor::QuerySelfPatchBuild_HttpRequestComplete(FZorReply& Reply)
 {
-    if (Reply.Check(EZorCodeRule::SuccessWholeBody))
+    if (Reply.Check())
     {
         // A fresh record each time: lists never pile up across answers and no field outlives its answer.
         FOnlineBuildInfo Build;

@@ -100,7 +100,7 @@ void FOnlineBuildInfoServiceZorV2::QueryEntitledBuilds_HttpRequestComplete(FZorR
                                                                            const FUniqueNetIdString& UserId,
                                                                            const FOnlineBuildInfoV2& Query)
 {
-    const bool bPassed = Reply.Check(EZorCodeRule::SuccessWholeBody);
+    const bool bPassed = Reply.Check();
     if (Reply.GetError().Kind != EZorErrorKind::NoResponse)
     {
         // Every answer that arrives, whatever its code, ends the builds of the one before.
@@ -168,7 +168,7 @@ void FOnlineBuildInfoServiceZorV2::QuerySignedDownload_HttpRequestComplete(FZorR
                                                                            const FOnlineBuildInfoV2& Build)
 {
     TSharedPtr<FJsonObject> Answer;
-    if (Reply.Check(EZorCodeRule::SuccessWholeBody) && Reply.ReadObject(Answer))
+    if (Reply.Check() && Reply.ReadObject(Answer))
     {
         FOnlineDownloadInfo Download;
         Download.FromJson(Answer);
@@ -209,7 +209,7 @@ void FOnlineBuildInfoServiceZorV2::QuerySelfPatchBuild_HttpRequestComplete(FZorR
                                                                            const FOnlineBuildInfoV2& Query)
 {
     TSharedPtr<FJsonObject> Answer;
-    if (Reply.Check(EZorCodeRule::SuccessWholeBody) && Reply.GetBody().IsEmpty())
+    if (Reply.Check() && Reply.GetBody().IsEmpty())
     {
         SelfPatchBuild = FOnlineBuildInfoV2();
     }

@@ -11,6 +11,8 @@ struct FZorCall
     FString Operation;
     /** Names the completion line instead of Operation, where the service words the two differently. */
     FString CompleteName;
+    /** A completion line worded apart (a heartbeat's): this text and " code=%d" alone. */
+    FString CompleteLine;
     FString Verb = "GET";
     /** Base URL and path template; its placeholders are replaced by Values, encoded (see ZorUrl::Substitute).
      */
@@ -30,9 +32,9 @@ struct FZorCall
     FString SendingLine;
     ELogVerbosity::Type SendingVerbosity = ELogVerbosity::Verbose;
     ELogVerbosity::Type CompleteVerbosity = ELogVerbosity::Verbose;
-    /** A refused code's error text: the reply's "errorMessage" when it carries one, or (false) always
-     * "Invalid response. code=%d error=%s" with the body. */
-    bool bServiceErrorText = true;
+    /** A refused code's error text is "Invalid response. code=%d error=%s" with the body, or, when set (the
+     * account service's rule), a JSON reply's "errorMessage" alone. */
+    bool bServiceErrorText = false;
 
     /** The URL with its placeholders replaced. */
     FString ResolveUrl() const { return ZorUrl::Substitute(Url, Values, PlaceholderCase); }

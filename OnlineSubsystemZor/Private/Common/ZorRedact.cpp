@@ -5,8 +5,10 @@
 
 namespace
 {
-const char* const SecretKeys[] = {"access_token",  "refresh_token",       "password", "client_secret",
-                                  "exchange_code", "external_auth_token", "code",     "token"};
+// A download's signature is a credential too: whoever holds it may fetch the file.
+const char* const SecretKeys[] = {"access_token",  "refresh_token", "password",
+                                  "client_secret", "exchange_code", "external_auth_token",
+                                  "code",          "token",         "signature"};
 constexpr int32 ShownPrefix = 4;
 constexpr int32 ShortestWithPrefix = 16;
 

@@ -26,6 +26,21 @@ FZorReply::FZorReply(const FZorCall& InCall, const FHttpRequestPtr& InRequest,
 {
 }
 
+void FZorReply::LogCompletion() const
+{
+    const int32 Code = Response->GetResponseCode();
+    if (!Call.CompleteLine.IsEmpty())
+    {
+        LogOnlineAt(Call.CompleteVerbosity, FString::Printf("%s code=%d", *Call.CompleteLine, Code));
+        return;
+    }
+    const FString Url = Request ? ZorRedact::Text(Request->GetURL(), Call.Secrets) : FString();
+    LogOnlineAt(Call.CompleteVerbosity,
+                FString::Printf("%s request complete. url=%s code=%d response=%s",
+                                Call.CompleteName.IsEmpty() ? *Call.Operation : *Call.CompleteName, *Url,
+                                Code, *ZorRedact::Body(GetBody())));
+}
+
 bool FZorReply::Check(EZorCodeRule Rule)
 {
     if (!bSucceeded || !Response)
@@ -33,11 +48,7 @@ bool FZorReply::Check(EZorCodeRule Rule)
         Fail(EZorErrorKind::NoResponse, "No response");
         return false;
     }
-    const FString Url = Request ? ZorRedact::Text(Request->GetURL(), Call.Secrets) : FString();
-    LogOnlineAt(Call.CompleteVerbosity,
-                FString::Printf("%s request complete. url=%s code=%d response=%s",
-                                Call.CompleteName.IsEmpty() ? *Call.Operation : *Call.CompleteName, *Url,
-                                Response->GetResponseCode(), *ZorRedact::Body(GetBody())));
+    LogCompletion();
     if (FZorError Refused = CheckResponse(*Response, Rule))
     {
         if (!Call.bServiceErrorText)
@@ -68,7 +79,7 @@ FZorError FZorReply::CheckResponse(const IHttpResponse& Response, EZorCodeRule R
     }
     Json->TryGetStringField("errorCode", Error.ErrorCode);
     FString Message;
-    if (Rule != EZorCodeRule::SuccessWholeBody && Json->TryGetStringField("errorMessage", Message))
+    if (Json->TryGetStringField("errorMessage", Message))
     {
         Error.Kind = EZorErrorKind::ServiceError;
         Error.Text = Message;
@@ -108,4 +119,21 @@ bool FZorReply::Finish() const
                     FString::Printf("%s request failed. %s", *Call.Operation, *ZorRedact::Body(Error.Text)));
     }
     return !Error;
+}
+
+bool FZorReply::ReadArray(const FString& ArrayKey, TArray<TSharedPtr<FJsonValue>>& Out)
+{
+    TSharedPtr<FJsonObject> Json;
+    const TArray<TSharedPtr<FJsonValue>>* Elements = nullptr;
+    if (!ReadObject(Json, ArrayKey))
+    {
+        return false;
+    }
+    if (!Json->TryGetArrayField(ArrayKey, Elements))
+    {
+        Fail(EZorErrorKind::InvalidPayload, FString::Printf("Invalid response payload=%s", *GetBody()));
+        return false;
+    }
+    Out = *Elements;
+    return true;
 }

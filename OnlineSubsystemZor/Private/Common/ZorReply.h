@@ -13,8 +13,6 @@ enum class EZorCodeRule : uint8
     Success,
     /** 200 alone. */
     Only200,
-    /** 200 to 399; a refused code gives "Invalid response. code=%d error=%s" with the whole body. */
-    SuccessWholeBody,
 };
 
 /**
@@ -52,6 +50,11 @@ public:
      * when one is given; "Invalid response payload=%s" with the body when it does not parse.
      */
     bool ReadObject(TSharedPtr<FJsonObject>& Out, const FString& ArrayKey = FString());
+    /**
+     * The elements of a bare-array answer, wrapped under ArrayKey to parse; anything but an array fails the
+     * same way, so a handler never replaces a cached list with what was not one.
+     */
+    bool ReadArray(const FString& ArrayKey, TArray<TSharedPtr<FJsonValue>>& Out);
     /** Sets the error unless one is set already. */
     void Fail(EZorErrorKind Kind, const FString& Text);
     /** Logs the single warning "<Operation> request failed. %s" when there is an error; true on success. */
@@ -68,6 +71,8 @@ public:
 private:
     /** No error when Rule accepts the code; otherwise the service's message or the code and body. */
     static FZorError CheckResponse(const IHttpResponse& Response, EZorCodeRule Rule);
+    /** The Verbose line of an answered call, with its secrets masked. */
+    void LogCompletion() const;
 
     const FZorCall& Call;
     FHttpRequestPtr Request;

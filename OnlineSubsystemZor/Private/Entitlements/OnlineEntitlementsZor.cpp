@@ -85,7 +85,7 @@ void FOnlineEntitlementsZor::QueryEntitlements_HttpRequestComplete(FZorReply& Re
 {
     TSharedPtr<FJsonObject> Answer;
     const TArray<TSharedPtr<FJsonValue>>* Elements = nullptr;
-    if (Reply.Check(EZorCodeRule::SuccessWholeBody) && Reply.ReadObject(Answer, "entitlements") &&
+    if (Reply.Check() && Reply.ReadObject(Answer, "entitlements") &&
         Answer->TryGetArrayField("entitlements", Elements))
     {
         Cache->Replace(UserId.ToString(), *Elements);

@@ -121,7 +121,6 @@ FZorCall FOnlineFriendsZor::DescribeCall(EOperation Operation) const
         break;
     }
     Call.Url = GetBaseUrl() + Call.Url;
-    Call.bServiceErrorText = false;
     return Call;
 }
 
@@ -250,21 +249,13 @@ void FOnlineFriendsZor::OnReply(FZorReply& Reply, const FRequestContext& Context
 
 void FOnlineFriendsZor::ReadList(FZorReply& Reply, const FRequestContext& Context)
 {
-    TSharedPtr<FJsonObject> Json;
-    const TArray<TSharedPtr<FJsonValue>>* Elements = nullptr;
-    if (!Reply.ReadObject(Json, FriendsKey))
+    TArray<TSharedPtr<FJsonValue>> Elements;
+    if (!Reply.ReadArray(FriendsKey, Elements))
     {
-        return;
-    }
-    if (!Json->TryGetArrayField(FriendsKey, Elements))
-    {
-        // Anything but a list would empty the cached one: keep it and say what came.
-        Reply.Fail(EZorErrorKind::InvalidPayload,
-                   FString::Printf("Invalid response payload=%s", *Reply.GetBody()));
         return;
     }
     TArray<TSharedRef<FOnlineFriendZor>> Friends;
-    for (const TSharedPtr<FJsonValue>& Element : *Elements)
+    for (const TSharedPtr<FJsonValue>& Element : Elements)
     {
         const TSharedPtr<FJsonObject> Object = Element ? Element->AsObject() : nullptr;
         if (Object && Object->HasTypedField<EJson::String>("tavoId") &&
@@ -275,7 +266,7 @@ void FOnlineFriendsZor::ReadList(FZorReply& Reply, const FRequestContext& Contex
         }
     }
     FindList(Context.UserIdText, Context.ListName, true)->Friends = std::move(Friends);
-    UE_LOG_ONLINE(Verbose, "You have %d friends.", Elements->Num());
+    UE_LOG_ONLINE(Verbose, "You have %d friends.", Elements.Num());
 }
 
 void FOnlineFriendsZor::Fire(const FRequestContext& Context, bool bWasSuccessful, const FString& Error)

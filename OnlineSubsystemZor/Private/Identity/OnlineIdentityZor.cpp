@@ -102,6 +102,7 @@ FZorCall FOnlineIdentityZor::GrantCall(const FString& Operation, const FString& 
 {
     FZorCall Call;
     Call.Operation = Operation;
+    Call.bServiceErrorText = true;
     Call.Verb = "POST";
     Call.Url = GetBaseUrl() + GrantTokenUrl;
     Call.ContentType = "application/x-www-form-urlencoded";
@@ -115,6 +116,7 @@ FZorCall FOnlineIdentityZor::BearerCall(const FString& Operation, const FString&
 {
     FZorCall Call;
     Call.Operation = Operation;
+    Call.bServiceErrorText = true;
     Call.Verb = Verb;
     Call.Url = Url;
     Call.Headers = {{"User-Agent", GetUserAgent()}, {"Authorization", "bearer " + Token.access_token}};

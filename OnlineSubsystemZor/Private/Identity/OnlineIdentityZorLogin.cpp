@@ -177,6 +177,7 @@ bool FOnlineIdentityZor::QueryLoggedInUserInfo(int32 LocalUserNum, const FUnique
     }
     FZorCall Call;
     Call.Operation = "QueryLoggedInUserInfo";
+    Call.bServiceErrorText = true;
     Call.Url = GetBaseUrl() + QueryUserInfoUrl;
     Call.Values = {{"`id", UserId.ToString()}};
     Call.Headers = {{"User-Agent", GetUserAgent()}, {"Authorization", Authorization}};

@@ -6,6 +6,7 @@ bool FOnlineIdentityZor::GenerateExchangeCode(const FUniqueNetId& UserId)
 {
     FZorCall Call;
     Call.Operation = "Generate exchange code";
+    Call.bServiceErrorText = true;
     Call.Url = GetBaseUrl() + ExchangeTokenUrl;
     Call.SendingLine = "Starting GenerateExchangeCode request.";
     const FString UserIdText = UserId.ToString();

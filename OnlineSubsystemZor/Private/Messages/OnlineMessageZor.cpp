@@ -117,7 +117,6 @@ FZorCall FOnlineMessageZor::DescribeCall(EOperation Operation) const
         break;
     }
     Call.Url = GetBaseUrl() + Call.Url;
-    Call.bServiceErrorText = false;
     return Call;
 }
 
@@ -224,21 +223,13 @@ void FOnlineMessageZor::OnReply(FZorReply& Reply, const FRequestContext& Context
 
 void FOnlineMessageZor::ReadHeaders(FZorReply& Reply, const FRequestContext& Context)
 {
-    TSharedPtr<FJsonObject> Json;
-    const TArray<TSharedPtr<FJsonValue>>* Elements = nullptr;
-    if (!Reply.ReadObject(Json, MessagesKey))
+    TArray<TSharedPtr<FJsonValue>> Elements;
+    if (!Reply.ReadArray(MessagesKey, Elements))
     {
-        return;
-    }
-    if (!Json->TryGetArrayField(MessagesKey, Elements))
-    {
-        // Anything but a list would leave a stale inbox behind a success: say what came.
-        Reply.Fail(EZorErrorKind::InvalidPayload,
-                   FString::Printf("Invalid response payload=%s", *Reply.GetBody()));
         return;
     }
     TArray<TSharedRef<FZorMessageHeader>> Headers;
-    for (const TSharedPtr<FJsonValue>& Element : *Elements)
+    for (const TSharedPtr<FJsonValue>& Element : Elements)
     {
         const TSharedPtr<FJsonObject> Object = Element ? Element->AsObject() : nullptr;
         if (!Object)

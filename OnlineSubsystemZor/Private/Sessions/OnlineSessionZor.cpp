@@ -375,6 +375,7 @@ int32 FOnlineSessionZor::UpdateInternetSession(const FName& SessionName,
     Request->AnswerKind = EZorSessionAnswer::Object;
     if (!bUserUpdate)
     {
+        Request->Call.CompleteLine = "UpdateSessionUrl session heartbeat.";
         PendingHeartbeats.AddUnique(SessionName);
     }
     QueueTask(new FOnlineAsyncTaskZorUpdateSession(Subsystem, Request, HandOff, SessionName, bUserUpdate),

@@ -11,6 +11,7 @@
 #include "Core/Config.h"
 #include "HttpTestSupport.h"
 #include "LoopbackServer.h"
+#include "OneReplyServer.h"
 
 using HttpTest::FCompletionLog;
 using HttpTest::FLoopbackServer;
@@ -46,15 +47,7 @@ public:
 
     explicit FRawServer(EReply InReply) : Reply(InReply)
     {
-        Listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in Address{};
-        Address.sin_family = AF_INET;
-        Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t Length = sizeof(Address);
-        ::bind(Listener, reinterpret_cast<sockaddr*>(&Address), sizeof(Address));
-        ::listen(Listener, 4);
-        ::getsockname(Listener, reinterpret_cast<sockaddr*>(&Address), &Length);
-        Port = ntohs(Address.sin_port);
+        Listener = HttpTest::ListenOnLoopback(4, Port);
         Thread = std::thread([this] { ServeOne(); });
     }
     ~FRawServer()

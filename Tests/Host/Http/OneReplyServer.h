@@ -13,6 +13,21 @@
 
 namespace HttpTest
 {
+/** A listening socket on a free loopback port; the port is put in OutPort. */
+inline int ListenOnLoopback(int Backlog, int& OutPort)
+{
+    const int Listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in Address{};
+    Address.sin_family = AF_INET;
+    Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t Length = sizeof(Address);
+    ::bind(Listener, reinterpret_cast<sockaddr*>(&Address), sizeof(Address));
+    ::listen(Listener, Backlog);
+    ::getsockname(Listener, reinterpret_cast<sockaddr*>(&Address), &Length);
+    OutPort = ntohs(Address.sin_port);
+    return Listener;
+}
+
 /**
  * A raw loopback server that answers only the first request of each connection, keeping it alive. Then it
  * either closes the connection right after that answer, as a server whose idle time-out fires does, or reads
@@ -29,15 +44,7 @@ public:
 
     explicit FOneReplyServer(EAfterReply InAfterReply) : AfterReply(InAfterReply)
     {
-        Listener = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in Address{};
-        Address.sin_family = AF_INET;
-        Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t Length = sizeof(Address);
-        ::bind(Listener, reinterpret_cast<sockaddr*>(&Address), sizeof(Address));
-        ::listen(Listener, 8);
-        ::getsockname(Listener, reinterpret_cast<sockaddr*>(&Address), &Length);
-        Port = ntohs(Address.sin_port);
+        Listener = ListenOnLoopback(8, Port);
         Thread = std::thread([this] { Serve(); });
     }
     ~FOneReplyServer()

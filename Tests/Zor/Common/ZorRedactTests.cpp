@@ -28,6 +28,8 @@ const FBodyCase BodyCases[] = {
      "external_auth_type=steam"},
     {"ClientSecret", R"({"client_secret":"s3\"cr3t","name":"n"})", R"(s3\"cr3t)", R"("name":"n")"},
     {"EscapedQuoteDoesNotEndTheValue", R"({"token":"ab\"cd"})", "cd", "token"},
+    {"DownloadSignature", R"({"items":[{"signature":"sig-0123456789","path":"a/b.pak"}]})", "sig-0123456789",
+     "a/b.pak"},
 };
 
 class FZorRedactBodyTest : public ::testing::TestWithParam<FBodyCase>

@@ -11,6 +11,7 @@ enum class EReplyKind
     NotJson,
     InvalidJson,
     ServerErrorCode,
+    ServerErrorMessage,
     ServerErrorWithoutMessage,
     Success,
 };
@@ -24,6 +25,8 @@ struct FReplyCase
     const char* Body;
     EZorErrorKind Expected;
     const char* ExpectedText;
+    /** The account service's rule: a JSON reply's "errorMessage" alone is the text. */
+    bool bServiceErrorText = false;
 };
 
 const FReplyCase ReplyCases[] = {
@@ -34,7 +37,10 @@ const FReplyCase ReplyCases[] = {
      "{\"code\":", EZorErrorKind::InvalidPayload, "Invalid response payload"},
     {"ServerErrorCode", EReplyKind::ServerErrorCode, 400, "application/json",
      R"({"errorCode":"errors.auth.bad","errorMessage":"Bad things"})", EZorErrorKind::ServiceError,
-     "Bad things"},
+     R"(Invalid response. code=400 error={"errorCode":"errors.auth.bad","errorMessage":"Bad things"})"},
+    {"ServerErrorMessage", EReplyKind::ServerErrorMessage, 400, "application/json",
+     R"({"errorCode":"errors.auth.bad","errorMessage":"Bad things"})", EZorErrorKind::ServiceError,
+     "Bad things", true},
     {"ServerErrorWithoutMessage", EReplyKind::ServerErrorWithoutMessage, 503, "text/plain", "busy",
      EZorErrorKind::HttpStatus, "Invalid response. code=503 error=busy"},
     {"Success", EReplyKind::Success, 201, "application/json", R"({"code":"ex-1","expiresInSeconds":30})",
@@ -85,6 +91,7 @@ class FZorReplyKindTest : public FZorReplyTest, public ::testing::WithParamInter
 TEST_P(FZorReplyKindTest, ReadsEachKindOfReplyOnce)
 {
     const FReplyCase& Case = GetParam();
+    Call.bServiceErrorText = Case.bServiceErrorText;
     FZorReply Read = Case.Kind == EReplyKind::NoResponse ? FZorReply(Call, Request, nullptr, false)
                                                          : Reply(Case.Code, Case.ContentType, Case.Body);
     FAuthTokenExchangeCodeZor Code;

@@ -131,6 +131,8 @@ TEST_F(FSessionTest, HeartbeatsComeEveryThirtySecondsForHostedSessions)
     ASSERT_TRUE(PumpUntil([this] { return !Statuses.IsEmpty(); }));
     EXPECT_EQ(Statuses[0], EOnlineServerConnectionStatus::InvalidSession);
     EXPECT_TRUE(Updated.IsEmpty()); // a heartbeat fires no update event
+    EXPECT_TRUE(Log.Contains("UpdateSessionUrl session heartbeat. code=404"));
+    EXPECT_FALSE(Log.Contains("UpdateSessionUrl request complete."));
 }
 
 TEST_F(FSessionTest, HeartbeatSkipsSessionsHostedByOthersOnAClient)

@@ -3,6 +3,7 @@
 #include "BackendHttp.h"
 #include "BearerAuth.h"
 #include "CatalogService.h"
+#include "EntitlementsService.h"
 #include "PaymentService.h"
 
 #include <rapidjson/document.h>
@@ -287,6 +288,18 @@ void HandleCheckout(FOrdersService& Service, const httplib::Request& Req, httpli
     SendOrder(Res, *Order);
 }
 
+FEntitlementsService* FindEntitlements(FBackendState& State)
+{
+    for (const std::unique_ptr<FBackendService>& Service : State.Services)
+    {
+        if (auto* Entitlements = dynamic_cast<FEntitlementsService*>(Service.get()))
+        {
+            return Entitlements;
+        }
+    }
+    return nullptr;
+}
+
 void HandleFulfill(FOrdersService& Service, const httplib::Request& Req, httplib::Response& Res, FToken&)
 {
     FOrder* Order = FindOrder(Service, Req, Res);
@@ -298,14 +311,16 @@ void HandleFulfill(FOrdersService& Service, const httplib::Request& Req, httplib
     {
         return SendError(Res, 409, OrderErrors::WrongStatus, "The order is " + Order->Status);
     }
-    auto& Granted = Service.Entitlements[Order->AccountId];
+    FEntitlementsService* Entitlements = FindEntitlements(Service.State);
     for (const FOrderLine& Line : Order->Lines)
     {
         for (const std::string& ItemId : FindDemoOffer(DemoNamespace, Line.OfferId)->ItemIds)
         {
             const FDemoItem* Item = FindDemoItem(ItemId);
-            Granted.push_back(
-                {Service.State.NewSecret(), Item->EntitlementName, DemoNamespace, Item->Id, Now()});
+            if (Entitlements)
+            {
+                Entitlements->Grant(Order->AccountId, Item->EntitlementName, Item->Id);
+            }
         }
     }
     Order->Status = "FULFILLED";

@@ -28,19 +28,10 @@ struct FOrder
     std::vector<FOrderLine> Lines;
 };
 
-// What a fulfilled order granted: one per item of each offer bought.
-struct FGrantedEntitlement
-{
-    std::string Id;
-    std::string EntitlementName;
-    std::string Namespace;
-    std::string ItemId;
-    std::string GrantDate;
-};
-
-// Orders of the demo catalog on the account's purchase token: preview, create, check out, fulfil, list, read.
-// The module sends one order request at a time; a second one arriving while one is handled is refused with
-// 409 and counted, so tests can assert that it never happens.
+// Orders of the demo catalog on the account's purchase token: preview, create, check out, fulfil (which
+// grants the entitlements service's entitlements), list, read. The module sends one order request at a time;
+// a second one arriving while one is handled is refused with 409 and counted, so tests can assert that it
+// never happens.
 class FOrdersService final : public FBackendService
 {
 public:
@@ -48,8 +39,7 @@ public:
     void Register(httplib::Server& Server) override;
 
     FBackendState& State;
-    std::map<std::string, FOrder> Orders;                                 // by order id
-    std::map<std::string, std::vector<FGrantedEntitlement>> Entitlements; // by account id
+    std::map<std::string, FOrder> Orders; // by order id
     int64_t NextOrder = 1;
     std::atomic<int32_t> InFlight{0};
     std::atomic<int32_t> Overlaps{0};

@@ -118,7 +118,10 @@ public:
         Items.erase(std::remove_if(Items.begin(), Items.end(), Predicate), Items.end());
         return static_cast<int32>(Before - Items.size());
     }
-    void RemoveAt(int32 Index, int32 Count = 1) { Items.erase(Items.begin() + Index, Items.begin() + Index + Count); }
+    void RemoveAt(int32 Index, int32 Count = 1)
+    {
+        Items.erase(Items.begin() + Index, Items.begin() + Index + Count);
+    }
 
     void Empty(int32 Slack = 0)
     {

@@ -63,7 +63,8 @@ public:
     {
         return Make(BindPayload(std::forward<FunctorType>(Functor), std::move(Vars)...), nullptr);
     }
-    template <typename FuncType, typename... VarTypes> static TDelegate CreateStatic(FuncType Function, VarTypes... Vars)
+    template <typename FuncType, typename... VarTypes>
+    static TDelegate CreateStatic(FuncType Function, VarTypes... Vars)
     {
         return Make(BindPayload(Function, std::move(Vars)...), nullptr);
     }
@@ -79,11 +80,14 @@ public:
         return MakeOwned(BindMethod(Object, Method, std::move(Vars)...), Object, GetDelegateLiveness(Object));
     }
     template <typename PtrType, typename MethodType, typename... VarTypes>
-    static TDelegate CreateSP(const PtrType& Shared, MethodType Method, VarTypes... Vars)
-        requires requires { Shared.get(); }
+    static TDelegate CreateSP(const PtrType& Shared, MethodType Method, VarTypes... Vars) requires requires
+    {
+        Shared.get();
+    }
     {
         auto* Object = Shared.get();
-        return MakeOwned(BindMethod(Object, Method, std::move(Vars)...), Object, std::weak_ptr<const void>(Shared));
+        return MakeOwned(BindMethod(Object, Method, std::move(Vars)...), Object,
+                         std::weak_ptr<const void>(Shared));
     }
     template <typename U, typename MethodType, typename... VarTypes>
     static TDelegate CreateThreadSafeSP(U* Object, MethodType Method, VarTypes... Vars)
@@ -112,8 +116,14 @@ public:
     {
         *this = CreateStatic(std::forward<ArgTypes>(Args)...);
     }
-    template <typename... ArgTypes> void BindRaw(ArgTypes&&... Args) { *this = CreateRaw(std::forward<ArgTypes>(Args)...); }
-    template <typename... ArgTypes> void BindSP(ArgTypes&&... Args) { *this = CreateSP(std::forward<ArgTypes>(Args)...); }
+    template <typename... ArgTypes> void BindRaw(ArgTypes&&... Args)
+    {
+        *this = CreateRaw(std::forward<ArgTypes>(Args)...);
+    }
+    template <typename... ArgTypes> void BindSP(ArgTypes&&... Args)
+    {
+        *this = CreateSP(std::forward<ArgTypes>(Args)...);
+    }
     template <typename... ArgTypes> void BindThreadSafeSP(ArgTypes&&... Args)
     {
         *this = CreateThreadSafeSP(std::forward<ArgTypes>(Args)...);
@@ -151,8 +161,7 @@ public:
         return Held->Function(std::forward<ParamTypes>(Params)...);
     }
 
-    bool ExecuteIfBound(ParamTypes... Params) const
-        requires std::is_void_v<RetType>
+    bool ExecuteIfBound(ParamTypes... Params) const requires std::is_void_v<RetType>
     {
         if (!IsBound())
         {
@@ -163,7 +172,8 @@ public:
     }
 
 private:
-    template <typename FunctorType, typename... VarTypes> static FFunction BindPayload(FunctorType&& Functor, VarTypes... Vars)
+    template <typename FunctorType, typename... VarTypes>
+    static FFunction BindPayload(FunctorType&& Functor, VarTypes... Vars)
     {
         if constexpr (sizeof...(VarTypes) == 0)
         {
@@ -171,17 +181,16 @@ private:
         }
         else
         {
-            return [Functor = std::forward<FunctorType>(Functor), ... Vars = std::move(Vars)](ParamTypes... Params) mutable -> RetType {
-                return Functor(std::forward<ParamTypes>(Params)..., Vars...);
-            };
+            return [Functor = std::forward<FunctorType>(Functor),
+                    ... Vars = std::move(Vars)](ParamTypes... Params) mutable -> RetType
+            { return Functor(std::forward<ParamTypes>(Params)..., Vars...); };
         }
     }
     template <typename U, typename MethodType, typename... VarTypes>
     static FFunction BindMethod(U* Object, MethodType Method, VarTypes... Vars)
     {
-        return [Object, Method, ... Vars = std::move(Vars)](ParamTypes... Params) mutable -> RetType {
-            return (Object->*Method)(std::forward<ParamTypes>(Params)..., Vars...);
-        };
+        return [Object, Method, ... Vars = std::move(Vars)](ParamTypes... Params) mutable -> RetType
+        { return (Object->*Method)(std::forward<ParamTypes>(Params)..., Vars...); };
     }
     static TDelegate Make(FFunction Function, const void* Object)
     {
@@ -345,8 +354,9 @@ private:
 #define DECLARE_DELEGATE_TwoParams(Name, P1, P2) using Name = TDelegate<void(P1, P2)>;
 #define DECLARE_DELEGATE_ThreeParams(Name, P1, P2, P3) using Name = TDelegate<void(P1, P2, P3)>;
 #define DECLARE_DELEGATE_FourParams(Name, P1, P2, P3, P4) using Name = TDelegate<void(P1, P2, P3, P4)>;
-#define DECLARE_DELEGATE_FiveParams(Name, P1, P2, P3, P4, P5) using Name = TDelegate<void(P1, P2, P3, P4, P5)>;
-#define DECLARE_DELEGATE_SixParams(Name, P1, P2, P3, P4, P5, P6)                                                   \
+#define DECLARE_DELEGATE_FiveParams(Name, P1, P2, P3, P4, P5)                                                \
+    using Name = TDelegate<void(P1, P2, P3, P4, P5)>;
+#define DECLARE_DELEGATE_SixParams(Name, P1, P2, P3, P4, P5, P6)                                             \
     using Name = TDelegate<void(P1, P2, P3, P4, P5, P6)>;
 #define DECLARE_DELEGATE_RetVal(Ret, Name) using Name = TDelegate<Ret()>;
 #define DECLARE_DELEGATE_RetVal_OneParam(Ret, Name, P1) using Name = TDelegate<Ret(P1)>;
@@ -354,10 +364,11 @@ private:
 #define DECLARE_MULTICAST_DELEGATE(Name) using Name = TMulticastDelegate<void()>;
 #define DECLARE_MULTICAST_DELEGATE_OneParam(Name, P1) using Name = TMulticastDelegate<void(P1)>;
 #define DECLARE_MULTICAST_DELEGATE_TwoParams(Name, P1, P2) using Name = TMulticastDelegate<void(P1, P2)>;
-#define DECLARE_MULTICAST_DELEGATE_ThreeParams(Name, P1, P2, P3) using Name = TMulticastDelegate<void(P1, P2, P3)>;
-#define DECLARE_MULTICAST_DELEGATE_FourParams(Name, P1, P2, P3, P4)                                                \
+#define DECLARE_MULTICAST_DELEGATE_ThreeParams(Name, P1, P2, P3)                                             \
+    using Name = TMulticastDelegate<void(P1, P2, P3)>;
+#define DECLARE_MULTICAST_DELEGATE_FourParams(Name, P1, P2, P3, P4)                                          \
     using Name = TMulticastDelegate<void(P1, P2, P3, P4)>;
-#define DECLARE_MULTICAST_DELEGATE_FiveParams(Name, P1, P2, P3, P4, P5)                                            \
+#define DECLARE_MULTICAST_DELEGATE_FiveParams(Name, P1, P2, P3, P4, P5)                                      \
     using Name = TMulticastDelegate<void(P1, P2, P3, P4, P5)>;
-#define DECLARE_MULTICAST_DELEGATE_SixParams(Name, P1, P2, P3, P4, P5, P6)                                        \
+#define DECLARE_MULTICAST_DELEGATE_SixParams(Name, P1, P2, P3, P4, P5, P6)                                   \
     using Name = TMulticastDelegate<void(P1, P2, P3, P4, P5, P6)>;

@@ -36,7 +36,10 @@ public:
     const char* GetName() const { return Name; }
     bool IsSuppressed(ELogVerbosity::Type Verbosity) const { return Verbosity > GetVerbosity(); }
     ELogVerbosity::Type GetVerbosity() const { return CurrentVerbosity.load(std::memory_order_relaxed); }
-    void SetVerbosity(ELogVerbosity::Type Verbosity) { CurrentVerbosity.store(Verbosity, std::memory_order_relaxed); }
+    void SetVerbosity(ELogVerbosity::Type Verbosity)
+    {
+        CurrentVerbosity.store(Verbosity, std::memory_order_relaxed);
+    }
 
 private:
     const char* Name;
@@ -58,23 +61,24 @@ public:
     /** Applies "Category:Verbosity"; false when malformed or unknown. */
     static bool ApplyVerbositySetting(const FString& Setting);
     /** The line written to standard error: "Category: Verbosity: Message". */
-    static FString FormatLine(const FLogCategory& Category, ELogVerbosity::Type Verbosity, const FString& Message);
+    static FString FormatLine(const FLogCategory& Category, ELogVerbosity::Type Verbosity,
+                              const FString& Message);
 };
 
-#define DECLARE_LOG_CATEGORY_EXTERN(CategoryName, DefaultVerbosity, CompileTimeVerbosity)                          \
-    struct FLogCategory##CategoryName : public FLogCategory                                                          \
-    {                                                                                                                \
-        FLogCategory##CategoryName() : FLogCategory(#CategoryName, ELogVerbosity::DefaultVerbosity) {}               \
-    };                                                                                                               \
+#define DECLARE_LOG_CATEGORY_EXTERN(CategoryName, DefaultVerbosity, CompileTimeVerbosity)                    \
+    struct FLogCategory##CategoryName : public FLogCategory                                                  \
+    {                                                                                                        \
+        FLogCategory##CategoryName() : FLogCategory(#CategoryName, ELogVerbosity::DefaultVerbosity) {}       \
+    };                                                                                                       \
     extern FLogCategory##CategoryName CategoryName;
 
 #define DEFINE_LOG_CATEGORY(CategoryName) FLogCategory##CategoryName CategoryName;
 
-#define UE_LOG(CategoryName, Verbosity, Format, ...)                                                                 \
-    do                                                                                                               \
-    {                                                                                                                \
-        if (!(CategoryName).IsSuppressed(ELogVerbosity::Verbosity))                                                  \
-        {                                                                                                            \
-            FLog::Write(CategoryName, ELogVerbosity::Verbosity, FString::Printf(Format, ##__VA_ARGS__));             \
-        }                                                                                                            \
+#define UE_LOG(CategoryName, Verbosity, Format, ...)                                                         \
+    do                                                                                                       \
+    {                                                                                                        \
+        if (!(CategoryName).IsSuppressed(ELogVerbosity::Verbosity))                                          \
+        {                                                                                                    \
+            FLog::Write(CategoryName, ELogVerbosity::Verbosity, FString::Printf(Format, ##__VA_ARGS__));     \
+        }                                                                                                    \
     } while (0)

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "CoreMinimal.h"
-#include "Online/OnlineTypes.h"
 #include "Online/OnlineKeyValuePair.h"
+#include "Online/OnlineTypes.h"
 
 /** How a session setting is advertised. */
 enum class EOnlineDataAdvertisementType : uint8
