@@ -167,11 +167,13 @@ TEST_F(FPurchaseDriverTest, AFailedOrderSkipsTheCheckout)
     Tick(2);
     EXPECT_EQ(Http().NumStarted(), 4);
     EXPECT_EQ(Http().NumPending(), 0);
-    EXPECT_EQ(Steps(), "ZOR: query offers complete. Result=true Error=[]\n"
-                       "ZOR: create order complete. UserId=acct1 OrderId= Result=false Error=[out of stock]\n"
-                       "ZOR: query orders complete. UserId=acct1 Result=true Error=[]\n"
-                       "ZOR: query billing accounts complete. UserId=acct1 Result=false "
-                       "Error=[Invalid response. code=404 error=]\n");
+    EXPECT_EQ(Steps(),
+              "ZOR: query offers complete. Result=true Error=[]\n"
+              "ZOR: create order complete. UserId=acct1 OrderId= Result=false Error=[Invalid response. "
+              "code=409 error={\"errorMessage\":\"out of stock\"}]\n"
+              "ZOR: query orders complete. UserId=acct1 Result=true Error=[]\n"
+              "ZOR: query billing accounts complete. UserId=acct1 Result=false "
+              "Error=[Invalid response. code=404 error=]\n");
 }
 
 TEST_F(FPurchaseDriverTest, ShutdownWhileOrderingFinishesTheDriver)
