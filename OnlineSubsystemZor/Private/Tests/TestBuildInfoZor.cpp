@@ -1,5 +1,6 @@
 #include "Tests/TestBuildInfoZor.h"
 
+#include "Common/ZorRedact.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 #include "Tests/ZorTestDriverLog.h"
 
@@ -133,7 +134,8 @@ void FTestBuildInfoZor::OnQuerySignedDownloadComplete(const FUniqueNetId& InUser
     const TSharedRef<FOnlineBuildInfoV2> Answered = EntitledBuilds[0];
     if (Answered->DownloadInfo.IsValid())
     {
-        UE_LOG_ONLINE(Log, "\tdownload info. dump=%s", *Answered->DownloadInfo->ToJson());
+        // A signed download's signatures are kept out of the log, as in every logged reply.
+        UE_LOG_ONLINE(Log, "\tdownload info. dump=%s", *ZorRedact::Body(Answered->DownloadInfo->ToJson()));
     }
     EntitledBuilds.RemoveAt(0);
     bQuerySignedDownload = !EntitledBuilds.IsEmpty();

@@ -9,7 +9,7 @@ namespace
 const char* const SelfPatch = "/assets/Windows/x/";
 const char* const Entitled = "/api/public/assets/Windows?label=Live";
 const char* const Download =
-    R"({"expires":"2030-01-01T00:00:00Z","items":{"m":{"path":"p","signature":"s"}}})";
+    R"({"expires":"2030-01-01T00:00:00Z","items":{"m":{"path":"p","signature":"sig-secret-1"}}})";
 
 std::string SortedLines(const std::string& Text)
 {
@@ -93,7 +93,8 @@ TEST_F(FBuildInfoDriverTest, AsksForEachEntitledBuildsDownloadInTurnThenEnds)
     EXPECT_EQ(CountDumps("self patch build"), 1);
     EXPECT_EQ(CountDumps("entitled build"), 3);
     EXPECT_EQ(CountDumps("download info"), 2);
-    EXPECT_TRUE(Log.Contains("\"signature\": \"s\""));
+    EXPECT_TRUE(Log.Contains("\"path\": \"p\""));
+    EXPECT_FALSE(Log.Contains("sig-secret-1"));
     Log.Clear();
     Builds().TriggerOnQuerySelfPatchBuildCompleteDelegates(true, "");
     Builds().TriggerOnQueryEntitledBuildsCompleteDelegates(FUniqueNetIdString("acct1"), true, "");
