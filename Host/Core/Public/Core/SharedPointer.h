@@ -37,7 +37,10 @@ public:
 template <typename T, ESPMode Mode> class TSharedRef : public std::shared_ptr<T>
 {
 public:
-    explicit TSharedRef(std::shared_ptr<T> Other) : std::shared_ptr<T>(std::move(Other)) { assert(this->get()); }
+    explicit TSharedRef(std::shared_ptr<T> Other) : std::shared_ptr<T>(std::move(Other))
+    {
+        assert(this->get());
+    }
     template <typename U, ESPMode M> TSharedRef(const TSharedRef<U, M>& Other) : std::shared_ptr<T>(Other) {}
 
     T& Get() const { return *this->get(); }
@@ -73,13 +76,18 @@ TSharedRef<T, Mode> MakeShared(ArgTypes&&... Args)
     return TSharedRef<T, Mode>(std::make_shared<T>(std::forward<ArgTypes>(Args)...));
 }
 
-template <typename T> TSharedRef<T> MakeShareable(T* Object) { return TSharedRef<T>(std::shared_ptr<T>(Object)); }
+template <typename T> TSharedRef<T> MakeShareable(T* Object)
+{
+    return TSharedRef<T>(std::shared_ptr<T>(Object));
+}
 
-template <typename To, typename From, ESPMode Mode> TSharedPtr<To, Mode> StaticCastSharedPtr(const TSharedPtr<From, Mode>& P)
+template <typename To, typename From, ESPMode Mode>
+TSharedPtr<To, Mode> StaticCastSharedPtr(const TSharedPtr<From, Mode>& P)
 {
     return TSharedPtr<To, Mode>(std::static_pointer_cast<To>(P));
 }
-template <typename To, typename From, ESPMode Mode> TSharedRef<To, Mode> StaticCastSharedRef(const TSharedRef<From, Mode>& P)
+template <typename To, typename From, ESPMode Mode>
+TSharedRef<To, Mode> StaticCastSharedRef(const TSharedRef<From, Mode>& P)
 {
     return TSharedRef<To, Mode>(std::static_pointer_cast<To>(P));
 }

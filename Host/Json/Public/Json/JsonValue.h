@@ -5,8 +5,8 @@
 #include "Json/JsonTypes.h"
 
 /**
- * Containers waiting to be emptied while a tree is dropped. Kept in small blocks: one large buffer freed after
- * the many small values of a tree would make the allocator merge all of them at once.
+ * Containers waiting to be emptied while a tree is dropped. Kept in small blocks: one large buffer freed
+ * after the many small values of a tree would make the allocator merge all of them at once.
  */
 using FJsonReleaseQueue = std::deque<TSharedPtr<FJsonValue>>;
 
