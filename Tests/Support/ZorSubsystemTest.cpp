@@ -77,6 +77,16 @@ void FZorSubsystemTest::Tick(int32 Count, float DeltaSeconds)
     }
 }
 
+int32 FZorSubsystemTest::NumStarted(const FString& Part)
+{
+    int32 Count = 0;
+    for (const auto& Started : Http().GetStartedRequests())
+    {
+        Count += Started.URL.Contains(Part) ? 1 : 0;
+    }
+    return Count;
+}
+
 FInMemoryHttpTransport::FStartedRequest FZorSubsystemTest::Oldest()
 {
     FInMemoryHttpTransport::FStartedRequest Record;

@@ -42,6 +42,8 @@ protected:
     FInMemoryHttpTransport& Http() { return Transport.Get(); }
     /** The oldest unanswered request; fails the test when there is none. */
     FInMemoryHttpTransport::FStartedRequest Oldest();
+    /** How many started requests (answered or not) have URLs containing Part. */
+    int32 NumStarted(const FString& Part);
     /** The oldest waiting request whose URL contains Part; null when none. */
     FHttpRequestPtr FindPending(const FString& Part);
     /** What the transport saw of a started request. */

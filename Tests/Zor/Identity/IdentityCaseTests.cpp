@@ -37,15 +37,6 @@ protected:
         SetIni(FString(ZorTestIni) + "\n[OnlineSubsystemZor.OnlineIdentityZor]\n" + Lines);
         CreateSubsystem();
     }
-    int32 Started(const FString& Part)
-    {
-        int32 Count = 0;
-        for (const auto& Request : Http().GetStartedRequests())
-        {
-            Count += Request.URL.Contains(Part) ? 1 : 0;
-        }
-        return Count;
-    }
 
     int32 Completions = 0;
     bool bLastSucceeded = true;
@@ -59,7 +50,7 @@ TEST_F(FIdentityCaseTest, RequestQueuedWhileTheTokenIsVerifyingGoesOutOnTheNextT
     ASSERT_EQ(UserToken().TokenState, EAuthTokenState::Verifying);
     ASSERT_TRUE(QueueUser(MakeRequest("http://svc/while-verifying")));
     Tick();
-    EXPECT_EQ(Started("/while-verifying"), 1);
+    EXPECT_EQ(NumStarted("/while-verifying"), 1);
 }
 
 TEST_F(FIdentityCaseTest, RequestQueuedFromAnotherThreadJustBeforeShutdownCompletesOnceUnsuccessfully)
@@ -70,7 +61,7 @@ TEST_F(FIdentityCaseTest, RequestQueuedFromAnotherThreadJustBeforeShutdownComple
     Tick(3);
     EXPECT_EQ(Completions, 1);
     EXPECT_FALSE(bLastSucceeded);
-    EXPECT_EQ(Started("/late-from-worker"), 0);
+    EXPECT_EQ(NumStarted("/late-from-worker"), 0);
 }
 
 TEST_F(FIdentityCaseTest, FinishedVerificationLeavesNoPendingEntryBehind)
@@ -118,7 +109,7 @@ TEST_F(FIdentityCaseTest, IdentityIniKeysSetTheIntervalTheThresholdAndMultiLogin
     EXPECT_DOUBLE_EQ(FOnlineIdentityZor::VerifyTokenInterval, 10.0);
     EXPECT_DOUBLE_EQ(FOnlineIdentityZor::RefreshTokenTheshold, 30.0);
     LoginUser("acct1", 3600);
-    EXPECT_EQ(Started("/sessions/kill"), 0) << "several logins allowed: no other session is ended";
+    EXPECT_EQ(NumStarted("/sessions/kill"), 0) << "several logins allowed: no other session is ended";
 
     Tick(1, 0.1f);
     Answer("/api/oauth/verify", 200, R"({"account_id":"acct1","expires_in":100})");
@@ -139,7 +130,7 @@ TEST_F(FIdentityCaseTest, AuthSessionsAreListedWithTheTokensOwnBearer)
     FAuthTokenZor Expired = UserToken();
     Expired.expires_in = 0.0;
     EXPECT_FALSE(Identity().QueryAuthSessions(Expired));
-    EXPECT_EQ(Started("/api/oauth/sessions"), Started("/api/oauth/sessions/kill"));
+    EXPECT_EQ(NumStarted("/api/oauth/sessions"), NumStarted("/api/oauth/sessions/kill"));
 
     ASSERT_TRUE(Identity().QueryAuthSessions(UserToken()));
     FHttpRequestPtr Query;

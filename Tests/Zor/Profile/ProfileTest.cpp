@@ -91,16 +91,6 @@ UTestProfile* FProfileTest::NewProfile(const FString& AccountId, bool bLocal)
     return Created;
 }
 
-int32 FProfileTest::NumStarted(const FString& Part)
-{
-    int32 Count = 0;
-    for (const auto& Started : Http().GetStartedRequests())
-    {
-        Count += Started.URL.Contains(Part) ? 1 : 0;
-    }
-    return Count;
-}
-
 void FProfileTest::Answer(int32 Code, const FString& Body, TMap<FString, FString> Headers,
                           const FString& ContentType)
 {

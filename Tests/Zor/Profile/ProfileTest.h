@@ -99,7 +99,8 @@ protected:
     {
         return FZorSubsystemTest::FindPending(Part);
     }
-    int32 NumStarted(const FString& Part = "/game/");
+    using FZorSubsystemTest::NumStarted;
+    int32 NumStarted() { return NumStarted("/game/"); }
     /** Answers the oldest waiting command and ticks once. */
     void Answer(int32 Code, const FString& Body, TMap<FString, FString> Headers = {},
                 const FString& ContentType = "application/json");
