@@ -4,6 +4,7 @@
 #include <limits>
 #include <memory>
 #include <type_traits>
+#include <variant>
 #include <vector>
 
 #include <simdjson.h>
@@ -17,9 +18,9 @@ namespace ondemand = simdjson::ondemand;
 namespace
 {
 /**
- * A thread keeps its parser and padded copy between parses of texts up to this size (about seven times as
- * much memory in all); a larger text gets its own for that one parse, so one huge reply does not stay
- * resident.
+ * A thread keeps its parsers and padded copy between parses of texts up to this size (about twenty times as
+ * much memory in all); a larger text gets its own step-by-step parser for that one parse, which needs the
+ * least memory, so one huge reply neither stays resident nor peaks at the whole-document parser's size.
  */
 constexpr size_t KeptCapacity = size_t{1} << 20;
 
@@ -40,10 +41,23 @@ struct FFrame
     size_t FirstChild;
 };
 
+/** An open container of a finished document: the rest of its fields or elements. */
+struct FDocumentFrame
+{
+    template <typename IteratorType> struct TCursor
+    {
+        IteratorType Next;
+        IteratorType End;
+    };
+    std::variant<TCursor<simdjson::dom::object::iterator>, TCursor<simdjson::dom::array::iterator>> Cursor;
+    size_t FirstChild;
+};
+
 /** Children of the open containers, waiting until their container closes. */
 struct FScratch
 {
     std::vector<FFrame> Frames;
+    std::vector<FDocumentFrame> DocumentFrames;
     std::vector<FField> Fields;
     std::vector<TSharedPtr<FJsonValue>> Elements;
 
@@ -52,6 +66,7 @@ struct FScratch
     {
         constexpr size_t KeptEntries = 4096;
         Frames.clear();
+        DocumentFrames.clear();
         Fields.clear();
         Elements.clear();
         if (Fields.capacity() > KeptEntries || Elements.capacity() > KeptEntries)
@@ -66,6 +81,7 @@ struct FScratch
 struct FParseBuffers
 {
     ondemand::parser Parser;
+    simdjson::dom::parser Document;
     std::unique_ptr<char[]> Text;
     size_t TextCapacity = 0;
     FScratch Scratch;
@@ -226,6 +242,27 @@ TSharedPtr<FJsonValue> MakeNumber(double Value)
         return SharedSmallNumbers()[static_cast<int32>(Value)];
     }
     return MakeShared<FJsonValueNumber>(Value);
+}
+
+/** Builds an object from the fields its children left from FirstChild on, and drops them from the list. */
+TSharedPtr<FJsonValue> CloseObject(std::vector<FField>& Fields, size_t FirstChild)
+{
+    TSharedPtr<FJsonObject> Object = MakeShared<FJsonObject>();
+    Object->Values.Reserve(static_cast<int32>(Fields.size() - FirstChild));
+    for (size_t Index = FirstChild; Index < Fields.size(); ++Index)
+    {
+        Object->Values.Add(std::move(Fields[Index].Key), std::move(Fields[Index].Value));
+    }
+    Fields.resize(FirstChild);
+    return MakeShared<FJsonValueObject>(std::move(Object));
+}
+
+TSharedPtr<FJsonValue> CloseArray(std::vector<TSharedPtr<FJsonValue>>& Elements, size_t FirstChild)
+{
+    std::vector<TSharedPtr<FJsonValue>> Items(std::make_move_iterator(Elements.begin() + FirstChild),
+                                              std::make_move_iterator(Elements.end()));
+    Elements.resize(FirstChild);
+    return MakeShared<FJsonValueArray>(TArray<TSharedPtr<FJsonValue>>(std::move(Items)));
 }
 
 /**
@@ -475,32 +512,12 @@ private:
         return true;
     }
 
-    TSharedPtr<FJsonValue> CloseObject(size_t FirstChild)
-    {
-        TSharedPtr<FJsonObject> Object = MakeShared<FJsonObject>();
-        Object->Values.Reserve(static_cast<int32>(Fields.size() - FirstChild));
-        for (size_t Index = FirstChild; Index < Fields.size(); ++Index)
-        {
-            Object->Values.Add(std::move(Fields[Index].Key), std::move(Fields[Index].Value));
-        }
-        Fields.resize(FirstChild);
-        return MakeShared<FJsonValueObject>(std::move(Object));
-    }
-
-    TSharedPtr<FJsonValue> CloseArray(size_t FirstChild)
-    {
-        std::vector<TSharedPtr<FJsonValue>> Items(std::make_move_iterator(Elements.begin() + FirstChild),
-                                                  std::make_move_iterator(Elements.end()));
-        Elements.resize(FirstChild);
-        return MakeShared<FJsonValueArray>(TArray<TSharedPtr<FJsonValue>>(std::move(Items)));
-    }
-
     bool Close()
     {
         const FFrame Done = Frames.back();
         Frames.pop_back();
         TSharedPtr<FJsonValue> Value =
-            Done.bObject ? CloseObject(Done.FirstChild) : CloseArray(Done.FirstChild);
+            Done.bObject ? CloseObject(Fields, Done.FirstChild) : CloseArray(Elements, Done.FirstChild);
         if (Frames.empty())
         {
             Root = std::move(Value);
@@ -559,10 +576,195 @@ private:
     const char* Refusal = nullptr;
 };
 
-bool ParseWith(FParseBuffers& Buffers, const FString& Text, TSharedPtr<FJsonValue>& OutValue,
-               FString& OutError)
+/**
+ * The document reads "-0" as the integer 0 and so loses the sign our numbers keep. A text that may hold one
+ * (also inside a string: "a-0") is read the step-by-step way.
+ */
+bool MayHoldNegativeZero(std::string_view Text)
 {
-    FTreeBuilder Builder(Text.View(), Buffers.Pad(Text.View()), Buffers.Scratch);
+    for (size_t Minus = Text.find("-0"); Minus != std::string_view::npos; Minus = Text.find("-0", Minus + 2))
+    {
+        const size_t Next = Minus + 2;
+        if (Next == Text.size() ||
+            !(IsDigit(Text[Next]) || Text[Next] == '.' || Text[Next] == 'e' || Text[Next] == 'E'))
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+/**
+ * Builds our values from a finished document of the parser, whose strings and numbers the library read with
+ * the fastest code this processor runs. It gives up, rather than guess, where the document cannot say what
+ * we would (nesting past our limit); the step-by-step reader then reads the text and words any error.
+ */
+class FDocumentBuilder
+{
+    using FObjectCursor = FDocumentFrame::TCursor<simdjson::dom::object::iterator>;
+    using FArrayCursor = FDocumentFrame::TCursor<simdjson::dom::array::iterator>;
+
+public:
+    explicit FDocumentBuilder(FScratch& Scratch)
+        : Frames(Scratch.DocumentFrames), Fields(Scratch.Fields), Elements(Scratch.Elements)
+    {
+    }
+
+    bool Build(simdjson::dom::element Root, TSharedPtr<FJsonValue>& Out)
+    {
+        if (!IsContainer(Root))
+        {
+            return ReadScalar(Root, Out);
+        }
+        if (!Open(Root))
+        {
+            return false;
+        }
+        while (!Frames.empty())
+        {
+            if (!Step())
+            {
+                return false;
+            }
+        }
+        Out = std::move(Built);
+        return true;
+    }
+
+private:
+    static bool IsContainer(simdjson::dom::element Element)
+    {
+        return Element.type() == simdjson::dom::element_type::OBJECT ||
+               Element.type() == simdjson::dom::element_type::ARRAY;
+    }
+
+    bool ReadChild(simdjson::dom::element Element, TSharedPtr<FJsonValue>& Out)
+    {
+        return IsContainer(Element) ? Open(Element) : ReadScalar(Element, Out);
+    }
+
+    static bool ReadScalar(simdjson::dom::element Element, TSharedPtr<FJsonValue>& Out)
+    {
+        using simdjson::dom::element_type;
+        switch (Element.type())
+        {
+        case element_type::STRING:
+            Out = MakeShared<FJsonValueString>(FString(Element.get_string().value_unsafe()));
+            return true;
+        case element_type::INT64:
+            Out = MakeNumber(static_cast<double>(Element.get_int64().value_unsafe()));
+            return true;
+        case element_type::UINT64:
+            Out = MakeNumber(static_cast<double>(Element.get_uint64().value_unsafe()));
+            return true;
+        case element_type::DOUBLE:
+            Out = MakeNumber(Element.get_double().value_unsafe());
+            return true;
+        case element_type::BOOL:
+            Out = SharedBool(Element.get_bool().value_unsafe());
+            return true;
+        case element_type::NULL_VALUE:
+            Out = SharedNull();
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    bool Open(simdjson::dom::element Element)
+    {
+        if (Frames.size() >= static_cast<size_t>(JsonMaxDepth))
+        {
+            return false;
+        }
+        if (Element.type() == simdjson::dom::element_type::OBJECT)
+        {
+            const simdjson::dom::object Object = Element.get_object().value_unsafe();
+            Frames.push_back(FDocumentFrame{FObjectCursor{Object.begin(), Object.end()}, Fields.size()});
+            return true;
+        }
+        const simdjson::dom::array Array = Element.get_array().value_unsafe();
+        Frames.push_back(FDocumentFrame{FArrayCursor{Array.begin(), Array.end()}, Elements.size()});
+        return true;
+    }
+
+    bool Step()
+    {
+        FDocumentFrame& Top = Frames.back();
+        if (FObjectCursor* Object = std::get_if<FObjectCursor>(&Top.Cursor))
+        {
+            if (Object->Next == Object->End)
+            {
+                return Close();
+            }
+            const simdjson::dom::key_value_pair Field = *Object->Next;
+            ++Object->Next;
+            Fields.push_back(FField{FString(Field.key), nullptr});
+            return ReadChild(Field.value, Fields.back().Value);
+        }
+        FArrayCursor& Array = std::get<FArrayCursor>(Top.Cursor);
+        if (Array.Next == Array.End)
+        {
+            return Close();
+        }
+        const simdjson::dom::element Element = *Array.Next;
+        ++Array.Next;
+        Elements.emplace_back();
+        return ReadChild(Element, Elements.back());
+    }
+
+    bool Close()
+    {
+        const FDocumentFrame Done = Frames.back();
+        Frames.pop_back();
+        const bool bObject = std::holds_alternative<FObjectCursor>(Done.Cursor);
+        TSharedPtr<FJsonValue> Value =
+            bObject ? CloseObject(Fields, Done.FirstChild) : CloseArray(Elements, Done.FirstChild);
+        if (Frames.empty())
+        {
+            Built = std::move(Value);
+            return true;
+        }
+        const bool bParentObject = std::holds_alternative<FObjectCursor>(Frames.back().Cursor);
+        (bParentObject ? Fields.back().Value : Elements.back()) = std::move(Value);
+        return true;
+    }
+
+    std::vector<FDocumentFrame>& Frames;
+    std::vector<FField>& Fields;
+    std::vector<TSharedPtr<FJsonValue>>& Elements;
+    TSharedPtr<FJsonValue> Built;
+};
+
+/** True with the tree when the whole-document parser read the text; false leaves OutValue untouched. */
+bool ReadDocument(FParseBuffers& Buffers, std::string_view Text, simdjson::padded_string_view Padded,
+                  TSharedPtr<FJsonValue>& OutValue)
+{
+    simdjson::dom::element Root;
+    if (MayHoldNegativeZero(Text) || Buffers.Document.parse(Padded).get(Root) != simdjson::SUCCESS)
+    {
+        return false;
+    }
+    FDocumentBuilder Builder(Buffers.Scratch);
+    TSharedPtr<FJsonValue> Value;
+    const bool bBuilt = Builder.Build(Root, Value);
+    Buffers.Scratch.Reset();
+    if (bBuilt)
+    {
+        OutValue = std::move(Value);
+    }
+    return bBuilt;
+}
+
+bool ParseWith(FParseBuffers& Buffers, const FString& Text, TSharedPtr<FJsonValue>& OutValue,
+               FString& OutError, bool bWholeDocumentFirst)
+{
+    const simdjson::padded_string_view Padded = Buffers.Pad(Text.View());
+    if (bWholeDocumentFirst && ReadDocument(Buffers, Text.View(), Padded, OutValue))
+    {
+        return true;
+    }
+    FTreeBuilder Builder(Text.View(), Padded, Buffers.Scratch);
     const bool bBuilt = Builder.Build(Buffers.Parser);
     Buffers.Scratch.Reset();
     if (!bBuilt)
@@ -602,10 +804,10 @@ bool JsonPrivate::ParseJson(const FString& Text, TSharedPtr<FJsonValue>& OutValu
     if (static_cast<size_t>(Text.Len()) > KeptCapacity)
     {
         FParseBuffers Once;
-        return ParseWith(Once, Text, OutValue, OutError);
+        return ParseWith(Once, Text, OutValue, OutError, false);
     }
     thread_local FParseBuffers Kept;
-    return ParseWith(Kept, Text, OutValue, OutError);
+    return ParseWith(Kept, Text, OutValue, OutError, true);
 }
 
 bool FJsonSerializer::Deserialize(const TSharedRef<TJsonReader<>>& Reader, TSharedPtr<FJsonObject>& OutObject)

@@ -217,6 +217,73 @@ TEST(JsonReader, NumbersAreDoubles)
     EXPECT_EQ(Edges->AsArray()[4]->AsNumber(), std::numeric_limits<double>::denorm_min());
 }
 
+TEST(JsonReader, NegativeZeroKeepsItsSignWhereverItStands)
+{
+    const char* const Texts[] = {"-0",   "-0 ",  "[-0]",      "{\"a\":-0}",
+                                 "-0.0", "-0e0", "[1,-0E+1]", "[[{\"b\":[-0]}]]"};
+    for (const char* Text : Texts)
+    {
+        TSharedPtr<FJsonValue> Value = ParseValue(Text);
+        ASSERT_TRUE(Value.IsValid()) << Text;
+        while (Value->Type != EJson::Number)
+        {
+            const TArray<TSharedPtr<FJsonValue>>& Items = Value->AsArray();
+            Value = Value->Type == EJson::Array ? Items[Items.Num() - 1]
+                                                : Value->AsObject()->Values.begin()->Value;
+        }
+        EXPECT_EQ(Value->AsNumber(), 0.0) << Text;
+        EXPECT_TRUE(std::signbit(Value->AsNumber())) << Text;
+    }
+}
+
+// A text holding "-0" anywhere, even inside a string, takes the step-by-step reader; any other text the
+// whole-document one. Both must build the same tree, to the exact written bytes.
+TEST(JsonReader, BothReadingPathsBuildTheSameTree)
+{
+    const FString Cases[] = {
+        "9007199254740993",
+        "-9223372036854775808",
+        "9223372036854775807",
+        "9223372036854775808",
+        "18446744073709551615",
+        "0.1",
+        "1.7976931348623157e308",
+        "5e-324",
+        "2.2250738585072014e-308",
+        "255",
+        "256",
+        "-1",
+        "1E2",
+        "true",
+        "null",
+        "\"\"",
+        R"("tab\t quote\" slash\/ \u00e9 \ud83d\ude00 nul\u0000 end")",
+        "\"\xE2\x98\x85 thirty-two bytes of text, no less\"",
+        "[]",
+        "{}",
+        R"({"id":1,"x":[{"y":null}],"ID":{"z":"w"},"Id":3})",
+        R"([[1,[2,[3,{}]]],{"a":{"b":{"c":[]}}}])",
+        Nested(JsonMaxDepth - 1),
+    };
+    for (const FString& Case : Cases)
+    {
+        const TSharedPtr<FJsonValue> Whole = ParseValue(FString::Printf("[%s,\"plain\"]", *Case));
+        const TSharedPtr<FJsonValue> Stepped = ParseValue(FString::Printf("[%s,\"a-0\"]", *Case));
+        ASSERT_TRUE(Whole.IsValid()) << *Case;
+        ASSERT_TRUE(Stepped.IsValid()) << *Case;
+        const TSharedPtr<FJsonValue>& Left = Whole->AsArray()[0];
+        const TSharedPtr<FJsonValue>& Right = Stepped->AsArray()[0];
+        EXPECT_TRUE(FJsonValue::CompareEqual(*Left, *Right)) << *Case;
+        FString LeftText;
+        FString RightText;
+        auto LeftWriter = TJsonWriterFactory<TCHAR, TCondensedJsonPrintPolicy<TCHAR>>::Create(&LeftText);
+        auto RightWriter = TJsonWriterFactory<TCHAR, TCondensedJsonPrintPolicy<TCHAR>>::Create(&RightText);
+        ASSERT_TRUE(FJsonSerializer::Serialize(Whole->AsArray(), LeftWriter)) << *Case;
+        ASSERT_TRUE(FJsonSerializer::Serialize(Stepped->AsArray(), RightWriter)) << *Case;
+        EXPECT_EQ(LeftText.Left(LeftText.Len() - 9), RightText.Left(RightText.Len() - 7)) << *Case;
+    }
+}
+
 TEST(JsonReader, DuplicateKeysLastValueWinsInFirstPlace)
 {
     TSharedPtr<FJsonObject> Object;
