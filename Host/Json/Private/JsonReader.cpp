@@ -41,7 +41,10 @@ struct FFrame
     size_t FirstChild;
 };
 
-/** An open container of a finished document: the rest of its fields or elements. */
+/**
+ * An open container of a finished document: the rest of its fields or elements, what it has built so far,
+ * and the slot of its parent it goes into once closed.
+ */
 struct FDocumentFrame
 {
     template <typename IteratorType> struct TCursor
@@ -50,8 +53,13 @@ struct FDocumentFrame
         IteratorType End;
     };
     std::variant<TCursor<simdjson::dom::object::iterator>, TCursor<simdjson::dom::array::iterator>> Cursor;
-    size_t FirstChild;
+    TSharedPtr<FJsonObject> Object;
+    /** Sized once when opened, so slots handed out for nested containers never move. */
+    TArray<TSharedPtr<FJsonValue>> Items;
+    TSharedPtr<FJsonValue>* Slot;
 };
+// Growing the frame list must move the element lists, not copy them, or the slots handed out would dangle.
+static_assert(std::is_nothrow_move_constructible_v<FDocumentFrame>);
 
 /** Children of the open containers, waiting until their container closes. */
 struct FScratch
@@ -596,8 +604,9 @@ bool MayHoldNegativeZero(std::string_view Text)
 
 /**
  * Builds our values from a finished document of the parser, whose strings and numbers the library read with
- * the fastest code this processor runs. It gives up, rather than guess, where the document cannot say what
- * we would (nesting past our limit); the step-by-step reader then reads the text and words any error.
+ * the fastest code this processor runs. Containers are sized from the document when opened and filled in
+ * place. It gives up, rather than guess, where the document cannot say what we would (nesting past our
+ * limit); the step-by-step reader then reads the text and words any error.
  */
 class FDocumentBuilder
 {
@@ -605,18 +614,11 @@ class FDocumentBuilder
     using FArrayCursor = FDocumentFrame::TCursor<simdjson::dom::array::iterator>;
 
 public:
-    explicit FDocumentBuilder(FScratch& Scratch)
-        : Frames(Scratch.DocumentFrames), Fields(Scratch.Fields), Elements(Scratch.Elements)
-    {
-    }
+    explicit FDocumentBuilder(FScratch& Scratch) : Frames(Scratch.DocumentFrames) {}
 
     bool Build(simdjson::dom::element Root, TSharedPtr<FJsonValue>& Out)
     {
-        if (!IsContainer(Root))
-        {
-            return ReadScalar(Root, Out);
-        }
-        if (!Open(Root))
+        if (!ReadChild(Root, Out))
         {
             return false;
         }
@@ -627,7 +629,6 @@ public:
                 return false;
             }
         }
-        Out = std::move(Built);
         return true;
     }
 
@@ -638,9 +639,9 @@ private:
                Element.type() == simdjson::dom::element_type::ARRAY;
     }
 
-    bool ReadChild(simdjson::dom::element Element, TSharedPtr<FJsonValue>& Out)
+    bool ReadChild(simdjson::dom::element Element, TSharedPtr<FJsonValue>& Slot)
     {
-        return IsContainer(Element) ? Open(Element) : ReadScalar(Element, Out);
+        return IsContainer(Element) ? Open(Element, Slot) : ReadScalar(Element, Slot);
     }
 
     static bool ReadScalar(simdjson::dom::element Element, TSharedPtr<FJsonValue>& Out)
@@ -671,7 +672,7 @@ private:
         }
     }
 
-    bool Open(simdjson::dom::element Element)
+    bool Open(simdjson::dom::element Element, TSharedPtr<FJsonValue>& Slot)
     {
         if (Frames.size() >= static_cast<size_t>(JsonMaxDepth))
         {
@@ -680,11 +681,14 @@ private:
         if (Element.type() == simdjson::dom::element_type::OBJECT)
         {
             const simdjson::dom::object Object = Element.get_object().value_unsafe();
-            Frames.push_back(FDocumentFrame{FObjectCursor{Object.begin(), Object.end()}, Fields.size()});
+            Frames.push_back(FDocumentFrame{
+                FObjectCursor{Object.begin(), Object.end()}, MakeShared<FJsonObject>(), {}, &Slot});
+            Frames.back().Object->Values.Reserve(static_cast<int32>(Object.size()));
             return true;
         }
         const simdjson::dom::array Array = Element.get_array().value_unsafe();
-        Frames.push_back(FDocumentFrame{FArrayCursor{Array.begin(), Array.end()}, Elements.size()});
+        Frames.push_back(FDocumentFrame{FArrayCursor{Array.begin(), Array.end()}, nullptr, {}, &Slot});
+        Frames.back().Items.Reserve(static_cast<int32>(Array.size()));
         return true;
     }
 
@@ -699,8 +703,8 @@ private:
             }
             const simdjson::dom::key_value_pair Field = *Object->Next;
             ++Object->Next;
-            Fields.push_back(FField{FString(Field.key), nullptr});
-            return ReadChild(Field.value, Fields.back().Value);
+            // A repeated name hands back the first one's slot: the last value wins in the first place.
+            return ReadChild(Field.value, Top.Object->Values.Add(FString(Field.key), nullptr));
         }
         FArrayCursor& Array = std::get<FArrayCursor>(Top.Cursor);
         if (Array.Next == Array.End)
@@ -709,31 +713,25 @@ private:
         }
         const simdjson::dom::element Element = *Array.Next;
         ++Array.Next;
-        Elements.emplace_back();
-        return ReadChild(Element, Elements.back());
+        return ReadChild(Element, Top.Items.AddDefaulted_GetRef());
     }
 
     bool Close()
     {
-        const FDocumentFrame Done = Frames.back();
-        Frames.pop_back();
-        const bool bObject = std::holds_alternative<FObjectCursor>(Done.Cursor);
-        TSharedPtr<FJsonValue> Value =
-            bObject ? CloseObject(Fields, Done.FirstChild) : CloseArray(Elements, Done.FirstChild);
-        if (Frames.empty())
+        FDocumentFrame& Done = Frames.back();
+        if (Done.Object)
         {
-            Built = std::move(Value);
-            return true;
+            *Done.Slot = MakeShared<FJsonValueObject>(std::move(Done.Object));
         }
-        const bool bParentObject = std::holds_alternative<FObjectCursor>(Frames.back().Cursor);
-        (bParentObject ? Fields.back().Value : Elements.back()) = std::move(Value);
+        else
+        {
+            *Done.Slot = MakeShared<FJsonValueArray>(std::move(Done.Items));
+        }
+        Frames.pop_back();
         return true;
     }
 
     std::vector<FDocumentFrame>& Frames;
-    std::vector<FField>& Fields;
-    std::vector<TSharedPtr<FJsonValue>>& Elements;
-    TSharedPtr<FJsonValue> Built;
 };
 
 /** True with the tree when the whole-document parser read the text; false leaves OutValue untouched. */
