@@ -18,9 +18,10 @@ namespace ondemand = simdjson::ondemand;
 namespace
 {
 /**
- * A thread keeps its parsers and padded copy between parses of texts up to this size (about twenty times as
- * much memory in all); a larger text gets its own step-by-step parser for that one parse, which needs the
- * least memory, so one huge reply neither stays resident nor peaks at the whole-document parser's size.
+ * A thread keeps its parsers and padded copy between parses of texts up to this size (buffers of about twenty
+ * times as much, of which only what a text uses becomes resident); a larger text gets its own step-by-step
+ * parser for that one parse, which needs the least memory, so one huge reply neither stays resident nor peaks
+ * at the whole-document parser's size.
  */
 constexpr size_t KeptCapacity = size_t{1} << 20;
 
@@ -250,27 +251,6 @@ TSharedPtr<FJsonValue> MakeNumber(double Value)
         return SharedSmallNumbers()[static_cast<int32>(Value)];
     }
     return MakeShared<FJsonValueNumber>(Value);
-}
-
-/** Builds an object from the fields its children left from FirstChild on, and drops them from the list. */
-TSharedPtr<FJsonValue> CloseObject(std::vector<FField>& Fields, size_t FirstChild)
-{
-    TSharedPtr<FJsonObject> Object = MakeShared<FJsonObject>();
-    Object->Values.Reserve(static_cast<int32>(Fields.size() - FirstChild));
-    for (size_t Index = FirstChild; Index < Fields.size(); ++Index)
-    {
-        Object->Values.Add(std::move(Fields[Index].Key), std::move(Fields[Index].Value));
-    }
-    Fields.resize(FirstChild);
-    return MakeShared<FJsonValueObject>(std::move(Object));
-}
-
-TSharedPtr<FJsonValue> CloseArray(std::vector<TSharedPtr<FJsonValue>>& Elements, size_t FirstChild)
-{
-    std::vector<TSharedPtr<FJsonValue>> Items(std::make_move_iterator(Elements.begin() + FirstChild),
-                                              std::make_move_iterator(Elements.end()));
-    Elements.resize(FirstChild);
-    return MakeShared<FJsonValueArray>(TArray<TSharedPtr<FJsonValue>>(std::move(Items)));
 }
 
 /**
@@ -520,12 +500,32 @@ private:
         return true;
     }
 
+    TSharedPtr<FJsonValue> CloseObject(size_t FirstChild)
+    {
+        TSharedPtr<FJsonObject> Object = MakeShared<FJsonObject>();
+        Object->Values.Reserve(static_cast<int32>(Fields.size() - FirstChild));
+        for (size_t Index = FirstChild; Index < Fields.size(); ++Index)
+        {
+            Object->Values.Add(std::move(Fields[Index].Key), std::move(Fields[Index].Value));
+        }
+        Fields.resize(FirstChild);
+        return MakeShared<FJsonValueObject>(std::move(Object));
+    }
+
+    TSharedPtr<FJsonValue> CloseArray(size_t FirstChild)
+    {
+        std::vector<TSharedPtr<FJsonValue>> Items(std::make_move_iterator(Elements.begin() + FirstChild),
+                                                  std::make_move_iterator(Elements.end()));
+        Elements.resize(FirstChild);
+        return MakeShared<FJsonValueArray>(TArray<TSharedPtr<FJsonValue>>(std::move(Items)));
+    }
+
     bool Close()
     {
         const FFrame Done = Frames.back();
         Frames.pop_back();
         TSharedPtr<FJsonValue> Value =
-            Done.bObject ? CloseObject(Fields, Done.FirstChild) : CloseArray(Elements, Done.FirstChild);
+            Done.bObject ? CloseObject(Done.FirstChild) : CloseArray(Done.FirstChild);
         if (Frames.empty())
         {
             Root = std::move(Value);
