@@ -1,10 +1,13 @@
 // Untrusted bytes through the JSON reader. What parses must write out with both print policies and read back
 // equal, and writing the re-read value must give the same text again: any mismatch between reader and writer
-// aborts. The parsed object is also read into a record with every field kind, for the numeric conversions.
+// aborts. The step-by-step reader alone must build the same tree, written to the same bytes, as the reader
+// that tries the whole-document parser first. The parsed object is also read into a record with every field
+// kind, for the numeric conversions.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
+#include "JsonPrivate.h"
 #include "Json/Json.h"
 
 namespace
@@ -74,6 +77,21 @@ void CheckReadsBackEqual(const TSharedPtr<FJsonValue>& Value, const FString& Tex
         Write<FCondensedFactory>(Again).Equals(Write<FCondensedFactory>(Value), ESearchCase::CaseSensitive));
 }
 
+void CheckStepwiseAgrees(const FString& Text, const TSharedPtr<FJsonValue>& Value)
+{
+    TSharedPtr<FJsonValue> Stepwise;
+    FString Error;
+    const bool bRead = JsonPrivate::ParseJsonStepwise(Text, Stepwise, Error);
+    Check(bRead == Value.IsValid());
+    if (!bRead)
+    {
+        return;
+    }
+    Check(FJsonValue::CompareEqual(*Value, *Stepwise));
+    Check(Write<FCondensedFactory>(Stepwise).Equals(Write<FCondensedFactory>(Value),
+                                                    ESearchCase::CaseSensitive));
+}
+
 void CheckObject(const FString& Text, const TSharedPtr<FJsonValue>& Value)
 {
     TSharedPtr<FJsonObject> Object;
@@ -97,6 +115,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
 {
     const FString Text(std::string_view(reinterpret_cast<const char*>(Data), Size));
     const TSharedPtr<FJsonValue> Value = Parse(Text);
+    CheckStepwiseAgrees(Text, Value);
     if (!Value)
     {
         return 0;

@@ -7,6 +7,50 @@ namespace
 const TArray<TSharedPtr<FJsonValue>> EmptyArray;
 const TSharedPtr<FJsonObject> EmptyObject;
 
+using FFieldMap = decltype(FJsonObject::Values);
+
+/**
+ * Hands out room for the shared block with Extra bytes after it and tells where those start. The bytes lie
+ * past everything the block asked for, so nothing depends on how the library lays the block out.
+ */
+template <typename T> class TTrailingRoomAllocator
+{
+public:
+    using value_type = T;
+
+    TTrailingRoomAllocator(size_t InExtra, void** InRoom) : Extra(InExtra), Room(InRoom) {}
+    template <typename U>
+    TTrailingRoomAllocator(const TTrailingRoomAllocator<U>& Other) : Extra(Other.Extra), Room(Other.Room)
+    {
+    }
+
+    T* allocate(size_t Number)
+    {
+        static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
+        const size_t Own = RoundUp(sizeof(T) * Number, FFieldMap::RoomAlignment);
+        char* Memory = static_cast<char*>(::operator new(Own + Extra));
+        *Room = Memory + Own;
+        return reinterpret_cast<T*>(Memory);
+    }
+    void deallocate(T* Memory, size_t) { ::operator delete(Memory); }
+
+    template <typename U> bool operator==(const TTrailingRoomAllocator<U>& Other) const
+    {
+        return Extra == Other.Extra && Room == Other.Room;
+    }
+
+private:
+    template <typename U> friend class TTrailingRoomAllocator;
+
+    static size_t RoundUp(size_t Bytes, size_t Alignment)
+    {
+        return (Bytes + Alignment - 1) / Alignment * Alignment;
+    }
+
+    size_t Extra;
+    void** Room;
+};
+
 TSharedPtr<FJsonValue> DuplicateValue(const TSharedPtr<FJsonValue>& Source)
 {
     if (!Source)
@@ -30,6 +74,19 @@ TSharedPtr<FJsonValue> DuplicateValue(const TSharedPtr<FJsonValue>& Source)
     return MakeShared<FJsonValueArray>(std::move(Elements));
 }
 } // namespace
+
+TSharedPtr<FJsonObject> JsonPrivate::MakeObject(int32 FieldCount)
+{
+    if (FieldCount <= 0)
+    {
+        return MakeShared<FJsonObject>();
+    }
+    void* Room = nullptr;
+    TSharedPtr<FJsonObject> Object = std::allocate_shared<FJsonObject>(
+        TTrailingRoomAllocator<FJsonObject>(FFieldMap::RoomBytes(FieldCount), &Room));
+    Object->Values.AdoptRoom(Room, FieldCount);
+    return Object;
+}
 
 FJsonObject::~FJsonObject()
 {
@@ -193,7 +250,7 @@ TSharedPtr<FJsonObject> FJsonObject::Duplicate(const TSharedPtr<const FJsonObjec
     {
         return nullptr;
     }
-    TSharedPtr<FJsonObject> Copy = MakeShared<FJsonObject>();
+    TSharedPtr<FJsonObject> Copy = JsonPrivate::MakeObject(Source->Values.Num());
     for (const auto& Field : Source->Values)
     {
         Copy->Values.Add(Field.Key, DuplicateValue(Field.Value));

@@ -502,8 +502,8 @@ private:
 
     TSharedPtr<FJsonValue> CloseObject(size_t FirstChild)
     {
-        TSharedPtr<FJsonObject> Object = MakeShared<FJsonObject>();
-        Object->Values.Reserve(static_cast<int32>(Fields.size() - FirstChild));
+        TSharedPtr<FJsonObject> Object =
+            JsonPrivate::MakeObject(static_cast<int32>(Fields.size() - FirstChild));
         for (size_t Index = FirstChild; Index < Fields.size(); ++Index)
         {
             Object->Values.Add(std::move(Fields[Index].Key), std::move(Fields[Index].Value));
@@ -681,9 +681,10 @@ private:
         if (Element.type() == simdjson::dom::element_type::OBJECT)
         {
             const simdjson::dom::object Object = Element.get_object().value_unsafe();
-            Frames.push_back(FDocumentFrame{
-                FObjectCursor{Object.begin(), Object.end()}, MakeShared<FJsonObject>(), {}, &Slot});
-            Frames.back().Object->Values.Reserve(static_cast<int32>(Object.size()));
+            Frames.push_back(FDocumentFrame{FObjectCursor{Object.begin(), Object.end()},
+                                            JsonPrivate::MakeObject(static_cast<int32>(Object.size())),
+                                            {},
+                                            &Slot});
             return true;
         }
         const simdjson::dom::array Array = Element.get_array().value_unsafe();
@@ -774,6 +775,17 @@ bool ParseWith(FParseBuffers& Buffers, const FString& Text, TSharedPtr<FJsonValu
     return true;
 }
 
+bool Parse(const FString& Text, TSharedPtr<FJsonValue>& OutValue, FString& OutError, bool bWholeDocumentFirst)
+{
+    if (static_cast<size_t>(Text.Len()) > KeptCapacity)
+    {
+        FParseBuffers Once;
+        return ParseWith(Once, Text, OutValue, OutError, false);
+    }
+    thread_local FParseBuffers Kept;
+    return ParseWith(Kept, Text, OutValue, OutError, bWholeDocumentFirst);
+}
+
 template <typename ResultType>
 bool DeserializeAs(const TSharedRef<TJsonReader<>>& Reader, EJson Wanted, ResultType& OutResult,
                    ResultType (*Extract)(const FJsonValue&))
@@ -799,13 +811,12 @@ bool DeserializeAs(const TSharedRef<TJsonReader<>>& Reader, EJson Wanted, Result
 
 bool JsonPrivate::ParseJson(const FString& Text, TSharedPtr<FJsonValue>& OutValue, FString& OutError)
 {
-    if (static_cast<size_t>(Text.Len()) > KeptCapacity)
-    {
-        FParseBuffers Once;
-        return ParseWith(Once, Text, OutValue, OutError, false);
-    }
-    thread_local FParseBuffers Kept;
-    return ParseWith(Kept, Text, OutValue, OutError, true);
+    return Parse(Text, OutValue, OutError, true);
+}
+
+bool JsonPrivate::ParseJsonStepwise(const FString& Text, TSharedPtr<FJsonValue>& OutValue, FString& OutError)
+{
+    return Parse(Text, OutValue, OutError, false);
 }
 
 bool FJsonSerializer::Deserialize(const TSharedRef<TJsonReader<>>& Reader, TSharedPtr<FJsonObject>& OutObject)

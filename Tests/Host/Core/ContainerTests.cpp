@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <map>
 #include <random>
 #include <vector>
@@ -251,4 +252,46 @@ TEST(LogFormat, LineBreaksInsideAMessageAreEscaped)
     FLogCategoryLogFormatTest Category;
     EXPECT_STREQ(*FLog::FormatLine(Category, ELogVerbosity::Warning, "a\r\nb\nc"),
                  "LogFormatTest: Warning: a\\r\\nb\\nc");
+}
+
+// A JSON object keeps its first fields in room allocated with it. The map must fill that room, overflow into
+// blocks of its own, never free the room, and hand its elements over when moved, since the room stays put.
+TEST(CaseInsensitiveMap, AdoptedRoomIsUsedButNeverFreedOrStolen)
+{
+    using FMap = TMap<FString, int32>;
+    for (const int32 Room : {1, 3, 20})
+    {
+        std::vector<std::max_align_t> Memory(FMap::RoomBytes(Room) / sizeof(std::max_align_t) + 1);
+        std::vector<int32> Expected;
+        FMap Moved;
+        {
+            FMap Map;
+            Map.AdoptRoom(Memory.data(), Room);
+            for (int32 Index = 0; Index < Room + 5; ++Index)
+            {
+                Map.Add(FString::Printf("k%d", Index), Index);
+                Expected.push_back(Index);
+            }
+            const char* const RoomStart = reinterpret_cast<const char*>(Memory.data());
+            const char* const First = reinterpret_cast<const char*>(Map.Find("K0"));
+            EXPECT_TRUE(First > RoomStart && First < RoomStart + FMap::RoomBytes(Room)) << Room;
+            Map.Remove("k1");
+            Map.Add("again", 99);
+            Expected.erase(Expected.begin() + 1);
+            Expected.push_back(99);
+            Moved = std::move(Map);
+            EXPECT_TRUE(Map.IsEmpty());
+            Map.Add("after", 1);
+            EXPECT_EQ(Map.FindRef("after"), 1);
+        }
+        std::vector<int32> Seen;
+        for (const auto& Entry : Moved)
+        {
+            Seen.push_back(Entry.Value);
+        }
+        EXPECT_EQ(Seen, Expected) << Room;
+        EXPECT_EQ(Moved.FindRef("K4"), 4);
+        FMap Copy = Moved;
+        EXPECT_EQ(Copy.Num(), Moved.Num());
+    }
 }

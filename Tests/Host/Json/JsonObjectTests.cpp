@@ -146,6 +146,32 @@ TEST(JsonObject, DuplicateIsIndependent)
     EXPECT_FALSE(FJsonObject::Duplicate(nullptr).IsValid());
 }
 
+// A parsed or duplicated object keeps its fields in room allocated with it: what is moved out of it must
+// live on after it is gone, and it must take more fields than it was made for (the sanitizer build checks).
+TEST(JsonObject, FieldsMovedOutOutliveTheirObject)
+{
+    FJsonObject Kept;
+    TMap<FString, TSharedPtr<FJsonValue>> Fields;
+    {
+        TSharedPtr<FJsonObject> Parsed = Parse(R"({"a":"one","b":{"c":2},"d":[3]})");
+        TSharedPtr<FJsonObject> Copy = FJsonObject::Duplicate(Parsed);
+        Parsed->SetStringField("e", "grown");
+        Copy->RemoveField("a");
+        Copy->SetNumberField("f", 4);
+        Kept = std::move(*Parsed);
+        Fields = std::move(Copy->Values);
+    }
+    EXPECT_STREQ(*Kept.GetStringField("a"), "one");
+    EXPECT_EQ(Kept.GetObjectField("b")->GetIntegerField("c"), 2);
+    EXPECT_STREQ(*Kept.GetStringField("E"), "grown");
+    TArray<FString> Keys;
+    Fields.GenerateKeyArray(Keys);
+    ASSERT_EQ(Keys.Num(), 3);
+    EXPECT_STREQ(*Keys[0], "b");
+    EXPECT_STREQ(*Keys[2], "f");
+    EXPECT_EQ(Fields.FindRef("d")->AsArray()[0]->AsNumber(), 3.0);
+}
+
 TEST(JsonObject, VeryDeepTreesAreReleasedWithoutRecursion)
 {
     // Far deeper than any stack could unwind recursively.

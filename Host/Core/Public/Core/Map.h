@@ -38,9 +38,12 @@ template <typename K, typename V> class TMap
     struct FBlock
     {
         FBlock* Next;
-        int32 Capacity;
+        int32 Capacity : 31;
+        /** Room its owner handed over with AdoptRoom: the map uses it but never frees it. */
+        uint32 bBorrowed : 1;
         int32 Used;
     };
+    static_assert(sizeof(FBlock) == 16, "block header grew");
     static_assert(alignof(FNode) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__, "node alignment beyond operator new");
     static constexpr size_t BlockHeaderSize =
         (sizeof(FBlock) + alignof(FNode) - 1) / alignof(FNode) * alignof(FNode);
@@ -74,7 +77,7 @@ public:
         }
     }
     TMap(const TMap& Other) { CopyFrom(Other); }
-    TMap(TMap&& Other) noexcept { Steal(Other); }
+    TMap(TMap&& Other) noexcept { TakeFrom(Other); }
     TMap& operator=(const TMap& Other)
     {
         if (this != &Other)
@@ -89,7 +92,7 @@ public:
         if (this != &Other)
         {
             Empty();
-            Steal(Other);
+            TakeFrom(Other);
         }
         return *this;
     }
@@ -111,6 +114,35 @@ public:
         if (Count + Number > IndexThreshold && NeedsLargerIndex(Count + Number))
         {
             RebuildIndex(Count + Number);
+        }
+    }
+
+    /** Bytes AdoptRoom needs for Number elements. */
+    static constexpr size_t RoomBytes(int32 Number)
+    {
+        return BlockHeaderSize + sizeof(FNode) * static_cast<size_t>(Number);
+    }
+    /** Alignment AdoptRoom needs. */
+    static constexpr size_t RoomAlignment = alignof(FNode) > alignof(FBlock) ? alignof(FNode)
+                                                                             : alignof(FBlock);
+
+    /**
+     * Lets an empty map keep its first Number elements in Memory (RoomBytes(Number), RoomAlignment), which
+     * its owner allocated together with something else and frees after the map is gone. A map moved from
+     * hands its elements over one by one, since the room stays where it is.
+     */
+    void AdoptRoom(void* Memory, int32 Number)
+    {
+        assert(!Blocks && Count == 0 && Number > 0);
+        FBlock* Block = static_cast<FBlock*>(Memory);
+        Block->Next = nullptr;
+        Block->Capacity = Number;
+        Block->bBorrowed = 1;
+        Block->Used = 0;
+        Blocks = Block;
+        if (Number > IndexThreshold)
+        {
+            RebuildIndex(Number);
         }
     }
 
@@ -202,7 +234,10 @@ public:
         while (Blocks)
         {
             FBlock* Next = Blocks->Next;
-            ::operator delete(Blocks);
+            if (!Blocks->bBorrowed)
+            {
+                ::operator delete(Blocks);
+            }
             Blocks = Next;
         }
         delete[] Slots;
@@ -285,6 +320,32 @@ private:
         }
     }
 
+    void TakeFrom(TMap& Other)
+    {
+        if (Other.HasBorrowedRoom())
+        {
+            Reserve(Other.Count);
+            for (FNode* Node = Other.Head; Node; Node = Node->Next)
+            {
+                Append(std::move(Node->Entry.Key), std::move(Node->Entry.Value));
+            }
+            Other.Empty();
+            return;
+        }
+        Steal(Other);
+    }
+
+    /** Borrowed room is always the oldest block, the last of the list. */
+    bool HasBorrowedRoom() const
+    {
+        const FBlock* Block = Blocks;
+        while (Block && Block->Next)
+        {
+            Block = Block->Next;
+        }
+        return Block && Block->bBorrowed;
+    }
+
     void Steal(TMap& Other)
     {
         Head = std::exchange(Other.Head, nullptr);
@@ -311,6 +372,7 @@ private:
         FBlock* Block = static_cast<FBlock*>(Memory);
         Block->Next = Blocks;
         Block->Capacity = Capacity;
+        Block->bBorrowed = 0;
         Block->Used = 0;
         Blocks = Block;
     }
