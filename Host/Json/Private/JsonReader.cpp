@@ -191,10 +191,10 @@ bool IsBelowDoubleRange(std::string_view Text)
 }
 
 /**
- * A number the parser could not give as a finite double. Valid JSON beyond the range of a double saturates:
- * too large reads as the largest finite value of its sign, too small as zero of its sign.
+ * The number a token (trailing blanks allowed) stands for, correctly rounded. Valid JSON beyond the range of
+ * a double saturates: too large reads as the largest finite value of its sign, too small as zero of its sign.
  */
-bool ConvertOutOfRange(std::string_view Token, double& OutValue)
+bool ConvertNumber(std::string_view Token, double& OutValue)
 {
     const size_t End = Token.find_last_not_of(" \t\r\n");
     const std::string_view Text = Token.substr(0, End == std::string_view::npos ? 0 : End + 1);
@@ -378,14 +378,12 @@ private:
         }
     }
 
+    /**
+     * Converts the token itself: the parser's own conversion, as compiled into this reader, misreads numbers
+     * with more than 19 significant digits (0.1333333333333085285933 read as 0.00051677600259975693).
+     */
     template <typename SourceType> bool ReadNumber(SourceType& Source, TSharedPtr<FJsonValue>& Out)
     {
-        double Value = 0.0;
-        if (Source.get_double().get(Value) == simdjson::SUCCESS)
-        {
-            Out = MakeNumber(Value);
-            return true;
-        }
         std::string_view Token;
         if constexpr (std::is_same_v<decltype(Source.raw_json_token()), std::string_view>)
         {
@@ -395,7 +393,8 @@ private:
         {
             return false;
         }
-        if (!ConvertOutOfRange(Token, Value))
+        double Value = 0.0;
+        if (!ConvertNumber(Token, Value))
         {
             return Refuse("invalid number");
         }
@@ -545,7 +544,7 @@ private:
         return true;
     }
 
-    /** A top-level number the parser refused is still its next token, which must then run to the end. */
+    /** A top-level number is read from its token, which the parser leaves unread; it must run to the end. */
     bool ScalarAtEnd()
     {
         if (!UnreadEnd)
@@ -574,7 +573,7 @@ private:
     ondemand::document Document;
     /** A document that never started has no location to ask for. */
     bool bIterating = false;
-    /** End of a number token the parser refused and so left unread. */
+    /** End of the last number token read from the text, which the parser leaves unread. */
     const char* UnreadEnd = nullptr;
     std::vector<FFrame>& Frames;
     std::vector<FField>& Fields;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <string>
 #include <thread>
@@ -215,6 +216,25 @@ TEST(JsonReader, NumbersAreDoubles)
     EXPECT_EQ(Edges->AsArray()[2]->AsNumber(), 0.0);
     EXPECT_EQ(Edges->AsArray()[3]->AsNumber(), std::numeric_limits<double>::max());
     EXPECT_EQ(Edges->AsArray()[4]->AsNumber(), std::numeric_limits<double>::denorm_min());
+}
+
+// More than 19 significant digits take the slow road of number conversion; both readers must round right.
+TEST(JsonReader, LongNumbersAreCorrectlyRoundedOnBothReadingPaths)
+{
+    const char* const Numbers[] = {"0.1333333333333085285933", "0.133333333333308528593316666666616666644",
+                                   "1.00000000000000011102230246251565404236316680908203125",
+                                   "2.225073858507201136057409796709131975934819546351645648e-308",
+                                   "-98765432109876543210.98765432109876543210e-5"};
+    for (const char* Number : Numbers)
+    {
+        for (const char* Marker : {"plain", "a-0"})
+        {
+            const TSharedPtr<FJsonValue> Value = ParseValue(FString::Printf("[%s,\"%s\"]", Number, Marker));
+            ASSERT_TRUE(Value.IsValid()) << Number;
+            EXPECT_EQ(Value->AsArray()[0]->AsNumber(), std::strtod(Number, nullptr))
+                << Number << " " << Marker;
+        }
+    }
 }
 
 TEST(JsonReader, NegativeZeroKeepsItsSignWhereverItStands)
