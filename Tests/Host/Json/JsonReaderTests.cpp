@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "JsonPrivate.h"
 #include "Json/Json.h"
 
 namespace
@@ -233,6 +234,35 @@ TEST(JsonReader, LongNumbersAreCorrectlyRoundedOnBothReadingPaths)
             ASSERT_TRUE(Value.IsValid()) << Number;
             EXPECT_EQ(Value->AsArray()[0]->AsNumber(), std::strtod(Number, nullptr))
                 << Number << " " << Marker;
+        }
+    }
+}
+
+// Blanks after a top-level scalar are allowed and carry nothing, on either reading road.
+TEST(JsonReader, TopLevelScalarsTakeTrailingBlanksOnBothReadingPaths)
+{
+    const struct
+    {
+        const char* Text;
+        EJson Type;
+        const char* AsString;
+    } Cases[] = {{"null ", EJson::Null, ""},
+                 {"false  ", EJson::Boolean, "false"},
+                 {"true \t\r\n", EJson::Boolean, "true"},
+                 {"\"s\" ", EJson::String, "s"},
+                 {"12  ", EJson::Number, "12"},
+                 {" -0.5\n", EJson::Number, "-0.5"}};
+    for (const auto& Case : Cases)
+    {
+        for (const bool bStepwise : {false, true})
+        {
+            TSharedPtr<FJsonValue> Value;
+            FString Error;
+            const bool bRead = bStepwise ? JsonPrivate::ParseJsonStepwise(Case.Text, Value, Error)
+                                         : JsonPrivate::ParseJson(Case.Text, Value, Error);
+            ASSERT_TRUE(bRead) << Case.Text << " " << *Error;
+            EXPECT_EQ(Value->Type, Case.Type) << Case.Text;
+            EXPECT_STREQ(*Value->AsString(), Case.AsString) << Case.Text;
         }
     }
 }
