@@ -191,6 +191,11 @@ FString FJsonValueNumber::AsString() const
 
 FJsonValueArray::~FJsonValueArray()
 {
+    // An array emptied while its tree was released has nothing left, and an empty queue still allocates.
+    if (Value.IsEmpty())
+    {
+        return;
+    }
     FJsonReleaseQueue Pending;
     FJsonValueArray::TakeChildren(Pending);
     JsonPrivate::ReleaseTree(Pending);
