@@ -68,32 +68,88 @@ private:
         return IsContainer(Element) ? Open(Element, Slot) : ReadScalar(Element, Slot);
     }
 
-    static bool ReadScalar(simdjson::dom::element Element, TSharedPtr<FJsonValue>& Out)
+    static bool IsNumber(simdjson::dom::element_type Type)
+    {
+        using simdjson::dom::element_type;
+        return Type == element_type::INT64 || Type == element_type::UINT64 || Type == element_type::DOUBLE;
+    }
+
+    static double NumberOf(simdjson::dom::element Element)
     {
         using simdjson::dom::element_type;
         switch (Element.type())
         {
-        case element_type::STRING:
-            Out = MakeShared<FJsonValueString>(FString(Element.get_string().value_unsafe()));
-            return true;
         case element_type::INT64:
-            Out = MakeNumber(static_cast<double>(Element.get_int64().value_unsafe()));
-            return true;
+            return static_cast<double>(Element.get_int64().value_unsafe());
         case element_type::UINT64:
-            Out = MakeNumber(static_cast<double>(Element.get_uint64().value_unsafe()));
+            return static_cast<double>(Element.get_uint64().value_unsafe());
+        default:
+            return Element.get_double().value_unsafe();
+        }
+    }
+
+    /** The room the leaf block of a container with these children needs, or 0 when one would not pay. */
+    template <typename ChildrenType, typename ElementOfType>
+    static size_t LeafBytes(const ChildrenType& Children, ElementOfType ElementOf)
+    {
+        size_t Bytes = 0;
+        int32 Count = 0;
+        for (const auto& Child : Children)
+        {
+            const simdjson::dom::element Element = ElementOf(Child);
+            if (Element.type() == simdjson::dom::element_type::STRING)
+            {
+                Bytes += FJsonLeafBlock::StringBytes(Element.get_string().value_unsafe().size());
+                ++Count;
+            }
+            else if (IsNumber(Element.type()) && !IsSharedNumber(NumberOf(Element)))
+            {
+                Bytes += FJsonLeafBlock::NumberBytes();
+                ++Count;
+            }
+        }
+        return Count >= 2 ? Bytes : 0;
+    }
+
+    template <typename ChildrenType, typename ElementOfType>
+    static TSharedPtr<FJsonLeafBlock> MakeLeaves(const ChildrenType& Children, ElementOfType ElementOf)
+    {
+        const size_t Bytes = LeafBytes(Children, ElementOf);
+        return Bytes > 0 ? FJsonLeafBlock::Make(Bytes) : nullptr;
+    }
+
+    /** A string or number goes into its container's leaf block when it has one. */
+    bool ReadScalar(simdjson::dom::element Element, TSharedPtr<FJsonValue>& Out)
+    {
+        using simdjson::dom::element_type;
+        const TSharedPtr<FJsonLeafBlock>* Leaves = Frames.empty() ? nullptr : &Frames.back().Leaves;
+        const bool bLeaves = Leaves && *Leaves;
+        const element_type Type = Element.type();
+        if (Type == element_type::STRING)
+        {
+            const std::string_view Text = Element.get_string().value_unsafe();
+            Out = bLeaves ? FJsonLeafBlock::AddString(*Leaves, Text)
+                          : MakeShared<FJsonValueString>(FString(Text));
             return true;
-        case element_type::DOUBLE:
-            Out = MakeNumber(Element.get_double().value_unsafe());
+        }
+        if (IsNumber(Type))
+        {
+            const double Value = NumberOf(Element);
+            Out = bLeaves && !IsSharedNumber(Value) ? FJsonLeafBlock::AddNumber(*Leaves, Value)
+                                                    : MakeNumber(Value);
             return true;
-        case element_type::BOOL:
+        }
+        if (Type == element_type::BOOL)
+        {
             Out = SharedBool(Element.get_bool().value_unsafe());
             return true;
-        case element_type::NULL_VALUE:
+        }
+        if (Type == element_type::NULL_VALUE)
+        {
             Out = SharedNull();
             return true;
-        default:
-            return false;
         }
+        return false;
     }
 
     bool Open(simdjson::dom::element Element, TSharedPtr<FJsonValue>& Slot)
@@ -105,14 +161,20 @@ private:
         if (Element.type() == simdjson::dom::element_type::OBJECT)
         {
             const simdjson::dom::object Object = Element.get_object().value_unsafe();
-            Frames.push_back(FDocumentFrame{FObjectCursor{Object.begin(), Object.end()},
-                                            MakeObject(static_cast<int32>(Object.size())),
-                                            {},
-                                            &Slot});
+            Frames.push_back(
+                FDocumentFrame{FObjectCursor{Object.begin(), Object.end()},
+                               MakeObject(static_cast<int32>(Object.size())),
+                               {},
+                               &Slot,
+                               MakeLeaves(Object, [](const auto& Field) { return Field.value; })});
             return true;
         }
         const simdjson::dom::array Array = Element.get_array().value_unsafe();
-        Frames.push_back(FDocumentFrame{FArrayCursor{Array.begin(), Array.end()}, nullptr, {}, &Slot});
+        Frames.push_back(FDocumentFrame{FArrayCursor{Array.begin(), Array.end()},
+                                        nullptr,
+                                        {},
+                                        &Slot,
+                                        MakeLeaves(Array, [](simdjson::dom::element Item) { return Item; })});
         Frames.back().Items.Reserve(static_cast<int32>(Array.size()));
         return true;
     }

@@ -1,6 +1,7 @@
 #include "Json/JsonObject.h"
 
 #include "JsonPrivate.h"
+#include "JsonTrailingRoom.h"
 
 namespace
 {
@@ -8,48 +9,7 @@ const TArray<TSharedPtr<FJsonValue>> EmptyArray;
 const TSharedPtr<FJsonObject> EmptyObject;
 
 using FFieldMap = decltype(FJsonObject::Values);
-
-/**
- * Hands out room for the shared block with Extra bytes after it and tells where those start. The bytes lie
- * past everything the block asked for, so nothing depends on how the library lays the block out.
- */
-template <typename T> class TTrailingRoomAllocator
-{
-public:
-    using value_type = T;
-
-    TTrailingRoomAllocator(size_t InExtra, void** InRoom) : Extra(InExtra), Room(InRoom) {}
-    template <typename U>
-    TTrailingRoomAllocator(const TTrailingRoomAllocator<U>& Other) : Extra(Other.Extra), Room(Other.Room)
-    {
-    }
-
-    T* allocate(size_t Number)
-    {
-        static_assert(alignof(T) <= __STDCPP_DEFAULT_NEW_ALIGNMENT__);
-        const size_t Own = RoundUp(sizeof(T) * Number, FFieldMap::RoomAlignment);
-        char* Memory = static_cast<char*>(::operator new(Own + Extra));
-        *Room = Memory + Own;
-        return reinterpret_cast<T*>(Memory);
-    }
-    void deallocate(T* Memory, size_t) { ::operator delete(Memory); }
-
-    template <typename U> bool operator==(const TTrailingRoomAllocator<U>& Other) const
-    {
-        return Extra == Other.Extra && Room == Other.Room;
-    }
-
-private:
-    template <typename U> friend class TTrailingRoomAllocator;
-
-    static size_t RoundUp(size_t Bytes, size_t Alignment)
-    {
-        return (Bytes + Alignment - 1) / Alignment * Alignment;
-    }
-
-    size_t Extra;
-    void** Room;
-};
+static_assert(FFieldMap::RoomAlignment <= JsonPrivate::TrailingRoomAlignment);
 
 TSharedPtr<FJsonValue> DuplicateValue(const TSharedPtr<FJsonValue>& Source)
 {
@@ -83,7 +43,7 @@ TSharedPtr<FJsonObject> JsonPrivate::MakeObject(int32 FieldCount)
     }
     void* Room = nullptr;
     TSharedPtr<FJsonObject> Object = std::allocate_shared<FJsonObject>(
-        TTrailingRoomAllocator<FJsonObject>(FFieldMap::RoomBytes(FieldCount), &Room));
+        JsonPrivate::TTrailingRoomAllocator<FJsonObject>(FFieldMap::RoomBytes(FieldCount), &Room));
     Object->Values.AdoptRoom(Room, FieldCount);
     return Object;
 }

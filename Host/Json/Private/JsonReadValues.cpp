@@ -137,10 +137,15 @@ const TSharedPtr<FJsonValue>& JsonPrivate::SharedBool(bool bValue)
     return bValue ? True : False;
 }
 
-TSharedPtr<FJsonValue> JsonPrivate::MakeNumber(double Value)
+bool JsonPrivate::IsSharedNumber(double Value)
 {
     // -0.0 passes the range test but must keep its sign.
-    if (Value >= 0.0 && Value < SharedNumberCount && !std::signbit(Value) && std::trunc(Value) == Value)
+    return Value >= 0.0 && Value < SharedNumberCount && !std::signbit(Value) && std::trunc(Value) == Value;
+}
+
+TSharedPtr<FJsonValue> JsonPrivate::MakeNumber(double Value)
+{
+    if (IsSharedNumber(Value))
     {
         return SharedSmallNumbers()[static_cast<int32>(Value)];
     }

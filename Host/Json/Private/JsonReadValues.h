@@ -12,6 +12,8 @@ const TSharedPtr<FJsonValue>& SharedNull();
 const TSharedPtr<FJsonValue>& SharedBool(bool bValue);
 /** A number value; whole numbers 0 to 255 are shared. */
 TSharedPtr<FJsonValue> MakeNumber(double Value);
+/** Whether MakeNumber gives Value as a shared value. */
+bool IsSharedNumber(double Value);
 
 /**
  * The number a token (trailing blanks allowed) stands for, correctly rounded. Valid JSON beyond the range of

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+#include "Json/JsonValue.h"
+
+namespace JsonPrivate
+{
+/**
+ * Room for the strings and numbers of one container, allocated at once with one set of reference counts:
+ * one allocation for all of them instead of one each. Every value placed here is shared through a pointer
+ * that holds the whole block, so a value kept after its container is gone keeps its siblings' bytes too.
+ * No destructor runs for the values placed here: they own nothing beyond their room, which goes with the
+ * block.
+ */
+class FJsonLeafBlock
+{
+public:
+    /** Room a string of Length bytes takes. */
+    static size_t StringBytes(size_t Length);
+    /** Room a number takes. */
+    static size_t NumberBytes();
+
+    /** A block with Bytes of room, summed from StringBytes and NumberBytes of what will be placed. */
+    static TSharedPtr<FJsonLeafBlock> Make(size_t Bytes);
+
+    /** Places a value in room that was counted for it. */
+    static TSharedPtr<FJsonValue> AddString(const TSharedPtr<FJsonLeafBlock>& Block, std::string_view Text);
+    static TSharedPtr<FJsonValue> AddNumber(const TSharedPtr<FJsonLeafBlock>& Block, double Value);
+
+private:
+    void* Take(size_t Bytes);
+
+    char* Next = nullptr;
+    char* End = nullptr;
+};
+} // namespace JsonPrivate
