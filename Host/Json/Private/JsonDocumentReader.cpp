@@ -1,5 +1,7 @@
 #include "JsonDocumentReader.h"
 
+#include <algorithm>
+
 #include "JsonPrivate.h"
 #include "JsonReadValues.h"
 #include "Json/JsonSerializer.h"
@@ -88,9 +90,12 @@ private:
         }
     }
 
-    /** The room the leaf block of a container with these children needs, or 0 when one would not pay. */
+    /**
+     * A leaf block for a container with these children: sized to their strings and numbers, at most
+     * FJsonLeafBlock::MaxBytes, or none when fewer than two of them would go there.
+     */
     template <typename ChildrenType, typename ElementOfType>
-    static size_t LeafBytes(const ChildrenType& Children, ElementOfType ElementOf)
+    static TSharedPtr<FJsonLeafBlock> MakeLeaves(const ChildrenType& Children, ElementOfType ElementOf)
     {
         size_t Bytes = 0;
         int32 Count = 0;
@@ -107,36 +112,48 @@ private:
                 Bytes += FJsonLeafBlock::NumberBytes();
                 ++Count;
             }
+            if (Bytes >= FJsonLeafBlock::MaxBytes && Count >= 2)
+            {
+                break;
+            }
         }
-        return Count >= 2 ? Bytes : 0;
+        return Count >= 2 ? FJsonLeafBlock::Make(std::min(Bytes, FJsonLeafBlock::MaxBytes)) : nullptr;
     }
 
-    template <typename ChildrenType, typename ElementOfType>
-    static TSharedPtr<FJsonLeafBlock> MakeLeaves(const ChildrenType& Children, ElementOfType ElementOf)
+    /** The top container's leaf block with room for Bytes more, or none when it keeps its scalars apart. */
+    const TSharedPtr<FJsonLeafBlock>* LeavesWithRoom(size_t Bytes)
     {
-        const size_t Bytes = LeafBytes(Children, ElementOf);
-        return Bytes > 0 ? FJsonLeafBlock::Make(Bytes) : nullptr;
+        if (Frames.empty() || !Frames.back().Leaves)
+        {
+            return nullptr;
+        }
+        TSharedPtr<FJsonLeafBlock>& Leaves = Frames.back().Leaves;
+        if (!Leaves->HasRoom(Bytes))
+        {
+            Leaves = FJsonLeafBlock::Make(std::max(Bytes, FJsonLeafBlock::MaxBytes));
+        }
+        return &Leaves;
     }
 
-    /** A string or number goes into its container's leaf block when it has one. */
     bool ReadScalar(simdjson::dom::element Element, TSharedPtr<FJsonValue>& Out)
     {
         using simdjson::dom::element_type;
-        const TSharedPtr<FJsonLeafBlock>* Leaves = Frames.empty() ? nullptr : &Frames.back().Leaves;
-        const bool bLeaves = Leaves && *Leaves;
         const element_type Type = Element.type();
         if (Type == element_type::STRING)
         {
             const std::string_view Text = Element.get_string().value_unsafe();
-            Out = bLeaves ? FJsonLeafBlock::AddString(*Leaves, Text)
-                          : MakeShared<FJsonValueString>(FString(Text));
+            const TSharedPtr<FJsonLeafBlock>* Leaves =
+                LeavesWithRoom(FJsonLeafBlock::StringBytes(Text.size()));
+            Out = Leaves ? FJsonLeafBlock::AddString(*Leaves, Text)
+                         : MakeShared<FJsonValueString>(FString(Text));
             return true;
         }
         if (IsNumber(Type))
         {
             const double Value = NumberOf(Element);
-            Out = bLeaves && !IsSharedNumber(Value) ? FJsonLeafBlock::AddNumber(*Leaves, Value)
-                                                    : MakeNumber(Value);
+            const TSharedPtr<FJsonLeafBlock>* Leaves =
+                IsSharedNumber(Value) ? nullptr : LeavesWithRoom(FJsonLeafBlock::NumberBytes());
+            Out = Leaves ? FJsonLeafBlock::AddNumber(*Leaves, Value) : MakeNumber(Value);
             return true;
         }
         if (Type == element_type::BOOL)

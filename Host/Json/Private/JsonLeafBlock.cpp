@@ -63,7 +63,7 @@ TSharedPtr<JsonPrivate::FJsonLeafBlock> JsonPrivate::FJsonLeafBlock::Make(size_t
 
 void* JsonPrivate::FJsonLeafBlock::Take(size_t Bytes)
 {
-    assert(static_cast<size_t>(End - Next) >= Bytes);
+    assert(HasRoom(Bytes));
     return std::exchange(Next, Next + Bytes);
 }
 

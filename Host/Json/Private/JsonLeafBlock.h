@@ -17,6 +17,12 @@ namespace JsonPrivate
 class FJsonLeafBlock
 {
 public:
+    /**
+     * The most room one block takes for a large container, whose scalars then fill several: a value kept
+     * alone never holds more than this of its siblings.
+     */
+    static constexpr size_t MaxBytes = 4096;
+
     /** Room a string of Length bytes takes. */
     static size_t StringBytes(size_t Length);
     /** Room a number takes. */
@@ -24,6 +30,8 @@ public:
 
     /** A block with Bytes of room, summed from StringBytes and NumberBytes of what will be placed. */
     static TSharedPtr<FJsonLeafBlock> Make(size_t Bytes);
+
+    bool HasRoom(size_t Bytes) const { return static_cast<size_t>(End - Next) >= Bytes; }
 
     /** Places a value in room that was counted for it. */
     static TSharedPtr<FJsonValue> AddString(const TSharedPtr<FJsonLeafBlock>& Block, std::string_view Text);

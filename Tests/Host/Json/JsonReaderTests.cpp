@@ -267,16 +267,18 @@ TEST(JsonReader, TopLevelScalarsTakeTrailingBlanksOnBothReadingPaths)
     }
 }
 
-// A container's strings and numbers share one allocation: each must read back whole, next to containers and
-// shared values, and must outlive the tree when kept (the sanitizer build checks the room's bounds).
+// A container's strings and numbers share room, in several blocks when there are many: each must read back
+// whole, next to containers and shared values, and must outlive the tree when kept (the sanitizer build
+// checks the room's bounds).
 TEST(JsonReader, StringsAndNumbersKeptOutliveTheirTree)
 {
+    constexpr int32 Longest = 120;
     std::vector<FString> Texts;
     FString Elements;
-    for (int32 Length = 0; Length <= 40; ++Length)
+    for (int32 Length = 0; Length <= Longest; ++Length)
     {
-        Texts.push_back(
-            FString(std::string(static_cast<size_t>(Length), static_cast<char>('a' + Length % 26))));
+        const size_t Size = Length == Longest ? 5000 : static_cast<size_t>(Length);
+        Texts.push_back(FString(std::string(Size, static_cast<char>('a' + Length % 26))));
         Elements += FString::Printf("\"%s\",%d.5,7,{\"n\":null},", *Texts.back(), Length);
     }
     std::vector<TSharedPtr<FJsonValue>> Kept;
@@ -285,7 +287,7 @@ TEST(JsonReader, StringsAndNumbersKeptOutliveTheirTree)
             ParseValue(FString::Printf("{\"list\":[%strue],\"one\":\"alone\",\"two\":-1.25}", *Elements));
         ASSERT_TRUE(Tree.IsValid());
         const TArray<TSharedPtr<FJsonValue>>& List = Tree->AsObject()->GetArrayField("list");
-        ASSERT_EQ(List.Num(), 41 * 4 + 1);
+        ASSERT_EQ(List.Num(), (Longest + 1) * 4 + 1);
         for (int32 Index = 0; Index + 1 < List.Num(); Index += 4)
         {
             Kept.push_back(List[Index]);
@@ -294,10 +296,10 @@ TEST(JsonReader, StringsAndNumbersKeptOutliveTheirTree)
         Kept.push_back(Tree->AsObject()->TryGetField("one"));
         Kept.push_back(Tree->AsObject()->TryGetField("two"));
     }
-    for (int32 Length = 0; Length <= 40; ++Length)
+    for (size_t Length = 0; Length < Texts.size(); ++Length)
     {
-        EXPECT_STREQ(*Kept[static_cast<size_t>(Length) * 2]->AsString(), *Texts[static_cast<size_t>(Length)]);
-        EXPECT_EQ(Kept[static_cast<size_t>(Length) * 2 + 1]->AsNumber(), Length + 0.5);
+        EXPECT_STREQ(*Kept[Length * 2]->AsString(), *Texts[Length]);
+        EXPECT_EQ(Kept[Length * 2 + 1]->AsNumber(), static_cast<double>(Length) + 0.5);
     }
     EXPECT_STREQ(*Kept[Kept.size() - 2]->AsString(), "alone");
     EXPECT_EQ(Kept.back()->AsNumber(), -1.25);
