@@ -134,12 +134,7 @@ public:
     void AdoptRoom(void* Memory, int32 Number)
     {
         assert(!Blocks && Count == 0 && Number > 0);
-        FBlock* Block = static_cast<FBlock*>(Memory);
-        Block->Next = nullptr;
-        Block->Capacity = Number;
-        Block->bBorrowed = 1;
-        Block->Used = 0;
-        Blocks = Block;
+        PushBlock(Memory, Number, true);
         if (Number > IndexThreshold)
         {
             RebuildIndex(Number);
@@ -366,13 +361,14 @@ private:
         AddBlock(Capacity);
     }
 
-    void AddBlock(int32 Capacity)
+    void AddBlock(int32 Capacity) { PushBlock(::operator new(RoomBytes(Capacity)), Capacity, false); }
+
+    void PushBlock(void* Memory, int32 Capacity, bool bBorrowed)
     {
-        void* Memory = ::operator new(BlockHeaderSize + sizeof(FNode) * static_cast<size_t>(Capacity));
         FBlock* Block = static_cast<FBlock*>(Memory);
         Block->Next = Blocks;
         Block->Capacity = Capacity;
-        Block->bBorrowed = 0;
+        Block->bBorrowed = bBorrowed ? 1 : 0;
         Block->Used = 0;
         Blocks = Block;
     }
