@@ -88,15 +88,13 @@ bool IsBelowDoubleRange(std::string_view Text)
     return Magnitude + Exponent < 0;
 }
 
-constexpr int32 SharedNumberCount = 256;
-
 const TSharedPtr<FJsonValue>* SharedSmallNumbers()
 {
     static const std::vector<TSharedPtr<FJsonValue>> Numbers = []
     {
         std::vector<TSharedPtr<FJsonValue>> Made;
-        Made.reserve(SharedNumberCount);
-        for (int32 Number = 0; Number < SharedNumberCount; ++Number)
+        Made.reserve(JsonPrivate::SharedNumberCount);
+        for (int32 Number = 0; Number < JsonPrivate::SharedNumberCount; ++Number)
         {
             Made.push_back(MakeShared<FJsonValueNumber>(static_cast<double>(Number)));
         }
@@ -135,12 +133,6 @@ const TSharedPtr<FJsonValue>& JsonPrivate::SharedBool(bool bValue)
     static const TSharedPtr<FJsonValue> True = MakeShared<FJsonValueBoolean>(true);
     static const TSharedPtr<FJsonValue> False = MakeShared<FJsonValueBoolean>(false);
     return bValue ? True : False;
-}
-
-bool JsonPrivate::IsSharedNumber(double Value)
-{
-    // -0.0 passes the range test but must keep its sign.
-    return Value >= 0.0 && Value < SharedNumberCount && !std::signbit(Value) && std::trunc(Value) == Value;
 }
 
 TSharedPtr<FJsonValue> JsonPrivate::MakeNumber(double Value)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <string_view>
 
 #include "Json/JsonValue.h"
@@ -10,10 +11,17 @@ namespace JsonPrivate
 /** Null, true, false and small whole numbers cannot change, so every tree shares one value of each. */
 const TSharedPtr<FJsonValue>& SharedNull();
 const TSharedPtr<FJsonValue>& SharedBool(bool bValue);
-/** A number value; whole numbers 0 to 255 are shared. */
+/** A number value, shared for the whole numbers below SharedNumberCount. */
 TSharedPtr<FJsonValue> MakeNumber(double Value);
+/** Whole numbers from 0 up to this are shared. */
+constexpr int32 SharedNumberCount = 256;
+
 /** Whether MakeNumber gives Value as a shared value. */
-bool IsSharedNumber(double Value);
+inline bool IsSharedNumber(double Value)
+{
+    // -0.0 passes the range test but must keep its sign.
+    return Value >= 0.0 && Value < SharedNumberCount && !std::signbit(Value) && std::trunc(Value) == Value;
+}
 
 /**
  * The number a token (trailing blanks allowed) stands for, correctly rounded. Valid JSON beyond the range of
