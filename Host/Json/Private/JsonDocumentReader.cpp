@@ -90,70 +90,46 @@ private:
         }
     }
 
-    /**
-     * A leaf block for a container with these children: sized to their strings and numbers, at most
-     * FJsonLeafBlock::MaxBytes, or none when fewer than two of them would go there.
-     */
+    /** Places the strings and numbers of a container with these children, counted from the document. */
     template <typename ChildrenType, typename ElementOfType>
-    static TSharedPtr<FJsonLeafBlock> MakeLeaves(const ChildrenType& Children, ElementOfType ElementOf)
+    static FJsonLeafPlacer PlacerFor(const ChildrenType& Children, ElementOfType ElementOf)
     {
-        size_t Bytes = 0;
-        int32 Count = 0;
+        FJsonLeafPlacer Placer;
         for (const auto& Child : Children)
         {
             const simdjson::dom::element Element = ElementOf(Child);
             if (Element.type() == simdjson::dom::element_type::STRING)
             {
-                Bytes += FJsonLeafBlock::StringBytes(Element.get_string().value_unsafe().size());
-                ++Count;
+                Placer.CountString(Element.get_string().value_unsafe().size());
             }
-            else if (IsNumber(Element.type()) && !IsSharedNumber(NumberOf(Element)))
+            else if (IsNumber(Element.type()))
             {
-                Bytes += FJsonLeafBlock::NumberBytes();
-                ++Count;
+                Placer.CountNumber(NumberOf(Element));
             }
-            if (Bytes >= FJsonLeafBlock::MaxBytes && Count >= 2)
+            if (Placer.IsCounted())
             {
                 break;
             }
         }
-        return Count >= 2 ? FJsonLeafBlock::Make(std::min(Bytes, FJsonLeafBlock::MaxBytes)) : nullptr;
+        Placer.Start();
+        return Placer;
     }
 
-    /** The top container's leaf block with room for Bytes more, or none when it keeps its scalars apart. */
-    const TSharedPtr<FJsonLeafBlock>* LeavesWithRoom(size_t Bytes)
-    {
-        if (Frames.empty() || !Frames.back().Leaves)
-        {
-            return nullptr;
-        }
-        TSharedPtr<FJsonLeafBlock>& Leaves = Frames.back().Leaves;
-        if (!Leaves->HasRoom(Bytes))
-        {
-            Leaves = FJsonLeafBlock::Make(std::max(Bytes, FJsonLeafBlock::MaxBytes));
-        }
-        return &Leaves;
-    }
-
+    /** A string or number goes to its container's placer; the top-level one stands alone. */
     bool ReadScalar(simdjson::dom::element Element, TSharedPtr<FJsonValue>& Out)
     {
         using simdjson::dom::element_type;
+        FJsonLeafPlacer Alone;
+        FJsonLeafPlacer& Leaves = Frames.empty() ? Alone : Frames.back().Leaves;
         const element_type Type = Element.type();
         if (Type == element_type::STRING)
         {
-            const std::string_view Text = Element.get_string().value_unsafe();
-            const TSharedPtr<FJsonLeafBlock>* Leaves =
-                LeavesWithRoom(FJsonLeafBlock::StringBytes(Text.size()));
-            Out = Leaves ? FJsonLeafBlock::AddString(*Leaves, Text)
-                         : MakeShared<FJsonValueString>(FString(Text));
+            Out = Leaves.PlaceString(Element.get_string().value_unsafe());
             return true;
         }
         if (IsNumber(Type))
         {
-            const double Value = NumberOf(Element);
-            const TSharedPtr<FJsonLeafBlock>* Leaves =
-                IsSharedNumber(Value) ? nullptr : LeavesWithRoom(FJsonLeafBlock::NumberBytes());
-            Out = Leaves ? FJsonLeafBlock::AddNumber(*Leaves, Value) : MakeNumber(Value);
+            Out = Leaves.PlaceNumber(NumberOf(Element));
             return true;
         }
         if (Type == element_type::BOOL)
@@ -183,7 +159,7 @@ private:
                                MakeObject(static_cast<int32>(Object.size())),
                                {},
                                &Slot,
-                               MakeLeaves(Object, [](const auto& Field) { return Field.value; })});
+                               PlacerFor(Object, [](const auto& Field) { return Field.value; })});
             return true;
         }
         const simdjson::dom::array Array = Element.get_array().value_unsafe();
@@ -191,7 +167,7 @@ private:
                                         nullptr,
                                         {},
                                         &Slot,
-                                        MakeLeaves(Array, [](simdjson::dom::element Item) { return Item; })});
+                                        PlacerFor(Array, [](simdjson::dom::element Item) { return Item; })});
         Frames.back().Items.Reserve(static_cast<int32>(Array.size()));
         return true;
     }

@@ -28,8 +28,7 @@ struct FDocumentFrame
     /** Sized once when opened, so slots handed out for nested containers never move. */
     TArray<TSharedPtr<FJsonValue>> Items;
     TSharedPtr<FJsonValue>* Slot;
-    /** Room for the container's strings and numbers, when it has at least two that are not shared. */
-    TSharedPtr<FJsonLeafBlock> Leaves;
+    FJsonLeafPlacer Leaves;
 };
 // Growing the frame list must move the element lists, not copy them, or the slots handed out would dangle.
 static_assert(std::is_nothrow_move_constructible_v<FDocumentFrame>);

@@ -1,5 +1,6 @@
 #include "JsonLeafBlock.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cstring>
 #include <new>
@@ -79,4 +80,32 @@ TSharedPtr<FJsonValue> JsonPrivate::FJsonLeafBlock::AddNumber(const TSharedPtr<F
 {
     FJsonValue* Leaf = new (Block->Take(NumberBytes())) FJsonValueNumber(Value);
     return TSharedPtr<FJsonValue>(Block, Leaf);
+}
+
+void JsonPrivate::FJsonLeafPlacer::CountString(size_t Length)
+{
+    Bytes += FJsonLeafBlock::StringBytes(Length);
+    ++Count;
+}
+
+void JsonPrivate::FJsonLeafPlacer::CountNumber(double Value)
+{
+    if (!IsSharedNumber(Value))
+    {
+        Bytes += FJsonLeafBlock::NumberBytes();
+        ++Count;
+    }
+}
+
+void JsonPrivate::FJsonLeafPlacer::Start()
+{
+    if (Count >= 2)
+    {
+        Block = FJsonLeafBlock::Make(std::min(Bytes, FJsonLeafBlock::MaxBytes));
+    }
+}
+
+void JsonPrivate::FJsonLeafPlacer::StartAnotherBlock(size_t Needed)
+{
+    Block = FJsonLeafBlock::Make(std::max(Needed, FJsonLeafBlock::MaxBytes));
 }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <string_view>
 
+#include "JsonReadValues.h"
 #include "Json/JsonValue.h"
 
 namespace JsonPrivate
@@ -42,5 +43,53 @@ private:
 
     char* Next = nullptr;
     char* End = nullptr;
+};
+/**
+ * Places the strings and numbers of one container: counted first, then made in leaf blocks when at least two
+ * need room, else each on its own. Shared numbers take no room.
+ */
+class FJsonLeafPlacer
+{
+public:
+    void CountString(size_t Length);
+    void CountNumber(double Value);
+    /** Once this much is counted the first block is full anyway, so counting the rest buys nothing. */
+    bool IsCounted() const { return Bytes >= FJsonLeafBlock::MaxBytes && Count >= 2; }
+    /** Ends the counting: makes the first block, when one pays. */
+    void Start();
+
+    TSharedPtr<FJsonValue> PlaceString(std::string_view Text)
+    {
+        if (!Block)
+        {
+            return MakeShared<FJsonValueString>(FString(Text));
+        }
+        return FJsonLeafBlock::AddString(BlockWithRoom(FJsonLeafBlock::StringBytes(Text.size())), Text);
+    }
+
+    TSharedPtr<FJsonValue> PlaceNumber(double Value)
+    {
+        if (!Block || IsSharedNumber(Value))
+        {
+            return MakeNumber(Value);
+        }
+        return FJsonLeafBlock::AddNumber(BlockWithRoom(FJsonLeafBlock::NumberBytes()), Value);
+    }
+
+private:
+    /** The block with room for Needed more bytes, a new one when the current is full. */
+    const TSharedPtr<FJsonLeafBlock>& BlockWithRoom(size_t Needed)
+    {
+        if (!Block->HasRoom(Needed))
+        {
+            StartAnotherBlock(Needed);
+        }
+        return Block;
+    }
+    void StartAnotherBlock(size_t Needed);
+
+    size_t Bytes = 0;
+    int32 Count = 0;
+    TSharedPtr<FJsonLeafBlock> Block;
 };
 } // namespace JsonPrivate

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <type_traits>
 
+#include "JsonLeafBlock.h"
 #include "JsonPrivate.h"
 #include "JsonReadValues.h"
 #include "Json/JsonObject.h"
@@ -42,7 +43,14 @@ public:
         }
         if (Type != ondemand::json_type::object && Type != ondemand::json_type::array)
         {
-            return ReadScalar(Document, Type, Root) && ScalarAtEnd();
+            FStepwiseChild Scalar;
+            if (!ReadScalar(Document, Type, Scalar) || !ScalarAtEnd())
+            {
+                return false;
+            }
+            FJsonLeafPlacer Alone;
+            Root = Make(Scalar, Alone);
+            return true;
         }
         ondemand::value Value;
         if (Fail(Document.get_value().get(Value)) || !Open(Value, Type))
@@ -98,7 +106,7 @@ private:
     }
 
     template <typename SourceType>
-    bool ReadScalar(SourceType& Source, ondemand::json_type Type, TSharedPtr<FJsonValue>& Out)
+    bool ReadScalar(SourceType& Source, ondemand::json_type Type, FStepwiseChild& Out)
     {
         switch (Type)
         {
@@ -109,7 +117,8 @@ private:
             {
                 return false;
             }
-            Out = MakeShared<FJsonValueString>(FString(String));
+            Out.Text = String;
+            Out.Waiting = EJson::String;
             return true;
         }
         case ondemand::json_type::number:
@@ -121,7 +130,7 @@ private:
             {
                 return false;
             }
-            Out = SharedBool(bValue);
+            Out.Value = SharedBool(bValue);
             return true;
         }
         case ondemand::json_type::null:
@@ -131,7 +140,7 @@ private:
             {
                 return false;
             }
-            Out = SharedNull();
+            Out.Value = SharedNull();
             return true;
         }
         default:
@@ -143,7 +152,7 @@ private:
      * Converts the token itself: the parser's own conversion, as compiled into this reader, misreads numbers
      * with more than 19 significant digits (0.1333333333333085285933 read as 0.00051677600259975693).
      */
-    template <typename SourceType> bool ReadNumber(SourceType& Source, TSharedPtr<FJsonValue>& Out)
+    template <typename SourceType> bool ReadNumber(SourceType& Source, FStepwiseChild& Out)
     {
         std::string_view Token;
         if constexpr (std::is_same_v<decltype(Source.raw_json_token()), std::string_view>)
@@ -160,12 +169,13 @@ private:
             return Refuse("invalid number");
         }
         UnreadEnd = Token.data() + Token.size();
-        Out = MakeNumber(Value);
+        Out.Number = Value;
+        Out.Waiting = EJson::Number;
         return true;
     }
 
     /** Reads a value into the last child slot of the top frame, opening a frame for a container. */
-    bool ReadChild(ondemand::value& Value, TSharedPtr<FJsonValue>& Out, bool& bOpened)
+    bool ReadChild(ondemand::value& Value, FStepwiseChild& Out, bool& bOpened)
     {
         ondemand::json_type Type;
         if (Fail(Value.type().get(Type)))
@@ -227,9 +237,9 @@ private:
         {
             return false;
         }
-        Fields.push_back(FStepwiseField{FString(Key), nullptr});
+        Fields.push_back(FStepwiseField{FString(Key), {}});
         bool bOpened = false;
-        if (!ReadChild(Field.value(), Fields.back().Value, bOpened))
+        if (!ReadChild(Field.value(), Fields.back().Child, bOpened))
         {
             return false;
         }
@@ -260,12 +270,50 @@ private:
         return true;
     }
 
+    static FStepwiseChild& ChildOf(FStepwiseField& Field) { return Field.Child; }
+    static FStepwiseChild& ChildOf(FStepwiseChild& Child) { return Child; }
+
+    /** Places the strings and numbers of a container whose children are Children. */
+    template <typename ChildType>
+    static FJsonLeafPlacer PlacerFor(std::vector<ChildType>& Children, size_t First)
+    {
+        FJsonLeafPlacer Placer;
+        for (size_t Index = First; Index < Children.size() && !Placer.IsCounted(); ++Index)
+        {
+            const FStepwiseChild& Child = ChildOf(Children[Index]);
+            if (Child.Waiting == EJson::String)
+            {
+                Placer.CountString(Child.Text.size());
+            }
+            else if (Child.Waiting == EJson::Number)
+            {
+                Placer.CountNumber(Child.Number);
+            }
+        }
+        Placer.Start();
+        return Placer;
+    }
+
+    static TSharedPtr<FJsonValue> Make(FStepwiseChild& Child, FJsonLeafPlacer& Placer)
+    {
+        switch (Child.Waiting)
+        {
+        case EJson::String:
+            return Placer.PlaceString(Child.Text);
+        case EJson::Number:
+            return Placer.PlaceNumber(Child.Number);
+        default:
+            return std::move(Child.Value);
+        }
+    }
+
     TSharedPtr<FJsonValue> CloseObject(size_t FirstChild)
     {
+        FJsonLeafPlacer Placer = PlacerFor(Fields, FirstChild);
         TSharedPtr<FJsonObject> Object = MakeObject(static_cast<int32>(Fields.size() - FirstChild));
         for (size_t Index = FirstChild; Index < Fields.size(); ++Index)
         {
-            Object->Values.Add(std::move(Fields[Index].Key), std::move(Fields[Index].Value));
+            Object->Values.Add(std::move(Fields[Index].Key), Make(Fields[Index].Child, Placer));
         }
         Fields.resize(FirstChild);
         return MakeShared<FJsonValueObject>(std::move(Object));
@@ -273,10 +321,15 @@ private:
 
     TSharedPtr<FJsonValue> CloseArray(size_t FirstChild)
     {
-        std::vector<TSharedPtr<FJsonValue>> Items(std::make_move_iterator(Elements.begin() + FirstChild),
-                                                  std::make_move_iterator(Elements.end()));
+        FJsonLeafPlacer Placer = PlacerFor(Elements, FirstChild);
+        TArray<TSharedPtr<FJsonValue>> Items;
+        Items.Reserve(static_cast<int32>(Elements.size() - FirstChild));
+        for (size_t Index = FirstChild; Index < Elements.size(); ++Index)
+        {
+            Items.Add(Make(Elements[Index], Placer));
+        }
         Elements.resize(FirstChild);
-        return MakeShared<FJsonValueArray>(TArray<TSharedPtr<FJsonValue>>(std::move(Items)));
+        return MakeShared<FJsonValueArray>(std::move(Items));
     }
 
     bool Close()
@@ -293,12 +346,12 @@ private:
         FStepwiseFrame& Parent = Frames.back();
         if (Parent.bObject)
         {
-            Fields.back().Value = std::move(Value);
+            Fields.back().Child.Value = std::move(Value);
             ++Parent.Field;
         }
         else
         {
-            Elements.back() = std::move(Value);
+            Elements.back().Value = std::move(Value);
             ++Parent.Element;
         }
         return true;
@@ -337,7 +390,7 @@ private:
     const char* UnreadEnd = nullptr;
     std::vector<FStepwiseFrame>& Frames;
     std::vector<FStepwiseField>& Fields;
-    std::vector<TSharedPtr<FJsonValue>>& Elements;
+    std::vector<FStepwiseChild>& Elements;
     TSharedPtr<FJsonValue> Root;
     simdjson::error_code Error = simdjson::SUCCESS;
     const char* Refusal = nullptr;

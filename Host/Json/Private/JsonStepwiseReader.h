@@ -9,10 +9,24 @@
 
 namespace JsonPrivate
 {
+/**
+ * A child waiting for its container to close. A string or number stays as read until then, when the container
+ * knows all of its scalars and places them together; anything else is made at once.
+ */
+struct FStepwiseChild
+{
+    TSharedPtr<FJsonValue> Value;
+    /** A string: the parser's unescaped copy, which lasts as long as the parse. */
+    std::string_view Text;
+    double Number = 0.0;
+    /** String or Number while the child waits to be made; None when Value holds it. */
+    EJson Waiting = EJson::None;
+};
+
 struct FStepwiseField
 {
     FString Key;
-    TSharedPtr<FJsonValue> Value;
+    FStepwiseChild Child;
 };
 
 /** An open container and where its children start in the scratch lists. */
@@ -31,7 +45,7 @@ struct FStepwiseScratch
 {
     std::vector<FStepwiseFrame> Frames;
     std::vector<FStepwiseField> Fields;
-    std::vector<TSharedPtr<FJsonValue>> Elements;
+    std::vector<FStepwiseChild> Elements;
 
     /** Drops what a failed parse left, and lets go of room that one unusual document needed. */
     void Reset()

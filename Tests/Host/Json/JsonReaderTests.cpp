@@ -281,28 +281,33 @@ TEST(JsonReader, StringsAndNumbersKeptOutliveTheirTree)
         Texts.push_back(FString(std::string(Size, static_cast<char>('a' + Length % 26))));
         Elements += FString::Printf("\"%s\",%d.5,7,{\"n\":null},", *Texts.back(), Length);
     }
-    std::vector<TSharedPtr<FJsonValue>> Kept;
+    const FString Text = FString::Printf("{\"list\":[%strue],\"one\":\"alone\",\"two\":-1.25}", *Elements);
+    for (const bool bStepwise : {false, true})
     {
-        const TSharedPtr<FJsonValue> Tree =
-            ParseValue(FString::Printf("{\"list\":[%strue],\"one\":\"alone\",\"two\":-1.25}", *Elements));
-        ASSERT_TRUE(Tree.IsValid());
-        const TArray<TSharedPtr<FJsonValue>>& List = Tree->AsObject()->GetArrayField("list");
-        ASSERT_EQ(List.Num(), (Longest + 1) * 4 + 1);
-        for (int32 Index = 0; Index + 1 < List.Num(); Index += 4)
+        std::vector<TSharedPtr<FJsonValue>> Kept;
         {
-            Kept.push_back(List[Index]);
-            Kept.push_back(List[Index + 1]);
+            TSharedPtr<FJsonValue> Tree;
+            FString Error;
+            ASSERT_TRUE(bStepwise ? JsonPrivate::ParseJsonStepwise(Text, Tree, Error)
+                                  : JsonPrivate::ParseJson(Text, Tree, Error));
+            const TArray<TSharedPtr<FJsonValue>>& List = Tree->AsObject()->GetArrayField("list");
+            ASSERT_EQ(List.Num(), (Longest + 1) * 4 + 1);
+            for (int32 Index = 0; Index + 1 < List.Num(); Index += 4)
+            {
+                Kept.push_back(List[Index]);
+                Kept.push_back(List[Index + 1]);
+            }
+            Kept.push_back(Tree->AsObject()->TryGetField("one"));
+            Kept.push_back(Tree->AsObject()->TryGetField("two"));
         }
-        Kept.push_back(Tree->AsObject()->TryGetField("one"));
-        Kept.push_back(Tree->AsObject()->TryGetField("two"));
+        for (size_t Length = 0; Length < Texts.size(); ++Length)
+        {
+            EXPECT_STREQ(*Kept[Length * 2]->AsString(), *Texts[Length]) << bStepwise;
+            EXPECT_EQ(Kept[Length * 2 + 1]->AsNumber(), static_cast<double>(Length) + 0.5) << bStepwise;
+        }
+        EXPECT_STREQ(*Kept[Kept.size() - 2]->AsString(), "alone");
+        EXPECT_EQ(Kept.back()->AsNumber(), -1.25);
     }
-    for (size_t Length = 0; Length < Texts.size(); ++Length)
-    {
-        EXPECT_STREQ(*Kept[Length * 2]->AsString(), *Texts[Length]);
-        EXPECT_EQ(Kept[Length * 2 + 1]->AsNumber(), static_cast<double>(Length) + 0.5);
-    }
-    EXPECT_STREQ(*Kept[Kept.size() - 2]->AsString(), "alone");
-    EXPECT_EQ(Kept.back()->AsNumber(), -1.25);
 }
 
 TEST(JsonReader, NegativeZeroKeepsItsSignWhereverItStands)
