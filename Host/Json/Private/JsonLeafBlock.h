@@ -44,6 +44,7 @@ private:
     char* Next = nullptr;
     char* End = nullptr;
 };
+
 /**
  * Places the strings and numbers of one container: counted first, then made in leaf blocks when at least two
  * need room, else each on its own. Shared numbers take no room.
