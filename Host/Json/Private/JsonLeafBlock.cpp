@@ -55,8 +55,7 @@ size_t JsonPrivate::FJsonLeafBlock::NumberBytes()
 TSharedPtr<JsonPrivate::FJsonLeafBlock> JsonPrivate::FJsonLeafBlock::Make(size_t Bytes)
 {
     void* Room = nullptr;
-    TSharedPtr<FJsonLeafBlock> Block =
-        std::allocate_shared<FJsonLeafBlock>(TTrailingRoomAllocator<FJsonLeafBlock>(Bytes, &Room));
+    TSharedPtr<FJsonLeafBlock> Block = MakeSharedWithRoom<FJsonLeafBlock>(Bytes, Room);
     Block->Next = static_cast<char*>(Room);
     Block->End = Block->Next + Bytes;
     return Block;

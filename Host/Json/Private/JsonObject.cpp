@@ -42,8 +42,8 @@ TSharedPtr<FJsonObject> JsonPrivate::MakeObject(int32 FieldCount)
         return MakeShared<FJsonObject>();
     }
     void* Room = nullptr;
-    TSharedPtr<FJsonObject> Object = std::allocate_shared<FJsonObject>(
-        JsonPrivate::TTrailingRoomAllocator<FJsonObject>(FFieldMap::RoomBytes(FieldCount), &Room));
+    TSharedPtr<FJsonObject> Object =
+        JsonPrivate::MakeSharedWithRoom<FJsonObject>(FFieldMap::RoomBytes(FieldCount), Room);
     Object->Values.AdoptRoom(Room, FieldCount);
     return Object;
 }
