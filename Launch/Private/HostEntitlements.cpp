@@ -1,5 +1,6 @@
 #include "Core/Parse.h"
 #include "Entitlements/OnlineEntitlementsZor.h"
+#include "HostArgs.h"
 #include "HostWords.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "Launch/ZorHost.h"
@@ -13,30 +14,13 @@ TSharedPtr<FOnlineEntitlementsZor> GetEntitlements(FZorHost& Host)
     return Subsystem ? Subsystem->GetZorEntitlementsService() : nullptr;
 }
 
-/** "START COUNT", both whole numbers, or nothing for the whole list. */
-bool ReadPage(const TCHAR* Args, FPagedQuery& OutPage)
-{
-    FString Start;
-    FString Count;
-    if (!FParse::Token(Args, Start, false))
-    {
-        return true;
-    }
-    if (!FParse::Token(Args, Count, false) || !Start.IsNumeric() || !Count.IsNumeric())
-    {
-        return false;
-    }
-    OutPage = FPagedQuery(FCString::Atoi(*Start), FCString::Atoi(*Count));
-    return true;
-}
-
 bool QueryEntitlements(FZorHost& Host, const TCHAR* Args)
 {
     const TSharedPtr<FOnlineEntitlementsZor> Entitlements = GetEntitlements(Host);
     const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
     const FUniqueNetIdPtr UserId = Identity ? Identity->GetUniquePlayerId(FZorHost::LocalUser) : nullptr;
     FPagedQuery Page;
-    if (!ReadPage(Args, Page))
+    if (!ParsePageArgs(Args, Page))
     {
         UE_LOG(LogHost, Warning, "usage: entitlements [START COUNT]");
         return false;

@@ -1,4 +1,5 @@
 #include "Core/Parse.h"
+#include "HostArgs.h"
 #include "HostWords.h"
 #include "Launch/ZorHost.h"
 #include "Online/OnlineTitleFileInterface.h"
@@ -19,22 +20,6 @@ IOnlineTitleFilePtr GetTitleFiles(FZorHost& Host)
     return Titles;
 }
 
-bool ParsePage(const TCHAR* Args, FPagedQuery& OutPage)
-{
-    FString Start;
-    FString Count;
-    if (!FParse::Token(Args, Start, false))
-    {
-        return true;
-    }
-    if (!FParse::Token(Args, Count, false) || !Start.IsNumeric() || !Count.IsNumeric())
-    {
-        return false;
-    }
-    OutPage = FPagedQuery(FCString::Atoi(*Start), FCString::Atoi(*Count));
-    return true;
-}
-
 bool TitleWord(FZorHost& Host, const TCHAR* Args)
 {
     const IOnlineTitleFilePtr Titles = GetTitleFiles(Host);
@@ -44,7 +29,7 @@ bool TitleWord(FZorHost& Host, const TCHAR* Args)
     }
     FPagedQuery Page;
     FString Name;
-    if (FParse::Command(&Args, "list") && ParsePage(Args, Page))
+    if (FParse::Command(&Args, "list") && ParsePageArgs(Args, Page))
     {
         return Titles->EnumerateFiles(Page);
     }
