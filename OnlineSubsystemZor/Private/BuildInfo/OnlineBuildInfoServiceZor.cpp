@@ -32,7 +32,7 @@ bool FOnlineBuildInfoServiceZor::QueryEntitledBuilds(const FUniqueNetId& UserId,
     {
         Error = FZorError::Make(EZorErrorKind::Refused, "Invalid userid");
     }
-    else if (GetCalls().IsPending(PendingKey(UserId)))
+    else if (GetCalls().IsPending(PendingKey(UserId), ESearchCase::CaseSensitive))
     {
         Error = FZorError::Make(EZorErrorKind::Refused,
                                 FString::Printf("Already pending for user=%s", *UserId.ToDebugString()));

@@ -123,12 +123,13 @@ void FZorCallSet::Drop(const FHttpRequestPtr& Request)
     InFlight.Remove(Request);
 }
 
-bool FZorCallSet::IsPending(const FString& PendingKey) const
+bool FZorCallSet::IsPending(const FString& PendingKey, ESearchCase::Type SearchCase) const
 {
     FScopeLock ScopeLock(&Lock);
     for (const auto& Entry : InFlight)
     {
-        if (!Entry.Value.Call.PendingKey.IsEmpty() && Entry.Value.Call.PendingKey == PendingKey)
+        if (!Entry.Value.Call.PendingKey.IsEmpty() &&
+            Entry.Value.Call.PendingKey.Equals(PendingKey, SearchCase))
         {
             return true;
         }

@@ -42,8 +42,8 @@ public:
     bool SendAsPurchase(const FZorCall& Call, const FUniqueNetId& UserId, FZorReplyHandler OnReply,
                         FZorError& OutError);
 
-    /** Whether a call with this owner key is in flight. */
-    bool IsPending(const FString& PendingKey) const;
+    /** Whether a call with this owner key is in flight; keys are compared ignoring case unless told. */
+    bool IsPending(const FString& PendingKey, ESearchCase::Type SearchCase = ESearchCase::IgnoreCase) const;
     int32 Num() const;
 
     /**

@@ -49,7 +49,7 @@ bool FOnlineEntitlementsZor::QueryEntitlements(const FUniqueNetId& UserId, const
     {
         Error = FZorError::Make(EZorErrorKind::Refused, "Invalid userid");
     }
-    else if (GetCalls().IsPending(PendingKey(UserId)))
+    else if (GetCalls().IsPending(PendingKey(UserId), ESearchCase::CaseSensitive))
     {
         Error = FZorError::Make(EZorErrorKind::Refused,
                                 FString::Printf("Already pending for user=%s", *UserId.ToString()));

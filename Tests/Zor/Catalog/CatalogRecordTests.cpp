@@ -8,6 +8,117 @@
 
 namespace
 {
+FString Describe(const FOnlineCatalogCategory& Category)
+{
+    return Category.Name.ToString() + "," + Category.Path;
+}
+
+FString Describe(const FOnlineCatalogKeyImage& Image)
+{
+    return FString::Printf("%s,%s,%d,%d,%d,%d", *Image.Type, *Image.Url, Image.Width, Image.Height,
+                           Image.Size, Image.UploadedDate.GetYear());
+}
+
+FString Describe(const FOnlineAppReleaseInfo& Release)
+{
+    return FString::Printf("%s,%s,%s,%d", *Release.AppId, *FString::Join(Release.CompatibleApps, "+"),
+                           *FString::Join(Release.Platform, "+"), Release.DateAdded.GetYear());
+}
+
+FString Describe(const FOnlineCatalogDescription& Text)
+{
+    return FString::Join(TArray<FString>({Text.Title.ToString(), Text.Description.ToString(),
+                                          Text.LongDescription.ToString(), Text.TechnicalDetails.ToString()}),
+                         ",");
+}
+
+template <typename TRecord> FString Describe(const TArray<TRecord>& Records)
+{
+    TArray<FString> Parts;
+    for (const TRecord& Record : Records)
+    {
+        Parts.Add(Describe(Record));
+    }
+    return "[" + FString::Join(Parts, ";") + "]";
+}
+
+FString Describe(const FOnlineCatalogItem& Item)
+{
+    return FString::Printf("%s,%s,%s,%s,%d,%s,%s,%s", *Item.Id, *Item.EntitlementName,
+                           *Describe(Item.Description), *Item.Developer.ToString(),
+                           Item.LastModifiedDate.GetYear(), *Describe(Item.KeyImages),
+                           *Describe(Item.Categories), *Describe(Item.ReleaseInfo));
+}
+
+FString Describe(const FOnlineCatalogOffer& Offer)
+{
+    return FString::Printf(
+        "%s,%s,%s,%d,%d,%d,%d,%d,%d,%d,%d,%d,%d,%s,%s", *Offer.Id, *Describe(Offer.Description),
+        *Offer.CurrencyCode, Offer.Price, Offer.RecurringPrice, Offer.DiscountedPrice, Offer.FreeDays,
+        Offer.MaxBillingCycles, Offer.bVatIncluded ? 1 : 0, Offer.LastModifiedDate.GetYear(),
+        Offer.ViewableDate.GetYear(), Offer.EffectiveDate.GetYear(), Offer.ExpirationDate.GetYear(),
+        *Describe(Offer.KeyImages), *Describe(Offer.Categories));
+}
+
+FString Describe(const FOnlineCurrency& Currency)
+{
+    return FString::Printf("%s,%s,%s,%d", *Currency.Type, *Currency.Code, *Currency.Description.ToString(),
+                           Currency.Decimals);
+}
+
+FString Describe(const FOnlinePagingInfo& Paging)
+{
+    return FString::Printf("%d,%d,%d", Paging.start, Paging.count, Paging.total);
+}
+
+template <typename TRecord> FString ReadAndDescribe(const FString& Json)
+{
+    TRecord Record;
+    return Record.FromJson(Json) ? Describe(Record) : FString("<unread>");
+}
+
+struct FRecordCase
+{
+    FString (*Read)(const FString&);
+    FString Json;
+    const char* Expected;
+};
+
+TEST(CatalogRecords, EveryKeyOfEveryRecordFillsItsField)
+{
+    const FString TextBlock = R"("title":"T","description":"D","longDescription":"L","technicalDetails":"X")";
+    const FString Image =
+        R"({"type":"thumb","url":"u","width":1,"height":2,"size":3,"uploadedDate":"2001-06-01"})";
+    const FString Category = R"({"name":"Weapons","path":"w/s"})";
+    const FRecordCase Cases[] = {
+        {&ReadAndDescribe<FOnlinePagingInfo>, R"({"start":4,"count":5,"total":6})", "4,5,6"},
+        {&ReadAndDescribe<FOnlineCatalogCategory>, Category, "Weapons,w/s"},
+        {&ReadAndDescribe<FOnlineCatalogKeyImage>, Image, "thumb,u,1,2,3,2001"},
+        {&ReadAndDescribe<FOnlineAppReleaseInfo>,
+         R"({"appId":"app","compatibleApps":["c1","c2"],"platform":["win"],"dateAdded":"2002-06-01"})",
+         "app,c1+c2,win,2002"},
+        {&ReadAndDescribe<FOnlineCatalogItem>,
+         R"({"id":"i","entitlementName":"E",)" + TextBlock +
+             R"(,"developer":"Dev","lastModifiedDate":"2003-06-01","keyImages":[)" + Image +
+             R"(],"categories":[)" + Category + R"(],"releaseInfo":[{"appId":"r"}]})",
+         "i,E,T,D,L,X,Dev,2003,[thumb,u,1,2,3,2001],[Weapons,w/s],[r,,,1]"},
+        {&ReadAndDescribe<FOnlineCatalogOffer>,
+         R"({"id":"o",)" + TextBlock +
+             R"(,"currencyCode":"USD","price":11,"recurringPrice":12,"discountedPrice":13,"freeDays":14,)"
+             R"("maxBillingCycles":15,"vatIncluded":false,"lastModifiedDate":"2004-06-01",)"
+             R"("viewableDate":"2005-06-01","effectiveDate":"2006-06-01","expirationDate":"2007-06-01",)"
+             R"("keyImages":[)" +
+             Image + R"(],"categories":[)" + Category + "]}",
+         "o,T,D,L,X,USD,11,12,13,14,15,0,2004,2005,2006,2007,[thumb,u,1,2,3,2001],[Weapons,w/s]"},
+        {&ReadAndDescribe<FOnlineCurrency>,
+         R"({"type":"real","code":"EUR","description":"Euro","decimals":2})", "real,EUR,Euro,2"},
+    };
+    for (const FRecordCase& Case : Cases)
+    {
+        EXPECT_EQ(Case.Read(Case.Json), FString(Case.Expected)) << *Case.Json;
+    }
+}
+
 struct FNumberCase
 {
     const char* Json;

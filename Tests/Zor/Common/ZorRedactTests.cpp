@@ -15,6 +15,11 @@ struct FBodyCase
     FString Kept;
 };
 
+void PrintTo(const FBodyCase& Case, std::ostream* Out)
+{
+    *Out << Case.Name;
+}
+
 const FBodyCase BodyCases[] = {
     {"TokenReply", R"({"access_token":")" + LongToken + R"(","account_id":"acct1"})", LongToken, "acct1"},
     {"RefreshInReply", R"({"refresh_token" : "refresh-value-0001","expires_in":10})", "refresh-value-0001",
@@ -102,6 +107,11 @@ struct FUtf8Case
     std::string Body;
     const char* Logged;
 };
+
+void PrintTo(const FUtf8Case& Case, std::ostream* Out)
+{
+    *Out << Case.Name;
+}
 
 const FUtf8Case Utf8Cases[] = {
     {"Ascii", "plain", "plain"},

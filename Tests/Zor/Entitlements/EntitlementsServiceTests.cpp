@@ -168,6 +168,9 @@ TEST_F(EntitlementsServiceTest, RefusedStartsFireOnceAndReturnFalse)
     EXPECT_FALSE(Service->QueryEntitlements(FUniqueNetIdString("nobody")));
     ASSERT_EQ(Events.Num(), 1);
     EXPECT_EQ(Events[0].Error, FString("Invalid user auth for id=nobody. Need to login first"));
+    // User ids are equal only letter for letter.
+    Service->QueryEntitlements(FUniqueNetIdString("ACCT1"));
+    EXPECT_FALSE(Log.Contains("Already pending for user=ACCT1"));
 
     // The first query is still in flight and completes normally.
     Tick(2);

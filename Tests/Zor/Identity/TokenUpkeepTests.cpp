@@ -211,6 +211,12 @@ TEST_F(FTokenUpkeepTest, DroppedRefreshIsRetriedAndThenSucceeds)
     EXPECT_EQ(Refreshes(), 2);
     EXPECT_EQ(UserToken().TokenState, EAuthTokenState::Valid);
     EXPECT_TRUE(UserToken().access_token.Equals("access-n"));
+
+    // The answer started the count over: a later outage gets every retry before the logout.
+    ASSERT_TRUE(Identity().RefreshAuth(UserToken()));
+    Run(120.0, 10, {0, ""}, Verified(3600));
+    EXPECT_EQ(Refreshes(), 2 + FTokenUpkeepZor::MaxUnansweredRefreshes);
+    EXPECT_FALSE(Identity().GetUniquePlayerId(0).IsValid());
 }
 
 TEST_F(FTokenUpkeepTest, RefreshThatStaysUnansweredLogsTheUserOut)

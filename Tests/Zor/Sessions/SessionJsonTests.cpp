@@ -248,6 +248,23 @@ TEST(SessionJsonTest, SearchCriteriaFollowTheServiceRules)
     EXPECT_EQ(Query.SearchParams.Num(), 9);
 }
 
+TEST(SessionJsonTest, EveryComparisonHasItsServiceWord)
+{
+    const TPair<EOnlineComparisonOp, const char*> Cases[] = {
+        {EOnlineComparisonOp::Equals, "EQUAL"},
+        {EOnlineComparisonOp::NotEquals, "NOT_EQUAL"},
+        {EOnlineComparisonOp::GreaterThan, "GREATER_THAN"},
+        {EOnlineComparisonOp::GreaterThanEquals, "GREATER_THAN_OR_EQUAL"},
+        {EOnlineComparisonOp::LessThan, "LESS_THAN"},
+        {EOnlineComparisonOp::LessThanEquals, "LESS_THAN_OR_EQUAL"},
+        {EOnlineComparisonOp::Near, "EQUAL"},
+        {static_cast<EOnlineComparisonOp>(7), "EQUAL"}};
+    for (const auto& Case : Cases)
+    {
+        EXPECT_STREQ(ZorSessionJson::ToServiceComparisonOp(Case.Key), Case.Value) << int32(Case.Key);
+    }
+}
+
 TEST(SessionJsonTest, PlayerCountsThatDisagreeWarn)
 {
     struct FCase

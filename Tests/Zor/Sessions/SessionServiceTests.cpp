@@ -143,7 +143,8 @@ TEST_F(FSessionTest, HeartbeatSkipsSessionsHostedByOthersOnAClient)
     Joined->SessionState = EOnlineSessionState::Pending;
     Joined->HostingPlayerNum = 0; // no owner at all: compared safely
     Now += 31.0;
-    Tick(5);
+    Tick();
+    EXPECT_TRUE(WaitForTasks());
     EXPECT_EQ(Http().NumPending(), 0);
 }
 
@@ -175,9 +176,10 @@ TEST_F(FSessionTest, ADedicatedServerBeatsEveryLiveSessionUnderOneOwner)
         ASSERT_TRUE(WaitForRequest("/api/matchmaking/session"));
         Answer("/api/matchmaking/session", 200, SessionAnswer(Id));
     }
-    EXPECT_TRUE(WaitForRequest("/session/joined"));
-    Tick(5);
-    EXPECT_EQ(FindPending("/session/leaving"), nullptr);
+    ASSERT_TRUE(WaitForRequest("/session/joined"));
+    Answer("/session/joined", 200, "{}");
+    EXPECT_TRUE(WaitForTasks());
+    EXPECT_EQ(NumStarted("/session/leaving"), 0);
 }
 
 TEST_F(FSessionTest, UserUpdateReturnsTrueAndFiresWhenTheTaskEnds)

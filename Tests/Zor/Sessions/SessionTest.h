@@ -20,6 +20,11 @@ protected:
     FOnlineSessionZor& Sessions() { return *Subsystem->GetZorSessionService(); }
     /** Ticks (without moving the fake clock) until Done holds; fails the test after a few seconds. */
     bool PumpUntil(const TFunction<bool()>& Done);
+    /**
+     * Waits until every task queued so far has finished: tasks run one at a time, so a marker queued now
+     * comes back only after them. A task still waiting for its answer keeps it out and fails the test.
+     */
+    bool WaitForTasks();
     /** Waits for a request whose URL contains Part. */
     FHttpRequestPtr WaitForRequest(const FString& Part);
     /** Creates an online session "Game" and answers its create request with the id. */

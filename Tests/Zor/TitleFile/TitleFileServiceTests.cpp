@@ -171,6 +171,24 @@ TEST_F(TitleFileTest, ReadIsCachedUnderItsEntryNameAndServedAgainWhileTheHashMat
     EXPECT_TRUE(Log.Contains("ReadFile request failed. Invalid response. code=302 error=elsewhere"));
 }
 
+TEST_F(TitleFileTest, ACopyOnDiskWithoutAListedHeaderIsDownloaded)
+{
+    const std::string Copy = "[Game]\nSpeed=1\n";
+    const FString Hash = FSHA1::HashBuffer(Copy.data(), Copy.size()).ToString();
+    for (const bool bListed : {false, true})
+    {
+        if (bListed)
+        {
+            Page(FPagedQuery(), 200,
+                 FString::Printf(R"([{"hash":"%s","uniqueFilename":"other.ini"}])", *Hash));
+        }
+        WriteFile(CloudDir() / "QVR" / "Game.ini", Copy);
+        ASSERT_TRUE(Titles->ReadFile("Game.ini"));
+        EXPECT_TRUE(Answer(200, "fresh").URL.EndsWith("/Game.ini")) << bListed;
+        EXPECT_EQ(Contents("Game.ini"), "fresh") << bListed;
+    }
+}
+
 TEST_F(TitleFileTest, ReadStartChecks)
 {
     EXPECT_TRUE(Titles->ReadFile("a.ini"));
