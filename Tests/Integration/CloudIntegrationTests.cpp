@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 #include "BackendFixture.h"
 #include "Core/Paths.h"
@@ -11,6 +10,7 @@
 #include "Time/OnlineTimeZor.h"
 #include "TitleFile/OnlineTitleFileZor.h"
 #include "UserCloud/OnlineUserCloudZor.h"
+#include "ZorTempFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -22,9 +22,6 @@ class FCloudIntegrationTest : public FBackendIntegrationTest
 protected:
     void SetUp() override
     {
-        Root = fs::temp_directory_path() / ("zor_cloud_it_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(Root);
         fs::create_directories(Root / "Titles");
         for (const char* Name : {"a.ini", "b.ini", "c.ini"})
         {
@@ -40,7 +37,6 @@ protected:
         FBackendIntegrationTest::TearDown();
         LogOnline.SetVerbosity(ELogVerbosity::Log);
         FPaths::SetProjectSavedDir(FString());
-        fs::remove_all(Root);
     }
     FString ExtraIni() const override { return "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n"; }
 
@@ -84,7 +80,8 @@ protected:
         return std::string(reinterpret_cast<const char*>(Data.GetData()), Data.Num());
     }
 
-    fs::path Root;
+    FZorTempFolder Folder{"zor_cloud_it"};
+    const fs::path Root = Folder.Path();
     FLogCapture Log;
     TArray<FString> Events;
 };

@@ -2,10 +2,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
 
 #include "Core/Paths.h"
 #include "UserCloud/ZorCloudCache.h"
+#include "ZorTempFolder.h"
 
 namespace fs = std::filesystem;
 
@@ -48,18 +48,8 @@ class CloudCacheNames : public ::testing::TestWithParam<FNameCase>
 class CloudCacheDisk : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        Root = fs::temp_directory_path() / ("zor_cloud_cache_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(Root);
-        FPaths::SetProjectSavedDir(FString((Root / "Saved").string()));
-    }
-    void TearDown() override
-    {
-        FPaths::SetProjectSavedDir(FString());
-        fs::remove_all(Root);
-    }
+    void SetUp() override { FPaths::SetProjectSavedDir(FString((Root / "Saved").string())); }
+    void TearDown() override { FPaths::SetProjectSavedDir(FString()); }
 
     fs::path Cloud() const { return Root / "Saved" / "Cloud"; }
     static void Touch(const fs::path& File)
@@ -68,7 +58,8 @@ protected:
         std::ofstream(File) << "x";
     }
 
-    fs::path Root;
+    FZorTempFolder Folder{"zor_cloud_cache"};
+    const fs::path Root = Folder.Path();
 };
 } // namespace
 

@@ -3,28 +3,17 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 
 #include "Core/Paths.h"
 #include "ZorSubsystemTest.h"
+#include "ZorTempFolder.h"
 
 /** A subsystem with a logged-in user and a cloud directory of its own, removed after the test. */
 class FCloudTest : public FZorSubsystemTest
 {
 protected:
-    FCloudTest()
-    {
-        Root = std::filesystem::temp_directory_path() /
-               ("zor_cloud_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(Root);
-        FPaths::SetProjectSavedDir(FString((Root / "Saved").string()));
-    }
-    ~FCloudTest() override
-    {
-        FPaths::SetProjectSavedDir(FString());
-        std::filesystem::remove_all(Root);
-    }
+    FCloudTest() { FPaths::SetProjectSavedDir(FString((Root / "Saved").string())); }
+    ~FCloudTest() override { FPaths::SetProjectSavedDir(FString()); }
 
     void AddUser(const FString& AccountId) { InstallUser(AccountId); }
 
@@ -63,5 +52,6 @@ protected:
         return TArray<uint8>(reinterpret_cast<const uint8*>(Text.data()), static_cast<int32>(Text.size()));
     }
 
-    std::filesystem::path Root;
+    FZorTempFolder Folder{"zor_cloud"};
+    const std::filesystem::path Root = Folder.Path();
 };
