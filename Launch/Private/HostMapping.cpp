@@ -7,6 +7,13 @@
 
 namespace
 {
+/** The type the last "mapping query" named; empty for every type. */
+class FMappingWordState : public FHostWordState
+{
+public:
+    FString QueriedType;
+};
+
 const char* const Usage = "usage: mapping add TYPE TOKEN | remove TYPE | query [TYPE] | find DISPLAYNAME";
 
 TSharedPtr<FOnlineAccountMappingZor> GetMapping(FZorHost& Host)
@@ -58,6 +65,7 @@ bool MappingWord(FZorHost& Host, const TCHAR* Args)
     }
     if (Verb == "query")
     {
+        Host.GetWordState<FMappingWordState>().QueriedType = First;
         return Mapping->QueryExternalAccounts(*UserId, First);
     }
     return Mapping->QueryUserIdFromDisplayName(*UserId, First);
@@ -71,18 +79,29 @@ FString MaskMappingArgs(const TCHAR* Args)
     FParse::Token(Args, Verb, false);
     FParse::Token(Args, First, false);
     const FString Rest = FString(Args).TrimStartAndEnd();
-    return Verb + " " + First +
-           (Verb == "add" && !Rest.IsEmpty() ? FString(" ***") : FString(Rest.IsEmpty() ? "" : " ") + Rest);
+    const FString Shown =
+        Verb + " " + First + (Verb == "add" && !Rest.IsEmpty() ? FString(" ***") : FString(" ") + Rest);
+    return Shown.TrimStartAndEnd();
 }
 
-void LogExternalAccounts(const FOnlineAccountMappingZor& Mapping, const FUniqueNetId& UserId)
+void LogExternalAccounts(const FOnlineAccountMappingZor& Mapping, const FUniqueNetId& UserId,
+                         const FString& Type)
 {
     TArray<FExternalOnlineAccount> Accounts;
     Mapping.GetExternalAccounts(UserId, Accounts);
+    int32 Shown = 0;
     for (const FExternalOnlineAccount& Account : Accounts)
     {
-        UE_LOG(LogHost, Display, "ExternalAccount UserId=%s Type=%s Id=%s", *UserId.ToString(), *Account.Type,
-               *Account.Id);
+        if (Type.IsEmpty() || Account.Type == Type)
+        {
+            UE_LOG(LogHost, Display, "ExternalAccount UserId=%s Type=%s Id=%s", *UserId.ToString(),
+                   *Account.Type, *Account.Id);
+            ++Shown;
+        }
+    }
+    if (Shown == 0)
+    {
+        UE_LOG(LogHost, Display, "  no external accounts%s%s", Type.IsEmpty() ? "" : " of type ", *Type);
     }
 }
 
@@ -117,7 +136,7 @@ void BindEvents(FZorHost& Host)
                        *UserId.ToString(), *Error);
                 if (const TSharedPtr<FOnlineAccountMappingZor> Pinned = Weak.Pin(); Pinned && bWasSuccessful)
                 {
-                    LogExternalAccounts(*Pinned, UserId);
+                    LogExternalAccounts(*Pinned, UserId, Host.GetWordState<FMappingWordState>().QueriedType);
                 }
                 Host.ReportOutcome("mapping query", bWasSuccessful);
             }));
@@ -130,7 +149,13 @@ void BindEvents(FZorHost& Host)
                        "OnQueryUserIdFromDisplayNameComplete bWasSuccessful=%d DisplayName=%s FoundUserId=%s "
                        "Error=%s",
                        bWasSuccessful, *DisplayName, *Found.ToString(), *Error);
-                Host.ReportOutcome("mapping find", bWasSuccessful);
+                // The service answers an unknown name with success and no id.
+                const bool bFound = bWasSuccessful && Found.IsValid();
+                if (bWasSuccessful && !bFound)
+                {
+                    UE_LOG(LogHost, Warning, "mapping find: nobody has the display name %s", *DisplayName);
+                }
+                Host.ReportOutcome("mapping find", bFound);
             }));
 }
 

@@ -88,6 +88,15 @@ FOnlineBillingAccount BillingAccountFor(const FPurchaseContext& Context, const T
 
 bool OrderWord(FZorHost& Host, const TCHAR* Args)
 {
+    FString Verb;
+    FParse::Token(Args, Verb, false);
+    const TArray<FString> Tokens = ReadTokens(Args);
+    const bool bKnown = Verb == "preview" || Verb == "create" || Verb == "checkout" || Verb == "fulfill";
+    if (!bKnown || Tokens.IsEmpty())
+    {
+        UE_LOG(LogHost, Warning, "usage: %s", OrderUsage);
+        return false;
+    }
     FPurchaseContext Context;
     if (!FPurchaseContext::Get(Host, "order", Context))
     {
@@ -95,24 +104,16 @@ bool OrderWord(FZorHost& Host, const TCHAR* Args)
     }
     FOnlineOrderServiceZor& Orders = *Context.Orders;
     const FUniqueNetId& UserId = *Context.UserId;
-    if (FParse::Command(&Args, "preview"))
+    if (Verb == "preview")
     {
-        return Orders.PreviewOrder(UserId, ReadTokens(Args), FRegionInfo());
+        return Orders.PreviewOrder(UserId, Tokens, FRegionInfo());
     }
-    if (FParse::Command(&Args, "create"))
+    if (Verb == "create")
     {
-        return Orders.CreateOrder(UserId, ReadTokens(Args), FRegionInfo());
+        return Orders.CreateOrder(UserId, Tokens, FRegionInfo());
     }
-    const bool bCheckout = FParse::Command(&Args, "checkout");
-    const bool bFulfill = !bCheckout && FParse::Command(&Args, "fulfill");
-    const TArray<FString> Tokens = ReadTokens(Args);
-    if ((!bCheckout && !bFulfill) || Tokens.IsEmpty())
-    {
-        UE_LOG(LogHost, Warning, "usage: %s", OrderUsage);
-        return false;
-    }
-    return bCheckout ? Orders.CheckoutOrder(UserId, Tokens[0], BillingAccountFor(Context, Tokens))
-                     : Orders.FulfillOrder(UserId, Tokens[0]);
+    return Verb == "checkout" ? Orders.CheckoutOrder(UserId, Tokens[0], BillingAccountFor(Context, Tokens))
+                              : Orders.FulfillOrder(UserId, Tokens[0]);
 }
 
 void LogOrder(const FOnlineOrder& Order)

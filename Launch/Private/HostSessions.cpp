@@ -1,3 +1,5 @@
+#include <limits>
+
 #include "Core/Parse.h"
 #include "HostWords.h"
 #include "Launch/ZorHost.h"
@@ -50,18 +52,32 @@ bool SplitPair(const FString& Word, FString& Key, FString& Value)
     return Word.Split("=", &Key, &Value) && !Key.IsEmpty();
 }
 
-bool Create(FZorHost& Host, const TCHAR* Args)
+/** No bound on the number of words. */
+constexpr int32 AnyCount = std::numeric_limits<int32>::max();
+
+const TCHAR* const CreateUsage = "session create NAME [lan] [dedicated] [public=N] [KEY=VALUE...]";
+const TCHAR* const StartUsage = "session start NAME";
+const TCHAR* const UpdateUsage = "session update NAME [lan] [dedicated] [public=N] [KEY=VALUE...]";
+const TCHAR* const EndUsage = "session end NAME";
+const TCHAR* const DestroyUsage = "session destroy NAME";
+const TCHAR* const JoinUsage = "session join NAME INDEX";
+const TCHAR* const RegisterUsage = "session register NAME ID...";
+
+/** The words of the line when there are at least Least and at most Most of them; else the usage is logged. */
+bool ReadWords(const TCHAR* Args, int32 Least, int32 Most, const TCHAR* Usage, TArray<FString>& Out)
 {
-    const TArray<FString> Parts = SplitWords(Args);
-    const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
-    if (!Sessions || Parts.IsEmpty())
+    Out = SplitWords(Args);
+    if (Out.Num() >= Least && Out.Num() <= Most)
     {
-        return false;
+        return true;
     }
-    FOnlineSessionSettings Settings;
-    Settings.NumPublicConnections = 4;
-    Settings.bShouldAdvertise = true;
-    Settings.bAllowJoinInProgress = true;
+    UE_LOG(LogHost, Warning, "usage: %s", Usage);
+    return false;
+}
+
+/** Applies the words after the session's name; false with the usage logged on a word it does not know. */
+bool ApplySettingWords(const TArray<FString>& Parts, const TCHAR* Usage, FOnlineSessionSettings& Settings)
+{
     for (int32 Index = 1; Index < Parts.Num(); ++Index)
     {
         FString Key;
@@ -74,46 +90,83 @@ bool Create(FZorHost& Host, const TCHAR* Args)
         {
             Settings.bIsDedicated = true;
         }
-        else if (SplitPair(Parts[Index], Key, Value) && Key == "public")
+        else if (SplitPair(Parts[Index], Key, Value) && Key == "public" && Value.IsNumeric())
         {
             Settings.NumPublicConnections = FCString::Atoi(*Value);
         }
-        else if (SplitPair(Parts[Index], Key, Value))
+        else if (SplitPair(Parts[Index], Key, Value) && Key != "public")
         {
             FOnlineSessionSetting& Setting = Settings.Settings.FindOrAdd(Key.ToUpper());
             Setting.Data = ParseValue(Value);
             Setting.AdvertisementType = EOnlineDataAdvertisementType::ViaOnlineService;
         }
+        else
+        {
+            UE_LOG(LogHost, Warning, "usage: %s", Usage);
+            return false;
+        }
     }
-    return Sessions->CreateSession(FZorHost::LocalUser, Parts[0], Settings);
+    return true;
+}
+
+bool Create(FZorHost& Host, const TCHAR* Args)
+{
+    TArray<FString> Parts;
+    if (!ReadWords(Args, 1, AnyCount, CreateUsage, Parts))
+    {
+        return false;
+    }
+    FOnlineSessionSettings Settings;
+    Settings.NumPublicConnections = 4;
+    Settings.bShouldAdvertise = true;
+    Settings.bAllowJoinInProgress = true;
+    const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
+    return ApplySettingWords(Parts, CreateUsage, Settings) && Sessions &&
+           Sessions->CreateSession(FZorHost::LocalUser, Parts[0], Settings);
+}
+
+using FSessionCall = bool (FOnlineSessionZor::*)(const FName&);
+
+/** A word that names one session and nothing else. */
+bool CallNamed(FZorHost& Host, const TCHAR* Args, const TCHAR* Usage, FSessionCall Call)
+{
+    TArray<FString> Parts;
+    if (!ReadWords(Args, 1, 1, Usage, Parts))
+    {
+        return false;
+    }
+    const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
+    return Sessions && ((*Sessions).*Call)(Parts[0]);
 }
 
 bool Start(FZorHost& Host, const TCHAR* Args)
 {
-    const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
-    return Sessions && Sessions->StartSession(FString(Args).TrimStartAndEnd());
+    return CallNamed(Host, Args, StartUsage, &FOnlineSessionZor::StartSession);
 }
 
+/** Sends the session's settings again, with the changes the line names. */
 bool Update(FZorHost& Host, const TCHAR* Args)
 {
+    TArray<FString> Parts;
+    if (!ReadWords(Args, 1, AnyCount, UpdateUsage, Parts))
+    {
+        return false;
+    }
     const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
-    const FString Name = FString(Args).TrimStartAndEnd();
-    const FOnlineSessionSettings* Current = Sessions ? Sessions->GetSessionSettings(Name) : nullptr;
+    const FOnlineSessionSettings* Current = Sessions ? Sessions->GetSessionSettings(Parts[0]) : nullptr;
     FOnlineSessionSettings Settings = Current ? *Current : FOnlineSessionSettings();
-    // False while the update is under way: its event tells the outcome.
-    return Sessions && (Sessions->UpdateSession(Name, Settings, true) || Current);
+    return ApplySettingWords(Parts, UpdateUsage, Settings) && Sessions &&
+           Sessions->UpdateSession(Parts[0], Settings, true);
 }
 
 bool End(FZorHost& Host, const TCHAR* Args)
 {
-    const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
-    return Sessions && Sessions->EndSession(FString(Args).TrimStartAndEnd());
+    return CallNamed(Host, Args, EndUsage, &FOnlineSessionZor::EndSession);
 }
 
 bool Destroy(FZorHost& Host, const TCHAR* Args)
 {
-    const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
-    return Sessions && Sessions->DestroySession(FString(Args).TrimStartAndEnd());
+    return CallNamed(Host, Args, DestroyUsage, &FOnlineSessionZor::DestroySession);
 }
 
 bool Find(FZorHost& Host, const TCHAR* Args)
@@ -149,13 +202,17 @@ bool Find(FZorHost& Host, const TCHAR* Args)
 
 bool Join(FZorHost& Host, const TCHAR* Args)
 {
-    const TArray<FString> Parts = SplitWords(Args);
+    TArray<FString> Parts;
+    if (!ReadWords(Args, 2, 2, JoinUsage, Parts))
+    {
+        return false;
+    }
     const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
     const TSharedPtr<FOnlineSessionSearch> Search = Host.GetWordState<FSessionWordState>().LastSearch;
-    const int32 Index = Parts.Num() == 2 ? FCString::Atoi(*Parts[1]) : -1;
+    const int32 Index = Parts[1].IsNumeric() ? FCString::Atoi(*Parts[1]) : -1;
     if (!Sessions || !Search || !Search->SearchResults.IsValidIndex(Index))
     {
-        UE_LOG(LogHost, Warning, "session join: no search result %d", Index);
+        UE_LOG(LogHost, Warning, "session join: no search result %s", *Parts[1]);
         return false;
     }
     return Sessions->JoinSession(FZorHost::LocalUser, Parts[0], Search->SearchResults[Index]);
@@ -163,9 +220,13 @@ bool Join(FZorHost& Host, const TCHAR* Args)
 
 bool RegisterPlayers(FZorHost& Host, const TCHAR* Args)
 {
-    const TArray<FString> Parts = SplitWords(Args);
+    TArray<FString> Parts;
+    if (!ReadWords(Args, 2, AnyCount, RegisterUsage, Parts))
+    {
+        return false;
+    }
     const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
-    if (!Sessions || Parts.Num() < 2)
+    if (!Sessions)
     {
         return false;
     }
@@ -188,14 +249,14 @@ bool Dump(FZorHost& Host, const TCHAR*)
 }
 
 const FHostWord SessionWords[] = {
-    {"create", "session create NAME [lan] [dedicated] [public=N] [KEY=VALUE...]", "hosts a session", &Create},
-    {"start", "session start NAME", "starts a session", &Start},
-    {"update", "session update NAME", "sends a session's settings again", &Update},
-    {"end", "session end NAME", "ends a session", &End},
-    {"destroy", "session destroy NAME", "destroys a session", &Destroy},
+    {"create", CreateUsage, "hosts a session", &Create},
+    {"start", StartUsage, "starts a session", &Start},
+    {"update", UpdateUsage, "sends a session's settings again, changed as named", &Update},
+    {"end", EndUsage, "ends a session", &End},
+    {"destroy", DestroyUsage, "destroys a session", &Destroy},
     {"find", "session find [lan] [max=N] [KEY=VALUE...]", "searches for sessions", &Find},
-    {"join", "session join NAME INDEX", "joins a result of the last search", &Join},
-    {"register", "session register NAME ID...", "registers players in a session", &RegisterPlayers},
+    {"join", JoinUsage, "joins a result of the last search", &Join},
+    {"register", RegisterUsage, "registers players in a session", &RegisterPlayers},
     {"dump", "session dump", "logs every session", &Dump},
 };
 

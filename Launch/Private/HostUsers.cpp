@@ -31,10 +31,36 @@ bool UsersWord(FZorHost& Host, const TCHAR* Args)
     return Users->QueryUserInfo(FZorHost::LocalUser, UserIds);
 }
 
-void LogUser(const FOnlineUser& User)
+/** Logs the users the answer held and the ids it did not; the ids asked for are not all users found. */
+void LogAnswer(IOnlineUser* Users, int32 LocalUserNum, bool bWasSuccessful,
+               const TArray<FUniqueNetIdRef>& UserIds, const FString& Error)
 {
-    UE_LOG(LogHost, Display, "User Id=%s DisplayName=%s RealName=%s", *User.GetUserId()->ToString(),
-           *User.GetDisplayName(), *User.GetRealName());
+    TArray<TSharedPtr<FOnlineUser>> Found;
+    TArray<FString> Missing;
+    for (const FUniqueNetIdRef& UserId : UserIds)
+    {
+        const TSharedPtr<FOnlineUser> User =
+            Users && bWasSuccessful ? Users->GetUserInfo(LocalUserNum, *UserId) : nullptr;
+        if (User)
+        {
+            Found.Add(User);
+        }
+        else
+        {
+            Missing.Add(UserId->ToString());
+        }
+    }
+    UE_LOG(LogHost, Display, "OnQueryUserInfoComplete LocalUserNum=%d bWasSuccessful=%d Users=%d Error=%s",
+           LocalUserNum, bWasSuccessful, Found.Num(), *Error);
+    for (const TSharedPtr<FOnlineUser>& User : Found)
+    {
+        UE_LOG(LogHost, Display, "User Id=%s DisplayName=%s RealName=%s", *User->GetUserId()->ToString(),
+               *User->GetDisplayName(), *User->GetRealName());
+    }
+    if (bWasSuccessful && !Missing.IsEmpty())
+    {
+        UE_LOG(LogHost, Display, "  no user has the id %s", *FString::Join(Missing, ", "));
+    }
 }
 
 void BindEvents(FZorHost& Host)
@@ -46,26 +72,14 @@ void BindEvents(FZorHost& Host)
     }
     const TWeakPtr<IOnlineUser> Weak = Users;
     Users->AddOnQueryUserInfoCompleteDelegate(
-        FZorHost::LocalUser,
-        FOnQueryUserInfoCompleteDelegate::CreateLambda(
-            [&Host, Weak](int32 LocalUserNum, bool bWasSuccessful, const TArray<FUniqueNetIdRef>& UserIds,
-                          const FString& Error)
-            {
-                UE_LOG(LogHost, Display,
-                       "OnQueryUserInfoComplete LocalUserNum=%d bWasSuccessful=%d Users=%d Error=%s",
-                       LocalUserNum, bWasSuccessful, UserIds.Num(), *Error);
-                const TSharedPtr<IOnlineUser> Pinned = Weak.Pin();
-                for (const FUniqueNetIdRef& UserId : UserIds)
-                {
-                    const TSharedPtr<FOnlineUser> User =
-                        Pinned && bWasSuccessful ? Pinned->GetUserInfo(LocalUserNum, *UserId) : nullptr;
-                    if (User)
-                    {
-                        LogUser(*User);
-                    }
-                }
-                Host.ReportOutcome("users query", bWasSuccessful);
-            }));
+        FZorHost::LocalUser, FOnQueryUserInfoCompleteDelegate::CreateLambda(
+                                 [&Host, Weak](int32 LocalUserNum, bool bWasSuccessful,
+                                               const TArray<FUniqueNetIdRef>& UserIds, const FString& Error)
+                                 {
+                                     LogAnswer(Weak.Pin().Get(), LocalUserNum, bWasSuccessful, UserIds,
+                                               Error);
+                                     Host.ReportOutcome("users query", bWasSuccessful);
+                                 }));
 }
 
 const FHostWord Words[] = {

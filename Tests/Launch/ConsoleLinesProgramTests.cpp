@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include "HostProcess.h"
+#include "LocalBackend.h"
+
+namespace
+{
+/** A fragment of the host's log that a run must show (or must not). */
+struct FLogExpectation
+{
+    const char* Text;
+    bool bShown = true;
+};
+
+/** zorhost, as the demo player, against a local backend of its own with every service on it. */
+class ConsoleLinesProgramTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        std::string Error;
+        const int Port = Backend.Start(0, Error);
+        ASSERT_GT(Port, 0) << Error;
+        Ini = Scratch.WriteFile(
+            "Engine.ini",
+            "[OnlineSubsystemZor]\nbEnabled=true\n[OnlineSubsystemZor.BaseServiceZor]\nDomain=127.0.0.1:" +
+                std::to_string(Port) +
+                "\nServicePermissions=(Name=Client,Id=zordemoclient,Key=zordemoclientsecret)\n"
+                "ServicePermissions=(Name=PurchaseClient,Id=zordemopurchase,Key=zordemopurchasesecret)\n"
+                "[OnlineSubsystemZor.AccountServiceZor]\nServiceName=account\n"
+                "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n"
+                "[OnlineSubsystemZor.OnlineCatalogServiceZor]\nServiceName=commerce\n"
+                "[OnlineSubsystemZor.OnlineOrderServiceZor]\nServiceName=commerce\n"
+                "[OnlineSubsystemZor.OnlinePaymentServiceZor]\nServiceName=commerce\n"
+                "[OnlineSubsystemZor.OnlineEntitlementsZor]\nServiceName=commerce\n");
+    }
+
+    void TearDown() override { Backend.Stop(); }
+
+    /** Runs the script and quits; the demo player's login is on the command line for a login word. */
+    FHostRun Run(const std::string& Script)
+    {
+        FHostRun Result =
+            RunHost({"-ini=" + Ini, "-exec=" + Scratch.WriteFile("script.zorhost", Script + "quit\n"),
+                     "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"},
+                    "/dev/null", Scratch);
+        EXPECT_FALSE(Result.bTimedOut) << Result.Log();
+        return Result;
+    }
+
+    static void ExpectLog(const FHostRun& Result, std::initializer_list<FLogExpectation> Expectations)
+    {
+        for (const FLogExpectation& Expected : Expectations)
+        {
+            EXPECT_EQ(Result.HasLine(Expected.Text), Expected.bShown) << Expected.Text << "\n"
+                                                                      << Result.Log();
+        }
+    }
+
+    FScratchDir Scratch;
+    ZorBackend::FLocalBackend Backend;
+    std::string Ini;
+};
+
+TEST_F(ConsoleLinesProgramTest, MistakesGetTheirUsageAndAnswersSayWhatWasFound)
+{
+    const FHostRun Result = Run("login\nwait 2\nsession create\nsession create Game MAP=forest\nwait 1\n"
+                                "session update Game MAP=desert\nwait 1\nexpect session update\n"
+                                "session find MAP=desert\nwait 1\nexpect session find\nsession start\n"
+                                "order create\nusers query bogus\nmapping find NoSuchName\n"
+                                "mapping add handheld hh-id:proof\nwait 1\nmapping query handheld\nwait 1\n");
+    EXPECT_EQ(Result.ExitCode, 1) << Result.Log();
+    EXPECT_EQ(Result.OutputLines,
+              (std::vector<std::string>{"passed: session update", "passed: session find"}));
+    ExpectLog(Result, {
+                          {"usage: session create NAME "},
+                          {"usage: session start NAME"},
+                          {"No session (", false},
+                          {"Attributes: MAP=desert"},
+                          {"usage: order preview OFFER... | create OFFER..."},
+                          {"OnCreateOrderComplete", false},
+                          {"OnQueryUserInfoComplete LocalUserNum=0 bWasSuccessful=1 Users=0 Error="},
+                          {"  no user has the id bogus"},
+                          {"mapping find: nobody has the display name NoSuchName"},
+                          {"ExternalAccount UserId=5a0f3c8e1b2d4f6a8c9e0b1d2f3a4c5e Type=handheld Id=hh-id"},
+                          {"Type=console", false},
+                      });
+}
+} // namespace
