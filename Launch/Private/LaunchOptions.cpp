@@ -5,6 +5,7 @@
 namespace
 {
 constexpr int32 MaxFramesPerSecond = 1000;
+constexpr int32 MaxPort = 65535;
 
 /**
  * Index of the first character that would end an unquoted value for the engine's value reader (a blank, a
@@ -41,6 +42,7 @@ enum class EHostOption
 {
     Exec,
     Ini,
+    Domain,
     Log,
     Fps,
     Server,
@@ -59,6 +61,7 @@ struct FHostOption
 const FHostOption HostOptions[] = {
     {"exec", "-exec=", "PATH", EHostOption::Exec},
     {"ini", "-ini=", "PATH", EHostOption::Ini},
+    {"domain", "-domain=", "HOST:PORT", EHostOption::Domain},
     {"log", "-log=", "Category:Verbosity", EHostOption::Log},
     {"fps", "-fps=", "N", EHostOption::Fps},
     {"server", "-server", "", EHostOption::Server},
@@ -82,13 +85,14 @@ bool ReadOption(const FString& Argument, const char* Prefix, FString& OutValue)
     return true;
 }
 
-bool ParseFramesPerSecond(const FString& Text, int32& Out)
+/** A decimal whole number from Min to Max and nothing else. */
+bool ParseWholeNumber(const FString& Text, int32 Min, int32 Max, int32& Out)
 {
     const char* Begin = *Text;
     const char* End = Begin + Text.Len();
     int32 Value = 0;
     const auto [Stop, Error] = std::from_chars(Begin, End, Value);
-    if (Error != std::errc() || Stop != End || Value < 1 || Value > MaxFramesPerSecond)
+    if (Error != std::errc() || Stop != End || Value < Min || Value > Max)
     {
         return false;
     }
@@ -106,6 +110,16 @@ bool RequireValue(const FString& Value, const char* Form, FString& OutError)
     return true;
 }
 
+/** A host name or address and a port, as the ini's Domain holds them: no scheme, path or blank. */
+bool IsDomain(const FString& Value)
+{
+    int32 Colon;
+    int32 Port;
+    return Value.FindLastChar(':', Colon) && Colon > 0 &&
+           ParseWholeNumber(Value.Mid(Colon + 1), 1, MaxPort, Port) && !Value.Contains("/") &&
+           FindBlank(Value) == INDEX_NONE;
+}
+
 bool ApplyValueOption(const FHostOption& Option, const FString& Value, FLaunchOptions& Out, FString& OutError)
 {
     switch (Option.Kind)
@@ -116,8 +130,17 @@ bool ApplyValueOption(const FHostOption& Option, const FString& Value, FLaunchOp
     case EHostOption::Ini:
         Out.IniPath = Value;
         return RequireValue(Value, Option.Form, OutError);
+    case EHostOption::Domain:
+        Out.Domain = Value;
+        if (!IsDomain(Value))
+        {
+            OutError = FString::Printf(
+                "-domain= needs HOST:PORT, as in -domain=127.0.0.1:8080, not -domain=%s", *Value);
+            return false;
+        }
+        return true;
     case EHostOption::Fps:
-        if (!ParseFramesPerSecond(Value, Out.FramesPerSecond))
+        if (!ParseWholeNumber(Value, 1, MaxFramesPerSecond, Out.FramesPerSecond))
         {
             OutError = FString::Printf("-fps= needs a whole number from 1 to %d: -fps=%s", MaxFramesPerSecond,
                                        *Value);
@@ -211,9 +234,13 @@ FString JoinCommandLine(const TArray<FString>& Arguments)
 
 const char* GetLaunchUsage()
 {
-    return "usage: zorhost [-ini=PATH] [-exec=PATH] [-fps=N] [-log=Category:Verbosity]... [-server] "
-           "[--help]\n"
+    return "usage: zorhost [-ini=PATH] [-domain=HOST:PORT] [-exec=PATH] [-fps=N] "
+           "[-log=Category:Verbosity]... "
+           "[-server] [--help]\n"
            "               [engine arguments such as LOGIN= PASSWORD= TYPE= AUTH= ZORCONFIG= -NOZOR]\n"
+           "-domain= sends every service to HOST:PORT (a zorbackend started with --port) instead of the "
+           "ini's "
+           "Domain.\n"
            "Console lines come from PATH or standard input; the word help lists what they may say.\n"
            "Exits with 1 when a line or an operation it started failed, 2 on a bad option.\n";
 }

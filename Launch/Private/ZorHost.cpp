@@ -20,6 +20,7 @@
 #include "Online/OnlineSubsystemModule.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 #include "Subsystem/OnlineSubsystemZorModule.h"
+#include "Subsystem/ServiceConfigZor.h"
 #include "UObject/GarbageCollection.h"
 
 DEFINE_LOG_CATEGORY(LogHost)
@@ -118,6 +119,7 @@ bool FZorHost::StartEngine()
     {
         SetHostNetMode(ENetMode::DedicatedServer);
     }
+    ApplyDomain();
     if (!LoadModule())
     {
         return false;
@@ -169,6 +171,31 @@ bool FZorHost::LoadEngineIni()
     return true;
 }
 
+void FZorHost::ApplyDomain() const
+{
+    if (Options.Domain.IsEmpty())
+    {
+        return;
+    }
+    // The configuration delegate runs after every ini layer of every service, so no section's Domain wins.
+    FServiceConfigZor::GetZorConfigurationDelegate().BindLambda(
+        [Domain = Options.Domain](const FString&, const FString&, FServiceConfigZor& Config)
+        { Config.Domain = Domain; });
+}
+
+void FZorHost::LogServiceAddress() const
+{
+    const TSharedPtr<FOnlineIdentityZor> Pinned = GetIdentity();
+    if (!Pinned)
+    {
+        return;
+    }
+    const FServiceConfigZor& Config = Pinned->GetZorConfiguration();
+    UE_LOG(LogHost, Display, "Services at %s://%s (%s)", *Config.Protocol, *Config.Domain,
+           Options.Domain.IsEmpty() ? "the ini's Domain; -domain=HOST:PORT names another"
+                                    : "given by -domain=");
+}
+
 bool FZorHost::OpenConsole()
 {
     if (Options.ExecPath.IsEmpty())
@@ -211,6 +238,7 @@ void FZorHost::CreateSubsystem()
     {
         Identity = ZorSubsystem->GetZorIdentityService();
     }
+    LogServiceAddress();
     for (const FHostWordGroup& Group : GetHostWordGroups())
     {
         if (Group.BindEvents)
@@ -341,6 +369,7 @@ void FZorHost::Quit()
     }
     FModuleManager::Get().UnloadModule(OnlineSubsystemZorModuleName);
     FModuleManager::Get().UnloadAllModules();
+    FServiceConfigZor::GetZorConfigurationDelegate().Unbind();
     // Transfers still running (logout's session kills are not awaited) are cancelled, not left to the exit.
     FHttpModule::Get().Shutdown();
     UE_LOG(LogHost, Display, "Bye");

@@ -11,12 +11,13 @@ TEST(LaunchOptionsTest, ReadsHostOptionsAndPassesEverythingButTheIniOn)
 {
     FLaunchOptions Options;
     FString Error;
-    ASSERT_TRUE(
-        ParseLaunchArguments({"-ini=/tmp/a.ini", "-exec=script.zorhost", "-fps=30", "-log=LogOnline:Verbose",
-                              "-LOG=LogHttp:Warning", "-server", "LOGIN=demo", "-NOZOR"},
-                             Options, Error))
+    ASSERT_TRUE(ParseLaunchArguments({"-ini=/tmp/a.ini", "-exec=script.zorhost", "-fps=30",
+                                      "-log=LogOnline:Verbose", "-LOG=LogHttp:Warning", "-server",
+                                      "LOGIN=demo", "-NOZOR", "-domain=localhost:18999"},
+                                     Options, Error))
         << *Error;
     EXPECT_EQ(Options.IniPath, "/tmp/a.ini");
+    EXPECT_EQ(Options.Domain, "localhost:18999");
     EXPECT_EQ(Options.ExecPath, "script.zorhost");
     EXPECT_EQ(Options.FramesPerSecond, 30);
     ASSERT_EQ(Options.LogSettings.Num(), 2);
@@ -24,7 +25,8 @@ TEST(LaunchOptionsTest, ReadsHostOptionsAndPassesEverythingButTheIniOn)
     EXPECT_TRUE(Options.bDedicatedServer);
     EXPECT_STREQ(
         *Options.EngineCommandLine,
-        "-exec=script.zorhost -fps=30 -log=LogOnline:Verbose -LOG=LogHttp:Warning -server LOGIN=demo -NOZOR");
+        "-exec=script.zorhost -fps=30 -log=LogOnline:Verbose -LOG=LogHttp:Warning -server LOGIN=demo -NOZOR "
+        "-domain=localhost:18999");
     EXPECT_TRUE(FParse::Param(*Options.EngineCommandLine, "NOZOR"));
     EXPECT_FALSE(FParse::Param(*Options.EngineCommandLine, "ini"));
 }
@@ -43,7 +45,10 @@ TEST(LaunchOptionsTest, DefaultsWithoutArguments)
 
 TEST(LaunchOptionsTest, RefusesMalformedHostOptions)
 {
-    for (const char* Argument : {"-fps=0", "-fps=1001", "-fps=12x", "-fps=", "-fps=-5", "-ini=", "-exec="})
+    for (const char* Argument :
+         {"-fps=0", "-fps=1001", "-fps=12x", "-fps=", "-fps=-5",
+          "-ini=", "-exec=", "-domain=", "-domain=18999", "-domain=:18999", "-domain=127.0.0.1:0",
+          "-domain=127.0.0.1:65536", "-domain=http://127.0.0.1:18999", "-domain=127.0.0.1:+80"})
     {
         FLaunchOptions Options;
         FString Error;
@@ -65,6 +70,7 @@ TEST(LaunchOptionsTest, RefusesTheHostsOwnOptionsInAnyOtherForm)
         {{"--ini=/x"}, "expected -ini=PATH, not --ini=/x"},
         {{"-log", "LogOnline:Verbose"}, "expected -log=Category:Verbosity, not -log"},
         {{"--fps=30"}, "expected -fps=N, not --fps=30"},
+        {{"-domain", "127.0.0.1:18999"}, "expected -domain=HOST:PORT, not -domain"},
         {{"-server=1"}, "expected -server, not -server=1"},
         {{"--server"}, "expected -server, not --server"},
         {{"-help"}, "expected --help, not -help"},

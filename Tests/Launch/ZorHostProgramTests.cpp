@@ -213,6 +213,38 @@ TEST_F(ZorHostProgramTest, CommandLineValuesWithBlanksReachTheModuleWhole)
     EXPECT_TRUE(Run.HasLine("OnLoginComplete LocalUserNum=0 bWasSuccessful=0")) << Run.Log();
 }
 
+TEST_F(ZorHostProgramTest, DomainOptionSendsEveryServiceToTheBackendAndAFailedConnectionNamesTheAddress)
+{
+    ZorBackend::FLocalBackend Backend;
+    std::string Error;
+    const int Port = Backend.Start(0, Error);
+    ASSERT_GT(Port, 0) << Error;
+    const std::string Address = "127.0.0.1:" + std::to_string(Port);
+    // Nothing listens on port 1; a family section naming its own Domain is overridden too.
+    const std::string Ini = DemoIni("127.0.0.1:1") + "Domain=127.0.0.1:1\n";
+    const std::string Script = "login\nwait 2\nexpect login\nquit\n";
+    const std::vector<std::string> Login = {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"};
+
+    std::vector<std::string> Named = Login;
+    Named.push_back("-domain=" + Address);
+    const FHostRun Overridden = RunScript(Ini, Script, Named);
+    const FHostRun FromIni = RunScript(Ini, Script, Login);
+    Backend.Stop();
+
+    EXPECT_EQ(Overridden.ExitCode, 0) << Overridden.Log();
+    EXPECT_TRUE(
+        Overridden.HasLine("LogHost: Display: Services at http://" + Address + " (given by -domain=)"))
+        << Overridden.Log();
+    EXPECT_EQ(Overridden.OutputLines, std::vector<std::string>{"passed: login"}) << Overridden.Log();
+
+    EXPECT_EQ(FromIni.ExitCode, 1) << FromIni.Log();
+    EXPECT_TRUE(FromIni.HasLine("Services at http://127.0.0.1:1 (the ini's Domain; -domain=HOST:PORT names "
+                                "another)"))
+        << FromIni.Log();
+    EXPECT_TRUE(FromIni.HasLine("LogHttp: Warning: HTTP request failed: cannot connect to 127.0.0.1:1: "))
+        << FromIni.Log();
+}
+
 TEST_F(ZorHostProgramTest, LogsInMakesAnExchangeCodeAndLogsOutAgainstTheLocalBackend)
 {
     ZorBackend::FLocalBackend Backend;

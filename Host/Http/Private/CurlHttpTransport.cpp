@@ -151,6 +151,49 @@ const char* FailureReason(const FTransfer& Transfer, CURLcode Result)
     return Transfer.ErrorText[0] ? Transfer.ErrorText : curl_easy_strerror(Result);
 }
 
+/** HOST:PORT that the URL connects to (its scheme's port when it names none); empty when it is unreadable. */
+std::string ConnectAddress(const std::string& URL)
+{
+    CURLU* Parsed = curl_url();
+    char* Host = nullptr;
+    char* Port = nullptr;
+    std::string Address;
+    if (curl_url_set(Parsed, CURLUPART_URL, URL.c_str(), 0) == CURLUE_OK &&
+        curl_url_get(Parsed, CURLUPART_HOST, &Host, 0) == CURLUE_OK &&
+        curl_url_get(Parsed, CURLUPART_PORT, &Port, CURLU_DEFAULT_PORT) == CURLUE_OK)
+    {
+        Address = std::string(Host) + ":" + Port;
+    }
+    curl_free(Host);
+    curl_free(Port);
+    curl_url_cleanup(Parsed);
+    return Address;
+}
+
+/** The transfer ended before any connection stood: nothing answered there. */
+bool FailedToConnect(CURL* Easy, CURLcode Result)
+{
+    if (Result == CURLE_COULDNT_RESOLVE_HOST || Result == CURLE_COULDNT_CONNECT)
+    {
+        return true;
+    }
+    curl_off_t ConnectMicroseconds = 0;
+    return Result == CURLE_OPERATION_TIMEDOUT &&
+           curl_easy_getinfo(Easy, CURLINFO_CONNECT_TIME_T, &ConnectMicroseconds) == CURLE_OK &&
+           ConnectMicroseconds == 0;
+}
+
+/** Why the transfer failed; the address it tried leads when it never connected (curl's texts may omit it). */
+FString DescribeFailure(const FTransfer& Transfer, CURLcode Result)
+{
+    const char* Reason = FailureReason(Transfer, Result);
+    if (!FailedToConnect(Transfer.Easy, Result))
+    {
+        return Reason;
+    }
+    return FString::Printf("cannot connect to %s: %s", ConnectAddress(Transfer.WireURL).c_str(), Reason);
+}
+
 void SetVerbAndBody(CURL* Easy, const FHttpRequestSnapshot& Snapshot)
 {
     const std::string Verb = Snapshot.Verb.IsEmpty() ? "GET" : std::string(Snapshot.Verb.View());
@@ -360,7 +403,7 @@ void FCurlHttpTransport::FinishTransfer(CURL* Easy, CURLcode Result)
 
     if (Result != CURLE_OK)
     {
-        UE_LOG(LogHttp, Warning, "HTTP request failed: %s. url=%s", FailureReason(*Transfer, Result),
+        UE_LOG(LogHttp, Warning, "HTTP request failed: %s. url=%s", *DescribeFailure(*Transfer, Result),
                *Transfer->Snapshot.URLForLog());
         ReportFinished(Transfer->Request, nullptr);
         return;

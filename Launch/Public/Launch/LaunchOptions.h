@@ -7,6 +7,8 @@ struct FLaunchOptions
 {
     /** The engine ini; empty means the default one. */
     FString IniPath;
+    /** HOST:PORT of every service, over the ini's Domain; empty keeps the ini's. */
+    FString Domain;
     /** The console script; empty means standard input. */
     FString ExecPath;
     int32 FramesPerSecond = 60;
@@ -21,7 +23,7 @@ struct FLaunchOptions
 
 /**
  * Reads the arguments after the program name; false with OutError when one of the host's own options (-exec,
- * -ini, -log, -fps, -server, --help, -h) is given in any other form than the usage shows.
+ * -ini, -domain, -log, -fps, -server, --help, -h) is given in any other form than the usage shows.
  */
 bool ParseLaunchArguments(const TArray<FString>& Arguments, FLaunchOptions& Out, FString& OutError);
 

@@ -72,8 +72,12 @@ private:
     FString ResolveIniPath() const;
     bool LoadEngineIni();
     bool OpenConsole();
+    /** -domain= names every service's HOST:PORT over the ini layers. */
+    void ApplyDomain() const;
     bool LoadModule();
     void CreateSubsystem();
+    /** Where the services are, so that a reply from an unexpected backend can be told apart. */
+    void LogServiceAddress() const;
 
     void WatchLog();
     void RunFrames();
