@@ -2,18 +2,11 @@
 #include "BuildInfo/OnlineBuildInfoServiceZorV2.h"
 #include "Core/Parse.h"
 #include "HostWords.h"
-#include "Identity/OnlineIdentityZor.h"
 #include "Launch/ZorHost.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
 namespace
 {
-FUniqueNetIdPtr GetUserId(FZorHost& Host)
-{
-    const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
-    return Identity ? Identity->GetUniquePlayerId(FZorHost::LocalUser) : nullptr;
-}
-
 TSharedPtr<FOnlineBuildInfoServiceZor> GetBuildInfo(FZorHost& Host)
 {
     FOnlineSubsystemZor* Subsystem = Host.GetZorSubsystem();
@@ -46,22 +39,16 @@ bool ReadWords(const TCHAR* Args, TArray<FString>& OutWords, int32 Required, con
     return false;
 }
 
-bool NeedsLogin(const FUniqueNetIdPtr& UserId, const TCHAR* Word)
-{
-    if (UserId)
-    {
-        return false;
-    }
-    UE_LOG(LogHost, Warning, "%s: local user %d is not logged in", Word, FZorHost::LocalUser);
-    return true;
-}
-
 bool QueryBuilds(FZorHost& Host, const TCHAR* Args)
 {
     TArray<FString> Words;
     const TSharedPtr<FOnlineBuildInfoServiceZor> BuildInfo = GetBuildInfo(Host);
-    const FUniqueNetIdPtr UserId = GetUserId(Host);
-    if (!ReadWords(Args, Words, 2, "builds LABEL PLATFORM") || !BuildInfo || NeedsLogin(UserId, "builds"))
+    if (!ReadWords(Args, Words, 2, "builds LABEL PLATFORM") || !BuildInfo)
+    {
+        return false;
+    }
+    const FUniqueNetIdPtr UserId = Host.GetLoggedInUser("builds");
+    if (!UserId)
     {
         return false;
     }
@@ -83,9 +70,12 @@ bool QueryBuildsV2(FZorHost& Host, const TCHAR* Args)
 {
     TArray<FString> Words;
     const TSharedPtr<FOnlineBuildInfoServiceZorV2> BuildInfo = GetBuildInfoV2(Host);
-    const FUniqueNetIdPtr UserId = GetUserId(Host);
-    if (!ReadWords(Args, Words, 2, "builds2 LABEL PLATFORM [SUBLABEL]") || !BuildInfo ||
-        NeedsLogin(UserId, "builds2"))
+    if (!ReadWords(Args, Words, 2, "builds2 LABEL PLATFORM [SUBLABEL]") || !BuildInfo)
+    {
+        return false;
+    }
+    const FUniqueNetIdPtr UserId = Host.GetLoggedInUser("builds2");
+    if (!UserId)
     {
         return false;
     }
@@ -114,9 +104,12 @@ bool QueryDownloadV2(FZorHost& Host, const TCHAR* Args)
 {
     TArray<FString> Words;
     const TSharedPtr<FOnlineBuildInfoServiceZorV2> BuildInfo = GetBuildInfoV2(Host);
-    const FUniqueNetIdPtr UserId = GetUserId(Host);
-    if (!ReadWords(Args, Words, 1, "download2 APPNAME [CATALOGITEMID]") || !BuildInfo ||
-        NeedsLogin(UserId, "download2"))
+    if (!ReadWords(Args, Words, 1, "download2 APPNAME [CATALOGITEMID]") || !BuildInfo)
+    {
+        return false;
+    }
+    const FUniqueNetIdPtr UserId = Host.GetLoggedInUser("download2");
+    if (!UserId)
     {
         return false;
     }

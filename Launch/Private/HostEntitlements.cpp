@@ -2,7 +2,6 @@
 #include "Entitlements/OnlineEntitlementsZor.h"
 #include "HostArgs.h"
 #include "HostWords.h"
-#include "Identity/OnlineIdentityZor.h"
 #include "Launch/ZorHost.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
@@ -17,20 +16,19 @@ TSharedPtr<FOnlineEntitlementsZor> GetEntitlements(FZorHost& Host)
 bool QueryEntitlements(FZorHost& Host, const TCHAR* Args)
 {
     const TSharedPtr<FOnlineEntitlementsZor> Entitlements = GetEntitlements(Host);
-    const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
-    const FUniqueNetIdPtr UserId = Identity ? Identity->GetUniquePlayerId(FZorHost::LocalUser) : nullptr;
     FPagedQuery Page;
     if (!ParsePageArgs(Args, Page))
     {
         UE_LOG(LogHost, Warning, "usage: entitlements [START COUNT]");
         return false;
     }
-    if (!Entitlements || !UserId)
+    if (!Entitlements)
     {
-        UE_LOG(LogHost, Warning, "entitlements: local user %d is not logged in", FZorHost::LocalUser);
+        UE_LOG(LogHost, Warning, "entitlements: there is no entitlements service");
         return false;
     }
-    return Entitlements->QueryEntitlements(*UserId, Page);
+    const FUniqueNetIdPtr UserId = Host.GetLoggedInUser("entitlements");
+    return UserId && Entitlements->QueryEntitlements(*UserId, Page);
 }
 
 void OnQueryEntitlementsComplete(FZorHost& Host, const TWeakPtr<FOnlineEntitlementsZor>& Service,

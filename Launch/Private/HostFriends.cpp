@@ -19,6 +19,13 @@ TSharedPtr<FOnlineFriendsZor> GetFriends(FZorHost& Host)
     return Friends;
 }
 
+/** The friends service when local user 0 is logged in; null with the reason logged otherwise. */
+TSharedPtr<FOnlineFriendsZor> GetFriendsOfUser(FZorHost& Host)
+{
+    const TSharedPtr<FOnlineFriendsZor> Friends = GetFriends(Host);
+    return Friends && Host.GetLoggedInUser("friends") ? Friends : nullptr;
+}
+
 /** The next token, or Default when the line has none. */
 FString TokenOr(const TCHAR*& Args, const FString& Default)
 {
@@ -26,11 +33,10 @@ FString TokenOr(const TCHAR*& Args, const FString& Default)
     return FParse::Token(Args, Token, false) ? Token : Default;
 }
 
-bool LogList(FZorHost& Host, const FString& ListName)
+bool LogList(FOnlineFriendsZor& Friends, const FString& ListName)
 {
-    const TSharedPtr<FOnlineFriendsZor> Friends = GetFriends(Host);
     TArray<TSharedRef<FOnlineFriend>> Entries;
-    if (!Friends || !Friends->GetFriendsList(FZorHost::LocalUser, ListName, Entries))
+    if (!Friends.GetFriendsList(FZorHost::LocalUser, ListName, Entries))
     {
         UE_LOG(LogHost, Warning, "friends list: list %s was not read", *ListName);
         return false;
@@ -56,7 +62,7 @@ bool CallWithFriend(FZorHost& Host, const TCHAR* Args, FFriendCall Call, bool bL
         return false;
     }
     const FString ListName = bListArgument ? TokenOr(Args, DefaultList) : DefaultList;
-    const TSharedPtr<FOnlineFriendsZor> Friends = GetFriends(Host);
+    const TSharedPtr<FOnlineFriendsZor> Friends = GetFriendsOfUser(Host);
     return Friends && ((*Friends).*Call)(FZorHost::LocalUser, FUniqueNetIdString(FriendId), ListName);
 }
 
@@ -64,12 +70,13 @@ bool FriendsWord(FZorHost& Host, const TCHAR* Args)
 {
     if (FParse::Command(&Args, "read"))
     {
-        const TSharedPtr<FOnlineFriendsZor> Friends = GetFriends(Host);
+        const TSharedPtr<FOnlineFriendsZor> Friends = GetFriendsOfUser(Host);
         return Friends && Friends->ReadFriendsList(FZorHost::LocalUser, TokenOr(Args, DefaultList));
     }
     if (FParse::Command(&Args, "list"))
     {
-        return LogList(Host, TokenOr(Args, DefaultList));
+        const TSharedPtr<FOnlineFriendsZor> Friends = GetFriendsOfUser(Host);
+        return Friends && LogList(*Friends, TokenOr(Args, DefaultList));
     }
     if (FParse::Command(&Args, "invite"))
     {
@@ -115,15 +122,17 @@ void BindEvents(FZorHost& Host)
     {
         return;
     }
+    FOnlineFriendsZor* Service = Friends.Get();
     Friends->AddOnReadFriendsListCompleteDelegate(FOnReadFriendsListCompleteDelegate::CreateLambda(
-        [&Host](int32 LocalUserNum, bool bWasSuccessful, const FString& ListName, const FString& Error)
+        [&Host, Service](int32 LocalUserNum, bool bWasSuccessful, const FString& ListName,
+                         const FString& Error)
         {
             UE_LOG(LogHost, Display,
                    "OnReadFriendsListComplete LocalUserNum=%d bWasSuccessful=%d ListName=%s Error=%s",
                    LocalUserNum, bWasSuccessful, *ListName, *Error);
             if (bWasSuccessful)
             {
-                LogList(Host, ListName);
+                LogList(*Service, ListName);
             }
             Host.ReportOutcome("friends read", bWasSuccessful);
         }));

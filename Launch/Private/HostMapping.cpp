@@ -1,7 +1,6 @@
 #include "AccountMapping/OnlineAccountMappingZor.h"
 #include "Core/Parse.h"
 #include "HostWords.h"
-#include "Identity/OnlineIdentityZor.h"
 #include "Launch/ZorHost.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
@@ -22,18 +21,6 @@ TSharedPtr<FOnlineAccountMappingZor> GetMapping(FZorHost& Host)
     return Subsystem ? Subsystem->GetZorAccountMappingService() : nullptr;
 }
 
-/** Local user 0's id while logged in; null otherwise. */
-FUniqueNetIdPtr GetLoggedInUser(FZorHost& Host)
-{
-    const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
-    if (!Identity || Identity->GetLoginStatus(FZorHost::LocalUser) != ELoginStatus::LoggedIn)
-    {
-        UE_LOG(LogHost, Warning, "mapping: local user %d is not logged in", FZorHost::LocalUser);
-        return nullptr;
-    }
-    return Identity->GetUniquePlayerId(FZorHost::LocalUser);
-}
-
 bool MappingWord(FZorHost& Host, const TCHAR* Args)
 {
     FString Verb;
@@ -50,7 +37,7 @@ bool MappingWord(FZorHost& Host, const TCHAR* Args)
         UE_LOG(LogHost, Warning, "%s", Mapping ? Usage : "mapping: there is no account mapping service");
         return false;
     }
-    const FUniqueNetIdPtr UserId = GetLoggedInUser(Host);
+    const FUniqueNetIdPtr UserId = Host.GetLoggedInUser("mapping");
     if (!UserId)
     {
         return false;

@@ -23,6 +23,13 @@ TSharedPtr<FOnlineMessageZor> GetMessages(FZorHost& Host)
     return Messages;
 }
 
+/** The message service when local user 0 is logged in; null with the reason logged otherwise. */
+TSharedPtr<FOnlineMessageZor> GetMessagesOfUser(FZorHost& Host)
+{
+    const TSharedPtr<FOnlineMessageZor> Messages = GetMessages(Host);
+    return Messages && Host.GetLoggedInUser("messages") ? Messages : nullptr;
+}
+
 /** A whole number, a number with a fraction or exponent, or else text. */
 FVariantData ValueOfForm(const FString& Text)
 {
@@ -69,7 +76,7 @@ bool Send(FZorHost& Host, const TCHAR* Args)
         }
         Payload.SetAttribute(Key, ValueOfForm(Value));
     }
-    const TSharedPtr<FOnlineMessageZor> Messages = GetMessages(Host);
+    const TSharedPtr<FOnlineMessageZor> Messages = GetMessagesOfUser(Host);
     return Messages && Messages->SendMessage(FZorHost::LocalUser, Recipients, "text", Payload);
 }
 
@@ -82,7 +89,7 @@ bool WithMessageId(FZorHost& Host, const TCHAR* Args,
         UE_LOG(LogHost, Warning, "usage: %s", Usage);
         return false;
     }
-    const TSharedPtr<FOnlineMessageZor> Messages = GetMessages(Host);
+    const TSharedPtr<FOnlineMessageZor> Messages = GetMessagesOfUser(Host);
     return Messages && ((*Messages).*Call)(FZorHost::LocalUser, FUniqueNetIdString(MessageId));
 }
 
@@ -90,7 +97,7 @@ bool MessagesWord(FZorHost& Host, const TCHAR* Args)
 {
     if (FParse::Command(&Args, "list"))
     {
-        const TSharedPtr<FOnlineMessageZor> Messages = GetMessages(Host);
+        const TSharedPtr<FOnlineMessageZor> Messages = GetMessagesOfUser(Host);
         return Messages && Messages->EnumerateMessages(FZorHost::LocalUser);
     }
     if (FParse::Command(&Args, "read"))

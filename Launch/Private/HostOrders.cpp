@@ -1,6 +1,5 @@
 #include "Core/Parse.h"
 #include "HostWords.h"
-#include "Identity/OnlineIdentityZor.h"
 #include "Launch/ZorHost.h"
 #include "Orders/OnlineOrderServiceZor.h"
 #include "Payment/OnlinePaymentServiceZor.h"
@@ -21,21 +20,15 @@ struct FPurchaseContext
     static bool Get(FZorHost& Host, const TCHAR* Word, FPurchaseContext& Out)
     {
         FOnlineSubsystemZor* Subsystem = Host.GetZorSubsystem();
-        const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
         Out.Orders = Subsystem ? Subsystem->GetZorOrderService() : nullptr;
         Out.Payment = Subsystem ? Subsystem->GetZorPaymentService() : nullptr;
-        Out.UserId = Identity ? Identity->GetUniquePlayerId(FZorHost::LocalUser) : nullptr;
         if (!Out.Orders || !Out.Payment)
         {
             UE_LOG(LogHost, Warning, "%s: there are no order and payment services", Word);
             return false;
         }
-        if (!Out.UserId)
-        {
-            UE_LOG(LogHost, Warning, "%s: log local user 0 in first", Word);
-            return false;
-        }
-        return true;
+        Out.UserId = Host.GetLoggedInUser(Word);
+        return Out.UserId.IsValid();
     }
 };
 

@@ -1,6 +1,5 @@
 #include "Core/Parse.h"
 #include "HostWords.h"
-#include "Identity/OnlineIdentityZor.h"
 #include "Launch/ZorHost.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 #include "ZorHostProfile.h"
@@ -28,22 +27,11 @@ public:
     UZorHostProfile* Profile = nullptr;
 };
 
-/** Local user 0's id while logged in; null otherwise. */
-FUniqueNetIdPtr GetLoggedInUser(FZorHost& Host)
-{
-    const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
-    if (!Identity || Identity->GetLoginStatus(FZorHost::LocalUser) != ELoginStatus::LoggedIn)
-    {
-        return nullptr;
-    }
-    return Identity->GetUniquePlayerId(FZorHost::LocalUser);
-}
-
 /** The profile of the user logged in now; one made for an earlier login is let go. */
 UZorHostProfile* GetOrCreateProfile(FZorHost& Host)
 {
     FProfileWordState& State = Host.GetWordState<FProfileWordState>();
-    const FUniqueNetIdPtr UserId = GetLoggedInUser(Host);
+    const FUniqueNetIdPtr UserId = Host.GetLoggedInUser("profile");
     const bool bSameUser = State.Profile && UserId && *State.Profile->GetGameAccountId() == *UserId;
     if (State.Profile && !bSameUser)
     {
@@ -51,7 +39,6 @@ UZorHostProfile* GetOrCreateProfile(FZorHost& Host)
     }
     if (!UserId)
     {
-        UE_LOG(LogHost, Warning, "profile: local user %d is not logged in", FZorHost::LocalUser);
         return nullptr;
     }
     if (!State.Profile)

@@ -1,7 +1,6 @@
 #include "Core/FileHelper.h"
 #include "Core/Parse.h"
 #include "HostWords.h"
-#include "Identity/OnlineIdentityZor.h"
 #include "Launch/ZorHost.h"
 #include "Online/OnlineUserCloudInterface.h"
 #include "Subsystem/OnlineSubsystemZor.h"
@@ -15,17 +14,13 @@ bool GetCloud(FZorHost& Host, IOnlineUserCloudPtr& OutCloud, FUniqueNetIdPtr& Ou
 {
     FOnlineSubsystemZor* Subsystem = Host.GetZorSubsystem();
     OutCloud = Subsystem ? Subsystem->GetUserCloudInterface() : nullptr;
-    const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
-    OutUser = Identity && Identity->GetLoginStatus(FZorHost::LocalUser) == ELoginStatus::LoggedIn
-                  ? Identity->GetUniquePlayerId(FZorHost::LocalUser)
-                  : nullptr;
-    if (!OutCloud || !OutUser)
+    if (!OutCloud)
     {
-        UE_LOG(LogHost, Warning, "cloud: %s",
-               OutCloud ? "local user 0 is not logged in" : "there is no user cloud");
+        UE_LOG(LogHost, Warning, "cloud: there is no user cloud");
         return false;
     }
-    return true;
+    OutUser = Host.GetLoggedInUser("cloud");
+    return OutUser.IsValid();
 }
 
 /** TEXT as it stands, or the bytes of the file after "@". */

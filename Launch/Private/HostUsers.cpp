@@ -28,7 +28,7 @@ bool UsersWord(FZorHost& Host, const TCHAR* Args)
                Users ? "usage: users query ID..." : "users: there is no user-info service");
         return false;
     }
-    return Users->QueryUserInfo(FZorHost::LocalUser, UserIds);
+    return Host.GetLoggedInUser("users") && Users->QueryUserInfo(FZorHost::LocalUser, UserIds);
 }
 
 /** Logs the users the answer held and the ids it did not; the ids asked for are not all users found. */

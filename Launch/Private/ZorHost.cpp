@@ -258,6 +258,17 @@ TSharedPtr<FOnlineIdentityZor> FZorHost::GetIdentity() const
     return Identity.Pin();
 }
 
+FUniqueNetIdPtr FZorHost::GetLoggedInUser(const TCHAR* Word) const
+{
+    const TSharedPtr<FOnlineIdentityZor> Pinned = GetIdentity();
+    if (!Pinned || Pinned->GetLoginStatus(LocalUser) != ELoginStatus::LoggedIn)
+    {
+        UE_LOG(LogHost, Warning, "%s: local user %d is not logged in (type login first)", Word, LocalUser);
+        return nullptr;
+    }
+    return Pinned->GetUniquePlayerId(LocalUser);
+}
+
 void FZorHost::WaitFor(double Seconds)
 {
     WaitUntil = FPlatformTime::Seconds() + Seconds;

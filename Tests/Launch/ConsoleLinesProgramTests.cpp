@@ -86,4 +86,36 @@ TEST_F(ConsoleLinesProgramTest, MistakesGetTheirUsageAndAnswersSayWhatWasFound)
                           {"Type=console", false},
                       });
 }
+
+TEST_F(ConsoleLinesProgramTest, EveryWordThatNeedsALoginSaysSoOneWay)
+{
+    const char* const Lines[][2] = {
+        {"profile query", "profile"},
+        {"mapping query", "mapping"},
+        {"cloud list", "cloud"},
+        {"entitlements", "entitlements"},
+        {"builds Live Windows", "builds"},
+        {"orders list", "orders"},
+        {"order create qx-offer-sword", "order"},
+        {"billing default", "billing"},
+        {"friends read", "friends"},
+        {"messages list", "messages"},
+        {"users query someone", "users"},
+    };
+    std::string Script;
+    for (const auto& Line : Lines)
+    {
+        Script += std::string(Line[0]) + "\n";
+    }
+    const FHostRun Result = Run(Script + "wait 1\n");
+    EXPECT_EQ(Result.ExitCode, 1) << Result.Log();
+    for (const auto& Line : Lines)
+    {
+        const std::string Answer =
+            std::string(Line[1]) + ": local user 0 is not logged in (type login first)";
+        EXPECT_EQ(Result.FindLine(Answer), Result.FindLine(std::string("> ") + Line[0]) + 1) << Answer << "\n"
+                                                                                             << Result.Log();
+    }
+    ExpectLog(Result, {{"Invalid userid", false}, {"No logged in user", false}, {"log local user 0 in first", false}});
+}
 } // namespace

@@ -12,6 +12,7 @@
 #include "Launch/ConsoleInput.h"
 #include "Launch/HostWordState.h"
 #include "Launch/LaunchOptions.h"
+#include "Online/OnlineTypes.h"
 
 DECLARE_LOG_CATEGORY_EXTERN(LogHost, Log, All)
 
@@ -44,6 +45,9 @@ public:
     FOnlineSubsystemZor* GetZorSubsystem() const;
     /** Its identity service; null when there is none. */
     TSharedPtr<FOnlineIdentityZor> GetIdentity() const;
+    /** Local user 0's id while logged in; null, with the one answer every word gives before login, otherwise.
+     */
+    FUniqueNetIdPtr GetLoggedInUser(const TCHAR* Word) const;
     /** Holds the next console line back for Seconds while frames go on. */
     void WaitFor(double Seconds);
     /** Lets go of the word states, the subsystem and the module, and ends the frame loop. */
