@@ -12,6 +12,13 @@ namespace
 constexpr int PollMilliseconds = 100;
 constexpr size_t ReadChunkBytes = 4096;
 
+/** Control characters but the tab, which separates words as a blank does. */
+bool IsControl(char Character)
+{
+    const unsigned char Code = static_cast<unsigned char>(Character);
+    return (Code < 0x20 && Code != '\t') || Code == 0x7f;
+}
+
 bool IsCommandLine(const FString& Line)
 {
     return !Line.IsEmpty() && Line[0] != '#';
@@ -50,7 +57,7 @@ TUniquePtr<FConsoleInput> FConsoleInput::FromFile(const FString& Path, FString& 
     return MakeUnique<FConsoleInput>(File, true);
 }
 
-bool FConsoleInput::TryPop(FString& OutLine)
+bool FConsoleInput::TryPop(FConsoleLine& OutLine)
 {
     FScopeLock Lock(&QueueLock);
     if (Lines.empty())
@@ -97,7 +104,7 @@ void FConsoleInput::ReadLoop()
         QueueWholeLines(Pending);
     }
     // An unfinished last line still counts once the input ends.
-    QueueLine(FString(std::move(Pending)));
+    QueueLine(Pending);
     FScopeLock Lock(&QueueLock);
     bEnded = true;
 }
@@ -107,19 +114,28 @@ void FConsoleInput::QueueWholeLines(std::string& Pending)
     size_t Start = 0;
     for (size_t End = Pending.find('\n'); End != std::string::npos; End = Pending.find('\n', Start))
     {
-        QueueLine(FString(std::string_view(Pending).substr(Start, End - Start)));
+        QueueLine(std::string_view(Pending).substr(Start, End - Start));
         Start = End + 1;
     }
     Pending.erase(0, Start);
 }
 
-void FConsoleInput::QueueLine(const FString& Line)
+void FConsoleInput::QueueLine(const std::string_view Line)
 {
-    const FString Trimmed = Line.TrimStartAndEnd();
+    ++LinesRead;
+    FString Kept;
+    for (const char Character : Line)
+    {
+        if (!IsControl(Character))
+        {
+            Kept.AppendChar(Character);
+        }
+    }
+    const FString Trimmed = Kept.TrimStartAndEnd();
     if (!IsCommandLine(Trimmed))
     {
         return;
     }
     FScopeLock Lock(&QueueLock);
-    Lines.push_back(Trimmed);
+    Lines.push_back({LinesRead, Trimmed});
 }

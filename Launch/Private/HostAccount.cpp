@@ -229,10 +229,14 @@ const FHostWord Words[] = {
      "manages service accounts by e-mail; the application client logs in first where it must", &AccountWord,
      &MaskAccountArgs},
 };
+const FHostOperation Operations[] = {
+    {"account create"},   {"account query"}, {"account update"}, {"account delete"},
+    {"account validate"}, {"account reset"}, {"account resend"}, {"account"},
+};
 } // namespace
 
 const FHostWordGroup& GetAccountHostWords()
 {
-    static const FHostWordGroup Group{Words, {}, &BindEvents};
+    static const FHostWordGroup Group{Words, {}, &BindEvents, Operations};
     return Group;
 }

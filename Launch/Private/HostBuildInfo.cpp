@@ -265,10 +265,13 @@ const FHostWord Words[] = {
     {"selfpatch2", "selfpatch2 LABEL PLATFORM",
      "shows the launcher's build and download from the asset service", &QuerySelfPatchV2},
 };
+const FHostOperation Operations[] = {
+    {"builds"}, {"selfpatch"}, {"builds2"}, {"download2"}, {"selfpatch2"},
+};
 } // namespace
 
 const FHostWordGroup& GetBuildInfoHostWords()
 {
-    static const FHostWordGroup Group{Words, {}, &BindEvents};
+    static const FHostWordGroup Group{Words, {}, &BindEvents, Operations};
     return Group;
 }

@@ -164,10 +164,16 @@ const FHostWord Words[] = {
     {"catalog", Usage, "queries the catalog's categories or currencies, or a namespace's offers or items",
      &CatalogWord},
 };
+const FHostOperation Operations[] = {
+    {"catalog categories"},
+    {"catalog currencies"},
+    {"catalog offers"},
+    {"catalog items"},
+};
 } // namespace
 
 const FHostWordGroup& GetCatalogHostWords()
 {
-    static const FHostWordGroup Group{Words, {}, &BindEvents};
+    static const FHostWordGroup Group{Words, {}, &BindEvents, Operations};
     return Group;
 }

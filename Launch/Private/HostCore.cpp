@@ -66,6 +66,13 @@ bool Expect(FZorHost& Host, const TCHAR* Args)
         return false;
     }
     const std::optional<bool> Outcome = Host.GetLastOutcome(Operation);
+    FString StartedBy;
+    if (!Outcome && !FindOperationStarter(Operation, StartedBy))
+    {
+        UE_LOG(LogHost, Error, "expect %s: no word reports an operation of that name; one of %s", *Operation,
+               *ListHostOperations());
+        return false;
+    }
     if (!Outcome || !*Outcome)
     {
         UE_LOG(LogHost, Error, "expect %s: %s", *Operation, Outcome ? "it failed" : "it has not ended");

@@ -68,10 +68,13 @@ const FHostWord Words[] = {
     {"entitlements", "entitlements [START COUNT]", "lists local user 0's entitlements, or one page of them",
      &QueryEntitlements},
 };
+const FHostOperation Operations[] = {
+    {"entitlements"},
+};
 } // namespace
 
 const FHostWordGroup& GetEntitlementsHostWords()
 {
-    static const FHostWordGroup Group{Words, {}, &BindEvents};
+    static const FHostWordGroup Group{Words, {}, &BindEvents, Operations};
     return Group;
 }

@@ -150,10 +150,13 @@ const FHostWord Words[] = {
 const FHostTestWord TestWords[] = {
     {"SENDINVITES ID...", "invites each friend to local user 0's \"default\" list, one after another"},
 };
+const FHostOperation Operations[] = {
+    {"friends read"}, {"friends invite"}, {"friends accept"}, {"friends reject"}, {"friends remove"},
+};
 } // namespace
 
 const FHostWordGroup& GetFriendsHostWords()
 {
-    static const FHostWordGroup Group{Words, TestWords, &BindEvents};
+    static const FHostWordGroup Group{Words, TestWords, &BindEvents, Operations};
     return Group;
 }

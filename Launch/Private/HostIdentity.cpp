@@ -128,10 +128,18 @@ const FHostTestWord TestWords[] = {
     {"EXCHANGECODE ID", "makes an exchange code for local user 0"},
     {"AUTHTEST", "refreshes local user 0's token"},
 };
+const FHostOperation Operations[] = {
+    {"login"},
+    {"purchase login", "login"},
+    {"verify", "login"},
+    {"logout"},
+    {"exchange code", "ONLINE SUB=ZOR TEST EXCHANGECODE"},
+    {"refresh", "ONLINE SUB=ZOR TEST AUTHTEST"},
+};
 } // namespace
 
 const FHostWordGroup& GetIdentityHostWords()
 {
-    static const FHostWordGroup Group{Words, TestWords, &BindEvents};
+    static const FHostWordGroup Group{Words, TestWords, &BindEvents, Operations};
     return Group;
 }

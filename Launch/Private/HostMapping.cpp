@@ -151,10 +151,16 @@ const FHostWord Words[] = {
      "links and lists local user 0's external accounts, or finds a user by display name", &MappingWord,
      &MaskMappingArgs},
 };
+const FHostOperation Operations[] = {
+    {"mapping add"},
+    {"mapping remove"},
+    {"mapping query"},
+    {"mapping find"},
+};
 } // namespace
 
 const FHostWordGroup& GetMappingHostWords()
 {
-    static const FHostWordGroup Group{Words, {}, &BindEvents};
+    static const FHostWordGroup Group{Words, {}, &BindEvents, Operations};
     return Group;
 }

@@ -198,10 +198,16 @@ const FHostWord Words[] = {
      "lists, reads, sends (values typed as integers, floats or text) and deletes local user 0's messages",
      &MessagesWord},
 };
+const FHostOperation Operations[] = {
+    {"messages list"},
+    {"messages read"},
+    {"messages send"},
+    {"messages delete"},
+};
 } // namespace
 
 const FHostWordGroup& GetMessagesHostWords()
 {
-    static const FHostWordGroup Group{Words, {}, &BindEvents};
+    static const FHostWordGroup Group{Words, {}, &BindEvents, Operations};
     return Group;
 }

@@ -196,10 +196,14 @@ const FHostWord Words[] = {
      "the id given) or fulfils a cached order",
      &OrderWord},
 };
+const FHostOperation Operations[] = {
+    {"orders list"},    {"order preview"}, {"order create"},
+    {"order checkout"}, {"order fulfill"}, {"billing default"},
+};
 } // namespace
 
 const FHostWordGroup& GetOrdersHostWords()
 {
-    static const FHostWordGroup Group{Words, {}, &BindEvents};
+    static const FHostWordGroup Group{Words, {}, &BindEvents, Operations};
     return Group;
 }

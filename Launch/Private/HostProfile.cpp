@@ -91,10 +91,14 @@ const FHostWord Words[] = {
     {"profile", "profile query | command NAME {JSON}",
      "asks for local user 0's profile, or sends it a command with the object's members", &ProfileWord},
 };
+const FHostOperation Operations[] = {
+    {"profile QueryProfile", "profile query"},
+    {"profile *", "profile command *"},
+};
 } // namespace
 
 const FHostWordGroup& GetProfileHostWords()
 {
-    static const FHostWordGroup Group{Words, {}};
+    static const FHostWordGroup Group{Words, {}, nullptr, Operations};
     return Group;
 }

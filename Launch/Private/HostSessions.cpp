@@ -356,10 +356,14 @@ const FHostWord Words[] = {
     {"session", "session create|start|update|end|destroy|find|join|register|dump ...",
      "hosts, finds and joins matchmaking sessions (see the session words)", &Session},
 };
+const FHostOperation Operations[] = {
+    {"session create"},  {"session start"}, {"session update"}, {"session end"},
+    {"session destroy"}, {"session find"},  {"session join"},   {"session register"},
+};
 } // namespace
 
 const FHostWordGroup& GetSessionHostWords()
 {
-    static const FHostWordGroup Group{Words, {}, &BindEvents};
+    static const FHostWordGroup Group{Words, {}, &BindEvents, Operations};
     return Group;
 }

@@ -41,10 +41,13 @@ void BindEvents(FZorHost& Host)
 const FHostWord Words[] = {
     {"time", "time", "asks the game service for its UTC time", &TimeWord},
 };
+const FHostOperation Operations[] = {
+    {"time"},
+};
 } // namespace
 
 const FHostWordGroup& GetTimeHostWords()
 {
-    static const FHostWordGroup Group{Words, {}, &BindEvents};
+    static const FHostWordGroup Group{Words, {}, &BindEvents, Operations};
     return Group;
 }

@@ -77,10 +77,14 @@ void BindEvents(FZorHost& Host)
 const FHostWord Words[] = {
     {"title", Usage, "lists the title files (a page of them), or reads one", &TitleWord},
 };
+const FHostOperation Operations[] = {
+    {"title list"},
+    {"title read"},
+};
 } // namespace
 
 const FHostWordGroup& GetTitleFileHostWords()
 {
-    static const FHostWordGroup Group{Words, {}, &BindEvents};
+    static const FHostWordGroup Group{Words, {}, &BindEvents, Operations};
     return Group;
 }

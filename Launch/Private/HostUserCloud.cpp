@@ -154,10 +154,16 @@ const FHostWord Words[] = {
     {"cloud", Usage,
      "lists, reads, writes or deletes local user 0's cloud files (delete: both without flags)", &CloudWord},
 };
+const FHostOperation Operations[] = {
+    {"cloud list"},
+    {"cloud read"},
+    {"cloud write"},
+    {"cloud delete"},
+};
 } // namespace
 
 const FHostWordGroup& GetUserCloudHostWords()
 {
-    static const FHostWordGroup Group{Words, {}, &BindEvents};
+    static const FHostWordGroup Group{Words, {}, &BindEvents, Operations};
     return Group;
 }

@@ -86,10 +86,13 @@ const FHostWord Words[] = {
     {"users", "users query ID...", "asks for the public information of the users, for local user 0",
      &UsersWord},
 };
+const FHostOperation Operations[] = {
+    {"users query"},
+};
 } // namespace
 
 const FHostWordGroup& GetUsersHostWords()
 {
-    static const FHostWordGroup Group{Words, {}, &BindEvents};
+    static const FHostWordGroup Group{Words, {}, &BindEvents, Operations};
     return Group;
 }

@@ -61,3 +61,68 @@ const FHostWord* FindHostWord(const TCHAR*& Line)
     }
     return nullptr;
 }
+
+namespace
+{
+/** The starter of Operation by one entry of a group's table; false when the entry is of another name. */
+bool MatchOperation(const FHostOperation& Entry, const FString& Operation, FString& OutStartedBy)
+{
+    const FString Name(Entry.Name);
+    const FString StartedBy(Entry.StartedBy ? Entry.StartedBy : Entry.Name);
+    if (!Name.EndsWith("*"))
+    {
+        OutStartedBy = StartedBy;
+        return Operation.Equals(Name, ESearchCase::IgnoreCase);
+    }
+    const FString Prefix = Name.LeftChop(1);
+    if (Operation.Len() <= Prefix.Len() || !Operation.StartsWith(Prefix))
+    {
+        return false;
+    }
+    OutStartedBy = StartedBy.LeftChop(1) + Operation.RightChop(Prefix.Len());
+    return true;
+}
+} // namespace
+
+bool FindOperationStarter(const FString& Operation, FString& OutStartedBy)
+{
+    for (const FHostWordGroup& Group : GetHostWordGroups())
+    {
+        for (const FHostOperation& Entry : Group.Operations)
+        {
+            if (MatchOperation(Entry, Operation, OutStartedBy))
+            {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+bool LineStartsWith(const FString& Line, const FString& Start)
+{
+    TArray<FString> Words;
+    Start.ParseIntoArray(Words, " ");
+    const TCHAR* Rest = *Line;
+    for (const FString& Word : Words)
+    {
+        if (!FParse::Command(&Rest, *Word))
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
+FString ListHostOperations()
+{
+    TArray<FString> Names;
+    for (const FHostWordGroup& Group : GetHostWordGroups())
+    {
+        for (const FHostOperation& Entry : Group.Operations)
+        {
+            Names.Add(FString(Entry.Name).Replace("*", "NAME"));
+        }
+    }
+    return FString::Join(Names, ", ");
+}

@@ -26,14 +26,26 @@ struct FHostTestWord
 };
 
 /**
- * What one part of the host adds: its words, the subsystem's TEST words it stands for and what it
- * binds once the subsystem is up (may be null).
+ * An operation whose outcome the host records (FZorHost::ReportOutcome), and the console line that starts it:
+ * one that begins with the words of StartedBy, or of the name itself when StartedBy is null. A name ending in
+ * "*" stands for every name it begins, and the "*" of StartedBy for the same rest.
+ */
+struct FHostOperation
+{
+    const TCHAR* Name;
+    const TCHAR* StartedBy = nullptr;
+};
+
+/**
+ * What one part of the host adds: its words, the subsystem's TEST words it stands for, what it binds once the
+ * subsystem is up (may be null) and the operations whose outcomes those bindings record.
  */
 struct FHostWordGroup
 {
     std::span<const FHostWord> Words;
     std::span<const FHostTestWord> TestWords;
     void (*BindEvents)(FZorHost& Host) = nullptr;
+    std::span<const FHostOperation> Operations = {};
 };
 
 /** Every group of the host's word table, in the order help lists them. */
@@ -41,3 +53,15 @@ std::span<const FHostWordGroup> GetHostWordGroups();
 
 /** The word that Line starts with (whole word, ignoring case), with Line moved past it; null when none. */
 const FHostWord* FindHostWord(const TCHAR*& Line);
+
+/**
+ * The words a console line that starts Operation begins with (matched ignoring case); false when no group
+ * records an operation of that name.
+ */
+bool FindOperationStarter(const FString& Operation, FString& OutStartedBy);
+
+/** True when Line begins with the words of Start, ignoring case and the blanks between words. */
+bool LineStartsWith(const FString& Line, const FString& Start);
+
+/** The names of every operation the host records, as expect takes them ("profile NAME" for the profile's). */
+FString ListHostOperations();

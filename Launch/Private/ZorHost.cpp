@@ -14,6 +14,7 @@
 #include "Core/PlatformProcess.h"
 #include "Core/PlatformTime.h"
 #include "Core/Ticker.h"
+#include "HostFailures.h"
 #include "HostWords.h"
 #include "HttpModule.h"
 #include "Identity/OnlineIdentityZor.h"
@@ -51,7 +52,10 @@ FOnlineSubsystemModule* GetOnlineModule()
 }
 } // namespace
 
-FZorHost::FZorHost(FLaunchOptions InOptions) : Options(std::move(InOptions)) {}
+FZorHost::FZorHost(FLaunchOptions InOptions)
+    : Options(std::move(InOptions)), Failures(std::make_unique<FHostFailures>())
+{
+}
 
 FZorHost::~FZorHost()
 {
@@ -69,9 +73,9 @@ int32 FZorHost::Run()
         return 1;
     }
     RunFrames();
-    if (Failures > 0)
+    if (Failures->Num() > 0)
     {
-        UE_LOG(LogHost, Error, "%d console lines or the operations they started failed", Failures);
+        Failures->LogSummary();
         return 1;
     }
     return 0;
@@ -97,7 +101,7 @@ void FZorHost::ReportOutcome(const FString& Operation, bool bSucceeded)
     LastOutcomes.Add(Operation, bSucceeded);
     if (!bSucceeded)
     {
-        ++Failures;
+        Failures->OperationFailed(Operation);
     }
 }
 
@@ -303,7 +307,7 @@ void FZorHost::RunConsoleLines()
 {
     while (!bQuit && FPlatformTime::Seconds() >= WaitUntil)
     {
-        FString Line;
+        FConsoleLine Line;
         if (!Console->TryPop(Line))
         {
             if (Console->IsExhausted())
@@ -329,17 +333,16 @@ void FZorHost::ShowPrompt()
     bPromptShown = true;
 }
 
-void FZorHost::ExecuteLine(const FString& Line)
+void FZorHost::ExecuteLine(const FConsoleLine& Line)
 {
     bPromptShown = false;
-    const TCHAR* Args = *Line;
+    const TCHAR* Args = *Line.Text;
     const FHostWord* Word = FindHostWord(Args);
-    UE_LOG(LogHost, Display, "> %s",
-           Word && Word->MaskArgs ? *(FString(Word->Name) + " " + Word->MaskArgs(Args)) : *Line);
-    if (!RunLine(Line))
-    {
-        ++Failures;
-    }
+    const FString Shown =
+        Word && Word->MaskArgs ? FString(Word->Name) + " " + Word->MaskArgs(Args) : Line.Text;
+    UE_LOG(LogHost, Display, "> %s", *Shown);
+    Failures->BeginLine(Line.Number, Line.Text, Shown);
+    Failures->EndLine(RunLine(Line.Text));
 }
 
 bool FZorHost::RunLine(const FString& Line)

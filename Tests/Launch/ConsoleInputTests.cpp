@@ -56,10 +56,10 @@ std::vector<std::string> DrainLines(FConsoleInput& Input)
     const double Deadline = FPlatformTime::Seconds() + TimeLimitSeconds;
     while (!Input.IsExhausted() && FPlatformTime::Seconds() < Deadline)
     {
-        FString Line;
+        FConsoleLine Line;
         if (Input.TryPop(Line))
         {
-            Lines.push_back(*Line);
+            Lines.push_back(std::to_string(Line.Number) + ":" + *Line.Text);
             continue;
         }
         FPlatformProcess::Sleep(0.005f);
@@ -67,7 +67,7 @@ std::vector<std::string> DrainLines(FConsoleInput& Input)
     return Lines;
 }
 
-bool PopWithin(FConsoleInput& Input, FString& OutLine)
+bool PopWithin(FConsoleInput& Input, FConsoleLine& OutLine)
 {
     const double Deadline = FPlatformTime::Seconds() + TimeLimitSeconds;
     while (!Input.TryPop(OutLine))
@@ -88,11 +88,13 @@ TEST(ConsoleInputTest, SplitsTrimsAndSkipsBlankAndCommentLines)
     Pipe.Write("# setup\r\n\n   \nlog");
     Pipe.Write(
         "in\r\n  wait 3  \n\t# indented comment\nONLINE SUB=ZOR TEST EXCHANGECODE x # not a comment\n");
+    // Ctrl-L and other control characters typed at a terminal.
+    Pipe.Write("\fhe\x7flp\f\n\f\n");
     Pipe.Write("quit");
     Pipe.CloseWriter();
 
-    const std::vector<std::string> Expected = {"login", "wait 3",
-                                               "ONLINE SUB=ZOR TEST EXCHANGECODE x # not a comment", "quit"};
+    const std::vector<std::string> Expected = {
+        "4:login", "5:wait 3", "7:ONLINE SUB=ZOR TEST EXCHANGECODE x # not a comment", "8:help", "10:quit"};
     EXPECT_EQ(DrainLines(Input), Expected);
     EXPECT_TRUE(Input.IsExhausted());
 }
@@ -102,15 +104,15 @@ TEST(ConsoleInputTest, NotExhaustedWhileTheWriterIsOpen)
     FPipe Pipe;
     FConsoleInput Input(Pipe.ReadEnd, false);
     Pipe.Write("login\npartial");
-    FString Line;
+    FConsoleLine Line;
     ASSERT_TRUE(PopWithin(Input, Line));
-    EXPECT_STREQ(*Line, "login");
+    EXPECT_STREQ(*Line.Text, "login");
     FPlatformProcess::Sleep(0.05f);
     EXPECT_FALSE(Input.TryPop(Line)) << "an unfinished line waits for its end";
     EXPECT_FALSE(Input.IsExhausted());
 
     Pipe.CloseWriter();
-    EXPECT_EQ(DrainLines(Input), std::vector<std::string>{"partial"});
+    EXPECT_EQ(DrainLines(Input), std::vector<std::string>{"2:partial"});
     EXPECT_TRUE(Input.IsExhausted());
 }
 
@@ -121,7 +123,7 @@ TEST(ConsoleInputTest, StopsPromptlyWhenDestroyedWithInputStillOpen)
     {
         FConsoleInput Input(Pipe.ReadEnd, false);
         Pipe.Write("login\n");
-        FString Line;
+        FConsoleLine Line;
         ASSERT_TRUE(PopWithin(Input, Line));
     }
     EXPECT_LT(FPlatformTime::Seconds() - Start, 2.0);
@@ -139,7 +141,7 @@ TEST(ConsoleInputTest, ReadsAScriptFileAndReportsOneThatCannotBeOpened)
     FString Error;
     TUniquePtr<FConsoleInput> Input = FConsoleInput::FromFile(Path, Error);
     ASSERT_TRUE(Input) << *Error;
-    EXPECT_EQ(DrainLines(*Input), (std::vector<std::string>{"login", "quit"}));
+    EXPECT_EQ(DrainLines(*Input), (std::vector<std::string>{"1:login", "3:quit"}));
     unlink(Path);
 
     EXPECT_EQ(FConsoleInput::FromFile("/nonexistent/dir/script.zorhost", Error), nullptr);

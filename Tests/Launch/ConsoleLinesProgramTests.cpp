@@ -116,6 +116,26 @@ TEST_F(ConsoleLinesProgramTest, EveryWordThatNeedsALoginSaysSoOneWay)
         EXPECT_EQ(Result.FindLine(Answer), Result.FindLine(std::string("> ") + Line[0]) + 1) << Answer << "\n"
                                                                                              << Result.Log();
     }
-    ExpectLog(Result, {{"Invalid userid", false}, {"No logged in user", false}, {"log local user 0 in first", false}});
+    ExpectLog(
+        Result,
+        {{"Invalid userid", false}, {"No logged in user", false}, {"log local user 0 in first", false}});
+}
+
+// Each failed line counts once: at once and through its event, or through both operations a login starts.
+TEST_F(ConsoleLinesProgramTest, TheFailureSummaryListsEachFailedLineOnce)
+{
+    const FHostRun Result = Run("# a comment still counts as a line\nlogout\nsession update Nowhere\n"
+                                "account delete demo@example.com wrong-password\nwait 1\nnosuchword\nhelp\n");
+    EXPECT_EQ(Result.ExitCode, 1) << Result.Log();
+    const int Summary =
+        Result.FindLine("LogHost: Error: 4 console lines or the operations they started failed:");
+    ASSERT_GE(Summary, 0) << Result.Log();
+    const std::vector<std::string> Listed(Result.ErrorLines.begin() + Summary + 1, Result.ErrorLines.end());
+    EXPECT_EQ(Listed,
+              (std::vector<std::string>{"LogHost: Error:   line 2: logout",
+                                        "LogHost: Error:   line 3: session update Nowhere",
+                                        "LogHost: Error:   line 4: account delete demo@example.com ***",
+                                        "LogHost: Error:   line 6: nosuchword"}));
+    ExpectLog(Result, {{"wrong-password", false}});
 }
 } // namespace

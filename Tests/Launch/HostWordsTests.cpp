@@ -65,4 +65,39 @@ TEST(HostWordsTest, FindsWholeWordsIgnoringCaseAndLeavesTheArguments)
         EXPECT_STREQ(*FString(Line).TrimStartAndEnd(), Case.Rest) << Case.Line;
     }
 }
+
+TEST(HostWordsTest, FindsTheLineThatStartsAnOperation)
+{
+    struct FCase
+    {
+        const char* Operation;
+        const char* StartedBy; // null: no such operation
+        const char* Line;      // a line that starts it
+    };
+    const FCase Cases[] = {
+        {"session create", "session create", "SESSION  Create game lan"},
+        {"Exchange Code", "ONLINE SUB=ZOR TEST EXCHANGECODE",
+         "online sub=zor test exchangecode zordemoclient"},
+        {"purchase login", "login", "login"},
+        {"profile QueryProfile", "profile query", "profile query"},
+        {"profile GrantItem", "profile command GrantItem", "profile command GrantItem {}"},
+        {"profile", nullptr, nullptr},
+        {"session", nullptr, nullptr},
+        {"nonsense", nullptr, nullptr},
+    };
+    for (const FCase& Case : Cases)
+    {
+        FString StartedBy;
+        ASSERT_EQ(FindOperationStarter(Case.Operation, StartedBy), Case.StartedBy != nullptr)
+            << Case.Operation;
+        if (Case.StartedBy)
+        {
+            EXPECT_STREQ(*StartedBy, Case.StartedBy);
+            EXPECT_TRUE(LineStartsWith(Case.Line, StartedBy)) << Case.Line;
+        }
+    }
+    EXPECT_FALSE(LineStartsWith("session created", "session create"));
+    EXPECT_FALSE(LineStartsWith("session", "session create"));
+    EXPECT_FALSE(LineStartsWith("logout", "login"));
+}
 } // namespace

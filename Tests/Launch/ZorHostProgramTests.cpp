@@ -360,6 +360,8 @@ TEST_F(ZorHostProgramTest, TheExitStatusTellsWhetherEveryLineSucceeded)
         {"ONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\n", 1, "No logged in user! Log in first"},
         {"expect\n", 1, "usage: expect OPERATION"},
         {"expect login\n", 1, "LogHost: Error: expect login: it has not ended"},
+        {"expect nonsense\n", 1,
+         "expect nonsense: no word reports an operation of that name; one of login, "},
         {"login\nexpect LOGIN\n", 1, "LogHost: Error: expect LOGIN: it failed"},
     };
     for (const FCase& Case : Cases)

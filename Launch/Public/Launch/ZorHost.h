@@ -16,6 +16,7 @@
 
 DECLARE_LOG_CATEGORY_EXTERN(LogHost, Log, All)
 
+class FHostFailures;
 class FOnlineIdentityZor;
 class FOnlineSubsystemZor;
 class IOnlineSubsystem;
@@ -87,7 +88,7 @@ private:
     void RunFrames();
     void RunConsoleLines();
     void ShowPrompt();
-    void ExecuteLine(const FString& Line);
+    void ExecuteLine(const FConsoleLine& Line);
     /** Runs one line; false when it failed at once. */
     bool RunLine(const FString& Line);
     bool RunEngineLine(const FString& Line);
@@ -103,7 +104,7 @@ private:
     /** Standard input is a terminal: show a prompt when the host waits for a line. */
     bool bInteractive = false;
     bool bPromptShown = false;
-    int32 Failures = 0;
+    std::unique_ptr<FHostFailures> Failures;
     TMap<FString, bool> LastOutcomes;
 
     /** The log sink that writes standard error and notes warnings and errors of engine lines. */
