@@ -111,9 +111,9 @@ bool OrderWord(FZorHost& Host, const TCHAR* Args)
 
 void LogOrder(const FOnlineOrder& Order)
 {
-    UE_LOG(LogHost, Display, "  order %s status=%s total=%lld %s preview=%d", *Order.OrderId,
-           *Order.OrderStatus, static_cast<long long>(Order.GetTotalPrice()), *Order.Currency,
-           Order.bIsPreview);
+    UE_LOG(LogHost, Display, "  %s %s status=%s total=%lld %s", Order.bIsPreview ? "preview" : "order",
+           *Order.OrderId, *Order.OrderStatus, static_cast<long long>(Order.GetTotalPrice()),
+           *Order.Currency);
 }
 
 FOnOrderOperationComplete::FDelegate OrderEvent(FZorHost& Host, FOnlineOrderServiceZor& Orders,
@@ -142,6 +142,10 @@ void BindOrderEvents(FZorHost& Host, FOnlineOrderServiceZor& Orders)
                    bWasSuccessful, *UserId.ToString(), *Error);
             TArray<TSharedPtr<FOnlineOrder>> Cached;
             Orders.GetOrders(UserId, Cached);
+            if (bWasSuccessful && Cached.IsEmpty())
+            {
+                UE_LOG(LogHost, Display, "  no orders");
+            }
             for (const auto& Order : Cached)
             {
                 LogOrder(*Order);

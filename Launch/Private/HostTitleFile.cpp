@@ -1,5 +1,6 @@
 #include "Core/Parse.h"
 #include "HostArgs.h"
+#include "HostContent.h"
 #include "HostWords.h"
 #include "Launch/ZorHost.h"
 #include "Online/OnlineTitleFileInterface.h"
@@ -70,6 +71,10 @@ void BindEvents(FZorHost& Host)
             Raw->GetFileContents(FileName, Content);
             UE_LOG(LogHost, Display, "OnReadFileComplete bWasSuccessful=%d FileName=%s Size=%d",
                    bWasSuccessful, *FileName, Content.Num());
+            if (bWasSuccessful)
+            {
+                LogContentStart(Content);
+            }
             Host.ReportOutcome("title read", bWasSuccessful);
         }));
 }

@@ -1,5 +1,6 @@
 #include "Core/FileHelper.h"
 #include "Core/Parse.h"
+#include "HostContent.h"
 #include "HostWords.h"
 #include "Launch/ZorHost.h"
 #include "Online/OnlineUserCloudInterface.h"
@@ -101,6 +102,10 @@ void LogList(IOnlineUserCloud& Cloud, const FUniqueNetId& User)
 {
     TArray<FCloudFileHeader> Files;
     Cloud.GetUserFileList(User, Files);
+    if (Files.IsEmpty())
+    {
+        UE_LOG(LogHost, Display, "  no files");
+    }
     for (const FCloudFileHeader& File : Files)
     {
         UE_LOG(LogHost, Display, "  %s filename=%s size=%d hash=%s", *File.DLName, *File.FileName,
@@ -122,7 +127,10 @@ void BindEvents(FZorHost& Host)
         {
             UE_LOG(LogHost, Display, "OnEnumerateUserFilesComplete bWasSuccessful=%d UserId=%s",
                    bWasSuccessful, *UserId.ToString());
-            LogList(*Raw, UserId);
+            if (bWasSuccessful)
+            {
+                LogList(*Raw, UserId);
+            }
             Host.ReportOutcome("cloud list", bWasSuccessful);
         }));
     Cloud->AddOnReadUserFileCompleteDelegate(FOnReadUserFileCompleteDelegate::CreateLambda(
@@ -132,6 +140,10 @@ void BindEvents(FZorHost& Host)
             Raw->GetFileContents(UserId, FileName, Content);
             UE_LOG(LogHost, Display, "OnReadUserFileComplete bWasSuccessful=%d UserId=%s FileName=%s Size=%d",
                    bWasSuccessful, *UserId.ToString(), *FileName, Content.Num());
+            if (bWasSuccessful)
+            {
+                LogContentStart(Content);
+            }
             Host.ReportOutcome("cloud read", bWasSuccessful);
         }));
     Cloud->AddOnWriteUserFileCompleteDelegate(FOnWriteUserFileCompleteDelegate::CreateLambda(

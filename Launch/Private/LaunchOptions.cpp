@@ -66,6 +66,7 @@ const FHostOption HostOptions[] = {
     {"fps", "-fps=", "N", EHostOption::Fps},
     {"server", "-server", "", EHostOption::Server},
     {"help", "--help", "", EHostOption::Help},
+    {"help", "-help", "", EHostOption::Help},
     {"h", "-h", "", EHostOption::Help},
 };
 
@@ -153,12 +154,20 @@ bool ApplyValueOption(const FHostOption& Option, const FString& Value, FLaunchOp
     }
 }
 
-/** The host's own option that Argument names in any form (dashes stripped, up to '='), or null. */
+/** The host's own option that Argument is written as, else the one it names in another form (dashes stripped,
+ * up to '='), or null. */
 const FHostOption* FindHostOption(const FString& Argument)
 {
     if (!Argument.StartsWith("-"))
     {
         return nullptr;
+    }
+    for (const FHostOption& Option : HostOptions)
+    {
+        if (!TakesValue(Option) && Argument == Option.Form)
+        {
+            return &Option;
+        }
     }
     FString Name = Argument.RightChop(Argument.StartsWith("--") ? 2 : 1);
     int32 Equals;

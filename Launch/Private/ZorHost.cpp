@@ -15,6 +15,7 @@
 #include "Core/PlatformTime.h"
 #include "Core/Ticker.h"
 #include "HostFailures.h"
+#include "HostTerminal.h"
 #include "HostWords.h"
 #include "HttpModule.h"
 #include "Identity/OnlineIdentityZor.h"
@@ -53,7 +54,8 @@ FOnlineSubsystemModule* GetOnlineModule()
 } // namespace
 
 FZorHost::FZorHost(FLaunchOptions InOptions)
-    : Options(std::move(InOptions)), Failures(std::make_unique<FHostFailures>())
+    : Options(std::move(InOptions)), Terminal(std::make_unique<FHostTerminal>()),
+      Failures(std::make_unique<FHostFailures>())
 {
 }
 
@@ -87,7 +89,7 @@ void FZorHost::WatchLog()
     LogSinkId = FLog::AddSink(
         [this](const FLogCategory& Category, ELogVerbosity::Type Verbosity, const FString& Message)
         {
-            std::fprintf(stderr, "%s\n", *FLog::FormatLine(Category, Verbosity, Message));
+            Terminal->WriteEntry(Category, Verbosity, Message);
             const bool bProblem = Verbosity <= ELogVerbosity::Warning;
             if (bProblem && std::this_thread::get_id() == GameThread && bRunningEngineLine)
             {
@@ -205,7 +207,10 @@ bool FZorHost::OpenConsole()
     if (Options.ExecPath.IsEmpty())
     {
         Console = FConsoleInput::FromStandardInput();
-        bInteractive = isatty(STDIN_FILENO) == 1;
+        if (isatty(STDIN_FILENO) == 1)
+        {
+            Terminal->EnablePrompt();
+        }
         return true;
     }
     FString Error;
@@ -315,27 +320,16 @@ void FZorHost::RunConsoleLines()
                 Quit();
                 return;
             }
-            ShowPrompt();
+            Terminal->ShowPrompt();
             return;
         }
         ExecuteLine(Line);
     }
 }
 
-void FZorHost::ShowPrompt()
-{
-    if (!bInteractive || bPromptShown)
-    {
-        return;
-    }
-    std::fputs("zorhost> ", stdout);
-    std::fflush(stdout);
-    bPromptShown = true;
-}
-
 void FZorHost::ExecuteLine(const FConsoleLine& Line)
 {
-    bPromptShown = false;
+    Terminal->LineTaken();
     const TCHAR* Args = *Line.Text;
     const FHostWord* Word = FindHostWord(Args);
     const FString Shown =

@@ -48,7 +48,7 @@ TEST(CloudHostProgramTest, RoundTripsACloudFileThroughTheBackendAndItsCache)
         "[OnlineSubsystemZor.AccountServiceZor]\nServiceName=account\n"
         "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n";
     const std::string Script =
-        "cloud list\nlogin\nwait 2\nexpect login\n"
+        "cloud list\nlogin\nwait 2\nexpect login\ncloud list\nwait 1\n"
         "cloud write notes.txt hello cloud\nwait 1\nexpect cloud write\n"
         "cloud list\nwait 1\nexpect cloud list\n"
         "cloud delete notes.txt local\nexpect cloud delete\n"
@@ -79,6 +79,11 @@ TEST(CloudHostProgramTest, RoundTripsACloudFileThroughTheBackendAndItsCache)
               2)
         << Run.Log();
     EXPECT_TRUE(Run.HasLine("OnReadFileComplete bWasSuccessful=1 FileName=motd.txt Size=7")) << Run.Log();
+    // Reads show the start of what they read; an empty list says so.
+    EXPECT_EQ(CountLines(Run, "  content (11 bytes): hello cloud"), 2) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("  content (7 bytes): Welcome")) << Run.Log();
+    EXPECT_LT(Run.FindLine("  no files"), Run.FindLine("> cloud write")) << Run.Log();
+    EXPECT_GT(Run.FindLine("  no files"), Run.FindLine("> login")) << Run.Log();
     EXPECT_TRUE(Run.HasLine("OnQueryServerUtcTimeComplete bWasSuccessful=1 DateTime=")) << Run.Log();
     EXPECT_FALSE(std::filesystem::exists(Scratch.Path() + "/Saved/Cloud/" + DemoUserId + "/notes.txt"));
     EXPECT_TRUE(std::filesystem::exists(Scratch.Path() + "/Saved/Cloud/QVR/motd.txt"));

@@ -66,7 +66,8 @@ TEST_F(DriverProgramTest, QueryMappingsListsTheLinksThenFindsTheNamedUser)
 }
 TEST_F(DriverProgramTest, PurchaseOrdersADemoOfferAndChecksItOutToPaid)
 {
-    const FHostRun Result = Run("ONLINE SUB=ZOR TEST PURCHASE qx-offer-sword");
+    const FHostRun Result = Run("orders list\nwait 1\norder preview qx-offer-gold\nwait 1\n"
+                                "ONLINE SUB=ZOR TEST PURCHASE qx-offer-sword");
     const std::string Prefix = "LogOnline: Log: ZOR: ";
     const std::string User = "UserId=" + DemoUserId;
     for (const std::string& Line : {
@@ -79,11 +80,18 @@ TEST_F(DriverProgramTest, PurchaseOrdersADemoOfferAndChecksItOutToPaid)
     {
         EXPECT_TRUE(Result.HasLine(Line)) << Line << "\n" << Result.Log();
     }
+    // The order's dump follows on lines of its own.
     const int Checkout = Result.FindLine("checkout order complete.");
     ASSERT_GE(Checkout, 0) << Result.Log();
-    ASSERT_LT(Checkout + 1, static_cast<int>(Result.ErrorLines.size()));
-    EXPECT_NE(Result.ErrorLines[Checkout + 1].find(R"("orderStatus": "PAID")"), std::string::npos)
+    ASSERT_LT(Checkout + 4, static_cast<int>(Result.ErrorLines.size()));
+    EXPECT_EQ(Result.ErrorLines[Checkout + 1], "LogOnline: Log: ZOR: \torder. dump={") << Result.Log();
+    EXPECT_EQ(Result.ErrorLines[Checkout + 4], "    \t\"orderStatus\": \"PAID\",") << Result.Log();
+    // The host's own listing tells a preview from an order, and says when there is none.
+    EXPECT_LT(Result.FindLine("  no orders"), Result.FindLine("> order preview")) << Result.Log();
+    EXPECT_TRUE(Result.HasLine(" status=PREVIEW total=1000 USD")) << Result.Log();
+    EXPECT_EQ(Result.FindLine("  preview "), Result.FindLine(" status=PREVIEW total=1000 USD"))
         << Result.Log();
+    EXPECT_TRUE(Result.HasLine("  order order-1 status=PAID total=999 USD")) << Result.Log();
 }
 
 TEST_F(DriverProgramTest, CatalogAndBuildInfoWordsRunTheirChainsBesideEachOther)

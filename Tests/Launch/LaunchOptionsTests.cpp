@@ -73,7 +73,6 @@ TEST(LaunchOptionsTest, RefusesTheHostsOwnOptionsInAnyOtherForm)
         {{"-domain", "127.0.0.1:18999"}, "expected -domain=HOST:PORT, not -domain"},
         {{"-server=1"}, "expected -server, not -server=1"},
         {{"--server"}, "expected -server, not --server"},
-        {{"-help"}, "expected --help, not -help"},
         {{"--h"}, "expected -h, not --h"},
     };
     for (const FCase& Case : Cases)
@@ -92,7 +91,7 @@ TEST(LaunchOptionsTest, RefusesTheHostsOwnOptionsInAnyOtherForm)
 
 TEST(LaunchOptionsTest, HelpAndEngineSwitchesThatOnlyLookAlike)
 {
-    for (const char* Help : {"--help", "-h", "--HELP"})
+    for (const char* Help : {"--help", "-help", "-h", "--HELP"})
     {
         FLaunchOptions Options;
         FString Error;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
@@ -49,6 +50,32 @@ protected:
                                              "-exec=" + Scratch.WriteFile("script.zorhost", Script)});
         FHostRun Run = RunHost(Arguments, "/dev/null", Scratch);
         EXPECT_FALSE(Run.bTimedOut) << Run.Log();
+        return Run;
+    }
+
+    /** Runs zorhost on a terminal, typing each line when its milliseconds after the start have passed. */
+    FHostRun RunAtTerminal(const std::vector<std::string>& Arguments,
+                           const std::vector<std::pair<int, std::string>>& Typed)
+    {
+        const int Terminal = posix_openpt(O_RDWR | O_NOCTTY);
+        EXPECT_GE(Terminal, 0);
+        EXPECT_EQ(grantpt(Terminal), 0);
+        EXPECT_EQ(unlockpt(Terminal), 0);
+        const std::string TerminalPath = ptsname(Terminal);
+        std::thread Typist(
+            [Terminal, &Typed]
+            {
+                const auto Start = std::chrono::steady_clock::now();
+                for (const auto& [Milliseconds, Line] : Typed)
+                {
+                    std::this_thread::sleep_until(Start + std::chrono::milliseconds(Milliseconds));
+                    const std::string Text = Line + "\n";
+                    EXPECT_EQ(write(Terminal, Text.data(), Text.size()), static_cast<ssize_t>(Text.size()));
+                }
+            });
+        FHostRun Run = RunHost(Arguments, TerminalPath, Scratch, 20.0);
+        Typist.join();
+        close(Terminal);
         return Run;
     }
 
@@ -115,27 +142,24 @@ TEST_F(ZorHostProgramTest, EndOfStandardInputQuitsAfterTheLastLine)
 
 TEST_F(ZorHostProgramTest, PromptsWhenStandardInputIsATerminal)
 {
-    const int Terminal = posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_GE(Terminal, 0);
-    ASSERT_EQ(grantpt(Terminal), 0);
-    ASSERT_EQ(unlockpt(Terminal), 0);
-    const std::string TerminalPath = ptsname(Terminal);
-    // Typed once the host waits, so that it has shown its prompt.
-    std::thread Typist(
-        [Terminal]
-        {
-            std::this_thread::sleep_for(std::chrono::seconds(1));
-            const char Line[] = "quit\n";
-            EXPECT_EQ(write(Terminal, Line, sizeof(Line) - 1), static_cast<ssize_t>(sizeof(Line) - 1));
-        });
-    const std::string Ini = "-ini=" + Scratch.WriteFile("Engine.ini", EnabledIni);
-    const FHostRun Run = RunHost({Ini}, TerminalPath, Scratch, 20.0);
-    Typist.join();
-    close(Terminal);
+    const FHostRun Run =
+        RunAtTerminal({"-ini=" + Scratch.WriteFile("Engine.ini", EnabledIni)}, {{1000, "quit"}});
     EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
     ASSERT_FALSE(Run.OutputLines.empty()) << Run.Log();
     EXPECT_TRUE(Run.OutputLines[0].starts_with("zorhost> ")) << Run.Log();
     EXPECT_TRUE(Run.HasLine("> quit")) << Run.Log();
+}
+
+TEST_F(ZorHostProgramTest, ResultsThatArriveAfterThePromptDrawItAgain)
+{
+    // Nothing listens on port 1: the login fails a few frames after the prompt came back.
+    const FHostRun Run = RunAtTerminal({"-ini=" + Scratch.WriteFile("Engine.ini", DemoIni("127.0.0.1:1")),
+                                        "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"},
+                                       {{1000, "login"}, {3000, "quit"}});
+    EXPECT_TRUE(Run.HasLine("OnLoginComplete LocalUserNum=0 bWasSuccessful=0")) << Run.Log();
+    ASSERT_FALSE(Run.OutputLines.empty()) << Run.Log();
+    // Drawn again on a line of its own after each entry.
+    EXPECT_GE(std::count(Run.OutputLines.begin() + 1, Run.OutputLines.end(), "zorhost> "), 1) << Run.Log();
 }
 
 TEST_F(ZorHostProgramTest, LogSettingsChooseWhatShows)

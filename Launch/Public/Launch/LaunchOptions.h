@@ -15,7 +15,7 @@ struct FLaunchOptions
     /** "Category:Verbosity" settings, in the order given. */
     TArray<FString> LogSettings;
     bool bDedicatedServer = false;
-    /** --help or -h: print the usage and start nothing. */
+    /** --help, -help or -h: print the usage and start nothing. */
     bool bShowHelp = false;
     /** Every argument but -ini=, joined as JoinCommandLine does. */
     FString EngineCommandLine;
@@ -23,7 +23,7 @@ struct FLaunchOptions
 
 /**
  * Reads the arguments after the program name; false with OutError when one of the host's own options (-exec,
- * -ini, -domain, -log, -fps, -server, --help, -h) is given in any other form than the usage shows.
+ * -ini, -domain, -log, -fps, -server, --help, -help, -h) is given in any other form than the usage shows.
  */
 bool ParseLaunchArguments(const TArray<FString>& Arguments, FLaunchOptions& Out, FString& OutError);
 

@@ -17,6 +17,7 @@
 DECLARE_LOG_CATEGORY_EXTERN(LogHost, Log, All)
 
 class FHostFailures;
+class FHostTerminal;
 class FOnlineIdentityZor;
 class FOnlineSubsystemZor;
 class IOnlineSubsystem;
@@ -87,7 +88,6 @@ private:
     void WatchLog();
     void RunFrames();
     void RunConsoleLines();
-    void ShowPrompt();
     void ExecuteLine(const FConsoleLine& Line);
     /** Runs one line; false when it failed at once. */
     bool RunLine(const FString& Line);
@@ -101,9 +101,8 @@ private:
     /** Console lines wait until this time (FPlatformTime seconds). */
     double WaitUntil = 0.0;
     bool bQuit = false;
-    /** Standard input is a terminal: show a prompt when the host waits for a line. */
-    bool bInteractive = false;
-    bool bPromptShown = false;
+    /** Written from any thread, through the log sink. */
+    std::unique_ptr<FHostTerminal> Terminal;
     std::unique_ptr<FHostFailures> Failures;
     TMap<FString, bool> LastOutcomes;
 
