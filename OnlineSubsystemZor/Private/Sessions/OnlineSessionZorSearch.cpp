@@ -296,10 +296,15 @@ void FOnlineSessionZor::ReleaseLANSession()
     {
         return;
     }
-    // Its timeout dies with the beacon.
-    AbortLANSearch();
+    // Its timeout dies with the beacon. Reported once the beacon is gone, so a handler that searches again
+    // gets a beacon of its own.
+    const bool bAborted = TakeLANSearch(false) != nullptr;
     LANSession->StopLANSession();
     LANSession.Reset();
+    if (bAborted)
+    {
+        TriggerOnFindSessionsCompleteDelegates(false);
+    }
 }
 
 bool FOnlineSessionZor::HostLAN()
@@ -335,13 +340,8 @@ int32 FOnlineSessionZor::FindLANSession()
     {
         return ResultPending;
     }
+    // Ends the search as failed and reports it once.
     ReleaseLANSession();
-    if (CurrentSessionSearch)
-    {
-        CurrentSessionSearch->SearchState = EOnlineAsyncTaskState::Failed;
-        CurrentSessionSearch.Reset();
-    }
-    TriggerOnFindSessionsCompleteDelegates(false);
     return ResultFail;
 }
 

@@ -525,6 +525,57 @@ TEST_F(FSessionTest, AFindHandlerMayStartTheNextLANSearch)
     EXPECT_EQ(Found, TArray<int32>({1, 1}));
 }
 
+namespace
+{
+/** A beacon transport that cannot open its port. */
+class FClosedLANTransport : public ILANBeaconTransport
+{
+public:
+    bool Open(int32) override { return false; }
+    void Close() override {}
+    bool Broadcast(const TArray<uint8>&, int32) override { return false; }
+    bool Receive(TArray<uint8>&) override { return false; }
+};
+} // namespace
+
+TEST_F(FSessionTest, ALANSearchWhoseBeaconCannotStartIsReportedOnce)
+{
+    FOnlineSessionZor& Service = Sessions();
+    bool bBroken = true;
+    Service.SetLANTransportFactory(
+        [&bBroken]() -> TUniquePtr<ILANBeaconTransport>
+        {
+            if (bBroken)
+            {
+                return MakeUnique<FClosedLANTransport>();
+            }
+            return MakeInMemoryLANBeaconTransport();
+        });
+    const TSharedRef<FOnlineSessionSearch> Failing = MakeShared<FOnlineSessionSearch>();
+    Failing->bIsLanQuery = true;
+    const TSharedRef<FOnlineSessionSearch> Retry = MakeShared<FOnlineSessionSearch>();
+    Retry->bIsLanQuery = true;
+    // The handler searches again on the failure, this time with a working beacon.
+    Service.AddOnFindSessionsCompleteDelegate(FOnFindSessionsCompleteDelegate::CreateLambda(
+        [&](bool bOk)
+        {
+            if (!bOk && Retry->SearchState == EOnlineAsyncTaskState::NotStarted)
+            {
+                bBroken = false;
+                EXPECT_TRUE(Service.FindSessions(0, Retry));
+            }
+        }));
+    EXPECT_FALSE(Service.FindSessions(0, Failing));
+    EXPECT_EQ(Found, TArray<int32>({0}));
+    EXPECT_EQ(Failing->SearchState, EOnlineAsyncTaskState::Failed);
+    EXPECT_EQ(Retry->SearchState, EOnlineAsyncTaskState::InProgress);
+    EXPECT_EQ(Service.GetCurrentSessionSearch(), Retry);
+    Now += 5.0;
+    Tick();
+    EXPECT_EQ(Retry->SearchState, EOnlineAsyncTaskState::Done);
+    EXPECT_EQ(Found, TArray<int32>({0, 1}));
+}
+
 TEST_F(FSessionTest, ShutdownReportsEachPendingOperationOnceAndNoLateCompletion)
 {
     CreateOnline("s1");
