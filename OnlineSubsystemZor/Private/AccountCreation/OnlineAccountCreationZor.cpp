@@ -147,37 +147,36 @@ bool FOnlineAccountCreationZor::DeleteAccount(const FString& Email, const FStrin
     return Start(EOperation::Delete, Email, CheckPending(Email), Call);
 }
 
-bool FOnlineAccountCreationZor::StartBodiless(EOperation Operation, const FString& Email,
-                                              const TArray<FZorUrlValue>& Values)
+bool FOnlineAccountCreationZor::StartBodiless(EOperation Operation, const FString& Email, FZorCall Call)
 {
     FString Error = CheckPending(Email);
     FString Authorization;
     CheckClientAuth(Error, Authorization);
-    FZorCall Call;
     Call.ContentType = FString();
     Call.Headers = {{"Authorization", Authorization}};
-    Call.Values = Values;
     return Start(Operation, Email, Error, Call);
 }
 
 bool FOnlineAccountCreationZor::ValidateAccount(const FString& Email, const FString& ValidationToken)
 {
-    return StartBodiless(EOperation::Validate, Email, {{"`token", ValidationToken}});
+    FZorCall Call;
+    Call.AddSecretValue("`token", ValidationToken);
+    return StartBodiless(EOperation::Validate, Email, Call);
 }
 
 bool FOnlineAccountCreationZor::QueryAccountInfo(const FString& Email)
 {
-    return StartBodiless(EOperation::Query, Email);
+    return StartBodiless(EOperation::Query, Email, FZorCall());
 }
 
 bool FOnlineAccountCreationZor::ResetPassword(const FString& Email)
 {
-    return StartBodiless(EOperation::ResetPassword, Email);
+    return StartBodiless(EOperation::ResetPassword, Email, FZorCall());
 }
 
 bool FOnlineAccountCreationZor::ResendValidation(const FString& Email)
 {
-    return StartBodiless(EOperation::ResendValidation, Email);
+    return StartBodiless(EOperation::ResendValidation, Email, FZorCall());
 }
 
 bool FOnlineAccountCreationZor::GetAccountInfo(const FString& Email, FTavoAccountInfo& OutAccountInfo) const
@@ -230,7 +229,7 @@ void FOnlineAccountCreationZor::OnReply(EOperation Operation, const FString& Low
         const FString Body = Reply.GetBody();
         const int32 Code = Reply.GetResponse()->GetResponseCode();
         UE_LOG_ONLINE(Verbose, "%s request complete. url=%s code=%d response=%s", Info.Name,
-                      *Reply.GetRequest()->GetURL(), Code, *ZorRedact::Body(Body));
+                      *Reply.GetLoggedUrl(), Code, *ZorRedact::Body(Body));
         Error = Code < 200 || Code > 399 ? FString::Printf("Invalid response. code=%d error=%s", Code, *Body)
                                          : ApplyReply(Operation, LowerEmail, Code, Body);
     }

@@ -26,7 +26,8 @@ struct FZorCall
     TArray<TPair<FString, FString>> Headers;
     /** An owner key (such as "login:0"); FZorCallSet::IsPending finds calls in flight by it. */
     FString PendingKey;
-    /** Values masked in every line logged about this call (URL, start line). */
+    /** Values masked in every line logged about this call (URL, start line), also where a URL holds them
+     * encoded. */
     TArray<FString> Secrets;
     /** The one start line, logged masked; empty logs "Starting <Operation> request.". */
     FString SendingLine;
@@ -35,6 +36,13 @@ struct FZorCall
     /** A refused code's error text is "Invalid response. code=%d error=%s" with the body, or, when set (the
      * account service's rule), a JSON reply's "errorMessage" alone. */
     bool bServiceErrorText = false;
+
+    /** A placeholder whose value is a secret (a token in the path): masked wherever the URL is logged. */
+    void AddSecretValue(const FString& Name, const FString& Value)
+    {
+        Values.Add({Name, Value});
+        Secrets.Add(Value);
+    }
 
     /** The URL with its placeholders replaced. */
     FString ResolveUrl() const { return ZorUrl::Substitute(Url, Values, PlaceholderCase); }

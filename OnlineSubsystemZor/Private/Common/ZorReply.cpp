@@ -34,11 +34,15 @@ void FZorReply::LogCompletion() const
         LogOnlineAt(Call.CompleteVerbosity, FString::Printf("%s code=%d", *Call.CompleteLine, Code));
         return;
     }
-    const FString Url = Request ? ZorRedact::Text(Request->GetURL(), Call.Secrets) : FString();
     LogOnlineAt(Call.CompleteVerbosity,
                 FString::Printf("%s request complete. url=%s code=%d response=%s",
-                                Call.CompleteName.IsEmpty() ? *Call.Operation : *Call.CompleteName, *Url,
-                                Code, *ZorRedact::Body(GetBody())));
+                                Call.CompleteName.IsEmpty() ? *Call.Operation : *Call.CompleteName,
+                                *GetLoggedUrl(), Code, *ZorRedact::Body(GetBody())));
+}
+
+FString FZorReply::GetLoggedUrl() const
+{
+    return Request ? ZorRedact::Text(Request->GetURL(), Call.Secrets) : FString();
 }
 
 bool FZorReply::Check(EZorCodeRule Rule)

@@ -67,6 +67,8 @@ public:
     const FHttpRequestPtr& GetRequest() const { return Request; }
     const FHttpResponsePtr& GetResponse() const { return Response; }
     FString GetBody() const { return Response ? Response->GetContentAsString() : FString(); }
+    /** The request's URL as a log line may show it: the call's secrets masked. */
+    FString GetLoggedUrl() const;
 
 private:
     /** No error when Rule accepts the code; otherwise the service's message or the code and body. */

@@ -74,7 +74,7 @@ bool FOnlineIdentityZor::KillAuthSessionById(const FAuthTokenZor& Token)
     }
     FZorCall Call =
         BearerCall("Kill auth sessions", "DELETE", GetBaseUrl() + KillSessionsUrl + "/`token", Token);
-    Call.Values = {{"`token", Token.access_token}};
+    Call.AddSecretValue("`token", Token.access_token);
     Call.SendingVerbosity = ELogVerbosity::VeryVerbose;
     Call.SendingLine =
         FString::Printf("KillAuthSessions request. url=%s, id=%s", *Call.ResolveUrl(), *Token.account_id);

@@ -153,7 +153,7 @@ void FOnlineTitleFileZor::OnReadReply(FZorReply& Reply, const FString& FileName)
         FinishRead(false, FileName, Reply.GetErrorText());
         return;
     }
-    UE_LOG_ONLINE(Verbose, "ReadFile request complete. url=%s code=%d", *Reply.GetRequest()->GetURL(),
+    UE_LOG_ONLINE(Verbose, "ReadFile request complete. url=%s code=%d", *Reply.GetLoggedUrl(),
                   Reply.GetResponse()->GetResponseCode());
     FCloudFile* File = GetCloudFile(FileName, true);
     File->AsyncState = ECloudFileState::Done;

@@ -207,7 +207,7 @@ void FOnlineUserCloudZor::OnReadReply(FZorReply& Reply, const FUserKey& User, co
     if (const FHttpResponsePtr& Response = Reply.GetResponse())
     {
         UE_LOG_ONLINE(Verbose, "ReadUserFile request complete. url=%s code=%d length=%d type=%s",
-                      *Reply.GetRequest()->GetURL(), Response->GetResponseCode(),
+                      *Reply.GetLoggedUrl(), Response->GetResponseCode(),
                       static_cast<int32>(Response->GetContentLength()), *Response->GetContentType());
     }
     if (!ZorCloudReply::Check(Reply, "ReadUserFile", ZorCloudReply::LastFileCode, false))

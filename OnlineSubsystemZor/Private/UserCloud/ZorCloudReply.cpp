@@ -15,7 +15,7 @@ bool ZorCloudReply::Check(FZorReply& Reply, const char* Operation, int32 LastGoo
     if (bLogBody)
     {
         UE_LOG_ONLINE(Verbose, "%s request complete. url=%s code=%d response=%s", Operation,
-                      *Reply.GetRequest()->GetURL(), Code, *ZorRedact::Body(Reply.GetBody()));
+                      *Reply.GetLoggedUrl(), Code, *ZorRedact::Body(Reply.GetBody()));
     }
     if (Code < 200 || Code > LastGoodCode)
     {

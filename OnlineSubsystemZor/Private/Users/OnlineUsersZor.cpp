@@ -108,7 +108,7 @@ void FOnlineUsersZor::QueryUserInfo_HttpRequestComplete(int32 LocalUserNum,
         const FString Body = Reply.GetBody();
         const int32 Code = Reply.GetResponse()->GetResponseCode();
         UE_LOG_ONLINE(Verbose, "%s request complete. url=%s code=%d response=%s", QueryOperation,
-                      *Reply.GetRequest()->GetURL(), Code, *ZorRedact::Body(Body));
+                      *Reply.GetLoggedUrl(), Code, *ZorRedact::Body(Body));
         const FUniqueNetIdPtr LocalUserId = GetLocalUserId(LocalUserNum);
         if (Code < 200 || Code > 399)
         {

@@ -94,9 +94,8 @@ private:
 
     /** Reports Error when it is set; otherwise sends the call for the operation. */
     bool Start(EOperation Operation, const FString& Email, const FString& Error, FZorCall& Call);
-    /** Starts a call with no body and no "Content-Type", signed with the application client's token. */
-    bool StartBodiless(EOperation Operation, const FString& Email,
-                       const TArray<TPair<FString, FString>>& Values = {});
+    /** Starts Call with no body and no "Content-Type", signed with the application client's token. */
+    bool StartBodiless(EOperation Operation, const FString& Email, FZorCall Call);
     void OnReply(EOperation Operation, const FString& LowerEmail, FZorReply& Reply);
     /** The operation's success step on an accepted reply; the error text, empty on success. */
     FString ApplyReply(EOperation Operation, const FString& LowerEmail, int32 Code, const FString& Body);

@@ -288,7 +288,7 @@ TEST_F(FAccountCreationTest, ShutdownReportsPendingOnceAndRefusesLater)
     EXPECT_EQ(Events.back(), "delete fail p@x.io No response");
 }
 
-TEST_F(FAccountCreationTest, NoPasswordReachesTheLog)
+TEST_F(FAccountCreationTest, NoPasswordOrValidationTokenReachesTheLog)
 {
     GiveClientToken();
     ASSERT_TRUE(Accounts()->CreateAccount("p@x.io", "Pee", "s3cret-pw"));
@@ -297,11 +297,23 @@ TEST_F(FAccountCreationTest, NoPasswordReachesTheLog)
     ASSERT_TRUE(Accounts()->UpdateAccount("p@x.io", "s3cret-pw", "p@x.io", "Pee", "n3w-secret"));
     RespondOldest(200, AccountRecord);
     Tick();
+    // The token travels in the path, once plain and once with characters the path encodes.
+    const FString Tokens[] = {"0a1b2c3d4e5f6a7b8c9d", "v4l/id?t0ken 42%"};
+    for (const FString& Token : Tokens)
+    {
+        ASSERT_TRUE(Accounts()->ValidateAccount("p@x.io", Token));
+        RespondOldest(400, R"({"errorMessage":"The validation token does not match"})");
+        Tick();
+    }
+    EXPECT_TRUE(Log.Contains("Zor validate Tavo account request complete. url="));
+    const FString Secrets[] = {"s3cret-pw", "n3w-secret", FBase64::Encode("p@x.io:s3cret-pw"),
+                               Tokens[0],   Tokens[1],    "v4l%2Fid%3Ft0ken%2042%25"};
     for (const auto& Line : Log.Lines())
     {
-        EXPECT_FALSE(Line.Message.Contains("s3cret-pw")) << *Line.Message;
-        EXPECT_FALSE(Line.Message.Contains("n3w-secret")) << *Line.Message;
-        EXPECT_FALSE(Line.Message.Contains(FBase64::Encode("p@x.io:s3cret-pw"))) << *Line.Message;
+        for (const FString& Secret : Secrets)
+        {
+            EXPECT_FALSE(Line.Message.Contains(Secret)) << *Line.Message;
+        }
     }
 }
 
