@@ -174,3 +174,34 @@ TEST_F(FCloudIntegrationTest, ServerTimeComesFromTheGameService)
     EXPECT_TRUE(Result.Contains("T") && Result.Contains(":")) << *Result;
     EXPECT_TRUE(Subsystem->GetTimeInterface()->GetLastServerTime().Equals(Result));
 }
+
+TEST_F(FCloudIntegrationTest, NamesHoldingUrlCharactersRoundTripUnchanged)
+{
+    LoginDemoUser();
+    ASSERT_EQ(LoginResult, "ok");
+    RecordEvents();
+    const FUniqueNetIdPtr User = Identity().GetUniquePlayerId(0);
+    // Each character would end the path, start or split the query, or be decoded as something else.
+    const FString Name("a?b&c=d#e%25f+g.sav");
+    TArray<uint8> Data(reinterpret_cast<const uint8*>("odd"), 3);
+    ASSERT_TRUE(Cloud().WriteUserFile(*User, Name, Data));
+    EXPECT_EQ(WaitForEvent(1), "write 1 " + Name.ToStdString());
+
+    Cloud().EnumerateUserFiles(*User);
+    EXPECT_EQ(WaitForEvent(2), "list 1");
+    TArray<FCloudFileHeader> Files;
+    Cloud().GetUserFileList(*User, Files);
+    ASSERT_EQ(Files.Num(), 1);
+    EXPECT_EQ(Files[0].DLName, Name);
+    EXPECT_EQ(Files[0].FileName, Name);
+
+    ASSERT_TRUE(Cloud().DeleteUserFile(*User, Name, false, true));
+    EXPECT_EQ(WaitForEvent(3), "delete 1 " + Name.ToStdString());
+    ASSERT_TRUE(Cloud().ReadUserFile(*User, Name));
+    EXPECT_EQ(WaitForEvent(4), "read 1 " + Name.ToStdString());
+    EXPECT_EQ(Contents(Name), "odd");
+
+    // A blank is refused before anything is sent.
+    EXPECT_FALSE(Cloud().WriteUserFile(*User, "a b.sav", Data));
+    EXPECT_EQ(WaitForEvent(5), "write 0 a b.sav");
+}

@@ -218,6 +218,19 @@ std::optional<FFormFields> ParseForm(std::string_view Body)
     return Fields;
 }
 
+std::optional<FFormFields> ParseQuery(const httplib::Request& Req)
+{
+    const size_t Start = Req.target.find('?');
+    return ParseForm(Start == std::string::npos ? std::string_view()
+                                                : std::string_view(Req.target).substr(Start + 1));
+}
+
+bool HasStrayQuestionMark(const httplib::Request& Req)
+{
+    const size_t Start = Req.target.find('?');
+    return Start != std::string::npos && Req.target.find('?', Start + 1) != std::string::npos;
+}
+
 std::optional<std::string> Base64Decode(std::string_view Text)
 {
     if (Text.size() % 4 != 0)

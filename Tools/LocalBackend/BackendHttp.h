@@ -52,6 +52,10 @@ using FFormFields = std::map<std::string, std::string>;
 // Decodes an application/x-www-form-urlencoded body. Refuses bad escapes, empty or repeated keys and
 // bodies with more fields than any grant needs.
 std::optional<FFormFields> ParseForm(std::string_view Body);
+// The query of the request target read as a form: a value keeps every "=" after its key's first one.
+std::optional<FFormFields> ParseQuery(const httplib::Request& Req);
+// Whether the query holds a second "?", which the services refuse as malformed.
+bool HasStrayQuestionMark(const httplib::Request& Req);
 std::optional<std::string> PercentDecode(std::string_view Text);
 std::optional<std::string> Base64Decode(std::string_view Text);
 

@@ -32,6 +32,16 @@ void ConfigureServer(httplib::Server& Server, const FBackendOptions& Options)
                                      : httplib::Server::HandlerResponse::Unhandled;
     };
     Server.set_error_handler(ErrorHandler);
+    Server.set_pre_routing_handler(
+        [](const httplib::Request& Req, httplib::Response& Res)
+        {
+            if (!HasStrayQuestionMark(Req))
+            {
+                return httplib::Server::HandlerResponse::Unhandled;
+            }
+            SendError(Res, 400, ErrorCodes::BadRequest, "Malformed request");
+            return httplib::Server::HandlerResponse::Handled;
+        });
     Server.set_exception_handler([](const httplib::Request&, httplib::Response& Res, std::exception_ptr)
                                  { SendError(Res, 500, ErrorCodes::ServerError, "Internal server error"); });
 }

@@ -70,7 +70,8 @@ FString ZorUrl::EncodePathValue(const FString& Value)
 
 FString ZorUrl::EncodeQueryValue(const FString& Value)
 {
-    return Encode(Value, "&#%+");
+    // A "?" inside a query is legal, but the services refuse it as a malformed request.
+    return Encode(Value, "&#%+?");
 }
 
 FString ZorUrl::Substitute(const FString& Template, const TArray<FZorUrlValue>& Values,

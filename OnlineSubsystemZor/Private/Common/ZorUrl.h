@@ -13,7 +13,7 @@ namespace ZorUrl
 {
 /** Percent-encodes "/", "?", "#", "%", blanks and control characters. */
 FString EncodePathValue(const FString& Value);
-/** Percent-encodes "&", "#", "%", "+", blanks and control characters. */
+/** Percent-encodes "&", "#", "%", "+", "?", blanks and control characters. */
 FString EncodeQueryValue(const FString& Value);
 /**
  * Replaces each placeholder in one pass, so a value is never read as a placeholder again; a value goes in

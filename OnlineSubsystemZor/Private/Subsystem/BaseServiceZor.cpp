@@ -1,6 +1,7 @@
 #include "Subsystem/BaseServiceZor.h"
 
 #include "Common/ZorCallSet.h"
+#include "Common/ZorUrl.h"
 #include "Core/Base64.h"
 #include "Core/EngineVersion.h"
 #include "Identity/OnlineIdentityZor.h"
@@ -102,7 +103,7 @@ FString FBaseServiceZor::AppendRegionUrl(const FString& Url, const FRegionInfo& 
     FString Result = AppendQuerySeparator(Url);
     if (!Region.Country.IsEmpty())
     {
-        Result += "country=" + Region.Country;
+        Result += "country=" + ZorUrl::EncodeQueryValue(Region.Country);
     }
     if (!Region.Country.IsEmpty() && !Region.Locale.IsEmpty())
     {
@@ -110,7 +111,7 @@ FString FBaseServiceZor::AppendRegionUrl(const FString& Url, const FRegionInfo& 
     }
     if (!Region.Locale.IsEmpty())
     {
-        Result += "locale=" + Region.Locale;
+        Result += "locale=" + ZorUrl::EncodeQueryValue(Region.Locale);
     }
     return Result;
 }

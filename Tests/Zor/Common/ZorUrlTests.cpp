@@ -25,7 +25,8 @@ const FSubstituteCase SubstituteCases[] = {
     {"AmpersandInQuery", "/find?name=`name", "a&admin=1", "/find?name=a%26admin=1"},
     {"PlusInQuery", "/find?name=`name", "a+b", "/find?name=a%2Bb"},
     {"FragmentInQuery", "/find?name=`name", "a#b", "/find?name=a%23b"},
-    {"CategoryPathInQuery", "/find?path=`name", "a/b?c", "/find?path=a/b?c"},
+    {"CategoryPathInQuery", "/find?path=`name", "a/b", "/find?path=a/b"},
+    {"QuestionMarkInQuery", "/put/`id?filename=`name", "a?b.txt", "/put/a%3Fb.txt?filename=a%3Fb.txt"},
     {"BlankInQuery", "/find?name=`name", "Player One", "/find?name=Player%20One"},
     {"Utf8GoesOutAsIs", "/find?name=`name", "J\xC3\xBCrgen", "/find?name=J\xC3\xBCrgen"},
     {"ValueIsNeverReadAsPlaceholder", "/a/`id/`name", "`name", "/a/`name/`name"},
@@ -58,7 +59,7 @@ TEST(ZorUrlTest, PlaceholderCaseAndLongestName)
 TEST(ZorUrlTest, EncodersKeepTheirOwnReservedSets)
 {
     EXPECT_EQ(ZorUrl::EncodePathValue("a&b+c=d"), FString("a&b+c=d"));
-    EXPECT_EQ(ZorUrl::EncodeQueryValue("a/b?c=d"), FString("a/b?c=d"));
+    EXPECT_EQ(ZorUrl::EncodeQueryValue("a/b?c=d"), FString("a/b%3Fc=d"));
     EXPECT_EQ(ZorUrl::EncodePathValue(FString("\t")), FString("%09"));
     EXPECT_EQ(ZorUrl::EncodeQueryValue(FString()), FString());
 }

@@ -89,7 +89,13 @@ void HandleWrite(FUserCloudService& Service, const httplib::Request& Req, httpli
                        return;
                    }
                    const std::string UniqueName = Req.matches[2];
-                   const std::string Shown = Req.get_param_value("filename");
+                   const std::optional<FFormFields> Query = ParseQuery(Req);
+                   if (!Query)
+                   {
+                       return SendError(Res, 400, ErrorCodes::BadRequest, "Malformed request");
+                   }
+                   const auto Named = Query->find("filename");
+                   const std::string Shown = Named != Query->end() ? Named->second : std::string();
                    // A name given again in other letter case replaces the file under its first spelling.
                    auto Found = Files->find(UniqueName);
                    FCloudFile& File = Found != Files->end() ? Found->second : (*Files)[UniqueName];
