@@ -2,8 +2,8 @@
 
 int32 FOnlineMessagePayload::IndexOf(const FString& Key) const
 {
-    return Entries.IndexOfByPredicate([&Key](const FOnlineMessagePayloadEntry& Entry)
-                                      { return Entry.Key == Key; });
+    const int32* Found = IndexByKey.Find(Key);
+    return Found ? *Found : INDEX_NONE;
 }
 
 void FOnlineMessagePayload::SetAttribute(const FString& Key, const FVariantData& Value)
@@ -11,6 +11,7 @@ void FOnlineMessagePayload::SetAttribute(const FString& Key, const FVariantData&
     const int32 Index = IndexOf(Key);
     if (Index == INDEX_NONE)
     {
+        IndexByKey.Add(Key, Entries.Num());
         Entries.Add({Key, Value});
         return;
     }

@@ -88,10 +88,7 @@ void FOnlineTitleFileZor::OnEnumerateReply(FZorReply& Reply, const FPagedQuery& 
         FinishEnumerate(false, FString::Printf("Invalid response payload=%s", *Payload));
         return;
     }
-    for (const FCloudFileHeader& Header : Headers)
-    {
-        FZorCloudFileList::Merge(TitleFiles, Header);
-    }
+    FZorCloudFileList::Merge(TitleFiles, Headers);
     FinishEnumerate(true, FString());
 }
 

@@ -261,7 +261,7 @@ void FOnlineUserCloudZor::OnWriteReply(FZorReply& Reply, const FUserKey& User, c
     }
     // The content changed, so its hash is unknown until the next list; a later write replaces this header.
     FZorCloudFileList::Merge(CloudFileLists.FindOrAdd(User),
-                             FCloudFileHeader(FileName, FileName, File->Data.Num()));
+                             {FCloudFileHeader(FileName, FileName, File->Data.Num())});
     FinishFileOp(EFileOp::Write, true, UserId, FileName, FString());
 }
 

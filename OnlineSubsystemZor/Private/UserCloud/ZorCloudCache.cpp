@@ -29,18 +29,54 @@ bool IsSafeSegment(std::string_view Segment)
     return true;
 }
 
-/** Strikes the first listed name equal to Name from Remaining. */
-void Keep(TArray<FString>& Remaining, const FString& Name)
+/** The listed names by name ignoring case, so each keep strikes the first of its name still listed. */
+class FListedIndex
 {
-    for (int32 Index = 0; Index < Remaining.Num(); ++Index)
+public:
+    explicit FListedIndex(const TArray<FString>& InListed) : Listed(InListed)
     {
-        if (Remaining[Index] == Name)
+        Next.SetNum(Listed.Num());
+        Struck.SetNumZeroed(Listed.Num());
+        FirstByName.Reserve(Listed.Num());
+        // From the back, so each name's chain runs in listing order.
+        for (int32 Index = Listed.Num() - 1; Index >= 0; --Index)
         {
-            Remaining.RemoveAt(Index);
-            return;
+            int32* First = FirstByName.Find(Listed[Index]);
+            Next[Index] = First ? *First : INDEX_NONE;
+            FirstByName.Add(Listed[Index], Index);
         }
     }
-}
+
+    void Keep(const FString& Name)
+    {
+        int32* First = FirstByName.Find(Name);
+        if (!First || *First == INDEX_NONE)
+        {
+            return;
+        }
+        Struck[*First] = true;
+        *First = Next[*First];
+    }
+
+    TArray<FString> Remaining() const
+    {
+        TArray<FString> Names;
+        for (int32 Index = 0; Index < Listed.Num(); ++Index)
+        {
+            if (!Struck[Index])
+            {
+                Names.Add(Listed[Index]);
+            }
+        }
+        return Names;
+    }
+
+private:
+    const TArray<FString>& Listed;
+    TMap<FString, int32> FirstByName;
+    TArray<int32> Next;
+    TArray<uint8> Struck;
+};
 } // namespace
 
 bool FZorCloudCache::IsSafeName(const FString& Name)
@@ -83,16 +119,16 @@ bool FZorCloudCache::HashMatches(const TArray<uint8>& Data, const FString& Hash)
 TArray<FString> FZorCloudCache::NamesToSweep(const TArray<FString>& Listed,
                                              const TArray<FCloudFileHeader>& Headers)
 {
-    TArray<FString> Remaining = Listed;
+    FListedIndex Index(Listed);
     for (const FCloudFileHeader& Header : Headers)
     {
-        Keep(Remaining, Header.FileName);
+        Index.Keep(Header.FileName);
         if (Header.DLName != Header.FileName)
         {
-            Keep(Remaining, Header.DLName);
+            Index.Keep(Header.DLName);
         }
     }
-    return Remaining;
+    return Index.Remaining();
 }
 
 TArray<FString> FZorCloudCache::Sweep(const FString& Folder, const TArray<FCloudFileHeader>& Headers)

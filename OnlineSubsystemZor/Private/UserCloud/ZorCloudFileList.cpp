@@ -68,17 +68,28 @@ bool FZorCloudFileList::Read(const FString& Body, TArray<FCloudFileHeader>& OutH
     return true;
 }
 
-void FZorCloudFileList::Merge(TArray<FCloudFileHeader>& List, const FCloudFileHeader& Header)
+void FZorCloudFileList::Merge(TArray<FCloudFileHeader>& List, const TArray<FCloudFileHeader>& Headers)
 {
-    for (FCloudFileHeader& Existing : List)
+    // FString keys compare ignoring case; only a name's first header is indexed, as a scan would find it.
+    TMap<FString, int32> FirstByName;
+    FirstByName.Reserve(List.Num() + Headers.Num());
+    for (int32 Index = 0; Index < List.Num(); ++Index)
     {
-        if (Existing.DLName == Header.DLName)
+        if (!FirstByName.Contains(List[Index].DLName))
         {
-            Existing = Header;
-            return;
+            FirstByName.Add(List[Index].DLName, Index);
         }
     }
-    List.Add(Header);
+    for (const FCloudFileHeader& Header : Headers)
+    {
+        if (const int32* Found = FirstByName.Find(Header.DLName))
+        {
+            List[*Found] = Header;
+            continue;
+        }
+        FirstByName.Add(Header.DLName, List.Num());
+        List.Add(Header);
+    }
 }
 
 const FCloudFileHeader* FZorCloudFileList::FindByDLName(const TArray<FCloudFileHeader>& List,

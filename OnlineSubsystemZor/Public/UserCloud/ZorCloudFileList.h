@@ -15,8 +15,11 @@ public:
      */
     static bool Read(const FString& Body, TArray<FCloudFileHeader>& OutHeaders, FString& OutPayload);
 
-    /** Replaces the first header with the same unique name (ignoring case), or appends. */
-    static void Merge(TArray<FCloudFileHeader>& List, const FCloudFileHeader& Header);
+    /**
+     * Merges Headers in order: each replaces the first header of List with the same unique name (ignoring
+     * case), or is appended, so a later entry of the same reply replaces an earlier one. Linear in the sizes.
+     */
+    static void Merge(TArray<FCloudFileHeader>& List, const TArray<FCloudFileHeader>& Headers);
 
     /** The first header whose unique name equals DLName ignoring case; null when none. */
     static const FCloudFileHeader* FindByDLName(const TArray<FCloudFileHeader>& List, const FString& DLName);

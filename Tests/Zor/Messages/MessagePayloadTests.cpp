@@ -211,6 +211,12 @@ TEST(MessagePayloadTest, KeysAreUniqueIgnoringCaseAndKeepTheirFirstPlace)
     EXPECT_TRUE(Read.GetEntries()[0].Key.Equals("k", ESearchCase::CaseSensitive));
     EXPECT_EQ(Read.GetEntries()[0].Value, FVariantData(3))
         << "a repeated key keeps its first place, last value";
+    // Decoding replaces what the payload held, keys included.
+    FZorMessagePayload Reused;
+    Reused.SetAttribute("j", FVariantData(7));
+    Reused.SetAttribute("K", FVariantData(8));
+    Reused.FromBytes(Repeated);
+    EXPECT_EQ(Reused, Read);
 }
 
 TEST(MessagePayloadTest, AFormPastTheLimitIsRefusedWhole)

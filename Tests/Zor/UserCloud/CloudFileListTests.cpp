@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "FStringPrinter.h"
 #include "LogCapture.h"
 #include "UserCloud/ZorCloudFileList.h"
 
@@ -93,15 +94,35 @@ TEST(CloudFileList, DroppedEntryAndBadLengthAreWarned)
 
 TEST(CloudFileList, MergeReplacesByUniqueNameIgnoringCaseElseAppends)
 {
-    TArray<FCloudFileHeader> List;
-    FZorCloudFileList::Merge(List, FCloudFileHeader("a", "Unique", 1));
-    FZorCloudFileList::Merge(List, FCloudFileHeader("b", "other", 2));
+    struct FCase
+    {
+        const char* Name;
+        TArray<FCloudFileHeader> Reply;
+        const char* Expected;
+    };
+    // The list before each reply: "Unique" and "other".
+    const FCase Cases[] = {
+        {"ReplacesIgnoringCase", {FCloudFileHeader("renamed", "UNIQUE", 9)}, "UNIQUE=renamed=9|other=b=2"},
+        {"AppendsANewName", {FCloudFileHeader("n", "new", 3)}, "Unique=a=1|other=b=2|new=n=3"},
+        {"LaterEntryOfAReplyReplacesAnEarlierOne",
+         {FCloudFileHeader("n1", "New", 3), FCloudFileHeader("x", "OTHER", 4),
+          FCloudFileHeader("n2", "nEW", 5)},
+         "Unique=a=1|OTHER=x=4|nEW=n2=5"},
+        {"EmptyReplyKeepsTheList", {}, "Unique=a=1|other=b=2"},
+    };
+    for (const FCase& Case : Cases)
+    {
+        TArray<FCloudFileHeader> List;
+        FZorCloudFileList::Merge(List,
+                                 {FCloudFileHeader("a", "Unique", 1), FCloudFileHeader("b", "other", 2)});
+        FZorCloudFileList::Merge(List, Case.Reply);
+        EXPECT_EQ(Describe(List), FString(Case.Expected)) << Case.Name;
+    }
+
+    TArray<FCloudFileHeader> List = {FCloudFileHeader("a", "Unique", 1)};
     FCloudFileHeader Update("renamed", "UNIQUE", 9);
     Update.Hash = "abc";
-    FZorCloudFileList::Merge(List, Update);
-
-    ASSERT_EQ(List.Num(), 2);
-    EXPECT_TRUE(Describe(List).Equals("UNIQUE=renamed=9|other=b=2"));
+    FZorCloudFileList::Merge(List, {Update});
     EXPECT_TRUE(List[0].Hash.Equals("abc"));
     EXPECT_EQ(FZorCloudFileList::FindByDLName(List, "unique"), &List[0]);
     EXPECT_EQ(FZorCloudFileList::FindByDLName(List, "renamed"), nullptr);

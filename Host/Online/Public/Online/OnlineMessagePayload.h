@@ -23,7 +23,11 @@ public:
 
     const TArray<FOnlineMessagePayloadEntry>& GetEntries() const { return Entries; }
     int32 Num() const { return Entries.Num(); }
-    void Empty() { Entries.Empty(); }
+    void Empty()
+    {
+        Entries.Empty();
+        IndexByKey.Empty();
+    }
 
     bool operator==(const FOnlineMessagePayload& Other) const;
 
@@ -31,4 +35,6 @@ private:
     int32 IndexOf(const FString& Key) const;
 
     TArray<FOnlineMessagePayloadEntry> Entries;
+    /** Where each key's entry is (FString keys compare ignoring case), so setting many keys stays linear. */
+    TMap<FString, int32> IndexByKey;
 };
