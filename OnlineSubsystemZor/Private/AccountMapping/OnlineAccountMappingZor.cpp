@@ -37,8 +37,9 @@ FString AccountRequestKey(const FUniqueNetId& UserId)
 
 void LogComplete(const char* Name, const FZorReply& Reply)
 {
-    UE_LOG_ONLINE(Verbose, "%s request complete. url=%s code=%d response=%s", Name, *Reply.GetLoggedUrl(),
-                  Reply.GetResponse()->GetResponseCode(), *ZorRedact::Body(Reply.GetBody()));
+    UE_LOG_ONLINE(Verbose, "%s request complete. url=%s code=%d response=%s", Name,
+                  *Reply.GetRequest()->GetURL(), Reply.GetResponse()->GetResponseCode(),
+                  *ZorRedact::Body(Reply.GetBody()));
 }
 } // namespace
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Common/ZorRedact.h"
 #include "Common/ZorUrl.h"
 #include "CoreMinimal.h"
 
@@ -26,9 +27,10 @@ struct FZorCall
     TArray<TPair<FString, FString>> Headers;
     /** An owner key (such as "login:0"); FZorCallSet::IsPending finds calls in flight by it. */
     FString PendingKey;
-    /** Values masked in every line logged about this call (URL, start line), also where a URL holds them
-     * encoded. */
+    /** Values masked in every line logged about this call (URL, start line). */
     TArray<FString> Secrets;
+    /** Placeholders whose values ResolveLoggedUrl masks (see AddSecretValue). */
+    TArray<FString> SecretPlaceholders;
     /** The one start line, logged masked; empty logs "Starting <Operation> request.". */
     FString SendingLine;
     ELogVerbosity::Type SendingVerbosity = ELogVerbosity::Verbose;
@@ -42,8 +44,23 @@ struct FZorCall
     {
         Values.Add({Name, Value});
         Secrets.Add(Value);
+        SecretPlaceholders.Add(Name);
     }
 
     /** The URL with its placeholders replaced. */
     FString ResolveUrl() const { return ZorUrl::Substitute(Url, Values, PlaceholderCase); }
+
+    /** The URL as log lines show it: secret values masked where they stand, however the URL encodes them. */
+    FString ResolveLoggedUrl() const
+    {
+        TArray<FZorUrlValue> Shown = Values;
+        for (FZorUrlValue& Value : Shown)
+        {
+            if (SecretPlaceholders.Contains(Value.Key))
+            {
+                Value.Value = ZorRedact::Secret(Value.Value);
+            }
+        }
+        return ZorUrl::Substitute(Url, Shown, PlaceholderCase);
+    }
 };

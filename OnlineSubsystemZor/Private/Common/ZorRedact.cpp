@@ -1,7 +1,5 @@
 #include "Common/ZorRedact.h"
 
-#include "Common/ZorUrl.h"
-
 #include <cctype>
 #include <cstring>
 
@@ -182,17 +180,9 @@ FString ZorRedact::Text(const FString& Text, const TArray<FString>& Secrets)
     FString Masked = Text;
     for (const FString& Value : Secrets)
     {
-        if (Value.IsEmpty())
+        if (!Value.IsEmpty())
         {
-            continue;
-        }
-        // A URL carries the value as it was placed there; each form once, so no mask is masked again.
-        TArray<FString> Forms = {Value};
-        Forms.AddUnique(ZorUrl::EncodePathValue(Value));
-        Forms.AddUnique(ZorUrl::EncodeQueryValue(Value));
-        for (const FString& Form : Forms)
-        {
-            Masked.ReplaceInline(Form, Secret(Value), ESearchCase::CaseSensitive);
+            Masked.ReplaceInline(Value, Secret(Value), ESearchCase::CaseSensitive);
         }
     }
     return Masked;

@@ -13,8 +13,7 @@ constexpr int32 MaxLoggedBody = 1024;
 
 /** The secret's first characters (none for a short one) and a marker. */
 FString Secret(const FString& Value);
-/** Text with every occurrence of each non-empty secret masked, as it is and as a URL path or query holds it.
- */
+/** Text with every occurrence of each non-empty secret masked. */
 FString Text(const FString& Text, const TArray<FString>& Secrets);
 /**
  * A request or reply body for a log line: the values of secret keys masked in JSON ("key": "value") and form

@@ -42,7 +42,13 @@ void FZorReply::LogCompletion() const
 
 FString FZorReply::GetLoggedUrl() const
 {
-    return Request ? ZorRedact::Text(Request->GetURL(), Call.Secrets) : FString();
+    if (!Request)
+    {
+        return FString();
+    }
+    // Marked secret values are masked where they stand, however the URL encodes them.
+    const FString Url = Call.SecretPlaceholders.IsEmpty() ? Request->GetURL() : Call.ResolveLoggedUrl();
+    return ZorRedact::Text(Url, Call.Secrets);
 }
 
 bool FZorReply::Check(EZorCodeRule Rule)

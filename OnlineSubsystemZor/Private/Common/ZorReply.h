@@ -67,7 +67,7 @@ public:
     const FHttpRequestPtr& GetRequest() const { return Request; }
     const FHttpResponsePtr& GetResponse() const { return Response; }
     FString GetBody() const { return Response ? Response->GetContentAsString() : FString(); }
-    /** The request's URL as a log line may show it: the call's secrets masked. */
+    /** The request's URL as a log line may show it: the call's secret values masked. */
     FString GetLoggedUrl() const;
 
 private:

@@ -76,8 +76,8 @@ bool FOnlineIdentityZor::KillAuthSessionById(const FAuthTokenZor& Token)
         BearerCall("Kill auth sessions", "DELETE", GetBaseUrl() + KillSessionsUrl + "/`token", Token);
     Call.AddSecretValue("`token", Token.access_token);
     Call.SendingVerbosity = ELogVerbosity::VeryVerbose;
-    Call.SendingLine =
-        FString::Printf("KillAuthSessions request. url=%s, id=%s", *Call.ResolveUrl(), *Token.account_id);
+    Call.SendingLine = FString::Printf("KillAuthSessions request. url=%s, id=%s", *Call.ResolveLoggedUrl(),
+                                       *Token.account_id);
     return SendSessionRequest(Call);
 }
 

@@ -74,10 +74,6 @@ TEST(ZorRedactTest, TextMasksEachGivenSecretAndSkipsEmptyOnes)
     EXPECT_EQ(ZorRedact::Text(Url, {FString(), LongToken}),
               FString("http://h/api/oauth/sessions/kill/eyJh<redacted>"));
     EXPECT_EQ(ZorRedact::Text("nothing here", {FString()}), FString("nothing here"));
-    // As a URL holds it: encoded for a path segment, then for a query value.
-    EXPECT_EQ(ZorRedact::Text("http://h/kill/ab+cd%2Fef%20gh=ijklmnop?t=ab%2Bcd/ef%20gh=ijklmnop",
-                              {"ab+cd/ef gh=ijklmnop"}),
-              FString("http://h/kill/ab+c<redacted>?t=ab+c<redacted>"));
 }
 
 TEST(ZorRedactTest, LongBodiesAreCutAfterMasking)
