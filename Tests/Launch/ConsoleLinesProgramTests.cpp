@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "HostProcess.h"
-#include "LocalBackend.h"
+#include "BackendHostTest.h"
 
 namespace
 {
@@ -12,41 +11,11 @@ struct FLogExpectation
     bool bShown = true;
 };
 
-/** zorhost, as the demo player, against a local backend of its own with every service on it. */
-class ConsoleLinesProgramTest : public testing::Test
+/** zorhost, as the demo player, against a local backend of its own. */
+class ConsoleLinesProgramTest : public FBackendHostTest
 {
 protected:
-    void SetUp() override
-    {
-        std::string Error;
-        const int Port = Backend.Start(0, Error);
-        ASSERT_GT(Port, 0) << Error;
-        Ini = Scratch.WriteFile(
-            "Engine.ini",
-            "[OnlineSubsystemZor]\nbEnabled=true\n[OnlineSubsystemZor.BaseServiceZor]\nDomain=127.0.0.1:" +
-                std::to_string(Port) +
-                "\nServicePermissions=(Name=Client,Id=zordemoclient,Key=zordemoclientsecret)\n"
-                "ServicePermissions=(Name=PurchaseClient,Id=zordemopurchase,Key=zordemopurchasesecret)\n"
-                "[OnlineSubsystemZor.AccountServiceZor]\nServiceName=account\n"
-                "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n"
-                "[OnlineSubsystemZor.OnlineCatalogServiceZor]\nServiceName=commerce\n"
-                "[OnlineSubsystemZor.OnlineOrderServiceZor]\nServiceName=commerce\n"
-                "[OnlineSubsystemZor.OnlinePaymentServiceZor]\nServiceName=commerce\n"
-                "[OnlineSubsystemZor.OnlineEntitlementsZor]\nServiceName=commerce\n");
-    }
-
-    void TearDown() override { Backend.Stop(); }
-
-    /** Runs the script and quits; the demo player's login is on the command line for a login word. */
-    FHostRun Run(const std::string& Script)
-    {
-        FHostRun Result =
-            RunHost({"-ini=" + Ini, "-exec=" + Scratch.WriteFile("script.zorhost", Script + "quit\n"),
-                     "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"},
-                    "/dev/null", Scratch);
-        EXPECT_FALSE(Result.bTimedOut) << Result.Log();
-        return Result;
-    }
+    FHostRun Run(const std::string& Script) { return RunAsDemoPlayer(Script + "quit\n"); }
 
     static void ExpectLog(const FHostRun& Result, std::initializer_list<FLogExpectation> Expectations)
     {
@@ -56,10 +25,6 @@ protected:
                                                                       << Result.Log();
         }
     }
-
-    FScratchDir Scratch;
-    ZorBackend::FLocalBackend Backend;
-    std::string Ini;
 };
 
 TEST_F(ConsoleLinesProgramTest, MistakesGetTheirUsageAndAnswersSayWhatWasFound)

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "HostProcess.h"
-#include "LocalBackend.h"
+#include "BackendHostTest.h"
 
 namespace
 {
@@ -9,46 +8,16 @@ const std::string DemoUserId = "5a0f3c8e1b2d4f6a8c9e0b1d2f3a4c5e";
 const std::string RivalUserId = "7c1e5a9b3d2f4e6c8a0b1c2d3e4f5a6b";
 
 /** zorhost logged in as the demo player against a local backend of its own. */
-class DriverProgramTest : public testing::Test
+class DriverProgramTest : public FBackendHostTest
 {
 protected:
-    void SetUp() override
-    {
-        std::string Error;
-        const int Port = Backend.Start(0, Error);
-        ASSERT_GT(Port, 0) << Error;
-        Ini = Scratch.WriteFile(
-            "Engine.ini",
-            "[OnlineSubsystemZor]\nbEnabled=true\n[OnlineSubsystemZor.BaseServiceZor]\nDomain=127.0.0.1:" +
-                std::to_string(Port) +
-                "\nServicePermissions=(Name=Client,Id=zordemoclient,Key=zordemoclientsecret)\n"
-                "ServicePermissions=(Name=PurchaseClient,Id=zordemopurchase,Key=zordemopurchasesecret)\n"
-                "[OnlineSubsystemZor.AccountServiceZor]\nServiceName=account\n"
-                "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n"
-                "[OnlineSubsystemZor.OnlineCatalogServiceZor]\nServiceName=commerce\n"
-                "[OnlineSubsystemZor.OnlineOrderServiceZor]\nServiceName=commerce\n"
-                "[OnlineSubsystemZor.OnlinePaymentServiceZor]\nServiceName=commerce\n");
-    }
-
-    void TearDown() override { Backend.Stop(); }
-
     /** Logs in, runs the console lines with time for their requests, and quits. */
     FHostRun Run(const std::string& Lines)
     {
-        const FHostRun Result =
-            RunHost({"-ini=" + Ini,
-                     "-exec=" + Scratch.WriteFile("script.zorhost", "login\nwait 2\nexpect login\n" + Lines +
-                                                                        "\nwait 2\nquit\n"),
-                     "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"},
-                    "/dev/null", Scratch);
-        EXPECT_FALSE(Result.bTimedOut) << Result.Log();
+        const FHostRun Result = RunAsDemoPlayer("login\nwait 2\nexpect login\n" + Lines + "\nwait 2\nquit\n");
         EXPECT_EQ(Result.ExitCode, 0) << Result.Log();
         return Result;
     }
-
-    FScratchDir Scratch;
-    ZorBackend::FLocalBackend Backend;
-    std::string Ini;
 };
 
 TEST_F(DriverProgramTest, QueryMappingsListsTheLinksThenFindsTheNamedUser)

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "HostProcess.h"
-#include "LocalBackend.h"
+#include "BackendHostTest.h"
 
 namespace
 {
@@ -31,14 +30,7 @@ TEST(SocialHostProgramTest, TwoHostsBefriendEachOtherAndExchangeAMessage)
     std::string Error;
     const int Port = Backend.Start(0, Error);
     ASSERT_GT(Port, 0) << Error;
-    const std::string Ini = Scratch.WriteFile(
-        "Engine.ini",
-        "[OnlineSubsystemZor]\nbEnabled=true\n[OnlineSubsystemZor.BaseServiceZor]\nDomain=127.0.0.1:" +
-            std::to_string(Port) +
-            "\nServicePermissions=(Name=Client,Id=zordemoclient,Key=zordemoclientsecret)\n"
-            "ServicePermissions=(Name=PurchaseClient,Id=zordemopurchase,Key=zordemopurchasesecret)\n"
-            "[OnlineSubsystemZor.AccountServiceZor]\nServiceName=account\n"
-            "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n");
+    const std::string Ini = Scratch.WriteFile("Engine.ini", LocalBackendIni(Port));
     const FPlayer Demo{"demo@example.com", "demo-password"};
     const FPlayer Rival{"rival@example.com", "rival-password"};
 

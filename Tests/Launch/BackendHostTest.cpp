@@ -1,0 +1,37 @@
+#include "BackendHostTest.h"
+
+std::string LocalBackendIni(int Port)
+{
+    return "[OnlineSubsystemZor]\nbEnabled=true\n[OnlineSubsystemZor.BaseServiceZor]\nDomain=127.0.0.1:" +
+           std::to_string(Port) +
+           "\nServicePermissions=(Name=Client,Id=zordemoclient,Key=zordemoclientsecret)\n"
+           "ServicePermissions=(Name=PurchaseClient,Id=zordemopurchase,Key=zordemopurchasesecret)\n"
+           "[OnlineSubsystemZor.AccountServiceZor]\nServiceName=account\n"
+           "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n"
+           "[OnlineSubsystemZor.OnlineCatalogServiceZor]\nServiceName=commerce\n"
+           "[OnlineSubsystemZor.OnlineOrderServiceZor]\nServiceName=commerce\n"
+           "[OnlineSubsystemZor.OnlinePaymentServiceZor]\nServiceName=commerce\n"
+           "[OnlineSubsystemZor.OnlineEntitlementsZor]\nServiceName=commerce\n";
+}
+
+void FBackendHostTest::SetUp()
+{
+    std::string Error;
+    Port = Backend.Start(0, Error);
+    ASSERT_GT(Port, 0) << Error;
+    Ini = Scratch.WriteFile("Engine.ini", LocalBackendIni(Port));
+}
+
+void FBackendHostTest::TearDown()
+{
+    Backend.Stop();
+}
+
+FHostRun FBackendHostTest::RunAsDemoPlayer(const std::string& Script)
+{
+    FHostRun Result = RunHost({"-ini=" + Ini, "-exec=" + Scratch.WriteFile("script.zorhost", Script),
+                               "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"},
+                              "/dev/null", Scratch);
+    EXPECT_FALSE(Result.bTimedOut) << Result.Log();
+    return Result;
+}

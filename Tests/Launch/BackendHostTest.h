@@ -1,0 +1,27 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "HostProcess.h"
+#include "LocalBackend.h"
+
+/** An engine ini that sends every service to the local backend at Port, with the demo clients. */
+std::string LocalBackendIni(int Port);
+
+/** zorhost against a local backend of its own, every service on it. */
+class FBackendHostTest : public testing::Test
+{
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    /** Runs zorhost on the script with the demo player's login on the command line, for a login line. */
+    FHostRun RunAsDemoPlayer(const std::string& Script);
+
+    FScratchDir Scratch;
+    ZorBackend::FLocalBackend Backend;
+    int Port = 0;
+    std::string Ini;
+};
