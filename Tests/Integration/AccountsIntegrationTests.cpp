@@ -47,8 +47,9 @@ protected:
     void AuthApplicationClient()
     {
         bool bDone = false;
-        Identity().AddOnAuthClientCompleteDelegate(FOnAuthClientCompleteDelegate::CreateLambda(
-            [&bDone](bool, const FString&, const FString&) { bDone = true; }));
+        ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnAuthClientComplete,
+                        FOnAuthClientCompleteDelegate::CreateLambda(
+                            [&bDone](bool, const FString&, const FString&) { bDone = true; }));
         ASSERT_TRUE(Identity().AuthClient(Subsystem->GetAppId()));
         ASSERT_TRUE(TickUntil([&bDone] { return bDone; }));
     }
@@ -87,18 +88,19 @@ TEST_F(FAccountsIntegrationTest, CreateLogInLinkFindAndQueryPublicInformation)
     EXPECT_EQ(UserId->ToString().ToStdString(), AccountId.ToStdString());
 
     FString Linked;
-    Mapping().AddOnAddExternalAccountCompleteDelegate(FOnAddExternalAccountCompleteDelegate::CreateLambda(
-        [&](bool bOk, const FUniqueNetId&, const FExternalOnlineAccount&, const FString& E)
-        { Linked = bOk ? "ok" : E; }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorAccountMappingService(), OnAddExternalAccountComplete,
+                    FOnAddExternalAccountCompleteDelegate::CreateLambda(
+                        [&](bool bOk, const FUniqueNetId&, const FExternalOnlineAccount&, const FString& E)
+                        { Linked = bOk ? "ok" : E; }));
     ASSERT_TRUE(
         Mapping().AddExternalAccount(*UserId, FExternalOnlineAccount("console", "", "newcon:ticket")));
     ASSERT_TRUE(TickUntil([&] { return !Linked.IsEmpty(); }));
     EXPECT_EQ(Linked, "ok");
 
     FString Queried;
-    Mapping().AddOnQueryExternalAccountsCompleteDelegate(
-        FOnQueryExternalAccountsCompleteDelegate::CreateLambda(
-            [&](bool bOk, const FUniqueNetId&, const FString& E) { Queried = bOk ? "ok" : E; }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorAccountMappingService(), OnQueryExternalAccountsComplete,
+                    FOnQueryExternalAccountsCompleteDelegate::CreateLambda(
+                        [&](bool bOk, const FUniqueNetId&, const FString& E) { Queried = bOk ? "ok" : E; }));
     ASSERT_TRUE(Mapping().QueryExternalAccounts(*UserId, ""));
     ASSERT_TRUE(TickUntil([&] { return !Queried.IsEmpty(); }));
     EXPECT_EQ(Queried, "ok");
@@ -109,10 +111,10 @@ TEST_F(FAccountsIntegrationTest, CreateLogInLinkFindAndQueryPublicInformation)
     EXPECT_TRUE(External[0].Token.IsEmpty());
 
     FString Found = "none";
-    Mapping().AddOnQueryUserIdFromDisplayNameCompleteDelegate(
-        FOnQueryUserIdFromDisplayNameCompleteDelegate::CreateLambda(
-            [&](bool bOk, const FUniqueNetId&, const FString&, const FUniqueNetId& Id, const FString& E)
-            { Found = bOk ? Id.ToString() : E; }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorAccountMappingService(), OnQueryUserIdFromDisplayNameComplete,
+                    FOnQueryUserIdFromDisplayNameCompleteDelegate::CreateLambda(
+                        [&](bool bOk, const FUniqueNetId&, const FString&, const FUniqueNetId& Id,
+                            const FString& E) { Found = bOk ? Id.ToString() : E; }));
     ASSERT_TRUE(Mapping().QueryUserIdFromDisplayName(*UserId, "newplayer"));
     ASSERT_TRUE(TickUntil([&] { return !Found.Equals("none"); }));
     EXPECT_EQ(Found.ToStdString(), AccountId.ToStdString());
@@ -123,10 +125,10 @@ TEST_F(FAccountsIntegrationTest, CreateLogInLinkFindAndQueryPublicInformation)
 
     const IOnlineUserPtr Users = Subsystem->GetUserInterface();
     FString UsersResult;
-    Users->AddOnQueryUserInfoCompleteDelegate(
-        0, FOnQueryUserInfoCompleteDelegate::CreateLambda(
-               [&](int32, bool bOk, const TArray<FUniqueNetIdRef>&, const FString& E)
-               { UsersResult = bOk ? "ok" : E; }));
+    ZOR_BIND_SCOPED(Users, OnQueryUserInfoComplete, 0,
+                    FOnQueryUserInfoCompleteDelegate::CreateLambda(
+                        [&](int32, bool bOk, const TArray<FUniqueNetIdRef>&, const FString& E)
+                        { UsersResult = bOk ? "ok" : E; }));
     ASSERT_TRUE(Users->QueryUserInfo(0, {UserId.ToSharedRef(),
                                          MakeShared<FUniqueNetIdString>("5a0f3c8e1b2d4f6a8c9e0b1d2f3a4c5e"),
                                          MakeShared<FUniqueNetIdString>("no-such-account")}));

@@ -10,6 +10,7 @@
 #include "Identity/OnlineIdentityZor.h"
 #include "LocalBackend.h"
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "ZorScopedBinding.h"
 
 inline const char* const DemoUser = "demo@example.com";
 inline const char* const DemoPassword = "demo-password";

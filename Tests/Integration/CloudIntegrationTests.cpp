@@ -165,10 +165,10 @@ TEST_F(FCloudIntegrationTest, TitleFilesAreListedPageByPageAndReadOnceFromTheSer
 TEST_F(FCloudIntegrationTest, ServerTimeComesFromTheGameService)
 {
     FString Result;
-    Subsystem->GetZorTimeService()->AddOnQueryServerUtcTimeCompleteDelegate(
-        FOnQueryServerUtcTimeCompleteDelegate::CreateLambda(
-            [&Result](bool bOk, const FString& Time, const FString& Error)
-            { Result = bOk ? Time : "failed " + Error; }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorTimeService(), OnQueryServerUtcTimeComplete,
+                    FOnQueryServerUtcTimeCompleteDelegate::CreateLambda(
+                        [&Result](bool bOk, const FString& Time, const FString& Error)
+                        { Result = bOk ? Time : "failed " + Error; }));
     ASSERT_TRUE(Subsystem->GetTimeInterface()->QueryServerUtcTime());
     ASSERT_TRUE(TickUntil([&Result] { return !Result.IsEmpty(); }));
     EXPECT_TRUE(Result.Contains("T") && Result.Contains(":")) << *Result;

@@ -148,11 +148,14 @@ TEST_F(FCommerceIntegrationTest, CheckoutWithABillingAccountIdSendsTheAmount)
 TEST_F(FCommerceIntegrationTest, OrderRequestsStartedTogetherNeverOverlap)
 {
     TArray<FString> Outcomes;
-    Orders->AddOnQueryOrdersCompleteDelegate(FOnQueryOrdersCompleteDelegate::CreateLambda(
-        [&](bool bOk, const FUniqueNetId&, const FString& Error) { Outcomes.Add(bOk ? "ok" : Error); }));
-    Orders->AddOnCreateOrderCompleteDelegate(FOnCreateOrderCompleteDelegate::CreateLambda(
-        [&](bool bOk, const FUniqueNetId&, const FString&, const FString& Error)
-        { Outcomes.Add(bOk ? "ok" : Error); }));
+    ZOR_BIND_SCOPED(
+        Orders, OnQueryOrdersComplete,
+        FOnQueryOrdersCompleteDelegate::CreateLambda([&](bool bOk, const FUniqueNetId&, const FString& Error)
+                                                     { Outcomes.Add(bOk ? "ok" : Error); }));
+    ZOR_BIND_SCOPED(Orders, OnCreateOrderComplete,
+                    FOnCreateOrderCompleteDelegate::CreateLambda(
+                        [&](bool bOk, const FUniqueNetId&, const FString&, const FString& Error)
+                        { Outcomes.Add(bOk ? "ok" : Error); }));
     for (int32 Index = 0; Index < 4; ++Index)
     {
         ASSERT_TRUE(Orders->CreateOrder(*User, {"qx-offer-gold"}, FRegionInfo()));

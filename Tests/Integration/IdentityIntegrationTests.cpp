@@ -57,10 +57,10 @@ TEST_F(FIdentityIntegrationTest, TokenNearItsEndIsRefreshedAndLaterRequestsUseTh
     EXPECT_GT(DemoAccount()->UserToken.expires_in, 100.0);
 
     FString Code;
-    Identity().AddOnGenerateExchangeCodeCompleteDelegate(
-        FOnGenerateExchangeCodeCompleteDelegate::CreateLambda(
-            [&](bool bOk, const FUniqueNetId&, const FAuthTokenExchangeCodeZor& Record, const FString& E)
-            { Code = bOk ? Record.code : "failed: " + E; }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnGenerateExchangeCodeComplete,
+                    FOnGenerateExchangeCodeCompleteDelegate::CreateLambda(
+                        [&](bool bOk, const FUniqueNetId&, const FAuthTokenExchangeCodeZor& Record,
+                            const FString& E) { Code = bOk ? Record.code : "failed: " + E; }));
     ASSERT_TRUE(Identity().GenerateExchangeCode(*Identity().GetUniquePlayerId(0)));
     ASSERT_TRUE(TickUntil([&] { return !Code.IsEmpty(); }));
     EXPECT_FALSE(Code.StartsWith("failed")) << *Code;
@@ -75,16 +75,18 @@ TEST_F(FIdentityIntegrationTest, RevokedTokenFailsVerificationAndItsRefreshLogsT
     FString Verified;
     FString Refreshed;
     TArray<FString> Statuses;
-    Identity().AddOnVerifyAuthCompleteDelegate(FOnVerifyAuthCompleteDelegate::CreateLambda(
-        [&](bool bOk, const FAuthTokenZor&, const FAuthTokenVerifyZor&, const FString& E)
-        { Verified = bOk ? "ok" : E; }));
-    Identity().AddOnRefreshAuthCompleteDelegate(FOnRefreshAuthCompleteDelegate::CreateLambda(
-        [&](bool bOk, const FAuthTokenZor&, const FAuthTokenZor&, const FString& E)
-        { Refreshed = bOk ? "ok" : E; }));
-    Identity().AddOnLoginStatusChangedDelegate(
-        0, FOnLoginStatusChangedDelegate::CreateLambda(
-               [&](int32, ELoginStatus::Type, ELoginStatus::Type NewStatus, const FUniqueNetId&)
-               { Statuses.Add(ELoginStatus::ToString(NewStatus)); }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnVerifyAuthComplete,
+                    FOnVerifyAuthCompleteDelegate::CreateLambda(
+                        [&](bool bOk, const FAuthTokenZor&, const FAuthTokenVerifyZor&, const FString& E)
+                        { Verified = bOk ? "ok" : E; }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnRefreshAuthComplete,
+                    FOnRefreshAuthCompleteDelegate::CreateLambda(
+                        [&](bool bOk, const FAuthTokenZor&, const FAuthTokenZor&, const FString& E)
+                        { Refreshed = bOk ? "ok" : E; }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnLoginStatusChanged, 0,
+                    FOnLoginStatusChangedDelegate::CreateLambda(
+                        [&](int32, ELoginStatus::Type, ELoginStatus::Type NewStatus, const FUniqueNetId&)
+                        { Statuses.Add(ELoginStatus::ToString(NewStatus)); }));
     ASSERT_TRUE(Identity().VerifyAuth(DemoAccount()->UserToken));
     ASSERT_TRUE(TickUntil([&] { return !Refreshed.IsEmpty(); }));
     // Revoking the access token revokes the refresh token that came with it: the user is logged out.
@@ -108,9 +110,10 @@ TEST_F(FIdentityIntegrationTest, ShortTokensAreRefreshedOncePerBackOffAndTheUser
     double Now = 0.0;
     TArray<double> RefreshedAt;
     TArray<FString> Failures;
-    Identity().AddOnRefreshAuthCompleteDelegate(FOnRefreshAuthCompleteDelegate::CreateLambda(
-        [&](bool bOk, const FAuthTokenZor&, const FAuthTokenZor&, const FString& E)
-        { bOk ? (void)RefreshedAt.Add(Now) : (void)Failures.Add(E); }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnRefreshAuthComplete,
+                    FOnRefreshAuthCompleteDelegate::CreateLambda(
+                        [&](bool bOk, const FAuthTokenZor&, const FAuthTokenZor&, const FString& E)
+                        { bOk ? (void)RefreshedAt.Add(Now) : (void)Failures.Add(E); }));
     // Game time runs ahead of the wall clock, so five minutes of frames take a few real seconds.
     while (Now < SimulatedSeconds)
     {
@@ -133,10 +136,10 @@ TEST_F(FIdentityIntegrationTest, ShortTokensAreRefreshedOncePerBackOffAndTheUser
 
     // The token in hand still works on the service.
     FString Code;
-    Identity().AddOnGenerateExchangeCodeCompleteDelegate(
-        FOnGenerateExchangeCodeCompleteDelegate::CreateLambda(
-            [&](bool bOk, const FUniqueNetId&, const FAuthTokenExchangeCodeZor& Record, const FString& E)
-            { Code = bOk ? Record.code : "failed: " + E; }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnGenerateExchangeCodeComplete,
+                    FOnGenerateExchangeCodeCompleteDelegate::CreateLambda(
+                        [&](bool bOk, const FUniqueNetId&, const FAuthTokenExchangeCodeZor& Record,
+                            const FString& E) { Code = bOk ? Record.code : "failed: " + E; }));
     ASSERT_TRUE(Identity().GenerateExchangeCode(*Identity().GetUniquePlayerId(0)));
     ASSERT_TRUE(TickUntil([&] { return !Code.IsEmpty(); }));
     EXPECT_FALSE(Code.StartsWith("failed")) << *Code;
@@ -154,6 +157,7 @@ TEST_F(FIdentityIntegrationTest, ClientCredentialsLoginFeedsTheClientRoad)
             bDone = true;
             Code = bOk && Response ? Response->GetResponseCode() : -1;
         });
+    const FZorScopedBinding Bound([&Request] { Request->OnProcessRequestComplete().Unbind(); });
     FString Error;
     ASSERT_TRUE(Subsystem->ProcessClientRequest(Identity(), "zordemoclient", Request, Error));
     ASSERT_TRUE(TickUntil([&] { return bDone; }));

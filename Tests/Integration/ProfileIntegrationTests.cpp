@@ -220,11 +220,19 @@ TEST_F(FProfileIntegrationTest, CommandsChangeItemsAndStatsAndTheProfileFollows)
     TArray<TArray<FString>> InventoryEvents;
     TArray<int64> StatsEvents;
     TArray<FString> Notifications;
-    Profile->OnInventoryUpdated().AddLambda([&](const TSet<FString>& Types, int64)
-                                            { InventoryEvents.Add(Types.Array()); });
-    Profile->OnStatsUpdated().AddLambda([&](int64 Revision) { StatsEvents.Add(Revision); });
+    const FDelegateHandle Inventory = Profile->OnInventoryUpdated().AddLambda(
+        [&](const TSet<FString>& Types, int64) { InventoryEvents.Add(Types.Array()); });
+    const FDelegateHandle Stats =
+        Profile->OnStatsUpdated().AddLambda([&](int64 Revision) { StatsEvents.Add(Revision); });
     Profile->OnHandleNotification().BindLambda([&](const FOnlineNotification& Notification)
                                                { Notifications.Add(Notification.TypeStr); });
+    const FZorScopedBinding Bound(
+        [&]
+        {
+            Profile->OnInventoryUpdated().Remove(Inventory);
+            Profile->OnStatsUpdated().Remove(Stats);
+            Profile->OnHandleNotification().Unbind();
+        });
     EXPECT_TRUE(Profile->GetPlayerName().Equals("DemoPlayer"));
 
     const FZorQueryResult Queried = Query(*Profile);
@@ -294,8 +302,9 @@ TEST_F(FProfileIntegrationTest, ProfileBehindTheServiceIsBroughtUpToDateWhole)
 
     // Other still holds revision 1, so its own grant comes back as the whole profile with both items.
     TArray<FString> Types;
-    Other->OnInventoryUpdated().AddLambda([&](const TSet<FString>& Changed, int64)
-                                          { Types = Changed.Array(); });
+    const FDelegateHandle Inventory = Other->OnInventoryUpdated().AddLambda(
+        [&](const TSet<FString>& Changed, int64) { Types = Changed.Array(); });
+    const FZorScopedBinding Bound([&] { Other->OnInventoryUpdated().Remove(Inventory); });
     ASSERT_TRUE(Other->GrantItem(FClientUrlContext(Collect()), Grant("armor.helm", 1)));
     ASSERT_TRUE(Next().bSucceeded);
     EXPECT_EQ(Other->GetProfileRevision(), 3);

@@ -59,10 +59,10 @@ TEST_F(FSecretsInLogTest, LoginRefreshExchangeCodeAndLogoutLogNoSecret)
     NoteSecrets();
 
     FString Code;
-    Identity().AddOnGenerateExchangeCodeCompleteDelegate(
-        FOnGenerateExchangeCodeCompleteDelegate::CreateLambda(
-            [&](bool bOk, const FUniqueNetId&, const FAuthTokenExchangeCodeZor& Record, const FString& Error)
-            { Code = bOk ? Record.code : "failed: " + Error; }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnGenerateExchangeCodeComplete,
+                    FOnGenerateExchangeCodeCompleteDelegate::CreateLambda(
+                        [&](bool bOk, const FUniqueNetId&, const FAuthTokenExchangeCodeZor& Record,
+                            const FString& Error) { Code = bOk ? Record.code : "failed: " + Error; }));
     ASSERT_TRUE(Identity().GenerateExchangeCode(*Identity().GetUniquePlayerId(0)));
     ASSERT_TRUE(TickUntil([&] { return !Code.IsEmpty(); }));
     ASSERT_FALSE(Code.StartsWith("failed")) << *Code;

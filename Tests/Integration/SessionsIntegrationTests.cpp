@@ -44,10 +44,10 @@ protected:
                       const std::function<bool(const std::function<bool()>&)>& Wait)
     {
         FString Result;
-        Into.GetZorIdentityService()->AddOnLoginCompleteDelegate(
-            0,
-            FOnLoginCompleteDelegate::CreateLambda([&Result](int32, bool bOk, const FUniqueNetId&,
-                                                             const FString& E) { Result = bOk ? "ok" : E; }));
+        ZOR_BIND_SCOPED(Into.GetZorIdentityService(), OnLoginComplete, 0,
+                        FOnLoginCompleteDelegate::CreateLambda(
+                            [&Result](int32, bool bOk, const FUniqueNetId&, const FString& E)
+                            { Result = bOk ? "ok" : E; }));
         return Into.GetZorIdentityService()->Login(0, FOnlineAccountCredentials("tavo", User, Password)) &&
                Wait([&Result] { return !Result.IsEmpty(); }) && Result == "ok";
     }
@@ -71,7 +71,8 @@ TEST_F(FSessionsIntegrationTest, HostCreatesBeatsRegistersAndAnotherPlayerFindsI
     FOnlineSessionZor& Seeker = *Other->GetZorSessionService();
 
     TArray<int32> Events;
-    Host.AddOnCreateSessionCompleteDelegate(
+    ZOR_BIND_SCOPED(
+        Subsystem->GetZorSessionService(), OnCreateSessionComplete,
         FOnCreateSessionCompleteDelegate::CreateLambda([&Events](FName, bool bOk) { Events.Add(bOk); }));
     FOnlineSessionSettings Settings;
     Settings.NumPublicConnections = 4;
@@ -97,8 +98,8 @@ TEST_F(FSessionsIntegrationTest, HostCreatesBeatsRegistersAndAnotherPlayerFindsI
     Search->QuerySettings.Set("MODE", FString("ctf"), EOnlineComparisonOp::Equals);
     Search->QuerySettings.Set("LEVEL", 2, EOnlineComparisonOp::GreaterThan);
     TArray<int32> Found;
-    Seeker.AddOnFindSessionsCompleteDelegate(
-        FOnFindSessionsCompleteDelegate::CreateLambda([&Found](bool bOk) { Found.Add(bOk); }));
+    ZOR_BIND_SCOPED(Other->GetZorSessionService(), OnFindSessionsComplete,
+                    FOnFindSessionsCompleteDelegate::CreateLambda([&Found](bool bOk) { Found.Add(bOk); }));
     ASSERT_TRUE(Seeker.FindSessions(0, Search));
     ASSERT_TRUE(TickBoth([&Found] { return !Found.IsEmpty(); }));
     ASSERT_TRUE(Found[0]);
@@ -115,8 +116,10 @@ TEST_F(FSessionsIntegrationTest, HostCreatesBeatsRegistersAndAnotherPlayerFindsI
     // A listen server registers the player who joined; the service counts it.
     SetHostNetMode(ENetMode::ListenServer);
     TArray<int32> Registered;
-    Host.AddOnRegisterPlayersCompleteDelegate(FOnRegisterPlayersCompleteDelegate::CreateLambda(
-        [&Registered](FName, const TArray<FUniqueNetIdRef>&, bool bOk) { Registered.Add(bOk); }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorSessionService(), OnRegisterPlayersComplete,
+                    FOnRegisterPlayersCompleteDelegate::CreateLambda(
+                        [&Registered](FName, const TArray<FUniqueNetIdRef>&, bool bOk)
+                        { Registered.Add(bOk); }));
     ASSERT_TRUE(Host.RegisterPlayer("Game", *Other->GetZorIdentityService()->GetUniquePlayerId(0), false));
     ASSERT_TRUE(TickBoth([&Registered] { return !Registered.IsEmpty(); }));
     EXPECT_TRUE(Registered[0]);
@@ -125,8 +128,9 @@ TEST_F(FSessionsIntegrationTest, HostCreatesBeatsRegistersAndAnotherPlayerFindsI
 
     // Destroyed: no longer found.
     TArray<int32> Destroyed;
-    Host.AddOnDestroySessionCompleteDelegate(FOnDestroySessionCompleteDelegate::CreateLambda(
-        [&Destroyed](FName, bool bOk) { Destroyed.Add(bOk); }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorSessionService(), OnDestroySessionComplete,
+                    FOnDestroySessionCompleteDelegate::CreateLambda([&Destroyed](FName, bool bOk)
+                                                                    { Destroyed.Add(bOk); }));
     ASSERT_TRUE(Host.DestroySession("Game"));
     ASSERT_TRUE(TickBoth([&Destroyed] { return !Destroyed.IsEmpty(); }));
     EXPECT_TRUE(Destroyed[0]);

@@ -64,10 +64,10 @@ protected:
         Rival.Subsystem = MakeShared<FOnlineSubsystemZor>(FName("rival")).ToSharedPtr();
         Rival.Subsystem->Init();
         FString RivalLogin;
-        Rival.Subsystem->GetZorIdentityService()->AddOnLoginCompleteDelegate(
-            0, FOnLoginCompleteDelegate::CreateLambda(
-                   [&RivalLogin](int32, bool bOk, const FUniqueNetId&, const FString& E)
-                   { RivalLogin = bOk ? "ok" : E; }));
+        ZOR_BIND_SCOPED(Rival.Subsystem->GetZorIdentityService(), OnLoginComplete, 0,
+                        FOnLoginCompleteDelegate::CreateLambda(
+                            [&RivalLogin](int32, bool bOk, const FUniqueNetId&, const FString& E)
+                            { RivalLogin = bOk ? "ok" : E; }));
         ASSERT_TRUE(Rival.Subsystem->GetZorIdentityService()->Login(
             0, FOnlineAccountCredentials("tavo", RivalUser, RivalPassword)));
         ASSERT_TRUE(Await([&RivalLogin] { return !RivalLogin.IsEmpty(); }));

@@ -8,6 +8,7 @@
 #include "LogCapture.h"
 #include "Online/OnlineSubsystem.h"
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "ZorScopedBinding.h"
 
 /** Minimal engine ini that enables the module and gives the demo clients. */
 extern const char* const ZorTestIni;

@@ -79,9 +79,10 @@ TEST_F(FIdentityCaseTest, FinishedVerificationLeavesNoPendingEntryBehind)
 TEST_F(FIdentityCaseTest, PurchaseLoginFailuresAreLoggedAndReported)
 {
     TArray<FString> Errors;
-    Identity().AddOnLoginPurchaseCompleteDelegate(
-        0, FOnLoginPurchaseCompleteDelegate::CreateLambda(
-               [&](int32, bool bOk, const FUniqueNetId&, const FString& E) { Errors.Add(bOk ? "ok" : E); }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnLoginPurchaseComplete, 0,
+                    FOnLoginPurchaseCompleteDelegate::CreateLambda(
+                        [&](int32, bool bOk, const FUniqueNetId&, const FString& E)
+                        { Errors.Add(bOk ? "ok" : E); }));
     const FOnlineAccountCredentials Credentials("tavo", "u", "p");
     EXPECT_FALSE(Identity().LoginPurchase(1, Credentials));
     EXPECT_FALSE(Identity().LoginPurchase(0, Credentials));
@@ -156,9 +157,10 @@ TEST_F(FIdentityCaseTest, ClientTokenRefreshedExplicitlyStaysAClientToken)
     Answer("/api/oauth/token", 200, TokenReply("", 3600, "client-1"));
     const TSharedPtr<FClientOnlineAuth> Client = Identity().GetClientAuthTokenZor("testclient");
     bool bReported = false;
-    Identity().AddOnRefreshAuthCompleteDelegate(FOnRefreshAuthCompleteDelegate::CreateLambda(
-        [&](bool bOk, const FAuthTokenZor& Old, const FAuthTokenZor&, const FString&)
-        { bReported = bOk && !Old.bIsUserToken; }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnRefreshAuthComplete,
+                    FOnRefreshAuthCompleteDelegate::CreateLambda(
+                        [&](bool bOk, const FAuthTokenZor& Old, const FAuthTokenZor&, const FString&)
+                        { bReported = bOk && !Old.bIsUserToken; }));
     ASSERT_TRUE(Identity().RefreshAuth(*Client));
     EXPECT_EQ(Client->TokenState, EAuthTokenState::Refreshing);
     const auto Grant = Record(FindPending("/api/oauth/token"));

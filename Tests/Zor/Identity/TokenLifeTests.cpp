@@ -89,9 +89,10 @@ TEST_F(FTokenLifeTest, LateRepliesAfterLogoutTouchNothingButStillReport)
 {
     LoginUser("acct1", 3600);
     int32 Reports = 0;
-    Identity().AddOnRefreshAuthCompleteDelegate(FOnRefreshAuthCompleteDelegate::CreateLambda(
-        [&](bool bOk, const FAuthTokenZor& Old, const FAuthTokenZor&, const FString&)
-        { Reports += bOk && Old.account_id.Equals("acct1") ? 1 : 0; }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnRefreshAuthComplete,
+                    FOnRefreshAuthCompleteDelegate::CreateLambda(
+                        [&](bool bOk, const FAuthTokenZor& Old, const FAuthTokenZor&, const FString&)
+                        { Reports += bOk && Old.account_id.Equals("acct1") ? 1 : 0; }));
     ASSERT_TRUE(Identity().RefreshAuth(UserToken()));
     Identity().Logout(0);
     Answer("/api/oauth/token", 200, TokenReply("acct1", 3600, "late"));
@@ -104,8 +105,10 @@ TEST_F(FTokenLifeTest, VerifyWithoutUsableTokenReportsAndSendsNothing)
     FAuthTokenZor Token;
     Token.access_token = "a";
     FString Error;
-    Identity().AddOnVerifyAuthCompleteDelegate(FOnVerifyAuthCompleteDelegate::CreateLambda(
-        [&](bool, const FAuthTokenZor&, const FAuthTokenVerifyZor&, const FString& E) { Error = E; }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnVerifyAuthComplete,
+                    FOnVerifyAuthCompleteDelegate::CreateLambda(
+                        [&](bool, const FAuthTokenZor&, const FAuthTokenVerifyZor&, const FString& E)
+                        { Error = E; }));
     EXPECT_FALSE(Identity().VerifyAuth(Token));
     EXPECT_TRUE(Error.Equals("VerifyAuth failed. No valid access token."));
     EXPECT_EQ(Http().NumStarted(), 0);
@@ -114,9 +117,9 @@ TEST_F(FTokenLifeTest, VerifyWithoutUsableTokenReportsAndSendsNothing)
 TEST_F(FTokenLifeTest, ClientNearItsEndIsLoggedInAgainNotRefreshed)
 {
     TArray<FString> Errors;
-    FDelegateHandle Handle =
-        Identity().AddOnAuthClientCompleteDelegate(FOnAuthClientCompleteDelegate::CreateLambda(
-            [&](bool, const FString&, const FString& Error) { Errors.Add(Error); }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnAuthClientComplete,
+                    FOnAuthClientCompleteDelegate::CreateLambda(
+                        [&](bool, const FString&, const FString& Error) { Errors.Add(Error); }));
     ASSERT_TRUE(Identity().AuthClient("testclient"));
     EXPECT_FALSE(Identity().AuthClient("TESTCLIENT"));
     ASSERT_EQ(Errors.Num(), 1);
@@ -136,8 +139,6 @@ TEST_F(FTokenLifeTest, ClientNearItsEndIsLoggedInAgainNotRefreshed)
     EXPECT_EQ(Client->TokenState, EAuthTokenState::ClientAuthPending);
     EXPECT_TRUE(
         Record(FindPending("/api/oauth/token")).GetContentAsString().Equals("grant_type=client_credentials"));
-    // The login still waits; shutdown will report it, after Errors is gone.
-    Identity().ClearOnAuthClientCompleteDelegate(Handle);
 }
 
 TEST_F(FTokenLifeTest, ClientVerificationFindsItsRecordWhateverTheReplysClientId)
@@ -155,8 +156,9 @@ TEST_F(FTokenLifeTest, ClientVerificationFindsItsRecordWhateverTheReplysClientId
 TEST_F(FTokenLifeTest, RefusedStartDoesNotLeaveTheClientPending)
 {
     TArray<FString> Errors;
-    Identity().AddOnAuthClientCompleteDelegate(FOnAuthClientCompleteDelegate::CreateLambda(
-        [&](bool, const FString&, const FString& Error) { Errors.Add(Error); }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnAuthClientComplete,
+                    FOnAuthClientCompleteDelegate::CreateLambda(
+                        [&](bool, const FString&, const FString& Error) { Errors.Add(Error); }));
     Http().Shutdown(); // every later start is refused
     Identity().AuthClient("testclient");
     Tick(2);
@@ -170,10 +172,10 @@ TEST_F(FTokenLifeTest, RefusedStartDoesNotLeaveTheClientPending)
 TEST_F(FTokenLifeTest, ExchangeCodeGoesOutOnTheUserRoad)
 {
     FString Error;
-    Identity().AddOnGenerateExchangeCodeCompleteDelegate(
-        FOnGenerateExchangeCodeCompleteDelegate::CreateLambda(
-            [&](bool bOk, const FUniqueNetId&, const FAuthTokenExchangeCodeZor& Code, const FString& E)
-            { Error = bOk ? "code=" + Code.code : E; }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnGenerateExchangeCodeComplete,
+                    FOnGenerateExchangeCodeCompleteDelegate::CreateLambda(
+                        [&](bool bOk, const FUniqueNetId&, const FAuthTokenExchangeCodeZor& Code,
+                            const FString& E) { Error = bOk ? "code=" + Code.code : E; }));
     EXPECT_FALSE(Identity().GenerateExchangeCode(FUniqueNetIdString("ghost")));
     EXPECT_TRUE(Error.Equals("Invalid user auth for id=ghost. Need to login first"));
 

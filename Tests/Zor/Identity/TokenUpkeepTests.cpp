@@ -159,8 +159,10 @@ TEST_F(FTokenUpkeepTest, OneRefreshPerAccountInFlight)
 {
     LoginUser();
     TArray<FString> Errors;
-    Identity().AddOnRefreshAuthCompleteDelegate(FOnRefreshAuthCompleteDelegate::CreateLambda(
-        [&](bool, const FAuthTokenZor&, const FAuthTokenZor&, const FString& Error) { Errors.Add(Error); }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnRefreshAuthComplete,
+                    FOnRefreshAuthCompleteDelegate::CreateLambda(
+                        [&](bool, const FAuthTokenZor&, const FAuthTokenZor&, const FString& Error)
+                        { Errors.Add(Error); }));
     ASSERT_TRUE(Identity().RefreshAuth(UserToken()));
     UserToken().TokenState = EAuthTokenState::Valid; // as a verification answered meanwhile leaves it
     UserToken().expires_in = 0.0;
@@ -222,10 +224,10 @@ TEST_F(FTokenUpkeepTest, DroppedRefreshIsRetriedAndThenSucceeds)
 TEST_F(FTokenUpkeepTest, RefreshThatStaysUnansweredLogsTheUserOut)
 {
     TArray<FString> Events;
-    Identity().AddOnLoginStatusChangedDelegate(
-        0, FOnLoginStatusChangedDelegate::CreateLambda(
-               [&](int32, ELoginStatus::Type, ELoginStatus::Type NewStatus, const FUniqueNetId&)
-               { Events.Add(ELoginStatus::ToString(NewStatus)); }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnLoginStatusChanged, 0,
+                    FOnLoginStatusChangedDelegate::CreateLambda(
+                        [&](int32, ELoginStatus::Type, ELoginStatus::Type NewStatus, const FUniqueNetId&)
+                        { Events.Add(ELoginStatus::ToString(NewStatus)); }));
     LoginUser();
     Events.Empty();
     ASSERT_TRUE(Identity().RefreshAuth(UserToken()));
@@ -249,9 +251,10 @@ TEST_F(FTokenUpkeepTest, UnansweredRefreshWithAnExpiredRefreshTokenLogsOutAtOnce
 TEST_F(FTokenUpkeepTest, RefreshReplyForAnotherAccountIsRefused)
 {
     FString Error;
-    Identity().AddOnRefreshAuthCompleteDelegate(FOnRefreshAuthCompleteDelegate::CreateLambda(
-        [&](bool bOk, const FAuthTokenZor&, const FAuthTokenZor&, const FString& E)
-        { Error = bOk ? "ok" : E; }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnRefreshAuthComplete,
+                    FOnRefreshAuthCompleteDelegate::CreateLambda(
+                        [&](bool bOk, const FAuthTokenZor&, const FAuthTokenZor&, const FString& E)
+                        { Error = bOk ? "ok" : E; }));
     LoginUser();
     ASSERT_TRUE(Identity().RefreshAuth(UserToken()));
     Answer("/api/oauth/token", 200, TokenReply("someone-else", 3600, "stolen"));

@@ -19,13 +19,14 @@ TMap<FString, FString> BuildHeader(const FString& Value)
 
 TEST_F(FProfileTest, QueuedCommandsGoOutOneAfterAnotherEachAfterThePreviousCallback)
 {
-    TArray<int32> StartedAtCallback;
-    auto Callback = [&]
+    // Shared: a command still queued when the test stops reports after this frame is gone.
+    const TSharedRef<TArray<int32>> StartedAtCallback = MakeShared<TArray<int32>>();
+    auto Callback = [this, StartedAtCallback]
     {
         return FOnZorQueryComplete::CreateLambda(
-            [&](const FZorQueryResult& Result)
+            [this, StartedAtCallback](const FZorQueryResult& Result)
             {
-                StartedAtCallback.Add(NumStarted());
+                StartedAtCallback->Add(NumStarted());
                 Results.Add(Result);
             });
     };
@@ -54,7 +55,7 @@ TEST_F(FProfileTest, QueuedCommandsGoOutOneAfterAnotherEachAfterThePreviousCallb
     Answer(200, R"({"profileRevision":7})");
 
     // Each callback ran while only its own command had gone out.
-    EXPECT_EQ(StartedAtCallback, (TArray<int32>{1, 2, 3}));
+    EXPECT_EQ(*StartedAtCallback, (TArray<int32>{1, 2, 3}));
     ASSERT_EQ(Results.Num(), 3);
     const auto Sent = Http().GetStartedRequests();
     EXPECT_TRUE(Sent[1].GetContentAsString().Contains("weapon.axe"));
@@ -281,31 +282,36 @@ TEST_F(FProfileTest, LongQueueFailingAtSendDrainsInOrderWithoutNesting)
 {
     UTestProfile* NoAccount = NewProfile("");
     constexpr int32 Count = 300;
-    TArray<int32> Order;
-    bool bInsideCallback = false;
-    bool bNested = false;
+    // Shared: commands still queued when the test stops report after this frame is gone.
+    struct FCallbacks
+    {
+        TArray<int32> Order;
+        bool bInside = false;
+        bool bNested = false;
+    };
+    const TSharedRef<FCallbacks> Seen = MakeShared<FCallbacks>();
     for (int32 Index = 0; Index < Count; ++Index)
     {
         NoAccount->QueryProfile(FClientUrlContext(FOnZorQueryComplete::CreateLambda(
-            [&, Index](const FZorQueryResult&)
+            [Seen, Index](const FZorQueryResult&)
             {
-                bNested |= bInsideCallback;
-                bInsideCallback = true;
-                Order.Add(Index);
-                bInsideCallback = false;
+                Seen->bNested |= Seen->bInside;
+                Seen->bInside = true;
+                Seen->Order.Add(Index);
+                Seen->bInside = false;
             })));
     }
-    for (int32 Round = 0; Round < Count && Order.Num() < Count; ++Round)
+    for (int32 Round = 0; Round < Count && Seen->Order.Num() < Count; ++Round)
     {
-        const int32 Before = Order.Num();
+        const int32 Before = Seen->Order.Num();
         Tick();
-        ASSERT_EQ(Order.Num(), Before + 1) << "one refused command completes per tick";
+        ASSERT_EQ(Seen->Order.Num(), Before + 1) << "one refused command completes per tick";
     }
-    EXPECT_FALSE(bNested);
-    ASSERT_EQ(Order.Num(), Count);
+    EXPECT_FALSE(Seen->bNested);
+    ASSERT_EQ(Seen->Order.Num(), Count);
     for (int32 Index = 0; Index < Count; ++Index)
     {
-        ASSERT_EQ(Order[Index], Index);
+        ASSERT_EQ(Seen->Order[Index], Index);
     }
     EXPECT_EQ(NoAccount->GetNumPendingRequests(), 0);
     NoAccount->RemoveFromRoot();

@@ -154,9 +154,16 @@ TEST_F(FProfileTest, CopyFromOtherSharesItemsAndAnnouncesThemOnce)
     UTestProfile* Copy = NewProfile("stranger", false);
     TArray<TArray<FString>> Announced;
     int32 StatsEvents = 0;
-    Copy->OnInventoryUpdated().AddLambda([&](const TSet<FString>& Types, int64)
-                                         { Announced.Add(Types.Array()); });
-    Copy->OnStatsUpdated().AddLambda([&](int64 Revision) { StatsEvents += Revision == 6 ? 1 : 100; });
+    const FDelegateHandle Inventory = Copy->OnInventoryUpdated().AddLambda(
+        [&](const TSet<FString>& Types, int64) { Announced.Add(Types.Array()); });
+    const FDelegateHandle Stats =
+        Copy->OnStatsUpdated().AddLambda([&](int64 Revision) { StatsEvents += Revision == 6 ? 1 : 100; });
+    const FZorScopedBinding Bound(
+        [&]
+        {
+            Copy->OnInventoryUpdated().Remove(Inventory);
+            Copy->OnStatsUpdated().Remove(Stats);
+        });
 
     Copy->CopyFromOther(*Profile);
     EXPECT_TRUE(Copy->GetProfileId().Equals("pve"));

@@ -221,6 +221,7 @@ TEST_F(FProfileResponseTest, NotificationsReachGameCodeAndTheLastPrimaryWins)
 {
     TArray<FOnlineNotification> Seen;
     Profile->OnHandleNotification().BindLambda([&](const FOnlineNotification& Note) { Seen.Add(Note); });
+    const FZorScopedBinding Bound([this] { Profile->OnHandleNotification().Unbind(); });
     const FZorQueryResult Result = Apply(R"({"profileRevision":1,"notifications":[)"
                                          R"({"type":"levelUp","primary":true,"payload":{"level":2}},)"
                                          R"({"type":"bare"},"not an object",)"
@@ -297,11 +298,13 @@ TEST_F(FProfileResponseTest, MalformedProfilesAreSkippedWithWarnings)
 
 TEST_F(FProfileResponseTest, SuccessfulCommandAppliesItsResponseBeforeTheCallback)
 {
-    int32 ItemsAtCallback = -1;
-    ASSERT_TRUE(Profile->ForceQueryProfile(FOnZorQueryComplete::CreateLambda(
-        [&](const FZorQueryResult&) { ItemsAtCallback = Profile->GetAllItems().Num(); })));
+    // Shared: a command still queued when the test stops reports after this frame is gone.
+    const TSharedRef<int32> ItemsAtCallback = MakeShared<int32>(-1);
+    ASSERT_TRUE(Profile->ForceQueryProfile(
+        FOnZorQueryComplete::CreateLambda([this, ItemsAtCallback](const FZorQueryResult&)
+                                          { *ItemsAtCallback = Profile->GetAllItems().Num(); })));
     Tick();
     Answer(200, FullProfile(3, "{}", TwoItems));
-    EXPECT_EQ(ItemsAtCallback, 2);
+    EXPECT_EQ(*ItemsAtCallback, 2);
     EXPECT_EQ(Profile->GetProfileRevision(), 3);
 }

@@ -365,12 +365,14 @@ TEST_F(FSessionTest, FriendSearchPicksTheLatestSession)
 {
     const TSharedRef<FOnlineSessionSearch> Pending = MakeShared<FOnlineSessionSearch>();
     TArray<FString> Best;
-    Sessions().AddOnFindFriendSessionCompleteDelegate(FOnFindFriendSessionCompleteDelegate::CreateLambda(
-        [&Best](int32, bool bOk, const FOnlineSessionSearchResult& Result)
-        {
-            Best.Add(bOk ? (Result.Session.SessionInfo ? Result.Session.SessionInfo->ToString() : "none")
-                         : "fail");
-        }));
+    ZOR_BIND_SCOPED(
+        Subsystem->GetZorSessionService(), OnFindFriendSessionComplete,
+        FOnFindFriendSessionCompleteDelegate::CreateLambda(
+            [&Best](int32, bool bOk, const FOnlineSessionSearchResult& Result)
+            {
+                Best.Add(bOk ? (Result.Session.SessionInfo ? Result.Session.SessionInfo->ToString() : "none")
+                             : "fail");
+            }));
     ASSERT_TRUE(Sessions().FindFriendSession(0, FUniqueNetIdString("friend/1?x")));
     EXPECT_FALSE(Sessions().FindSessions(0, Pending));
     const FHttpRequestPtr Request = WaitForRequest("findPlayer");
@@ -506,14 +508,15 @@ TEST_F(FSessionTest, AFindHandlerMayStartTheNextLANSearch)
     // A handler that starts a new search from the find event.
     const TSharedRef<FOnlineSessionSearch> Third = Lan();
     const TSharedRef<FOnlineSessionSearch> Fourth = Lan();
-    Service.AddOnFindSessionsCompleteDelegate(FOnFindSessionsCompleteDelegate::CreateLambda(
-        [&Service, &Fourth](bool)
-        {
-            if (Fourth->SearchState == EOnlineAsyncTaskState::NotStarted)
-            {
-                EXPECT_TRUE(Service.FindSessions(0, Fourth));
-            }
-        }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorSessionService(), OnFindSessionsComplete,
+                    FOnFindSessionsCompleteDelegate::CreateLambda(
+                        [&Service, &Fourth](bool)
+                        {
+                            if (Fourth->SearchState == EOnlineAsyncTaskState::NotStarted)
+                            {
+                                EXPECT_TRUE(Service.FindSessions(0, Fourth));
+                            }
+                        }));
     ASSERT_TRUE(Service.FindSessions(0, Third));
     Now += 10.0;
     Tick();
