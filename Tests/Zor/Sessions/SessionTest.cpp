@@ -1,10 +1,9 @@
 #include "SessionTest.h"
 
-#include <atomic>
 #include <chrono>
 #include <thread>
 
-#include "Online/OnlineAsyncTaskManager.h"
+#include "ZorMarkerTask.h"
 
 FString SessionAnswer(const FString& Id, int32 BuildId, const FString& Extra)
 {
@@ -75,27 +74,11 @@ bool FSessionTest::PumpUntil(const TFunction<bool()>& Done)
     return true;
 }
 
-namespace
-{
-class FMarkerTask : public FOnlineAsyncTask
-{
-public:
-    explicit FMarkerTask(const TSharedRef<std::atomic<bool>>& InReturned) : Returned(InReturned) {}
-    FString ToString() const override { return "Marker"; }
-    bool IsDone() const override { return true; }
-    bool WasSuccessful() const override { return true; }
-    void TriggerDelegates() override { *Returned = true; }
-
-private:
-    TSharedRef<std::atomic<bool>> Returned;
-};
-} // namespace
-
 bool FSessionTest::WaitForTasks()
 {
-    const TSharedRef<std::atomic<bool>> Returned = MakeShared<std::atomic<bool>>(false);
-    Subsystem->QueueAsyncTask(new FMarkerTask(Returned));
-    return PumpUntil([&Returned] { return Returned->load(); });
+    const TSharedRef<bool> Returned = MakeShared<bool>(false);
+    Subsystem->QueueAsyncTask(new FZorMarkerTask([Returned] { *Returned = true; }));
+    return PumpUntil([&Returned] { return *Returned; });
 }
 
 FHttpRequestPtr FSessionTest::WaitForRequest(const FString& Part)

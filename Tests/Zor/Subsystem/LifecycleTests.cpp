@@ -1,7 +1,10 @@
 #include "Core/ModuleManager.h"
+#include "Core/PlatformProcess.h"
 #include "Core/RunnableThread.h"
 #include "Online/OnlineSubsystemModule.h"
+#include "Sessions/OnlineSessionZor.h"
 #include "Subsystem/OnlineSubsystemZorModule.h"
+#include "ZorMarkerTask.h"
 #include "ZorSubsystemTest.h"
 
 namespace
@@ -54,19 +57,100 @@ TEST_F(FLifecycleTest, NoZorSwitchDisablesAnEnabledSubsystem)
     EXPECT_TRUE(Log.Contains("Zor API disabled!"));
 }
 
+namespace
+{
+struct FGetter
+{
+    const char* Name;
+    bool (*IsSet)(const FOnlineSubsystemZor&);
+};
+
+template <auto Getter> FGetter MakeGetter(const char* Name)
+{
+    return {Name, [](const FOnlineSubsystemZor& Zor) { return (Zor.*Getter)().IsValid(); }};
+}
+#define ZOR_GETTER(Getter) MakeGetter<&FOnlineSubsystemZor::Getter>(#Getter)
+
+// Every getter; the interfaces this module does not offer, and voice on a host without audio, stay empty.
+const FGetter Getters[] = {
+    ZOR_GETTER(GetSessionInterface),
+    ZOR_GETTER(GetFriendsInterface),
+    ZOR_GETTER(GetPartyInterface),
+    ZOR_GETTER(GetSharedCloudInterface),
+    ZOR_GETTER(GetUserCloudInterface),
+    ZOR_GETTER(GetEntitlementsInterface),
+    ZOR_GETTER(GetLeaderboardsInterface),
+    ZOR_GETTER(GetVoiceInterface),
+    ZOR_GETTER(GetExternalUIInterface),
+    ZOR_GETTER(GetTimeInterface),
+    ZOR_GETTER(GetIdentityInterface),
+    ZOR_GETTER(GetTitleFileInterface),
+    ZOR_GETTER(GetStoreInterface),
+    ZOR_GETTER(GetEventsInterface),
+    ZOR_GETTER(GetAchievementsInterface),
+    ZOR_GETTER(GetSharingInterface),
+    ZOR_GETTER(GetUserInterface),
+    ZOR_GETTER(GetMessageInterface),
+    ZOR_GETTER(GetPresenceInterface),
+    ZOR_GETTER(GetZorGameService),
+    ZOR_GETTER(GetZorIdentityService),
+    ZOR_GETTER(GetZorAccountCreationService),
+    ZOR_GETTER(GetZorAccountMappingService),
+    ZOR_GETTER(GetZorFriendsService),
+    ZOR_GETTER(GetZorMessageService),
+    ZOR_GETTER(GetZorTimeService),
+    ZOR_GETTER(GetZorUserCloudService),
+    ZOR_GETTER(GetZorTitleFileService),
+    ZOR_GETTER(GetZorSessionService),
+    ZOR_GETTER(GetZorCatalogService),
+    ZOR_GETTER(GetZorOrderService),
+    ZOR_GETTER(GetZorPaymentService),
+    ZOR_GETTER(GetZorEntitlementsService),
+    ZOR_GETTER(GetZorBuildInfoService),
+    ZOR_GETTER(GetZorBuildInfoServiceV2),
+};
+#undef ZOR_GETTER
+
+/** The getters that return an object, by name. */
+FString SetGetters(const FOnlineSubsystemZor& Zor)
+{
+    TArray<FString> Names;
+    for (const FGetter& Getter : Getters)
+    {
+        if (Getter.IsSet(Zor))
+        {
+            Names.Add(Getter.Name);
+        }
+    }
+    return FString::Join(Names, ",");
+}
+
+const char* const GettersOfAnInitialisedSubsystem =
+    "GetSessionInterface,GetFriendsInterface,GetUserCloudInterface,GetEntitlementsInterface,GetTimeInterface,"
+    "GetIdentityInterface,GetTitleFileInterface,GetUserInterface,GetMessageInterface,GetZorGameService,"
+    "GetZorIdentityService,GetZorAccountCreationService,GetZorAccountMappingService,GetZorFriendsService,"
+    "GetZorMessageService,GetZorTimeService,GetZorUserCloudService,GetZorTitleFileService,"
+    "GetZorSessionService,GetZorCatalogService,GetZorOrderService,GetZorPaymentService,"
+    "GetZorEntitlementsService,GetZorBuildInfoService,GetZorBuildInfoServiceV2";
+
+/** The services' own sections in creation order; the shared game-service object has none. */
+const char* const ServicesInCreationOrder =
+    "OnlineSubsystemZor.OnlineTimeZor,,OnlineSubsystemZor.OnlineIdentityZor,"
+    "OnlineSubsystemZor.OnlineUserCloudZor,OnlineSubsystemZor.OnlineSessionZor,"
+    "OnlineSubsystemZor.OnlineEntitlementsZor,OnlineSubsystemZor.OnlineBuildInfoZor,"
+    "OnlineSubsystemZor.OnlineBuildInfoZorV2,OnlineSubsystemZor.OnlineCatalogServiceZor,"
+    "OnlineSubsystemZor.OnlineOrderServiceZor,OnlineSubsystemZor.OnlinePaymentServiceZor,"
+    "OnlineSubsystemZor.OnlineAccountCreationZor,OnlineSubsystemZor.OnlineAccountMappingZor,"
+    "OnlineSubsystemZor.OnlineTitleFileZor,OnlineSubsystemZor.OnlineFriendsZor,"
+    "OnlineSubsystemZor.OnlineUsersZor,OnlineSubsystemZor.OnlineMessagesZor";
+} // namespace
+
 TEST_F(FZorSubsystemTest, GettersAreEmptyAfterShutdown)
 {
     CreateSubsystem();
-    ASSERT_TRUE(Subsystem->GetZorIdentityService().IsValid());
-    ASSERT_TRUE(Subsystem->GetZorGameService().IsValid());
-    ASSERT_TRUE(Subsystem->GetSessionInterface().IsValid());
+    EXPECT_EQ(SetGetters(*Subsystem), FString(GettersOfAnInitialisedSubsystem));
     EXPECT_TRUE(Subsystem->Shutdown());
-    EXPECT_FALSE(Subsystem->GetSessionInterface().IsValid());
-    EXPECT_FALSE(Subsystem->GetZorSessionService().IsValid());
-    EXPECT_FALSE(Subsystem->GetZorIdentityService().IsValid());
-    EXPECT_FALSE(Subsystem->GetZorGameService().IsValid());
-    EXPECT_FALSE(Subsystem->GetIdentityInterface().IsValid());
-    EXPECT_FALSE(Subsystem->GetVoiceInterface().IsValid());
+    EXPECT_EQ(SetGetters(*Subsystem), FString());
     EXPECT_TRUE(Subsystem->GetAppId().IsEmpty());
     Tick(2); // a shut-down subsystem still ticks harmlessly
 }
@@ -75,15 +159,93 @@ TEST_F(FZorSubsystemTest, ShutdownWithoutInitFindsNothingToDo)
 {
     FOnlineSubsystemZor Uninitialised("default");
     EXPECT_TRUE(Uninitialised.Shutdown());
+    EXPECT_EQ(SetGetters(Uninitialised), FString());
+    EXPECT_EQ(Log.Count("FOnlineSubsystemZor::Shutdown()"), 1);
+    for (const FLogCapture::FLine& Line : Log.Lines())
+    {
+        EXPECT_GT(Line.Verbosity, ELogVerbosity::Warning) << *Line.Message;
+    }
+    EXPECT_EQ(Http().NumStarted(), 0);
 }
 
-TEST_F(FZorSubsystemTest, UpdateServiceConfigReachesEveryServiceInTheList)
+TEST_F(FZorSubsystemTest, InitCreatesTheServicesInOrderAndUpdateServiceConfigReachesEachOfThem)
 {
+    TArray<FString> Sections;
+    FServiceConfigZor::GetZorConfigurationDelegate().BindLambda(
+        [&Sections](const FString& Section, const FString&, FServiceConfigZor&) { Sections.Add(Section); });
+    const FZorScopedBinding Bound([] { FServiceConfigZor::GetZorConfigurationDelegate().Unbind(); });
     CreateSubsystem();
+    EXPECT_EQ(FString::Join(Sections, ","), FString(ServicesInCreationOrder));
+
+    Sections.Empty();
     SetIni(FString(ZorTestIni) + "\n[OnlineSubsystemZor.BaseServiceZor]\nDomain=moved:1\n");
     Subsystem->UpdateServiceConfig();
-    EXPECT_TRUE(Subsystem->GetZorGameService()->GetZorConfiguration().Domain.Equals("moved:1"));
+    EXPECT_EQ(FString::Join(Sections, ","), FString(ServicesInCreationOrder));
+    EXPECT_TRUE(Subsystem->GetZorGameService()->GetBaseUrl().Equals("http://moved:1"));
     EXPECT_TRUE(Subsystem->GetZorIdentityService()->GetBaseUrl().Equals("http://moved:1/account"));
+}
+
+TEST_F(FZorSubsystemTest, TickRunsTasksThenSessionsThenIdentityThenTheClientAndUserRoads)
+{
+    CreateSubsystem();
+    InstallUser();
+    ASSERT_TRUE(Identity().AuthClient("testclient"));
+    Answer("/api/oauth/token", 200, TokenReply("", 3600, "client-1"));
+    Identity().GetClientAuthTokenZor("testclient")->TimeToVerify = 3600.0;
+    Subsystem->GetZorSessionService()->SetClock(
+        []
+        {
+            UE_LOG(LogOnline, Log, "tick: sessions");
+            return 0.0;
+        });
+    auto Order = [this]
+    {
+        const TPair<const char*, const char*> Steps[] = {{"tick: tasks", "tasks"},
+                                                         {"tick: sessions", "sessions"},
+                                                         {"VerifyAuth request.", "identity"},
+                                                         {"Running Zor request for client=", "client"},
+                                                         {"Running Zor request for user=", "user"}};
+        TArray<FString> Seen;
+        for (const FLogCapture::FLine& Line : Log.Lines())
+        {
+            for (const auto& Step : Steps)
+            {
+                if (Line.Message.Contains(Step.Key) && (Seen.IsEmpty() || Seen.Last() != Step.Value))
+                {
+                    Seen.Add(Step.Value);
+                }
+            }
+        }
+        return FString::Join(Seen, ",");
+    };
+
+    // One tick in which identity verifies and each road has a request to send.
+    Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->UserToken.TimeToVerify = -1.0;
+    FString Error;
+    FOnlineSubsystemZor& Zor = *Subsystem;
+    ASSERT_TRUE(Zor.ProcessUserRequest(*Zor.GetZorGameService(), FUniqueNetIdString("acct1"),
+                                       FHttpModule::Get().CreateRequest(), Error));
+    ASSERT_TRUE(Zor.ProcessClientRequest(*Zor.GetZorGameService(), "testclient",
+                                         FHttpModule::Get().CreateRequest(), Error));
+    Log.Clear();
+    Tick();
+    EXPECT_EQ(Order(), FString("sessions,identity,client,user"));
+
+    // A finished task is handed back at the start of the tick it is found in.
+    const TSharedRef<bool> Returned = MakeShared<bool>(false);
+    Zor.QueueAsyncTask(new FZorMarkerTask(
+        [Returned]
+        {
+            UE_LOG(LogOnline, Log, "tick: tasks");
+            *Returned = true;
+        }));
+    Log.Clear();
+    for (int32 Attempt = 0; Attempt < 5000 && !*Returned; ++Attempt)
+    {
+        FPlatformProcess::Sleep(0.001f);
+        Tick();
+    }
+    EXPECT_TRUE(Order().EndsWith("tasks,sessions")) << *Order();
 }
 
 namespace
