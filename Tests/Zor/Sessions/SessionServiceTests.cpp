@@ -559,15 +559,16 @@ TEST_F(FSessionTest, ALANSearchWhoseBeaconCannotStartIsReportedOnce)
     const TSharedRef<FOnlineSessionSearch> Retry = MakeShared<FOnlineSessionSearch>();
     Retry->bIsLanQuery = true;
     // The handler searches again on the failure, this time with a working beacon.
-    Service.AddOnFindSessionsCompleteDelegate(FOnFindSessionsCompleteDelegate::CreateLambda(
-        [&](bool bOk)
-        {
-            if (!bOk && Retry->SearchState == EOnlineAsyncTaskState::NotStarted)
-            {
-                bBroken = false;
-                EXPECT_TRUE(Service.FindSessions(0, Retry));
-            }
-        }));
+    ZOR_BIND_SCOPED(Subsystem->GetZorSessionService(), OnFindSessionsComplete,
+                    FOnFindSessionsCompleteDelegate::CreateLambda(
+                        [&](bool bOk)
+                        {
+                            if (!bOk && Retry->SearchState == EOnlineAsyncTaskState::NotStarted)
+                            {
+                                bBroken = false;
+                                EXPECT_TRUE(Service.FindSessions(0, Retry));
+                            }
+                        }));
     EXPECT_FALSE(Service.FindSessions(0, Failing));
     EXPECT_EQ(Found, TArray<int32>({0}));
     EXPECT_EQ(Failing->SearchState, EOnlineAsyncTaskState::Failed);
