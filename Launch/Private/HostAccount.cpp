@@ -8,9 +8,8 @@
 namespace
 {
 const char* const Usage =
-    "usage: account create EMAIL NAME PASSWORD | query EMAIL | update EMAIL PASSWORD NEWEMAIL "
-    "NEWNAME NEWPASSWORD | delete EMAIL PASSWORD | validate EMAIL TOKEN | reset EMAIL | "
-    "resend EMAIL";
+    "account create EMAIL NAME PASSWORD | query EMAIL | update EMAIL PASSWORD NEWEMAIL NEWNAME NEWPASSWORD | "
+    "delete EMAIL PASSWORD | validate EMAIL TOKEN | reset EMAIL | resend EMAIL";
 
 /** Account operations typed before the application client had its token; they run once it has one. */
 class FAccountWordState : public FHostWordState
@@ -106,7 +105,7 @@ bool RunAccountWord(FZorHost& Host, const FString& Verb, const TArray<FString>& 
     {
         return Accounts->DeleteAccount(A[0], A[1]);
     }
-    UE_LOG(LogHost, Warning, "%s", Usage);
+    UE_LOG(LogHost, Warning, "usage: %s", Usage);
     return false;
 }
 
@@ -115,7 +114,7 @@ bool AccountWord(FZorHost& Host, const TCHAR* Args)
     FString Verb;
     if (!FParse::Token(Args, Verb, false))
     {
-        UE_LOG(LogHost, Warning, "%s", Usage);
+        UE_LOG(LogHost, Warning, "usage: %s", Usage);
         return false;
     }
     return RunAccountWord(Host, Verb, ReadArgs(Args));
@@ -225,7 +224,7 @@ void BindEvents(FZorHost& Host)
 }
 
 const FHostWord Words[] = {
-    {"account", "account create|query|update|delete|validate|reset|resend ...",
+    {"account", Usage,
      "manages service accounts by e-mail; the application client logs in first where it must", &AccountWord,
      &MaskAccountArgs},
 };

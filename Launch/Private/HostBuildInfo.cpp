@@ -1,6 +1,7 @@
 #include "BuildInfo/OnlineBuildInfoServiceZor.h"
 #include "BuildInfo/OnlineBuildInfoServiceZorV2.h"
 #include "Core/Parse.h"
+#include "HostSeedNotes.h"
 #include "HostWords.h"
 #include "Launch/ZorHost.h"
 #include "Subsystem/OnlineSubsystemZor.h"
@@ -255,15 +256,46 @@ void BindEvents(FZorHost& Host)
     }
 }
 
+const TCHAR* const Notes[] = {DemoBuildsNote};
+const TCHAR* const DownloadNotes[] = {
+    DemoBuildsNote, "after builds2 Live Windows: APPNAME ZorDemoGame, CATALOGITEMID demo-game-deluxe-item"};
+
 const FHostWord Words[] = {
-    {"builds", "builds LABEL PLATFORM", "lists the builds local user 0 is entitled to", &QueryBuilds},
-    {"selfpatch", "selfpatch LABEL PLATFORM", "shows the launcher's latest build", &QuerySelfPatch},
-    {"builds2", "builds2 LABEL PLATFORM [SUBLABEL]", "lists local user 0's builds from the asset service",
-     &QueryBuildsV2},
-    {"download2", "download2 APPNAME [CATALOGITEMID]",
-     "asks for the signed download of a build from the last builds2 answer", &QueryDownloadV2},
-    {"selfpatch2", "selfpatch2 LABEL PLATFORM",
-     "shows the launcher's build and download from the asset service", &QuerySelfPatchV2},
+    {"builds",
+     "builds LABEL PLATFORM",
+     "lists the builds local user 0 is entitled to",
+     &QueryBuilds,
+     nullptr,
+     {},
+     Notes},
+    {"selfpatch",
+     "selfpatch LABEL PLATFORM",
+     "shows the launcher's latest build",
+     &QuerySelfPatch,
+     nullptr,
+     {},
+     Notes},
+    {"builds2",
+     "builds2 LABEL PLATFORM [SUBLABEL]",
+     "lists local user 0's builds from the asset service",
+     &QueryBuildsV2,
+     nullptr,
+     {},
+     Notes},
+    {"download2",
+     "download2 APPNAME [CATALOGITEMID]",
+     "asks for the signed download of a build from the last builds2 answer",
+     &QueryDownloadV2,
+     nullptr,
+     {},
+     DownloadNotes},
+    {"selfpatch2",
+     "selfpatch2 LABEL PLATFORM",
+     "shows the launcher's build and download from the asset service",
+     &QuerySelfPatchV2,
+     nullptr,
+     {},
+     Notes},
 };
 const FHostOperation Operations[] = {
     {"builds"}, {"selfpatch"}, {"builds2"}, {"download2"}, {"selfpatch2"},

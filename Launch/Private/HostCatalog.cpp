@@ -1,5 +1,6 @@
 #include "Catalog/OnlineCatalogServiceZor.h"
 #include "Core/Parse.h"
+#include "HostSeedNotes.h"
 #include "HostWords.h"
 #include "Launch/ZorHost.h"
 #include "Subsystem/OnlineSubsystemZor.h"
@@ -160,9 +161,16 @@ void BindEvents(FZorHost& Host)
         }));
 }
 
+const TCHAR* const Notes[] = {DemoCatalogNote};
+
 const FHostWord Words[] = {
-    {"catalog", Usage, "queries the catalog's categories or currencies, or a namespace's offers or items",
-     &CatalogWord},
+    {"catalog",
+     Usage,
+     "queries the catalog's categories or currencies, or a namespace's offers or items",
+     &CatalogWord,
+     nullptr,
+     {},
+     Notes},
 };
 const FHostOperation Operations[] = {
     {"catalog categories"},

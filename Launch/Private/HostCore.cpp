@@ -1,6 +1,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include "Core/Parse.h"
@@ -36,14 +37,36 @@ bool Wait(FZorHost& Host, const TCHAR* Args)
     return true;
 }
 
-bool Help(FZorHost&, const TCHAR*)
+/** Usage and summary on one line; the summary goes under a usage too long for its column. */
+void LogWordLine(const char* Indent, const TCHAR* Usage, const TCHAR* Summary)
 {
-    UE_LOG(LogHost, Display, "Host words:");
+    constexpr int32 UsageColumn = 34;
+    if (std::strlen(Usage) <= size_t(UsageColumn))
+    {
+        UE_LOG(LogHost, Display, "%s%-*s %s", Indent, UsageColumn, Usage, Summary);
+        return;
+    }
+    UE_LOG(LogHost, Display, "%s%s", Indent, Usage);
+    UE_LOG(LogHost, Display, "%s%-*s %s", Indent, UsageColumn, "", Summary);
+}
+
+void LogWordAndSubWords(const FHostWord& Word)
+{
+    LogWordLine("  ", Word.Usage, Word.Summary);
+    for (const FHostWord& SubWord : Word.SubWords)
+    {
+        LogWordLine("    ", SubWord.Usage, SubWord.Summary);
+    }
+}
+
+void HelpAll()
+{
+    UE_LOG(LogHost, Display, "Host words (help WORD shows one with the values it takes):");
     for (const FHostWordGroup& Group : GetHostWordGroups())
     {
         for (const FHostWord& Word : Group.Words)
         {
-            UE_LOG(LogHost, Display, "  %-34s %s", Word.Usage, Word.Summary);
+            LogWordAndSubWords(Word);
         }
     }
     UE_LOG(LogHost, Display, "Subsystem words:");
@@ -54,7 +77,56 @@ bool Help(FZorHost&, const TCHAR*)
             UE_LOG(LogHost, Display, "  ONLINE SUB=ZOR TEST %-14s %s", Word.Usage, Word.Summary);
         }
     }
+}
+
+void LogUsage(const FHostWord& Word)
+{
+    UE_LOG(LogHost, Display, "usage: %s", Word.Usage);
+    UE_LOG(LogHost, Display, "  %s", Word.Summary);
+    for (const FHostWord& SubWord : Word.SubWords)
+    {
+        LogWordLine("  ", SubWord.Usage, SubWord.Summary);
+    }
+    for (const TCHAR* Note : Word.Notes)
+    {
+        UE_LOG(LogHost, Display, "  %s", Note);
+    }
+}
+
+/** The host word and the subsystem's TEST word of that name (CATALOG is both). */
+bool HelpWord(const TCHAR* Args)
+{
+    const TCHAR* Rest = Args;
+    const FHostWord* Word = FindHostWord(Rest);
+    if (Word)
+    {
+        LogUsage(*Word);
+    }
+    Rest = Args;
+    FString Name;
+    FParse::Token(Rest, Name, false);
+    const FHostTestWord* TestWord = FindHostTestWord(Name);
+    if (TestWord)
+    {
+        UE_LOG(LogHost, Display, "usage: ONLINE SUB=ZOR TEST %s", TestWord->Usage);
+        UE_LOG(LogHost, Display, "  %s", TestWord->Summary);
+    }
+    if (!Word && !TestWord)
+    {
+        UE_LOG(LogHost, Warning, "help: no word %s; help lists them", *Name);
+        return false;
+    }
     return true;
+}
+
+bool Help(FZorHost&, const TCHAR* Args)
+{
+    if (FString(Args).TrimStartAndEnd().IsEmpty())
+    {
+        HelpAll();
+        return true;
+    }
+    return HelpWord(Args);
 }
 
 bool Expect(FZorHost& Host, const TCHAR* Args)
@@ -91,7 +163,7 @@ bool Quit(FZorHost& Host, const TCHAR*)
 }
 
 const FHostWord Words[] = {
-    {"help", "help", "lists these words", &Help},
+    {"help", "help [WORD]", "lists these words, or shows one word's usage and the values it takes", &Help},
     {"wait", "wait SECONDS", "keeps ticking for SECONDS before the next line", &Wait},
     {"expect", "expect OPERATION",
      "fails the run unless OPERATION last succeeded (login, verify, exchange code, profile GrantItem, "

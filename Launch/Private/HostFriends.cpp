@@ -1,5 +1,6 @@
 #include "Core/Parse.h"
 #include "Friends/OnlineFriendsZor.h"
+#include "HostSeedNotes.h"
 #include "HostWords.h"
 #include "Launch/ZorHost.h"
 #include "Subsystem/OnlineSubsystemZor.h"
@@ -142,9 +143,16 @@ void BindEvents(FZorHost& Host)
     Friends->AddOnDeleteFriendCompleteDelegate(LogFriendOutcome(Host, "DeleteFriend", "friends remove"));
 }
 
+const TCHAR* const Notes[] = {SecondUserNote, DemoUserNote};
+
 const FHostWord Words[] = {
-    {"friends", "friends read [LIST] | list [LIST] | invite ID [LIST] | accept ID | reject ID | remove ID",
-     "reads, shows and changes local user 0's friends list (\"default\" unless named)", &FriendsWord},
+    {"friends",
+     "friends read [LIST] | list [LIST] | invite ID [LIST] | accept ID | reject ID | remove ID",
+     "reads, shows and changes local user 0's friends list (\"default\" unless named)",
+     &FriendsWord,
+     nullptr,
+     {},
+     Notes},
 };
 
 const FHostTestWord TestWords[] = {

@@ -1,3 +1,4 @@
+#include "HostSeedNotes.h"
 #include "HostWords.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "Launch/ZorHost.h"
@@ -119,13 +120,31 @@ void BindEvents(FZorHost& Host)
     BindTokenEvents(Host, *Identity);
 }
 
+const TCHAR* const LoginNotes[] = {
+    "LOGIN=EMAIL PASSWORD=PASSWORD TYPE=tavo, LOGIN=ID PASSWORD=SECRET TYPE=internal, LOGIN=ANY "
+    "PASSWORD=TICKET "
+    "TYPE=console, or LOGIN=ACCOUNTID AUTH=TOKEN",
+    DemoUserNote,
+    SecondUserNote,
+    "TYPE=exchangecode and TYPE=refresh take a code or refresh token obtained elsewhere (the README shows "
+    "how "
+    "to ask zorbackend): this host never prints one whole",
+};
+
 const FHostWord Words[] = {
-    {"login", "login", "logs local user 0 in with LOGIN=, PASSWORD= and TYPE= of the command line", &Login},
+    {"login",
+     "login",
+     "logs local user 0 in with LOGIN=, PASSWORD= and TYPE= of the command line",
+     &Login,
+     nullptr,
+     {},
+     LoginNotes},
     {"logout", "logout", "logs local user 0 out", &Logout},
 };
 
 const FHostTestWord TestWords[] = {
-    {"EXCHANGECODE ID", "makes an exchange code for local user 0"},
+    {"EXCHANGECODE CLIENTID",
+     "makes an exchange code for local user 0 to hand to client CLIENTID (zordemoclient)"},
     {"AUTHTEST", "refreshes local user 0's token"},
 };
 const FHostOperation Operations[] = {

@@ -1,4 +1,5 @@
 #include "Core/Parse.h"
+#include "HostSeedNotes.h"
 #include "HostWords.h"
 #include "Launch/ZorHost.h"
 #include "Messages/OnlineMessageZor.h"
@@ -193,10 +194,16 @@ void BindEvents(FZorHost& Host)
         }));
 }
 
+const TCHAR* const Notes[] = {SecondUserNote, DemoUserNote};
+
 const FHostWord Words[] = {
-    {"messages", "messages list | read ID | send TO[,TO...] KEY=VALUE... | delete ID",
+    {"messages",
+     "messages list | read ID | send TO[,TO...] KEY=VALUE... | delete ID",
      "lists, reads, sends (values typed as integers, floats or text) and deletes local user 0's messages",
-     &MessagesWord},
+     &MessagesWord,
+     nullptr,
+     {},
+     Notes},
 };
 const FHostOperation Operations[] = {
     {"messages list"},

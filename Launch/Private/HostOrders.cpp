@@ -1,4 +1,5 @@
 #include "Core/Parse.h"
+#include "HostSeedNotes.h"
 #include "HostWords.h"
 #include "Launch/ZorHost.h"
 #include "Orders/OnlineOrderServiceZor.h"
@@ -191,14 +192,19 @@ void BindEvents(FZorHost& Host)
             }));
 }
 
+const TCHAR* const OrderNotes[] = {DemoCatalogNote};
+
 const FHostWord Words[] = {
     {"billing", "billing default", "reads local user 0's default billing account", &BillingWord},
     {"orders", "orders list", "lists local user 0's orders", &OrdersWord},
-    {"order", OrderUsage,
+    {"order",
+     OrderUsage,
      "previews or creates an order of offers of namespace qx, or checks out (with the default billing "
-     "account, or "
-     "the id given) or fulfils a cached order",
-     &OrderWord},
+     "account, or the id given) or fulfils a cached order",
+     &OrderWord,
+     nullptr,
+     {},
+     OrderNotes},
 };
 const FHostOperation Operations[] = {
     {"orders list"},    {"order preview"}, {"order create"},

@@ -354,7 +354,7 @@ void BindEvents(FZorHost& Host)
 
 const FHostWord Words[] = {
     {"session", "session create|start|update|end|destroy|find|join|register|dump ...",
-     "hosts, finds and joins matchmaking sessions (see the session words)", &Session},
+     "hosts, finds and joins matchmaking sessions", &Session, nullptr, SessionWords},
 };
 const FHostOperation Operations[] = {
     {"session create"},  {"session start"}, {"session update"}, {"session end"},

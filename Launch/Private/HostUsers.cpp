@@ -1,4 +1,5 @@
 #include "Core/Parse.h"
+#include "HostSeedNotes.h"
 #include "HostWords.h"
 #include "Launch/ZorHost.h"
 #include "Online/OnlineUserInterface.h"
@@ -82,9 +83,16 @@ void BindEvents(FZorHost& Host)
                                  }));
 }
 
+const TCHAR* const Notes[] = {SecondUserNote, DemoUserNote};
+
 const FHostWord Words[] = {
-    {"users", "users query ID...", "asks for the public information of the users, for local user 0",
-     &UsersWord},
+    {"users",
+     "users query ID...",
+     "asks for the public information of the users, for local user 0",
+     &UsersWord,
+     nullptr,
+     {},
+     Notes},
 };
 const FHostOperation Operations[] = {
     {"users query"},

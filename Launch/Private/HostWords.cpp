@@ -126,3 +126,20 @@ FString ListHostOperations()
     }
     return FString::Join(Names, ", ");
 }
+
+const FHostTestWord* FindHostTestWord(const FString& Name)
+{
+    for (const FHostWordGroup& Group : GetHostWordGroups())
+    {
+        for (const FHostTestWord& Word : Group.TestWords)
+        {
+            FString First;
+            const TCHAR* Usage = Word.Usage;
+            if (FParse::Token(Usage, First, false) && First.Equals(Name, ESearchCase::IgnoreCase))
+            {
+                return &Word;
+            }
+        }
+    }
+    return nullptr;
+}

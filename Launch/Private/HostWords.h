@@ -16,6 +16,10 @@ struct FHostWord
     bool (*Run)(FZorHost& Host, const TCHAR* Args);
     /** The rest of the line as the log may show it, its secrets masked; null when it holds none. */
     FString (*MaskArgs)(const TCHAR* Args) = nullptr;
+    /** The words that follow this one ("session create ..."), which help lists under it. */
+    std::span<const FHostWord> SubWords = {};
+    /** What help WORD adds to the usage: the values to type and where they come from. */
+    std::span<const TCHAR* const> Notes = {};
 };
 
 /** A TEST word of the subsystem that a part of the host stands for, as help shows it. */
@@ -65,3 +69,6 @@ bool LineStartsWith(const FString& Line, const FString& Start);
 
 /** The names of every operation the host records, as expect takes them ("profile NAME" for the profile's). */
 FString ListHostOperations();
+
+/** The TEST word whose usage starts with Name (ignoring case); null when none. */
+const FHostTestWord* FindHostTestWord(const FString& Name);

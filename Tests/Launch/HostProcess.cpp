@@ -1,5 +1,6 @@
 #include "HostProcess.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
@@ -78,9 +79,9 @@ bool FHostRun::HasLine(const std::string& Text) const
     return FindLine(Text) >= 0;
 }
 
-int FHostRun::FindLine(const std::string& Text) const
+int FHostRun::FindLine(const std::string& Text, int From) const
 {
-    for (size_t Index = 0; Index < ErrorLines.size(); ++Index)
+    for (size_t Index = static_cast<size_t>(std::max(From, 0)); Index < ErrorLines.size(); ++Index)
     {
         if (ErrorLines[Index].find(Text) != std::string::npos)
         {

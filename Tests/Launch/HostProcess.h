@@ -31,8 +31,8 @@ struct FHostRun
     std::vector<std::string> OutputLines;
 
     bool HasLine(const std::string& Text) const;
-    /** Index of the first standard-error line holding Text, or -1. */
-    int FindLine(const std::string& Text) const;
+    /** Index of the first standard-error line from From on holding Text, or -1. */
+    int FindLine(const std::string& Text, int From = 0) const;
     /** Every standard-error line, then every standard-output line, for failure messages. */
     std::string Log() const;
 };

@@ -345,25 +345,6 @@ TEST_F(ZorHostProgramTest, RoundTripsThePlayerProfileOfTheLoggedInUser)
     EXPECT_TRUE(Run.HasLine("Profile NoSuchCommand bSucceeded=0 HttpResponseCode=404")) << Run.Log();
     EXPECT_TRUE(Run.HasLine("profile command: the parameters are not a JSON object: [1]")) << Run.Log();
 }
-TEST_F(ZorHostProgramTest, HelpListsTheHostWordsAndTheSubsystemWords)
-{
-    const FHostRun Run = RunScript(EnabledIni, "HELP\nquit\n");
-    EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
-    const int HostWords = Run.FindLine("LogHost: Display: Host words:");
-    const int TestWords = Run.FindLine("LogHost: Display: Subsystem words:");
-    ASSERT_GE(HostWords, 0) << Run.Log();
-    EXPECT_GT(TestWords, HostWords) << Run.Log();
-    for (const char* Usage : {"  wait SECONDS ", "  login ", "  logout ",
-                              "  profile query | command NAME {JSON} ", "  quit ", "  help "})
-    {
-        const int Line = Run.FindLine(Usage);
-        EXPECT_GT(Line, HostWords) << Usage << Run.Log();
-        EXPECT_LT(Line, TestWords) << Usage << Run.Log();
-    }
-    EXPECT_GT(Run.FindLine("  ONLINE SUB=ZOR TEST EXCHANGECODE ID "), TestWords) << Run.Log();
-    EXPECT_GT(Run.FindLine("  ONLINE SUB=ZOR TEST AUTHTEST "), TestWords) << Run.Log();
-    EXPECT_FALSE(Run.HasLine("Unknown command")) << Run.Log();
-}
 TEST_F(ZorHostProgramTest, TheExitStatusTellsWhetherEveryLineSucceeded)
 {
     struct FCase
