@@ -36,10 +36,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size)
         }
     }
     TArray<FCloudFileHeader> Merged = Headers;
-    for (const FCloudFileHeader& Header : Headers)
-    {
-        FZorCloudFileList::Merge(Merged, Header);
-    }
+    FZorCloudFileList::Merge(Merged, Headers);
     if (Merged.Num() != Headers.Num())
     {
         std::abort();
