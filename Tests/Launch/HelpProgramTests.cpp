@@ -114,13 +114,33 @@ TEST_F(HelpProgramTest, HelpAndTheReadmeShowEveryWordOfTheTable)
 
 TEST_F(HelpProgramTest, TheReadmeNamesTheSeedsValuesAndTheyWorkAgainstTheLocalBackend)
 {
+    ZorBackend::FLocalBackend Backend;
+    std::string Error;
+    const int Port = Backend.Start(0, Error);
+    ASSERT_GT(Port, 0) << Error;
+    // The second user, by the console ticket the README gives, on the shipped ini.
+    const FHostRun Run = RunScript(
+        "help login\nlogin\nwait 2\nexpect login\ncatalog offers qx\nwait 1\nexpect catalog offers\n"
+        "ONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\nwait 1\nexpect Exchange Code\nquit\n",
+        {std::string("-ini=") + ZOR_ENGINE_INI, "-domain=127.0.0.1:" + std::to_string(Port), "LOGIN=rival",
+         "PASSWORD=rival-console-ticket", "TYPE=console"});
+    Backend.Stop();
+    EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
+    EXPECT_TRUE(Run.HasLine(
+        "OnLoginComplete LocalUserNum=0 bWasSuccessful=1 UserId=7c1e5a9b3d2f4e6c8a0b1c2d3e4f5a6b"))
+        << Run.Log();
+
     ZorBackend::FBackendState Seed;
     ASSERT_FALSE(ZorBackend::LoadSeedFile(ZOR_BACKEND_SEED, Seed).has_value());
+    const int LoginHelp = Run.FindLine("> help login");
+    const int LoginHelpEnd = Run.FindLine("> login");
     for (const auto& [Id, Account] : Seed.Accounts)
     {
         for (const std::string& Value : {Id, Account.DisplayName, Account.Email, Account.Password})
         {
             EXPECT_TRUE(Quotes(Readme, Value)) << "README lacks `" << Value << "`";
+            const int Line = Run.FindLine(Value, LoginHelp);
+            EXPECT_TRUE(Line > LoginHelp && Line < LoginHelpEnd) << "help login lacks " << Value;
         }
         for (const ZorBackend::FExternalAuth& Auth : Account.ExternalAuths)
         {
@@ -131,23 +151,6 @@ TEST_F(HelpProgramTest, TheReadmeNamesTheSeedsValuesAndTheyWorkAgainstTheLocalBa
     {
         EXPECT_TRUE(Quotes(Readme, Client.Id)) << "README lacks `" << Client.Id << "`";
     }
-
-    ZorBackend::FLocalBackend Backend;
-    std::string Error;
-    const int Port = Backend.Start(0, Error);
-    ASSERT_GT(Port, 0) << Error;
-    // The second user, by the console ticket the README gives, on the shipped ini.
-    const FHostRun Run =
-        RunScript("login\nwait 2\nexpect login\ncatalog offers qx\nwait 1\nexpect catalog offers\n"
-                  "ONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\nwait 1\nexpect Exchange Code\nquit\n",
-                  {std::string("-ini=") + ZOR_ENGINE_INI, "-domain=127.0.0.1:" + std::to_string(Port),
-                   "LOGIN=rival", "PASSWORD=rival-console-ticket", "TYPE=console"});
-    Backend.Stop();
-    EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
-    EXPECT_TRUE(Quotes(Readme, "7c1e5a9b3d2f4e6c8a0b1c2d3e4f5a6b"));
-    EXPECT_TRUE(Run.HasLine(
-        "OnLoginComplete LocalUserNum=0 bWasSuccessful=1 UserId=7c1e5a9b3d2f4e6c8a0b1c2d3e4f5a6b"))
-        << Run.Log();
     std::set<std::string> Offers;
     const std::regex OfferLine("  offer (\\S+) ");
     for (const std::string& Line : Run.ErrorLines)
