@@ -68,7 +68,7 @@ void FOnlineAccountMappingZor::ReadConfig()
 
 FString FOnlineAccountMappingZor::GetIdentityBaseUrl() const
 {
-    const TSharedPtr<FOnlineIdentityZor> Identity = Subsystem ? Subsystem->GetZorIdentityService() : nullptr;
+    const TSharedPtr<FOnlineIdentityZor> Identity = GetSubsystemIdentity();
     return Identity ? Identity->GetBaseUrl() : GetBaseUrl();
 }
 

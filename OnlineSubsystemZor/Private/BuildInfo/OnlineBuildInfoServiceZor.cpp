@@ -101,7 +101,7 @@ bool FOnlineBuildInfoServiceZor::QuerySelfPatchBuild(const FString& Label, const
     Call.Values = {{"`label", Label}, {"`platform", Platform}};
     FZorError Error;
     if (GetCalls().SendAsClient(
-            Call, Subsystem->GetAppId(),
+            Call, GetSubsystemAppId(),
             [this](FZorReply& Reply) { QuerySelfPatchBuild_HttpRequestComplete(Reply); }, Error))
     {
         return true;

@@ -192,7 +192,7 @@ bool FOnlineBuildInfoServiceZorV2::QuerySelfPatchBuild(const FString& Platform, 
     Call.Url = MakeUrl(QuerySelfPatchBuildUrl, Query, false);
     FZorError Error;
     if (GetCalls().SendAsClient(
-            Call, Subsystem->GetAppId(),
+            Call, GetSubsystemAppId(),
             [this, Query](FZorReply& Reply) { QuerySelfPatchBuild_HttpRequestComplete(Reply, Query); },
             Error))
     {

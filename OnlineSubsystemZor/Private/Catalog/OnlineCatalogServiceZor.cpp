@@ -196,7 +196,7 @@ bool FOnlineCatalogServiceZor::SendQuery(EQueryKind Kind, const FString& Operati
     Call.Url = Url;
     FZorError Error;
     const bool bSent = GetCalls().SendAsClient(
-        Call, Subsystem->GetAppId(),
+        Call, GetSubsystemAppId(),
         [this, Kind, Pending](FZorReply& Reply)
         {
             switch (Kind)

@@ -125,11 +125,23 @@ void FZorCallSet::Drop(const FHttpRequestPtr& Request)
 
 bool FZorCallSet::IsPending(const FString& PendingKey, ESearchCase::Type SearchCase) const
 {
+    return HasPending(PendingKey, SearchCase, FString());
+}
+
+bool FZorCallSet::IsOperationPending(const FString& PendingKey, const FString& Operation) const
+{
+    return HasPending(PendingKey, ESearchCase::IgnoreCase, Operation);
+}
+
+bool FZorCallSet::HasPending(const FString& PendingKey, ESearchCase::Type SearchCase,
+                             const FString& Operation) const
+{
     FScopeLock ScopeLock(&Lock);
     for (const auto& Entry : InFlight)
     {
-        if (!Entry.Value.Call.PendingKey.IsEmpty() &&
-            Entry.Value.Call.PendingKey.Equals(PendingKey, SearchCase))
+        const FZorCall& Call = Entry.Value.Call;
+        if (!Call.PendingKey.IsEmpty() && Call.PendingKey.Equals(PendingKey, SearchCase) &&
+            (Operation.IsEmpty() || Call.Operation == Operation))
         {
             return true;
         }

@@ -44,6 +44,8 @@ public:
 
     /** Whether a call with this owner key is in flight; keys are compared ignoring case unless told. */
     bool IsPending(const FString& PendingKey, ESearchCase::Type SearchCase = ESearchCase::IgnoreCase) const;
+    /** Whether a call of this operation with this owner key is in flight. */
+    bool IsOperationPending(const FString& PendingKey, const FString& Operation) const;
     int32 Num() const;
 
     /**
@@ -52,6 +54,8 @@ public:
      */
     void Shutdown();
     bool IsShutDown() const { return bShutDown; }
+    /** After Shutdown, which keeps every later Send from the roads: the subsystem may be gone. */
+    void DetachSubsystem() { Subsystem = nullptr; }
 
 private:
     struct FInFlight
@@ -66,6 +70,8 @@ private:
     void Drop(const FHttpRequestPtr& Request);
     void Complete(const FHttpRequestPtr& Request, const FHttpResponsePtr& Response, bool bSucceeded);
     static void RunWithoutResponse(const FInFlight& Entry, const FHttpRequestPtr& Request);
+    /** An empty Operation matches every call with the key. */
+    bool HasPending(const FString& PendingKey, ESearchCase::Type SearchCase, const FString& Operation) const;
 
     FBaseServiceZor& Service;
     FOnlineSubsystemZor* Subsystem;

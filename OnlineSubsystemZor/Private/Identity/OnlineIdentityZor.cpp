@@ -206,9 +206,9 @@ FUniqueNetIdPtr FOnlineIdentityZor::CreateUniquePlayerId(uint8* Bytes, int32 Siz
 
 ELoginStatus::Type FOnlineIdentityZor::GetLoginStatus(const FUniqueNetId& UserId) const
 {
-    if (Subsystem->IsDedicated())
+    if (IsSubsystemDedicated())
     {
-        const TSharedPtr<FClientOnlineAuth> AppClient = ClientMap.FindRef(Subsystem->GetAppId());
+        const TSharedPtr<FClientOnlineAuth> AppClient = ClientMap.FindRef(GetSubsystemAppId());
         return AppClient && AppClient->TokenState != EAuthTokenState::Failed ? ELoginStatus::LoggedIn
                                                                              : ELoginStatus::NotLoggedIn;
     }
@@ -221,7 +221,7 @@ ELoginStatus::Type FOnlineIdentityZor::GetLoginStatus(const FUniqueNetId& UserId
 
 ELoginStatus::Type FOnlineIdentityZor::GetLoginStatus(int32 LocalUserNum) const
 {
-    if (Subsystem->IsDedicated())
+    if (IsSubsystemDedicated())
     {
         return GetLoginStatus(FUniqueNetIdString());
     }

@@ -92,7 +92,7 @@ bool FOnlineIdentityZor::Login(int32 LocalUserNum, const FOnlineAccountCredentia
         TriggerOnLoginCompleteDelegates(LocalUserNum, false, EmptyUserId, Error);
         return false;
     }
-    FZorCall Call = GrantCall("Login", Subsystem->GetAppId(), GetUserTokenGrantPayload(AccountCredentials));
+    FZorCall Call = GrantCall("Login", GetSubsystemAppId(), GetUserTokenGrantPayload(AccountCredentials));
     Call.PendingKey = LoginKey(LocalUserNum);
     Call.Secrets = {AccountCredentials.Token};
     Call.SendingVerbosity = ELogVerbosity::Log;
@@ -368,7 +368,7 @@ bool FOnlineIdentityZor::InstallUserAccount(int32 LocalUserNum, const FString& U
     FAuthTokenZor UserToken;
     UserToken.access_token = Token;
     UserToken.account_id = UserId;
-    UserToken.client_id = Subsystem->GetAppId();
+    UserToken.client_id = GetSubsystemAppId();
     InstallUserToken(LocalUserNum, UserToken);
     return true;
 }

@@ -153,7 +153,7 @@ FString FOnlineMessageZor::MakeSendBody(int32 LocalUserNum, const TArray<FUnique
         return FString::Printf("Message payload too large. size=%lld limit=%d", Encoded.GetByteSize(),
                                FZorMessagePayload::MaxBytes);
     }
-    const IOnlineIdentityPtr Identity = Subsystem->GetIdentityInterface();
+    const IOnlineIdentityPtr Identity = GetSubsystemIdentity();
     FZorSendMessageRequest Request(MessageType,
                                    Identity ? Identity->GetPlayerNickname(LocalUserNum) : FString(),
                                    FString(), "None", Bytes);

@@ -73,7 +73,7 @@ FOnlineSessionZor::~FOnlineSessionZor() = default;
 FZorSessionJsonContext FOnlineSessionZor::MakeJsonContext() const
 {
     FZorSessionJsonContext Context;
-    const TSharedPtr<FOnlineIdentityZor> Identity = Subsystem->GetZorIdentityService();
+    const TSharedPtr<FOnlineIdentityZor> Identity = GetSubsystemIdentity();
     Context.Identity = Identity.Get();
     Context.NetDriverPort = GetGameNetDriverPort();
     Context.DefaultPort = SessionUrlConfig.DefaultPort;
@@ -177,7 +177,7 @@ bool FOnlineSessionZor::CreateSession(int32 HostingPlayerNum, const FName& Sessi
 {
     int32 Result = ResultFail;
     FNamedOnlineSession* Session = nullptr;
-    const TSharedPtr<FOnlineIdentityZor> Identity = Subsystem->GetZorIdentityService();
+    const TSharedPtr<FOnlineIdentityZor> Identity = GetSubsystemIdentity();
     if (GetNamedSession(SessionName))
     {
         UE_LOG_ONLINE(Warning, "Cannot create session '%s': session already exists.", *SessionName);
@@ -192,7 +192,7 @@ bool FOnlineSessionZor::CreateSession(int32 HostingPlayerNum, const FName& Sessi
     {
         Session = AddNamedSession(SessionName, NewSessionSettings);
         Session->SessionState = EOnlineSessionState::Creating;
-        if (Subsystem->IsDedicated())
+        if (IsSubsystemDedicated())
         {
             Session->OwningUserId = Identity->CreateUniquePlayerId(GetDedicatedServerOwnerId());
             Session->OwningUserName = GetDedicatedServerName();
@@ -433,7 +433,7 @@ bool FOnlineSessionZor::EndSession(const FName& SessionName)
         Result = EndInternetSession(*Session);
     }
     else if (Session->SessionSettings.bShouldAdvertise && (!LANSession || !LANSession->IsHosting()) &&
-             Subsystem->IsServer())
+             IsSubsystemServer())
     {
         Result = CreateLANSession(Session->HostingPlayerNum, *Session);
     }
@@ -492,7 +492,7 @@ bool FOnlineSessionZor::DestroySession(const FName& SessionName)
 
 bool FOnlineSessionZor::IsHostedBy(const FNamedOnlineSession& Session, int32 PlayerNum) const
 {
-    const TSharedPtr<FOnlineIdentityZor> Identity = Subsystem->GetZorIdentityService();
+    const TSharedPtr<FOnlineIdentityZor> Identity = GetSubsystemIdentity();
     const FUniqueNetIdPtr Id = Identity ? Identity->GetUniquePlayerId(PlayerNum) : nullptr;
     return Id && Session.OwningUserId && *Id == *Session.OwningUserId;
 }
@@ -505,8 +505,8 @@ int32 FOnlineSessionZor::DestroyInternetSession(FNamedOnlineSession& Session)
     {
         return ResultFail;
     }
-    const bool bIsHost = Subsystem->IsDedicated() || !Subsystem->GetZorIdentityService() ||
-                         IsHostedBy(Session, Session.HostingPlayerNum);
+    const bool bIsHost =
+        IsSubsystemDedicated() || !GetSubsystemIdentity() || IsHostedBy(Session, Session.HostingPlayerNum);
     const TSharedRef<FZorSessionRequest> Request =
         MakeRequest("DestroySession", "DestroySessionUrl", Session.HostingPlayerNum);
     Request->Call.Verb = "DELETE";
@@ -531,10 +531,10 @@ void FOnlineSessionZor::FinalizeDestroy(const FName& SessionName, bool& bInOutSu
     }
     RemoveNamedSession(SessionName);
     PendingHeartbeats.Remove(SessionName);
-    const IOnlineVoicePtr Voice = Subsystem->GetVoiceInterface();
+    const IOnlineVoicePtr Voice = GetVoice();
     if (GetNumSessions() == 0 && Voice)
     {
-        if (!Subsystem->IsDedicated())
+        if (!IsSubsystemDedicated())
         {
             Voice->UnregisterLocalTalkers();
         }
@@ -615,7 +615,7 @@ bool FOnlineSessionZor::UnregisterPlayers(const FName& SessionName, const TArray
 bool FOnlineSessionZor::SendPlayers(const FName& SessionName, const TArray<FUniqueNetIdRef>& Players,
                                     bool bRegister, bool bWasInvited)
 {
-    const bool bIsServer = Subsystem->IsServer();
+    const bool bIsServer = IsSubsystemServer();
     const auto Fire = [this, bRegister, &SessionName, &Players](bool bSuccess)
     {
         bRegister ? TriggerOnRegisterPlayersCompleteDelegates(SessionName, Players, bSuccess)
@@ -743,7 +743,7 @@ void FOnlineSessionZor::DumpSessionState()
 
 bool FOnlineSessionZor::IsLocalPlayer(const FUniqueNetId& Player) const
 {
-    const TSharedPtr<FOnlineIdentityZor> Identity = Subsystem->GetZorIdentityService();
+    const TSharedPtr<FOnlineIdentityZor> Identity = GetSubsystemIdentity();
     for (int32 UserNum = 0; Identity && UserNum < MAX_LOCAL_PLAYERS; ++UserNum)
     {
         const FUniqueNetIdPtr Id = Identity->GetUniquePlayerId(UserNum);
@@ -757,8 +757,8 @@ bool FOnlineSessionZor::IsLocalPlayer(const FUniqueNetId& Player) const
 
 void FOnlineSessionZor::RegisterLocalPlayers(const FNamedOnlineSession& Session)
 {
-    const IOnlineVoicePtr Voice = Subsystem->GetVoiceInterface();
-    if (Voice && !Session.SessionSettings.bIsDedicated && !Subsystem->IsDedicated())
+    const IOnlineVoicePtr Voice = GetVoice();
+    if (Voice && !Session.SessionSettings.bIsDedicated && !IsSubsystemDedicated())
     {
         Voice->RegisterLocalTalker(0);
     }
@@ -766,7 +766,7 @@ void FOnlineSessionZor::RegisterLocalPlayers(const FNamedOnlineSession& Session)
 
 void FOnlineSessionZor::RegisterVoice(const FUniqueNetId& Player)
 {
-    const IOnlineVoicePtr Voice = Subsystem->GetVoiceInterface();
+    const IOnlineVoicePtr Voice = GetVoice();
     if (!Voice)
     {
         return;
@@ -783,15 +783,24 @@ void FOnlineSessionZor::RegisterVoice(const FUniqueNetId& Player)
 
 void FOnlineSessionZor::UnregisterVoice(const FUniqueNetId& Player)
 {
-    const IOnlineVoicePtr Voice = Subsystem->GetVoiceInterface();
+    const IOnlineVoicePtr Voice = GetVoice();
     if (Voice && !IsLocalPlayer(Player))
     {
         Voice->UnregisterRemoteTalker(Player);
     }
 }
 
+TSharedPtr<IOnlineVoice> FOnlineSessionZor::GetVoice() const
+{
+    return Subsystem ? Subsystem->GetVoiceInterface() : nullptr;
+}
+
 void FOnlineSessionZor::TriggerConnectionStatus(int32 Status)
 {
+    if (!Subsystem)
+    {
+        return;
+    }
     Subsystem->TriggerOnConnectionStatusChangedDelegates(
         FOnlineSubsystemZor::ServiceName, EOnlineServerConnectionStatus::Normal,
         static_cast<EOnlineServerConnectionStatus::Type>(Status));
@@ -800,9 +809,9 @@ void FOnlineSessionZor::TriggerConnectionStatus(int32 Status)
 bool FOnlineSessionZor::QueueHttpRequest(const TSharedRef<FZorSessionRequest>& Request)
 {
     FUniqueNetIdString UserId;
-    const TSharedPtr<FOnlineIdentityZor> Identity = Subsystem->GetZorIdentityService();
+    const TSharedPtr<FOnlineIdentityZor> Identity = GetSubsystemIdentity();
     FZorError Error;
-    if (!Subsystem->IsDedicated())
+    if (!IsSubsystemDedicated())
     {
         const FUniqueNetIdPtr Id =
             (Identity && Request->PlayerNum >= 0) ? Identity->GetUniquePlayerId(Request->PlayerNum) : nullptr;
@@ -853,7 +862,7 @@ void FOnlineSessionZor::SendSessionHeartbeats()
         return;
     }
     LastHeartbeatTime = Now;
-    const TSharedPtr<FOnlineIdentityZor> Identity = Subsystem->GetZorIdentityService();
+    const TSharedPtr<FOnlineIdentityZor> Identity = GetSubsystemIdentity();
     if (!Identity)
     {
         return;
@@ -863,7 +872,7 @@ void FOnlineSessionZor::SendSessionHeartbeats()
         FScopeLock Lock(&SessionLock);
         for (const TUniquePtr<FNamedOnlineSession>& Session : Sessions)
         {
-            const bool bOwned = Subsystem->IsDedicated() || IsHostedBy(*Session, Session->HostingPlayerNum);
+            const bool bOwned = IsSubsystemDedicated() || IsHostedBy(*Session, Session->HostingPlayerNum);
             if (bOwned && IsLiveState(Session->SessionState) &&
                 !PendingHeartbeats.Contains(Session->SessionName))
             {
@@ -883,7 +892,7 @@ void FOnlineSessionZor::SendSessionHeartbeats()
 
 void FOnlineSessionZor::QueueTask(FOnlineAsyncTaskZorSession* Task, TFunction<void()> OnAbandoned)
 {
-    if (IsShutDown())
+    if (IsShutDown() || !Subsystem)
     {
         delete Task;
         OnAbandoned();

@@ -388,11 +388,11 @@ void FOnlineSessionZor::RestoreLANHosting()
     bool bHosted = false;
     {
         FScopeLock Lock(&SessionLock);
-        bHosted = Subsystem->IsServer() && Sessions.ContainsByPredicate(
-                                               [](const TUniquePtr<FNamedOnlineSession>& Session) {
-                                                   return Session->SessionSettings.bIsLANMatch &&
-                                                          Session->SessionSettings.bShouldAdvertise;
-                                               });
+        bHosted = IsSubsystemServer() && Sessions.ContainsByPredicate(
+                                             [](const TUniquePtr<FNamedOnlineSession>& Session) {
+                                                 return Session->SessionSettings.bIsLANMatch &&
+                                                        Session->SessionSettings.bShouldAdvertise;
+                                             });
     }
     if (bHosted && !HostLAN())
     {

@@ -59,6 +59,32 @@ bool FBaseServiceZor::IsShutDown() const
     return Calls->IsShutDown();
 }
 
+void FBaseServiceZor::DetachSubsystem()
+{
+    Subsystem = nullptr;
+    Calls->DetachSubsystem();
+}
+
+TSharedPtr<FOnlineIdentityZor> FBaseServiceZor::GetSubsystemIdentity() const
+{
+    return Subsystem ? Subsystem->GetZorIdentityService() : nullptr;
+}
+
+FString FBaseServiceZor::GetSubsystemAppId() const
+{
+    return Subsystem ? Subsystem->GetAppId() : FString();
+}
+
+bool FBaseServiceZor::IsSubsystemServer() const
+{
+    return Subsystem && Subsystem->IsServer();
+}
+
+bool FBaseServiceZor::IsSubsystemDedicated() const
+{
+    return Subsystem && Subsystem->IsDedicated();
+}
+
 void FBaseServiceZor::UpdateServiceConfig()
 {
     Config.UpdateFromIni(BaseSectionName);
@@ -125,7 +151,7 @@ FString FBaseServiceZor::GetUserAgent() const
 FString FBaseServiceZor::GetBasicAuth(const FString& ClientId) const
 {
     FString Credentials;
-    if (Subsystem && Subsystem->IsServer())
+    if (IsSubsystemServer())
     {
         if (const FServicePermissionsZor* Server =
                 Config.GetServicePermissionsByName(FServicePermissionsZor::DefaultServer))
@@ -153,7 +179,7 @@ FString FBaseServiceZor::GetBasicAuth(const FString& ClientId) const
 
 bool FBaseServiceZor::GetClientAuth(const FString& ClientId, FString& OutAuth) const
 {
-    const TSharedPtr<FOnlineIdentityZor> Identity = Subsystem ? Subsystem->GetZorIdentityService() : nullptr;
+    const TSharedPtr<FOnlineIdentityZor> Identity = GetSubsystemIdentity();
     const FString Token = Identity ? Identity->GetClientAuthTokenStr(ClientId) : FString();
     if (Token.IsEmpty())
     {
@@ -165,12 +191,12 @@ bool FBaseServiceZor::GetClientAuth(const FString& ClientId, FString& OutAuth) c
 
 bool FBaseServiceZor::GetAppClientAuth(FString& OutAuth) const
 {
-    return Subsystem && GetClientAuth(Subsystem->GetAppId(), OutAuth);
+    return GetClientAuth(GetSubsystemAppId(), OutAuth);
 }
 
 bool FBaseServiceZor::GetUserAuth(const FUniqueNetId& UserId, FString& OutAuth) const
 {
-    if (Subsystem && Subsystem->IsServer())
+    if (IsSubsystemServer())
     {
         if (const FServicePermissionsZor* Server =
                 Config.GetServicePermissionsByName(FServicePermissionsZor::DefaultServer))
@@ -178,7 +204,7 @@ bool FBaseServiceZor::GetUserAuth(const FUniqueNetId& UserId, FString& OutAuth) 
             return GetClientAuth(Server->Id, OutAuth);
         }
     }
-    const TSharedPtr<FOnlineIdentityZor> Identity = Subsystem ? Subsystem->GetZorIdentityService() : nullptr;
+    const TSharedPtr<FOnlineIdentityZor> Identity = GetSubsystemIdentity();
     const TSharedPtr<FUserOnlineAccountZor> Account =
         Identity ? Identity->GetUserAccountZor(UserId) : nullptr;
     if (Account && !Account->UserToken.access_token.IsEmpty())
@@ -192,7 +218,7 @@ bool FBaseServiceZor::GetUserAuth(const FUniqueNetId& UserId, FString& OutAuth) 
 
 bool FBaseServiceZor::GetUserPurchaseAuth(const FUniqueNetId& UserId, FString& OutAuth) const
 {
-    const TSharedPtr<FOnlineIdentityZor> Identity = Subsystem ? Subsystem->GetZorIdentityService() : nullptr;
+    const TSharedPtr<FOnlineIdentityZor> Identity = GetSubsystemIdentity();
     const TSharedPtr<FUserOnlineAccountZor> Account =
         Identity ? Identity->GetUserAccountZor(UserId) : nullptr;
     if (Account && !Account->PurchaseToken.access_token.IsEmpty() && Account->PurchaseToken.expires_in > 0.0)

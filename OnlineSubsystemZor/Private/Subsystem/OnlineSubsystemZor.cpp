@@ -24,11 +24,12 @@ FOnlineSubsystemZor::FOnlineSubsystemZor(const FName& InInstanceName)
 
 FOnlineSubsystemZor::~FOnlineSubsystemZor()
 {
-    OnlineAsyncTaskThread.reset();
-    OnlineAsyncTaskThreadRunnable.reset();
-    // Every queued request completes, also when the subsystem goes without a Shutdown.
-    CleanupPendingRequests();
-    ReleaseServices();
+    // Game code and drivers may still hold services: without a Shutdown their pending operations would end
+    // never, and their next calls would reach this object after it is gone.
+    if (!bShutDown)
+    {
+        Shutdown();
+    }
 }
 
 IOnlineVoicePtr FOnlineSubsystemZor::GetVoiceInterface() const
@@ -59,6 +60,11 @@ bool FOnlineSubsystemZor::Init()
 
 void FOnlineSubsystemZor::ReleaseServices()
 {
+    // After every Shutdown: a handler run by a later service's Shutdown may still call an earlier service.
+    for (const FServiceSlot& Slot : ServiceSlots)
+    {
+        Slot.Service->DetachSubsystem();
+    }
     Services.Empty();
     ServiceSlots.Empty();
     VoiceInterface.Reset();
@@ -97,6 +103,7 @@ bool FOnlineSubsystemZor::Tick(float DeltaTime)
 bool FOnlineSubsystemZor::Shutdown()
 {
     UE_LOG_ONLINE(Display, "FOnlineSubsystemZor::Shutdown()");
+    bShutDown = true;
     OnlineAsyncTaskThread.reset();
     OnlineAsyncTaskThreadRunnable.reset();
     // Last created first: a service may still lean on identity while it fires its pending events.

@@ -52,7 +52,7 @@ bool FOnlineTitleFileZor::EnumerateFiles(const FPagedQuery& Page)
     Call.PendingKey = EnumerateKey;
     FZorError Refused;
     if (GetCalls().SendAsClient(
-            Call, Subsystem->GetAppId(), [this, Page](FZorReply& Reply) { OnEnumerateReply(Reply, Page); },
+            Call, GetSubsystemAppId(), [this, Page](FZorReply& Reply) { OnEnumerateReply(Reply, Page); },
             Refused))
     {
         return true;
@@ -129,7 +129,7 @@ bool FOnlineTitleFileZor::ReadFile(const FString& FileName)
     Call.PendingKey = ReadKey(FileName);
     FZorError Refused;
     if (GetCalls().SendAsClient(
-            Call, Subsystem->GetAppId(), [this, FileName](FZorReply& Reply) { OnReadReply(Reply, FileName); },
+            Call, GetSubsystemAppId(), [this, FileName](FZorReply& Reply) { OnReadReply(Reply, FileName); },
             Refused))
     {
         return true;

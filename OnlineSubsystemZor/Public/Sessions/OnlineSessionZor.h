@@ -9,6 +9,7 @@
 #include "Subsystem/BaseServiceZor.h"
 #include "Json/JsonObject.h"
 
+class IOnlineVoice;
 class FLANSession;
 class ILANBeaconTransport;
 class FOnlineSessionInfoZor;
@@ -147,6 +148,8 @@ private:
     int32 JoinLANSession(FNamedOnlineSession& Session, const FOnlineSessionSearchResult& Result);
     void SendSessionHeartbeats();
     void RegisterLocalPlayers(const FNamedOnlineSession& Session);
+    /** The subsystem's voice, or none once the subsystem let the service go. */
+    TSharedPtr<IOnlineVoice> GetVoice() const;
     void RegisterVoice(const FUniqueNetId& Player);
     void UnregisterVoice(const FUniqueNetId& Player);
     bool IsLocalPlayer(const FUniqueNetId& Player) const;

@@ -4,6 +4,7 @@
 #include "Online/OnlineTypes.h"
 #include "Subsystem/ServiceConfigZor.h"
 
+class FOnlineIdentityZor;
 class FOnlineSubsystemZor;
 class FZorCallSet;
 
@@ -28,6 +29,8 @@ public:
      */
     virtual void Shutdown();
     bool IsShutDown() const;
+    /** The subsystem lets the service go, after its Shutdown: from then on the service never reaches it. */
+    void DetachSubsystem();
     virtual void UpdateServiceConfig();
     virtual void UpdateServiceConfigFromDefaultIni() {}
     virtual FString GetEnvironmentDisplayName() const { return Config.EnvironmentDisplayName; }
@@ -50,6 +53,12 @@ protected:
 
     /** The calls this service has in flight; every request goes through it. */
     FZorCallSet& GetCalls() const { return *Calls; }
+
+    /** What the subsystem gives, or nothing once it let the service go. */
+    TSharedPtr<FOnlineIdentityZor> GetSubsystemIdentity() const;
+    FString GetSubsystemAppId() const;
+    bool IsSubsystemServer() const;
+    bool IsSubsystemDedicated() const;
 
     /** Appends "&" or "?" as the URL needs before another query part. */
     static FString AppendQuerySeparator(const FString& Url);

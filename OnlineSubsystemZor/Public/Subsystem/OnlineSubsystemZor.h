@@ -164,6 +164,8 @@ private:
     void CleanupPendingRequests();
 
     IOnlineVoicePtr VoiceInterface;
+    /** Set by Shutdown, which the destructor runs when nobody else did. */
+    bool bShutDown = false;
 
     TArray<FServiceSlot> ServiceSlots;
     /** The initialised services, in creation order. */

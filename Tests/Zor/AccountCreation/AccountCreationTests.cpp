@@ -322,8 +322,9 @@ TEST_F(FAccountCreationTest, CompletionForADestroyedServiceIsDropped)
     GiveClientToken();
     ASSERT_TRUE(Accounts()->QueryAccountInfo("p@x.io"));
     const FHttpRequestPtr Request = Http().FindOldestPending();
-    Subsystem.Reset(); // destroyed without a shutdown: nothing is left to report to
-    ASSERT_TRUE(Http().Respond(Request, 200, AccountRecord));
+    Subsystem.Reset(); // destroyed without a shutdown, which it runs itself
+    EXPECT_EQ(Events, std::vector<std::string>{"query fail p@x.io No response"});
+    Http().Respond(Request, 200, AccountRecord);
     Tick();
-    EXPECT_TRUE(Events.empty());
+    EXPECT_EQ(Events.size(), 1u);
 }

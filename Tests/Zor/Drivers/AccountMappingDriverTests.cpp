@@ -93,15 +93,38 @@ TEST_F(FAccountMappingDriverTest, StepsRefusedAtOnceEndTheDriverInsideTheCommand
     EXPECT_EQ(Transcript(), "");
 }
 
-TEST_F(FAccountMappingDriverTest, ShutdownMidChainFinishesTheDriver)
+TEST_F(FAccountMappingDriverTest, ShutdownOrReleaseMidChainFinishesTheDriverAndDropsTheLateReply)
 {
-    EXPECT_TRUE(Exec("TEST QUERYMAPPINGS someone"));
-    Tick();
-    Subsystem->Shutdown();
-    EXPECT_EQ(Transcript(),
-              "ZOR: query account mappings. Result=false Error=[No response]\n"
-              "ZOR: query account by display name [someone]. Result=false RequestingUserId=acct1, "
-              "FoundUserId= Error=[No response]\n");
+    const struct
+    {
+        const char* Name;
+        TFunction<void(TSharedPtr<FOnlineSubsystemZor>&)> End;
+    } Cases[] = {
+        {"shut down", [](TSharedPtr<FOnlineSubsystemZor>& Zor) { Zor->Shutdown(); }},
+        // The driver holds the service: the reply would otherwise lead its next step into the freed
+        // subsystem.
+        {"released without a shutdown", [](TSharedPtr<FOnlineSubsystemZor>& Zor) { Zor.Reset(); }},
+    };
+    for (const auto& Case : Cases)
+    {
+        SCOPED_TRACE(Case.Name);
+        CreateSubsystem();
+        InstallUser();
+        Log.Clear();
+        EXPECT_TRUE(Exec("TEST QUERYMAPPINGS someone"));
+        Tick();
+        const FHttpRequestPtr Sent = FindPending(ExternalAuths);
+        ASSERT_TRUE(Sent);
+        Case.End(Subsystem);
+        EXPECT_EQ(Transcript(),
+                  "ZOR: query account mappings. Result=false Error=[No response]\n"
+                  "ZOR: query account by display name [someone]. Result=false RequestingUserId=acct1, "
+                  "FoundUserId= Error=[No response]\n");
+        Log.Clear();
+        Http().Respond(Sent, 200, TwoAccounts);
+        Tick(2);
+        EXPECT_EQ(Transcript(), "");
+    }
 }
 
 TEST_F(FAccountMappingDriverTest, TwoCommandsMakeTwoIndependentDrivers)

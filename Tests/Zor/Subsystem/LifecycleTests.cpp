@@ -1,9 +1,23 @@
+#include "AccountCreation/OnlineAccountCreationZor.h"
+#include "AccountMapping/OnlineAccountMappingZor.h"
+#include "BuildInfo/OnlineBuildInfoServiceZor.h"
+#include "BuildInfo/OnlineBuildInfoServiceZorV2.h"
+#include "Catalog/OnlineCatalogServiceZor.h"
 #include "Core/ModuleManager.h"
 #include "Core/PlatformProcess.h"
 #include "Core/RunnableThread.h"
+#include "Entitlements/OnlineEntitlementsZor.h"
+#include "Friends/OnlineFriendsZor.h"
+#include "Messages/OnlineMessageZor.h"
 #include "Online/OnlineSubsystemModule.h"
+#include "Orders/OnlineOrderServiceZor.h"
+#include "Payment/OnlinePaymentServiceZor.h"
 #include "Sessions/OnlineSessionZor.h"
 #include "Subsystem/OnlineSubsystemZorModule.h"
+#include "Time/OnlineTimeZor.h"
+#include "TitleFile/OnlineTitleFileZor.h"
+#include "UserCloud/OnlineUserCloudZor.h"
+#include "Users/OnlineUsersZor.h"
 #include "ZorMarkerTask.h"
 #include "ZorSubsystemTest.h"
 
@@ -153,6 +167,63 @@ TEST_F(FZorSubsystemTest, GettersAreEmptyAfterShutdown)
     EXPECT_EQ(SetGetters(*Subsystem), FString());
     EXPECT_TRUE(Subsystem->GetAppId().IsEmpty());
     Tick(2); // a shut-down subsystem still ticks harmlessly
+}
+
+TEST_F(FZorSubsystemTest, ServicesHeldPastADestroyedSubsystemRefuseEveryCallWithoutReachingIt)
+{
+    CreateSubsystem();
+    InstallUser();
+    const FOnlineSubsystemZor& Zor = *Subsystem;
+    const TSharedPtr<FOnlineIdentityZor> Identity = Zor.GetZorIdentityService();
+    const TSharedPtr<FOnlineSessionZor> Sessions = Zor.GetZorSessionService();
+    const TSharedPtr<FOnlineCatalogServiceZor> Catalog = Zor.GetZorCatalogService();
+    const TSharedPtr<FOnlineTitleFileZor> TitleFiles = Zor.GetZorTitleFileService();
+    const TSharedPtr<FOnlineBuildInfoServiceZor> Builds = Zor.GetZorBuildInfoService();
+    const TSharedPtr<FOnlineBuildInfoServiceZorV2> BuildsV2 = Zor.GetZorBuildInfoServiceV2();
+    const TSharedPtr<FOnlineMessageZor> Messages = Zor.GetZorMessageService();
+    const TSharedPtr<FOnlineFriendsZor> Friends = Zor.GetZorFriendsService();
+    const TSharedPtr<FOnlineAccountMappingZor> Mapping = Zor.GetZorAccountMappingService();
+    const TSharedPtr<FOnlineAccountCreationZor> Accounts = Zor.GetZorAccountCreationService();
+    const TSharedPtr<FOnlineEntitlementsZor> Entitlements = Zor.GetZorEntitlementsService();
+    const TSharedPtr<FOnlineOrderServiceZor> Orders = Zor.GetZorOrderService();
+    const TSharedPtr<FOnlinePaymentServiceZor> Payment = Zor.GetZorPaymentService();
+    const TSharedPtr<FOnlineTimeZor> Time = Zor.GetZorTimeService();
+    const TSharedPtr<FOnlineUserCloudZor> Cloud = Zor.GetZorUserCloudService();
+    const IOnlineUserPtr Users = Zor.GetUserInterface();
+    Subsystem.Reset(); // game code still holds every service; the address sanitizer sees any later reach
+    const FUniqueNetIdString User("acct1");
+    const TArray<FUniqueNetIdRef> Others = {MakeShared<FUniqueNetIdString>("acct2")};
+    const struct
+    {
+        const char* Name;
+        TFunction<bool()> Call;
+    } Cases[] = {
+        {"login", [&] { return Identity->Login(0, FOnlineAccountCredentials("tavo", "u", "p")); }},
+        {"create session", [&] { return Sessions->CreateSession(0, "Game", FOnlineSessionSettings()); }},
+        {"catalog", [&] { return Catalog->QueryCategories(FPagedQuery()); }},
+        {"title list", [&] { return TitleFiles->EnumerateFiles(); }},
+        {"title read", [&] { return TitleFiles->ReadFile("motd.txt"); }},
+        {"launcher build", [&] { return Builds->QuerySelfPatchBuild("Live", "Windows"); }},
+        {"launcher build v2", [&] { return BuildsV2->QuerySelfPatchBuild("Windows", "Live", ""); }},
+        {"message", [&] { return Messages->SendMessage(0, Others, "gift", FOnlineMessagePayload()); }},
+        {"friends", [&] { return Friends->ReadFriendsList(0, "default"); }},
+        {"mapping", [&] { return Mapping->QueryExternalAccounts(User, ""); }},
+        {"account", [&] { return Accounts->QueryAccountInfo("p@x.io"); }},
+        {"entitlements", [&] { return Entitlements->QueryEntitlements(User); }},
+        {"orders", [&] { return Orders->QueryOrders(User); }},
+        {"billing", [&] { return Payment->QueryDefaultBillingAccount(User); }},
+        {"time", [&] { return Time->QueryServerUtcTime(); }},
+        {"users", [&] { return Users->QueryUserInfo(0, Others); }},
+    };
+    for (const auto& Case : Cases)
+    {
+        EXPECT_FALSE(Case.Call()) << Case.Name;
+    }
+    // Calls without a result reach nothing either.
+    Identity->GetLoginStatus(0);
+    Cloud->EnumerateUserFiles(User);
+    Tick(2);
+    EXPECT_EQ(Http().NumStarted(), 0);
 }
 
 TEST_F(FZorSubsystemTest, ShutdownWithoutInitFindsNothingToDo)
