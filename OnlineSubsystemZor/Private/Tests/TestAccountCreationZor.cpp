@@ -47,35 +47,39 @@ void FTestAccountCreationZor::Test(const FString& InEmail, const FString& InDisp
 
 void FTestAccountCreationZor::StartNextTest()
 {
-    // A step may end the chain before its call returns, so each call works on copies and comes last.
-    const TSharedPtr<FOnlineAccountCreationZor> Service = AccountCreation;
-    const FString Mail = Email;
-    const FString Name = DisplayName;
-    const FString Secret = Password;
-    if (bCreateAccount)
-    {
-        Service->CreateAccount(Mail, Name, Secret);
-    }
-    else if (bUpdateAccount)
-    {
-        Service->UpdateAccount(Mail, Secret, Mail, Name + "_new", Secret);
-    }
-    else if (bQueryAccountInfo)
-    {
-        Service->QueryAccountInfo(Mail);
-    }
-    else if (bResendValidation)
-    {
-        Service->ResendValidation(Mail);
-    }
-    else if (bResetPassword)
-    {
-        Service->ResetPassword(Mail);
-    }
-    else
+    if (!Steps.Run([this] { return StartStep(); }))
     {
         FinishTest();
     }
+}
+
+bool FTestAccountCreationZor::StartStep()
+{
+    if (bCreateAccount)
+    {
+        AccountCreation->CreateAccount(Email, DisplayName, Password);
+    }
+    else if (bUpdateAccount)
+    {
+        AccountCreation->UpdateAccount(Email, Password, Email, DisplayName + "_new", Password);
+    }
+    else if (bQueryAccountInfo)
+    {
+        AccountCreation->QueryAccountInfo(Email);
+    }
+    else if (bResendValidation)
+    {
+        AccountCreation->ResendValidation(Email);
+    }
+    else if (bResetPassword)
+    {
+        AccountCreation->ResetPassword(Email);
+    }
+    else
+    {
+        return false;
+    }
+    return true;
 }
 
 void FTestAccountCreationZor::FinishTest()

@@ -2,6 +2,7 @@
 
 #include "AccountCreation/OnlineAccountCreationZor.h"
 #include "CoreMinimal.h"
+#include "Tests/ZorDriverSteps.h"
 
 class FOnlineSubsystemZor;
 
@@ -22,6 +23,8 @@ private:
     ~FTestAccountCreationZor() = default;
 
     void StartNextTest();
+    /** Starts the first step still to run; false when none is left. */
+    bool StartStep();
     void FinishTest();
     void OnCreateAccountComplete(bool bWasSuccessful, const FString& Email, const FString& Error);
     void OnUpdateAccountComplete(bool bWasSuccessful, const FString& Email, const FString& Error);
@@ -50,4 +53,5 @@ private:
     FString Email;
     FString DisplayName;
     FString Password;
+    FZorDriverSteps Steps;
 };

@@ -42,21 +42,27 @@ void FTestAccountMappingZor::Test(const FString& InDisplayName)
 
 void FTestAccountMappingZor::StartNextTest()
 {
-    // A step may end the chain before its call returns, so each call works on copies and comes last.
-    const TSharedPtr<FOnlineAccountMappingZor> Service = AccountMapping;
-    const FUniqueNetIdPtr User = UserId;
+    if (!Steps.Run([this] { return StartStep(); }))
+    {
+        FinishTest();
+    }
+}
+
+bool FTestAccountMappingZor::StartStep()
+{
     if (bQueryExternalAccounts)
     {
-        Service->QueryExternalAccounts(*User, FString());
-        return;
+        AccountMapping->QueryExternalAccounts(*UserId, FString());
     }
-    if (bQueryUserIdFromDisplayName && !DisplayName.IsEmpty())
+    else if (bQueryUserIdFromDisplayName && !DisplayName.IsEmpty())
     {
-        const FString Name = DisplayName;
-        Service->QueryUserIdFromDisplayName(*User, Name);
-        return;
+        AccountMapping->QueryUserIdFromDisplayName(*UserId, DisplayName);
     }
-    FinishTest();
+    else
+    {
+        return false;
+    }
+    return true;
 }
 
 void FTestAccountMappingZor::FinishTest()

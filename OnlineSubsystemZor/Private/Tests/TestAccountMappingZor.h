@@ -2,6 +2,7 @@
 
 #include "AccountMapping/OnlineAccountMappingZor.h"
 #include "CoreMinimal.h"
+#include "Tests/ZorDriverSteps.h"
 
 class FOnlineSubsystemZor;
 
@@ -22,6 +23,8 @@ private:
     ~FTestAccountMappingZor() = default;
 
     void StartNextTest();
+    /** Starts the first step still to run; false when none is left. */
+    bool StartStep();
     void FinishTest();
     void OnQueryExternalAccountsComplete(bool bWasSuccessful, const FUniqueNetId& InUserId,
                                          const FString& Error);
@@ -40,4 +43,5 @@ private:
     bool bQueryUserIdFromDisplayName = true;
     FUniqueNetIdPtr UserId;
     FString DisplayName;
+    FZorDriverSteps Steps;
 };

@@ -48,28 +48,33 @@ void FTestBuildInfoZor::Test(const FString& InPlatform, const FString& InLabel)
 
 void FTestBuildInfoZor::StartNextTest()
 {
-    // A step may end the chain before its call returns, so each call works on copies and comes last.
-    const TSharedPtr<FOnlineBuildInfoServiceZorV2> Service = BuildInfoService;
-    const FUniqueNetIdPtr User = UserId;
-    const FString PlatformName = Platform;
-    const FString LabelName = Label;
-    if (bQuerySelfPatchBuild)
-    {
-        Service->QuerySelfPatchBuild(PlatformName, LabelName, FString());
-    }
-    else if (bQueryEntitledBuilds)
-    {
-        Service->QueryEntitledBuilds(*User, PlatformName, LabelName, FString());
-    }
-    else if (bQuerySignedDownload && !EntitledBuilds.IsEmpty())
-    {
-        const TSharedRef<FOnlineBuildInfoV2> Build = EntitledBuilds[0];
-        Service->QuerySignedDownload(*User, *Build);
-    }
-    else
+    if (!Steps.Run([this] { return StartStep(); }))
     {
         FinishTest();
     }
+}
+
+bool FTestBuildInfoZor::StartStep()
+{
+    if (bQuerySelfPatchBuild)
+    {
+        BuildInfoService->QuerySelfPatchBuild(Platform, Label, FString());
+    }
+    else if (bQueryEntitledBuilds)
+    {
+        BuildInfoService->QueryEntitledBuilds(*UserId, Platform, Label, FString());
+    }
+    else if (bQuerySignedDownload && !EntitledBuilds.IsEmpty())
+    {
+        // A copy: the answer may shrink the list before the call returns.
+        const TSharedRef<FOnlineBuildInfoV2> Build = EntitledBuilds[0];
+        BuildInfoService->QuerySignedDownload(*UserId, *Build);
+    }
+    else
+    {
+        return false;
+    }
+    return true;
 }
 
 void FTestBuildInfoZor::FinishTest()

@@ -2,6 +2,7 @@
 
 #include "BuildInfo/OnlineBuildInfoServiceZorV2.h"
 #include "CoreMinimal.h"
+#include "Tests/ZorDriverSteps.h"
 
 class FOnlineIdentityZor;
 class FOnlineSubsystemZor;
@@ -24,6 +25,8 @@ private:
     ~FTestBuildInfoZor() = default;
 
     void StartNextTest();
+    /** Starts the first step still to run; false when none is left. */
+    bool StartStep();
     void FinishTest();
     void OnQuerySelfPatchBuildComplete(bool bWasSuccessful, const FString& Error);
     void OnQueryEntitledBuildsComplete(const FUniqueNetId& InUserId, bool bWasSuccessful,
@@ -50,4 +53,5 @@ private:
     FDelegateHandle OnQuerySelfPatchBuildCompleteHandle;
     FDelegateHandle OnQueryEntitledBuildsCompleteHandle;
     FDelegateHandle OnQuerySignedDownloadCompleteHandle;
+    FZorDriverSteps Steps;
 };

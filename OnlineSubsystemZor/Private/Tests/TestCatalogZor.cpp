@@ -47,29 +47,35 @@ void FTestCatalogZor::Test(const FString& InNamespace)
 
 void FTestCatalogZor::StartNextTest()
 {
-    // A step may end the chain before its call returns, so each call works on copies and comes last.
-    const TSharedPtr<FOnlineCatalogServiceZor> Service = CatalogService;
-    const FString Space = Namespace;
-    if (bQueryCategories)
-    {
-        Service->QueryCategories(Unpaged);
-    }
-    else if (bQueryCurrencies)
-    {
-        Service->QueryCurrencies(Unpaged);
-    }
-    else if (bQueryItems)
-    {
-        Service->QueryItemsByFilter(Space, FOnlineCatalogFilter(), FRegionInfo(), Unpaged);
-    }
-    else if (bQueryOffers)
-    {
-        Service->QueryOffersByFilter(Space, FOnlineCatalogFilter(), FRegionInfo(), Unpaged);
-    }
-    else
+    if (!Steps.Run([this] { return StartStep(); }))
     {
         FinishTest();
     }
+}
+
+bool FTestCatalogZor::StartStep()
+{
+    if (bQueryCategories)
+    {
+        CatalogService->QueryCategories(Unpaged);
+    }
+    else if (bQueryCurrencies)
+    {
+        CatalogService->QueryCurrencies(Unpaged);
+    }
+    else if (bQueryItems)
+    {
+        CatalogService->QueryItemsByFilter(Namespace, FOnlineCatalogFilter(), FRegionInfo(), Unpaged);
+    }
+    else if (bQueryOffers)
+    {
+        CatalogService->QueryOffersByFilter(Namespace, FOnlineCatalogFilter(), FRegionInfo(), Unpaged);
+    }
+    else
+    {
+        return false;
+    }
+    return true;
 }
 
 void FTestCatalogZor::FinishTest()

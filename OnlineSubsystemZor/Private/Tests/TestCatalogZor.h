@@ -2,6 +2,7 @@
 
 #include "Catalog/OnlineCatalogServiceZor.h"
 #include "CoreMinimal.h"
+#include "Tests/ZorDriverSteps.h"
 
 class FOnlineSubsystemZor;
 
@@ -22,6 +23,8 @@ private:
     ~FTestCatalogZor() = default;
 
     void StartNextTest();
+    /** Starts the first step still to run; false when none is left. */
+    bool StartStep();
     void FinishTest();
     void OnQueryCategoriesComplete(bool bWasSuccessful, const FString& Error);
     void OnQueryCurrenciesComplete(bool bWasSuccessful, const FString& Error);
@@ -46,4 +49,5 @@ private:
     bool bQueryOffers = true;
     bool bQueryItems = true;
     FString Namespace;
+    FZorDriverSteps Steps;
 };

@@ -62,39 +62,40 @@ void FTestPurchaseZor::Test(const FString& InOfferId)
 
 void FTestPurchaseZor::StartNextTest()
 {
-    // A step may end the chain before its call returns, so each call works on copies and comes last.
-    const TSharedPtr<FOnlineCatalogServiceZor> Catalog = CatalogService;
-    const TSharedPtr<FOnlineOrderServiceZor> Orders = OrderService;
-    const TSharedPtr<FOnlinePaymentServiceZor> Payment = PaymentService;
-    const FUniqueNetIdPtr User = UserId;
-    if (bQueryOffers)
-    {
-        Catalog->QueryOffersByFilter(OfferNamespace, FOnlineCatalogFilter(), FRegionInfo(), OfferPage);
-    }
-    else if (bCreateOrder)
-    {
-        const TArray<FString> OfferIds = {OfferId};
-        Orders->CreateOrder(*User, OfferIds, FRegionInfo());
-    }
-    else if (bQueryOrders)
-    {
-        Orders->QueryOrders(*User);
-    }
-    else if (bQueryDefaultBillingAccount)
-    {
-        Payment->QueryDefaultBillingAccount(*User);
-    }
-    else if (bCheckoutOrder && !OrderId.IsEmpty())
-    {
-        const TSharedPtr<FOnlineBillingAccount> Cached = Payment->GetDefaultBillingAccount(*User);
-        const FOnlineBillingAccount Account = Cached ? *Cached : FOnlineBillingAccount();
-        const FString Order = OrderId;
-        Orders->CheckoutOrder(*User, Order, Account);
-    }
-    else
+    if (!Steps.Run([this] { return StartStep(); }))
     {
         FinishTest();
     }
+}
+
+bool FTestPurchaseZor::StartStep()
+{
+    if (bQueryOffers)
+    {
+        CatalogService->QueryOffersByFilter(OfferNamespace, FOnlineCatalogFilter(), FRegionInfo(), OfferPage);
+    }
+    else if (bCreateOrder)
+    {
+        OrderService->CreateOrder(*UserId, {OfferId}, FRegionInfo());
+    }
+    else if (bQueryOrders)
+    {
+        OrderService->QueryOrders(*UserId);
+    }
+    else if (bQueryDefaultBillingAccount)
+    {
+        PaymentService->QueryDefaultBillingAccount(*UserId);
+    }
+    else if (bCheckoutOrder && !OrderId.IsEmpty())
+    {
+        const TSharedPtr<FOnlineBillingAccount> Cached = PaymentService->GetDefaultBillingAccount(*UserId);
+        OrderService->CheckoutOrder(*UserId, OrderId, Cached ? *Cached : FOnlineBillingAccount());
+    }
+    else
+    {
+        return false;
+    }
+    return true;
 }
 
 void FTestPurchaseZor::FinishTest()
@@ -129,13 +130,13 @@ void FTestPurchaseZor::OnQueryOffersComplete(bool bWasSuccessful, const TArray<F
         UE_LOG_ONLINE(Log, "\toffer. dump=%s", *Offer->ToJson());
         bFound = bFound || Offer->Id.Equals(OfferId, ESearchCase::IgnoreCase);
     }
+    bQueryOffers = false;
     if (!bFound)
     {
         UE_LOG_ONLINE(Log, "no matching offer found for OfferId=%s", *OfferId);
-        FinishTest();
-        return;
+        // The run ends here; the step loop, which may be waiting on this event, finishes it.
+        bCreateOrder = bQueryOrders = bQueryDefaultBillingAccount = bCheckoutOrder = false;
     }
-    bQueryOffers = false;
     StartNextTest();
 }
 

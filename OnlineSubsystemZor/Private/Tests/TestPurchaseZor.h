@@ -4,6 +4,7 @@
 #include "CoreMinimal.h"
 #include "Orders/OnlineOrderServiceZor.h"
 #include "Payment/OnlinePaymentServiceZor.h"
+#include "Tests/ZorDriverSteps.h"
 
 class FOnlineIdentityZor;
 class FOnlineSubsystemZor;
@@ -26,6 +27,8 @@ private:
     ~FTestPurchaseZor() = default;
 
     void StartNextTest();
+    /** Starts the first step still to run; false when none is left. */
+    bool StartStep();
     void FinishTest();
     void OnQueryOffersComplete(bool bWasSuccessful, const TArray<FString>& OfferIds, const FString& Namespace,
                                const FString& Error);
@@ -63,4 +66,5 @@ private:
     FDelegateHandle OnQueryOrdersCompleteHandle;
     FDelegateHandle OnQueryDefaultBillingAccountCompleteHandle;
     FDelegateHandle OnCheckoutOrderCompleteHandle;
+    FZorDriverSteps Steps;
 };
