@@ -67,6 +67,11 @@ bool FOnlineFriendsZor::IsPending(int32 LocalUserNum, const FString& ListName) c
     return GetCalls().IsPending(PendingKey(LocalUserNum, ListName));
 }
 
+bool FOnlineFriendsZor::IsInvitePending(int32 LocalUserNum, const FString& ListName) const
+{
+    return GetCalls().IsOperationPending(PendingKey(LocalUserNum, ListName), NameOf(EOperation::SendInvite));
+}
+
 const char* FOnlineFriendsZor::NameOf(EOperation Operation)
 {
     switch (Operation)

@@ -21,11 +21,27 @@ void FZorInviteChain::Start(const TSharedPtr<FOnlineFriendsZor>& Friends, const 
         return;
     }
     const TSharedRef<FZorInviteChain> Chain = MakeShared<FZorInviteChain>(Friends, FriendIds);
-    // The binding holds the chain: it lives until it unbinds itself or the service goes.
-    Chain->Handle = Friends->AddOnSendInviteCompleteDelegate(FOnSendInviteCompleteDelegate::CreateLambda(
-        [Chain](int32 UserNum, bool, const FUniqueNetId& FriendId, const FString& List, const FString&)
-        { Chain->OnInviteComplete(UserNum, FriendId, List); }));
+    Chain->Bind(*Friends);
     Chain->SendNext();
+}
+
+void FZorInviteChain::Bind(FOnlineFriendsZor& Service)
+{
+    // The bindings hold the chain: it lives until it unbinds itself or the service goes.
+    const TSharedRef<FZorInviteChain> Self = AsShared();
+    const FOnFriendOperationComplete::FDelegate OnFriendEvent =
+        FOnFriendOperationComplete::FDelegate::CreateLambda(
+            [Self](int32 UserNum, bool, const FUniqueNetId&, const FString& List, const FString&)
+            { Self->OnListEvent(UserNum, List); });
+    const FOnReadFriendsListCompleteDelegate OnListEvent = FOnReadFriendsListCompleteDelegate::CreateLambda(
+        [Self](int32 UserNum, bool, const FString& List, const FString&)
+        { Self->OnListEvent(UserNum, List); });
+    SendInviteHandle = Service.AddOnSendInviteCompleteDelegate(OnFriendEvent);
+    AcceptInviteHandle = Service.AddOnAcceptInviteCompleteDelegate(OnFriendEvent);
+    RejectInviteHandle = Service.AddOnRejectInviteCompleteDelegate(OnFriendEvent);
+    DeleteFriendHandle = Service.AddOnDeleteFriendCompleteDelegate(OnFriendEvent);
+    ReadListHandle = Service.AddOnReadFriendsListCompleteDelegate(OnListEvent);
+    DeleteListHandle = Service.AddOnDeleteFriendsListCompleteDelegate(OnListEvent);
 }
 
 void FZorInviteChain::SendNext()
@@ -38,35 +54,52 @@ void FZorInviteChain::SendNext()
         {
             break;
         }
+        if (Service->IsPending(LocalUserNum, ListName))
+        {
+            // Another caller's request holds the list: the event that ends it brings the chain back.
+            return;
+        }
         bSending = true;
         const bool bSent = Service->SendInvite(LocalUserNum, FUniqueNetIdString(FriendIds[Next++]), ListName);
         bSending = false;
         if (bSent)
         {
+            bAwaiting = true;
             return;
         }
     }
     Finish();
 }
 
-void FZorInviteChain::OnInviteComplete(int32 UserNum, const FUniqueNetId& FriendId, const FString& List)
+void FZorInviteChain::OnListEvent(int32 UserNum, const FString& List)
 {
-    // Only the completion of the invitation in flight moves the chain on; another caller's refusal for the
-    // same list comes while that invitation is still pending.
-    const TSharedPtr<FOnlineFriendsZor> Service = Friends.Pin();
-    if (bSending || UserNum != LocalUserNum || List != ListName || Next == 0 ||
-        !FriendId.ToString().Equals(FriendIds[Next - 1], ESearchCase::CaseSensitive) ||
-        (Service && Service->IsPending(LocalUserNum, ListName)))
+    if (bSending || UserNum != LocalUserNum || List != ListName)
     {
         return;
     }
+    const TSharedPtr<FOnlineFriendsZor> Service = Friends.Pin();
+    // This chain's invitation is the only one the list can have in flight, so it has ended once none is: not
+    // the list's slot, which another caller may take from its own handler first. Another caller's refusal on
+    // the list comes while the invitation is still in flight.
+    if (bAwaiting && Service && Service->IsInvitePending(LocalUserNum, ListName))
+    {
+        return;
+    }
+    bAwaiting = false;
     SendNext();
 }
 
 void FZorInviteChain::Finish()
 {
-    if (const TSharedPtr<FOnlineFriendsZor> Service = Friends.Pin())
+    const TSharedPtr<FOnlineFriendsZor> Service = Friends.Pin();
+    if (!Service)
     {
-        Service->ClearOnSendInviteCompleteDelegate(Handle);
+        return;
     }
+    Service->ClearOnSendInviteCompleteDelegate(SendInviteHandle);
+    Service->ClearOnAcceptInviteCompleteDelegate(AcceptInviteHandle);
+    Service->ClearOnRejectInviteCompleteDelegate(RejectInviteHandle);
+    Service->ClearOnDeleteFriendCompleteDelegate(DeleteFriendHandle);
+    Service->ClearOnReadFriendsListCompleteDelegate(ReadListHandle);
+    Service->ClearOnDeleteFriendsListCompleteDelegate(DeleteListHandle);
 }

@@ -6,10 +6,10 @@
 class FOnlineFriendsZor;
 
 /**
- * Sends invitations to several friends, one after another: each next one from the previous one's completion,
- * whatever its outcome, since the friends service takes one request per user and list at a time. Local user
- * 0, list "default". It owns itself through its binding to the service's event, so it goes with the service
- * and ends quietly once the service shuts down.
+ * Sends invitations to several friends, one after another: the friends service takes one request per user and
+ * list at a time, so each next one goes out once the previous one ended, whatever its outcome, and once the
+ * list is free of other callers' requests. Local user 0, list "default". It owns itself through its bindings
+ * to the service's events, so it goes with the service and ends quietly once the service shuts down.
  */
 class FZorInviteChain : public TSharedFromThis<FZorInviteChain>
 {
@@ -19,8 +19,10 @@ public:
     FZorInviteChain(const TSharedPtr<FOnlineFriendsZor>& InFriends, const TArray<FString>& InFriendIds);
 
 private:
+    /** Every event that ends a request on a list, which may free the list. */
+    void Bind(FOnlineFriendsZor& Service);
     void SendNext();
-    void OnInviteComplete(int32 LocalUserNum, const FUniqueNetId& FriendId, const FString& ListName);
+    void OnListEvent(int32 LocalUserNum, const FString& ListName);
     void Finish();
 
     TWeakPtr<FOnlineFriendsZor> Friends;
@@ -28,5 +30,12 @@ private:
     int32 Next = 0;
     /** Set while an invitation is being handed over, so its refusal event does not start the next one. */
     bool bSending = false;
-    FDelegateHandle Handle;
+    /** Set while an invitation of this chain is in flight. */
+    bool bAwaiting = false;
+    FDelegateHandle SendInviteHandle;
+    FDelegateHandle AcceptInviteHandle;
+    FDelegateHandle RejectInviteHandle;
+    FDelegateHandle DeleteFriendHandle;
+    FDelegateHandle ReadListHandle;
+    FDelegateHandle DeleteListHandle;
 };

@@ -39,6 +39,8 @@ public:
 
     /** Whether a request for that user and list is in flight. */
     bool IsPending(int32 LocalUserNum, const FString& ListName) const;
+    /** Whether that request is an invitation. */
+    bool IsInvitePending(int32 LocalUserNum, const FString& ListName) const;
 
 private:
     enum class EOperation : uint8
