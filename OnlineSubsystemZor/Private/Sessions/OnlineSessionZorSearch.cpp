@@ -310,10 +310,16 @@ void FOnlineSessionZor::ReleaseLANSession()
 bool FOnlineSessionZor::HostLAN()
 {
     EnsureLANSession();
-    // One beacon either hosts or searches: hosting ends a search it was running.
-    AbortLANSearch();
-    return LANSession->Host([this](const uint8*, int32, uint64 ClientNonce)
-                            { OnValidQueryPacketReceived(ClientNonce); });
+    // One beacon either hosts or searches: hosting ends a search it was running. Reported once hosting
+    // stands, so a search that a handler starts from the event is not ended unreported.
+    const bool bAborted = TakeLANSearch(false) != nullptr;
+    const bool bHosting = LANSession->Host([this](const uint8*, int32, uint64 ClientNonce)
+                                           { OnValidQueryPacketReceived(ClientNonce); });
+    if (bAborted)
+    {
+        TriggerOnFindSessionsCompleteDelegates(false);
+    }
+    return bHosting;
 }
 
 int32 FOnlineSessionZor::CreateLANSession(int32, FNamedOnlineSession& Session)
@@ -417,14 +423,6 @@ TSharedPtr<FOnlineSessionSearch> FOnlineSessionZor::TakeLANSearch(bool bSuccess)
     Search->SortSearchResults();
     Search->SearchState = bSuccess ? EOnlineAsyncTaskState::Done : EOnlineAsyncTaskState::Failed;
     return Search;
-}
-
-void FOnlineSessionZor::AbortLANSearch()
-{
-    if (TakeLANSearch(false))
-    {
-        TriggerOnFindSessionsCompleteDelegates(false);
-    }
 }
 
 bool FOnlineSessionZor::GetResolvedConnectString(const FOnlineSessionSearchResult& SearchResult,

@@ -165,8 +165,6 @@ private:
     void ReleaseLANSession();
     /** Ends the LAN search in progress, if any, and hands it back for its event. */
     TSharedPtr<FOnlineSessionSearch> TakeLANSearch(bool bSuccess);
-    /** Ends the LAN search in progress, if any, as failed, with its event. */
-    void AbortLANSearch();
     /** After a search: a server hosts its advertised LAN session again; otherwise the beacon rests. */
     void RestoreLANHosting();
     bool HostLAN();

@@ -580,6 +580,34 @@ TEST_F(FSessionTest, ALANSearchWhoseBeaconCannotStartIsReportedOnce)
     EXPECT_EQ(Found, TArray<int32>({0, 1}));
 }
 
+TEST_F(FSessionTest, AFindHandlerMaySearchAgainWhenHostingEndsTheSearch)
+{
+    FOnlineSessionZor& Service = Sessions();
+    const TSharedRef<FOnlineSessionSearch> Ended = MakeShared<FOnlineSessionSearch>();
+    Ended->bIsLanQuery = true;
+    const TSharedRef<FOnlineSessionSearch> Retry = MakeShared<FOnlineSessionSearch>();
+    Retry->bIsLanQuery = true;
+    ZOR_BIND_SCOPED(Subsystem->GetZorSessionService(), OnFindSessionsComplete,
+                    FOnFindSessionsCompleteDelegate::CreateLambda(
+                        [&Service, &Retry](bool bOk)
+                        {
+                            if (!bOk && Retry->SearchState == EOnlineAsyncTaskState::NotStarted)
+                            {
+                                EXPECT_TRUE(Service.FindSessions(0, Retry));
+                            }
+                        }));
+    ASSERT_TRUE(Service.FindSessions(0, Ended));
+    ASSERT_TRUE(Service.CreateSession(0, "Lan", MakeSettings(4, true)));
+    EXPECT_EQ(Ended->SearchState, EOnlineAsyncTaskState::Failed);
+    // The handler's search holds the beacon; hosting does not silently end it.
+    EXPECT_EQ(Service.GetLANSession()->GetBeaconState(), ELanBeaconState::Searching);
+    Now += 5.0;
+    Tick();
+    EXPECT_EQ(Retry->SearchState, EOnlineAsyncTaskState::Done);
+    EXPECT_EQ(Found, TArray<int32>({0, 1}));
+    EXPECT_EQ(Service.GetCurrentSessionSearch(), nullptr);
+}
+
 TEST_F(FSessionTest, ShutdownReportsEachPendingOperationOnceAndNoLateCompletion)
 {
     CreateOnline("s1");
