@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "AccountCreation/OnlineAccountCreationZor.h"
 #include "BackendFixture.h"
 #include "LogCapture.h"
 
@@ -36,6 +37,8 @@ protected:
             Secrets.AddUnique(Token->refresh_token);
         }
     }
+
+    FString ExtraIni() const override { return "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n"; }
 
     FLogCategory* Categories[3] = {&LogOnline, &LogHttp, &LogOnlineGame};
     TArray<ELogVerbosity::Type> Previous;
@@ -82,5 +85,35 @@ TEST_F(FSecretsInLogTest, LoginRefreshExchangeCodeAndLogoutLogNoSecret)
             EXPECT_FALSE(Line.Message.Contains(Secret, ESearchCase::CaseSensitive))
                 << "secret " << *Secret << " in: " << *Line.Message;
         }
+    }
+}
+
+TEST_F(FSecretsInLogTest, AValidationTokenReachesNoLineWhenTheServiceCannotBeReached)
+{
+    bool bAuthed = false;
+    ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnAuthClientComplete,
+                    FOnAuthClientCompleteDelegate::CreateLambda(
+                        [&bAuthed](bool bOk, const FString&, const FString&) { bAuthed = bOk; }));
+    ASSERT_TRUE(Identity().AuthClient(Subsystem->GetAppId()));
+    ASSERT_TRUE(TickUntil([&bAuthed] { return bAuthed; }));
+    FHttpModule::Get().Shutdown(); // no kept-alive connection outlives the backend
+    FHttpModule::Get().Tick(0.0f);
+    Backend.Stop();
+
+    const FString Token = "9f8e7d6c5b4a39281706";
+    FString Outcome;
+    FOnlineAccountCreationZor& Accounts = *Subsystem->GetZorAccountCreationService();
+    ZOR_BIND_SCOPED(Subsystem->GetZorAccountCreationService(), OnValidateAccountComplete,
+                    FOnValidateAccountCompleteDelegate::CreateLambda(
+                        [&Outcome](bool bOk, const FString&, const FString& Error)
+                        { Outcome = bOk ? FString("ok") : Error; }));
+    ASSERT_TRUE(Accounts.ValidateAccount(DemoUser, Token));
+    ASSERT_TRUE(TickUntil([&Outcome] { return !Outcome.IsEmpty(); }));
+
+    EXPECT_NE(Outcome, "ok");
+    EXPECT_TRUE(Log.Contains(FString::Printf("HTTP request failed: cannot connect to 127.0.0.1:%d: ", Port)));
+    for (const FLogCapture::FLine& Line : Log.Lines())
+    {
+        EXPECT_FALSE(Line.Message.Contains(Token)) << *Line.Message;
     }
 }

@@ -212,7 +212,7 @@ void FHttpRequest::OnTransportFinished(const FHttpResponsePtr& InResponse)
 
 FString FHttpRequest::URLForLogLocked() const
 {
-    return HttpUrl::MaskForLog(URL, Headers);
+    return HttpUrl::MaskForLog(URL);
 }
 
 bool FHttpRequest::MarkCompletionQueuedLocked(const FHttpResponsePtr& InResponse)

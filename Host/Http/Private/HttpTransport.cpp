@@ -83,5 +83,5 @@ FHttpRequestSnapshot IHttpTransport::TakeSnapshot(const FHttpRequestRef& Request
 
 FString FHttpRequestSnapshot::URLForLog() const
 {
-    return HttpUrl::MaskForLog(URL, Headers);
+    return HttpUrl::MaskForLog(URL);
 }

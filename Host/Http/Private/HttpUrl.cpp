@@ -1,6 +1,7 @@
 #include "HttpUrl.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 
 namespace
@@ -28,73 +29,13 @@ bool NeedsEscape(std::string_view URL, size_t Index)
     return std::strchr("\"<>\\^`{|}", Byte) != nullptr;
 }
 
-constexpr std::string_view Masked = "***";
-
-/** What follows the scheme of an "Authorization" value, or the whole value when it names none. */
-std::string_view CredentialOf(std::string_view Authorization)
+bool IsSchemeName(std::string_view Text)
 {
-    const size_t Blank = Authorization.find(' ');
-    if (Blank == std::string_view::npos)
-    {
-        return Authorization;
-    }
-    const size_t Start = Authorization.find_first_not_of(' ', Blank);
-    return Start == std::string_view::npos ? std::string_view() : Authorization.substr(Start);
-}
-
-void ReplaceAll(std::string& Text, std::string_view Secret)
-{
-    if (Secret.empty())
-    {
-        return;
-    }
-    for (size_t Found = Text.find(Secret); Found != std::string::npos; Found = Text.find(Secret, Found))
-    {
-        Text.replace(Found, Secret.size(), Masked);
-        Found += Masked.size();
-    }
-}
-
-/** "user:password@" in the authority becomes "***@". */
-void MaskUserInfo(std::string& URL)
-{
-    const size_t SchemeEnd = URL.find("://");
-    const size_t HostStart = SchemeEnd == std::string::npos ? 0 : SchemeEnd + 3;
-    const size_t AuthorityEnd = std::min(URL.find_first_of("/?#", HostStart), URL.size());
-    const size_t At = URL.rfind('@', AuthorityEnd);
-    if (At == std::string::npos || At < HostStart)
-    {
-        return;
-    }
-    URL.replace(HostStart, At - HostStart, Masked);
-}
-
-/** Keeps each query key and masks its value; an item with no '=' is masked whole. */
-void MaskQuery(std::string& URL)
-{
-    const size_t QueryStart = URL.find('?');
-    if (QueryStart == std::string::npos)
-    {
-        return;
-    }
-    const std::string Query = URL.substr(QueryStart + 1);
-    URL.resize(QueryStart + 1);
-    size_t ItemStart = 0;
-    for (;;)
-    {
-        const size_t ItemEnd = std::min(Query.find('&', ItemStart), Query.size());
-        const std::string_view Item = std::string_view(Query).substr(ItemStart, ItemEnd - ItemStart);
-        const size_t Equals = Item.find('=');
-        const bool bHasValue = Equals == std::string_view::npos ? !Item.empty() : Equals + 1 < Item.size();
-        URL.append(Item.substr(0, Equals == std::string_view::npos ? 0 : Equals + 1));
-        URL.append(bHasValue ? Masked : std::string_view());
-        if (ItemEnd == Query.size())
-        {
-            return;
-        }
-        URL.push_back('&');
-        ItemStart = ItemEnd + 1;
-    }
+    return !Text.empty() && std::all_of(Text.begin(), Text.end(),
+                                        [](char Ch) {
+                                            return std::isalnum(static_cast<unsigned char>(Ch)) ||
+                                                   Ch == '+' || Ch == '-' || Ch == '.';
+                                        });
 }
 
 bool IsTokenChar(unsigned char Byte)
@@ -150,18 +91,24 @@ std::string EncodeForWire(std::string_view URL)
     return Encoded;
 }
 
-FString MaskForLog(const FString& URL, const TArray<TPair<FString, FString>>& Headers)
+FString MaskForLog(const FString& URL)
 {
-    std::string Shown(URL.View());
-    for (const auto& Header : Headers)
+    const std::string_view Text = URL.View();
+    const size_t SchemeEnd = Text.find("://");
+    if (SchemeEnd == std::string_view::npos || !IsSchemeName(Text.substr(0, SchemeEnd)))
     {
-        if (Header.Key == "Authorization")
-        {
-            ReplaceAll(Shown, CredentialOf(Header.Value.View()));
-        }
+        return Text.empty() ? FString() : FString("***");
     }
-    MaskUserInfo(Shown);
-    MaskQuery(Shown);
+    const size_t AuthorityStart = SchemeEnd + 3;
+    const size_t AuthorityEnd = std::min(Text.find_first_of("/?#", AuthorityStart), Text.size());
+    const size_t At = Text.substr(0, AuthorityEnd).rfind('@');
+    const size_t HostStart = At == std::string_view::npos || At < AuthorityStart ? AuthorityStart : At + 1;
+    std::string Shown(Text.substr(0, AuthorityStart));
+    Shown.append(Text.substr(HostStart, AuthorityEnd - HostStart));
+    if (AuthorityEnd < Text.size())
+    {
+        Shown.append("/***");
+    }
     return FString(std::move(Shown));
 }
 } // namespace HttpUrl

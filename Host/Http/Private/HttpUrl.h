@@ -15,10 +15,11 @@ bool IsValidHttpUrl(const FString& URL);
  */
 std::string EncodeForWire(std::string_view URL);
 /**
- * The URL as a log line may show it: user info and every query value masked, and the credential of the
- * request's "Authorization" header masked wherever it appears (a session is ended by its token in the path).
+ * The URL as a log line may show it: its scheme, host and port, then one masked marker for any path, query
+ * or fragment. A path may carry a token the host cannot tell from a name, and the caller logs its own masked
+ * form. User info is dropped; text that is no absolute URL is masked whole.
  */
-FString MaskForLog(const FString& URL, const TArray<TPair<FString, FString>>& Headers);
+FString MaskForLog(const FString& URL);
 } // namespace HttpUrl
 
 namespace HttpToken

@@ -25,9 +25,6 @@ private:
     int32 ResponseCode;
     FHttpHeaderList Headers;
     TArray<uint8> Content;
-
-    /** The URL with its secrets masked, for log lines. */
-    FString URLForLog() const;
 };
 
 /** What a request needs on the wire, copied on the thread that started it. */
