@@ -539,6 +539,29 @@ public:
     bool Broadcast(const TArray<uint8>&, int32) override { return false; }
     bool Receive(TArray<uint8>&) override { return false; }
 };
+
+TSharedRef<FOnlineSessionSearch> LanSearch()
+{
+    const TSharedRef<FOnlineSessionSearch> Search = MakeShared<FOnlineSessionSearch>();
+    Search->bIsLanQuery = true;
+    return Search;
+}
+
+/** A find handler that starts Retry on the first failure, after BeforeRetry. */
+FOnFindSessionsCompleteDelegate SearchAgainOnFailure(
+    FOnlineSessionZor& Service, const TSharedRef<FOnlineSessionSearch>& Retry,
+    TFunction<void()> BeforeRetry = [] {})
+{
+    return FOnFindSessionsCompleteDelegate::CreateLambda(
+        [&Service, Retry, BeforeRetry](bool bOk)
+        {
+            if (!bOk && Retry->SearchState == EOnlineAsyncTaskState::NotStarted)
+            {
+                BeforeRetry();
+                EXPECT_TRUE(Service.FindSessions(0, Retry));
+            }
+        });
+}
 } // namespace
 
 TEST_F(FSessionTest, ALANSearchWhoseBeaconCannotStartIsReportedOnce)
@@ -554,21 +577,11 @@ TEST_F(FSessionTest, ALANSearchWhoseBeaconCannotStartIsReportedOnce)
             }
             return MakeInMemoryLANBeaconTransport();
         });
-    const TSharedRef<FOnlineSessionSearch> Failing = MakeShared<FOnlineSessionSearch>();
-    Failing->bIsLanQuery = true;
-    const TSharedRef<FOnlineSessionSearch> Retry = MakeShared<FOnlineSessionSearch>();
-    Retry->bIsLanQuery = true;
+    const TSharedRef<FOnlineSessionSearch> Failing = LanSearch();
+    const TSharedRef<FOnlineSessionSearch> Retry = LanSearch();
     // The handler searches again on the failure, this time with a working beacon.
     ZOR_BIND_SCOPED(Subsystem->GetZorSessionService(), OnFindSessionsComplete,
-                    FOnFindSessionsCompleteDelegate::CreateLambda(
-                        [&](bool bOk)
-                        {
-                            if (!bOk && Retry->SearchState == EOnlineAsyncTaskState::NotStarted)
-                            {
-                                bBroken = false;
-                                EXPECT_TRUE(Service.FindSessions(0, Retry));
-                            }
-                        }));
+                    SearchAgainOnFailure(Service, Retry, [&bBroken] { bBroken = false; }));
     EXPECT_FALSE(Service.FindSessions(0, Failing));
     EXPECT_EQ(Found, TArray<int32>({0}));
     EXPECT_EQ(Failing->SearchState, EOnlineAsyncTaskState::Failed);
@@ -583,19 +596,10 @@ TEST_F(FSessionTest, ALANSearchWhoseBeaconCannotStartIsReportedOnce)
 TEST_F(FSessionTest, AFindHandlerMaySearchAgainWhenHostingEndsTheSearch)
 {
     FOnlineSessionZor& Service = Sessions();
-    const TSharedRef<FOnlineSessionSearch> Ended = MakeShared<FOnlineSessionSearch>();
-    Ended->bIsLanQuery = true;
-    const TSharedRef<FOnlineSessionSearch> Retry = MakeShared<FOnlineSessionSearch>();
-    Retry->bIsLanQuery = true;
+    const TSharedRef<FOnlineSessionSearch> Ended = LanSearch();
+    const TSharedRef<FOnlineSessionSearch> Retry = LanSearch();
     ZOR_BIND_SCOPED(Subsystem->GetZorSessionService(), OnFindSessionsComplete,
-                    FOnFindSessionsCompleteDelegate::CreateLambda(
-                        [&Service, &Retry](bool bOk)
-                        {
-                            if (!bOk && Retry->SearchState == EOnlineAsyncTaskState::NotStarted)
-                            {
-                                EXPECT_TRUE(Service.FindSessions(0, Retry));
-                            }
-                        }));
+                    SearchAgainOnFailure(Service, Retry));
     ASSERT_TRUE(Service.FindSessions(0, Ended));
     ASSERT_TRUE(Service.CreateSession(0, "Lan", MakeSettings(4, true)));
     EXPECT_EQ(Ended->SearchState, EOnlineAsyncTaskState::Failed);
