@@ -168,6 +168,7 @@ TEST(BackendProgramTest, RefusesBadArgumentsAndBusyPorts)
                                                       {"--port", "70000"},
                                                       {"--port", "12x"},
                                                       {"--token-lifetime", "0"},
+                                                      {"--extra-builds", "-1"},
                                                       {"--verbose", "1"}})
     {
         FProgram Program(Arguments);

@@ -90,4 +90,36 @@ TEST_F(DriverProgramTest, CatalogAndBuildInfoWordsRunTheirChainsBesideEachOther)
                                                                                   << Result.Log();
     }
 }
+TEST(DriverScaleProgramTest, ALogoutAmidThousandsOfBuildsEndsTheBuildInfoDriverInOneLoop)
+{
+    // Refused after the logout, each download answers inside its own call: nested, that was a stack frame per
+    // build, and the host died before its next line.
+    constexpr int ExtraBuilds = 5000;
+    ZorBackend::FBackendOptions Options;
+    Options.ExtraBuilds = ExtraBuilds;
+    ZorBackend::FLocalBackend Backend(Options);
+    std::string Error;
+    const int Port = Backend.Start(0, Error);
+    ASSERT_GT(Port, 0) << Error;
+    FScratchDir Scratch;
+    const std::string Script = "login\nwait 2\nexpect login\nONLINE SUB=ZOR TEST BUILDINFOV2 Live\nwait 5\n"
+                               "logout\nwait 1\nexpect logout\nquit\n";
+    const FHostRun Result =
+        RunHost({"-ini=" + Scratch.WriteFile("Engine.ini", LocalBackendIni(Port)), "-log=LogOnline:Warning",
+                 "-exec=" + Scratch.WriteFile("script.zorhost", Script), "LOGIN=demo@example.com",
+                 "PASSWORD=demo-password", "TYPE=tavo"},
+                "/dev/null", Scratch, 120.0);
+    Backend.Stop();
+    ASSERT_FALSE(Result.bTimedOut);
+    // The refused downloads count as failed operations; a crash has no exit code.
+    EXPECT_GE(Result.ExitCode, 0);
+    EXPECT_TRUE(Result.HasLine("expect logout: passed"));
+    int Refused = 0;
+    for (const std::string& Line : Result.ErrorLines)
+    {
+        Refused += Line.find("ZOR: QuerySignedDownload request failed. Invalid user auth for id=" +
+                             DemoUserId) != std::string::npos;
+    }
+    EXPECT_GT(Refused, ExtraBuilds / 2);
+}
 } // namespace

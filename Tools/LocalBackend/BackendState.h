@@ -99,6 +99,7 @@ struct FBackendState
     std::unordered_map<std::string, std::string> RefreshIndex; // refresh token to access token
     FLifetimes Lifetimes;
     std::string TitleFilesDir;
+    int64_t ExtraBuilds = 0;
     std::mt19937_64 Random{SeedRandom()};
     std::vector<std::unique_ptr<FBackendService>> Services;
 

@@ -136,6 +136,7 @@ int FLocalBackend::Start(int Port, std::string& OutError)
     auto NewState = std::make_unique<FBackendState>();
     NewState->Lifetimes = {Options.TokenLifetime, Options.RefreshLifetime, Options.ExchangeCodeLifetime};
     NewState->TitleFilesDir = Options.TitleFilesDir;
+    NewState->ExtraBuilds = Options.ExtraBuilds;
     if (auto Error = LoadSeedFile(Options.SeedPath, *NewState))
     {
         OutError = *Error;

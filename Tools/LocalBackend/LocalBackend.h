@@ -29,6 +29,8 @@ struct FBackendOptions
     size_t MaxBodyBytes = 1024 * 1024;
     // Title files are the regular files directly in this folder; none when it is empty.
     std::string TitleFilesDir = std::string();
+    // More builds of the demo game that the demo account owns (Windows, label "Live"), for runs at scale.
+    int64_t ExtraBuilds = 0;
 };
 
 // The local stand-in of the backend services, serving on 127.0.0.1 from a worker thread pool.

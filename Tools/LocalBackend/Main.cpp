@@ -23,11 +23,13 @@ void PrintUsage(FILE* Stream)
 {
     std::fprintf(
         Stream,
-        "usage: zorbackend [--port N] [--seed PATH] [--token-lifetime SECONDS] [--title-files DIR] [--help]\n"
+        "usage: zorbackend [--port N] [--seed PATH] [--token-lifetime SECONDS] [--title-files DIR]\n"
+        "                  [--extra-builds N] [--help]\n"
         "  --port N              port on 127.0.0.1 (default 8080; 0 picks a free one)\n"
         "  --seed PATH           accounts and clients to serve (default %s)\n"
         "  --token-lifetime S    access token lifetime in seconds (default 7200)\n"
         "  --title-files DIR     serves the files directly in DIR as title files (default none)\n"
+        "  --extra-builds N      adds N Windows builds of the demo game under label Live (default 0)\n"
         "Serves the account and game services on 127.0.0.1 until SIGINT or SIGTERM.\n",
         ZorBackend::DefaultSeedPath().c_str());
 }
@@ -61,6 +63,12 @@ bool ApplyOption(FCommandLine& Line, std::string_view Name, const char* Value)
     {
         Line.Options.TitleFilesDir = Value;
         return true;
+    }
+    if (Name == "--extra-builds")
+    {
+        const auto Count = ParseNumber(Value, 0, 1000000);
+        Line.Options.ExtraBuilds = Count.value_or(0);
+        return Count.has_value();
     }
     if (Name == "--token-lifetime")
     {

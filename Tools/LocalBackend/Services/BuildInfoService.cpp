@@ -286,6 +286,17 @@ void HandleSignedDownload(FBuildInfoService& Service, const httplib::Request& Re
 FBuildInfoService::FBuildInfoService(FBackendState& InState)
     : State(InState), Builds(std::begin(SeedBuilds), std::end(SeedBuilds))
 {
+    for (int64_t Index = 0; Index < State.ExtraBuilds; ++Index)
+    {
+        const std::string Number = std::to_string(Index + 1);
+        Builds.push_back({"ZorDemoGame-" + Number,
+                          "demo-game-item",
+                          "Live",
+                          "",
+                          "Windows",
+                          "1.4." + Number,
+                          {"ZorDemoGame"}});
+    }
 }
 
 void FBuildInfoService::Register(httplib::Server& Server)
