@@ -60,7 +60,8 @@ bool FOnlineSubsystemZor::Init()
 
 void FOnlineSubsystemZor::ReleaseServices()
 {
-    // After every Shutdown: a handler run by a later service's Shutdown may still call an earlier service.
+    // Only once every service has shut down: a handler that one service's Shutdown runs may still call
+    // another, which reaches this subsystem.
     for (const FServiceSlot& Slot : ServiceSlots)
     {
         Slot.Service->DetachSubsystem();
