@@ -17,6 +17,11 @@ struct FKillCase
     bool bOtherClientSurvives;
 };
 
+void PrintTo(const FKillCase& Case, std::ostream* Out)
+{
+    *Out << Case.KillType;
+}
+
 class KillSessionsTest : public BackendTest, public ::testing::WithParamInterface<FKillCase>
 {
 };

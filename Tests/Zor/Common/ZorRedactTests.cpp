@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include "CaseNamePrinter.h"
 #include "Common/ZorRedact.h"
 #include "FStringPrinter.h"
 
 namespace
 {
 const FString LongToken("eyJhbGciOiJIUzI1NiJ9.secretpart");
+
+using ZorTestCases::PrintTo;
 
 struct FBodyCase
 {
@@ -14,11 +17,6 @@ struct FBodyCase
     FString Secret;
     FString Kept;
 };
-
-void PrintTo(const FBodyCase& Case, std::ostream* Out)
-{
-    *Out << Case.Name;
-}
 
 const FBodyCase BodyCases[] = {
     {"TokenReply", R"({"access_token":")" + LongToken + R"(","account_id":"acct1"})", LongToken, "acct1"},
@@ -107,11 +105,6 @@ struct FUtf8Case
     std::string Body;
     const char* Logged;
 };
-
-void PrintTo(const FUtf8Case& Case, std::ostream* Out)
-{
-    *Out << Case.Name;
-}
 
 const FUtf8Case Utf8Cases[] = {
     {"Ascii", "plain", "plain"},

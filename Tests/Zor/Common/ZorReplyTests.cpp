@@ -1,3 +1,4 @@
+#include "CaseNamePrinter.h"
 #include "Common/ZorReply.h"
 #include "HttpTransport.h"
 #include "Identity/AuthTokenZor.h"
@@ -15,6 +16,8 @@ enum class EReplyKind
     ServerErrorWithoutMessage,
     Success,
 };
+
+using ZorTestCases::PrintTo;
 
 struct FReplyCase
 {

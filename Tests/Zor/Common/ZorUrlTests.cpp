@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "CaseNamePrinter.h"
 #include "Common/ZorUrl.h"
 #include "FStringPrinter.h"
 
 namespace
 {
+using ZorTestCases::PrintTo;
+
 struct FSubstituteCase
 {
     const char* Name;

@@ -1,3 +1,4 @@
+#include "CaseNamePrinter.h"
 #include "Time/OnlineTimeZor.h"
 #include "ZorSubsystemTest.h"
 
@@ -27,6 +28,8 @@ protected:
     TSharedPtr<FOnlineTimeZor> Time;
     TArray<FString> Events;
 };
+
+using ZorTestCases::PrintTo;
 
 struct FReplyCase
 {

@@ -1,3 +1,4 @@
+#include "CaseNamePrinter.h"
 #include "CloudTest.h"
 #include "Core/SecureHash.h"
 #include "TitleFile/OnlineTitleFileZor.h"
@@ -88,6 +89,8 @@ protected:
 
 const char* const FirstPage = R"([{"hash":"h1","uniqueFilename":"a","filename":"A.ini"},)"
                               R"({"hash":"h2","uniqueFilename":"b"}])";
+
+using ZorTestCases::PrintTo;
 
 struct FPageCase
 {

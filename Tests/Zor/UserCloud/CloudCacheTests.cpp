@@ -17,6 +17,12 @@ struct FNameCase
     bool bSafe;
 };
 
+/** Quoted and escaped: the names under test hold control characters and would garble test listings. */
+void PrintTo(const FNameCase& Case, std::ostream* Out)
+{
+    *Out << ::testing::PrintToString(std::string(Case.Name));
+}
+
 const FNameCase NameCases[] = {
     {"save.dat", true},
     {"dir/save.dat", true},

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include "CaseNamePrinter.h"
 #include "FStringPrinter.h"
 #include "LogCapture.h"
 #include "UserCloud/ZorCloudFileList.h"
 
 namespace
 {
+using ZorTestCases::PrintTo;
+
 struct FListCase
 {
     const char* Name;

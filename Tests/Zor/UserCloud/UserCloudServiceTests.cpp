@@ -1,3 +1,4 @@
+#include "CaseNamePrinter.h"
 #include "CloudTest.h"
 #include "Core/SecureHash.h"
 #include "UserCloud/OnlineUserCloudZor.h"
@@ -93,6 +94,8 @@ protected:
     TSharedPtr<FOnlineUserCloudZor> Cloud;
     TArray<FString> Events;
 };
+
+using ZorTestCases::PrintTo;
 
 struct FWireCase
 {
