@@ -219,12 +219,15 @@ void BindV2(FZorHost& Host, const TSharedPtr<FOnlineBuildInfoServiceZorV2>& Buil
                    "Error=%s",
                    *UserId.ToString(), *Build.AppName, *Build.CatalogItemId, bWasSuccessful, *Error);
             Host.ReportOutcome("download2", bWasSuccessful);
+            // A refused download stored nothing to show; skipping the list keeps a refused run of
+            // thousands of builds from copying that list once per build.
             const TSharedPtr<FOnlineBuildInfoServiceZorV2> Service = Weak.Pin();
-            TArray<TSharedRef<FOnlineBuildInfoV2>> Builds;
-            if (Service)
+            if (!bWasSuccessful || !Service)
             {
-                Service->GetEntitledBuilds(UserId, Builds);
+                return;
             }
+            TArray<TSharedRef<FOnlineBuildInfoV2>> Builds;
+            Service->GetEntitledBuilds(UserId, Builds);
             if (const TSharedPtr<FOnlineBuildInfoV2> Target =
                     FOnlineBuildInfoV2::FindDownloadTarget(Builds, Build))
             {

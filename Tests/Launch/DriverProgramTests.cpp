@@ -94,7 +94,7 @@ TEST(DriverScaleProgramTest, ALogoutAmidThousandsOfBuildsEndsTheBuildInfoDriverI
 {
     // Refused after the logout, each download answers inside its own call: nested, that was a stack frame per
     // build, and the host died before its next line.
-    constexpr int ExtraBuilds = 5000;
+    constexpr int ExtraBuilds = 20000;
     ZorBackend::FBackendOptions Options;
     Options.ExtraBuilds = ExtraBuilds;
     ZorBackend::FLocalBackend Backend(Options);
