@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "BackendHostTest.h"
 #include "HostProcess.h"
 #include "LocalBackend.h"
 
@@ -20,9 +21,8 @@ class AccountHostWordsTest : public testing::Test
 protected:
     void SetUp() override
     {
-        std::string Error;
-        Port = Backend.Start(0, Error);
-        ASSERT_GT(Port, 0) << Error;
+        Port = StartOnFreePort(Backend);
+        ASSERT_GT(Port, 0);
     }
 
     FHostRun Run(const std::string& Script, std::vector<std::string> Arguments)

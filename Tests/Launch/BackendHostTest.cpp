@@ -14,11 +14,18 @@ std::string LocalBackendIni(int Port)
            "[OnlineSubsystemZor.OnlineEntitlementsZor]\nServiceName=commerce\n";
 }
 
-void FBackendHostTest::SetUp()
+int StartOnFreePort(ZorBackend::FLocalBackend& Backend)
 {
     std::string Error;
-    Port = Backend.Start(0, Error);
-    ASSERT_GT(Port, 0) << Error;
+    const int Port = Backend.Start(0, Error);
+    EXPECT_GT(Port, 0) << Error;
+    return Port;
+}
+
+void FBackendHostTest::SetUp()
+{
+    Port = StartOnFreePort(Backend);
+    ASSERT_GT(Port, 0);
     Ini = Scratch.WriteFile("Engine.ini", LocalBackendIni(Port));
 }
 

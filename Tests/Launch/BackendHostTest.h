@@ -10,6 +10,9 @@
 /** An engine ini that sends every service to the local backend at Port, with the demo clients. */
 std::string LocalBackendIni(int Port);
 
+/** Starts Backend on a free loopback port and returns it; 0, with the reason as a failure, when it cannot. */
+int StartOnFreePort(ZorBackend::FLocalBackend& Backend);
+
 /** zorhost against a local backend of its own, every service on it. */
 class FBackendHostTest : public testing::Test
 {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "BackendHostTest.h"
 #include "HostProcess.h"
 #include "LocalBackend.h"
 
@@ -36,9 +37,8 @@ TEST(CloudHostProgramTest, RoundTripsACloudFileThroughTheBackendAndItsCache)
     FScratchDir Scratch;
     Scratch.WriteFile("motd.txt", "Welcome");
     ZorBackend::FLocalBackend Backend({.TitleFilesDir = Scratch.Path()});
-    std::string Error;
-    const int Port = Backend.Start(0, Error);
-    ASSERT_GT(Port, 0) << Error;
+    const int Port = StartOnFreePort(Backend);
+    ASSERT_GT(Port, 0);
 
     const std::string Ini =
         "[OnlineSubsystemZor]\nbEnabled=true\n[OnlineSubsystemZor.BaseServiceZor]\nDomain=127.0.0.1:" +

@@ -98,9 +98,8 @@ TEST(DriverScaleProgramTest, ALogoutAmidThousandsOfBuildsEndsTheBuildInfoDriverI
     ZorBackend::FBackendOptions Options;
     Options.ExtraBuilds = ExtraBuilds;
     ZorBackend::FLocalBackend Backend(Options);
-    std::string Error;
-    const int Port = Backend.Start(0, Error);
-    ASSERT_GT(Port, 0) << Error;
+    const int Port = StartOnFreePort(Backend);
+    ASSERT_GT(Port, 0);
     FScratchDir Scratch;
     const std::string Script = "login\nwait 2\nexpect login\nONLINE SUB=ZOR TEST BUILDINFOV2 Live\nwait 5\n"
                                "logout\nwait 1\nexpect logout\nquit\n";

@@ -5,6 +5,7 @@
 #include <set>
 #include <sstream>
 
+#include "BackendHostTest.h"
 #include "BackendSeed.h"
 #include "BackendState.h"
 #include "HostProcess.h"
@@ -115,9 +116,8 @@ TEST_F(HelpProgramTest, HelpAndTheReadmeShowEveryWordOfTheTable)
 TEST_F(HelpProgramTest, TheReadmeNamesTheSeedsValuesAndTheyWorkAgainstTheLocalBackend)
 {
     ZorBackend::FLocalBackend Backend;
-    std::string Error;
-    const int Port = Backend.Start(0, Error);
-    ASSERT_GT(Port, 0) << Error;
+    const int Port = StartOnFreePort(Backend);
+    ASSERT_GT(Port, 0);
     // The second user, by the console ticket the README gives, on the shipped ini.
     const FHostRun Run = RunScript(
         "help login\nlogin\nwait 2\nexpect login\ncatalog offers qx\nwait 1\nexpect catalog offers\n"

@@ -3,6 +3,7 @@
 #include <future>
 #include <string>
 
+#include "BackendHostTest.h"
 #include "HostProcess.h"
 #include "LocalBackend.h"
 
@@ -27,9 +28,8 @@ std::string SessionIni(int Port)
 TEST(SessionsProgramTest, TwoHostsFindEachOthersSessionsOnlineAndOnTheLAN)
 {
     ZorBackend::FLocalBackend Backend;
-    std::string Error;
-    const int Port = Backend.Start(0, Error);
-    ASSERT_GT(Port, 0) << Error;
+    const int Port = StartOnFreePort(Backend);
+    ASSERT_GT(Port, 0);
     FScratchDir Scratch;
     const std::string Ini = Scratch.WriteFile("engine.ini", SessionIni(Port));
     const std::string ServerScript = Scratch.WriteFile(

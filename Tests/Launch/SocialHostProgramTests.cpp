@@ -27,9 +27,8 @@ TEST(SocialHostProgramTest, TwoHostsBefriendEachOtherAndExchangeAMessage)
 {
     FScratchDir Scratch;
     ZorBackend::FLocalBackend Backend;
-    std::string Error;
-    const int Port = Backend.Start(0, Error);
-    ASSERT_GT(Port, 0) << Error;
+    const int Port = StartOnFreePort(Backend);
+    ASSERT_GT(Port, 0);
     const std::string Ini = Scratch.WriteFile("Engine.ini", LocalBackendIni(Port));
     const FPlayer Demo{"demo@example.com", "demo-password"};
     const FPlayer Rival{"rival@example.com", "rival-password"};

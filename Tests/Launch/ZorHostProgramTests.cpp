@@ -10,6 +10,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "BackendHostTest.h"
 #include "HostProcess.h"
 #include "LocalBackend.h"
 
@@ -240,9 +241,8 @@ TEST_F(ZorHostProgramTest, CommandLineValuesWithBlanksReachTheModuleWhole)
 TEST_F(ZorHostProgramTest, DomainOptionSendsEveryServiceToTheBackendAndAFailedConnectionNamesTheAddress)
 {
     ZorBackend::FLocalBackend Backend;
-    std::string Error;
-    const int Port = Backend.Start(0, Error);
-    ASSERT_GT(Port, 0) << Error;
+    const int Port = StartOnFreePort(Backend);
+    ASSERT_GT(Port, 0);
     const std::string Address = "127.0.0.1:" + std::to_string(Port);
     // Nothing listens on port 1; a family section naming its own Domain is overridden too.
     const std::string Ini = DemoIni("127.0.0.1:1") + "Domain=127.0.0.1:1\n";
@@ -272,9 +272,8 @@ TEST_F(ZorHostProgramTest, DomainOptionSendsEveryServiceToTheBackendAndAFailedCo
 TEST_F(ZorHostProgramTest, LogsInMakesAnExchangeCodeAndLogsOutAgainstTheLocalBackend)
 {
     ZorBackend::FLocalBackend Backend;
-    std::string Error;
-    const int Port = Backend.Start(0, Error);
-    ASSERT_GT(Port, 0) << Error;
+    const int Port = StartOnFreePort(Backend);
+    ASSERT_GT(Port, 0);
 
     const FHostRun Run = RunScript(
         DemoIni("127.0.0.1:" + std::to_string(Port)),
@@ -312,9 +311,8 @@ TEST_F(ZorHostProgramTest, LogsInMakesAnExchangeCodeAndLogsOutAgainstTheLocalBac
 TEST_F(ZorHostProgramTest, RoundTripsThePlayerProfileOfTheLoggedInUser)
 {
     ZorBackend::FLocalBackend Backend;
-    std::string Error;
-    const int Port = Backend.Start(0, Error);
-    ASSERT_GT(Port, 0) << Error;
+    const int Port = StartOnFreePort(Backend);
+    ASSERT_GT(Port, 0);
 
     const FHostRun Run =
         RunScript(DemoIni("127.0.0.1:" + std::to_string(Port)) +
@@ -404,9 +402,8 @@ TEST_F(ZorHostProgramTest, FindsTheDefaultIniNextToTheProgramBeforeTheSources)
 TEST_F(ZorHostProgramTest, TheDemoScriptPassesEveryStepAgainstTheLocalBackend)
 {
     ZorBackend::FLocalBackend Backend;
-    std::string Error;
-    const int Port = Backend.Start(0, Error);
-    ASSERT_GT(Port, 0) << Error;
+    const int Port = StartOnFreePort(Backend);
+    ASSERT_GT(Port, 0);
     const std::string Ini = Scratch.WriteFile(
         "Engine.ini", DemoIni("127.0.0.1:" + std::to_string(Port)) +
                           "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n"
@@ -430,9 +427,8 @@ TEST_F(ZorHostProgramTest, TheDemoScriptPassesEveryStepAgainstTheLocalBackend)
 TEST_F(ZorHostProgramTest, ListsTheDemoUsersEntitlementsAndBuildsAgainstTheLocalBackend)
 {
     ZorBackend::FLocalBackend Backend;
-    std::string Error;
-    const int Port = Backend.Start(0, Error);
-    ASSERT_GT(Port, 0) << Error;
+    const int Port = StartOnFreePort(Backend);
+    ASSERT_GT(Port, 0);
     const FHostRun Run = RunScript(
         DemoIni("127.0.0.1:" + std::to_string(Port)) +
             "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n" +
