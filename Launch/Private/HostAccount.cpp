@@ -4,6 +4,7 @@
 #include "Identity/OnlineIdentityZor.h"
 #include "Launch/ZorHost.h"
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Subsystem/ZorLogText.h"
 
 namespace
 {
@@ -120,8 +121,7 @@ bool AccountWord(FZorHost& Host, const TCHAR* Args)
     return RunAccountWord(Host, Verb, ReadArgs(Args));
 }
 
-/** Runs the operations that waited for the application client, or fails them when its login failed. */
-/** The word's arguments with the passwords of each form masked. */
+/** The word's arguments with the passwords and the validation token of each form masked. */
 FString MaskAccountArgs(const TCHAR* Args)
 {
     FString Verb;
@@ -130,14 +130,15 @@ FString MaskAccountArgs(const TCHAR* Args)
     FString Shown = Verb;
     for (int32 Index = 0; Index < A.Num(); ++Index)
     {
-        const bool bPassword = (Verb == "create" && Index == 2) ||
-                               (Verb == "update" && (Index == 1 || Index == 4)) ||
-                               (Verb == "delete" && Index == 1);
-        Shown += " " + (bPassword ? FString("***") : A[Index]);
+        const bool bSecret = (Verb == "create" && Index == 2) ||
+                             (Verb == "update" && (Index == 1 || Index == 4)) ||
+                             (Verb == "delete" && Index == 1) || (Verb == "validate" && Index == 1);
+        Shown += " " + (bSecret ? FString("***") : A[Index]);
     }
     return Shown;
 }
 
+/** Runs the operations that waited for the application client, or fails them when its login failed. */
 void OnClientLogin(FZorHost& Host, bool bWasSuccessful, const FString& ClientId, const FString& Error)
 {
     const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
@@ -154,7 +155,8 @@ void OnClientLogin(FZorHost& Host, bool bWasSuccessful, const FString& ClientId,
     {
         if (!bWasSuccessful)
         {
-            UE_LOG(LogHost, Warning, "account: the application client did not log in: %s", *Error);
+            UE_LOG(LogHost, Warning, "account: the application client did not log in: %s",
+                   *ZorLogText::Error(Error));
             Host.ReportOutcome("account", false);
             continue;
         }
@@ -213,7 +215,7 @@ void BindEvents(FZorHost& Host)
              Operation = Event.Operation](bool bWasSuccessful, const FString& Email, const FString& Error)
             {
                 UE_LOG(LogHost, Display, "%s bWasSuccessful=%d Email=%s Error=%s", Name, bWasSuccessful,
-                       *Email, *Error);
+                       *Email, *ZorLogText::Error(Error));
                 if (const TSharedPtr<FOnlineAccountCreationZor> Pinned = Weak.Pin(); Pinned && bWasSuccessful)
                 {
                     LogAccount(*Pinned, Email);

@@ -5,6 +5,7 @@
 #include "HostWords.h"
 #include "Launch/ZorHost.h"
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Subsystem/ZorLogText.h"
 
 namespace
 {
@@ -166,7 +167,7 @@ void BindV1(FZorHost& Host, const TSharedPtr<FOnlineBuildInfoServiceZor>& BuildI
         [&Host, Weak](const FUniqueNetId& UserId, bool bWasSuccessful, const FString& Error)
         {
             UE_LOG(LogHost, Display, "OnQueryEntitledBuildsComplete UserId=%s bWasSuccessful=%d Error=%s",
-                   *UserId.ToString(), bWasSuccessful, *Error);
+                   *UserId.ToString(), bWasSuccessful, *ZorLogText::Error(Error));
             Host.ReportOutcome("builds", bWasSuccessful);
             TArray<TSharedRef<FOnlineBuildInfo>> Builds;
             if (const TSharedPtr<FOnlineBuildInfoServiceZor> Service = Weak.Pin())
@@ -182,7 +183,7 @@ void BindV1(FZorHost& Host, const TSharedPtr<FOnlineBuildInfoServiceZor>& BuildI
         [&Host, Weak](bool bWasSuccessful, const FString& Error)
         {
             UE_LOG(LogHost, Display, "OnQuerySelfPatchBuildComplete bWasSuccessful=%d Error=%s",
-                   bWasSuccessful, *Error);
+                   bWasSuccessful, *ZorLogText::Error(Error));
             Host.ReportOutcome("selfpatch", bWasSuccessful);
             if (const TSharedPtr<FOnlineBuildInfoServiceZor> Service = Weak.Pin())
             {
@@ -198,7 +199,7 @@ void BindV2(FZorHost& Host, const TSharedPtr<FOnlineBuildInfoServiceZorV2>& Buil
         [&Host, Weak](const FUniqueNetId& UserId, bool bWasSuccessful, const FString& Error)
         {
             UE_LOG(LogHost, Display, "OnQueryEntitledBuildsV2Complete UserId=%s bWasSuccessful=%d Error=%s",
-                   *UserId.ToString(), bWasSuccessful, *Error);
+                   *UserId.ToString(), bWasSuccessful, *ZorLogText::Error(Error));
             Host.ReportOutcome("builds2", bWasSuccessful);
             TArray<TSharedRef<FOnlineBuildInfoV2>> Builds;
             if (const TSharedPtr<FOnlineBuildInfoServiceZorV2> Service = Weak.Pin())
@@ -217,7 +218,8 @@ void BindV2(FZorHost& Host, const TSharedPtr<FOnlineBuildInfoServiceZorV2>& Buil
             UE_LOG(LogHost, Display,
                    "OnQuerySignedDownloadComplete UserId=%s AppName=%s CatalogItemId=%s bWasSuccessful=%d "
                    "Error=%s",
-                   *UserId.ToString(), *Build.AppName, *Build.CatalogItemId, bWasSuccessful, *Error);
+                   *UserId.ToString(), *Build.AppName, *Build.CatalogItemId, bWasSuccessful,
+                   *ZorLogText::Error(Error));
             Host.ReportOutcome("download2", bWasSuccessful);
             // A refused download stored nothing to show; skipping the list keeps a refused run of
             // thousands of builds from copying that list once per build.
@@ -238,7 +240,7 @@ void BindV2(FZorHost& Host, const TSharedPtr<FOnlineBuildInfoServiceZorV2>& Buil
         [&Host, Weak](bool bWasSuccessful, const FString& Error)
         {
             UE_LOG(LogHost, Display, "OnQuerySelfPatchBuildV2Complete bWasSuccessful=%d Error=%s",
-                   bWasSuccessful, *Error);
+                   bWasSuccessful, *ZorLogText::Error(Error));
             Host.ReportOutcome("selfpatch2", bWasSuccessful);
             if (const TSharedPtr<FOnlineBuildInfoServiceZorV2> Service = Weak.Pin())
             {

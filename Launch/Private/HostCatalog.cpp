@@ -4,6 +4,7 @@
 #include "HostWords.h"
 #include "Launch/ZorHost.h"
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Subsystem/ZorLogText.h"
 
 namespace
 {
@@ -104,7 +105,7 @@ void BindListEvents(FZorHost& Host, FOnlineCatalogServiceZor& Catalog)
         [&Host, &Catalog](bool bWasSuccessful, const FString& Error)
         {
             UE_LOG(LogHost, Display, "OnQueryCategoriesComplete bWasSuccessful=%d Error=%s", bWasSuccessful,
-                   *Error);
+                   *ZorLogText::Error(Error));
             TArray<TSharedPtr<FOnlineCatalogCategory>> Categories;
             Catalog.GetCategories(Categories);
             for (const auto& Category : Categories)
@@ -117,7 +118,7 @@ void BindListEvents(FZorHost& Host, FOnlineCatalogServiceZor& Catalog)
         [&Host, &Catalog](bool bWasSuccessful, const FString& Error)
         {
             UE_LOG(LogHost, Display, "OnQueryCurrenciesComplete bWasSuccessful=%d Error=%s", bWasSuccessful,
-                   *Error);
+                   *ZorLogText::Error(Error));
             TArray<TSharedPtr<FOnlineCurrency>> Currencies;
             Catalog.GetCurrencies(Currencies);
             for (const auto& Currency : Currencies)
@@ -146,7 +147,7 @@ void BindEvents(FZorHost& Host)
         {
             UE_LOG(LogHost, Display,
                    "OnQueryOffersComplete bWasSuccessful=%d Namespace=%s Offers=%d Error=%s", bWasSuccessful,
-                   *Namespace, OfferIds.Num(), *Error);
+                   *Namespace, OfferIds.Num(), *ZorLogText::Error(Error));
             LogOffers(Service, OfferIds);
             Host.ReportOutcome("catalog offers", bWasSuccessful);
         }));
@@ -155,7 +156,7 @@ void BindEvents(FZorHost& Host)
                           const FString& Error)
         {
             UE_LOG(LogHost, Display, "OnQueryItemsComplete bWasSuccessful=%d Namespace=%s Items=%d Error=%s",
-                   bWasSuccessful, *Namespace, ItemIds.Num(), *Error);
+                   bWasSuccessful, *Namespace, ItemIds.Num(), *ZorLogText::Error(Error));
             LogItems(Service, ItemIds);
             Host.ReportOutcome("catalog items", bWasSuccessful);
         }));

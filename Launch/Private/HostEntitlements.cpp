@@ -4,6 +4,7 @@
 #include "HostWords.h"
 #include "Launch/ZorHost.h"
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Subsystem/ZorLogText.h"
 
 namespace
 {
@@ -35,7 +36,7 @@ void OnQueryEntitlementsComplete(FZorHost& Host, const TWeakPtr<FOnlineEntitleme
                                  bool bWasSuccessful, const FUniqueNetId& UserId, const FString& Error)
 {
     UE_LOG(LogHost, Display, "OnQueryEntitlementsComplete bWasSuccessful=%d UserId=%s Error=%s",
-           bWasSuccessful, *UserId.ToString(), *Error);
+           bWasSuccessful, *UserId.ToString(), *ZorLogText::Error(Error));
     Host.ReportOutcome("entitlements", bWasSuccessful);
     const TSharedPtr<FOnlineEntitlementsZor> Entitlements = Service.Pin();
     if (!Entitlements)

@@ -4,6 +4,7 @@
 #include "HostWords.h"
 #include "Launch/ZorHost.h"
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Subsystem/ZorLogText.h"
 
 namespace
 {
@@ -111,7 +112,8 @@ FOnFriendOperationComplete::FDelegate LogFriendOutcome(FZorHost& Host, const cha
         {
             UE_LOG(LogHost, Display,
                    "On%sComplete LocalUserNum=%d bWasSuccessful=%d FriendId=%s ListName=%s Error=%s",
-                   Operation, LocalUserNum, bWasSuccessful, *FriendId.ToString(), *ListName, *Error);
+                   Operation, LocalUserNum, bWasSuccessful, *FriendId.ToString(), *ListName,
+                   *ZorLogText::Error(Error));
             Host.ReportOutcome(Word, bWasSuccessful);
         });
 }
@@ -130,7 +132,7 @@ void BindEvents(FZorHost& Host)
         {
             UE_LOG(LogHost, Display,
                    "OnReadFriendsListComplete LocalUserNum=%d bWasSuccessful=%d ListName=%s Error=%s",
-                   LocalUserNum, bWasSuccessful, *ListName, *Error);
+                   LocalUserNum, bWasSuccessful, *ListName, *ZorLogText::Error(Error));
             if (bWasSuccessful)
             {
                 LogList(*Service, ListName);

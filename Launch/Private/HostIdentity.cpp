@@ -2,6 +2,7 @@
 #include "HostWords.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "Launch/ZorHost.h"
+#include "Subsystem/ZorLogText.h"
 
 namespace
 {
@@ -44,7 +45,7 @@ void BindLoginEvents(FZorHost& Host, FOnlineIdentityZor& Identity)
             {
                 UE_LOG(LogHost, Display,
                        "OnLoginComplete LocalUserNum=%d bWasSuccessful=%d UserId=%s Error=%s", LocalUserNum,
-                       bWasSuccessful, *UserId.ToString(), *Error);
+                       bWasSuccessful, *UserId.ToString(), *ZorLogText::Error(Error));
                 Host.ReportOutcome("login", bWasSuccessful);
             }));
     Identity.AddOnLogoutCompleteDelegate(
@@ -72,7 +73,7 @@ void BindLoginEvents(FZorHost& Host, FOnlineIdentityZor& Identity)
             {
                 UE_LOG(LogHost, Display,
                        "OnLoginPurchaseComplete LocalUserNum=%d bWasSuccessful=%d UserId=%s Error=%s",
-                       LocalUserNum, bWasSuccessful, *UserId.ToString(), *Error);
+                       LocalUserNum, bWasSuccessful, *UserId.ToString(), *ZorLogText::Error(Error));
                 Host.ReportOutcome("purchase login", bWasSuccessful);
             }));
 }
@@ -87,7 +88,7 @@ void BindTokenEvents(FZorHost& Host, FOnlineIdentityZor& Identity)
                    "OnGenerateExchangeCodeComplete bWasSuccessful=%d UserId=%s Code=%s ExpiresInSeconds=%.0f "
                    "Error=%s",
                    bWasSuccessful, *UserId.ToString(), *SecretPrefix(Code.code), Code.expiresInSeconds,
-                   *Error);
+                   *ZorLogText::Error(Error));
             Host.ReportOutcome("exchange code", bWasSuccessful);
         }));
     Identity.AddOnVerifyAuthCompleteDelegate(FOnVerifyAuthCompleteDelegate::CreateLambda(
@@ -96,7 +97,7 @@ void BindTokenEvents(FZorHost& Host, FOnlineIdentityZor& Identity)
         {
             UE_LOG(LogHost, Display,
                    "OnVerifyAuthComplete bWasSuccessful=%d AccountId=%s ClientId=%s Error=%s", bWasSuccessful,
-                   *Token.account_id, *Token.client_id, *Error);
+                   *Token.account_id, *Token.client_id, *ZorLogText::Error(Error));
             Host.ReportOutcome("verify", bWasSuccessful);
         }));
     Identity.AddOnRefreshAuthCompleteDelegate(FOnRefreshAuthCompleteDelegate::CreateLambda(
@@ -104,7 +105,7 @@ void BindTokenEvents(FZorHost& Host, FOnlineIdentityZor& Identity)
                 const FString& Error)
         {
             UE_LOG(LogHost, Display, "OnRefreshAuthComplete bWasSuccessful=%d AccountId=%s Error=%s",
-                   bWasSuccessful, *OldToken.account_id, *Error);
+                   bWasSuccessful, *OldToken.account_id, *ZorLogText::Error(Error));
             Host.ReportOutcome("refresh", bWasSuccessful);
         }));
 }

@@ -3,6 +3,7 @@
 #include "HostWords.h"
 #include "Launch/ZorHost.h"
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Subsystem/ZorLogText.h"
 
 namespace
 {
@@ -107,7 +108,7 @@ void BindEvents(FZorHost& Host)
                                       const FExternalOnlineAccount& Account, const FString& Error)
             {
                 UE_LOG(LogHost, Display, "%s bWasSuccessful=%d UserId=%s Type=%s Error=%s", Event,
-                       bWasSuccessful, *UserId.ToString(), *Account.Type, *Error);
+                       bWasSuccessful, *UserId.ToString(), *Account.Type, *ZorLogText::Error(Error));
                 Host.ReportOutcome(Operation, bWasSuccessful);
             });
     };
@@ -120,7 +121,7 @@ void BindEvents(FZorHost& Host)
             {
                 UE_LOG(LogHost, Display,
                        "OnQueryExternalAccountsComplete bWasSuccessful=%d UserId=%s Error=%s", bWasSuccessful,
-                       *UserId.ToString(), *Error);
+                       *UserId.ToString(), *ZorLogText::Error(Error));
                 if (const TSharedPtr<FOnlineAccountMappingZor> Pinned = Weak.Pin(); Pinned && bWasSuccessful)
                 {
                     LogExternalAccounts(*Pinned, UserId, Host.GetWordState<FMappingWordState>().QueriedType);
@@ -135,7 +136,7 @@ void BindEvents(FZorHost& Host)
                 UE_LOG(LogHost, Display,
                        "OnQueryUserIdFromDisplayNameComplete bWasSuccessful=%d DisplayName=%s FoundUserId=%s "
                        "Error=%s",
-                       bWasSuccessful, *DisplayName, *Found.ToString(), *Error);
+                       bWasSuccessful, *DisplayName, *Found.ToString(), *ZorLogText::Error(Error));
                 // The service answers an unknown name with success and no id.
                 const bool bFound = bWasSuccessful && Found.IsValid();
                 if (bWasSuccessful && !bFound)

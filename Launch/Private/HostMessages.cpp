@@ -4,6 +4,7 @@
 #include "Launch/ZorHost.h"
 #include "Messages/OnlineMessageZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Subsystem/ZorLogText.h"
 
 #include <cerrno>
 #include <climits>
@@ -156,7 +157,7 @@ void BindEvents(FZorHost& Host)
         [&Host, Service](int32 LocalUserNum, bool bWasSuccessful, const FString& Error)
         {
             UE_LOG(LogHost, Display, "OnEnumerateMessagesComplete LocalUserNum=%d bWasSuccessful=%d Error=%s",
-                   LocalUserNum, bWasSuccessful, *Error);
+                   LocalUserNum, bWasSuccessful, *ZorLogText::Error(Error));
             if (bWasSuccessful)
             {
                 LogHeaders(*Service);
@@ -169,7 +170,7 @@ void BindEvents(FZorHost& Host)
         {
             UE_LOG(LogHost, Display,
                    "OnReadMessageComplete LocalUserNum=%d bWasSuccessful=%d MessageId=%s Error=%s",
-                   LocalUserNum, bWasSuccessful, *MessageId.ToString(), *Error);
+                   LocalUserNum, bWasSuccessful, *MessageId.ToString(), *ZorLogText::Error(Error));
             if (bWasSuccessful)
             {
                 LogPayload(*Service, MessageId);
@@ -180,7 +181,7 @@ void BindEvents(FZorHost& Host)
         [&Host](int32 LocalUserNum, bool bWasSuccessful, const FString& Error)
         {
             UE_LOG(LogHost, Display, "OnSendMessageComplete LocalUserNum=%d bWasSuccessful=%d Error=%s",
-                   LocalUserNum, bWasSuccessful, *Error);
+                   LocalUserNum, bWasSuccessful, *ZorLogText::Error(Error));
             Host.ReportOutcome("messages send", bWasSuccessful);
         }));
     Messages->AddOnDeleteMessageCompleteDelegate(FOnDeleteMessageCompleteDelegate::CreateLambda(
@@ -189,7 +190,7 @@ void BindEvents(FZorHost& Host)
         {
             UE_LOG(LogHost, Display,
                    "OnDeleteMessageComplete LocalUserNum=%d bWasSuccessful=%d MessageId=%s Error=%s",
-                   LocalUserNum, bWasSuccessful, *MessageId.ToString(), *Error);
+                   LocalUserNum, bWasSuccessful, *MessageId.ToString(), *ZorLogText::Error(Error));
             Host.ReportOutcome("messages delete", bWasSuccessful);
         }));
 }

@@ -5,6 +5,7 @@
 #include "Orders/OnlineOrderServiceZor.h"
 #include "Payment/OnlinePaymentServiceZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Subsystem/ZorLogText.h"
 
 namespace
 {
@@ -125,7 +126,7 @@ FOnOrderOperationComplete::FDelegate OrderEvent(FZorHost& Host, FOnlineOrderServ
                                            const FString& OrderId, const FString& Error)
         {
             UE_LOG(LogHost, Display, "%s bWasSuccessful=%d UserId=%s OrderId=%s Error=%s", Event,
-                   bWasSuccessful, *UserId.ToString(), *OrderId, *Error);
+                   bWasSuccessful, *UserId.ToString(), *OrderId, *ZorLogText::Error(Error));
             if (const TSharedPtr<FOnlineOrder> Order = Orders.GetOrder(UserId, OrderId))
             {
                 LogOrder(*Order);
@@ -140,7 +141,7 @@ void BindOrderEvents(FZorHost& Host, FOnlineOrderServiceZor& Orders)
         [&Host, &Orders](bool bWasSuccessful, const FUniqueNetId& UserId, const FString& Error)
         {
             UE_LOG(LogHost, Display, "OnQueryOrdersComplete bWasSuccessful=%d UserId=%s Error=%s",
-                   bWasSuccessful, *UserId.ToString(), *Error);
+                   bWasSuccessful, *UserId.ToString(), *ZorLogText::Error(Error));
             TArray<TSharedPtr<FOnlineOrder>> Cached;
             Orders.GetOrders(UserId, Cached);
             if (bWasSuccessful && Cached.IsEmpty())
@@ -181,7 +182,7 @@ void BindEvents(FZorHost& Host)
             {
                 UE_LOG(LogHost, Display,
                        "OnQueryDefaultBillingAccountComplete bWasSuccessful=%d UserId=%s Error=%s",
-                       bWasSuccessful, *UserId.ToString(), *Error);
+                       bWasSuccessful, *UserId.ToString(), *ZorLogText::Error(Error));
                 if (const TSharedPtr<FOnlineBillingAccount> Account =
                         Service.GetDefaultBillingAccount(UserId))
                 {

@@ -2,6 +2,7 @@
 #include "Launch/ZorHost.h"
 #include "Online/OnlineTimeInterface.h"
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Subsystem/ZorLogText.h"
 
 namespace
 {
@@ -33,7 +34,7 @@ void BindEvents(FZorHost& Host)
         [&Host](bool bWasSuccessful, const FString& DateTime, const FString& Error)
         {
             UE_LOG(LogHost, Display, "OnQueryServerUtcTimeComplete bWasSuccessful=%d DateTime=%s Error=%s",
-                   bWasSuccessful, *DateTime, *Error);
+                   bWasSuccessful, *ZorLogText::Error(DateTime), *ZorLogText::Error(Error));
             Host.ReportOutcome("time", bWasSuccessful);
         }));
 }

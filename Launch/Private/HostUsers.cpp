@@ -4,6 +4,7 @@
 #include "Launch/ZorHost.h"
 #include "Online/OnlineUserInterface.h"
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Subsystem/ZorLogText.h"
 
 namespace
 {
@@ -52,7 +53,7 @@ void LogAnswer(IOnlineUser* Users, int32 LocalUserNum, bool bWasSuccessful,
         }
     }
     UE_LOG(LogHost, Display, "OnQueryUserInfoComplete LocalUserNum=%d bWasSuccessful=%d Users=%d Error=%s",
-           LocalUserNum, bWasSuccessful, Found.Num(), *Error);
+           LocalUserNum, bWasSuccessful, Found.Num(), *ZorLogText::Error(Error));
     for (const TSharedPtr<FOnlineUser>& User : Found)
     {
         UE_LOG(LogHost, Display, "User Id=%s DisplayName=%s RealName=%s", *User->GetUserId()->ToString(),

@@ -1,6 +1,8 @@
 #include "Launch/LaunchOptions.h"
 
+#include <cctype>
 #include <charconv>
+#include <cstring>
 
 namespace
 {
@@ -111,14 +113,43 @@ bool RequireValue(const FString& Value, const char* Form, FString& OutError)
     return true;
 }
 
-/** A host name or address and a port, as the ini's Domain holds them: no scheme, path or blank. */
+bool AllCharsOf(const FString& Text, const char* Others)
+{
+    for (int32 Index = 0; Index < Text.Len(); ++Index)
+    {
+        const char Char = Text[Index];
+        if (!std::isalnum(static_cast<unsigned char>(Char)) && (Char == '\0' || !std::strchr(Others, Char)))
+        {
+            return false;
+        }
+    }
+    return !Text.IsEmpty();
+}
+
+/** HOST:PORT, as the ini's Domain holds them: a host name, an IPv4 address or an IPv6 one in brackets.
+ * Nothing else, for whatever else would go into every URL (user info, a path, a fragment). */
 bool IsDomain(const FString& Value)
 {
     int32 Colon;
     int32 Port;
-    return Value.FindLastChar(':', Colon) && Colon > 0 &&
-           ParseWholeNumber(Value.Mid(Colon + 1), 1, MaxPort, Port) && !Value.Contains("/") &&
-           FindBlank(Value) == INDEX_NONE;
+    if (!Value.FindLastChar(':', Colon) || !ParseWholeNumber(Value.Mid(Colon + 1), 1, MaxPort, Port))
+    {
+        return false;
+    }
+    const FString Host = Value.Left(Colon);
+    if (Host.StartsWith("[") && Host.EndsWith("]"))
+    {
+        const FString Address = Host.Mid(1, Host.Len() - 2);
+        return Address.Contains(":") && AllCharsOf(Address, ":.");
+    }
+    return AllCharsOf(Host, ".-_");
+}
+
+/** The value as an error may show it: user info, which may hold a password, left out. */
+FString ShownDomain(const FString& Value)
+{
+    int32 At;
+    return Value.FindLastChar('@', At) ? FString("***") + Value.Mid(At) : Value;
 }
 
 bool ApplyValueOption(const FHostOption& Option, const FString& Value, FLaunchOptions& Out, FString& OutError)
@@ -135,8 +166,9 @@ bool ApplyValueOption(const FHostOption& Option, const FString& Value, FLaunchOp
         Out.Domain = Value;
         if (!IsDomain(Value))
         {
-            OutError = FString::Printf(
-                "-domain= needs HOST:PORT, as in -domain=127.0.0.1:8080, not -domain=%s", *Value);
+            OutError =
+                FString::Printf("-domain= needs HOST:PORT, as in -domain=127.0.0.1:8080, not -domain=%s",
+                                *ShownDomain(Value));
             return false;
         }
         return true;

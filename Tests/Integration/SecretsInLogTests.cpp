@@ -88,6 +88,26 @@ TEST_F(FSecretsInLogTest, LoginRefreshExchangeCodeAndLogoutLogNoSecret)
     }
 }
 
+TEST_F(FSecretsInLogTest, LogoutKillsATokenOfAnyCharactersWithoutLoggingItRawOrEncoded)
+{
+    LoginDemoUser();
+    ASSERT_TRUE(LoginResult.Equals("ok")) << *LoginResult;
+    // The kill-by-token call puts the token in its path, where these characters are sent encoded.
+    const FString Token = "tok/en?with#odd%chars and-a-blank-0123456789";
+    const FString Encoded = "tok%2Fen%3Fwith%23odd%25chars%20and-a-blank-0123456789";
+    DemoAccount()->UserToken.access_token = Token;
+
+    EXPECT_TRUE(Identity().Logout(0));
+    TickUntil([] { return false; }, 0.3); // the session kills complete and log
+
+    EXPECT_TRUE(Log.Contains("/api/oauth/sessions/kill/")) << "the kill-by-token call logged no URL";
+    for (const FLogCapture::FLine& Line : Log.Lines())
+    {
+        EXPECT_FALSE(Line.Message.Contains(Token, ESearchCase::CaseSensitive)) << *Line.Message;
+        EXPECT_FALSE(Line.Message.Contains(Encoded, ESearchCase::CaseSensitive)) << *Line.Message;
+    }
+}
+
 TEST_F(FSecretsInLogTest, AValidationTokenReachesNoLineWhenTheServiceCannotBeReached)
 {
     bool bAuthed = false;

@@ -45,16 +45,54 @@ TEST(LaunchOptionsTest, DefaultsWithoutArguments)
 
 TEST(LaunchOptionsTest, RefusesMalformedHostOptions)
 {
-    for (const char* Argument :
-         {"-fps=0", "-fps=1001", "-fps=12x", "-fps=", "-fps=-5",
-          "-ini=", "-exec=", "-domain=", "-domain=18999", "-domain=:18999", "-domain=127.0.0.1:0",
-          "-domain=127.0.0.1:65536", "-domain=http://127.0.0.1:18999", "-domain=127.0.0.1:+80"})
+    for (const char* Argument : {"-fps=0",
+                                 "-fps=1001",
+                                 "-fps=12x",
+                                 "-fps=",
+                                 "-fps=-5",
+                                 "-ini=",
+                                 "-exec=",
+                                 "-domain=",
+                                 "-domain=18999",
+                                 "-domain=:18999",
+                                 "-domain=127.0.0.1:0",
+                                 "-domain=127.0.0.1:65536",
+                                 "-domain=http://127.0.0.1:18999",
+                                 "-domain=127.0.0.1:+80",
+                                 "-domain=user:password@127.0.0.1:18999",
+                                 "-domain=127.0.0.1#:18999",
+                                 "-domain=127.0.0.1/x:18999",
+                                 "-domain=127.0.0.1?:18999",
+                                 "-domain=127.0.0.1 :18999",
+                                 "-domain=::1:18999",
+                                 "-domain=[::1:18999",
+                                 "-domain=[127.0.0.1]:18999",
+                                 "-domain=[]:18999"})
     {
         FLaunchOptions Options;
         FString Error;
         EXPECT_FALSE(ParseLaunchArguments({"LOGIN=demo", Argument}, Options, Error)) << Argument;
         EXPECT_FALSE(Error.IsEmpty()) << Argument;
     }
+}
+
+TEST(LaunchOptionsTest, TakesHostNamesAndAddressesOfEachKind)
+{
+    for (const char* Domain : {"localhost:18999", "127.0.0.1:1", "[::1]:65535", "zor-host_1.example.com:443"})
+    {
+        FLaunchOptions Options;
+        FString Error;
+        EXPECT_TRUE(ParseLaunchArguments({FString("-domain=") + Domain}, Options, Error)) << *Error;
+        EXPECT_EQ(Options.Domain, Domain);
+    }
+}
+
+TEST(LaunchOptionsTest, RefusedDomainDoesNotShowItsUserInfo)
+{
+    FLaunchOptions Options;
+    FString Error;
+    EXPECT_FALSE(ParseLaunchArguments({"-domain=user:hunter2@127.0.0.1:18999"}, Options, Error));
+    EXPECT_FALSE(Error.Contains("hunter2")) << *Error;
 }
 
 TEST(LaunchOptionsTest, RefusesTheHostsOwnOptionsInAnyOtherForm)

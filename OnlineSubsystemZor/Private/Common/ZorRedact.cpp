@@ -3,6 +3,8 @@
 #include <cctype>
 #include <cstring>
 
+#include "Subsystem/ZorLogText.h"
+
 namespace
 {
 // A download's signature is a credential too: whoever holds it may fetch the file.
@@ -43,7 +45,8 @@ int32 FormValueStart(const FString& Text, int32 Position, int32 KeyLen)
     return bKeyStart && After < Text.Len() && Text[After] == '=' ? After + 1 : -1;
 }
 
-/** Where a JSON string value of "Key" starts when Key begins at Position just after a quote, else -1. */
+/** Where the JSON value of "Key" starts, of whatever type, when Key begins at Position just after a quote,
+ * else -1. */
 int32 JsonValueStart(const FString& Text, int32 Position, int32 KeyLen)
 {
     int32 After = Position + KeyLen;
@@ -57,7 +60,7 @@ int32 JsonValueStart(const FString& Text, int32 Position, int32 KeyLen)
         return -1;
     }
     After = SkipBlanks(Text, After + 1);
-    return After < Text.Len() && Text[After] == '"' ? After + 1 : -1;
+    return After < Text.Len() ? After : -1;
 }
 
 int32 FormValueEnd(const FString& Text, int32 Start)
@@ -69,13 +72,45 @@ int32 FormValueEnd(const FString& Text, int32 Start)
     return Start;
 }
 
-int32 JsonValueEnd(const FString& Text, int32 Start)
+/** The end of the JSON string whose text starts at Start, just after its opening quote. */
+int32 JsonStringEnd(const FString& Text, int32 Start)
 {
     while (Start < Text.Len() && Text[Start] != '"')
     {
         Start += Text[Start] == '\\' ? 2 : 1;
     }
     return Start < Text.Len() ? Start : Text.Len();
+}
+
+/** The end of the JSON array, object, number or literal at Start: where its nesting closes or, at the top,
+ * the next ',', '}' or ']'. Strings inside are skipped whole, so their brackets do not count. */
+int32 JsonOtherValueEnd(const FString& Text, int32 Start)
+{
+    int32 Depth = 0;
+    for (int32 Position = Start; Position < Text.Len(); ++Position)
+    {
+        const char Char = Text[Position];
+        if (Char == '"')
+        {
+            Position = JsonStringEnd(Text, Position + 1);
+        }
+        else if (Char == '[' || Char == '{')
+        {
+            ++Depth;
+        }
+        else if ((Char == ']' || Char == '}') && Depth > 0)
+        {
+            if (--Depth == 0)
+            {
+                return Position + 1;
+            }
+        }
+        else if (Depth == 0 && (Char == ',' || Char == ']' || Char == '}'))
+        {
+            return Position;
+        }
+    }
+    return Text.Len();
 }
 
 /** The masked value and the end of the original one when a secret key's value starts at Position. */
@@ -94,10 +129,19 @@ bool MaskValueAt(const FString& Text, int32 Position, FString& Out, int32& OutEn
             Out += Text.Mid(Position, Start - Position) + ZorRedact::Secret(Text.Mid(Start, OutEnd - Start));
             return true;
         }
-        if (const int32 Start = JsonValueStart(Text, Position, KeyLen); Start >= 0)
+        const int32 Start = JsonValueStart(Text, Position, KeyLen);
+        if (Start >= 0 && Text[Start] == '"')
         {
-            OutEnd = JsonValueEnd(Text, Start);
-            Out += Text.Mid(Position, Start - Position) + ZorRedact::Secret(Text.Mid(Start, OutEnd - Start));
+            OutEnd = JsonStringEnd(Text, Start + 1);
+            Out += Text.Mid(Position, Start + 1 - Position) +
+                   ZorRedact::Secret(Text.Mid(Start + 1, OutEnd - Start - 1));
+            return true;
+        }
+        if (Start >= 0)
+        {
+            // An array, object or number shows no prefix: its first characters may be all of a short secret.
+            OutEnd = JsonOtherValueEnd(Text, Start);
+            Out += Text.Mid(Position, Start - Position) + "\"<redacted>\"";
             return true;
         }
     }
@@ -208,4 +252,9 @@ FString ZorRedact::Body(const FString& Body)
         return Logged;
     }
     return Logged + FString::Printf("... (%d bytes)", Body.Len());
+}
+
+FString ZorLogText::Error(const FString& Text)
+{
+    return ZorRedact::Body(Text);
 }

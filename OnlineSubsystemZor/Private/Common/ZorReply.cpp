@@ -37,7 +37,7 @@ void FZorReply::LogCompletion() const
     LogOnlineAt(Call.CompleteVerbosity,
                 FString::Printf("%s request complete. url=%s code=%d response=%s",
                                 Call.CompleteName.IsEmpty() ? *Call.Operation : *Call.CompleteName,
-                                *GetLoggedUrl(), Code, *ZorRedact::Body(GetBody())));
+                                *GetLoggedUrl(), Code, *ZorRedact::Body(MaskSecrets(GetBody()))));
 }
 
 FString FZorReply::GetLoggedUrl() const
@@ -66,6 +66,7 @@ bool FZorReply::Check(EZorCodeRule Rule)
             Refused.Text =
                 FString::Printf("Invalid response. code=%d error=%s", Refused.HttpCode, *GetBody());
         }
+        Refused.Text = MaskSecrets(Refused.Text);
         Error = Refused;
     }
     return !Error;
@@ -117,7 +118,7 @@ void FZorReply::Fail(EZorErrorKind Kind, const FString& Text)
 {
     if (!Error)
     {
-        Error = FZorError::Make(Kind, Text, Response ? Response->GetResponseCode() : 0);
+        Error = FZorError::Make(Kind, MaskSecrets(Text), Response ? Response->GetResponseCode() : 0);
     }
 }
 
@@ -129,6 +130,11 @@ bool FZorReply::Finish() const
                     FString::Printf("%s request failed. %s", *Call.Operation, *ZorRedact::Body(Error.Text)));
     }
     return !Error;
+}
+
+FString FZorReply::MaskSecrets(const FString& Text) const
+{
+    return ZorRedact::Text(Text, Call.Secrets);
 }
 
 bool FZorReply::ReadArray(const FString& ArrayKey, TArray<TSharedPtr<FJsonValue>>& Out)

@@ -1,6 +1,7 @@
 #include "Tests/TestAccountCreationZor.h"
 
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Subsystem/ZorLogText.h"
 #include "Tests/ZorTestDriverLog.h"
 
 using ZorTestDriverLog::ToResult;
@@ -99,7 +100,7 @@ void FTestAccountCreationZor::OnCreateAccountComplete(bool bWasSuccessful, const
                                                       const FString& Error)
 {
     UE_LOG_ONLINE(Log, "create tavo account. Result=%s Email=%s Error=[%s]", ToResult(bWasSuccessful),
-                  *InEmail, *Error);
+                  *InEmail, *ZorLogText::Error(Error));
     bCreateAccount = false;
     StartNextTest();
 }
@@ -108,7 +109,7 @@ void FTestAccountCreationZor::OnUpdateAccountComplete(bool bWasSuccessful, const
                                                       const FString& Error)
 {
     UE_LOG_ONLINE(Log, "update tavo account. Result=%s Email=%s Error=[%s]", ToResult(bWasSuccessful),
-                  *InEmail, *Error);
+                  *InEmail, *ZorLogText::Error(Error));
     bUpdateAccount = false;
     StartNextTest();
 }
@@ -117,7 +118,7 @@ void FTestAccountCreationZor::OnQueryAccountInfoComplete(bool bWasSuccessful, co
                                                          const FString& Error)
 {
     UE_LOG_ONLINE(Log, "query tavo account. Result=%s Email=%s Error=[%s]", ToResult(bWasSuccessful),
-                  *InEmail, *Error);
+                  *InEmail, *ZorLogText::Error(Error));
     bQueryAccountInfo = false;
     StartNextTest();
 }
@@ -126,7 +127,7 @@ void FTestAccountCreationZor::OnResendValidationComplete(bool bWasSuccessful, co
                                                          const FString& Error)
 {
     UE_LOG_ONLINE(Log, "resend validation. Result=%s Email=%s Error=[%s]", ToResult(bWasSuccessful), *InEmail,
-                  *Error);
+                  *ZorLogText::Error(Error));
     bResendValidation = false;
     StartNextTest();
 }
@@ -135,7 +136,7 @@ void FTestAccountCreationZor::OnResetPasswordComplete(bool bWasSuccessful, const
                                                       const FString& Error)
 {
     UE_LOG_ONLINE(Log, "reset password. Result=%s Email=%s Error=[%s]", ToResult(bWasSuccessful), *InEmail,
-                  *Error);
+                  *ZorLogText::Error(Error));
     bResetPassword = false;
     StartNextTest();
 }

@@ -1,6 +1,7 @@
 #include "Tests/TestAccountMappingZor.h"
 
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Subsystem/ZorLogText.h"
 #include "Tests/ZorTestDriverLog.h"
 
 using ZorTestDriverLog::ToResult;
@@ -80,7 +81,8 @@ void FTestAccountMappingZor::OnQueryExternalAccountsComplete(bool bWasSuccessful
                                                              const FUniqueNetId& /*InUserId*/,
                                                              const FString& Error)
 {
-    UE_LOG_ONLINE(Log, "query account mappings. Result=%s Error=[%s]", ToResult(bWasSuccessful), *Error);
+    UE_LOG_ONLINE(Log, "query account mappings. Result=%s Error=[%s]", ToResult(bWasSuccessful),
+                  *ZorLogText::Error(Error));
     TArray<FExternalOnlineAccount> Accounts;
     AccountMapping->GetExternalAccounts(*UserId, Accounts);
     for (const FExternalOnlineAccount& Account : Accounts)
@@ -100,7 +102,7 @@ void FTestAccountMappingZor::OnQueryUserIdFromDisplayNameComplete(bool bWasSucce
     UE_LOG_ONLINE(
         Log, "query account by display name [%s]. Result=%s RequestingUserId=%s, FoundUserId=%s Error=[%s]",
         *InDisplayName, ToResult(bWasSuccessful), *RequestingUserId.ToDebugString(),
-        *FoundUserId.ToDebugString(), *Error);
+        *FoundUserId.ToDebugString(), *ZorLogText::Error(Error));
     bQueryUserIdFromDisplayName = false;
     StartNextTest();
 }

@@ -2,6 +2,7 @@
 
 #include "Common/ZorRedact.h"
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Subsystem/ZorLogText.h"
 #include "Tests/ZorTestDriverLog.h"
 
 using ZorTestDriverLog::IsDumpEnabled;
@@ -91,7 +92,7 @@ void FTestBuildInfoZor::FinishTest()
 void FTestBuildInfoZor::OnQuerySelfPatchBuildComplete(bool bWasSuccessful, const FString& Error)
 {
     UE_LOG_ONLINE(Log, "query self patch builds complete. Result=%s Error=[%s]", ToResult(bWasSuccessful),
-                  *Error);
+                  *ZorLogText::Error(Error));
     UE_LOG_ONLINE(Log, "\tself patch build. dump=%s", *BuildInfoService->GetSelfPatchBuild().ToJson());
     bQuerySelfPatchBuild = false;
     StartNextTest();
@@ -101,7 +102,7 @@ void FTestBuildInfoZor::OnQueryEntitledBuildsComplete(const FUniqueNetId& InUser
                                                       const FString& Error)
 {
     UE_LOG_ONLINE(Log, "query entitled builds complete. UserId=%s Result=%s Error=[%s]",
-                  *InUserId.ToDebugString(), ToResult(bWasSuccessful), *Error);
+                  *InUserId.ToDebugString(), ToResult(bWasSuccessful), *ZorLogText::Error(Error));
     BuildInfoService->GetEntitledBuilds(*UserId, EntitledBuilds);
     if (IsDumpEnabled())
     {
@@ -135,7 +136,7 @@ void FTestBuildInfoZor::OnQuerySignedDownloadComplete(const FUniqueNetId& InUser
         return;
     }
     UE_LOG_ONLINE(Log, "query signed downloads complete. UserId=%s Result=%s Error=[%s]",
-                  *InUserId.ToDebugString(), ToResult(bWasSuccessful), *Error);
+                  *InUserId.ToDebugString(), ToResult(bWasSuccessful), *ZorLogText::Error(Error));
     const TSharedRef<FOnlineBuildInfoV2> Answered = EntitledBuilds[0];
     if (Answered->DownloadInfo.IsValid())
     {

@@ -1,6 +1,7 @@
 #include "Tests/TestCatalogZor.h"
 
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Subsystem/ZorLogText.h"
 #include "Tests/ZorTestDriverLog.h"
 
 using ZorTestDriverLog::IsDumpEnabled;
@@ -92,7 +93,8 @@ void FTestCatalogZor::FinishTest()
 
 void FTestCatalogZor::OnQueryCategoriesComplete(bool bWasSuccessful, const FString& Error)
 {
-    UE_LOG_ONLINE(Log, "query categories complete. Result=%s Error=[%s]", ToResult(bWasSuccessful), *Error);
+    UE_LOG_ONLINE(Log, "query categories complete. Result=%s Error=[%s]", ToResult(bWasSuccessful),
+                  *ZorLogText::Error(Error));
     if (IsDumpEnabled())
     {
         TArray<TSharedPtr<FOnlineCatalogCategory>> Categories;
@@ -108,7 +110,8 @@ void FTestCatalogZor::OnQueryCategoriesComplete(bool bWasSuccessful, const FStri
 
 void FTestCatalogZor::OnQueryCurrenciesComplete(bool bWasSuccessful, const FString& Error)
 {
-    UE_LOG_ONLINE(Log, "query currencies complete. Result=%s Error=[%s]", ToResult(bWasSuccessful), *Error);
+    UE_LOG_ONLINE(Log, "query currencies complete. Result=%s Error=[%s]", ToResult(bWasSuccessful),
+                  *ZorLogText::Error(Error));
     if (IsDumpEnabled())
     {
         TArray<TSharedPtr<FOnlineCurrency>> Currencies;
@@ -125,7 +128,8 @@ void FTestCatalogZor::OnQueryCurrenciesComplete(bool bWasSuccessful, const FStri
 void FTestCatalogZor::OnQueryItemsComplete(bool bWasSuccessful, const TArray<FString>& /*ItemIds*/,
                                            const FString& /*InNamespace*/, const FString& Error)
 {
-    UE_LOG_ONLINE(Log, "query items complete. Result=%s Error=[%s]", ToResult(bWasSuccessful), *Error);
+    UE_LOG_ONLINE(Log, "query items complete. Result=%s Error=[%s]", ToResult(bWasSuccessful),
+                  *ZorLogText::Error(Error));
     if (IsDumpEnabled())
     {
         TArray<TSharedPtr<FOnlineCatalogItem>> Items;
@@ -142,7 +146,8 @@ void FTestCatalogZor::OnQueryItemsComplete(bool bWasSuccessful, const TArray<FSt
 void FTestCatalogZor::OnQueryOffersComplete(bool bWasSuccessful, const TArray<FString>& /*OfferIds*/,
                                             const FString& /*InNamespace*/, const FString& Error)
 {
-    UE_LOG_ONLINE(Log, "query offers complete. Result=%s Error=[%s]", ToResult(bWasSuccessful), *Error);
+    UE_LOG_ONLINE(Log, "query offers complete. Result=%s Error=[%s]", ToResult(bWasSuccessful),
+                  *ZorLogText::Error(Error));
     if (IsDumpEnabled())
     {
         TArray<TSharedPtr<FOnlineCatalogOffer>> Offers;

@@ -1,6 +1,7 @@
 #include "Tests/TestPurchaseZor.h"
 
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "Subsystem/ZorLogText.h"
 #include "Tests/ZorTestDriverLog.h"
 
 using ZorTestDriverLog::IsDumpEnabled;
@@ -121,7 +122,8 @@ void FTestPurchaseZor::FinishTest()
 void FTestPurchaseZor::OnQueryOffersComplete(bool bWasSuccessful, const TArray<FString>& /*OfferIds*/,
                                              const FString& /*Namespace*/, const FString& Error)
 {
-    UE_LOG_ONLINE(Log, "query offers complete. Result=%s Error=[%s]", ToResult(bWasSuccessful), *Error);
+    UE_LOG_ONLINE(Log, "query offers complete. Result=%s Error=[%s]", ToResult(bWasSuccessful),
+                  *ZorLogText::Error(Error));
     TArray<TSharedPtr<FOnlineCatalogOffer>> Offers;
     CatalogService->GetAllOffers(OfferNamespace, Offers);
     bool bFound = false;
@@ -156,7 +158,7 @@ void FTestPurchaseZor::OnCreateOrderComplete(bool bWasSuccessful, const FUniqueN
                                              const FString& InOrderId, const FString& Error)
 {
     UE_LOG_ONLINE(Log, "create order complete. UserId=%s OrderId=%s Result=%s Error=[%s]",
-                  *InUserId.ToDebugString(), *InOrderId, ToResult(bWasSuccessful), *Error);
+                  *InUserId.ToDebugString(), *InOrderId, ToResult(bWasSuccessful), *ZorLogText::Error(Error));
     LogOrder(InUserId, InOrderId);
     if (bWasSuccessful)
     {
@@ -170,7 +172,7 @@ void FTestPurchaseZor::OnQueryOrdersComplete(bool bWasSuccessful, const FUniqueN
                                              const FString& Error)
 {
     UE_LOG_ONLINE(Log, "query orders complete. UserId=%s Result=%s Error=[%s]", *InUserId.ToDebugString(),
-                  ToResult(bWasSuccessful), *Error);
+                  ToResult(bWasSuccessful), *ZorLogText::Error(Error));
     TArray<TSharedPtr<FOnlineOrder>> Orders;
     if (IsDumpEnabled() && OrderService->GetOrders(InUserId, Orders))
     {
@@ -187,7 +189,7 @@ void FTestPurchaseZor::OnQueryDefaultBillingAccountComplete(bool bWasSuccessful,
                                                             const FString& Error)
 {
     UE_LOG_ONLINE(Log, "query billing accounts complete. UserId=%s Result=%s Error=[%s]",
-                  *InUserId.ToDebugString(), ToResult(bWasSuccessful), *Error);
+                  *InUserId.ToDebugString(), ToResult(bWasSuccessful), *ZorLogText::Error(Error));
     if (const TSharedPtr<FOnlineBillingAccount> Account = PaymentService->GetDefaultBillingAccount(InUserId))
     {
         UE_LOG_ONLINE(Log, "\tdefault billing account. dump=%s", *Account->ToJson());
@@ -200,7 +202,7 @@ void FTestPurchaseZor::OnCheckoutOrderComplete(bool bWasSuccessful, const FUniqu
                                                const FString& InOrderId, const FString& Error)
 {
     UE_LOG_ONLINE(Log, "checkout order complete. UserId=%s OrderId=%s Result=%s Error=[%s]",
-                  *InUserId.ToDebugString(), *InOrderId, ToResult(bWasSuccessful), *Error);
+                  *InUserId.ToDebugString(), *InOrderId, ToResult(bWasSuccessful), *ZorLogText::Error(Error));
     LogOrder(InUserId, InOrderId);
     bCheckoutOrder = false;
     StartNextTest();

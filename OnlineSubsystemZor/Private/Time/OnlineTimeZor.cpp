@@ -1,5 +1,6 @@
 #include "Time/OnlineTimeZor.h"
 
+#include "Common/ZorRedact.h"
 #include "Core/Config.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
@@ -78,7 +79,7 @@ void FOnlineTimeZor::Finish(bool bWasSuccessful, const FString& Body, const FStr
 {
     if (!Error.IsEmpty())
     {
-        UE_LOG_ONLINE(Warning, "Server time request failed. %s", *Error);
+        UE_LOG_ONLINE(Warning, "Server time request failed. %s", *ZorRedact::Body(Error));
     }
     TriggerOnQueryServerUtcTimeCompleteDelegates(bWasSuccessful, Body, Error);
 }

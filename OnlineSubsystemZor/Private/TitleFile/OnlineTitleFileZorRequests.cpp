@@ -24,7 +24,7 @@ void FOnlineTitleFileZor::FinishEnumerate(bool bWasSuccessful, const FString& Er
 {
     if (!Error.IsEmpty())
     {
-        UE_LOG_ONLINE(Warning, "EnumerateFiles request failed. %s", *Error);
+        UE_LOG_ONLINE(Warning, "EnumerateFiles request failed. %s", *ZorRedact::Body(Error));
     }
     TriggerOnEnumerateFilesCompleteDelegates(bWasSuccessful);
 }
@@ -33,7 +33,7 @@ void FOnlineTitleFileZor::FinishRead(bool bWasSuccessful, const FString& FileNam
 {
     if (!Error.IsEmpty())
     {
-        UE_LOG_ONLINE(Warning, "ReadFile request failed. %s", *Error);
+        UE_LOG_ONLINE(Warning, "ReadFile request failed. %s", *ZorRedact::Body(Error));
     }
     TriggerOnReadFileCompleteDelegates(bWasSuccessful, FileName);
 }

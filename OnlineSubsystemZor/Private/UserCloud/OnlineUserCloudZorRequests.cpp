@@ -99,7 +99,8 @@ void FOnlineUserCloudZor::FinishFileOp(EFileOp Op, bool bWasSuccessful, const FU
 {
     if (!bWasSuccessful)
     {
-        UE_LOG_ONLINE(Warning, "%s request failed. %s", OperationName(static_cast<int32>(Op)), *Error);
+        UE_LOG_ONLINE(Warning, "%s request failed. %s", OperationName(static_cast<int32>(Op)),
+                      *ZorRedact::Body(Error));
     }
     switch (Op)
     {
@@ -120,7 +121,7 @@ void FOnlineUserCloudZor::FinishEnumerate(bool bWasSuccessful, const FUniqueNetI
 {
     if (!Error.IsEmpty())
     {
-        UE_LOG_ONLINE(Warning, "EnumerateUserFiles request failed. %s", *Error);
+        UE_LOG_ONLINE(Warning, "EnumerateUserFiles request failed. %s", *ZorRedact::Body(Error));
     }
     TriggerOnEnumerateUserFilesCompleteDelegates(bWasSuccessful, UserId);
 }

@@ -108,6 +108,7 @@ TEST(HttpUrl, LogFormShowsOnlyTheSchemeHostAndPort)
         {"http://h:8080/api/account/a@b.io/validate/tok123", "http://h:8080/***"},
         {"http://h/x?code=abc&mode=1", "http://h/***"},
         {"https://user:pw@h:8/p?q=1", "https://h:8/***"},
+        {"https://u:p@ss@h/x", "https://h/***"},
         {"http://h:8#frag", "http://h:8/***"},
         {"http://h:8", "http://h:8"},
         {"http://[::1]:8/p", "http://[::1]:8/***"},

@@ -33,6 +33,14 @@ const FBodyCase BodyCases[] = {
     {"EscapedQuoteDoesNotEndTheValue", R"({"token":"ab\"cd"})", "cd", "token"},
     {"DownloadSignature", R"({"items":[{"signature":"sig-0123456789","path":"a/b.pak"}]})", "sig-0123456789",
      "a/b.pak"},
+    {"SignatureAsArray", R"({"items":[{"signature":["sig-0123456789"],"path":"a/b.pak"}]})", "sig-0123456789",
+     "a/b.pak"},
+    {"TokenAsNumber", R"({"access_token" : 12345678901234567,"expires_in":10})", "12345678901234567",
+     "expires_in"},
+    {"SecretAsObject", R"({"client_secret":{"v":"s3cr3t-value"},"name":"n"})", "s3cr3t-value",
+     R"("name":"n")"},
+    {"BracketInsideAnArraysString", R"({"token":["a]b-secret-tail"],"n":1})", "secret-tail", R"("n":1)"},
+    {"NestedArraysUpToTheEnd", R"({"refresh_token":[["r-1"],["r-2-secret"]])", "r-2-secret", "refresh_token"},
 };
 
 class FZorRedactBodyTest : public ::testing::TestWithParam<FBodyCase>

@@ -1,0 +1,135 @@
+#include "HostileService.h"
+
+#include <algorithm>
+#include <strings.h>
+
+namespace
+{
+/** Headers the pass-on sets itself, and those the server adds that no client sent. */
+bool IsOwnHeader(const std::string& Name)
+{
+    for (const char* Own : {"Host", "Content-Length", "Connection", "Transfer-Encoding", "REMOTE_ADDR",
+                            "REMOTE_PORT", "LOCAL_ADDR", "LOCAL_PORT"})
+    {
+        if (strcasecmp(Name.c_str(), Own) == 0)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+void ReplaceAll(std::string& Text, const std::string& From, const std::string& To)
+{
+    for (size_t At = Text.find(From); !From.empty() && At != std::string::npos;
+         At = Text.find(From, At + To.size()))
+    {
+        Text.replace(At, From.size(), To);
+    }
+}
+} // namespace
+
+FHostileService::~FHostileService()
+{
+    Server.stop();
+    if (Thread.joinable())
+    {
+        Thread.join();
+    }
+}
+
+int FHostileService::Start(int InBackendPort)
+{
+    BackendPort = InBackendPort;
+    const auto Handler = [this](const httplib::Request& Req, httplib::Response& Res) { Handle(Req, Res); };
+    Server.Get(".*", Handler);
+    Server.Post(".*", Handler);
+    Server.Put(".*", Handler);
+    Server.Delete(".*", Handler);
+    Server.Patch(".*", Handler);
+    const int Port = Server.bind_to_any_port("127.0.0.1");
+    if (Port > 0)
+    {
+        Thread = std::thread([this] { Server.listen_after_bind(); });
+    }
+    return Port > 0 ? Port : -1;
+}
+
+void FHostileService::Override(FOverride Answer)
+{
+    std::lock_guard Guard(Lock);
+    Overrides.push_back(std::move(Answer));
+}
+
+void FHostileService::Rewrite(std::string From, std::string To)
+{
+    std::lock_guard Guard(Lock);
+    Rewrites.emplace_back(std::move(From), std::move(To));
+}
+
+void FHostileService::Handle(const httplib::Request& Req, httplib::Response& Res)
+{
+    if (!Answer(Req, Res))
+    {
+        PassOn(Req, Res);
+    }
+}
+
+bool FHostileService::Answer(const httplib::Request& Req, httplib::Response& Res)
+{
+    std::lock_guard Guard(Lock);
+    for (FOverride& Override : Overrides)
+    {
+        if (Override.Times == 0 || Override.Method != Req.method ||
+            !std::regex_match(Req.path, std::regex(Override.PathPattern)) ||
+            Req.body.find(Override.BodyHolds) == std::string::npos)
+        {
+            continue;
+        }
+        Override.Times -= Override.Times > 0 ? 1 : 0;
+        Res.status = Override.Status;
+        Res.set_content(Override.Body, "application/json");
+        return true;
+    }
+    return false;
+}
+
+void FHostileService::PassOn(const httplib::Request& Req, httplib::Response& Res)
+{
+    httplib::Client Client("127.0.0.1", BackendPort);
+    Client.set_url_encode(false);
+    Client.set_read_timeout(30);
+    httplib::Request Forward;
+    Forward.method = Req.method;
+    Forward.path = Req.target.empty() ? Req.path : Req.target;
+    Forward.body = Req.body;
+    for (const auto& [Name, Value] : Req.headers)
+    {
+        if (!IsOwnHeader(Name))
+        {
+            Forward.headers.emplace(Name, Value);
+        }
+    }
+    const httplib::Result Reply = Client.send(Forward);
+    if (!Reply)
+    {
+        Res.status = 502;
+        return;
+    }
+    std::string Body = Reply->body;
+    {
+        std::lock_guard Guard(Lock);
+        for (const auto& [From, To] : Rewrites)
+        {
+            ReplaceAll(Body, From, To);
+        }
+    }
+    Res.status = Reply->status;
+    const std::string ContentType = Reply->get_header_value("Content-Type");
+    if (ContentType.empty())
+    {
+        Res.body = std::move(Body);
+        return;
+    }
+    Res.set_content(Body, ContentType.c_str());
+}

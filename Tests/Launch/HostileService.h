@@ -1,0 +1,50 @@
+#pragma once
+
+#include <httplib.h>
+
+#include <mutex>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+/**
+ * A service that answers chosen requests its own way and passes every other one on to a local backend, so a
+ * zorhost run logs in and works as usual until it meets the replies a test means it to meet.
+ */
+class FHostileService
+{
+public:
+    struct FOverride
+    {
+        std::string Method;
+        /** Matched against the whole path. */
+        std::string PathPattern;
+        /** Only requests whose body holds this; empty takes any. */
+        std::string BodyHolds;
+        int Status = 200;
+        std::string Body;
+        /** Requests answered so before passing on again; -1 answers every one. */
+        int Times = -1;
+    };
+
+    ~FHostileService();
+
+    /** Serves on a free loopback port in front of the backend at BackendPort; the port, or -1. */
+    int Start(int BackendPort);
+    void Override(FOverride Answer);
+    /** Replaces From by To in every passed-on reply body. */
+    void Rewrite(std::string From, std::string To);
+
+private:
+    void Handle(const httplib::Request& Req, httplib::Response& Res);
+    bool Answer(const httplib::Request& Req, httplib::Response& Res);
+    void PassOn(const httplib::Request& Req, httplib::Response& Res);
+
+    httplib::Server Server;
+    std::thread Thread;
+    int BackendPort = 0;
+    std::mutex Lock;
+    std::vector<FOverride> Overrides;
+    std::vector<std::pair<std::string, std::string>> Rewrites;
+};

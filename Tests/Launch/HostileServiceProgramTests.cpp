@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include "BackendHostTest.h"
+#include "Core/Base64.h"
+#include "HostileService.h"
+
+namespace
+{
+const std::string RivalId = "7c1e5a9b3d2f4e6c8a0b1c2d3e4f5a6b";
+
+/** zorhost against the local backend behind a service that answers some requests its own way. */
+class FHostileServiceTest : public FBackendHostTest
+{
+protected:
+    void SetUp() override
+    {
+        FBackendHostTest::SetUp();
+        const int HostilePort = Hostile.Start(Port);
+        ASSERT_GT(HostilePort, 0);
+        Ini = Scratch.WriteFile("Engine.ini", LocalBackendIni(HostilePort));
+    }
+
+    FHostRun RunVerbose(const std::string& Script)
+    {
+        FHostRun Result = RunHost({"-ini=" + Ini, "-exec=" + Scratch.WriteFile("script.zorhost", Script),
+                                   "-log=LogOnline:VeryVerbose", "LOGIN=demo@example.com",
+                                   "PASSWORD=demo-password", "TYPE=tavo"},
+                                  "/dev/null", Scratch);
+        EXPECT_FALSE(Result.bTimedOut) << Result.Log();
+        return Result;
+    }
+
+    FHostileService Hostile;
+};
+
+/** Every line either stream holds that contains Text. */
+std::vector<std::string> LinesHolding(const FHostRun& Run, const std::string& Text)
+{
+    std::vector<std::string> Found;
+    for (const std::vector<std::string>* Lines : {&Run.ErrorLines, &Run.OutputLines})
+    {
+        for (const std::string& Line : *Lines)
+        {
+            if (Line.find(Text) != std::string::npos)
+            {
+                Found.push_back(Line);
+            }
+        }
+    }
+    return Found;
+}
+
+/** Line with its control bytes shown as numbers, so that a failure message does not drive the terminal. */
+std::string Visible(const std::string& Line)
+{
+    std::string Shown;
+    for (const char Char : Line)
+    {
+        Shown += static_cast<unsigned char>(Char) < 0x20 ? "<" + std::to_string(int(Char)) + ">"
+                                                         : std::string(1, Char);
+    }
+    return Shown;
+}
+
+/** A message payload of one text entry, in the byte form peers send, base64-encoded. */
+std::string TextPayload(const std::string& Key, const std::string& Value)
+{
+    TArray<uint8> Bytes;
+    const auto AddCount = [&Bytes](size_t Count)
+    {
+        for (int Shift = 24; Shift >= 0; Shift -= 8)
+        {
+            Bytes.Add(static_cast<uint8>(Count >> Shift));
+        }
+    };
+    const auto AddText = [&](const std::string& Text)
+    {
+        AddCount(Text.size());
+        for (const char Char : Text)
+        {
+            Bytes.Add(static_cast<uint8>(Char));
+        }
+    };
+    AddCount(1);
+    AddText(Key);
+    Bytes.Add(4); // text
+    AddText(Value);
+    return std::string(*FBase64::Encode(Bytes));
+}
+} // namespace
+
+TEST_F(FHostileServiceTest, NoWholeSecretReachesTheOutputWhateverItsShape)
+{
+    const std::string Assets = "/game/api/public/assets/[^/]+/[^/]+/[^/]+";
+    Hostile.Override({"GET", "/game/api/public/assets/Linux/[^/]+/TolvanEngineLauncher", "", 200,
+                      R"({"refresh_token":"selfpatch-secret-0123456789","buildVer)"});
+    Hostile.Override({"POST", ".*/api/oauth/token", "grant_type=password", 400,
+                      R"({"errorCode":"errors.zor.authentication.invalid_account_credentials",)"
+                      R"("errorMessage":"Sorry, the password demo-password is wrong"})",
+                      1});
+    Hostile.Override({"POST", ".*/validate/.*", "", 400,
+                      R"({"errorCode":"errors.zor.account.invalid_token",)"
+                      R"("errorMessage":"The token valtoken-secret-0123456789 is not valid"})"});
+    Hostile.Override(
+        {"GET", "/account/api/public/account", "", 200,
+         R"([{"id":")" + RivalId + R"(","displayName":"DemoRival","access_token":98765432109876543210}])"});
+    Hostile.Override(
+        {"GET", Assets, "", 200, R"({"items":[{"signature":"sigsecret-unparsed-0123456789","pa)", 1});
+    Hostile.Override({"GET", Assets, "", 200,
+                      R"({"items":[{"signature":["sigsecret-array-0123456789"],"path":"a/b.pak"}]})", 1});
+    Hostile.Override({"GET", "/game/api/3/timestamp", "", 200, R"({"token":"timesecret-0123456789"})"});
+
+    const FHostRun Run = RunVerbose("login\nwait 1\nlogin\nwait 2\nexpect login\n"
+                                    "account validate demo@example.com valtoken-secret-0123456789\nwait 1\n"
+                                    "users query " +
+                                    RivalId +
+                                    "\nwait 1\nbuilds2 Live Windows\nwait 1\n"
+                                    "download2 ZorDemoGame demo-game-deluxe-item\nwait 1\n"
+                                    "download2 ZorDemoGame demo-game-deluxe-item\nwait 1\n"
+                                    "selfpatch2 Live Linux\ntime\nwait 1\nquit\n");
+
+    for (const char* Seen :
+         {"OnLoginComplete LocalUserNum=0 bWasSuccessful=0", "passed: login",
+          "OnValidateAccountComplete bWasSuccessful=0", "OnQueryUserInfoComplete",
+          "OnQuerySignedDownloadComplete", "OnQuerySelfPatchBuildV2Complete bWasSuccessful=0",
+          "OnQueryServerUtcTimeComplete", "> account validate demo@example.com ***"})
+    {
+        EXPECT_FALSE(LinesHolding(Run, Seen).empty()) << Seen << "\n" << Run.Log();
+    }
+    EXPECT_EQ(LinesHolding(Run, "OnQuerySignedDownloadComplete").size(), 2u) << Run.Log();
+    for (const char* Secret : {"demo-password", "valtoken-secret-0123456789", "98765432109876543210",
+                               "sigsecret-unparsed-0123456789", "sigsecret-array-0123456789",
+                               "selfpatch-secret-0123456789", "timesecret-0123456789"})
+    {
+        for (const std::string& Line : LinesHolding(Run, Secret))
+        {
+            ADD_FAILURE() << "secret " << Secret << " in: " << Line;
+        }
+    }
+}
+
+TEST_F(FHostileServiceTest, TextFromTheServiceShowsItsControlBytesEscaped)
+{
+    const std::string Evil = "\x1b]0;pwned\x07\x1b[1A\x1b[31mFAKE";
+    const std::string EvilInJson = R"(\u001b]0;pwned\u0007\u001b[1A\u001b[31mFAKE)";
+    const std::string Shown = R"(\x1b]0;pwned\x07\x1b[1A\x1b[31mFAKE)";
+    Hostile.Rewrite("DemoRival", EvilInJson);
+    Hostile.Rewrite("evilfile", EvilInJson);
+    Hostile.Override({"GET", "/game/api/messaging/[^/]+/inbox/evil-message", "", 200,
+                      R"({"messageId":"evil-message","body":")" + TextPayload("note", Evil) + "\"}"});
+
+    const FHostRun Run = RunVerbose("login\nwait 2\nexpect login\nusers query " + RivalId +
+                                    "\nwait 1\ncloud write evilfile.sav hi\nwait 1\ncloud list\nwait 1\n"
+                                    "messages read evil-message\nwait 1\nquit\n");
+
+    const struct
+    {
+        const char* Name;
+        std::string Line;
+    } Cases[] = {
+        {"DisplayName", "User Id=" + RivalId + " DisplayName=" + Shown},
+        {"CloudFileName", "filename=" + Shown + ".sav"},
+        {"MessagePayload", "  note=" + Shown + " (String)"},
+    };
+    for (const auto& Case : Cases)
+    {
+        EXPECT_FALSE(LinesHolding(Run, Case.Line).empty()) << Case.Name << "\n" << Run.Log();
+    }
+    for (const char Control : {'\x1b', '\x07'})
+    {
+        for (const std::string& Line : LinesHolding(Run, std::string(1, Control)))
+        {
+            ADD_FAILURE() << "control byte " << int(Control) << " written raw in: " << Visible(Line);
+        }
+    }
+}
