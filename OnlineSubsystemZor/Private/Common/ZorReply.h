@@ -68,7 +68,7 @@ public:
     const FHttpResponsePtr& GetResponse() const { return Response; }
     FString GetBody() const { return Response ? Response->GetContentAsString() : FString(); }
     /** Text with the call's secrets masked: a service may echo a password or token in its reply. Error texts
-     * are masked so, since every line that shows an event's text would show it whole. */
+     * made of a reply are masked so, since every line that shows an event's text would show it whole. */
     FString MaskSecrets(const FString& Text) const;
     /** The request's URL as a log line may show it: the call's secret values masked. */
     FString GetLoggedUrl() const;
