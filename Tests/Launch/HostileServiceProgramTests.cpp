@@ -164,7 +164,7 @@ TEST_F(FHostileServiceTest, TextFromTheServiceShowsItsControlBytesEscaped)
     };
     for (const auto& Case : Cases)
     {
-        EXPECT_FALSE(LinesHolding(Run, Case.Line).empty()) << Case.Name << "\n" << Run.Log();
+        EXPECT_FALSE(LinesHolding(Run, Case.Line).empty()) << Case.Name << "\n" << Visible(Run.Log());
     }
     for (const char Control : {'\x1b', '\x07'})
     {

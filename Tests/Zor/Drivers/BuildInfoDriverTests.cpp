@@ -71,12 +71,13 @@ protected:
 TEST_F(FBuildInfoDriverTest, AsksForEachEntitledBuildsDownloadInTurnThenEnds)
 {
     StartWithBuilds(R"([{"appName":"A","catalogItemId":"c1"},{"appName":"B","catalogItemId":"c2"},)"
-                    R"({"appName":"C","catalogItemId":"c3"}])");
+                    R"({"appName":"C","catalogItemId":"c3"},{"appName":"D","catalogItemId":"c4"}])");
     const struct
     {
         int32 Code;
         const char* Body;
-    } Answers[] = {{200, Download}, {500, "{}"}, {200, Download}};
+    } Answers[] = {
+        {200, Download}, {500, "{}"}, {200, Download}, {200, R"({"items":{"m":{"signature":"sig-secret-2")"}};
     for (const auto& Reply : Answers)
     {
         ASSERT_EQ(Http().NumPending(), 1);
@@ -84,18 +85,21 @@ TEST_F(FBuildInfoDriverTest, AsksForEachEntitledBuildsDownloadInTurnThenEnds)
         Tick(2);
     }
     EXPECT_EQ(Http().NumPending(), 0);
-    EXPECT_EQ(Downloads(), "c1/A?label=Live\nc2/B?label=Live\nc3/C?label=Live\n");
+    EXPECT_EQ(Downloads(), "c1/A?label=Live\nc2/B?label=Live\nc3/C?label=Live\nc4/D?label=Live\n");
     EXPECT_EQ(Steps(), "ZOR: query self patch builds complete. Result=true Error=[]\n"
                        "ZOR: query entitled builds complete. UserId=acct1 Result=true Error=[]\n"
                        "ZOR: query signed downloads complete. UserId=acct1 Result=true Error=[]\n"
                        "ZOR: query signed downloads complete. UserId=acct1 Result=false "
                        "Error=[Invalid response. code=500 error={}]\n"
-                       "ZOR: query signed downloads complete. UserId=acct1 Result=true Error=[]\n");
+                       "ZOR: query signed downloads complete. UserId=acct1 Result=true Error=[]\n"
+                       "ZOR: query signed downloads complete. UserId=acct1 Result=false "
+                       "Error=[Invalid response payload={\"items\":{\"m\":{\"signature\":\"<redacted>\"]\n");
     EXPECT_EQ(CountDumps("self patch build"), 1);
-    EXPECT_EQ(CountDumps("entitled build"), 3);
+    EXPECT_EQ(CountDumps("entitled build"), 4);
     EXPECT_EQ(CountDumps("download info"), 2);
     EXPECT_TRUE(Log.Contains("\"path\": \"p\""));
     EXPECT_FALSE(Log.Contains("sig-secret-1"));
+    EXPECT_FALSE(Log.Contains("sig-secret-2"));
     Log.Clear();
     Builds().TriggerOnQuerySelfPatchBuildCompleteDelegates(true, "");
     Builds().TriggerOnQueryEntitledBuildsCompleteDelegates(FUniqueNetIdString("acct1"), true, "");
