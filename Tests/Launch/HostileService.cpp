@@ -1,6 +1,6 @@
 #include "HostileService.h"
 
-#include <algorithm>
+#include <chrono>
 #include <strings.h>
 
 namespace
@@ -48,11 +48,22 @@ int FHostileService::Start(int InBackendPort)
     Server.Delete(".*", Handler);
     Server.Patch(".*", Handler);
     const int Port = Server.bind_to_any_port("127.0.0.1");
-    if (Port > 0)
+    if (Port <= 0)
     {
-        Thread = std::thread([this] { Server.listen_after_bind(); });
+        return -1;
     }
-    return Port > 0 ? Port : -1;
+    Thread = std::thread(
+        [this]
+        {
+            Server.listen_after_bind();
+            bListenEnded = true;
+        });
+    // A stop before the accept loop runs would be lost, so Start returns only once the loop is up.
+    while (!Server.is_running() && !bListenEnded)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return Port;
 }
 
 void FHostileService::Override(FOverride Answer)

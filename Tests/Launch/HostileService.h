@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <mutex>
 #include <regex>
 #include <string>
@@ -43,6 +44,7 @@ private:
 
     httplib::Server Server;
     std::thread Thread;
+    std::atomic<bool> bListenEnded{false};
     int BackendPort = 0;
     std::mutex Lock;
     std::vector<FOverride> Overrides;
