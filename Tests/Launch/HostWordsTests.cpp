@@ -66,6 +66,31 @@ TEST(HostWordsTest, FindsWholeWordsIgnoringCaseAndLeavesTheArguments)
     }
 }
 
+TEST(HostWordsTest, TheEchoMasksEachSecretAndKeepsTheOtherArguments)
+{
+    struct FCase
+    {
+        const char* Line;
+        const char* Shown;
+    };
+    const FCase Cases[] = {
+        {"account create a@b.io Name pass-1", "create a@b.io Name ***"},
+        {"account update a@b.io pass-1 c@d.io NewName pass-2", "update a@b.io *** c@d.io NewName ***"},
+        {"account delete a@b.io pass-1", "delete a@b.io ***"},
+        {"account validate a@b.io valtoken-1", "validate a@b.io ***"},
+        {"account query a@b.io", "query a@b.io"},
+        {"mapping add console ticket-1", "add console ***"},
+        {"mapping remove console", "remove console"},
+    };
+    for (const FCase& Case : Cases)
+    {
+        const TCHAR* Args = Case.Line;
+        const FHostWord* Word = FindHostWord(Args);
+        ASSERT_TRUE(Word && Word->MaskArgs) << Case.Line;
+        EXPECT_STREQ(*Word->MaskArgs(Args), Case.Shown) << Case.Line;
+    }
+}
+
 TEST(HostWordsTest, FindsTheLineThatStartsAnOperation)
 {
     struct FCase
