@@ -269,7 +269,8 @@ TEST_F(FTokenUpkeepTest, NoReplyOfAShortLifetimeStartsARequestLoop)
                                             bClient ? "client-access" : "access-n")};
                 });
             EXPECT_LE(NumStarted("/api/oauth/") - Before, MostPerMinute);
-            EXPECT_LE(Expiries, 1);
+            // A purchase token simply runs out, once.
+            EXPECT_EQ(Expiries, Path.Token == EShortToken::Purchase && Lifetime < 60.0 ? 1 : 0);
             EXPECT_EQ(Identity().GetUniquePlayerId(0).IsValid(), bUser);
         }
     }
