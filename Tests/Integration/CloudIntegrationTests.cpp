@@ -212,6 +212,8 @@ TEST_F(FCloudIntegrationTest, NamesHoldingUrlCharactersRoundTripUnchanged)
 
 namespace
 {
+using ZorTestCases::PrintTo;
+
 struct FListAnswerCase
 {
     const char* Name;

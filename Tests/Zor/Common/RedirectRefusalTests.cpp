@@ -10,6 +10,7 @@
 #include "BuildInfo/OnlineBuildInfoServiceZorV2.h"
 #include "CaseNamePrinter.h"
 #include "Catalog/OnlineCatalogServiceZor.h"
+#include "Core/Paths.h"
 #include "Entitlements/OnlineEntitlementsZor.h"
 #include "Friends/OnlineFriendsZor.h"
 #include "Messages/OnlineMessageZor.h"
@@ -22,6 +23,7 @@
 #include "TitleFile/OnlineTitleFileZor.h"
 #include "UserCloud/OnlineUserCloudZor.h"
 #include "ZorSubsystemTest.h"
+#include "ZorTempFolder.h"
 
 class FRedirectRefusalTest;
 
@@ -35,7 +37,8 @@ struct FRedirectCase
     int32 Code;
     /** Starts the operation with its completion bound to Report; true when it was accepted. */
     std::function<bool(FRedirectRefusalTest&)> Start;
-    const char* Body = "<html>moved</html>";
+    /** What the operation would take as success, so only the code can fail it. */
+    const char* Body = "";
     /** Whether the operation signs with the application's client token. */
     bool bClientToken = false;
     /** Brings the service to where the operation can start; null when nothing is needed. */
@@ -52,6 +55,10 @@ class FRedirectRefusalTest : public FZorSubsystemTest, public ::testing::WithPar
 public:
     using FZorSubsystemTest::Identity;
     using FZorSubsystemTest::Subsystem;
+
+    // Copies a wrongly accepted answer would cache stay out of the working folder.
+    FRedirectRefusalTest() { FPaths::SetProjectSavedDir(FString((Folder.Path() / "Saved").string())); }
+    ~FRedirectRefusalTest() override { FPaths::SetProjectSavedDir(FString()); }
 
     void SetUp() override
     {
@@ -114,6 +121,7 @@ public:
     FOnlineUserCloudZor& Cloud() { return *Subsystem->GetZorUserCloudService(); }
     FOnlineTitleFileZor& Titles() { return *Subsystem->GetZorTitleFileService(); }
 
+    FZorTempFolder Folder{"zor_redirect"};
     const FUniqueNetIdString User{FString("acct1")};
     TArray<uint8> Bytes{'h', 'i'};
     std::vector<bool> Outcomes;
@@ -150,10 +158,10 @@ bool ListTitleFiles(FRedirectRefusalTest& T)
 }
 
 const FRedirectCase RedirectCases[] = {
-    {"CloudWriteFound", 302, WriteFile},
-    {"CloudWriteMultipleChoices", 300, WriteFile},
-    {"CloudWriteNotModified", 304, WriteFile},
-    {"CloudWriteTemporaryRedirect", 307, WriteFile},
+    {"CloudWriteFound", 302, WriteFile, ""},
+    {"CloudWriteMultipleChoices", 300, WriteFile, ""},
+    {"CloudWriteNotModified", 304, WriteFile, ""},
+    {"CloudWriteTemporaryRedirect", 307, WriteFile, ""},
     {"CloudListFound", 302, ListFiles, "[]"},
     {"CloudListNotModified", 304, ListFiles, "[]"},
     {"CloudDeleteFound", 302,
@@ -161,13 +169,15 @@ const FRedirectCase RedirectCases[] = {
      {
          T.Cloud().AddOnDeleteUserFileCompleteDelegate(T.Report<FOnDeleteUserFileCompleteDelegate>());
          return T.Cloud().DeleteUserFile(T.User, "a.sav", true, false);
-     }},
+     },
+     ""},
     {"CloudReadFound", 302,
      [](FRedirectRefusalTest& T)
      {
          T.Cloud().AddOnReadUserFileCompleteDelegate(T.Report<FOnReadUserFileCompleteDelegate>());
          return T.Cloud().ReadUserFile(T.User, "a.sav");
-     }},
+     },
+     "hi"},
     {"TitleListFound", 302, ListTitleFiles, "[]", true},
     {"TitleListNotModified", 304, ListTitleFiles, "[]", true},
     {"TitleReadFound", 302,
@@ -176,14 +186,15 @@ const FRedirectCase RedirectCases[] = {
          T.Titles().AddOnReadFileCompleteDelegate(T.Report<FOnReadFileCompleteDelegate>());
          return T.Titles().ReadFile("t.bin");
      },
-     "moved", true},
+     "title", true},
     {"AccountDelete", 302,
      [](FRedirectRefusalTest& T)
      {
          FOnlineAccountCreationZor& Accounts = *T.Subsystem->GetZorAccountCreationService();
          Accounts.AddOnDeleteAccountCompleteDelegate(T.Report<FOnTavoAccountCompleteDelegate>());
          return Accounts.DeleteAccount("p@x.io", "pw");
-     }},
+     },
+     ""},
     {"AccountResetPassword", 302,
      [](FRedirectRefusalTest& T)
      {
@@ -191,7 +202,7 @@ const FRedirectCase RedirectCases[] = {
          Accounts.AddOnResetPasswordCompleteDelegate(T.Report<FOnTavoAccountCompleteDelegate>());
          return Accounts.ResetPassword("p@x.io");
      },
-     "moved", true},
+     "", true},
     {"MessageSend", 302,
      [](FRedirectRefusalTest& T)
      {
@@ -200,14 +211,16 @@ const FRedirectCase RedirectCases[] = {
          FZorMessagePayload Payload;
          Payload.SetAttribute("gold", FVariantData(5));
          return Messages.SendMessage(0, {MakeShared<FUniqueNetIdString>("u2")}, "gift", Payload);
-     }},
+     },
+     "{}"},
     {"FriendInvite", 302,
      [](FRedirectRefusalTest& T)
      {
          FOnlineFriendsZor& Friends = *T.Subsystem->GetZorFriendsService();
          Friends.AddOnSendInviteCompleteDelegate(T.Report<FOnSendInviteCompleteDelegate>());
          return Friends.SendInvite(0, FUniqueNetIdString("f9"), "default");
-     }},
+     },
+     "{}"},
     {"SessionDestroy", 302,
      [](FRedirectRefusalTest& T)
      {
@@ -215,27 +228,30 @@ const FRedirectCase RedirectCases[] = {
          Sessions.AddOnDestroySessionCompleteDelegate(T.Report<FOnDestroySessionCompleteDelegate>());
          return Sessions.DestroySession("Game");
      },
-     "moved", false, [](FRedirectRefusalTest& T) { T.CreateSession(); }},
+     "", false, [](FRedirectRefusalTest& T) { T.CreateSession(); }},
     {"IdentityClientGrant", 302,
      [](FRedirectRefusalTest& T)
      {
          T.Identity().AddOnAuthClientCompleteDelegate(T.Report<FOnAuthClientCompleteDelegate>());
          return T.Identity().AuthClient(T.Subsystem->GetAppId());
-     }},
+     },
+     R"({"access_token":"client-token","expires_in":3600,"token_type":"bearer","client_id":"testclient"})"},
     {"IdentityExchangeCode", 302,
      [](FRedirectRefusalTest& T)
      {
          T.Identity().AddOnGenerateExchangeCodeCompleteDelegate(
              T.Report<FOnGenerateExchangeCodeCompleteDelegate>());
          return T.Identity().GenerateExchangeCode(T.User);
-     }},
+     },
+     R"({"code":"xc-1","expiresInSeconds":300})"},
     {"UserInfoQuery", 302,
      [](FRedirectRefusalTest& T)
      {
          IOnlineUser& Users = *T.Subsystem->GetUserInterface();
          Users.AddOnQueryUserInfoCompleteDelegate(0, T.Report<FOnQueryUserInfoCompleteDelegate>());
          return Users.QueryUserInfo(0, {MakeShared<FUniqueNetIdString>("u2")});
-     }},
+     },
+     R"([{"id":"u2","displayName":"Two"}])"},
     {"AccountMappingQuery", 302,
      [](FRedirectRefusalTest& T)
      {
@@ -243,7 +259,8 @@ const FRedirectCase RedirectCases[] = {
          Mapping.AddOnQueryExternalAccountsCompleteDelegate(
              T.Report<FOnQueryExternalAccountsCompleteDelegate>());
          return Mapping.QueryExternalAccounts(T.User, "");
-     }},
+     },
+     "[]"},
     {"CatalogCategories", 302,
      [](FRedirectRefusalTest& T)
      {
@@ -251,14 +268,15 @@ const FRedirectCase RedirectCases[] = {
          Catalog.AddOnQueryCategoriesCompleteDelegate(T.Report<FOnQueryCategoriesCompleteDelegate>());
          return Catalog.QueryCategories(FPagedQuery());
      },
-     "moved", true},
+     R"({"paging":{"start":0,"count":0,"total":0},"elements":[]})", true},
     {"OrdersQuery", 302,
      [](FRedirectRefusalTest& T)
      {
          FOnlineOrderServiceZor& Orders = *T.Subsystem->GetZorOrderService();
          Orders.AddOnQueryOrdersCompleteDelegate(T.Report<FOnQueryOrdersCompleteDelegate>());
          return Orders.QueryOrders(T.User);
-     }},
+     },
+     R"({"paging":{},"elements":[]})"},
     {"PaymentDefaultAccount", 302,
      [](FRedirectRefusalTest& T)
      {
@@ -266,7 +284,8 @@ const FRedirectCase RedirectCases[] = {
          Payment.AddOnQueryDefaultBillingAccountCompleteDelegate(
              T.Report<FOnQueryDefaultBillingAccountCompleteDelegate>());
          return Payment.QueryDefaultBillingAccount(T.User);
-     }},
+     },
+     R"({"billingAccountName":"Visa"})"},
     {"EntitlementsQuery", 302,
      [](FRedirectRefusalTest& T)
      {
@@ -274,28 +293,32 @@ const FRedirectCase RedirectCases[] = {
          Entitlements.AddOnQueryEntitlementsCompleteDelegate(
              T.Report<FOnQueryEntitlementsCompleteDelegate>());
          return Entitlements.QueryEntitlements(T.User);
-     }},
+     },
+     "[]"},
     {"BuildInfoEntitledBuilds", 302,
      [](FRedirectRefusalTest& T)
      {
          FOnlineBuildInfoServiceZor& Builds = *T.Subsystem->GetZorBuildInfoService();
          Builds.AddOnQueryEntitledBuildsCompleteDelegate(T.Report<FOnQueryEntitledBuildsCompleteDelegate>());
          return Builds.QueryEntitledBuilds(T.User, "Live", "Windows");
-     }},
+     },
+     "[]"},
     {"BuildInfoV2EntitledBuilds", 302,
      [](FRedirectRefusalTest& T)
      {
          FOnlineBuildInfoServiceZorV2& Builds = *T.Subsystem->GetZorBuildInfoServiceV2();
          Builds.AddOnQueryEntitledBuildsCompleteDelegate(T.Report<FOnQueryEntitledBuildsCompleteDelegate>());
          return Builds.QueryEntitledBuilds(T.User, "Windows", "Live", "");
-     }},
+     },
+     "[]"},
     {"ServerTime", 302,
      [](FRedirectRefusalTest& T)
      {
          FOnlineTimeZor& Time = *T.Subsystem->GetZorTimeService();
          Time.AddOnQueryServerUtcTimeCompleteDelegate(T.Report<FOnQueryServerUtcTimeCompleteDelegate>());
          return Time.QueryServerUtcTime();
-     }},
+     },
+     "2026-12-07T10:00:00.000Z"},
 };
 } // namespace
 
@@ -313,7 +336,7 @@ TEST_P(FRedirectRefusalTest, ARedirectedAnswerFailsTheCall)
     ASSERT_TRUE(Case.Start(*this));
     ASSERT_TRUE(PumpUntil([this] { return Http().FindOldestPending() != nullptr; })) << "nothing was sent";
     const FString Url = Record(Http().FindOldestPending()).URL;
-    RespondOldest(Case.Code, Case.Body, "text/html");
+    RespondOldest(Case.Code, Case.Body);
     ASSERT_TRUE(PumpUntil([this] { return !Outcomes.empty(); })) << "no completion for " << *Url;
     EXPECT_EQ(Outcomes.size(), 1u) << *Url;
     EXPECT_FALSE(Outcomes[0]) << *Url << " answered " << Case.Code << " reported success";
