@@ -237,7 +237,7 @@ protected:
     {
         Cloudlike.Put(".*", [](const httplib::Request&, httplib::Response& Res) { Res.status = 200; });
         Cloudlike.Get(".*",
-                      [this](const httplib::Request&, httplib::Response& Res)
+                      [](const httplib::Request&, httplib::Response& Res)
                       {
                           Res.status = GetParam().Code;
                           Res.set_content(GetParam().Body, "application/json");

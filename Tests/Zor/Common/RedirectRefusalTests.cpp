@@ -73,7 +73,7 @@ public:
     /** A delegate of any completion signature that records its success flag. */
     template <typename DelegateType> DelegateType Report()
     {
-        return DelegateType::CreateLambda([this](const auto&... Args) { (Note(Args), ...); });
+        return DelegateType::CreateLambda([Self = this](const auto&... Args) { (Self->Note(Args), ...); });
     }
 
     /** Ticks until Done holds; the deadline only bounds a hang (the session service has its own thread). */
