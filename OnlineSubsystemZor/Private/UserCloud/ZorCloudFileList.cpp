@@ -28,9 +28,8 @@ int32 ReadLength(const FJsonObject& Entry)
  */
 bool IsNamedEntry(const FJsonObject& Entry)
 {
-    FString UniqueName;
     return Entry.HasTypedField<EJson::String>("uniqueFilename") &&
-           Entry.TryGetStringField("uniqueFilename", UniqueName) && !UniqueName.IsEmpty() &&
+           !Entry.GetStringField("uniqueFilename").IsEmpty() &&
            (!Entry.HasField("hash") || Entry.HasTypedField<EJson::String>("hash")) &&
            (!Entry.HasField("filename") || Entry.HasTypedField<EJson::String>("filename"));
 }
@@ -58,13 +57,10 @@ bool ReadEntry(const FJsonObject& Entry, FCloudFileHeader& OutHeader)
 bool FZorCloudFileList::Read(const FString& Body, TArray<FCloudFileHeader>& OutHeaders, FString& OutPayload)
 {
     OutHeaders.Reset();
-    OutPayload = Body.TrimStartAndEnd();
-    if (!OutPayload.StartsWith("["))
-    {
-        OutPayload = "[" + OutPayload + "]";
-    }
+    const FString Trimmed = Body.TrimStartAndEnd();
+    OutPayload = Trimmed.StartsWith("[") ? Trimmed : "[" + Trimmed + "]";
     TSharedPtr<FJsonObject> Json;
-    if (Body.TrimStartAndEnd().IsEmpty() ||
+    if (Trimmed.IsEmpty() ||
         !FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create("{\"files\":" + OutPayload + "}"), Json) ||
         !Json)
     {
