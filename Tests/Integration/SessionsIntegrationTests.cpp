@@ -1,5 +1,8 @@
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <httplib.h>
+#include <string>
+#include <vector>
 
 #include "BackendFixture.h"
 #include "LogCapture.h"
@@ -57,7 +60,7 @@ protected:
     }
 
     /** The ids of the sessions the backend holds for the demo user, asked of it directly; sorted. */
-    TArray<FString> BackendSessionIds()
+    std::vector<std::string> BackendSessionIds()
     {
         httplib::Client Client("127.0.0.1", Port);
         const std::string Path = "/game/api/matchmaking/session/findPlayer/" +
@@ -67,27 +70,27 @@ protected:
         TArray<TSharedPtr<FJsonValue>> Found;
         EXPECT_TRUE(Reply && Reply->status == 200 &&
                     FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(FString(Reply->body)), Found));
-        TArray<FString> Ids;
+        std::vector<std::string> Ids;
         for (const TSharedPtr<FJsonValue>& Value : Found)
         {
-            Ids.Add(Value->AsObject()->GetStringField("id"));
+            Ids.push_back(Value->AsObject()->GetStringField("id").ToStdString());
         }
-        Ids.Sort();
+        std::sort(Ids.begin(), Ids.end());
         return Ids;
     }
     /** The ids of the sessions the game holds; sorted. */
-    TArray<FString> HeldSessionIds(const TArray<FName>& Names)
+    std::vector<std::string> HeldSessionIds(const TArray<FName>& Names)
     {
-        TArray<FString> Ids;
+        std::vector<std::string> Ids;
         for (const FName& Name : Names)
         {
             const FNamedOnlineSession* Session = Subsystem->GetZorSessionService()->GetNamedSession(Name);
             if (Session && Session->SessionInfo)
             {
-                Ids.Add(Session->SessionInfo->ToString());
+                Ids.push_back(Session->SessionInfo->ToString().ToStdString());
             }
         }
-        Ids.Sort();
+        std::sort(Ids.begin(), Ids.end());
         return Ids;
     }
 
@@ -212,11 +215,11 @@ TEST_F(FSessionsIntegrationTest, SessionsDestroyedWhileCreatingAreNotLeftOnTheSe
                Log.Count("DestroySessionUrl request complete") + Log.Count("DestroySession request failed") ==
                    Pairs;
     };
-    EXPECT_TRUE(TickUntil(Settled, 60.0)) << "create replies " << Replies << ", deletes sent "
+    EXPECT_TRUE(TickUntil(Settled, 30.0)) << "create replies " << Replies << ", deletes sent "
                                           << Log.Count("Sending DestroyInternetSession request");
     EXPECT_EQ(Successes, 2);
     EXPECT_EQ(Log.Count("DestroySession request failed"), 0);
-    const TArray<FString> Held = HeldSessionIds({"Kept", "q1"});
-    EXPECT_EQ(Held.Num(), 2);
+    const std::vector<std::string> Held = HeldSessionIds({"Kept", "q1"});
+    EXPECT_EQ(Held.size(), 2u);
     EXPECT_EQ(BackendSessionIds(), Held);
 }
