@@ -215,7 +215,7 @@ TEST_F(FSessionsIntegrationTest, SessionsDestroyedWhileCreatingAreNotLeftOnTheSe
                Log.Count("DestroySessionUrl request complete") + Log.Count("DestroySession request failed") ==
                    Pairs;
     };
-    EXPECT_TRUE(TickUntil(Settled, 30.0)) << "create replies " << Replies << ", deletes sent "
+    EXPECT_TRUE(TickUntil(Settled, 60.0)) << "create replies " << Replies << ", deletes sent "
                                           << Log.Count("Sending DestroyInternetSession request");
     EXPECT_EQ(Successes, 2);
     EXPECT_EQ(Log.Count("DestroySession request failed"), 0);
