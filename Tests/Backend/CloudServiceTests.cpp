@@ -79,9 +79,8 @@ TEST_F(CloudServiceTest, AUserReachesOnlyItsOwnFiles)
     ExpectError(Delete(File, Rival), 403, "errors.zor.cloudstorage.forbidden");
     ExpectError(Get(File, "not-a-token"), 401, "errors.zor.account.oauth.invalid_token");
     EXPECT_EQ(Get(File, Demo)->body, "mine");
-    // A server's client token reaches any account.
     const std::string Server = GrantAccessToken("grant_type=client_credentials", ServerClient);
-    EXPECT_EQ(Get(File, Server)->body, "mine");
+    ExpectError(Get(File, Server), 403, "errors.zor.cloudstorage.forbidden");
 }
 
 TEST_F(CloudServiceTest, TitleFilesArePagedAndOnlyPlainNamesAreServed)

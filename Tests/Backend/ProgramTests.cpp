@@ -1,8 +1,11 @@
 #include "BackendTestFixture.h"
+#include "ChildProcess.h"
 
+#include <algorithm>
+#include <chrono>
 #include <csignal>
-#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,13 +17,26 @@ namespace ZorBackendTests
 {
 namespace
 {
+using FClock = std::chrono::steady_clock;
+
+// Long enough for a loaded machine to start and stop a few backends; short enough that children that never
+// end fail their own test, named, well before the run's own time limit.
+FClock::time_point ChildDeadline()
+{
+    return FClock::now() + std::chrono::seconds(45);
+}
+
 // A zorbackend process whose standard output and standard error are readable line by line, in one stream.
+// Reading and waiting end at its deadline, which kills a child that is still running and names it.
 class FProgram
 {
 public:
-    explicit FProgram(std::vector<std::string> Arguments, const std::string& Program = ZOR_BACKEND_PROGRAM)
+    explicit FProgram(std::vector<std::string> Arguments, FClock::time_point InDeadline = ChildDeadline(),
+                      const std::string& Program = ZOR_BACKEND_PROGRAM)
+        : Deadline(InDeadline)
     {
         Arguments.insert(Arguments.begin(), Program);
+        Name = DescribeChild(Arguments);
         std::vector<char*> Argv;
         for (std::string& Argument : Arguments)
         {
@@ -43,7 +59,7 @@ public:
         }
         posix_spawn_file_actions_destroy(&Actions);
         close(Pipe[1]);
-        Output = fdopen(Pipe[0], "r");
+        Output = std::make_unique<FChildOutput>(Pipe[0]);
     }
 
     ~FProgram()
@@ -53,17 +69,9 @@ public:
             kill(Pid, SIGKILL);
             waitpid(Pid, nullptr, 0);
         }
-        if (Output)
-        {
-            std::fclose(Output);
-        }
     }
 
-    std::string ReadLine()
-    {
-        char Line[256] = {};
-        return Output && std::fgets(Line, sizeof(Line), Output) ? Line : "";
-    }
+    std::string ReadLine() { return Output ? Output->ReadLine(Due()) : ""; }
 
     // Everything up to the end of the output.
     std::string ReadAll()
@@ -76,18 +84,26 @@ public:
         return Text;
     }
 
-    // The exit code, or -1 when the process did not exit normally.
+    // The exit code, or -1 when the process did not exit normally or was killed at the deadline.
     int Wait()
     {
-        int Status = 0;
-        bReaped = waitpid(Pid, &Status, 0) == Pid;
-        return bReaped && WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
+        const std::chrono::duration<double> Left = Due() - FClock::now();
+        bool bTimedOut = false;
+        const int ExitCode = WaitForChild(Pid, Name, Left.count(), bTimedOut);
+        bReaped = true;
+        return ExitCode;
     }
 
     pid_t Pid = -1;
 
 private:
-    FILE* Output = nullptr;
+    // A child started after a shared deadline passed still gets a moment, so that only those that hang are
+    // blamed.
+    FClock::time_point Due() const { return std::max(Deadline, FClock::now() + std::chrono::seconds(2)); }
+
+    FClock::time_point Deadline;
+    std::string Name;
+    std::unique_ptr<FChildOutput> Output;
     bool bReaped = false;
 };
 
@@ -145,25 +161,27 @@ TEST(BackendProgramTest, FindsTheSeedNextToTheProgramBeforeTheSources)
     const std::string Copy = (Dir / "zorbackend").string();
     std::filesystem::copy_file(ZOR_BACKEND_PROGRAM, Copy, std::filesystem::copy_options::overwrite_existing);
 
-    FProgram FromSources({"--help"}, Copy);
+    FProgram FromSources({"--help"}, ChildDeadline(), Copy);
     const std::string SourcesUsage = FromSources.ReadAll();
     EXPECT_EQ(FromSources.Wait(), 0);
     EXPECT_NE(SourcesUsage.find("/Config/LocalBackend.json)"), std::string::npos) << SourcesUsage;
 
     std::filesystem::copy_file(ZorBackend::DefaultSeedPath(), Dir / "LocalBackend.json");
-    FProgram NextToIt({"--help"}, Copy);
+    FProgram NextToIt({"--help"}, ChildDeadline(), Copy);
     const std::string NextToItUsage = NextToIt.ReadAll();
     EXPECT_EQ(NextToIt.Wait(), 0);
     EXPECT_NE(NextToItUsage.find("(default " + (Dir / "LocalBackend.json").string() + ")"), std::string::npos)
         << NextToItUsage;
 
-    FProgram Serving({"--port", "0"}, Copy);
+    FProgram Serving({"--port", "0"}, ChildDeadline(), Copy);
     EXPECT_GT(PortOf(Serving.ReadLine()), 0);
     std::filesystem::remove_all(Dir);
 }
 
 TEST(BackendProgramTest, RefusesBadArgumentsAndBusyPorts)
 {
+    // One deadline for every child: backends that all keep serving still end the test in time.
+    const FClock::time_point Deadline = ChildDeadline();
     for (const std::vector<std::string>& Arguments : {std::vector<std::string>{"--port"},
                                                       {"--port", "70000"},
                                                       {"--port", "12x"},
@@ -171,7 +189,7 @@ TEST(BackendProgramTest, RefusesBadArgumentsAndBusyPorts)
                                                       {"--extra-builds", "-1"},
                                                       {"--verbose", "1"}})
     {
-        FProgram Program(Arguments);
+        FProgram Program(Arguments, Deadline);
         const std::string Output = Program.ReadAll();
         EXPECT_EQ(Program.Wait(), 2) << Arguments[0];
         EXPECT_NE(Output.find("zorbackend: bad or incomplete option: " + Arguments[0]), std::string::npos)
@@ -183,14 +201,14 @@ TEST(BackendProgramTest, RefusesBadArgumentsAndBusyPorts)
     std::string Error;
     const int Port = Busy.Start(0, Error);
     ASSERT_GT(Port, 0) << Error;
-    FProgram Program({"--port", std::to_string(Port)});
+    FProgram Program({"--port", std::to_string(Port)}, Deadline);
     const std::string Output = Program.ReadAll();
     EXPECT_EQ(Program.Wait(), 1);
     EXPECT_NE(Output.find("cannot listen on 127.0.0.1:" + std::to_string(Port) +
                           ": the port is in use, perhaps by another zorbackend; --port N picks another port"),
               std::string::npos)
         << Output;
-    FProgram BadSeed({"--port", "0", "--seed", "/nonexistent/seed.json"});
+    FProgram BadSeed({"--port", "0", "--seed", "/nonexistent/seed.json"}, Deadline);
     EXPECT_EQ(BadSeed.Wait(), 1);
 }
 } // namespace

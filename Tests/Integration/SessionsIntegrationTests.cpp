@@ -1,8 +1,15 @@
+#include <algorithm>
 #include <gtest/gtest.h>
+#include <httplib.h>
+#include <string>
+#include <vector>
 
 #include "BackendFixture.h"
 #include "LogCapture.h"
+#include "Sessions/OnlineSessionInfoZor.h"
 #include "Sessions/OnlineSessionZor.h"
+#include "Json/JsonReader.h"
+#include "Json/JsonSerializer.h"
 
 namespace
 {
@@ -50,6 +57,41 @@ protected:
                             { Result = bOk ? "ok" : E; }));
         return Into.GetZorIdentityService()->Login(0, FOnlineAccountCredentials("tavo", User, Password)) &&
                Wait([&Result] { return !Result.IsEmpty(); }) && Result == "ok";
+    }
+
+    /** The ids of the sessions the backend holds for the demo user, asked of it directly; sorted. */
+    std::vector<std::string> BackendSessionIds()
+    {
+        httplib::Client Client("127.0.0.1", Port);
+        const std::string Path = "/game/api/matchmaking/session/findPlayer/" +
+                                 Identity().GetUniquePlayerId(0)->ToString().ToStdString();
+        const httplib::Result Reply =
+            Client.Get(Path, {{"Authorization", "bearer " + DemoAccount()->GetAccessToken().ToStdString()}});
+        TArray<TSharedPtr<FJsonValue>> Found;
+        EXPECT_TRUE(Reply && Reply->status == 200 &&
+                    FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(FString(Reply->body)), Found));
+        std::vector<std::string> Ids;
+        for (const TSharedPtr<FJsonValue>& Value : Found)
+        {
+            Ids.push_back(Value->AsObject()->GetStringField("id").ToStdString());
+        }
+        std::sort(Ids.begin(), Ids.end());
+        return Ids;
+    }
+    /** The ids of the sessions the game holds; sorted. */
+    std::vector<std::string> HeldSessionIds(const TArray<FName>& Names)
+    {
+        std::vector<std::string> Ids;
+        for (const FName& Name : Names)
+        {
+            const FNamedOnlineSession* Session = Subsystem->GetZorSessionService()->GetNamedSession(Name);
+            if (Session && Session->SessionInfo)
+            {
+                Ids.push_back(Session->SessionInfo->ToString().ToStdString());
+            }
+        }
+        std::sort(Ids.begin(), Ids.end());
+        return Ids;
     }
 
     FLogCapture Log;
@@ -138,4 +180,46 @@ TEST_F(FSessionsIntegrationTest, HostCreatesBeatsRegistersAndAnotherPlayerFindsI
     ASSERT_TRUE(TickBoth([&Found] { return Found.Num() == 2; }));
     EXPECT_TRUE(Found[1]);
     EXPECT_TRUE(Search->SearchResults.IsEmpty());
+}
+
+TEST_F(FSessionsIntegrationTest, SessionsDestroyedWhileCreatingAreNotLeftOnTheService)
+{
+    LoginDemoUser();
+    ASSERT_EQ(LoginResult, "ok");
+    FOnlineSessionZor& Host = *Subsystem->GetZorSessionService();
+    int32 Successes = 0;
+    int32 Replies = 0;
+    ZOR_BIND_SCOPED(Subsystem->GetZorSessionService(), OnCreateSessionComplete,
+                    FOnCreateSessionCompleteDelegate::CreateLambda(
+                        [&Successes, &Replies](FName, bool bOk)
+                        {
+                            ++Replies;
+                            Successes += bOk;
+                        }));
+    FOnlineSessionSettings Settings;
+    Settings.NumPublicConnections = 4;
+    Settings.bShouldAdvertise = true;
+    ASSERT_TRUE(Host.CreateSession(0, "Kept", Settings));
+    // A burst of pairs under one name, as a game that changes its mind at once sends them; the last one
+    // stays.
+    constexpr int32 Pairs = 100;
+    for (int32 Pair = 0; Pair < Pairs; ++Pair)
+    {
+        ASSERT_TRUE(Host.CreateSession(0, "q1", Settings));
+        ASSERT_FALSE(Host.DestroySession("q1"));
+    }
+    ASSERT_TRUE(Host.CreateSession(0, "q1", Settings));
+    const auto Settled = [this, &Replies]
+    {
+        return Replies == Pairs + 2 &&
+               Log.Count("DestroySessionUrl request complete") + Log.Count("DestroySession request failed") ==
+                   Pairs;
+    };
+    EXPECT_TRUE(TickUntil(Settled, 60.0)) << "create replies " << Replies << ", deletes sent "
+                                          << Log.Count("Sending DestroyInternetSession request");
+    EXPECT_EQ(Successes, 2);
+    EXPECT_EQ(Log.Count("DestroySession request failed"), 0);
+    const std::vector<std::string> Held = HeldSessionIds({"Kept", "q1"});
+    EXPECT_EQ(Held.size(), 2u);
+    EXPECT_EQ(BackendSessionIds(), Held);
 }

@@ -1,15 +1,14 @@
 #include "HostProcess.h"
 
+#include "ChildProcess.h"
+
 #include <algorithm>
 #include <chrono>
-#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <spawn.h>
 #include <sstream>
-#include <sys/wait.h>
-#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -17,25 +16,6 @@ extern char** environ;
 namespace
 {
 using FClock = std::chrono::steady_clock;
-
-/** Waits for the child up to the limit; kills it past the limit. */
-int WaitWithLimit(pid_t Pid, double TimeLimitSeconds, bool& bOutTimedOut)
-{
-    const auto Deadline = FClock::now() + std::chrono::duration<double>(TimeLimitSeconds);
-    int Status = 0;
-    while (waitpid(Pid, &Status, WNOHANG) == 0)
-    {
-        if (FClock::now() > Deadline)
-        {
-            bOutTimedOut = true;
-            kill(Pid, SIGKILL);
-            waitpid(Pid, &Status, 0);
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return WIFEXITED(Status) ? WEXITSTATUS(Status) : -1;
-}
 
 std::vector<std::string> ReadLines(const std::string& Path)
 {
@@ -143,7 +123,7 @@ FHostRun RunProgram(const std::string& Program, const std::vector<std::string>& 
         Run.ErrorLines.push_back("cannot start " + Argv[0]);
         return Run;
     }
-    Run.ExitCode = WaitWithLimit(Pid, TimeLimitSeconds, Run.bTimedOut);
+    Run.ExitCode = WaitForChild(Pid, DescribeChild(Argv), TimeLimitSeconds, Run.bTimedOut);
     Run.Seconds = std::chrono::duration<double>(FClock::now() - Start).count();
     Run.ErrorLines = ReadLines(ErrorPath);
     Run.OutputLines = ReadLines(OutputPath);

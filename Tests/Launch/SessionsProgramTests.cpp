@@ -1,11 +1,17 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <future>
+#include <httplib.h>
 #include <string>
+#include <vector>
 
 #include "BackendHostTest.h"
+#include "Core/Base64.h"
 #include "HostProcess.h"
 #include "LocalBackend.h"
+#include "Json/JsonReader.h"
+#include "Json/JsonSerializer.h"
 
 namespace
 {
@@ -21,6 +27,43 @@ std::string SessionIni(int Port)
            "[OnlineSubsystemZor.AccountServiceZor]\nServiceName=account\n"
            "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n";
 }
+
+TSharedPtr<FJsonObject> ParseObject(const std::string& Body)
+{
+    TSharedPtr<FJsonObject> Object;
+    FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(FString(Body)), Object);
+    return Object ? Object : MakeShared<FJsonObject>().ToSharedPtr();
+}
+
+/** The ids of the sessions the backend at Port holds for the demo player, asked of it directly; sorted. */
+std::vector<std::string> DemoPlayersSessionsOnTheBackend(int Port)
+{
+    httplib::Client Direct("127.0.0.1", Port);
+    const FString Basic = "basic " + FBase64::Encode(FString("zordemoclient:zordemoclientsecret"));
+    const httplib::Result Token =
+        Direct.Post("/account/api/oauth/token", {{"Authorization", *Basic}},
+                    "grant_type=password&username=demo%40example.com&password=demo-password",
+                    "application/x-www-form-urlencoded");
+    const TSharedPtr<FJsonObject> Grant = ParseObject(Token ? Token->body : "");
+    const std::string Path =
+        "/game/api/matchmaking/session/findPlayer/" + Grant->GetStringField("account_id").ToStdString();
+    const httplib::Result Reply = Direct.Get(
+        Path, {{"Authorization", "bearer " + Grant->GetStringField("access_token").ToStdString()}});
+    TArray<TSharedPtr<FJsonValue>> Found;
+    EXPECT_TRUE(Reply && Reply->status == 200 &&
+                FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(FString(Reply->body)), Found));
+    std::vector<std::string> Ids;
+    for (const TSharedPtr<FJsonValue>& Value : Found)
+    {
+        Ids.push_back(Value->AsObject()->GetStringField("id").ToStdString());
+    }
+    std::sort(Ids.begin(), Ids.end());
+    return Ids;
+}
+
+class FSessionsHostTest : public FBackendHostTest
+{
+};
 } // namespace
 
 // A dedicated server hosts an online and a LAN session; a player's host finds the first through the
@@ -65,4 +108,29 @@ TEST(SessionsProgramTest, TwoHostsFindEachOthersSessionsOnlineAndOnTheLAN)
         << Client.Log();
     EXPECT_EQ(Client.OutputLines,
               (std::vector<std::string>{"passed: login", "passed: session find", "passed: session find"}));
+}
+
+// Each destroy comes before its create's reply: the service keeps only the two sessions the game still holds.
+TEST_F(FSessionsHostTest, SessionsDestroyedWhileCreatingAreNotLeftOnTheBackend)
+{
+    std::string Script = "login\nwait 2\nexpect login\nsession create kept\n";
+    for (int Pair = 0; Pair < 10; ++Pair)
+    {
+        Script += "session create q1\nsession destroy q1\n";
+    }
+    Script += "session create q1\nwait 10\nsession dump\nquit\n";
+    const FHostRun Run = RunAsDemoPlayer(Script);
+    ASSERT_FALSE(Run.bTimedOut) << "zorhost did not exit\n" << Run.Log();
+    std::vector<std::string> Held;
+    for (const std::string& Line : Run.ErrorLines)
+    {
+        const size_t At = Line.find("SessionInfo: HostIP: ");
+        if (At != std::string::npos && Line.find("SessionId: ", At) != std::string::npos)
+        {
+            Held.push_back(Line.substr(Line.find("SessionId: ", At) + 11));
+        }
+    }
+    std::sort(Held.begin(), Held.end());
+    EXPECT_EQ(Held.size(), 2u) << Run.Log();
+    EXPECT_EQ(DemoPlayersSessionsOnTheBackend(Port), Held);
 }

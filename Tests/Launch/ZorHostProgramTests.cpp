@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <arpa/inet.h>
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
+#include <netinet/in.h>
 #include <regex>
 #include <stdlib.h>
+#include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -28,6 +31,24 @@ std::string DemoIni(const std::string& Domain)
            "ServicePermissions=(Name=Client,Id=zordemoclient,Key=zordemoclientsecret)\n"
            "ServicePermissions=(Name=PurchaseClient,Id=zordemopurchase,Key=zordemopurchasesecret)\n"
            "[OnlineSubsystemZor.AccountServiceZor]\nServiceName=account\n";
+}
+
+/** A loopback address nothing listens on: a port the system just handed out and took back. */
+std::string ClosedAddress()
+{
+    const int Socket = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in Address{};
+    Address.sin_family = AF_INET;
+    Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t Length = sizeof(Address);
+    const bool bBound = Socket >= 0 && bind(Socket, reinterpret_cast<sockaddr*>(&Address), Length) == 0 &&
+                        getsockname(Socket, reinterpret_cast<sockaddr*>(&Address), &Length) == 0;
+    if (Socket >= 0)
+    {
+        close(Socket);
+    }
+    EXPECT_TRUE(bBound) << "no loopback port to close";
+    return "127.0.0.1:" + std::to_string(bBound ? ntohs(Address.sin_port) : 0);
 }
 
 int CountLines(const FHostRun& Run, const std::string& Text)
@@ -153,8 +174,8 @@ TEST_F(ZorHostProgramTest, PromptsWhenStandardInputIsATerminal)
 
 TEST_F(ZorHostProgramTest, ResultsThatArriveAfterThePromptDrawItAgain)
 {
-    // Nothing listens on port 1: the login fails a few frames after the prompt came back.
-    const FHostRun Run = RunAtTerminal({"-ini=" + Scratch.WriteFile("Engine.ini", DemoIni("127.0.0.1:1")),
+    // Nothing listens there: the login fails a few frames after the prompt came back.
+    const FHostRun Run = RunAtTerminal({"-ini=" + Scratch.WriteFile("Engine.ini", DemoIni(ClosedAddress())),
                                         "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"},
                                        {{1000, "login"}, {3000, "quit"}});
     EXPECT_TRUE(Run.HasLine("OnLoginComplete LocalUserNum=0 bWasSuccessful=0")) << Run.Log();
@@ -230,8 +251,8 @@ TEST_F(ZorHostProgramTest, RefusesBadArgumentsAndMissingFiles)
 
 TEST_F(ZorHostProgramTest, CommandLineValuesWithBlanksReachTheModuleWhole)
 {
-    // Nothing listens on port 1, so the login fails; its request line shows what the module read.
-    const FHostRun Run = RunScript(DemoIni("127.0.0.1:1"), "login\nwait 1\nquit\n",
+    // Nothing listens there, so the login fails; its request line shows what the module read.
+    const FHostRun Run = RunScript(DemoIni(ClosedAddress()), "login\nwait 1\nquit\n",
                                    {"LOGIN=demo user@example.com", "PASSWORD=a secret", "TYPE=tavo"});
     EXPECT_EQ(Run.ExitCode, 1) << Run.Log();
     EXPECT_TRUE(Run.HasLine("type=tavo, id=demo user@example.com")) << Run.Log();
@@ -244,8 +265,9 @@ TEST_F(ZorHostProgramTest, DomainOptionSendsEveryServiceToTheBackendAndAFailedCo
     const int Port = StartOnFreePort(Backend);
     ASSERT_GT(Port, 0);
     const std::string Address = "127.0.0.1:" + std::to_string(Port);
-    // Nothing listens on port 1; a family section naming its own Domain is overridden too.
-    const std::string Ini = DemoIni("127.0.0.1:1") + "Domain=127.0.0.1:1\n";
+    // Nothing listens on Closed; a family section naming its own Domain is overridden too.
+    const std::string Closed = ClosedAddress();
+    const std::string Ini = DemoIni(Closed) + "Domain=" + Closed + "\n";
     const std::string Script = "login\nwait 2\nexpect login\nquit\n";
     const std::vector<std::string> Login = {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"};
 
@@ -262,10 +284,10 @@ TEST_F(ZorHostProgramTest, DomainOptionSendsEveryServiceToTheBackendAndAFailedCo
     EXPECT_EQ(Overridden.OutputLines, std::vector<std::string>{"passed: login"}) << Overridden.Log();
 
     EXPECT_EQ(FromIni.ExitCode, 1) << FromIni.Log();
-    EXPECT_TRUE(FromIni.HasLine("Services at http://127.0.0.1:1 (the ini's Domain; -domain=HOST:PORT names "
-                                "another)"))
+    EXPECT_TRUE(FromIni.HasLine("Services at http://" + Closed +
+                                " (the ini's Domain; -domain=HOST:PORT names another)"))
         << FromIni.Log();
-    EXPECT_TRUE(FromIni.HasLine("LogHttp: Warning: HTTP request failed: cannot connect to 127.0.0.1:1: "))
+    EXPECT_TRUE(FromIni.HasLine("LogHttp: Warning: HTTP request failed: cannot connect to " + Closed + ": "))
         << FromIni.Log();
 }
 

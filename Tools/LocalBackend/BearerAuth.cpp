@@ -42,4 +42,24 @@ void WithBearer(FBackendState& State, const httplib::Request& Req, httplib::Resp
     }
     Handler(*std::get<FToken*>(Caller), Now);
 }
+
+bool IsOwnToken(const FToken& Caller, std::string_view AccountId)
+{
+    return !Caller.AccountId.empty() && Caller.AccountId == AccountId;
+}
+
+void WithOwnBearer(FBackendState& State, const httplib::Request& Req, httplib::Response& Res,
+                   std::string_view AccountId, const FServiceError& Forbidden,
+                   const std::function<void(FToken&, FSteadyClock::time_point)>& Handler)
+{
+    WithBearer(State, Req, Res,
+               [&](FToken& Caller, FSteadyClock::time_point Now)
+               {
+                   if (!IsOwnToken(Caller, AccountId))
+                   {
+                       return SendError(Res, Forbidden);
+                   }
+                   Handler(Caller, Now);
+               });
+}
 } // namespace ZorBackend

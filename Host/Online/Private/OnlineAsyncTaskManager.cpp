@@ -31,7 +31,8 @@ void FOnlineAsyncTaskManager::AddToOutQueue(FOnlineAsyncItem* Item)
 
 void FOnlineAsyncTaskManager::GameTick()
 {
-    while (true)
+    // A handler may shut the owner down, which stops this manager: what is left is disposed of with it.
+    while (!bRequestingExit)
     {
         std::unique_ptr<FOnlineAsyncItem> Item;
         {

@@ -39,9 +39,20 @@ FHttpRequestPtr FZorCallSet::Begin(const FZorCall& Call, FZorReplyHandler& OnRep
                 Calls->Complete(Done, Response, bOk);
             }
         });
+    bool bTracked = false;
     {
+        // Looked at again under the lock: Shutdown ends only the calls it finds.
         FScopeLock ScopeLock(&Lock);
-        InFlight.Add(Request, std::move(Entry));
+        if (!bShutDown)
+        {
+            InFlight.Add(Request, std::move(Entry));
+            bTracked = true;
+        }
+    }
+    if (!bTracked)
+    {
+        RunWithoutResponse(Entry, nullptr);
+        return nullptr;
     }
     const FString Line = Call.SendingLine.IsEmpty() ? FString::Printf("Starting %s request.", *Call.Operation)
                                                     : Call.SendingLine;
@@ -67,8 +78,13 @@ bool FZorCallSet::SendAsUser(const FZorCall& Call, const FUniqueNetId& UserId, F
     {
         return false;
     }
+    FOnlineSubsystemZor* const Roads = RoadsFor(Request);
+    if (!Roads)
+    {
+        return false;
+    }
     FString Error;
-    if (Subsystem->ProcessUserRequest(Service, UserId, Request.ToSharedRef(), Error))
+    if (Roads->ProcessUserRequest(Service, UserId, Request.ToSharedRef(), Error))
     {
         return true;
     }
@@ -85,8 +101,13 @@ bool FZorCallSet::SendAsClient(const FZorCall& Call, const FString& ClientId, FZ
     {
         return false;
     }
+    FOnlineSubsystemZor* const Roads = RoadsFor(Request);
+    if (!Roads)
+    {
+        return false;
+    }
     FString Error;
-    if (Subsystem->ProcessClientRequest(Service, ClientId, Request.ToSharedRef(), Error))
+    if (Roads->ProcessClientRequest(Service, ClientId, Request.ToSharedRef(), Error))
     {
         return true;
     }
@@ -103,8 +124,13 @@ bool FZorCallSet::SendAsPurchase(const FZorCall& Call, const FUniqueNetId& UserI
     {
         return false;
     }
+    FOnlineSubsystemZor* const Roads = RoadsFor(Request);
+    if (!Roads)
+    {
+        return false;
+    }
     FString Error;
-    if (Subsystem->ProcessUserPurchaseRequest(Service, UserId, Request.ToSharedRef(), Error))
+    if (Roads->ProcessUserPurchaseRequest(Service, UserId, Request.ToSharedRef(), Error))
     {
         return true;
     }
@@ -121,6 +147,17 @@ void FZorCallSet::Drop(const FHttpRequestPtr& Request)
 {
     FScopeLock ScopeLock(&Lock);
     InFlight.Remove(Request);
+}
+
+FOnlineSubsystemZor* FZorCallSet::RoadsFor(const FHttpRequestPtr& Request)
+{
+    FOnlineSubsystemZor* const Roads = Subsystem.load();
+    if (!Roads)
+    {
+        // Detached after Shutdown, which has run the handler.
+        Drop(Request);
+    }
+    return Roads;
 }
 
 bool FZorCallSet::IsPending(const FString& PendingKey, ESearchCase::Type SearchCase) const

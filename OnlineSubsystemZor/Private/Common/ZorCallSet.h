@@ -54,7 +54,10 @@ public:
      */
     void Shutdown();
     bool IsShutDown() const { return bShutDown; }
-    /** After Shutdown, which keeps every later Send from the roads: the subsystem may be gone. */
+    /**
+     * After Shutdown, which keeps every later Send from the roads: the subsystem may be gone. A call accepted
+     * off the game thread before Shutdown, whose handler Shutdown has run, then finds no road.
+     */
     void DetachSubsystem() { Subsystem = nullptr; }
 
 private:
@@ -68,13 +71,16 @@ private:
     FHttpRequestPtr Begin(const FZorCall& Call, FZorReplyHandler& OnReply);
     /** Forgets a request the road refused. */
     void Drop(const FHttpRequestPtr& Request);
+    /** The subsystem whose roads take the request; none once detached, the request then forgotten. */
+    FOnlineSubsystemZor* RoadsFor(const FHttpRequestPtr& Request);
     void Complete(const FHttpRequestPtr& Request, const FHttpResponsePtr& Response, bool bSucceeded);
     static void RunWithoutResponse(const FInFlight& Entry, const FHttpRequestPtr& Request);
     /** An empty Operation matches every call with the key. */
     bool HasPending(const FString& PendingKey, ESearchCase::Type SearchCase, const FString& Operation) const;
 
     FBaseServiceZor& Service;
-    FOnlineSubsystemZor* Subsystem;
+    /** Written on the game thread by DetachSubsystem, read by Sends from any thread. */
+    std::atomic<FOnlineSubsystemZor*> Subsystem;
     std::atomic<bool> bShutDown{false};
     mutable FCriticalSection Lock;
     TMap<FHttpRequestPtr, FInFlight> InFlight;

@@ -155,7 +155,7 @@ void FOnlineAsyncTaskZorCreateSession::Finalize()
     bSuccess = TakeOutcome();
     if (FOnlineSessionZor* Service = GetService())
     {
-        Service->FinalizeCreate(SessionName, bSuccess, Request->Object);
+        Service->FinalizeCreate(SessionName, Serial, Request->PlayerNum, bSuccess, Request->Object);
     }
 }
 

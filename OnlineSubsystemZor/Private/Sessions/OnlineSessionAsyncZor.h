@@ -110,8 +110,9 @@ public:
     FOnlineAsyncTaskZorCreateSession(FOnlineSubsystemZor* InSubsystem,
                                      const TSharedRef<FZorSessionRequest>& InRequest,
                                      const TSharedRef<FZorSessionHandOff>& InHandOff,
-                                     const FName& InSessionName)
-        : FOnlineAsyncTaskZorSession(InSubsystem, InRequest, InHandOff), SessionName(InSessionName)
+                                     const FName& InSessionName, uint64 InSerial)
+        : FOnlineAsyncTaskZorSession(InSubsystem, InRequest, InHandOff), SessionName(InSessionName),
+          Serial(InSerial)
     {
     }
     FString ToString() const override;
@@ -120,6 +121,7 @@ public:
 
 private:
     FName SessionName;
+    uint64 Serial;
 };
 
 class FOnlineAsyncTaskZorDestroySession : public FOnlineAsyncTaskZorSession

@@ -119,6 +119,8 @@ void FOnlineSessionZor::RemoveNamedSession(const FName& SessionName)
         {
             Sessions[Index] = std::move(Sessions.Last());
             Sessions.RemoveAt(Sessions.Num() - 1);
+            AwaitedCreates.RemoveAll([&SessionName](const FAwaitedCreate& Awaited)
+                                     { return Awaited.SessionName == SessionName; });
             return;
         }
     }
@@ -261,18 +263,28 @@ int32 FOnlineSessionZor::CreateInternetSession(int32 HostingPlayerNum, FNamedOnl
     Request->Call.SendingLine = FString::Printf("Sending CreateInternetSession request. url=%s, json=%s",
                                                 *Request->Call.ResolveUrl(), *Request->Call.Body);
     Request->AnswerKind = EZorSessionAnswer::ObjectWithId;
-    QueueTask(new FOnlineAsyncTaskZorCreateSession(Subsystem, Request, HandOff, Session.SessionName),
+    const uint64 Serial = ++LastCreateSerial;
+    AwaitedCreates.Add({Session.SessionName, Serial});
+    QueueTask(new FOnlineAsyncTaskZorCreateSession(Subsystem, Request, HandOff, Session.SessionName, Serial),
               [this, Name = Session.SessionName] { TriggerOnCreateSessionCompleteDelegates(Name, false); });
     return ResultPending;
 }
 
-void FOnlineSessionZor::FinalizeCreate(const FName& SessionName, bool& bInOutSuccess,
-                                       const TSharedPtr<FJsonObject>& Answer)
+void FOnlineSessionZor::FinalizeCreate(const FName& SessionName, uint64 Serial, int32 HostingPlayerNum,
+                                       bool& bInOutSuccess, const TSharedPtr<FJsonObject>& Answer)
 {
-    FNamedOnlineSession* Session = GetNamedSession(SessionName);
+    const bool bAwaited = AwaitedCreates.RemoveAll(
+                              [&SessionName, Serial](const FAwaitedCreate& Awaited)
+                              { return Awaited.SessionName == SessionName && Awaited.Serial == Serial; }) > 0;
+    FNamedOnlineSession* Session = bAwaited ? GetNamedSession(SessionName) : nullptr;
     if (!Session)
     {
         UE_LOG_ONLINE(Warning, "Unable to find session = %s", *SessionName);
+        if (bInOutSuccess && Answer)
+        {
+            // The game let this session go while it was being created: the service must not keep it.
+            DestroyOrphanedSession(HostingPlayerNum, Answer->GetStringField("id"));
+        }
         bInOutSuccess = false;
         return;
     }
@@ -519,6 +531,18 @@ int32 FOnlineSessionZor::DestroyInternetSession(FNamedOnlineSession& Session)
         new FOnlineAsyncTaskZorDestroySession(Subsystem, Request, HandOff, Session.SessionName, bIsHost),
         [this, Name = Session.SessionName] { TriggerOnDestroySessionCompleteDelegates(Name, false); });
     return ResultPending;
+}
+
+void FOnlineSessionZor::DestroyOrphanedSession(int32 HostingPlayerNum, const FString& SessionId)
+{
+    const TSharedRef<FZorSessionRequest> Request =
+        MakeRequest("DestroySession", "DestroySessionUrl", HostingPlayerNum);
+    Request->Call.Verb = "DELETE";
+    Request->Call.Url = GetBaseUrl() + ExistingSessionUrl;
+    Request->Call.Values = {{"`id", SessionId}};
+    Request->Call.SendingLine =
+        FString::Printf("Sending DestroyInternetSession request. url=%s", *Request->Call.ResolveUrl());
+    QueueHttpRequest(Request);
 }
 
 void FOnlineSessionZor::FinalizeDestroy(const FName& SessionName, bool& bInOutSuccess)

@@ -26,10 +26,7 @@ FOnlineSubsystemZor::~FOnlineSubsystemZor()
 {
     // Game code and drivers may still hold services: without a Shutdown their pending operations would end
     // never, and their next calls would reach this object after it is gone.
-    if (!bShutDown)
-    {
-        Shutdown();
-    }
+    Shutdown();
 }
 
 IOnlineVoicePtr FOnlineSubsystemZor::GetVoiceInterface() const
@@ -39,7 +36,8 @@ IOnlineVoicePtr FOnlineSubsystemZor::GetVoiceInterface() const
 
 bool FOnlineSubsystemZor::Init()
 {
-    OnlineAsyncTaskThreadRunnable = MakeUnique<FOnlineAsyncTaskManagerZor>(this);
+    bShutDown = false;
+    OnlineAsyncTaskThreadRunnable = MakeShared<FOnlineAsyncTaskManagerZor>(this);
     const FString ThreadName = FString::Printf("OnlineAsyncTaskThreadZor %u", TaskThreadCounter++);
     OnlineAsyncTaskThread.reset(FRunnableThread::Create(OnlineAsyncTaskThreadRunnable.get(), *ThreadName,
                                                         TaskThreadStackSize, TPri_Normal));
@@ -73,9 +71,32 @@ void FOnlineSubsystemZor::ReleaseServices()
 
 bool FOnlineSubsystemZor::Tick(float DeltaTime)
 {
-    if (OnlineAsyncTaskThreadRunnable)
+    // Both held until the tick returns: a handler run by a tick may shut the subsystem down or drop the last
+    // reference to it.
+    const TSharedPtr<FOnlineSubsystemZor> KeepAlive(weak_from_this().lock());
+    const TSharedPtr<FOnlineAsyncTaskManagerZor> TaskManager = OnlineAsyncTaskThreadRunnable;
+    if (TaskManager)
     {
-        OnlineAsyncTaskThreadRunnable->GameTick();
+        TaskManager->GameTick();
+    }
+    TickServices(DeltaTime);
+    if (bShutDown)
+    {
+        return true;
+    }
+    TickClientRequests(DeltaTime);
+    if (!bShutDown)
+    {
+        TickUserRequests(DeltaTime);
+    }
+    return true;
+}
+
+void FOnlineSubsystemZor::TickServices(float DeltaTime)
+{
+    if (bShutDown)
+    {
+        return;
     }
     // Sessions tick before the others (identity among them), whatever their place in the creation order.
     const TSharedPtr<FBaseServiceZor> SessionService = GetZorSessionService();
@@ -83,8 +104,8 @@ bool FOnlineSubsystemZor::Tick(float DeltaTime)
     {
         SessionService->Tick(DeltaTime);
     }
-    // By index, holding each: a handler run by a tick may shut the subsystem down.
-    for (int32 Index = 0; Index < Services.Num(); ++Index)
+    // By index, holding each, and looking at the flag after each: Shutdown empties the list.
+    for (int32 Index = 0; !bShutDown && Index < Services.Num(); ++Index)
     {
         const TSharedPtr<FBaseServiceZor> Service = Services[Index];
         if (Service != SessionService)
@@ -92,21 +113,25 @@ bool FOnlineSubsystemZor::Tick(float DeltaTime)
             Service->Tick(DeltaTime);
         }
     }
-    if (VoiceInterface)
+    if (!bShutDown && VoiceInterface)
     {
         VoiceInterface->Tick(DeltaTime);
     }
-    TickClientRequests(DeltaTime);
-    TickUserRequests(DeltaTime);
-    return true;
 }
 
 bool FOnlineSubsystemZor::Shutdown()
 {
+    // Also a Shutdown re-entered from an event that the first one fires.
+    if (bShutDown)
+    {
+        return true;
+    }
+    // A handler of an event fired below may drop the last reference to this subsystem.
+    const TSharedPtr<FOnlineSubsystemZor> KeepAlive(weak_from_this().lock());
     UE_LOG_ONLINE(Display, "FOnlineSubsystemZor::Shutdown()");
     bShutDown = true;
     OnlineAsyncTaskThread.reset();
-    OnlineAsyncTaskThreadRunnable.reset();
+    OnlineAsyncTaskThreadRunnable.Reset();
     // Last created first: a service may still lean on identity while it fires its pending events.
     for (int32 Index = Services.Num() - 1; Index >= 0; --Index)
     {

@@ -116,7 +116,9 @@ public:
     FLANSession* GetLANSession() const { return LANSession.get(); }
 
     // Called by the tasks when the task manager finalises them on the game thread.
-    void FinalizeCreate(const FName& SessionName, bool& bInOutSuccess, const TSharedPtr<FJsonObject>& Answer);
+    /** Serial is the one CreateInternetSession gave the request: a reply counts only for its own session. */
+    void FinalizeCreate(const FName& SessionName, uint64 Serial, int32 HostingPlayerNum, bool& bInOutSuccess,
+                        const TSharedPtr<FJsonObject>& Answer);
     void FinalizeDestroy(const FName& SessionName, bool& bInOutSuccess);
     void FinalizeUpdate(const FName& SessionName, bool bUserUpdate, bool& bInOutSuccess,
                         const TSharedPtr<FJsonObject>& Answer);
@@ -141,6 +143,8 @@ private:
                                 bool bRefresh, bool bUserUpdate);
     int32 EndInternetSession(FNamedOnlineSession& Session);
     int32 DestroyInternetSession(FNamedOnlineSession& Session);
+    /** Deletes a session the service created for a game session that is gone; nobody awaits the outcome. */
+    void DestroyOrphanedSession(int32 HostingPlayerNum, const FString& SessionId);
     int32 CreateLANSession(int32 HostingPlayerNum, FNamedOnlineSession& Session);
     int32 FindInternetSession(int32 SearchingPlayerNum, const TSharedRef<FOnlineSessionSearch>& Search);
     int32 FindLANSession();
@@ -185,6 +189,17 @@ private:
     TArray<TUniquePtr<FNamedOnlineSession>> Sessions;
     /** Sessions whose heartbeat has not come back yet; the next pass skips them. */
     TArray<FName> PendingHeartbeats;
+    /**
+     * The create request each Creating session awaits. A session destroyed while Creating takes its entry
+     * along, so a late reply finds no owner even when a new session took the name.
+     */
+    struct FAwaitedCreate
+    {
+        FName SessionName;
+        uint64 Serial;
+    };
+    TArray<FAwaitedCreate> AwaitedCreates;
+    uint64 LastCreateSerial = 0;
     struct FPendingTask
     {
         const FZorSessionRequest* Request;

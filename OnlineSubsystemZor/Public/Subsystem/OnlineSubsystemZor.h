@@ -144,6 +144,8 @@ private:
     /** The service table. */
     void CreateServices();
     void ReleaseServices();
+    /** Sessions first, then the rest in creation order; stops once a handler has shut the subsystem down. */
+    void TickServices(float DeltaTime);
 
     /** A user-road request handed over off the game thread, taken up by the next game-thread tick. */
     struct FDeferredUserRequest
@@ -164,13 +166,15 @@ private:
     void CleanupPendingRequests();
 
     IOnlineVoicePtr VoiceInterface;
-    /** Set by Shutdown, which the destructor runs when nobody else did. */
+    /** Set by Shutdown, which is then a no-op until the next Init; the destructor runs it too. */
     bool bShutDown = false;
 
     TArray<FServiceSlot> ServiceSlots;
     /** The initialised services, in creation order. */
     TArray<TSharedPtr<FBaseServiceZor>> Services;
-    TUniquePtr<FOnlineAsyncTaskManagerZor> OnlineAsyncTaskThreadRunnable;
+    /** Shared so that the tick delivering its tasks keeps it while a task's handler shuts the subsystem down.
+     */
+    TSharedPtr<FOnlineAsyncTaskManagerZor> OnlineAsyncTaskThreadRunnable;
     TUniquePtr<FRunnableThread> OnlineAsyncTaskThread;
 
     uint32 ConstructingThreadId;

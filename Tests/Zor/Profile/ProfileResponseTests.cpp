@@ -121,6 +121,41 @@ TEST_F(FProfileResponseTest, FullProfileUpdatesChangedItemsAndRemovesUnlistedOne
     EXPECT_TRUE(Log.Contains("ZOR-Profile: updated account stats for Player One"));
 }
 
+TEST_F(FProfileResponseTest, FullProfileWithFewerFieldsDropsTheMissingOnes)
+{
+    const FString HeldItems = R"({"i1":{"templateId":"weapon.sword","quantity":1,)"
+                              R"("attributes":{"level":3,"colour":"red"}}})";
+    struct FCase
+    {
+        const char* Name;
+        FString Stats;
+        FString Items;
+        bool bStatDropped;
+        bool bAttributeDropped;
+    } const Cases[] = {
+        {"a stat dropped", R"({"xp":100})", HeldItems, true, false},
+        {"an attribute dropped", R"({"xp":100,"name":"hero"})",
+         R"({"i1":{"templateId":"weapon.sword","quantity":1,"attributes":{"level":3}}})", false, true},
+    };
+    int64 Revision = 20;
+    for (const FCase& Case : Cases)
+    {
+        SCOPED_TRACE(Case.Name);
+        Apply(FullProfile(++Revision, R"({"xp":100,"name":"hero"})", HeldItems));
+        ASSERT_TRUE(Profile->GetStat("name"));
+        StatsEvents.Empty();
+        TypeEvents.Empty();
+
+        Apply(FullProfile(++Revision, Case.Stats, Case.Items));
+        EXPECT_EQ(!Profile->GetStat("name"), Case.bStatDropped);
+        EXPECT_EQ(StatsEvents.Num(), Case.bStatDropped ? 1 : 0);
+        const auto Sword = Profile->GetItem("i1");
+        ASSERT_TRUE(Sword);
+        EXPECT_EQ(!Sword->Attributes->HasField("colour"), Case.bAttributeDropped);
+        EXPECT_EQ(TypeEvents.Num(), Case.bAttributeDropped ? 1 : 0);
+    }
+}
+
 TEST_F(FProfileResponseTest, TemplateChangeToAnotherTypeKeepsTheRecordAndReportsBothTypes)
 {
     StartWithProfile();

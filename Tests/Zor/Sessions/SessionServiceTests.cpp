@@ -94,6 +94,47 @@ TEST_F(FSessionTest, TaskFailuresReportTheirStatusAfterTheEvent)
         Log.Contains(ELogVerbosity::Warning, "CreateSession request failed. Invalid response payload="));
 }
 
+TEST_F(FSessionTest, ACreateReplyBelongsOnlyToTheSessionThatSentIt)
+{
+    // Destroyed while Creating, then (the second case) created again under the same name before the reply.
+    for (const bool bRecreate : {false, true})
+    {
+        const FString Stale = bRecreate ? "mms-2" : "mms-1";
+        Created.Empty();
+        Destroyed.Empty();
+        ASSERT_TRUE(Sessions().CreateSession(0, "Game", MakeSettings()));
+        EXPECT_FALSE(Sessions().DestroySession("Game"));
+        if (bRecreate)
+        {
+            ASSERT_TRUE(Sessions().CreateSession(0, "Game", MakeSettings()));
+        }
+        ASSERT_TRUE(WaitForRequest("/api/matchmaking/session"));
+        Answer("/api/matchmaking/session", 200, SessionAnswer(Stale));
+        ASSERT_TRUE(PumpUntil([this] { return !Created.IsEmpty(); })) << bRecreate;
+        EXPECT_FALSE(Created[0].Value) << bRecreate;
+        const FHttpRequestPtr Orphan = WaitForRequest("/session/" + Stale);
+        ASSERT_TRUE(Orphan) << bRecreate;
+        EXPECT_EQ(Record(Orphan).Verb, "DELETE");
+        Http().Respond(Orphan, 204, "");
+        if (bRecreate)
+        {
+            EXPECT_EQ(Sessions().GetSessionState("Game"), EOnlineSessionState::Creating);
+            ASSERT_TRUE(WaitForRequest("/api/matchmaking/session"));
+            Answer("/api/matchmaking/session", 200, SessionAnswer("mms-3"));
+            ASSERT_TRUE(PumpUntil([this] { return Created.Num() == 2; }));
+            EXPECT_TRUE(Created[1].Value);
+            EXPECT_EQ(Sessions().GetNamedSession("Game")->SessionInfo->ToString(), "mms-3");
+        }
+        ASSERT_TRUE(WaitForTasks());
+        EXPECT_EQ(Created.Num(), bRecreate ? 2 : 1) << bRecreate;
+        ASSERT_EQ(Destroyed.Num(), 1) << bRecreate;
+        EXPECT_FALSE(Destroyed[0].Value) << bRecreate;
+        EXPECT_EQ(NumStarted("/session/" + Stale), 1) << bRecreate;
+        EXPECT_EQ(NumStarted("/session/mms-3"), 0) << bRecreate;
+        EXPECT_EQ(Sessions().GetNumSessions(), bRecreate ? 1 : 0) << bRecreate;
+    }
+}
+
 TEST_F(FSessionTest, ASessionWithoutAPlayerNeverReachesTheRoad)
 {
     FNamedOnlineSession* Session = Sessions().AddNamedSession("Orphan", MakeSettings());
@@ -436,6 +477,30 @@ TEST_F(FSessionTest, LANSearchEndsOnTimeoutWithOneResultPerHost)
     // A LAN answer carries nothing to join.
     EXPECT_FALSE(Service.JoinSession(0, "LanJoin", Search->SearchResults[0]));
     EXPECT_EQ(Joined.Last(), EOnJoinSessionCompleteResult::UnknownError);
+}
+
+TEST_F(FSessionTest, OnlyALANSessionWithAnOpenPublicSlotAnswersSearches)
+{
+    struct FCase
+    {
+        int32 PublicSlots; // the host takes one
+        int32 Answers;
+    };
+    for (const FCase Case : {FCase{1, 0}, FCase{2, 1}})
+    {
+        ASSERT_TRUE(Sessions().CreateSession(0, "Lan", MakeSettings(Case.PublicSlots, true)));
+        ASSERT_EQ(Sessions().GetNamedSession("Lan")->NumOpenPublicConnections, Case.PublicSlots - 1);
+        FLANSession Searcher(MakeInMemoryLANBeaconTransport());
+        int32 Answers = 0;
+        TArray<uint8> Query;
+        Searcher.CreateClientQueryPacket(Query, Searcher.LanNonce);
+        ASSERT_TRUE(Searcher.Search(
+            Query, [&Answers](const uint8*, int32) { ++Answers; }, [] {}));
+        Tick(2);
+        Searcher.Tick(0.0f);
+        EXPECT_EQ(Answers, Case.Answers) << Case.PublicSlots;
+        ASSERT_TRUE(Sessions().DestroySession("Lan"));
+    }
 }
 
 TEST_F(FSessionTest, LANSearchEndPathsLeaveRoomForTheNextSearch)

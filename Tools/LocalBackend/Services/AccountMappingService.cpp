@@ -149,7 +149,7 @@ private:
                        {
                            return SendError(Res, 404, MappingErrors::AccountNotFound, "No such account");
                        }
-                       if (Caller.AccountId != Found->first)
+                       if (!IsOwnToken(Caller, Found->first))
                        {
                            return SendError(Res, 403, MappingErrors::NotYourAccount,
                                             "Only the account itself manages its external accounts");

@@ -76,7 +76,7 @@ void HandleQueryEntitlements(FEntitlementsService& Service, const httplib::Reque
     WithBearer(Service.State, Req, Res,
                [&](FToken& Caller, FSteadyClock::time_point)
                {
-                   if (!EqualsIgnoreCase(Caller.AccountId, AccountId))
+                   if (!IsOwnToken(Caller, AccountId))
                    {
                        return SendError(Res, 403, Forbidden, "Entitlements of another account");
                    }

@@ -52,7 +52,7 @@ struct FPair
 std::optional<FServiceError> CheckCaller(FFriendsService& Service, const FToken& Caller,
                                          const std::string& Self)
 {
-    if (Caller.AccountId.empty() || !EqualsIgnoreCase(Caller.AccountId, Self))
+    if (!IsOwnToken(Caller, Self))
     {
         return FServiceError{403, FriendsErrors::Forbidden, "The token does not belong to account " + Self};
     }

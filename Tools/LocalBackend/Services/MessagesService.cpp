@@ -35,7 +35,7 @@ constexpr const char* InboxFull = "errors.zor.messaging.inbox_full";
 std::optional<FServiceError> CheckCaller(FMessagesService& Service, const FToken& Caller,
                                          const std::string& Self)
 {
-    if (Caller.AccountId.empty() || !EqualsIgnoreCase(Caller.AccountId, Self))
+    if (!IsOwnToken(Caller, Self))
     {
         return FServiceError{403, MessagesErrors::Forbidden, "The token does not belong to account " + Self};
     }

@@ -77,7 +77,7 @@ const FDemoBillingAccount* FindBillingAccount(const std::string& Id)
 
 std::optional<FServiceError> CheckAccountCaller(const FToken& Caller, const std::string& AccountId)
 {
-    if (Caller.AccountId.empty() || Caller.AccountId != AccountId)
+    if (!IsOwnToken(Caller, AccountId))
     {
         return FServiceError{403, "errors.zor.commerce.forbidden",
                              "The token's account may not use this account"};

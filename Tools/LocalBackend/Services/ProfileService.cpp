@@ -199,7 +199,7 @@ std::optional<FServiceError> CheckCaller(const FToken& Token, ECommandForm Form,
     {
         return FServiceError{403, ProfileErrors::Forbidden, "Client commands take the account's user token"};
     }
-    if (Token.AccountId != AccountId)
+    if (!IsOwnToken(Token, AccountId))
     {
         return FServiceError{403, ProfileErrors::Forbidden,
                              "The token's account may not command this profile"};

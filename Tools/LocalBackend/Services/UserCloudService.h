@@ -20,7 +20,7 @@ struct FCloudFile
 //   GET    /game/api/cloudstorage/user/<id>/<name>                   one file's bytes
 //   PUT    /game/api/cloudstorage/user/<id>/<name>?filename=<shown>  stores the body
 //   DELETE /game/api/cloudstorage/user/<id>/<name>
-// A user token reaches only its own account's files; a client token (a dedicated server) reaches any.
+// Only the account's own user token reaches its files; any other token, a client token included, gets 403.
 class FUserCloudService final : public FBackendService
 {
 public:

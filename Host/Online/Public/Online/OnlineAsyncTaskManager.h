@@ -59,7 +59,7 @@ public:
     void AddToInQueue(FOnlineAsyncTask* Task);
     /** Takes ownership of the item. Any thread. */
     void AddToOutQueue(FOnlineAsyncItem* Item);
-    /** Game thread: finishes every item that has come back. */
+    /** Game thread: finishes every item that has come back, until Stop. */
     void GameTick();
 
     bool Init() override;
