@@ -103,4 +103,45 @@ TEST_F(ConsoleLinesProgramTest, TheFailureSummaryListsEachFailedLineOnce)
                                         "LogHost: Error:   line 6: nosuchword"}));
     ExpectLog(Result, {{"wrong-password", false}});
 }
+// Invitations the TEST word sends after its line has run fail under their own name, once for all of them.
+TEST_F(ConsoleLinesProgramTest, OperationsNoLineStartedAreCountedByNameOnOneLine)
+{
+    std::string Ids;
+    for (int Index = 0; Index < 30; ++Index)
+    {
+        Ids += " nosuchplayer" + std::to_string(Index);
+    }
+    const FHostRun Result = Run("login\nwait 2\nexpect login\nONLINE SUB=ZOR TEST SENDINVITES" + Ids +
+                                "\nwait 6\nlogout\nwait 1\nexpect logout\n");
+    EXPECT_EQ(Result.ExitCode, 1) << Result.Log();
+    const int Summary =
+        Result.FindLine("LogHost: Error: 0 console lines or the operations they started failed:");
+    ASSERT_GE(Summary, 0) << Result.Log();
+    const std::vector<std::string> Listed(Result.ErrorLines.begin() + Summary + 1, Result.ErrorLines.end());
+    ASSERT_EQ(Listed.size(), 1u) << Result.Log();
+    EXPECT_TRUE(Listed[0].starts_with("LogHost: Error:   friends invite: ")) << Listed[0];
+    EXPECT_TRUE(Listed[0].ends_with(" failed, none started by a line")) << Listed[0];
+}
+
+// The service holds the verification that follows the login back past the quit, which cuts it short.
+TEST(QuitProgramTest, AVerificationCutShortByQuitFailsNoLine)
+{
+    ZorBackend::FBackendOptions Options;
+    Options.VerifyDelayMilliseconds = 3000;
+    ZorBackend::FLocalBackend Backend(Options);
+    const int Port = StartOnFreePort(Backend);
+    ASSERT_GT(Port, 0);
+    FScratchDir Scratch;
+    const FHostRun Result =
+        RunHost({"-ini=" + Scratch.WriteFile("Engine.ini", LocalBackendIni(Port)),
+                 "-exec=" + Scratch.WriteFile("script.zorhost", "login\nwait 1\nexpect login\nquit\n"),
+                 "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"},
+                "/dev/null", Scratch);
+    Backend.Stop();
+    ASSERT_FALSE(Result.bTimedOut) << Result.Log();
+    EXPECT_LT(Result.FindLine("> quit"), Result.FindLine("OnVerifyAuthComplete bWasSuccessful=0"))
+        << Result.Log();
+    EXPECT_EQ(Result.OutputLines, std::vector<std::string>{"passed: login"}) << Result.Log();
+    EXPECT_EQ(Result.ExitCode, 0) << Result.Log();
+}
 } // namespace
