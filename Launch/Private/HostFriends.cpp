@@ -112,7 +112,7 @@ FOnFriendOperationComplete::FDelegate LogFriendOutcome(FZorHost& Host, const cha
             UE_LOG(LogHost, Display,
                    "On%sComplete LocalUserNum=%d bWasSuccessful=%d FriendId=%s ListName=%s Error=%s",
                    Operation, LocalUserNum, bWasSuccessful, *FriendId.ToString(), *ListName, *Error);
-            Host.ReportOutcome(Word, bWasSuccessful);
+            Host.ReportOutcome(Word, bWasSuccessful, FriendId.ToString());
         });
 }
 
@@ -143,7 +143,9 @@ void BindEvents(FZorHost& Host)
     Friends->AddOnDeleteFriendCompleteDelegate(LogFriendOutcome(Host, "DeleteFriend", "friends remove"));
 }
 
-const TCHAR* const Notes[] = {SecondUserNote, DemoUserNote};
+const TCHAR* const Notes[] = {
+    "accept, reject and remove act on the list as last read: friends read first, else \"No cached friend\"",
+    SecondUserNote, DemoUserNote};
 
 const FHostWord Words[] = {
     {"friends",

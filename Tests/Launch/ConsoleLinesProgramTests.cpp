@@ -29,27 +29,38 @@ protected:
 
 TEST_F(ConsoleLinesProgramTest, MistakesGetTheirUsageAndAnswersSayWhatWasFound)
 {
-    const FHostRun Result = Run("login\nwait 2\nsession create\nsession create Game MAP=forest\nwait 1\n"
-                                "session update Game MAP=desert\nwait 1\nexpect session update\n"
-                                "session find MAP=desert\nwait 1\nexpect session find\nsession start\n"
-                                "order create\nusers query bogus\nmapping find NoSuchName\n"
-                                "mapping add handheld hh-id:proof\nwait 1\nmapping query handheld\nwait 1\n");
+    const FHostRun Result =
+        Run("login\nwait 2\nsession create\nsession create Game MAP=forest\nwait 1\n"
+            "session update Game MAP=desert\nwait 1\nexpect session update\n"
+            "session find MAP=desert\nwait 1\nexpect session find\nsession start\n"
+            "order create\nusers query bogus\nmapping find NoSuchName\n"
+            "mapping add handheld hh-id:proof\nwait 1\nmapping query handheld\nwait 1\n"
+            "builds NoSuchLabel Windows\nbuilds2 NoSuchLabel Windows\nwait 1\nhelp friends\n");
     EXPECT_EQ(Result.ExitCode, 1) << Result.Log();
     EXPECT_EQ(Result.OutputLines,
               (std::vector<std::string>{"passed: session update", "passed: session find"}));
-    ExpectLog(Result, {
-                          {"usage: session create NAME "},
-                          {"usage: session start NAME"},
-                          {"No session (", false},
-                          {"Attributes: MAP=desert"},
-                          {"usage: order preview OFFER... | create OFFER..."},
-                          {"OnCreateOrderComplete", false},
-                          {"OnQueryUserInfoComplete LocalUserNum=0 bWasSuccessful=1 Users=0 Error="},
-                          {"  no user has the id bogus"},
-                          {"mapping find: nobody has the display name NoSuchName"},
-                          {"ExternalAccount UserId=5a0f3c8e1b2d4f6a8c9e0b1d2f3a4c5e Type=handheld Id=hh-id"},
-                          {"Type=console", false},
-                      });
+    ExpectLog(Result,
+              {
+                  {"usage: session create NAME "},
+                  {"usage: session start NAME"},
+                  {"No session (", false},
+                  {"Attributes: MAP=desert"},
+                  {"usage: order preview OFFER... | create OFFER..."},
+                  {"OnCreateOrderComplete", false},
+                  {"OnQueryUserInfoComplete LocalUserNum=0 bWasSuccessful=1 Users=0 Error="},
+                  {"  no user has the id bogus"},
+                  {"mapping find: nobody has the display name NoSuchName"},
+                  {"ExternalAccount UserId=5a0f3c8e1b2d4f6a8c9e0b1d2f3a4c5e Type=handheld Id=hh-id"},
+                  {"Type=console", false},
+                  {"  accept, reject and remove act on the list as last read: friends read first, else "
+                   "\"No cached friend\""},
+              });
+    int EmptyBuildAnswers = 0;
+    for (const std::string& Line : Result.ErrorLines)
+    {
+        EmptyBuildAnswers += Line == "LogHost: Display:   no builds";
+    }
+    EXPECT_EQ(EmptyBuildAnswers, 2) << Result.Log();
 }
 
 TEST_F(ConsoleLinesProgramTest, EveryWordThatNeedsALoginSaysSoOneWay)
