@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <httplib.h>
+#include <thread>
 
 #include "BackendFixture.h"
+#include "CaseNamePrinter.h"
 #include "Core/Paths.h"
 #include "Core/SecureHash.h"
 #include "LogCapture.h"
@@ -205,3 +209,121 @@ TEST_F(FCloudIntegrationTest, NamesHoldingUrlCharactersRoundTripUnchanged)
     EXPECT_FALSE(Cloud().WriteUserFile(*User, "a b.sav", Data));
     EXPECT_EQ(WaitForEvent(5), "write 0 a b.sav");
 }
+
+namespace
+{
+using ZorTestCases::PrintTo;
+
+struct FListAnswerCase
+{
+    const char* Name;
+    int32 Code;
+    const char* Body;
+    bool bListSucceeds;
+    /** Copies on disk before the list, beside the saved "a.sav"; the ones left after it, sorted. */
+    std::vector<std::string> OtherCopies;
+    std::vector<std::string> Left;
+};
+
+/**
+ * The demo user logged in at the backend while a small server of the test stands for the user-cloud service,
+ * answering every upload 200 and every list as the case says.
+ */
+class FCloudListAnswerTest : public FCloudIntegrationTest,
+                             public ::testing::WithParamInterface<FListAnswerCase>
+{
+protected:
+    void SetUp() override
+    {
+        Cloudlike.Put(".*", [](const httplib::Request&, httplib::Response& Res) { Res.status = 200; });
+        Cloudlike.Get(".*",
+                      [](const httplib::Request&, httplib::Response& Res)
+                      {
+                          Res.status = GetParam().Code;
+                          Res.set_content(GetParam().Body, "application/json");
+                      });
+        CloudlikePort = Cloudlike.bind_to_any_port("127.0.0.1");
+        ASSERT_GT(CloudlikePort, 0);
+        Listener = std::thread([this] { Cloudlike.listen_after_bind(); });
+        FCloudIntegrationTest::SetUp();
+    }
+    void TearDown() override
+    {
+        FCloudIntegrationTest::TearDown();
+        Cloudlike.stop();
+        if (Listener.joinable())
+        {
+            Listener.join();
+        }
+    }
+    FString ExtraIni() const override
+    {
+        return FCloudIntegrationTest::ExtraIni() +
+               FString::Printf("[OnlineSubsystemZor.OnlineUserCloudZor]\nDomain=127.0.0.1:%d\n",
+                               CloudlikePort);
+    }
+
+    std::vector<std::string> CopiesLeft(const fs::path& Dir) const
+    {
+        std::vector<std::string> Names;
+        for (const fs::directory_entry& Entry : fs::directory_iterator(Dir))
+        {
+            Names.push_back(Entry.path().filename().string());
+        }
+        std::sort(Names.begin(), Names.end());
+        return Names;
+    }
+
+    httplib::Server Cloudlike;
+    int CloudlikePort = 0;
+    std::thread Listener;
+};
+
+const FListAnswerCase ListAnswerCases[] = {
+    {"RedirectedEmptyList", 302, "[]", false, {}, {"a.sav"}},
+    {"NotModifiedEmptyList", 304, "[]", false, {}, {"a.sav"}},
+    {"EmptyBody", 200, "", false, {}, {"a.sav"}},
+    {"EmptyText", 200, R"("")", false, {}, {"a.sav"}},
+    {"EmptyObject", 200, "{}", false, {}, {"a.sav"}},
+    {"Null", 200, "null", false, {}, {"a.sav"}},
+    {"ListUnderAKey", 200, R"({"files":[]})", false, {}, {"a.sav"}},
+    {"UniqueNameNotText",
+     200,
+     R"([{"hash":"h","uniqueFilename":7,"filename":"a.sav"}])",
+     false,
+     {},
+     {"a.sav"}},
+    {"EmptyListSweeps", 200, "[]", true, {}, {}},
+    {"NamesDifferingInCaseKeepTheirOwnCopies",
+     200,
+     R"([{"hash":"h","uniqueFilename":"Pair.sav"},{"hash":"h","uniqueFilename":"pair.sav"}])",
+     true,
+     {"Pair.sav", "pair.sav", "PAIR.sav"},
+     {"Pair.sav", "pair.sav"}},
+};
+} // namespace
+
+TEST_P(FCloudListAnswerTest, AListThatDidNotReadWellSweepsNothing)
+{
+    const FListAnswerCase& Case = GetParam();
+    LoginDemoUser();
+    ASSERT_EQ(LoginResult, "ok");
+    RecordEvents();
+    const FUniqueNetIdPtr User = Identity().GetUniquePlayerId(0);
+    const fs::path Dir = Root / "Saved" / "Cloud" / User->ToString().ToStdString();
+    TArray<uint8> Data(reinterpret_cast<const uint8*>("hello"), 5);
+    ASSERT_TRUE(Cloud().WriteUserFile(*User, "a.sav", Data));
+    ASSERT_EQ(WaitForEvent(1), "write 1 a.sav");
+    ASSERT_TRUE(fs::exists(Dir / "a.sav"));
+    for (const std::string& Name : Case.OtherCopies)
+    {
+        std::ofstream(Dir / Name) << Name;
+    }
+
+    Cloud().EnumerateUserFiles(*User);
+    EXPECT_EQ(WaitForEvent(2), Case.bListSucceeds ? "list 1" : "list 0");
+    EXPECT_EQ(CopiesLeft(Dir), Case.Left);
+}
+
+INSTANTIATE_TEST_SUITE_P(Answers, FCloudListAnswerTest, ::testing::ValuesIn(ListAnswerCases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });

@@ -47,7 +47,10 @@ TEST_F(FIdentityIntegrationTest, TokenNearItsEndIsRefreshedAndLaterRequestsUseTh
     LoginDemoUser();
     ASSERT_TRUE(DemoAccount());
     const FString FirstToken = DemoAccount()->UserToken.access_token;
-    DemoAccount()->UserToken.expires_in = 50.0; // within the refresh threshold: refreshed on the next tick
+    // As 7150 s of play leave it: within the refresh threshold and past half its life, refreshed on the next
+    // tick.
+    DemoAccount()->UserToken.expires_in = 50.0;
+    DemoAccount()->Upkeep.Tick(7150.0);
     ASSERT_TRUE(TickUntil(
         [&]
         {

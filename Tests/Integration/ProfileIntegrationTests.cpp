@@ -374,7 +374,8 @@ TEST_F(FProfileIntegrationTest, TokenFailureWhileCommandsWaitEndsThemAsConnectio
     // The revoked token cannot be refreshed: the refresh that its near end starts fails and logs the user
     // out.
     ASSERT_TRUE(Backend.RevokeToken(*DemoAccount()->UserToken.access_token));
-    DemoAccount()->UserToken.expires_in = 50.0;
+    DemoAccount()->UserToken.expires_in = 50.0; // as 7150 s of play leave it
+    DemoAccount()->Upkeep.Tick(7150.0);
     ASSERT_TRUE(
         TickUntil([&] { return DemoAccount()->UserToken.TokenState == EAuthTokenState::Refreshing; }));
 

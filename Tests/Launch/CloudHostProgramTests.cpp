@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <httplib.h>
+#include <thread>
 #include <unistd.h>
 
 #include "BackendHostTest.h"
@@ -87,6 +89,51 @@ TEST(CloudHostProgramTest, RoundTripsACloudFileThroughTheBackendAndItsCache)
     EXPECT_TRUE(Run.HasLine("OnQueryServerUtcTimeComplete bWasSuccessful=1 DateTime=")) << Run.Log();
     EXPECT_FALSE(std::filesystem::exists(Scratch.Path() + "/Saved/Cloud/" + DemoUserId + "/notes.txt"));
     EXPECT_TRUE(std::filesystem::exists(Scratch.Path() + "/Saved/Cloud/QVR/motd.txt"));
+}
+
+TEST(CloudHostProgramTest, RedirectedWriteAndListFailAndTheSavedCopyStays)
+{
+    FScratchDir Scratch;
+    ZorBackend::FLocalBackend Backend;
+    const int Port = StartOnFreePort(Backend);
+    ASSERT_GT(Port, 0);
+    // Stands for the user-cloud service: keeps "kept.txt", redirects every other upload and every list.
+    httplib::Server Cloudlike;
+    Cloudlike.Put(".*", [](const httplib::Request& Req, httplib::Response& Res)
+                  { Res.status = Req.path.find("kept.txt") != std::string::npos ? 200 : 302; });
+    Cloudlike.Get(".*",
+                  [](const httplib::Request&, httplib::Response& Res)
+                  {
+                      Res.status = 302;
+                      Res.set_content("[]", "application/json");
+                  });
+    const int CloudPort = Cloudlike.bind_to_any_port("127.0.0.1");
+    ASSERT_GT(CloudPort, 0);
+    std::thread Listener([&Cloudlike] { Cloudlike.listen_after_bind(); });
+
+    const std::string Ini =
+        LocalBackendIni(Port) +
+        "[OnlineSubsystemZor.OnlineUserCloudZor]\nDomain=127.0.0.1:" + std::to_string(CloudPort) + "\n";
+    const std::string Script = "login\nwait 2\nexpect login\n"
+                               "cloud write kept.txt saved\nwait 1\nexpect cloud write\n"
+                               "cloud write moved.txt lost\nwait 1\ncloud list\nwait 1\nquit\n";
+    const FHostRun Run = RunInScratch(Scratch, {"-ini=" + Scratch.WriteFile("Engine.ini", Ini),
+                                                "-exec=" + Scratch.WriteFile("script.zorhost", Script),
+                                                "LOGIN=demo@example.com", "PASSWORD=demo-password",
+                                                "TYPE=tavo", "-log=LogOnline:Verbose"});
+    Cloudlike.stop();
+    Listener.join();
+    Backend.Stop();
+
+    ASSERT_FALSE(Run.bTimedOut) << "zorhost did not exit\n" << Run.Log();
+    EXPECT_EQ(Run.OutputLines, (std::vector<std::string>{"passed: login", "passed: cloud write"}))
+        << Run.Log();
+    EXPECT_TRUE(
+        Run.HasLine("OnWriteUserFileComplete bWasSuccessful=0 UserId=" + DemoUserId + " FileName=moved.txt"))
+        << Run.Log();
+    EXPECT_TRUE(Run.HasLine("OnEnumerateUserFilesComplete bWasSuccessful=0")) << Run.Log();
+    EXPECT_TRUE(std::filesystem::exists(Scratch.Path() + "/Saved/Cloud/" + DemoUserId + "/kept.txt"));
+    EXPECT_FALSE(std::filesystem::exists(Scratch.Path() + "/Saved/Cloud/" + DemoUserId + "/moved.txt"));
 }
 
 // The read given the missing file failed; the later read of the same word, given a file that is there, did

@@ -230,8 +230,9 @@ void FOnlineAccountCreationZor::OnReply(EOperation Operation, const FString& Low
         const int32 Code = Reply.GetResponse()->GetResponseCode();
         UE_LOG_ONLINE(Verbose, "%s request complete. url=%s code=%d response=%s", Info.Name,
                       *Reply.GetLoggedUrl(), Code, *ZorRedact::Body(Body));
-        Error = Code < 200 || Code > 399 ? FString::Printf("Invalid response. code=%d error=%s", Code, *Body)
-                                         : ApplyReply(Operation, LowerEmail, Code, Body);
+        Error = !FZorReply::Accepts(EZorCodeRule::Success, Code)
+                    ? FString::Printf("Invalid response. code=%d error=%s", Code, *Body)
+                    : ApplyReply(Operation, LowerEmail, Code, Body);
     }
     if (!Error.IsEmpty())
     {

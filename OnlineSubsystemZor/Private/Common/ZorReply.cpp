@@ -6,11 +6,6 @@
 
 namespace
 {
-bool Accepts(EZorCodeRule Rule, int32 Code)
-{
-    return Rule == EZorCodeRule::Only200 ? Code == 200 : Code >= 200 && Code <= 399;
-}
-
 void LogOnlineAt(ELogVerbosity::Type Verbosity, const FString& Text)
 {
     if (!LogOnline.IsSuppressed(Verbosity))
@@ -49,6 +44,11 @@ FString FZorReply::GetLoggedUrl() const
     // Marked secret values are masked where they stand, however the URL encodes them.
     const FString Url = Call.SecretPlaceholders.IsEmpty() ? Request->GetURL() : Call.ResolveLoggedUrl();
     return ZorRedact::Text(Url, Call.Secrets);
+}
+
+bool FZorReply::Accepts(EZorCodeRule Rule, int32 Code)
+{
+    return Rule == EZorCodeRule::Only200 ? Code == 200 : Code >= 200 && Code <= 299;
 }
 
 bool FZorReply::Check(EZorCodeRule Rule)

@@ -9,7 +9,7 @@
 /** Which HTTP codes an operation accepts. */
 enum class EZorCodeRule : uint8
 {
-    /** 200 to 399. */
+    /** 200 to 299: the HTTP layer follows no redirect, so a 3xx never reached what it names. */
     Success,
     /** 200 alone. */
     Only200,
@@ -31,6 +31,8 @@ public:
      * a JSON reply carrying one, else "Invalid response. code=%d error=%s". True when the reply passed.
      */
     bool Check(EZorCodeRule Rule = EZorCodeRule::Success);
+    /** Whether Rule accepts Code; for the handlers that build their own refusal text. */
+    static bool Accepts(EZorCodeRule Rule, int32 Code);
     /** Reads the body into a record when no error is set yet; "Invalid response payload" when it does not
      * read. */
     template <typename RecordType> bool Read(RecordType& Out)

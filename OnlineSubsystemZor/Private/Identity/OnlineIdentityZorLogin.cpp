@@ -155,7 +155,7 @@ void FOnlineIdentityZor::Login_HttpRequestComplete(FZorReply& Reply, const FPend
     Account->UserToken = Token;
     Account->UserToken.TokenState = EAuthTokenState::Valid;
     Account->UserToken.TimeToVerify = Account->Upkeep.GetCheckDelay();
-    Account->Upkeep.OnGranted(Token.expires_in, RefreshTokenTheshold);
+    Account->Upkeep.OnGranted(Token.expires_in);
     Account->LoginCredentials = Pending.Credentials;
     LocalUserMap.Add(Pending.LocalUserNum, Account->GetUserId());
     if (!bAllowMultiLogin)

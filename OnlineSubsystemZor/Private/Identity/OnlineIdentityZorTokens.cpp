@@ -239,9 +239,10 @@ void FOnlineIdentityZor::VerifyAuth_HttpRequestComplete(FZorReply& Reply, const 
             if (Pending.bTakeLifetime && bVerified)
             {
                 Stored->expires_in = Verification.expires_in;
-                Upkeep->OnGranted(Verification.expires_in, RefreshTokenTheshold);
+                Upkeep->OnGranted(Verification.expires_in);
             }
             Stored->expires_in = std::min(Stored->expires_in, Verification.expires_in);
+            Upkeep->OnLifetimeCut(Stored->expires_in);
             Stored->TokenState = bVerified ? EAuthTokenState::Valid : EAuthTokenState::Failed;
             if (!bVerified && Stored->bIsUserToken)
             {
@@ -316,6 +317,7 @@ void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FZorReply& Reply, const
         {
             static_cast<FAuthTokenZor&>(*Client) = NewToken;
             Client->bIsUserToken = 0;
+            Client->Upkeep.OnGranted(NewToken.expires_in);
         }
         Client->TokenState = NewState;
     }
@@ -327,7 +329,7 @@ void FOnlineIdentityZor::InstallRefreshedToken(FUserOnlineAccountZor& Account, c
     Account.UserToken = NewToken;
     Account.UserToken.bIsUserToken = 1;
     Account.UserToken.TimeToVerify = Account.Upkeep.GetCheckDelay();
-    Account.Upkeep.OnGranted(NewToken.expires_in, RefreshTokenTheshold);
+    Account.Upkeep.OnGranted(NewToken.expires_in);
     Account.Upkeep.OnRefreshAnswered();
 }
 
@@ -398,7 +400,7 @@ void FOnlineIdentityZor::ClientAuth_HttpRequestComplete(FZorReply& Reply, const 
         Client->refresh_token.Empty();
         Client->refresh_expires = 0.0;
         Client->TimeToVerify = Client->Upkeep.GetCheckDelay();
-        Client->Upkeep.OnGranted(Client->expires_in, RefreshTokenTheshold);
+        Client->Upkeep.OnGranted(Client->expires_in);
     }
     Client->TokenState = bAuthorized ? EAuthTokenState::Valid : EAuthTokenState::Failed;
     TriggerOnAuthClientCompleteDelegates(bAuthorized, ClientId, Reply.GetErrorText());

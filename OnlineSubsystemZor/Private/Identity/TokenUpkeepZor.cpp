@@ -9,10 +9,20 @@ double FTokenUpkeepZor::Backoff(int32 Failures, double MaxDelay)
     return std::max(FirstRetryDelay, std::min(Doubled, MaxDelay));
 }
 
-void FTokenUpkeepZor::OnGranted(double ExpiresIn, double Threshold)
+double FTokenUpkeepZor::RenewalDelay(double ExpiresIn)
 {
-    RefreshDelay = ExpiresIn < Threshold ? std::max(MinRefreshDelay, ExpiresIn * 0.5) : 0.0;
+    return std::max(MinRefreshDelay, ExpiresIn * 0.5);
+}
+
+void FTokenUpkeepZor::OnGranted(double ExpiresIn)
+{
+    RefreshDelay = RenewalDelay(ExpiresIn);
     bLifetimeKnown = true;
+}
+
+void FTokenUpkeepZor::OnLifetimeCut(double ExpiresIn)
+{
+    RefreshDelay = std::min(RefreshDelay, RenewalDelay(ExpiresIn));
 }
 
 void FTokenUpkeepZor::OnCheckFailed(double MaxDelay)

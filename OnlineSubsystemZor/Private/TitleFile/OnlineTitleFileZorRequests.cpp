@@ -72,7 +72,7 @@ void FOnlineTitleFileZor::OnEnumerateReply(FZorReply& Reply, const FPagedQuery& 
         FinishEnumerate(false, FString());
         return;
     }
-    if (!ZorCloudReply::Check(Reply, "EnumerateFiles", ZorCloudReply::LastSuccessCode, true))
+    if (!ZorCloudReply::Check(Reply, "EnumerateFiles", true))
     {
         FinishEnumerate(false, Reply.GetErrorText());
         return;
@@ -145,7 +145,7 @@ bool FOnlineTitleFileZor::ReadFile(const FString& FileName)
 void FOnlineTitleFileZor::OnReadReply(FZorReply& Reply, const FString& FileName)
 {
     FailEntry(FileName);
-    if (!ZorCloudReply::Check(Reply, "ReadFile", ZorCloudReply::LastFileCode, false))
+    if (!ZorCloudReply::Check(Reply, "ReadFile", false))
     {
         FinishRead(false, FileName, Reply.GetErrorText());
         return;

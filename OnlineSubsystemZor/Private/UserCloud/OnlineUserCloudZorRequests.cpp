@@ -162,7 +162,7 @@ void FOnlineUserCloudZor::OnEnumerateReply(FZorReply& Reply, const FUserKey& Use
 {
     PendingEnumerations.Remove(User);
     const FUniqueNetIdString UserId{FString(User)};
-    if (!ZorCloudReply::Check(Reply, "EnumerateUserFiles", ZorCloudReply::LastSuccessCode, true))
+    if (!ZorCloudReply::Check(Reply, "EnumerateUserFiles", true))
     {
         FinishEnumerate(false, UserId, Reply.GetErrorText());
         return;
@@ -210,7 +210,7 @@ void FOnlineUserCloudZor::OnReadReply(FZorReply& Reply, const FUserKey& User, co
                       *Reply.GetLoggedUrl(), Response->GetResponseCode(),
                       static_cast<int32>(Response->GetContentLength()), *Response->GetContentType());
     }
-    if (!ZorCloudReply::Check(Reply, "ReadUserFile", ZorCloudReply::LastFileCode, false))
+    if (!ZorCloudReply::Check(Reply, "ReadUserFile", false))
     {
         FinishFileOp(EFileOp::Read, false, UserId, FileName, Reply.GetErrorText());
         return;
@@ -247,7 +247,7 @@ void FOnlineUserCloudZor::OnWriteReply(FZorReply& Reply, const FUserKey& User, c
     ForgetPendingFile(User, FileName);
     const FUniqueNetIdString UserId{FString(User)};
     FailEntry(UserId, FileName);
-    if (!ZorCloudReply::Check(Reply, "WriteUserFile", ZorCloudReply::LastSuccessCode, true))
+    if (!ZorCloudReply::Check(Reply, "WriteUserFile", true))
     {
         FinishFileOp(EFileOp::Write, false, UserId, FileName, Reply.GetErrorText());
         return;
@@ -296,7 +296,7 @@ void FOnlineUserCloudZor::OnDeleteReply(FZorReply& Reply, const FUserKey& User, 
 {
     ForgetPendingFile(User, FileName);
     const FUniqueNetIdString UserId{FString(User)};
-    if (!ZorCloudReply::Check(Reply, "DeleteUserFile", ZorCloudReply::LastSuccessCode, true))
+    if (!ZorCloudReply::Check(Reply, "DeleteUserFile", true))
     {
         FinishFileOp(EFileOp::Delete, false, UserId, FileName, Reply.GetErrorText());
         return;

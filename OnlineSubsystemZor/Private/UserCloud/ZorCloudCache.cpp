@@ -4,6 +4,9 @@
 #include "Core/Paths.h"
 #include "Core/SecureHash.h"
 
+#include <string>
+#include <unordered_map>
+
 namespace
 {
 bool IsSafeChar(char Ch)
@@ -29,7 +32,11 @@ bool IsSafeSegment(std::string_view Segment)
     return true;
 }
 
-/** The listed names by name ignoring case, so each keep strikes the first of its name still listed. */
+/**
+ * The listed names, each struck at most once by a name kept. On a disk where letter case counts, two copies
+ * may differ only in case, and each belongs to the header that names it letter for letter; a name only
+ * falls back to the first unstruck listing equal ignoring case when it has no exact one.
+ */
 class FListedIndex
 {
 public:
@@ -38,24 +45,35 @@ public:
         Next.SetNum(Listed.Num());
         Struck.SetNumZeroed(Listed.Num());
         FirstByName.Reserve(Listed.Num());
+        Exact.reserve(static_cast<size_t>(Listed.Num()));
         // From the back, so each name's chain runs in listing order.
         for (int32 Index = Listed.Num() - 1; Index >= 0; --Index)
         {
             int32* First = FirstByName.Find(Listed[Index]);
             Next[Index] = First ? *First : INDEX_NONE;
             FirstByName.Add(Listed[Index], Index);
+            Exact[std::string(Listed[Index].View())] = Index;
         }
     }
 
-    void Keep(const FString& Name)
+    /** Strikes the exact listing of each name; the names without one are kept ignoring case afterwards. */
+    void Keep(const TArray<FString>& Names)
     {
-        int32* First = FirstByName.Find(Name);
-        if (!First || *First == INDEX_NONE)
+        TArray<const FString*> Unmatched;
+        for (const FString& Name : Names)
         {
-            return;
+            const auto Found = Exact.find(std::string(Name.View()));
+            if (Found == Exact.end() || Struck[Found->second])
+            {
+                Unmatched.Add(&Name);
+                continue;
+            }
+            Struck[Found->second] = true;
         }
-        Struck[*First] = true;
-        *First = Next[*First];
+        for (const FString* Name : Unmatched)
+        {
+            KeepIgnoringCase(*Name);
+        }
     }
 
     TArray<FString> Remaining() const
@@ -72,8 +90,29 @@ public:
     }
 
 private:
+    void KeepIgnoringCase(const FString& Name)
+    {
+        int32* First = FirstByName.Find(Name);
+        if (!First)
+        {
+            return;
+        }
+        // Exact keeps strike out of chain order, so the head skips what they took.
+        while (*First != INDEX_NONE && Struck[*First])
+        {
+            *First = Next[*First];
+        }
+        if (*First == INDEX_NONE)
+        {
+            return;
+        }
+        Struck[*First] = true;
+        *First = Next[*First];
+    }
+
     const TArray<FString>& Listed;
     TMap<FString, int32> FirstByName;
+    std::unordered_map<std::string, int32> Exact;
     TArray<int32> Next;
     TArray<uint8> Struck;
 };
@@ -119,15 +158,18 @@ bool FZorCloudCache::HashMatches(const TArray<uint8>& Data, const FString& Hash)
 TArray<FString> FZorCloudCache::NamesToSweep(const TArray<FString>& Listed,
                                              const TArray<FCloudFileHeader>& Headers)
 {
-    FListedIndex Index(Listed);
+    TArray<FString> Kept;
+    Kept.Reserve(Headers.Num() * 2);
     for (const FCloudFileHeader& Header : Headers)
     {
-        Index.Keep(Header.FileName);
-        if (Header.DLName != Header.FileName)
+        Kept.Add(Header.FileName);
+        if (!Header.DLName.Equals(Header.FileName, ESearchCase::CaseSensitive))
         {
-            Index.Keep(Header.DLName);
+            Kept.Add(Header.DLName);
         }
     }
+    FListedIndex Index(Listed);
+    Index.Keep(Kept);
     return Index.Remaining();
 }
 

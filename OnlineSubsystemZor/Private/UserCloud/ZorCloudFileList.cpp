@@ -22,6 +22,18 @@ int32 ReadLength(const FJsonObject& Entry)
     return Length;
 }
 
+/**
+ * A reply that did not read well must not pass for a short list, since a list sweeps the local copies it does
+ * not name: every element has to be an object naming its file, with its texts as texts.
+ */
+bool IsNamedEntry(const FJsonObject& Entry)
+{
+    return Entry.HasTypedField<EJson::String>("uniqueFilename") &&
+           !Entry.GetStringField("uniqueFilename").IsEmpty() &&
+           (!Entry.HasField("hash") || Entry.HasTypedField<EJson::String>("hash")) &&
+           (!Entry.HasField("filename") || Entry.HasTypedField<EJson::String>("filename"));
+}
+
 bool ReadEntry(const FJsonObject& Entry, FCloudFileHeader& OutHeader)
 {
     Entry.TryGetStringField("hash", OutHeader.Hash);
@@ -32,7 +44,7 @@ bool ReadEntry(const FJsonObject& Entry, FCloudFileHeader& OutHeader)
     {
         OutHeader.FileName = OutHeader.DLName;
     }
-    if (OutHeader.Hash.IsEmpty() || OutHeader.DLName.IsEmpty())
+    if (OutHeader.Hash.IsEmpty())
     {
         UE_LOG_ONLINE(Warning, "Invalid file entry hash=%s dlname=%s filename=%s", *OutHeader.Hash,
                       *OutHeader.DLName, *OutHeader.FileName);
@@ -45,26 +57,30 @@ bool ReadEntry(const FJsonObject& Entry, FCloudFileHeader& OutHeader)
 bool FZorCloudFileList::Read(const FString& Body, TArray<FCloudFileHeader>& OutHeaders, FString& OutPayload)
 {
     OutHeaders.Reset();
-    OutPayload = Body.TrimStartAndEnd();
-    if (!OutPayload.StartsWith("["))
-    {
-        OutPayload = "[" + OutPayload + "]";
-    }
+    const FString Trimmed = Body.TrimStartAndEnd();
+    OutPayload = Trimmed.StartsWith("[") ? Trimmed : "[" + Trimmed + "]";
     TSharedPtr<FJsonObject> Json;
-    if (!FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create("{\"files\":" + OutPayload + "}"), Json) ||
+    if (Trimmed.IsEmpty() ||
+        !FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create("{\"files\":" + OutPayload + "}"), Json) ||
         !Json)
     {
         return false;
     }
+    TArray<FCloudFileHeader> Headers;
     for (const TSharedPtr<FJsonValue>& Value : Json->GetArrayField("files"))
     {
         const TSharedPtr<FJsonObject>* Entry = nullptr;
-        FCloudFileHeader Header;
-        if (Value && Value->TryGetObject(Entry) && ReadEntry(**Entry, Header))
+        if (!Value || !Value->TryGetObject(Entry) || !IsNamedEntry(**Entry))
         {
-            OutHeaders.Add(Header);
+            return false;
+        }
+        FCloudFileHeader Header;
+        if (ReadEntry(**Entry, Header))
+        {
+            Headers.Add(Header);
         }
     }
+    OutHeaders = std::move(Headers);
     return true;
 }
 

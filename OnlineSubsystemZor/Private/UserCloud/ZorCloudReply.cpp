@@ -3,7 +3,7 @@
 #include "Common/ZorRedact.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
-bool ZorCloudReply::Check(FZorReply& Reply, const char* Operation, int32 LastGoodCode, bool bLogBody)
+bool ZorCloudReply::Check(FZorReply& Reply, const char* Operation, bool bLogBody)
 {
     const FHttpResponsePtr& Response = Reply.GetResponse();
     if (!Response)
@@ -17,7 +17,7 @@ bool ZorCloudReply::Check(FZorReply& Reply, const char* Operation, int32 LastGoo
         UE_LOG_ONLINE(Verbose, "%s request complete. url=%s code=%d response=%s", Operation,
                       *Reply.GetLoggedUrl(), Code, *ZorRedact::Body(Reply.GetBody()));
     }
-    if (Code < 200 || Code > LastGoodCode)
+    if (!FZorReply::Accepts(EZorCodeRule::Success, Code))
     {
         Reply.Fail(EZorErrorKind::HttpStatus,
                    FString::Printf("Invalid response. code=%d error=%s", Code, *Reply.GetBody()));

@@ -110,7 +110,7 @@ void FOnlineUsersZor::QueryUserInfo_HttpRequestComplete(int32 LocalUserNum,
         UE_LOG_ONLINE(Verbose, "%s request complete. url=%s code=%d response=%s", QueryOperation,
                       *Reply.GetLoggedUrl(), Code, *ZorRedact::Body(Body));
         const FUniqueNetIdPtr LocalUserId = GetLocalUserId(LocalUserNum);
-        if (Code < 200 || Code > 399)
+        if (!FZorReply::Accepts(EZorCodeRule::Success, Code))
         {
             Error = FString::Printf("Invalid response. code=%d error=%s", Code, *Body);
         }

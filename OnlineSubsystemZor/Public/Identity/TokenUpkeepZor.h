@@ -9,7 +9,7 @@
 class FTokenUpkeepZor
 {
 public:
-    /** The shortest wait before a token granted below the refresh threshold is refreshed again. */
+    /** The shortest wait between a token's grant and its renewal, whatever lifetime it came with. */
     static constexpr double MinRefreshDelay = 5.0;
     /** The wait after the first failure in a row; each further one doubles it. */
     static constexpr double FirstRetryDelay = 1.0;
@@ -17,10 +17,14 @@ public:
     static constexpr int32 MaxUnansweredRefreshes = 5;
 
     /**
-     * A token with ExpiresIn seconds left was installed. One already below Threshold is refreshed only after
-     * half its life, and never sooner than MinRefreshDelay.
+     * A token with ExpiresIn seconds left was installed. It is renewed once below the refresh threshold, but
+     * only after half its life and never sooner than MinRefreshDelay, so that no lifetime a grant, a refresh
+     * or a check gives can start a loop.
      */
-    void OnGranted(double ExpiresIn, double Threshold);
+    void OnGranted(double ExpiresIn);
+    /** A check said the token has only ExpiresIn seconds left: its renewal may come sooner, by the same rule.
+     */
+    void OnLifetimeCut(double ExpiresIn);
     /** The token came without a lifetime: it is neither refreshed nor judged by it until a check gives one.
      */
     void OnInstalledWithoutLifetime() { bLifetimeKnown = false; }
@@ -44,6 +48,7 @@ public:
 
 private:
     static double Backoff(int32 Failures, double MaxDelay);
+    static double RenewalDelay(double ExpiresIn);
 
     double RefreshDelay = 0.0;
     double CheckDelay = 0.0;

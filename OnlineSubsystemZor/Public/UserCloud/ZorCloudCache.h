@@ -28,8 +28,8 @@ public:
     static bool HashMatches(const TArray<uint8>& Data, const FString& Hash);
 
     /**
-     * The listed names that no header keeps: for each header, the first listed name equal (ignoring case)
-     * to its file name and the first equal to its unique name are kept.
+     * The listed names that no header keeps: each header keeps the listing of its file name and of its unique
+     * name, the one equal letter for letter when there is one, else the first equal ignoring case.
      */
     static TArray<FString> NamesToSweep(const TArray<FString>& Listed,
                                         const TArray<FCloudFileHeader>& Headers);

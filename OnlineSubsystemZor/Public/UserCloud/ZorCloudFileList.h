@@ -9,9 +9,10 @@ class FZorCloudFileList
 public:
     /**
      * Reads a list body: trimmed, bracketed as an array unless it is one, then read as the array "files".
-     * Entries without a hash or a unique name are dropped with a warning; a missing file name takes the
-     * unique name. False, with OutHeaders empty, when the body is not JSON. OutPayload receives the trimmed,
-     * bracketed body the failure text quotes.
+     * Entries without a hash are dropped with a warning; a missing file name takes the unique name. False,
+     * with OutHeaders empty, when the body is empty or not JSON, or when any element is not an object with a
+     * non-empty text "uniqueFilename" (and texts for "hash" and "filename" where given). OutPayload receives
+     * the trimmed, bracketed body the failure text quotes.
      */
     static bool Read(const FString& Body, TArray<FCloudFileHeader>& OutHeaders, FString& OutPayload);
 

@@ -191,8 +191,8 @@ TEST_F(FAccountCreationTest, RepliesAreCheckedAndCached)
     } Cases[] = {
         {"created", [](auto& A) { return A.CreateAccount("P@X.io", "Pee", "pw"); }, 200, AccountRecord,
          "create ok p@x.io ", true},
-        {"redirect counts as success", [](auto& A) { return A.QueryAccountInfo("P@X.io"); }, 302, "moved",
-         "query fail p@x.io Invalid Json response. code=302 error=moved", false},
+        {"a redirect fails", [](auto& A) { return A.QueryAccountInfo("P@X.io"); }, 302, "moved",
+         "query fail p@x.io Invalid response. code=302 error=moved", false},
         {"record without a valid e-mail", [](auto& A) { return A.QueryAccountInfo("P@X.io"); }, 200,
          R"({"id":"a","email":"nobody"})",
          R"(query fail p@x.io Invalid Json response. code=200 error={"id":"a","email":"nobody"})", false},

@@ -130,7 +130,8 @@ TEST_F(FZorReplyTest, ServiceErrorKeepsItsCodesAndTheOnly200RuleRefusesOtherSucc
     EXPECT_FALSE(Created.Check(EZorCodeRule::Only200));
     EXPECT_EQ(Created.GetErrorText(), FString("Invalid response. code=201 error={}"));
     EXPECT_TRUE(Reply(200, "application/json", "{}").Check(EZorCodeRule::Only200));
-    EXPECT_TRUE(Reply(399, "text/plain", "").Check());
+    EXPECT_TRUE(Reply(299, "text/plain", "").Check());
+    EXPECT_FALSE(Reply(300, "text/plain", "").Check()) << "no redirect is followed";
     EXPECT_FALSE(Reply(199, "text/plain", "").Check());
 }
 

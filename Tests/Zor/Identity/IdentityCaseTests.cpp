@@ -113,15 +113,17 @@ TEST_F(FIdentityCaseTest, IdentityIniKeysSetTheIntervalTheThresholdAndMultiLogin
     EXPECT_EQ(NumStarted("/sessions/kill"), 0) << "several logins allowed: no other session is ended";
 
     Tick(1, 0.1f);
-    Answer("/api/oauth/verify", 200, R"({"account_id":"acct1","expires_in":100})");
-    Tick(1, 9.0f);
-    EXPECT_EQ(UserToken().TokenState, EAuthTokenState::Valid) << "91 s left is above a threshold of 30";
-    Tick(1, 1.5f); // ten seconds after the check: the next one
-    EXPECT_EQ(UserToken().TokenState, EAuthTokenState::Verifying);
-    Answer("/api/oauth/verify", 200, R"({"account_id":"acct1","expires_in":45})");
+    Answer("/api/oauth/verify", 200, R"({"account_id":"acct1","expires_in":3600})");
     Tick(1, 9.0f);
     EXPECT_EQ(UserToken().TokenState, EAuthTokenState::Valid);
-    Tick(1, 7.0f); // 29 s left
+    Tick(1, 1.5f); // ten seconds after the check: the next one
+    EXPECT_EQ(UserToken().TokenState, EAuthTokenState::Verifying);
+    Answer("/api/oauth/verify", 200, R"({"account_id":"acct1","expires_in":3600})");
+    Tick(1, 3550.0f);
+    Answer("/api/oauth/verify", 200, R"({"account_id":"acct1","expires_in":3600})");
+    Tick(1, 9.0f);
+    EXPECT_EQ(UserToken().TokenState, EAuthTokenState::Valid) << "30.4 s left is above a threshold of 30";
+    Tick(1, 1.5f);
     EXPECT_EQ(UserToken().TokenState, EAuthTokenState::Refreshing);
 }
 

@@ -376,7 +376,9 @@ TEST_F(FLoginTest, ReadyTokenLearnsItsLifetimeAndIsKeptAlive)
         Tick(1, 61.0f);
         EXPECT_TRUE(FindPending("/api/oauth/verify")) << Case.Name;
         Answer("/api/oauth/verify", 200, R"({"account_id":"acct1","expires_in":90})");
-        Tick(1, 0.1f);
+        Tick(1, 44.0f); // half of what the check left first
+        EXPECT_EQ(Account.UserToken.TokenState, EAuthTokenState::Valid) << Case.Name;
+        Tick(1, 1.5f);
         EXPECT_EQ(Account.UserToken.TokenState, EAuthTokenState::Refreshing) << Case.Name;
         Answer("/api/oauth/token", 200, TokenReply("acct1", 3600, "renewed"));
         EXPECT_TRUE(Account.UserToken.access_token.Equals("renewed")) << Case.Name;

@@ -73,7 +73,11 @@ TEST_F(FRoadTest, UserWithoutAccountIsRefusedAndNothingIsQueued)
 TEST_F(FRoadTest, RunOutTokenStartsARefreshAndTheRequestWaitsForIt)
 {
     LoginUser();
+    // Run out between two ticks, its renewal wait long over.
     UserToken().expires_in = 0.0;
+    FTokenUpkeepZor& Upkeep = Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->Upkeep;
+    Upkeep.OnLifetimeCut(0.0);
+    Upkeep.Tick(FTokenUpkeepZor::MinRefreshDelay);
     ASSERT_TRUE(QueueUser(MakeRequest("http://svc/after-refresh")));
     EXPECT_EQ(UserToken().TokenState, EAuthTokenState::Refreshing);
     Tick(3);

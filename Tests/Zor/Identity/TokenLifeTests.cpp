@@ -40,7 +40,9 @@ TEST_F(FTokenLifeTest, VerifiedOnTheFirstTickThenAtTheIntervalAndRefreshedNearTh
     Answer("/api/oauth/verify", 200, VerifyReply(150)); // smaller: lowered
     EXPECT_DOUBLE_EQ(UserToken().expires_in, 150.0);
 
-    Tick(1, 51.0f);
+    Tick(1, 51.0f); // below the threshold, but not yet half of what the check left
+    EXPECT_FALSE(FindPending("/api/oauth/token"));
+    Tick(1, 25.0f);
     ASSERT_TRUE(FindPending("/api/oauth/token"));
     EXPECT_EQ(UserToken().TokenState, EAuthTokenState::Refreshing);
     EXPECT_TRUE(Record(FindPending("/api/oauth/token"))

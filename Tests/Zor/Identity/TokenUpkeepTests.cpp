@@ -5,22 +5,30 @@ namespace
 struct FGrantDelayCase
 {
     double ExpiresIn;
+    /** What a later check says is left; negative for no check. */
+    double CheckedExpiresIn;
     double RefreshDelay;
 };
 
-TEST(TokenUpkeep, TokenGrantedBelowTheThresholdWaitsHalfItsLifeAtLeastTheMinimum)
+TEST(TokenUpkeep, EveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForward)
 {
-    const FGrantDelayCase Cases[] = {{3600.0, 0.0}, {100.0, 0.0}, {99.0, 49.5}, {60.0, 30.0},
-                                     {8.0, 5.0},    {0.0, 5.0},   {-3.0, 5.0}};
+    const FGrantDelayCase Cases[] = {{3600.0, -1.0, 1800.0}, {100.0, -1.0, 50.0},   {99.0, -1.0, 49.5},
+                                     {8.0, -1.0, 5.0},       {0.0, -1.0, 5.0},      {-3.0, -1.0, 5.0},
+                                     {7200.0, 1.0, 5.0},     {7200.0, 100.0, 50.0}, {60.0, 7200.0, 30.0}};
     for (const FGrantDelayCase& Case : Cases)
     {
+        SCOPED_TRACE(*FString::Printf("granted %g, checked %g", Case.ExpiresIn, Case.CheckedExpiresIn));
         FTokenUpkeepZor Upkeep;
-        Upkeep.OnGranted(Case.ExpiresIn, 100.0);
-        EXPECT_EQ(Upkeep.IsRefreshDue(), Case.RefreshDelay == 0.0) << Case.ExpiresIn;
-        Upkeep.Tick(std::max(0.0, Case.RefreshDelay - 0.01));
-        EXPECT_EQ(Upkeep.IsRefreshDue(), Case.RefreshDelay == 0.0) << Case.ExpiresIn;
+        Upkeep.OnGranted(Case.ExpiresIn);
+        if (Case.CheckedExpiresIn >= 0.0)
+        {
+            Upkeep.OnLifetimeCut(Case.CheckedExpiresIn);
+        }
+        EXPECT_FALSE(Upkeep.IsRefreshDue());
+        Upkeep.Tick(Case.RefreshDelay - 0.01);
+        EXPECT_FALSE(Upkeep.IsRefreshDue());
         Upkeep.Tick(0.02);
-        EXPECT_TRUE(Upkeep.IsRefreshDue()) << Case.ExpiresIn;
+        EXPECT_TRUE(Upkeep.IsRefreshDue());
     }
 }
 
@@ -86,6 +94,18 @@ protected:
      */
     void Run(double Seconds, int32 Fps, const FReply& Grant, const FReply& Verify)
     {
+        RunAnswering(Seconds, Fps,
+                     [&](const FInMemoryHttpTransport::FStartedRequest& Started)
+                     {
+                         return Started.URL.Contains("/api/oauth/token")    ? Grant
+                                : Started.URL.Contains("/api/oauth/verify") ? Verify
+                                                                            : Empty;
+                     });
+    }
+    /** As Run, with every waiting request answered by what Reply gives for it. */
+    void RunAnswering(double Seconds, int32 Fps,
+                      const TFunction<FReply(const FInMemoryHttpTransport::FStartedRequest&)>& Reply)
+    {
         const int32 Frames = static_cast<int32>(Seconds * Fps);
         for (int32 Frame = 0; Frame < Frames; ++Frame)
         {
@@ -95,16 +115,13 @@ protected:
                 {
                     continue;
                 }
-                const bool bGrant = Started.URL.Contains("/api/oauth/token");
-                const FReply& Reply = bGrant                                      ? Grant
-                                      : Started.URL.Contains("/api/oauth/verify") ? Verify
-                                                                                  : Empty;
-                if (Reply.Code == 0)
+                const FReply Answer = Reply(Started);
+                if (Answer.Code == 0)
                 {
                     Http().Fail(Started.Request);
                     continue;
                 }
-                Http().Respond(Started.Request, Reply.Code, Reply.Body);
+                Http().Respond(Started.Request, Answer.Code, Answer.Body);
             }
             Tick(1, 1.0f / static_cast<float>(Fps));
         }
@@ -152,6 +169,110 @@ TEST_F(FTokenUpkeepTest, ShortTokensAreRefreshedAtABoundedRateNeverEveryFrame)
         EXPECT_GE(Refreshes(), 1) << Case.ExpiresIn;
         EXPECT_LE(Refreshes(), Case.MostRefreshesPerMinute) << Case.ExpiresIn;
         EXPECT_TRUE(Identity().GetUniquePlayerId(0).IsValid()) << Case.ExpiresIn;
+    }
+}
+
+enum class EShortReply
+{
+    Grant,
+    Verify,
+    Refresh,
+};
+
+enum class EShortToken
+{
+    User,
+    Client,
+    Purchase,
+};
+
+struct FShortReplyPath
+{
+    EShortReply Reply;
+    EShortToken Token;
+    const char* Name;
+};
+
+TEST_F(FTokenUpkeepTest, NoReplyOfAShortLifetimeStartsARequestLoop)
+{
+    // The purchase token is neither checked nor refreshed, so only its grant can be short. The client rows
+    // log no user in, as a title-file list before any login does.
+    const FShortReplyPath Paths[] = {
+        {EShortReply::Grant, EShortToken::User, "user grant"},
+        {EShortReply::Verify, EShortToken::User, "user check"},
+        {EShortReply::Refresh, EShortToken::User, "user refresh"},
+        {EShortReply::Grant, EShortToken::Client, "client grant"},
+        {EShortReply::Verify, EShortToken::Client, "client check"},
+        {EShortReply::Refresh, EShortToken::Client, "client refresh"},
+        {EShortReply::Grant, EShortToken::Purchase, "purchase grant"},
+    };
+    const double Lifetimes[] = {0.0, 1.0, 99.0, 100.0};
+    // One renewal and the check of what it brought per floor period, and the odd periodic check.
+    const int32 MostPerMinute = static_cast<int32>(2.0 * 60.0 / FTokenUpkeepZor::MinRefreshDelay) + 4;
+    for (const FShortReplyPath& Path : Paths)
+    {
+        for (const double Lifetime : Lifetimes)
+        {
+            SCOPED_TRACE(*FString::Printf("%s of %g s", Path.Name, Lifetime));
+            Http().Reset();
+            Subsystem->Shutdown();
+            CreateSubsystem();
+            int32 Expiries = 0;
+            ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnLoginPurchaseComplete, 0,
+                            FOnLoginPurchaseCompleteDelegate::CreateLambda(
+                                [&](int32, bool, const FUniqueNetId&, const FString& Error)
+                                { Expiries += Error.Equals("Token expired") ? 1 : 0; }));
+            const auto Life = [&](EShortReply Reply, EShortToken Token)
+            { return Reply == Path.Reply && Token == Path.Token ? Lifetime : 7200.0; };
+            const bool bUser = Path.Token != EShortToken::Client;
+            if (bUser)
+            {
+                LoginUser("acct1", Life(EShortReply::Grant, EShortToken::User),
+                          Life(EShortReply::Grant, EShortToken::Purchase));
+            }
+            else
+            {
+                ASSERT_TRUE(Identity().AuthClient("testclient"));
+                Answer("/api/oauth/token", 200,
+                       TokenReply("", Life(EShortReply::Grant, EShortToken::Client), "client-access"));
+            }
+            if (Path.Reply == EShortReply::Refresh)
+            {
+                ASSERT_TRUE(bUser ? Identity().RefreshAuth(UserToken())
+                                  : Identity().RefreshAuth(*Identity().GetClientAuthTokenZor("testclient")));
+            }
+            const int32 Before = NumStarted("/api/oauth/");
+            RunAnswering(
+                60.0, 20,
+                [&](const FInMemoryHttpTransport::FStartedRequest& Started) -> FReply
+                {
+                    const FString Body = Started.GetContentAsString();
+                    const bool bClient = Started.Headers.FindRef("Authorization").Contains("client-") ||
+                                         Body.StartsWith("grant_type=client_credentials") ||
+                                         Body.EndsWith("refresh_token=");
+                    const EShortToken Token = bClient ? EShortToken::Client : EShortToken::User;
+                    if (Started.URL.Contains("/api/oauth/verify"))
+                    {
+                        return {200,
+                                FString::Printf(R"({"account_id":"%s","client_id":"testclient",)"
+                                                R"("expires_in":%g})",
+                                                bClient ? "" : "acct1", Life(EShortReply::Verify, Token))};
+                    }
+                    if (!Started.URL.Contains("/api/oauth/token"))
+                    {
+                        return Empty;
+                    }
+                    const EShortReply Reply = Body.StartsWith("grant_type=refresh_token")
+                                                  ? EShortReply::Refresh
+                                                  : EShortReply::Grant;
+                    return {200, TokenReply(bClient ? "" : "acct1", Life(Reply, Token),
+                                            bClient ? "client-access" : "access-n")};
+                });
+            EXPECT_LE(NumStarted("/api/oauth/") - Before, MostPerMinute);
+            // A purchase token simply runs out, once.
+            EXPECT_EQ(Expiries, Path.Token == EShortToken::Purchase && Lifetime < 60.0 ? 1 : 0);
+            EXPECT_EQ(Identity().GetUniquePlayerId(0).IsValid(), bUser);
+        }
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <vector>
 
 #include "Core/Paths.h"
 #include "UserCloud/ZorCloudCache.h"
@@ -135,6 +136,43 @@ TEST(CloudCache, SweepKeepsDisplayAndUniqueNamesOnceEach)
     }
     const TArray<FString> Swept = FZorCloudCache::NamesToSweep(Listed, Headers);
     EXPECT_TRUE(FString::Join(Swept, ",").Equals("gone.sav,shown.sav,Same"));
+}
+
+TEST(CloudCache, SweepKeepsEachCopyOfNamesDifferingOnlyInCase)
+{
+    // On a disk where case counts these are different files, each the copy of the header naming it exactly.
+    struct FCase
+    {
+        const char* Name;
+        std::vector<FCloudFileHeader> Headers;
+        std::vector<const char*> Listed;
+        const char* Swept;
+    } const Cases[] = {
+        {"two headers",
+         {{"Save.sav", "Save.sav", 1}, {"save.sav", "save.sav", 1}},
+         {"save.sav", "Save.sav", "old.sav"},
+         "old.sav"},
+        {"one header, exact copy listed second",
+         {{"Save.sav", "Save.sav", 1}},
+         {"save.sav", "Save.sav"},
+         "save.sav"},
+        {"unique name differing from the file name in case", {{"a.sav", "A.sav", 1}}, {"A.sav", "a.sav"}, ""},
+    };
+    for (const FCase& Case : Cases)
+    {
+        TArray<FCloudFileHeader> Headers;
+        for (const FCloudFileHeader& Header : Case.Headers)
+        {
+            Headers.Add(Header);
+        }
+        TArray<FString> Listed;
+        for (const char* Name : Case.Listed)
+        {
+            Listed.Add(Name);
+        }
+        const FString Swept = FString::Join(FZorCloudCache::NamesToSweep(Listed, Headers), ",");
+        EXPECT_TRUE(Swept.Equals(Case.Swept, ESearchCase::CaseSensitive)) << Case.Name << ": " << *Swept;
+    }
 }
 
 TEST_F(CloudCacheDisk, SweepDeletesOnlyRegularFilesDirectlyInTheFolder)
