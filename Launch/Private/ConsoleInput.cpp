@@ -19,6 +19,12 @@ bool IsControl(char Character)
     return (Code < 0x20 && Code != '\t') || Code == 0x7f;
 }
 
+/** Words split at blanks only, so a typed tab becomes one. */
+char AsTyped(char Character)
+{
+    return Character == '\t' ? ' ' : Character;
+}
+
 bool IsCommandLine(const FString& Line)
 {
     return !Line.IsEmpty() && Line[0] != '#';
@@ -128,7 +134,7 @@ void FConsoleInput::QueueLine(const std::string_view Line)
     {
         if (!IsControl(Character))
         {
-            Kept.AppendChar(Character);
+            Kept.AppendChar(AsTyped(Character));
         }
     }
     const FString Trimmed = Kept.TrimStartAndEnd();

@@ -160,6 +160,15 @@ void LogBuildV2(const FOnlineBuildInfoV2& Build)
     }
 }
 
+/** An answer with no build says so, as every other empty list does. */
+void LogIfNoBuilds(bool bWasSuccessful, int32 Count)
+{
+    if (bWasSuccessful && Count == 0)
+    {
+        UE_LOG(LogHost, Display, "  no builds");
+    }
+}
+
 void BindV1(FZorHost& Host, const TSharedPtr<FOnlineBuildInfoServiceZor>& BuildInfo)
 {
     const TWeakPtr<FOnlineBuildInfoServiceZor> Weak = BuildInfo;
@@ -178,6 +187,7 @@ void BindV1(FZorHost& Host, const TSharedPtr<FOnlineBuildInfoServiceZor>& BuildI
             {
                 LogBuild(Build.Get());
             }
+            LogIfNoBuilds(bWasSuccessful, Builds.Num());
         }));
     BuildInfo->AddOnQuerySelfPatchBuildCompleteDelegate(FOnQuerySelfPatchBuildCompleteDelegate::CreateLambda(
         [&Host, Weak](bool bWasSuccessful, const FString& Error)
@@ -210,6 +220,7 @@ void BindV2(FZorHost& Host, const TSharedPtr<FOnlineBuildInfoServiceZorV2>& Buil
             {
                 LogBuildV2(Build.Get());
             }
+            LogIfNoBuilds(bWasSuccessful, Builds.Num());
         }));
     BuildInfo->AddOnQuerySignedDownloadCompleteDelegate(FOnQuerySignedDownloadCompleteDelegate::CreateLambda(
         [&Host, Weak](const FUniqueNetId& UserId, const FOnlineBuildInfoV2& Build, bool bWasSuccessful,

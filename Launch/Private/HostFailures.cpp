@@ -1,7 +1,51 @@
 #include "HostFailures.h"
 
+#include "Core/Parse.h"
 #include "HostWords.h"
 #include "Launch/ZorHost.h"
+
+namespace
+{
+/** True when Line begins with the words of Start and a later word of it is Subject, letter for letter. */
+bool LineNames(const FString& Line, const FString& Start, const FString& Subject)
+{
+    TArray<FString> StartWords;
+    Start.ParseIntoArray(StartWords, " ");
+    const TCHAR* Rest = *Line;
+    for (const FString& Word : StartWords)
+    {
+        if (!FParse::Command(&Rest, *Word))
+        {
+            return false;
+        }
+    }
+    FString Word;
+    while (FParse::Token(Rest, Word, false))
+    {
+        if (Word.Equals(Subject, ESearchCase::CaseSensitive))
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+/** 19902 as "19,902". */
+FString WithThousands(int32 Count)
+{
+    FString Digits = FString::Printf("%d", Count);
+    FString Grouped;
+    for (int32 Index = 0; Index < Digits.Len(); ++Index)
+    {
+        if (Index > 0 && (Digits.Len() - Index) % 3 == 0)
+        {
+            Grouped += ",";
+        }
+        Grouped.AppendChar((*Digits)[Index]);
+    }
+    return Grouped;
+}
+} // namespace
 
 void FHostFailures::BeginLine(int32 Number, const FString& Text, const FString& Shown)
 {
@@ -18,40 +62,67 @@ void FHostFailures::EndLine(bool bSucceeded)
     }
 }
 
-void FHostFailures::OperationFailed(const FString& Operation)
+void FHostFailures::OperationFailed(const FString& Operation, const FString& Subject)
 {
-    // One that no line starts, reported while a line runs, is that line's (a TEST word's, say); quitting ends
-    // operations that earlier lines started.
-    FRanLine* Line = FindStarter(Operation);
+    if (bQuitting)
+    {
+        return;
+    }
+    // One that no line starts, reported while a line runs, is that line's (a TEST word's, say).
+    FRanLine* Line = FindStarter(Operation, Subject);
     Line = Line ? Line : (bLineRunning ? &Lines.Last() : nullptr);
     if (Line)
     {
         Line->bFailed = true;
         return;
     }
-    OperationsWithoutLine.Add(Operation);
+    CountUnstarted(Operation);
 }
 
-FHostFailures::FRanLine* FHostFailures::FindStarter(const FString& Operation)
+void FHostFailures::BeginQuit()
+{
+    bQuitting = true;
+}
+
+FHostFailures::FRanLine* FHostFailures::FindStarter(const FString& Operation, const FString& Subject)
 {
     FString StartedBy;
     if (!FindOperationStarter(Operation, StartedBy))
     {
         return nullptr;
     }
+    FRanLine* Latest = nullptr;
     for (int32 Index = Lines.Num() - 1; Index >= 0; --Index)
     {
-        if (LineStartsWith(Lines[Index].Text, StartedBy))
+        if (!LineStartsWith(Lines[Index].Text, StartedBy))
+        {
+            continue;
+        }
+        if (Subject.IsEmpty() || LineNames(Lines[Index].Text, StartedBy, Subject))
         {
             return &Lines[Index];
         }
+        Latest = Latest ? Latest : &Lines[Index];
     }
-    return nullptr;
+    return Latest;
 }
 
-int32 FHostFailures::Num() const
+void FHostFailures::CountUnstarted(const FString& Operation)
 {
-    int32 Count = OperationsWithoutLine.Num();
+    for (FUnstartedFailures& Entry : Unstarted)
+    {
+        if (Entry.Operation == Operation)
+        {
+            ++Entry.Count;
+            return;
+        }
+    }
+    Unstarted.Add({Operation, 1});
+}
+
+int32 FHostFailures::NumFailedLines() const
+{
+    int32 Count = 0;
     for (const FRanLine& Line : Lines)
     {
         Count += Line.bFailed;
@@ -59,9 +130,14 @@ int32 FHostFailures::Num() const
     return Count;
 }
 
+int32 FHostFailures::Num() const
+{
+    return NumFailedLines() + Unstarted.Num();
+}
+
 void FHostFailures::LogSummary() const
 {
-    UE_LOG(LogHost, Error, "%d console lines or the operations they started failed:", Num());
+    UE_LOG(LogHost, Error, "%d console lines or the operations they started failed:", NumFailedLines());
     for (const FRanLine& Line : Lines)
     {
         if (Line.bFailed)
@@ -69,8 +145,9 @@ void FHostFailures::LogSummary() const
             UE_LOG(LogHost, Error, "  line %d: %s", Line.Number, *Line.Shown);
         }
     }
-    for (const FString& Operation : OperationsWithoutLine)
+    for (const FUnstartedFailures& Entry : Unstarted)
     {
-        UE_LOG(LogHost, Error, "  %s, which no console line started", *Operation);
+        UE_LOG(LogHost, Error, "  %s: %s failed, none started by a line", *Entry.Operation,
+               *WithThousands(Entry.Count));
     }
 }

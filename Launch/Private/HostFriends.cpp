@@ -114,7 +114,7 @@ FOnFriendOperationComplete::FDelegate LogFriendOutcome(FZorHost& Host, const cha
                    "On%sComplete LocalUserNum=%d bWasSuccessful=%d FriendId=%s ListName=%s Error=%s",
                    Operation, LocalUserNum, bWasSuccessful, *FriendId.ToString(), *ListName,
                    *ZorLogText::Error(Error));
-            Host.ReportOutcome(Word, bWasSuccessful);
+            Host.ReportOutcome(Word, bWasSuccessful, FriendId.ToString());
         });
 }
 
@@ -145,7 +145,9 @@ void BindEvents(FZorHost& Host)
     Friends->AddOnDeleteFriendCompleteDelegate(LogFriendOutcome(Host, "DeleteFriend", "friends remove"));
 }
 
-const TCHAR* const Notes[] = {SecondUserNote, DemoUserNote};
+const TCHAR* const Notes[] = {
+    "accept, reject and remove act on the list as last read: friends read first, else \"No cached friend\"",
+    SecondUserNote, DemoUserNote};
 
 const FHostWord Words[] = {
     {"friends",

@@ -1,3 +1,4 @@
+#include <cctype>
 #include <limits>
 
 #include "Core/Parse.h"
@@ -200,6 +201,24 @@ bool Find(FZorHost& Host, const TCHAR* Args)
     return Sessions->FindSessions(FZorHost::LocalUser, Search);
 }
 
+/** Digits only: "0.5", "-1" and "x" name no result. */
+bool IsIndex(const FString& Word)
+{
+    constexpr int32 MaxDigits = 9;
+    if (Word.IsEmpty() || Word.Len() > MaxDigits)
+    {
+        return false;
+    }
+    for (int32 Index = 0; Index < Word.Len(); ++Index)
+    {
+        if (!std::isdigit(static_cast<unsigned char>(Word[Index])))
+        {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool Join(FZorHost& Host, const TCHAR* Args)
 {
     TArray<FString> Parts;
@@ -209,7 +228,7 @@ bool Join(FZorHost& Host, const TCHAR* Args)
     }
     const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
     const TSharedPtr<FOnlineSessionSearch> Search = Host.GetWordState<FSessionWordState>().LastSearch;
-    const int32 Index = Parts[1].IsNumeric() ? FCString::Atoi(*Parts[1]) : -1;
+    const int32 Index = IsIndex(Parts[1]) ? FCString::Atoi(*Parts[1]) : -1;
     if (!Sessions || !Search || !Search->SearchResults.IsValidIndex(Index))
     {
         UE_LOG(LogHost, Warning, "session join: no search result %s", *Parts[1]);
@@ -305,7 +324,7 @@ void BindEvents(FZorHost& Host)
         return [&Host, Event, Operation](FName Name, bool bOk)
         {
             UE_LOG(LogHost, Display, "%s SessionName=%s bWasSuccessful=%d", Event, *Name, bOk);
-            Host.ReportOutcome(Operation, bOk);
+            Host.ReportOutcome(Operation, bOk, Name);
         };
     };
     Sessions->AddOnCreateSessionCompleteDelegate(
@@ -334,7 +353,7 @@ void BindEvents(FZorHost& Host)
         [&Host](FName Name, EOnJoinSessionCompleteResult Result)
         {
             UE_LOG(LogHost, Display, "OnJoinSessionComplete SessionName=%s Result=%d", *Name, int32(Result));
-            Host.ReportOutcome("session join", Result == EOnJoinSessionCompleteResult::Success);
+            Host.ReportOutcome("session join", Result == EOnJoinSessionCompleteResult::Success, Name);
         }));
     Sessions->AddOnRegisterPlayersCompleteDelegate(FOnRegisterPlayersCompleteDelegate::CreateLambda(
         [&Host](FName Name, const TArray<FUniqueNetIdRef>& Players, bool bOk)
@@ -342,7 +361,7 @@ void BindEvents(FZorHost& Host)
             UE_LOG(LogHost, Display,
                    "OnRegisterPlayersComplete SessionName=%s NumPlayers=%d bWasSuccessful=%d", *Name,
                    Players.Num(), bOk);
-            Host.ReportOutcome("session register", bOk);
+            Host.ReportOutcome("session register", bOk, Name);
         }));
     Subsystem->AddOnConnectionStatusChangedDelegate(FOnConnectionStatusChangedDelegate::CreateLambda(
         [](const FString& Service, EOnlineServerConnectionStatus::Type,

@@ -75,7 +75,7 @@ void BindEvents(FZorHost& Host)
             {
                 LogContentStart(Content);
             }
-            Host.ReportOutcome("title read", bWasSuccessful);
+            Host.ReportOutcome("title read", bWasSuccessful, FileName);
         }));
 }
 

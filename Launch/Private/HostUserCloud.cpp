@@ -144,21 +144,21 @@ void BindEvents(FZorHost& Host)
             {
                 LogContentStart(Content);
             }
-            Host.ReportOutcome("cloud read", bWasSuccessful);
+            Host.ReportOutcome("cloud read", bWasSuccessful, FileName);
         }));
     Cloud->AddOnWriteUserFileCompleteDelegate(FOnWriteUserFileCompleteDelegate::CreateLambda(
         [&Host](bool bWasSuccessful, const FUniqueNetId& UserId, const FString& FileName)
         {
             UE_LOG(LogHost, Display, "OnWriteUserFileComplete bWasSuccessful=%d UserId=%s FileName=%s",
                    bWasSuccessful, *UserId.ToString(), *FileName);
-            Host.ReportOutcome("cloud write", bWasSuccessful);
+            Host.ReportOutcome("cloud write", bWasSuccessful, FileName);
         }));
     Cloud->AddOnDeleteUserFileCompleteDelegate(FOnDeleteUserFileCompleteDelegate::CreateLambda(
         [&Host](bool bWasSuccessful, const FUniqueNetId& UserId, const FString& FileName)
         {
             UE_LOG(LogHost, Display, "OnDeleteUserFileComplete bWasSuccessful=%d UserId=%s FileName=%s",
                    bWasSuccessful, *UserId.ToString(), *FileName);
-            Host.ReportOutcome("cloud delete", bWasSuccessful);
+            Host.ReportOutcome("cloud delete", bWasSuccessful, FileName);
         }));
 }
 

@@ -98,12 +98,12 @@ void FZorHost::WatchLog()
         });
 }
 
-void FZorHost::ReportOutcome(const FString& Operation, bool bSucceeded)
+void FZorHost::ReportOutcome(const FString& Operation, bool bSucceeded, const FString& Subject)
 {
     LastOutcomes.Add(Operation, bSucceeded);
     if (!bSucceeded)
     {
-        Failures->OperationFailed(Operation);
+        Failures->OperationFailed(Operation, Subject);
     }
 }
 
@@ -367,6 +367,7 @@ bool FZorHost::RunEngineLine(const FString& Line)
 void FZorHost::Quit()
 {
     bQuit = true;
+    Failures->BeginQuit();
     WordStates.clear();
     CollectGarbage();
     Identity.Reset();

@@ -135,3 +135,31 @@ TEST(CloudHostProgramTest, RedirectedWriteAndListFailAndTheSavedCopyStays)
     EXPECT_TRUE(std::filesystem::exists(Scratch.Path() + "/Saved/Cloud/" + DemoUserId + "/kept.txt"));
     EXPECT_FALSE(std::filesystem::exists(Scratch.Path() + "/Saved/Cloud/" + DemoUserId + "/moved.txt"));
 }
+
+// The read given the missing file failed; the later read of the same word, given a file that is there, did
+// not.
+TEST(CloudHostProgramTest, AFailedReadIsListedUnderTheLineThatNamedItsFile)
+{
+    FScratchDir Scratch;
+    ZorBackend::FLocalBackend Backend;
+    const int Port = StartOnFreePort(Backend);
+    ASSERT_GT(Port, 0);
+    const std::string Script = "login\nwait 2\ncloud write present.sav kept\nwait 1\n"
+                               "cloud delete present.sav local\ncloud read missing.sav\n"
+                               "cloud read present.sav\nwait 2\nquit\n";
+    const FHostRun Run =
+        RunInScratch(Scratch, {"-ini=" + Scratch.WriteFile("Engine.ini", LocalBackendIni(Port)),
+                               "-exec=" + Scratch.WriteFile("script.zorhost", Script),
+                               "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"});
+    Backend.Stop();
+
+    ASSERT_FALSE(Run.bTimedOut) << Run.Log();
+    EXPECT_EQ(Run.ExitCode, 1) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("FileName=present.sav Size=4")) << Run.Log();
+    const int Summary =
+        Run.FindLine("LogHost: Error: 1 console lines or the operations they started failed:");
+    ASSERT_GE(Summary, 0) << Run.Log();
+    EXPECT_EQ(std::vector<std::string>(Run.ErrorLines.begin() + Summary + 1, Run.ErrorLines.end()),
+              std::vector<std::string>{"LogHost: Error:   line 6: cloud read missing.sav"})
+        << Run.Log();
+}

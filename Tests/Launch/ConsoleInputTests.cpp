@@ -90,11 +90,15 @@ TEST(ConsoleInputTest, SplitsTrimsAndSkipsBlankAndCommentLines)
         "in\r\n  wait 3  \n\t# indented comment\nONLINE SUB=ZOR TEST EXCHANGECODE x # not a comment\n");
     // Ctrl-L and other control characters typed at a terminal.
     Pipe.Write("\fhe\x7flp\f\n\f\n");
+    // A tab typed between words parts them as a blank does.
+    Pipe.Write("wait\t1\ncloud\tread\ta.sav\t\n");
     Pipe.Write("quit");
     Pipe.CloseWriter();
 
     const std::vector<std::string> Expected = {
-        "4:login", "5:wait 3", "7:ONLINE SUB=ZOR TEST EXCHANGECODE x # not a comment", "8:help", "10:quit"};
+        "4:login", "5:wait 3",  "7:ONLINE SUB=ZOR TEST EXCHANGECODE x # not a comment",
+        "8:help",  "10:wait 1", "11:cloud read a.sav",
+        "12:quit"};
     EXPECT_EQ(DrainLines(Input), Expected);
     EXPECT_TRUE(Input.IsExhausted());
 }

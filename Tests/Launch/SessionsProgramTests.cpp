@@ -67,7 +67,8 @@ class FSessionsHostTest : public FBackendHostTest
 } // namespace
 
 // A dedicated server hosts an online and a LAN session; a player's host finds the first through the
-// backend, with its data, and the second through the LAN beacon on loopback, as one empty result.
+// backend, with its data, and the second through the LAN beacon on loopback, as one empty result. A result
+// index that is not a whole number joins nothing.
 TEST(SessionsProgramTest, TwoHostsFindEachOthersSessionsOnlineAndOnTheLAN)
 {
     ZorBackend::FLocalBackend Backend;
@@ -82,7 +83,7 @@ TEST(SessionsProgramTest, TwoHostsFindEachOthersSessionsOnlineAndOnTheLAN)
     const std::string ClientScript = Scratch.WriteFile(
         "client.txt",
         "login\nwait 2\nexpect login\nsession find mode=ctf level=3\nwait 1\nexpect session find\n"
-        "session find lan\nwait 6\nexpect session find\nquit\n");
+        "session join srv1 x\nsession join srv1 0.5\nsession find lan\nwait 6\nexpect session find\nquit\n");
 
     auto Server = std::async(
         std::launch::async,
@@ -96,7 +97,15 @@ TEST(SessionsProgramTest, TwoHostsFindEachOthersSessionsOnlineAndOnTheLAN)
     Backend.Stop();
 
     ASSERT_EQ(ServerRun.ExitCode, 0) << ServerRun.Log();
-    ASSERT_EQ(Client.ExitCode, 0) << Client.Log();
+    ASSERT_EQ(Client.ExitCode, 1) << Client.Log();
+    const int Summary =
+        Client.FindLine("LogHost: Error: 2 console lines or the operations they started failed:");
+    ASSERT_GE(Summary, 0) << Client.Log();
+    EXPECT_EQ(std::vector<std::string>(Client.ErrorLines.begin() + Summary + 1, Client.ErrorLines.end()),
+              (std::vector<std::string>{"LogHost: Error:   line 7: session join srv1 x",
+                                        "LogHost: Error:   line 8: session join srv1 0.5"}))
+        << Client.Log();
+    EXPECT_FALSE(Client.HasLine("OnJoinSessionComplete")) << Client.Log();
     EXPECT_TRUE(Client.HasLine("OnFindSessionsComplete bWasSuccessful=1 NumResults=1")) << Client.Log();
     const int Online = Client.FindLine("SearchResult 0 SessionInfo=HostIP: 127.0.0.1:7777");
     ASSERT_GE(Online, 0) << Client.Log();

@@ -100,6 +100,7 @@ struct FBackendState
     FLifetimes Lifetimes;
     std::string TitleFilesDir;
     int64_t ExtraBuilds = 0;
+    std::chrono::milliseconds VerifyDelay{0};
     std::mt19937_64 Random{SeedRandom()};
     std::vector<std::unique_ptr<FBackendService>> Services;
 

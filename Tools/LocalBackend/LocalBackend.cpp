@@ -137,6 +137,7 @@ int FLocalBackend::Start(int Port, std::string& OutError)
     NewState->Lifetimes = {Options.TokenLifetime, Options.RefreshLifetime, Options.ExchangeCodeLifetime};
     NewState->TitleFilesDir = Options.TitleFilesDir;
     NewState->ExtraBuilds = Options.ExtraBuilds;
+    NewState->VerifyDelay = std::chrono::milliseconds(Options.VerifyDelayMilliseconds);
     if (auto Error = LoadSeedFile(Options.SeedPath, *NewState))
     {
         OutError = *Error;

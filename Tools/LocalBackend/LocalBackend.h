@@ -31,6 +31,8 @@ struct FBackendOptions
     std::string TitleFilesDir = std::string();
     // More builds of the demo game that the demo account owns (Windows, label "Live"), for runs at scale.
     int64_t ExtraBuilds = 0;
+    // Each token verification is answered this much later, for runs that end while one is under way.
+    int64_t VerifyDelayMilliseconds = 0;
 };
 
 // The local stand-in of the backend services, serving on 127.0.0.1 from a worker thread pool.

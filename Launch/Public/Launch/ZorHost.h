@@ -56,8 +56,9 @@ public:
     void Quit();
 
     /** Records how an operation (as events name it: "login", "profile GrantItem", ...) ended; a failure fails
-     * the run. */
-    void ReportOutcome(const FString& Operation, bool bSucceeded);
+     * the run, and the line that started it is the one that was given Subject (a file, session or user) when
+     * there is one. */
+    void ReportOutcome(const FString& Operation, bool bSucceeded, const FString& Subject = FString());
     /** How Operation last ended; none when it has not ended yet. Names are matched ignoring case. */
     std::optional<bool> GetLastOutcome(const FString& Operation) const;
 

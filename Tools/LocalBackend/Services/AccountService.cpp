@@ -4,6 +4,7 @@
 #include "BearerAuth.h"
 
 #include <algorithm>
+#include <thread>
 #include <tuple>
 #include <variant>
 
@@ -320,6 +321,8 @@ void HandleToken(FAccountService& Service, const httplib::Request& Req, httplib:
 void HandleVerify(FAccountService& Service, const httplib::Request& Req, httplib::Response& Res)
 {
     FBackendState& State = Service.State;
+    // Outside the state's lock, so the delay holds back only this reply.
+    std::this_thread::sleep_for(State.VerifyDelay);
     WithBearer(State, Req, Res,
                [&](FToken& Token, FSteadyClock::time_point Now)
                {
