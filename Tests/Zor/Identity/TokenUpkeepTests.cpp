@@ -95,10 +95,11 @@ protected:
                 {
                     continue;
                 }
-                const bool bGrant = Started.URL.Contains("/api/oauth/token");
-                const FReply& Reply = bGrant                                      ? Grant
-                                      : Started.URL.Contains("/api/oauth/verify") ? Verify
-                                                                                  : Empty;
+                const bool bGrant = Started.URL.Contains("/api/oauth/token", ESearchCase::CaseSensitive);
+                const FReply& Reply = bGrant ? Grant
+                                      : Started.URL.Contains("/api/oauth/verify", ESearchCase::CaseSensitive)
+                                          ? Verify
+                                          : Empty;
                 if (Reply.Code == 0)
                 {
                     Http().Fail(Started.Request);
@@ -114,8 +115,10 @@ protected:
         int32 Found = 0;
         for (const auto& Started : Http().GetStartedRequests())
         {
-            Found +=
-                Started.URL.Contains(UrlPart) && Started.GetContentAsString().StartsWith(BodyStart) ? 1 : 0;
+            Found += Started.URL.Contains(UrlPart, ESearchCase::CaseSensitive) &&
+                             Started.GetContentAsString().StartsWith(BodyStart, ESearchCase::CaseSensitive)
+                         ? 1
+                         : 0;
         }
         return Found;
     }
