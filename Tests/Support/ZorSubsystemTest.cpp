@@ -82,7 +82,7 @@ int32 FZorSubsystemTest::NumStarted(const FString& Part)
     int32 Count = 0;
     for (const auto& Started : Http().GetStartedRequests())
     {
-        Count += Started.URL.Contains(Part) ? 1 : 0;
+        Count += Started.URL.Contains(Part, ESearchCase::CaseSensitive) ? 1 : 0;
     }
     return Count;
 }
@@ -110,7 +110,8 @@ FHttpRequestPtr FZorSubsystemTest::FindPending(const FString& Part)
 {
     for (const auto& Started : Http().GetStartedRequests())
     {
-        if (Started.State == FInMemoryHttpTransport::EState::Pending && Started.URL.Contains(Part))
+        if (Started.State == FInMemoryHttpTransport::EState::Pending &&
+            Started.URL.Contains(Part, ESearchCase::CaseSensitive))
         {
             return Started.Request;
         }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "ExactText.h"
 #include "FStringPrinter.h"
 #include "Identity/OnlineIdentityZor.h"
 #include "InMemoryHttpTransport.h"
@@ -43,9 +44,9 @@ protected:
     FInMemoryHttpTransport& Http() { return Transport.Get(); }
     /** The oldest unanswered request; fails the test when there is none. */
     FInMemoryHttpTransport::FStartedRequest Oldest();
-    /** How many started requests (answered or not) have URLs containing Part. */
+    /** How many started requests (answered or not) have URLs containing Part, letter for letter. */
     int32 NumStarted(const FString& Part);
-    /** The oldest waiting request whose URL contains Part; null when none. */
+    /** The oldest waiting request whose URL contains Part, letter for letter; null when none. */
     FHttpRequestPtr FindPending(const FString& Part);
     /** What the transport saw of a started request. */
     FInMemoryHttpTransport::FStartedRequest Record(const FHttpRequestPtr& Request);

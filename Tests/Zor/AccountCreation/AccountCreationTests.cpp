@@ -161,12 +161,14 @@ TEST_F(FAccountCreationTest, RequestsCarryTheirVerbUrlHeadersAndBody)
         const FInMemoryHttpTransport::FStartedRequest Sent = Oldest();
         EXPECT_EQ(Sent.Verb.ToStdString(), Case.Verb);
         EXPECT_EQ(Sent.URL.ToStdString(), Case.Url);
-        EXPECT_EQ(Sent.Headers.FindRef("Authorization").ToStdString(), Case.Authorization.ToStdString());
-        EXPECT_TRUE(Sent.Headers.FindRef("User-Agent").Contains("game=TestGame")) << Case.Url;
+        EXPECT_EQ(ZorExact::Header(Sent, "Authorization").ToStdString(), Case.Authorization.ToStdString());
+        EXPECT_TRUE(
+            ZorExact::Header(Sent, "User-Agent").Contains("game=TestGame", ESearchCase::CaseSensitive))
+            << Case.Url;
         EXPECT_EQ(Sent.Headers.Contains("Content-Type"), Case.ContentType != nullptr) << Case.Url;
         if (Case.ContentType)
         {
-            EXPECT_EQ(Sent.Headers.FindRef("Content-Type").ToStdString(), Case.ContentType);
+            EXPECT_EQ(ZorExact::Header(Sent, "Content-Type").ToStdString(), Case.ContentType);
         }
         EXPECT_TRUE(Sent.GetContentAsString().Contains(Case.Body, ESearchCase::CaseSensitive)) << Case.Url;
         RespondOldest(204, "");

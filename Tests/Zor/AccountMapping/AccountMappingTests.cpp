@@ -113,8 +113,8 @@ TEST_F(FAccountMappingTest, RequestsGoOutOnTheUserRoadToTheirOwnBase)
         const FInMemoryHttpTransport::FStartedRequest Sent = Oldest();
         EXPECT_EQ(Sent.Verb.ToStdString(), Case.Verb);
         EXPECT_EQ(Sent.URL.ToStdString(), Case.Url);
-        EXPECT_EQ(Sent.Headers.FindRef("Authorization").ToStdString(), "bearer access-1");
-        EXPECT_EQ(Sent.Headers.FindRef("Content-Type").ToStdString(), Case.ContentType);
+        EXPECT_EQ(ZorExact::Header(Sent, "Authorization").ToStdString(), "bearer access-1");
+        EXPECT_EQ(ZorExact::Header(Sent, "Content-Type").ToStdString(), Case.ContentType);
         EXPECT_TRUE(Sent.GetContentAsString().Contains(Case.Body, ESearchCase::CaseSensitive)) << Case.Url;
         EXPECT_FALSE(Sent.GetContentAsString().Contains("externalId"));
         RespondOldest(500, "");

@@ -40,9 +40,9 @@ TEST_F(BuildInfoServiceTest, TakesUserThenLabelThenPlatformAndEncodesThemIntoThe
     {
         SCOPED_TRACE(Case.Query);
         ASSERT_TRUE(V1->QueryEntitledBuilds(FUniqueNetIdString("acct1"), Case.Label, Case.Platform));
-        EXPECT_EQ(SentUrl("/api/buildManifest?"),
-                  FString("http://127.0.0.1:8080/api/buildManifest") + Case.Query);
-        EXPECT_EQ(*Record(FindPending("/api/buildManifest?")).Headers.Find("Authorization"),
+        EXPECT_EXACT_EQ(SentUrl("/api/buildManifest?"),
+                        FString("http://127.0.0.1:8080/api/buildManifest") + Case.Query);
+        EXPECT_EQ(ZorExact::Header(Record(FindPending("/api/buildManifest?")), "Authorization"),
                   FString("bearer access-acct1"));
         SendAndAnswer("/api/buildManifest?", 200, "[]");
 
@@ -51,9 +51,9 @@ TEST_F(BuildInfoServiceTest, TakesUserThenLabelThenPlatformAndEncodesThemIntoThe
         {
             SignInClient();
         }
-        EXPECT_EQ(SentUrl("/launcher/latest"),
-                  FString("http://127.0.0.1:8080/api/buildManifest/launcher/latest") + Case.Query);
-        EXPECT_EQ(*Record(FindPending("/launcher/latest")).Headers.Find("Authorization"),
+        EXPECT_EXACT_EQ(SentUrl("/launcher/latest"),
+                        FString("http://127.0.0.1:8080/api/buildManifest/launcher/latest") + Case.Query);
+        EXPECT_EQ(ZorExact::Header(Record(FindPending("/launcher/latest")), "Authorization"),
                   FString("bearer client-token"));
         SendAndAnswer("/launcher/latest", 200, "");
     }

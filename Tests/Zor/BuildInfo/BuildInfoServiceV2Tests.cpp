@@ -62,7 +62,7 @@ TEST_F(BuildInfoServiceV2Test, TakesPlatformThenLabelThenSubLabelAndAddsTheSubLa
         SCOPED_TRACE(Case.Url);
         ASSERT_TRUE(
             V2->QueryEntitledBuilds(FUniqueNetIdString("acct1"), Case.Platform, Case.Label, Case.SubLabel));
-        EXPECT_EQ(SentUrl("/assets/"), FString(Case.Url));
+        EXPECT_EXACT_EQ(SentUrl("/assets/"), FString(Case.Url));
         SendAndAnswer("/assets/", 200, "[]");
     }
 }
@@ -70,7 +70,7 @@ TEST_F(BuildInfoServiceV2Test, TakesPlatformThenLabelThenSubLabelAndAddsTheSubLa
 TEST_F(BuildInfoServiceV2Test, DownloadAndSelfPatchUrlsCarryTheBuildsOwnQuery)
 {
     ASSERT_TRUE(V2->QuerySignedDownload(FUniqueNetIdString("acct1"), MakeBuild("Game", "item 1", "Beta")));
-    EXPECT_EQ(
+    EXPECT_EXACT_EQ(
         SentUrl("/assets/"),
         FString("http://127.0.0.1:8080/api/public/assets/Windows/item%201/Game?label=Live&subLabel=Beta"));
     EXPECT_TRUE(Log.Contains(ELogVerbosity::Verbose, "Starting QuerySignedDownload request."));
@@ -79,11 +79,12 @@ TEST_F(BuildInfoServiceV2Test, DownloadAndSelfPatchUrlsCarryTheBuildsOwnQuery)
 
     ASSERT_TRUE(V2->QuerySelfPatchBuild("Linux", "Live", "Beta"));
     SignInClient();
-    EXPECT_EQ(
+    EXPECT_EXACT_EQ(
         SentUrl("/assets/"),
         FString(
             "http://127.0.0.1:8080/api/public/assets/Linux/x/TolvanEngineLauncher?label=Live&subLabel=Beta"));
-    EXPECT_EQ(*Record(FindPending("/assets/")).Headers.Find("Authorization"), FString("bearer client-token"));
+    EXPECT_EQ(ZorExact::Header(Record(FindPending("/assets/")), "Authorization"),
+              FString("bearer client-token"));
 }
 
 TEST_F(BuildInfoServiceV2Test, TheSubLabelIsAddedEvenToATemplateWithoutAQuery)
@@ -91,7 +92,7 @@ TEST_F(BuildInfoServiceV2Test, TheSubLabelIsAddedEvenToATemplateWithoutAQuery)
     Start(FString(ZorTestIni) + "\n[OnlineSubsystemZor.OnlineBuildInfoZorV2]\n"
                                 "QueryEntitledBuildsUrl=/assets/`platform/`label\n");
     ASSERT_TRUE(V2->QueryEntitledBuilds(FUniqueNetIdString("acct1"), "Windows", "Live", "Beta"));
-    EXPECT_EQ(SentUrl("/assets/"), FString("http://127.0.0.1:8080/assets/Windows/Live&subLabel=Beta"));
+    EXPECT_EXACT_EQ(SentUrl("/assets/"), FString("http://127.0.0.1:8080/assets/Windows/Live&subLabel=Beta"));
 }
 
 TEST_F(BuildInfoServiceV2Test, EveryArrivingAnswerEmptiesTheUsersBuilds)

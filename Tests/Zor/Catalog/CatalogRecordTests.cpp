@@ -184,10 +184,10 @@ TEST(CatalogRecords, KeysAreFoundInAnyLetterCaseAndTheTextBlockIsInlined)
     EXPECT_EQ(Item.KeyImages[0].Width, 64);
 
     const FString Written = Item.ToJson(false);
-    const int32 Entitlement = Written.Find("\"entitlementName\"");
-    const int32 Title = Written.Find("\"title\"");
-    const int32 Technical = Written.Find("\"technicalDetails\"");
-    const int32 Developer = Written.Find("\"developer\"");
+    const int32 Entitlement = Written.Find("\"entitlementName\"", ESearchCase::CaseSensitive);
+    const int32 Title = Written.Find("\"title\"", ESearchCase::CaseSensitive);
+    const int32 Technical = Written.Find("\"technicalDetails\"", ESearchCase::CaseSensitive);
+    const int32 Developer = Written.Find("\"developer\"", ESearchCase::CaseSensitive);
     EXPECT_TRUE(Entitlement < Title && Title < Technical && Technical < Developer) << *Written;
     EXPECT_FALSE(Written.Contains("{\"title\"")) << *Written;
 }

@@ -105,24 +105,24 @@ TEST_F(FCatalogTest, FilterQueriesComposeTheirUrl)
             Filter.ExcludedCategories.Add(Category(Path));
         }
         ASSERT_TRUE(Catalog->QueryOffersByFilter("qx", Filter, Case.Region, Case.Page)) << Case.Name;
-        EXPECT_EQ(SentUrl(), Base + "/api/shared/namespace/qx" + Case.Expected) << Case.Name;
+        EXPECT_EXACT_EQ(SentUrl(), Base + "/api/shared/namespace/qx" + Case.Expected) << Case.Name;
         ASSERT_TRUE(Catalog->QueryItemsByFilter("qx", Filter, Case.Region, Case.Page)) << Case.Name;
         FString ItemsExpected = Case.Expected;
         ItemsExpected.ReplaceInline("/offers", "/items");
-        EXPECT_EQ(SentUrl(), Base + "/api/shared/namespace/qx" + ItemsExpected) << Case.Name;
+        EXPECT_EXACT_EQ(SentUrl(), Base + "/api/shared/namespace/qx" + ItemsExpected) << Case.Name;
     }
 }
 
 TEST_F(FCatalogTest, ByIdQueriesSendTheirIdsOnlyForItems)
 {
     ASSERT_TRUE(Catalog->QueryItemsById("qx", {"a", "b c"}, FRegionInfo()));
-    EXPECT_EQ(SentUrl(), Base + "/api/shared/bulk/items?Id=a&Id=b%20c");
+    EXPECT_EXACT_EQ(SentUrl(), Base + "/api/shared/bulk/items?Id=a&Id=b%20c");
     ASSERT_TRUE(Catalog->QueryOffersById("qx", {"o1", "o2"}, {"US", ""}));
-    EXPECT_EQ(SentUrl(), Base + "/api/shared/namespace/qx/offers?country=US");
+    EXPECT_EXACT_EQ(SentUrl(), Base + "/api/shared/namespace/qx/offers?country=US");
     ASSERT_TRUE(Catalog->QueryOffersById("q/x?y", {"o1"}, FRegionInfo()));
-    EXPECT_EQ(SentUrl(), Base + "/api/shared/namespace/q%2Fx%3Fy/offers");
+    EXPECT_EXACT_EQ(SentUrl(), Base + "/api/shared/namespace/q%2Fx%3Fy/offers");
     ASSERT_TRUE(Catalog->QueryCategories(FPagedQuery(0, 5)));
-    EXPECT_EQ(SentUrl(), Base + "/api/shared/categories?start=0&count=5");
+    EXPECT_EXACT_EQ(SentUrl(), Base + "/api/shared/categories?start=0&count=5");
 
     const int32 Started = Http().NumStarted();
     EXPECT_FALSE(Catalog->QueryItemsById("qx", {}, FRegionInfo()));

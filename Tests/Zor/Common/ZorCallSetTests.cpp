@@ -65,11 +65,11 @@ TEST_F(FZorCallSetTest, SendBuildsTheRequestFromItsDescriptionAndLogsOneMaskedSt
     ASSERT_TRUE(Service->GetCalls().Send(Described, Record()));
 
     const FInMemoryHttpTransport::FStartedRequest Sent = Oldest();
-    EXPECT_EQ(Sent.URL, FString("http://127.0.0.1:8080/items/a%2Fb?filter=x%26y"));
+    EXPECT_EXACT_EQ(Sent.URL, FString("http://127.0.0.1:8080/items/a%2Fb?filter=x%26y"));
     EXPECT_EQ(Sent.Verb, FString("POST"));
-    EXPECT_EQ(Sent.Headers.FindRef("Content-Type"), FString("application/x-www-form-urlencoded"));
-    EXPECT_EQ(Sent.Headers.FindRef("Authorization"), FString("basic abc"));
-    EXPECT_EQ(Sent.GetContentAsString(), Described.Body);
+    EXPECT_EQ(ZorExact::Header(Sent, "Content-Type"), FString("application/x-www-form-urlencoded"));
+    EXPECT_EQ(ZorExact::Header(Sent, "Authorization"), FString("basic abc"));
+    EXPECT_EXACT_EQ(Sent.GetContentAsString(), Described.Body);
     EXPECT_EQ(Log.Count("Sending Test request. token=<redacted> grant_type=password&password=<redacted>"), 1);
     EXPECT_FALSE(Log.Contains("secret"));
 

@@ -2,6 +2,7 @@
 
 #include "CaseNamePrinter.h"
 #include "Common/ZorUrl.h"
+#include "ExactText.h"
 #include "FStringPrinter.h"
 
 namespace
@@ -45,7 +46,7 @@ TEST_P(FZorUrlSubstituteTest, EncodesOnlyWhatWouldChangeTheRequest)
     const FSubstituteCase& Case = GetParam();
     const FString Value(Case.Value);
     const FString Url = ZorUrl::Substitute(Case.Template, {{"`id", Value}, {"`name", Value}});
-    EXPECT_EQ(Url, FString(Case.Expected));
+    EXPECT_EXACT_EQ(Url, Case.Expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, FZorUrlSubstituteTest, ::testing::ValuesIn(SubstituteCases),
@@ -54,15 +55,15 @@ INSTANTIATE_TEST_SUITE_P(Values, FZorUrlSubstituteTest, ::testing::ValuesIn(Subs
 TEST(ZorUrlTest, PlaceholderCaseAndLongestName)
 {
     const TArray<FZorUrlValue> Values = {{"`id", "1"}, {"`idx", "2"}};
-    EXPECT_EQ(ZorUrl::Substitute("/`ID/`idx", Values), FString("/1/2"));
-    EXPECT_EQ(ZorUrl::Substitute("/`ID/`idx", Values, ESearchCase::CaseSensitive), FString("/`ID/2"));
-    EXPECT_EQ(ZorUrl::Substitute("/`other", Values), FString("/`other"));
+    EXPECT_EXACT_EQ(ZorUrl::Substitute("/`ID/`idx", Values), FString("/1/2"));
+    EXPECT_EXACT_EQ(ZorUrl::Substitute("/`ID/`idx", Values, ESearchCase::CaseSensitive), FString("/`ID/2"));
+    EXPECT_EXACT_EQ(ZorUrl::Substitute("/`other", Values), FString("/`other"));
 }
 
 TEST(ZorUrlTest, EncodersKeepTheirOwnReservedSets)
 {
-    EXPECT_EQ(ZorUrl::EncodePathValue("a&b+c=d"), FString("a&b+c=d"));
-    EXPECT_EQ(ZorUrl::EncodeQueryValue("a/b?c=d"), FString("a/b%3Fc=d"));
-    EXPECT_EQ(ZorUrl::EncodePathValue(FString("\t")), FString("%09"));
-    EXPECT_EQ(ZorUrl::EncodeQueryValue(FString()), FString());
+    EXPECT_EXACT_EQ(ZorUrl::EncodePathValue("a&b+c=d"), FString("a&b+c=d"));
+    EXPECT_EXACT_EQ(ZorUrl::EncodeQueryValue("a/b?c=d"), FString("a/b%3Fc=d"));
+    EXPECT_EXACT_EQ(ZorUrl::EncodePathValue(FString("\t")), FString("%09"));
+    EXPECT_EXACT_EQ(ZorUrl::EncodeQueryValue(FString()), FString());
 }

@@ -53,8 +53,8 @@ TEST_F(FAccountCreationDriverTest, RunsCreateUpdateQueryResendResetInTurn)
     {
         ASSERT_EQ(Http().NumPending(), 1) << Step.Request;
         const auto Request = Oldest();
-        EXPECT_EQ(Request.Verb + " " + Request.URL.Replace("http://127.0.0.1:8080", ""),
-                  FString(Step.Request));
+        EXPECT_EXACT_EQ(Request.Verb + " " + Request.URL.Replace("http://127.0.0.1:8080", ""),
+                        FString(Step.Request));
         RespondOldest(Step.Code, Step.Body);
         Tick();
     }

@@ -57,9 +57,11 @@ protected:
         std::string Text;
         for (const auto& Started : Http().GetStartedRequests())
         {
-            if (Started.URL.Contains("/assets/Windows/c"))
+            if (Started.URL.Contains("/assets/Windows/c", ESearchCase::CaseSensitive))
             {
-                Text += Started.URL.Replace("http://127.0.0.1:8080/api/public/assets/Windows/", "")
+                Text += Started.URL
+                            .Replace("http://127.0.0.1:8080/api/public/assets/Windows/", "",
+                                     ESearchCase::CaseSensitive)
                             .ToStdString() +
                         "\n";
             }

@@ -60,7 +60,7 @@ TEST_F(FCatalogDriverTest, QueriesCategoriesCurrenciesItemsThenOffersUnpaged)
     {
         Tick();
         ASSERT_EQ(Http().NumPending(), 1) << Step.Path;
-        EXPECT_EQ(Oldest().URL, Shared + FString(Step.Path));
+        EXPECT_EXACT_EQ(Oldest().URL, Shared + FString(Step.Path));
         RespondOldest(Step.Code, Step.Body);
         Tick();
     }
@@ -126,7 +126,7 @@ TEST_F(FPurchaseDriverTest, FindsTheOfferOrdersItAndPaysWithTheDefaultAccount)
     const auto Started = Http().GetStartedRequests();
     ASSERT_EQ(Started.Num(), 5);
     EXPECT_TRUE(Started[1].GetContentAsString().EndsWith(
-        R"("lineOffers":[{"offerId":"o2","quantity":1,"namespace":"qx"}]})"))
+        R"("lineOffers":[{"offerId":"o2","quantity":1,"namespace":"qx"}]})", ESearchCase::CaseSensitive))
         << *Started[1].GetContentAsString();
     EXPECT_FALSE(Started[4].GetContentAsString().Contains("amount")) << *Started[4].GetContentAsString();
     EXPECT_EQ(Steps(), "ZOR: query offers complete. Result=true Error=[]\n"

@@ -131,6 +131,7 @@ TEST_F(FConsoleWordTest, AuthTestRefreshesTheUsersTokenThenRunsTheFourSubsystemT
                                  "ONLINE SUB=ZOR TEST CLOUD\nONLINE SUB=ZOR TEST SESSIONCLIENT\n");
     Tick();
     EXPECT_EQ(Requests(), "POST http://127.0.0.1:8080/account/api/oauth/token\n");
-    EXPECT_TRUE(Oldest().GetContentAsString().Contains("grant_type=refresh_token"));
+    EXPECT_TRUE(
+        Oldest().GetContentAsString().Contains("grant_type=refresh_token", ESearchCase::CaseSensitive));
 }
 } // namespace

@@ -76,10 +76,10 @@ TEST_F(EntitlementsServiceTest, SendsOneGetOnTheUserRoadWithThePage)
         EXPECT_TRUE(Log.Contains(ELogVerbosity::Verbose, "Starting QueryEntitlements request."));
         Tick();
         const FInMemoryHttpTransport::FStartedRequest Sent = Oldest();
-        EXPECT_EQ(Sent.URL, FString(Case.Url));
+        EXPECT_EXACT_EQ(Sent.URL, FString(Case.Url));
         EXPECT_EQ(Sent.Verb, FString("GET"));
-        EXPECT_EQ(*Sent.Headers.Find("Content-Type"), FString("application/json"));
-        EXPECT_EQ(*Sent.Headers.Find("Authorization"), "bearer access-" + FString(Case.UserId));
+        EXPECT_EQ(ZorExact::Header(Sent, "Content-Type"), FString("application/json"));
+        EXPECT_EQ(ZorExact::Header(Sent, "Authorization"), "bearer access-" + FString(Case.UserId));
         EXPECT_TRUE(Sent.GetContentAsString().IsEmpty());
         RespondOldest(200, "[]");
         Tick();

@@ -28,16 +28,16 @@ TEST_F(FFriendsTest, EachOperationSendsItsVerbAndPathWithTheAcceptorInTheAccount
         ASSERT_TRUE((Friends().*Case.Operation)(0, FUniqueNetIdString("f/1"), "default")) << Case.Path;
         Tick();
         const auto Sent = Oldest();
-        EXPECT_EQ(Sent.URL, Base + Case.Path);
+        EXPECT_EXACT_EQ(Sent.URL, Base + Case.Path);
         EXPECT_EQ(Sent.Verb, FString(Case.Verb));
-        EXPECT_EQ(*Sent.Headers.Find("Content-Type"), FString("application/json"));
+        EXPECT_EQ(ZorExact::Header(Sent, "Content-Type"), FString("application/json"));
         EXPECT_TRUE(Sent.Content.IsEmpty());
         RespondOldest(500, "no");
         Tick();
     }
     ASSERT_TRUE(Friends().SendInvite(0, FUniqueNetIdString("f9"), "my list"));
     Tick();
-    EXPECT_EQ(Oldest().URL, Base + "/api/public/list/acct1/my%20list/f9");
+    EXPECT_EXACT_EQ(Oldest().URL, Base + "/api/public/list/acct1/my%20list/f9");
     EXPECT_EQ(Oldest().Verb, FString("POST"));
 }
 
@@ -193,7 +193,7 @@ TEST_F(FFriendsTest, DeletingAListDropsItsCache)
     ASSERT_TRUE(Friends().DeleteFriendsList(0, "DEFAULT"));
     Tick();
     EXPECT_EQ(Oldest().Verb, FString("DELETE"));
-    Answer(ListUrl, 204, "");
+    Answer("/api/public/list/acct1/DEFAULT", 204, "");
     TArray<TSharedRef<FOnlineFriend>> Cached;
     EXPECT_FALSE(Friends().GetFriendsList(0, "default", Cached));
 }

@@ -14,7 +14,8 @@ TEST_F(FSendInvitesTest, EachInvitationGoesOutAfterThePreviousOneEndsWhateverIts
     {
         Tick();
         ASSERT_EQ(Http().NumPending(), 1) << "one invitation at a time";
-        EXPECT_EQ(Oldest().URL, FString("http://127.0.0.1:8080/api/public/list/acct1/default/") + Ids[Index]);
+        EXPECT_EXACT_EQ(Oldest().URL,
+                        FString("http://127.0.0.1:8080/api/public/list/acct1/default/") + Ids[Index]);
         RespondOldest(Codes[Index], "{}");
         Tick();
     }
@@ -33,7 +34,7 @@ TEST_F(FSendInvitesTest, ARefusedInvitationMovesStraightOnAndNoIdsSendNothing)
     EXPECT_TRUE(Subsystem->Exec(nullptr, "TEST SENDINVITES a b", *GLog));
     EXPECT_EQ(EventText(), FString("send:0:0:a:default:Already invited friend=a."));
     Tick();
-    EXPECT_EQ(Oldest().URL, FString("http://127.0.0.1:8080/api/public/list/acct1/default/b"));
+    EXPECT_EXACT_EQ(Oldest().URL, FString("http://127.0.0.1:8080/api/public/list/acct1/default/b"));
 }
 
 TEST_F(FSendInvitesTest, ACallersRefusalOnTheSameListDoesNotSkipAnInvitation)
@@ -44,7 +45,7 @@ TEST_F(FSendInvitesTest, ACallersRefusalOnTheSameListDoesNotSkipAnInvitation)
     RespondOldest(200, "{}");
     Tick(2);
     EXPECT_EQ(Http().NumStarted(), 2);
-    EXPECT_EQ(Oldest().URL, FString("http://127.0.0.1:8080/api/public/list/acct1/default/b"));
+    EXPECT_EXACT_EQ(Oldest().URL, FString("http://127.0.0.1:8080/api/public/list/acct1/default/b"));
 }
 
 TEST_F(FSendInvitesTest, InvitationsWaitOutAnotherCallersRequestOnTheList)

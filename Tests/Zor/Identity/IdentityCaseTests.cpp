@@ -139,13 +139,14 @@ TEST_F(FIdentityCaseTest, AuthSessionsAreListedWithTheTokensOwnBearer)
     FHttpRequestPtr Query;
     for (const auto& Request : Http().GetStartedRequests())
     {
-        Query = Request.URL.EndsWith("/api/oauth/sessions") ? Request.Request : Query;
+        Query =
+            Request.URL.EndsWith("/api/oauth/sessions", ESearchCase::CaseSensitive) ? Request.Request : Query;
     }
     ASSERT_TRUE(Query);
     const auto Sent = Record(Query);
     EXPECT_TRUE(Sent.URL.EndsWith("/account/api/oauth/sessions", ESearchCase::CaseSensitive)) << *Sent.URL;
     EXPECT_TRUE(Sent.Verb.Equals("GET"));
-    EXPECT_TRUE(Sent.Headers.FindRef("Authorization").Equals("bearer access-1"));
+    EXPECT_TRUE(ZorExact::Header(Sent, "Authorization").Equals("bearer access-1"));
     EXPECT_TRUE(Log.Contains(ELogVerbosity::VeryVerbose, "QueryAuthSessions request. url="));
     Http().Respond(Query, 500, "down", {}, "text/plain");
     Tick();
@@ -166,7 +167,8 @@ TEST_F(FIdentityCaseTest, ClientTokenRefreshedExplicitlyStaysAClientToken)
     ASSERT_TRUE(Identity().RefreshAuth(*Client));
     EXPECT_EQ(Client->TokenState, EAuthTokenState::Refreshing);
     const auto Grant = Record(FindPending("/api/oauth/token"));
-    EXPECT_TRUE(Grant.GetContentAsString().StartsWith("grant_type=refresh_token&refresh_token="));
+    EXPECT_TRUE(Grant.GetContentAsString().StartsWith("grant_type=refresh_token&refresh_token=",
+                                                      ESearchCase::CaseSensitive));
     Answer("/api/oauth/token", 200, TokenReply("", 3600, "client-2"));
     EXPECT_TRUE(bReported);
     EXPECT_EQ(Client->TokenState, EAuthTokenState::Valid);

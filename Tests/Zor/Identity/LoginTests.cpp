@@ -61,8 +61,8 @@ TEST_F(FLoginTest, LoginSendsTheGrantSignedWithTheApplicationClient)
     EXPECT_TRUE(
         Grant.URL.Equals("http://127.0.0.1:8080/account/api/oauth/token", ESearchCase::CaseSensitive));
     EXPECT_TRUE(Grant.Verb.Equals("POST"));
-    EXPECT_TRUE(Grant.Headers.FindRef("Content-Type").Equals("application/x-www-form-urlencoded"));
-    EXPECT_TRUE(Grant.Headers.FindRef("Authorization")
+    EXPECT_TRUE(ZorExact::Header(Grant, "Content-Type").Equals("application/x-www-form-urlencoded"));
+    EXPECT_TRUE(ZorExact::Header(Grant, "Authorization")
                     .Equals("basic " + FBase64::Encode(FString("testclient:testsecret")),
                             ESearchCase::CaseSensitive));
     EXPECT_TRUE(Grant.GetContentAsString().Equals("grant_type=password&username=user&password=pw"));
@@ -78,7 +78,7 @@ TEST_F(FLoginTest, SuccessfulLoginKillsOtherSessionsReadsAccountInfoThenReports)
     EXPECT_TRUE(Kill.URL.EndsWith("?killType=OTHERS_ACCOUNT_CLIENT", ESearchCase::CaseSensitive));
     EXPECT_TRUE(Kill.Verb.Equals("DELETE"));
     const auto Info = Record(FindPending("/api/public/account/acct1"));
-    EXPECT_TRUE(Info.Headers.FindRef("Authorization").Equals("bearer access-1"));
+    EXPECT_TRUE(ZorExact::Header(Info, "Authorization").Equals("bearer access-1"));
 
     Answer("/api/public/account/", 200,
            R"({"id":"acct1","displayName":"P1","lastLogin":"2026-01-01T00:00:00Z"})");
@@ -87,7 +87,7 @@ TEST_F(FLoginTest, SuccessfulLoginKillsOtherSessionsReadsAccountInfoThenReports)
         Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->LastLogin.Equals("2026-01-01T00:00:00Z"));
     // A successful login goes on with a purchase login under the purchase client.
     const auto Purchase = Record(FindPending("/api/oauth/token"));
-    EXPECT_TRUE(Purchase.Headers.FindRef("Authorization")
+    EXPECT_TRUE(ZorExact::Header(Purchase, "Authorization")
                     .Equals("basic " + FBase64::Encode(FString("purchaseclient:purchasesecret"))));
     EXPECT_TRUE(Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->LoginCredentials.Id.IsEmpty());
 }
@@ -332,8 +332,7 @@ TEST_F(FLoginTest, AutoLoginForms)
     EXPECT_TRUE(Identity().GetUserAccountZor(FUniqueNetIdString("acct9")).IsValid());
     // No grant: the ready token is checked at once, beside the account information.
     EXPECT_EQ(Http().NumStarted(), 2);
-    EXPECT_TRUE(Record(FindPending("/api/oauth/verify"))
-                    .Headers.FindRef("Authorization")
+    EXPECT_TRUE(ZorExact::Header(Record(FindPending("/api/oauth/verify")), "Authorization")
                     .Equals("bearer ready-token"));
     Answer("/api/public/account/acct9", 200, R"({"id":"acct9"})");
     EXPECT_TRUE(Events_().Equals("login:1:,status:LoggedIn,changed")) << *Events_();

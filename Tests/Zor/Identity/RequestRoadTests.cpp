@@ -47,18 +47,18 @@ TEST_F(FRoadTest, UserRequestsLeaveOnePerTickEachFreshlySigned)
     const FHttpRequestRef Second = MakeRequest("http://svc/second");
     ASSERT_TRUE(QueueUser(First));
     ASSERT_TRUE(QueueUser(Second));
-    EXPECT_TRUE(First->GetHeader("User-Agent").StartsWith("game=TestGame"));
+    EXPECT_TRUE(First->GetHeader("User-Agent").StartsWith("game=TestGame", ESearchCase::CaseSensitive));
     EXPECT_TRUE(First->GetHeader("Authorization").IsEmpty());
 
     Tick();
     EXPECT_EQ(NumStarted("/first"), 1);
     EXPECT_EQ(NumStarted("/second"), 0);
-    EXPECT_TRUE(Record(First).Headers.FindRef("Authorization").Equals("bearer access-1"));
+    EXPECT_TRUE(ZorExact::Header(Record(First), "Authorization").Equals("bearer access-1"));
 
     UserToken().access_token = "access-2";
     Tick();
     EXPECT_EQ(NumStarted("/second"), 1);
-    EXPECT_TRUE(Record(Second).Headers.FindRef("Authorization").Equals("bearer access-2"));
+    EXPECT_TRUE(ZorExact::Header(Record(Second), "Authorization").Equals("bearer access-2"));
 }
 
 TEST_F(FRoadTest, UserWithoutAccountIsRefusedAndNothingIsQueued)
@@ -87,7 +87,7 @@ TEST_F(FRoadTest, RunOutTokenStartsARefreshAndTheRequestWaitsForIt)
     Tick();
     ASSERT_EQ(NumStarted("/after-refresh"), 1);
     EXPECT_TRUE(
-        Record(FindPending("/after-refresh")).Headers.FindRef("Authorization").Equals("bearer access-new"));
+        ZorExact::Header(Record(FindPending("/after-refresh")), "Authorization").Equals("bearer access-new"));
 }
 
 TEST_F(FRoadTest, StateNoneWaitsAndFailedCancelsEachRequestOnceLater)
@@ -118,7 +118,7 @@ TEST_F(FRoadTest, ServerRoutesUserRequestsToTheApplicationClient)
     Tick();
     ASSERT_EQ(NumStarted("/server"), 1);
     EXPECT_TRUE(
-        Record(FindPending("/server")).Headers.FindRef("Authorization").Equals("bearer client-token"));
+        ZorExact::Header(Record(FindPending("/server")), "Authorization").Equals("bearer client-token"));
 }
 
 TEST_F(FRoadTest, PurchaseRoadIgnoresTheQueues)
@@ -139,7 +139,7 @@ TEST_F(FRoadTest, PurchaseRoadIgnoresTheQueues)
                                                       FUniqueNetIdString("acct1"), Purchase, Error));
     EXPECT_EQ(NumStarted("/order"), 1);
     EXPECT_EQ(NumStarted("/waiting"), 0);
-    EXPECT_TRUE(Record(Purchase).Headers.FindRef("Authorization").Equals("bearer buy"));
+    EXPECT_TRUE(ZorExact::Header(Record(Purchase), "Authorization").Equals("bearer buy"));
 }
 
 TEST_F(FRoadTest, TwoClientRequestsInOneFrameStartOneClientLogin)

@@ -25,8 +25,8 @@ TEST_F(FTokenLifeTest, VerifiedOnTheFirstTickThenAtTheIntervalAndRefreshedNearTh
     Tick(1, 0.016f);
     ASSERT_TRUE(FindPending("/api/oauth/verify"));
     EXPECT_EQ(UserToken().TokenState, EAuthTokenState::Verifying);
-    EXPECT_TRUE(
-        Record(FindPending("/api/oauth/verify")).Headers.FindRef("Authorization").Equals("bearer access-1"));
+    EXPECT_TRUE(ZorExact::Header(Record(FindPending("/api/oauth/verify")), "Authorization")
+                    .Equals("bearer access-1"));
 
     Answer("/api/oauth/verify", 200, VerifyReply(7200)); // larger: the local lifetime stays
     EXPECT_EQ(UserToken().TokenState, EAuthTokenState::Valid);
@@ -186,7 +186,7 @@ TEST_F(FTokenLifeTest, ExchangeCodeGoesOutOnTheUserRoad)
     EXPECT_FALSE(FindPending("/api/oauth/exchange"));
     Tick();
     const auto Exchange = Record(FindPending("/api/oauth/exchange"));
-    EXPECT_TRUE(Exchange.Headers.FindRef("Authorization").Equals("bearer access-1"));
+    EXPECT_TRUE(ZorExact::Header(Exchange, "Authorization").Equals("bearer access-1"));
     Answer("/api/oauth/exchange", 200, R"({"code":"xc-1","expiresInSeconds":300})");
     EXPECT_TRUE(Error.Equals("code=xc-1"));
 }
@@ -216,8 +216,7 @@ TEST_F(FTokenLifeTest, ConsoleWordsReachIdentityForTheLoggedInUser)
     EXPECT_TRUE(Subsystem->Exec(nullptr, "TEST EXCHANGECODE anyclient", *GLog));
     Answer("/api/oauth/token", 200, TokenReply("acct1", 3600, "access-2"));
     Tick();
-    EXPECT_TRUE(Record(FindPending("/api/oauth/exchange"))
-                    .Headers.FindRef("Authorization")
+    EXPECT_TRUE(ZorExact::Header(Record(FindPending("/api/oauth/exchange")), "Authorization")
                     .Equals("bearer access-2"));
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "ExactText.h"
 #include "Identity/AuthTokenZor.h"
 #include "Json/JsonSerializer.h"
 
@@ -13,7 +14,7 @@ TEST(AuthToken, NewRecordWritesEveryKeyWithAnEmptyAdditionalInformation)
     for (const char* Key : {"access_token", "expires_in", "token_type", "refresh_token", "refresh_expires",
                             "account_id", "client_id"})
     {
-        EXPECT_TRUE(Json->HasField(Key)) << Key;
+        EXPECT_TRUE(ZorExact::HasKeys(Json, {Key}));
     }
     const TSharedPtr<FJsonObject>* Info = nullptr;
     ASSERT_TRUE(Json->TryGetObjectField("additionalInformation", Info));

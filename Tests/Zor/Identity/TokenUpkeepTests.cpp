@@ -97,9 +97,10 @@ protected:
         RunAnswering(Seconds, Fps,
                      [&](const FInMemoryHttpTransport::FStartedRequest& Started)
                      {
-                         return Started.URL.Contains("/api/oauth/token")    ? Grant
-                                : Started.URL.Contains("/api/oauth/verify") ? Verify
-                                                                            : Empty;
+                         return Started.URL.Contains("/api/oauth/token", ESearchCase::CaseSensitive) ? Grant
+                                : Started.URL.Contains("/api/oauth/verify", ESearchCase::CaseSensitive)
+                                    ? Verify
+                                    : Empty;
                      });
     }
     /** As Run, with every waiting request answered by what Reply gives for it. */
@@ -131,8 +132,10 @@ protected:
         int32 Found = 0;
         for (const auto& Started : Http().GetStartedRequests())
         {
-            Found +=
-                Started.URL.Contains(UrlPart) && Started.GetContentAsString().StartsWith(BodyStart) ? 1 : 0;
+            Found += Started.URL.Contains(UrlPart, ESearchCase::CaseSensitive) &&
+                             Started.GetContentAsString().StartsWith(BodyStart, ESearchCase::CaseSensitive)
+                         ? 1
+                         : 0;
         }
         return Found;
     }
@@ -251,14 +254,14 @@ TEST_F(FTokenUpkeepTest, NoReplyOfAShortLifetimeStartsARequestLoop)
                                          Body.StartsWith("grant_type=client_credentials") ||
                                          Body.EndsWith("refresh_token=");
                     const EShortToken Token = bClient ? EShortToken::Client : EShortToken::User;
-                    if (Started.URL.Contains("/api/oauth/verify"))
+                    if (Started.URL.Contains("/api/oauth/verify", ESearchCase::CaseSensitive))
                     {
                         return {200,
                                 FString::Printf(R"({"account_id":"%s","client_id":"testclient",)"
                                                 R"("expires_in":%g})",
                                                 bClient ? "" : "acct1", Life(EShortReply::Verify, Token))};
                     }
-                    if (!Started.URL.Contains("/api/oauth/token"))
+                    if (!Started.URL.Contains("/api/oauth/token", ESearchCase::CaseSensitive))
                     {
                         return Empty;
                     }

@@ -1,3 +1,4 @@
+#include "ExactText.h"
 #include "Messages/ZorMessage.h"
 #include "Messages/ZorMessageHeader.h"
 #include "Messages/ZorSendMessageRequest.h"
@@ -53,6 +54,8 @@ TEST(MessageRecordTest, SendRequestWritesEveryKeyWithThePayloadInBase64)
     const TSharedPtr<FJsonObject> Json = Parse(Request.ToJson());
 
     ASSERT_TRUE(Json);
+    EXPECT_TRUE(
+        ZorExact::HasKeys(Json, {"type", "fromName", "validUntil", "pushMessage", "toTavoIds", "body"}));
     EXPECT_EQ(Json->GetStringField("type"), FString("gift"));
     EXPECT_EQ(Json->GetStringField("fromName"), FString("Ann"));
     EXPECT_TRUE(Json->HasTypedField<EJson::String>("validUntil"));

@@ -175,10 +175,12 @@ TEST_F(FMessagesTest, SendingPostsTheRecipientsAndThePayload)
     Tick();
 
     const auto Sent = Oldest();
-    EXPECT_EQ(Sent.URL, FString("http://127.0.0.1:8080/api/messaging/acct1/outbox"));
+    EXPECT_EXACT_EQ(Sent.URL, FString("http://127.0.0.1:8080/api/messaging/acct1/outbox"));
     EXPECT_EQ(Sent.Verb, FString("POST"));
     TSharedPtr<FJsonObject> Json;
     ASSERT_TRUE(FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Sent.GetContentAsString()), Json));
+    EXPECT_TRUE(
+        ZorExact::HasKeys(Json, {"type", "fromName", "validUntil", "pushMessage", "toTavoIds", "body"}));
     EXPECT_EQ(Json->GetStringField("type"), FString("gift"));
     EXPECT_EQ(Json->GetStringField("fromName"), FString("Player One"));
     EXPECT_EQ(Json->GetStringField("pushMessage"), FString("None"));

@@ -65,8 +65,8 @@ protected:
         int32 Count = 0;
         for (const auto& Started : Http().GetStartedRequests())
         {
-            Count +=
-                Started.State == FInMemoryHttpTransport::EState::Pending && Started.URL.Contains("/orders");
+            Count += Started.State == FInMemoryHttpTransport::EState::Pending &&
+                     Started.URL.Contains("/orders", ESearchCase::CaseSensitive);
         }
         return Count;
     }
@@ -116,10 +116,10 @@ TEST_F(FOrderTest, EachOperationSendsItsUrlVerbAndCondensedBody)
     {
         ASSERT_TRUE(Case.Start()) << Case.Name;
         const auto Sent = Http().GetStartedRequests().Last();
-        EXPECT_EQ(Sent.URL, Case.Url) << Case.Name;
+        EXPECT_EXACT_EQ(Sent.URL, Case.Url) << Case.Name;
         EXPECT_EQ(Sent.Verb, Case.Verb) << Case.Name;
-        EXPECT_EQ(Sent.GetContentAsString(), Case.Body) << Case.Name;
-        EXPECT_EQ(Sent.Headers.FindRef("Authorization"), FString("bearer purchase-1")) << Case.Name;
+        EXPECT_EXACT_EQ(Sent.GetContentAsString(), Case.Body) << Case.Name;
+        EXPECT_EQ(ZorExact::Header(Sent, "Authorization"), FString("bearer purchase-1")) << Case.Name;
         Http().Respond(Sent.Request, 500, "no");
         Tick();
     }
@@ -134,7 +134,7 @@ TEST_F(FOrderTest, TheCheckoutAmountIsSummedWithoutOverflow)
     FOnlineBillingAccount Card;
     Card.AccountId = "c";
     ASSERT_TRUE(Service->CheckoutOrder(User, "big", Card));
-    EXPECT_TRUE(NewestBody().Contains("\"amount\":4294967294,")) << *NewestBody();
+    EXPECT_TRUE(NewestBody().Contains("\"amount\":4294967294,", ESearchCase::CaseSensitive)) << *NewestBody();
 }
 
 TEST_F(FOrderTest, PreconditionsRefuseAtOnceAndSendNothing)

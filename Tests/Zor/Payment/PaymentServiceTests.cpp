@@ -58,9 +58,9 @@ TEST_F(FPaymentTest, QueriesGoOnTheirRoadsWithTheirTokens)
     ASSERT_TRUE(Payment->QueryDefaultBillingAccount(User));
     Tick();
     const auto Sent = Record(FindPending("/billingaccounts/default"));
-    EXPECT_EQ(Sent.URL,
-              FString("http://127.0.0.1:8080/api/public/payment/accounts/acct1/billingaccounts/default"));
-    EXPECT_EQ(Sent.Headers.FindRef("Authorization"), FString("bearer access-1"));
+    EXPECT_EXACT_EQ(
+        Sent.URL, FString("http://127.0.0.1:8080/api/public/payment/accounts/acct1/billingaccounts/default"));
+    EXPECT_EQ(ZorExact::Header(Sent, "Authorization"), FString("bearer access-1"));
     EXPECT_EQ(Sent.Verb, FString("GET"));
 }
 
@@ -77,7 +77,7 @@ TEST_F(FPaymentTest, OneRequestPerUserWhateverItsKindAndTheUserIdCaseCounts)
     EXPECT_EQ(Events.Last(), FString("default:0::Invalid userid"));
 
     const auto Sent = Record(FindPending("/acct1/billingaccounts"));
-    EXPECT_EQ(Sent.Headers.FindRef("Authorization"), FString("bearer purchase-1"));
+    EXPECT_EQ(ZorExact::Header(Sent, "Authorization"), FString("bearer purchase-1"));
     Answer("/acct1/billingaccounts", 200, R"({"billingAccountName":"Card"})");
     EXPECT_EQ(Events.Last(), FString("all:1:acct1:"));
     TArray<TSharedPtr<FOnlineBillingAccount>> Accounts;

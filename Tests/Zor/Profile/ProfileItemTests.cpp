@@ -194,7 +194,9 @@ TEST_F(FProfileTest, ForceQueryProfileChoosesItsContextAndAllowsTwoInFlight)
         "Caught overlapping attempts to query same user's profile, skipping. User Player One [acct1]"));
     EXPECT_EQ(Profile->GetFullProfileQueryQueued(), 2);
     Tick();
-    EXPECT_TRUE(Record(FindPending()).URL.EndsWith("/game/client/acct1/profile0/QueryProfile?rvn=-1"));
+    EXPECT_TRUE(
+        Record(FindPending())
+            .URL.EndsWith("/game/client/acct1/profile0/QueryProfile?rvn=-1", ESearchCase::CaseSensitive));
 
     // A failed query moves the revision from -1 to -2, and the next command carries it.
     Answer(500, "down", {}, "text/plain");
@@ -203,7 +205,7 @@ TEST_F(FProfileTest, ForceQueryProfileChoosesItsContextAndAllowsTwoInFlight)
     EXPECT_TRUE(Profile->HasCompletedProfileQuery());
     EXPECT_FALSE(Profile->HasValidProfileData());
     Tick();
-    EXPECT_TRUE(Record(FindPending()).URL.EndsWith("?rvn=-2"));
+    EXPECT_TRUE(Record(FindPending()).URL.EndsWith("?rvn=-2", ESearchCase::CaseSensitive));
     Answer(200, R"({"profileRevision":8})");
     EXPECT_EQ(Profile->GetFullProfileQueryQueued(), 0);
     EXPECT_TRUE(
@@ -245,8 +247,9 @@ TEST_F(FProfileTest, CheatResetDeletesThenQueriesThroughTheQueue)
     EXPECT_EQ(Profile->GetNumPendingRequests(), 2);
     Tick();
     GrantClientToken("cheatclient");
-    EXPECT_TRUE(Record(FindPending()).URL.Contains("/DeleteProfile?force=true&rvn=-1"));
+    EXPECT_TRUE(
+        Record(FindPending()).URL.Contains("/DeleteProfile?force=true&rvn=-1", ESearchCase::CaseSensitive));
     Answer(200, R"({"profileRevision":0})");
     Tick();
-    EXPECT_TRUE(Record(FindPending()).URL.EndsWith("/QueryProfile?rvn=0"));
+    EXPECT_TRUE(Record(FindPending()).URL.EndsWith("/QueryProfile?rvn=0", ESearchCase::CaseSensitive));
 }

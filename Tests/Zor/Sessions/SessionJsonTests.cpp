@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "ExactText.h"
 #include "FStringPrinter.h"
 #include "LogCapture.h"
 #include "Sessions/OnlineSessionInfoZor.h"
@@ -64,13 +65,13 @@ TEST(SessionJsonTest, SessionReadsBackFromItsOwnJson)
     FLogCapture Log;
     const FNamedOnlineSession Hosted = MakeHosted();
     const FString Text = ZorSessionJson::WriteSessionToJson(Hosted, {});
-    EXPECT_TRUE(Text.Contains("\"MAXPING_i\": 50"));
-    EXPECT_TRUE(Text.Contains("\"buildUniqueId\": \"-123\""));
+    EXPECT_TRUE(Text.Contains("\"MAXPING_i\": 50", ESearchCase::CaseSensitive));
+    EXPECT_TRUE(Text.Contains("\"buildUniqueId\": \"-123\"", ESearchCase::CaseSensitive));
     EXPECT_FALSE(Text.Contains("PINGONLY"));
     EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning, "Unable to write session setting BIG:"));
     EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning, "Unable to write session setting EMPTY:"));
     // Without session info the body carries only the port; the service fills the address.
-    EXPECT_TRUE(Text.Contains("\"serverPort\": 7777"));
+    EXPECT_TRUE(Text.Contains("\"serverPort\": 7777", ESearchCase::CaseSensitive));
     EXPECT_FALSE(Text.Contains("serverAddress"));
 
     const FOnlineSession Read = ReadResult(Text);
@@ -144,7 +145,7 @@ TEST(SessionJsonTest, WrittenAddressReadsBack)
     Info->HostAddr = MakeShared<FInternetAddr>(0x7F000001, 7777);
     Hosted.SessionInfo = Info;
     const FString Text = ZorSessionJson::WriteSessionToJson(Hosted, {});
-    EXPECT_TRUE(Text.Contains("\"serverAddress\": \"2130706433\""));
+    EXPECT_TRUE(Text.Contains("\"serverAddress\": \"2130706433\"", ESearchCase::CaseSensitive));
     EXPECT_EQ(InfoOf(ReadResult(Text)).HostAddr->ToString(true), "127.0.0.1:7777");
     Info->HostAddr.Reset();
     const FString NoAddress = ZorSessionJson::WriteSessionToJson(Hosted, {});
@@ -224,14 +225,17 @@ TEST(SessionJsonTest, SearchCriteriaFollowTheServiceRules)
     Query.Set("MINSLOTSAVAILABLE", 3, EOnlineComparisonOp::Equals);
     const TSharedPtr<FJsonObject> Written = Parse(ZorSessionJson::WriteSearchToJson(Search, 77));
     ASSERT_TRUE(Written);
+    EXPECT_TRUE(ZorExact::HasKeys(Written, {"criteria", "requireDedicated", "maxCurrentPlayers",
+                                            "openPlayersRequired", "buildUniqueId", "maxResults"}));
     const TArray<TSharedPtr<FJsonValue>>& Criteria = Written->GetArrayField("criteria");
     ASSERT_EQ(Criteria.Num(), 3);
     const TPair<const char*, const char*> Expected[] = {
         {"LESS_THAN_OR_EQUAL", "MAXPING_i"}, {"EQUAL", "REGION_s"}, {"NOT_EQUAL", "RANKED_b"}};
     for (int32 Index = 0; Index < 3; ++Index)
     {
-        EXPECT_EQ(Criteria[Index]->AsObject()->GetStringField("type"), Expected[Index].Key);
-        EXPECT_EQ(Criteria[Index]->AsObject()->GetStringField("key"), Expected[Index].Value);
+        EXPECT_TRUE(ZorExact::HasKeys(Criteria[Index]->AsObject(), {"type", "key", "value"}));
+        EXPECT_EXACT_EQ(Criteria[Index]->AsObject()->GetStringField("type"), Expected[Index].Key);
+        EXPECT_EXACT_EQ(Criteria[Index]->AsObject()->GetStringField("key"), Expected[Index].Value);
     }
     EXPECT_EQ(Criteria[0]->AsObject()->GetNumberField("value"), 50);
     EXPECT_TRUE(Written->GetBoolField("requireDedicated"));

@@ -21,10 +21,11 @@ TEST_F(FSessionTest, CreateSendsTheSessionAndTakesTheAnswer)
     ASSERT_TRUE(Request);
     const auto Sent = Record(Request);
     EXPECT_EQ(Sent.Verb, "POST");
-    EXPECT_EQ(Sent.URL, "http://127.0.0.1:8080/api/matchmaking/session");
-    EXPECT_EQ(*Sent.Headers.Find("Authorization"), "bearer access-acct1");
+    EXPECT_EXACT_EQ(Sent.URL, "http://127.0.0.1:8080/api/matchmaking/session");
+    EXPECT_EQ(ZorExact::Header(Sent, "Authorization"), "bearer access-acct1");
     const TSharedPtr<FJsonObject> Body = BodyOf(Sent);
     ASSERT_TRUE(Body);
+    EXPECT_TRUE(ZorExact::HasKeys(Body, {"ownerId", "openPublicPlayers", "buildUniqueId"}));
     EXPECT_EQ(Body->GetStringField("ownerId"), "acct1");
     EXPECT_EQ(Body->GetNumberField("openPublicPlayers"), 3);
     EXPECT_EQ(Body->GetStringField("buildUniqueId"), FString::FromInt(GetBuildUniqueId()));
@@ -230,6 +231,7 @@ TEST_F(FSessionTest, UserUpdateReturnsTrueAndFiresWhenTheTaskEnds)
     EXPECT_TRUE(Sessions().UpdateSession("Game", Settings, true));
     const FHttpRequestPtr Request = WaitForRequest("/session/s1");
     ASSERT_TRUE(Request);
+    EXPECT_TRUE(ZorExact::HasKeys(BodyOf(Record(Request)), {"maxPublicPlayers"}));
     EXPECT_EQ(BodyOf(Record(Request))->GetNumberField("maxPublicPlayers"), 6);
     Http().Respond(Request, 200, R"({"openPublicPlayers":5,"openPrivatePlayers":0,"publicPlayers":[]})");
     ASSERT_TRUE(PumpUntil([this] { return !Updated.IsEmpty(); }));
@@ -282,7 +284,8 @@ TEST_F(FSessionTest, RegisteringPlayersSendsOnlyNewOnesOnAServer)
     PumpUntil([this] { return Http().NumPending() > 0; });
     const FHttpRequestPtr Request = Http().FindOldestPending();
     ASSERT_TRUE(Request);
-    EXPECT_EQ(Record(Request).URL, "http://127.0.0.1:8080/api/matchmaking/session/s1/players");
+    EXPECT_EXACT_EQ(Record(Request).URL, "http://127.0.0.1:8080/api/matchmaking/session/s1/players");
+    EXPECT_TRUE(ZorExact::HasKeys(BodyOf(Record(Request)), {"publicPlayers"}));
     EXPECT_EQ(BodyOf(Record(Request))->GetArrayField("publicPlayers").Num(), 1);
     Http().Respond(Request, 200, R"({"openPublicPlayers":2,"publicPlayers":["guest"],"privatePlayers":[]})");
     ASSERT_TRUE(PumpUntil([this] { return !Registered.IsEmpty(); }));
@@ -298,6 +301,7 @@ TEST_F(FSessionTest, RegisteringPlayersSendsOnlyNewOnesOnAServer)
     PumpUntil([this] { return Http().NumPending() > 0; });
     const TSharedPtr<FJsonObject> Invited = BodyOf(Record(Http().FindOldestPending()));
     ASSERT_TRUE(Invited);
+    EXPECT_TRUE(ZorExact::HasKeys(Invited, {"publicPlayers", "privatePlayers"}));
     EXPECT_TRUE(Invited->GetArrayField("publicPlayers").IsEmpty());
     EXPECT_EQ(Invited->GetArrayField("privatePlayers")[0]->AsString(), "friend");
     RespondOldest(200, R"({"publicPlayers":["guest"],"privatePlayers":["friend"]})");
@@ -418,7 +422,7 @@ TEST_F(FSessionTest, FriendSearchPicksTheLatestSession)
     EXPECT_FALSE(Sessions().FindSessions(0, Pending));
     const FHttpRequestPtr Request = WaitForRequest("findPlayer");
     ASSERT_TRUE(Request);
-    EXPECT_TRUE(Record(Request).URL.EndsWith("/findPlayer/friend%2F1%3Fx"));
+    EXPECT_TRUE(Record(Request).URL.EndsWith("/findPlayer/friend%2F1%3Fx", ESearchCase::CaseSensitive));
     const FString Answer =
         FString::Printf("[%s,%s,%s]", *SessionAnswer("a", GetBuildUniqueId(), R"(,"lastUpdated":"2026-02")"),
                         *SessionAnswer("b", GetBuildUniqueId(), R"(,"lastUpdated":"2026-02")"),

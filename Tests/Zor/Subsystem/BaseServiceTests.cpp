@@ -41,8 +41,8 @@ TEST_F(FBaseServiceTest, RegionPartWritesOnlyWhatIsSet)
         Bare.AppendRegionUrl("/offers", FRegionInfo{"DE", "de"}).Equals("/offers?country=DE&locale=de"));
     EXPECT_TRUE(Bare.AppendRegionUrl("/offers", FRegionInfo{}).Equals("/offers"));
     // Values that would add a parameter or break the query are encoded.
-    EXPECT_EQ(Bare.AppendRegionUrl("/offers", FRegionInfo{"D&E=1", "de de?x#"}),
-              FString("/offers?country=D%26E=1&locale=de%20de%3Fx%23"));
+    EXPECT_EXACT_EQ(Bare.AppendRegionUrl("/offers", FRegionInfo{"D&E=1", "de de?x#"}),
+                    FString("/offers?country=D%26E=1&locale=de%20de%3Fx%23"));
 }
 
 TEST_F(FBaseServiceTest, UserAgentNamesGameEngineAndVersion)

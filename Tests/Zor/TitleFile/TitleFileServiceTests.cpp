@@ -122,7 +122,7 @@ TEST_P(TitleFilePaging, PagesReplaceOrMergeAsTheirQuerySays)
                            R"( [{"hash":"h3","uniqueFilename":"B","filename":"B.ini"},)"
                            R"({"hash":"h4","uniqueFilename":"c"}])");
     EXPECT_TRUE(Sent.URL.Equals(FString(ListUrl) + Case.Query, ESearchCase::CaseSensitive)) << *Sent.URL;
-    EXPECT_TRUE(Sent.Headers.FindRef("Authorization").Equals("bearer client-token"));
+    EXPECT_TRUE(ZorExact::Header(Sent, "Authorization").Equals("bearer client-token"));
     EXPECT_EQ(ListedNames(), Case.bReplaces ? "B=B.ini,c=c" : "a=A.ini,B=B.ini,c=c");
     EXPECT_EQ(JoinedEvents(), "list 1|list 1");
 }
@@ -187,7 +187,7 @@ TEST_F(TitleFileTest, ACopyOnDiskWithoutAListedHeaderIsDownloaded)
         }
         WriteFile(CloudDir() / "QVR" / "Game.ini", Copy);
         ASSERT_TRUE(Titles->ReadFile("Game.ini"));
-        EXPECT_TRUE(Answer(200, "fresh").URL.EndsWith("/Game.ini")) << bListed;
+        EXPECT_TRUE(Answer(200, "fresh").URL.EndsWith("/Game.ini", ESearchCase::CaseSensitive)) << bListed;
         EXPECT_EQ(Contents("Game.ini"), "fresh") << bListed;
     }
 }

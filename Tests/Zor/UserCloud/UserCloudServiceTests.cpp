@@ -146,7 +146,7 @@ TEST_P(UserCloudWire, RequestsGoOutOnTheUserRoadEncoded)
     const FInMemoryHttpTransport::FStartedRequest Sent = Oldest();
     EXPECT_TRUE(Sent.URL.Equals(FString(Base) + Case.Url, ESearchCase::CaseSensitive)) << *Sent.URL;
     EXPECT_TRUE(Sent.Verb.Equals(Case.Verb));
-    EXPECT_TRUE(Sent.Headers.FindRef("Authorization").Equals("bearer access-Player1"));
+    EXPECT_TRUE(ZorExact::Header(Sent, "Authorization").Equals("bearer access-Player1"));
     EXPECT_TRUE(Sent.GetContentAsString().Equals(Op == "write" ? "bytes" : ""));
 }
 

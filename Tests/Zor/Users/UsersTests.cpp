@@ -112,8 +112,8 @@ TEST_F(FUsersTest, OneAccountIdParameterPerUserInOrder)
         const FInMemoryHttpTransport::FStartedRequest Sent = Oldest();
         EXPECT_EQ(Sent.URL.ToStdString(), Case.Url);
         EXPECT_EQ(Sent.Verb.ToStdString(), "GET");
-        EXPECT_EQ(Sent.Headers.FindRef("Authorization").ToStdString(), "bearer access-1");
-        EXPECT_EQ(Sent.Headers.FindRef("Content-Type").ToStdString(), "application/json");
+        EXPECT_EQ(ZorExact::Header(Sent, "Authorization").ToStdString(), "bearer access-1");
+        EXPECT_EQ(ZorExact::Header(Sent, "Content-Type").ToStdString(), "application/json");
         RespondOldest(200, "[]");
         Tick();
     }
