@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "BackendFixture.h"
+#include "BackendSessionIds.h"
 #include "LogCapture.h"
 #include "Sessions/OnlineSessionInfoZor.h"
 #include "Sessions/OnlineSessionZor.h"
@@ -62,21 +63,8 @@ protected:
     /** The ids of the sessions the backend holds for the demo user, asked of it directly; sorted. */
     std::vector<std::string> BackendSessionIds()
     {
-        httplib::Client Client("127.0.0.1", Port);
-        const std::string Path = "/game/api/matchmaking/session/findPlayer/" +
-                                 Identity().GetUniquePlayerId(0)->ToString().ToStdString();
-        const httplib::Result Reply =
-            Client.Get(Path, {{"Authorization", "bearer " + DemoAccount()->GetAccessToken().ToStdString()}});
-        TArray<TSharedPtr<FJsonValue>> Found;
-        EXPECT_TRUE(Reply && Reply->status == 200 &&
-                    FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(FString(Reply->body)), Found));
-        std::vector<std::string> Ids;
-        for (const TSharedPtr<FJsonValue>& Value : Found)
-        {
-            Ids.push_back(Value->AsObject()->GetStringField("id").ToStdString());
-        }
-        std::sort(Ids.begin(), Ids.end());
-        return Ids;
+        return ::BackendSessionIds(Port, Identity().GetUniquePlayerId(0)->ToString().ToStdString(),
+                                   DemoAccount()->GetAccessToken().ToStdString());
     }
     /** The ids of the sessions the game holds; sorted. */
     std::vector<std::string> HeldSessionIds(const TArray<FName>& Names)

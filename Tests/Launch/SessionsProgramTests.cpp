@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "BackendHostTest.h"
+#include "BackendSessionIds.h"
 #include "Core/Base64.h"
 #include "HostProcess.h"
 #include "LocalBackend.h"
@@ -45,20 +46,8 @@ std::vector<std::string> DemoPlayersSessionsOnTheBackend(int Port)
                     "grant_type=password&username=demo%40example.com&password=demo-password",
                     "application/x-www-form-urlencoded");
     const TSharedPtr<FJsonObject> Grant = ParseObject(Token ? Token->body : "");
-    const std::string Path =
-        "/game/api/matchmaking/session/findPlayer/" + Grant->GetStringField("account_id").ToStdString();
-    const httplib::Result Reply = Direct.Get(
-        Path, {{"Authorization", "bearer " + Grant->GetStringField("access_token").ToStdString()}});
-    TArray<TSharedPtr<FJsonValue>> Found;
-    EXPECT_TRUE(Reply && Reply->status == 200 &&
-                FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(FString(Reply->body)), Found));
-    std::vector<std::string> Ids;
-    for (const TSharedPtr<FJsonValue>& Value : Found)
-    {
-        Ids.push_back(Value->AsObject()->GetStringField("id").ToStdString());
-    }
-    std::sort(Ids.begin(), Ids.end());
-    return Ids;
+    return BackendSessionIds(Port, Grant->GetStringField("account_id").ToStdString(),
+                             Grant->GetStringField("access_token").ToStdString());
 }
 
 class FSessionsHostTest : public FBackendHostTest

@@ -77,6 +77,22 @@ void FZorSubsystemTest::Tick(int32 Count, float DeltaSeconds)
     }
 }
 
+bool FZorSubsystemTest::PumpUntil(const TFunction<bool()>& Done)
+{
+    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!Done())
+    {
+        if (std::chrono::steady_clock::now() > Deadline)
+        {
+            ADD_FAILURE() << "timed out waiting";
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        Tick();
+    }
+    return true;
+}
+
 int32 FZorSubsystemTest::NumStarted(const FString& Part)
 {
     int32 Count = 0;

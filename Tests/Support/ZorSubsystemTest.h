@@ -40,6 +40,11 @@ protected:
     TSharedPtr<FOnlineSubsystemZor> CreateSubsystem(const FName& InstanceName = "default");
     /** Ticks the HTTP module (completions) and then the subsystem, Count times with DeltaSeconds each. */
     void Tick(int32 Count = 1, float DeltaSeconds = 0.0f);
+    /**
+     * Ticks without time passing until Done holds, for work that finishes on another thread (the session
+     * tasks); fails the test after a deadline that only bounds a hang.
+     */
+    bool PumpUntil(const TFunction<bool()>& Done);
 
     FInMemoryHttpTransport& Http() { return Transport.Get(); }
     /** The oldest unanswered request; fails the test when there is none. */

@@ -76,22 +76,6 @@ public:
         return DelegateType::CreateLambda([Self = this](const auto&... Args) { (Self->Note(Args), ...); });
     }
 
-    /** Ticks until Done holds; the deadline only bounds a hang (the session service has its own thread). */
-    bool PumpUntil(const std::function<bool()>& Done)
-    {
-        const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (!Done())
-        {
-            if (std::chrono::steady_clock::now() > Deadline)
-            {
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            Tick();
-        }
-        return true;
-    }
-
     void GiveClientToken()
     {
         ASSERT_TRUE(Identity().AuthClient(Subsystem->GetAppId()));

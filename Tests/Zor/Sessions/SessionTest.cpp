@@ -58,22 +58,6 @@ void FSessionTest::SetUp()
                EOnlineServerConnectionStatus::Type Status) { Statuses.Add(Status); }));
 }
 
-bool FSessionTest::PumpUntil(const TFunction<bool()>& Done)
-{
-    const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!Done())
-    {
-        if (std::chrono::steady_clock::now() > Deadline)
-        {
-            ADD_FAILURE() << "timed out waiting";
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        Tick();
-    }
-    return true;
-}
-
 bool FSessionTest::WaitForTasks()
 {
     const TSharedRef<bool> Returned = MakeShared<bool>(false);

@@ -18,8 +18,6 @@ protected:
     void SetUp() override;
 
     FOnlineSessionZor& Sessions() { return *Subsystem->GetZorSessionService(); }
-    /** Ticks (without moving the fake clock) until Done holds; fails the test after a few seconds. */
-    bool PumpUntil(const TFunction<bool()>& Done);
     /**
      * Waits until every task queued so far has finished: tasks run one at a time, so a marker queued now
      * comes back only after them. A task still waiting for its answer keeps it out and fails the test.

@@ -72,23 +72,6 @@ public:
     static void FireNoResponse(FReentryTest& Test) { Test.Subsystem->Shutdown(); }
 
 protected:
-    /** Ticks until Done holds; fails the test after a deadline that only bounds a hang. */
-    bool PumpUntil(const TFunction<bool()>& Done)
-    {
-        const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (!Done())
-        {
-            if (std::chrono::steady_clock::now() > Deadline)
-            {
-                ADD_FAILURE() << "timed out waiting";
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            Tick();
-        }
-        return true;
-    }
-
     FOnlineSessionZor& Sessions() { return *Subsystem->GetZorSessionService(); }
 
     double Now = 1000.0;
