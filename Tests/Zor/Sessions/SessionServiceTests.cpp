@@ -453,16 +453,8 @@ TEST_F(FSessionTest, LANSearchEndsOnTimeoutWithOneResultPerHost)
     ASSERT_EQ(Created.Num(), 1);
     EXPECT_TRUE(Created[0].Value);
 
-    FLANSession Searcher(MakeInMemoryLANBeaconTransport());
-    int32 Answers = 0;
-    TArray<uint8> Query;
-    Searcher.CreateClientQueryPacket(Query, Searcher.LanNonce);
-    ASSERT_TRUE(Searcher.Search(
-        Query, [&Answers](const uint8*, int32) { ++Answers; }, [] {}));
-    OtherHost.Tick(0.0f);
-    Tick(2);
-    Searcher.Tick(0.0f);
-    EXPECT_EQ(Answers, 2); // the other host and this service's hosted LAN session
+    EXPECT_EQ(CountLANAnswers([&OtherHost] { OtherHost.Tick(0.0f); }),
+              2); // the other host and this service's hosted LAN session
 
     // The service's own search, from a second subsystem-free beacon point of view: destroy then search.
     ASSERT_TRUE(Service.DestroySession("Lan"));
@@ -494,15 +486,7 @@ TEST_F(FSessionTest, OnlyALANSessionWithAnOpenPublicSlotAnswersSearches)
     {
         ASSERT_TRUE(Sessions().CreateSession(0, "Lan", MakeSettings(Case.PublicSlots, true)));
         ASSERT_EQ(Sessions().GetNamedSession("Lan")->NumOpenPublicConnections, Case.PublicSlots - 1);
-        FLANSession Searcher(MakeInMemoryLANBeaconTransport());
-        int32 Answers = 0;
-        TArray<uint8> Query;
-        Searcher.CreateClientQueryPacket(Query, Searcher.LanNonce);
-        ASSERT_TRUE(Searcher.Search(
-            Query, [&Answers](const uint8*, int32) { ++Answers; }, [] {}));
-        Tick(2);
-        Searcher.Tick(0.0f);
-        EXPECT_EQ(Answers, Case.Answers) << Case.PublicSlots;
+        EXPECT_EQ(CountLANAnswers([] {}), Case.Answers) << Case.PublicSlots;
         ASSERT_TRUE(Sessions().DestroySession("Lan"));
     }
 }

@@ -95,3 +95,17 @@ void FSessionTest::CreateOnline(const FString& Id)
     Answer("/api/matchmaking/session", 200, SessionAnswer(Id));
     PumpUntil([this, Before] { return Created.Num() > Before; });
 }
+
+int32 FSessionTest::CountLANAnswers(const TFunction<void()>& Hosts)
+{
+    FLANSession Searcher(MakeInMemoryLANBeaconTransport());
+    int32 Answers = 0;
+    TArray<uint8> Query;
+    Searcher.CreateClientQueryPacket(Query, Searcher.LanNonce);
+    EXPECT_TRUE(Searcher.Search(
+        Query, [&Answers](const uint8*, int32) { ++Answers; }, [] {}));
+    Hosts();
+    Tick(2);
+    Searcher.Tick(0.0f);
+    return Answers;
+}

@@ -23,6 +23,9 @@ protected:
      * comes back only after them. A task still waiting for its answer keeps it out and fails the test.
      */
     bool WaitForTasks();
+    /** Sends one LAN query from a searcher of its own, lets Hosts run the other hosts, and counts the
+     * answers. */
+    int32 CountLANAnswers(const TFunction<void()>& Hosts);
     /** Waits for a request whose URL contains Part. */
     FHttpRequestPtr WaitForRequest(const FString& Part);
     /** Creates an online session "Game" and answers its create request with the id. */
