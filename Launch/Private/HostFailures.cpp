@@ -30,6 +30,12 @@ bool LineNames(const FString& Line, const FString& Start, const FString& Subject
     return false;
 }
 
+/** True when Line starts an operation with StartedBy and names Subject, if one is given. */
+bool LineStarts(const FString& Line, const FString& StartedBy, const FString& Subject)
+{
+    return LineStartsWith(Line, StartedBy) && (Subject.IsEmpty() || LineNames(Line, StartedBy, Subject));
+}
+
 /** 19902 as "19,902". */
 FString WithThousands(int32 Count)
 {
@@ -49,7 +55,7 @@ FString WithThousands(int32 Count)
 
 void FHostFailures::BeginLine(int32 Number, const FString& Text, const FString& Shown)
 {
-    Lines.Add({Number, Text, Shown});
+    Lines.Add({Number, Text, Shown, false, false, {}});
     bLineRunning = true;
 }
 
@@ -59,17 +65,22 @@ void FHostFailures::EndLine(bool bSucceeded)
     if (!bSucceeded)
     {
         Lines.Last().bFailed = true;
+        Lines.Last().bRefused = true;
     }
 }
 
-void FHostFailures::OperationFailed(const FString& Operation, const FString& Subject)
+void FHostFailures::OperationEnded(const FString& Operation, bool bSucceeded, const FString& Subject)
 {
     if (bQuitting)
     {
         return;
     }
+    FRanLine* Line = FindOwner(Operation, Subject);
+    if (bSucceeded)
+    {
+        return;
+    }
     // One that no line starts, reported while a line runs, is that line's (a TEST word's, say).
-    FRanLine* Line = FindStarter(Operation, Subject);
     Line = Line ? Line : (bLineRunning ? &Lines.Last() : nullptr);
     if (Line)
     {
@@ -84,13 +95,40 @@ void FHostFailures::BeginQuit()
     bQuitting = true;
 }
 
-FHostFailures::FRanLine* FHostFailures::FindStarter(const FString& Operation, const FString& Subject)
+FHostFailures::FRanLine* FHostFailures::FindOwner(const FString& Operation, const FString& Subject)
 {
     FString StartedBy;
     if (!FindOperationStarter(Operation, StartedBy))
     {
         return nullptr;
     }
+    // An event fired inside the call that a line made is that line's.
+    FRanLine* Line = bLineRunning && LineStarts(Lines.Last().Text, StartedBy, Subject)
+                         ? &Lines.Last()
+                         : FindWaiting(Operation, StartedBy, Subject);
+    if (Line)
+    {
+        Line->Answered.Add(Operation);
+        return Line;
+    }
+    return FindLatest(StartedBy, Subject);
+}
+
+FHostFailures::FRanLine* FHostFailures::FindWaiting(const FString& Operation, const FString& StartedBy,
+                                                    const FString& Subject)
+{
+    for (FRanLine& Line : Lines)
+    {
+        if (!Line.bRefused && !Line.Answered.Contains(Operation) && LineStarts(Line.Text, StartedBy, Subject))
+        {
+            return &Line;
+        }
+    }
+    return nullptr;
+}
+
+FHostFailures::FRanLine* FHostFailures::FindLatest(const FString& StartedBy, const FString& Subject)
+{
     FRanLine* Latest = nullptr;
     for (int32 Index = Lines.Num() - 1; Index >= 0; --Index)
     {

@@ -15,10 +15,12 @@ public:
     /** The line that began last has run; it failed at once unless bSucceeded. */
     void EndLine(bool bSucceeded);
     /**
-     * Operation ended in failure. It is the latest line's that starts one such and was given Subject (a file,
-     * session or user; any such line when Subject is empty or no line names it), else the line running now.
+     * Operation ended. It belongs to the line running now when that line starts one such, else to the oldest
+     * line that starts one, was given Subject and has had no outcome of it yet, so that lines of one word and
+     * subject take their outcomes in turn; else to the latest line that starts one (one given Subject first).
+     * A failure with no such line is the running line's, else counted as started by none.
      */
-    void OperationFailed(const FString& Operation, const FString& Subject = FString());
+    void OperationEnded(const FString& Operation, bool bSucceeded, const FString& Subject = FString());
     /** Quitting cuts short what is still running; what fails from now on fails no line. */
     void BeginQuit();
 
@@ -34,6 +36,10 @@ private:
         FString Text;
         FString Shown;
         bool bFailed = false;
+        /** Failed at once, so it started nothing that can end later. */
+        bool bRefused = false;
+        /** The operations it started whose outcome has come. */
+        TArray<FString> Answered;
     };
 
     struct FUnstartedFailures
@@ -42,8 +48,12 @@ private:
         int32 Count = 0;
     };
 
-    /** The latest line that starts Operation, one given Subject first; null when none does. */
-    FRanLine* FindStarter(const FString& Operation, const FString& Subject);
+    /** The line Operation given Subject belongs to, as OperationEnded tells; null when none starts one. */
+    FRanLine* FindOwner(const FString& Operation, const FString& Subject);
+    /** The oldest line starting StartedBy, given Subject, still waiting for Operation's outcome. */
+    FRanLine* FindWaiting(const FString& Operation, const FString& StartedBy, const FString& Subject);
+    /** The latest line starting StartedBy, one given Subject first; null when none. */
+    FRanLine* FindLatest(const FString& StartedBy, const FString& Subject);
     void CountUnstarted(const FString& Operation);
     int32 NumFailedLines() const;
 

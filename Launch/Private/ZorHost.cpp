@@ -101,10 +101,7 @@ void FZorHost::WatchLog()
 void FZorHost::ReportOutcome(const FString& Operation, bool bSucceeded, const FString& Subject)
 {
     LastOutcomes.Add(Operation, bSucceeded);
-    if (!bSucceeded)
-    {
-        Failures->OperationFailed(Operation, Subject);
-    }
+    Failures->OperationEnded(Operation, bSucceeded, Subject);
 }
 
 std::optional<bool> FZorHost::GetLastOutcome(const FString& Operation) const

@@ -9,7 +9,7 @@
 
 namespace
 {
-/** One thing the host tells the bookkeeping: a line that runs, or an operation that fails. */
+/** One thing the host tells the bookkeeping: a line that runs, or an operation that ends. */
 struct FStep
 {
     enum EKind
@@ -20,12 +20,13 @@ struct FStep
         RunningLine,
         EndRunningLine,
         Failure,
+        Success,
         Quit,
     };
     EKind Kind;
-    /** The line's text, or the failed operation's name. */
+    /** The line's text, or the ended operation's name. */
     const char* Text = "";
-    /** What the failed operation was given. */
+    /** What the ended operation was given. */
     const char* Subject = "";
     int32 Times = 1;
 };
@@ -57,9 +58,10 @@ void Apply(FHostFailures& Failures, const FStep& Step, int32& LineNumber)
         Failures.EndLine(true);
         return;
     case FStep::Failure:
+    case FStep::Success:
         for (int32 Count = 0; Count < Step.Times; ++Count)
         {
-            Failures.OperationFailed(Step.Text, Step.Subject);
+            Failures.OperationEnded(Step.Text, Step.Kind == FStep::Success, Step.Subject);
         }
         return;
     case FStep::Quit:
@@ -129,14 +131,25 @@ const FCase Cases[] = {
       {FStep::Failure, "friends accept", "ABC"}},
      1,
      {"  line 1: friends accept ABC"}},
-    {"NoSubjectOrAnUnnamedOneFallsToTheLatestLineOfTheWord",
+    {"LinesOfOneWordTakeTheirOutcomesInTurnAndAnUnnamedSubjectFallsToTheLatest",
      {{FStep::PassedLine, "friends read"},
       {FStep::PassedLine, "friends read"},
       {FStep::PassedLine, "session create Game"},
       {FStep::Failure, "friends read"},
+      {FStep::Success, "friends read"},
       {FStep::Failure, "session create", "GameSession"}},
      2,
-     {"  line 2: friends read", "  line 3: session create Game"}},
+     {"  line 1: friends read", "  line 3: session create Game"}},
+    {"ASessionLetGoWhileCreatingFailsItsOwnLineNotTheLaterOneOfItsName",
+     {{FStep::PassedLine, "session create q1"},
+      {FStep::RunningLine, "session destroy q1"},
+      {FStep::Failure, "session destroy", "q1"},
+      {FStep::EndRunningLine},
+      {FStep::PassedLine, "session create q1"},
+      {FStep::Failure, "session create", "q1"},
+      {FStep::Success, "session create", "q1"}},
+     2,
+     {"  line 1: session create q1", "  line 2: session destroy q1"}},
     {"ALineCountsOnceForAllItsFailures",
      {{FStep::FailedLine, "cloud read a.sav"},
       {FStep::Failure, "cloud read", "a.sav", 3},

@@ -131,4 +131,8 @@ TEST_F(FSessionsHostTest, SessionsDestroyedWhileCreatingAreNotLeftOnTheBackend)
     std::sort(Held.begin(), Held.end());
     EXPECT_EQ(Held.size(), 2u) << Run.Log();
     EXPECT_EQ(DemoPlayersSessionsOnTheBackend(Port), Held);
+    // Every pair's create and destroy failed; the last create (line 25) stands, though its name is theirs.
+    EXPECT_TRUE(Run.HasLine("20 console lines or the operations they started failed:")) << Run.Log();
+    EXPECT_TRUE(Run.HasLine("line 5: session create q1")) << Run.Log();
+    EXPECT_FALSE(Run.HasLine("line 25: ")) << Run.Log();
 }
