@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <httplib.h>
-#include <thread>
 #include <unistd.h>
 
 #include "BackendHostTest.h"
 #include "HostProcess.h"
+#include "HostileService.h"
 #include "LocalBackend.h"
 
 namespace
@@ -97,23 +96,13 @@ TEST(CloudHostProgramTest, RedirectedWriteAndListFailAndTheSavedCopyStays)
     ZorBackend::FLocalBackend Backend;
     const int Port = StartOnFreePort(Backend);
     ASSERT_GT(Port, 0);
-    // Stands for the user-cloud service: keeps "kept.txt", redirects every other upload and every list.
-    httplib::Server Cloudlike;
-    Cloudlike.Put(".*", [](const httplib::Request& Req, httplib::Response& Res)
-                  { Res.status = Req.path.find("kept.txt") != std::string::npos ? 200 : 302; });
-    Cloudlike.Get(".*",
-                  [](const httplib::Request&, httplib::Response& Res)
-                  {
-                      Res.status = 302;
-                      Res.set_content("[]", "application/json");
-                  });
-    const int CloudPort = Cloudlike.bind_to_any_port("127.0.0.1");
-    ASSERT_GT(CloudPort, 0);
-    std::thread Listener([&Cloudlike] { Cloudlike.listen_after_bind(); });
-
-    const std::string Ini =
-        LocalBackendIni(Port) +
-        "[OnlineSubsystemZor.OnlineUserCloudZor]\nDomain=127.0.0.1:" + std::to_string(CloudPort) + "\n";
+    // In front of the backend: every upload but "kept.txt" and every list are answered with a redirect.
+    FHostileService Hostile;
+    const int HostilePort = Hostile.Start(Port);
+    ASSERT_GT(HostilePort, 0);
+    Hostile.Override({"PUT", ".*/cloudstorage/user/[^/]+/moved\\.txt", "", 302, ""});
+    Hostile.Override({"GET", ".*/cloudstorage/user/[^/]+", "", 302, "[]"});
+    const std::string Ini = LocalBackendIni(HostilePort);
     const std::string Script = "login\nwait 2\nexpect login\n"
                                "cloud write kept.txt saved\nwait 1\nexpect cloud write\n"
                                "cloud write moved.txt lost\nwait 1\ncloud list\nwait 1\nquit\n";
@@ -121,8 +110,6 @@ TEST(CloudHostProgramTest, RedirectedWriteAndListFailAndTheSavedCopyStays)
                                                 "-exec=" + Scratch.WriteFile("script.zorhost", Script),
                                                 "LOGIN=demo@example.com", "PASSWORD=demo-password",
                                                 "TYPE=tavo", "-log=LogOnline:Verbose"});
-    Cloudlike.stop();
-    Listener.join();
     Backend.Stop();
 
     ASSERT_FALSE(Run.bTimedOut) << "zorhost did not exit\n" << Run.Log();
