@@ -6,34 +6,26 @@
 
 namespace
 {
-/** True when Line begins with the words of Start and a later word of it is Subject, letter for letter. */
-bool LineNames(const FString& Line, const FString& Start, const FString& Subject)
+/**
+ * True when Line starts an operation with StartedBy and, when Subject is given, a later word of it is
+ * Subject, letter for letter.
+ */
+bool LineStarts(const FString& Line, const FString& StartedBy, const FString& Subject)
 {
-    TArray<FString> StartWords;
-    Start.ParseIntoArray(StartWords, " ");
-    const TCHAR* Rest = *Line;
-    for (const FString& Word : StartWords)
+    const TCHAR* Rest = nullptr;
+    if (!LineStartsWith(Line, StartedBy, &Rest))
     {
-        if (!FParse::Command(&Rest, *Word))
-        {
-            return false;
-        }
+        return false;
     }
     FString Word;
-    while (FParse::Token(Rest, Word, false))
+    while (!Subject.IsEmpty() && FParse::Token(Rest, Word, false))
     {
         if (Word.Equals(Subject, ESearchCase::CaseSensitive))
         {
             return true;
         }
     }
-    return false;
-}
-
-/** True when Line starts an operation with StartedBy and names Subject, if one is given. */
-bool LineStarts(const FString& Line, const FString& StartedBy, const FString& Subject)
-{
-    return LineStartsWith(Line, StartedBy) && (Subject.IsEmpty() || LineNames(Line, StartedBy, Subject));
+    return Subject.IsEmpty();
 }
 
 /** 19902 as "19,902". */
@@ -132,15 +124,14 @@ FHostFailures::FRanLine* FHostFailures::FindLatest(const FString& StartedBy, con
     FRanLine* Latest = nullptr;
     for (int32 Index = Lines.Num() - 1; Index >= 0; --Index)
     {
-        if (!LineStartsWith(Lines[Index].Text, StartedBy))
-        {
-            continue;
-        }
-        if (Subject.IsEmpty() || LineNames(Lines[Index].Text, StartedBy, Subject))
+        if (LineStarts(Lines[Index].Text, StartedBy, Subject))
         {
             return &Lines[Index];
         }
-        Latest = Latest ? Latest : &Lines[Index];
+        if (!Latest && LineStartsWith(Lines[Index].Text, StartedBy))
+        {
+            Latest = &Lines[Index];
+        }
     }
     return Latest;
 }

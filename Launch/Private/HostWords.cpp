@@ -99,7 +99,7 @@ bool FindOperationStarter(const FString& Operation, FString& OutStartedBy)
     return false;
 }
 
-bool LineStartsWith(const FString& Line, const FString& Start)
+bool LineStartsWith(const FString& Line, const FString& Start, const TCHAR** OutRest)
 {
     TArray<FString> Words;
     Start.ParseIntoArray(Words, " ");
@@ -110,6 +110,10 @@ bool LineStartsWith(const FString& Line, const FString& Start)
         {
             return false;
         }
+    }
+    if (OutRest)
+    {
+        *OutRest = Rest;
     }
     return true;
 }

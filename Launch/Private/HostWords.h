@@ -64,8 +64,11 @@ const FHostWord* FindHostWord(const TCHAR*& Line);
  */
 bool FindOperationStarter(const FString& Operation, FString& OutStartedBy);
 
-/** True when Line begins with the words of Start, ignoring case and the blanks between words. */
-bool LineStartsWith(const FString& Line, const FString& Start);
+/**
+ * True when Line begins with the words of Start, ignoring case and the blanks between words; OutRest, when
+ * given, is then set to what follows them in Line.
+ */
+bool LineStartsWith(const FString& Line, const FString& Start, const TCHAR** OutRest = nullptr);
 
 /** The names of every operation the host records, as expect takes them ("profile NAME" for the profile's). */
 FString ListHostOperations();
