@@ -22,12 +22,18 @@ int CountLines(const FHostRun& Run, const std::string& Text)
     return Count;
 }
 
-/** Runs zorhost in the scratch directory, so that its cloud copies land under Scratch/Saved/Cloud. */
-FHostRun RunInScratch(const FScratchDir& Scratch, const std::vector<std::string>& Arguments)
+/**
+ * Runs zorhost on Ini and Script as the demo user, in the scratch directory, so that its cloud copies land
+ * under Scratch/Saved/Cloud.
+ */
+FHostRun RunInScratch(const FScratchDir& Scratch, const std::string& Ini, const std::string& Script)
 {
     const std::filesystem::path Previous = std::filesystem::current_path();
     std::filesystem::current_path(Scratch.Path());
-    FHostRun Run = RunHost(Arguments, "/dev/null", Scratch);
+    FHostRun Run = RunHost({"-ini=" + Scratch.WriteFile("Engine.ini", Ini),
+                            "-exec=" + Scratch.WriteFile("script.zorhost", Script), "LOGIN=demo@example.com",
+                            "PASSWORD=demo-password", "TYPE=tavo", "-log=LogOnline:Verbose"},
+                           "/dev/null", Scratch);
     std::filesystem::current_path(Previous);
     return Run;
 }
@@ -58,10 +64,7 @@ TEST(CloudHostProgramTest, RoundTripsACloudFileThroughTheBackendAndItsCache)
         "title list\nwait 1\nexpect title list\ntitle read motd.txt\nwait 1\nexpect title read\n"
         "time\nwait 1\nexpect time\n"
         "cloud delete notes.txt\nwait 1\nexpect cloud delete\nquit\n";
-    const FHostRun Run = RunInScratch(Scratch, {"-ini=" + Scratch.WriteFile("Engine.ini", Ini),
-                                                "-exec=" + Scratch.WriteFile("script.zorhost", Script),
-                                                "LOGIN=demo@example.com", "PASSWORD=demo-password",
-                                                "TYPE=tavo", "-log=LogOnline:Verbose"});
+    const FHostRun Run = RunInScratch(Scratch, Ini, Script);
     Backend.Stop();
 
     ASSERT_EQ(Run.ExitCode, 1) << Run.Log();
@@ -106,10 +109,7 @@ TEST(CloudHostProgramTest, RedirectedWriteAndListFailAndTheSavedCopyStays)
     const std::string Script = "login\nwait 2\nexpect login\n"
                                "cloud write kept.txt saved\nwait 1\nexpect cloud write\n"
                                "cloud write moved.txt lost\nwait 1\ncloud list\nwait 1\nquit\n";
-    const FHostRun Run = RunInScratch(Scratch, {"-ini=" + Scratch.WriteFile("Engine.ini", Ini),
-                                                "-exec=" + Scratch.WriteFile("script.zorhost", Script),
-                                                "LOGIN=demo@example.com", "PASSWORD=demo-password",
-                                                "TYPE=tavo", "-log=LogOnline:Verbose"});
+    const FHostRun Run = RunInScratch(Scratch, Ini, Script);
     Backend.Stop();
 
     ASSERT_FALSE(Run.bTimedOut) << "zorhost did not exit\n" << Run.Log();
@@ -134,10 +134,7 @@ TEST(CloudHostProgramTest, AFailedReadIsListedUnderTheLineThatNamedItsFile)
     const std::string Script = "login\nwait 2\ncloud write present.sav kept\nwait 1\n"
                                "cloud delete present.sav local\ncloud read missing.sav\n"
                                "cloud read present.sav\nwait 2\nquit\n";
-    const FHostRun Run =
-        RunInScratch(Scratch, {"-ini=" + Scratch.WriteFile("Engine.ini", LocalBackendIni(Port)),
-                               "-exec=" + Scratch.WriteFile("script.zorhost", Script),
-                               "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"});
+    const FHostRun Run = RunInScratch(Scratch, LocalBackendIni(Port), Script);
     Backend.Stop();
 
     ASSERT_FALSE(Run.bTimedOut) << Run.Log();
