@@ -113,6 +113,26 @@ protected:
                             "application/x-www-form-urlencoded");
     }
 
+    // A JSON body with any verb, DELETE included; no Authorization header when it is empty.
+    httplib::Result SendBody(const std::string& Verb, const std::string& Path,
+                             const std::string& Authorization, const std::string& Body)
+    {
+        httplib::Headers Headers;
+        if (!Authorization.empty())
+        {
+            Headers.emplace("Authorization", Authorization);
+        }
+        if (Verb == "PUT")
+        {
+            return Client->Put(Path, Headers, Body, "application/json");
+        }
+        if (Verb == "DELETE")
+        {
+            return Client->Delete(Path, Headers, Body, "application/json");
+        }
+        return Client->Post(Path, Headers, Body, "application/json");
+    }
+
     httplib::Result Get(const std::string& Path, const std::string& AccessToken)
     {
         return Client->Get(Path.c_str(), {{"Authorization", "bearer " + AccessToken}});

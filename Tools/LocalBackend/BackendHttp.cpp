@@ -10,6 +10,45 @@ namespace
 {
 constexpr size_t MaxFormFields = 32;
 
+bool IsNestingWithin(std::string_view Json, int MaxDepth)
+{
+    int Depth = 0;
+    bool bInString = false;
+    bool bEscaped = false;
+    for (const char Character : Json)
+    {
+        if (bInString)
+        {
+            if (bEscaped)
+            {
+                bEscaped = false;
+            }
+            else if (Character == '\\')
+            {
+                bEscaped = true;
+            }
+            else if (Character == '"')
+            {
+                bInString = false;
+            }
+            continue;
+        }
+        if (Character == '"')
+        {
+            bInString = true;
+        }
+        else if ((Character == '{' || Character == '[') && ++Depth > MaxDepth)
+        {
+            return false;
+        }
+        else if (Character == '}' || Character == ']')
+        {
+            --Depth;
+        }
+    }
+    return true;
+}
+
 int HexValue(char Character)
 {
     if (Character >= '0' && Character <= '9')
@@ -191,6 +230,18 @@ std::optional<std::string> PercentDecode(std::string_view Text)
         Index += 2;
     }
     return Decoded;
+}
+
+bool ParseJson(std::string_view Text, rapidjson::Document& Out)
+{
+    if (!IsNestingWithin(Text, MaxJsonDepth))
+    {
+        Out.SetNull();
+        return false;
+    }
+    Out.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag>(Text.data(),
+                                                                                      Text.size());
+    return !Out.HasParseError();
 }
 
 std::optional<FFormFields> ParseForm(std::string_view Body)

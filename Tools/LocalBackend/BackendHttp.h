@@ -1,6 +1,7 @@
 #pragma once
 
 #include <httplib.h>
+#include <rapidjson/document.h>
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
 
@@ -46,6 +47,12 @@ void SendError(httplib::Response& Res, int Status, const std::string& Code, cons
 // Fills an error reply for a status that no handler answered (unknown route, oversized body, ...).
 // Returns false when the reply already carries a body.
 bool FillDefaultError(httplib::Response& Res);
+
+// Every JSON text the backend reads goes through here. Values are copied and written back recursively, so
+// text nested deeper than this is refused before it is parsed, and the parse itself does not recurse.
+inline constexpr int MaxJsonDepth = 32;
+// False when Text is not JSON in valid UTF-8 (Out then holds the parse error) or is nested too deeply.
+bool ParseJson(std::string_view Text, rapidjson::Document& Out);
 
 using FFormFields = std::map<std::string, std::string>;
 

@@ -1,5 +1,7 @@
 #include "BackendSeed.h"
 
+#include "BackendHttp.h"
+
 #include <rapidjson/document.h>
 #include <rapidjson/error/en.h>
 
@@ -154,9 +156,12 @@ std::optional<std::string> ReadList(const rapidjson::Value& Root, const char* Ke
 std::optional<std::string> LoadSeedJson(const std::string& Json, FBackendState& State)
 {
     rapidjson::Document Document;
-    Document.Parse<rapidjson::kParseValidateEncodingFlag>(Json.c_str(), Json.size());
-    if (Document.HasParseError())
+    if (!ParseJson(Json, Document))
     {
+        if (!Document.HasParseError())
+        {
+            return "nested more than " + std::to_string(MaxJsonDepth) + " deep";
+        }
         return std::string("not valid JSON at offset ") + std::to_string(Document.GetErrorOffset()) + ": " +
                rapidjson::GetParseError_En(Document.GetParseError());
     }

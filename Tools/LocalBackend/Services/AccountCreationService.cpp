@@ -42,9 +42,7 @@ bool IsEmail(const std::string& Text)
 std::optional<rapidjson::Document> ReadObject(const httplib::Request& Req)
 {
     rapidjson::Document Body;
-    Body.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag>(Req.body.data(),
-                                                                                       Req.body.size());
-    if (Body.HasParseError() || !Body.IsObject())
+    if (!ParseJson(Req.body, Body) || !Body.IsObject())
     {
         return std::nullopt;
     }

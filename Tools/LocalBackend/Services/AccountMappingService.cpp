@@ -161,9 +161,7 @@ private:
     void LinkLocked(FAccount& Account, const httplib::Request& Req, httplib::Response& Res)
     {
         rapidjson::Document Body;
-        Body.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag>(Req.body.data(),
-                                                                                           Req.body.size());
-        if (Body.HasParseError() || !Body.IsObject())
+        if (!ParseJson(Req.body, Body) || !Body.IsObject())
         {
             return SendError(Res, 400, MappingErrors::InvalidPayload, "Expected a JSON object");
         }

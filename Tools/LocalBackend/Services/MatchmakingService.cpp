@@ -41,13 +41,7 @@ const char* const KeptFields[] = {"ownerId",
 
 bool ParseBody(const httplib::Request& Req, rapidjson::Document& Out)
 {
-    if (Req.body.size() > MaxBodySize)
-    {
-        return false;
-    }
-    Out.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag>(Req.body.data(),
-                                                                                      Req.body.size());
-    return !Out.HasParseError();
+    return Req.body.size() <= MaxBodySize && ParseJson(Req.body, Out);
 }
 
 // A session body: an object whose attributes are an object of plain values.

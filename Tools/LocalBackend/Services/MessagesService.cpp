@@ -84,9 +84,7 @@ std::optional<FServiceError> ReadOutgoing(const httplib::Request& Req, FOutgoing
         "Expected {\"type\",\"toTavoIds\":[...],\"body\":BASE64} with a payload of at "
         "most 4096 bytes"};
     rapidjson::Document Json;
-    Json.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag>(Req.body.data(),
-                                                                                       Req.body.size());
-    if (Json.HasParseError() || !Json.IsObject() || !Json.HasMember("toTavoIds") ||
+    if (!ParseJson(Req.body, Json) || !Json.IsObject() || !Json.HasMember("toTavoIds") ||
         !Json["toTavoIds"].IsArray() || !Json.HasMember("body") || !Json["body"].IsString())
     {
         return Invalid;

@@ -111,8 +111,7 @@ void SendOrder(httplib::Response& Res, const FOrder& Order)
 std::optional<rapidjson::Document> ParseObject(const std::string& Body)
 {
     rapidjson::Document Document;
-    Document.Parse(Body.c_str(), Body.size());
-    if (Document.HasParseError() || !Document.IsObject())
+    if (!ParseJson(Body, Document) || !Document.IsObject())
     {
         return std::nullopt;
     }

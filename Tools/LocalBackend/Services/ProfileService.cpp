@@ -17,8 +17,6 @@ namespace ZorBackend
 {
 namespace
 {
-// Values are written back into replies recursively, so their nesting is bounded before they are parsed.
-constexpr int MaxJsonDepth = 32;
 constexpr size_t MaxProfileIdLength = 64;
 constexpr const char* ProfileVersion = "local-1";
 
@@ -84,45 +82,6 @@ std::optional<ECommandForm> FindCommandForm(std::string_view Name)
     return std::nullopt;
 }
 
-bool IsNestingWithin(std::string_view Json, int MaxDepth)
-{
-    int Depth = 0;
-    bool bInString = false;
-    bool bEscaped = false;
-    for (const char Character : Json)
-    {
-        if (bInString)
-        {
-            if (bEscaped)
-            {
-                bEscaped = false;
-            }
-            else if (Character == '\\')
-            {
-                bEscaped = true;
-            }
-            else if (Character == '"')
-            {
-                bInString = false;
-            }
-            continue;
-        }
-        if (Character == '"')
-        {
-            bInString = true;
-        }
-        else if ((Character == '{' || Character == '[') && ++Depth > MaxDepth)
-        {
-            return false;
-        }
-        else if (Character == '}' || Character == ']')
-        {
-            --Depth;
-        }
-    }
-    return true;
-}
-
 bool IsValidProfileId(std::string_view Id)
 {
     if (Id.empty() || Id.size() > MaxProfileIdLength)
@@ -171,15 +130,11 @@ std::optional<FServiceError> ReadCommandRequest(const httplib::Request& Req, FCo
                              "profileId must be 1 to 64 letters, digits, '_', '-' or '.'"};
     }
     Out.ClientRevision = ParseRevision(Req);
-    if (!IsNestingWithin(Req.body, MaxJsonDepth))
+    if (!ParseJson(Req.body, Out.Params) || !Out.Params.IsObject())
     {
-        return FServiceError{400, ProfileErrors::InvalidPayload, "Command body is nested too deeply"};
-    }
-    Out.Params.Parse<rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag>(Req.body.data(),
-                                                                                             Req.body.size());
-    if (Out.Params.HasParseError() || !Out.Params.IsObject())
-    {
-        return FServiceError{400, ProfileErrors::InvalidPayload, "Command body must be a JSON object"};
+        return FServiceError{400, ProfileErrors::InvalidPayload,
+                             "Command body must be a JSON object nested at most " +
+                                 std::to_string(MaxJsonDepth) + " deep"};
     }
     return std::nullopt;
 }
