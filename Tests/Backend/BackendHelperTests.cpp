@@ -92,6 +92,7 @@ TEST(BackendSeedTest, ShippedSeedHoldsTheDemoClientsAndUser)
     for (const auto& [Id, Client] : State.Clients)
     {
         Names.push_back(Client.Name);
+        EXPECT_EQ(Client.bServer, Client.Name == "DedicatedServer") << Id;
     }
     EXPECT_EQ(Names.size(), 3u);
     for (const char* Name : {"Client", "PurchaseClient", "DedicatedServer"})
@@ -106,7 +107,7 @@ TEST(BackendSeedTest, ShippedSeedHoldsTheDemoClientsAndUser)
 
 TEST(BackendSeedTest, RefusesMalformedSeeds)
 {
-    const char* Seeds[] = {
+    const std::string Seeds[] = {
         "",
         "[]",
         "{\"clients\": {}}",
@@ -122,11 +123,13 @@ TEST(BackendSeedTest, RefusesMalformedSeeds)
         "\"externalAuths\": [{\"type\": \"console\", \"id\": \"x\"}]}]}",
         "{\"accounts\": [{\"id\": \"\xff\", \"displayName\": \"A\", \"email\": \"a@x\", \"password\": "
         "\"p\"}]}",
+        "{\"clients\": " + std::string(200000, '['),
+        "{\"clients\": [{\"name\": \"S\", \"id\": \"s\", \"secret\": \"t\", \"server\": \"yes\"}]}",
     };
-    for (const char* Seed : Seeds)
+    for (const std::string& Seed : Seeds)
     {
         FBackendState State;
-        EXPECT_NE(LoadSeedJson(Seed, State), std::nullopt) << Seed;
+        EXPECT_NE(LoadSeedJson(Seed, State), std::nullopt) << Seed.substr(0, 80);
     }
 }
 

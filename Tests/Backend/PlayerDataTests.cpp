@@ -66,8 +66,6 @@ const std::vector<FPlayerRoute> ClientRoutes = {
     {"GET", "/account/api/public/account/" + DemoAccountId, "", EOwner::Demo, 200},
     {"GET", "/account/api/public/account?accountId=" + DemoAccountId, "", EOwner::Demo, 200},
     {"GET", "/account/api/public/account/displayName/demorival", "", EOwner::Demo, 200},
-    {"POST", "/game/api/profile/" + DemoAccountId + "/dedicated_server/QueryProfile?profileId=common", "{}",
-     EOwner::Demo, 200},
 };
 
 class PlayerDataTest : public BackendTest

@@ -277,17 +277,30 @@ TEST_F(ProfileServiceTest, CommandsAreAuthorisedByTheirForm)
     // A client command takes the account's own user token.
     ExpectError(Post(Path, "{}", GrantAccessToken(RivalLogin)), 403, "errors.zor.profile.forbidden");
     ExpectError(Post(Path, "{}", ServerToken), 403, "errors.zor.profile.forbidden");
-    // Server and cheat commands take client tokens only.
+    // Server and cheat commands take a server client's token only; a refused grant takes nothing.
+    const std::pair<const char*, std::string> Refused[] = {
+        {"user", UserToken},
+        {"public client", GrantAccessToken("grant_type=client_credentials")},
+        {"purchase client", GrantAccessToken("grant_type=client_credentials", PurchaseClient)},
+    };
+    const std::string Grant = R"({"templateId":"Hat:gold","quantity":999999})";
     for (const char* Form : {"dedicated_server", "cheat"})
     {
         SCOPED_TRACE(Form);
-        ExpectError(Post(CommandPath(Form, DemoAccountId, "QueryProfile", -1), "{}", UserToken), 403,
-                    "errors.zor.profile.forbidden");
-        Run("QueryProfile", "{}", -1, Form, ServerToken);
+        const std::string GrantPath = CommandPath(Form, DemoAccountId, "GrantItem", -1);
+        ExpectError(Client->Post(GrantPath, Grant, "application/json"), 401,
+                    "errors.zor.account.oauth.invalid_token");
+        for (const auto& [Who, Token] : Refused)
+        {
+            SCOPED_TRACE(Who);
+            ExpectError(Post(GrantPath, Grant, Token), 403, "errors.zor.profile.forbidden");
+        }
+        EXPECT_EQ(ToText(Items(Run("QueryProfile", "{}", -1, Form, ServerToken))), "{}");
         ExpectError(Post(CommandPath(Form, "0123456789abcdef0123456789abcdef", "QueryProfile", -1), "{}",
                          ServerToken),
                     404, "errors.zor.profile.account_not_found");
     }
+    EXPECT_EQ(Items(Run("GrantItem", Grant, -1, "cheat", ServerToken)).MemberCount(), 1u);
     ExpectError(Post(CommandPath("admin", DemoAccountId, "QueryProfile", -1), "{}", ServerToken), 404,
                 "errors.zor.common.not_found");
 

@@ -35,6 +35,22 @@ std::optional<std::string> ReadString(const rapidjson::Value& Object, const char
     return std::nullopt;
 }
 
+// Reads an optional bool member into Out.
+std::optional<std::string> ReadBool(const rapidjson::Value& Object, const char* Key, bool& Out)
+{
+    const auto Member = Object.FindMember(Key);
+    if (Member == Object.MemberEnd())
+    {
+        return std::nullopt;
+    }
+    if (!Member->value.IsBool())
+    {
+        return std::string("\"") + Key + "\" is not true or false";
+    }
+    Out = Member->value.GetBool();
+    return std::nullopt;
+}
+
 const rapidjson::Value* ReadArray(const rapidjson::Value& Object, const char* Key, std::string& OutError)
 {
     const auto Member = Object.FindMember(Key);
@@ -66,6 +82,10 @@ std::optional<std::string> ReadClient(const rapidjson::Value& Value, FBackendSta
         {
             return "client: " + *Error;
         }
+    }
+    if (auto Error = ReadBool(Value, "server", Client.bServer))
+    {
+        return "client: " + *Error;
     }
     if (State.Clients.contains(Client.Id))
     {

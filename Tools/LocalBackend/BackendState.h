@@ -42,6 +42,8 @@ struct FClient
     std::string Id;
     std::string Secret;
     std::string Service;
+    // Only a server's client token may send the server and cheat profile commands.
+    bool bServer = false;
 };
 
 // One granted access token; it is also the auth session that the session endpoints list and kill.

@@ -48,6 +48,12 @@ bool IsOwnToken(const FToken& Caller, std::string_view AccountId)
     return !Caller.AccountId.empty() && Caller.AccountId == AccountId;
 }
 
+bool IsServerToken(const FBackendState& State, const FToken& Caller)
+{
+    const auto Client = State.Clients.find(Caller.ClientId);
+    return Caller.AccountId.empty() && Client != State.Clients.end() && Client->second.bServer;
+}
+
 void WithOwnBearer(FBackendState& State, const httplib::Request& Req, httplib::Response& Res,
                    std::string_view AccountId, const FServiceError& Forbidden,
                    const std::function<void(FToken&, FSteadyClock::time_point)>& Handler)

@@ -23,6 +23,9 @@ void WithBearer(FBackendState& State, const httplib::Request& Req, httplib::Resp
 // never does, whatever client it was granted to.
 bool IsOwnToken(const FToken& Caller, std::string_view AccountId);
 
+// A client token of a client that the seed marks as a server: no player's token and no other client's.
+bool IsServerToken(const FBackendState& State, const FToken& Caller);
+
 // WithBearer for a route of AccountId's own data: any other token is answered with Forbidden.
 void WithOwnBearer(FBackendState& State, const httplib::Request& Req, httplib::Response& Res,
                    std::string_view AccountId, const FServiceError& Forbidden,

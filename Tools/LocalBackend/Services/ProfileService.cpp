@@ -139,14 +139,15 @@ std::optional<FServiceError> ReadCommandRequest(const httplib::Request& Req, FCo
     return std::nullopt;
 }
 
-std::optional<FServiceError> CheckCaller(const FToken& Token, ECommandForm Form, const std::string& AccountId)
+std::optional<FServiceError> CheckCaller(const FBackendState& State, const FToken& Token, ECommandForm Form,
+                                         const std::string& AccountId)
 {
     if (Form != ECommandForm::Client)
     {
-        if (!Token.AccountId.empty())
+        if (!IsServerToken(State, Token))
         {
             return FServiceError{403, ProfileErrors::Forbidden,
-                                 "Server and cheat commands take client credentials, not a user token"};
+                                 "Server and cheat commands take a server client's credentials"};
         }
         return std::nullopt;
     }
@@ -557,7 +558,7 @@ void HandleProfileCommand(FProfileService& Service, const httplib::Request& Req,
     WithBearer(Service.State, Req, Res,
                [&](FToken& Caller, FSteadyClock::time_point)
                {
-                   if (const auto Error = CheckCaller(Caller, *Form, AccountId))
+                   if (const auto Error = CheckCaller(Service.State, Caller, *Form, AccountId))
                    {
                        return SendError(Res, *Error);
                    }
