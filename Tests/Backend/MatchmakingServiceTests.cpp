@@ -28,16 +28,7 @@ protected:
 
     httplib::Result Send(const std::string& Verb, const std::string& Path, const std::string& Body)
     {
-        const httplib::Headers Headers{{"Authorization", "bearer " + Token}};
-        if (Verb == "POST")
-        {
-            return Client->Post(Path, Headers, Body, "application/json");
-        }
-        if (Verb == "PUT")
-        {
-            return Client->Put(Path, Headers, Body, "application/json");
-        }
-        return Client->Delete(Path, Headers, Body, "application/json");
+        return SendBody(Verb, Path, "bearer " + Token, Body);
     }
 
     // The id of a new session; its answer must succeed.
