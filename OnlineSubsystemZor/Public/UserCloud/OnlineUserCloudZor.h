@@ -15,7 +15,8 @@ struct FZorCall;
  * the list serves without a download. Game thread only.
  *
  * User ids are kept by their exact text (two ids that differ in letter case are two users); file names
- * compare ignoring case.
+ * compare ignoring case. A list reply neither undoes a write or delete answered after its request was sent
+ * nor sweeps a copy written or read since.
  */
 class FOnlineUserCloudZor : public IOnlineUserCloud, public FGameServiceZor
 {
