@@ -232,8 +232,7 @@ struct FListAnswerCase
     const char* Body;
     EWhileListed While;
     bool bListSucceeds;
-    /** The user's list after the reply, "dlname=filename" joined with ","; the title list too unless given.
-     */
+    /** "dlname=filename" per header of the user's list after the reply; of the title list, unless given. */
     const char* Holds;
     /** Copies on disk before the list, beside the saved "a.sav"; the ones left after it, sorted. */
     std::vector<std::string> OtherCopies;
