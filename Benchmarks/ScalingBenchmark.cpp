@@ -58,14 +58,16 @@ void BM_SweepUserCloudCopies(benchmark::State& State)
     TArray<FCloudFileHeader> Headers;
     TArray<FCloudFileHeader> Unused;
     MakeListAndReply(Count, Headers, Unused);
+    TArray<FString> Kept;
     TArray<FString> Listed;
     for (int64 Index = 0; Index < Count; ++Index)
     {
+        FZorCloudCache::AddKeptNames(Headers[Index], Kept);
         Listed.Add(Index % 2 ? FileName(Count + Index) : FileName(Index).ToUpper());
     }
     for (auto _ : State)
     {
-        const TArray<FString> Swept = FZorCloudCache::NamesToSweep(Listed, Headers);
+        const TArray<FString> Swept = FZorCloudCache::NamesToSweep(Listed, Kept);
         if (Swept.Num() != Count / 2)
         {
             State.SkipWithError("the sweep kept the wrong copies");

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
 #include <httplib.h>
+#include <mutex>
 #include <thread>
 
 #include "BackendFixture.h"
@@ -214,20 +216,34 @@ namespace
 {
 using ZorTestCases::PrintTo;
 
+/** What the test does between sending the list request and letting its reply go. */
+enum class EWhileListed
+{
+    Nothing,
+    WriteNew,
+    ReadFromService,
+    CloudDeleteB,
+};
+
 struct FListAnswerCase
 {
     const char* Name;
     int32 Code;
     const char* Body;
+    EWhileListed While;
     bool bListSucceeds;
+    /** "dlname=filename" per header of the user's list after the reply; of the title list, unless given. */
+    const char* Holds;
     /** Copies on disk before the list, beside the saved "a.sav"; the ones left after it, sorted. */
     std::vector<std::string> OtherCopies;
     std::vector<std::string> Left;
+    const char* TitlesHold = nullptr;
 };
 
 /**
- * The demo user logged in at the backend while a small server of the test stands for the user-cloud service,
- * answering every upload 200 and every list as the case says.
+ * The demo user logged in at the backend while a small server of the test stands for the user-cloud and the
+ * title-file services: it answers uploads and deletes 200, file downloads with "bytes", and every list as the
+ * case says, holding the user's list until the test lets it go.
  */
 class FCloudListAnswerTest : public FCloudIntegrationTest,
                              public ::testing::WithParamInterface<FListAnswerCase>
@@ -235,13 +251,24 @@ class FCloudListAnswerTest : public FCloudIntegrationTest,
 protected:
     void SetUp() override
     {
-        Cloudlike.Put(".*", [](const httplib::Request&, httplib::Response& Res) { Res.status = 200; });
-        Cloudlike.Get(".*",
+        const auto Ok = [](const httplib::Request&, httplib::Response& Res) { Res.status = 200; };
+        Cloudlike.Put(".*", Ok);
+        Cloudlike.Delete(".*", Ok);
+        Cloudlike.Get(".*/api/cloudstorage/user/[^/]+/.+",
                       [](const httplib::Request&, httplib::Response& Res)
                       {
-                          Res.status = GetParam().Code;
-                          Res.set_content(GetParam().Body, "application/json");
+                          Res.status = 200;
+                          Res.set_content("bytes", "application/octet-stream");
                       });
+        Cloudlike.Get(".*/api/cloudstorage/user/[^/]+",
+                      [this](const httplib::Request&, httplib::Response& Res)
+                      {
+                          std::unique_lock<std::mutex> Lock(Mutex);
+                          Released.wait_for(Lock, std::chrono::seconds(10), [this] { return bReleased; });
+                          AnswerList(Res);
+                      });
+        Cloudlike.Get(".*/api/cloudstorage/system",
+                      [](const httplib::Request&, httplib::Response& Res) { AnswerList(Res); });
         CloudlikePort = Cloudlike.bind_to_any_port("127.0.0.1");
         ASSERT_GT(CloudlikePort, 0);
         Listener = std::thread([this] { Cloudlike.listen_after_bind(); });
@@ -249,6 +276,7 @@ protected:
     }
     void TearDown() override
     {
+        ReleaseList();
         FCloudIntegrationTest::TearDown();
         Cloudlike.stop();
         if (Listener.joinable())
@@ -259,11 +287,57 @@ protected:
     FString ExtraIni() const override
     {
         return FCloudIntegrationTest::ExtraIni() +
-               FString::Printf("[OnlineSubsystemZor.OnlineUserCloudZor]\nDomain=127.0.0.1:%d\n",
-                               CloudlikePort);
+               FString::Printf("[OnlineSubsystemZor.OnlineUserCloudZor]\nDomain=127.0.0.1:%d\n"
+                               "[OnlineSubsystemZor.OnlineTitleFileZor]\nDomain=127.0.0.1:%d\n",
+                               CloudlikePort, CloudlikePort);
     }
 
-    std::vector<std::string> CopiesLeft(const fs::path& Dir) const
+    static void AnswerList(httplib::Response& Res)
+    {
+        Res.status = GetParam().Code;
+        Res.set_content(GetParam().Body, "application/json");
+    }
+    void ReleaseList()
+    {
+        {
+            std::lock_guard<std::mutex> Lock(Mutex);
+            bReleased = true;
+        }
+        Released.notify_all();
+    }
+
+    /** Does the case's operation while the list is held; the event it waits for. */
+    std::string DoWhileListed(const FUniqueNetId& User, int32 EventCount)
+    {
+        TArray<uint8> Data(reinterpret_cast<const uint8*>("new"), 3);
+        switch (GetParam().While)
+        {
+        case EWhileListed::Nothing:
+            return std::string();
+        case EWhileListed::WriteNew:
+            EXPECT_TRUE(Cloud().WriteUserFile(User, "new.sav", Data));
+            break;
+        case EWhileListed::ReadFromService:
+            EXPECT_TRUE(Cloud().ReadUserFile(User, "r.sav"));
+            break;
+        case EWhileListed::CloudDeleteB:
+            EXPECT_TRUE(Cloud().DeleteUserFile(User, "b.sav", true, false));
+            break;
+        }
+        return WaitForEvent(EventCount);
+    }
+
+    static std::string Describe(const TArray<FCloudFileHeader>& Headers)
+    {
+        TArray<FString> Parts;
+        for (const FCloudFileHeader& Header : Headers)
+        {
+            Parts.Add(Header.DLName + "=" + Header.FileName);
+        }
+        return FString::Join(Parts, ",").ToStdString();
+    }
+
+    static std::vector<std::string> CopiesLeft(const fs::path& Dir)
     {
         std::vector<std::string> Names;
         for (const fs::directory_entry& Entry : fs::directory_iterator(Dir))
@@ -277,33 +351,138 @@ protected:
     httplib::Server Cloudlike;
     int CloudlikePort = 0;
     std::thread Listener;
+    std::mutex Mutex;
+    std::condition_variable Released;
+    bool bReleased = false;
 };
 
 const FListAnswerCase ListAnswerCases[] = {
-    {"RedirectedEmptyList", 302, "[]", false, {}, {"a.sav"}},
-    {"NotModifiedEmptyList", 304, "[]", false, {}, {"a.sav"}},
-    {"EmptyBody", 200, "", false, {}, {"a.sav"}},
-    {"EmptyText", 200, R"("")", false, {}, {"a.sav"}},
-    {"EmptyObject", 200, "{}", false, {}, {"a.sav"}},
-    {"Null", 200, "null", false, {}, {"a.sav"}},
-    {"ListUnderAKey", 200, R"({"files":[]})", false, {}, {"a.sav"}},
+    {"RedirectedEmptyList", 302, "[]", EWhileListed::Nothing, false, "a.sav=a.sav", {}, {"a.sav"}, ""},
+    {"NotModifiedEmptyList", 304, "[]", EWhileListed::Nothing, false, "a.sav=a.sav", {}, {"a.sav"}, ""},
+    {"EmptyBody", 200, "", EWhileListed::Nothing, false, "", {}, {"a.sav"}},
+    {"NotJson", 200, "[{", EWhileListed::Nothing, false, "", {}, {"a.sav"}},
+    // Elements of which none is an entry tell nothing of what the service lost.
+    {"EmptyText", 200, R"("")", EWhileListed::Nothing, true, "", {}, {"a.sav"}},
+    {"EmptyObject", 200, "{}", EWhileListed::Nothing, true, "", {}, {"a.sav"}},
+    {"Null", 200, "null", EWhileListed::Nothing, true, "", {}, {"a.sav"}},
+    {"OnlyNull", 200, "[null]", EWhileListed::Nothing, true, "", {}, {"a.sav"}},
+    {"ListUnderAKey", 200, R"({"files":[]})", EWhileListed::Nothing, true, "", {}, {"a.sav"}},
     {"UniqueNameNotText",
      200,
-     R"([{"hash":"h","uniqueFilename":7,"filename":"a.sav"}])",
-     false,
+     R"([{"hash":"h","uniqueFilename":7,"filename":"b.sav"}])",
+     EWhileListed::Nothing,
+     true,
+     "",
      {},
      {"a.sav"}},
-    {"EmptyListSweeps", 200, "[]", true, {}, {}},
+    {"EmptyListSweeps", 200, "[]", EWhileListed::Nothing, true, "", {"b.sav"}, {}},
     {"NamesDifferingInCaseKeepTheirOwnCopies",
      200,
      R"([{"hash":"h","uniqueFilename":"Pair.sav"},{"hash":"h","uniqueFilename":"pair.sav"}])",
+     EWhileListed::Nothing,
      true,
+     "Pair.sav=Pair.sav,pair.sav=pair.sav",
      {"Pair.sav", "pair.sav", "PAIR.sav"},
-     {"Pair.sav", "pair.sav"}},
+     {"Pair.sav", "pair.sav"},
+     "pair.sav=pair.sav"},
+    // A field that is null or not text is absent.
+    {"NullFileNameTakesTheUniqueName",
+     200,
+     R"([{"hash":"h","uniqueFilename":"b.sav","filename":null}])",
+     EWhileListed::Nothing,
+     true,
+     "b.sav=b.sav",
+     {"b.sav"},
+     {"b.sav"}},
+    {"NumberFileNameTakesTheUniqueName",
+     200,
+     R"([{"hash":"h","uniqueFilename":"b.sav","filename":2,"length":"x"}])",
+     EWhileListed::Nothing,
+     true,
+     "b.sav=b.sav",
+     {"b.sav"},
+     {"b.sav"}},
+    {"NonObjectElementsSkipped",
+     200,
+     R"([1,null,"x",[],{"hash":"h","uniqueFilename":"b.sav"}])",
+     EWhileListed::Nothing,
+     true,
+     "b.sav=b.sav",
+     {"b.sav", "c.sav"},
+     {"b.sav"}},
+    // A dropped entry still names a file the service has.
+    {"EntryWithoutHashKeepsItsCopy",
+     200,
+     R"([{"uniqueFilename":"a.sav"},{"hash":"h","uniqueFilename":"b.sav"}])",
+     EWhileListed::Nothing,
+     true,
+     "b.sav=b.sav",
+     {"b.sav", "c.sav"},
+     {"a.sav", "b.sav"}},
+    {"EmptyHashKeepsTheCopyOfItsFileName",
+     200,
+     R"([{"hash":"","uniqueFilename":"u1","filename":"a.sav"},{"hash":"h","uniqueFilename":"b.sav"}])",
+     EWhileListed::Nothing,
+     true,
+     "b.sav=b.sav",
+     {"b.sav", "u1", "c.sav"},
+     {"a.sav", "b.sav", "u1"}},
+    {"NumberHashKeepsItsCopy",
+     200,
+     R"([{"hash":1,"uniqueFilename":"a.sav"},{"hash":"h","uniqueFilename":"b.sav"}])",
+     EWhileListed::Nothing,
+     true,
+     "b.sav=b.sav",
+     {"c.sav"},
+     {"a.sav"}},
+    {"EntryWithoutUniqueNameKeepsItsCopy",
+     200,
+     R"([{"hash":"h","filename":"a.sav"},{"hash":"h","uniqueFilename":"b.sav"}])",
+     EWhileListed::Nothing,
+     true,
+     "b.sav=b.sav",
+     {"c.sav"},
+     {"a.sav"}},
+    // A reply sent before a change was answered knows nothing of it.
+    {"WriteAnsweredFirstKeepsItsCopyAndHeader",
+     200,
+     "[]",
+     EWhileListed::WriteNew,
+     true,
+     "new.sav=new.sav",
+     {"b.sav"},
+     {"new.sav"},
+     ""},
+    {"WriteAnsweredBeforeAFailedList",
+     200,
+     "oops",
+     EWhileListed::WriteNew,
+     false,
+     "new.sav=new.sav",
+     {},
+     {"a.sav", "new.sav"},
+     ""},
+    {"ReadAnsweredFirstKeepsItsCopy",
+     200,
+     R"([{"hash":"h","uniqueFilename":"a.sav"}])",
+     EWhileListed::ReadFromService,
+     true,
+     "a.sav=a.sav",
+     {"c.sav"},
+     {"a.sav", "r.sav"}},
+    {"CloudDeleteAnsweredFirstStaysDeleted",
+     200,
+     R"([{"hash":"h","uniqueFilename":"a.sav"},{"hash":"h","uniqueFilename":"b.sav"}])",
+     EWhileListed::CloudDeleteB,
+     true,
+     "a.sav=a.sav",
+     {"b.sav"},
+     {"a.sav", "b.sav"},
+     "a.sav=a.sav,b.sav=b.sav"},
 };
 } // namespace
 
-TEST_P(FCloudListAnswerTest, AListThatDidNotReadWellSweepsNothing)
+TEST_P(FCloudListAnswerTest, ListsHoldWhatTheReplyGivesAndSweepOnlyWhatTheServiceNoLongerHas)
 {
     const FListAnswerCase& Case = GetParam();
     LoginDemoUser();
@@ -311,6 +490,7 @@ TEST_P(FCloudListAnswerTest, AListThatDidNotReadWellSweepsNothing)
     RecordEvents();
     const FUniqueNetIdPtr User = Identity().GetUniquePlayerId(0);
     const fs::path Dir = Root / "Saved" / "Cloud" / User->ToString().ToStdString();
+    const fs::path TitleCopy = Root / "Saved" / "Cloud" / "QVR" / "t.ini";
     TArray<uint8> Data(reinterpret_cast<const uint8*>("hello"), 5);
     ASSERT_TRUE(Cloud().WriteUserFile(*User, "a.sav", Data));
     ASSERT_EQ(WaitForEvent(1), "write 1 a.sav");
@@ -319,10 +499,27 @@ TEST_P(FCloudListAnswerTest, AListThatDidNotReadWellSweepsNothing)
     {
         std::ofstream(Dir / Name) << Name;
     }
+    fs::create_directories(TitleCopy.parent_path());
+    std::ofstream(TitleCopy) << "t";
 
     Cloud().EnumerateUserFiles(*User);
-    EXPECT_EQ(WaitForEvent(2), Case.bListSucceeds ? "list 1" : "list 0");
+    int32 Count = 2;
+    if (Case.While != EWhileListed::Nothing)
+    {
+        EXPECT_NE(DoWhileListed(*User, Count++).find(" 1 "), std::string::npos) << "the change failed";
+    }
+    ReleaseList();
+    EXPECT_EQ(WaitForEvent(Count++), Case.bListSucceeds ? "list 1" : "list 0");
+    TArray<FCloudFileHeader> Files;
+    Cloud().GetUserFileList(*User, Files);
+    EXPECT_EQ(Describe(Files), Case.Holds);
     EXPECT_EQ(CopiesLeft(Dir), Case.Left);
+
+    ASSERT_TRUE(Titles().EnumerateFiles(FPagedQuery()));
+    EXPECT_EQ(WaitForEvent(Count), Case.bListSucceeds ? "titles 1" : "titles 0");
+    Titles().GetFileList(Files);
+    EXPECT_EQ(Describe(Files), Case.TitlesHold ? Case.TitlesHold : Case.Holds);
+    EXPECT_TRUE(fs::exists(TitleCopy)) << "title files never sweep";
 }
 
 INSTANTIATE_TEST_SUITE_P(Answers, FCloudListAnswerTest, ::testing::ValuesIn(ListAnswerCases),

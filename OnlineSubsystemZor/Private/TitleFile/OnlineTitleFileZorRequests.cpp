@@ -81,14 +81,14 @@ void FOnlineTitleFileZor::OnEnumerateReply(FZorReply& Reply, const FPagedQuery& 
     {
         TitleFiles.Reset();
     }
-    TArray<FCloudFileHeader> Headers;
+    FZorCloudListReply Listed;
     FString Payload;
-    if (!FZorCloudFileList::Read(Reply.GetBody(), Headers, Payload))
+    if (!FZorCloudFileList::Read(Reply.GetBody(), Listed, Payload))
     {
         FinishEnumerate(false, FString::Printf("Invalid response payload=%s", *Payload));
         return;
     }
-    FZorCloudFileList::Merge(TitleFiles, Headers);
+    FZorCloudFileList::Merge(TitleFiles, Listed.Headers);
     FinishEnumerate(true, FString());
 }
 

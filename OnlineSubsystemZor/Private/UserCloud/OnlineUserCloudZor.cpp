@@ -134,10 +134,9 @@ bool FOnlineUserCloudZor::SaveLocalFile(const FUniqueNetId& UserId, const FStrin
     return true;
 }
 
-void FOnlineUserCloudZor::SyncLocalFiles(const FUniqueNetId& UserId,
-                                         const TArray<FCloudFileHeader>& Files) const
+void FOnlineUserCloudZor::SyncLocalFiles(const FUniqueNetId& UserId, const TArray<FString>& Kept) const
 {
-    FZorCloudCache::Sweep(UserId.ToString(), Files);
+    FZorCloudCache::Sweep(UserId.ToString(), Kept);
 }
 
 bool FOnlineUserCloudZor::LoadFromCache(const FUniqueNetId& UserId, const FString& FileName)
@@ -156,6 +155,7 @@ bool FOnlineUserCloudZor::LoadFromCache(const FUniqueNetId& UserId, const FStrin
         File->Data.Reset();
         return false;
     }
+    NoteCopy(KeyOf(UserId), File->FileName);
     UE_LOG_ONLINE(Verbose, "ReadUserFile request. Local file read from cache =%s", *Path);
     const FCloudFileHeader* Header = GetCloudFileHeader(UserId, FileName);
     if (!Header || !FZorCloudCache::HashMatches(File->Data, Header->Hash))
@@ -193,4 +193,20 @@ void FOnlineUserCloudZor::FailEntry(const FUniqueNetId& UserId, const FString& F
     FCloudFile* File = GetCloudFile(UserId, FileName, true);
     File->AsyncState = ECloudFileState::Failed;
     File->Data.Reset();
+}
+
+void FOnlineUserCloudZor::NoteCopy(const FUserKey& User, const FString& DiskName)
+{
+    if (FSinceListSent* Since = PendingEnumerations.Find(User))
+    {
+        Since->Copies.Add(DiskName);
+    }
+}
+
+void FOnlineUserCloudZor::NoteChange(const FUserKey& User, const FString& FileName)
+{
+    if (FSinceListSent* Since = PendingEnumerations.Find(User))
+    {
+        Since->Changed.Add(FileName);
+    }
 }

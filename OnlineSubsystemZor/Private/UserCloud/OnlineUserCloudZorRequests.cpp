@@ -11,6 +11,20 @@ const char* OperationName(int32 Op)
     static const char* const Names[] = {"ReadUserFile", "WriteUserFile", "DeleteUserFile"};
     return Names[Op];
 }
+
+/** A change answered after the list was asked for outranks the list: such a file stays as it is now. */
+void KeepChanges(TArray<FCloudFileHeader>& Listed, const TArray<FCloudFileHeader>& Now,
+                 const TArray<FString>& Changed)
+{
+    for (const FString& Name : Changed)
+    {
+        Listed.RemoveAll([&Name](const FCloudFileHeader& Header) { return Header.DLName == Name; });
+        if (const FCloudFileHeader* Header = FZorCloudFileList::FindByDLName(Now, Name))
+        {
+            Listed.Add(*Header);
+        }
+    }
+}
 } // namespace
 
 FString FOnlineUserCloudZor::StartCheck(const FUniqueNetId& UserId, const FString& FileName) const
@@ -147,7 +161,7 @@ void FOnlineUserCloudZor::EnumerateUserFiles(const FUniqueNetId& UserId)
         return;
     }
     const FUserKey User = KeyOf(UserId);
-    PendingEnumerations.Add(User);
+    PendingEnumerations.Add(User, FSinceListSent());
     FZorError Refused;
     const FZorCall Call = MakeCall("EnumerateUserFiles", "GET", EnumerateUserFilesUrl, UserId, FString());
     if (!GetCalls().SendAsUser(
@@ -161,21 +175,30 @@ void FOnlineUserCloudZor::EnumerateUserFiles(const FUniqueNetId& UserId)
 
 void FOnlineUserCloudZor::OnEnumerateReply(FZorReply& Reply, const FUserKey& User)
 {
-    PendingEnumerations.Remove(User);
+    FSinceListSent Since;
+    PendingEnumerations.RemoveAndCopyValue(User, Since);
     const FUniqueNetIdString UserId{FString(User)};
     if (!ZorCloudReply::Check(Reply, "EnumerateUserFiles", true))
     {
         FinishEnumerate(false, UserId, Reply.GetErrorText());
         return;
     }
-    TArray<FCloudFileHeader>& List = CloudFileLists.FindOrAdd(User);
+    FZorCloudListReply Listed;
     FString Payload;
-    if (!FZorCloudFileList::Read(Reply.GetBody(), List, Payload))
+    const bool bRead = FZorCloudFileList::Read(Reply.GetBody(), Listed, Payload);
+    TArray<FCloudFileHeader>& List = CloudFileLists.FindOrAdd(User);
+    KeepChanges(Listed.Headers, List, Since.Changed);
+    List = std::move(Listed.Headers);
+    if (!bRead)
     {
         FinishEnumerate(false, UserId, FString::Printf("Invalid response payload=%s", *Payload));
         return;
     }
-    SyncLocalFiles(UserId, List);
+    if (Listed.bMaySweep)
+    {
+        Listed.Named.Append(Since.Copies);
+        SyncLocalFiles(UserId, Listed.Named);
+    }
     FinishEnumerate(true, UserId, FString());
 }
 
@@ -219,9 +242,9 @@ void FOnlineUserCloudZor::OnReadReply(FZorReply& Reply, const FUserKey& User, co
     FCloudFile* File = GetCloudFile(UserId, FileName, true);
     File->AsyncState = ECloudFileState::Done;
     File->Data = Reply.GetResponse()->GetContent();
-    if (bCacheFiles)
+    if (bCacheFiles && SaveLocalFile(UserId, File->FileName, File->Data))
     {
-        SaveLocalFile(UserId, File->FileName, File->Data);
+        NoteCopy(User, File->FileName);
     }
     FinishFileOp(EFileOp::Read, true, UserId, FileName, FString());
 }
@@ -256,10 +279,11 @@ void FOnlineUserCloudZor::OnWriteReply(FZorReply& Reply, const FUserKey& User, c
     FCloudFile* File = GetCloudFile(UserId, FileName, true);
     File->AsyncState = ECloudFileState::Done;
     File->Data = Reply.GetRequest()->GetContent();
-    if (bCacheFiles)
+    if (bCacheFiles && SaveLocalFile(UserId, File->FileName, File->Data))
     {
-        SaveLocalFile(UserId, File->FileName, File->Data);
+        NoteCopy(User, File->FileName);
     }
+    NoteChange(User, FileName);
     // The content changed, so its hash is unknown until the next list; a later write replaces this header.
     FZorCloudFileList::Merge(CloudFileLists.FindOrAdd(User),
                              {FCloudFileHeader(FileName, FileName, File->Data.Num())});
@@ -313,5 +337,6 @@ void FOnlineUserCloudZor::OnDeleteReply(FZorReply& Reply, const FUserKey& User, 
             }
         }
     }
+    NoteChange(User, FileName);
     FinishFileOp(EFileOp::Delete, true, UserId, FileName, FString());
 }

@@ -32,90 +32,6 @@ bool IsSafeSegment(std::string_view Segment)
     return true;
 }
 
-/**
- * The listed names, each struck at most once by a name kept. On a disk where letter case counts, two copies
- * may differ only in case, and each belongs to the header that names it letter for letter; a name only
- * falls back to the first unstruck listing equal ignoring case when it has no exact one.
- */
-class FListedIndex
-{
-public:
-    explicit FListedIndex(const TArray<FString>& InListed) : Listed(InListed)
-    {
-        Next.SetNum(Listed.Num());
-        Struck.SetNumZeroed(Listed.Num());
-        FirstByName.Reserve(Listed.Num());
-        Exact.reserve(static_cast<size_t>(Listed.Num()));
-        // From the back, so each name's chain runs in listing order.
-        for (int32 Index = Listed.Num() - 1; Index >= 0; --Index)
-        {
-            int32* First = FirstByName.Find(Listed[Index]);
-            Next[Index] = First ? *First : INDEX_NONE;
-            FirstByName.Add(Listed[Index], Index);
-            Exact[std::string(Listed[Index].View())] = Index;
-        }
-    }
-
-    /** Strikes the exact listing of each name; the names without one are kept ignoring case afterwards. */
-    void Keep(const TArray<FString>& Names)
-    {
-        TArray<const FString*> Unmatched;
-        for (const FString& Name : Names)
-        {
-            const auto Found = Exact.find(std::string(Name.View()));
-            if (Found == Exact.end() || Struck[Found->second])
-            {
-                Unmatched.Add(&Name);
-                continue;
-            }
-            Struck[Found->second] = true;
-        }
-        for (const FString* Name : Unmatched)
-        {
-            KeepIgnoringCase(*Name);
-        }
-    }
-
-    TArray<FString> Remaining() const
-    {
-        TArray<FString> Names;
-        for (int32 Index = 0; Index < Listed.Num(); ++Index)
-        {
-            if (!Struck[Index])
-            {
-                Names.Add(Listed[Index]);
-            }
-        }
-        return Names;
-    }
-
-private:
-    void KeepIgnoringCase(const FString& Name)
-    {
-        int32* First = FirstByName.Find(Name);
-        if (!First)
-        {
-            return;
-        }
-        // Exact keeps strike out of chain order, so the head skips what they took.
-        while (*First != INDEX_NONE && Struck[*First])
-        {
-            *First = Next[*First];
-        }
-        if (*First == INDEX_NONE)
-        {
-            return;
-        }
-        Struck[*First] = true;
-        *First = Next[*First];
-    }
-
-    const TArray<FString>& Listed;
-    TMap<FString, int32> FirstByName;
-    std::unordered_map<std::string, int32> Exact;
-    TArray<int32> Next;
-    TArray<uint8> Struck;
-};
 } // namespace
 
 bool FZorCloudCache::IsSafeName(const FString& Name)
@@ -155,25 +71,58 @@ bool FZorCloudCache::HashMatches(const TArray<uint8>& Data, const FString& Hash)
            FSHA1::HashBuffer(Data.GetData(), static_cast<uint64>(Data.Num())).ToString() == Hash;
 }
 
-TArray<FString> FZorCloudCache::NamesToSweep(const TArray<FString>& Listed,
-                                             const TArray<FCloudFileHeader>& Headers)
+void FZorCloudCache::AddKeptNames(const FCloudFileHeader& Header, TArray<FString>& OutNames)
 {
-    TArray<FString> Kept;
-    Kept.Reserve(Headers.Num() * 2);
-    for (const FCloudFileHeader& Header : Headers)
+    if (!Header.FileName.IsEmpty())
     {
-        Kept.Add(Header.FileName);
-        if (!Header.DLName.Equals(Header.FileName, ESearchCase::CaseSensitive))
-        {
-            Kept.Add(Header.DLName);
-        }
+        OutNames.Add(Header.FileName);
     }
-    FListedIndex Index(Listed);
-    Index.Keep(Kept);
-    return Index.Remaining();
+    if (!Header.DLName.IsEmpty() && !Header.DLName.Equals(Header.FileName, ESearchCase::CaseSensitive))
+    {
+        OutNames.Add(Header.DLName);
+    }
 }
 
-TArray<FString> FZorCloudCache::Sweep(const FString& Folder, const TArray<FCloudFileHeader>& Headers)
+TArray<FString> FZorCloudCache::NamesToSweep(const TArray<FString>& Listed, const TArray<FString>& Kept)
+{
+    // Where letter case counts on disk, two copies may differ only in case: each is kept by the name that
+    // gives it letter for letter, and only a name without such a copy falls back to one equal ignoring case.
+    std::unordered_map<std::string, int32> ExactLeft;
+    for (const FString& Name : Kept)
+    {
+        ++ExactLeft[std::string(Name.View())];
+    }
+    TArray<FString> NotExact;
+    for (const FString& Name : Listed)
+    {
+        const auto Found = ExactLeft.find(std::string(Name.View()));
+        if (Found != ExactLeft.end() && Found->second > 0)
+        {
+            --Found->second;
+            continue;
+        }
+        NotExact.Add(Name);
+    }
+    TMap<FString, int32> LeftIgnoringCase; // FString keys compare ignoring case
+    for (const auto& [Name, Count] : ExactLeft)
+    {
+        LeftIgnoringCase.FindOrAdd(FString(Name)) += Count;
+    }
+    TArray<FString> Swept;
+    for (const FString& Name : NotExact)
+    {
+        int32* Count = LeftIgnoringCase.Find(Name);
+        if (Count && *Count > 0)
+        {
+            --*Count;
+            continue;
+        }
+        Swept.Add(Name);
+    }
+    return Swept;
+}
+
+TArray<FString> FZorCloudCache::Sweep(const FString& Folder, const TArray<FString>& Kept)
 {
     TArray<FString> Deleted;
     if (!IsSafeName(Folder))
@@ -183,7 +132,7 @@ TArray<FString> FZorCloudCache::Sweep(const FString& Folder, const TArray<FCloud
     const FString Dir = FPaths::CloudDir() + Folder + "/";
     TArray<FString> Listed;
     IFileManager::Get().FindFiles(Listed, *Dir, "*.*");
-    for (const FString& Name : NamesToSweep(Listed, Headers))
+    for (const FString& Name : NamesToSweep(Listed, Kept))
     {
         const FString Path = Dir + Name;
         if (IFileManager::Get().Delete(*Path, false, false, false))

@@ -1,62 +1,50 @@
 #include "UserCloud/ZorCloudFileList.h"
 
 #include "Subsystem/OnlineSubsystemZor.h"
+#include "UserCloud/ZorCloudCache.h"
 #include "Json/Json.h"
 
 namespace
 {
-/** A length the service gives as anything but a whole number from 0 to the int32 limit counts as unknown. */
-int32 ReadLength(const FJsonObject& Entry)
+FString ReadText(const FJsonObject& Entry, const FString& Key)
 {
-    if (!Entry.HasField("length"))
+    return Entry.HasTypedField<EJson::String>(Key) ? Entry.GetStringField(Key) : FString();
+}
+
+/** A length the service gives as anything but a whole number from 0 to the int32 limit counts as unknown. */
+int32 ReadLength(const FJsonObject& Entry, const FString& DLName)
+{
+    if (!Entry.HasField("length") || Entry.HasTypedField<EJson::Null>("length"))
     {
         return 0;
     }
     int32 Length = 0;
     if (!Entry.TryGetNumberField("length", Length) || Length < 0)
     {
-        UE_LOG_ONLINE(Warning, "Invalid file length=%s dlname=%s", *Entry.GetStringField("length"),
-                      *Entry.GetStringField("uniqueFilename"));
+        UE_LOG_ONLINE(Warning, "Invalid file length=%s dlname=%s", *Entry.GetStringField("length"), *DLName);
         return 0;
     }
     return Length;
 }
 
-/**
- * A reply that did not read well must not pass for a short list, since a list sweeps the local copies it does
- * not name: every element has to be an object naming its file, with its texts as texts.
- */
-bool IsNamedEntry(const FJsonObject& Entry)
+FCloudFileHeader ReadEntry(const FJsonObject& Entry)
 {
-    return Entry.HasTypedField<EJson::String>("uniqueFilename") &&
-           !Entry.GetStringField("uniqueFilename").IsEmpty() &&
-           (!Entry.HasField("hash") || Entry.HasTypedField<EJson::String>("hash")) &&
-           (!Entry.HasField("filename") || Entry.HasTypedField<EJson::String>("filename"));
-}
-
-bool ReadEntry(const FJsonObject& Entry, FCloudFileHeader& OutHeader)
-{
-    Entry.TryGetStringField("hash", OutHeader.Hash);
-    Entry.TryGetStringField("uniqueFilename", OutHeader.DLName);
-    Entry.TryGetStringField("filename", OutHeader.FileName);
-    OutHeader.FileSize = ReadLength(Entry);
-    if (OutHeader.FileName.IsEmpty())
+    FCloudFileHeader Header;
+    Header.Hash = ReadText(Entry, "hash");
+    Header.DLName = ReadText(Entry, "uniqueFilename");
+    Header.FileName = ReadText(Entry, "filename");
+    if (Header.FileName.IsEmpty())
     {
-        OutHeader.FileName = OutHeader.DLName;
+        Header.FileName = Header.DLName;
     }
-    if (OutHeader.Hash.IsEmpty())
-    {
-        UE_LOG_ONLINE(Warning, "Invalid file entry hash=%s dlname=%s filename=%s", *OutHeader.Hash,
-                      *OutHeader.DLName, *OutHeader.FileName);
-        return false;
-    }
-    return true;
+    Header.FileSize = ReadLength(Entry, Header.DLName);
+    return Header;
 }
 } // namespace
 
-bool FZorCloudFileList::Read(const FString& Body, TArray<FCloudFileHeader>& OutHeaders, FString& OutPayload)
+bool FZorCloudFileList::Read(const FString& Body, FZorCloudListReply& OutReply, FString& OutPayload)
 {
-    OutHeaders.Reset();
+    OutReply = FZorCloudListReply();
     const FString Trimmed = Body.TrimStartAndEnd();
     OutPayload = Trimmed.StartsWith("[") ? Trimmed : "[" + Trimmed + "]";
     TSharedPtr<FJsonObject> Json;
@@ -66,21 +54,25 @@ bool FZorCloudFileList::Read(const FString& Body, TArray<FCloudFileHeader>& OutH
     {
         return false;
     }
-    TArray<FCloudFileHeader> Headers;
-    for (const TSharedPtr<FJsonValue>& Value : Json->GetArrayField("files"))
+    const TArray<TSharedPtr<FJsonValue>>& Elements = Json->GetArrayField("files");
+    for (const TSharedPtr<FJsonValue>& Value : Elements)
     {
         const TSharedPtr<FJsonObject>* Entry = nullptr;
-        if (!Value || !Value->TryGetObject(Entry) || !IsNamedEntry(**Entry))
+        if (!Value || !Value->TryGetObject(Entry))
         {
-            return false;
+            continue;
         }
-        FCloudFileHeader Header;
-        if (ReadEntry(**Entry, Header))
+        const FCloudFileHeader Header = ReadEntry(**Entry);
+        FZorCloudCache::AddKeptNames(Header, OutReply.Named);
+        if (Header.Hash.IsEmpty() || Header.DLName.IsEmpty())
         {
-            Headers.Add(Header);
+            UE_LOG_ONLINE(Warning, "Invalid file entry hash=%s dlname=%s filename=%s", *Header.Hash,
+                          *Header.DLName, *Header.FileName);
+            continue;
         }
+        OutReply.Headers.Add(Header);
     }
-    OutHeaders = std::move(Headers);
+    OutReply.bMaySweep = Elements.IsEmpty() || !OutReply.Headers.IsEmpty();
     return true;
 }
 

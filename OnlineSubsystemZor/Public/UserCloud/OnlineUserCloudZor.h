@@ -15,7 +15,8 @@ struct FZorCall;
  * the list serves without a download. Game thread only.
  *
  * User ids are kept by their exact text (two ids that differ in letter case are two users); file names
- * compare ignoring case.
+ * compare ignoring case. A list reply neither undoes a write or delete answered after its request was sent
+ * nor sweeps a copy written or read since.
  */
 class FOnlineUserCloudZor : public IOnlineUserCloud, public FGameServiceZor
 {
@@ -45,8 +46,8 @@ public:
     /** Cloud directory + user id + "/" + file name; empty when either would leave the user's folder. */
     FString GetLocalFilePath(const FUniqueNetId& UserId, const FString& FileName) const;
     bool SaveLocalFile(const FUniqueNetId& UserId, const FString& FileName, const TArray<uint8>& Data) const;
-    /** Deletes the user's local copies that the list keeps by neither display name nor unique name. */
-    void SyncLocalFiles(const FUniqueNetId& UserId, const TArray<FCloudFileHeader>& Files) const;
+    /** Deletes the user's local copies that no kept name keeps (FZorCloudCache::NamesToSweep). */
+    void SyncLocalFiles(const FUniqueNetId& UserId, const TArray<FString>& Kept) const;
 
     bool IsCachingFiles() const { return bCacheFiles; }
     const FString& GetEnumerateUserFilesUrl() const { return EnumerateUserFilesUrl; }
@@ -67,6 +68,14 @@ private:
         FUserKey UserId;
         FString FileName;
     };
+    /** What a user's list reply in flight cannot know: what was answered after its request was sent. */
+    struct FSinceListSent
+    {
+        /** Names of the local copies written or read. */
+        TArray<FString> Copies;
+        /** Unique names written or deleted on the service. */
+        TArray<FString> Changed;
+    };
 
     static FUserKey KeyOf(const FUniqueNetId& UserId) { return UserId.ToString().ToStdString(); }
     FString StartCheck(const FUniqueNetId& UserId, const FString& FileName) const;
@@ -80,6 +89,8 @@ private:
     bool LoadFromCache(const FUniqueNetId& UserId, const FString& FileName);
     bool DeleteLocalFile(const FUniqueNetId& UserId, const FString& DiskName) const;
     void FailEntry(const FUniqueNetId& UserId, const FString& FileName);
+    void NoteCopy(const FUserKey& User, const FString& DiskName);
+    void NoteChange(const FUserKey& User, const FString& FileName);
     /** Logs a failure as "<Operation> request failed. <Error>" and fires the operation's event. */
     void FinishFileOp(EFileOp Op, bool bWasSuccessful, const FUniqueNetId& UserId, const FString& FileName,
                       const FString& Error);
@@ -97,6 +108,6 @@ private:
 
     TMap<FUserKey, TArray<FCloudFileHeader>> CloudFileLists;
     TMap<FUserKey, TArray<FCloudFile>> DownloadedFiles;
-    TArray<FUserKey> PendingEnumerations;
+    TMap<FUserKey, FSinceListSent> PendingEnumerations;
     TArray<FPendingFile> PendingFiles;
 };

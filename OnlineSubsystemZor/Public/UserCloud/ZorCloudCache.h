@@ -27,16 +27,18 @@ public:
     /** True when Hash is not empty and equals the SHA1 of Data in hexadecimal, ignoring case. */
     static bool HashMatches(const TArray<uint8>& Data, const FString& Hash);
 
-    /**
-     * The listed names that no header keeps: each header keeps the listing of its file name and of its unique
-     * name, the one equal letter for letter when there is one, else the first equal ignoring case.
-     */
-    static TArray<FString> NamesToSweep(const TArray<FString>& Listed,
-                                        const TArray<FCloudFileHeader>& Headers);
+    /** The names a header keeps a copy under: its file name, and its unique name when that differs. */
+    static void AddKeptNames(const FCloudFileHeader& Header, TArray<FString>& OutNames);
 
     /**
-     * Deletes the regular files directly in the folder that no header keeps (NamesToSweep). Nothing happens
-     * for an unsafe folder. Returns the paths deleted.
+     * The listed names that no kept name keeps. Each kept name keeps one listing: the one equal letter for
+     * letter when there is one, else the first left that is equal ignoring case.
      */
-    static TArray<FString> Sweep(const FString& Folder, const TArray<FCloudFileHeader>& Headers);
+    static TArray<FString> NamesToSweep(const TArray<FString>& Listed, const TArray<FString>& Kept);
+
+    /**
+     * Deletes the regular files directly in the folder that no kept name keeps (NamesToSweep). Nothing
+     * happens for an unsafe folder. Returns the paths deleted.
+     */
+    static TArray<FString> Sweep(const FString& Folder, const TArray<FString>& Kept);
 };

@@ -3,18 +3,32 @@
 #include "CoreMinimal.h"
 #include "Online/OnlineCloudFile.h"
 
+/** One file-list reply as read. */
+struct FZorCloudListReply
+{
+    /** The valid entries (a hash and a unique name), in the reply's order. */
+    TArray<FCloudFileHeader> Headers;
+    /** The names under which any object element keeps a local copy, a dropped entry's included. */
+    TArray<FString> Named;
+    /**
+     * False when the reply had elements of which none was a valid entry: such a reply tells nothing of what
+     * the service no longer has.
+     */
+    bool bMaySweep = true;
+};
+
 /** The file-list replies of the user-cloud and title-file services. */
 class FZorCloudFileList
 {
 public:
     /**
      * Reads a list body: trimmed, bracketed as an array unless it is one, then read as the array "files".
-     * Entries without a hash are dropped with a warning; a missing file name takes the unique name. False,
-     * with OutHeaders empty, when the body is empty or not JSON, or when any element is not an object with a
-     * non-empty text "uniqueFilename" (and texts for "hash" and "filename" where given). OutPayload receives
-     * the trimmed, bracketed body the failure text quotes.
+     * Elements that are not objects are skipped. A field that is absent, null or not of its type is not
+     * present; a missing file name takes the unique name; an entry without a hash or a unique name is dropped
+     * with a warning. False, with OutReply empty, when the body is empty or not JSON. OutPayload receives the
+     * trimmed, bracketed body the failure text quotes.
      */
-    static bool Read(const FString& Body, TArray<FCloudFileHeader>& OutHeaders, FString& OutPayload);
+    static bool Read(const FString& Body, FZorCloudListReply& OutReply, FString& OutPayload);
 
     /**
      * Merges Headers in order: each replaces the first header of List with the same unique name (ignoring

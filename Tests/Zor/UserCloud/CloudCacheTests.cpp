@@ -124,6 +124,19 @@ TEST(CloudCache, HashMatchesIgnoringCaseButNeverAnEmptyHash)
     }
 }
 
+namespace
+{
+TArray<FString> KeptNames(const TArray<FCloudFileHeader>& Headers)
+{
+    TArray<FString> Names;
+    for (const FCloudFileHeader& Header : Headers)
+    {
+        FZorCloudCache::AddKeptNames(Header, Names);
+    }
+    return Names;
+}
+} // namespace
+
 TEST(CloudCache, SweepKeepsDisplayAndUniqueNamesOnceEach)
 {
     TArray<FCloudFileHeader> Headers;
@@ -134,7 +147,7 @@ TEST(CloudCache, SweepKeepsDisplayAndUniqueNamesOnceEach)
     {
         Listed.Add(Name);
     }
-    const TArray<FString> Swept = FZorCloudCache::NamesToSweep(Listed, Headers);
+    const TArray<FString> Swept = FZorCloudCache::NamesToSweep(Listed, KeptNames(Headers));
     EXPECT_TRUE(FString::Join(Swept, ",").Equals("gone.sav,shown.sav,Same"));
 }
 
@@ -170,7 +183,7 @@ TEST(CloudCache, SweepKeepsEachCopyOfNamesDifferingOnlyInCase)
         {
             Listed.Add(Name);
         }
-        const FString Swept = FString::Join(FZorCloudCache::NamesToSweep(Listed, Headers), ",");
+        const FString Swept = FString::Join(FZorCloudCache::NamesToSweep(Listed, KeptNames(Headers)), ",");
         EXPECT_TRUE(Swept.Equals(Case.Swept, ESearchCase::CaseSensitive)) << Case.Name << ": " << *Swept;
     }
 }
@@ -186,7 +199,7 @@ TEST_F(CloudCacheDisk, SweepDeletesOnlyRegularFilesDirectlyInTheFolder)
 
     TArray<FCloudFileHeader> Headers;
     Headers.Add(FCloudFileHeader("keep.sav", "u", 1));
-    const TArray<FString> Deleted = FZorCloudCache::Sweep("user", Headers);
+    const TArray<FString> Deleted = FZorCloudCache::Sweep("user", KeptNames(Headers));
 
     EXPECT_EQ(Deleted.Num(), 2);
     EXPECT_TRUE(fs::exists(Cloud() / "user" / "keep.sav"));

@@ -50,15 +50,16 @@ const FListCase ListCases[] = {
     {"FractionalLength", R"([{"hash":"h","uniqueFilename":"u","length":1.5}])", true, "u=u=0"},
     {"HugeLength", R"([{"hash":"h","uniqueFilename":"u","length":1e300}])", true, "u=u=0"},
     {"NotJson", "not json", false, ""},
-    // A list sweeps the copies it does not name, so what is not a list of named entries is no list (the
-    // service tests over HTTP hold the other shapes).
     {"EmptyBody", " \n", false, ""},
-    {"NonObjectElements", R"([1,null,{"hash":"h","uniqueFilename":"u"}])", false, ""},
-    {"EntryWithoutUniqueName", R"([{"hash":"h"},{"hash":"h","uniqueFilename":"u"}])", false, ""},
-    {"EmptyUniqueName", R"([{"hash":"h","uniqueFilename":""}])", false, ""},
-    {"ObjectUniqueName", R"({"hash":"h","uniqueFilename":{"n":"u"}})", false, ""},
-    {"NumericHash", R"([{"hash":1,"uniqueFilename":"u"}])", false, ""},
-    {"NumericFileName", R"([{"hash":"h","uniqueFilename":"u","filename":2}])", false, ""},
+    // A field that is absent, null or not text is not present.
+    {"NullAndNumberFileNamesTakeTheUniqueName",
+     R"([{"hash":"h","uniqueFilename":"u1","filename":null},{"hash":"h","uniqueFilename":"u2","filename":2}])",
+     true, "u1=u1=0|u2=u2=0"},
+    {"NonTextHashOrUniqueNameDropped",
+     R"([{"hash":1,"uniqueFilename":"u1"},{"hash":"h","uniqueFilename":{"n":"u"}},{"hash":"h"},)"
+     R"({"hash":"h","uniqueFilename":""},{"hash":"h","uniqueFilename":"u5"}])",
+     true, "u5=u5=0"},
+    {"NonObjectElementsSkipped", R"([1,null,"x",[],{"hash":"h","uniqueFilename":"u"}])", true, "u=u=0"},
     {"UnclosedArray", "[{\"hash\":\"h\"", false, ""},
 };
 
@@ -70,11 +71,11 @@ class CloudFileListRead : public ::testing::TestWithParam<FListCase>
 TEST_P(CloudFileListRead, ReadsTheHeadersItShould)
 {
     const FListCase& Case = GetParam();
-    TArray<FCloudFileHeader> Headers;
-    Headers.Add(FCloudFileHeader("stale", "stale", 1));
+    FZorCloudListReply Reply;
+    Reply.Headers.Add(FCloudFileHeader("stale", "stale", 1));
     FString Payload;
-    EXPECT_EQ(FZorCloudFileList::Read(Case.Body, Headers, Payload), Case.bParses);
-    EXPECT_TRUE(Describe(Headers).Equals(Case.Expected)) << *Describe(Headers);
+    EXPECT_EQ(FZorCloudFileList::Read(Case.Body, Reply, Payload), Case.bParses);
+    EXPECT_TRUE(Describe(Reply.Headers).Equals(Case.Expected)) << *Describe(Reply.Headers);
 }
 
 INSTANTIATE_TEST_SUITE_P(Bodies, CloudFileListRead, ::testing::ValuesIn(ListCases),
@@ -82,22 +83,22 @@ INSTANTIATE_TEST_SUITE_P(Bodies, CloudFileListRead, ::testing::ValuesIn(ListCase
 
 TEST(CloudFileList, FailureQuotesTheTrimmedBracketedBody)
 {
-    TArray<FCloudFileHeader> Headers;
+    FZorCloudListReply Reply;
     FString Payload;
-    EXPECT_FALSE(FZorCloudFileList::Read("  oops \n", Headers, Payload));
+    EXPECT_FALSE(FZorCloudFileList::Read("  oops \n", Reply, Payload));
     EXPECT_TRUE(Payload.Equals("[oops]"));
-    EXPECT_TRUE(FZorCloudFileList::Read(" [] ", Headers, Payload));
+    EXPECT_TRUE(FZorCloudFileList::Read(" [] ", Reply, Payload));
     EXPECT_TRUE(Payload.Equals("[]"));
 }
 
 TEST(CloudFileList, DroppedEntryAndBadLengthAreWarned)
 {
     FLogCapture Log;
-    TArray<FCloudFileHeader> Headers;
+    FZorCloudListReply Reply;
     FString Payload;
     FZorCloudFileList::Read(R"([{"uniqueFilename":"u1","filename":"f1"},{"hash":"h","uniqueFilename":"u2",)"
                             R"("length":-1}])",
-                            Headers, Payload);
+                            Reply, Payload);
     EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning, "Invalid file entry hash= dlname=u1 filename=f1"));
     EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning, "Invalid file length=-1 dlname=u2"));
 }
