@@ -37,9 +37,8 @@ FString AccountRequestKey(const FUniqueNetId& UserId)
 
 void LogComplete(const char* Name, const FZorReply& Reply)
 {
-    UE_LOG_ONLINE(Verbose, "%s request complete. url=%s code=%d response=%s", Name,
-                  *Reply.GetRequest()->GetURL(), Reply.GetResponse()->GetResponseCode(),
-                  *ZorRedact::Body(Reply.GetBody()));
+    UE_LOG_ONLINE(Verbose, "%s request complete. url=%s code=%d response=%s", Name, *Reply.GetLoggedUrl(),
+                  Reply.GetResponse()->GetResponseCode(), *Reply.LoggedBody());
 }
 } // namespace
 
@@ -165,7 +164,7 @@ void FOnlineAccountMappingZor::FailAccountRequest(const FPendingAccountRequest& 
 
 void FOnlineAccountMappingZor::OnAccountReply(const FPendingAccountRequest& Pending, FZorReply& Reply)
 {
-    const FString Error = ApplyAccountReply(Pending, Reply);
+    const FString Error = Reply.MaskSecrets(ApplyAccountReply(Pending, Reply));
     if (!Error.IsEmpty())
     {
         UE_LOG_ONLINE(Warning, "%s request failed. %s",
@@ -190,7 +189,7 @@ FString FOnlineAccountMappingZor::ApplyAccountReply(const FPendingAccountRequest
     const int32 Code = Reply.GetResponse()->GetResponseCode();
     if (Code != 200)
     {
-        return FString::Printf("Invalid response. code=%d error=%s", Code, *Reply.GetBody());
+        return Reply.RefusalText();
     }
     LogComplete(OperationInfos[static_cast<int32>(Pending.Operation)].CompleteName, Reply);
     switch (Pending.Operation)
@@ -325,8 +324,9 @@ void FOnlineAccountMappingZor::OnDisplayNameReply(const FUniqueNetIdString& Requ
     }
     else if (Code != 404)
     {
-        Error = FString::Printf("Invalid response. code=%d error=%s", Code, *Reply.GetBody());
+        Error = Reply.RefusalText();
     }
+    Error = Reply.MaskSecrets(Error);
     if (!Error.IsEmpty())
     {
         UE_LOG_ONLINE(Warning, "%s request failed. %s", DisplayNameOperation, *ZorRedact::Body(Error));

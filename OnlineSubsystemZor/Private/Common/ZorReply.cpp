@@ -17,8 +17,13 @@ void LogOnlineAt(ELogVerbosity::Type Verbosity, const FString& Text)
 
 FZorReply::FZorReply(const FZorCall& InCall, const FHttpRequestPtr& InRequest,
                      const FHttpResponsePtr& InResponse, bool bInSucceeded)
-    : Call(InCall), Request(InRequest), Response(InResponse), bSucceeded(bInSucceeded)
+    : Call(InCall), Request(InRequest), Response(InResponse), bSucceeded(bInSucceeded),
+      Secrets(InCall.Secrets)
 {
+    if (Request)
+    {
+        Secrets.Append(ZorRedact::Credentials(Request->GetHeader("Authorization")));
+    }
 }
 
 void FZorReply::LogCompletion() const
@@ -32,7 +37,7 @@ void FZorReply::LogCompletion() const
     LogOnlineAt(Call.CompleteVerbosity,
                 FString::Printf("%s request complete. url=%s code=%d response=%s",
                                 Call.CompleteName.IsEmpty() ? *Call.Operation : *Call.CompleteName,
-                                *GetLoggedUrl(), Code, *ZorRedact::Body(MaskSecrets(GetBody()))));
+                                *GetLoggedUrl(), Code, *LoggedBody()));
 }
 
 FString FZorReply::GetLoggedUrl() const
@@ -43,7 +48,7 @@ FString FZorReply::GetLoggedUrl() const
     }
     // Marked secret values are masked where they stand, however the URL encodes them.
     const FString Url = Call.SecretPlaceholders.IsEmpty() ? Request->GetURL() : Call.ResolveLoggedUrl();
-    return ZorRedact::Text(Url, Call.Secrets);
+    return ZorRedact::Text(Url, Secrets);
 }
 
 bool FZorReply::Accepts(EZorCodeRule Rule, int32 Code)
@@ -61,12 +66,8 @@ bool FZorReply::Check(EZorCodeRule Rule)
     LogCompletion();
     if (FZorError Refused = CheckResponse(*Response, Rule))
     {
-        if (!Call.bServiceErrorText)
-        {
-            Refused.Text =
-                FString::Printf("Invalid response. code=%d error=%s", Refused.HttpCode, *GetBody());
-        }
-        Refused.Text = MaskSecrets(Refused.Text);
+        const bool bServiceText = Call.bServiceErrorText && Refused.Kind == EZorErrorKind::ServiceError;
+        Refused.Text = bServiceText ? MaskSecrets(Refused.Text) : RefusalText();
         Error = Refused;
     }
     return !Error;
@@ -80,8 +81,7 @@ FZorError FZorReply::CheckResponse(const IHttpResponse& Response, EZorCodeRule R
         return FZorError();
     }
     const FString Body = Response.GetContentAsString();
-    FZorError Error = FZorError::Make(
-        EZorErrorKind::HttpStatus, FString::Printf("Invalid response. code=%d error=%s", Code, *Body), Code);
+    FZorError Error = FZorError::Make(EZorErrorKind::HttpStatus, FString(), Code);
     TSharedPtr<FJsonObject> Json;
     if (!Response.GetContentType().Equals("application/json", ESearchCase::CaseSensitive) ||
         !FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Body), Json))
@@ -109,8 +109,7 @@ bool FZorReply::ReadObject(TSharedPtr<FJsonObject>& Out, const FString& ArrayKey
     if (!FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Text), Out) || !Out)
     {
         Out.Reset();
-        Fail(EZorErrorKind::InvalidPayload,
-             MaskSecrets(FString::Printf("Invalid response payload=%s", *Body)));
+        Fail(EZorErrorKind::InvalidPayload, FString::Printf("Invalid response payload=%s", *Body));
     }
     return !Error;
 }
@@ -119,8 +118,19 @@ void FZorReply::Fail(EZorErrorKind Kind, const FString& Text)
 {
     if (!Error)
     {
-        Error = FZorError::Make(Kind, Text, Response ? Response->GetResponseCode() : 0);
+        Error = FZorError::Make(Kind, MaskSecrets(Text), Response ? Response->GetResponseCode() : 0);
     }
+}
+
+FString FZorReply::RefusalText() const
+{
+    const int32 Code = Response ? Response->GetResponseCode() : 0;
+    return MaskSecrets(FString::Printf("Invalid response. code=%d error=%s", Code, *GetBody()));
+}
+
+FString FZorReply::LoggedBody() const
+{
+    return ZorRedact::Body(MaskSecrets(GetBody()));
 }
 
 bool FZorReply::Finish() const
@@ -135,7 +145,7 @@ bool FZorReply::Finish() const
 
 FString FZorReply::MaskSecrets(const FString& Text) const
 {
-    return ZorRedact::Text(Text, Call.Secrets);
+    return ZorRedact::Text(Text, Secrets);
 }
 
 bool FZorReply::ReadArray(const FString& ArrayKey, TArray<TSharedPtr<FJsonValue>>& Out)
@@ -148,8 +158,7 @@ bool FZorReply::ReadArray(const FString& ArrayKey, TArray<TSharedPtr<FJsonValue>
     }
     if (!Json->TryGetArrayField(ArrayKey, Elements))
     {
-        Fail(EZorErrorKind::InvalidPayload,
-             MaskSecrets(FString::Printf("Invalid response payload=%s", *GetBody())));
+        Fail(EZorErrorKind::InvalidPayload, FString::Printf("Invalid response payload=%s", *GetBody()));
         return false;
     }
     Out = *Elements;
