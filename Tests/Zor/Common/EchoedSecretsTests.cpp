@@ -28,7 +28,7 @@ using ZorTestCases::PrintTo;
 
 // Each holds characters that the wire and an echo write their own ways; passwords hold no blank.
 const FString Password("p&ss+w%1#\xC3\xA9\"q\\z/pw-0001");
-const FString NewPassword("n3w&p+w%2#\xC3\xA9/\"-0002");
+const FString NewPassword("n3w&p+w%2#\xC3\xA9/-0002");
 const FString UserToken("user tok+en/&=%\xC3\xA9-0003");
 const FString RefreshToken("refresh tok+en/&=%\xC3\xA9-0004");
 const FString PurchaseToken("purchase tok+en/&=%\xC3\xA9-0005");
