@@ -454,10 +454,11 @@ TEST_P(FEchoedSecretsTest, NoFormOfASecretSurvivesAnEchoingRefusal)
         bCarried = bCarried || Echoes.Contains(Form, ESearchCase::CaseSensitive);
     }
     EXPECT_TRUE(bCarried) << "no request carried the row's secret; texts: " << *FString::Join(Texts, " | ");
-    const FString Basic = FBase64::Encode("testclient:testsecret");
+    const FString ClientBasic = FBase64::Encode("testclient:testsecret");
+    const FString UserBasic = FBase64::Encode(Email + ":" + Password);
     for (const FString& Secret :
          {Password, NewPassword, UserToken, RefreshToken, PurchaseToken, ClientToken, LinkToken, ExchangeCode,
-          ValidationToken, FString("testsecret"), FString("purchasesecret"), Basic})
+          ValidationToken, FString("testsecret"), FString("purchasesecret"), ClientBasic, UserBasic})
     {
         for (const FString& Form : Forms(Secret))
         {
