@@ -15,6 +15,7 @@
 #include "Online/OnlineUserInterface.h"
 #include "Orders/OnlineOrderServiceZor.h"
 #include "Payment/OnlinePaymentServiceZor.h"
+#include "Profile/ZorProfile.h"
 #include "Sessions/OnlineSessionZor.h"
 #include "TitleFile/OnlineTitleFileZor.h"
 #include "UserCloud/OnlineUserCloudZor.h"
@@ -163,6 +164,9 @@ public:
     void SetUp() override
     {
         LogHttp.SetVerbosity(ELogVerbosity::VeryVerbose);
+        LogOnlineGame.SetVerbosity(ELogVerbosity::VeryVerbose);
+        SetIni(FString(ZorTestIni) + "[OnlineSubsystemZor.ZorProfile]\nZorClientCommandUrl=/game/client/"
+                                     "`accountId/`profileId/`fname\n");
         CreateSubsystem();
         ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", Email, Password)));
         Answer("/api/oauth/token", 200, TokenReply("acct1", 3600.0, UserToken));
@@ -181,7 +185,28 @@ public:
     void TearDown() override
     {
         FZorSubsystemTest::TearDown();
+        for (UZorProfile* Profile : Profiles)
+        {
+            Profile->RemoveFromRoot();
+        }
+        CollectGarbage();
         LogHttp.SetVerbosity(PreviousHttpVerbosity);
+        LogOnlineGame.SetVerbosity(PreviousGameVerbosity);
+    }
+
+    /** The user's profile, queried, its result recorded as an event's. */
+    bool QueryProfile()
+    {
+        UZorProfile* Profile = NewObject<UZorProfile>();
+        Profile->AddToRoot();
+        Profiles.Add(Profile);
+        Profile->Initialize(Subsystem.Get(), MakeShared<FUniqueNetIdString>("acct1"), true);
+        return Profile->ForceQueryProfile(FOnZorQueryComplete::CreateLambda(
+            [this](const FZorQueryResult& Result)
+            {
+                Outcomes.Add(Result.bSucceeded);
+                Texts.Add(Result.ErrorText.ToString());
+            }));
     }
 
     /** A delegate of any completion signature that records its success flag and its texts. */
@@ -230,6 +255,8 @@ private:
     }
 
     ELogVerbosity::Type PreviousHttpVerbosity = LogHttp.GetVerbosity();
+    ELogVerbosity::Type PreviousGameVerbosity = LogOnlineGame.GetVerbosity();
+    TArray<UZorProfile*> Profiles;
 };
 
 namespace
@@ -436,6 +463,7 @@ const FEchoCase EchoCases[] = {
          return Builds.QueryEntitledBuilds(T.User, "Windows", "Live", "");
      },
      UserToken},
+    {"ProfileQuery", [](FEchoedSecretsTest& T) { return T.QueryProfile(); }, UserToken},
 };
 } // namespace
 
