@@ -37,8 +37,8 @@ FString AccountRequestKey(const FUniqueNetId& UserId)
 
 void LogComplete(const char* Name, const FZorReply& Reply)
 {
-    UE_LOG_ONLINE(Verbose, "%s request complete. url=%s code=%d response=%s", Name, *Reply.GetLoggedUrl(),
-                  Reply.GetResponse()->GetResponseCode(), *Reply.LoggedBody());
+    UE_LOG_ONLINE(Verbose, "%s request complete. url=%s code=%d response=%s", Name,
+                  *Reply.GetRequest()->GetURL(), Reply.GetResponse()->GetResponseCode(), *Reply.LoggedBody());
 }
 } // namespace
 
@@ -164,7 +164,7 @@ void FOnlineAccountMappingZor::FailAccountRequest(const FPendingAccountRequest& 
 
 void FOnlineAccountMappingZor::OnAccountReply(const FPendingAccountRequest& Pending, FZorReply& Reply)
 {
-    const FString Error = Reply.MaskSecrets(ApplyAccountReply(Pending, Reply));
+    const FString Error = ApplyAccountReply(Pending, Reply);
     if (!Error.IsEmpty())
     {
         UE_LOG_ONLINE(Warning, "%s request failed. %s",
@@ -201,7 +201,7 @@ FString FOnlineAccountMappingZor::ApplyAccountReply(const FPendingAccountRequest
         ExternalAccounts.RemoveType(AccountId, Pending.Account.Type);
         return FString();
     case EOperation::Query:
-        return ExternalAccounts.ApplyQueryReply(Reply.GetBody(), Pending.QueriedType);
+        return Reply.MaskSecrets(ExternalAccounts.ApplyQueryReply(Reply.GetBody(), Pending.QueriedType));
     }
     return FString();
 }
@@ -311,11 +311,11 @@ void FOnlineAccountMappingZor::OnDisplayNameReply(const FUniqueNetIdString& Requ
         else if (!FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Body), Json) || !Json ||
                  !Json->HasField("id"))
         {
-            Error = FString::Printf("Invalid response payload=%s", *Body);
+            Error = Reply.MaskSecrets(FString::Printf("Invalid response payload=%s", *Body));
         }
         else if (Json->GetStringField("id").IsEmpty())
         {
-            Error = FString::Printf("Empty user id in payload=%s", *Body);
+            Error = Reply.MaskSecrets(FString::Printf("Empty user id in payload=%s", *Body));
         }
         else
         {
@@ -326,7 +326,6 @@ void FOnlineAccountMappingZor::OnDisplayNameReply(const FUniqueNetIdString& Requ
     {
         Error = Reply.RefusalText();
     }
-    Error = Reply.MaskSecrets(Error);
     if (!Error.IsEmpty())
     {
         UE_LOG_ONLINE(Warning, "%s request failed. %s", DisplayNameOperation, *ZorRedact::Body(Error));

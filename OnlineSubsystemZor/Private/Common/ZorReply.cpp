@@ -109,7 +109,8 @@ bool FZorReply::ReadObject(TSharedPtr<FJsonObject>& Out, const FString& ArrayKey
     if (!FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Text), Out) || !Out)
     {
         Out.Reset();
-        Fail(EZorErrorKind::InvalidPayload, FString::Printf("Invalid response payload=%s", *Body));
+        Fail(EZorErrorKind::InvalidPayload,
+             MaskSecrets(FString::Printf("Invalid response payload=%s", *Body)));
     }
     return !Error;
 }
@@ -118,7 +119,7 @@ void FZorReply::Fail(EZorErrorKind Kind, const FString& Text)
 {
     if (!Error)
     {
-        Error = FZorError::Make(Kind, MaskSecrets(Text), Response ? Response->GetResponseCode() : 0);
+        Error = FZorError::Make(Kind, Text, Response ? Response->GetResponseCode() : 0);
     }
 }
 
@@ -158,7 +159,8 @@ bool FZorReply::ReadArray(const FString& ArrayKey, TArray<TSharedPtr<FJsonValue>
     }
     if (!Json->TryGetArrayField(ArrayKey, Elements))
     {
-        Fail(EZorErrorKind::InvalidPayload, FString::Printf("Invalid response payload=%s", *GetBody()));
+        Fail(EZorErrorKind::InvalidPayload,
+             MaskSecrets(FString::Printf("Invalid response payload=%s", *GetBody())));
         return false;
     }
     Out = *Elements;

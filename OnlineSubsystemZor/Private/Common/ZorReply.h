@@ -57,7 +57,7 @@ public:
      * same way, so a handler never replaces a cached list with what was not one.
      */
     bool ReadArray(const FString& ArrayKey, TArray<TSharedPtr<FJsonValue>>& Out);
-    /** Sets the error, its text masked as MaskSecrets does, unless one is set already. */
+    /** Sets the error unless one is set already; a text made of the reply is passed through MaskSecrets. */
     void Fail(EZorErrorKind Kind, const FString& Text);
     /** "Invalid response. code=%d error=%s" with the code and body, masked: the one refusal text of a reply.
      */
