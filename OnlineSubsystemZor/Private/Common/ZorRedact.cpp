@@ -370,14 +370,28 @@ int32 Readings(std::string_view Text, size_t Position, FEchoReading (&Out)[2])
     return Decoded.Length > 0 ? 2 : 1;
 }
 
-/**
- * Where an echo of Secret that starts at Start ends, written in any mix of the forms a wire or a service may
- * give it (raw, percent-encoded with either blank, JSON-escaped); -1 when none starts there. Each (text,
- * secret) position is tried once, so a hostile text cannot make the search explode.
- */
-int32 EchoEnd(std::string_view Text, size_t Start, std::string_view Secret)
+/** The readings at Position that stand for the secret's next bytes; returns how many. */
+int32 MatchingReadings(std::string_view Text, size_t Position, std::string_view Rest, FEchoReading (&Out)[2])
 {
-    std::vector<std::pair<size_t, size_t>> Pending{{Start, 0}};
+    FEchoReading Options[2];
+    const int32 Count = Readings(Text, Position, Options);
+    int32 Matching = 0;
+    for (int32 Index = 0; Index < Count; ++Index)
+    {
+        const FEchoReading& Option = Options[Index];
+        if (Rest.substr(0, Option.NumBytes) == std::string_view(Option.Bytes, Option.NumBytes))
+        {
+            Out[Matching++] = Option;
+        }
+    }
+    return Matching;
+}
+
+/** EchoEnd past a place where two readings fit: each (text, secret) position is tried once, so a hostile text
+ * cannot make the search explode. */
+int32 BranchingEchoEnd(std::string_view Text, size_t Start, size_t StartMatched, std::string_view Secret)
+{
+    std::vector<std::pair<size_t, size_t>> Pending{{Start, StartMatched}};
     std::set<std::pair<size_t, size_t>> Tried;
     while (!Pending.empty())
     {
@@ -392,17 +406,37 @@ int32 EchoEnd(std::string_view Text, size_t Start, std::string_view Secret)
             continue;
         }
         FEchoReading Options[2];
-        const int32 Count = Readings(Text, Position, Options);
+        const int32 Count = MatchingReadings(Text, Position, Secret.substr(Matched), Options);
         for (int32 Index = 0; Index < Count; ++Index)
         {
-            const FEchoReading& Option = Options[Index];
-            if (Secret.substr(Matched, Option.NumBytes) == std::string_view(Option.Bytes, Option.NumBytes))
-            {
-                Pending.push_back({Position + Option.Length, Matched + Option.NumBytes});
-            }
+            Pending.push_back({Position + Options[Index].Length, Matched + Options[Index].NumBytes});
         }
     }
     return -1;
+}
+
+/**
+ * Where an echo of Secret that starts at Start ends, written in any mix of the forms a wire or a service may
+ * give it (raw, percent-encoded with either blank, JSON-escaped); -1 when none starts there. Followed as one
+ * path until two readings fit.
+ */
+int32 EchoEnd(std::string_view Text, size_t Start, std::string_view Secret)
+{
+    size_t Position = Start;
+    size_t Matched = 0;
+    while (Matched < Secret.size())
+    {
+        FEchoReading Options[2];
+        const int32 Count =
+            Position < Text.size() ? MatchingReadings(Text, Position, Secret.substr(Matched), Options) : 0;
+        if (Count != 1)
+        {
+            return Count == 0 ? -1 : BranchingEchoEnd(Text, Position, Matched, Secret);
+        }
+        Position += Options[0].Length;
+        Matched += Options[0].NumBytes;
+    }
+    return static_cast<int32>(Position);
 }
 
 /** Whether Char can begin an echo of a secret that begins with First. */
@@ -432,26 +466,24 @@ FString ZorRedact::Text(const FString& Text, const TArray<FString>& Secrets)
               [](const FString& A, const FString& B) { return A.Len() > B.Len(); });
     const std::string_view View = Text.View();
     FString Masked;
-    for (size_t Position = 0; Position < View.size();)
+    size_t Kept = 0;
+    for (size_t Position = 0; Position < View.size(); ++Position)
     {
-        int32 End = -1;
-        const FString* Found = nullptr;
         for (const FString& Value : Sorted)
         {
-            if (MayStartEcho(View[Position], Value[0]) && (End = EchoEnd(View, Position, Value.View())) >= 0)
+            const int32 End =
+                MayStartEcho(View[Position], Value[0]) ? EchoEnd(View, Position, Value.View()) : -1;
+            if (End >= 0)
             {
-                Found = &Value;
+                Masked.AppendChars(View.data() + Kept, static_cast<int32>(Position - Kept));
+                Masked += Secret(Value);
+                Kept = static_cast<size_t>(End);
+                Position = Kept - 1;
                 break;
             }
         }
-        if (!Found)
-        {
-            Masked.AppendChar(View[Position++]);
-            continue;
-        }
-        Masked += Secret(*Found);
-        Position = static_cast<size_t>(End);
     }
+    Masked.AppendChars(View.data() + Kept, static_cast<int32>(View.size() - Kept));
     return Masked;
 }
 

@@ -28,6 +28,10 @@ FZorReply::FZorReply(const FZorCall& InCall, const FHttpRequestPtr& InRequest,
 
 void FZorReply::LogCompletion() const
 {
+    if (LogOnline.IsSuppressed(Call.CompleteVerbosity))
+    {
+        return; // the masked body of a large reply is not worth building for no line
+    }
     const int32 Code = Response->GetResponseCode();
     if (!Call.CompleteLine.IsEmpty())
     {
