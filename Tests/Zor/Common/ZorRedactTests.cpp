@@ -131,6 +131,17 @@ TEST(ZorRedactTest, BasicCredentialsAreSecretEncodedDecodedAndAlone)
     EXPECT_EQ(ZorRedact::Credentials(FString()), TArray<FString>());
 }
 
+TEST(ZorRedactTest, AnEchoThatReadsManyWaysIsSoughtInBoundedWork)
+{
+    // Each backslash pair reads as one backslash or two: a hostile text could offer the search a number of
+    // paths that doubles with every pair.
+    const FString Secret = FString(std::string(40, '\\')) + "x";
+    const FString Echo = FString(std::string(4000, '\\')) + "x";
+    const FString Masked = ZorRedact::Text(Echo, {Secret});
+    EXPECT_TRUE(Masked.EndsWith("<redacted>")) << *Masked.Right(40);
+    EXPECT_FALSE(Masked.Contains(Secret, ESearchCase::CaseSensitive));
+}
+
 TEST(ZorRedactTest, LongBodiesAreCutAfterMasking)
 {
     FString Body = R"({"access_token":")" + LongToken + R"(","pad":")";
