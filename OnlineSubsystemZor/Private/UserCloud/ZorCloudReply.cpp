@@ -1,6 +1,5 @@
 #include "UserCloud/ZorCloudReply.h"
 
-#include "Common/ZorRedact.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
 bool ZorCloudReply::Check(FZorReply& Reply, const char* Operation, bool bLogBody)
