@@ -229,11 +229,10 @@ void FOnlineAccountCreationZor::OnReply(EOperation Operation, const FString& Low
         const FString Body = Reply.GetBody();
         const int32 Code = Reply.GetResponse()->GetResponseCode();
         UE_LOG_ONLINE(Verbose, "%s request complete. url=%s code=%d response=%s", Info.Name,
-                      *Reply.GetLoggedUrl(), Code, *ZorRedact::Body(Reply.MaskSecrets(Body)));
+                      *Reply.GetLoggedUrl(), Code, *Reply.LoggedBody());
         Error = !FZorReply::Accepts(EZorCodeRule::Success, Code)
-                    ? FString::Printf("Invalid response. code=%d error=%s", Code, *Body)
-                    : ApplyReply(Operation, LowerEmail, Code, Body);
-        Error = Reply.MaskSecrets(Error);
+                    ? Reply.RefusalText()
+                    : Reply.MaskSecrets(ApplyReply(Operation, LowerEmail, Code, Body));
     }
     if (!Error.IsEmpty())
     {

@@ -38,8 +38,7 @@ FString AccountRequestKey(const FUniqueNetId& UserId)
 void LogComplete(const char* Name, const FZorReply& Reply)
 {
     UE_LOG_ONLINE(Verbose, "%s request complete. url=%s code=%d response=%s", Name,
-                  *Reply.GetRequest()->GetURL(), Reply.GetResponse()->GetResponseCode(),
-                  *ZorRedact::Body(Reply.GetBody()));
+                  *Reply.GetRequest()->GetURL(), Reply.GetResponse()->GetResponseCode(), *Reply.LoggedBody());
 }
 } // namespace
 
@@ -190,7 +189,7 @@ FString FOnlineAccountMappingZor::ApplyAccountReply(const FPendingAccountRequest
     const int32 Code = Reply.GetResponse()->GetResponseCode();
     if (Code != 200)
     {
-        return FString::Printf("Invalid response. code=%d error=%s", Code, *Reply.GetBody());
+        return Reply.RefusalText();
     }
     LogComplete(OperationInfos[static_cast<int32>(Pending.Operation)].CompleteName, Reply);
     switch (Pending.Operation)
@@ -202,7 +201,7 @@ FString FOnlineAccountMappingZor::ApplyAccountReply(const FPendingAccountRequest
         ExternalAccounts.RemoveType(AccountId, Pending.Account.Type);
         return FString();
     case EOperation::Query:
-        return ExternalAccounts.ApplyQueryReply(Reply.GetBody(), Pending.QueriedType);
+        return Reply.MaskSecrets(ExternalAccounts.ApplyQueryReply(Reply.GetBody(), Pending.QueriedType));
     }
     return FString();
 }
@@ -312,11 +311,11 @@ void FOnlineAccountMappingZor::OnDisplayNameReply(const FUniqueNetIdString& Requ
         else if (!FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Body), Json) || !Json ||
                  !Json->HasField("id"))
         {
-            Error = FString::Printf("Invalid response payload=%s", *Body);
+            Error = Reply.MaskSecrets(FString::Printf("Invalid response payload=%s", *Body));
         }
         else if (Json->GetStringField("id").IsEmpty())
         {
-            Error = FString::Printf("Empty user id in payload=%s", *Body);
+            Error = Reply.MaskSecrets(FString::Printf("Empty user id in payload=%s", *Body));
         }
         else
         {
@@ -325,7 +324,7 @@ void FOnlineAccountMappingZor::OnDisplayNameReply(const FUniqueNetIdString& Requ
     }
     else if (Code != 404)
     {
-        Error = FString::Printf("Invalid response. code=%d error=%s", Code, *Reply.GetBody());
+        Error = Reply.RefusalText();
     }
     if (!Error.IsEmpty())
     {

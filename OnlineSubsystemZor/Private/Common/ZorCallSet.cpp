@@ -73,51 +73,35 @@ bool FZorCallSet::Send(const FZorCall& Call, FZorReplyHandler OnReply)
 bool FZorCallSet::SendAsUser(const FZorCall& Call, const FUniqueNetId& UserId, FZorReplyHandler OnReply,
                              FZorError& OutError)
 {
-    const FHttpRequestPtr Request = Begin(Call, OnReply);
-    if (!Request)
-    {
-        return false;
-    }
-    FOnlineSubsystemZor* const Roads = RoadsFor(Request);
-    if (!Roads)
-    {
-        return false;
-    }
-    FString Error;
-    if (Roads->ProcessUserRequest(Service, UserId, Request.ToSharedRef(), Error))
-    {
-        return true;
-    }
-    Drop(Request);
-    OutError = FZorError::Make(EZorErrorKind::Refused, Error);
-    return false;
+    return SendOnRoad(
+        Call,
+        [this, &UserId](FOnlineSubsystemZor& Roads, const FHttpRequestRef& Request, FString& Error)
+        { return Roads.ProcessUserRequest(Service, UserId, Request, Error); },
+        OnReply, OutError);
 }
 
 bool FZorCallSet::SendAsClient(const FZorCall& Call, const FString& ClientId, FZorReplyHandler OnReply,
                                FZorError& OutError)
 {
-    const FHttpRequestPtr Request = Begin(Call, OnReply);
-    if (!Request)
-    {
-        return false;
-    }
-    FOnlineSubsystemZor* const Roads = RoadsFor(Request);
-    if (!Roads)
-    {
-        return false;
-    }
-    FString Error;
-    if (Roads->ProcessClientRequest(Service, ClientId, Request.ToSharedRef(), Error))
-    {
-        return true;
-    }
-    Drop(Request);
-    OutError = FZorError::Make(EZorErrorKind::Refused, Error);
-    return false;
+    return SendOnRoad(
+        Call,
+        [this, &ClientId](FOnlineSubsystemZor& Roads, const FHttpRequestRef& Request, FString& Error)
+        { return Roads.ProcessClientRequest(Service, ClientId, Request, Error); },
+        OnReply, OutError);
 }
 
 bool FZorCallSet::SendAsPurchase(const FZorCall& Call, const FUniqueNetId& UserId, FZorReplyHandler OnReply,
                                  FZorError& OutError)
+{
+    return SendOnRoad(
+        Call,
+        [this, &UserId](FOnlineSubsystemZor& Roads, const FHttpRequestRef& Request, FString& Error)
+        { return Roads.ProcessUserPurchaseRequest(Service, UserId, Request, Error); },
+        OnReply, OutError);
+}
+
+bool FZorCallSet::SendOnRoad(const FZorCall& Call, const FRoad& Road, FZorReplyHandler& OnReply,
+                             FZorError& OutError)
 {
     const FHttpRequestPtr Request = Begin(Call, OnReply);
     if (!Request)
@@ -130,13 +114,13 @@ bool FZorCallSet::SendAsPurchase(const FZorCall& Call, const FUniqueNetId& UserI
         return false;
     }
     FString Error;
-    if (Roads->ProcessUserPurchaseRequest(Service, UserId, Request.ToSharedRef(), Error))
+    if (Road(*Roads, Request.ToSharedRef(), Error))
     {
         return true;
     }
     if (!Error.IsEmpty())
     {
-        // Never started: nothing will complete it.
+        // Never started: nothing will complete it. Without a text, a started request failed and completes.
         Drop(Request);
         OutError = FZorError::Make(EZorErrorKind::Refused, Error);
     }

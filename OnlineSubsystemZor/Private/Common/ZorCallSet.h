@@ -67,6 +67,12 @@ private:
         FZorReplyHandler OnReply;
     };
 
+    /** Hands a started request to the subsystem's roads, which sign it; false with Error when one refused it.
+     */
+    using FRoad = TFunction<bool(FOnlineSubsystemZor& Roads, const FHttpRequestRef& Request, FString& Error)>;
+
+    /** The one send on a road: the reply masks whatever credential the road signed the request with. */
+    bool SendOnRoad(const FZorCall& Call, const FRoad& Road, FZorReplyHandler& OnReply, FZorError& OutError);
     /** The request, tracked; none after Shutdown (the handler has run). */
     FHttpRequestPtr Begin(const FZorCall& Call, FZorReplyHandler& OnReply);
     /** Forgets a request the road refused. */

@@ -13,11 +13,20 @@ constexpr int32 MaxLoggedBody = 1024;
 
 /** The secret's first characters (none for a short one) and a marker. */
 FString Secret(const FString& Value);
-/** Text with every occurrence of each non-empty secret masked. */
+/**
+ * Text with every echo of each non-empty secret masked, however the echo writes it: raw, percent-encoded
+ * (a blank as "%20" or "+", hex in either case), form-encoded or JSON-escaped, or any mix of these.
+ */
 FString Text(const FString& Text, const TArray<FString>& Secrets);
 /**
+ * The secrets an "Authorization" value carries: its credential and, for Basic, the decoded "id:secret" and
+ * the secret alone.
+ */
+TArray<FString> Credentials(const FString& Authorization);
+/**
  * A request or reply body for a log line: the values of secret keys masked in JSON ("key": "value") and form
- * (key=value) shapes, then cut to MaxLoggedBody.
+ * (key=value) shapes, keys matched in any letter case and with or without separators ("Refresh_Token",
+ * "newPassword"), then cut to MaxLoggedBody.
  */
 FString Body(const FString& Body);
 } // namespace ZorRedact

@@ -17,12 +17,21 @@ void LogOnlineAt(ELogVerbosity::Type Verbosity, const FString& Text)
 
 FZorReply::FZorReply(const FZorCall& InCall, const FHttpRequestPtr& InRequest,
                      const FHttpResponsePtr& InResponse, bool bInSucceeded)
-    : Call(InCall), Request(InRequest), Response(InResponse), bSucceeded(bInSucceeded)
+    : Call(InCall), Request(InRequest), Response(InResponse), bSucceeded(bInSucceeded),
+      Secrets(InCall.Secrets)
 {
+    if (Request)
+    {
+        Secrets.Append(ZorRedact::Credentials(Request->GetHeader("Authorization")));
+    }
 }
 
 void FZorReply::LogCompletion() const
 {
+    if (LogOnline.IsSuppressed(Call.CompleteVerbosity))
+    {
+        return; // the masked body of a large reply is not worth building for no line
+    }
     const int32 Code = Response->GetResponseCode();
     if (!Call.CompleteLine.IsEmpty())
     {
@@ -32,7 +41,7 @@ void FZorReply::LogCompletion() const
     LogOnlineAt(Call.CompleteVerbosity,
                 FString::Printf("%s request complete. url=%s code=%d response=%s",
                                 Call.CompleteName.IsEmpty() ? *Call.Operation : *Call.CompleteName,
-                                *GetLoggedUrl(), Code, *ZorRedact::Body(MaskSecrets(GetBody()))));
+                                *GetLoggedUrl(), Code, *LoggedBody()));
 }
 
 FString FZorReply::GetLoggedUrl() const
@@ -43,7 +52,7 @@ FString FZorReply::GetLoggedUrl() const
     }
     // Marked secret values are masked where they stand, however the URL encodes them.
     const FString Url = Call.SecretPlaceholders.IsEmpty() ? Request->GetURL() : Call.ResolveLoggedUrl();
-    return ZorRedact::Text(Url, Call.Secrets);
+    return ZorRedact::Text(Url, Secrets);
 }
 
 bool FZorReply::Accepts(EZorCodeRule Rule, int32 Code)
@@ -61,12 +70,8 @@ bool FZorReply::Check(EZorCodeRule Rule)
     LogCompletion();
     if (FZorError Refused = CheckResponse(*Response, Rule))
     {
-        if (!Call.bServiceErrorText)
-        {
-            Refused.Text =
-                FString::Printf("Invalid response. code=%d error=%s", Refused.HttpCode, *GetBody());
-        }
-        Refused.Text = MaskSecrets(Refused.Text);
+        const bool bServiceText = Call.bServiceErrorText && Refused.Kind == EZorErrorKind::ServiceError;
+        Refused.Text = bServiceText ? MaskSecrets(Refused.Text) : RefusalText();
         Error = Refused;
     }
     return !Error;
@@ -80,8 +85,7 @@ FZorError FZorReply::CheckResponse(const IHttpResponse& Response, EZorCodeRule R
         return FZorError();
     }
     const FString Body = Response.GetContentAsString();
-    FZorError Error = FZorError::Make(
-        EZorErrorKind::HttpStatus, FString::Printf("Invalid response. code=%d error=%s", Code, *Body), Code);
+    FZorError Error = FZorError::Make(EZorErrorKind::HttpStatus, FString(), Code);
     TSharedPtr<FJsonObject> Json;
     if (!Response.GetContentType().Equals("application/json", ESearchCase::CaseSensitive) ||
         !FJsonSerializer::Deserialize(TJsonReaderFactory<>::Create(Body), Json))
@@ -123,6 +127,17 @@ void FZorReply::Fail(EZorErrorKind Kind, const FString& Text)
     }
 }
 
+FString FZorReply::RefusalText() const
+{
+    const int32 Code = Response ? Response->GetResponseCode() : 0;
+    return MaskSecrets(FString::Printf("Invalid response. code=%d error=%s", Code, *GetBody()));
+}
+
+FString FZorReply::LoggedBody() const
+{
+    return ZorRedact::Body(MaskSecrets(GetBody()));
+}
+
 bool FZorReply::Finish() const
 {
     if (Error)
@@ -135,7 +150,7 @@ bool FZorReply::Finish() const
 
 FString FZorReply::MaskSecrets(const FString& Text) const
 {
-    return ZorRedact::Text(Text, Call.Secrets);
+    return ZorRedact::Text(Text, Secrets);
 }
 
 bool FZorReply::ReadArray(const FString& ArrayKey, TArray<TSharedPtr<FJsonValue>>& Out)

@@ -57,8 +57,13 @@ public:
      * same way, so a handler never replaces a cached list with what was not one.
      */
     bool ReadArray(const FString& ArrayKey, TArray<TSharedPtr<FJsonValue>>& Out);
-    /** Sets the error unless one is set already. */
+    /** Sets the error unless one is set already; a text made of the reply is passed through MaskSecrets. */
     void Fail(EZorErrorKind Kind, const FString& Text);
+    /** "Invalid response. code=%d error=%s" with the code and body, masked: the one refusal text of a reply.
+     */
+    FString RefusalText() const;
+    /** The body as a log line shows it: masked by the call's secrets and by key, and cut. */
+    FString LoggedBody() const;
     /** Logs the single warning "<Operation> request failed. %s" when there is an error; true on success. */
     bool Finish() const;
 
@@ -69,14 +74,18 @@ public:
     const FHttpRequestPtr& GetRequest() const { return Request; }
     const FHttpResponsePtr& GetResponse() const { return Response; }
     FString GetBody() const { return Response ? Response->GetContentAsString() : FString(); }
-    /** Text with the call's secrets masked: a service may echo a password or token in its reply. Error texts
-     * made of a reply are masked so, since every line that shows an event's text would show it whole. */
+    /**
+     * Text with the call's secrets masked: those it marked and the credential of the "Authorization" header
+     * the request was sent with, whichever road signed it. A service may echo any of them in its reply; error
+     * texts made of a reply are masked so, since every line that shows an event's text would show it whole.
+     */
     FString MaskSecrets(const FString& Text) const;
     /** The request's URL as a log line may show it: the call's secret values masked. */
     FString GetLoggedUrl() const;
 
 private:
-    /** No error when Rule accepts the code; otherwise the service's message or the code and body. */
+    /** No error when Rule accepts the code; otherwise the code, with the service's message and error code
+     * when it is a JSON reply carrying them. */
     static FZorError CheckResponse(const IHttpResponse& Response, EZorCodeRule Rule);
     /** The Verbose line of an answered call, with its secrets masked. */
     void LogCompletion() const;
@@ -86,4 +95,6 @@ private:
     FHttpResponsePtr Response;
     bool bSucceeded;
     FZorError Error;
+    /** The call's secrets and the request's credentials, taken once the request has gone. */
+    TArray<FString> Secrets;
 };

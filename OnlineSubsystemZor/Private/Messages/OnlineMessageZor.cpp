@@ -252,7 +252,8 @@ void FOnlineMessageZor::ReadBody(FZorReply& Reply, const FRequestContext& Contex
     {
         const int32 Code = Reply.GetResponse()->GetResponseCode();
         Reply.Fail(EZorErrorKind::InvalidPayload,
-                   FString::Printf("Invalid Json response. code=%d error=%s", Code, *Reply.GetBody()));
+                   Reply.MaskSecrets(
+                       FString::Printf("Invalid Json response. code=%d error=%s", Code, *Reply.GetBody())));
         return;
     }
     FZorMessagePayload Payload;

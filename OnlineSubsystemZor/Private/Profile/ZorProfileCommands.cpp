@@ -203,7 +203,8 @@ void UZorProfile::GenericResponse_HttpRequestComplete(FHttpRequestPtr Request, F
     }
     else if (bSucceeded && Response)
     {
-        ReadResponse(*Response, FunctionName, Result);
+        ReadResponse(*Response, ZorRedact::Credentials(Request->GetHeader("Authorization")), FunctionName,
+                     Result);
     }
     else
     {
@@ -229,8 +230,8 @@ bool UZorProfile::HasLostItsUser(const FHttpRequestPtr& Request) const
     return Identity && !Identity->GetUserAccountZor(*GameAccountId);
 }
 
-void UZorProfile::ReadResponse(const IHttpResponse& Response, const FString& FunctionName,
-                               FZorQueryResult& Result)
+void UZorProfile::ReadResponse(const IHttpResponse& Response, const TArray<FString>& Secrets,
+                               const FString& FunctionName, FZorQueryResult& Result)
 {
     const FString BuildText = Response.GetHeader(BuildHeader);
     ZorRevision = ZorProfileNumbers::ParseLeadingInt64(BuildText);
@@ -244,7 +245,7 @@ void UZorProfile::ReadResponse(const IHttpResponse& Response, const FString& Fun
     TSharedPtr<FJsonObject> Json;
     if (!ContentType.Equals(JsonContentType, ESearchCase::CaseSensitive))
     {
-        const FString Trimmed = TrimEnd(Body);
+        const FString Trimmed = ZorRedact::Text(TrimEnd(Body), Secrets);
         FailResult(Result, "NonJsonResponse",
                    Trimmed.IsEmpty()
                        ? FText::Format(LOCTEXT("HttpResponse", "HTTP {0} response from function {1}"), Code,
@@ -263,7 +264,7 @@ void UZorProfile::ReadResponse(const IHttpResponse& Response, const FString& Fun
                "ZOR-Profile (CL=%lld): Unable to deserialize JSON even though Content-Type said it was JSON. "
                "Text "
                "follows: %s",
-               static_cast<long long>(ZorRevision), *ZorRedact::Body(Body));
+               static_cast<long long>(ZorRevision), *ZorRedact::Body(ZorRedact::Text(Body, Secrets)));
         return;
     }
     if (Code != 200)
@@ -272,7 +273,7 @@ void UZorProfile::ReadResponse(const IHttpResponse& Response, const FString& Fun
                                                                            : FString("JsonErrorUnknownCode");
         Result.ErrorText =
             Json->HasTypedField<EJson::String>("errorMessage")
-                ? FText::FromString(Json->GetStringField("errorMessage"))
+                ? FText::FromString(ZorRedact::Text(Json->GetStringField("errorMessage"), Secrets))
                 : FText::Format(LOCTEXT("JsonError", "Server error of type {0}"), Result.ErrorCode);
         UE_LOG(LogOnlineGame, Warning,
                "ZOR-Profile (CL=%lld): Unexpected response from %s request! [%d] [%s]",

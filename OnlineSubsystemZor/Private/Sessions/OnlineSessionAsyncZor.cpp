@@ -33,7 +33,7 @@ const char* ClientMark(bool bHasRole, const char* Mark)
 void FZorSessionRequest::ReadAnswer(FZorReply& Reply)
 {
     const FString Body = Reply.GetBody();
-    const FString Invalid = FString::Printf("Invalid response payload=%s", *Body);
+    const FString Invalid = Reply.MaskSecrets(FString::Printf("Invalid response payload=%s", *Body));
     switch (AnswerKind)
     {
     case EZorSessionAnswer::None:

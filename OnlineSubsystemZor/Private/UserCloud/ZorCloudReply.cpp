@@ -1,6 +1,5 @@
 #include "UserCloud/ZorCloudReply.h"
 
-#include "Common/ZorRedact.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
 bool ZorCloudReply::Check(FZorReply& Reply, const char* Operation, bool bLogBody)
@@ -15,12 +14,11 @@ bool ZorCloudReply::Check(FZorReply& Reply, const char* Operation, bool bLogBody
     if (bLogBody)
     {
         UE_LOG_ONLINE(Verbose, "%s request complete. url=%s code=%d response=%s", Operation,
-                      *Reply.GetLoggedUrl(), Code, *ZorRedact::Body(Reply.GetBody()));
+                      *Reply.GetLoggedUrl(), Code, *Reply.LoggedBody());
     }
     if (!FZorReply::Accepts(EZorCodeRule::Success, Code))
     {
-        Reply.Fail(EZorErrorKind::HttpStatus,
-                   FString::Printf("Invalid response. code=%d error=%s", Code, *Reply.GetBody()));
+        Reply.Fail(EZorErrorKind::HttpStatus, Reply.RefusalText());
     }
     return Reply.Succeeded();
 }

@@ -108,11 +108,11 @@ void FOnlineUsersZor::QueryUserInfo_HttpRequestComplete(int32 LocalUserNum,
         const FString Body = Reply.GetBody();
         const int32 Code = Reply.GetResponse()->GetResponseCode();
         UE_LOG_ONLINE(Verbose, "%s request complete. url=%s code=%d response=%s", QueryOperation,
-                      *Reply.GetLoggedUrl(), Code, *ZorRedact::Body(Body));
+                      *Reply.GetLoggedUrl(), Code, *Reply.LoggedBody());
         const FUniqueNetIdPtr LocalUserId = GetLocalUserId(LocalUserNum);
         if (!FZorReply::Accepts(EZorCodeRule::Success, Code))
         {
-            Error = FString::Printf("Invalid response. code=%d error=%s", Code, *Body);
+            Error = Reply.RefusalText();
         }
         else if (!LocalUserId)
         {
@@ -122,6 +122,7 @@ void FOnlineUsersZor::QueryUserInfo_HttpRequestComplete(int32 LocalUserNum,
         {
             Error = UserInfos.ApplyQueryReply(LocalUserId->ToString(), Body);
         }
+        Error = Reply.MaskSecrets(Error);
     }
     if (!Error.IsEmpty())
     {

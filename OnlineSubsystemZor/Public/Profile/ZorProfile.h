@@ -275,7 +275,9 @@ private:
     /** Whether the command in flight went out under a user who has logged out since: its answer is not
      * applied. */
     bool HasLostItsUser(const FHttpRequestPtr& Request) const;
-    void ReadResponse(const IHttpResponse& Response, const FString& FunctionName, FZorQueryResult& Result);
+    /** Secrets are what the request was signed with: a refusal that echoes them shows them masked. */
+    void ReadResponse(const IHttpResponse& Response, const TArray<FString>& Secrets,
+                      const FString& FunctionName, FZorQueryResult& Result);
 
     void ApplyProfileChange(const TSharedPtr<FJsonObject>& Change, int64 PreviousRevision,
                             bool& bStatsChanged, TSet<FString>& ChangedTypes);

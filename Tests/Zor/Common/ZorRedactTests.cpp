@@ -41,6 +41,11 @@ const FBodyCase BodyCases[] = {
      R"("name":"n")"},
     {"BracketInsideAnArraysString", R"({"token":["a]b-secret-tail"],"n":1})", "secret-tail", R"("n":1)"},
     {"NestedArraysUpToTheEnd", R"({"refresh_token":[["r-1"],["r-2-secret"]])", "r-2-secret", "refresh_token"},
+    {"KeyInMixedCase", R"({"Refresh_Token":"r-mixed-0001","expires_in":10})", "r-mixed-0001", "expires_in"},
+    {"FormKeyInCapitals", "PASSWORD=hunter2-caps&username=u", "hunter2-caps", "username=u"},
+    {"CamelCaseNewPassword", R"({"email":"a@b.io","newPassword":"n3w-pw-0001"})", "n3w-pw-0001", "a@b.io"},
+    {"CamelCaseLinkToken", R"({"authType":"steam","externalAuthToken":"ext-link-0001"})", "ext-link-0001",
+     "steam"},
 };
 
 class FZorRedactBodyTest : public ::testing::TestWithParam<FBodyCase>
@@ -80,6 +85,61 @@ TEST(ZorRedactTest, TextMasksEachGivenSecretAndSkipsEmptyOnes)
     EXPECT_EQ(ZorRedact::Text(Url, {FString(), LongToken}),
               FString("http://h/api/oauth/sessions/kill/eyJh<redacted>"));
     EXPECT_EQ(ZorRedact::Text("nothing here", {FString()}), FString("nothing here"));
+}
+
+namespace
+{
+// Characters that each encoding writes its own way: '&', '+', '%', '#', a blank, '/', a quote, a backslash,
+// a two-byte and a four-byte character.
+const FString OddSecret("p&ss+w%1#\xC3\xA9 a/b\"c\\d\xF0\x9F\x98\x80");
+
+struct FEchoCase
+{
+    const char* Name;
+    FString Echo;
+};
+
+const FEchoCase EchoCases[] = {
+    {"Raw", OddSecret},
+    {"PercentEncodedBlankAsPercent20", "p%26ss%2Bw%251%23%C3%A9%20a%2Fb%22c%5Cd%F0%9F%98%80"},
+    {"FormEncodedBlankAsPlus", "p%26ss%2Bw%251%23%C3%A9+a%2Fb%22c%5Cd%F0%9F%98%80"},
+    {"LowerCaseHexAndUnreservedLeftRaw", "p%26ss%2bw%251%23%c3%a9+a/b%22c%5cd%f0%9f%98%80"},
+    {"JsonEscaped", "p&ss+w%1#\\u00e9 a\\/b\\\"c\\\\d\\ud83d\\ude00"},
+    {"JsonEscapedUtf8KeptRaw", "p&ss+w%1#\xC3\xA9 a/b\\\"c\\\\d\xF0\x9F\x98\x80"},
+};
+
+class FZorRedactEchoTest : public ::testing::TestWithParam<FEchoCase>
+{
+};
+} // namespace
+
+TEST_P(FZorRedactEchoTest, AMarkedSecretIsMaskedInEveryFormAnEchoWritesIt)
+{
+    const FString Text = "before " + FString(GetParam().Echo) + " after";
+    EXPECT_EQ(ZorRedact::Text(Text, {"other", OddSecret}), FString("before p&ss<redacted> after"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, FZorRedactEchoTest, ::testing::ValuesIn(EchoCases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
+
+TEST(ZorRedactTest, BasicCredentialsAreSecretEncodedDecodedAndAlone)
+{
+    const TArray<FString> Basic = ZorRedact::Credentials("Basic em9yY2xpZW50OnMzY3JldDo6dGFpbA==");
+    EXPECT_EQ(Basic, (TArray<FString>{"em9yY2xpZW50OnMzY3JldDo6dGFpbA==", "zorclient:s3cret::tail",
+                                      "s3cret::tail"}));
+    EXPECT_EQ(ZorRedact::Credentials("bearer tok-1"), TArray<FString>{"tok-1"});
+    EXPECT_EQ(ZorRedact::Credentials(FString()), TArray<FString>());
+}
+
+TEST(ZorRedactTest, AnEchoThatReadsManyWaysIsSoughtInBoundedWork)
+{
+    // Each backslash pair reads as one backslash or two: a hostile text could offer the search a number of
+    // paths that doubles with every pair.
+    const FString Secret = FString(std::string(40, '\\')) + "x";
+    const FString Echo = FString(std::string(4000, '\\')) + "x";
+    const FString Masked = ZorRedact::Text(Echo, {Secret});
+    EXPECT_TRUE(Masked.EndsWith("<redacted>")) << *Masked.Right(40);
+    EXPECT_FALSE(Masked.Contains(Secret, ESearchCase::CaseSensitive));
 }
 
 TEST(ZorRedactTest, LongBodiesAreCutAfterMasking)

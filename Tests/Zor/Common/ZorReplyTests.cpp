@@ -46,6 +46,12 @@ const FReplyCase ReplyCases[] = {
      "Bad things", true},
     {"ServerErrorWithoutMessage", EReplyKind::ServerErrorWithoutMessage, 503, "text/plain", "busy",
      EZorErrorKind::HttpStatus, "Invalid response. code=503 error=busy"},
+    {"RefusalEchoingSecrets", EReplyKind::ServerErrorWithoutMessage, 401, "text/plain",
+     "saw secret-token-value-123 signed bearer request-bearer-0001", EZorErrorKind::HttpStatus,
+     "Invalid response. code=401 error=saw secr<redacted> signed bearer requ<redacted>"},
+    {"ServiceMessageEchoingSecrets", EReplyKind::ServerErrorMessage, 401, "application/json",
+     R"({"errorMessage":"saw secret-token-value-123 signed bearer request-bearer-0001"})",
+     EZorErrorKind::ServiceError, "saw secr<redacted> signed bearer requ<redacted>", true},
     {"Success", EReplyKind::Success, 201, "application/json", R"({"code":"ex-1","expiresInSeconds":30})",
      EZorErrorKind::None, ""},
 };
@@ -75,6 +81,8 @@ protected:
         Call.Operation = "Test op";
         Request->SetURL("http://h/api/kill/secret-token-value-123");
         Call.Secrets = {"secret-token-value-123"};
+        // Signed as a road signs it, after the call was described: its credential is masked all the same.
+        Request->SetHeader("Authorization", "bearer request-bearer-0001");
     }
 
     FZorReply Reply(int32 Code, const FString& ContentType, const FString& Body)
@@ -109,6 +117,7 @@ TEST_P(FZorReplyKindTest, ReadsEachKindOfReplyOnce)
     EXPECT_EQ(Log.Count("Test op request complete. url=http://h/api/kill/secr<redacted>"),
               Case.Kind == EReplyKind::NoResponse ? 0 : 1);
     EXPECT_FALSE(Log.Contains("secret-token-value-123"));
+    EXPECT_FALSE(Log.Contains("request-bearer-0001"));
     if (Case.Kind == EReplyKind::Success)
     {
         EXPECT_EQ(Code.code, FString("ex-1"));
