@@ -151,7 +151,7 @@ bool Expect(FZorHost& Host, const TCHAR* Args)
         return false;
     }
     UE_LOG(LogHost, Display, "expect %s: passed", *Operation);
-    std::printf("passed: %s\n", *Operation);
+    std::printf("passed: %s\n", *FLog::Escape(Operation));
     std::fflush(stdout);
     return true;
 }

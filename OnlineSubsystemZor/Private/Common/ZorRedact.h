@@ -17,7 +17,8 @@ FString Secret(const FString& Value);
 FString Text(const FString& Text, const TArray<FString>& Secrets);
 /**
  * A request or reply body for a log line: the values of secret keys masked in JSON ("key": "value") and form
- * (key=value) shapes, then cut to MaxLoggedBody.
+ * (key=value) shapes, then escaped as log lines are (FLog::Escape, so no NUL cuts it) and cut to
+ * MaxLoggedBody.
  */
 FString Body(const FString& Body);
 } // namespace ZorRedact
