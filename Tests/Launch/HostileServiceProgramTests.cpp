@@ -183,13 +183,14 @@ TEST_F(FHostileServiceTest, NoWholeSecretReachesTheOutputWhateverItsShape)
                                     "\nwait 1\nbuilds2 Live Windows\nwait 1\n"
                                     "download2 ZorDemoGame demo-game-deluxe-item\nwait 1\n"
                                     "download2 ZorDemoGame demo-game-deluxe-item\nwait 1\n"
-                                    "selfpatch2 Live Linux\ntime\nwait 1\nquit\n");
+                                    "selfpatch2 Live Linux\ntime\nPASSWORD=demo-password\nwait 1\nquit\n");
 
     for (const char* Seen :
          {"OnLoginComplete LocalUserNum=0 bWasSuccessful=0", "passed: login",
           "OnValidateAccountComplete bWasSuccessful=0", "OnQueryUserInfoComplete",
           "OnQuerySignedDownloadComplete", "OnQuerySelfPatchBuildV2Complete bWasSuccessful=0",
-          "OnQueryServerUtcTimeComplete", "> account validate demo@example.com ***"})
+          "OnQueryServerUtcTimeComplete", "> account validate demo@example.com ***", "> PASSWORD=***",
+          "Unknown command: PASSWORD=***", "line 18: PASSWORD=***"})
     {
         EXPECT_FALSE(LinesHolding(Run, Seen).empty()) << Seen << "\n" << Run.Log();
     }
