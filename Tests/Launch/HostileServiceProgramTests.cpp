@@ -176,14 +176,16 @@ TEST_F(FHostileServiceTest, NoWholeSecretReachesTheOutputWhateverItsShape)
                       R"({"items":[{"signature":["sigsecret-array-0123456789"],"path":"a/b.pak"}]})", 1});
     Hostile.Override({"GET", "/game/api/3/timestamp", "", 200, R"({"token":"timesecret-0123456789"})"});
 
-    const FHostRun Run = RunVerbose("login\nwait 1\nlogin\nwait 2\nexpect login\n"
-                                    "account validate demo@example.com valtoken-secret-0123456789\nwait 1\n"
-                                    "users query " +
-                                    RivalId +
-                                    "\nwait 1\nbuilds2 Live Windows\nwait 1\n"
-                                    "download2 ZorDemoGame demo-game-deluxe-item\nwait 1\n"
-                                    "download2 ZorDemoGame demo-game-deluxe-item\nwait 1\n"
-                                    "selfpatch2 Live Linux\ntime\nPASSWORD=demo-password\nwait 1\nquit\n");
+    const FHostRun Run =
+        RunVerbose("login\nwait 1\nlogin\nwait 2\nexpect login\n"
+                   "account validate demo@example.com valtoken-secret-0123456789\nwait 1\n"
+                   "users query " +
+                   RivalId +
+                   "\nwait 1\nbuilds2 Live Windows\nwait 1\n"
+                   "download2 ZorDemoGame demo-game-deluxe-item\nwait 1\n"
+                   "download2 ZorDemoGame demo-game-deluxe-item\nwait 1\n"
+                   "selfpatch2 Live Linux\ntime\nPASSWORD=demo-password\nhelp PASSWORD=demo-password\n"
+                   "expect PASSWORD=demo-password\nwait 1\nquit\n");
 
     for (const char* Seen :
          {"OnLoginComplete LocalUserNum=0 bWasSuccessful=0", "passed: login",
