@@ -121,21 +121,12 @@ bool AccountWord(FZorHost& Host, const TCHAR* Args)
     return RunAccountWord(Host, Verb, ReadArgs(Args));
 }
 
-/** The word's arguments with the passwords and the validation token of each form masked. */
-FString MaskAccountArgs(const TCHAR* Args)
+/** The passwords and the validation token of each form. */
+bool IsSecretAccountArg(const TArray<FString>& Args, int32 Index)
 {
-    FString Verb;
-    FParse::Token(Args, Verb, false);
-    const TArray<FString> A = ReadArgs(Args);
-    FString Shown = Verb;
-    for (int32 Index = 0; Index < A.Num(); ++Index)
-    {
-        const bool bSecret = (Verb == "create" && Index == 2) ||
-                             (Verb == "update" && (Index == 1 || Index == 4)) ||
-                             (Verb == "delete" && Index == 1) || (Verb == "validate" && Index == 1);
-        Shown += " " + (bSecret ? FString("***") : A[Index]);
-    }
-    return Shown;
+    const FString& Verb = Args[0];
+    return (Verb == "create" && Index == 3) || (Verb == "update" && (Index == 2 || Index == 5)) ||
+           (Verb == "delete" && Index == 2) || (Verb == "validate" && Index == 2);
 }
 
 /** Runs the operations that waited for the application client, or fails them when its login failed. */
@@ -228,7 +219,7 @@ void BindEvents(FZorHost& Host)
 const FHostWord Words[] = {
     {"account", Usage,
      "manages service accounts by e-mail; the application client logs in first where it must", &AccountWord,
-     &MaskAccountArgs},
+     &IsSecretAccountArg},
 };
 const FHostOperation Operations[] = {
     {"account create"},   {"account query"}, {"account update"}, {"account delete"},

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "Core/Parse.h"
+#include "HostSecrets.h"
 #include "HostWords.h"
 #include "Launch/ZorHost.h"
 
@@ -113,7 +114,7 @@ bool HelpWord(const TCHAR* Args)
     }
     if (!Word && !TestWord)
     {
-        UE_LOG(LogHost, Warning, "help: no word %s; help lists them", *Name);
+        UE_LOG(LogHost, Warning, "help: no word %s; help lists them", *MaskConsoleLine(Name));
         return false;
     }
     return true;
@@ -141,8 +142,8 @@ bool Expect(FZorHost& Host, const TCHAR* Args)
     FString StartedBy;
     if (!Outcome && !FindOperationStarter(Operation, StartedBy))
     {
-        UE_LOG(LogHost, Error, "expect %s: no word reports an operation of that name; one of %s", *Operation,
-               *ListHostOperations());
+        UE_LOG(LogHost, Error, "expect %s: no word reports an operation of that name; one of %s",
+               *MaskConsoleLine(Operation), *ListHostOperations());
         return false;
     }
     if (!Outcome || !*Outcome)
@@ -151,7 +152,7 @@ bool Expect(FZorHost& Host, const TCHAR* Args)
         return false;
     }
     UE_LOG(LogHost, Display, "expect %s: passed", *Operation);
-    std::printf("passed: %s\n", *Operation);
+    std::printf("passed: %s\n", *FLog::Escape(Operation));
     std::fflush(stdout);
     return true;
 }

@@ -59,17 +59,10 @@ bool MappingWord(FZorHost& Host, const TCHAR* Args)
     return Mapping->QueryUserIdFromDisplayName(*UserId, First);
 }
 
-/** The word's arguments with the token that proves an external account masked. */
-FString MaskMappingArgs(const TCHAR* Args)
+/** The token that proves an external account, and whatever follows it. */
+bool IsSecretMappingArg(const TArray<FString>& Args, int32 Index)
 {
-    FString Verb;
-    FString First;
-    FParse::Token(Args, Verb, false);
-    FParse::Token(Args, First, false);
-    const FString Rest = FString(Args).TrimStartAndEnd();
-    const FString Shown =
-        Verb + " " + First + (Verb == "add" && !Rest.IsEmpty() ? FString(" ***") : FString(" ") + Rest);
-    return Shown.TrimStartAndEnd();
+    return Args[0] == "add" && Index >= 2;
 }
 
 void LogExternalAccounts(const FOnlineAccountMappingZor& Mapping, const FUniqueNetId& UserId,
@@ -150,7 +143,7 @@ void BindEvents(FZorHost& Host)
 const FHostWord Words[] = {
     {"mapping", "mapping add TYPE TOKEN | remove TYPE | query [TYPE] | find DISPLAYNAME",
      "links and lists local user 0's external accounts, or finds a user by display name", &MappingWord,
-     &MaskMappingArgs},
+     &IsSecretMappingArg},
 };
 const FHostOperation Operations[] = {
     {"mapping add"},

@@ -14,8 +14,11 @@ struct FHostWord
     const TCHAR* Summary;
     /** Runs the word on the rest of the line; false when it failed. */
     bool (*Run)(FZorHost& Host, const TCHAR* Args);
-    /** The rest of the line as the log may show it, its secrets masked; null when it holds none. */
-    FString (*MaskArgs)(const TCHAR* Args) = nullptr;
+    /**
+     * True when the argument at Index of Args (the line's blank-separated words after this one) is a secret,
+     * which no echo shows (MaskConsoleLine); null when no argument is one.
+     */
+    bool (*IsSecretArg)(const TArray<FString>& Args, int32 Index) = nullptr;
     /** The words that follow this one ("session create ..."), which help lists under it. */
     std::span<const FHostWord> SubWords = {};
     /** What help WORD adds to the usage: the values to type and where they come from. */

@@ -145,11 +145,12 @@ bool IsDomain(const FString& Value)
     return AllCharsOf(Host, ".-_");
 }
 
-/** The value as an error may show it: user info, which may hold a password, left out. */
-FString ShownDomain(const FString& Value)
+/** The argument as a refusal may show it: its name up to '=', never its value, which may hold a password
+ * (user info, a query's token) in any encoding. */
+FString ShownArgument(const FString& Argument)
 {
-    int32 At;
-    return Value.FindLastChar('@', At) ? FString("***") + Value.Mid(At) : Value;
+    int32 Equals;
+    return Argument.FindChar('=', Equals) ? Argument.Left(Equals + 1) : Argument;
 }
 
 bool ApplyValueOption(const FHostOption& Option, const FString& Value, FLaunchOptions& Out, FString& OutError)
@@ -166,9 +167,8 @@ bool ApplyValueOption(const FHostOption& Option, const FString& Value, FLaunchOp
         Out.Domain = Value;
         if (!IsDomain(Value))
         {
-            OutError =
-                FString::Printf("-domain= needs HOST:PORT, as in -domain=127.0.0.1:8080, not -domain=%s",
-                                *ShownDomain(Value));
+            OutError = "-domain= needs HOST:PORT, as in -domain=127.0.0.1:8080, and nothing else (no scheme, "
+                       "user info, path or query)";
             return false;
         }
         return true;
@@ -226,7 +226,8 @@ bool ApplyHostOption(const FHostOption& Option, const FString& Argument, FLaunch
         TakesValue(Option) ? ReadOption(Argument, Option.Form, Value) : Argument == Option.Form;
     if (!bExactForm)
     {
-        OutError = FString::Printf("expected %s%s, not %s", Option.Form, Option.Placeholder, *Argument);
+        OutError = FString::Printf("expected %s%s, not %s", Option.Form, Option.Placeholder,
+                                   *ShownArgument(Argument));
         return false;
     }
     if (Option.Kind == EHostOption::Help)

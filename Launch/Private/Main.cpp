@@ -1,5 +1,6 @@
 #include <cstdio>
 
+#include "Core/Log.h"
 #include "Launch/LaunchOptions.h"
 #include "Launch/ZorHost.h"
 
@@ -14,12 +15,13 @@ int main(int Argc, char** Argv)
     FString Error;
     if (!ParseLaunchArguments(Arguments, Options, Error))
     {
-        std::fprintf(stderr, "zorhost: %s\n%s", *Error, GetLaunchUsage());
+        // The refusal may quote an argument, which may hold controls; it passes the log's escaping too.
+        std::fprintf(stderr, "zorhost: %s\n%s", *FLog::Escape(Error), *FLog::Escape(GetLaunchUsage()));
         return 2;
     }
     if (Options.bShowHelp)
     {
-        std::fputs(GetLaunchUsage(), stdout);
+        std::fputs(*FLog::Escape(GetLaunchUsage()), stdout);
         return 0;
     }
     FZorHost Host(std::move(Options));

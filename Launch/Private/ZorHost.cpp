@@ -15,6 +15,7 @@
 #include "Core/PlatformTime.h"
 #include "Core/Ticker.h"
 #include "HostFailures.h"
+#include "HostSecrets.h"
 #include "HostTerminal.h"
 #include "HostWords.h"
 #include "HttpModule.h"
@@ -327,10 +328,7 @@ void FZorHost::RunConsoleLines()
 void FZorHost::ExecuteLine(const FConsoleLine& Line)
 {
     Terminal->LineTaken();
-    const TCHAR* Args = *Line.Text;
-    const FHostWord* Word = FindHostWord(Args);
-    const FString Shown =
-        Word && Word->MaskArgs ? FString(Word->Name) + " " + Word->MaskArgs(Args) : Line.Text;
+    const FString Shown = MaskConsoleLine(Line.Text);
     UE_LOG(LogHost, Display, "> %s", *Shown);
     Failures->BeginLine(Line.Number, Line.Text, Shown);
     Failures->EndLine(RunLine(Line.Text));
@@ -355,7 +353,7 @@ bool FZorHost::RunEngineLine(const FString& Line)
     bRunningEngineLine = false;
     if (!bHandled)
     {
-        UE_LOG(LogExec, Warning, "Unknown command: %s (help lists the words)", *Line);
+        UE_LOG(LogExec, Warning, "Unknown command: %s (help lists the words)", *MaskConsoleLine(Line));
         return false;
     }
     return EngineLineProblems == 0;

@@ -3,6 +3,7 @@
 #include <set>
 #include <string>
 
+#include "HostSecrets.h"
 #include "HostWords.h"
 
 namespace
@@ -74,20 +75,29 @@ TEST(HostWordsTest, TheEchoMasksEachSecretAndKeepsTheOtherArguments)
         const char* Shown;
     };
     const FCase Cases[] = {
-        {"account create a@b.io Name pass-1", "create a@b.io Name ***"},
-        {"account update a@b.io pass-1 c@d.io NewName pass-2", "update a@b.io *** c@d.io NewName ***"},
-        {"account delete a@b.io pass-1", "delete a@b.io ***"},
-        {"account validate a@b.io valtoken-1", "validate a@b.io ***"},
-        {"account query a@b.io", "query a@b.io"},
-        {"mapping add console ticket-1", "add console ***"},
-        {"mapping remove console", "remove console"},
+        {"account create a@b.io Name pass-1", "account create a@b.io Name ***"},
+        {"account update a@b.io pass-1 c@d.io NewName pass-2",
+         "account update a@b.io *** c@d.io NewName ***"},
+        {"account delete a@b.io pass-1", "account delete a@b.io ***"},
+        {"account validate a@b.io valtoken-1", "account validate a@b.io ***"},
+        {"ACCOUNT Create a@b.io Name \"pass 1\"", "account Create a@b.io Name ***"},
+        {"account query a@b.io", "account query a@b.io"},
+        {"mapping add console ticket-1", "mapping add console ***"},
+        {"mapping add console ticket-1 ticket-2", "mapping add console *** ***"},
+        {"mapping remove console", "mapping remove console"},
+        {"login LOGIN=demo PASSWORD=pass-1 TYPE=tavo", "login LOGIN=demo PASSWORD=*** TYPE=tavo"},
+        {"login LOGIN=demo password=\"pass 1\" TYPE=exchangecode",
+         "login LOGIN=demo password=*** TYPE=exchangecode"},
+        {"login LOGIN=id AUTH=token-1", "login LOGIN=id AUTH=***"},
+        {"login -AUTH_JSON={\"access_token\":\"token-1\"}", "login -AUTH_JSON=***"},
+        {"ONLINE SUB=ZOR TEST AUTHTEST PASSWORD=pass-1", "ONLINE SUB=ZOR TEST AUTHTEST PASSWORD=***"},
+        {"PASSWORD=pass-1", "PASSWORD=***"},
+        {"messages send someone NOPASSWORD=1 OAUTH=2", "messages send someone NOPASSWORD=1 OAUTH=2"},
+        {"  login   LOGIN=demo", "  login   LOGIN=demo"},
     };
     for (const FCase& Case : Cases)
     {
-        const TCHAR* Args = Case.Line;
-        const FHostWord* Word = FindHostWord(Args);
-        ASSERT_TRUE(Word && Word->MaskArgs) << Case.Line;
-        EXPECT_STREQ(*Word->MaskArgs(Args), Case.Shown) << Case.Line;
+        EXPECT_STREQ(*MaskConsoleLine(Case.Line), Case.Shown) << Case.Line;
     }
 }
 

@@ -87,6 +87,72 @@ std::string TextPayload(const std::string& Key, const std::string& Value)
     AddText(Value);
     return std::string(*FBase64::Encode(Bytes));
 }
+
+/** Where a byte may come from: a JSON string, a raw reply body, an argument of the command line. */
+enum EByteSource
+{
+    FromJson = 1,
+    FromBody = 2,
+    FromArgument = 4,
+};
+
+/** A byte at a boundary of what a terminal acts on: as sent, as JSON writes it, as the host must show it, and
+ * where it may come from. Each stands after a letter of its own, so a raw one is found by it. */
+struct FBoundaryByte
+{
+    const char* Name;
+    std::string Raw;
+    std::string InJson;
+    std::string Shown;
+    int Sources;
+};
+
+const FBoundaryByte BoundaryBytes[] = {
+    {"LastC0", "\x1f", R"(\u001f)", R"(\x1f)", FromJson | FromBody | FromArgument},
+    {"Delete", "\x7f", R"(\u007f)", R"(\x7f)", FromJson | FromBody | FromArgument},
+    {"FirstC1", "\xc2\x80", R"(\u0080)", R"(\xc2\x80)", FromJson | FromBody | FromArgument},
+    {"LastC1", "\xc2\x9f", R"(\u009f)", R"(\xc2\x9f)", FromJson | FromBody | FromArgument},
+    {"LoneCsi", "\x9b", "", R"(\x9b)", FromBody | FromArgument},
+    {"Nul", std::string(1, '\0'), "", R"(\x00)", FromBody},
+};
+
+/** Each boundary byte that may come from Source, in one form after its letter, then "Z". */
+std::string BoundaryText(std::string FBoundaryByte::*Form, EByteSource Source)
+{
+    std::string Text;
+    char Letter = 'A';
+    for (const FBoundaryByte& Byte : BoundaryBytes)
+    {
+        if (Byte.Sources & Source)
+        {
+            Text += std::string(1, Letter) + Byte.*Form;
+        }
+        ++Letter;
+    }
+    return Text + "Z";
+}
+
+/** Fails for each control written raw in any line of Run: ESC, BEL, and each boundary byte after its letter.
+ */
+void ExpectNoControlRaw(const FHostRun& Run)
+{
+    for (const char Control : {'\x1b', '\x07'})
+    {
+        for (const std::string& Line : LinesHolding(Run, std::string(1, Control)))
+        {
+            ADD_FAILURE() << "control byte " << int(Control) << " written raw in: " << Visible(Line);
+        }
+    }
+    char Letter = 'A';
+    for (const FBoundaryByte& Byte : BoundaryBytes)
+    {
+        for (const std::string& Line : LinesHolding(Run, std::string(1, Letter) + Byte.Raw))
+        {
+            ADD_FAILURE() << Byte.Name << " written raw in: " << Visible(Line);
+        }
+        ++Letter;
+    }
+}
 } // namespace
 
 TEST_F(FHostileServiceTest, NoWholeSecretReachesTheOutputWhateverItsShape)
@@ -110,20 +176,23 @@ TEST_F(FHostileServiceTest, NoWholeSecretReachesTheOutputWhateverItsShape)
                       R"({"items":[{"signature":["sigsecret-array-0123456789"],"path":"a/b.pak"}]})", 1});
     Hostile.Override({"GET", "/game/api/3/timestamp", "", 200, R"({"token":"timesecret-0123456789"})"});
 
-    const FHostRun Run = RunVerbose("login\nwait 1\nlogin\nwait 2\nexpect login\n"
-                                    "account validate demo@example.com valtoken-secret-0123456789\nwait 1\n"
-                                    "users query " +
-                                    RivalId +
-                                    "\nwait 1\nbuilds2 Live Windows\nwait 1\n"
-                                    "download2 ZorDemoGame demo-game-deluxe-item\nwait 1\n"
-                                    "download2 ZorDemoGame demo-game-deluxe-item\nwait 1\n"
-                                    "selfpatch2 Live Linux\ntime\nwait 1\nquit\n");
+    const FHostRun Run =
+        RunVerbose("login\nwait 1\nlogin\nwait 2\nexpect login\n"
+                   "account validate demo@example.com valtoken-secret-0123456789\nwait 1\n"
+                   "users query " +
+                   RivalId +
+                   "\nwait 1\nbuilds2 Live Windows\nwait 1\n"
+                   "download2 ZorDemoGame demo-game-deluxe-item\nwait 1\n"
+                   "download2 ZorDemoGame demo-game-deluxe-item\nwait 1\n"
+                   "selfpatch2 Live Linux\ntime\nPASSWORD=demo-password\nhelp PASSWORD=demo-password\n"
+                   "expect PASSWORD=demo-password\nwait 1\nquit\n");
 
     for (const char* Seen :
          {"OnLoginComplete LocalUserNum=0 bWasSuccessful=0", "passed: login",
           "OnValidateAccountComplete bWasSuccessful=0", "OnQueryUserInfoComplete",
           "OnQuerySignedDownloadComplete", "OnQuerySelfPatchBuildV2Complete bWasSuccessful=0",
-          "OnQueryServerUtcTimeComplete", "> account validate demo@example.com ***"})
+          "OnQueryServerUtcTimeComplete", "> account validate demo@example.com ***", "> PASSWORD=***",
+          "Unknown command: PASSWORD=***", "line 18: PASSWORD=***"})
     {
         EXPECT_FALSE(LinesHolding(Run, Seen).empty()) << Seen << "\n" << Run.Log();
     }
@@ -139,38 +208,43 @@ TEST_F(FHostileServiceTest, NoWholeSecretReachesTheOutputWhateverItsShape)
     }
 }
 
-TEST_F(FHostileServiceTest, TextFromTheServiceShowsItsControlBytesEscaped)
+TEST_F(FHostileServiceTest, TextFromTheServiceOrTheCommandLineShowsItsControlBytesEscaped)
 {
     const std::string Evil = "\x1b]0;pwned\x07\x1b[1A\x1b[31mFAKE";
     const std::string EvilInJson = R"(\u001b]0;pwned\u0007\u001b[1A\u001b[31mFAKE)";
     const std::string Shown = R"(\x1b]0;pwned\x07\x1b[1A\x1b[31mFAKE)";
-    Hostile.Rewrite("DemoRival", EvilInJson);
+    Hostile.Rewrite("DemoRival", EvilInJson + BoundaryText(&FBoundaryByte::InJson, FromJson));
     Hostile.Rewrite("evilfile", EvilInJson);
     Hostile.Override({"GET", "/game/api/messaging/[^/]+/inbox/evil-message", "", 200,
                       R"({"messageId":"evil-message","body":")" + TextPayload("note", Evil) + "\"}"});
+    Hostile.Override({"GET", "/game/api/3/timestamp", "", 400,
+                      R"({"errorMessage":")" + BoundaryText(&FBoundaryByte::Raw, FromBody) + R"("})"});
 
     const FHostRun Run = RunVerbose("login\nwait 2\nexpect login\nusers query " + RivalId +
                                     "\nwait 1\ncloud write evilfile.sav hi\nwait 1\ncloud list\nwait 1\n"
-                                    "messages read evil-message\nwait 1\nquit\n");
+                                    "messages read evil-message\nwait 1\ntime\nwait 1\nquit\n");
+    const FHostRun Refused =
+        RunHost({"-fps=1" + Evil + BoundaryText(&FBoundaryByte::Raw, FromArgument)}, "/dev/null", Scratch);
 
     const struct
     {
         const char* Name;
+        const FHostRun& Run;
         std::string Line;
     } Cases[] = {
-        {"DisplayName", "User Id=" + RivalId + " DisplayName=" + Shown},
-        {"CloudFileName", "filename=" + Shown + ".sav"},
-        {"MessagePayload", "  note=" + Shown + " (String)"},
+        {"DisplayName", Run,
+         "User Id=" + RivalId + " DisplayName=" + Shown + BoundaryText(&FBoundaryByte::Shown, FromJson)},
+        {"CloudFileName", Run, "filename=" + Shown + ".sav"},
+        {"MessagePayload", Run, "  note=" + Shown + " (String)"},
+        {"RefusalBody", Run, BoundaryText(&FBoundaryByte::Shown, FromBody)},
+        {"CommandLineValue", Refused, "-fps=1" + Shown + BoundaryText(&FBoundaryByte::Shown, FromArgument)},
     };
     for (const auto& Case : Cases)
     {
-        EXPECT_FALSE(LinesHolding(Run, Case.Line).empty()) << Case.Name << "\n" << Visible(Run.Log());
+        EXPECT_FALSE(LinesHolding(Case.Run, Case.Line).empty()) << Case.Name << "\n"
+                                                                << Visible(Case.Run.Log());
     }
-    for (const char Control : {'\x1b', '\x07'})
-    {
-        for (const std::string& Line : LinesHolding(Run, std::string(1, Control)))
-        {
-            ADD_FAILURE() << "control byte " << int(Control) << " written raw in: " << Visible(Line);
-        }
-    }
+    EXPECT_EQ(Refused.ExitCode, 2);
+    ExpectNoControlRaw(Run);
+    ExpectNoControlRaw(Refused);
 }

@@ -164,71 +164,6 @@ bool MaskValueAt(const FString& Text, int32 Position, FString& Out, int32& OutEn
     }
     return false;
 }
-
-uint8 ByteAt(const FString& Text, int32 Position)
-{
-    return Position < Text.Len() ? static_cast<uint8>(Text[Position]) : 0;
-}
-
-/** The length of the well-formed UTF-8 sequence at Position; 0 when the bytes there are not one. */
-int32 Utf8SequenceLength(const FString& Text, int32 Position)
-{
-    const uint8 Lead = ByteAt(Text, Position);
-    int32 Length = 0;
-    uint8 Low = 0x80;
-    uint8 High = 0xBF;
-    if (Lead < 0x80)
-    {
-        return 1;
-    }
-    if (Lead >= 0xC2 && Lead <= 0xDF)
-    {
-        Length = 2;
-    }
-    else if (Lead >= 0xE0 && Lead <= 0xEF)
-    {
-        Length = 3;
-        Low = Lead == 0xE0 ? 0xA0 : 0x80;
-        High = Lead == 0xED ? 0x9F : 0xBF; // no surrogates
-    }
-    else if (Lead >= 0xF0 && Lead <= 0xF4)
-    {
-        Length = 4;
-        Low = Lead == 0xF0 ? 0x90 : 0x80;
-        High = Lead == 0xF4 ? 0x8F : 0xBF; // nothing above U+10FFFF
-    }
-    else
-    {
-        return 0;
-    }
-    for (int32 Index = 1; Index < Length; ++Index)
-    {
-        const uint8 Next = ByteAt(Text, Position + Index);
-        if (Next < (Index == 1 ? Low : 0x80) || Next > (Index == 1 ? High : 0xBF))
-        {
-            return 0;
-        }
-    }
-    return Length;
-}
-
-/** Up to MaxLength characters of Text, each byte that is not valid UTF-8 written as \xNN; false when cut. */
-bool AppendEscaped(const FString& Text, int32 MaxLength, FString& Out)
-{
-    for (int32 Position = 0; Position < Text.Len();)
-    {
-        const int32 Length = Utf8SequenceLength(Text, Position);
-        const FString Unit =
-            Length > 0 ? Text.Mid(Position, Length) : FString::Printf("\\x%02X", ByteAt(Text, Position));
-        if (Out.Len() + Unit.Len() > MaxLength)
-        {
-            return false;
-        }
-        Out += Unit;
-        Position += Length > 0 ? Length : 1;
-    }
-    return true;
-}
 /** One way an echo may have written part of a secret: the text it takes and the bytes it stands for. */
 struct FEchoReading
 {
@@ -524,7 +459,7 @@ FString ZorRedact::Body(const FString& Body)
         ++Position;
     }
     FString Logged;
-    if (AppendEscaped(Masked, MaxLoggedBody, Logged) && Masked.Len() <= MaxLoggedBody)
+    if (FLog::AppendEscaped(Logged, Masked, MaxLoggedBody) && Masked.Len() <= MaxLoggedBody)
     {
         return Logged;
     }

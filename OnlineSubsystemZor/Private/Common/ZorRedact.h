@@ -26,7 +26,7 @@ TArray<FString> Credentials(const FString& Authorization);
 /**
  * A request or reply body for a log line: the values of secret keys masked in JSON ("key": "value") and form
  * (key=value) shapes, keys matched in any letter case and with or without separators ("Refresh_Token",
- * "newPassword"), then cut to MaxLoggedBody.
+ * "newPassword"), then escaped as log lines are (FLog::Escape, so no NUL cuts it) and cut to MaxLoggedBody.
  */
 FString Body(const FString& Body);
 } // namespace ZorRedact

@@ -245,13 +245,49 @@ TEST(CaseInsensitiveSet, IgnoresCase)
     EXPECT_TRUE(Set.Contains("name"));
 }
 
-// The console host writes one log entry per line, whatever the message holds.
-TEST(LogFormat, LineBreaksInsideAMessageAreEscaped)
+// A log line is one line, whatever the message holds, and drives no terminal.
+TEST(LogFormat, LineBreaksAndControlsInsideAMessageAreEscaped)
 {
     DECLARE_LOG_CATEGORY_EXTERN(LogFormatTest, Log, All);
     FLogCategoryLogFormatTest Category;
-    EXPECT_STREQ(*FLog::FormatLine(Category, ELogVerbosity::Warning, "a\r\nb\nc"),
-                 "LogFormatTest: Warning: a\\r\\nb\\nc");
+    EXPECT_STREQ(*FLog::FormatLine(Category, ELogVerbosity::Warning, "a\r\nb\nc\x1b]0;x\x07"),
+                 "LogFormatTest: Warning: a\\r\\nb\\nc\\x1b]0;x\\x07");
+}
+
+// Whatever the host writes passes this one step, so no text from a service or an argument drives the
+// terminal.
+TEST(LogFormat, EachControlAndStrayByteIsShownAsItsNumber)
+{
+    struct FCase
+    {
+        std::string Text;
+        const char* Shown;
+    };
+    const FCase Cases[] = {
+        {std::string("a\0b", 3), "a\\x00b"},
+        {"\x1f\x20~", "\\x1f ~"},
+        {"\t\n", "\t\n"},
+        {"\r\x1b[31m\x07", "\\x0d\\x1b[31m\\x07"},
+        {"\x7f", "\\x7f"},
+        {"\xc2\x80|\xc2\x9f|\xc2\xa0", "\\xc2\\x80|\\xc2\\x9f|\xc2\xa0"},
+        {"\x9b"
+         "2J",
+         "\\x9b"
+         "2J"},
+        {"\xc2", "\\xc2"},
+        {"\xe2\x80\xa6\xf0\x9f\x98\x80\xed\xa0\x80", "\xe2\x80\xa6\xf0\x9f\x98\x80\\xed\\xa0\\x80"},
+        {"\\x1b", "\\x1b"},
+    };
+    for (const FCase& Case : Cases)
+    {
+        const FString Shown = FLog::Escape(FString(Case.Text));
+        EXPECT_EQ(Shown.ToStdString(), Case.Shown) << Case.Shown;
+        EXPECT_EQ(FLog::Escape(Shown).ToStdString(), Case.Shown) << "escaped twice: " << Case.Shown;
+    }
+
+    FString Cut;
+    EXPECT_FALSE(FLog::AppendEscaped(Cut, FString("ab\x01"), 5));
+    EXPECT_EQ(Cut.ToStdString(), "ab");
 }
 
 // A JSON object keeps its first fields in room allocated with it. The map must fill that room, overflow into

@@ -60,9 +60,20 @@ public:
     static bool SetCategoryVerbosity(const FString& CategoryName, ELogVerbosity::Type Verbosity);
     /** Applies "Category:Verbosity"; false when malformed or unknown. */
     static bool ApplyVerbositySetting(const FString& Setting);
-    /** The line written to standard error: "Category: Verbosity: Message". */
+    /** The line written to standard error: "Category: Verbosity: Message", escaped as Escape does. */
     static FString FormatLine(const FLogCategory& Category, ELogVerbosity::Type Verbosity,
                               const FString& Message);
+    /**
+     * Text as a terminal may be given it: every C0 control but line feed and tab, DEL, every C1 control (as
+     * UTF-8) and every byte that is not part of well-formed UTF-8 is written as \xNN, one per byte. Text so
+     * written comes back unchanged, so text escaped early (a bounded body) may pass again.
+     */
+    static FString Escape(const FString& Text);
+    /**
+     * Appends Text escaped so while Out stays within MaxLength bytes; false when Text was cut, which is
+     * never inside a character or an escape.
+     */
+    static bool AppendEscaped(FString& Out, const FString& Text, int32 MaxLength);
 };
 
 #define DECLARE_LOG_CATEGORY_EXTERN(CategoryName, DefaultVerbosity, CompileTimeVerbosity)                    \
