@@ -1,7 +1,10 @@
 #include "HostileService.h"
 
 #include <chrono>
+#include <cstdio>
 #include <strings.h>
+
+#include "Core/Base64.h"
 
 namespace
 {
@@ -26,6 +29,54 @@ void ReplaceAll(std::string& Text, const std::string& From, const std::string& T
     {
         Text.replace(At, From.size(), To);
     }
+}
+
+std::string JsonString(const std::string& Text)
+{
+    std::string Quoted = "\"";
+    for (const char Char : Text)
+    {
+        if (Char == '"' || Char == '\\')
+        {
+            Quoted += std::string("\\") + Char;
+        }
+        else if (static_cast<unsigned char>(Char) < 0x20)
+        {
+            char Escape[8];
+            std::snprintf(Escape, sizeof(Escape), "\\u%04x", static_cast<unsigned>(Char));
+            Quoted += Escape;
+        }
+        else
+        {
+            Quoted += Char;
+        }
+    }
+    return Quoted + "\"";
+}
+
+/** The request in every form a service may echo a secret of it: raw, percent-decoded both ways, and the
+ * Basic credentials decoded. */
+std::string EchoOf(const httplib::Request& Req)
+{
+    std::string Raw = Req.method + " " + (Req.target.empty() ? Req.path : Req.target) + "\n";
+    for (const auto& [Name, Value] : Req.headers)
+    {
+        if (!IsOwnHeader(Name))
+        {
+            Raw += Name + ": " + Value + "\n";
+        }
+    }
+    Raw += "\n" + Req.body;
+    std::string Echo =
+        Raw + "\n" + httplib::detail::decode_url(Raw, true) + "\n" + httplib::detail::decode_url(Raw, false);
+    const std::string Authorization = Req.get_header_value("Authorization");
+    FString Credentials;
+    if (strncasecmp(Authorization.c_str(), "Basic ", 6) == 0 &&
+        FBase64::Decode(FString(Authorization.substr(6)), Credentials))
+    {
+        Echo += "\n" + std::string(*Credentials);
+    }
+    return Echo;
 }
 } // namespace
 
@@ -72,6 +123,19 @@ void FHostileService::Override(FOverride Answer)
     Overrides.push_back(std::move(Answer));
 }
 
+void FHostileService::Echo(std::string Method, std::string PathPattern, std::string BodyHolds, int Times)
+{
+    FOverride Answer{std::move(Method), std::move(PathPattern), std::move(BodyHolds), 400, "", Times};
+    Answer.bEcho = true;
+    Override(std::move(Answer));
+}
+
+std::vector<std::string> FHostileService::PassedOnBodies()
+{
+    std::lock_guard Guard(Lock);
+    return PassedOn;
+}
+
 void FHostileService::Rewrite(std::string From, std::string To)
 {
     std::lock_guard Guard(Lock);
@@ -99,7 +163,10 @@ bool FHostileService::Answer(const httplib::Request& Req, httplib::Response& Res
         }
         Override.Times -= Override.Times > 0 ? 1 : 0;
         Res.status = Override.Status;
-        Res.set_content(Override.Body, "application/json");
+        const std::string Body = Override.bEcho ? R"({"errorCode":"errors.zor.echo","errorMessage":)" +
+                                                      JsonString(EchoOf(Req)) + "}"
+                                                : Override.Body;
+        Res.set_content(Body, "application/json");
         return true;
     }
     return false;
@@ -130,6 +197,7 @@ void FHostileService::PassOn(const httplib::Request& Req, httplib::Response& Res
     std::string Body = Reply->body;
     {
         std::lock_guard Guard(Lock);
+        PassedOn.push_back(Body);
         for (const auto& [From, To] : Rewrites)
         {
             ReplaceAll(Body, From, To);

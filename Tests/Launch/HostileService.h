@@ -27,6 +27,8 @@ public:
         std::string Body;
         /** Requests answered so before passing on again; -1 answers every one. */
         int Times = -1;
+        /** Answers with an echo of the request as the JSON body's "errorMessage" instead of Body. */
+        bool bEcho = false;
     };
 
     ~FHostileService();
@@ -34,8 +36,15 @@ public:
     /** Serves on a free loopback port in front of the backend at BackendPort; the port, or -1. */
     int Start(int BackendPort);
     void Override(FOverride Answer);
+    /**
+     * Refuses matching requests with 400, echoing each whole: method, path with query, every header and the
+     * body, raw, percent-decoded with '+' as a blank and with '+' kept, and the Basic credentials decoded.
+     */
+    void Echo(std::string Method, std::string PathPattern, std::string BodyHolds = "", int Times = -1);
     /** Replaces From by To in every passed-on reply body. */
     void Rewrite(std::string From, std::string To);
+    /** Every reply body passed on so far. */
+    std::vector<std::string> PassedOnBodies();
 
 private:
     void Handle(const httplib::Request& Req, httplib::Response& Res);
@@ -49,4 +58,5 @@ private:
     std::mutex Lock;
     std::vector<FOverride> Overrides;
     std::vector<std::pair<std::string, std::string>> Rewrites;
+    std::vector<std::string> PassedOn;
 };

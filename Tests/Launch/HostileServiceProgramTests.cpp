@@ -4,6 +4,8 @@
 #include "Core/Base64.h"
 #include "HostileService.h"
 
+#include <regex>
+
 namespace
 {
 const std::string RivalId = "7c1e5a9b3d2f4e6c8a0b1c2d3e4f5a6b";
@@ -20,12 +22,15 @@ protected:
         Ini = Scratch.WriteFile("Engine.ini", LocalBackendIni(HostilePort));
     }
 
-    FHostRun RunVerbose(const std::string& Script)
+    FHostRun RunVerbose(const std::string& Script,
+                        const std::vector<std::string>& Login = {"LOGIN=demo@example.com",
+                                                                 "PASSWORD=demo-password", "TYPE=tavo"})
     {
-        FHostRun Result = RunHost({"-ini=" + Ini, "-exec=" + Scratch.WriteFile("script.zorhost", Script),
-                                   "-log=LogOnline:VeryVerbose", "LOGIN=demo@example.com",
-                                   "PASSWORD=demo-password", "TYPE=tavo"},
-                                  "/dev/null", Scratch);
+        std::vector<std::string> Arguments = {"-ini=" + Ini,
+                                              "-exec=" + Scratch.WriteFile("script.zorhost", Script),
+                                              "-log=LogOnline:VeryVerbose"};
+        Arguments.insert(Arguments.end(), Login.begin(), Login.end());
+        FHostRun Result = RunHost(Arguments, "/dev/null", Scratch);
         EXPECT_FALSE(Result.bTimedOut) << Result.Log();
         return Result;
     }
@@ -45,6 +50,21 @@ std::vector<std::string> LinesHolding(const FHostRun& Run, const std::string& Te
             {
                 Found.push_back(Line);
             }
+        }
+    }
+    return Found;
+}
+
+/** Every string value of Key in the reply bodies the service passed on. */
+std::vector<std::string> PassedOnValues(FHostileService& Hostile, const std::string& Key)
+{
+    std::vector<std::string> Found;
+    const std::regex Value("\"" + Key + R"re(":"([^"]+)")re");
+    for (const std::string& Body : Hostile.PassedOnBodies())
+    {
+        for (std::sregex_iterator Match(Body.begin(), Body.end(), Value), End; Match != End; ++Match)
+        {
+            Found.push_back((*Match)[1]);
         }
     }
     return Found;
@@ -247,4 +267,106 @@ TEST_F(FHostileServiceTest, TextFromTheServiceOrTheCommandLineShowsItsControlByt
     EXPECT_EQ(Refused.ExitCode, 2);
     ExpectNoControlRaw(Run);
     ExpectNoControlRaw(Refused);
+}
+
+TEST_F(FHostileServiceTest, NoSecretARequestCarriedReachesTheOutputWhenTheServiceEchoesIt)
+{
+    enum ERun
+    {
+        ByPassword,
+        ByRefresh,
+        ByExchangeCode,
+    };
+    const std::string NewPassword = "new-password-0123456789";
+    const std::string LinkToken = "linkid:link-token-secret-0123456789";
+    const struct
+    {
+        const char* Method;
+        const char* Path;
+        const char* BodyHolds;
+        int Times;
+        ERun Run;
+        /** What the run's output must show of the echo, so that no row passes by never being echoed. */
+        const char* Seen;
+    } Echoes[] = {
+        {"POST", ".*/api/oauth/token", "grant_type=password", 1, ByPassword, "grant_type=password"},
+        {"POST", ".*/api/oauth/token", "grant_type=client_credentials", 1, ByRefresh,
+         "grant_type=client_cre"},
+        {"POST", ".*/api/oauth/token", "grant_type=refresh_token", -1, ByRefresh, "grant_type=refresh_token"},
+        {"POST", ".*/api/oauth/token", "grant_type=exchange_code", -1, ByExchangeCode,
+         "grant_type=exchange_"},
+        {"GET", "/game/api/cloudstorage/user/[^/]+", "", -1, ByPassword, "GET /game/api/cloudstorage/user/"},
+        {"GET", "/game/api/public/list/.*", "", -1, ByPassword, "GET /game/api/public/list/"},
+        {"GET", "/game/api/messaging/[^/]+/inbox", "", -1, ByPassword, "GET /game/api/messaging/"},
+        {"GET", "/commerce/api/account/[^/]+/entitlements", "", -1, ByPassword, "GET /commerce/api/account/"},
+        {"POST", "/game/api/matchmaking/session/matchMakingRequest", "", -1, ByPassword,
+         "POST /game/api/matchmaking/"},
+        {"GET", "/commerce/api/shared/accounts/[^/]+/orders", "", -1, ByPassword,
+         "GET /commerce/api/shared/accounts/"},
+        {"GET", "/game/api/cloudstorage/system", "", -1, ByPassword, "GET /game/api/cloudstorage/system"},
+        {"GET", "/commerce/api/shared/namespace/qx/offers", "", -1, ByPassword,
+         "GET /commerce/api/shared/namespace/"},
+        {"PUT", "/game/api/tavoAccount/account/[^/]+", "", -1, ByPassword, "PUT /game/api/tavoAccount/"},
+        {"POST", "/account/api/public/account/[^/]+/externalAuths", "", -1, ByPassword,
+         "POST /account/api/public/account/"},
+    };
+    // Each run meets the echoes of its rows from its start on, so a grant echoed once is echoed in its run.
+    const auto RunEchoed = [&](ERun Run, const std::string& Script, const std::vector<std::string>& Login)
+    {
+        for (const auto& Echo : Echoes)
+        {
+            if (Echo.Run == Run)
+            {
+                Hostile.Echo(Echo.Method, Echo.Path, Echo.BodyHolds, Echo.Times);
+            }
+        }
+        return RunVerbose(Script, Login);
+    };
+    // The first login's grant is echoed; the calls after the second go signed.
+    const FHostRun Password =
+        RunEchoed(ByPassword,
+                  "login\nwait 1\nlogin\nwait 2\nexpect login\ncloud list\nfriends read\nmessages list\n"
+                  "entitlements\nsession find\norders list\ntitle list\ncatalog offers qx\n"
+                  "account update demo@example.com demo-password new@example.com NewName " +
+                      NewPassword + "\nmapping add steam " + LinkToken +
+                      "\nONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\nwait 2\nquit\n",
+                  {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"});
+    const std::vector<std::string> RefreshTokens = PassedOnValues(Hostile, "refresh_token");
+    const std::vector<std::string> Codes = PassedOnValues(Hostile, "code");
+    ASSERT_FALSE(RefreshTokens.empty()) << Password.Log();
+    ASSERT_EQ(Codes.size(), 1u) << Password.Log();
+    const FHostRun Runs[] = {
+        Password,
+        RunEchoed(ByRefresh, "login\ntitle list\nwait 1\nquit\n",
+                  {"LOGIN=x", "PASSWORD=" + RefreshTokens[0], "TYPE=refresh"}),
+        RunEchoed(ByExchangeCode, "login\nwait 1\nquit\n",
+                  {"LOGIN=x", "PASSWORD=" + Codes[0], "TYPE=exchangecode"}),
+    };
+
+    std::vector<std::string> Secrets = {"demo-password", NewPassword, LinkToken, "zordemoclientsecret"};
+    for (const std::string Basic : {"zordemoclient:zordemoclientsecret", "demo@example.com:demo-password"})
+    {
+        Secrets.push_back(Basic);
+        Secrets.push_back(std::string(*FBase64::Encode(FString(Basic))));
+    }
+    for (const char* Key : {"access_token", "refresh_token", "code"})
+    {
+        const std::vector<std::string> Granted = PassedOnValues(Hostile, Key);
+        Secrets.insert(Secrets.end(), Granted.begin(), Granted.end());
+    }
+    for (const auto& Echo : Echoes)
+    {
+        EXPECT_FALSE(LinesHolding(Runs[Echo.Run], Echo.Seen).empty()) << "no echo of " << Echo.Seen << "\n"
+                                                                      << Visible(Runs[Echo.Run].Log());
+    }
+    for (const FHostRun& Run : Runs)
+    {
+        for (const std::string& Secret : Secrets)
+        {
+            for (const std::string& Line : LinesHolding(Run, Secret))
+            {
+                ADD_FAILURE() << "secret " << Secret << " in: " << Visible(Line);
+            }
+        }
+    }
 }
