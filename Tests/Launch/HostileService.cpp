@@ -40,6 +40,10 @@ std::string JsonString(const std::string& Text)
         {
             Quoted += std::string("\\") + Char;
         }
+        else if (Char == '\n' || Char == '\r' || Char == '\t')
+        {
+            Quoted += Char == '\n' ? "\\n" : Char == '\r' ? "\\r" : "\\t";
+        }
         else if (static_cast<unsigned char>(Char) < 0x20)
         {
             char Escape[8];
@@ -54,27 +58,39 @@ std::string JsonString(const std::string& Text)
     return Quoted + "\"";
 }
 
-/** The request in every form a service may echo a secret of it: raw, percent-decoded both ways, and the
- * Basic credentials decoded. */
+/**
+ * The request in every form a service may echo a secret of it: the Basic credentials decoded, then the whole
+ * request raw, then its path and body percent-decoded with '+' as a blank and with '+' kept, each form once.
+ * Short, so that a line cut at its end still holds every form.
+ */
 std::string EchoOf(const httplib::Request& Req)
 {
-    std::string Raw = Req.method + " " + (Req.target.empty() ? Req.path : Req.target) + "\n";
-    for (const auto& [Name, Value] : Req.headers)
-    {
-        if (!IsOwnHeader(Name))
-        {
-            Raw += Name + ": " + Value + "\n";
-        }
-    }
-    Raw += "\n" + Req.body;
-    std::string Echo =
-        Raw + "\n" + httplib::detail::decode_url(Raw, true) + "\n" + httplib::detail::decode_url(Raw, false);
+    std::string Echo;
     const std::string Authorization = Req.get_header_value("Authorization");
     FString Credentials;
     if (strncasecmp(Authorization.c_str(), "Basic ", 6) == 0 &&
         FBase64::Decode(FString(Authorization.substr(6)), Credentials))
     {
-        Echo += "\n" + std::string(*Credentials);
+        Echo += std::string(*Credentials) + "\n";
+    }
+    const std::string Target = Req.target.empty() ? Req.path : Req.target;
+    Echo += Req.method + " " + Target + "\n";
+    for (const auto& [Name, Value] : Req.headers)
+    {
+        if (!IsOwnHeader(Name))
+        {
+            Echo += Name + ": " + Value + "\n";
+        }
+    }
+    Echo += Req.body;
+    const std::string Encoded = Target + "\n" + Req.body;
+    for (const bool bPlusIsBlank : {true, false})
+    {
+        const std::string Decoded = httplib::detail::decode_url(Encoded, bPlusIsBlank);
+        if (Decoded != Encoded && Echo.find(Decoded) == std::string::npos)
+        {
+            Echo += "\n" + Decoded;
+        }
     }
     return Echo;
 }
