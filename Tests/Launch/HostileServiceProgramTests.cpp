@@ -278,6 +278,7 @@ TEST_F(FHostileServiceTest, NoSecretARequestCarriedReachesTheOutputWhenTheServic
         ByExchangeCode,
     };
     const std::string NewPassword = "new-password-0123456789";
+    const std::string FirstPassword = "first-password-0123456789";
     const std::string LinkToken = "linkid:link-token-secret-0123456789";
     const struct
     {
@@ -306,7 +307,10 @@ TEST_F(FHostileServiceTest, NoSecretARequestCarriedReachesTheOutputWhenTheServic
         {"GET", "/game/api/cloudstorage/system", "", -1, ByPassword, "GET /game/api/cloudstorage/system"},
         {"GET", "/commerce/api/shared/namespace/qx/offers", "", -1, ByPassword,
          "GET /commerce/api/shared/namespace/"},
+        {"POST", "/game/api/tavoAccount/account", "", -1, ByPassword, "POST /game/api/tavoAccount/"},
         {"PUT", "/game/api/tavoAccount/account/[^/]+", "", -1, ByPassword, "PUT /game/api/tavoAccount/"},
+        {"DELETE", "/game/api/tavoAccount/account/[^/]+", "", -1, ByPassword,
+         "DELETE /game/api/tavoAccount/"},
         {"POST", "/account/api/public/account/[^/]+/externalAuths", "", -1, ByPassword,
          "POST /account/api/public/account/"},
     };
@@ -323,14 +327,15 @@ TEST_F(FHostileServiceTest, NoSecretARequestCarriedReachesTheOutputWhenTheServic
         return RunVerbose(Script, Login);
     };
     // The first login's grant is echoed; the calls after the second go signed.
-    const FHostRun Password =
-        RunEchoed(ByPassword,
-                  "login\nwait 1\nlogin\nwait 2\nexpect login\ncloud list\nfriends read\nmessages list\n"
-                  "entitlements\nsession find\norders list\ntitle list\ncatalog offers qx\n"
-                  "account update demo@example.com demo-password new@example.com NewName " +
-                      NewPassword + "\nmapping add steam " + LinkToken +
-                      "\nONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\nwait 2\nquit\n",
-                  {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"});
+    const FHostRun Password = RunEchoed(
+        ByPassword,
+        "login\nwait 1\nlogin\nwait 2\nexpect login\ncloud list\nfriends read\nmessages list\n"
+        "entitlements\nsession find\norders list\ntitle list\ncatalog offers qx\n"
+        "account create new@example.com NewName " +
+            FirstPassword + "\naccount update demo@example.com demo-password new@example.com NewName " +
+            NewPassword + "\naccount delete rival@example.com rival-password\nmapping add steam " +
+            LinkToken + "\nONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\nwait 2\nquit\n",
+        {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"});
     const std::vector<std::string> RefreshTokens = PassedOnValues(Hostile, "refresh_token");
     const std::vector<std::string> Codes = PassedOnValues(Hostile, "code");
     ASSERT_FALSE(RefreshTokens.empty()) << Password.Log();
@@ -343,8 +348,10 @@ TEST_F(FHostileServiceTest, NoSecretARequestCarriedReachesTheOutputWhenTheServic
                   {"LOGIN=x", "PASSWORD=" + Codes[0], "TYPE=exchangecode"}),
     };
 
-    std::vector<std::string> Secrets = {"demo-password", NewPassword, LinkToken, "zordemoclientsecret"};
-    for (const std::string Basic : {"zordemoclient:zordemoclientsecret", "demo@example.com:demo-password"})
+    std::vector<std::string> Secrets = {"demo-password", "rival-password", FirstPassword,
+                                        NewPassword,     LinkToken,        "zordemoclientsecret"};
+    for (const std::string Basic : {"zordemoclient:zordemoclientsecret", "demo@example.com:demo-password",
+                                    "rival@example.com:rival-password"})
     {
         Secrets.push_back(Basic);
         Secrets.push_back(std::string(*FBase64::Encode(FString(Basic))));
