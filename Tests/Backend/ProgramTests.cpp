@@ -1,3 +1,4 @@
+#include "BackendHttp.h"
 #include "BackendTestFixture.h"
 #include "ChildProcess.h"
 
@@ -182,19 +183,33 @@ TEST(BackendProgramTest, RefusesBadArgumentsAndBusyPorts)
 {
     // One deadline for every child: backends that all keep serving still end the test in time.
     const FClock::time_point Deadline = ChildDeadline();
-    for (const std::vector<std::string>& Arguments : {std::vector<std::string>{"--port"},
-                                                      {"--port", "70000"},
-                                                      {"--port", "12x"},
-                                                      {"--token-lifetime", "0"},
-                                                      {"--extra-builds", "-1"},
-                                                      {"--verbose", "1"}})
+    const struct
     {
-        FProgram Program(Arguments, Deadline);
+        std::vector<std::string> Arguments;
+        // The option as the message shows it: the controls a terminal acts on and bytes outside UTF-8
+        // escaped.
+        std::string Shown;
+    } Cases[] = {
+        {{"--port"}, "--port"},
+        {{"--port", "70000"}, "--port"},
+        {{"--port", "12x"}, "--port"},
+        {{"--token-lifetime", "0"}, "--token-lifetime"},
+        {{"--extra-builds", "-1"}, "--extra-builds"},
+        {{"--verbose", "1"}, "--verbose"},
+        {{"--\x1b]0;x\x07\n\x7f\xc2\x9f\x9b\t\xc3\xa9", "1"},
+         R"(--\x1b]0;x\x07\x0a\x7f\xc2\x9f\x9b)"
+         "\t\xc3\xa9"},
+    };
+    for (const auto& Case : Cases)
+    {
+        FProgram Program(Case.Arguments, Deadline);
         const std::string Output = Program.ReadAll();
-        EXPECT_EQ(Program.Wait(), 2) << Arguments[0];
-        EXPECT_NE(Output.find("zorbackend: bad or incomplete option: " + Arguments[0]), std::string::npos)
+        EXPECT_EQ(Program.Wait(), 2) << Case.Shown;
+        EXPECT_NE(Output.find("zorbackend: bad or incomplete option: " + Case.Shown + "\n"),
+                  std::string::npos)
             << Output;
         EXPECT_NE(Output.find("usage: zorbackend "), std::string::npos) << Output;
+        EXPECT_EQ(Output.find('\x1b'), std::string::npos) << Case.Shown;
     }
 
     ZorBackend::FLocalBackend Busy;
@@ -208,8 +223,46 @@ TEST(BackendProgramTest, RefusesBadArgumentsAndBusyPorts)
                           ": the port is in use, perhaps by another zorbackend; --port N picks another port"),
               std::string::npos)
         << Output;
-    FProgram BadSeed({"--port", "0", "--seed", "/nonexistent/seed.json"}, Deadline);
+    FProgram BadSeed({"--port", "0", "--seed", "/nonexistent/\x1b[2Jseed.json"}, Deadline);
+    const std::string SeedOutput = BadSeed.ReadAll();
     EXPECT_EQ(BadSeed.Wait(), 1);
+    EXPECT_NE(SeedOutput.find(R"(cannot open seed file /nonexistent/\x1b[2Jseed.json)"), std::string::npos)
+        << ZorBackend::Printable(SeedOutput);
+}
+
+TEST(BackendProgramTest, ShowsAnEmailFromARequestWithItsControlBytesEscaped)
+{
+    FProgram Program({"--port", "0"});
+    const int Port = PortOf(Program.ReadLine());
+    ASSERT_GT(Port, 0);
+    httplib::Client Client("127.0.0.1", Port);
+    const httplib::Result Grant =
+        Client.Post("/account/api/oauth/token", {{"Authorization", BasicAuth(GameClient)}},
+                    "grant_type=client_credentials", "application/x-www-form-urlencoded");
+    ASSERT_TRUE(Grant);
+    const httplib::Headers Bearer{
+        {"Authorization", "bearer " + StringField(ParseJson(Grant->body), "access_token")}};
+    const std::string Shown = R"(evil\x1b]0;x\x07\x0a\x7f\xc2\x85\x00@example.com)";
+    const httplib::Result Created = Client.Post(
+        "/game/api/tavoAccount/account", Bearer,
+        R"({"email":"evil\u001b]0;x\u0007\n\u007f\u0085\u0000@example.com","displayName":"Evil","password":"p"})",
+        "application/json");
+    ASSERT_TRUE(Created);
+    EXPECT_EQ(Created->status, 200) << Created->body;
+    const httplib::Result Reset = Client.Post(
+        "/game/api/tavoAccount/account/evil%1B%5D0%3Bx%07%0A%7F%C2%85%00%40example.com/resetPassword", Bearer,
+        "", "application/json");
+    ASSERT_TRUE(Reset);
+    EXPECT_EQ(Reset->status, 204) << Reset->body;
+
+    for (const std::string& Line : {"zorbackend: validation token for " + Shown + ": ",
+                                    "zorbackend: password reset requested for " + Shown})
+    {
+        const std::string Printed = Program.ReadLine();
+        EXPECT_EQ(Printed.rfind(Line, 0), 0u) << ZorBackend::Printable(Printed);
+    }
+    ASSERT_EQ(kill(Program.Pid, SIGTERM), 0);
+    EXPECT_EQ(Program.Wait(), 0);
 }
 } // namespace
 } // namespace ZorBackendTests

@@ -85,4 +85,9 @@ bool EqualsIgnoreCase(std::string_view A, std::string_view B);
 bool ConstantTimeEquals(std::string_view A, std::string_view B);
 
 std::string FormatIso8601(std::chrono::system_clock::time_point Time);
+
+// Outside text (a request's e-mail, an argument) for one printed line: every C0 control but tab, DEL, every
+// C1 control (as UTF-8) and every byte that is not part of well-formed UTF-8 written as \xNN, one per byte,
+// as the host's log shows text. A line feed is escaped too, so no text forges a line of its own.
+std::string Printable(std::string_view Text);
 } // namespace ZorBackend

@@ -1,3 +1,4 @@
+#include "BackendHttp.h"
 #include "LocalBackend.h"
 
 #include <cerrno>
@@ -86,7 +87,8 @@ std::optional<FCommandLine> ParseCommandLine(int Argc, char** Argv)
     {
         if (Index + 1 >= Argc || !ApplyOption(Line, Argv[Index], Argv[Index + 1]))
         {
-            std::fprintf(stderr, "zorbackend: bad or incomplete option: %s\n", Argv[Index]);
+            std::fprintf(stderr, "zorbackend: bad or incomplete option: %s\n",
+                         ZorBackend::Printable(Argv[Index]).c_str());
             return std::nullopt;
         }
     }
@@ -132,7 +134,7 @@ int main(int Argc, char** Argv)
     const int Port = Backend.Start(Line->Port, Error);
     if (Port < 0)
     {
-        std::fprintf(stderr, "zorbackend: %s\n", Error.c_str());
+        std::fprintf(stderr, "zorbackend: %s\n", ZorBackend::Printable(Error).c_str());
         return 1;
     }
     std::printf("zorbackend listening on 127.0.0.1:%d\n", Port);

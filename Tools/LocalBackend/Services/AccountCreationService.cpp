@@ -86,7 +86,8 @@ void SendAccount(httplib::Response& Res, const FAccount& Account, bool bPendingA
 
 void LogValidationToken(const std::string& Email, const std::string& Token)
 {
-    std::fprintf(stderr, "zorbackend: validation token for %s: %s\n", Email.c_str(), Token.c_str());
+    std::fprintf(stderr, "zorbackend: validation token for %s: %s\n", Printable(Email).c_str(),
+                 Token.c_str());
 }
 
 class FHandlers
@@ -176,7 +177,7 @@ public:
                        if (FAccount* Account = Found(Req, Res))
                        {
                            std::fprintf(stderr, "zorbackend: password reset requested for %s\n",
-                                        Account->Email.c_str());
+                                        Printable(Account->Email).c_str());
                            Res.status = 204;
                        }
                    });
