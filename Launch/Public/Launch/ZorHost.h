@@ -17,6 +17,7 @@
 DECLARE_LOG_CATEGORY_EXTERN(LogHost, Log, All)
 
 class FHostFailures;
+enum class EHostAwait : uint8;
 class FHostTerminal;
 class FOnlineIdentityZor;
 class FOnlineSubsystemZor;
@@ -55,9 +56,14 @@ public:
     /** Lets go of the word states, the subsystem and the module, and ends the frame loop. */
     void Quit();
 
-    /** Records how an operation (as events name it: "login", "profile GrantItem", ...) ended; a failure fails
-     * the run, and the line that started it is the one that was given Subject (a file, session or user) when
-     * there is one. */
+    /** The running line started Operation (as events name it: "login", "profile GrantItem", ...), given
+     * Subject (a file, session or friend) when its event names one; call it before the call that may report.
+     */
+    void AwaitOutcome(const FString& Operation, const FString& Subject = FString());
+    /** The running line may see any number of Operation's outcomes (a driver's steps, the module's upkeep).
+     */
+    void AwaitOutcomes(const FString& Operation, EHostAwait Kind);
+    /** Records how an operation ended; a failure fails the run and the line awaiting it (HostFailures.h). */
     void ReportOutcome(const FString& Operation, bool bSucceeded, const FString& Subject = FString());
     /** How Operation last ended; none when it has not ended yet. Names are matched ignoring case. */
     std::optional<bool> GetLastOutcome(const FString& Operation) const;
