@@ -23,7 +23,7 @@ FString WithThousands(int32 Count)
 
 void FHostFailures::BeginLine(int32 Number, const FString& Shown)
 {
-    Lines.Add({Number, Shown, false});
+    Lines.Add({Number, Shown, false, false});
     bLineRunning = true;
 }
 
@@ -34,11 +34,8 @@ void FHostFailures::EndLine(bool bSucceeded)
     {
         return;
     }
-    const int32 Line = Lines.Num() - 1;
-    Lines[Line].bFailed = true;
-    // A refused line's operation may never report; left waiting, it would take a later line's outcome.
-    Awaited.RemoveAll([Line](const FAwaited& Entry)
-                      { return Entry.Line == Line && Entry.Kind == EHostAwait::Once; });
+    Lines.Last().bFailed = true;
+    Lines.Last().bRefused = true;
 }
 
 void FHostFailures::Await(const FString& Operation, const FString& Subject, EHostAwait Kind)
@@ -77,14 +74,34 @@ void FHostFailures::OperationEnded(const FString& Operation, bool bSucceeded, co
     }
 }
 
-int32 FHostFailures::FindAwaited(const FString& Operation, const FString& Subject) const
+template <typename FAccepts>
+int32 FHostFailures::FindOnce(const FString& Operation, const FString& Subject, FAccepts Accepts) const
 {
-    const auto Once = [&Operation](const FAwaited& Entry)
-    { return Entry.Kind == EHostAwait::Once && Entry.Operation.Equals(Operation, ESearchCase::IgnoreCase); };
-    int32 Index = Awaited.IndexOfByPredicate(
+    const auto Once = [&](const FAwaited& Entry)
+    {
+        return Entry.Kind == EHostAwait::Once && Entry.Operation.Equals(Operation, ESearchCase::IgnoreCase) &&
+               Accepts(Entry);
+    };
+    const int32 Named = Awaited.IndexOfByPredicate(
         [&](const FAwaited& Entry)
         { return Once(Entry) && Entry.Subject.Equals(Subject, ESearchCase::CaseSensitive); });
-    Index = Index != INDEX_NONE ? Index : Awaited.IndexOfByPredicate(Once);
+    return Named != INDEX_NONE ? Named : Awaited.IndexOfByPredicate(Once);
+}
+
+int32 FHostFailures::FindAwaited(const FString& Operation, const FString& Subject) const
+{
+    const int32 Running = Lines.Num() - 1;
+    int32 Index = bLineRunning ? FindOnce(Operation, Subject,
+                                          [Running](const FAwaited& Entry) { return Entry.Line == Running; })
+                               : INDEX_NONE;
+    // A line that failed at once may have started nothing, and would take the outcome of a later line.
+    for (const bool bRefused : {false, true})
+    {
+        Index = Index != INDEX_NONE ? Index
+                                    : FindOnce(Operation, Subject,
+                                               [this, bRefused](const FAwaited& Entry)
+                                               { return Lines[Entry.Line].bRefused == bRefused; });
+    }
     for (int32 Latest = Awaited.Num() - 1; Index == INDEX_NONE && Latest >= 0; --Latest)
     {
         if (Awaited[Latest].Operation.Equals(Operation, ESearchCase::IgnoreCase))

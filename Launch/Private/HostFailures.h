@@ -30,8 +30,9 @@ public:
     /** The running line started Operation, given Subject (a file, session or friend) when it names one. */
     void Await(const FString& Operation, const FString& Subject, EHostAwait Kind);
     /**
-     * Operation ended: it is the oldest line's that awaits it once given Subject (letter for letter), else
-     * the oldest that awaits it once given anything, else the latest whose steps or upkeep include it. A
+     * Operation ended: it is the running line's when that line awaits it once (an event fired inside its
+     * call), else the oldest line's that awaits it once given Subject (letter for letter), else given
+     * anything (lines that failed at once last), else the latest line's whose steps or upkeep include it. A
      * failure with no such line is the running line's, else counted as started by none.
      */
     void OperationEnded(const FString& Operation, bool bSucceeded, const FString& Subject = FString());
@@ -51,6 +52,8 @@ private:
         int32 Number;
         FString Shown;
         bool bFailed = false;
+        /** Failed at once: what it awaits once may never come, so others awaiting the same go first. */
+        bool bRefused = false;
     };
 
     struct FAwaited
@@ -70,6 +73,9 @@ private:
 
     /** The index of the entry that Operation's outcome given Subject belongs to; INDEX_NONE when none. */
     int32 FindAwaited(const FString& Operation, const FString& Subject) const;
+    /** The oldest entry awaiting Operation once that Accepts takes, one given Subject first. */
+    template <typename FAccepts>
+    int32 FindOnce(const FString& Operation, const FString& Subject, FAccepts Accepts) const;
     void CountUnstarted(const FString& Operation);
     int32 NumFailedLines() const;
 

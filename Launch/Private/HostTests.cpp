@@ -5,11 +5,22 @@
 
 namespace
 {
+/**
+ * A step the driver always takes. A driver also takes the step again on another caller's outcome of it, so
+ * any further outcomes are its too.
+ */
+void AwaitStep(FZorHost& Host, const TCHAR* Operation)
+{
+    Host.AwaitOutcome(Operation);
+    Host.AwaitOutcomes(Operation, EHostAwait::Steps);
+}
+
 /** The driver of QUERYMAPPINGS finds the user only when it is given a name. */
 void AwaitMappings(FZorHost& Host, const TCHAR* Args)
 {
     FString Name;
-    Host.AwaitOutcome("mapping query");
+    AwaitStep(Host, "mapping query");
+    Host.AwaitOutcomes("mapping find", EHostAwait::Steps);
     if (FParse::Token(Args, Name, false))
     {
         Host.AwaitOutcome("mapping find");
@@ -25,8 +36,8 @@ void AwaitBuildInfo(FZorHost& Host, const TCHAR*)
 /** One download per build the answer lists, and none when it lists none. */
 void AwaitBuildInfoV2(FZorHost& Host, const TCHAR*)
 {
-    Host.AwaitOutcome("selfpatch2");
-    Host.AwaitOutcome("builds2");
+    AwaitStep(Host, "selfpatch2");
+    AwaitStep(Host, "builds2");
     Host.AwaitOutcomes("download2", EHostAwait::Steps);
 }
 
@@ -35,14 +46,14 @@ void AwaitCatalog(FZorHost& Host, const TCHAR*)
     for (const TCHAR* Operation :
          {"catalog categories", "catalog currencies", "catalog items", "catalog offers"})
     {
-        Host.AwaitOutcome(Operation);
+        AwaitStep(Host, Operation);
     }
 }
 
 /** Each step after the first runs only when the one before found what it needs. */
 void AwaitPurchase(FZorHost& Host, const TCHAR*)
 {
-    Host.AwaitOutcome("catalog offers");
+    AwaitStep(Host, "catalog offers");
     for (const TCHAR* Operation : {"order create", "orders list", "billing default", "order checkout"})
     {
         Host.AwaitOutcomes(Operation, EHostAwait::Steps);
