@@ -28,7 +28,8 @@ class IOnlineSubsystem;
  * ticks HTTP and the core ticker at a steady frame rate and runs console lines between frames. The console
  * words come from the word table (HostWords.h); lines that are none of them go to the engine. The run fails
  * (exit code 1) when a line failed: a word that reported failure, an unknown line, an engine line that logged
- * a warning or an error, or an operation a line started whose outcome was a failure.
+ * a warning or an error, or an operation a line started whose outcome was a failure or that quitting cut
+ * short.
  */
 class FZorHost
 {
