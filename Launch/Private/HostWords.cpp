@@ -82,10 +82,10 @@ bool IsHostOperation(const FString& Operation)
     return false;
 }
 
-const FHostTestWord* FindHostTestLine(const FString& Line, const TCHAR*& OutArgs)
+const FHostTestWord* FindHostTestLine(const TCHAR* Line, const TCHAR*& OutArgs)
 {
     // Read as the online module reads it: ONLINE, a SUB= of the subsystem, then the subsystem's TEST.
-    const TCHAR* Rest = *Line;
+    const TCHAR* Rest = Line;
     FString Service;
     FString Skipped;
     FString Name;

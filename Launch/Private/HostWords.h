@@ -64,7 +64,7 @@ bool IsHostOperation(const FString& Operation);
 /** The TEST word that Line runs ("ONLINE SUB=ZOR TEST WORD ..."), with OutArgs set to the rest; null when
  * none.
  */
-const FHostTestWord* FindHostTestLine(const FString& Line, const TCHAR*& OutArgs);
+const FHostTestWord* FindHostTestLine(const TCHAR* Line, const TCHAR*& OutArgs);
 
 /** The names of every operation the host records, as expect takes them ("profile NAME" for the profile's). */
 FString ListHostOperations();

@@ -353,7 +353,7 @@ bool FZorHost::RunLine(const FString& Line)
     {
         return Word->Run(*this, Args);
     }
-    const FHostTestWord* TestWord = FindHostTestLine(Line, Args);
+    const FHostTestWord* TestWord = FindHostTestLine(*Line, Args);
     if (TestWord && TestWord->Await)
     {
         TestWord->Await(*this, Args);
