@@ -139,8 +139,7 @@ bool Expect(FZorHost& Host, const TCHAR* Args)
         return false;
     }
     const std::optional<bool> Outcome = Host.GetLastOutcome(Operation);
-    FString StartedBy;
-    if (!Outcome && !FindOperationStarter(Operation, StartedBy))
+    if (!Outcome && !IsHostOperation(Operation))
     {
         UE_LOG(LogHost, Error, "expect %s: no word reports an operation of that name; one of %s",
                *MaskConsoleLine(Operation), *ListHostOperations());

@@ -99,6 +99,16 @@ void FZorHost::WatchLog()
         });
 }
 
+void FZorHost::AwaitOutcome(const FString& Operation, const FString& Subject)
+{
+    Failures->Await(Operation, Subject, EHostAwait::Once);
+}
+
+void FZorHost::AwaitOutcomes(const FString& Operation, EHostAwait Kind)
+{
+    Failures->Await(Operation, FString(), Kind);
+}
+
 void FZorHost::ReportOutcome(const FString& Operation, bool bSucceeded, const FString& Subject)
 {
     LastOutcomes.Add(Operation, bSucceeded);
@@ -330,7 +340,7 @@ void FZorHost::ExecuteLine(const FConsoleLine& Line)
     Terminal->LineTaken();
     const FString Shown = MaskConsoleLine(Line.Text);
     UE_LOG(LogHost, Display, "> %s", *Shown);
-    Failures->BeginLine(Line.Number, Line.Text, Shown);
+    Failures->BeginLine(Line.Number, Shown);
     Failures->EndLine(RunLine(Line.Text));
 }
 
@@ -340,6 +350,11 @@ bool FZorHost::RunLine(const FString& Line)
     if (const FHostWord* Word = FindHostWord(Args))
     {
         return Word->Run(*this, Args);
+    }
+    const FHostTestWord* TestWord = FindHostTestLine(*Line, Args);
+    if (TestWord && TestWord->Await)
+    {
+        TestWord->Await(*this, Args);
     }
     return RunEngineLine(Line);
 }
@@ -376,5 +391,6 @@ void FZorHost::Quit()
     FServiceConfigZor::GetZorConfigurationDelegate().Unbind();
     // Transfers still running (logout's session kills are not awaited) are cancelled, not left to the exit.
     FHttpModule::Get().Shutdown();
+    Failures->EndQuit();
     UE_LOG(LogHost, Display, "Bye");
 }
