@@ -24,16 +24,25 @@ bool ParseSeconds(const FString& Text, double& Out)
     return true;
 }
 
+/** How long wait OPERATION holds the next line at most: a bound on a hang, not a timing. */
+constexpr double OperationWaitSeconds = 30.0;
+
 bool Wait(FZorHost& Host, const TCHAR* Args)
 {
-    FString Token;
+    const FString Rest = FString(Args).TrimStartAndEnd();
     double Seconds = 0.0;
-    if (!FParse::Token(Args, Token, false) || !ParseSeconds(Token, Seconds))
+    if (ParseSeconds(Rest, Seconds))
     {
-        UE_LOG(LogHost, Warning, "usage: wait SECONDS");
+        Host.WaitFor(Seconds);
+        return true;
+    }
+    FString StartedBy;
+    if (Rest.IsEmpty() || !FindOperationStarter(Rest, StartedBy))
+    {
+        UE_LOG(LogHost, Warning, "usage: wait SECONDS|OPERATION (one of %s)", *ListHostOperations());
         return false;
     }
-    Host.WaitFor(Seconds);
+    Host.WaitForOperation(Rest, OperationWaitSeconds);
     return true;
 }
 
@@ -164,7 +173,10 @@ bool Quit(FZorHost& Host, const TCHAR*)
 
 const FHostWord Words[] = {
     {"help", "help [WORD]", "lists these words, or shows one word's usage and the values it takes", &Help},
-    {"wait", "wait SECONDS", "keeps ticking for SECONDS before the next line", &Wait},
+    {"wait", "wait SECONDS|OPERATION",
+     "keeps ticking for SECONDS, or until the OPERATION the latest line started has ended, before the next "
+     "line",
+     &Wait},
     {"expect", "expect OPERATION",
      "fails the run unless OPERATION last succeeded (login, verify, exchange code, profile GrantItem, "
      "logout, ...)",

@@ -100,14 +100,32 @@ void FZorHost::WatchLog()
 
 void FZorHost::ReportOutcome(const FString& Operation, bool bSucceeded, const FString& Subject)
 {
-    LastOutcomes.Add(Operation, bSucceeded);
+    LastOutcomes.Add(Operation, {bSucceeded, StartingLines.Num()});
     Failures->OperationEnded(Operation, bSucceeded, Subject);
 }
 
 std::optional<bool> FZorHost::GetLastOutcome(const FString& Operation) const
 {
-    const bool* Outcome = LastOutcomes.Find(Operation);
-    return Outcome ? std::optional<bool>(*Outcome) : std::nullopt;
+    const FOutcome* Outcome = LastOutcomes.Find(Operation);
+    return Outcome ? std::optional<bool>(Outcome->bSucceeded) : std::nullopt;
+}
+
+bool FZorHost::IsUnderWay(const FString& Operation) const
+{
+    FString StartedBy;
+    if (!FindOperationStarter(Operation, StartedBy))
+    {
+        return false;
+    }
+    const FOutcome* Outcome = LastOutcomes.Find(Operation);
+    for (int32 Index = StartingLines.Num() - 1; Index >= 0; --Index)
+    {
+        if (LineStartsWith(StartingLines[Index], StartedBy))
+        {
+            return !Outcome || Outcome->AfterLines <= Index;
+        }
+    }
+    return false;
 }
 
 bool FZorHost::StartEngine()
@@ -280,6 +298,34 @@ void FZorHost::WaitFor(double Seconds)
     WaitUntil = FPlatformTime::Seconds() + Seconds;
 }
 
+void FZorHost::WaitForOperation(const FString& Operation, double Seconds)
+{
+    if (IsUnderWay(Operation))
+    {
+        AwaitedOperation = Operation;
+        WaitFor(Seconds);
+    }
+}
+
+bool FZorHost::IsWaitOver()
+{
+    if (!AwaitedOperation.IsEmpty() && !IsUnderWay(AwaitedOperation))
+    {
+        AwaitedOperation.Empty();
+        WaitUntil = 0.0;
+    }
+    if (FPlatformTime::Seconds() < WaitUntil)
+    {
+        return false;
+    }
+    if (!AwaitedOperation.IsEmpty())
+    {
+        UE_LOG(LogHost, Error, "wait %s: it has not ended", *AwaitedOperation);
+        AwaitedOperation.Empty();
+    }
+    return true;
+}
+
 void FZorHost::RunFrames()
 {
     FGameThread::SetCurrent();
@@ -307,7 +353,7 @@ void FZorHost::RunFrames()
 
 void FZorHost::RunConsoleLines()
 {
-    while (!bQuit && FPlatformTime::Seconds() >= WaitUntil)
+    while (!bQuit && IsWaitOver())
     {
         FConsoleLine Line;
         if (!Console->TryPop(Line))
@@ -333,7 +379,13 @@ void FZorHost::ExecuteLine(const FConsoleLine& Line)
         Word && Word->MaskArgs ? FString(Word->Name) + " " + Word->MaskArgs(Args) : Line.Text;
     UE_LOG(LogHost, Display, "> %s", *Shown);
     Failures->BeginLine(Line.Number, Line.Text, Shown);
-    Failures->EndLine(RunLine(Line.Text));
+    StartingLines.Add(Line.Text);
+    const bool bSucceeded = RunLine(Line.Text);
+    if (!bSucceeded)
+    {
+        StartingLines.Last().Empty();
+    }
+    Failures->EndLine(bSucceeded);
 }
 
 bool FZorHost::RunLine(const FString& Line)

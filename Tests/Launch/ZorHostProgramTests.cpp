@@ -268,7 +268,7 @@ TEST_F(ZorHostProgramTest, DomainOptionSendsEveryServiceToTheBackendAndAFailedCo
     // Nothing listens on Closed; a family section naming its own Domain is overridden too.
     const std::string Closed = ClosedAddress();
     const std::string Ini = DemoIni(Closed) + "Domain=" + Closed + "\n";
-    const std::string Script = "login\nwait 2\nexpect login\nquit\n";
+    const std::string Script = "login\nwait login\nexpect login\nquit\n";
     const std::vector<std::string> Login = {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"};
 
     std::vector<std::string> Named = Login;

@@ -52,6 +52,11 @@ public:
     FUniqueNetIdPtr GetLoggedInUser(const TCHAR* Word) const;
     /** Holds the next console line back for Seconds while frames go on. */
     void WaitFor(double Seconds);
+    /**
+     * Holds the next console line back while frames go on until Operation, as started by the latest line that
+     * starts one, has ended; an error after Seconds.
+     */
+    void WaitForOperation(const FString& Operation, double Seconds);
     /** Lets go of the word states, the subsystem and the module, and ends the frame loop. */
     void Quit();
 
@@ -89,6 +94,10 @@ private:
     void WatchLog();
     void RunFrames();
     void RunConsoleLines();
+    /** The wait is over: its time has passed or the operation it awaits has ended. */
+    bool IsWaitOver();
+    /** True when the latest line that starts Operation ran before none of it ended since. */
+    bool IsUnderWay(const FString& Operation) const;
     void ExecuteLine(const FConsoleLine& Line);
     /** Runs one line; false when it failed at once. */
     bool RunLine(const FString& Line);
@@ -101,11 +110,21 @@ private:
     TWeakPtr<FOnlineIdentityZor> Identity;
     /** Console lines wait until this time (FPlatformTime seconds). */
     double WaitUntil = 0.0;
+    /** The operation whose end they wait for; empty when none. */
+    FString AwaitedOperation;
     bool bQuit = false;
     /** Written from any thread, through the log sink. */
     std::unique_ptr<FHostTerminal> Terminal;
     std::unique_ptr<FHostFailures> Failures;
-    TMap<FString, bool> LastOutcomes;
+    struct FOutcome
+    {
+        bool bSucceeded = false;
+        /** How many lines had begun when it came. */
+        int32 AfterLines = 0;
+    };
+    TMap<FString, FOutcome> LastOutcomes;
+    /** Each line that began, in turn; empty for one that failed at once, which started nothing. */
+    TArray<FString> StartingLines;
 
     /** The log sink that writes standard error and notes warnings and errors of engine lines. */
     int32 LogSinkId = 0;
