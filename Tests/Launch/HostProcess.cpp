@@ -27,6 +27,24 @@ std::vector<std::string> ReadLines(const std::string& Path)
     }
     return Lines;
 }
+
+std::string ErrorPath(const FScratchDir& Scratch)
+{
+    return Scratch.Path() + "/stderr.log";
+}
+
+std::string OutputPath(const FScratchDir& Scratch)
+{
+    return Scratch.Path() + "/stdout.log";
+}
+
+std::string ReadAll(const std::string& Path)
+{
+    std::ifstream File(Path, std::ios::binary);
+    std::ostringstream Text;
+    Text << File.rdbuf();
+    return Text.str();
+}
 } // namespace
 
 FScratchDir::FScratchDir()
@@ -85,6 +103,18 @@ std::string FHostRun::Log() const
     return Text.str();
 }
 
+std::string ReadRunOutput(const FScratchDir& Scratch)
+{
+    return ReadAll(OutputPath(Scratch)) + ReadAll(ErrorPath(Scratch));
+}
+
+void ForgetRunOutput(const FScratchDir& Scratch)
+{
+    std::error_code Ignored;
+    std::filesystem::remove(OutputPath(Scratch), Ignored);
+    std::filesystem::remove(ErrorPath(Scratch), Ignored);
+}
+
 FHostRun RunHost(const std::vector<std::string>& Arguments, const std::string& StdinPath,
                  const FScratchDir& Scratch, double TimeLimitSeconds)
 {
@@ -103,8 +133,8 @@ FHostRun RunProgram(const std::string& Program, const std::vector<std::string>& 
     }
     ArgvPointers.push_back(nullptr);
 
-    const std::string ErrorPath = Scratch.Path() + "/stderr.log";
-    const std::string OutputPath = Scratch.Path() + "/stdout.log";
+    const std::string ErrorPath = ::ErrorPath(Scratch);
+    const std::string OutputPath = ::OutputPath(Scratch);
     posix_spawn_file_actions_t Actions;
     posix_spawn_file_actions_init(&Actions);
     posix_spawn_file_actions_addopen(&Actions, STDIN_FILENO, StdinPath.c_str(), O_RDONLY, 0);

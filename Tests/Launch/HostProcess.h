@@ -44,6 +44,11 @@ struct FHostRun
 FHostRun RunHost(const std::vector<std::string>& Arguments, const std::string& StdinPath,
                  const FScratchDir& Scratch, double TimeLimitSeconds = 60.0);
 
+/** What the run under way in Scratch has written so far: standard output, then standard error. */
+std::string ReadRunOutput(const FScratchDir& Scratch);
+/** Removes what an earlier run in Scratch wrote, so that ReadRunOutput tells only of the next run. */
+void ForgetRunOutput(const FScratchDir& Scratch);
+
 /** RunHost for another program, such as a copy of zorhost. */
 FHostRun RunProgram(const std::string& Program, const std::vector<std::string>& Arguments,
                     const std::string& StdinPath, const FScratchDir& Scratch, double TimeLimitSeconds = 60.0);

@@ -33,23 +33,40 @@ std::string DemoIni(const std::string& Domain)
            "[OnlineSubsystemZor.AccountServiceZor]\nServiceName=account\n";
 }
 
-/** A loopback address nothing listens on: a port the system just handed out and took back. */
-std::string ClosedAddress()
+/**
+ * A loopback port bound and never listened on, held for the test's lifetime: a connection to it is refused,
+ * and no other program (a parallel test's backend on --port 0, say) can take it meanwhile.
+ */
+class FClosedPort
 {
-    const int Socket = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in Address{};
-    Address.sin_family = AF_INET;
-    Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t Length = sizeof(Address);
-    const bool bBound = Socket >= 0 && bind(Socket, reinterpret_cast<sockaddr*>(&Address), Length) == 0 &&
-                        getsockname(Socket, reinterpret_cast<sockaddr*>(&Address), &Length) == 0;
-    if (Socket >= 0)
+public:
+    FClosedPort()
     {
-        close(Socket);
+        sockaddr_in Address{};
+        Address.sin_family = AF_INET;
+        Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t Length = sizeof(Address);
+        const bool bBound = Socket >= 0 && bind(Socket, reinterpret_cast<sockaddr*>(&Address), Length) == 0 &&
+                            getsockname(Socket, reinterpret_cast<sockaddr*>(&Address), &Length) == 0;
+        EXPECT_TRUE(bBound) << "no loopback port to hold";
+        Text = "127.0.0.1:" + std::to_string(bBound ? ntohs(Address.sin_port) : 0);
     }
-    EXPECT_TRUE(bBound) << "no loopback port to close";
-    return "127.0.0.1:" + std::to_string(bBound ? ntohs(Address.sin_port) : 0);
-}
+    ~FClosedPort()
+    {
+        if (Socket >= 0)
+        {
+            close(Socket);
+        }
+    }
+    FClosedPort(const FClosedPort&) = delete;
+    FClosedPort& operator=(const FClosedPort&) = delete;
+
+    const std::string& Address() const { return Text; }
+
+private:
+    int Socket = socket(AF_INET, SOCK_STREAM, 0);
+    std::string Text;
+};
 
 int CountLines(const FHostRun& Run, const std::string& Text)
 {
@@ -75,33 +92,52 @@ protected:
         return Run;
     }
 
-    /** Runs zorhost on a terminal, typing each line when its milliseconds after the start have passed. */
-    FHostRun RunAtTerminal(const std::vector<std::string>& Arguments,
-                           const std::vector<std::pair<int, std::string>>& Typed)
+    /** A line typed once the program's output so far (standard output, then standard error) holds Awaited. */
+    struct FTyped
+    {
+        std::string Awaited;
+        std::string Line;
+    };
+
+    /** Runs zorhost on a terminal, typing each line as soon as what it awaits has shown. */
+    FHostRun RunAtTerminal(const std::vector<std::string>& Arguments, const std::vector<FTyped>& Typed)
     {
         const int Terminal = posix_openpt(O_RDWR | O_NOCTTY);
         EXPECT_GE(Terminal, 0);
         EXPECT_EQ(grantpt(Terminal), 0);
         EXPECT_EQ(unlockpt(Terminal), 0);
         const std::string TerminalPath = ptsname(Terminal);
+        ForgetRunOutput(Scratch);
         std::thread Typist(
-            [Terminal, &Typed]
+            [this, Terminal, &Typed]
             {
-                const auto Start = std::chrono::steady_clock::now();
-                for (const auto& [Milliseconds, Line] : Typed)
+                const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                for (const auto& [Awaited, Line] : Typed)
                 {
-                    std::this_thread::sleep_until(Start + std::chrono::milliseconds(Milliseconds));
+                    while (ReadRunOutput(Scratch).find(Awaited) == std::string::npos)
+                    {
+                        if (std::chrono::steady_clock::now() > Deadline)
+                        {
+                            ADD_FAILURE() << "never shown: " << Awaited << "; not typed: " << Line;
+                            return;
+                        }
+                        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                    }
                     const std::string Text = Line + "\n";
                     EXPECT_EQ(write(Terminal, Text.data(), Text.size()), static_cast<ssize_t>(Text.size()));
                 }
             });
-        FHostRun Run = RunHost(Arguments, TerminalPath, Scratch, 20.0);
+        FHostRun Run = RunHost(Arguments, TerminalPath, Scratch, 30.0);
         Typist.join();
         close(Terminal);
         return Run;
     }
 
+    /** A loopback address nothing listens on. */
+    const std::string& ClosedAddress() const { return ClosedPort.Address(); }
+
     FScratchDir Scratch;
+    FClosedPort ClosedPort;
 };
 
 TEST_F(ZorHostProgramTest, StartsRunsTheScriptAndShutsDownInOrder)
@@ -165,7 +201,7 @@ TEST_F(ZorHostProgramTest, EndOfStandardInputQuitsAfterTheLastLine)
 TEST_F(ZorHostProgramTest, PromptsWhenStandardInputIsATerminal)
 {
     const FHostRun Run =
-        RunAtTerminal({"-ini=" + Scratch.WriteFile("Engine.ini", EnabledIni)}, {{1000, "quit"}});
+        RunAtTerminal({"-ini=" + Scratch.WriteFile("Engine.ini", EnabledIni)}, {{"zorhost> ", "quit"}});
     EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
     ASSERT_FALSE(Run.OutputLines.empty()) << Run.Log();
     EXPECT_TRUE(Run.OutputLines[0].starts_with("zorhost> ")) << Run.Log();
@@ -177,7 +213,7 @@ TEST_F(ZorHostProgramTest, ResultsThatArriveAfterThePromptDrawItAgain)
     // Nothing listens there: the login fails a few frames after the prompt came back.
     const FHostRun Run = RunAtTerminal({"-ini=" + Scratch.WriteFile("Engine.ini", DemoIni(ClosedAddress())),
                                         "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"},
-                                       {{1000, "login"}, {3000, "quit"}});
+                                       {{"zorhost> ", "login"}, {"OnLoginComplete", "quit"}});
     EXPECT_TRUE(Run.HasLine("OnLoginComplete LocalUserNum=0 bWasSuccessful=0")) << Run.Log();
     ASSERT_FALSE(Run.OutputLines.empty()) << Run.Log();
     // Drawn again on a line of its own after each entry.
@@ -266,7 +302,7 @@ TEST_F(ZorHostProgramTest, DomainOptionSendsEveryServiceToTheBackendAndAFailedCo
     ASSERT_GT(Port, 0);
     const std::string Address = "127.0.0.1:" + std::to_string(Port);
     // Nothing listens on Closed; a family section naming its own Domain is overridden too.
-    const std::string Closed = ClosedAddress();
+    const std::string& Closed = ClosedAddress();
     const std::string Ini = DemoIni(Closed) + "Domain=" + Closed + "\n";
     const std::string Script = "login\nwait login\nexpect login\nquit\n";
     const std::vector<std::string> Login = {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"};
