@@ -320,7 +320,9 @@ bool FZorHost::IsWaitOver()
     }
     if (!AwaitedOperation.IsEmpty())
     {
+        // Not ended in time counts as failed, on the line that started it, so no later check can miss it.
         UE_LOG(LogHost, Error, "wait %s: it has not ended", *AwaitedOperation);
+        Failures->OperationEnded(AwaitedOperation, false);
         AwaitedOperation.Empty();
     }
     return true;

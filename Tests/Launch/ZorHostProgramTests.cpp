@@ -288,7 +288,7 @@ TEST_F(ZorHostProgramTest, RefusesBadArgumentsAndMissingFiles)
 TEST_F(ZorHostProgramTest, CommandLineValuesWithBlanksReachTheModuleWhole)
 {
     // Nothing listens there, so the login fails; its request line shows what the module read.
-    const FHostRun Run = RunScript(DemoIni(ClosedAddress()), "login\nwait 1\nquit\n",
+    const FHostRun Run = RunScript(DemoIni(ClosedAddress()), "login\nwait login\nquit\n",
                                    {"LOGIN=demo user@example.com", "PASSWORD=a secret", "TYPE=tavo"});
     EXPECT_EQ(Run.ExitCode, 1) << Run.Log();
     EXPECT_TRUE(Run.HasLine("type=tavo, id=demo user@example.com")) << Run.Log();
@@ -335,9 +335,9 @@ TEST_F(ZorHostProgramTest, LogsInMakesAnExchangeCodeAndLogsOutAgainstTheLocalBac
 
     const FHostRun Run = RunScript(
         DemoIni("127.0.0.1:" + std::to_string(Port)),
-        "login\nwait 2\nexpect login\nexpect purchase login\nexpect verify\n"
-        "ONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\nwait 1.5\nexpect Exchange Code\n"
-        "logout\nwait 0.5\nexpect logout\nquit\n",
+        "login\nwait login\nexpect login\nwait purchase login\nexpect purchase login\nwait verify\n"
+        "expect verify\nONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\nwait Exchange Code\n"
+        "expect Exchange Code\nlogout\nwait logout\nexpect logout\nquit\n",
         {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo", "-log=LogOnline:VeryVerbose"});
     Backend.Stop();
     ASSERT_EQ(Run.ExitCode, 0) << Run.Log();
@@ -377,11 +377,12 @@ TEST_F(ZorHostProgramTest, RoundTripsThePlayerProfileOfTheLoggedInUser)
                       "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n"
                       "[OnlineSubsystemZor.ZorProfile]\n"
                       "ZorClientCommandUrl=/api/profile/`accountId/client/`fname?profileId=`profileId\n",
-                  "profile query\nlogin\nwait 2\nprofile command GrantItem "
+                  "profile query\nlogin\nwait login\nprofile command GrantItem "
                   "{\"templateId\":\"Hat.Red\",\"quantity\":2}\n"
                   "profile command SetStat {\"name\":\"wins\",\"value\":7}\nprofile command NoSuchCommand\n"
-                  "profile command SetStat [1]\nwait 2\nexpect profile GrantItem\nexpect profile SetStat\n"
-                  "logout\nwait 1\nprofile query\nwait 1\nquit\n",
+                  "profile command SetStat [1]\nwait profile GrantItem\nwait profile SetStat\n"
+                  "wait profile NoSuchCommand\nexpect profile GrantItem\nexpect profile SetStat\n"
+                  "logout\nwait logout\nprofile query\nquit\n",
                   {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"});
     Backend.Stop();
     ASSERT_EQ(Run.ExitCode, 1) << Run.Log();
@@ -412,7 +413,9 @@ TEST_F(ZorHostProgramTest, TheExitStatusTellsWhetherEveryLineSucceeded)
     const FCase Cases[] = {
         {"help\nwait 0\nquit\n", 0, "> quit"},
         {"nosuchword\n", 1, "Unknown command: nosuchword"},
-        {"wait x\n", 1, "usage: wait SECONDS"},
+        {"wait x\n", 1, "usage: wait SECONDS|OPERATION (one of login, "},
+        // Nothing under way: the next line runs at once.
+        {"wait login\nquit\n", 0, "> quit"},
         {"profile\n", 1, "usage: profile query"},
         {"profile query\n", 1, "profile: local user 0 is not logged in"},
         {"logout\n", 1, "OnLogoutComplete LocalUserNum=0 bWasSuccessful=0"},
@@ -491,10 +494,11 @@ TEST_F(ZorHostProgramTest, ListsTheDemoUsersEntitlementsAndBuildsAgainstTheLocal
         DemoIni("127.0.0.1:" + std::to_string(Port)) +
             "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n" +
             "[OnlineSubsystemZor.OnlineEntitlementsZor]\nServiceName=commerce\n",
-        "login\nwait 2\nexpect login\nentitlements\nbuilds Live Windows\nselfpatch Live Windows\n"
-        "builds2 Live Windows\nselfpatch2 Live Linux\nwait 1.5\nexpect entitlements\nexpect builds\n"
-        "expect selfpatch\nexpect builds2\nexpect selfpatch2\ndownload2 ZorDemoGame demo-game-deluxe-item\n"
-        "wait 1\nexpect download2\ndownload2 NoSuchApp\nquit\n",
+        "login\nwait login\nexpect login\nentitlements\nbuilds Live Windows\nselfpatch Live Windows\n"
+        "builds2 Live Windows\nselfpatch2 Live Linux\nwait entitlements\nwait builds\nwait selfpatch\n"
+        "wait builds2\nwait selfpatch2\nexpect entitlements\nexpect builds\nexpect selfpatch\n"
+        "expect builds2\nexpect selfpatch2\ndownload2 ZorDemoGame demo-game-deluxe-item\nwait download2\n"
+        "expect download2\ndownload2 NoSuchApp\nquit\n",
         {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"});
     Backend.Stop();
     // The one failure is the download of a build that the last answer did not hold.
