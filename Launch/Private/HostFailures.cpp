@@ -82,6 +82,24 @@ void FHostFailures::OperationEnded(const FString& Operation, bool bSucceeded, co
     CountUnstarted(Operation);
 }
 
+bool FHostFailures::IsAwaiting(const FString& Operation) const
+{
+    FString StartedBy;
+    if (!FindOperationStarter(Operation, StartedBy))
+    {
+        return false;
+    }
+    for (int32 Index = Lines.Num() - 1; Index >= 0; --Index)
+    {
+        const FRanLine& Line = Lines[Index];
+        if (!Line.bRefused && LineStartsWith(Line.Text, StartedBy))
+        {
+            return !Line.Answered.Contains(Operation);
+        }
+    }
+    return false;
+}
+
 void FHostFailures::BeginQuit()
 {
     bQuitting = true;

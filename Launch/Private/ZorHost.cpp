@@ -100,32 +100,14 @@ void FZorHost::WatchLog()
 
 void FZorHost::ReportOutcome(const FString& Operation, bool bSucceeded, const FString& Subject)
 {
-    LastOutcomes.Add(Operation, {bSucceeded, StartingLines.Num()});
+    LastOutcomes.Add(Operation, bSucceeded);
     Failures->OperationEnded(Operation, bSucceeded, Subject);
 }
 
 std::optional<bool> FZorHost::GetLastOutcome(const FString& Operation) const
 {
-    const FOutcome* Outcome = LastOutcomes.Find(Operation);
-    return Outcome ? std::optional<bool>(Outcome->bSucceeded) : std::nullopt;
-}
-
-bool FZorHost::IsUnderWay(const FString& Operation) const
-{
-    FString StartedBy;
-    if (!FindOperationStarter(Operation, StartedBy))
-    {
-        return false;
-    }
-    const FOutcome* Outcome = LastOutcomes.Find(Operation);
-    for (int32 Index = StartingLines.Num() - 1; Index >= 0; --Index)
-    {
-        if (LineStartsWith(StartingLines[Index], StartedBy))
-        {
-            return !Outcome || Outcome->AfterLines <= Index;
-        }
-    }
-    return false;
+    const bool* Outcome = LastOutcomes.Find(Operation);
+    return Outcome ? std::optional<bool>(*Outcome) : std::nullopt;
 }
 
 bool FZorHost::StartEngine()
@@ -300,7 +282,7 @@ void FZorHost::WaitFor(double Seconds)
 
 void FZorHost::WaitForOperation(const FString& Operation, double Seconds)
 {
-    if (IsUnderWay(Operation))
+    if (Failures->IsAwaiting(Operation))
     {
         AwaitedOperation = Operation;
         WaitFor(Seconds);
@@ -309,7 +291,7 @@ void FZorHost::WaitForOperation(const FString& Operation, double Seconds)
 
 bool FZorHost::IsWaitOver()
 {
-    if (!AwaitedOperation.IsEmpty() && !IsUnderWay(AwaitedOperation))
+    if (!AwaitedOperation.IsEmpty() && !Failures->IsAwaiting(AwaitedOperation))
     {
         AwaitedOperation.Empty();
         WaitUntil = 0.0;
@@ -381,13 +363,7 @@ void FZorHost::ExecuteLine(const FConsoleLine& Line)
         Word && Word->MaskArgs ? FString(Word->Name) + " " + Word->MaskArgs(Args) : Line.Text;
     UE_LOG(LogHost, Display, "> %s", *Shown);
     Failures->BeginLine(Line.Number, Line.Text, Shown);
-    StartingLines.Add(Line.Text);
-    const bool bSucceeded = RunLine(Line.Text);
-    if (!bSucceeded)
-    {
-        StartingLines.Last().Empty();
-    }
-    Failures->EndLine(bSucceeded);
+    Failures->EndLine(RunLine(Line.Text));
 }
 
 bool FZorHost::RunLine(const FString& Line)

@@ -55,15 +55,15 @@ TEST(CloudHostProgramTest, RoundTripsACloudFileThroughTheBackendAndItsCache)
         "[OnlineSubsystemZor.AccountServiceZor]\nServiceName=account\n"
         "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n";
     const std::string Script =
-        "cloud list\nlogin\nwait 2\nexpect login\ncloud list\nwait 1\n"
-        "cloud write notes.txt hello cloud\nwait 1\nexpect cloud write\n"
-        "cloud list\nwait 1\nexpect cloud list\n"
+        "cloud list\nlogin\nwait login\nexpect login\ncloud list\nwait 1\n"
+        "cloud write notes.txt hello cloud\nwait cloud write\nexpect cloud write\n"
+        "cloud list\nwait cloud list\nexpect cloud list\n"
         "cloud delete notes.txt local\nexpect cloud delete\n"
-        "cloud read notes.txt\nwait 1\nexpect cloud read\n"
+        "cloud read notes.txt\nwait cloud read\nexpect cloud read\n"
         "cloud read notes.txt\nexpect cloud read\n"
-        "title list\nwait 1\nexpect title list\ntitle read motd.txt\nwait 1\nexpect title read\n"
-        "time\nwait 1\nexpect time\n"
-        "cloud delete notes.txt\nwait 1\nexpect cloud delete\nquit\n";
+        "title list\nwait title list\nexpect title list\ntitle read motd.txt\nwait title read\nexpect title read\n"
+        "time\nwait time\nexpect time\n"
+        "cloud delete notes.txt\nwait cloud delete\nexpect cloud delete\nquit\n";
     const FHostRun Run = RunInScratch(Scratch, Ini, Script);
     Backend.Stop();
 
@@ -106,8 +106,8 @@ TEST(CloudHostProgramTest, RedirectedWriteAndListFailAndTheSavedCopyStays)
     Hostile.Override({"PUT", ".*/cloudstorage/user/[^/]+/moved\\.txt", "", 302, ""});
     Hostile.Override({"GET", ".*/cloudstorage/user/[^/]+", "", 302, "[]"});
     const std::string Ini = LocalBackendIni(HostilePort);
-    const std::string Script = "login\nwait 2\nexpect login\n"
-                               "cloud write kept.txt saved\nwait 1\nexpect cloud write\n"
+    const std::string Script = "login\nwait login\nexpect login\n"
+                               "cloud write kept.txt saved\nwait cloud write\nexpect cloud write\n"
                                "cloud write moved.txt lost\nwait 1\ncloud list\nwait 1\nquit\n";
     const FHostRun Run = RunInScratch(Scratch, Ini, Script);
     Backend.Stop();

@@ -14,7 +14,7 @@ protected:
     /** Logs in, runs the console lines with time for their requests, and quits. */
     FHostRun Run(const std::string& Lines)
     {
-        const FHostRun Result = RunAsDemoPlayer("login\nwait 2\nexpect login\n" + Lines + "\nwait 2\nquit\n");
+        const FHostRun Result = RunAsDemoPlayer("login\nwait login\nexpect login\n" + Lines + "\nwait 2\nquit\n");
         EXPECT_EQ(Result.ExitCode, 0) << Result.Log();
         return Result;
     }
@@ -101,8 +101,8 @@ TEST(DriverScaleProgramTest, ALogoutAmidThousandsOfBuildsEndsTheBuildInfoDriverI
     const int Port = StartOnFreePort(Backend);
     ASSERT_GT(Port, 0);
     FScratchDir Scratch;
-    const std::string Script = "login\nwait 2\nexpect login\nONLINE SUB=ZOR TEST BUILDINFOV2 Live\nwait 5\n"
-                               "logout\nwait 1\nexpect logout\nquit\n";
+    const std::string Script = "login\nwait login\nexpect login\nONLINE SUB=ZOR TEST BUILDINFOV2 Live\nwait 5\n"
+                               "logout\nwait logout\nexpect logout\nquit\n";
     const FHostRun Result =
         RunHost({"-ini=" + Scratch.WriteFile("Engine.ini", LocalBackendIni(Port)), "-log=LogOnline:Warning",
                  "-exec=" + Scratch.WriteFile("script.zorhost", Script), "LOGIN=demo@example.com",

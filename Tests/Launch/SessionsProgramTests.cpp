@@ -67,12 +67,12 @@ TEST(SessionsProgramTest, TwoHostsFindEachOthersSessionsOnlineAndOnTheLAN)
     const std::string Ini = Scratch.WriteFile("engine.ini", SessionIni(Port));
     const std::string ServerScript = Scratch.WriteFile(
         "server.txt",
-        "session create lan1 lan\nsession create srv1 mode=ctf level=3\nwait 1\n"
-        "expect session create\nwait 10\nsession destroy srv1\nwait 1\nexpect session destroy\nquit\n");
+        "session create lan1 lan\nsession create srv1 mode=ctf level=3\nwait session create\n"
+        "expect session create\nwait 10\nsession destroy srv1\nwait session destroy\nexpect session destroy\nquit\n");
     const std::string ClientScript = Scratch.WriteFile(
         "client.txt",
-        "login\nwait 2\nexpect login\nsession find mode=ctf level=3\nwait 1\nexpect session find\n"
-        "session join srv1 x\nsession join srv1 0.5\nsession find lan\nwait 6\nexpect session find\nquit\n");
+        "login\nwait login\nexpect login\nsession find mode=ctf level=3\nwait session find\nexpect session find\n"
+        "session join srv1 x\nsession join srv1 0.5\nsession find lan\nwait session find\nexpect session find\nquit\n");
 
     auto Server = std::async(
         std::launch::async,
@@ -111,7 +111,7 @@ TEST(SessionsProgramTest, TwoHostsFindEachOthersSessionsOnlineAndOnTheLAN)
 // Each destroy comes before its create's reply: the service keeps only the two sessions the game still holds.
 TEST_F(FSessionsHostTest, SessionsDestroyedWhileCreatingAreNotLeftOnTheBackend)
 {
-    std::string Script = "login\nwait 2\nexpect login\nsession create kept\n";
+    std::string Script = "login\nwait login\nexpect login\nsession create kept\n";
     for (int Pair = 0; Pair < 10; ++Pair)
     {
         Script += "session create q1\nsession destroy q1\n";

@@ -24,7 +24,7 @@ TEST_F(FBackendHostTest, TokensAsShortAsTheRefreshThresholdAreRenewedAFewTimesAM
     // all start at the threshold, and each check answers with what is left of them.
     Backend.SetTokenLifetime(100);
     const std::string Script =
-        "login\nwait 2\nexpect login\ntitle list\nwait 2\nexpect title list\nwait 20\nquit\n";
+        "login\nwait login\nexpect login\ntitle list\nwait title list\nexpect title list\nwait 20\nquit\n";
     const FHostRun Run =
         RunHost({"-ini=" + Ini, "-exec=" + Scratch.WriteFile("script.zorhost", Script),
                  "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo", "-log=LogOnline:Verbose"},

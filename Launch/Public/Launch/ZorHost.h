@@ -53,8 +53,8 @@ public:
     /** Holds the next console line back for Seconds while frames go on. */
     void WaitFor(double Seconds);
     /**
-     * Holds the next console line back while frames go on until Operation, as started by the latest line that
-     * starts one, has ended; an error after Seconds.
+     * Holds the next console line back while frames go on until the latest line that started Operation has
+     * had its outcome; after Seconds the operation counts as failed.
      */
     void WaitForOperation(const FString& Operation, double Seconds);
     /** Lets go of the word states, the subsystem and the module, and ends the frame loop. */
@@ -96,8 +96,6 @@ private:
     void RunConsoleLines();
     /** The wait is over: its time has passed or the operation it awaits has ended. */
     bool IsWaitOver();
-    /** True when the latest line that starts Operation ran before none of it ended since. */
-    bool IsUnderWay(const FString& Operation) const;
     void ExecuteLine(const FConsoleLine& Line);
     /** Runs one line; false when it failed at once. */
     bool RunLine(const FString& Line);
@@ -116,15 +114,7 @@ private:
     /** Written from any thread, through the log sink. */
     std::unique_ptr<FHostTerminal> Terminal;
     std::unique_ptr<FHostFailures> Failures;
-    struct FOutcome
-    {
-        bool bSucceeded = false;
-        /** How many lines had begun when it came. */
-        int32 AfterLines = 0;
-    };
-    TMap<FString, FOutcome> LastOutcomes;
-    /** Each line that began, in turn; empty for one that failed at once, which started nothing. */
-    TArray<FString> StartingLines;
+    TMap<FString, bool> LastOutcomes;
 
     /** The log sink that writes standard error and notes warnings and errors of engine lines. */
     int32 LogSinkId = 0;
