@@ -92,43 +92,14 @@ protected:
         return Run;
     }
 
-    /** A line typed once the program's output so far (standard output, then standard error) holds Awaited. */
-    struct FTyped
-    {
-        std::string Awaited;
-        std::string Line;
-    };
-
-    /** Runs zorhost on a terminal, typing each line as soon as what it awaits has shown. */
-    FHostRun RunAtTerminal(const std::vector<std::string>& Arguments, const std::vector<FTyped>& Typed)
+    /** Runs zorhost on a terminal, typing each line as soon as it is ready. */
+    FHostRun RunAtTerminal(const std::vector<std::string>& Arguments, const std::vector<FTypedLine>& Typed)
     {
         const int Terminal = posix_openpt(O_RDWR | O_NOCTTY);
         EXPECT_GE(Terminal, 0);
         EXPECT_EQ(grantpt(Terminal), 0);
         EXPECT_EQ(unlockpt(Terminal), 0);
-        const std::string TerminalPath = ptsname(Terminal);
-        ForgetRunOutput(Scratch);
-        std::thread Typist(
-            [this, Terminal, &Typed]
-            {
-                const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-                for (const auto& [Awaited, Line] : Typed)
-                {
-                    while (ReadRunOutput(Scratch).find(Awaited) == std::string::npos)
-                    {
-                        if (std::chrono::steady_clock::now() > Deadline)
-                        {
-                            ADD_FAILURE() << "never shown: " << Awaited << "; not typed: " << Line;
-                            return;
-                        }
-                        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-                    }
-                    const std::string Text = Line + "\n";
-                    EXPECT_EQ(write(Terminal, Text.data(), Text.size()), static_cast<ssize_t>(Text.size()));
-                }
-            });
-        FHostRun Run = RunHost(Arguments, TerminalPath, Scratch, 30.0);
-        Typist.join();
+        FHostRun Run = RunHostTyping(Arguments, ptsname(Terminal), Terminal, Typed, Scratch, 30.0);
         close(Terminal);
         return Run;
     }
@@ -200,8 +171,8 @@ TEST_F(ZorHostProgramTest, EndOfStandardInputQuitsAfterTheLastLine)
 
 TEST_F(ZorHostProgramTest, PromptsWhenStandardInputIsATerminal)
 {
-    const FHostRun Run =
-        RunAtTerminal({"-ini=" + Scratch.WriteFile("Engine.ini", EnabledIni)}, {{"zorhost> ", "quit"}});
+    const FHostRun Run = RunAtTerminal({"-ini=" + Scratch.WriteFile("Engine.ini", EnabledIni)},
+                                       {{Shows(Scratch, "zorhost> "), "quit"}});
     EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
     ASSERT_FALSE(Run.OutputLines.empty()) << Run.Log();
     EXPECT_TRUE(Run.OutputLines[0].starts_with("zorhost> ")) << Run.Log();
@@ -211,9 +182,10 @@ TEST_F(ZorHostProgramTest, PromptsWhenStandardInputIsATerminal)
 TEST_F(ZorHostProgramTest, ResultsThatArriveAfterThePromptDrawItAgain)
 {
     // Nothing listens there: the login fails a few frames after the prompt came back.
-    const FHostRun Run = RunAtTerminal({"-ini=" + Scratch.WriteFile("Engine.ini", DemoIni(ClosedAddress())),
-                                        "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"},
-                                       {{"zorhost> ", "login"}, {"OnLoginComplete", "quit"}});
+    const FHostRun Run =
+        RunAtTerminal({"-ini=" + Scratch.WriteFile("Engine.ini", DemoIni(ClosedAddress())),
+                       "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"},
+                      {{Shows(Scratch, "zorhost> "), "login"}, {Shows(Scratch, "OnLoginComplete"), "quit"}});
     EXPECT_TRUE(Run.HasLine("OnLoginComplete LocalUserNum=0 bWasSuccessful=0")) << Run.Log();
     ASSERT_FALSE(Run.OutputLines.empty()) << Run.Log();
     // Drawn again on a line of its own after each entry.
