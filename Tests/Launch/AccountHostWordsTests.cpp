@@ -76,7 +76,7 @@ TEST_F(AccountHostWordsTest, RefusalsFailTheRun)
         const char* Script;
         const char* Line;
     } Cases[] = {
-        {"account create demo@example.com Taken pw\nwait 1\nquit\n",
+        {"account create demo@example.com Taken pw\nwait account create\nquit\n",
          "OnCreateAccountComplete bWasSuccessful=0"},
         {"account create\nquit\n", "usage: account create EMAIL NAME PASSWORD"},
         {"mapping query\nquit\n", "mapping: local user 0 is not logged in"},

@@ -66,13 +66,14 @@ TEST(SessionsProgramTest, TwoHostsFindEachOthersSessionsOnlineAndOnTheLAN)
     FScratchDir Scratch;
     const std::string Ini = Scratch.WriteFile("engine.ini", SessionIni(Port));
     const std::string ServerScript = Scratch.WriteFile(
-        "server.txt",
-        "session create lan1 lan\nsession create srv1 mode=ctf level=3\nwait session create\n"
-        "expect session create\nwait 10\nsession destroy srv1\nwait session destroy\nexpect session destroy\nquit\n");
-    const std::string ClientScript = Scratch.WriteFile(
-        "client.txt",
-        "login\nwait login\nexpect login\nsession find mode=ctf level=3\nwait session find\nexpect session find\n"
-        "session join srv1 x\nsession join srv1 0.5\nsession find lan\nwait session find\nexpect session find\nquit\n");
+        "server.txt", "session create lan1 lan\nsession create srv1 mode=ctf level=3\nwait session create\n"
+                      "expect session create\nwait 10\nsession destroy srv1\nwait session destroy\nexpect "
+                      "session destroy\nquit\n");
+    const std::string ClientScript =
+        Scratch.WriteFile("client.txt", "login\nwait login\nexpect login\nsession find mode=ctf "
+                                        "level=3\nwait session find\nexpect session find\n"
+                                        "session join srv1 x\nsession join srv1 0.5\nsession find lan\nwait "
+                                        "session find\nexpect session find\nquit\n");
 
     auto Server = std::async(
         std::launch::async,

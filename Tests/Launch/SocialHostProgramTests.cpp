@@ -38,14 +38,15 @@ TEST(SocialHostProgramTest, TwoHostsBefriendEachOtherAndExchangeAMessage)
                                      "\nwait friends invite\nexpect friends invite\nquit\n");
     const FHostRun Answer =
         Play(Scratch, Ini, Rival,
-             "login\nwait 2\nfriends read\nwait friends read\nexpect friends read\nfriends accept " + DemoUserId +
-                 "\nwait friends accept\nexpect friends accept\nmessages send " + DemoUserId +
+             "login\nwait login\nfriends read\nwait friends read\nexpect friends read\nfriends accept " +
+                 DemoUserId + "\nwait friends accept\nexpect friends accept\nmessages send " + DemoUserId +
                  " gold=5 ratio=2.5 note=hello\nwait messages send\nexpect messages send\nquit\n");
-    const FHostRun Read =
-        Play(Scratch, Ini, Demo,
-             "login\nwait 2\nfriends read\nwait 1\nmessages list\nwait messages list\nexpect messages list\n"
-             "messages read msg-1\nwait messages read\nexpect messages read\nmessages delete msg-1\nwait messages delete\n"
-             "expect messages delete\nquit\n");
+    const FHostRun Read = Play(Scratch, Ini, Demo,
+                               "login\nwait login\nfriends read\nwait friends read\nmessages list\nwait "
+                               "messages list\nexpect messages list\n"
+                               "messages read msg-1\nwait messages read\nexpect messages read\nmessages "
+                               "delete msg-1\nwait messages delete\n"
+                               "expect messages delete\nquit\n");
     Backend.Stop();
 
     EXPECT_EQ(Invite.ExitCode, 0) << Invite.Log();
