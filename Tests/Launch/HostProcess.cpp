@@ -160,8 +160,10 @@ FHostRun RunTyping(const std::vector<std::string>& Arguments, const std::string&
                    double TimeLimitSeconds)
 {
     ForgetRunOutput(Scratch);
-    const FClock::time_point Deadline = FClock::now() + std::chrono::duration_cast<FClock::duration>(
-                                                            std::chrono::duration<double>(TimeLimitSeconds));
+    // Half the run's limit, so that a run whose line is never ready still ends its input and exits by itself.
+    const FClock::time_point Deadline =
+        FClock::now() +
+        std::chrono::duration_cast<FClock::duration>(std::chrono::duration<double>(TimeLimitSeconds / 2));
     std::thread Typist(
         [InputFd, bEndInput, &Typed, Deadline]
         {

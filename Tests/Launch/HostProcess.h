@@ -64,7 +64,7 @@ std::function<bool()> Shows(const FScratchDir& Scratch, const std::string& Text)
 
 /**
  * RunHost with standard input read from InputPath, while each line is written to InputFd as soon as it is
- * ready, in turn. A line still not ready at the time limit fails the test, and no later line is typed.
+ * ready, in turn. A line still not ready at half the time limit fails the test, and no later line is typed.
  */
 FHostRun RunHostTyping(const std::vector<std::string>& Arguments, const std::string& InputPath, int InputFd,
                        const std::vector<FTypedLine>& Typed, const FScratchDir& Scratch,
