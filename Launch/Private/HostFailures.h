@@ -21,8 +21,7 @@ public:
      * A failure with no such line is the running line's, else counted as started by none.
      */
     void OperationEnded(const FString& Operation, bool bSucceeded, const FString& Subject = FString());
-    /** Whether the latest line that started Operation (and did not fail at once) still waits for its outcome.
-     */
+    /** Whether the latest line that started Operation, not failing at once, still waits for its outcome. */
     bool IsAwaiting(const FString& Operation) const;
     /** Quitting cuts short what is still running; what fails from now on fails no line. */
     void BeginQuit();
