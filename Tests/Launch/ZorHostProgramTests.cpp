@@ -2,14 +2,12 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
-#include <chrono>
 #include <fcntl.h>
 #include <filesystem>
 #include <netinet/in.h>
 #include <regex>
 #include <stdlib.h>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
