@@ -62,6 +62,7 @@ void FHostFailures::OperationEnded(const FString& Operation, bool bSucceeded, co
         }
         return;
     }
+    Awaited[Index].bAnswered = true;
     const FAwaited Entry = Awaited[Index];
     if (Entry.Kind == EHostAwait::Once)
     {
@@ -110,6 +111,19 @@ int32 FHostFailures::FindAwaited(const FString& Operation, const FString& Subjec
         }
     }
     return Index;
+}
+
+bool FHostFailures::IsAwaiting(const FString& Operation) const
+{
+    for (int32 Index = Awaited.Num() - 1; Index >= 0; --Index)
+    {
+        const FAwaited& Entry = Awaited[Index];
+        if (!Lines[Entry.Line].bRefused && Entry.Operation.Equals(Operation, ESearchCase::IgnoreCase))
+        {
+            return Entry.Kind == EHostAwait::Once || !Entry.bAnswered;
+        }
+    }
+    return false;
 }
 
 void FHostFailures::BeginQuit()

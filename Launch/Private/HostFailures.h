@@ -36,6 +36,11 @@ public:
      * failure with no such line is the running line's, else counted as started by none.
      */
     void OperationEnded(const FString& Operation, bool bSucceeded, const FString& Subject = FString());
+    /**
+     * Whether the latest line that started Operation, not failing at once, still awaits it: its one outcome,
+     * or a first one of its steps or upkeep.
+     */
+    bool IsAwaiting(const FString& Operation) const;
     /** Quitting cuts short what is still running: upkeep fails nothing from now on. */
     void BeginQuit();
     /** Quitting is done: a line still awaiting an outcome once failed. */
@@ -63,6 +68,7 @@ private:
         EHostAwait Kind;
         /** Index into Lines. */
         int32 Line;
+        bool bAnswered = false;
     };
 
     struct FUnstartedFailures

@@ -291,6 +291,36 @@ void FZorHost::WaitFor(double Seconds)
     WaitUntil = FPlatformTime::Seconds() + Seconds;
 }
 
+void FZorHost::WaitForOperation(const FString& Operation, double Seconds)
+{
+    if (Failures->IsAwaiting(Operation))
+    {
+        AwaitedOperation = Operation;
+        WaitFor(Seconds);
+    }
+}
+
+bool FZorHost::IsWaitOver()
+{
+    if (!AwaitedOperation.IsEmpty() && !Failures->IsAwaiting(AwaitedOperation))
+    {
+        AwaitedOperation.Empty();
+        WaitUntil = 0.0;
+    }
+    if (FPlatformTime::Seconds() < WaitUntil)
+    {
+        return false;
+    }
+    if (!AwaitedOperation.IsEmpty())
+    {
+        // Not ended in time counts as failed, on the line that started it, so no later check can miss it.
+        UE_LOG(LogHost, Error, "wait %s: it has not ended", *AwaitedOperation);
+        Failures->OperationEnded(AwaitedOperation, false);
+        AwaitedOperation.Empty();
+    }
+    return true;
+}
+
 void FZorHost::RunFrames()
 {
     FGameThread::SetCurrent();
@@ -318,7 +348,7 @@ void FZorHost::RunFrames()
 
 void FZorHost::RunConsoleLines()
 {
-    while (!bQuit && FPlatformTime::Seconds() >= WaitUntil)
+    while (!bQuit && IsWaitOver())
     {
         FConsoleLine Line;
         if (!Console->TryPop(Line))

@@ -54,6 +54,11 @@ public:
     FUniqueNetIdPtr GetLoggedInUser(const TCHAR* Word) const;
     /** Holds the next console line back for Seconds while frames go on. */
     void WaitFor(double Seconds);
+    /**
+     * Holds the next console line back while frames go on until the latest line that started Operation has
+     * had its outcome; after Seconds the operation counts as failed.
+     */
+    void WaitForOperation(const FString& Operation, double Seconds);
     /** Lets go of the word states, the subsystem and the module, and ends the frame loop. */
     void Quit();
 
@@ -96,6 +101,8 @@ private:
     void WatchLog();
     void RunFrames();
     void RunConsoleLines();
+    /** The wait is over: its time has passed or the operation it awaits has ended. */
+    bool IsWaitOver();
     void ExecuteLine(const FConsoleLine& Line);
     /** Runs one line; false when it failed at once. */
     bool RunLine(const FString& Line);
@@ -108,6 +115,8 @@ private:
     TWeakPtr<FOnlineIdentityZor> Identity;
     /** Console lines wait until this time (FPlatformTime seconds). */
     double WaitUntil = 0.0;
+    /** The operation whose end they wait for; empty when none. */
+    FString AwaitedOperation;
     bool bQuit = false;
     /** Written from any thread, through the log sink. */
     std::unique_ptr<FHostTerminal> Terminal;
