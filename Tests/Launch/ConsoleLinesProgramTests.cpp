@@ -32,13 +32,13 @@ protected:
 
 TEST_F(ConsoleLinesProgramTest, MistakesGetTheirUsageAndAnswersSayWhatWasFound)
 {
-    const FHostRun Result =
-        Run("login\nwait 2\nsession create\nsession create Game MAP=forest\nwait 1\n"
-            "session update Game MAP=desert\nwait 1\nexpect session update\n"
-            "session find MAP=desert\nwait 1\nexpect session find\nsession start\n"
-            "order create\nusers query bogus\nmapping find NoSuchName\n"
-            "mapping add handheld hh-id:proof\nwait 1\nmapping query handheld\nwait 1\n"
-            "builds NoSuchLabel Windows\nbuilds2 NoSuchLabel Windows\nwait 1\nhelp friends\n");
+    const FHostRun Result = Run(
+        "login\nwait login\nsession create\nsession create Game MAP=forest\nwait session create\n"
+        "session update Game MAP=desert\nwait session update\nexpect session update\n"
+        "session find MAP=desert\nwait session find\nexpect session find\nsession start\n"
+        "order create\nusers query bogus\nmapping find NoSuchName\n"
+        "mapping add handheld hh-id:proof\nwait mapping add\nmapping query handheld\nwait mapping query\n"
+        "builds NoSuchLabel Windows\nbuilds2 NoSuchLabel Windows\nwait builds\nwait builds2\nhelp friends\n");
     EXPECT_EQ(Result.ExitCode, 1) << Result.Log();
     EXPECT_EQ(Result.OutputLines,
               (std::vector<std::string>{"passed: session update", "passed: session find"}));
@@ -103,8 +103,9 @@ TEST_F(ConsoleLinesProgramTest, EveryWordThatNeedsALoginSaysSoOneWay)
 // Each failed line counts once: at once and through its event, or through both operations a login starts.
 TEST_F(ConsoleLinesProgramTest, TheFailureSummaryListsEachFailedLineOnce)
 {
-    const FHostRun Result = Run("# a comment still counts as a line\nlogout\nsession update Nowhere\n"
-                                "account delete demo@example.com wrong-password\nwait 1\nnosuchword\nhelp\n");
+    const FHostRun Result =
+        Run("# a comment still counts as a line\nlogout\nsession update Nowhere\n"
+            "account delete demo@example.com wrong-password\nwait account delete\nnosuchword\nhelp\n");
     EXPECT_EQ(Result.ExitCode, 1) << Result.Log();
     const int Summary =
         Result.FindLine("LogHost: Error: 4 console lines or the operations they started failed:");
@@ -125,8 +126,8 @@ TEST_F(ConsoleLinesProgramTest, ATestWordsFailuresAfterItsLineListItOnce)
     {
         Ids += " nosuchplayer" + std::to_string(Index);
     }
-    const FHostRun Result =
-        Run("login\nwait 2\nexpect login\nONLINE SUB=ZOR TEST SENDINVITES" + Ids + "\nwait 6\n");
+    const FHostRun Result = Run("login\nwait login\nexpect login\nONLINE SUB=ZOR TEST SENDINVITES" + Ids +
+                                "\nwait friends invite\n");
     EXPECT_EQ(Result.ExitCode, 1) << Result.Log();
     const int Summary =
         Result.FindLine("LogHost: Error: 1 console lines or the operations they started failed:");
@@ -165,10 +166,10 @@ TEST_F(RefusingServiceProgramTest, EachFailureIsListedUnderTheLineThatStartedIt)
 {
     const std::vector<std::pair<std::string, bool>> Lines = {
         {"login", false},
-        {"wait 2", false},
+        {"wait login", false},
         {"expect login", false},
         {"session create Game", false},
-        {"wait 1", false},
+        {"wait session create", false},
         {"profile query", true},
         {"profile command QueryProfile {}", true},
         {"profile command SetStat {\"stat\":\"wins\",\"value\":1}", true},
@@ -222,7 +223,8 @@ TEST_F(RefusingServiceProgramTest, EachFailureIsListedUnderTheLineThatStartedIt)
         {"ONLINE SUB=ZOR TEST SENDINVITES someone", true},
         {"ONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient", true},
         {"ONLINE SUB=ZOR TEST AUTHTEST", false},
-        {"wait 8", false},
+        {"wait refresh", false},
+        {"wait builds2", false},
         {"quit", false},
     };
     std::string Script;
@@ -256,7 +258,7 @@ TEST_F(RefusingServiceProgramTest, EachFailureIsListedUnderTheLineThatStartedIt)
 TEST_F(ConsoleLinesProgramTest, AWriteAndASessionCreateCutShortByQuitFailTheirLines)
 {
     const FHostRun Result =
-        Run("login\nwait 2\nexpect login\ncloud write quitcheck.sav hello\nsession create Game\n");
+        Run("login\nwait login\nexpect login\ncloud write quitcheck.sav hello\nsession create Game\n");
     EXPECT_EQ(Result.ExitCode, 1) << Result.Log();
     const int Summary =
         Result.FindLine("LogHost: Error: 2 console lines or the operations they started failed:");
@@ -278,7 +280,7 @@ TEST(QuitProgramTest, AVerificationCutShortByQuitFailsNoLine)
     FScratchDir Scratch;
     const FHostRun Result =
         RunHost({"-ini=" + Scratch.WriteFile("Engine.ini", LocalBackendIni(Port)),
-                 "-exec=" + Scratch.WriteFile("script.zorhost", "login\nwait 1\nexpect login\nquit\n"),
+                 "-exec=" + Scratch.WriteFile("script.zorhost", "login\nwait login\nexpect login\nquit\n"),
                  "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"},
                 "/dev/null", Scratch);
     Backend.Stop();
