@@ -12,11 +12,17 @@ const char* const Usage =
     "account create EMAIL NAME PASSWORD | query EMAIL | update EMAIL PASSWORD NEWEMAIL NEWNAME NEWPASSWORD | "
     "delete EMAIL PASSWORD | validate EMAIL TOKEN | reset EMAIL | resend EMAIL";
 
-/** Account operations typed before the application client had its token; they run once it has one. */
+/** An account operation typed before the application client had its token; it runs once it has one. */
+struct FWaitingOperation
+{
+    FString Operation;
+    TFunction<bool()> Run;
+};
+
 class FAccountWordState : public FHostWordState
 {
 public:
-    TArray<TFunction<bool()>> WaitingForClient;
+    TArray<FWaitingOperation> WaitingForClient;
 };
 
 TSharedPtr<FOnlineAccountCreationZor> GetAccounts(FZorHost& Host)
@@ -47,7 +53,7 @@ bool IsClientLoginPending(const FOnlineIdentityZor& Identity, const FString& App
  * Runs the operation once the application client holds a token: every account operation but update and delete
  * signs with it, and the service itself never logs the client in.
  */
-bool WithClientToken(FZorHost& Host, TFunction<bool()> Operation)
+bool WithClientToken(FZorHost& Host, const FString& Name, TFunction<bool()> Operation)
 {
     const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
     const FString AppId = Host.GetZorSubsystem()->GetAppId();
@@ -57,7 +63,7 @@ bool WithClientToken(FZorHost& Host, TFunction<bool()> Operation)
         return Operation();
     }
     FAccountWordState& State = Host.GetWordState<FAccountWordState>();
-    State.WaitingForClient.Add(std::move(Operation));
+    State.WaitingForClient.Add({Name, std::move(Operation)});
     if (!IsClientLoginPending(*Identity, AppId) && !Identity->AuthClient(AppId))
     {
         State.WaitingForClient.Empty();
@@ -75,8 +81,10 @@ bool RunAccountWord(FZorHost& Host, const FString& Verb, const TArray<FString>& 
         UE_LOG(LogHost, Warning, "account: there is no account creation service");
         return false;
     }
-    const auto Run = [&Host, Accounts](TFunction<bool(FOnlineAccountCreationZor&)> Call)
-    { return WithClientToken(Host, [Accounts, Call]() { return Call(*Accounts); }); };
+    const FString Operation = "account " + Verb;
+    Host.AwaitOutcome(Operation);
+    const auto Run = [&Host, Accounts, &Operation](TFunction<bool(FOnlineAccountCreationZor&)> Call)
+    { return WithClientToken(Host, Operation, [Accounts, Call]() { return Call(*Accounts); }); };
     if (Verb == "create" && A.Num() == 3)
     {
         return Run([A](auto& S) { return S.CreateAccount(A[0], A[1], A[2]); });
@@ -140,18 +148,18 @@ void OnClientLogin(FZorHost& Host, bool bWasSuccessful, const FString& ClientId,
         return;
     }
     FAccountWordState& State = Host.GetWordState<FAccountWordState>();
-    TArray<TFunction<bool()>> Waiting = std::move(State.WaitingForClient);
+    TArray<FWaitingOperation> Waiting = std::move(State.WaitingForClient);
     State.WaitingForClient.Empty();
-    for (const TFunction<bool()>& Operation : Waiting)
+    for (const FWaitingOperation& Operation : Waiting)
     {
         if (!bWasSuccessful)
         {
-            UE_LOG(LogHost, Warning, "account: the application client did not log in: %s",
+            UE_LOG(LogHost, Warning, "%s: the application client did not log in: %s", *Operation.Operation,
                    *ZorLogText::Error(Error));
-            Host.ReportOutcome("account", false);
+            Host.ReportOutcome(Operation.Operation, false);
             continue;
         }
-        Operation(); // its event reports the outcome, also when it cannot start
+        Operation.Run(); // its event reports the outcome, also when it cannot start
     }
 }
 
@@ -223,7 +231,7 @@ const FHostWord Words[] = {
 };
 const FHostOperation Operations[] = {
     {"account create"},   {"account query"}, {"account update"}, {"account delete"},
-    {"account validate"}, {"account reset"}, {"account resend"}, {"account"},
+    {"account validate"}, {"account reset"}, {"account resend"},
 };
 } // namespace
 

@@ -54,6 +54,7 @@ bool QueryBuilds(FZorHost& Host, const TCHAR* Args)
     {
         return false;
     }
+    Host.AwaitOutcome("builds");
     return BuildInfo->QueryEntitledBuilds(*UserId, Words[0], Words[1]);
 }
 
@@ -65,6 +66,7 @@ bool QuerySelfPatch(FZorHost& Host, const TCHAR* Args)
     {
         return false;
     }
+    Host.AwaitOutcome("selfpatch");
     return BuildInfo->QuerySelfPatchBuild(Words[0], Words[1]);
 }
 
@@ -81,6 +83,7 @@ bool QueryBuildsV2(FZorHost& Host, const TCHAR* Args)
     {
         return false;
     }
+    Host.AwaitOutcome("builds2");
     return BuildInfo->QueryEntitledBuilds(*UserId, Words[1], Words[0], Words[2]);
 }
 
@@ -121,6 +124,7 @@ bool QueryDownloadV2(FZorHost& Host, const TCHAR* Args)
         UE_LOG(LogHost, Warning, "download2: no build of %s among the last builds2 answer", *Words[0]);
         return false;
     }
+    Host.AwaitOutcome("download2");
     return BuildInfo->QuerySignedDownload(*UserId, *Build);
 }
 
@@ -132,6 +136,7 @@ bool QuerySelfPatchV2(FZorHost& Host, const TCHAR* Args)
     {
         return false;
     }
+    Host.AwaitOutcome("selfpatch2");
     return BuildInfo->QuerySelfPatchBuild(Words[1], Words[0], FString());
 }
 

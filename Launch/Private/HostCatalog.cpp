@@ -52,10 +52,12 @@ bool CatalogWord(FZorHost& Host, const TCHAR* Args)
     }
     if (FParse::Command(&Args, "categories"))
     {
+        Host.AwaitOutcome("catalog categories");
         return Catalog->QueryCategories(FPagedQuery());
     }
     if (FParse::Command(&Args, "currencies"))
     {
+        Host.AwaitOutcome("catalog currencies");
         return Catalog->QueryCurrencies(FPagedQuery());
     }
     const bool bOffers = FParse::Command(&Args, "offers");
@@ -70,6 +72,7 @@ bool CatalogWord(FZorHost& Host, const TCHAR* Args)
     {
         return false;
     }
+    Host.AwaitOutcome(bOffers ? "catalog offers" : "catalog items");
     return bOffers ? Catalog->QueryOffersByFilter(Namespace, Filter, FRegionInfo(), FPagedQuery())
                    : Catalog->QueryItemsByFilter(Namespace, Filter, FRegionInfo(), FPagedQuery());
 }

@@ -25,16 +25,24 @@ bool ParseSeconds(const FString& Text, double& Out)
     return true;
 }
 
+/** How long wait OPERATION holds the next line at most: a bound on a hang, not a timing. */
+constexpr double OperationWaitSeconds = 30.0;
+
 bool Wait(FZorHost& Host, const TCHAR* Args)
 {
-    FString Token;
+    const FString Rest = FString(Args).TrimStartAndEnd();
     double Seconds = 0.0;
-    if (!FParse::Token(Args, Token, false) || !ParseSeconds(Token, Seconds))
+    if (ParseSeconds(Rest, Seconds))
     {
-        UE_LOG(LogHost, Warning, "usage: wait SECONDS");
+        Host.WaitFor(Seconds);
+        return true;
+    }
+    if (Rest.IsEmpty() || !IsHostOperation(Rest))
+    {
+        UE_LOG(LogHost, Warning, "usage: wait SECONDS|OPERATION (one of %s)", *ListHostOperations());
         return false;
     }
-    Host.WaitFor(Seconds);
+    Host.WaitForOperation(Rest, OperationWaitSeconds);
     return true;
 }
 
@@ -139,8 +147,7 @@ bool Expect(FZorHost& Host, const TCHAR* Args)
         return false;
     }
     const std::optional<bool> Outcome = Host.GetLastOutcome(Operation);
-    FString StartedBy;
-    if (!Outcome && !FindOperationStarter(Operation, StartedBy))
+    if (!Outcome && !IsHostOperation(Operation))
     {
         UE_LOG(LogHost, Error, "expect %s: no word reports an operation of that name; one of %s",
                *MaskConsoleLine(Operation), *ListHostOperations());
@@ -165,7 +172,10 @@ bool Quit(FZorHost& Host, const TCHAR*)
 
 const FHostWord Words[] = {
     {"help", "help [WORD]", "lists these words, or shows one word's usage and the values it takes", &Help},
-    {"wait", "wait SECONDS", "keeps ticking for SECONDS before the next line", &Wait},
+    {"wait", "wait SECONDS|OPERATION",
+     "keeps ticking for SECONDS, or until no line awaits the end of an OPERATION it started, before the next "
+     "line",
+     &Wait},
     {"expect", "expect OPERATION",
      "fails the run unless OPERATION last succeeded (login, verify, exchange code, profile GrantItem, "
      "logout, ...)",

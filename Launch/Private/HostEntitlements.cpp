@@ -29,7 +29,12 @@ bool QueryEntitlements(FZorHost& Host, const TCHAR* Args)
         return false;
     }
     const FUniqueNetIdPtr UserId = Host.GetLoggedInUser("entitlements");
-    return UserId && Entitlements->QueryEntitlements(*UserId, Page);
+    if (!UserId)
+    {
+        return false;
+    }
+    Host.AwaitOutcome("entitlements");
+    return Entitlements->QueryEntitlements(*UserId, Page);
 }
 
 void OnQueryEntitlementsComplete(FZorHost& Host, const TWeakPtr<FOnlineEntitlementsZor>& Service,

@@ -1,33 +1,9 @@
 #include "HostFailures.h"
 
-#include "Core/Parse.h"
-#include "HostWords.h"
 #include "Launch/ZorHost.h"
 
 namespace
 {
-/**
- * True when Line starts an operation with StartedBy and, when Subject is given, a later word of it is
- * Subject, letter for letter.
- */
-bool LineStarts(const FString& Line, const FString& StartedBy, const FString& Subject)
-{
-    const TCHAR* Rest = nullptr;
-    if (!LineStartsWith(Line, StartedBy, &Rest))
-    {
-        return false;
-    }
-    FString Word;
-    while (!Subject.IsEmpty() && FParse::Token(Rest, Word, false))
-    {
-        if (Word.Equals(Subject, ESearchCase::CaseSensitive))
-        {
-            return true;
-        }
-    }
-    return Subject.IsEmpty();
-}
-
 /** 19902 as "19,902". */
 FString WithThousands(int32 Count)
 {
@@ -45,41 +21,109 @@ FString WithThousands(int32 Count)
 }
 } // namespace
 
-void FHostFailures::BeginLine(int32 Number, const FString& Text, const FString& Shown)
+void FHostFailures::BeginLine(int32 Number, const FString& Shown)
 {
-    Lines.Add({Number, Text, Shown, false, false, {}});
+    Lines.Add({Number, Shown, false, false});
     bLineRunning = true;
 }
 
 void FHostFailures::EndLine(bool bSucceeded)
 {
     bLineRunning = false;
-    if (!bSucceeded)
+    if (bSucceeded)
     {
-        Lines.Last().bFailed = true;
-        Lines.Last().bRefused = true;
+        return;
+    }
+    Lines.Last().bFailed = true;
+    Lines.Last().bRefused = true;
+}
+
+void FHostFailures::Await(const FString& Operation, const FString& Subject, EHostAwait Kind)
+{
+    if (bLineRunning)
+    {
+        Awaited.Add({Operation, Subject, Kind, Lines.Num() - 1});
     }
 }
 
 void FHostFailures::OperationEnded(const FString& Operation, bool bSucceeded, const FString& Subject)
 {
-    if (bQuitting)
+    const int32 Index = FindAwaited(Operation, Subject);
+    if (Index == INDEX_NONE)
     {
+        // An event fired inside the running line's own call is that line's.
+        if (!bSucceeded && bLineRunning && !bQuitting)
+        {
+            Lines.Last().bFailed = true;
+        }
+        else if (!bSucceeded && !bQuitting)
+        {
+            CountUnstarted(Operation);
+        }
         return;
     }
-    FRanLine* Line = FindOwner(Operation, Subject);
-    if (bSucceeded)
+    Awaited[Index].bAnswered = true;
+    const FAwaited Entry = Awaited[Index];
+    if (Entry.Kind == EHostAwait::Once)
     {
-        return;
+        Awaited.RemoveAt(Index);
     }
-    // One that no line starts, reported while a line runs, is that line's (a TEST word's, say).
-    Line = Line ? Line : (bLineRunning ? &Lines.Last() : nullptr);
-    if (Line)
+    const bool bCutShortUpkeep = bQuitting && Entry.Kind == EHostAwait::Upkeep;
+    if (!bSucceeded && !bCutShortUpkeep)
     {
-        Line->bFailed = true;
-        return;
+        Lines[Entry.Line].bFailed = true;
     }
-    CountUnstarted(Operation);
+}
+
+template <typename FAccepts>
+int32 FHostFailures::FindOnce(const FString& Operation, const FString& Subject, FAccepts Accepts) const
+{
+    const auto Once = [&](const FAwaited& Entry)
+    {
+        return Entry.Kind == EHostAwait::Once && Entry.Operation.Equals(Operation, ESearchCase::IgnoreCase) &&
+               Accepts(Entry);
+    };
+    const int32 Named = Awaited.IndexOfByPredicate(
+        [&](const FAwaited& Entry)
+        { return Once(Entry) && Entry.Subject.Equals(Subject, ESearchCase::CaseSensitive); });
+    return Named != INDEX_NONE ? Named : Awaited.IndexOfByPredicate(Once);
+}
+
+int32 FHostFailures::FindAwaited(const FString& Operation, const FString& Subject) const
+{
+    const int32 Running = Lines.Num() - 1;
+    int32 Index = bLineRunning ? FindOnce(Operation, Subject,
+                                          [Running](const FAwaited& Entry) { return Entry.Line == Running; })
+                               : INDEX_NONE;
+    // A line that failed at once may have started nothing, and would take the outcome of a later line.
+    for (const bool bRefused : {false, true})
+    {
+        Index = Index != INDEX_NONE ? Index
+                                    : FindOnce(Operation, Subject,
+                                               [this, bRefused](const FAwaited& Entry)
+                                               { return Lines[Entry.Line].bRefused == bRefused; });
+    }
+    for (int32 Latest = Awaited.Num() - 1; Index == INDEX_NONE && Latest >= 0; --Latest)
+    {
+        if (Awaited[Latest].Operation.Equals(Operation, ESearchCase::IgnoreCase))
+        {
+            Index = Latest;
+        }
+    }
+    return Index;
+}
+
+bool FHostFailures::IsAwaiting(const FString& Operation) const
+{
+    for (int32 Index = Awaited.Num() - 1; Index >= 0; --Index)
+    {
+        const FAwaited& Entry = Awaited[Index];
+        if (!Lines[Entry.Line].bRefused && Entry.Operation.Equals(Operation, ESearchCase::IgnoreCase))
+        {
+            return Entry.Kind == EHostAwait::Once || !Entry.bAnswered;
+        }
+    }
+    return false;
 }
 
 void FHostFailures::BeginQuit()
@@ -87,53 +131,13 @@ void FHostFailures::BeginQuit()
     bQuitting = true;
 }
 
-FHostFailures::FRanLine* FHostFailures::FindOwner(const FString& Operation, const FString& Subject)
+void FHostFailures::EndQuit()
 {
-    FString StartedBy;
-    if (!FindOperationStarter(Operation, StartedBy))
+    for (const FAwaited& Entry : Awaited)
     {
-        return nullptr;
+        Lines[Entry.Line].bFailed |= Entry.Kind == EHostAwait::Once;
     }
-    // An event fired inside the call that a line made is that line's.
-    FRanLine* Line = bLineRunning && LineStarts(Lines.Last().Text, StartedBy, Subject)
-                         ? &Lines.Last()
-                         : FindWaiting(Operation, StartedBy, Subject);
-    if (Line)
-    {
-        Line->Answered.Add(Operation);
-        return Line;
-    }
-    return FindLatest(StartedBy, Subject);
-}
-
-FHostFailures::FRanLine* FHostFailures::FindWaiting(const FString& Operation, const FString& StartedBy,
-                                                    const FString& Subject)
-{
-    for (FRanLine& Line : Lines)
-    {
-        if (!Line.bRefused && !Line.Answered.Contains(Operation) && LineStarts(Line.Text, StartedBy, Subject))
-        {
-            return &Line;
-        }
-    }
-    return nullptr;
-}
-
-FHostFailures::FRanLine* FHostFailures::FindLatest(const FString& StartedBy, const FString& Subject)
-{
-    FRanLine* Latest = nullptr;
-    for (int32 Index = Lines.Num() - 1; Index >= 0; --Index)
-    {
-        if (LineStarts(Lines[Index].Text, StartedBy, Subject))
-        {
-            return &Lines[Index];
-        }
-        if (!Latest && LineStartsWith(Lines[Index].Text, StartedBy))
-        {
-            Latest = &Lines[Index];
-        }
-    }
-    return Latest;
+    Awaited.Empty();
 }
 
 void FHostFailures::CountUnstarted(const FString& Operation)
@@ -166,7 +170,10 @@ int32 FHostFailures::Num() const
 
 void FHostFailures::LogSummary() const
 {
-    UE_LOG(LogHost, Error, "%d console lines or the operations they started failed:", NumFailedLines());
+    if (NumFailedLines() > 0)
+    {
+        UE_LOG(LogHost, Error, "%d console lines or the operations they started failed:", NumFailedLines());
+    }
     for (const FRanLine& Line : Lines)
     {
         if (Line.bFailed)
@@ -174,9 +181,17 @@ void FHostFailures::LogSummary() const
             UE_LOG(LogHost, Error, "  line %d: %s", Line.Number, *Line.Shown);
         }
     }
+    int32 UnstartedCount = 0;
     for (const FUnstartedFailures& Entry : Unstarted)
     {
-        UE_LOG(LogHost, Error, "  %s: %s failed, none started by a line", *Entry.Operation,
-               *WithThousands(Entry.Count));
+        UnstartedCount += Entry.Count;
+    }
+    if (UnstartedCount > 0)
+    {
+        UE_LOG(LogHost, Error, "%s operations that no line started failed:", *WithThousands(UnstartedCount));
+    }
+    for (const FUnstartedFailures& Entry : Unstarted)
+    {
+        UE_LOG(LogHost, Error, "  %s: %s", *Entry.Operation, *WithThousands(Entry.Count));
     }
 }

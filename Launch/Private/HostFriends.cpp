@@ -54,8 +54,8 @@ bool LogList(FOnlineFriendsZor& Friends, const FString& ListName)
 
 using FFriendCall = bool (FOnlineFriendsZor::*)(int32, const FUniqueNetId&, const FString&);
 
-bool CallWithFriend(FZorHost& Host, const TCHAR* Args, FFriendCall Call, bool bListArgument,
-                    const char* Usage)
+bool CallWithFriend(FZorHost& Host, const TCHAR* Args, FFriendCall Call, const char* Operation,
+                    bool bListArgument, const char* Usage)
 {
     FString FriendId;
     if (!FParse::Token(Args, FriendId, false))
@@ -65,6 +65,7 @@ bool CallWithFriend(FZorHost& Host, const TCHAR* Args, FFriendCall Call, bool bL
     }
     const FString ListName = bListArgument ? TokenOr(Args, DefaultList) : DefaultList;
     const TSharedPtr<FOnlineFriendsZor> Friends = GetFriendsOfUser(Host);
+    Host.AwaitOutcome(Operation, FriendId);
     return Friends && ((*Friends).*Call)(FZorHost::LocalUser, FUniqueNetIdString(FriendId), ListName);
 }
 
@@ -73,6 +74,7 @@ bool FriendsWord(FZorHost& Host, const TCHAR* Args)
     if (FParse::Command(&Args, "read"))
     {
         const TSharedPtr<FOnlineFriendsZor> Friends = GetFriendsOfUser(Host);
+        Host.AwaitOutcome("friends read");
         return Friends && Friends->ReadFriendsList(FZorHost::LocalUser, TokenOr(Args, DefaultList));
     }
     if (FParse::Command(&Args, "list"))
@@ -82,19 +84,23 @@ bool FriendsWord(FZorHost& Host, const TCHAR* Args)
     }
     if (FParse::Command(&Args, "invite"))
     {
-        return CallWithFriend(Host, Args, &FOnlineFriendsZor::SendInvite, true, "friends invite ID [LIST]");
+        return CallWithFriend(Host, Args, &FOnlineFriendsZor::SendInvite, "friends invite", true,
+                              "friends invite ID [LIST]");
     }
     if (FParse::Command(&Args, "accept"))
     {
-        return CallWithFriend(Host, Args, &FOnlineFriendsZor::AcceptInvite, false, "friends accept ID");
+        return CallWithFriend(Host, Args, &FOnlineFriendsZor::AcceptInvite, "friends accept", false,
+                              "friends accept ID");
     }
     if (FParse::Command(&Args, "reject"))
     {
-        return CallWithFriend(Host, Args, &FOnlineFriendsZor::RejectInvite, false, "friends reject ID");
+        return CallWithFriend(Host, Args, &FOnlineFriendsZor::RejectInvite, "friends reject", false,
+                              "friends reject ID");
     }
     if (FParse::Command(&Args, "remove"))
     {
-        return CallWithFriend(Host, Args, &FOnlineFriendsZor::DeleteFriend, false, "friends remove ID");
+        return CallWithFriend(Host, Args, &FOnlineFriendsZor::DeleteFriend, "friends remove", false,
+                              "friends remove ID");
     }
     UE_LOG(LogHost, Warning,
            "usage: friends read [LIST] | list [LIST] | invite ID [LIST] | accept ID | reject ID | "
@@ -160,7 +166,14 @@ const FHostWord Words[] = {
 };
 
 const FHostTestWord TestWords[] = {
-    {"SENDINVITES ID...", "invites each friend to local user 0's \"default\" list, one after another"},
+    {"SENDINVITES ID...", "invites each friend to local user 0's \"default\" list, one after another",
+     [](FZorHost& Host, const TCHAR* Args)
+     {
+         for (FString FriendId; FParse::Token(Args, FriendId, false);)
+         {
+             Host.AwaitOutcome("friends invite", FriendId);
+         }
+     }},
 };
 const FHostOperation Operations[] = {
     {"friends read"}, {"friends invite"}, {"friends accept"}, {"friends reject"}, {"friends remove"},

@@ -1,3 +1,4 @@
+#include "HostFailures.h"
 #include "HostSeedNotes.h"
 #include "HostWords.h"
 #include "Identity/OnlineIdentityZor.h"
@@ -14,6 +15,10 @@ bool Login(FZorHost& Host, const TCHAR*)
         UE_LOG(LogHost, Warning, "login: there is no identity to log in with");
         return false;
     }
+    Host.AwaitOutcome("login");
+    // The purchase login and the token checks follow a login of the module's own accord.
+    Host.AwaitOutcomes("purchase login", EHostAwait::Upkeep);
+    Host.AwaitOutcomes("verify", EHostAwait::Upkeep);
     return Identity->AutoLogin(FZorHost::LocalUser);
 }
 
@@ -25,6 +30,7 @@ bool Logout(FZorHost& Host, const TCHAR*)
         UE_LOG(LogHost, Warning, "logout: there is no identity to log out of");
         return false;
     }
+    Host.AwaitOutcome("logout");
     return Identity->Logout(FZorHost::LocalUser);
 }
 
@@ -145,16 +151,13 @@ const FHostWord Words[] = {
 
 const FHostTestWord TestWords[] = {
     {"EXCHANGECODE CLIENTID",
-     "makes an exchange code for local user 0 to hand to client CLIENTID (zordemoclient)"},
-    {"AUTHTEST", "refreshes local user 0's token"},
+     "makes an exchange code for local user 0 to hand to client CLIENTID (zordemoclient)",
+     [](FZorHost& Host, const TCHAR*) { Host.AwaitOutcome("exchange code"); }},
+    {"AUTHTEST", "refreshes local user 0's token",
+     [](FZorHost& Host, const TCHAR*) { Host.AwaitOutcome("refresh"); }},
 };
 const FHostOperation Operations[] = {
-    {"login"},
-    {"purchase login", "login"},
-    {"verify", "login"},
-    {"logout"},
-    {"exchange code", "ONLINE SUB=ZOR TEST EXCHANGECODE"},
-    {"refresh", "ONLINE SUB=ZOR TEST AUTHTEST"},
+    {"login"}, {"purchase login"}, {"verify"}, {"logout"}, {"exchange code"}, {"refresh"},
 };
 } // namespace
 

@@ -43,6 +43,7 @@ bool MappingWord(FZorHost& Host, const TCHAR* Args)
     {
         return false;
     }
+    Host.AwaitOutcome("mapping " + Verb);
     if (Verb == "add")
     {
         return Mapping->AddExternalAccount(*UserId, FExternalOnlineAccount(First, FString(), Second));

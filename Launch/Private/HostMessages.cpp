@@ -79,11 +79,13 @@ bool Send(FZorHost& Host, const TCHAR* Args)
         Payload.SetAttribute(Key, ValueOfForm(Value));
     }
     const TSharedPtr<FOnlineMessageZor> Messages = GetMessagesOfUser(Host);
+    Host.AwaitOutcome("messages send");
     return Messages && Messages->SendMessage(FZorHost::LocalUser, Recipients, "text", Payload);
 }
 
 bool WithMessageId(FZorHost& Host, const TCHAR* Args,
-                   bool (FOnlineMessageZor::*Call)(int32, const FUniqueMessageId&), const char* Usage)
+                   bool (FOnlineMessageZor::*Call)(int32, const FUniqueMessageId&), const char* Operation,
+                   const char* Usage)
 {
     FString MessageId;
     if (!FParse::Token(Args, MessageId, false))
@@ -92,6 +94,7 @@ bool WithMessageId(FZorHost& Host, const TCHAR* Args,
         return false;
     }
     const TSharedPtr<FOnlineMessageZor> Messages = GetMessagesOfUser(Host);
+    Host.AwaitOutcome(Operation);
     return Messages && ((*Messages).*Call)(FZorHost::LocalUser, FUniqueNetIdString(MessageId));
 }
 
@@ -100,11 +103,13 @@ bool MessagesWord(FZorHost& Host, const TCHAR* Args)
     if (FParse::Command(&Args, "list"))
     {
         const TSharedPtr<FOnlineMessageZor> Messages = GetMessagesOfUser(Host);
+        Host.AwaitOutcome("messages list");
         return Messages && Messages->EnumerateMessages(FZorHost::LocalUser);
     }
     if (FParse::Command(&Args, "read"))
     {
-        return WithMessageId(Host, Args, &FOnlineMessageZor::ReadMessage, "messages read ID");
+        return WithMessageId(Host, Args, &FOnlineMessageZor::ReadMessage, "messages read",
+                             "messages read ID");
     }
     if (FParse::Command(&Args, "send"))
     {
@@ -112,7 +117,8 @@ bool MessagesWord(FZorHost& Host, const TCHAR* Args)
     }
     if (FParse::Command(&Args, "delete"))
     {
-        return WithMessageId(Host, Args, &FOnlineMessageZor::DeleteMessage, "messages delete ID");
+        return WithMessageId(Host, Args, &FOnlineMessageZor::DeleteMessage, "messages delete",
+                             "messages delete ID");
     }
     UE_LOG(LogHost, Warning, "usage: messages list | read ID | send TO[,TO...] KEY=VALUE... | delete ID");
     return false;

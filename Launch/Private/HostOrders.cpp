@@ -53,8 +53,12 @@ bool BillingWord(FZorHost& Host, const TCHAR* Args)
         UE_LOG(LogHost, Warning, "usage: billing default");
         return false;
     }
-    return FPurchaseContext::Get(Host, "billing", Context) &&
-           Context.Payment->QueryDefaultBillingAccount(*Context.UserId);
+    if (!FPurchaseContext::Get(Host, "billing", Context))
+    {
+        return false;
+    }
+    Host.AwaitOutcome("billing default");
+    return Context.Payment->QueryDefaultBillingAccount(*Context.UserId);
 }
 
 bool OrdersWord(FZorHost& Host, const TCHAR* Args)
@@ -65,7 +69,12 @@ bool OrdersWord(FZorHost& Host, const TCHAR* Args)
         UE_LOG(LogHost, Warning, "usage: orders list");
         return false;
     }
-    return FPurchaseContext::Get(Host, "orders", Context) && Context.Orders->QueryOrders(*Context.UserId);
+    if (!FPurchaseContext::Get(Host, "orders", Context))
+    {
+        return false;
+    }
+    Host.AwaitOutcome("orders list");
+    return Context.Orders->QueryOrders(*Context.UserId);
 }
 
 /** The default billing account read by "billing default", with the id given on the line, if any. */
@@ -99,6 +108,7 @@ bool OrderWord(FZorHost& Host, const TCHAR* Args)
     }
     FOnlineOrderServiceZor& Orders = *Context.Orders;
     const FUniqueNetId& UserId = *Context.UserId;
+    Host.AwaitOutcome("order " + Verb);
     if (Verb == "preview")
     {
         return Orders.PreviewOrder(UserId, Tokens, FRegionInfo());

@@ -69,6 +69,7 @@ bool SendCommand(FZorHost& Host, const TCHAR* Args)
         return false;
     }
     UZorHostProfile* Profile = GetOrCreateProfile(Host);
+    Host.AwaitOutcome("profile " + Name);
     return Profile && Profile->SendCommand(Name, Params);
 }
 
@@ -77,6 +78,7 @@ bool ProfileWord(FZorHost& Host, const TCHAR* Args)
     if (FParse::Command(&Args, "query"))
     {
         UZorHostProfile* Profile = GetOrCreateProfile(Host);
+        Host.AwaitOutcome("profile QueryProfile");
         return Profile && Profile->Query();
     }
     if (FParse::Command(&Args, "command"))
@@ -92,8 +94,8 @@ const FHostWord Words[] = {
      "asks for local user 0's profile, or sends it a command with the object's members", &ProfileWord},
 };
 const FHostOperation Operations[] = {
-    {"profile QueryProfile", "profile query"},
-    {"profile *", "profile command *"},
+    {"profile QueryProfile"},
+    {"profile *"},
 };
 } // namespace
 

@@ -122,14 +122,16 @@ bool Create(FZorHost& Host, const TCHAR* Args)
     Settings.bShouldAdvertise = true;
     Settings.bAllowJoinInProgress = true;
     const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
+    Host.AwaitOutcome("session create", Parts[0]);
     return ApplySettingWords(Parts, CreateUsage, Settings) && Sessions &&
            Sessions->CreateSession(FZorHost::LocalUser, Parts[0], Settings);
 }
 
 using FSessionCall = bool (FOnlineSessionZor::*)(const FName&);
 
-/** A word that names one session and nothing else. */
-bool CallNamed(FZorHost& Host, const TCHAR* Args, const TCHAR* Usage, FSessionCall Call)
+/** A word that names one session and nothing else; Operation is the word's. */
+bool CallNamed(FZorHost& Host, const TCHAR* Args, const TCHAR* Usage, const TCHAR* Operation,
+               FSessionCall Call)
 {
     TArray<FString> Parts;
     if (!ReadWords(Args, 1, 1, Usage, Parts))
@@ -137,12 +139,13 @@ bool CallNamed(FZorHost& Host, const TCHAR* Args, const TCHAR* Usage, FSessionCa
         return false;
     }
     const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
+    Host.AwaitOutcome(Operation, Parts[0]);
     return Sessions && ((*Sessions).*Call)(Parts[0]);
 }
 
 bool Start(FZorHost& Host, const TCHAR* Args)
 {
-    return CallNamed(Host, Args, StartUsage, &FOnlineSessionZor::StartSession);
+    return CallNamed(Host, Args, StartUsage, "session start", &FOnlineSessionZor::StartSession);
 }
 
 /** Sends the session's settings again, with the changes the line names. */
@@ -156,18 +159,19 @@ bool Update(FZorHost& Host, const TCHAR* Args)
     const TSharedPtr<FOnlineSessionZor> Sessions = GetSessions(Host);
     const FOnlineSessionSettings* Current = Sessions ? Sessions->GetSessionSettings(Parts[0]) : nullptr;
     FOnlineSessionSettings Settings = Current ? *Current : FOnlineSessionSettings();
+    Host.AwaitOutcome("session update", Parts[0]);
     return ApplySettingWords(Parts, UpdateUsage, Settings) && Sessions &&
            Sessions->UpdateSession(Parts[0], Settings, true);
 }
 
 bool End(FZorHost& Host, const TCHAR* Args)
 {
-    return CallNamed(Host, Args, EndUsage, &FOnlineSessionZor::EndSession);
+    return CallNamed(Host, Args, EndUsage, "session end", &FOnlineSessionZor::EndSession);
 }
 
 bool Destroy(FZorHost& Host, const TCHAR* Args)
 {
-    return CallNamed(Host, Args, DestroyUsage, &FOnlineSessionZor::DestroySession);
+    return CallNamed(Host, Args, DestroyUsage, "session destroy", &FOnlineSessionZor::DestroySession);
 }
 
 bool Find(FZorHost& Host, const TCHAR* Args)
@@ -198,6 +202,7 @@ bool Find(FZorHost& Host, const TCHAR* Args)
         }
     }
     Host.GetWordState<FSessionWordState>().LastSearch = Search;
+    Host.AwaitOutcome("session find");
     return Sessions->FindSessions(FZorHost::LocalUser, Search);
 }
 
@@ -234,6 +239,7 @@ bool Join(FZorHost& Host, const TCHAR* Args)
         UE_LOG(LogHost, Warning, "session join: no search result %s", *Parts[1]);
         return false;
     }
+    Host.AwaitOutcome("session join", Parts[0]);
     return Sessions->JoinSession(FZorHost::LocalUser, Parts[0], Search->SearchResults[Index]);
 }
 
@@ -254,6 +260,7 @@ bool RegisterPlayers(FZorHost& Host, const TCHAR* Args)
     {
         Players.Add(MakeShared<FUniqueNetIdString>(Parts[Index]));
     }
+    Host.AwaitOutcome("session register", Parts[0]);
     return Sessions->RegisterPlayers(Parts[0], Players, false);
 }
 

@@ -20,6 +20,7 @@ bool TimeWord(FZorHost& Host, const TCHAR*)
         UE_LOG(LogHost, Warning, "time: there is no time service");
         return false;
     }
+    Host.AwaitOutcome("time");
     return Time->QueryServerUtcTime();
 }
 

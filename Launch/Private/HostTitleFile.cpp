@@ -32,10 +32,12 @@ bool TitleWord(FZorHost& Host, const TCHAR* Args)
     FString Name;
     if (FParse::Command(&Args, "list") && ParsePageArgs(Args, Page))
     {
+        Host.AwaitOutcome("title list");
         return Titles->EnumerateFiles(Page);
     }
     if (FParse::Command(&Args, "read") && FParse::Token(Args, Name, false))
     {
+        Host.AwaitOutcome("title read", Name);
         return Titles->ReadFile(Name);
     }
     UE_LOG(LogHost, Warning, "usage: %s", Usage);

@@ -72,6 +72,7 @@ bool CloudWord(FZorHost& Host, const TCHAR* Args)
     }
     if (FParse::Command(&Args, "list"))
     {
+        Host.AwaitOutcome("cloud list");
         Cloud->EnumerateUserFiles(*User);
         return true;
     }
@@ -81,6 +82,10 @@ bool CloudWord(FZorHost& Host, const TCHAR* Args)
     {
         UE_LOG(LogHost, Warning, "usage: %s", Usage);
         return false;
+    }
+    if (Verb == "read" || Verb == "write" || Verb == "delete")
+    {
+        Host.AwaitOutcome("cloud " + Verb, Name);
     }
     if (Verb == "read")
     {

@@ -30,7 +30,12 @@ bool UsersWord(FZorHost& Host, const TCHAR* Args)
                Users ? "usage: users query ID..." : "users: there is no user-info service");
         return false;
     }
-    return Host.GetLoggedInUser("users") && Users->QueryUserInfo(FZorHost::LocalUser, UserIds);
+    if (!Host.GetLoggedInUser("users"))
+    {
+        return false;
+    }
+    Host.AwaitOutcome("users query");
+    return Users->QueryUserInfo(FZorHost::LocalUser, UserIds);
 }
 
 /** Logs the users the answer held and the ids it did not; the ids asked for are not all users found. */

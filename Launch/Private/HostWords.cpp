@@ -62,35 +62,18 @@ const FHostWord* FindHostWord(const TCHAR*& Line)
     return nullptr;
 }
 
-namespace
-{
-/** The starter of Operation by one entry of a group's table; false when the entry is of another name. */
-bool MatchOperation(const FHostOperation& Entry, const FString& Operation, FString& OutStartedBy)
-{
-    const FString Name(Entry.Name);
-    const FString StartedBy(Entry.StartedBy ? Entry.StartedBy : Entry.Name);
-    if (!Name.EndsWith("*"))
-    {
-        OutStartedBy = StartedBy;
-        return Operation.Equals(Name, ESearchCase::IgnoreCase);
-    }
-    const FString Prefix = Name.LeftChop(1);
-    if (Operation.Len() <= Prefix.Len() || !Operation.StartsWith(Prefix))
-    {
-        return false;
-    }
-    OutStartedBy = StartedBy.LeftChop(1) + Operation.RightChop(Prefix.Len());
-    return true;
-}
-} // namespace
-
-bool FindOperationStarter(const FString& Operation, FString& OutStartedBy)
+bool IsHostOperation(const FString& Operation)
 {
     for (const FHostWordGroup& Group : GetHostWordGroups())
     {
         for (const FHostOperation& Entry : Group.Operations)
         {
-            if (MatchOperation(Entry, Operation, OutStartedBy))
+            const FString Name(Entry.Name);
+            const FString Prefix = Name.LeftChop(1);
+            const bool bMatches = Name.EndsWith("*")
+                                      ? Operation.Len() > Prefix.Len() && Operation.StartsWith(Prefix)
+                                      : Operation.Equals(Name, ESearchCase::IgnoreCase);
+            if (bMatches)
             {
                 return true;
             }
@@ -99,23 +82,21 @@ bool FindOperationStarter(const FString& Operation, FString& OutStartedBy)
     return false;
 }
 
-bool LineStartsWith(const FString& Line, const FString& Start, const TCHAR** OutRest)
+const FHostTestWord* FindHostTestLine(const TCHAR* Line, const TCHAR*& OutArgs)
 {
-    TArray<FString> Words;
-    Start.ParseIntoArray(Words, " ");
-    const TCHAR* Rest = *Line;
-    for (const FString& Word : Words)
+    // Read as the online module reads it: ONLINE, a SUB= of the subsystem, then the subsystem's TEST.
+    const TCHAR* Rest = Line;
+    FString Service;
+    FString Skipped;
+    FString Name;
+    if (!FParse::Command(&Rest, "ONLINE") || !FParse::Value(Rest, "SUB=", Service) ||
+        !Service.Equals("ZOR", ESearchCase::IgnoreCase) || !FParse::Token(Rest, Skipped, false) ||
+        !FParse::Command(&Rest, "TEST") || !FParse::Token(Rest, Name, false))
     {
-        if (!FParse::Command(&Rest, *Word))
-        {
-            return false;
-        }
+        return nullptr;
     }
-    if (OutRest)
-    {
-        *OutRest = Rest;
-    }
-    return true;
+    OutArgs = Rest;
+    return FindHostTestWord(Name);
 }
 
 FString ListHostOperations()

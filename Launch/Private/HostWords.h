@@ -30,17 +30,17 @@ struct FHostTestWord
 {
     const TCHAR* Usage;
     const TCHAR* Summary;
+    /** Notes the operations the word starts on the rest of the line (FZorHost::AwaitOutcome). */
+    void (*Await)(FZorHost& Host, const TCHAR* Args) = nullptr;
 };
 
 /**
- * An operation whose outcome the host records (FZorHost::ReportOutcome), and the console line that starts it:
- * one that begins with the words of StartedBy, or of the name itself when StartedBy is null. A name ending in
- * "*" stands for every name it begins, and the "*" of StartedBy for the same rest.
+ * An operation whose outcome the host records (FZorHost::ReportOutcome). A name ending in "*" stands for
+ * every name it begins.
  */
 struct FHostOperation
 {
     const TCHAR* Name;
-    const TCHAR* StartedBy = nullptr;
 };
 
 /**
@@ -61,17 +61,13 @@ std::span<const FHostWordGroup> GetHostWordGroups();
 /** The word that Line starts with (whole word, ignoring case), with Line moved past it; null when none. */
 const FHostWord* FindHostWord(const TCHAR*& Line);
 
-/**
- * The words a console line that starts Operation begins with (matched ignoring case); false when no group
- * records an operation of that name.
- */
-bool FindOperationStarter(const FString& Operation, FString& OutStartedBy);
+/** True when a group records an operation of that name (matched ignoring case). */
+bool IsHostOperation(const FString& Operation);
 
-/**
- * True when Line begins with the words of Start, ignoring case and the blanks between words; OutRest, when
- * given, is then set to what follows them in Line.
+/** The TEST word that Line runs ("ONLINE SUB=ZOR TEST WORD ..."), with OutArgs set to the rest; null when
+ * none.
  */
-bool LineStartsWith(const FString& Line, const FString& Start, const TCHAR** OutRest = nullptr);
+const FHostTestWord* FindHostTestLine(const TCHAR* Line, const TCHAR*& OutArgs);
 
 /** The names of every operation the host records, as expect takes them ("profile NAME" for the profile's). */
 FString ListHostOperations();

@@ -99,6 +99,16 @@ void FZorHost::WatchLog()
         });
 }
 
+void FZorHost::AwaitOutcome(const FString& Operation, const FString& Subject)
+{
+    Failures->Await(Operation, Subject, EHostAwait::Once);
+}
+
+void FZorHost::AwaitOutcomes(const FString& Operation, EHostAwait Kind)
+{
+    Failures->Await(Operation, FString(), Kind);
+}
+
 void FZorHost::ReportOutcome(const FString& Operation, bool bSucceeded, const FString& Subject)
 {
     LastOutcomes.Add(Operation, bSucceeded);
@@ -281,6 +291,36 @@ void FZorHost::WaitFor(double Seconds)
     WaitUntil = FPlatformTime::Seconds() + Seconds;
 }
 
+void FZorHost::WaitForOperation(const FString& Operation, double Seconds)
+{
+    if (Failures->IsAwaiting(Operation))
+    {
+        AwaitedOperation = Operation;
+        WaitFor(Seconds);
+    }
+}
+
+bool FZorHost::IsWaitOver()
+{
+    if (!AwaitedOperation.IsEmpty() && !Failures->IsAwaiting(AwaitedOperation))
+    {
+        AwaitedOperation.Empty();
+        WaitUntil = 0.0;
+    }
+    if (FPlatformTime::Seconds() < WaitUntil)
+    {
+        return false;
+    }
+    if (!AwaitedOperation.IsEmpty())
+    {
+        // Not ended in time counts as failed, on the line that started it, so no later check can miss it.
+        UE_LOG(LogHost, Error, "wait %s: it has not ended", *AwaitedOperation);
+        Failures->OperationEnded(AwaitedOperation, false);
+        AwaitedOperation.Empty();
+    }
+    return true;
+}
+
 void FZorHost::RunFrames()
 {
     FGameThread::SetCurrent();
@@ -308,7 +348,7 @@ void FZorHost::RunFrames()
 
 void FZorHost::RunConsoleLines()
 {
-    while (!bQuit && FPlatformTime::Seconds() >= WaitUntil)
+    while (!bQuit && IsWaitOver())
     {
         FConsoleLine Line;
         if (!Console->TryPop(Line))
@@ -330,7 +370,7 @@ void FZorHost::ExecuteLine(const FConsoleLine& Line)
     Terminal->LineTaken();
     const FString Shown = MaskConsoleLine(Line.Text);
     UE_LOG(LogHost, Display, "> %s", *Shown);
-    Failures->BeginLine(Line.Number, Line.Text, Shown);
+    Failures->BeginLine(Line.Number, Shown);
     Failures->EndLine(RunLine(Line.Text));
 }
 
@@ -340,6 +380,11 @@ bool FZorHost::RunLine(const FString& Line)
     if (const FHostWord* Word = FindHostWord(Args))
     {
         return Word->Run(*this, Args);
+    }
+    const FHostTestWord* TestWord = FindHostTestLine(*Line, Args);
+    if (TestWord && TestWord->Await)
+    {
+        TestWord->Await(*this, Args);
     }
     return RunEngineLine(Line);
 }
@@ -376,5 +421,6 @@ void FZorHost::Quit()
     FServiceConfigZor::GetZorConfigurationDelegate().Unbind();
     // Transfers still running (logout's session kills are not awaited) are cancelled, not left to the exit.
     FHttpModule::Get().Shutdown();
+    Failures->EndQuit();
     UE_LOG(LogHost, Display, "Bye");
 }

@@ -43,15 +43,15 @@ protected:
 TEST_F(AccountHostWordsTest, CreatesAnAccountLogsInWithItAndLinksAndFinds)
 {
     const FHostRun Result =
-        Run("account create new@example.com NewPlayer new-password\nwait 1\n"
+        Run("account create new@example.com NewPlayer new-password\nwait account create\n"
             "expect account create\n"
-            "login\nwait 2\nexpect login\n"
-            "mapping add console newcon:ticket\nwait 1\nexpect mapping add\n"
-            "mapping query\nwait 1\nexpect mapping query\n"
-            "mapping find newplayer\nwait 1\nexpect mapping find\n"
-            "users query 5a0f3c8e1b2d4f6a8c9e0b1d2f3a4c5e\nwait 1\nexpect users query\n"
-            "mapping remove console\nwait 1\nexpect mapping remove\n"
-            "account delete new@example.com new-password\nwait 1\nexpect account delete\nquit\n",
+            "login\nwait login\nexpect login\n"
+            "mapping add console newcon:ticket\nwait mapping add\nexpect mapping add\n"
+            "mapping query\nwait mapping query\nexpect mapping query\n"
+            "mapping find newplayer\nwait mapping find\nexpect mapping find\n"
+            "users query 5a0f3c8e1b2d4f6a8c9e0b1d2f3a4c5e\nwait users query\nexpect users query\n"
+            "mapping remove console\nwait mapping remove\nexpect mapping remove\n"
+            "account delete new@example.com new-password\nwait account delete\nexpect account delete\nquit\n",
             {"LOGIN=new@example.com", "PASSWORD=new-password", "TYPE=tavo"});
     ASSERT_EQ(Result.ExitCode, 0) << Result.Log();
     EXPECT_EQ(Result.OutputLines, (std::vector<std::string>{
@@ -76,7 +76,7 @@ TEST_F(AccountHostWordsTest, RefusalsFailTheRun)
         const char* Script;
         const char* Line;
     } Cases[] = {
-        {"account create demo@example.com Taken pw\nwait 1\nquit\n",
+        {"account create demo@example.com Taken pw\nwait account create\nquit\n",
          "OnCreateAccountComplete bWasSuccessful=0"},
         {"account create\nquit\n", "usage: account create EMAIL NAME PASSWORD"},
         {"mapping query\nquit\n", "mapping: local user 0 is not logged in"},

@@ -34,11 +34,26 @@ void FBackendHostTest::TearDown()
     Backend.Stop();
 }
 
+namespace
+{
+std::vector<std::string> DemoPlayerArguments(const std::string& Ini)
+{
+    return {"-ini=" + Ini, "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"};
+}
+} // namespace
+
 FHostRun FBackendHostTest::RunAsDemoPlayer(const std::string& Script)
 {
-    FHostRun Result = RunHost({"-ini=" + Ini, "-exec=" + Scratch.WriteFile("script.zorhost", Script),
-                               "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"},
-                              "/dev/null", Scratch);
+    std::vector<std::string> Arguments = DemoPlayerArguments(Ini);
+    Arguments.push_back("-exec=" + Scratch.WriteFile("script.zorhost", Script));
+    FHostRun Result = RunHost(Arguments, "/dev/null", Scratch);
+    EXPECT_FALSE(Result.bTimedOut) << Result.Log();
+    return Result;
+}
+
+FHostRun FBackendHostTest::FeedAsDemoPlayer(const std::vector<FTypedLine>& Typed)
+{
+    FHostRun Result = RunHostFed(DemoPlayerArguments(Ini), Typed, Scratch);
     EXPECT_FALSE(Result.bTimedOut) << Result.Log();
     return Result;
 }

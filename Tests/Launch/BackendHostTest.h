@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "HostProcess.h"
 #include "LocalBackend.h"
@@ -22,6 +23,8 @@ protected:
 
     /** Runs zorhost on the script with the demo player's login on the command line, for a login line. */
     FHostRun RunAsDemoPlayer(const std::string& Script);
+    /** RunAsDemoPlayer with each line typed as soon as it is ready. */
+    FHostRun FeedAsDemoPlayer(const std::vector<FTypedLine>& Typed);
 
     FScratchDir Scratch;
     ZorBackend::FLocalBackend Backend;

@@ -23,17 +23,17 @@ int CountLines(const FHostRun& Run, const std::string& Text)
 }
 
 /**
- * Runs zorhost on Ini and Script as the demo user, in the scratch directory, so that its cloud copies land
- * under Scratch/Saved/Cloud.
+ * Runs zorhost on Ini as the demo user, typing each line as soon as it is ready, in the scratch directory, so
+ * that its cloud copies land under Scratch/Saved/Cloud.
  */
-FHostRun RunInScratch(const FScratchDir& Scratch, const std::string& Ini, const std::string& Script)
+FHostRun RunInScratch(const FScratchDir& Scratch, const std::string& Ini,
+                      const std::vector<FTypedLine>& Typed)
 {
     const std::filesystem::path Previous = std::filesystem::current_path();
     std::filesystem::current_path(Scratch.Path());
-    FHostRun Run = RunHost({"-ini=" + Scratch.WriteFile("Engine.ini", Ini),
-                            "-exec=" + Scratch.WriteFile("script.zorhost", Script), "LOGIN=demo@example.com",
-                            "PASSWORD=demo-password", "TYPE=tavo", "-log=LogOnline:Verbose"},
-                           "/dev/null", Scratch);
+    FHostRun Run = RunHostFed({"-ini=" + Scratch.WriteFile("Engine.ini", Ini), "LOGIN=demo@example.com",
+                               "PASSWORD=demo-password", "TYPE=tavo", "-log=LogOnline:Verbose"},
+                              Typed, Scratch);
     std::filesystem::current_path(Previous);
     return Run;
 }
@@ -54,17 +54,17 @@ TEST(CloudHostProgramTest, RoundTripsACloudFileThroughTheBackendAndItsCache)
         "ServicePermissions=(Name=PurchaseClient,Id=zordemopurchase,Key=zordemopurchasesecret)\n"
         "[OnlineSubsystemZor.AccountServiceZor]\nServiceName=account\n"
         "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n";
-    const std::string Script =
-        "cloud list\nlogin\nwait 2\nexpect login\ncloud list\nwait 1\n"
-        "cloud write notes.txt hello cloud\nwait 1\nexpect cloud write\n"
-        "cloud list\nwait 1\nexpect cloud list\n"
-        "cloud delete notes.txt local\nexpect cloud delete\n"
-        "cloud read notes.txt\nwait 1\nexpect cloud read\n"
-        "cloud read notes.txt\nexpect cloud read\n"
-        "title list\nwait 1\nexpect title list\ntitle read motd.txt\nwait 1\nexpect title read\n"
-        "time\nwait 1\nexpect time\n"
-        "cloud delete notes.txt\nwait 1\nexpect cloud delete\nquit\n";
-    const FHostRun Run = RunInScratch(Scratch, Ini, Script);
+    const std::string Script = "cloud list\nlogin\nwait login\nexpect login\ncloud list\nwait cloud list\n"
+                               "cloud write notes.txt hello cloud\nwait cloud write\nexpect cloud write\n"
+                               "cloud list\nwait cloud list\nexpect cloud list\n"
+                               "cloud delete notes.txt local\nexpect cloud delete\n"
+                               "cloud read notes.txt\nwait cloud read\nexpect cloud read\n"
+                               "cloud read notes.txt\nexpect cloud read\n"
+                               "title list\nwait title list\nexpect title list\ntitle read motd.txt\nwait "
+                               "title read\nexpect title read\n"
+                               "time\nwait time\nexpect time\n"
+                               "cloud delete notes.txt\nwait cloud delete\nexpect cloud delete\nquit\n";
+    const FHostRun Run = RunInScratch(Scratch, Ini, TypedAtOnce(Script));
     Backend.Stop();
 
     ASSERT_EQ(Run.ExitCode, 1) << Run.Log();
@@ -106,10 +106,11 @@ TEST(CloudHostProgramTest, RedirectedWriteAndListFailAndTheSavedCopyStays)
     Hostile.Override({"PUT", ".*/cloudstorage/user/[^/]+/moved\\.txt", "", 302, ""});
     Hostile.Override({"GET", ".*/cloudstorage/user/[^/]+", "", 302, "[]"});
     const std::string Ini = LocalBackendIni(HostilePort);
-    const std::string Script = "login\nwait 2\nexpect login\n"
-                               "cloud write kept.txt saved\nwait 1\nexpect cloud write\n"
-                               "cloud write moved.txt lost\nwait 1\ncloud list\nwait 1\nquit\n";
-    const FHostRun Run = RunInScratch(Scratch, Ini, Script);
+    const std::string Script =
+        "login\nwait login\nexpect login\n"
+        "cloud write kept.txt saved\nwait cloud write\nexpect cloud write\n"
+        "cloud write moved.txt lost\nwait cloud write\ncloud list\nwait cloud list\nquit\n";
+    const FHostRun Run = RunInScratch(Scratch, Ini, TypedAtOnce(Script));
     Backend.Stop();
 
     ASSERT_FALSE(Run.bTimedOut) << "zorhost did not exit\n" << Run.Log();
@@ -131,10 +132,13 @@ TEST(CloudHostProgramTest, AFailedReadIsListedUnderTheLineThatNamedItsFile)
     ZorBackend::FLocalBackend Backend;
     const int Port = StartOnFreePort(Backend);
     ASSERT_GT(Port, 0);
-    const std::string Script = "login\nwait 2\ncloud write present.sav kept\nwait 1\n"
-                               "cloud delete present.sav local\ncloud read missing.sav\n"
-                               "cloud read present.sav\nwait 2\nquit\n";
-    const FHostRun Run = RunInScratch(Scratch, LocalBackendIni(Port), Script);
+    // Both reads are under way together, and either may end first.
+    std::vector<FTypedLine> Typed =
+        TypedAtOnce("login\nwait login\ncloud write present.sav kept\nwait cloud write\n"
+                    "cloud delete present.sav local\ncloud read missing.sav\n"
+                    "cloud read present.sav\nwait cloud read");
+    Typed.push_back({Shows(Scratch, "FileName=missing.sav Size=0"), "quit"});
+    const FHostRun Run = RunInScratch(Scratch, LocalBackendIni(Port), Typed);
     Backend.Stop();
 
     ASSERT_FALSE(Run.bTimedOut) << Run.Log();

@@ -120,8 +120,9 @@ TEST_F(HelpProgramTest, TheReadmeNamesTheSeedsValuesAndTheyWorkAgainstTheLocalBa
     ASSERT_GT(Port, 0);
     // The second user, by the console ticket the README gives, on the shipped ini.
     const FHostRun Run = RunScript(
-        "help login\nlogin\nwait 2\nexpect login\ncatalog offers qx\nwait 1\nexpect catalog offers\n"
-        "ONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\nwait 1\nexpect Exchange Code\nquit\n",
+        "help login\nlogin\nwait login\nexpect login\ncatalog offers qx\nwait catalog offers\nexpect catalog "
+        "offers\n"
+        "ONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\nwait Exchange Code\nexpect Exchange Code\nquit\n",
         {std::string("-ini=") + ZOR_ENGINE_INI, "-domain=127.0.0.1:" + std::to_string(Port), "LOGIN=rival",
          "PASSWORD=rival-console-ticket", "TYPE=console"});
     Backend.Stop();

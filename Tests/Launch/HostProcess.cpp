@@ -7,8 +7,11 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <spawn.h>
 #include <sstream>
+#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -26,6 +29,24 @@ std::vector<std::string> ReadLines(const std::string& Path)
         Lines.push_back(Line);
     }
     return Lines;
+}
+
+std::string ErrorPath(const FScratchDir& Scratch)
+{
+    return Scratch.Path() + "/stderr.log";
+}
+
+std::string OutputPath(const FScratchDir& Scratch)
+{
+    return Scratch.Path() + "/stdout.log";
+}
+
+std::string ReadAll(const std::string& Path)
+{
+    std::ifstream File(Path, std::ios::binary);
+    std::ostringstream Text;
+    Text << File.rdbuf();
+    return Text.str();
 }
 } // namespace
 
@@ -85,6 +106,99 @@ std::string FHostRun::Log() const
     return Text.str();
 }
 
+std::string ReadRunOutput(const FScratchDir& Scratch)
+{
+    return ReadAll(OutputPath(Scratch)) + ReadAll(ErrorPath(Scratch));
+}
+
+void ForgetRunOutput(const FScratchDir& Scratch)
+{
+    std::error_code Ignored;
+    std::filesystem::remove(OutputPath(Scratch), Ignored);
+    std::filesystem::remove(ErrorPath(Scratch), Ignored);
+}
+
+std::vector<FTypedLine> TypedAtOnce(const std::string& Script)
+{
+    std::vector<FTypedLine> Typed;
+    std::istringstream Lines(Script);
+    for (std::string Line; std::getline(Lines, Line);)
+    {
+        Typed.push_back({nullptr, Line});
+    }
+    return Typed;
+}
+
+std::function<bool()> Shows(const FScratchDir& Scratch, const std::string& Text)
+{
+    return [&Scratch, Text] { return ReadRunOutput(Scratch).find(Text) != std::string::npos; };
+}
+
+namespace
+{
+/** Types each line as soon as it is ready, in turn, until one is not ready by Deadline. */
+void TypeLines(int InputFd, const std::vector<FTypedLine>& Typed, FClock::time_point Deadline)
+{
+    for (const FTypedLine& Entry : Typed)
+    {
+        while (Entry.Ready && !Entry.Ready())
+        {
+            if (FClock::now() > Deadline)
+            {
+                ADD_FAILURE() << "never ready, so never typed: " << Entry.Line;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        const std::string Text = Entry.Line + "\n";
+        EXPECT_EQ(write(InputFd, Text.data(), Text.size()), static_cast<ssize_t>(Text.size()));
+    }
+}
+
+FHostRun RunTyping(const std::vector<std::string>& Arguments, const std::string& InputPath, int InputFd,
+                   bool bEndInput, const std::vector<FTypedLine>& Typed, const FScratchDir& Scratch,
+                   double TimeLimitSeconds)
+{
+    ForgetRunOutput(Scratch);
+    // Half the run's limit, so that a run whose line is never ready still ends its input and exits by itself.
+    const FClock::time_point Deadline =
+        FClock::now() +
+        std::chrono::duration_cast<FClock::duration>(std::chrono::duration<double>(TimeLimitSeconds / 2));
+    std::thread Typist(
+        [InputFd, bEndInput, &Typed, Deadline]
+        {
+            TypeLines(InputFd, Typed, Deadline);
+            if (bEndInput)
+            {
+                close(InputFd);
+            }
+        });
+    FHostRun Run = RunHost(Arguments, InputPath, Scratch, TimeLimitSeconds);
+    Typist.join();
+    return Run;
+}
+} // namespace
+
+FHostRun RunHostTyping(const std::vector<std::string>& Arguments, const std::string& InputPath, int InputFd,
+                       const std::vector<FTypedLine>& Typed, const FScratchDir& Scratch,
+                       double TimeLimitSeconds)
+{
+    return RunTyping(Arguments, InputPath, InputFd, false, Typed, Scratch, TimeLimitSeconds);
+}
+
+FHostRun RunHostFed(const std::vector<std::string>& Arguments, const std::vector<FTypedLine>& Typed,
+                    const FScratchDir& Scratch, double TimeLimitSeconds)
+{
+    const std::string InputPath = Scratch.Path() + "/stdin.fifo";
+    std::filesystem::remove(InputPath);
+    EXPECT_EQ(mkfifo(InputPath.c_str(), 0600), 0);
+    // Read and write, so that opening waits for no reader; the host never inherits this end. Closing it after
+    // the last line typed, or the first never ready, ends the input as the end of a script file does.
+    const int InputFd = open(InputPath.c_str(), O_RDWR | O_CLOEXEC);
+    EXPECT_GE(InputFd, 0);
+    return RunTyping(Arguments, InputPath, InputFd, true, Typed, Scratch, TimeLimitSeconds);
+}
+
 FHostRun RunHost(const std::vector<std::string>& Arguments, const std::string& StdinPath,
                  const FScratchDir& Scratch, double TimeLimitSeconds)
 {
@@ -103,8 +217,8 @@ FHostRun RunProgram(const std::string& Program, const std::vector<std::string>& 
     }
     ArgvPointers.push_back(nullptr);
 
-    const std::string ErrorPath = Scratch.Path() + "/stderr.log";
-    const std::string OutputPath = Scratch.Path() + "/stdout.log";
+    const std::string ErrorPath = ::ErrorPath(Scratch);
+    const std::string OutputPath = ::OutputPath(Scratch);
     posix_spawn_file_actions_t Actions;
     posix_spawn_file_actions_init(&Actions);
     posix_spawn_file_actions_addopen(&Actions, STDIN_FILENO, StdinPath.c_str(), O_RDONLY, 0);

@@ -101,38 +101,40 @@ TEST(HostWordsTest, TheEchoMasksEachSecretAndKeepsTheOtherArguments)
     }
 }
 
-TEST(HostWordsTest, FindsTheLineThatStartsAnOperation)
+TEST(HostWordsTest, KnowsTheOperationsAndReadsTheTestWordOfALine)
 {
+    for (const char* Known : {"session create", "Exchange Code", "purchase login", "profile GrantItem"})
+    {
+        EXPECT_TRUE(IsHostOperation(Known)) << Known;
+    }
+    for (const char* Unknown : {"profile", "session", "nonsense", "account"})
+    {
+        EXPECT_FALSE(IsHostOperation(Unknown)) << Unknown;
+    }
     struct FCase
     {
-        const char* Operation;
-        const char* StartedBy; // null: no such operation
-        const char* Line;      // a line that starts it
+        const char* Line;
+        const char* Usage; // null: no TEST word of the host
+        const char* Rest;
     };
     const FCase Cases[] = {
-        {"session create", "session create", "SESSION  Create game lan"},
-        {"Exchange Code", "ONLINE SUB=ZOR TEST EXCHANGECODE",
-         "online sub=zor test exchangecode zordemoclient"},
-        {"purchase login", "login", "login"},
-        {"profile QueryProfile", "profile query", "profile query"},
-        {"profile GrantItem", "profile command GrantItem", "profile command GrantItem {}"},
-        {"profile", nullptr, nullptr},
-        {"session", nullptr, nullptr},
-        {"nonsense", nullptr, nullptr},
+        {"online sub=zor test exchangecode zordemoclient", "EXCHANGECODE CLIENTID", "zordemoclient"},
+        {"ONLINE SUB=ZOR TEST BUILDINFOV2 Live", "BUILDINFOV2 LABEL", "Live"},
+        {"ONLINE SUB=ZOR TEST BUILDINFO Live", "BUILDINFO LABEL", "Live"},
+        {"ONLINE SUB=OTHER TEST AUTHTEST", nullptr, ""},
+        {"ONLINE SUB=ZOR TEST NOSUCHWORD", nullptr, ""},
+        {"session create Game", nullptr, ""},
     };
     for (const FCase& Case : Cases)
     {
-        FString StartedBy;
-        ASSERT_EQ(FindOperationStarter(Case.Operation, StartedBy), Case.StartedBy != nullptr)
-            << Case.Operation;
-        if (Case.StartedBy)
+        const TCHAR* Rest = nullptr;
+        const FHostTestWord* Word = FindHostTestLine(Case.Line, Rest);
+        ASSERT_EQ(Word != nullptr, Case.Usage != nullptr) << Case.Line;
+        if (Word)
         {
-            EXPECT_STREQ(*StartedBy, Case.StartedBy);
-            EXPECT_TRUE(LineStartsWith(Case.Line, StartedBy)) << Case.Line;
+            EXPECT_STREQ(Word->Usage, Case.Usage);
+            EXPECT_STREQ(*FString(Rest).TrimStartAndEnd(), Case.Rest) << Case.Line;
         }
     }
-    EXPECT_FALSE(LineStartsWith("session created", "session create"));
-    EXPECT_FALSE(LineStartsWith("session", "session create"));
-    EXPECT_FALSE(LineStartsWith("logout", "login"));
 }
 } // namespace

@@ -63,25 +63,35 @@ TEST(SessionsProgramTest, TwoHostsFindEachOthersSessionsOnlineAndOnTheLAN)
     ZorBackend::FLocalBackend Backend;
     const int Port = StartOnFreePort(Backend);
     ASSERT_GT(Port, 0);
-    FScratchDir Scratch;
-    const std::string Ini = Scratch.WriteFile("engine.ini", SessionIni(Port));
-    const std::string ServerScript = Scratch.WriteFile(
-        "server.txt",
-        "session create lan1 lan\nsession create srv1 mode=ctf level=3\nwait 1\n"
-        "expect session create\nwait 10\nsession destroy srv1\nwait 1\nexpect session destroy\nquit\n");
-    const std::string ClientScript = Scratch.WriteFile(
-        "client.txt",
-        "login\nwait 2\nexpect login\nsession find mode=ctf level=3\nwait 1\nexpect session find\n"
-        "session join srv1 x\nsession join srv1 0.5\nsession find lan\nwait 6\nexpect session find\nquit\n");
+    // Each host writes its output in a scratch directory of its own, where the other watches for it.
+    FScratchDir ServerScratch;
+    FScratchDir ClientScratch;
+    const std::string Ini = ServerScratch.WriteFile("engine.ini", SessionIni(Port));
+    // The server holds its sessions until the client has done with them.
+    std::vector<FTypedLine> ServerLines = TypedAtOnce("session create lan1 lan\nsession create srv1 mode=ctf "
+                                                      "level=3\nwait session create\nexpect session create");
+    ServerLines.push_back({Shows(ClientScratch, "> quit"), "session destroy srv1"});
+    for (const FTypedLine& Line : TypedAtOnce("wait session destroy\nexpect session destroy\nquit"))
+    {
+        ServerLines.push_back(Line);
+    }
+    // The client searches once the server's sessions are there.
+    std::vector<FTypedLine> ClientLines = TypedAtOnce("login\nwait login\nexpect login");
+    ClientLines.push_back({Shows(ServerScratch, "passed: session create"), "session find mode=ctf level=3"});
+    for (const FTypedLine& Line : TypedAtOnce("wait session find\nexpect session find\nsession join srv1 x\n"
+                                              "session join srv1 0.5\nsession find lan\nwait session find\n"
+                                              "expect session find\nquit"))
+    {
+        ClientLines.push_back(Line);
+    }
 
-    auto Server = std::async(
-        std::launch::async,
-        [&] {
-            return RunHost({"-ini=" + Ini, "-server", "-exec=" + ServerScript}, "/dev/null", Scratch);
-        });
-    const FHostRun Client = RunHost({"-ini=" + Ini, "-exec=" + ClientScript, "LOGIN=rival@example.com",
-                                     "PASSWORD=rival-password", "TYPE=tavo"},
-                                    "/dev/null", Scratch);
+    auto Server = std::async(std::launch::async,
+                             [&] {
+                                 return RunHostFed({"-ini=" + Ini, "-server"}, ServerLines, ServerScratch);
+                             });
+    const FHostRun Client =
+        RunHostFed({"-ini=" + Ini, "LOGIN=rival@example.com", "PASSWORD=rival-password", "TYPE=tavo"},
+                   ClientLines, ClientScratch);
     const FHostRun ServerRun = Server.get();
     Backend.Stop();
 
@@ -111,13 +121,22 @@ TEST(SessionsProgramTest, TwoHostsFindEachOthersSessionsOnlineAndOnTheLAN)
 // Each destroy comes before its create's reply: the service keeps only the two sessions the game still holds.
 TEST_F(FSessionsHostTest, SessionsDestroyedWhileCreatingAreNotLeftOnTheBackend)
 {
-    std::string Script = "login\nwait 2\nexpect login\nsession create kept\n";
+    std::string Script = "login\nwait login\nexpect login\nsession create kept\n";
     for (int Pair = 0; Pair < 10; ++Pair)
     {
         Script += "session create q1\nsession destroy q1\n";
     }
-    Script += "session create q1\nwait 10\nsession dump\nquit\n";
-    const FHostRun Run = RunAsDemoPlayer(Script);
+    Script += "session create q1\nwait session create\nsession dump";
+    // Once every create has had its reply, the deletes of the sessions the game let go are on their way; the
+    // host stays until the backend holds only the two sessions the game still holds, or the run's limit.
+    std::vector<FTypedLine> Typed = TypedAtOnce(Script);
+    Typed.push_back({[this]
+                     {
+                         return ReadRunOutput(Scratch).find("> session dump") != std::string::npos &&
+                                DemoPlayersSessionsOnTheBackend(Port).size() == 2;
+                     },
+                     "quit"});
+    const FHostRun Run = FeedAsDemoPlayer(Typed);
     ASSERT_FALSE(Run.bTimedOut) << "zorhost did not exit\n" << Run.Log();
     std::vector<std::string> Held;
     for (const std::string& Line : Run.ErrorLines)

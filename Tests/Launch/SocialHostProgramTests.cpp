@@ -34,18 +34,19 @@ TEST(SocialHostProgramTest, TwoHostsBefriendEachOtherAndExchangeAMessage)
     const FPlayer Rival{"rival@example.com", "rival-password"};
 
     const FHostRun Invite = Play(Scratch, Ini, Demo,
-                                 "login\nwait 2\nexpect login\nfriends invite " + RivalUserId +
-                                     "\nwait 1\nexpect friends invite\nquit\n");
+                                 "login\nwait login\nexpect login\nfriends invite " + RivalUserId +
+                                     "\nwait friends invite\nexpect friends invite\nquit\n");
     const FHostRun Answer =
         Play(Scratch, Ini, Rival,
-             "login\nwait 2\nfriends read\nwait 1\nexpect friends read\nfriends accept " + DemoUserId +
-                 "\nwait 1\nexpect friends accept\nmessages send " + DemoUserId +
-                 " gold=5 ratio=2.5 note=hello\nwait 1\nexpect messages send\nquit\n");
-    const FHostRun Read =
-        Play(Scratch, Ini, Demo,
-             "login\nwait 2\nfriends read\nwait 1\nmessages list\nwait 1\nexpect messages list\n"
-             "messages read msg-1\nwait 1\nexpect messages read\nmessages delete msg-1\nwait 1\n"
-             "expect messages delete\nquit\n");
+             "login\nwait login\nfriends read\nwait friends read\nexpect friends read\nfriends accept " +
+                 DemoUserId + "\nwait friends accept\nexpect friends accept\nmessages send " + DemoUserId +
+                 " gold=5 ratio=2.5 note=hello\nwait messages send\nexpect messages send\nquit\n");
+    const FHostRun Read = Play(Scratch, Ini, Demo,
+                               "login\nwait login\nfriends read\nwait friends read\nmessages list\nwait "
+                               "messages list\nexpect messages list\n"
+                               "messages read msg-1\nwait messages read\nexpect messages read\nmessages "
+                               "delete msg-1\nwait messages delete\n"
+                               "expect messages delete\nquit\n");
     Backend.Stop();
 
     EXPECT_EQ(Invite.ExitCode, 0) << Invite.Log();

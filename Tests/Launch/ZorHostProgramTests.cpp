@@ -2,14 +2,12 @@
 
 #include <algorithm>
 #include <arpa/inet.h>
-#include <chrono>
 #include <fcntl.h>
 #include <filesystem>
 #include <netinet/in.h>
 #include <regex>
 #include <stdlib.h>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -33,23 +31,40 @@ std::string DemoIni(const std::string& Domain)
            "[OnlineSubsystemZor.AccountServiceZor]\nServiceName=account\n";
 }
 
-/** A loopback address nothing listens on: a port the system just handed out and took back. */
-std::string ClosedAddress()
+/**
+ * A loopback port bound and never listened on, held for the test's lifetime: a connection to it is refused,
+ * and no other program (a parallel test's backend on --port 0, say) can take it meanwhile.
+ */
+class FClosedPort
 {
-    const int Socket = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in Address{};
-    Address.sin_family = AF_INET;
-    Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t Length = sizeof(Address);
-    const bool bBound = Socket >= 0 && bind(Socket, reinterpret_cast<sockaddr*>(&Address), Length) == 0 &&
-                        getsockname(Socket, reinterpret_cast<sockaddr*>(&Address), &Length) == 0;
-    if (Socket >= 0)
+public:
+    FClosedPort()
     {
-        close(Socket);
+        sockaddr_in Address{};
+        Address.sin_family = AF_INET;
+        Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t Length = sizeof(Address);
+        const bool bBound = Socket >= 0 && bind(Socket, reinterpret_cast<sockaddr*>(&Address), Length) == 0 &&
+                            getsockname(Socket, reinterpret_cast<sockaddr*>(&Address), &Length) == 0;
+        EXPECT_TRUE(bBound) << "no loopback port to hold";
+        Text = "127.0.0.1:" + std::to_string(bBound ? ntohs(Address.sin_port) : 0);
     }
-    EXPECT_TRUE(bBound) << "no loopback port to close";
-    return "127.0.0.1:" + std::to_string(bBound ? ntohs(Address.sin_port) : 0);
-}
+    ~FClosedPort()
+    {
+        if (Socket >= 0)
+        {
+            close(Socket);
+        }
+    }
+    FClosedPort(const FClosedPort&) = delete;
+    FClosedPort& operator=(const FClosedPort&) = delete;
+
+    const std::string& Address() const { return Text; }
+
+private:
+    int Socket = socket(AF_INET, SOCK_STREAM, 0);
+    std::string Text;
+};
 
 int CountLines(const FHostRun& Run, const std::string& Text)
 {
@@ -75,33 +90,23 @@ protected:
         return Run;
     }
 
-    /** Runs zorhost on a terminal, typing each line when its milliseconds after the start have passed. */
-    FHostRun RunAtTerminal(const std::vector<std::string>& Arguments,
-                           const std::vector<std::pair<int, std::string>>& Typed)
+    /** Runs zorhost on a terminal, typing each line as soon as it is ready. */
+    FHostRun RunAtTerminal(const std::vector<std::string>& Arguments, const std::vector<FTypedLine>& Typed)
     {
         const int Terminal = posix_openpt(O_RDWR | O_NOCTTY);
         EXPECT_GE(Terminal, 0);
         EXPECT_EQ(grantpt(Terminal), 0);
         EXPECT_EQ(unlockpt(Terminal), 0);
-        const std::string TerminalPath = ptsname(Terminal);
-        std::thread Typist(
-            [Terminal, &Typed]
-            {
-                const auto Start = std::chrono::steady_clock::now();
-                for (const auto& [Milliseconds, Line] : Typed)
-                {
-                    std::this_thread::sleep_until(Start + std::chrono::milliseconds(Milliseconds));
-                    const std::string Text = Line + "\n";
-                    EXPECT_EQ(write(Terminal, Text.data(), Text.size()), static_cast<ssize_t>(Text.size()));
-                }
-            });
-        FHostRun Run = RunHost(Arguments, TerminalPath, Scratch, 20.0);
-        Typist.join();
+        FHostRun Run = RunHostTyping(Arguments, ptsname(Terminal), Terminal, Typed, Scratch, 30.0);
         close(Terminal);
         return Run;
     }
 
+    /** A loopback address nothing listens on. */
+    const std::string& ClosedAddress() const { return ClosedPort.Address(); }
+
     FScratchDir Scratch;
+    FClosedPort ClosedPort;
 };
 
 TEST_F(ZorHostProgramTest, StartsRunsTheScriptAndShutsDownInOrder)
@@ -164,8 +169,8 @@ TEST_F(ZorHostProgramTest, EndOfStandardInputQuitsAfterTheLastLine)
 
 TEST_F(ZorHostProgramTest, PromptsWhenStandardInputIsATerminal)
 {
-    const FHostRun Run =
-        RunAtTerminal({"-ini=" + Scratch.WriteFile("Engine.ini", EnabledIni)}, {{1000, "quit"}});
+    const FHostRun Run = RunAtTerminal({"-ini=" + Scratch.WriteFile("Engine.ini", EnabledIni)},
+                                       {{Shows(Scratch, "zorhost> "), "quit"}});
     EXPECT_EQ(Run.ExitCode, 0) << Run.Log();
     ASSERT_FALSE(Run.OutputLines.empty()) << Run.Log();
     EXPECT_TRUE(Run.OutputLines[0].starts_with("zorhost> ")) << Run.Log();
@@ -175,9 +180,10 @@ TEST_F(ZorHostProgramTest, PromptsWhenStandardInputIsATerminal)
 TEST_F(ZorHostProgramTest, ResultsThatArriveAfterThePromptDrawItAgain)
 {
     // Nothing listens there: the login fails a few frames after the prompt came back.
-    const FHostRun Run = RunAtTerminal({"-ini=" + Scratch.WriteFile("Engine.ini", DemoIni(ClosedAddress())),
-                                        "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"},
-                                       {{1000, "login"}, {3000, "quit"}});
+    const FHostRun Run =
+        RunAtTerminal({"-ini=" + Scratch.WriteFile("Engine.ini", DemoIni(ClosedAddress())),
+                       "LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"},
+                      {{Shows(Scratch, "zorhost> "), "login"}, {Shows(Scratch, "OnLoginComplete"), "quit"}});
     EXPECT_TRUE(Run.HasLine("OnLoginComplete LocalUserNum=0 bWasSuccessful=0")) << Run.Log();
     ASSERT_FALSE(Run.OutputLines.empty()) << Run.Log();
     // Drawn again on a line of its own after each entry.
@@ -252,7 +258,7 @@ TEST_F(ZorHostProgramTest, RefusesBadArgumentsAndMissingFiles)
 TEST_F(ZorHostProgramTest, CommandLineValuesWithBlanksReachTheModuleWhole)
 {
     // Nothing listens there, so the login fails; its request line shows what the module read.
-    const FHostRun Run = RunScript(DemoIni(ClosedAddress()), "login\nwait 1\nquit\n",
+    const FHostRun Run = RunScript(DemoIni(ClosedAddress()), "login\nwait login\nquit\n",
                                    {"LOGIN=demo user@example.com", "PASSWORD=a secret", "TYPE=tavo"});
     EXPECT_EQ(Run.ExitCode, 1) << Run.Log();
     EXPECT_TRUE(Run.HasLine("type=tavo, id=demo user@example.com")) << Run.Log();
@@ -266,9 +272,9 @@ TEST_F(ZorHostProgramTest, DomainOptionSendsEveryServiceToTheBackendAndAFailedCo
     ASSERT_GT(Port, 0);
     const std::string Address = "127.0.0.1:" + std::to_string(Port);
     // Nothing listens on Closed; a family section naming its own Domain is overridden too.
-    const std::string Closed = ClosedAddress();
+    const std::string& Closed = ClosedAddress();
     const std::string Ini = DemoIni(Closed) + "Domain=" + Closed + "\n";
-    const std::string Script = "login\nwait 2\nexpect login\nquit\n";
+    const std::string Script = "login\nwait login\nexpect login\nquit\n";
     const std::vector<std::string> Login = {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"};
 
     std::vector<std::string> Named = Login;
@@ -299,9 +305,9 @@ TEST_F(ZorHostProgramTest, LogsInMakesAnExchangeCodeAndLogsOutAgainstTheLocalBac
 
     const FHostRun Run = RunScript(
         DemoIni("127.0.0.1:" + std::to_string(Port)),
-        "login\nwait 2\nexpect login\nexpect purchase login\nexpect verify\n"
-        "ONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\nwait 1.5\nexpect Exchange Code\n"
-        "logout\nwait 0.5\nexpect logout\nquit\n",
+        "login\nwait login\nexpect login\nwait purchase login\nexpect purchase login\nwait verify\n"
+        "expect verify\nONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\nwait Exchange Code\n"
+        "expect Exchange Code\nlogout\nwait logout\nexpect logout\nquit\n",
         {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo", "-log=LogOnline:VeryVerbose"});
     Backend.Stop();
     ASSERT_EQ(Run.ExitCode, 0) << Run.Log();
@@ -341,11 +347,12 @@ TEST_F(ZorHostProgramTest, RoundTripsThePlayerProfileOfTheLoggedInUser)
                       "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n"
                       "[OnlineSubsystemZor.ZorProfile]\n"
                       "ZorClientCommandUrl=/api/profile/`accountId/client/`fname?profileId=`profileId\n",
-                  "profile query\nlogin\nwait 2\nprofile command GrantItem "
+                  "profile query\nlogin\nwait login\nprofile command GrantItem "
                   "{\"templateId\":\"Hat.Red\",\"quantity\":2}\n"
                   "profile command SetStat {\"name\":\"wins\",\"value\":7}\nprofile command NoSuchCommand\n"
-                  "profile command SetStat [1]\nwait 2\nexpect profile GrantItem\nexpect profile SetStat\n"
-                  "logout\nwait 1\nprofile query\nwait 1\nquit\n",
+                  "profile command SetStat [1]\nwait profile GrantItem\nwait profile SetStat\n"
+                  "wait profile NoSuchCommand\nexpect profile GrantItem\nexpect profile SetStat\n"
+                  "logout\nwait logout\nprofile query\nquit\n",
                   {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"});
     Backend.Stop();
     ASSERT_EQ(Run.ExitCode, 1) << Run.Log();
@@ -376,7 +383,9 @@ TEST_F(ZorHostProgramTest, TheExitStatusTellsWhetherEveryLineSucceeded)
     const FCase Cases[] = {
         {"help\nwait 0\nquit\n", 0, "> quit"},
         {"nosuchword\n", 1, "Unknown command: nosuchword"},
-        {"wait x\n", 1, "usage: wait SECONDS"},
+        {"wait x\n", 1, "usage: wait SECONDS|OPERATION (one of login, "},
+        // Nothing under way: the next line runs at once.
+        {"wait login\nquit\n", 0, "> quit"},
         {"profile\n", 1, "usage: profile query"},
         {"profile query\n", 1, "profile: local user 0 is not logged in"},
         {"logout\n", 1, "OnLogoutComplete LocalUserNum=0 bWasSuccessful=0"},
@@ -455,10 +464,11 @@ TEST_F(ZorHostProgramTest, ListsTheDemoUsersEntitlementsAndBuildsAgainstTheLocal
         DemoIni("127.0.0.1:" + std::to_string(Port)) +
             "[OnlineSubsystemZor.GameServiceZor]\nServiceName=game\n" +
             "[OnlineSubsystemZor.OnlineEntitlementsZor]\nServiceName=commerce\n",
-        "login\nwait 2\nexpect login\nentitlements\nbuilds Live Windows\nselfpatch Live Windows\n"
-        "builds2 Live Windows\nselfpatch2 Live Linux\nwait 1.5\nexpect entitlements\nexpect builds\n"
-        "expect selfpatch\nexpect builds2\nexpect selfpatch2\ndownload2 ZorDemoGame demo-game-deluxe-item\n"
-        "wait 1\nexpect download2\ndownload2 NoSuchApp\nquit\n",
+        "login\nwait login\nexpect login\nentitlements\nbuilds Live Windows\nselfpatch Live Windows\n"
+        "builds2 Live Windows\nselfpatch2 Live Linux\nwait entitlements\nwait builds\nwait selfpatch\n"
+        "wait builds2\nwait selfpatch2\nexpect entitlements\nexpect builds\nexpect selfpatch\n"
+        "expect builds2\nexpect selfpatch2\ndownload2 ZorDemoGame demo-game-deluxe-item\nwait download2\n"
+        "expect download2\ndownload2 NoSuchApp\nquit\n",
         {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"});
     Backend.Stop();
     // The one failure is the download of a build that the last answer did not hold.

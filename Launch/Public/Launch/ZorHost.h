@@ -17,6 +17,7 @@
 DECLARE_LOG_CATEGORY_EXTERN(LogHost, Log, All)
 
 class FHostFailures;
+enum class EHostAwait : uint8;
 class FHostTerminal;
 class FOnlineIdentityZor;
 class FOnlineSubsystemZor;
@@ -27,7 +28,8 @@ class IOnlineSubsystem;
  * ticks HTTP and the core ticker at a steady frame rate and runs console lines between frames. The console
  * words come from the word table (HostWords.h); lines that are none of them go to the engine. The run fails
  * (exit code 1) when a line failed: a word that reported failure, an unknown line, an engine line that logged
- * a warning or an error, or an operation a line started whose outcome was a failure.
+ * a warning or an error, or an operation a line started whose outcome was a failure or that quitting cut
+ * short.
  */
 class FZorHost
 {
@@ -52,12 +54,22 @@ public:
     FUniqueNetIdPtr GetLoggedInUser(const TCHAR* Word) const;
     /** Holds the next console line back for Seconds while frames go on. */
     void WaitFor(double Seconds);
+    /**
+     * Holds the next console line back while frames go on until the latest line that started Operation has
+     * had its outcome; after Seconds the operation counts as failed.
+     */
+    void WaitForOperation(const FString& Operation, double Seconds);
     /** Lets go of the word states, the subsystem and the module, and ends the frame loop. */
     void Quit();
 
-    /** Records how an operation (as events name it: "login", "profile GrantItem", ...) ended; a failure fails
-     * the run, and the line that started it is the one that was given Subject (a file, session or user) when
-     * there is one. */
+    /** The running line started Operation (as events name it: "login", "profile GrantItem", ...), given
+     * Subject (a file, session or friend) when its event names one; call it before the call that may report.
+     */
+    void AwaitOutcome(const FString& Operation, const FString& Subject = FString());
+    /** The running line may see any number of Operation's outcomes (a driver's steps, the module's upkeep).
+     */
+    void AwaitOutcomes(const FString& Operation, EHostAwait Kind);
+    /** Records how an operation ended; a failure fails the run and the line awaiting it (HostFailures.h). */
     void ReportOutcome(const FString& Operation, bool bSucceeded, const FString& Subject = FString());
     /** How Operation last ended; none when it has not ended yet. Names are matched ignoring case. */
     std::optional<bool> GetLastOutcome(const FString& Operation) const;
@@ -89,6 +101,8 @@ private:
     void WatchLog();
     void RunFrames();
     void RunConsoleLines();
+    /** The wait is over: its time has passed or the operation it awaits has ended. */
+    bool IsWaitOver();
     void ExecuteLine(const FConsoleLine& Line);
     /** Runs one line; false when it failed at once. */
     bool RunLine(const FString& Line);
@@ -101,6 +115,8 @@ private:
     TWeakPtr<FOnlineIdentityZor> Identity;
     /** Console lines wait until this time (FPlatformTime seconds). */
     double WaitUntil = 0.0;
+    /** The operation whose end they wait for; empty when none. */
+    FString AwaitedOperation;
     bool bQuit = false;
     /** Written from any thread, through the log sink. */
     std::unique_ptr<FHostTerminal> Terminal;

@@ -186,6 +186,7 @@ void FZorCallSet::Complete(const FHttpRequestPtr& Request, const FHttpResponsePt
             return;
         }
     }
+    const FOnlineSubsystemZor::FEventScope Scope(Subsystem.load());
     FZorReply Reply(Entry.Call, Request, Response, bSucceeded);
     Entry.OnReply(Reply);
 }

@@ -248,6 +248,8 @@ void FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete(FZorReply& Re
 
 bool FOnlineIdentityZor::Logout(int32 LocalUserNum)
 {
+    // Fires three events, any of whose handlers may end the subsystem.
+    const FOnlineSubsystemZor::FEventScope Scope(Subsystem);
     // Also when nobody is logged in yet: a login still in flight must not log the user in after this.
     ++LogoutCounts.FindOrAdd(LocalUserNum);
     const FUniqueNetIdPtr UserId = GetUniquePlayerId(LocalUserNum);

@@ -193,6 +193,7 @@ void UZorProfile::GenericResponse_HttpRequestComplete(FHttpRequestPtr Request, F
                                                       bool bSucceeded, FString FunctionName,
                                                       FOnZorQueryComplete Callback)
 {
+    const FOnlineSubsystemZor::FEventScope Scope(Subsystem.Pin().Get());
     FZorQueryResult Result;
     if (bSucceeded && Response && HasLostItsUser(Request))
     {

@@ -34,8 +34,34 @@ IOnlineVoicePtr FOnlineSubsystemZor::GetVoiceInterface() const
     return VoiceInterface;
 }
 
+FOnlineSubsystemZor::FEventScope::FEventScope(FOnlineSubsystemZor* InSubsystem)
+    : Subsystem(InSubsystem), KeepAlive(InSubsystem ? InSubsystem->weak_from_this().lock() : nullptr)
+{
+    if (Subsystem)
+    {
+        ++Subsystem->EventScopes;
+    }
+}
+
+FOnlineSubsystemZor::FEventScope::~FEventScope()
+{
+    if (!Subsystem || --Subsystem->EventScopes > 0)
+    {
+        return;
+    }
+    // Freed here, while the subsystem still lives; KeepAlive may end it right after.
+    const TArray<TSharedPtr<void>> Freed = std::move(Subsystem->Released);
+    Subsystem->Released.Empty();
+}
+
 bool FOnlineSubsystemZor::Init()
 {
+    if (OnlineAsyncTaskThreadRunnable)
+    {
+        // A second task manager would replace the first while its thread still runs it.
+        UE_LOG_ONLINE(Warning, "FOnlineSubsystemZor::Init() called again without Shutdown(); ignored.");
+        return true;
+    }
     bShutDown = false;
     OnlineAsyncTaskThreadRunnable = MakeShared<FOnlineAsyncTaskManagerZor>(this);
     const FString ThreadName = FString::Printf("OnlineAsyncTaskThreadZor %u", TaskThreadCounter++);
@@ -59,11 +85,14 @@ bool FOnlineSubsystemZor::Init()
 void FOnlineSubsystemZor::ReleaseServices()
 {
     // Only once every service has shut down: a handler that one service's Shutdown runs may still call
-    // another, which reaches this subsystem.
+    // another, which reaches this subsystem. Freed when the outermost event scope ends, since a service's
+    // code may still be running below the handler that shut the subsystem down.
     for (const FServiceSlot& Slot : ServiceSlots)
     {
         Slot.Service->DetachSubsystem();
+        Released.Add(Slot.Service);
     }
+    Released.Add(VoiceInterface);
     Services.Empty();
     ServiceSlots.Empty();
     VoiceInterface.Reset();
@@ -71,13 +100,10 @@ void FOnlineSubsystemZor::ReleaseServices()
 
 bool FOnlineSubsystemZor::Tick(float DeltaTime)
 {
-    // Both held until the tick returns: a handler run by a tick may shut the subsystem down or drop the last
-    // reference to it.
-    const TSharedPtr<FOnlineSubsystemZor> KeepAlive(weak_from_this().lock());
-    const TSharedPtr<FOnlineAsyncTaskManagerZor> TaskManager = OnlineAsyncTaskThreadRunnable;
-    if (TaskManager)
+    const FEventScope Scope(this);
+    if (OnlineAsyncTaskThreadRunnable)
     {
-        TaskManager->GameTick();
+        OnlineAsyncTaskThreadRunnable->GameTick();
     }
     TickServices(DeltaTime);
     if (bShutDown)
@@ -127,10 +153,11 @@ bool FOnlineSubsystemZor::Shutdown()
         return true;
     }
     // A handler of an event fired below may drop the last reference to this subsystem.
-    const TSharedPtr<FOnlineSubsystemZor> KeepAlive(weak_from_this().lock());
+    const FEventScope Scope(this);
     UE_LOG_ONLINE(Display, "FOnlineSubsystemZor::Shutdown()");
     bShutDown = true;
     OnlineAsyncTaskThread.reset();
+    Released.Add(OnlineAsyncTaskThreadRunnable);
     OnlineAsyncTaskThreadRunnable.Reset();
     // Last created first: a service may still lean on identity while it fires its pending events.
     for (int32 Index = Services.Num() - 1; Index >= 0; --Index)

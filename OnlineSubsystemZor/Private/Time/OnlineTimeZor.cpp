@@ -54,6 +54,7 @@ void FOnlineTimeZor::QueryServerUtcTime_HttpRequestComplete(FHttpRequestPtr Requ
     {
         return;
     }
+    const FOnlineSubsystemZor::FEventScope Scope(Subsystem);
     TimeRequest.Reset();
     if (!bSucceeded || !Response)
     {

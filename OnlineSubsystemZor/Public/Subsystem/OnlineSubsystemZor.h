@@ -43,6 +43,25 @@ public:
     explicit FOnlineSubsystemZor(const FName& InInstanceName);
     ~FOnlineSubsystemZor() override;
 
+    /**
+     * Held on the game thread by whatever runs code that may fire events (a tick, a reply's handler, a call
+     * that fires several): a handler may shut the subsystem down or drop the last reference to it while that
+     * code still runs. The subsystem, and what a Shutdown lets go (services, task manager), stay until the
+     * outermost scope ends. Does nothing without a subsystem.
+     */
+    class FEventScope
+    {
+    public:
+        explicit FEventScope(FOnlineSubsystemZor* InSubsystem);
+        ~FEventScope();
+        FEventScope(const FEventScope&) = delete;
+        FEventScope& operator=(const FEventScope&) = delete;
+
+    private:
+        FOnlineSubsystemZor* Subsystem;
+        TSharedPtr<FOnlineSubsystemZor> KeepAlive;
+    };
+
     IOnlineSessionPtr GetSessionInterface() const override;
     IOnlineFriendsPtr GetFriendsInterface() const override;
     IOnlinePartyPtr GetPartyInterface() const override { return nullptr; }
@@ -166,14 +185,15 @@ private:
     void CleanupPendingRequests();
 
     IOnlineVoicePtr VoiceInterface;
+    /** How many event scopes are open, and what Shutdown let go while one was. */
+    int32 EventScopes = 0;
+    TArray<TSharedPtr<void>> Released;
     /** Set by Shutdown, which is then a no-op until the next Init; the destructor runs it too. */
     bool bShutDown = false;
 
     TArray<FServiceSlot> ServiceSlots;
     /** The initialised services, in creation order. */
     TArray<TSharedPtr<FBaseServiceZor>> Services;
-    /** Shared so that the tick delivering its tasks keeps it while a task's handler shuts the subsystem down.
-     */
     TSharedPtr<FOnlineAsyncTaskManagerZor> OnlineAsyncTaskThreadRunnable;
     TUniquePtr<FRunnableThread> OnlineAsyncTaskThread;
 

@@ -102,6 +102,31 @@ public:
         Http().Reset();
     }
 
+    /** Starts the case's call, answers its request with Code and the case's body; returns the request's URL.
+     */
+    FString Run(const FRedirectCase& Case, int32 Code)
+    {
+        if (Case.bClientToken)
+        {
+            GiveClientToken();
+        }
+        if (Case.Prepare)
+        {
+            Case.Prepare(*this);
+        }
+        EXPECT_TRUE(Case.Start(*this));
+        EXPECT_TRUE(PumpUntil([this] { return Http().FindOldestPending() != nullptr; }))
+            << "nothing was sent";
+        if (!Http().FindOldestPending())
+        {
+            return FString();
+        }
+        const FString Url = Record(Http().FindOldestPending()).URL;
+        RespondOldest(Code, Case.Body);
+        EXPECT_TRUE(PumpUntil([this] { return !Outcomes.empty(); })) << "no completion for " << *Url;
+        return Url;
+    }
+
     FOnlineUserCloudZor& Cloud() { return *Subsystem->GetZorUserCloudService(); }
     FOnlineTitleFileZor& Titles() { return *Subsystem->GetZorTitleFileService(); }
 
@@ -309,21 +334,17 @@ const FRedirectCase RedirectCases[] = {
 TEST_P(FRedirectRefusalTest, ARedirectedAnswerFailsTheCall)
 {
     const FRedirectCase& Case = GetParam();
-    if (Case.bClientToken)
-    {
-        GiveClientToken();
-    }
-    if (Case.Prepare)
-    {
-        Case.Prepare(*this);
-    }
-    ASSERT_TRUE(Case.Start(*this));
-    ASSERT_TRUE(PumpUntil([this] { return Http().FindOldestPending() != nullptr; })) << "nothing was sent";
-    const FString Url = Record(Http().FindOldestPending()).URL;
-    RespondOldest(Case.Code, Case.Body);
-    ASSERT_TRUE(PumpUntil([this] { return !Outcomes.empty(); })) << "no completion for " << *Url;
-    EXPECT_EQ(Outcomes.size(), 1u) << *Url;
+    const FString Url = Run(Case, Case.Code);
+    ASSERT_EQ(Outcomes.size(), 1u) << *Url;
     EXPECT_FALSE(Outcomes[0]) << *Url << " answered " << Case.Code << " reported success";
+}
+
+// The same call and body with only the code changed succeeds, so the refusal above comes from the code alone.
+TEST_P(FRedirectRefusalTest, TheSameAnswerWithOkSucceeds)
+{
+    const FString Url = Run(GetParam(), 200);
+    ASSERT_EQ(Outcomes.size(), 1u) << *Url;
+    EXPECT_TRUE(Outcomes[0]) << *Url << " answered 200 reported failure";
 }
 
 INSTANTIATE_TEST_SUITE_P(Services, FRedirectRefusalTest, ::testing::ValuesIn(RedirectCases),

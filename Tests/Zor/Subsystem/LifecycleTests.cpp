@@ -354,3 +354,18 @@ TEST_F(FZorSubsystemTest, EachInitNamesItsTaskThreadWithTheNextNumber)
     EXPECT_TRUE(SecondName.Equals(FString::Printf("OnlineAsyncTaskThreadZor %d", FirstNumber + 1)))
         << *SecondName;
 }
+
+TEST_F(FZorSubsystemTest, ASecondInitWithoutShutdownKeepsTheFirstOnesServicesAndTaskThread)
+{
+    CreateSubsystem();
+    const TSharedPtr<FOnlineIdentityZor> First = Subsystem->GetZorIdentityService();
+    EXPECT_TRUE(Subsystem->Init());
+    EXPECT_TRUE(
+        Log.Contains(ELogVerbosity::Warning, "FOnlineSubsystemZor::Init() called again without Shutdown()"));
+    EXPECT_EQ(Subsystem->GetZorIdentityService(), First);
+    bool bReturned = false;
+    Subsystem->QueueAsyncTask(new FZorMarkerTask([&bReturned] { bReturned = true; }));
+    EXPECT_TRUE(PumpUntil([&bReturned] { return bReturned; }));
+    Subsystem.Reset();
+    EXPECT_EQ(Log.Count("FOnlineSubsystemZor::Shutdown()"), 1);
+}

@@ -3,35 +3,70 @@
 #include <string>
 #include <thread>
 
+#include "AccountCreation/OnlineAccountCreationZor.h"
+#include "AccountMapping/OnlineAccountMappingZor.h"
+#include "BuildInfo/OnlineBuildInfoServiceZor.h"
+#include "BuildInfo/OnlineBuildInfoServiceZorV2.h"
+#include "Catalog/OnlineCatalogServiceZor.h"
 #include "Common/ZorCallSet.h"
+#include "Entitlements/OnlineEntitlementsZor.h"
+#include "Friends/OnlineFriendsZor.h"
+#include "Messages/OnlineMessageZor.h"
 #include "Online/LANBeacon.h"
+#include "Orders/OnlineOrderServiceZor.h"
+#include "Payment/OnlinePaymentServiceZor.h"
+#include "Profile/ZorProfile.h"
 #include "Sessions/OnlineSessionZor.h"
+#include "Time/OnlineTimeZor.h"
 #include "TitleFile/OnlineTitleFileZor.h"
+#include "UObject/GarbageCollection.h"
+#include "UserCloud/OnlineUserCloudZor.h"
+#include "Users/OnlineUsersZor.h"
 #include "ZorSubsystemTest.h"
 
 namespace
 {
 using FHandler = TFunction<void()>;
 
+/** How the service answers the request whose reply fires the event. */
+enum class EReply
+{
+    Success,
+    Error,
+    None,
+};
+
+/** Binds a handler to any event, whatever its parameters. */
+struct FAnyEvent
+{
+    FHandler Handler;
+    template <typename DelegateType> operator DelegateType() const
+    {
+        return DelegateType::CreateLambda([Run = Handler](auto&&...) { Run(); });
+    }
+};
+
+const char* const ReentryIni = R"ini(
+[OnlineSubsystemZor.ZorProfile]
+ZorClientCommandUrl=/game/client/`accountId/`profileId/`fname
+)ini";
+
 /** Game code that ends the subsystem from inside one of its own events. */
 class FReentryTest : public FZorSubsystemTest
 {
 public:
-    /** Each event's Arrange binds the handler to it; its Fire drives the subsystem until it fires. */
+    /** Each event's Arrange binds the handler to it; its Fire, told how the service answers, drives it. */
     static void ArrangeCreateSession(FReentryTest& Test, FHandler Handler)
     {
         Test.InstallUser();
-        Test.Sessions().AddOnCreateSessionCompleteDelegate(
-            FOnCreateSessionCompleteDelegate::CreateLambda([Handler](FName, bool) { Handler(); }));
-    }
-    static void FireCreateSession(FReentryTest& Test)
-    {
+        Test.Sessions().AddOnCreateSessionCompleteDelegate(FAnyEvent{Handler});
         FOnlineSessionSettings Settings;
         Settings.NumPublicConnections = 4;
         ASSERT_TRUE(Test.Sessions().CreateSession(0, "Game", Settings));
-        ASSERT_TRUE(
-            Test.PumpUntil([&Test] { return Test.FindPending("/api/matchmaking/session") != nullptr; }));
-        Test.Http().Respond(Test.FindPending("/api/matchmaking/session"), 200, R"({"id":"s1"})");
+    }
+    static void FireCreateSession(FReentryTest& Test, EReply Kind)
+    {
+        Test.Reply("/api/matchmaking/session", Kind, R"({"id":"s1"})");
     }
 
     static void ArrangeLANSearch(FReentryTest& Test, FHandler Handler)
@@ -41,10 +76,9 @@ public:
         Service.SetClock([&Test] { return Test.Now; });
         Service.SetLANTransportFactory([] { return MakeInMemoryLANBeaconTransport(); });
         Service.SetLANSearchTimeout(2.0);
-        Service.AddOnFindSessionsCompleteDelegate(
-            FOnFindSessionsCompleteDelegate::CreateLambda([Handler](bool) { Handler(); }));
+        Service.AddOnFindSessionsCompleteDelegate(FAnyEvent{Handler});
     }
-    static void FireLANSearch(FReentryTest& Test)
+    static void FireLANSearch(FReentryTest& Test, EReply)
     {
         const TSharedRef<FOnlineSessionSearch> Search = MakeShared<FOnlineSessionSearch>();
         Search->bIsLanQuery = true;
@@ -55,82 +89,425 @@ public:
     static void ArrangePurchaseExpiry(FReentryTest& Test, FHandler Handler)
     {
         Test.LoginUser("acct1", 3600, 10);
-        Test.Identity().AddOnLoginPurchaseCompleteDelegate(
-            0, FOnLoginPurchaseCompleteDelegate::CreateLambda(
-                   [Handler](int32, bool, const FUniqueNetId&, const FString&) { Handler(); }));
+        Test.Identity().AddOnLoginPurchaseCompleteDelegate(0, FAnyEvent{Handler});
     }
-    static void FirePurchaseExpiry(FReentryTest& Test) { Test.Tick(1, 20.0f); }
+    static void FirePurchaseExpiry(FReentryTest& Test, EReply) { Test.Tick(1, 20.0f); }
 
     static void ArrangeNoResponse(FReentryTest& Test, FHandler Handler)
     {
         Test.InstallUser();
         const TSharedPtr<FOnlineTitleFileZor> TitleFiles = Test.Subsystem->GetZorTitleFileService();
-        TitleFiles->AddOnEnumerateFilesCompleteDelegate(
-            FOnEnumerateFilesCompleteDelegate::CreateLambda([Handler](bool) { Handler(); }));
+        TitleFiles->AddOnEnumerateFilesCompleteDelegate(FAnyEvent{Handler});
         ASSERT_TRUE(TitleFiles->EnumerateFiles());
     }
-    static void FireNoResponse(FReentryTest& Test) { Test.Subsystem->Shutdown(); }
+    static void FireNoResponse(FReentryTest& Test, EReply) { Test.Subsystem->Shutdown(); }
+
+    static void ArrangeLogin(FReentryTest& Test, FHandler Handler)
+    {
+        Test.Identity().AddOnLoginCompleteDelegate(0, FAnyEvent{Handler});
+        ASSERT_TRUE(Test.Identity().Login(0, FOnlineAccountCredentials("tavo", "user@example.com", "pw")));
+    }
+    static void FireLogin(FReentryTest& Test, EReply Kind)
+    {
+        Test.Reply("/api/oauth/token", Kind, TokenReply("acct1", 3600));
+        if (Kind == EReply::Success)
+        {
+            Test.Reply("/api/public/account/acct1", Kind, R"({"id":"acct1","displayName":"Player One"})");
+        }
+    }
+
+    static void ArrangeLogout(FReentryTest& Test, FHandler Handler)
+    {
+        Test.InstallUser();
+        Test.Identity().AddOnLogoutCompleteDelegate(0, FAnyEvent{Handler});
+        Test.Identity().AddOnLogoutCompleteDelegate(1, FAnyEvent{Handler});
+    }
+    /** An error logs out a local user that has nobody; a logout waits for no reply, so none is as a success.
+     */
+    static void FireLogout(FReentryTest& Test, EReply Kind)
+    {
+        Test.Identity().Logout(Kind == EReply::Error ? 1 : 0);
+    }
+
+    static void ArrangeVerify(FReentryTest& Test, FHandler Handler)
+    {
+        Test.InstallUser();
+        Test.Tick(); // the installed token's own check
+        Test.Identity().AddOnVerifyAuthCompleteDelegate(FAnyEvent{Handler});
+        ASSERT_TRUE(Test.Identity().VerifyAuth(Test.UserToken()));
+    }
+    static void FireVerify(FReentryTest& Test, EReply Kind)
+    {
+        Test.Reply("/api/oauth/verify", Kind, R"({"account_id":"acct1","expires_in":3600})");
+    }
+
+    static void ArrangeRefresh(FReentryTest& Test, FHandler Handler)
+    {
+        Test.InstallUser();
+        Test.Identity().AddOnRefreshAuthCompleteDelegate(FAnyEvent{Handler});
+        ASSERT_TRUE(Test.Identity().RefreshAuth(Test.UserToken()));
+    }
+    static void FireRefresh(FReentryTest& Test, EReply Kind)
+    {
+        Test.Reply("/api/oauth/token", Kind, TokenReply("acct1", 3600, "access-2"));
+    }
+
+    static void ArrangeProfile(FReentryTest& Test, FHandler Handler)
+    {
+        Test.InstallUser();
+        Test.Profile = NewObject<UZorProfile>();
+        Test.Profile->AddToRoot();
+        Test.Profile->Initialize(Test.Subsystem.Get(), MakeShared<FUniqueNetIdString>("acct1"), true);
+        ASSERT_TRUE(Test.Profile->ForceQueryProfile(
+            FOnZorQueryComplete::CreateLambda([Handler](const FZorQueryResult&) { Handler(); })));
+    }
+    static void FireProfile(FReentryTest& Test, EReply Kind)
+    {
+        Test.Reply("/game/client/acct1/", Kind, R"({"profileRevision":1,"profileChanges":[]})");
+    }
+
+    static void ArrangeFriends(FReentryTest& Test, FHandler Handler)
+    {
+        Test.InstallUser();
+        const TSharedPtr<FOnlineFriendsZor> Friends = Test.Subsystem->GetZorFriendsService();
+        Friends->AddOnReadFriendsListCompleteDelegate(FAnyEvent{Handler});
+        ASSERT_TRUE(Friends->ReadFriendsList(0, "default"));
+    }
+    static void FireFriends(FReentryTest& Test, EReply Kind)
+    {
+        Test.Reply("/api/public/list/acct1/default", Kind, R"([{"tavoId":"f1","status":"ACCEPTED"}])");
+    }
+
+    static void ArrangeMessages(FReentryTest& Test, FHandler Handler)
+    {
+        Test.InstallUser();
+        const TSharedPtr<FOnlineMessageZor> Messages = Test.Subsystem->GetZorMessageService();
+        Messages->AddOnEnumerateMessagesCompleteDelegate(FAnyEvent{Handler});
+        ASSERT_TRUE(Messages->EnumerateMessages(0));
+    }
+    static void FireMessages(FReentryTest& Test, EReply Kind)
+    {
+        Test.Reply("/api/messaging/acct1/inbox", Kind, "[]");
+    }
+
+    static void ArrangeUserCloud(FReentryTest& Test, FHandler Handler)
+    {
+        Test.InstallUser();
+        const TSharedPtr<FOnlineUserCloudZor> Cloud = Test.Subsystem->GetZorUserCloudService();
+        Cloud->AddOnEnumerateUserFilesCompleteDelegate(FAnyEvent{Handler});
+        Cloud->EnumerateUserFiles(FUniqueNetIdString("acct1"));
+    }
+    static void FireUserCloud(FReentryTest& Test, EReply Kind)
+    {
+        Test.Reply("/api/cloudstorage/user/acct1", Kind, "[]");
+    }
+
+    static void ArrangeTitleFiles(FReentryTest& Test, FHandler Handler)
+    {
+        Test.InstallUser();
+        const TSharedPtr<FOnlineTitleFileZor> TitleFiles = Test.Subsystem->GetZorTitleFileService();
+        TitleFiles->AddOnEnumerateFilesCompleteDelegate(FAnyEvent{Handler});
+        ASSERT_TRUE(TitleFiles->EnumerateFiles());
+    }
+    static void FireTitleFiles(FReentryTest& Test, EReply Kind)
+    {
+        Test.GrantClient();
+        Test.Reply("/api/cloudstorage/system", Kind, "[]");
+    }
+
+    static void ArrangeTime(FReentryTest& Test, FHandler Handler)
+    {
+        const TSharedPtr<FOnlineTimeZor> Time = Test.Subsystem->GetZorTimeService();
+        Time->AddOnQueryServerUtcTimeCompleteDelegate(FAnyEvent{Handler});
+        ASSERT_TRUE(Time->QueryServerUtcTime());
+    }
+    static void FireTime(FReentryTest& Test, EReply Kind)
+    {
+        Test.Reply("/api/3/timestamp", Kind, "2030-01-01T00:00:00.000Z");
+    }
+
+    static void ArrangeCatalog(FReentryTest& Test, FHandler Handler)
+    {
+        const TSharedPtr<FOnlineCatalogServiceZor> Catalog = Test.Subsystem->GetZorCatalogService();
+        Catalog->AddOnQueryCategoriesCompleteDelegate(FAnyEvent{Handler});
+        ASSERT_TRUE(Catalog->QueryCategories(FPagedQuery()));
+    }
+    static void FireCatalog(FReentryTest& Test, EReply Kind)
+    {
+        Test.GrantClient();
+        Test.Reply("/api/shared/categories", Kind,
+                   R"({"paging":{"start":0,"count":1,"total":0},"elements":[]})");
+    }
+
+    static void ArrangeOrders(FReentryTest& Test, FHandler Handler)
+    {
+        Test.LoginUser();
+        const TSharedPtr<FOnlineOrderServiceZor> Orders = Test.Subsystem->GetZorOrderService();
+        Orders->AddOnQueryOrdersCompleteDelegate(FAnyEvent{Handler});
+        // The second waits in the service's own queue for the first's reply.
+        ASSERT_TRUE(Orders->QueryOrders(FUniqueNetIdString("acct1")));
+        ASSERT_TRUE(Orders->QueryOrderById(FUniqueNetIdString("acct1"), "o2"));
+    }
+    static void FireOrders(FReentryTest& Test, EReply Kind)
+    {
+        Test.Reply("/api/shared/accounts/acct1/orders", Kind, R"({"paging":{},"elements":[]})");
+    }
+
+    static void ArrangePayment(FReentryTest& Test, FHandler Handler)
+    {
+        Test.LoginUser();
+        const TSharedPtr<FOnlinePaymentServiceZor> Payment = Test.Subsystem->GetZorPaymentService();
+        Payment->AddOnQueryDefaultBillingAccountCompleteDelegate(FAnyEvent{Handler});
+        ASSERT_TRUE(Payment->QueryDefaultBillingAccount(FUniqueNetIdString("acct1")));
+    }
+    static void FirePayment(FReentryTest& Test, EReply Kind)
+    {
+        Test.Reply("/billingaccounts/default", Kind, R"({"billingAccountName":"Card"})");
+    }
+
+    static void ArrangeEntitlements(FReentryTest& Test, FHandler Handler)
+    {
+        Test.InstallUser();
+        const TSharedPtr<FOnlineEntitlementsZor> Entitlements = Test.Subsystem->GetZorEntitlementsService();
+        Entitlements->AddOnQueryEntitlementsCompleteDelegate(FAnyEvent{Handler});
+        ASSERT_TRUE(Entitlements->QueryEntitlements(FUniqueNetIdString("acct1")));
+    }
+    static void FireEntitlements(FReentryTest& Test, EReply Kind)
+    {
+        Test.Reply("/api/account/acct1/entitlements", Kind, R"([{"id":"e1"}])");
+    }
+
+    static void ArrangeAccounts(FReentryTest& Test, FHandler Handler)
+    {
+        ASSERT_TRUE(Test.Identity().AuthClient("testclient"));
+        Test.GrantClient();
+        Test.Tick();
+        const TSharedPtr<FOnlineAccountCreationZor> Accounts = Test.Subsystem->GetZorAccountCreationService();
+        Accounts->AddOnQueryAccountInfoCompleteDelegate(FAnyEvent{Handler});
+        ASSERT_TRUE(Accounts->QueryAccountInfo("p@x.io"));
+    }
+    static void FireAccounts(FReentryTest& Test, EReply Kind)
+    {
+        Test.Reply("/api/tavoAccount/account/p@x.io", Kind, R"({"id":"acct-9","email":"p@x.io"})");
+    }
+
+    static void ArrangeMapping(FReentryTest& Test, FHandler Handler)
+    {
+        Test.InstallUser();
+        const TSharedPtr<FOnlineAccountMappingZor> Mapping = Test.Subsystem->GetZorAccountMappingService();
+        Mapping->AddOnQueryExternalAccountsCompleteDelegate(FAnyEvent{Handler});
+        ASSERT_TRUE(Mapping->QueryExternalAccounts(FUniqueNetIdString("acct1"), ""));
+    }
+    static void FireMapping(FReentryTest& Test, EReply Kind)
+    {
+        Test.Reply("/api/public/account/acct1/externalAuths", Kind, "[]");
+    }
+
+    static void ArrangeUsers(FReentryTest& Test, FHandler Handler)
+    {
+        Test.InstallUser();
+        const IOnlineUserPtr Users = Test.Subsystem->GetUserInterface();
+        Users->AddOnQueryUserInfoCompleteDelegate(0, FAnyEvent{Handler});
+        ASSERT_TRUE(Users->QueryUserInfo(0, {MakeShared<FUniqueNetIdString>("u1")}));
+    }
+    static void FireUsers(FReentryTest& Test, EReply Kind)
+    {
+        Test.Reply("/api/public/account?", Kind, R"([{"id":"u1","displayName":"Dee"}])");
+    }
+
+    static void ArrangeBuilds(FReentryTest& Test, FHandler Handler)
+    {
+        Test.InstallUser();
+        const TSharedPtr<FOnlineBuildInfoServiceZor> Builds = Test.Subsystem->GetZorBuildInfoService();
+        Builds->AddOnQueryEntitledBuildsCompleteDelegate(FAnyEvent{Handler});
+        ASSERT_TRUE(Builds->QueryEntitledBuilds(FUniqueNetIdString("acct1"), "Live", "Windows"));
+    }
+    static void FireBuilds(FReentryTest& Test, EReply Kind)
+    {
+        Test.Reply("/api/buildManifest?", Kind, R"([{"appName":"Game"}])");
+    }
+
+    static void ArrangeBuildsV2(FReentryTest& Test, FHandler Handler)
+    {
+        Test.InstallUser();
+        const TSharedPtr<FOnlineBuildInfoServiceZorV2> Builds = Test.Subsystem->GetZorBuildInfoServiceV2();
+        Builds->AddOnQueryEntitledBuildsCompleteDelegate(FAnyEvent{Handler});
+        ASSERT_TRUE(Builds->QueryEntitledBuilds(FUniqueNetIdString("acct1"), "Windows", "Live", ""));
+    }
+    static void FireBuildsV2(FReentryTest& Test, EReply Kind)
+    {
+        Test.Reply("/api/public/assets/Windows?", Kind, R"([{"appName":"Game"}])");
+    }
 
 protected:
+    ~FReentryTest() override
+    {
+        if (Profile)
+        {
+            Profile->RemoveFromRoot();
+        }
+        CollectGarbage();
+    }
+
     FOnlineSessionZor& Sessions() { return *Subsystem->GetZorSessionService(); }
+    FAuthTokenZor& UserToken()
+    {
+        return Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->UserToken;
+    }
+
+    /** Ticks until a request whose URL contains Part waits, then answers it as Kind says. */
+    void Reply(const FString& Part, EReply Kind, const FString& Body)
+    {
+        ASSERT_TRUE(PumpUntil([this, &Part] { return FindPending(Part) != nullptr; })) << *Part;
+        const FHttpRequestPtr Request = FindPending(Part);
+        switch (Kind)
+        {
+        case EReply::Success:
+            Http().Respond(Request, 200, Body);
+            break;
+        case EReply::Error:
+            Http().Respond(Request, 400, R"({"errorCode":"errors.refused","errorMessage":"refused"})");
+            break;
+        case EReply::None:
+            Http().Fail(Request);
+            break;
+        }
+    }
+    /** Gives the application client the token its road waits for. */
+    void GrantClient() { Reply("/api/oauth/token", EReply::Success, TokenReply("", 3600, "client-token")); }
 
     double Now = 1000.0;
+    UZorProfile* Profile = nullptr;
 };
 
 struct FEventCase
 {
     const char* Name;
     void (*Arrange)(FReentryTest&, FHandler);
-    void (*Fire)(FReentryTest&);
+    void (*Fire)(FReentryTest&, EReply);
+    /** Whether a reply of the service fires the event, so that each kind of reply is tried. */
+    bool bReplies = true;
 };
 
 const FEventCase Events[] = {
     {"create-session completion from the task manager", &FReentryTest::ArrangeCreateSession,
      &FReentryTest::FireCreateSession},
-    {"LAN search time-out", &FReentryTest::ArrangeLANSearch, &FReentryTest::FireLANSearch},
-    {"purchase token expiry", &FReentryTest::ArrangePurchaseExpiry, &FReentryTest::FirePurchaseExpiry},
-    {"\"No response\" fired by Shutdown", &FReentryTest::ArrangeNoResponse, &FReentryTest::FireNoResponse},
+    {"LAN search time-out", &FReentryTest::ArrangeLANSearch, &FReentryTest::FireLANSearch, false},
+    {"purchase token expiry", &FReentryTest::ArrangePurchaseExpiry, &FReentryTest::FirePurchaseExpiry, false},
+    {"\"No response\" fired by Shutdown", &FReentryTest::ArrangeNoResponse, &FReentryTest::FireNoResponse,
+     false},
+    {"login", &FReentryTest::ArrangeLogin, &FReentryTest::FireLogin},
+    {"logout", &FReentryTest::ArrangeLogout, &FReentryTest::FireLogout},
+    {"verify", &FReentryTest::ArrangeVerify, &FReentryTest::FireVerify},
+    {"refresh", &FReentryTest::ArrangeRefresh, &FReentryTest::FireRefresh},
+    {"profile query", &FReentryTest::ArrangeProfile, &FReentryTest::FireProfile},
+    {"friends list", &FReentryTest::ArrangeFriends, &FReentryTest::FireFriends},
+    {"messages", &FReentryTest::ArrangeMessages, &FReentryTest::FireMessages},
+    {"user files", &FReentryTest::ArrangeUserCloud, &FReentryTest::FireUserCloud},
+    {"title files", &FReentryTest::ArrangeTitleFiles, &FReentryTest::FireTitleFiles},
+    {"server time", &FReentryTest::ArrangeTime, &FReentryTest::FireTime},
+    {"catalog categories", &FReentryTest::ArrangeCatalog, &FReentryTest::FireCatalog},
+    {"orders list", &FReentryTest::ArrangeOrders, &FReentryTest::FireOrders},
+    {"default billing account", &FReentryTest::ArrangePayment, &FReentryTest::FirePayment},
+    {"entitlements", &FReentryTest::ArrangeEntitlements, &FReentryTest::FireEntitlements},
+    {"account information", &FReentryTest::ArrangeAccounts, &FReentryTest::FireAccounts},
+    {"external accounts", &FReentryTest::ArrangeMapping, &FReentryTest::FireMapping},
+    {"user information", &FReentryTest::ArrangeUsers, &FReentryTest::FireUsers},
+    {"entitled builds", &FReentryTest::ArrangeBuilds, &FReentryTest::FireBuilds},
+    {"entitled builds v2", &FReentryTest::ArrangeBuildsV2, &FReentryTest::FireBuildsV2},
 };
+
+const char* ReplyName(EReply Kind)
+{
+    switch (Kind)
+    {
+    case EReply::Success:
+        return "success";
+    case EReply::Error:
+        return "error";
+    case EReply::None:
+        return "no response";
+    }
+    return "";
+}
+
+/** Lines at Warning or worse. */
+int32 CountWarnings(const FLogCapture& Log)
+{
+    int32 Count = 0;
+    for (const FLogCapture::FLine& Line : Log.Lines())
+    {
+        Count += Line.Verbosity <= ELogVerbosity::Warning ? 1 : 0;
+    }
+    return Count;
+}
 } // namespace
 
 TEST_F(FReentryTest, AHandlerMayShutDownOrReleaseTheSubsystemFromItsOwnEvents)
 {
+    SetIni(FString(ZorTestIni) + ReentryIni);
     for (const FEventCase& Event : Events)
     {
-        for (const bool bRelease : {false, true})
+        for (const EReply Kind : {EReply::Success, EReply::Error, EReply::None})
         {
-            SCOPED_TRACE(std::string(Event.Name) + (bRelease ? ", last reference dropped" : ", Shutdown"));
-            CreateSubsystem();
-            const TWeakPtr<FOnlineSubsystemZor> Weak = Subsystem;
-            Log.Clear();
-            int32 Fired = 0;
-            Event.Arrange(*this,
-                          [this, bRelease, &Fired]
-                          {
-                              ++Fired;
-                              if (bRelease)
-                              {
-                                  Subsystem.Reset();
-                              }
-                              else if (Subsystem)
-                              {
-                                  Subsystem->Shutdown();
-                              }
-                          });
-            Event.Fire(*this);
-            PumpUntil([&Fired] { return Fired > 0; });
-            Tick(3, 1.0f);
-            EXPECT_EQ(Fired, 1);
-            EXPECT_EQ(Log.Count("FOnlineSubsystemZor::Shutdown()"), 1);
-            EXPECT_EQ(Weak.IsValid(), !bRelease);
-            if (Subsystem)
+            if (!Event.bReplies && Kind != EReply::Success)
             {
-                EXPECT_FALSE(Subsystem->GetZorIdentityService().IsValid());
-                Subsystem->Shutdown();
-                EXPECT_EQ(Log.Count("FOnlineSubsystemZor::Shutdown()"), 1);
-                Subsystem.Reset();
+                continue;
             }
-            Http().Reset();
+            for (const bool bRelease : {false, true})
+            {
+                SCOPED_TRACE(std::string(Event.Name) + ", " + ReplyName(Kind) +
+                             (bRelease ? ", last reference dropped" : ", Shutdown"));
+                CreateSubsystem();
+                const TWeakPtr<FOnlineSubsystemZor> Weak = Subsystem;
+                int32 Fired = 0;
+                int32 WarningsBefore = -1;
+                int32 StartedBefore = -1;
+                Event.Arrange(*this,
+                              [this, bRelease, &Fired, &WarningsBefore, &StartedBefore]
+                              {
+                                  if (++Fired == 1)
+                                  {
+                                      WarningsBefore = CountWarnings(Log);
+                                      StartedBefore = Http().NumStarted();
+                                  }
+                                  if (bRelease)
+                                  {
+                                      Subsystem.Reset();
+                                  }
+                                  else if (Subsystem)
+                                  {
+                                      Subsystem->Shutdown();
+                                  }
+                              });
+                Log.Clear();
+                Event.Fire(*this, Kind);
+                PumpUntil([&Fired] { return Fired > 0; });
+                Tick(3, 1.0f);
+                EXPECT_EQ(Fired, 1);
+                EXPECT_EQ(Log.Count("FOnlineSubsystemZor::Shutdown()"), 1);
+                EXPECT_EQ(Weak.IsValid(), !bRelease);
+                // Nothing goes out after Shutdown; what went out before the subsystem was let go is ended.
+                EXPECT_EQ(bRelease ? Http().NumPending() : Http().NumStarted(), bRelease ? 0 : StartedBefore);
+                // The reply took its path: a success warns of nothing, an error of something.
+                if (Event.bReplies && Kind != EReply::None)
+                {
+                    EXPECT_EQ(WarningsBefore == 0, Kind == EReply::Success);
+                }
+                if (Subsystem)
+                {
+                    EXPECT_FALSE(Subsystem->GetZorIdentityService().IsValid());
+                    Subsystem->Shutdown();
+                    EXPECT_EQ(Log.Count("FOnlineSubsystemZor::Shutdown()"), 1);
+                    Subsystem.Reset();
+                }
+                if (Profile)
+                {
+                    Profile->RemoveFromRoot();
+                    Profile = nullptr;
+                }
+                Http().Reset();
+            }
         }
     }
 }

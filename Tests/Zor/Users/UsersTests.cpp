@@ -138,6 +138,8 @@ TEST_F(FUsersTest, RepliesFillTheCacheInOrder)
          "u1: u2:Deux", "0 ok u1 u2"},
         {"refused code keeps the cache", 500, "oops", "u1: u2:Deux",
          "0 fail u1 u2 / Invalid response. code=500 error=oops"},
+        {"redirect keeps the cache", 302, R"([{"id":"u1","displayName":"Moved"}])", "u1: u2:Deux",
+         R"(0 fail u1 u2 / Invalid response. code=302 error=[{"id":"u1","displayName":"Moved"}])"},
         {"object instead of a list", 200, R"({"id":"u3"})", "u1: u2:Deux",
          R"(0 fail u1 u2 / Invalid response payload={"id":"u3"})"},
     };
