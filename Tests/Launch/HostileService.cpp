@@ -59,22 +59,14 @@ std::string JsonString(const std::string& Text)
 }
 
 /**
- * The request in every form a service may echo a secret of it: the Basic credentials decoded, then the whole
- * request raw, then its path and body percent-decoded with '+' as a blank and with '+' kept, each form once.
- * Short, so that a line cut at its end still holds every form.
+ * The request in every form a service may echo a secret of it: the whole request raw, then its path and body
+ * percent-decoded with '+' as a blank and with '+' kept, then the Basic credentials decoded, each form once.
+ * Short, so that a log line cut at its end still holds every form.
  */
 std::string EchoOf(const httplib::Request& Req)
 {
-    std::string Echo;
-    const std::string Authorization = Req.get_header_value("Authorization");
-    FString Credentials;
-    if (strncasecmp(Authorization.c_str(), "Basic ", 6) == 0 &&
-        FBase64::Decode(FString(Authorization.substr(6)), Credentials))
-    {
-        Echo += std::string(*Credentials) + "\n";
-    }
     const std::string Target = Req.target.empty() ? Req.path : Req.target;
-    Echo += Req.method + " " + Target + "\n";
+    std::string Echo = Req.method + " " + Target + "\n";
     for (const auto& [Name, Value] : Req.headers)
     {
         if (!IsOwnHeader(Name))
@@ -91,6 +83,13 @@ std::string EchoOf(const httplib::Request& Req)
         {
             Echo += "\n" + Decoded;
         }
+    }
+    const std::string Authorization = Req.get_header_value("Authorization");
+    FString Credentials;
+    if (strncasecmp(Authorization.c_str(), "Basic ", 6) == 0 &&
+        FBase64::Decode(FString(Authorization.substr(6)), Credentials))
+    {
+        Echo += "\n" + std::string(*Credentials);
     }
     return Echo;
 }

@@ -291,8 +291,9 @@ TEST_F(FHostileServiceTest, NoSecretARequestCarriedReachesTheOutputWhenTheServic
         const char* Seen;
     } Echoes[] = {
         {"POST", ".*/api/oauth/token", "grant_type=password", 1, ByPassword, "grant_type=password"},
+        // The grant's sending line shows its payload, so only the failure starting with the echo tells.
         {"POST", ".*/api/oauth/token", "grant_type=client_credentials", 1, ByRefresh,
-         "grant_type=client_cre"},
+         "Client auth request failed. POST /account/api/oauth/token"},
         {"POST", ".*/api/oauth/token", "grant_type=refresh_token", -1, ByRefresh, "grant_type=refresh_token"},
         {"POST", ".*/api/oauth/token", "grant_type=exchange_code", -1, ByExchangeCode,
          "grant_type=exchange_"},
