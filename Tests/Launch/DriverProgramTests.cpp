@@ -89,6 +89,9 @@ TEST_F(DriverProgramTest, CatalogAndBuildInfoWordsRunTheirChainsBesideEachOther)
                 Prefix + "query signed downloads complete. UserId=" + DemoUserId + " Result=true Error=[]",
                 // The version 1 word binds nothing: the host's own handler shows its answers.
                 "LogHost: Display: OnQuerySelfPatchBuildComplete bWasSuccessful=1",
+                // Both downloads end before the quit, which would cut the second short and fail its line.
+                "CatalogItemId=demo-game-item bWasSuccessful=1",
+                "CatalogItemId=demo-game-deluxe-item bWasSuccessful=1",
             });
     for (const char* Word :
          {"QUERYMAPPINGS", "BUILDINFO LABEL", "BUILDINFOV2 LABEL", "CATALOG NAMESPACE", "PURCHASE OFFERID"})
