@@ -139,15 +139,12 @@ TEST_F(ConsoleLinesProgramTest, ATestWordsFailuresAfterItsLineListItOnce)
 }
 
 /** zorhost as the demo player, whose every request but its login's the service refuses. */
-class RefusingServiceProgramTest : public FBackendHostTest
+class RefusingServiceProgramTest : public FHostileHostTest
 {
 protected:
     void SetUp() override
     {
-        FBackendHostTest::SetUp();
-        const int HostilePort = Hostile.Start(Port);
-        ASSERT_GT(HostilePort, 0);
-        Ini = Scratch.WriteFile("Engine.ini", LocalBackendIni(HostilePort));
+        FHostileHostTest::SetUp();
         const std::string Refused = "(?!/account/api/oauth/)(?!/account/api/public/account/"
                                     "5a0f3c8e1b2d4f6a8c9e0b1d2f3a4c5e$)(?!/game/api/matchmaking/session$).*";
         for (const char* Method : {"GET", "POST", "PUT", "DELETE", "PATCH"})
@@ -156,8 +153,6 @@ protected:
         }
         Hostile.Override({"GET", "/account/api/oauth/exchange", "", 500, R"({"errorCode":"refused"})"});
     }
-
-    FHostileService Hostile;
 };
 
 // Every word that starts an operation, the TEST words included: each that fails is listed under its own

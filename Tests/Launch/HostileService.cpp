@@ -227,3 +227,11 @@ void FHostileService::PassOn(const httplib::Request& Req, httplib::Response& Res
     }
     Res.set_content(Body, ContentType.c_str());
 }
+
+void FHostileHostTest::SetUp()
+{
+    FBackendHostTest::SetUp();
+    const int HostilePort = Hostile.Start(Port);
+    ASSERT_GT(HostilePort, 0);
+    Ini = Scratch.WriteFile("Engine.ini", LocalBackendIni(HostilePort));
+}

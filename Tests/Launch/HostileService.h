@@ -2,6 +2,8 @@
 
 #include <httplib.h>
 
+#include "BackendHostTest.h"
+
 #include <atomic>
 #include <mutex>
 #include <regex>
@@ -59,4 +61,13 @@ private:
     std::vector<FOverride> Overrides;
     std::vector<std::pair<std::string, std::string>> Rewrites;
     std::vector<std::string> PassedOn;
+};
+
+/** zorhost against the local backend behind a hostile service, whose overrides each test sets. */
+class FHostileHostTest : public FBackendHostTest
+{
+protected:
+    void SetUp() override;
+
+    FHostileService Hostile;
 };

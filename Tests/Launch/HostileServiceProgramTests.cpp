@@ -11,17 +11,9 @@ namespace
 const std::string RivalId = "7c1e5a9b3d2f4e6c8a0b1c2d3e4f5a6b";
 
 /** zorhost against the local backend behind a service that answers some requests its own way. */
-class FHostileServiceTest : public FBackendHostTest
+class FHostileServiceTest : public FHostileHostTest
 {
 protected:
-    void SetUp() override
-    {
-        FBackendHostTest::SetUp();
-        const int HostilePort = Hostile.Start(Port);
-        ASSERT_GT(HostilePort, 0);
-        Ini = Scratch.WriteFile("Engine.ini", LocalBackendIni(HostilePort));
-    }
-
     FHostRun RunVerbose(const std::string& Script,
                         const std::vector<std::string>& Login = {"LOGIN=demo@example.com",
                                                                  "PASSWORD=demo-password", "TYPE=tavo"})
@@ -34,8 +26,6 @@ protected:
         EXPECT_FALSE(Result.bTimedOut) << Result.Log();
         return Result;
     }
-
-    FHostileService Hostile;
 };
 
 /** Every line either stream holds that contains Text. */
