@@ -187,15 +187,15 @@ TEST_F(FHostileServiceTest, NoWholeSecretReachesTheOutputWhateverItsShape)
     Hostile.Override({"GET", "/game/api/3/timestamp", "", 200, R"({"token":"timesecret-0123456789"})"});
 
     const FHostRun Run =
-        RunVerbose("login\nwait 1\nlogin\nwait 2\nexpect login\n"
-                   "account validate demo@example.com valtoken-secret-0123456789\nwait 1\n"
+        RunVerbose("login\nwait login\nlogin\nwait login\nexpect login\n"
+                   "account validate demo@example.com valtoken-secret-0123456789\nwait account validate\n"
                    "users query " +
                    RivalId +
-                   "\nwait 1\nbuilds2 Live Windows\nwait 1\n"
-                   "download2 ZorDemoGame demo-game-deluxe-item\nwait 1\n"
-                   "download2 ZorDemoGame demo-game-deluxe-item\nwait 1\n"
+                   "\nwait users query\nbuilds2 Live Windows\nwait builds2\n"
+                   "download2 ZorDemoGame demo-game-deluxe-item\nwait download2\n"
+                   "download2 ZorDemoGame demo-game-deluxe-item\nwait download2\n"
                    "selfpatch2 Live Linux\ntime\nPASSWORD=demo-password\nhelp PASSWORD=demo-password\n"
-                   "expect PASSWORD=demo-password\nwait 1\nquit\n");
+                   "expect PASSWORD=demo-password\nwait selfpatch2\nwait time\nquit\n");
 
     for (const char* Seen :
          {"OnLoginComplete LocalUserNum=0 bWasSuccessful=0", "passed: login",
@@ -230,9 +230,11 @@ TEST_F(FHostileServiceTest, TextFromTheServiceOrTheCommandLineShowsItsControlByt
     Hostile.Override({"GET", "/game/api/3/timestamp", "", 400,
                       R"({"errorMessage":")" + BoundaryText(&FBoundaryByte::Raw, FromBody) + R"("})"});
 
-    const FHostRun Run = RunVerbose("login\nwait 2\nexpect login\nusers query " + RivalId +
-                                    "\nwait 1\ncloud write evilfile.sav hi\nwait 1\ncloud list\nwait 1\n"
-                                    "messages read evil-message\nwait 1\ntime\nwait 1\nquit\n");
+    const FHostRun Run =
+        RunVerbose("login\nwait login\nexpect login\nusers query " + RivalId +
+                   "\nwait users query\ncloud write evilfile.sav hi\nwait cloud write\ncloud list\n"
+                   "wait cloud list\nmessages read evil-message\nwait messages read\ntime\n"
+                   "wait time\nquit\n");
     const FHostRun Refused =
         RunHost({"-fps=1" + Evil + BoundaryText(&FBoundaryByte::Raw, FromArgument)}, "/dev/null", Scratch);
 
@@ -320,12 +322,17 @@ TEST_F(FHostileServiceTest, NoSecretARequestCarriedReachesTheOutputWhenTheServic
     // The first login's grant is echoed; the calls after the second go signed.
     const FHostRun Password = RunEchoed(
         ByPassword,
-        "login\nwait 1\nlogin\nwait 2\nexpect login\ncloud list\nfriends read\nmessages list\n"
+        "login\nwait login\nlogin\nwait login\nexpect login\nwait purchase login\ncloud list\nfriends read\n"
+        "messages list\n"
         "entitlements\nsession find\norders list\ntitle list\ncatalog offers qx\n"
         "account create new@example.com NewName " +
             FirstPassword + "\naccount update demo@example.com demo-password new@example.com NewName " +
             NewPassword + "\naccount delete rival@example.com rival-password\nmapping add steam " +
-            LinkToken + "\nONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\nwait 2\nquit\n",
+            LinkToken +
+            "\nONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\nwait exchange code\nwait cloud list\n"
+            "wait friends read\nwait messages list\nwait entitlements\nwait session find\nwait orders list\n"
+            "wait title list\nwait catalog offers\nwait account create\nwait account update\n"
+            "wait account delete\nwait mapping add\nquit\n",
         {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"});
     const std::vector<std::string> RefreshTokens = PassedOnValues(Hostile, "refresh_token");
     const std::vector<std::string> Codes = PassedOnValues(Hostile, "code");
@@ -333,9 +340,9 @@ TEST_F(FHostileServiceTest, NoSecretARequestCarriedReachesTheOutputWhenTheServic
     ASSERT_EQ(Codes.size(), 1u) << Password.Log();
     const FHostRun Runs[] = {
         Password,
-        RunEchoed(ByRefresh, "login\ntitle list\nwait 1\nquit\n",
+        RunEchoed(ByRefresh, "login\ntitle list\nwait title list\nquit\n",
                   {"LOGIN=x", "PASSWORD=" + RefreshTokens[0], "TYPE=refresh"}),
-        RunEchoed(ByExchangeCode, "login\nwait 1\nquit\n",
+        RunEchoed(ByExchangeCode, "login\nwait login\nquit\n",
                   {"LOGIN=x", "PASSWORD=" + Codes[0], "TYPE=exchangecode"}),
     };
 
