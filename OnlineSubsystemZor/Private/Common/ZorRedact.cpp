@@ -383,7 +383,13 @@ bool MayStartEcho(char Char, char First)
 
 FString ZorRedact::Secret(const FString& Value)
 {
-    return (Value.Len() >= ShortestWithPrefix ? Value.Left(ShownPrefix) : FString()) + "<redacted>";
+    // A value already masked (an echo's marked secret, then its key) keeps one marker, not a prefix of it.
+    static const FString Marker = "<redacted>";
+    if (Value.EndsWith(Marker, ESearchCase::CaseSensitive))
+    {
+        return Secret(Value.LeftChop(Marker.Len()));
+    }
+    return (Value.Len() >= ShortestWithPrefix ? Value.Left(ShownPrefix) : FString()) + Marker;
 }
 
 FString ZorRedact::Text(const FString& Text, const TArray<FString>& Secrets)
