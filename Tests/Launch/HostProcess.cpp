@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 #include <spawn.h>
 #include <sstream>
-#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 
@@ -155,9 +154,14 @@ void TypeLines(int InputFd, const std::vector<FTypedLine>& Typed, FClock::time_p
     }
 }
 
-FHostRun RunTyping(const std::vector<std::string>& Arguments, const std::string& InputPath, int InputFd,
-                   bool bEndInput, const std::vector<FTypedLine>& Typed, const FScratchDir& Scratch,
-                   double TimeLimitSeconds)
+FHostRun Spawn(const std::string& Program, const std::vector<std::string>& Arguments,
+               const std::string& StdinPath, int StdinFd, const FScratchDir& Scratch,
+               double TimeLimitSeconds);
+
+/** Standard input is read from InputPath, or from StdinFd when that is open. */
+FHostRun RunTyping(const std::vector<std::string>& Arguments, const std::string& InputPath, int StdinFd,
+                   int InputFd, bool bEndInput, const std::vector<FTypedLine>& Typed,
+                   const FScratchDir& Scratch, double TimeLimitSeconds)
 {
     ForgetRunOutput(Scratch);
     // Half the run's limit, so that a run whose line is never ready still ends its input and exits by itself.
@@ -173,7 +177,7 @@ FHostRun RunTyping(const std::vector<std::string>& Arguments, const std::string&
                 close(InputFd);
             }
         });
-    FHostRun Run = RunHost(Arguments, InputPath, Scratch, TimeLimitSeconds);
+    FHostRun Run = Spawn(ZOR_HOST_PROGRAM, Arguments, InputPath, StdinFd, Scratch, TimeLimitSeconds);
     Typist.join();
     return Run;
 }
@@ -183,20 +187,19 @@ FHostRun RunHostTyping(const std::vector<std::string>& Arguments, const std::str
                        const std::vector<FTypedLine>& Typed, const FScratchDir& Scratch,
                        double TimeLimitSeconds)
 {
-    return RunTyping(Arguments, InputPath, InputFd, false, Typed, Scratch, TimeLimitSeconds);
+    return RunTyping(Arguments, InputPath, -1, InputFd, false, Typed, Scratch, TimeLimitSeconds);
 }
 
 FHostRun RunHostFed(const std::vector<std::string>& Arguments, const std::vector<FTypedLine>& Typed,
                     const FScratchDir& Scratch, double TimeLimitSeconds)
 {
-    const std::string InputPath = Scratch.Path() + "/stdin.fifo";
-    std::filesystem::remove(InputPath);
-    EXPECT_EQ(mkfifo(InputPath.c_str(), 0600), 0);
-    // Read and write, so that opening waits for no reader; the host never inherits this end. Closing it after
-    // the last line typed, or the first never ready, ends the input as the end of a script file does.
-    const int InputFd = open(InputPath.c_str(), O_RDWR | O_CLOEXEC);
-    EXPECT_GE(InputFd, 0);
-    return RunTyping(Arguments, InputPath, InputFd, true, Typed, Scratch, TimeLimitSeconds);
+    // A pipe, not a named one: what is typed before the host starts waits in it, and the host's end is handed
+    // over, not opened, so closing the typing end early never leaves the host waiting to open its input.
+    int Pipe[2] = {-1, -1};
+    EXPECT_EQ(pipe2(Pipe, O_CLOEXEC), 0);
+    FHostRun Run = RunTyping(Arguments, "", Pipe[0], Pipe[1], true, Typed, Scratch, TimeLimitSeconds);
+    close(Pipe[0]);
+    return Run;
 }
 
 FHostRun RunHost(const std::vector<std::string>& Arguments, const std::string& StdinPath,
@@ -207,6 +210,14 @@ FHostRun RunHost(const std::vector<std::string>& Arguments, const std::string& S
 
 FHostRun RunProgram(const std::string& Program, const std::vector<std::string>& Arguments,
                     const std::string& StdinPath, const FScratchDir& Scratch, double TimeLimitSeconds)
+{
+    return Spawn(Program, Arguments, StdinPath, -1, Scratch, TimeLimitSeconds);
+}
+
+namespace
+{
+FHostRun Spawn(const std::string& Program, const std::vector<std::string>& Arguments,
+               const std::string& StdinPath, int StdinFd, const FScratchDir& Scratch, double TimeLimitSeconds)
 {
     std::vector<std::string> Argv = {Program};
     Argv.insert(Argv.end(), Arguments.begin(), Arguments.end());
@@ -221,7 +232,14 @@ FHostRun RunProgram(const std::string& Program, const std::vector<std::string>& 
     const std::string OutputPath = ::OutputPath(Scratch);
     posix_spawn_file_actions_t Actions;
     posix_spawn_file_actions_init(&Actions);
-    posix_spawn_file_actions_addopen(&Actions, STDIN_FILENO, StdinPath.c_str(), O_RDONLY, 0);
+    if (StdinFd >= 0)
+    {
+        posix_spawn_file_actions_adddup2(&Actions, StdinFd, STDIN_FILENO);
+    }
+    else
+    {
+        posix_spawn_file_actions_addopen(&Actions, STDIN_FILENO, StdinPath.c_str(), O_RDONLY, 0);
+    }
     posix_spawn_file_actions_addopen(&Actions, STDOUT_FILENO, OutputPath.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, ErrorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
@@ -243,3 +261,4 @@ FHostRun RunProgram(const std::string& Program, const std::vector<std::string>& 
     Run.OutputLines = ReadLines(OutputPath);
     return Run;
 }
+} // namespace
