@@ -1,5 +1,7 @@
 #include "BackendHttp.h"
 
+#include "Core/TerminalText.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -10,64 +12,6 @@ namespace ZorBackend
 namespace
 {
 constexpr size_t MaxFormFields = 32;
-
-uint8_t ByteAt(std::string_view Text, size_t Position)
-{
-    return Position < Text.size() ? static_cast<uint8_t>(Text[Position]) : 0;
-}
-
-// The length of the well-formed UTF-8 sequence at Position; 0 when the bytes there are not one.
-size_t Utf8SequenceLength(std::string_view Text, size_t Position)
-{
-    const uint8_t Lead = ByteAt(Text, Position);
-    size_t Length = 0;
-    uint8_t Low = 0x80;
-    uint8_t High = 0xBF;
-    if (Lead < 0x80)
-    {
-        return 1;
-    }
-    if (Lead >= 0xC2 && Lead <= 0xDF)
-    {
-        Length = 2;
-    }
-    else if (Lead >= 0xE0 && Lead <= 0xEF)
-    {
-        Length = 3;
-        Low = Lead == 0xE0 ? 0xA0 : 0x80;
-        High = Lead == 0xED ? 0x9F : 0xBF; // no surrogates
-    }
-    else if (Lead >= 0xF0 && Lead <= 0xF4)
-    {
-        Length = 4;
-        Low = Lead == 0xF0 ? 0x90 : 0x80;
-        High = Lead == 0xF4 ? 0x8F : 0xBF; // nothing above U+10FFFF
-    }
-    else
-    {
-        return 0;
-    }
-    for (size_t Index = 1; Index < Length; ++Index)
-    {
-        const uint8_t Next = ByteAt(Text, Position + Index);
-        if (Next < (Index == 1 ? Low : 0x80) || Next > (Index == 1 ? High : 0xBF))
-        {
-            return 0;
-        }
-    }
-    return Length;
-}
-
-// A control a terminal acts on, or a line break: C0 but tab, DEL, and C1 (C2 80 to C2 9F).
-bool IsControl(std::string_view Sequence)
-{
-    const uint8_t Lead = ByteAt(Sequence, 0);
-    if (Sequence.size() == 1)
-    {
-        return (Lead < 0x20 && Lead != '\t') || Lead == 0x7F;
-    }
-    return Sequence.size() == 2 && Lead == 0xC2 && ByteAt(Sequence, 1) <= 0x9F;
-}
 
 bool IsNestingWithin(std::string_view Json, int MaxDepth)
 {
@@ -457,25 +401,21 @@ std::string FormatIso8601(std::chrono::system_clock::time_point Time)
 
 std::string Printable(std::string_view Text)
 {
+    // Line feeds too: every backend message is one line, and a request must not make up another.
     std::string Shown;
-    for (size_t Position = 0; Position < Text.size();)
-    {
-        const size_t WellFormed = Utf8SequenceLength(Text, Position);
-        const std::string_view Sequence = Text.substr(Position, std::max<size_t>(WellFormed, 1));
-        Position += Sequence.size();
-        if (WellFormed > 0 && !IsControl(Sequence))
-        {
-            Shown += Sequence;
-            continue;
-        }
-        for (const char Byte : Sequence)
-        {
-            char Escape[5];
-            std::snprintf(Escape, sizeof(Escape), "\\x%02x",
-                          static_cast<unsigned>(static_cast<uint8_t>(Byte)));
-            Shown += Escape;
-        }
-    }
+    TerminalText::ForEachUnit(Text, false,
+                              [&Shown](std::string_view Sequence, bool bEscaped)
+                              {
+                                  if (bEscaped)
+                                  {
+                                      TerminalText::AppendByteEscapes(Shown, Sequence);
+                                  }
+                                  else
+                                  {
+                                      Shown += Sequence;
+                                  }
+                                  return true;
+                              });
     return Shown;
 }
 } // namespace ZorBackend

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "Core/Array.h"
+#include "Core/TerminalText.h"
 
 namespace
 {
@@ -27,71 +28,6 @@ FLogState& State()
 const char* const VerbosityNames[] = {"NoLogging", "Fatal", "Error",   "Warning",
                                       "Display",   "Log",   "Verbose", "VeryVerbose"};
 
-uint8 ByteAt(std::string_view Text, size_t Position)
-{
-    return Position < Text.size() ? static_cast<uint8>(Text[Position]) : 0;
-}
-
-/** The length of the well-formed UTF-8 sequence at Position; 0 when the bytes there are not one. */
-size_t Utf8SequenceLength(std::string_view Text, size_t Position)
-{
-    const uint8 Lead = ByteAt(Text, Position);
-    size_t Length = 0;
-    uint8 Low = 0x80;
-    uint8 High = 0xBF;
-    if (Lead < 0x80)
-    {
-        return 1;
-    }
-    if (Lead >= 0xC2 && Lead <= 0xDF)
-    {
-        Length = 2;
-    }
-    else if (Lead >= 0xE0 && Lead <= 0xEF)
-    {
-        Length = 3;
-        Low = Lead == 0xE0 ? 0xA0 : 0x80;
-        High = Lead == 0xED ? 0x9F : 0xBF; // no surrogates
-    }
-    else if (Lead >= 0xF0 && Lead <= 0xF4)
-    {
-        Length = 4;
-        Low = Lead == 0xF0 ? 0x90 : 0x80;
-        High = Lead == 0xF4 ? 0x8F : 0xBF; // nothing above U+10FFFF
-    }
-    else
-    {
-        return 0;
-    }
-    for (size_t Index = 1; Index < Length; ++Index)
-    {
-        const uint8 Next = ByteAt(Text, Position + Index);
-        if (Next < (Index == 1 ? Low : 0x80) || Next > (Index == 1 ? High : 0xBF))
-        {
-            return 0;
-        }
-    }
-    return Length;
-}
-
-/** A control a terminal acts on: C0 but line feed and tab, DEL, and C1 (U+0080 to U+009F, C2 80 to C2 9F). */
-bool IsControl(std::string_view Sequence)
-{
-    const uint8 Lead = ByteAt(Sequence, 0);
-    if (Sequence.size() == 1)
-    {
-        return (Lead < 0x20 && Lead != '\n' && Lead != '\t') || Lead == 0x7F;
-    }
-    return Sequence.size() == 2 && Lead == 0xC2 && ByteAt(Sequence, 1) <= 0x9F;
-}
-
-void AppendByteEscapes(FString& Out, std::string_view Bytes)
-{
-    for (const char Byte : Bytes)
-    {
-        Out += FString::Printf("\\x%02x", static_cast<uint8>(Byte));
-    }
-}
 } // namespace
 
 const char* ELogVerbosity::ToString(Type Verbosity)
@@ -151,28 +87,25 @@ FString FLog::Escape(const FString& Text)
 bool FLog::AppendEscaped(FString& Out, const FString& Text, int32 MaxLength)
 {
     constexpr size_t EscapeLength = 4; // \xNN
-    const std::string_view View = Text.View();
-    for (size_t Position = 0; Position < View.size();)
-    {
-        const size_t WellFormed = Utf8SequenceLength(View, Position);
-        const std::string_view Sequence = View.substr(Position, std::max<size_t>(WellFormed, 1));
-        const bool bEscaped = WellFormed == 0 || IsControl(Sequence);
-        const size_t UnitLength = bEscaped ? Sequence.size() * EscapeLength : Sequence.size();
-        if (static_cast<size_t>(Out.Len()) + UnitLength > static_cast<size_t>(MaxLength))
+    return TerminalText::ForEachUnit(
+        Text.View(), true,
+        [&Out, MaxLength](std::string_view Sequence, bool bEscaped)
         {
-            return false;
-        }
-        if (bEscaped)
-        {
-            AppendByteEscapes(Out, Sequence);
-        }
-        else
-        {
-            Out.AppendChars(Sequence.data(), static_cast<int32>(Sequence.size()));
-        }
-        Position += Sequence.size();
-    }
-    return true;
+            const size_t UnitLength = bEscaped ? Sequence.size() * EscapeLength : Sequence.size();
+            if (static_cast<size_t>(Out.Len()) + UnitLength > static_cast<size_t>(MaxLength))
+            {
+                return false;
+            }
+            if (bEscaped)
+            {
+                TerminalText::AppendByteEscapes(Out, Sequence);
+            }
+            else
+            {
+                Out.AppendChars(Sequence.data(), static_cast<int32>(Sequence.size()));
+            }
+            return true;
+        });
 }
 
 void FLog::Write(const FLogCategory& Category, ELogVerbosity::Type Verbosity, const FString& Message)
