@@ -1,3 +1,4 @@
+#include "CaseNamePrinter.h"
 #include "Core/Base64.h"
 #include "IdentityTest.h"
 
@@ -628,3 +629,136 @@ INSTANTIATE_TEST_SUITE_P(
                (std::get<1>(Info.param) ? "_SameAccount_" : "_OtherAccount_") +
                LateAnswerNames[static_cast<int32>(std::get<2>(Info.param))];
     });
+
+namespace
+{
+/** A run of identity events whose first handler ends the login or the subsystem. */
+struct FHandlerCase
+{
+    const char* Name;
+    /** Sets off the run; the handler is bound to its first event. */
+    enum EPlace
+    {
+        Login,
+        Logout,
+        RefusedRefresh,
+    } Place;
+    enum EHandler
+    {
+        LogsOut,
+        LogsInAsAnother,
+        ShutsDown,
+    } Handler;
+    /** Every event seen, the other account's login included. */
+    const char* Events;
+};
+
+using ZorTestCases::PrintTo;
+
+class FEventRunTest : public FLoginTest, public ::testing::WithParamInterface<FHandlerCase>
+{
+protected:
+    void Handle(FHandlerCase::EHandler Handler)
+    {
+        if (Handler == FHandlerCase::LogsOut)
+        {
+            Held->Logout(0);
+        }
+        else if (Handler == FHandlerCase::LogsInAsAnother)
+        {
+            SetCommandLine("LOGIN=acct2 AUTH=ready-2");
+            Held->AutoLogin(0);
+        }
+        else
+        {
+            Subsystem->Shutdown();
+        }
+    }
+
+    TSharedPtr<FOnlineIdentityZor> Held = Subsystem->GetZorIdentityService();
+};
+} // namespace
+
+TEST_P(FEventRunTest, EventsAfterAHandlerAgreeWithTheStateItLeft)
+{
+    const FHandlerCase& Case = GetParam();
+    const bool bLoginFirst = Case.Place == FHandlerCase::Login;
+    if (!bLoginFirst)
+    {
+        LoginUser();
+        Events.Empty();
+    }
+    bool bHandled = false;
+    const auto Once = [&](int32)
+    {
+        if (!bHandled)
+        {
+            bHandled = true;
+            Handle(Case.Handler);
+        }
+    };
+    if (bLoginFirst)
+    {
+        Held->AddOnLoginCompleteDelegate(0, FOnLoginCompleteDelegate::CreateLambda(
+                                                [&](int32 User, bool, const FUniqueNetId&, const FString&)
+                                                { Once(User); }));
+    }
+    else
+    {
+        Held->AddOnLogoutCompleteDelegate(
+            0, FOnLogoutCompleteDelegate::CreateLambda([&](int32 User, bool) { Once(User); }));
+    }
+    Held->AddOnRefreshAuthCompleteDelegate(FOnRefreshAuthCompleteDelegate::CreateLambda(
+        [this](bool bOk, const FAuthTokenZor&, const FAuthTokenZor&, const FString&)
+        { Events.Add(FString::Printf("refresh:%d", bOk)); }));
+
+    switch (Case.Place)
+    {
+    case FHandlerCase::Login:
+        ASSERT_TRUE(Held->Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
+        Answer("/api/oauth/token", 200, TokenReply("acct1", 3600));
+        Answer("/api/public/account/acct1", 200, R"({"id":"acct1"})");
+        break;
+    case FHandlerCase::Logout:
+        Held->Logout(0);
+        break;
+    case FHandlerCase::RefusedRefresh:
+        ASSERT_TRUE(Held->RefreshAuth(Held->GetUserAccountZor(FUniqueNetIdString("acct1"))->UserToken));
+        Answer("/api/oauth/token", 400, R"({"errorMessage":"invalid refresh"})");
+        break;
+    }
+    ASSERT_TRUE(bHandled);
+    if (Case.Handler == FHandlerCase::LogsInAsAnother)
+    {
+        Answer("/api/public/account/acct2", 200, R"({"id":"acct2"})");
+    }
+    // Whatever was left in flight is answered: none of it may speak for the state the handler left.
+    for (const auto& Started : Http().GetStartedRequests())
+    {
+        if (Started.State == FInMemoryHttpTransport::EState::Pending &&
+            Started.URL.Contains("/api/oauth/token", ESearchCase::CaseSensitive))
+        {
+            Http().Respond(Started.Request, 200, TokenReply("acct1", 7200, "purchase-1", "purchaseclient"));
+        }
+    }
+    Tick(3);
+    EXPECT_TRUE(Events_().Equals(Case.Events)) << *Events_();
+}
+
+const FHandlerCase HandlerCases[] = {
+    {"LoginCompleteLogsOut", FHandlerCase::Login, FHandlerCase::LogsOut,
+     "login:1:,logout:1,status:NotLoggedIn,changed"},
+    {"LoginCompleteLogsInAsAnother", FHandlerCase::Login, FHandlerCase::LogsInAsAnother,
+     "login:1:,logout:1,status:NotLoggedIn,changed,login:1:,status:LoggedIn,changed"},
+    {"LoginCompleteShutsDown", FHandlerCase::Login, FHandlerCase::ShutsDown, "login:1:"},
+    {"LogoutCompleteLogsInAsAnother", FHandlerCase::Logout, FHandlerCase::LogsInAsAnother,
+     "logout:1,login:1:,status:LoggedIn,changed"},
+    {"LogoutCompleteShutsDown", FHandlerCase::Logout, FHandlerCase::ShutsDown, "logout:1"},
+    {"RefusedRefreshLogoutLogsInAsAnother", FHandlerCase::RefusedRefresh, FHandlerCase::LogsInAsAnother,
+     "logout:1,refresh:0,login:1:,status:LoggedIn,changed"},
+    {"RefusedRefreshLogoutShutsDown", FHandlerCase::RefusedRefresh, FHandlerCase::ShutsDown, "logout:1"},
+};
+
+INSTANTIATE_TEST_SUITE_P(HandlersThatEndTheLogin, FEventRunTest, ::testing::ValuesIn(HandlerCases),
+                         [](const ::testing::TestParamInfo<FHandlerCase>& Info)
+                         { return std::string(Info.param.Name); });
