@@ -275,7 +275,8 @@ void FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete(FZorReply& Re
     }
 }
 
-void FOnlineIdentityZor::EndLoginLoggedOut(int32 LocalUserNum, const FString& AccountId, const FString& Operation)
+void FOnlineIdentityZor::EndLoginLoggedOut(int32 LocalUserNum, const FString& AccountId,
+                                           const FString& Operation)
 {
     UE_LOG_ONLINE(Warning, "%s request failed. %s", *Operation, *LoggedOutDuringLogin);
     TriggerOnLoginCompleteDelegates(LocalUserNum, false, FUniqueNetIdString(AccountId), LoggedOutDuringLogin);
