@@ -75,8 +75,7 @@ bool FOnlineUsersZor::QueryUserInfo(int32 LocalUserNum, const TArray<FUniqueNetI
         Call.Operation = QueryOperation;
         Call.Url = GetBaseUrl() + GetQueryPath(UserIds);
         Call.PendingKey = QueryKey(LocalUserNum);
-        const TSharedPtr<FOnlineIdentityZor> Identity = GetSubsystemIdentity();
-        const FZorLoginStamp Login = Identity ? Identity->StampLogin(LocalUserNum) : FZorLoginStamp();
+        const FZorLoginStamp Login = GetLocalUserLogin(LocalUserNum);
         FZorError Refused;
         if (GetCalls().SendAsUser(
                 Call, *LocalUserId,
@@ -102,8 +101,7 @@ void FOnlineUsersZor::QueryUserInfo_HttpRequestComplete(int32 LocalUserNum,
                                                         const FZorLoginStamp& Login, FZorReply& Reply)
 {
     // The records are kept under whoever holds the local user now: a reply for an ended login is not theirs.
-    const TSharedPtr<FOnlineIdentityZor> Identity = GetSubsystemIdentity();
-    if (Identity && !Identity->AcceptsReplyFor(Login, QueryOperation))
+    if (!IsReplyForCurrentLogin(Login, QueryOperation))
     {
         return;
     }
