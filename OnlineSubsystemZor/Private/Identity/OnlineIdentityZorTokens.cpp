@@ -265,7 +265,13 @@ void FOnlineIdentityZor::VerifyAuth_HttpRequestComplete(FZorReply& Reply, const 
 
 FString FOnlineIdentityZor::RefreshKey(const FAuthTokenZor& Token) const
 {
-    return Token.bIsUserToken ? "refresh:" + Token.account_id : "refresh-client:" + FindClientKey(Token);
+    if (!Token.bIsUserToken)
+    {
+        return "refresh-client:" + FindClientKey(Token);
+    }
+    // An ended login's refresh still in flight holds up none of the next login's.
+    const FZorLoginStamp Login = StampLogin(FUniqueNetIdString(Token.account_id));
+    return FString::Printf("refresh:%s:%d:%u", *Token.account_id, Login.LocalUserNum, Login.Generation);
 }
 
 bool FOnlineIdentityZor::RefreshAuth(FAuthTokenZor& Token)

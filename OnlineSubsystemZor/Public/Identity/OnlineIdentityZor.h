@@ -205,7 +205,7 @@ private:
     static bool IsVerifyDue(const FAuthTokenZor& Token);
     /** The verification request itself, whatever the token's lifetime. */
     bool SendVerification(FAuthTokenZor& Token, bool bTakeLifetime);
-    /** The owner key of a token's refresh: one in flight per account or client. */
+    /** The owner key of a token's refresh: one in flight per login of an account, or per client. */
     FString RefreshKey(const FAuthTokenZor& Token) const;
     void InstallRefreshedToken(FUserOnlineAccountZor& Account, const FAuthTokenZor& NewToken);
     /**

@@ -588,6 +588,10 @@ TEST_P(FEndedLoginTest, ReplyForAnEndedLoginLeavesTheNextLoginAsItWas)
     const TSharedPtr<FUserOnlineAccountZor> Account = Identity().GetUserAccountZor(FUniqueNetIdString(Next));
     ASSERT_TRUE(Account);
     ASSERT_EQ(Identity().GetLoginStatus(0), ELoginStatus::LoggedIn);
+    if (Request == ELateRequest::Refresh)
+    {
+        EXPECT_TRUE(Identity().RefreshAuth(Account->UserToken)) << "the first login's refresh holds up none";
+    }
     const FAuthTokenZor Token = Account->UserToken;
     const FAuthTokenZor Purchase = Account->PurchaseToken;
     const FString DisplayName = Account->GetDisplayName();
