@@ -155,8 +155,15 @@ void FOnlineIdentityZor::Login_HttpRequestComplete(FZorReply& Reply, const FPend
     if (!Reply.Finish())
     {
         const FUniqueNetIdString UserId(Token.account_id);
+        const bool bWasShutDown = IsShutDown();
         TriggerOnLoginCompleteDelegates(Pending.LocalUserNum, false, UserId, Reply.GetErrorText());
-        TriggerOnLoginPurchaseCompleteDelegates(Pending.LocalUserNum, false, UserId, Reply.GetErrorText());
+        // Unless the handler logged a user in or out, or ended the subsystem: the purchase failure is then
+        // no longer the local user's news.
+        if (IsShutDown() == bWasShutDown && IsLoginCurrent(Pending.Login))
+        {
+            TriggerOnLoginPurchaseCompleteDelegates(Pending.LocalUserNum, false, UserId,
+                                                    Reply.GetErrorText());
+        }
         return;
     }
     LogoutOtherAccount(Pending.LocalUserNum, Token.account_id);

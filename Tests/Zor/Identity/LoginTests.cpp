@@ -449,6 +449,16 @@ const char* const LateRequestNames[] = {"Grant",   "AccountInfo",  "Purchase",  
                                         "Refresh", "ExchangeCode", "KillSessions", "QuerySessions"};
 const char* const LateAnswerNames[] = {"Success", "Unauthorized", "ServerError", "None"};
 
+void PrintTo(ELateRequest Request, std::ostream* Out)
+{
+    *Out << LateRequestNames[static_cast<int32>(Request)];
+}
+
+void PrintTo(ELateAnswer Answer, std::ostream* Out)
+{
+    *Out << LateAnswerNames[static_cast<int32>(Answer)];
+}
+
 using FLateReplyCase = std::tuple<ELateRequest, bool /*bSameAccount*/, ELateAnswer>;
 
 /**
@@ -644,6 +654,7 @@ struct FHandlerCase
     enum EPlace
     {
         Login,
+        RefusedLogin,
         Logout,
         RefusedRefresh,
     } Place;
@@ -686,7 +697,7 @@ protected:
 TEST_P(FEventRunTest, EventsAfterAHandlerAgreeWithTheStateItLeft)
 {
     const FHandlerCase& Case = GetParam();
-    const bool bLoginFirst = Case.Place == FHandlerCase::Login;
+    const bool bLoginFirst = Case.Place == FHandlerCase::Login || Case.Place == FHandlerCase::RefusedLogin;
     if (!bLoginFirst)
     {
         LoginUser();
@@ -723,6 +734,10 @@ TEST_P(FEventRunTest, EventsAfterAHandlerAgreeWithTheStateItLeft)
         Answer("/api/oauth/token", 200, TokenReply("acct1", 3600));
         Answer("/api/public/account/acct1", 200, R"({"id":"acct1"})");
         break;
+    case FHandlerCase::RefusedLogin:
+        ASSERT_TRUE(Held->Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
+        Answer("/api/oauth/token", 401, R"({"errorMessage":"refused"})");
+        break;
     case FHandlerCase::Logout:
         Held->Logout(0);
         break;
@@ -755,6 +770,9 @@ const FHandlerCase HandlerCases[] = {
     {"LoginCompleteLogsInAsAnother", FHandlerCase::Login, FHandlerCase::LogsInAsAnother,
      "login:1:,logout:1,status:NotLoggedIn,changed,login:1:,status:LoggedIn,changed"},
     {"LoginCompleteShutsDown", FHandlerCase::Login, FHandlerCase::ShutsDown, "login:1:"},
+    {"RefusedLoginCompleteLogsInAsAnother", FHandlerCase::RefusedLogin, FHandlerCase::LogsInAsAnother,
+     "login:0:refused,login:1:,status:LoggedIn,changed"},
+    {"RefusedLoginCompleteShutsDown", FHandlerCase::RefusedLogin, FHandlerCase::ShutsDown, "login:0:refused"},
     {"LogoutCompleteLogsInAsAnother", FHandlerCase::Logout, FHandlerCase::LogsInAsAnother,
      "logout:1,login:1:,status:LoggedIn,changed"},
     {"LogoutCompleteShutsDown", FHandlerCase::Logout, FHandlerCase::ShutsDown, "logout:1"},
