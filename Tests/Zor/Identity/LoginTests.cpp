@@ -618,6 +618,10 @@ TEST_P(FEndedLoginTest, ReplyForAnEndedLoginLeavesTheNextLoginAsItWas)
     EXPECT_EQ(Account->PurchaseToken.TokenState, Purchase.TokenState);
     EXPECT_TRUE(Account->GetDisplayName().Equals(DisplayName));
     EXPECT_EQ(NumStarted("/api/oauth/token"), Grants) << "no refresh or purchase login for the new login";
+    for (const char* Secret : {"late-grant", "late-purchase", "late-access", "late-code"})
+    {
+        EXPECT_FALSE(Log.Contains(Secret)) << Secret;
+    }
     if (Request == ELateRequest::Grant || Request == ELateRequest::AccountInfo)
     {
         // The first login's own caller still hears that it ended, and nothing else.
