@@ -159,13 +159,15 @@ void FHostileService::Rewrite(std::string From, std::string To)
 
 void FHostileService::Handle(const httplib::Request& Req, httplib::Response& Res)
 {
-    if (!Answer(Req, Res))
+    int LateMs = 0;
+    if (!Answer(Req, Res, LateMs))
     {
         PassOn(Req, Res);
+        std::this_thread::sleep_for(std::chrono::milliseconds(LateMs));
     }
 }
 
-bool FHostileService::Answer(const httplib::Request& Req, httplib::Response& Res)
+bool FHostileService::Answer(const httplib::Request& Req, httplib::Response& Res, int& OutLateMs)
 {
     std::lock_guard Guard(Lock);
     for (FOverride& Override : Overrides)
@@ -177,6 +179,11 @@ bool FHostileService::Answer(const httplib::Request& Req, httplib::Response& Res
             continue;
         }
         Override.Times -= Override.Times > 0 ? 1 : 0;
+        if (Override.LateMs > 0)
+        {
+            OutLateMs = Override.LateMs;
+            return false;
+        }
         Res.status = Override.Status;
         const std::string Body = Override.bEcho ? R"({"errorCode":"errors.zor.echo","errorMessage":)" +
                                                       JsonString(EchoOf(Req)) + "}"

@@ -31,6 +31,8 @@ public:
         int Times = -1;
         /** Answers with an echo of the request as the JSON body's "errorMessage" instead of Body. */
         bool bEcho = false;
+        /** Passes the request on instead, and sends the backend's reply only this many milliseconds later. */
+        int LateMs = 0;
     };
 
     ~FHostileService();
@@ -50,7 +52,8 @@ public:
 
 private:
     void Handle(const httplib::Request& Req, httplib::Response& Res);
-    bool Answer(const httplib::Request& Req, httplib::Response& Res);
+    /** False when the request is to be passed on, then held OutLateMs before its reply goes. */
+    bool Answer(const httplib::Request& Req, httplib::Response& Res, int& OutLateMs);
     void PassOn(const httplib::Request& Req, httplib::Response& Res);
 
     httplib::Server Server;

@@ -375,3 +375,37 @@ TEST_F(FHostileServiceTest, NoSecretARequestCarriedReachesTheOutputWhenTheServic
         }
     }
 }
+
+// Tokens live 12 s, so the first login's refresh leaves at about 6 s; the service answers it 7 s late, after
+// the user logged out and in again. Neither that answer nor the purchase login that the logout overtook may
+// touch the second login or fail a line.
+TEST_F(FHostileServiceTest, RepliesForALoginTheUserEndedFailNoLineAndLeaveTheNextLoginAlone)
+{
+    Backend.SetTokenLifetime(12);
+    FHostileService::FOverride LateRefresh;
+    LateRefresh.Method = "POST";
+    LateRefresh.PathPattern = "/account/api/oauth/token";
+    LateRefresh.BodyHolds = "grant_type=refresh_token";
+    LateRefresh.Times = 1;
+    LateRefresh.LateMs = 7000;
+    Hostile.Override(LateRefresh);
+    const struct
+    {
+        const char* Name;
+        std::string Script;
+        const char* Dropped;
+    } Cases[] = {
+        {"purchase login overtaken by the logout", "login\nwait login\nlogout\nwait 1\nquit\n",
+         "Login (for purchase) reply dropped"},
+        {"refresh answered after the next login",
+         "login\nwait login\nwait 8\nlogout\nwait 2\nlogin\nwait login\nexpect login\nwait 6\ncloud list\n"
+         "wait cloud list\nexpect cloud list\nquit\n",
+         "Refresh auth reply dropped: the login it was sent for has ended"},
+    };
+    for (const auto& Case : Cases)
+    {
+        const FHostRun Run = RunVerbose(Case.Script);
+        EXPECT_EQ(Run.ExitCode, 0) << Case.Name << "\n" << Run.Log();
+        EXPECT_FALSE(LinesHolding(Run, Case.Dropped).empty()) << Case.Name << "\n" << Run.Log();
+    }
+}

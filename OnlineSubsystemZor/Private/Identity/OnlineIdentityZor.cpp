@@ -274,6 +274,34 @@ bool FOnlineIdentityZor::GetLocalUserIdx(const FUniqueNetId& UserId, int32& OutL
     return false;
 }
 
+FZorLoginStamp FOnlineIdentityZor::StampLogin(int32 LocalUserNum) const
+{
+    return {LocalUserNum, LoginGenerations.FindRef(LocalUserNum)};
+}
+
+FZorLoginStamp FOnlineIdentityZor::StampLogin(const FUniqueNetId& UserId) const
+{
+    int32 LocalUserNum = INDEX_NONE;
+    return GetLocalUserIdx(UserId, LocalUserNum) ? StampLogin(LocalUserNum) : FZorLoginStamp();
+}
+
+bool FOnlineIdentityZor::IsLoginCurrent(const FZorLoginStamp& Stamp) const
+{
+    return Stamp.LocalUserNum != INDEX_NONE &&
+           LoginGenerations.FindRef(Stamp.LocalUserNum) == Stamp.Generation;
+}
+
+bool FOnlineIdentityZor::AcceptsReplyFor(const FZorLoginStamp& Stamp, const FString& Operation) const
+{
+    if (IsLoginCurrent(Stamp))
+    {
+        return true;
+    }
+    UE_LOG_ONLINE(Verbose, "%s reply dropped: the login it was sent for has ended. LocalUserNum=%d",
+                  *Operation, Stamp.LocalUserNum);
+    return false;
+}
+
 TSharedPtr<FClientOnlineAuth> FOnlineIdentityZor::GetClientAuthTokenZor(const FString& ClientId) const
 {
     TSharedPtr<FClientOnlineAuth> Client = ClientMap.FindRef(ClientId);

@@ -11,6 +11,7 @@ namespace
 {
 const FUniqueNetIdString EmptyUserId;
 const FString LoggedOutDuringLogin("Logged out before the login completed");
+const FString LoginOperation("Login");
 
 /**
  * A command-line value; only a non-empty value counts. It runs to the next blank: a token record holds
@@ -61,7 +62,8 @@ FString UserInfoKey(int32 LocalUserNum)
 
 bool FOnlineIdentityZor::IsLoginPending(int32 LocalUserNum) const
 {
-    return GetCalls().IsPending(LoginKey(LocalUserNum));
+    // A purchase login shares the key but belongs to the login before: it never holds up the next one.
+    return GetCalls().IsOperationPending(LoginKey(LocalUserNum), LoginOperation);
 }
 
 bool FOnlineIdentityZor::IsUserInfoPending(int32 LocalUserNum) const
@@ -92,13 +94,14 @@ bool FOnlineIdentityZor::Login(int32 LocalUserNum, const FOnlineAccountCredentia
         TriggerOnLoginCompleteDelegates(LocalUserNum, false, EmptyUserId, Error);
         return false;
     }
-    FZorCall Call = GrantCall("Login", GetSubsystemAppId(), GetUserTokenGrantPayload(AccountCredentials));
+    FZorCall Call =
+        GrantCall(LoginOperation, GetSubsystemAppId(), GetUserTokenGrantPayload(AccountCredentials));
     Call.PendingKey = LoginKey(LocalUserNum);
     Call.Secrets = {AccountCredentials.Token};
     Call.SendingVerbosity = ELogVerbosity::Log;
     Call.SendingLine = FString::Printf("Sending Login request. url=%s, type=%s, id=%s", *GetBaseUrl(),
                                        *AccountCredentials.Type, *AccountCredentials.Id);
-    const FPendingLogin Pending{LocalUserNum, AccountCredentials, CountLogouts(LocalUserNum)};
+    const FPendingLogin Pending{LocalUserNum, AccountCredentials, StampLogin(LocalUserNum)};
     return GetCalls().Send(Call,
                            [this, Pending](FZorReply& Reply) { Login_HttpRequestComplete(Reply, Pending); });
 }
@@ -137,20 +140,34 @@ void FOnlineIdentityZor::RemoveAccount(const FString& AccountId)
 void FOnlineIdentityZor::Login_HttpRequestComplete(FZorReply& Reply, const FPendingLogin& Pending)
 {
     FAuthTokenZor Token;
-    if (ReadToken(Reply, true, Token) && Pending.Logouts != CountLogouts(Pending.LocalUserNum))
+    const bool bGranted = ReadToken(Reply, true, Token);
+    if (!IsLoginCurrent(Pending.Login))
     {
-        // The logout came first and wins; the session the late grant opened is not left behind.
-        Reply.Fail(EZorErrorKind::Refused, LoggedOutDuringLogin);
-        KillAuthSessionById(Token);
+        // The logout came first and wins whatever the reply; the session a late grant opened is not left
+        // behind, and the purchase login of whoever logged in since is not reported.
+        if (bGranted)
+        {
+            KillAuthSessionById(Token);
+        }
+        EndLoginLoggedOut(Pending.LocalUserNum, Token.account_id, LoginOperation);
+        return;
     }
     if (!Reply.Finish())
     {
         const FUniqueNetIdString UserId(Token.account_id);
+        const bool bWasShutDown = IsShutDown();
         TriggerOnLoginCompleteDelegates(Pending.LocalUserNum, false, UserId, Reply.GetErrorText());
-        TriggerOnLoginPurchaseCompleteDelegates(Pending.LocalUserNum, false, UserId, Reply.GetErrorText());
+        // Unless the handler logged a user in or out, or ended the subsystem: the purchase failure is then
+        // no longer the local user's news.
+        if (IsShutDown() == bWasShutDown && IsLoginCurrent(Pending.Login))
+        {
+            TriggerOnLoginPurchaseCompleteDelegates(Pending.LocalUserNum, false, UserId,
+                                                    Reply.GetErrorText());
+        }
         return;
     }
     LogoutOtherAccount(Pending.LocalUserNum, Token.account_id);
+    AdvanceLogin(Pending.LocalUserNum);
     const TSharedRef<FUserOnlineAccountZor> Account = FindOrAddAccount(Token.account_id);
     Account->UserToken = Token;
     Account->UserToken.TokenState = EAuthTokenState::Valid;
@@ -182,7 +199,7 @@ bool FOnlineIdentityZor::QueryLoggedInUserInfo(int32 LocalUserNum, const FUnique
     Call.Values = {{"`id", UserId.ToString()}};
     Call.Headers = {{"User-Agent", GetUserAgent()}, {"Authorization", Authorization}};
     Call.PendingKey = UserInfoKey(LocalUserNum);
-    const FPendingUserInfo Pending{LocalUserNum, UserId.ToString(), bFromLogin, CountLogouts(LocalUserNum)};
+    const FPendingUserInfo Pending{LocalUserNum, UserId.ToString(), bFromLogin, StampLogin(LocalUserNum)};
     return GetCalls().Send(Call, [this, Pending](FZorReply& Reply)
                            { QueryLoggedInUserInfo_HttpRequestComplete(Reply, Pending); });
 }
@@ -190,11 +207,16 @@ bool FOnlineIdentityZor::QueryLoggedInUserInfo(int32 LocalUserNum, const FUnique
 void FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete(FZorReply& Reply,
                                                                    const FPendingUserInfo& Pending)
 {
+    if (!Pending.bFromLogin && !AcceptsReplyFor(Pending.Login, "QueryLoggedInUserInfo"))
+    {
+        return;
+    }
     TSharedPtr<FJsonObject> Json;
     Reply.Check();
-    if (Pending.bFromLogin && Pending.Logouts != CountLogouts(Pending.LocalUserNum))
+    if (!IsLoginCurrent(Pending.Login))
     {
-        Reply.Fail(EZorErrorKind::Refused, LoggedOutDuringLogin);
+        EndLoginLoggedOut(Pending.LocalUserNum, Pending.UserId, "QueryLoggedInUserInfo");
+        return;
     }
     FString AccountId;
     const TSharedPtr<FUserOnlineAccountZor> Account =
@@ -223,17 +245,31 @@ void FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete(FZorReply& Re
     if (!Error.IsEmpty())
     {
         // The status follows the login's result: a login that failed leaves nobody logged in.
-        if (Pending.Logouts == CountLogouts(Pending.LocalUserNum) && GetUserAccountZor(UserId))
+        if (GetUserAccountZor(UserId))
         {
             RemoveUser(Pending.LocalUserNum, UserId);
         }
         TriggerOnLoginCompleteDelegates(Pending.LocalUserNum, false, UserId, Error);
         return;
     }
+    // A handler may end this login or the subsystem: what follows each event must still hold.
+    const auto StillLoggedIn = [this, &Pending] { return !IsShutDown() && IsLoginCurrent(Pending.Login); };
     TriggerOnLoginCompleteDelegates(Pending.LocalUserNum, true, UserId, Error);
+    if (!StillLoggedIn())
+    {
+        return;
+    }
     TriggerOnLoginStatusChangedDelegates(Pending.LocalUserNum, ELoginStatus::NotLoggedIn,
                                          ELoginStatus::LoggedIn, UserId);
+    if (!StillLoggedIn())
+    {
+        return;
+    }
     TriggerOnLoginChangedDelegates(Pending.LocalUserNum);
+    if (!StillLoggedIn())
+    {
+        return;
+    }
     if (const TSharedPtr<FUserOnlineAccountZor> LoggedIn = GetUserAccountZor(UserId))
     {
         const FOnlineAccountCredentials Credentials = LoggedIn->LoginCredentials;
@@ -246,12 +282,19 @@ void FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete(FZorReply& Re
     }
 }
 
+void FOnlineIdentityZor::EndLoginLoggedOut(int32 LocalUserNum, const FString& AccountId,
+                                           const FString& Operation)
+{
+    UE_LOG_ONLINE(Warning, "%s request failed. %s", *Operation, *LoggedOutDuringLogin);
+    TriggerOnLoginCompleteDelegates(LocalUserNum, false, FUniqueNetIdString(AccountId), LoggedOutDuringLogin);
+}
+
 bool FOnlineIdentityZor::Logout(int32 LocalUserNum)
 {
     // Fires three events, any of whose handlers may end the subsystem.
     const FOnlineSubsystemZor::FEventScope Scope(Subsystem);
     // Also when nobody is logged in yet: a login still in flight must not log the user in after this.
-    ++LogoutCounts.FindOrAdd(LocalUserNum);
+    AdvanceLogin(LocalUserNum);
     const FUniqueNetIdPtr UserId = GetUniquePlayerId(LocalUserNum);
     if (!UserId)
     {
@@ -260,10 +303,21 @@ bool FOnlineIdentityZor::Logout(int32 LocalUserNum)
         return false;
     }
     RemoveUser(LocalUserNum, *UserId);
+    // A handler may log a user in again or end the subsystem: then the user is no longer logged out here.
+    const bool bWasShutDown = IsShutDown();
+    const auto StillLoggedOut = [this, LocalUserNum, bWasShutDown]
+    { return IsShutDown() == bWasShutDown && !GetUniquePlayerId(LocalUserNum); };
     TriggerOnLogoutCompleteDelegates(LocalUserNum, true);
+    if (!StillLoggedOut())
+    {
+        return true;
+    }
     TriggerOnLoginStatusChangedDelegates(LocalUserNum, ELoginStatus::LoggedIn, ELoginStatus::NotLoggedIn,
                                          *UserId);
-    TriggerOnLoginChangedDelegates(LocalUserNum);
+    if (StillLoggedOut())
+    {
+        TriggerOnLoginChangedDelegates(LocalUserNum);
+    }
     return true;
 }
 
@@ -390,6 +444,7 @@ bool FOnlineIdentityZor::InstallUserAccount(int32 LocalUserNum, const FString& A
 void FOnlineIdentityZor::InstallUserToken(int32 LocalUserNum, const FAuthTokenZor& Token)
 {
     LogoutOtherAccount(LocalUserNum, Token.account_id);
+    AdvanceLogin(LocalUserNum);
     const TSharedRef<FUserOnlineAccountZor> Account = MakeShared<FUserOnlineAccountZor>(Token.account_id);
     Account->UserToken = Token;
     AddAccount(Account);
@@ -438,7 +493,7 @@ bool FOnlineIdentityZor::LoginPurchase(int32 LocalUserNum, const FOnlineAccountC
     Call.SendingVerbosity = ELogVerbosity::Log;
     Call.SendingLine = FString::Printf("Sending LoginPurchase request. url=%s, type=%s, id=%s", *GetBaseUrl(),
                                        *Credentials.Type, *Credentials.Id);
-    const FPendingLogin Pending{LocalUserNum, Credentials};
+    const FPendingLogin Pending{LocalUserNum, Credentials, StampLogin(LocalUserNum)};
     return GetCalls().Send(Call, [this, Pending](FZorReply& Reply)
                            { LoginPurchase_HttpRequestComplete(Reply, Pending); });
 }
@@ -447,6 +502,12 @@ void FOnlineIdentityZor::LoginPurchase_HttpRequestComplete(FZorReply& Reply, con
 {
     FAuthTokenZor Token;
     ReadToken(Reply, true, Token);
+    if (!AcceptsReplyFor(Pending.Login, "Login (for purchase)"))
+    {
+        // The session a late grant opened is not left behind.
+        KillAuthSessionById(Token);
+        return;
+    }
     // The purchase token belongs to the user who asked for it; a reply for another account is refused.
     const FUniqueNetIdPtr Requester = GetUniquePlayerId(Pending.LocalUserNum);
     const TSharedPtr<FUserOnlineAccountZor> Account = Requester && Requester->ToString() == Token.account_id

@@ -10,11 +10,12 @@ bool FOnlineIdentityZor::GenerateExchangeCode(const FUniqueNetId& UserId)
     Call.Url = GetBaseUrl() + ExchangeTokenUrl;
     Call.SendingLine = "Starting GenerateExchangeCode request.";
     const FString UserIdText = UserId.ToString();
+    const FZorLoginStamp Login = StampLogin(UserId);
     FZorError Error;
     if (GetCalls().SendAsUser(
             Call, UserId,
-            [this, UserIdText](FZorReply& Reply)
-            { GenerateExchangeCode_HttpRequestComplete(Reply, UserIdText); },
+            [this, UserIdText, Login](FZorReply& Reply)
+            { GenerateExchangeCode_HttpRequestComplete(Reply, UserIdText, Login); },
             Error))
     {
         return true;
@@ -28,8 +29,13 @@ bool FOnlineIdentityZor::GenerateExchangeCode(const FUniqueNetId& UserId)
     return false;
 }
 
-void FOnlineIdentityZor::GenerateExchangeCode_HttpRequestComplete(FZorReply& Reply, const FString& UserId)
+void FOnlineIdentityZor::GenerateExchangeCode_HttpRequestComplete(FZorReply& Reply, const FString& UserId,
+                                                                  const FZorLoginStamp& Login)
 {
+    if (!AcceptsReplyFor(Login, "Generate exchange code"))
+    {
+        return;
+    }
     FAuthTokenExchangeCodeZor Code;
     if (Reply.Check())
     {
@@ -40,14 +46,19 @@ void FOnlineIdentityZor::GenerateExchangeCode_HttpRequestComplete(FZorReply& Rep
                                                    Reply.GetErrorText());
 }
 
-bool FOnlineIdentityZor::SendSessionRequest(const FZorCall& Call)
+bool FOnlineIdentityZor::SendSessionRequest(const FZorCall& Call, const FAuthTokenZor& Token)
 {
     // The reply only ends in a log line: the list of sessions is not kept.
+    const FZorLoginStamp Login = StampLogin(FUniqueNetIdString(Token.account_id));
+    const bool bForLogin = Token.bIsUserToken != 0;
     return GetCalls().Send(Call,
-                           [](FZorReply& Reply)
+                           [this, Login, bForLogin, Operation = Call.Operation](FZorReply& Reply)
                            {
-                               Reply.Check();
-                               Reply.Finish();
+                               if (!bForLogin || AcceptsReplyFor(Login, Operation))
+                               {
+                                   Reply.Check();
+                                   Reply.Finish();
+                               }
                            });
 }
 
@@ -63,7 +74,7 @@ bool FOnlineIdentityZor::KillAuthSessions(const FAuthTokenZor& Token, EAuthToken
     Call.SendingVerbosity = ELogVerbosity::VeryVerbose;
     Call.SendingLine =
         FString::Printf("KillAuthSessions request. url=%s, id=%s", *Call.ResolveUrl(), *Token.account_id);
-    return SendSessionRequest(Call);
+    return SendSessionRequest(Call, Token);
 }
 
 bool FOnlineIdentityZor::KillAuthSessionById(const FAuthTokenZor& Token)
@@ -78,7 +89,7 @@ bool FOnlineIdentityZor::KillAuthSessionById(const FAuthTokenZor& Token)
     Call.SendingVerbosity = ELogVerbosity::VeryVerbose;
     Call.SendingLine = FString::Printf("KillAuthSessions request. url=%s, id=%s", *Call.ResolveLoggedUrl(),
                                        *Token.account_id);
-    return SendSessionRequest(Call);
+    return SendSessionRequest(Call, Token);
 }
 
 bool FOnlineIdentityZor::QueryAuthSessions(const FAuthTokenZor& Token)
@@ -91,5 +102,5 @@ bool FOnlineIdentityZor::QueryAuthSessions(const FAuthTokenZor& Token)
     Call.SendingVerbosity = ELogVerbosity::VeryVerbose;
     Call.SendingLine =
         FString::Printf("QueryAuthSessions request. url=%s, id=%s", *Call.Url, *Token.account_id);
-    return SendSessionRequest(Call);
+    return SendSessionRequest(Call, Token);
 }

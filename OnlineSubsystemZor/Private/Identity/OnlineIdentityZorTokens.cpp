@@ -177,14 +177,24 @@ bool FOnlineIdentityZor::SendVerification(FAuthTokenZor& Token, bool bTakeLifeti
                                        *Call.Url, Token.bIsUserToken ? "user" : "client",
                                        Token.bIsUserToken ? *Token.account_id : *Token.client_id,
                                        static_cast<int32>(Token.TokenState), Token.expires_in);
-    const FPendingToken Pending{Token, Token.bIsUserToken ? FString() : FindClientKey(Token), bTakeLifetime};
+    const FPendingToken Pending{Token, Token.bIsUserToken ? FString() : FindClientKey(Token), bTakeLifetime,
+                                StampLogin(FUniqueNetIdString(Token.account_id))};
     Token.TokenState = EAuthTokenState::Verifying;
     return GetCalls().Send(Call, [this, Pending](FZorReply& Reply)
                            { VerifyAuth_HttpRequestComplete(Reply, Pending); });
 }
 
+bool FOnlineIdentityZor::AcceptsTokenReply(const FPendingToken& Pending, const FString& Operation) const
+{
+    return !Pending.Token.bIsUserToken || AcceptsReplyFor(Pending.Login, Operation);
+}
+
 void FOnlineIdentityZor::VerifyAuth_HttpRequestComplete(FZorReply& Reply, const FPendingToken& Pending)
 {
+    if (!AcceptsTokenReply(Pending, "Verify auth"))
+    {
+        return;
+    }
     const FAuthTokenZor& Copy = Pending.Token;
     FAuthTokenVerifyZor Verification;
     if (Reply.Check())
@@ -255,7 +265,13 @@ void FOnlineIdentityZor::VerifyAuth_HttpRequestComplete(FZorReply& Reply, const 
 
 FString FOnlineIdentityZor::RefreshKey(const FAuthTokenZor& Token) const
 {
-    return Token.bIsUserToken ? "refresh:" + Token.account_id : "refresh-client:" + FindClientKey(Token);
+    if (!Token.bIsUserToken)
+    {
+        return "refresh-client:" + FindClientKey(Token);
+    }
+    // An ended login's refresh still in flight holds up none of the next login's.
+    const FZorLoginStamp Login = StampLogin(FUniqueNetIdString(Token.account_id));
+    return FString::Printf("refresh:%s:%d:%u", *Token.account_id, Login.LocalUserNum, Login.Generation);
 }
 
 bool FOnlineIdentityZor::RefreshAuth(FAuthTokenZor& Token)
@@ -273,7 +289,8 @@ bool FOnlineIdentityZor::RefreshAuth(FAuthTokenZor& Token)
     Call.PendingKey = PendingKey;
     Call.SendingLine = FString::Printf("RefreshAuth request. url=%s, id=%s, Payload=%s", *Call.Url,
                                        *Token.account_id, *Payload);
-    const FPendingToken Pending{Token, Token.bIsUserToken ? FString() : FindClientKey(Token)};
+    const FPendingToken Pending{Token, Token.bIsUserToken ? FString() : FindClientKey(Token), false,
+                                StampLogin(FUniqueNetIdString(Token.account_id))};
     Token.TokenState = EAuthTokenState::Refreshing;
     return GetCalls().Send(Call, [this, Pending](FZorReply& Reply)
                            { RefreshAuth_HttpRequestComplete(Reply, Pending); });
@@ -281,6 +298,10 @@ bool FOnlineIdentityZor::RefreshAuth(FAuthTokenZor& Token)
 
 void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FZorReply& Reply, const FPendingToken& Pending)
 {
+    if (!AcceptsTokenReply(Pending, "Refresh auth"))
+    {
+        return;
+    }
     const FAuthTokenZor& OldToken = Pending.Token;
     FAuthTokenZor NewToken;
     ReadToken(Reply, OldToken.bIsUserToken != 0, NewToken);
@@ -306,9 +327,9 @@ void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FZorReply& Reply, const
             }
             Account->UserToken.TokenState = NewState;
         }
-        if (!bRefreshed)
+        if (!bRefreshed && !OnUserRefreshFailed(Reply, OldToken, Account.Get()))
         {
-            OnUserRefreshFailed(Reply, OldToken, Account.Get());
+            return;
         }
     }
     else if (const TSharedPtr<FClientOnlineAuth> Client = ClientMap.FindRef(Pending.ClientKey))
@@ -333,18 +354,18 @@ void FOnlineIdentityZor::InstallRefreshedToken(FUserOnlineAccountZor& Account, c
     Account.Upkeep.OnRefreshAnswered();
 }
 
-void FOnlineIdentityZor::OnUserRefreshFailed(const FZorReply& Reply, const FAuthTokenZor& OldToken,
+bool FOnlineIdentityZor::OnUserRefreshFailed(const FZorReply& Reply, const FAuthTokenZor& OldToken,
                                              FUserOnlineAccountZor* Account)
 {
     if (GetCalls().IsShutDown())
     {
-        return;
+        return true;
     }
     if (!Reply.HasResponse())
     {
         if (!Account || ScheduleRefreshRetry(*Account))
         {
-            return;
+            return true;
         }
         UE_LOG_ONLINE(Warning, "Refresh auth gave up for id=%s.", *OldToken.account_id);
     }
@@ -353,6 +374,7 @@ void FOnlineIdentityZor::OnUserRefreshFailed(const FZorReply& Reply, const FAuth
     {
         Logout(LocalUserNum);
     }
+    return !GetCalls().IsShutDown();
 }
 
 bool FOnlineIdentityZor::ScheduleRefreshRetry(FUserOnlineAccountZor& Account) const

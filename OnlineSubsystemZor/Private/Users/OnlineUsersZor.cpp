@@ -4,6 +4,7 @@
 #include "Common/ZorRedact.h"
 #include "Common/ZorUrl.h"
 #include "Core/Config.h"
+#include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
 namespace
@@ -74,11 +75,12 @@ bool FOnlineUsersZor::QueryUserInfo(int32 LocalUserNum, const TArray<FUniqueNetI
         Call.Operation = QueryOperation;
         Call.Url = GetBaseUrl() + GetQueryPath(UserIds);
         Call.PendingKey = QueryKey(LocalUserNum);
+        const FZorLoginStamp Login = GetLocalUserLogin(LocalUserNum);
         FZorError Refused;
         if (GetCalls().SendAsUser(
                 Call, *LocalUserId,
-                [this, LocalUserNum, UserIds](FZorReply& Reply)
-                { QueryUserInfo_HttpRequestComplete(LocalUserNum, UserIds, Reply); },
+                [this, LocalUserNum, UserIds, Login](FZorReply& Reply)
+                { QueryUserInfo_HttpRequestComplete(LocalUserNum, UserIds, Login, Reply); },
                 Refused))
         {
             return true;
@@ -96,8 +98,13 @@ bool FOnlineUsersZor::QueryUserInfo(int32 LocalUserNum, const TArray<FUniqueNetI
 
 void FOnlineUsersZor::QueryUserInfo_HttpRequestComplete(int32 LocalUserNum,
                                                         const TArray<FUniqueNetIdRef>& UserIds,
-                                                        FZorReply& Reply)
+                                                        const FZorLoginStamp& Login, FZorReply& Reply)
 {
+    // The records are kept under whoever holds the local user now: a reply for an ended login is not theirs.
+    if (!IsReplyForCurrentLogin(Login, QueryOperation))
+    {
+        return;
+    }
     FString Error;
     if (!Reply.HasResponse())
     {

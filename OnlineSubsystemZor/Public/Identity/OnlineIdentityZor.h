@@ -31,6 +31,16 @@ DECLARE_MULTICAST_DELEGATE_FourParams(FOnRefreshAuthComplete, bool /*bWasSuccess
 using FOnRefreshAuthCompleteDelegate = FOnRefreshAuthComplete::FDelegate;
 
 /**
+ * The login a request was sent for: the local user and its login generation then, which every login and
+ * logout of that user advances. No local user means no login: a reply for it never acts.
+ */
+struct FZorLoginStamp
+{
+    int32 LocalUserNum = INDEX_NONE;
+    uint32 Generation = 0;
+};
+
+/**
  * The identity service: logins of users and clients over the account service, and every token of the system.
  * Game thread only; requests from other threads reach it through the subsystem's user road.
  */
@@ -111,6 +121,14 @@ public:
     /** The account record itself, for the services that need its tokens. */
     TSharedPtr<FUserOnlineAccountZor> GetUserAccountZor(const FUniqueNetId& UserId) const;
     bool GetLocalUserIdx(const FUniqueNetId& UserId, int32& OutLocalUserNum) const;
+
+    // The login a request is for: a reply acts only while that login holds.
+    FZorLoginStamp StampLogin(int32 LocalUserNum) const;
+    /** The login of the local user that holds the account now; none when no local user holds it. */
+    FZorLoginStamp StampLogin(const FUniqueNetId& UserId) const;
+    bool IsLoginCurrent(const FZorLoginStamp& Stamp) const;
+    /** IsLoginCurrent; otherwise logs at Verbose that Operation's reply was dropped. */
+    bool AcceptsReplyFor(const FZorLoginStamp& Stamp, const FString& Operation) const;
     /** Whether the user has an account record; the one lookup that is safe from any thread. */
     bool HasUserAccountOnAnyThread(const FUniqueNetId& UserId) const;
 
@@ -127,15 +145,15 @@ private:
     {
         int32 LocalUserNum = 0;
         FOnlineAccountCredentials Credentials;
-        /** The local user's logout count when it was sent: a logout since then wins over its reply. */
-        uint32 Logouts = 0;
+        /** A logout since it was sent wins over its reply. */
+        FZorLoginStamp Login;
     };
     struct FPendingUserInfo
     {
         int32 LocalUserNum = 0;
         FString UserId;
         bool bFromLogin = false;
-        uint32 Logouts = 0;
+        FZorLoginStamp Login;
     };
     /**
      * A token being verified or refreshed and, for a client's, the client-map key it came from (which may be
@@ -147,6 +165,8 @@ private:
         FString ClientKey;
         /** The token came without a lifetime: the verification's reply gives it. */
         bool bTakeLifetime = false;
+        /** A user token's login; a client token's reply always acts. */
+        FZorLoginStamp Login;
     };
 
     void ReadConfig();
@@ -168,24 +188,31 @@ private:
     bool InstallUserAccount(int32 LocalUserNum, const FString& AuthJson);
     void InstallUserToken(int32 LocalUserNum, const FAuthTokenZor& Token);
     bool IsLoginPending(int32 LocalUserNum) const;
-    uint32 CountLogouts(int32 LocalUserNum) const { return LogoutCounts.FindRef(LocalUserNum); }
+    void AdvanceLogin(int32 LocalUserNum) { ++LoginGenerations.FindOrAdd(LocalUserNum); }
+    /** Whether a reply for this token acts: a client token's always, a user token's while its login holds. */
+    bool AcceptsTokenReply(const FPendingToken& Pending, const FString& Operation) const;
     /** Kills the user's sessions and drops its record and local-user entry, firing nothing. */
     void RemoveUser(int32 LocalUserNum, const FUniqueNetId& UserId);
+    /** Reports a login whose user logged out before its reply, whatever the reply said. */
+    void EndLoginLoggedOut(int32 LocalUserNum, const FString& AccountId, const FString& Operation);
     /** Logs out the account that LocalUserNum holds when it is not AccountId. */
     void LogoutOtherAccount(int32 LocalUserNum, const FString& AccountId);
     bool IsUserInfoPending(int32 LocalUserNum) const;
     void TickUserToken(FUserOnlineAccountZor& Account, double DeltaSeconds);
     void TickPurchaseToken(FUserOnlineAccountZor& Account, double DeltaSeconds);
     void TickClientToken(const FString& ClientId, FClientOnlineAuth& Client, double DeltaSeconds);
-    bool SendSessionRequest(const FZorCall& Call);
+    bool SendSessionRequest(const FZorCall& Call, const FAuthTokenZor& Token);
     static bool IsVerifyDue(const FAuthTokenZor& Token);
     /** The verification request itself, whatever the token's lifetime. */
     bool SendVerification(FAuthTokenZor& Token, bool bTakeLifetime);
-    /** The owner key of a token's refresh: one in flight per account or client. */
+    /** The owner key of a token's refresh: one in flight per login of an account, or per client. */
     FString RefreshKey(const FAuthTokenZor& Token) const;
     void InstallRefreshedToken(FUserOnlineAccountZor& Account, const FAuthTokenZor& NewToken);
-    /** Logs the user out when the service refused the refresh, or when it went unanswered too often. */
-    void OnUserRefreshFailed(const FZorReply& Reply, const FAuthTokenZor& OldToken,
+    /**
+     * Logs the user out when the service refused the refresh, or when it went unanswered too often; false
+     * when a handler of the logout's events shut the service down, and the refresh's own event is skipped.
+     */
+    bool OnUserRefreshFailed(const FZorReply& Reply, const FAuthTokenZor& OldToken,
                              FUserOnlineAccountZor* Account);
     /** Schedules the retry of an unanswered refresh; false when the account is to be given up instead. */
     bool ScheduleRefreshRetry(FUserOnlineAccountZor& Account) const;
@@ -196,7 +223,8 @@ private:
     void ClientAuth_HttpRequestComplete(FZorReply& Reply, const FString& ClientId);
     void VerifyAuth_HttpRequestComplete(FZorReply& Reply, const FPendingToken& Pending);
     void RefreshAuth_HttpRequestComplete(FZorReply& Reply, const FPendingToken& Pending);
-    void GenerateExchangeCode_HttpRequestComplete(FZorReply& Reply, const FString& UserId);
+    void GenerateExchangeCode_HttpRequestComplete(FZorReply& Reply, const FString& UserId,
+                                                  const FZorLoginStamp& Login);
 
     FOnLoginPurchaseComplete OnLoginPurchaseCompleteDelegates;
 
@@ -213,7 +241,7 @@ private:
     TSet<FString> AccountIds;
     mutable FCriticalSection AccountIdsLock;
     TMap<int32, FUniqueNetIdPtr> LocalUserMap;
-    TMap<int32, uint32> LogoutCounts;
+    TMap<int32, uint32> LoginGenerations;
     TMap<FString, TSharedPtr<FClientOnlineAuth>> ClientMap;
 
     TArray<TSharedPtr<FUserOnlineAccountZor>> TickAccounts;

@@ -6,6 +6,7 @@
 #include "Users/ZorUserInfoCache.h"
 
 class FZorReply;
+struct FZorLoginStamp;
 
 /**
  * The public records of other users, queried on behalf of local user 0 over the user road and kept per local
@@ -30,7 +31,7 @@ private:
     FString GetQueryPath(const TArray<FUniqueNetIdRef>& UserIds) const;
     FUniqueNetIdPtr GetLocalUserId(int32 LocalUserNum) const;
     void QueryUserInfo_HttpRequestComplete(int32 LocalUserNum, const TArray<FUniqueNetIdRef>& UserIds,
-                                           FZorReply& Reply);
+                                           const FZorLoginStamp& Login, FZorReply& Reply);
 
     FString QueryUserAccountsUrl = "/api/public/account";
     FZorUserInfoCache UserInfos;

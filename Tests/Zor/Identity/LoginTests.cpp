@@ -1,3 +1,4 @@
+#include "CaseNamePrinter.h"
 #include "Core/Base64.h"
 #include "IdentityTest.h"
 
@@ -420,3 +421,370 @@ TEST_F(FLoginTest, AutoLoginNeverReportsAnEarlierUserForATokenItCouldNotInstall)
     EXPECT_FALSE(Identity().AutoLogin(0));
     EXPECT_TRUE(Events_().Equals("login:0:cant create account for LOGIN=someone.")) << *Events_();
 }
+
+namespace
+{
+/** An identity request still in flight when its login ends. */
+enum class ELateRequest
+{
+    Grant,
+    AccountInfo,
+    Purchase,
+    Verify,
+    Refresh,
+    ExchangeCode,
+    KillSessions,
+    QuerySessions,
+};
+
+enum class ELateAnswer
+{
+    Success,
+    Unauthorized,
+    ServerError,
+    None,
+};
+
+const char* const LateRequestNames[] = {"Grant",   "AccountInfo",  "Purchase",     "Verify",
+                                        "Refresh", "ExchangeCode", "KillSessions", "QuerySessions"};
+const char* const LateAnswerNames[] = {"Success", "Unauthorized", "ServerError", "None"};
+
+void PrintTo(ELateRequest Request, std::ostream* Out)
+{
+    *Out << LateRequestNames[static_cast<int32>(Request)];
+}
+
+void PrintTo(ELateAnswer Answer, std::ostream* Out)
+{
+    *Out << LateAnswerNames[static_cast<int32>(Answer)];
+}
+
+using FLateReplyCase = std::tuple<ELateRequest, bool /*bSameAccount*/, ELateAnswer>;
+
+/**
+ * A request sent for one login, that login ended by a logout, the user logged in again, and only then the
+ * reply: it must leave the new login's token, status and events as they were.
+ */
+class FEndedLoginTest : public FLoginTest, public ::testing::WithParamInterface<FLateReplyCase>
+{
+protected:
+    FEndedLoginTest()
+    {
+        Identity().AddOnVerifyAuthCompleteDelegate(FOnVerifyAuthCompleteDelegate::CreateLambda(
+            [this](bool bOk, const FAuthTokenZor&, const FAuthTokenVerifyZor&, const FString&)
+            { Events.Add(FString::Printf("verify:%d", bOk)); }));
+        Identity().AddOnRefreshAuthCompleteDelegate(FOnRefreshAuthCompleteDelegate::CreateLambda(
+            [this](bool bOk, const FAuthTokenZor&, const FAuthTokenZor&, const FString&)
+            { Events.Add(FString::Printf("refresh:%d", bOk)); }));
+        Identity().AddOnGenerateExchangeCodeCompleteDelegate(
+            FOnGenerateExchangeCodeCompleteDelegate::CreateLambda(
+                [this](bool bOk, const FUniqueNetId&, const FAuthTokenExchangeCodeZor&, const FString&)
+                { Events.Add(FString::Printf("code:%d", bOk)); }));
+    }
+
+    /** The latest waiting request whose URL contains Part and not Unlike. */
+    FHttpRequestPtr Newest(const FString& Part, const FString& Unlike = "none")
+    {
+        FHttpRequestPtr Found;
+        for (const auto& Started : Http().GetStartedRequests())
+        {
+            const bool bMatches = Started.URL.Contains(Part, ESearchCase::CaseSensitive) &&
+                                  !Started.URL.Contains(Unlike, ESearchCase::CaseSensitive);
+            Found = Started.State == FInMemoryHttpTransport::EState::Pending && bMatches ? Started.Request
+                                                                                         : Found;
+        }
+        return Found;
+    }
+    void AnswerNewest(const FString& Part, const FString& Body)
+    {
+        ASSERT_TRUE(Http().Respond(Newest(Part), 200, Body)) << *Part;
+        Tick();
+    }
+
+    /** Sends the request for acct1's login; returns it. */
+    FHttpRequestPtr Start(ELateRequest Request)
+    {
+        if (Request == ELateRequest::Grant || Request == ELateRequest::AccountInfo)
+        {
+            EXPECT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
+            if (Request == ELateRequest::Grant)
+            {
+                return Newest("/api/oauth/token");
+            }
+            AnswerNewest("/api/oauth/token", TokenReply("acct1", 3600));
+            return Newest("/api/public/account/");
+        }
+        LoginUser("acct1", 3600, Request == ELateRequest::Purchase ? -1.0 : 7200.0);
+        FAuthTokenZor& Token = Identity().GetUserAccountZor(FUniqueNetIdString("acct1"))->UserToken;
+        switch (Request)
+        {
+        case ELateRequest::Purchase:
+            return Newest("/api/oauth/token");
+        case ELateRequest::Verify:
+            Tick(1, 0.1f);
+            return Newest("/api/oauth/verify");
+        case ELateRequest::Refresh:
+            EXPECT_TRUE(Identity().RefreshAuth(Token));
+            return Newest("/api/oauth/token");
+        case ELateRequest::ExchangeCode:
+            EXPECT_TRUE(Identity().GenerateExchangeCode(FUniqueNetIdString("acct1")));
+            Tick();
+            return Newest("/api/oauth/exchange");
+        case ELateRequest::KillSessions:
+            return Newest("/sessions/kill"); // the login's own, ending the account's other sessions
+        default:
+            EXPECT_TRUE(Identity().QueryAuthSessions(Token));
+            return Newest("/api/oauth/sessions", "/kill");
+        }
+    }
+
+    /** A full login again; a ready token while the first login still holds the login road. */
+    void LogInAgain(ELateRequest Request, const FString& AccountId)
+    {
+        if (Request == ELateRequest::Grant || Request == ELateRequest::AccountInfo)
+        {
+            Identity().AddUserAccount(0, AccountId, "access-2");
+            AnswerNewest("/api/oauth/verify",
+                         FString::Printf(R"({"account_id":"%s","expires_in":3600})", *AccountId));
+            return;
+        }
+        ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "again", "pw")));
+        AnswerNewest("/api/oauth/token", TokenReply(AccountId, 3600, "access-2"));
+        AnswerNewest("/api/public/account/",
+                     FString::Printf(R"({"id":"%s","displayName":"Player Two"})", *AccountId));
+        AnswerNewest("/api/oauth/token", TokenReply(AccountId, 7200, "purchase-2", "purchaseclient"));
+    }
+
+    void AnswerLate(const FHttpRequestPtr& Late, ELateRequest Request, ELateAnswer Answer)
+    {
+        const FString Successes[] = {
+            TokenReply("acct1", 3600, "late-grant"),
+            R"({"id":"acct1","displayName":"Stale"})",
+            TokenReply("acct1", 7200, "late-purchase", "purchaseclient"),
+            R"({"account_id":"acct1","expires_in":5})",
+            TokenReply("acct1", 3600, "late-access"),
+            R"({"code":"late-code","expiresInSeconds":300})",
+            "",
+            "[]",
+        };
+        switch (Answer)
+        {
+        case ELateAnswer::Success:
+            Http().Respond(Late, 200, Successes[static_cast<int32>(Request)]);
+            break;
+        case ELateAnswer::Unauthorized:
+            Http().Respond(Late, 401, R"({"errorMessage":"revoked"})");
+            break;
+        case ELateAnswer::ServerError:
+            Http().Respond(Late, 503, "down", {}, "text/plain");
+            break;
+        case ELateAnswer::None:
+            Http().Fail(Late);
+            break;
+        }
+        Tick(3);
+    }
+};
+} // namespace
+
+TEST_P(FEndedLoginTest, ReplyForAnEndedLoginLeavesTheNextLoginAsItWas)
+{
+    const auto [Request, bSameAccount, Answer] = GetParam();
+    const FString Next = bSameAccount ? "acct1" : "acct2";
+    const FHttpRequestPtr Late = Start(Request);
+    ASSERT_TRUE(Late);
+    Identity().Logout(0);
+    LogInAgain(Request, Next);
+    const TSharedPtr<FUserOnlineAccountZor> Account = Identity().GetUserAccountZor(FUniqueNetIdString(Next));
+    ASSERT_TRUE(Account);
+    ASSERT_EQ(Identity().GetLoginStatus(0), ELoginStatus::LoggedIn);
+    if (Request == ELateRequest::Refresh)
+    {
+        EXPECT_TRUE(Identity().RefreshAuth(Account->UserToken)) << "the first login's refresh holds up none";
+    }
+    const FAuthTokenZor Token = Account->UserToken;
+    const FAuthTokenZor Purchase = Account->PurchaseToken;
+    const FString DisplayName = Account->GetDisplayName();
+    const int32 Grants = NumStarted("/api/oauth/token");
+    Events.Empty();
+
+    AnswerLate(Late, Request, Answer);
+    EXPECT_EQ(Identity().GetUserAccountZor(FUniqueNetIdString(Next)), Account);
+    EXPECT_EQ(Identity().GetLoginStatus(0), ELoginStatus::LoggedIn);
+    EXPECT_TRUE(Account->UserToken.access_token.Equals("access-2"));
+    EXPECT_EQ(Account->UserToken.TokenState, Token.TokenState);
+    EXPECT_DOUBLE_EQ(Account->UserToken.expires_in, Token.expires_in);
+    EXPECT_TRUE(Account->PurchaseToken.access_token.Equals(Purchase.access_token));
+    EXPECT_EQ(Account->PurchaseToken.TokenState, Purchase.TokenState);
+    EXPECT_TRUE(Account->GetDisplayName().Equals(DisplayName));
+    EXPECT_EQ(NumStarted("/api/oauth/token"), Grants) << "no refresh or purchase login for the new login";
+    for (const char* Secret : {"late-grant", "late-purchase", "late-access", "late-code"})
+    {
+        EXPECT_FALSE(Log.Contains(Secret)) << Secret;
+    }
+    if (Request == ELateRequest::Grant || Request == ELateRequest::AccountInfo)
+    {
+        // The first login's own caller still hears that it ended, and nothing else.
+        EXPECT_TRUE(Events_().Equals("login:0:Logged out before the login completed")) << *Events_();
+        return;
+    }
+    EXPECT_TRUE(Events.IsEmpty()) << *Events_();
+    EXPECT_TRUE(Log.Contains(ELogVerbosity::Verbose, "reply dropped: the login it was sent for has ended"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EveryIdentityRequest, FEndedLoginTest,
+    ::testing::Combine(::testing::Values(ELateRequest::Grant, ELateRequest::AccountInfo,
+                                         ELateRequest::Purchase, ELateRequest::Verify, ELateRequest::Refresh,
+                                         ELateRequest::ExchangeCode, ELateRequest::KillSessions,
+                                         ELateRequest::QuerySessions),
+                       ::testing::Bool(),
+                       ::testing::Values(ELateAnswer::Success, ELateAnswer::Unauthorized,
+                                         ELateAnswer::ServerError, ELateAnswer::None)),
+    [](const ::testing::TestParamInfo<FLateReplyCase>& Info)
+    {
+        return std::string(LateRequestNames[static_cast<int32>(std::get<0>(Info.param))]) +
+               (std::get<1>(Info.param) ? "_SameAccount_" : "_OtherAccount_") +
+               LateAnswerNames[static_cast<int32>(std::get<2>(Info.param))];
+    });
+
+namespace
+{
+/** A run of identity events whose first handler ends the login or the subsystem. */
+struct FHandlerCase
+{
+    const char* Name;
+    /** Sets off the run; the handler is bound to its first event. */
+    enum EPlace
+    {
+        Login,
+        RefusedLogin,
+        Logout,
+        RefusedRefresh,
+    } Place;
+    enum EHandler
+    {
+        LogsOut,
+        LogsInAsAnother,
+        ShutsDown,
+    } Handler;
+    /** Every event seen, the other account's login included. */
+    const char* Events;
+};
+
+using ZorTestCases::PrintTo;
+
+class FEventRunTest : public FLoginTest, public ::testing::WithParamInterface<FHandlerCase>
+{
+protected:
+    void Handle(FHandlerCase::EHandler Handler)
+    {
+        if (Handler == FHandlerCase::LogsOut)
+        {
+            Held->Logout(0);
+        }
+        else if (Handler == FHandlerCase::LogsInAsAnother)
+        {
+            SetCommandLine("LOGIN=acct2 AUTH=ready-2");
+            Held->AutoLogin(0);
+        }
+        else
+        {
+            Subsystem->Shutdown();
+        }
+    }
+
+    TSharedPtr<FOnlineIdentityZor> Held = Subsystem->GetZorIdentityService();
+};
+} // namespace
+
+TEST_P(FEventRunTest, EventsAfterAHandlerAgreeWithTheStateItLeft)
+{
+    const FHandlerCase& Case = GetParam();
+    const bool bLoginFirst = Case.Place == FHandlerCase::Login || Case.Place == FHandlerCase::RefusedLogin;
+    if (!bLoginFirst)
+    {
+        LoginUser();
+        Events.Empty();
+    }
+    bool bHandled = false;
+    const auto Once = [&](int32)
+    {
+        if (!bHandled)
+        {
+            bHandled = true;
+            Handle(Case.Handler);
+        }
+    };
+    if (bLoginFirst)
+    {
+        Held->AddOnLoginCompleteDelegate(0, FOnLoginCompleteDelegate::CreateLambda(
+                                                [&](int32 User, bool, const FUniqueNetId&, const FString&)
+                                                { Once(User); }));
+    }
+    else
+    {
+        Held->AddOnLogoutCompleteDelegate(
+            0, FOnLogoutCompleteDelegate::CreateLambda([&](int32 User, bool) { Once(User); }));
+    }
+    Held->AddOnRefreshAuthCompleteDelegate(FOnRefreshAuthCompleteDelegate::CreateLambda(
+        [this](bool bOk, const FAuthTokenZor&, const FAuthTokenZor&, const FString&)
+        { Events.Add(FString::Printf("refresh:%d", bOk)); }));
+
+    switch (Case.Place)
+    {
+    case FHandlerCase::Login:
+        ASSERT_TRUE(Held->Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
+        Answer("/api/oauth/token", 200, TokenReply("acct1", 3600));
+        Answer("/api/public/account/acct1", 200, R"({"id":"acct1"})");
+        break;
+    case FHandlerCase::RefusedLogin:
+        ASSERT_TRUE(Held->Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
+        Answer("/api/oauth/token", 401, R"({"errorMessage":"refused"})");
+        break;
+    case FHandlerCase::Logout:
+        Held->Logout(0);
+        break;
+    case FHandlerCase::RefusedRefresh:
+        ASSERT_TRUE(Held->RefreshAuth(Held->GetUserAccountZor(FUniqueNetIdString("acct1"))->UserToken));
+        Answer("/api/oauth/token", 400, R"({"errorMessage":"invalid refresh"})");
+        break;
+    }
+    ASSERT_TRUE(bHandled);
+    if (Case.Handler == FHandlerCase::LogsInAsAnother)
+    {
+        Answer("/api/public/account/acct2", 200, R"({"id":"acct2"})");
+    }
+    // Whatever was left in flight is answered: none of it may speak for the state the handler left.
+    for (const auto& Started : Http().GetStartedRequests())
+    {
+        if (Started.State == FInMemoryHttpTransport::EState::Pending &&
+            Started.URL.Contains("/api/oauth/token", ESearchCase::CaseSensitive))
+        {
+            Http().Respond(Started.Request, 200, TokenReply("acct1", 7200, "purchase-1", "purchaseclient"));
+        }
+    }
+    Tick(3);
+    EXPECT_TRUE(Events_().Equals(Case.Events)) << *Events_();
+}
+
+const FHandlerCase HandlerCases[] = {
+    {"LoginCompleteLogsOut", FHandlerCase::Login, FHandlerCase::LogsOut,
+     "login:1:,logout:1,status:NotLoggedIn,changed"},
+    {"LoginCompleteLogsInAsAnother", FHandlerCase::Login, FHandlerCase::LogsInAsAnother,
+     "login:1:,logout:1,status:NotLoggedIn,changed,login:1:,status:LoggedIn,changed"},
+    {"LoginCompleteShutsDown", FHandlerCase::Login, FHandlerCase::ShutsDown, "login:1:"},
+    {"RefusedLoginCompleteLogsInAsAnother", FHandlerCase::RefusedLogin, FHandlerCase::LogsInAsAnother,
+     "login:0:refused,login:1:,status:LoggedIn,changed"},
+    {"RefusedLoginCompleteShutsDown", FHandlerCase::RefusedLogin, FHandlerCase::ShutsDown, "login:0:refused"},
+    {"LogoutCompleteLogsInAsAnother", FHandlerCase::Logout, FHandlerCase::LogsInAsAnother,
+     "logout:1,login:1:,status:LoggedIn,changed"},
+    {"LogoutCompleteShutsDown", FHandlerCase::Logout, FHandlerCase::ShutsDown, "logout:1"},
+    {"RefusedRefreshLogoutLogsInAsAnother", FHandlerCase::RefusedRefresh, FHandlerCase::LogsInAsAnother,
+     "logout:1,refresh:0,login:1:,status:LoggedIn,changed"},
+    {"RefusedRefreshLogoutShutsDown", FHandlerCase::RefusedRefresh, FHandlerCase::ShutsDown, "logout:1"},
+};
+
+INSTANTIATE_TEST_SUITE_P(HandlersThatEndTheLogin, FEventRunTest, ::testing::ValuesIn(HandlerCases),
+                         [](const ::testing::TestParamInfo<FHandlerCase>& Info)
+                         { return std::string(Info.param.Name); });

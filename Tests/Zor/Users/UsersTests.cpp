@@ -129,7 +129,10 @@ TEST_F(FUsersTest, RepliesFillTheCacheInOrder)
         int32 Code;
         const char* Body;
         const char* Kept;
+        /** None when the reply fires nothing. */
         std::string Event;
+        /** The user logs out and in again as this account before the reply comes. */
+        const char* LoginAgainAs = nullptr;
     } Steps[] = {
         {"empty reply makes the list", 200, "[]", "", "0 ok u1 u2"},
         {"records in reply order", 200, R"([{"id":"u2","displayName":"Two"},{"id":"u1","displayName":1}])",
@@ -142,14 +145,24 @@ TEST_F(FUsersTest, RepliesFillTheCacheInOrder)
          R"(0 fail u1 u2 / Invalid response. code=302 error=[{"id":"u1","displayName":"Moved"}])"},
         {"object instead of a list", 200, R"({"id":"u3"})", "u1: u2:Deux",
          R"(0 fail u1 u2 / Invalid response payload={"id":"u3"})"},
+        {"reply for a login that ended", 200, R"([{"id":"u1","displayName":"Late"}])", "u1: u2:Deux", "",
+         "acct1"},
     };
     for (const auto& Step : Steps)
     {
         Events.clear();
         ASSERT_TRUE(Users().QueryUserInfo(0, Ids({"u1", "u2"}))) << Step.Name;
+        if (Step.LoginAgainAs)
+        {
+            Tick(); // sent for the first login
+            Identity().Logout(0);
+            LoginUser(Step.LoginAgainAs);
+        }
         Reply(Step.Code, Step.Body);
         EXPECT_EQ(Kept(), Step.Kept) << Step.Name;
-        EXPECT_EQ(Events, std::vector<std::string>{Step.Event}) << Step.Name;
+        EXPECT_EQ(Events,
+                  Step.Event.empty() ? std::vector<std::string>() : std::vector<std::string>{Step.Event})
+            << Step.Name;
     }
     const TSharedPtr<FOnlineUser> Found = Users().GetUserInfo(0, FUniqueNetIdString("u2"));
     ASSERT_TRUE(Found);
