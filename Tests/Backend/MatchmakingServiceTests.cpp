@@ -1,5 +1,9 @@
 #include "BackendTestFixture.h"
 
+#include <algorithm>
+#include <map>
+#include <regex>
+
 namespace ZorBackendTests
 {
 namespace
@@ -52,6 +56,32 @@ protected:
             Ids.push_back(StringField(Session, "id"));
         }
         return Ids;
+    }
+
+    // The one session of a build as the service answers a search for it; empty when there is none.
+    std::string FoundBody(const std::string& BuildId)
+    {
+        const httplib::Result Result =
+            Send("POST", SessionPath + "/matchMakingRequest",
+                 R"({"criteria":[],"buildUniqueId":")" + BuildId + R"(","maxResults":10})");
+        const rapidjson::Document Answer = ParseJson(Result ? Result->body : "[]");
+        return Answer.IsArray() && Answer.Size() == 1 && Result ? Result->body : "";
+    }
+
+    // "ownerId:public,players" of the build's session, or "gone".
+    std::string FoundState(const std::string& BuildId)
+    {
+        const rapidjson::Document Found = ParseJson(FoundBody(BuildId));
+        if (!Found.IsArray())
+        {
+            return "gone";
+        }
+        std::string State = StringField(Found[0], "ownerId") + ":";
+        for (const auto& Player : Found[0]["publicPlayers"].GetArray())
+        {
+            State += std::string(State.back() == ':' ? "" : ",") + Player.GetString();
+        }
+        return State;
     }
 
     std::string Token;
@@ -137,6 +167,69 @@ TEST_F(MatchmakingServiceTest, PlayersChangeTheCountsAndFindThePlayer)
     Result = Get(SessionPath + "/findPlayer/p2", Token);
     ASSERT_TRUE(Result);
     EXPECT_EQ(Result->body, "[]");
+}
+
+// Each route that changes or ends a session, from each kind of caller, on a player's session and on a
+// dedicated server's: only the owner's tokens (a later one too) reach it; anyone else gets 403 and the
+// session stays as it was, to its last-updated time.
+TEST_F(MatchmakingServiceTest, OnlyTheOwnerChangesOrEndsASession)
+{
+    const std::map<std::string, std::string> Tokens = {
+        {"player", Token},
+        {"player again", GrantAccessToken(DemoLogin)},
+        {"other player", GrantAccessToken(RivalLogin)},
+        {"public client", GrantAccessToken("grant_type=client_credentials", GameClient)},
+        {"server", GrantAccessToken("grant_type=client_credentials", ServerClient)},
+        {"server again", GrantAccessToken("grant_type=client_credentials", ServerClient)},
+    };
+    struct FRoute
+    {
+        std::string Verb;
+        std::string Suffix;
+        std::string Body; // "BUILD" stands for the session's own build, so that it is still found
+        int OwnerStatus;
+        std::string OwnerState; // ownerId and public players after the owner's call; "gone" when ended
+    };
+    const std::vector<FRoute> Routes = {
+        {"PUT", "", SessionBody("caller", "BUILD", ""), 200, "caller:p1"},
+        {"POST", "/players", R"({"publicPlayers":["p2"],"privatePlayers":[]})", 200, "host:p1,p2"},
+        {"DELETE", "/players", R"(["p1"])", 200, "host:"},
+        {"DELETE", "", "", 204, "gone"},
+    };
+    const std::map<std::string, std::vector<std::string>> OwnersOf = {
+        {"player", {"player", "player again"}},
+        {"server", {"server", "server again"}},
+    };
+    int BuildId = 100;
+    for (const auto& [Creator, Owners] : OwnersOf)
+    {
+        for (const FRoute& Route : Routes)
+        {
+            for (const auto& [Caller, CallerToken] : Tokens)
+            {
+                SCOPED_TRACE(Creator + "'s session, " + Route.Verb + Route.Suffix + " by " + Caller);
+                const std::string Build = std::to_string(++BuildId);
+                Token = Tokens.at(Creator);
+                const std::string Id = Create(SessionBody("host", Build, ""));
+                const httplib::Result Seated = Send("POST", SessionPath + "/" + Id + "/players",
+                                                    R"({"publicPlayers":["p1"],"privatePlayers":[]})");
+                ASSERT_TRUE(Seated && Seated->status == 200);
+                const std::string Before = FoundBody(Build);
+                const httplib::Result Result =
+                    SendBody(Route.Verb, SessionPath + "/" + Id + Route.Suffix, "bearer " + CallerToken,
+                             std::regex_replace(Route.Body, std::regex("BUILD"), Build));
+                ASSERT_TRUE(Result);
+                if (std::find(Owners.begin(), Owners.end(), Caller) == Owners.end())
+                {
+                    ExpectError(Result, 403, "errors.zor.matchmaking.forbidden");
+                    EXPECT_EQ(FoundBody(Build), Before);
+                    continue;
+                }
+                EXPECT_EQ(Result->status, Route.OwnerStatus) << Result->body;
+                EXPECT_EQ(FoundState(Build), Route.OwnerState);
+            }
+        }
+    }
 }
 
 TEST_F(MatchmakingServiceTest, RefusesBadCallsWithErrorReplies)

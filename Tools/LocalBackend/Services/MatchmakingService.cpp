@@ -17,6 +17,7 @@ namespace
 {
 constexpr const char* InvalidPayload = "errors.zor.matchmaking.invalid_payload";
 constexpr const char* SessionNotFound = "errors.zor.matchmaking.session_not_found";
+constexpr const char* Forbidden = "errors.zor.matchmaking.forbidden";
 constexpr size_t MaxBodySize = 64 * 1024;
 constexpr int64_t MaxResultsCap = 200;
 
@@ -312,6 +313,17 @@ void RemovePlayer(std::vector<std::string>& Players, const std::string& Player)
     Players.erase(std::remove(Players.begin(), Players.end(), Player), Players.end());
 }
 
+// A user token owns through its account, whichever client it was granted to; a client token through its
+// client.
+bool IsOwner(const FMatchSession& Session, const FToken& Caller)
+{
+    if (!Session.OwnerAccountId.empty())
+    {
+        return IsOwnToken(Caller, Session.OwnerAccountId);
+    }
+    return Caller.AccountId.empty() && Caller.ClientId == Session.OwnerClientId;
+}
+
 using FSessionHandler = void (*)(FMatchmakingService&, FMatchSession&, const rapidjson::Document&,
                                  httplib::Response&);
 
@@ -322,12 +334,16 @@ void WithSession(FMatchmakingService& Service, const httplib::Request& Req, http
     rapidjson::Document Body;
     const bool bBodyOk = !bNeedsBody || ParseBody(Req, Body);
     WithBearer(Service.State, Req, Res,
-               [&](FToken&, FSteadyClock::time_point)
+               [&](FToken& Caller, FSteadyClock::time_point)
                {
                    const auto Found = Service.Sessions.find(Req.matches[1].str());
                    if (Found == Service.Sessions.end())
                    {
                        return SendError(Res, 404, SessionNotFound, "No such session");
+                   }
+                   if (!IsOwner(Found->second, Caller))
+                   {
+                       return SendError(Res, 403, Forbidden, "The session belongs to another caller");
                    }
                    if (!bBodyOk)
                    {
@@ -342,7 +358,7 @@ void HandleCreate(FMatchmakingService& Service, const httplib::Request& Req, htt
     rapidjson::Document Body;
     const bool bBodyOk = ParseBody(Req, Body) && IsSessionBody(Body);
     WithBearer(Service.State, Req, Res,
-               [&](FToken&, FSteadyClock::time_point)
+               [&](FToken& Caller, FSteadyClock::time_point)
                {
                    if (!bBodyOk)
                    {
@@ -351,6 +367,8 @@ void HandleCreate(FMatchmakingService& Service, const httplib::Request& Req, htt
                    const std::string Id = "mms-" + std::to_string(Service.NextId++);
                    FMatchSession& Session = Service.Sessions[Id];
                    Session.Id = Id;
+                   Session.OwnerAccountId = Caller.AccountId;
+                   Session.OwnerClientId = Caller.AccountId.empty() ? Caller.ClientId : std::string();
                    Session.ServerAddress = PeerAddress(Req);
                    Session.LastUpdated = Now();
                    KeepFields(Session, Body);

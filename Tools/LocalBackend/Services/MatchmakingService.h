@@ -20,11 +20,14 @@ struct FMatchSession
     std::string LastUpdated;
     std::vector<std::string> PublicPlayers;
     std::vector<std::string> PrivatePlayers;
+    // Who may change or end it: the creator's account, or for a client token (a dedicated server) its client.
+    std::string OwnerAccountId;
+    std::string OwnerClientId;
 };
 
 // Matchmaking sessions in memory: create, update, destroy, register and unregister players, find by criteria
-// and find by player. Any live bearer token may call; the module sends user tokens and, on a server, the
-// application's client token.
+// and find by player. Any live bearer token may create and find; the module sends user tokens and, on a
+// server, the application's client token. Only the session's owner changes or ends it.
 class FMatchmakingService final : public FBackendService
 {
 public:
