@@ -115,6 +115,9 @@ const FEncodedEchoCase EncodedEchoCases[] = {
     {"LowerCaseHexAndUnreservedLeftRaw", "p%26ss%2bw%251%23%c3%a9+a/b%22c%5cd%f0%9f%98%80"},
     {"JsonEscaped", "p&ss+w%1#\\u00e9 a\\/b\\\"c\\\\d\\ud83d\\ude00"},
     {"JsonEscapedUtf8KeptRaw", "p&ss+w%1#\xC3\xA9 a/b\\\"c\\\\d\xF0\x9F\x98\x80"},
+    // Decoding the JSON first keeps the decoded backslash from starting an escape.
+    {"PercentEncodedInsideJson", "pw%5Cn\\/tail-0001", {"pw\\n/tail-0001"}, "<redacted>"},
+    {"JsonEscapedInsidePercentEncoded", "p%26ss%2Bw%251%23%5Cu00e9%20a%5C%2Fb%5C%22c%5C%5Cd%5Cud83d%5Cude00"},
     {"FirstCharacterPercentEncoded",
      "%C3%B1andu-pw-0001",
      {"\xC3\xB1"
