@@ -164,6 +164,7 @@ bool MaskValueAt(const FString& Text, int32 Position, FString& Out, int32& OutEn
     }
     return false;
 }
+
 /** One unit of text as a decoding reads it: the characters it takes and the bytes it stands for. */
 struct FUnit
 {
@@ -282,17 +283,17 @@ FUnit JsonEscapeUnit(std::string_view Text, size_t Position)
     }
 }
 
-/** A percent escape in either hex case, else the character itself. */
+/** The percent escape, in either hex case, at Position (just at its '%'); else the '%' itself. */
 FUnit PercentUnit(std::string_view Text, size_t Position)
 {
-    const int32 Byte = Text[Position] == '%' ? HexAt(Text, Position + 1, 2) : -1;
+    const int32 Byte = HexAt(Text, Position + 1, 2);
     return Byte >= 0 ? Unit(3, {static_cast<uint32>(Byte)}) : Unit(1, {static_cast<uint8>(Text[Position])});
 }
 
-/** A JSON escape, else the character itself: a writer may leave any character but a quote unescaped. */
+/** The JSON escape at Position (just at its backslash); else the backslash itself. */
 FUnit JsonUnit(std::string_view Text, size_t Position)
 {
-    const FUnit Escape = Text[Position] == '\\' ? JsonEscapeUnit(Text, Position) : FUnit();
+    const FUnit Escape = JsonEscapeUnit(Text, Position);
     return Escape.Length > 0 ? Escape : Unit(1, {static_cast<uint8>(Text[Position])});
 }
 
@@ -397,8 +398,7 @@ void FindAll(std::string_view Text, std::string_view Pattern, FoundFunction Foun
     }
 }
 
-/** The echoes found in a text: for each position, the furthest end of one that begins there and its secret.
- */
+/** The echoes found in a text: at each position, the furthest end of one beginning there and its secret. */
 class FEchoes
 {
 public:
@@ -503,6 +503,7 @@ FString ZorRedact::Text(const FString& Text, const TArray<FString>& Secrets)
     Echoes.FindIn(Decoded(Json, '%', PercentUnit));
     return Echoes.Masked();
 }
+
 TArray<FString> ZorRedact::Credentials(const FString& Authorization)
 {
     FString Scheme;
