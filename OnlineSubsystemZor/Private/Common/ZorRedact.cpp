@@ -489,18 +489,24 @@ FString ZorRedact::Secret(const FString& Value)
 FString ZorRedact::Text(const FString& Text, const TArray<FString>& Secrets)
 {
     // Each way a wire or a service may write an echo is read once, alone and wrapped in the other (a
-    // percent-encoded URL inside a JSON error text), and searched for every secret.
-    FEchoes Echoes(Text.View(), Secrets);
-    const FReading Raw = RawReading(Text.View());
+    // percent-encoded URL inside a JSON error text), and searched for every secret. A text without one way's
+    // escape characters reads the same in it, so that way is skipped.
+    const std::string_view View = Text.View();
+    FEchoes Echoes(View, Secrets);
+    const FReading Raw = RawReading(View);
     Echoes.FindIn(Raw);
+    if (View.find_first_of("%+") != std::string_view::npos)
     {
         const FReading Percent = Decoded(Raw, '%', PercentUnit);
         Echoes.FindIn(Percent);
         Echoes.FindIn(Decoded(Percent, '\\', JsonUnit));
     }
-    const FReading Json = Decoded(Raw, '\\', JsonUnit);
-    Echoes.FindIn(Json);
-    Echoes.FindIn(Decoded(Json, '%', PercentUnit));
+    if (View.find('\\') != std::string_view::npos)
+    {
+        const FReading Json = Decoded(Raw, '\\', JsonUnit);
+        Echoes.FindIn(Json);
+        Echoes.FindIn(Decoded(Json, '%', PercentUnit));
+    }
     return Echoes.Masked();
 }
 

@@ -118,6 +118,7 @@ const FEncodedEchoCase EncodedEchoCases[] = {
     // Decoding the JSON first keeps the decoded backslash from starting an escape.
     {"PercentEncodedInsideJson", "pw%5Cn\\/tail-0001", {"pw\\n/tail-0001"}, "<redacted>"},
     {"JsonEscapedInsidePercentEncoded", "p%26ss%2Bw%251%23%5Cu00e9%20a%5C%2Fb%5C%22c%5C%5Cd%5Cud83d%5Cude00"},
+    {"FormEncodedWithNoEscape", "pass+word+0001", {"pass word 0001"}, "<redacted>"},
     {"FirstCharacterPercentEncoded",
      "%C3%B1andu-pw-0001",
      {"\xC3\xB1"
