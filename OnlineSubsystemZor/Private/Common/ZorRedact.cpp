@@ -368,32 +368,40 @@ int32 OriginalEnd(const FReading& Reading, size_t Last, int32 TextLength)
     return TextLength;
 }
 
-/** Calls Found with the index just past each occurrence of Pattern in Text, overlapping ones too. The
- * Knuth-Morris-Pratt search: its work is linear in the text whatever the pattern repeats. */
+/** The most characters one unit takes: a surrogate pair written as two JSON escapes. */
+constexpr size_t LongestUnit = 12;
+
+/**
+ * Calls Found(Start, Length) wherever the last Length bytes of Pattern stand whole at Start in Text, for all
+ * of Pattern and for each of its tails less than LongestUnit bytes shorter. The Knuth-Morris-Pratt search run
+ * backwards: its work is linear in the text whatever the pattern repeats.
+ */
 template <typename FoundFunction>
-void FindAll(std::string_view Text, std::string_view Pattern, FoundFunction Found)
+void FindTails(std::string_view Text, std::string_view Pattern, FoundFunction Found)
 {
-    std::vector<size_t> Border(Pattern.size(), 0);
-    for (size_t Index = 1, Length = 0; Index < Pattern.size(); ++Index)
+    const std::string Reversed(Pattern.rbegin(), Pattern.rend());
+    const size_t Size = Reversed.size();
+    std::vector<size_t> Border(Size, 0);
+    for (size_t Index = 1, Length = 0; Index < Size; ++Index)
     {
-        while (Length > 0 && Pattern[Index] != Pattern[Length])
+        while (Length > 0 && Reversed[Index] != Reversed[Length])
         {
             Length = Border[Length - 1];
         }
-        Length += Pattern[Index] == Pattern[Length] ? 1 : 0;
+        Length += Reversed[Index] == Reversed[Length] ? 1 : 0;
         Border[Index] = Length;
     }
-    for (size_t Index = 0, Matched = 0; Index < Text.size(); ++Index)
+    size_t Matched = 0;
+    for (size_t Position = Text.size(); Position-- > 0;)
     {
-        while (Matched > 0 && Text[Index] != Pattern[Matched])
+        while (Matched > 0 && (Matched == Size || Text[Position] != Reversed[Matched]))
         {
             Matched = Border[Matched - 1];
         }
-        Matched += Text[Index] == Pattern[Matched] ? 1 : 0;
-        if (Matched == Pattern.size())
+        Matched += Text[Position] == Reversed[Matched] ? 1 : 0;
+        for (size_t Length = Matched; Length > 0 && Length + LongestUnit > Size; Length = Border[Length - 1])
         {
-            Found(Index + 1);
-            Matched = Border[Matched - 1];
+            Found(Position, Length);
         }
     }
 }
@@ -417,12 +425,8 @@ public:
             {
                 continue;
             }
-            FindAll(Reading.Bytes, Pattern,
-                    [&](size_t End)
-                    {
-                        Add(Reading.Begins[End - Pattern.size()],
-                            OriginalEnd(Reading, End - 1, static_cast<int32>(Text.size())), Index);
-                    });
+            FindTails(Reading.Bytes, Pattern,
+                      [&](size_t Start, size_t Length) { FoundTail(Reading, Start, Length, Index); });
         }
     }
 
@@ -458,6 +462,31 @@ private:
         int32 End = -1;
         int32 Secret = -1;
     };
+
+    /**
+     * Length bytes that end secret Secret stand at Start in Reading. All of it is an echo; a tail is one when
+     * the unit just before ends with the secret's first characters, raw: an echo may begin inside a unit that
+     * the text before it started ("%" then "4fe..." read as "%4f" and "e...").
+     */
+    void FoundTail(const FReading& Reading, size_t Start, size_t Length, int32 Secret)
+    {
+        const int32 Begin = Reading.Begins[Start];
+        const int32 End = OriginalEnd(Reading, Start + Length - 1, static_cast<int32>(Text.size()));
+        const int32 Skipped = static_cast<int32>(Secrets[Secret].Len() - Length);
+        if (Skipped == 0)
+        {
+            Add(Begin, End, Secret);
+            return;
+        }
+        if (Start == 0 || Begin - Reading.Begins[Start - 1] <= Skipped)
+        {
+            return;
+        }
+        if (Text.substr(Begin - Skipped, Skipped) == Secrets[Secret].View().substr(0, Skipped))
+        {
+            Add(Begin - Skipped, End, Secret);
+        }
+    }
 
     void Add(int32 Begin, int32 End, int32 Secret)
     {
