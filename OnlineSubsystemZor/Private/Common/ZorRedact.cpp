@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <set>
+#include <numeric>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -164,8 +164,9 @@ bool MaskValueAt(const FString& Text, int32 Position, FString& Out, int32& OutEn
     }
     return false;
 }
-/** One way an echo may have written part of a secret: the text it takes and the bytes it stands for. */
-struct FEchoReading
+
+/** One unit of text as a decoding reads it: the characters it takes and the bytes it stands for. */
+struct FUnit
 {
     int32 Length = 0;
     char Bytes[4] = {};
@@ -202,9 +203,9 @@ int32 HexAt(std::string_view Text, size_t Position, int32 Count)
     return Value;
 }
 
-FEchoReading Reading(int32 Length, std::initializer_list<uint32> Bytes)
+FUnit Unit(int32 Length, std::initializer_list<uint32> Bytes)
 {
-    FEchoReading Out;
+    FUnit Out;
     Out.Length = Length;
     for (const uint32 Byte : Bytes)
     {
@@ -213,172 +214,294 @@ FEchoReading Reading(int32 Length, std::initializer_list<uint32> Bytes)
     return Out;
 }
 
-FEchoReading Utf8Reading(int32 Length, uint32 CodePoint)
+FUnit Utf8Unit(int32 Length, uint32 CodePoint)
 {
     if (CodePoint < 0x80)
     {
-        return Reading(Length, {CodePoint});
+        return Unit(Length, {CodePoint});
     }
     if (CodePoint < 0x800)
     {
-        return Reading(Length, {0xC0 | (CodePoint >> 6), 0x80 | (CodePoint & 0x3F)});
+        return Unit(Length, {0xC0 | (CodePoint >> 6), 0x80 | (CodePoint & 0x3F)});
     }
     if (CodePoint < 0x10000)
     {
-        return Reading(
-            Length, {0xE0 | (CodePoint >> 12), 0x80 | ((CodePoint >> 6) & 0x3F), 0x80 | (CodePoint & 0x3F)});
+        return Unit(Length,
+                    {0xE0 | (CodePoint >> 12), 0x80 | ((CodePoint >> 6) & 0x3F), 0x80 | (CodePoint & 0x3F)});
     }
-    return Reading(Length, {0xF0 | (CodePoint >> 18), 0x80 | ((CodePoint >> 12) & 0x3F),
-                            0x80 | ((CodePoint >> 6) & 0x3F), 0x80 | (CodePoint & 0x3F)});
+    return Unit(Length, {0xF0 | (CodePoint >> 18), 0x80 | ((CodePoint >> 12) & 0x3F),
+                         0x80 | ((CodePoint >> 6) & 0x3F), 0x80 | (CodePoint & 0x3F)});
 }
 
 /** A JSON "\u" escape at Position, a surrogate pair taken whole; none (Length 0) when there is none. */
-FEchoReading UnicodeEscapeReading(std::string_view Text, size_t Position)
+FUnit UnicodeEscapeUnit(std::string_view Text, size_t Position)
 {
-    const int32 Unit = HexAt(Text, Position + 2, 4);
-    if (Unit < 0)
+    const int32 Code = HexAt(Text, Position + 2, 4);
+    if (Code < 0)
     {
-        return FEchoReading();
+        return FUnit();
     }
-    if (Unit < 0xD800 || Unit > 0xDFFF)
+    if (Code < 0xD800 || Code > 0xDFFF)
     {
-        return Utf8Reading(6, static_cast<uint32>(Unit));
+        return Utf8Unit(6, static_cast<uint32>(Code));
     }
     const int32 Low = Text.substr(Position + 6, 2) == "\\u" ? HexAt(Text, Position + 8, 4) : -1;
-    if (Unit > 0xDBFF || Low < 0xDC00 || Low > 0xDFFF)
+    if (Code > 0xDBFF || Low < 0xDC00 || Low > 0xDFFF)
     {
-        return FEchoReading();
+        return FUnit();
     }
-    return Utf8Reading(12, 0x10000 + ((static_cast<uint32>(Unit) - 0xD800) << 10) + (Low - 0xDC00));
+    return Utf8Unit(12, 0x10000 + ((static_cast<uint32>(Code) - 0xD800) << 10) + (Low - 0xDC00));
 }
 
 /** A JSON escape at Position (just at its backslash); none (Length 0) when there is none. */
-FEchoReading JsonEscapeReading(std::string_view Text, size_t Position)
+FUnit JsonEscapeUnit(std::string_view Text, size_t Position)
 {
     if (Position + 1 >= Text.size())
     {
-        return FEchoReading();
+        return FUnit();
     }
     switch (Text[Position + 1])
     {
     case '"':
     case '\\':
     case '/':
-        return Reading(2, {static_cast<uint8>(Text[Position + 1])});
+        return Unit(2, {static_cast<uint8>(Text[Position + 1])});
     case 'b':
-        return Reading(2, {'\b'});
+        return Unit(2, {'\b'});
     case 'f':
-        return Reading(2, {'\f'});
+        return Unit(2, {'\f'});
     case 'n':
-        return Reading(2, {'\n'});
+        return Unit(2, {'\n'});
     case 'r':
-        return Reading(2, {'\r'});
+        return Unit(2, {'\r'});
     case 't':
-        return Reading(2, {'\t'});
+        return Unit(2, {'\t'});
     case 'u':
-        return UnicodeEscapeReading(Text, Position);
+        return UnicodeEscapeUnit(Text, Position);
     default:
-        return FEchoReading();
+        return FUnit();
     }
 }
 
-/** The ways the text at Position may stand for secret bytes: itself, and the one decoding its first character
- * starts (a blank written '+', a percent escape, a JSON escape). Returns how many. */
-int32 Readings(std::string_view Text, size_t Position, FEchoReading (&Out)[2])
+/** The percent escape, in either hex case, at Position (just at its '%'); else the '%' itself. */
+FUnit PercentUnit(std::string_view Text, size_t Position)
 {
-    const char Char = Text[Position];
-    Out[0] = Reading(1, {static_cast<uint8>(Char)});
-    FEchoReading Decoded;
-    if (Char == '+')
-    {
-        Decoded = Reading(1, {' '});
-    }
-    else if (const int32 Byte = Char == '%' ? HexAt(Text, Position + 1, 2) : -1; Byte >= 0)
-    {
-        Decoded = Reading(3, {static_cast<uint32>(Byte)});
-    }
-    else if (Char == '\\')
-    {
-        Decoded = JsonEscapeReading(Text, Position);
-    }
-    Out[1] = Decoded;
-    return Decoded.Length > 0 ? 2 : 1;
+    const int32 Byte = HexAt(Text, Position + 1, 2);
+    return Byte >= 0 ? Unit(3, {static_cast<uint32>(Byte)}) : Unit(1, {static_cast<uint8>(Text[Position])});
 }
 
-/** The readings at Position that stand for the secret's next bytes; returns how many. */
-int32 MatchingReadings(std::string_view Text, size_t Position, std::string_view Rest, FEchoReading (&Out)[2])
+/** The JSON escape at Position (just at its backslash); else the backslash itself. */
+FUnit JsonUnit(std::string_view Text, size_t Position)
 {
-    FEchoReading Options[2];
-    const int32 Count = Readings(Text, Position, Options);
-    int32 Matching = 0;
-    for (int32 Index = 0; Index < Count; ++Index)
-    {
-        const FEchoReading& Option = Options[Index];
-        if (Rest.substr(0, Option.NumBytes) == std::string_view(Option.Bytes, Option.NumBytes))
-        {
-            Out[Matching++] = Option;
-        }
-    }
-    return Matching;
-}
-
-/** EchoEnd past a place where two readings fit: each (text, secret) position is tried once, so a hostile text
- * cannot make the search explode. */
-int32 BranchingEchoEnd(std::string_view Text, size_t Start, size_t StartMatched, std::string_view Secret)
-{
-    std::vector<std::pair<size_t, size_t>> Pending{{Start, StartMatched}};
-    std::set<std::pair<size_t, size_t>> Tried;
-    while (!Pending.empty())
-    {
-        const auto [Position, Matched] = Pending.back();
-        Pending.pop_back();
-        if (Matched == Secret.size())
-        {
-            return static_cast<int32>(Position);
-        }
-        if (Position >= Text.size() || !Tried.insert({Position, Matched}).second)
-        {
-            continue;
-        }
-        FEchoReading Options[2];
-        const int32 Count = MatchingReadings(Text, Position, Secret.substr(Matched), Options);
-        for (int32 Index = 0; Index < Count; ++Index)
-        {
-            Pending.push_back({Position + Options[Index].Length, Matched + Options[Index].NumBytes});
-        }
-    }
-    return -1;
+    const FUnit Escape = JsonEscapeUnit(Text, Position);
+    return Escape.Length > 0 ? Escape : Unit(1, {static_cast<uint8>(Text[Position])});
 }
 
 /**
- * Where an echo of Secret that starts at Start ends, written in any mix of the forms a wire or a service may
- * give it (raw, percent-encoded with either blank, JSON-escaped); -1 when none starts there. Followed as one
- * path until two readings fit.
+ * Text as one way of writing it reads: its bytes, and where in the original text the unit behind each byte
+ * begins. Once percent escapes are read, a blank and '+' read alike: a form writes a blank as '+', a path
+ * keeps '+' as it is.
  */
-int32 EchoEnd(std::string_view Text, size_t Start, std::string_view Secret)
+struct FReading
 {
-    size_t Position = Start;
-    size_t Matched = 0;
-    while (Matched < Secret.size())
-    {
-        FEchoReading Options[2];
-        const int32 Count =
-            Position < Text.size() ? MatchingReadings(Text, Position, Secret.substr(Matched), Options) : 0;
-        if (Count != 1)
-        {
-            return Count == 0 ? -1 : BranchingEchoEnd(Text, Position, Matched, Secret);
-        }
-        Position += Options[0].Length;
-        Matched += Options[0].NumBytes;
-    }
-    return static_cast<int32>(Position);
+    std::string Bytes;
+    std::vector<int32> Begins;
+    bool bBlankIsPlus = false;
+};
+
+FReading RawReading(std::string_view Text)
+{
+    FReading Out;
+    Out.Bytes = Text;
+    Out.Begins.resize(Text.size());
+    std::iota(Out.Begins.begin(), Out.Begins.end(), 0);
+    return Out;
 }
 
-/** Whether Char can begin an echo of a secret that begins with First. */
-bool MayStartEcho(char Char, char First)
+/**
+ * In read once more, unit by unit, each byte keeping the original beginning of the unit it came from. Only
+ * Escape starts a unit of more than one character, and no unit stands for more bytes than it takes.
+ */
+template <typename UnitFunction> FReading Decoded(const FReading& In, char Escape, UnitFunction UnitAt)
 {
-    return Char == First || Char == '+' || Char == '%' || Char == '\\';
+    FReading Out;
+    Out.bBlankIsPlus = In.bBlankIsPlus || Escape == '%';
+    Out.Bytes.resize(In.Bytes.size());
+    Out.Begins.resize(In.Bytes.size());
+    size_t Size = 0;
+    const auto Put = [&Out, &Size](char Byte, int32 Begin)
+    {
+        Out.Bytes[Size] = Out.bBlankIsPlus && Byte == '+' ? ' ' : Byte;
+        Out.Begins[Size++] = Begin;
+    };
+    for (size_t Position = 0; Position < In.Bytes.size();)
+    {
+        if (In.Bytes[Position] != Escape)
+        {
+            Put(In.Bytes[Position], In.Begins[Position]);
+            ++Position;
+            continue;
+        }
+        const FUnit Read = UnitAt(In.Bytes, Position);
+        for (int32 Index = 0; Index < Read.NumBytes; ++Index)
+        {
+            Put(Read.Bytes[Index], In.Begins[Position]);
+        }
+        Position += Read.Length;
+    }
+    Out.Bytes.resize(Size);
+    Out.Begins.resize(Size);
+    return Out;
 }
+
+/** Where the unit behind byte Last ends in the original text: where the next unit begins. A unit stands for
+ * at most four bytes. */
+int32 OriginalEnd(const FReading& Reading, size_t Last, int32 TextLength)
+{
+    for (size_t Next = Last + 1; Next < Reading.Begins.size() && Next <= Last + 4; ++Next)
+    {
+        if (Reading.Begins[Next] != Reading.Begins[Last])
+        {
+            return Reading.Begins[Next];
+        }
+    }
+    return TextLength;
+}
+
+/** The most characters one unit takes: a surrogate pair written as two JSON escapes. */
+constexpr size_t LongestUnit = 12;
+
+/**
+ * Calls Found(Start, Length) wherever the last Length bytes of Pattern stand whole at Start in Text, for all
+ * of Pattern and for each of its tails less than LongestUnit bytes shorter. The Knuth-Morris-Pratt search run
+ * backwards: its work is linear in the text whatever the pattern repeats.
+ */
+template <typename FoundFunction>
+void FindTails(std::string_view Text, std::string_view Pattern, FoundFunction Found)
+{
+    const std::string Reversed(Pattern.rbegin(), Pattern.rend());
+    const size_t Size = Reversed.size();
+    std::vector<size_t> Border(Size, 0);
+    for (size_t Index = 1, Length = 0; Index < Size; ++Index)
+    {
+        while (Length > 0 && Reversed[Index] != Reversed[Length])
+        {
+            Length = Border[Length - 1];
+        }
+        Length += Reversed[Index] == Reversed[Length] ? 1 : 0;
+        Border[Index] = Length;
+    }
+    size_t Matched = 0;
+    for (size_t Position = Text.size(); Position-- > 0;)
+    {
+        while (Matched > 0 && (Matched == Size || Text[Position] != Reversed[Matched]))
+        {
+            Matched = Border[Matched - 1];
+        }
+        Matched += Text[Position] == Reversed[Matched] ? 1 : 0;
+        for (size_t Length = Matched; Length > 0 && Length + LongestUnit > Size; Length = Border[Length - 1])
+        {
+            Found(Position, Length);
+        }
+    }
+}
+
+/** The echoes found in a text: at each position, the furthest end of one beginning there and its secret. */
+class FEchoes
+{
+public:
+    FEchoes(std::string_view InText, const TArray<FString>& InSecrets) : Text(InText), Secrets(InSecrets) {}
+
+    void FindIn(const FReading& Reading)
+    {
+        for (int32 Index = 0; Index < Secrets.Num(); ++Index)
+        {
+            std::string Pattern = Secrets[Index].ToStdString();
+            if (Reading.bBlankIsPlus)
+            {
+                std::replace(Pattern.begin(), Pattern.end(), '+', ' ');
+            }
+            if (Pattern.empty())
+            {
+                continue;
+            }
+            FindTails(Reading.Bytes, Pattern,
+                      [&](size_t Start, size_t Length) { FoundTail(Reading, Start, Length, Index); });
+        }
+    }
+
+    /** The text with each run of overlapping echoes replaced by the marker of the one that begins first,
+     * the longest there: a secret that extends another is masked whole. */
+    FString Masked() const
+    {
+        FString Out;
+        int32 Kept = 0;
+        for (int32 Position = 0; Position < static_cast<int32>(Ends.size()); ++Position)
+        {
+            if (Ends[Position].End < 0)
+            {
+                continue;
+            }
+            int32 End = Ends[Position].End;
+            for (int32 Inside = Position + 1; Inside < End; ++Inside)
+            {
+                End = std::max(End, Ends[Inside].End);
+            }
+            Out.AppendChars(Text.data() + Kept, Position - Kept);
+            Out += ZorRedact::Secret(Secrets[Ends[Position].Secret]);
+            Kept = End;
+            Position = End - 1;
+        }
+        Out.AppendChars(Text.data() + Kept, static_cast<int32>(Text.size()) - Kept);
+        return Out;
+    }
+
+private:
+    struct FEcho
+    {
+        int32 End = -1;
+        int32 Secret = -1;
+    };
+
+    /**
+     * Length bytes that end secret Secret stand at Start in Reading. All of it is an echo; a tail is one when
+     * the unit just before ends with the secret's first characters, raw: an echo may begin inside a unit that
+     * the text before it started ("%" then "4fe..." read as "%4f" and "e...").
+     */
+    void FoundTail(const FReading& Reading, size_t Start, size_t Length, int32 Secret)
+    {
+        const int32 Begin = Reading.Begins[Start];
+        const int32 End = OriginalEnd(Reading, Start + Length - 1, static_cast<int32>(Text.size()));
+        const int32 Skipped = static_cast<int32>(Secrets[Secret].Len() - Length);
+        if (Skipped == 0)
+        {
+            Add(Begin, End, Secret);
+            return;
+        }
+        if (Start == 0 || Begin - Reading.Begins[Start - 1] <= Skipped)
+        {
+            return;
+        }
+        if (Text.substr(Begin - Skipped, Skipped) == Secrets[Secret].View().substr(0, Skipped))
+        {
+            Add(Begin - Skipped, End, Secret);
+        }
+    }
+
+    void Add(int32 Begin, int32 End, int32 Secret)
+    {
+        Ends.resize(Text.size());
+        FEcho& Held = Ends[Begin];
+        if (End > Held.End || (End == Held.End && Secrets[Secret].Len() > Secrets[Held.Secret].Len()))
+        {
+            Held = {End, Secret};
+        }
+    }
+
+    std::string_view Text;
+    const TArray<FString>& Secrets;
+    std::vector<FEcho> Ends;
+};
 } // namespace
 
 FString ZorRedact::Secret(const FString& Value)
@@ -394,38 +517,26 @@ FString ZorRedact::Secret(const FString& Value)
 
 FString ZorRedact::Text(const FString& Text, const TArray<FString>& Secrets)
 {
-    // The longest first, so a secret that holds another ("id:secret") is masked whole.
-    TArray<FString> Sorted;
-    for (const FString& Value : Secrets)
-    {
-        if (!Value.IsEmpty())
-        {
-            Sorted.Add(Value);
-        }
-    }
-    std::sort(Sorted.begin(), Sorted.end(),
-              [](const FString& A, const FString& B) { return A.Len() > B.Len(); });
+    // Each way a wire or a service may write an echo is read once, alone and wrapped in the other (a
+    // percent-encoded URL inside a JSON error text), and searched for every secret. A text without one way's
+    // escape characters reads the same in it, so that way is skipped.
     const std::string_view View = Text.View();
-    FString Masked;
-    size_t Kept = 0;
-    for (size_t Position = 0; Position < View.size(); ++Position)
+    FEchoes Echoes(View, Secrets);
+    const FReading Raw = RawReading(View);
+    Echoes.FindIn(Raw);
+    if (View.find_first_of("%+") != std::string_view::npos)
     {
-        for (const FString& Value : Sorted)
-        {
-            const int32 End =
-                MayStartEcho(View[Position], Value[0]) ? EchoEnd(View, Position, Value.View()) : -1;
-            if (End >= 0)
-            {
-                Masked.AppendChars(View.data() + Kept, static_cast<int32>(Position - Kept));
-                Masked += Secret(Value);
-                Kept = static_cast<size_t>(End);
-                Position = Kept - 1;
-                break;
-            }
-        }
+        const FReading Percent = Decoded(Raw, '%', PercentUnit);
+        Echoes.FindIn(Percent);
+        Echoes.FindIn(Decoded(Percent, '\\', JsonUnit));
     }
-    Masked.AppendChars(View.data() + Kept, static_cast<int32>(View.size() - Kept));
-    return Masked;
+    if (View.find('\\') != std::string_view::npos)
+    {
+        const FReading Json = Decoded(Raw, '\\', JsonUnit);
+        Echoes.FindIn(Json);
+        Echoes.FindIn(Decoded(Json, '%', PercentUnit));
+    }
+    return Echoes.Masked();
 }
 
 TArray<FString> ZorRedact::Credentials(const FString& Authorization)

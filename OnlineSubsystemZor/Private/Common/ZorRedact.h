@@ -15,7 +15,8 @@ constexpr int32 MaxLoggedBody = 1024;
 FString Secret(const FString& Value);
 /**
  * Text with every echo of each non-empty secret masked, however the echo writes it: raw, percent-encoded
- * (a blank as "%20" or "+", hex in either case), form-encoded or JSON-escaped, or any mix of these.
+ * (a blank as "%20" or "+", hex in either case, any character left raw), form-encoded, JSON-escaped (any
+ * character left raw), or one of these inside the other. The work is linear in the text whatever the secrets.
  */
 FString Text(const FString& Text, const TArray<FString>& Secrets);
 /**

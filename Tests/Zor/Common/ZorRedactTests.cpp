@@ -46,6 +46,10 @@ const FBodyCase BodyCases[] = {
     {"CamelCaseNewPassword", R"({"email":"a@b.io","newPassword":"n3w-pw-0001"})", "n3w-pw-0001", "a@b.io"},
     {"CamelCaseLinkToken", R"({"authType":"steam","externalAuthToken":"ext-link-0001"})", "ext-link-0001",
      "steam"},
+    {"HyphenatedJsonKey", R"({"access-token":"tok-hyphen-0001","expires_in":10})", "tok-hyphen-0001",
+     "expires_in"},
+    {"HyphenatedFormKey", "grant_type=refresh_token&refresh-token=r-hyphen-0001", "r-hyphen-0001",
+     "grant_type=refresh_token"},
 };
 
 class FZorRedactBodyTest : public ::testing::TestWithParam<FBodyCase>
@@ -100,6 +104,8 @@ struct FEncodedEchoCase
 {
     const char* Name;
     FString Echo;
+    TArray<FString> Secrets = {"other", OddSecret};
+    FString Masked = "p&ss<redacted>";
 };
 
 const FEncodedEchoCase EncodedEchoCases[] = {
@@ -109,6 +115,22 @@ const FEncodedEchoCase EncodedEchoCases[] = {
     {"LowerCaseHexAndUnreservedLeftRaw", "p%26ss%2bw%251%23%c3%a9+a/b%22c%5cd%f0%9f%98%80"},
     {"JsonEscaped", "p&ss+w%1#\\u00e9 a\\/b\\\"c\\\\d\\ud83d\\ude00"},
     {"JsonEscapedUtf8KeptRaw", "p&ss+w%1#\xC3\xA9 a/b\\\"c\\\\d\xF0\x9F\x98\x80"},
+    // Decoding the JSON first keeps the decoded backslash from starting an escape.
+    {"PercentEncodedInsideJson", "pw%5Cn\\/tail-0001", {"pw\\n/tail-0001"}, "<redacted>"},
+    {"JsonEscapedInsidePercentEncoded", "p%26ss%2Bw%251%23%5Cu00e9%20a%5C%2Fb%5C%22c%5C%5Cd%5Cud83d%5Cude00"},
+    {"FormEncodedWithNoEscape", "pass+word+0001", {"pass word 0001"}, "<redacted>"},
+    // The '%' before the echo and its first characters read as one escape.
+    {"EchoBeginsInsideAnEscapeBeforeIt", "100%4fe%2Fpw-0001", {"4fe/pw-0001"}, "100%<redacted>"},
+    {"FirstCharacterPercentEncoded",
+     "%C3%B1andu-pw-0001",
+     {"\xC3\xB1"
+      "andu-pw-0001"},
+     "<redacted>"},
+    // An old and a new password where the new one extends the old: the new one is masked whole.
+    {"SecretExtendingAnother",
+     "old-pw-0001-then-new",
+     {"old-pw-0001", "old-pw-0001-then-new"},
+     "old-<redacted>"},
 };
 
 class FZorRedactEchoTest : public ::testing::TestWithParam<FEncodedEchoCase>
@@ -118,8 +140,9 @@ class FZorRedactEchoTest : public ::testing::TestWithParam<FEncodedEchoCase>
 
 TEST_P(FZorRedactEchoTest, AMarkedSecretIsMaskedInEveryFormAnEchoWritesIt)
 {
-    const FString Text = "before " + FString(GetParam().Echo) + " after";
-    EXPECT_EQ(ZorRedact::Text(Text, {"other", OddSecret}), FString("before p&ss<redacted> after"));
+    const FEncodedEchoCase& Case = GetParam();
+    EXPECT_EQ(ZorRedact::Text("before " + Case.Echo + " after", Case.Secrets),
+              "before " + Case.Masked + " after");
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, FZorRedactEchoTest, ::testing::ValuesIn(EncodedEchoCases),
