@@ -5,6 +5,7 @@
 
 #include "HostSecrets.h"
 #include "HostWords.h"
+#include "Launch/ZorHost.h"
 
 namespace
 {
@@ -103,13 +104,24 @@ TEST(HostWordsTest, TheEchoMasksEachSecretAndKeepsTheOtherArguments)
 
 TEST(HostWordsTest, KnowsTheOperationsAndReadsTheTestWordOfALine)
 {
+    // wait takes what IsHostOperation knows, and refuses the rest rather than waiting for nothing.
+    FZorHost Host{FLaunchOptions()};
+    const auto Wait = [&Host](const char* Operation)
+    {
+        const FString Line = FString("wait ") + Operation;
+        const TCHAR* Rest = *Line;
+        const FHostWord* Word = FindHostWord(Rest);
+        return Word && Word->Run(Host, Rest);
+    };
     for (const char* Known : {"session create", "Exchange Code", "purchase login", "profile GrantItem"})
     {
         EXPECT_TRUE(IsHostOperation(Known)) << Known;
+        EXPECT_TRUE(Wait(Known)) << Known;
     }
     for (const char* Unknown : {"profile", "session", "nonsense", "account"})
     {
         EXPECT_FALSE(IsHostOperation(Unknown)) << Unknown;
+        EXPECT_FALSE(Wait(Unknown)) << Unknown;
     }
     struct FCase
     {

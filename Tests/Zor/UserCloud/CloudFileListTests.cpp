@@ -16,6 +16,8 @@ struct FListCase
     bool bParses;
     /** "dlname=filename=size" per header, joined with "|". */
     const char* Expected;
+    /** Elements of which none is an entry tell nothing of what the service no longer has. */
+    bool bMaySweep = true;
 };
 
 FString Describe(const TArray<FCloudFileHeader>& Headers)
@@ -60,6 +62,7 @@ const FListCase ListCases[] = {
      R"({"hash":"h","uniqueFilename":""},{"hash":"h","uniqueFilename":"u5"}])",
      true, "u5=u5=0"},
     {"NonObjectElementsSkipped", R"([1,null,"x",[],{"hash":"h","uniqueFilename":"u"}])", true, "u=u=0"},
+    {"OnlyInvalidEntriesNeverSweep", R"([{"uniqueFilename":"u1"},{"hash":"h"},null])", true, "", false},
     {"UnclosedArray", "[{\"hash\":\"h\"", false, ""},
 };
 
@@ -76,6 +79,10 @@ TEST_P(CloudFileListRead, ReadsTheHeadersItShould)
     FString Payload;
     EXPECT_EQ(FZorCloudFileList::Read(Case.Body, Reply, Payload), Case.bParses);
     EXPECT_TRUE(Describe(Reply.Headers).Equals(Case.Expected)) << *Describe(Reply.Headers);
+    if (Case.bParses)
+    {
+        EXPECT_EQ(Reply.bMaySweep, Case.bMaySweep);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Bodies, CloudFileListRead, ::testing::ValuesIn(ListCases),
