@@ -57,7 +57,7 @@ class FSessionsHostTest : public FBackendHostTest
 
 // A dedicated server hosts an online and a LAN session; a player's host finds the first through the
 // backend, with its data, and the second through the LAN beacon on loopback, as one empty result. A result
-// index that is not a whole number joins nothing.
+// index that is not a whole number, or has more digits than an index may, joins nothing.
 TEST(SessionsProgramTest, TwoHostsFindEachOthersSessionsOnlineAndOnTheLAN)
 {
     ZorBackend::FLocalBackend Backend;
@@ -78,9 +78,10 @@ TEST(SessionsProgramTest, TwoHostsFindEachOthersSessionsOnlineAndOnTheLAN)
     // The client searches once the server's sessions are there.
     std::vector<FTypedLine> ClientLines = TypedAtOnce("login\nwait login\nexpect login");
     ClientLines.push_back({Shows(ServerScratch, "passed: session create"), "session find mode=ctf level=3"});
-    for (const FTypedLine& Line : TypedAtOnce("wait session find\nexpect session find\nsession join srv1 x\n"
-                                              "session join srv1 0.5\nsession find lan\nwait session find\n"
-                                              "expect session find\nquit"))
+    for (const FTypedLine& Line :
+         TypedAtOnce("wait session find\nexpect session find\nsession join srv1 x\n"
+                     "session join srv1 0.5\nsession join srv1 0000000000\n"
+                     "session find lan\nwait session find\nexpect session find\nquit"))
     {
         ClientLines.push_back(Line);
     }
@@ -98,11 +99,12 @@ TEST(SessionsProgramTest, TwoHostsFindEachOthersSessionsOnlineAndOnTheLAN)
     ASSERT_EQ(ServerRun.ExitCode, 0) << ServerRun.Log();
     ASSERT_EQ(Client.ExitCode, 1) << Client.Log();
     const int Summary =
-        Client.FindLine("LogHost: Error: 2 console lines or the operations they started failed:");
+        Client.FindLine("LogHost: Error: 3 console lines or the operations they started failed:");
     ASSERT_GE(Summary, 0) << Client.Log();
     EXPECT_EQ(std::vector<std::string>(Client.ErrorLines.begin() + Summary + 1, Client.ErrorLines.end()),
               (std::vector<std::string>{"LogHost: Error:   line 7: session join srv1 x",
-                                        "LogHost: Error:   line 8: session join srv1 0.5"}))
+                                        "LogHost: Error:   line 8: session join srv1 0.5",
+                                        "LogHost: Error:   line 9: session join srv1 0000000000"}))
         << Client.Log();
     EXPECT_FALSE(Client.HasLine("OnJoinSessionComplete")) << Client.Log();
     EXPECT_TRUE(Client.HasLine("OnFindSessionsComplete bWasSuccessful=1 NumResults=1")) << Client.Log();
