@@ -234,7 +234,11 @@ TEST_F(MatchmakingServiceTest, OnlyTheOwnerChangesOrEndsASession)
 
 TEST_F(MatchmakingServiceTest, RefusesBadCallsWithErrorReplies)
 {
-    const std::string Id = Create(SessionBody("host", "42", ""));
+    // A body may take 64 KiB, and blanks count.
+    const size_t MaxBody = 64 * 1024;
+    const auto PaddedTo = [](std::string Body, size_t Size)
+    { return Body + std::string(Size - Body.size(), ' '); };
+    const std::string Id = Create(PaddedTo(SessionBody("host", "42", ""), MaxBody));
     struct FCase
     {
         std::string Verb;
@@ -250,6 +254,8 @@ TEST_F(MatchmakingServiceTest, RefusesBadCallsWithErrorReplies)
         {"POST", SessionPath, R"({"attributes":{"X_s":{"deep":1}}})", 400,
          "errors.zor.matchmaking.invalid_payload"},
         {"PUT", SessionPath + "/" + Id, "not json", 400, "errors.zor.matchmaking.invalid_payload"},
+        {"PUT", SessionPath + "/" + Id, PaddedTo("{}", MaxBody + 1), 400,
+         "errors.zor.matchmaking.invalid_payload"},
         {"POST", SessionPath + "/" + Id + "/players", R"({"publicPlayers":[1]})", 400,
          "errors.zor.matchmaking.invalid_payload"},
         {"DELETE", SessionPath + "/" + Id + "/players", R"({"p":1})", 400,

@@ -28,6 +28,12 @@ const std::string Billing = "/commerce/api/public/payment/accounts/" + DemoAccou
 const std::string Links = "/account/api/public/account/" + DemoAccountId + "/externalAuths";
 const std::string Lines = R"({"lineOffers":[{"namespace":"qx","offerId":"qx-offer-sword"}]})";
 
+std::string Note(size_t PayloadBytes)
+{
+    return R"({"type":"note","toTavoIds":[")" + RivalAccountId + R"("],"body":")" +
+           EncodeBase64(std::string(PayloadBytes, 'x')) + R"("})";
+}
+
 // In order: each owner's call finds what the owner's calls before it left, and nothing a refused call did.
 const std::vector<FPlayerRoute> PlayerRoutes = {
     {"PUT", Cloud + "/save.sav", "mine", EOwner::Demo, 204},
@@ -41,8 +47,9 @@ const std::vector<FPlayerRoute> PlayerRoutes = {
     {"POST", Friends + "/" + RivalAccountId + "/accept", "", EOwner::Rival, 204},
     {"DELETE", Friends + "/" + RivalAccountId, "", EOwner::Demo, 204},
     {"DELETE", Friends, "", EOwner::Demo, 204},
-    {"POST", Outbox, R"({"type":"note","toTavoIds":[")" + RivalAccountId + R"("],"body":"aGk="})",
-     EOwner::Demo, 204},
+    // A payload may take 4,096 bytes.
+    {"POST", Outbox, Note(4096), EOwner::Demo, 204},
+    {"POST", Outbox, Note(4097), EOwner::Demo, 400},
     {"GET", Inbox, "", EOwner::Rival, 200},
     {"GET", Inbox + "/msg-1", "", EOwner::Rival, 200},
     {"DELETE", Inbox + "/msg-1", "", EOwner::Rival, 204},

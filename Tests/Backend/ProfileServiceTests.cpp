@@ -280,6 +280,7 @@ TEST_F(ProfileServiceTest, CommandsAreAuthorisedByTheirForm)
     // Server and cheat commands take a server client's token only; a refused grant takes nothing.
     const std::pair<const char*, std::string> Refused[] = {
         {"user", UserToken},
+        {"user through the server client", GrantAccessToken(DemoLogin, ServerClient)},
         {"public client", GrantAccessToken("grant_type=client_credentials")},
         {"purchase client", GrantAccessToken("grant_type=client_credentials", PurchaseClient)},
     };
@@ -402,6 +403,7 @@ TEST_F(ProfileServiceTest, GarbageBodiesAreRefusedAndTheServiceCarriesOn)
         "{\"templateId\":\"\xff\xfe\",\"quantity\":1}",
         std::string(200000, '['),
         "{\"templateId\":\"gold\",\"quantity\":1,\"x\":" + std::string(40, '[') + std::string(40, ']') + "}",
+        "{\"templateId\":\"gold\",\"quantity\":1,\"x\":" + std::string(32, '[') + std::string(32, ']') + "}",
         std::string("\x01\x02\x00\xfe\xff garbage", 14),
     };
     for (const std::string& Body : Bodies)
@@ -416,9 +418,8 @@ TEST_F(ProfileServiceTest, GarbageBodiesAreRefusedAndTheServiceCarriesOn)
     ASSERT_TRUE(Huge);
     EXPECT_EQ(Huge->status, 413);
 
-    // Nesting within the limit is kept, brackets inside strings do not count, and the profile took nothing
-    // else.
-    const std::string Nested = std::string(30, '[') + "\"[[[[{{{{\\\"\"" + std::string(30, ']');
+    // Nesting at the limit is kept, brackets inside strings do not count, and the profile took nothing else.
+    const std::string Nested = std::string(31, '[') + "\"[[[[{{{{\\\"\"" + std::string(31, ']');
     Run("SetStat", R"({"name":"deep","value":)" + Nested + "}", -1);
     const rapidjson::Document Profile = Query();
     EXPECT_EQ(ToText(Items(Profile)), "{}");

@@ -3,8 +3,11 @@
 #include <set>
 #include <string>
 
+#include "HostContent.h"
 #include "HostSecrets.h"
 #include "HostWords.h"
+#include "Launch/ZorHost.h"
+#include "LogCapture.h"
 
 namespace
 {
@@ -103,13 +106,24 @@ TEST(HostWordsTest, TheEchoMasksEachSecretAndKeepsTheOtherArguments)
 
 TEST(HostWordsTest, KnowsTheOperationsAndReadsTheTestWordOfALine)
 {
+    // wait takes what IsHostOperation knows, and refuses the rest rather than waiting for nothing.
+    FZorHost Host{FLaunchOptions()};
+    const auto Wait = [&Host](const char* Operation)
+    {
+        const FString Line = FString("wait ") + Operation;
+        const TCHAR* Rest = *Line;
+        const FHostWord* Word = FindHostWord(Rest);
+        return Word && Word->Run(Host, Rest);
+    };
     for (const char* Known : {"session create", "Exchange Code", "purchase login", "profile GrantItem"})
     {
         EXPECT_TRUE(IsHostOperation(Known)) << Known;
+        EXPECT_TRUE(Wait(Known)) << Known;
     }
     for (const char* Unknown : {"profile", "session", "nonsense", "account"})
     {
         EXPECT_FALSE(IsHostOperation(Unknown)) << Unknown;
+        EXPECT_FALSE(Wait(Unknown)) << Unknown;
     }
     struct FCase
     {
@@ -135,6 +149,27 @@ TEST(HostWordsTest, KnowsTheOperationsAndReadsTheTestWordOfALine)
             EXPECT_STREQ(Word->Usage, Case.Usage);
             EXPECT_STREQ(*FString(Rest).TrimStartAndEnd(), Case.Rest) << Case.Line;
         }
+    }
+}
+TEST(HostWordsTest, AReadShowsItsTextUpToTheCutWithoutSplittingACharacter)
+{
+    const std::string Cut(200, 'a');
+    const struct
+    {
+        std::string Content;
+        std::string Shown;
+    } Cases[] = {
+        {Cut, "  content (200 bytes): " + Cut},
+        {Cut + "b", "  content (201 bytes): " + Cut + " ..."},
+        {Cut.substr(1) + "\xC3\xA9", "  content (201 bytes): " + Cut.substr(1) + " ..."},
+        {"a\x01", "  content (2 bytes) is not text"},
+    };
+    for (const auto& Case : Cases)
+    {
+        FLogCapture Log;
+        LogContentStart(TArray<uint8>(std::vector<uint8>(Case.Content.begin(), Case.Content.end())));
+        ASSERT_EQ(Log.Lines().size(), 1u) << Case.Shown;
+        EXPECT_EQ(Log.Lines()[0].Message.ToStdString(), Case.Shown);
     }
 }
 } // namespace

@@ -74,9 +74,9 @@ struct FSessionsRun
 
 // A dedicated server hosts an online and a LAN session; the player finds the first through the backend,
 // with its data, and the second through the LAN beacon on loopback, as one empty result. A result index
-// that is not a whole number joins nothing. A player hosts a session, changes it and registers the rival;
-// the rival finds the change, joins, cannot change the host's session and leaves it without a word to the
-// backend; the host still changes and destroys it.
+// that is not a whole number, or has more digits than an index may, joins nothing. A player hosts a session,
+// changes it and registers the rival; the rival finds the change, joins, cannot change the host's session and
+// leaves it without a word to the backend; the host still changes and destroys it.
 TEST(SessionsProgramTest, ASecondPlayerFindsAndJoinsWhatAHostHolds)
 {
     const std::vector<FSessionsRun> Runs = {
@@ -87,9 +87,11 @@ TEST(SessionsProgramTest, ASecondPlayerFindsAndJoinsWhatAHostHolds)
          "passed: session create",
          "session destroy srv1\nwait session destroy\nexpect session destroy\nquit",
          "session find mode=ctf level=3\nwait session find\nexpect session find\nsession join srv1 x\n"
-         "session join srv1 0.5\nsession find lan\nwait session find\nexpect session find\nquit",
+         "session join srv1 0.5\nsession join srv1 0000000000\nsession find lan\nwait session find\n"
+         "expect session find\nquit",
          {"passed: session create", "passed: session destroy"},
-         {"line 7: session join srv1 x", "line 8: session join srv1 0.5"},
+         {"line 7: session join srv1 x", "line 8: session join srv1 0.5",
+          "line 9: session join srv1 0000000000"},
          {"passed: login", "passed: session find", "passed: session find"},
          {"OnFindSessionsComplete bWasSuccessful=1 NumResults=1",
           "SearchResult 0 SessionInfo=HostIP: 127\\.0\\.0\\.1:7777 .*Owner=DedServer-.* MODE=ctf LEVEL=3",

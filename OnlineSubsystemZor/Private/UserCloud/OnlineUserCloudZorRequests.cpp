@@ -18,7 +18,15 @@ void KeepChanges(TArray<FCloudFileHeader>& Listed, const TArray<FCloudFileHeader
 {
     for (const FString& Name : Changed)
     {
-        Listed.RemoveAll([&Name](const FCloudFileHeader& Header) { return Header.DLName == Name; });
+        // The headers naming the file as IndexOfDLName would: letter for letter when any does.
+        const bool bExact =
+            Listed.ContainsByPredicate([&Name](const FCloudFileHeader& Header)
+                                       { return Header.DLName.Equals(Name, ESearchCase::CaseSensitive); });
+        Listed.RemoveAll(
+            [&Name, bExact](const FCloudFileHeader& Header) {
+                return bExact ? Header.DLName.Equals(Name, ESearchCase::CaseSensitive)
+                              : Header.DLName == Name;
+            });
         if (const FCloudFileHeader* Header = FZorCloudFileList::FindByDLName(Now, Name))
         {
             Listed.Add(*Header);
@@ -326,16 +334,11 @@ void FOnlineUserCloudZor::OnDeleteReply(FZorReply& Reply, const FUserKey& User, 
         FinishFileOp(EFileOp::Delete, false, UserId, FileName, Reply.GetErrorText());
         return;
     }
-    if (TArray<FCloudFileHeader>* List = CloudFileLists.Find(User))
+    TArray<FCloudFileHeader>* List = CloudFileLists.Find(User);
+    const int32 Index = List ? FZorCloudFileList::IndexOfDLName(*List, FileName) : INDEX_NONE;
+    if (Index != INDEX_NONE)
     {
-        for (int32 Index = 0; Index < List->Num(); ++Index)
-        {
-            if ((*List)[Index].DLName == FileName)
-            {
-                List->RemoveAt(Index);
-                break;
-            }
-        }
+        List->RemoveAt(Index);
     }
     NoteChange(User, FileName);
     FinishFileOp(EFileOp::Delete, true, UserId, FileName, FString());

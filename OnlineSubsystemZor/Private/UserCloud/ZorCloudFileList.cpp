@@ -4,6 +4,9 @@
 #include "UserCloud/ZorCloudCache.h"
 #include "Json/Json.h"
 
+#include <string>
+#include <unordered_map>
+
 namespace
 {
 FString ReadText(const FJsonObject& Entry, const FString& Key)
@@ -78,37 +81,60 @@ bool FZorCloudFileList::Read(const FString& Body, FZorCloudListReply& OutReply, 
 
 void FZorCloudFileList::Merge(TArray<FCloudFileHeader>& List, const TArray<FCloudFileHeader>& Headers)
 {
-    // FString keys compare ignoring case; only a name's first header is indexed, as a scan would find it.
-    TMap<FString, int32> FirstByName;
-    FirstByName.Reserve(List.Num() + Headers.Num());
-    for (int32 Index = 0; Index < List.Num(); ++Index)
+    // Only a name's first header is indexed, as a scan would find it; FString keys compare ignoring case.
+    std::unordered_map<std::string, int32> FirstExact;
+    TMap<FString, int32> FirstIgnoringCase;
+    FirstExact.reserve(static_cast<size_t>(List.Num() + Headers.Num()));
+    FirstIgnoringCase.Reserve(List.Num() + Headers.Num());
+    const auto Index = [&FirstExact, &FirstIgnoringCase](const FString& DLName, int32 At)
     {
-        if (!FirstByName.Contains(List[Index].DLName))
+        FirstExact.try_emplace(std::string(DLName.View()), At);
+        if (!FirstIgnoringCase.Contains(DLName))
         {
-            FirstByName.Add(List[Index].DLName, Index);
+            FirstIgnoringCase.Add(DLName, At);
         }
+    };
+    for (int32 At = 0; At < List.Num(); ++At)
+    {
+        Index(List[At].DLName, At);
     }
     for (const FCloudFileHeader& Header : Headers)
     {
-        if (const int32* Found = FirstByName.Find(Header.DLName))
+        const auto Exact = FirstExact.find(std::string(Header.DLName.View()));
+        const int32* Found =
+            Exact != FirstExact.end() ? &Exact->second : FirstIgnoringCase.Find(Header.DLName);
+        if (Found)
         {
-            List[*Found] = Header;
+            const int32 At = *Found;
+            List[At] = Header;
+            Index(Header.DLName, At);
             continue;
         }
-        FirstByName.Add(Header.DLName, List.Num());
+        Index(Header.DLName, List.Num());
         List.Add(Header);
     }
+}
+
+int32 FZorCloudFileList::IndexOfDLName(const TArray<FCloudFileHeader>& List, const FString& DLName)
+{
+    int32 IgnoringCase = INDEX_NONE;
+    for (int32 At = 0; At < List.Num(); ++At)
+    {
+        if (List[At].DLName.Equals(DLName, ESearchCase::CaseSensitive))
+        {
+            return At;
+        }
+        if (IgnoringCase == INDEX_NONE && List[At].DLName == DLName)
+        {
+            IgnoringCase = At;
+        }
+    }
+    return IgnoringCase;
 }
 
 const FCloudFileHeader* FZorCloudFileList::FindByDLName(const TArray<FCloudFileHeader>& List,
                                                         const FString& DLName)
 {
-    for (const FCloudFileHeader& Header : List)
-    {
-        if (Header.DLName == DLName)
-        {
-            return &Header;
-        }
-    }
-    return nullptr;
+    const int32 At = IndexOfDLName(List, DLName);
+    return At == INDEX_NONE ? nullptr : &List[At];
 }

@@ -31,11 +31,18 @@ public:
     static bool Read(const FString& Body, FZorCloudListReply& OutReply, FString& OutPayload);
 
     /**
-     * Merges Headers in order: each replaces the first header of List with the same unique name (ignoring
-     * case), or is appended, so a later entry of the same reply replaces an earlier one. Linear in the sizes.
+     * Merges Headers in order: each replaces the header of List that IndexOfDLName finds, or is appended, so
+     * a later entry of the same reply replaces an earlier one. Linear in the sizes.
      */
     static void Merge(TArray<FCloudFileHeader>& List, const TArray<FCloudFileHeader>& Headers);
 
-    /** The first header whose unique name equals DLName ignoring case; null when none. */
+    /**
+     * The index of the first header whose unique name is DLName letter for letter, else of the first equal
+     * to it ignoring case; INDEX_NONE when none. A service where case counts may list two names differing
+     * only in case, and each must keep its own header.
+     */
+    static int32 IndexOfDLName(const TArray<FCloudFileHeader>& List, const FString& DLName);
+
+    /** The header IndexOfDLName finds; null when none. */
     static const FCloudFileHeader* FindByDLName(const TArray<FCloudFileHeader>& List, const FString& DLName);
 };

@@ -5,6 +5,7 @@
 #include <random>
 #include <vector>
 
+#include "Core/TerminalText.h"
 #include "CoreMinimal.h"
 
 // Ini sections, header names and account ids are looked up through text-keyed maps that must ignore case.
@@ -254,6 +255,29 @@ TEST(LogFormat, LineBreaksAndControlsInsideAMessageAreEscaped)
                  "LogFormatTest: Warning: a\\r\\nb\\nc\\x1b]0;x\\x07");
 }
 
+namespace
+{
+/** The rule as the backend's one-line output takes it: line feeds are escaped too. */
+std::string ShownOnOneLine(std::string_view Text)
+{
+    std::string Shown;
+    TerminalText::ForEachUnit(Text, false,
+                              [&Shown](std::string_view Sequence, bool bEscaped)
+                              {
+                                  if (bEscaped)
+                                  {
+                                      TerminalText::AppendByteEscapes(Shown, Sequence);
+                                  }
+                                  else
+                                  {
+                                      Shown += Sequence;
+                                  }
+                                  return true;
+                              });
+    return Shown;
+}
+} // namespace
+
 // Whatever the host writes passes this one step, so no text from a service or an argument drives the
 // terminal.
 TEST(LogFormat, EachControlAndStrayByteIsShownAsItsNumber)
@@ -262,11 +286,13 @@ TEST(LogFormat, EachControlAndStrayByteIsShownAsItsNumber)
     {
         std::string Text;
         const char* Shown;
+        bool bKeepLineFeed = true;
     };
     const FCase Cases[] = {
         {std::string("a\0b", 3), "a\\x00b"},
         {"\x1f\x20~", "\\x1f ~"},
         {"\t\n", "\t\n"},
+        {"\t\na\r\n\x1b", "\t\\x0aa\\x0d\\x0a\\x1b", false},
         {"\r\x1b[31m\x07", "\\x0d\\x1b[31m\\x07"},
         {"\x7f", "\\x7f"},
         {"\xc2\x80|\xc2\x9f|\xc2\xa0", "\\xc2\\x80|\\xc2\\x9f|\xc2\xa0"},
@@ -280,6 +306,11 @@ TEST(LogFormat, EachControlAndStrayByteIsShownAsItsNumber)
     };
     for (const FCase& Case : Cases)
     {
+        if (!Case.bKeepLineFeed)
+        {
+            EXPECT_EQ(ShownOnOneLine(Case.Text), Case.Shown);
+            continue;
+        }
         const FString Shown = FLog::Escape(FString(Case.Text));
         EXPECT_EQ(Shown.ToStdString(), Case.Shown) << Case.Shown;
         EXPECT_EQ(FLog::Escape(Shown).ToStdString(), Case.Shown) << "escaped twice: " << Case.Shown;

@@ -197,8 +197,15 @@ struct FUtf8Case
 {
     const char* Name;
     std::string Body;
-    const char* Logged;
+    std::string Logged;
 };
+
+std::string Repeated(int32 Count, char Char = 'a')
+{
+    return std::string(static_cast<size_t>(Count), Char);
+}
+
+constexpr int32 Cut = ZorRedact::MaxLoggedBody;
 
 const FUtf8Case Utf8Cases[] = {
     {"Ascii", "plain", "plain"},
@@ -216,6 +223,11 @@ const FUtf8Case Utf8Cases[] = {
     {"Surrogate", "\xED\xA0\x80", "\\xED\\xA0\\x80"},
     {"AboveUnicode", "\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},
     {"TruncatedAtEnd", "ok\xE2\x82", "ok\\xE2\\x82"},
+    // Whole up to the cut, as logged after escaping; one byte past it, cut with the body's length.
+    {"AtTheCut", Repeated(Cut), Repeated(Cut)},
+    {"OnePastTheCut", Repeated(Cut + 1), Repeated(Cut) + "... (1025 bytes)"},
+    {"EscapeEndingAtTheCut", Repeated(Cut - 4) + "\x01", Repeated(Cut - 4) + "\\x01"},
+    {"EscapeEndingOnePastTheCut", Repeated(Cut - 3) + "\x01", Repeated(Cut - 3) + "... (1022 bytes)"},
 };
 
 class FZorRedactUtf8Test : public ::testing::TestWithParam<FUtf8Case>

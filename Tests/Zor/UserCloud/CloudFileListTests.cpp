@@ -16,6 +16,8 @@ struct FListCase
     bool bParses;
     /** "dlname=filename=size" per header, joined with "|". */
     const char* Expected;
+    /** Elements of which none is an entry tell nothing of what the service no longer has. */
+    bool bMaySweep = true;
 };
 
 FString Describe(const TArray<FCloudFileHeader>& Headers)
@@ -60,6 +62,7 @@ const FListCase ListCases[] = {
      R"({"hash":"h","uniqueFilename":""},{"hash":"h","uniqueFilename":"u5"}])",
      true, "u5=u5=0"},
     {"NonObjectElementsSkipped", R"([1,null,"x",[],{"hash":"h","uniqueFilename":"u"}])", true, "u=u=0"},
+    {"OnlyInvalidEntriesNeverSweep", R"([{"uniqueFilename":"u1"},{"hash":"h"},null])", true, "", false},
     {"UnclosedArray", "[{\"hash\":\"h\"", false, ""},
 };
 
@@ -76,6 +79,10 @@ TEST_P(CloudFileListRead, ReadsTheHeadersItShould)
     FString Payload;
     EXPECT_EQ(FZorCloudFileList::Read(Case.Body, Reply, Payload), Case.bParses);
     EXPECT_TRUE(Describe(Reply.Headers).Equals(Case.Expected)) << *Describe(Reply.Headers);
+    if (Case.bParses)
+    {
+        EXPECT_EQ(Reply.bMaySweep, Case.bMaySweep);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Bodies, CloudFileListRead, ::testing::ValuesIn(ListCases),
@@ -110,8 +117,9 @@ TEST(CloudFileList, MergeReplacesByUniqueNameIgnoringCaseElseAppends)
         const char* Name;
         TArray<FCloudFileHeader> Reply;
         const char* Expected;
+        TArray<FCloudFileHeader> Before = {FCloudFileHeader("a", "Unique", 1),
+                                           FCloudFileHeader("b", "other", 2)};
     };
-    // The list before each reply: "Unique" and "other".
     const FCase Cases[] = {
         {"ReplacesIgnoringCase", {FCloudFileHeader("renamed", "UNIQUE", 9)}, "UNIQUE=renamed=9|other=b=2"},
         {"AppendsANewName", {FCloudFileHeader("n", "new", 3)}, "Unique=a=1|other=b=2|new=n=3"},
@@ -120,12 +128,15 @@ TEST(CloudFileList, MergeReplacesByUniqueNameIgnoringCaseElseAppends)
           FCloudFileHeader("n2", "nEW", 5)},
          "Unique=a=1|OTHER=x=4|nEW=n2=5"},
         {"EmptyReplyKeepsTheList", {}, "Unique=a=1|other=b=2"},
+        // Where case counts, each of two names differing only in case keeps its own header.
+        {"TheNameGivenLetterForLetterFirst",
+         {FCloudFileHeader("n", "other", 9)},
+         "OTHER=a=1|other=n=9",
+         {FCloudFileHeader("a", "OTHER", 1), FCloudFileHeader("b", "other", 2)}},
     };
     for (const FCase& Case : Cases)
     {
-        TArray<FCloudFileHeader> List;
-        FZorCloudFileList::Merge(List,
-                                 {FCloudFileHeader("a", "Unique", 1), FCloudFileHeader("b", "other", 2)});
+        TArray<FCloudFileHeader> List = Case.Before;
         FZorCloudFileList::Merge(List, Case.Reply);
         EXPECT_EQ(Describe(List), FString(Case.Expected)) << Case.Name;
     }
@@ -137,4 +148,7 @@ TEST(CloudFileList, MergeReplacesByUniqueNameIgnoringCaseElseAppends)
     EXPECT_TRUE(List[0].Hash.Equals("abc"));
     EXPECT_EQ(FZorCloudFileList::FindByDLName(List, "unique"), &List[0]);
     EXPECT_EQ(FZorCloudFileList::FindByDLName(List, "renamed"), nullptr);
+    List.Add(FCloudFileHeader("b", "unique", 2));
+    EXPECT_EQ(FZorCloudFileList::FindByDLName(List, "unique"), &List[1]);
+    EXPECT_EQ(FZorCloudFileList::FindByDLName(List, "UNIQUE"), &List[0]);
 }

@@ -355,6 +355,13 @@ TEST_F(UserCloudTest, DeleteFiresItsEventExactlyOnce)
     ASSERT_EQ(Files.Num(), 1);
     EXPECT_TRUE(Files[0].DLName.Equals("b.sav"));
     EXPECT_EQ(JoinedEvents(), "delete 1 Player1 A.SAV");
+    // Where case counts, the header named letter for letter goes, not the first in other case.
+    List("Player1", R"([{"hash":"h","uniqueFilename":"B.sav"},{"hash":"h","uniqueFilename":"b.sav"}])");
+    EXPECT_TRUE(Cloud->DeleteUserFile(User, "b.sav", true, false));
+    Answer(200, "");
+    Cloud->GetUserFileList(User, Files);
+    ASSERT_EQ(Files.Num(), 1);
+    EXPECT_TRUE(Files[0].DLName.Equals("B.sav", ESearchCase::CaseSensitive));
 
     Start(FString(ZorTestIni) + "\n[OnlineSubsystemZor.OnlineUserCloudZor]\nbCacheFiles=false\n");
     Events.Reset();
