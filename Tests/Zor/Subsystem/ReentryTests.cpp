@@ -22,6 +22,8 @@
 #include "UObject/GarbageCollection.h"
 #include "UserCloud/OnlineUserCloudZor.h"
 #include "Users/OnlineUsersZor.h"
+#include "ZorMarkerTask.h"
+#include "ZorScopedBinding.h"
 #include "ZorSubsystemTest.h"
 
 namespace
@@ -447,6 +449,187 @@ TEST_F(FReentryTest, AHandlerMayShutDownOrReleaseTheSubsystemFromItsOwnEvents)
                 }
                 Http().Reset();
             }
+        }
+    }
+}
+
+namespace
+{
+/** What a handler calls from inside an event that Init or Shutdown fires. */
+enum class ELifecycleCall
+{
+    Init,
+    Shutdown,
+    Release,
+};
+
+/** Binds the handler to one section's configuration, which Init fires for each service it creates. */
+void BindConfiguration(const FString& Section, const FHandler& Handler)
+{
+    FServiceConfigZor::GetZorConfigurationDelegate().BindLambda(
+        [Section, Handler](const FString& Fired, const FString&, FServiceConfigZor&)
+        {
+            if (Fired == Section)
+            {
+                Handler();
+            }
+        });
+}
+
+struct FLifecycleEvent
+{
+    const char* Name;
+    /** Binds the handler on a subsystem that has not run Init; for Shutdown's events, runs Init and starts
+     * what Shutdown then ends. */
+    void (*Arrange)(FReentryTest&, const FHandler&);
+    bool bFiredByInit;
+};
+
+const FLifecycleEvent LifecycleEvents[] = {
+    {"first service's configuration",
+     [](FReentryTest&, const FHandler& Handler)
+     { BindConfiguration("OnlineSubsystemZor.OnlineTimeZor", Handler); },
+     true},
+    {"identity's configuration",
+     [](FReentryTest&, const FHandler& Handler)
+     { BindConfiguration("OnlineSubsystemZor.OnlineIdentityZor", Handler); },
+     true},
+    {"last service's configuration",
+     [](FReentryTest&, const FHandler& Handler)
+     { BindConfiguration("OnlineSubsystemZor.OnlineMessagesZor", Handler); },
+     true},
+    {"configuration override",
+     [](FReentryTest&, const FHandler& Handler)
+     {
+         FServiceConfigZor::GetZorConfigOverrideDelegate().BindLambda(
+             [Handler]
+             {
+                 Handler();
+                 return FString();
+             });
+     },
+     true},
+    {"pending login",
+     [](FReentryTest& Test, const FHandler& Handler)
+     { FReentryTest::ArrangeLogin(Test, [Handler] { Handler(); }); },
+     false},
+    {"pending title-file list",
+     [](FReentryTest& Test, const FHandler& Handler)
+     { FReentryTest::ArrangeNoResponse(Test, [Handler] { Handler(); }); },
+     false},
+    {"queued order",
+     [](FReentryTest& Test, const FHandler& Handler)
+     { FReentryTest::ArrangeOrders(Test, [Handler] { Handler(); }); },
+     false},
+    {"pending server time",
+     [](FReentryTest& Test, const FHandler& Handler)
+     { FReentryTest::ArrangeTime(Test, [Handler] { Handler(); }); },
+     false},
+    {"pending session creation",
+     [](FReentryTest& Test, const FHandler& Handler)
+     { FReentryTest::ArrangeCreateSession(Test, [Handler] { Handler(); }); },
+     false},
+};
+
+const char* CallName(ELifecycleCall Call)
+{
+    switch (Call)
+    {
+    case ELifecycleCall::Init:
+        return "Init";
+    case ELifecycleCall::Shutdown:
+        return "Shutdown";
+    case ELifecycleCall::Release:
+        return "last reference dropped";
+    }
+    return "";
+}
+
+bool HasServices(const FOnlineSubsystemZor& Zor)
+{
+    return Zor.GetZorIdentityService() && Zor.GetZorUserCloudService() && Zor.GetZorSessionService() &&
+           Zor.GetZorMessageService();
+}
+} // namespace
+
+TEST_F(FReentryTest, InitShutdownOrReleaseFromInsideInitOrShutdownNeverReportsAFalseSuccess)
+{
+    const FZorScopedBinding Unbound(
+        []
+        {
+            FServiceConfigZor::GetZorConfigurationDelegate().Unbind();
+            FServiceConfigZor::GetZorConfigOverrideDelegate().Unbind();
+        });
+    for (const FLifecycleEvent& Event : LifecycleEvents)
+    {
+        for (const ELifecycleCall Call :
+             {ELifecycleCall::Init, ELifecycleCall::Shutdown, ELifecycleCall::Release})
+        {
+            SCOPED_TRACE(std::string(Event.Name) + ", " + CallName(Call));
+            Subsystem = MakeShared<FOnlineSubsystemZor>(FName("default")).ToSharedPtr();
+            FOnlineSubsystemZor* const Zor = Subsystem.Get();
+            const TWeakPtr<FOnlineSubsystemZor> Weak = Subsystem;
+            int32 Fired = 0;
+            bool bInner = false;
+            const FHandler Handler = [this, Call, Zor, &Fired, &bInner]
+            {
+                if (++Fired > 1)
+                {
+                    return;
+                }
+                switch (Call)
+                {
+                case ELifecycleCall::Init:
+                    bInner = Zor->Init();
+                    break;
+                case ELifecycleCall::Shutdown:
+                    bInner = Zor->Shutdown();
+                    break;
+                case ELifecycleCall::Release:
+                    Subsystem.Reset();
+                    break;
+                }
+            };
+            if (!Event.bFiredByInit)
+            {
+                ASSERT_TRUE(Zor->Init());
+            }
+            Event.Arrange(*this, Handler);
+            Log.Clear();
+            const bool bOuter = Event.bFiredByInit ? Zor->Init() : Zor->Shutdown();
+            FServiceConfigZor::GetZorConfigurationDelegate().Unbind();
+            FServiceConfigZor::GetZorConfigOverrideDelegate().Unbind();
+            EXPECT_GE(Fired, 1);
+            EXPECT_EQ(Weak.IsValid(), Call != ELifecycleCall::Release);
+            if (Subsystem)
+            {
+                // A call that succeeded left its services; one that did not said why.
+                const bool bServing = HasServices(*Subsystem);
+                EXPECT_EQ(bServing, Event.bFiredByInit && bOuter);
+                EXPECT_FALSE(Call == ELifecycleCall::Init && bInner && !bServing);
+                EXPECT_EQ(!bOuter, Event.bFiredByInit && Call == ELifecycleCall::Shutdown);
+                EXPECT_EQ(Log.Contains(ELogVerbosity::Warning, "Init() called from inside"),
+                          Call == ELifecycleCall::Init);
+                EXPECT_EQ(Log.Contains(ELogVerbosity::Warning, "Init() failed"),
+                          Event.bFiredByInit && !bOuter);
+                EXPECT_TRUE(Subsystem->Shutdown());
+                EXPECT_FALSE(HasServices(*Subsystem));
+            }
+            else
+            {
+                Subsystem = MakeShared<FOnlineSubsystemZor>(FName("default")).ToSharedPtr();
+            }
+            // Whatever the nesting, the next Init serves, with its task thread, and the next Shutdown ends
+            // it.
+            ASSERT_TRUE(Subsystem->Init());
+            EXPECT_TRUE(HasServices(*Subsystem));
+            bool bReturned = false;
+            Subsystem->QueueAsyncTask(new FZorMarkerTask([&bReturned] { bReturned = true; }));
+            EXPECT_TRUE(PumpUntil([&bReturned] { return bReturned; }));
+            EXPECT_TRUE(Subsystem->Shutdown());
+            EXPECT_FALSE(HasServices(*Subsystem));
+            Subsystem.Reset();
+            Http().Reset();
         }
     }
 }
