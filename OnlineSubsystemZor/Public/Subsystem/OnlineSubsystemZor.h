@@ -84,6 +84,8 @@ public:
 
     bool Init() override;
     bool Shutdown() override;
+    /** From the start of Shutdown until the next Init. */
+    bool IsShutDown() const { return bShutDown; }
     FString GetAppId() const override;
     bool Exec(UWorld* World, const TCHAR* Cmd, FOutputDevice& Ar) override;
     virtual void UpdateServiceConfig();
