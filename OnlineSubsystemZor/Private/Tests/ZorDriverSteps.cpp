@@ -8,7 +8,7 @@ bool FZorDriverSteps::OwnerHolds() const
     {
         return true;
     }
-    UE_LOG_ONLINE(Verbose, "Test steps left: the login or the subsystem they ran for has ended.");
+    UE_LOG_ONLINE(Verbose, "Test steps dropped: the login or the subsystem run they began under has ended.");
     return false;
 }
 
