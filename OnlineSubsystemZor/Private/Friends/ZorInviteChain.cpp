@@ -9,18 +9,19 @@ constexpr int32 LocalUserNum = 0;
 } // namespace
 
 FZorInviteChain::FZorInviteChain(const TSharedPtr<FOnlineFriendsZor>& InFriends,
-                                 const TArray<FString>& InFriendIds)
-    : Friends(InFriends), FriendIds(InFriendIds)
+                                 const TArray<FString>& InFriendIds, const FZorWorkOwner& InOwner)
+    : Friends(InFriends), FriendIds(InFriendIds), Owner(InOwner)
 {
 }
 
-void FZorInviteChain::Start(const TSharedPtr<FOnlineFriendsZor>& Friends, const TArray<FString>& FriendIds)
+void FZorInviteChain::Start(const TSharedPtr<FOnlineFriendsZor>& Friends, const TArray<FString>& FriendIds,
+                            const FZorWorkOwner& Owner)
 {
     if (!Friends || FriendIds.IsEmpty())
     {
         return;
     }
-    const TSharedRef<FZorInviteChain> Chain = MakeShared<FZorInviteChain>(Friends, FriendIds);
+    const TSharedRef<FZorInviteChain> Chain = MakeShared<FZorInviteChain>(Friends, FriendIds, Owner);
     Chain->Bind(*Friends);
     Chain->SendNext();
 }
@@ -50,7 +51,7 @@ void FZorInviteChain::SendNext()
     while (Next < FriendIds.Num())
     {
         const TSharedPtr<FOnlineFriendsZor> Service = Friends.Pin();
-        if (!Service || Service->IsShutDown())
+        if (!Service || Service->IsShutDown() || !Owner.StillHolds())
         {
             break;
         }

@@ -200,6 +200,7 @@ bool FOnlineOrderServiceZor::Start(EOrderRequestKind Kind, const FUniqueNetId& U
     FQueuedOrderRequest Request;
     Request.Serial = NextSerial++;
     Request.Pending = {Kind, FUniqueNetIdString(UserId), OrderId};
+    Request.Owner = FZorWorkOwner(GetSubsystemIdentity(), UserId);
     Request.Verb = Verb;
     Request.Body = Body;
     // Resolved before the region joins, so nothing in it is read as a placeholder.
@@ -233,6 +234,13 @@ void FOnlineOrderServiceZor::ProcessNextRequest()
     {
         const FQueuedOrderRequest Next = Queue[0];
         Queue.RemoveAt(0);
+        if (!Next.Owner.StillHolds())
+        {
+            // A handler of the previous request's event logged out, logged in again or shut down: the login
+            // this one was queued under has ended, as a shutdown ends it.
+            Refuse(Next.Pending.Kind, Next.Pending.UserId, Next.Pending.OrderId, "No response");
+            continue;
+        }
         InFlightSerial = Next.Serial;
         InFlight = Next.Pending;
         FZorCall Call;

@@ -135,7 +135,9 @@ FOnlineSessionZor* FOnlineAsyncTaskZorSession::GetService() const
 
 void FOnlineAsyncTaskZorSession::TriggerConnectionStatus() const
 {
-    if (Request->ConnectionStatus != 0)
+    // After the handler of the task's own event: one that logged out, logged in again or shut down ended what
+    // the status would be about.
+    if (Request->ConnectionStatus != 0 && Request->Owner.StillHolds())
     {
         if (FOnlineSessionZor* Service = GetService())
         {

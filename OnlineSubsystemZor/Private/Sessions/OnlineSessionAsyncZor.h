@@ -7,6 +7,7 @@
 #include "CoreMinimal.h"
 #include "Online/OnlineAsyncTaskManager.h"
 #include "Online/OnlineSessionSettings.h"
+#include "Subsystem/ZorWorkOwner.h"
 #include "Json/JsonObject.h"
 
 class FOnlineSubsystemZor;
@@ -46,6 +47,8 @@ struct FZorSessionRequest
     TSharedPtr<FJsonObject> Object;
     TArray<TSharedPtr<FJsonValue>> Array;
     int32 ConnectionStatus = 0;
+    /** Game thread: the login the request went out for; its connection status is about that login alone. */
+    FZorWorkOwner Owner;
 
     void OnReply(FZorReply& Reply);
     void Finish(bool bSucceeded);

@@ -850,6 +850,7 @@ bool FOnlineSessionZor::QueueHttpRequest(const TSharedRef<FZorSessionRequest>& R
             UserId = FUniqueNetIdString(*Id);
         }
     }
+    Request->Owner = IsSubsystemDedicated() ? FZorWorkOwner(Identity) : FZorWorkOwner(Identity, UserId);
     if (!Error && GetCalls().SendAsUser(
                       Request->Call, UserId, [Request](FZorReply& Reply) { Request->OnReply(Reply); }, Error))
     {

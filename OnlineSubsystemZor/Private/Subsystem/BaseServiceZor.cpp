@@ -59,6 +59,11 @@ bool FBaseServiceZor::IsShutDown() const
     return Calls->IsShutDown();
 }
 
+bool FBaseServiceZor::IsSubsystemShutDown() const
+{
+    return IsShutDown() || !Subsystem || Subsystem->IsShutDown();
+}
+
 void FBaseServiceZor::DetachSubsystem()
 {
     Subsystem = nullptr;

@@ -54,14 +54,35 @@ FOnlineSubsystemZor::FEventScope::~FEventScope()
     Subsystem->Released.Empty();
 }
 
+FOnlineSubsystemZor::FLifecycleStep::FLifecycleStep(FOnlineSubsystemZor& InSubsystem, ELifecycleStep Step)
+    : Subsystem(InSubsystem), Outer(InSubsystem.RunningStep)
+{
+    Subsystem.RunningStep = Step;
+}
+
+FOnlineSubsystemZor::FLifecycleStep::~FLifecycleStep()
+{
+    Subsystem.RunningStep = Outer;
+}
+
 bool FOnlineSubsystemZor::Init()
 {
+    if (RunningStep != ELifecycleStep::None)
+    {
+        // Half-made or half-released: the running call would free or duplicate what this one creates.
+        UE_LOG_ONLINE(Warning, "FOnlineSubsystemZor::Init() called from inside %s; refused.",
+                      RunningStep == ELifecycleStep::Init ? "Init()" : "Shutdown()");
+        return false;
+    }
     if (OnlineAsyncTaskThreadRunnable)
     {
         // A second task manager would replace the first while its thread still runs it.
         UE_LOG_ONLINE(Warning, "FOnlineSubsystemZor::Init() called again without Shutdown(); ignored.");
         return true;
     }
+    // A configuration handler may shut the subsystem down or drop the last reference to it.
+    const FEventScope Scope(this);
+    const FLifecycleStep Step(*this, ELifecycleStep::Init);
     bShutDown = false;
     OnlineAsyncTaskThreadRunnable = MakeShared<FOnlineAsyncTaskManagerZor>(this);
     const FString ThreadName = FString::Printf("OnlineAsyncTaskThreadZor %u", TaskThreadCounter++);
@@ -73,6 +94,11 @@ bool FOnlineSubsystemZor::Init()
                       static_cast<int32>(OnlineAsyncTaskThread->GetThreadID()));
     }
     CreateServices();
+    if (bShutDown)
+    {
+        UE_LOG_ONLINE(Warning, "FOnlineSubsystemZor::Shutdown() called from inside Init(); Init() failed.");
+        return false;
+    }
 
     VoiceInterface = MakeShared<FOnlineVoiceImpl>(this);
     if (!VoiceInterface->Init())
@@ -154,6 +180,7 @@ bool FOnlineSubsystemZor::Shutdown()
     }
     // A handler of an event fired below may drop the last reference to this subsystem.
     const FEventScope Scope(this);
+    const FLifecycleStep Step(*this, ELifecycleStep::Shutdown);
     UE_LOG_ONLINE(Display, "FOnlineSubsystemZor::Shutdown()");
     bShutDown = true;
     OnlineAsyncTaskThread.reset();

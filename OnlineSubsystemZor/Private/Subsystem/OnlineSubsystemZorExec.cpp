@@ -57,7 +57,8 @@ void SendInvites(FOnlineSubsystemZor& Subsystem, const TCHAR* Args)
         UE_LOG_ONLINE(Warning, "Failed to get friends service Zor ");
         return;
     }
-    FZorInviteChain::Start(Friends, FriendIds);
+    FZorInviteChain::Start(Friends, FriendIds,
+                           FZorWorkOwner::ForLocalUser(Subsystem.GetZorIdentityService(), 0));
 }
 
 void ExchangeCode(FOnlineSubsystemZor& Subsystem, const TCHAR* Args)

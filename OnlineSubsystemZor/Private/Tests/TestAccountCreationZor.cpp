@@ -43,6 +43,7 @@ void FTestAccountCreationZor::Test(const FString& InEmail, const FString& InDisp
     Email = InEmail;
     DisplayName = InDisplayName;
     Password = InPassword;
+    Steps.SetOwner(FZorWorkOwner(Subsystem.GetZorIdentityService()));
     StartNextTest();
 }
 

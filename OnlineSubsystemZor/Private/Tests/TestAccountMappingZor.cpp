@@ -38,6 +38,7 @@ void FTestAccountMappingZor::Test(const FString& InDisplayName)
     OnQueryUserIdFromDisplayNameCompleteHandle =
         AccountMapping->AddOnQueryUserIdFromDisplayNameCompleteDelegate(
             OnQueryUserIdFromDisplayNameCompleteDelegate);
+    Steps.SetOwner(FZorWorkOwner(Subsystem.GetZorIdentityService(), *UserId));
     StartNextTest();
 }
 

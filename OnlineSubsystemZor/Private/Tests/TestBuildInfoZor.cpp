@@ -44,6 +44,7 @@ void FTestBuildInfoZor::Test(const FString& InPlatform, const FString& InLabel)
         BuildInfoService->AddOnQueryEntitledBuildsCompleteDelegate(OnQueryEntitledBuildsCompleteDelegate);
     OnQuerySignedDownloadCompleteHandle =
         BuildInfoService->AddOnQuerySignedDownloadCompleteDelegate(OnQuerySignedDownloadCompleteDelegate);
+    Steps.SetOwner(FZorWorkOwner(Subsystem.GetZorIdentityService(), *UserId));
     StartNextTest();
 }
 

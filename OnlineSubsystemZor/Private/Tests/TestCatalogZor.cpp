@@ -43,6 +43,7 @@ void FTestCatalogZor::Test(const FString& InNamespace)
         CatalogService->AddOnQueryItemsCompleteDelegate(OnQueryItemsCompleteDelegate);
     OnQueryOffersCompleteHandle =
         CatalogService->AddOnQueryOffersCompleteDelegate(OnQueryOffersCompleteDelegate);
+    Steps.SetOwner(FZorWorkOwner(Subsystem.GetZorIdentityService()));
     StartNextTest();
 }
 

@@ -58,6 +58,7 @@ void FTestPurchaseZor::Test(const FString& InOfferId)
     OnQueryDefaultBillingAccountCompleteHandle =
         PaymentService->AddOnQueryDefaultBillingAccountCompleteDelegate(
             OnQueryDefaultBillingAccountCompleteDelegate);
+    Steps.SetOwner(FZorWorkOwner(Subsystem.GetZorIdentityService(), *UserId));
     StartNextTest();
 }
 

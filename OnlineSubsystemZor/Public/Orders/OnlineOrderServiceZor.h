@@ -5,6 +5,7 @@
 #include "Orders/OnlineOrderRecords.h"
 #include "Payment/OnlineBillingAccount.h"
 #include "Subsystem/BaseServiceZor.h"
+#include "Subsystem/ZorWorkOwner.h"
 
 class FZorReply;
 
@@ -110,6 +111,8 @@ private:
     {
         int64 Serial = 0;
         FPendingOrderRequest Pending;
+        /** The login it was queued under: a request whose login has ended is not sent. */
+        FZorWorkOwner Owner;
         FString Url;
         FString Verb;
         FString Body;

@@ -30,6 +30,8 @@ public:
      */
     virtual void Shutdown();
     bool IsShutDown() const;
+    /** Whether the subsystem's Shutdown has begun, here or before this service's own turn came. */
+    bool IsSubsystemShutDown() const;
     /** The subsystem lets the service go, after its Shutdown: from then on the service never reaches it. */
     void DetachSubsystem();
     virtual void UpdateServiceConfig();

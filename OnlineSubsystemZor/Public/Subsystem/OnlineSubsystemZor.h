@@ -84,6 +84,8 @@ public:
 
     bool Init() override;
     bool Shutdown() override;
+    /** From the start of Shutdown until the next Init. */
+    bool IsShutDown() const { return bShutDown; }
     FString GetAppId() const override;
     bool Exec(UWorld* World, const TCHAR* Cmd, FOutputDevice& Ar) override;
     virtual void UpdateServiceConfig();
@@ -156,6 +158,11 @@ private:
     /** Creates a service, appends it to Services and initialises it before the next is created. */
     template <typename ServiceType, typename... ArgTypes> void AddService(ArgTypes&&... Args)
     {
+        if (bShutDown)
+        {
+            // A handler of an earlier service's configuration shut the subsystem down.
+            return;
+        }
         const TSharedPtr<ServiceType> Service = CreateService<ServiceType>(std::forward<ArgTypes>(Args)...);
         Services.Add(Service);
         Service->Init();
@@ -190,6 +197,28 @@ private:
     TArray<TSharedPtr<void>> Released;
     /** Set by Shutdown, which is then a no-op until the next Init; the destructor runs it too. */
     bool bShutDown = false;
+
+    /** Which of Init and Shutdown is running, so that one called from a handler of an event it fires (the
+     * configuration delegate, a "No response" event) does not act on half-made or half-released state. */
+    enum class ELifecycleStep : uint8
+    {
+        None,
+        Init,
+        Shutdown,
+    };
+    class FLifecycleStep
+    {
+    public:
+        FLifecycleStep(FOnlineSubsystemZor& InSubsystem, ELifecycleStep Step);
+        ~FLifecycleStep();
+        FLifecycleStep(const FLifecycleStep&) = delete;
+        FLifecycleStep& operator=(const FLifecycleStep&) = delete;
+
+    private:
+        FOnlineSubsystemZor& Subsystem;
+        ELifecycleStep Outer;
+    };
+    ELifecycleStep RunningStep = ELifecycleStep::None;
 
     TArray<FServiceSlot> ServiceSlots;
     /** The initialised services, in creation order. */

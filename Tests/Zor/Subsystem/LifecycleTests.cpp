@@ -76,12 +76,13 @@ namespace
 struct FGetter
 {
     const char* Name;
-    bool (*IsSet)(const FOnlineSubsystemZor&);
+    std::weak_ptr<const void> (*Get)(const FOnlineSubsystemZor&);
+    bool IsSet(const FOnlineSubsystemZor& Zor) const { return !Get(Zor).expired(); }
 };
 
 template <auto Getter> FGetter MakeGetter(const char* Name)
 {
-    return {Name, [](const FOnlineSubsystemZor& Zor) { return (Zor.*Getter)().IsValid(); }};
+    return {Name, [](const FOnlineSubsystemZor& Zor) { return std::weak_ptr<const void>((Zor.*Getter)()); }};
 }
 #define ZOR_GETTER(Getter) MakeGetter<&FOnlineSubsystemZor::Getter>(#Getter)
 
@@ -163,8 +164,18 @@ TEST_F(FZorSubsystemTest, GettersAreEmptyAfterShutdown)
 {
     CreateSubsystem();
     EXPECT_EQ(SetGetters(*Subsystem), FString(GettersOfAnInitialisedSubsystem));
+    TArray<std::weak_ptr<const void>> Held;
+    for (const FGetter& Getter : Getters)
+    {
+        Held.Add(Getter.Get(*Subsystem));
+    }
     EXPECT_TRUE(Subsystem->Shutdown());
     EXPECT_EQ(SetGetters(*Subsystem), FString());
+    // Freed, not only detached, once Shutdown has returned outside any event.
+    for (int32 Index = 0; Index < Held.Num(); ++Index)
+    {
+        EXPECT_TRUE(Held[Index].expired()) << Getters[Index].Name;
+    }
     EXPECT_TRUE(Subsystem->GetAppId().IsEmpty());
     Tick(2); // a shut-down subsystem still ticks harmlessly
 }

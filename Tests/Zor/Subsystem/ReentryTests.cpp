@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <string>
@@ -9,6 +10,7 @@
 #include "BuildInfo/OnlineBuildInfoServiceZorV2.h"
 #include "Catalog/OnlineCatalogServiceZor.h"
 #include "Common/ZorCallSet.h"
+#include "Core/Exec.h"
 #include "Entitlements/OnlineEntitlementsZor.h"
 #include "Friends/OnlineFriendsZor.h"
 #include "Messages/OnlineMessageZor.h"
@@ -22,6 +24,8 @@
 #include "UObject/GarbageCollection.h"
 #include "UserCloud/OnlineUserCloudZor.h"
 #include "Users/OnlineUsersZor.h"
+#include "ZorMarkerTask.h"
+#include "ZorScopedBinding.h"
 #include "ZorSubsystemTest.h"
 
 namespace
@@ -45,6 +49,24 @@ struct FAnyEvent
         return DelegateType::CreateLambda([Run = Handler](auto&&...) { Run(); });
     }
 };
+
+/** The events a piece of work fires after the first one. */
+using FSeen = TArray<FString>;
+
+/** The handler on the first call, Seen on each later one. */
+FAnyEvent FirstThenSeen(FHandler Handler, FSeen& Seen, const char* Word)
+{
+    return FAnyEvent{[Handler, &Seen, Word, bFirst = MakeShared<bool>(true)]
+                     {
+                         if (*bFirst)
+                         {
+                             *bFirst = false;
+                             Handler();
+                             return;
+                         }
+                         Seen.Add(Word);
+                     }};
+}
 
 const char* const ReentryIni = R"ini(
 [OnlineSubsystemZor.ZorProfile]
@@ -255,6 +277,62 @@ public:
         ASSERT_TRUE(Builds->QueryEntitledBuilds(FUniqueNetIdString("acct1"), "Windows", "Live", ""));
     }
 
+    /** Each chain's Arrange binds the handler to its first event and records in Seen each event the work
+     * fires after it; its Fire drives the first event. */
+    static void ArrangePurchaseDriver(FReentryTest& Test, FHandler Handler, FSeen& Seen)
+    {
+        Test.LoginUser();
+        FOnlineSubsystemZor& Zor = *Test.Subsystem;
+        Zor.GetZorCatalogService()->AddOnQueryOffersCompleteDelegate(FAnyEvent{Handler});
+        const FAnyEvent Step{[&Seen] { Seen.Add("step"); }};
+        Zor.GetZorOrderService()->AddOnCreateOrderCompleteDelegate(Step);
+        Zor.GetZorOrderService()->AddOnQueryOrdersCompleteDelegate(Step);
+        Zor.GetZorOrderService()->AddOnCheckoutOrderCompleteDelegate(Step);
+        Zor.GetZorPaymentService()->AddOnQueryDefaultBillingAccountCompleteDelegate(Step);
+        ASSERT_TRUE(Zor.Exec(nullptr, "TEST PURCHASE o1", *GLog));
+    }
+    static void FirePurchaseDriver(FReentryTest& Test)
+    {
+        Test.GrantClient();
+        Test.Reply("/namespace/qx/offers", EReply::Success,
+                   R"({"paging":{"start":0,"count":1,"total":1},"elements":[{"id":"o1","title":"Sword"}]})");
+    }
+    static void ArrangeInvitations(FReentryTest& Test, FHandler Handler, FSeen& Seen)
+    {
+        Test.InstallUser();
+        Test.Subsystem->GetZorFriendsService()->AddOnSendInviteCompleteDelegate(
+            FirstThenSeen(Handler, Seen, "invite"));
+        ASSERT_TRUE(Test.Subsystem->Exec(nullptr, "TEST SENDINVITES a b c", *GLog));
+    }
+    static void FireInvitations(FReentryTest& Test)
+    {
+        Test.Reply("/api/public/list/acct1/default/a", EReply::Success, "{}");
+    }
+    static void ArrangeOrderQueue(FReentryTest& Test, FHandler Handler, FSeen& Seen)
+    {
+        Test.LoginUser();
+        const TSharedPtr<FOnlineOrderServiceZor> Orders = Test.Subsystem->GetZorOrderService();
+        Orders->AddOnQueryOrdersCompleteDelegate(FAnyEvent{Handler});
+        Orders->AddOnQueryOrderByIdCompleteDelegate(FOnQueryOrderByIdCompleteDelegate::CreateLambda(
+            [&Seen](bool bOk, const FUniqueNetId&, const FString&, const FString&)
+            { Seen.Add(bOk ? "o2:true" : "o2:false"); }));
+        ASSERT_TRUE(Orders->QueryOrders(FUniqueNetIdString("acct1")));
+        ASSERT_TRUE(Orders->QueryOrderById(FUniqueNetIdString("acct1"), "o2"));
+    }
+    static void FireOrderQueue(FReentryTest& Test)
+    {
+        Test.Reply("/api/shared/accounts/acct1/orders", EReply::Success, R"({"paging":{},"elements":[]})");
+    }
+    static void ArrangeSessionStatus(FReentryTest& Test, FHandler Handler, FSeen& Seen)
+    {
+        Test.Subsystem->AddOnConnectionStatusChangedDelegate(FAnyEvent{[&Seen] { Seen.Add("status"); }});
+        ArrangeCreateSession(Test, Handler);
+    }
+    static void FireSessionStatus(FReentryTest& Test)
+    {
+        Test.Reply("/api/matchmaking/session", EReply::Error, "");
+    }
+
 protected:
     ~FReentryTest() override
     {
@@ -291,6 +369,25 @@ protected:
     }
     /** Gives the application client the token its road waits for. */
     void GrantClient() { Reply("/api/oauth/token", EReply::Success, TokenReply("", 3600, "client-token")); }
+
+    /** Ends local user 0's login and, unless Logout says otherwise, installs one of Account with tokens of
+     * its own, purchase token too. */
+    void LogInAgain(const FString& Account)
+    {
+        Identity().Logout(0);
+        if (Account.IsEmpty())
+        {
+            return;
+        }
+        Identity().AddUserAccount(0, Account, "access-again");
+        const TSharedPtr<FUserOnlineAccountZor> Again =
+            Identity().GetUserAccountZor(FUniqueNetIdString(Account));
+        Again->UserToken.TokenState = EAuthTokenState::Valid;
+        Again->UserToken.expires_in = 3600.0;
+        Again->UserToken.TimeToVerify = 3600.0;
+        Again->PurchaseToken.access_token = "purchase-again";
+        Again->PurchaseToken.expires_in = 3600.0;
+    }
 
     double Now = 1000.0;
     UZorProfile* Profile = nullptr;
@@ -447,6 +544,291 @@ TEST_F(FReentryTest, AHandlerMayShutDownOrReleaseTheSubsystemFromItsOwnEvents)
                 }
                 Http().Reset();
             }
+        }
+    }
+}
+
+namespace
+{
+/** What a handler calls from inside an event that Init or Shutdown fires. */
+enum class ELifecycleCall
+{
+    Init,
+    Shutdown,
+    Release,
+};
+
+/** Binds the handler to one section's configuration, which Init fires for each service it creates. */
+void BindConfiguration(const FString& Section, const FHandler& Handler)
+{
+    FServiceConfigZor::GetZorConfigurationDelegate().BindLambda(
+        [Section, Handler](const FString& Fired, const FString&, FServiceConfigZor&)
+        {
+            if (Fired == Section)
+            {
+                Handler();
+            }
+        });
+}
+
+struct FLifecycleEvent
+{
+    const char* Name;
+    /** Binds the handler on a subsystem that has not run Init; for Shutdown's events, runs Init and starts
+     * what Shutdown then ends. */
+    void (*Arrange)(FReentryTest&, const FHandler&);
+    bool bFiredByInit;
+};
+
+const FLifecycleEvent LifecycleEvents[] = {
+    {"first service's configuration",
+     [](FReentryTest&, const FHandler& Handler)
+     { BindConfiguration("OnlineSubsystemZor.OnlineTimeZor", Handler); },
+     true},
+    {"identity's configuration",
+     [](FReentryTest&, const FHandler& Handler)
+     { BindConfiguration("OnlineSubsystemZor.OnlineIdentityZor", Handler); },
+     true},
+    {"last service's configuration",
+     [](FReentryTest&, const FHandler& Handler)
+     { BindConfiguration("OnlineSubsystemZor.OnlineMessagesZor", Handler); },
+     true},
+    {"configuration override",
+     [](FReentryTest&, const FHandler& Handler)
+     {
+         FServiceConfigZor::GetZorConfigOverrideDelegate().BindLambda(
+             [Handler]
+             {
+                 Handler();
+                 return FString();
+             });
+     },
+     true},
+    {"pending login",
+     [](FReentryTest& Test, const FHandler& Handler)
+     { FReentryTest::ArrangeLogin(Test, [Handler] { Handler(); }); },
+     false},
+    {"pending title-file list",
+     [](FReentryTest& Test, const FHandler& Handler)
+     { FReentryTest::ArrangeNoResponse(Test, [Handler] { Handler(); }); },
+     false},
+    {"queued order",
+     [](FReentryTest& Test, const FHandler& Handler)
+     { FReentryTest::ArrangeOrders(Test, [Handler] { Handler(); }); },
+     false},
+    {"pending server time",
+     [](FReentryTest& Test, const FHandler& Handler)
+     { FReentryTest::ArrangeTime(Test, [Handler] { Handler(); }); },
+     false},
+    {"pending session creation",
+     [](FReentryTest& Test, const FHandler& Handler)
+     { FReentryTest::ArrangeCreateSession(Test, [Handler] { Handler(); }); },
+     false},
+};
+
+const char* CallName(ELifecycleCall Call)
+{
+    switch (Call)
+    {
+    case ELifecycleCall::Init:
+        return "Init";
+    case ELifecycleCall::Shutdown:
+        return "Shutdown";
+    case ELifecycleCall::Release:
+        return "last reference dropped";
+    }
+    return "";
+}
+
+bool HasServices(const FOnlineSubsystemZor& Zor)
+{
+    return Zor.GetZorIdentityService() && Zor.GetZorUserCloudService() && Zor.GetZorSessionService() &&
+           Zor.GetZorMessageService();
+}
+} // namespace
+
+TEST_F(FReentryTest, InitShutdownOrReleaseFromInsideInitOrShutdownNeverReportsAFalseSuccess)
+{
+    const FZorScopedBinding Unbound(
+        []
+        {
+            FServiceConfigZor::GetZorConfigurationDelegate().Unbind();
+            FServiceConfigZor::GetZorConfigOverrideDelegate().Unbind();
+        });
+    for (const FLifecycleEvent& Event : LifecycleEvents)
+    {
+        for (const ELifecycleCall Call :
+             {ELifecycleCall::Init, ELifecycleCall::Shutdown, ELifecycleCall::Release})
+        {
+            SCOPED_TRACE(std::string(Event.Name) + ", " + CallName(Call));
+            Subsystem = MakeShared<FOnlineSubsystemZor>(FName("default")).ToSharedPtr();
+            FOnlineSubsystemZor* const Zor = Subsystem.Get();
+            const TWeakPtr<FOnlineSubsystemZor> Weak = Subsystem;
+            int32 Fired = 0;
+            bool bInner = false;
+            const FHandler Handler = [this, Call, Zor, &Fired, &bInner]
+            {
+                if (++Fired > 1)
+                {
+                    return;
+                }
+                switch (Call)
+                {
+                case ELifecycleCall::Init:
+                    bInner = Zor->Init();
+                    break;
+                case ELifecycleCall::Shutdown:
+                    bInner = Zor->Shutdown();
+                    break;
+                case ELifecycleCall::Release:
+                    Subsystem.Reset();
+                    break;
+                }
+            };
+            if (!Event.bFiredByInit)
+            {
+                ASSERT_TRUE(Zor->Init());
+            }
+            Event.Arrange(*this, Handler);
+            Log.Clear();
+            const bool bOuter = Event.bFiredByInit ? Zor->Init() : Zor->Shutdown();
+            FServiceConfigZor::GetZorConfigurationDelegate().Unbind();
+            FServiceConfigZor::GetZorConfigOverrideDelegate().Unbind();
+            EXPECT_GE(Fired, 1);
+            EXPECT_EQ(Weak.IsValid(), Call != ELifecycleCall::Release);
+            if (Subsystem)
+            {
+                // A call that succeeded left its services; one that did not said why.
+                const bool bServing = HasServices(*Subsystem);
+                EXPECT_EQ(bServing, Event.bFiredByInit && bOuter);
+                EXPECT_FALSE(Call == ELifecycleCall::Init && bInner && !bServing);
+                EXPECT_EQ(!bOuter, Event.bFiredByInit && Call == ELifecycleCall::Shutdown);
+                EXPECT_EQ(Log.Contains(ELogVerbosity::Warning, "Init() called from inside"),
+                          Call == ELifecycleCall::Init);
+                EXPECT_EQ(Log.Contains(ELogVerbosity::Warning, "Init() failed"),
+                          Event.bFiredByInit && !bOuter);
+                EXPECT_TRUE(Subsystem->Shutdown());
+                EXPECT_FALSE(HasServices(*Subsystem));
+            }
+            else
+            {
+                Subsystem = MakeShared<FOnlineSubsystemZor>(FName("default")).ToSharedPtr();
+            }
+            // Whatever the nesting, the next Init serves, with its task thread, and the next Shutdown ends
+            // it.
+            ASSERT_TRUE(Subsystem->Init());
+            EXPECT_TRUE(HasServices(*Subsystem));
+            bool bReturned = false;
+            Subsystem->QueueAsyncTask(new FZorMarkerTask([&bReturned] { bReturned = true; }));
+            EXPECT_TRUE(PumpUntil([&bReturned] { return bReturned; }));
+            EXPECT_TRUE(Subsystem->Shutdown());
+            EXPECT_FALSE(HasServices(*Subsystem));
+            Subsystem.Reset();
+            Http().Reset();
+        }
+    }
+}
+
+namespace
+{
+
+/** Work that fires an event and then goes on: a next step, a next request or a next event. */
+struct FChainCase
+{
+    const char* Name;
+    /** Binds the handler to the work's first event, and records in Seen each event the work fires after it.
+     */
+    void (*Arrange)(FReentryTest&, FHandler, FSeen&);
+    /** Drives the first event. */
+    void (*Fire)(FReentryTest&);
+    /** The events that may follow the handler: only a queued request's own failure. */
+    const char* Later;
+};
+
+const FChainCase Chains[] = {
+    {"purchase driver's next step", &FReentryTest::ArrangePurchaseDriver, &FReentryTest::FirePurchaseDriver,
+     ""},
+    {"invitation chain's next invitation", &FReentryTest::ArrangeInvitations, &FReentryTest::FireInvitations,
+     ""},
+    {"order queue's next request", &FReentryTest::ArrangeOrderQueue, &FReentryTest::FireOrderQueue,
+     "o2:false"},
+    {"session task's connection status", &FReentryTest::ArrangeSessionStatus,
+     &FReentryTest::FireSessionStatus, ""},
+};
+
+/** What the handler does inside the first event. */
+enum class EEnding
+{
+    Logout,
+    OtherAccount,
+    SameAccount,
+    Shutdown,
+};
+
+const char* EndingName(EEnding Ending)
+{
+    switch (Ending)
+    {
+    case EEnding::Logout:
+        return "logout";
+    case EEnding::OtherAccount:
+        return "logout, then another account";
+    case EEnding::SameAccount:
+        return "logout, then the same account again";
+    case EEnding::Shutdown:
+        return "shutdown";
+    }
+    return "";
+}
+} // namespace
+
+TEST_F(FReentryTest, WorkThatGoesOnAfterItsFirstEventStopsOnceAHandlerEndedItsLoginOrSubsystem)
+{
+    for (const FChainCase& Chain : Chains)
+    {
+        for (const EEnding Ending :
+             {EEnding::Logout, EEnding::OtherAccount, EEnding::SameAccount, EEnding::Shutdown})
+        {
+            SCOPED_TRACE(std::string(Chain.Name) + ", " + EndingName(Ending));
+            CreateSubsystem();
+            FSeen Seen;
+            int32 Fired = 0;
+            int32 StartedBefore = -1;
+            Chain.Arrange(
+                *this,
+                [this, Ending, &Fired, &StartedBefore]
+                {
+                    ++Fired;
+                    StartedBefore = Http().NumStarted();
+                    switch (Ending)
+                    {
+                    case EEnding::Logout:
+                        return LogInAgain("");
+                    case EEnding::OtherAccount:
+                        return LogInAgain("acct2");
+                    case EEnding::SameAccount:
+                        return LogInAgain("acct1");
+                    case EEnding::Shutdown:
+                        Subsystem->Shutdown();
+                        return;
+                    }
+                },
+                Seen);
+            Chain.Fire(*this);
+            PumpUntil([&Fired] { return Fired > 0; });
+            Tick(3, 1.0f);
+            EXPECT_EQ(Fired, 1);
+            EXPECT_EQ(FString::Join(Seen, ","), FString(Chain.Later));
+            // Nothing went out for the work once its login or subsystem had ended; identity's own requests
+            // for the login that followed aside.
+            const TArray<FInMemoryHttpTransport::FStartedRequest> Started = Http().GetStartedRequests();
+            for (int32 Index = std::max(StartedBefore, 0); Index < Started.Num(); ++Index)
+            {
+                EXPECT_TRUE(Started[Index].URL.Contains("/api/oauth/")) << *Started[Index].URL;
+            }
+            Subsystem->Shutdown();
+            Subsystem.Reset();
+            Http().Reset();
         }
     }
 }
