@@ -1,19 +1,10 @@
 #include "Subsystem/ZorWorkOwner.h"
 
-#include "Identity/OnlineIdentityZor.h"
-
 FZorWorkOwner::FZorWorkOwner(const TSharedPtr<FOnlineIdentityZor>& InIdentity) : Identity(InIdentity) {}
 
 FZorWorkOwner::FZorWorkOwner(const TSharedPtr<FOnlineIdentityZor>& InIdentity, const FUniqueNetId& InUserId)
-    : Identity(InIdentity)
+    : Identity(InIdentity), Login(InIdentity ? InIdentity->StampLogin(InUserId) : FZorLoginStamp())
 {
-    const TSharedPtr<FUserOnlineAccountZor> Held =
-        InIdentity ? InIdentity->GetUserAccountZor(InUserId) : nullptr;
-    if (Held)
-    {
-        UserId = MakeShared<FUniqueNetIdString>(InUserId.ToString());
-        Account = Held;
-    }
 }
 
 FZorWorkOwner FZorWorkOwner::ForLocalUser(const TSharedPtr<FOnlineIdentityZor>& InIdentity,
@@ -30,11 +21,5 @@ bool FZorWorkOwner::StillHolds() const
     {
         return false;
     }
-    if (!UserId)
-    {
-        return true;
-    }
-    // The same record: a logout dropped the old one, and a login of the same account made a new one.
-    const TSharedPtr<FUserOnlineAccountZor> Held = Account.Pin();
-    return Held && Current->GetUserAccountZor(*UserId) == Held;
+    return Login.LocalUserNum == INDEX_NONE || Current->IsLoginCurrent(Login);
 }

@@ -1,15 +1,12 @@
 #pragma once
 
 #include "CoreMinimal.h"
-#include "Online/OnlineTypes.h"
-
-class FOnlineIdentityZor;
-class FUserOnlineAccountZor;
+#include "Identity/OnlineIdentityZor.h"
 
 /**
  * Whom a piece of work that fires several events, or goes on after firing one, was started for: the
  * subsystem's run (its identity service, which Shutdown ends and the next Init replaces) and, for a user's
- * work, that user's login (the account record, which a logout drops and the next login makes anew). Taken
+ * work, that user's login (the login stamp that identity's replies are checked by as well). Taken
  * when the work starts and asked again after each handler it runs, so that a next event or step that no
  * longer holds is skipped. Game thread only.
  */
@@ -30,7 +27,6 @@ public:
 
 private:
     TWeakPtr<FOnlineIdentityZor> Identity;
-    /** Set with the login's account record. */
-    TSharedPtr<FUniqueNetId> UserId;
-    TWeakPtr<FUserOnlineAccountZor> Account;
+    /** No local user: the run alone. */
+    FZorLoginStamp Login;
 };
