@@ -318,14 +318,22 @@ FReading RawReading(std::string_view Text)
     return Out;
 }
 
+/** A percent escape or a JSON escape, whichever starts at Position: an echo may mix the two. */
+FUnit PercentOrJsonUnit(std::string_view Text, size_t Position)
+{
+    return Text[Position] == '%' ? PercentUnit(Text, Position) : JsonUnit(Text, Position);
+}
+
 /**
  * In read once more, unit by unit, each byte keeping the original beginning of the unit it came from. Only
- * Escape starts a unit of more than one character, and no unit stands for more bytes than it takes.
+ * the characters of Escapes start a unit of more than one character, and no unit stands for more bytes than
+ * it takes.
  */
-template <typename UnitFunction> FReading Decoded(const FReading& In, char Escape, UnitFunction UnitAt)
+template <typename UnitFunction>
+FReading Decoded(const FReading& In, std::string_view Escapes, UnitFunction UnitAt)
 {
     FReading Out;
-    Out.bBlankIsPlus = In.bBlankIsPlus || Escape == '%';
+    Out.bBlankIsPlus = In.bBlankIsPlus || Escapes.find('%') != std::string_view::npos;
     Out.Bytes.resize(In.Bytes.size());
     Out.Begins.resize(In.Bytes.size());
     size_t Size = 0;
@@ -336,7 +344,7 @@ template <typename UnitFunction> FReading Decoded(const FReading& In, char Escap
     };
     for (size_t Position = 0; Position < In.Bytes.size();)
     {
-        if (In.Bytes[Position] != Escape)
+        if (Escapes.find(In.Bytes[Position]) == std::string_view::npos)
         {
             Put(In.Bytes[Position], In.Begins[Position]);
             ++Position;
@@ -517,24 +525,31 @@ FString ZorRedact::Secret(const FString& Value)
 
 FString ZorRedact::Text(const FString& Text, const TArray<FString>& Secrets)
 {
-    // Each way a wire or a service may write an echo is read once, alone and wrapped in the other (a
-    // percent-encoded URL inside a JSON error text), and searched for every secret. A text without one way's
-    // escape characters reads the same in it, so that way is skipped.
+    // Each way a wire or a service may write an echo is read once, alone, wrapped in the other (a
+    // percent-encoded URL inside a JSON error text) and mixed with it character by character, and searched
+    // for every secret. A text without one way's escape characters reads the same in it, so that way is
+    // skipped.
     const std::string_view View = Text.View();
     FEchoes Echoes(View, Secrets);
     const FReading Raw = RawReading(View);
     Echoes.FindIn(Raw);
-    if (View.find_first_of("%+") != std::string_view::npos)
+    const bool bPercent = View.find_first_of("%+") != std::string_view::npos;
+    const bool bJson = View.find('\\') != std::string_view::npos;
+    if (bPercent)
     {
-        const FReading Percent = Decoded(Raw, '%', PercentUnit);
+        const FReading Percent = Decoded(Raw, "%", PercentUnit);
         Echoes.FindIn(Percent);
-        Echoes.FindIn(Decoded(Percent, '\\', JsonUnit));
+        Echoes.FindIn(Decoded(Percent, "\\", JsonUnit));
     }
-    if (View.find('\\') != std::string_view::npos)
+    if (bJson)
     {
-        const FReading Json = Decoded(Raw, '\\', JsonUnit);
+        const FReading Json = Decoded(Raw, "\\", JsonUnit);
         Echoes.FindIn(Json);
-        Echoes.FindIn(Decoded(Json, '%', PercentUnit));
+        Echoes.FindIn(Decoded(Json, "%", PercentUnit));
+    }
+    if (bPercent && bJson)
+    {
+        Echoes.FindIn(Decoded(Raw, "%\\", PercentOrJsonUnit));
     }
     return Echoes.Masked();
 }

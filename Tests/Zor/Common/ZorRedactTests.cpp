@@ -118,6 +118,8 @@ const FEncodedEchoCase EncodedEchoCases[] = {
     // Decoding the JSON first keeps the decoded backslash from starting an escape.
     {"PercentEncodedInsideJson", "pw%5Cn\\/tail-0001", {"pw\\n/tail-0001"}, "<redacted>"},
     {"JsonEscapedInsidePercentEncoded", "p%26ss%2Bw%251%23%5Cu00e9%20a%5C%2Fb%5C%22c%5C%5Cd%5Cud83d%5Cude00"},
+    // Neither order of reading one way after the other gives it back.
+    {"PercentAndJsonEscapesMixed", "x\\u002541y%5Cn-0001", {"x%41y\\n-0001"}, "<redacted>"},
     {"FormEncodedWithNoEscape", "pass+word+0001", {"pass word 0001"}, "<redacted>"},
     // The '%' before the echo and its first characters read as one escape.
     {"EchoBeginsInsideAnEscapeBeforeIt", "100%4fe%2Fpw-0001", {"4fe/pw-0001"}, "100%<redacted>"},
