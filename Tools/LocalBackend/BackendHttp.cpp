@@ -402,20 +402,6 @@ std::string FormatIso8601(std::chrono::system_clock::time_point Time)
 std::string Printable(std::string_view Text)
 {
     // Line feeds too: every backend message is one line, and a request must not make up another.
-    std::string Shown;
-    TerminalText::ForEachUnit(Text, false,
-                              [&Shown](std::string_view Sequence, bool bEscaped)
-                              {
-                                  if (bEscaped)
-                                  {
-                                      TerminalText::AppendByteEscapes(Shown, Sequence);
-                                  }
-                                  else
-                                  {
-                                      Shown += Sequence;
-                                  }
-                                  return true;
-                              });
-    return Shown;
+    return TerminalText::Shown(Text, false);
 }
 } // namespace ZorBackend

@@ -255,29 +255,6 @@ TEST(LogFormat, LineBreaksAndControlsInsideAMessageAreEscaped)
                  "LogFormatTest: Warning: a\\r\\nb\\nc\\x1b]0;x\\x07");
 }
 
-namespace
-{
-/** The rule as the backend's one-line output takes it: line feeds are escaped too. */
-std::string ShownOnOneLine(std::string_view Text)
-{
-    std::string Shown;
-    TerminalText::ForEachUnit(Text, false,
-                              [&Shown](std::string_view Sequence, bool bEscaped)
-                              {
-                                  if (bEscaped)
-                                  {
-                                      TerminalText::AppendByteEscapes(Shown, Sequence);
-                                  }
-                                  else
-                                  {
-                                      Shown += Sequence;
-                                  }
-                                  return true;
-                              });
-    return Shown;
-}
-} // namespace
-
 // Whatever the host writes passes this one step, so no text from a service or an argument drives the
 // terminal.
 TEST(LogFormat, EachControlAndStrayByteIsShownAsItsNumber)
@@ -308,7 +285,7 @@ TEST(LogFormat, EachControlAndStrayByteIsShownAsItsNumber)
     {
         if (!Case.bKeepLineFeed)
         {
-            EXPECT_EQ(ShownOnOneLine(Case.Text), Case.Shown);
+            EXPECT_EQ(TerminalText::Shown(Case.Text, false), Case.Shown);
             continue;
         }
         const FString Shown = FLog::Escape(FString(Case.Text));

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 /**
@@ -98,5 +99,25 @@ template <typename FText> void AppendByteEscapes(FText& Out, std::string_view By
         const char Escape[] = {'\\', 'x', Digits[Value >> 4], Digits[Value & 0xF], '\0'};
         Out += Escape;
     }
+}
+
+/** Text as the rule lets a terminal show it: every unit it refuses written as \xNN. */
+inline std::string Shown(std::string_view Text, bool bKeepLineFeed)
+{
+    std::string Out;
+    ForEachUnit(Text, bKeepLineFeed,
+                [&Out](std::string_view Sequence, bool bEscaped)
+                {
+                    if (bEscaped)
+                    {
+                        AppendByteEscapes(Out, Sequence);
+                    }
+                    else
+                    {
+                        Out += Sequence;
+                    }
+                    return true;
+                });
+    return Out;
 }
 } // namespace TerminalText
