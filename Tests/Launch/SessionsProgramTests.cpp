@@ -75,8 +75,9 @@ struct FSessionsRun
 // A dedicated server hosts an online and a LAN session; the player finds the first through the backend,
 // with its data, and the second through the LAN beacon on loopback, as one empty result. A result index
 // that is not a whole number, or has more digits than an index may, joins nothing. A player hosts a session,
-// changes it and registers the rival; the rival finds the change, joins, cannot change the host's session and
-// leaves it without a word to the backend; the host still changes and destroys it.
+// changes it and registers the rival; the rival finds the change, joins (by an index of as many digits as it
+// may have), cannot change the host's session and leaves it without a word to the backend; the host still
+// changes and destroys it.
 TEST(SessionsProgramTest, ASecondPlayerFindsAndJoinsWhatAHostHolds)
 {
     const std::vector<FSessionsRun> Runs = {
@@ -107,7 +108,7 @@ TEST(SessionsProgramTest, ASecondPlayerFindsAndJoinsWhatAHostHolds)
          "passed: session register",
          "session update game level=7\nwait session update\nexpect session update\nsession destroy game\n"
          "wait session destroy\nexpect session destroy\nquit",
-         "session find mode=dm level=6\nwait session find\nexpect session find\nsession join game 0\n"
+         "session find mode=dm level=6\nwait session find\nexpect session find\nsession join game 000000000\n"
          "expect session join\nsession update game level=1\nwait session update\nsession destroy game\n"
          "wait session destroy\nexpect session destroy\nquit",
          {"passed: login", "passed: session create", "passed: session start", "passed: session update",
