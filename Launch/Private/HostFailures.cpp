@@ -42,12 +42,22 @@ void FHostFailures::Await(const FString& Operation, const FString& Subject, EHos
 {
     if (bLineRunning)
     {
-        Awaited.Add({Operation, Subject, Kind, Lines.Num() - 1});
+        Awaited.Add({Operation, Subject, Kind, Lines.Num() - 1, LoginEra});
     }
 }
 
 void FHostFailures::OperationEnded(const FString& Operation, bool bSucceeded, const FString& Subject)
 {
+    const int32 Ended = bSucceeded ? INDEX_NONE : FindEndedLogin(Operation);
+    if (Ended != INDEX_NONE)
+    {
+        Awaited[Ended].bAnswered = true;
+        if (Awaited[Ended].Kind == EHostAwait::Once)
+        {
+            Awaited.RemoveAt(Ended);
+        }
+        return;
+    }
     const int32 Index = FindAwaited(Operation, Subject);
     if (Index == INDEX_NONE)
     {
@@ -87,6 +97,13 @@ int32 FHostFailures::FindOnce(const FString& Operation, const FString& Subject, 
         [&](const FAwaited& Entry)
         { return Once(Entry) && Entry.Subject.Equals(Subject, ESearchCase::CaseSensitive); });
     return Named != INDEX_NONE ? Named : Awaited.IndexOfByPredicate(Once);
+}
+
+int32 FHostFailures::FindEndedLogin(const FString& Operation) const
+{
+    return Awaited.IndexOfByPredicate(
+        [this, &Operation](const FAwaited& Entry)
+        { return Entry.Era < LoginEra && Entry.Operation.Equals(Operation, ESearchCase::IgnoreCase); });
 }
 
 int32 FHostFailures::FindAwaited(const FString& Operation, const FString& Subject) const

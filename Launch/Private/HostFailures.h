@@ -41,6 +41,11 @@ public:
      * or a first one of its steps or upkeep.
      */
     bool IsAwaiting(const FString& Operation) const;
+    /**
+     * The user's login ended: what the lines run so far still await of it ends unsuccessfully, cut short as
+     * quitting cuts upkeep, and such an outcome fails no line, least of all a later one.
+     */
+    void LoginEnded() { ++LoginEra; }
     /** Quitting cuts short what is still running: upkeep fails nothing from now on. */
     void BeginQuit();
     /** Quitting is done: a line still awaiting an outcome once failed. */
@@ -68,6 +73,8 @@ private:
         EHostAwait Kind;
         /** Index into Lines. */
         int32 Line;
+        /** How many logins had ended when the line started it. */
+        int32 Era = 0;
         bool bAnswered = false;
     };
 
@@ -82,6 +89,8 @@ private:
     /** The oldest entry awaiting Operation once that Accepts takes, one given Subject first. */
     template <typename FAccepts>
     int32 FindOnce(const FString& Operation, const FString& Subject, FAccepts Accepts) const;
+    /** The oldest entry awaiting Operation for a login that has ended since; INDEX_NONE when none. */
+    int32 FindEndedLogin(const FString& Operation) const;
     void CountUnstarted(const FString& Operation);
     int32 NumFailedLines() const;
 
@@ -90,5 +99,6 @@ private:
     TArray<FAwaited> Awaited;
     bool bLineRunning = false;
     bool bQuitting = false;
+    int32 LoginEra = 0;
     TArray<FUnstartedFailures> Unstarted;
 };

@@ -41,6 +41,23 @@ FString SecretPrefix(const FString& Secret)
     return Secret.Len() > Shown ? Secret.Left(Shown) + "..." : FString(Secret.IsEmpty() ? "" : "...");
 }
 
+/**
+ * A check or refresh that went unanswered for a user token no account holds any more: it ended with its login
+ * and fails no line. A refusal that logged the user out is still news.
+ */
+bool IsOfEndedLogin(FZorHost& Host, const FAuthTokenZor& Token, const FString& Error)
+{
+    if (Error != "No response")
+    {
+        return false;
+    }
+    const TSharedPtr<FOnlineIdentityZor> Identity = Host.GetIdentity();
+    const TSharedPtr<FUserOnlineAccountZor> Account =
+        Identity && Token.bIsUserToken ? Identity->GetUserAccountZor(FUniqueNetIdString(Token.account_id))
+                                       : nullptr;
+    return Token.bIsUserToken && !(Account && Account->UserToken.access_token == Token.access_token);
+}
+
 void BindLoginEvents(FZorHost& Host, FOnlineIdentityZor& Identity)
 {
     const int32 User = FZorHost::LocalUser;
@@ -61,6 +78,10 @@ void BindLoginEvents(FZorHost& Host, FOnlineIdentityZor& Identity)
                       UE_LOG(LogHost, Display, "OnLogoutComplete LocalUserNum=%d bWasSuccessful=%d",
                              LocalUserNum, bWasSuccessful);
                       Host.ReportOutcome("logout", bWasSuccessful);
+                      if (bWasSuccessful)
+                      {
+                          Host.LoginEnded();
+                      }
                   }));
     Identity.AddOnLoginStatusChangedDelegate(
         User, FOnLoginStatusChangedDelegate::CreateLambda(
@@ -104,7 +125,10 @@ void BindTokenEvents(FZorHost& Host, FOnlineIdentityZor& Identity)
             UE_LOG(LogHost, Display,
                    "OnVerifyAuthComplete bWasSuccessful=%d AccountId=%s ClientId=%s Error=%s", bWasSuccessful,
                    *Token.account_id, *Token.client_id, *ZorLogText::Error(Error));
-            Host.ReportOutcome("verify", bWasSuccessful);
+            if (bWasSuccessful || !IsOfEndedLogin(Host, Token, Error))
+            {
+                Host.ReportOutcome("verify", bWasSuccessful);
+            }
         }));
     Identity.AddOnRefreshAuthCompleteDelegate(FOnRefreshAuthCompleteDelegate::CreateLambda(
         [&Host](bool bWasSuccessful, const FAuthTokenZor& OldToken, const FAuthTokenZor&,
@@ -112,7 +136,10 @@ void BindTokenEvents(FZorHost& Host, FOnlineIdentityZor& Identity)
         {
             UE_LOG(LogHost, Display, "OnRefreshAuthComplete bWasSuccessful=%d AccountId=%s Error=%s",
                    bWasSuccessful, *OldToken.account_id, *ZorLogText::Error(Error));
-            Host.ReportOutcome("refresh", bWasSuccessful);
+            if (bWasSuccessful || !IsOfEndedLogin(Host, OldToken, Error))
+            {
+                Host.ReportOutcome("refresh", bWasSuccessful);
+            }
         }));
 }
 

@@ -115,6 +115,11 @@ void FZorHost::ReportOutcome(const FString& Operation, bool bSucceeded, const FS
     Failures->OperationEnded(Operation, bSucceeded, Subject);
 }
 
+void FZorHost::LoginEnded()
+{
+    Failures->LoginEnded();
+}
+
 std::optional<bool> FZorHost::GetLastOutcome(const FString& Operation) const
 {
     const bool* Outcome = LastOutcomes.Find(Operation);

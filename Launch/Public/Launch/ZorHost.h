@@ -71,6 +71,8 @@ public:
     void AwaitOutcomes(const FString& Operation, EHostAwait Kind);
     /** Records how an operation ended; a failure fails the run and the line awaiting it (HostFailures.h). */
     void ReportOutcome(const FString& Operation, bool bSucceeded, const FString& Subject = FString());
+    /** The user's login ended: a failure of what was awaited for it until now fails no line. */
+    void LoginEnded();
     /** How Operation last ended; none when it has not ended yet. Names are matched ignoring case. */
     std::optional<bool> GetLastOutcome(const FString& Operation) const;
 

@@ -4,6 +4,7 @@
 #include "Common/ZorCallSet.h"
 #include "Common/ZorRedact.h"
 #include "Core/Config.h"
+#include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 #include "Json/Json.h"
 

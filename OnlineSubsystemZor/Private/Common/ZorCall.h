@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Common/ZorLoginStamp.h"
 #include "Common/ZorRedact.h"
 #include "Common/ZorUrl.h"
 #include "CoreMinimal.h"
@@ -27,6 +28,11 @@ struct FZorCall
     TArray<TPair<FString, FString>> Headers;
     /** An owner key (such as "login:0"); FZorCallSet::IsPending finds calls in flight by it. */
     FString PendingKey;
+    /**
+     * The login the call is made for; the user sends take it themselves. Once that login has ended the call
+     * counts for no owner key and its reply fails with "No response" before its handler reads it.
+     */
+    FZorLoginStamp Login;
     /** Values masked in every line logged about this call (URL, start line). */
     TArray<FString> Secrets;
     /** Placeholders whose values ResolveLoggedUrl masks (see AddSecretValue). */

@@ -74,7 +74,7 @@ bool FZorCallSet::SendAsUser(const FZorCall& Call, const FUniqueNetId& UserId, F
                              FZorError& OutError)
 {
     return SendOnRoad(
-        Call,
+        ForLogin(Call, UserId),
         [this, &UserId](FOnlineSubsystemZor& Roads, const FHttpRequestRef& Request, FString& Error)
         { return Roads.ProcessUserRequest(Service, UserId, Request, Error); },
         OnReply, OutError);
@@ -94,10 +94,22 @@ bool FZorCallSet::SendAsPurchase(const FZorCall& Call, const FUniqueNetId& UserI
                                  FZorError& OutError)
 {
     return SendOnRoad(
-        Call,
+        ForLogin(Call, UserId),
         [this, &UserId](FOnlineSubsystemZor& Roads, const FHttpRequestRef& Request, FString& Error)
         { return Roads.ProcessUserPurchaseRequest(Service, UserId, Request, Error); },
         OnReply, OutError);
+}
+
+FZorCall FZorCallSet::ForLogin(const FZorCall& Call, const FUniqueNetId& UserId) const
+{
+    FOnlineSubsystemZor* const Roads = Subsystem.load();
+    if (Call.Login.IsSet() || !Roads)
+    {
+        return Call;
+    }
+    FZorCall Stamped = Call;
+    Stamped.Login = Roads->StampLogin(UserId);
+    return Stamped;
 }
 
 bool FZorCallSet::SendOnRoad(const FZorCall& Call, const FRoad& Road, FZorReplyHandler& OnReply,
@@ -162,7 +174,7 @@ bool FZorCallSet::HasPending(const FString& PendingKey, ESearchCase::Type Search
     {
         const FZorCall& Call = Entry.Value.Call;
         if (!Call.PendingKey.IsEmpty() && Call.PendingKey.Equals(PendingKey, SearchCase) &&
-            (Operation.IsEmpty() || Call.Operation == Operation))
+            (Operation.IsEmpty() || Call.Operation == Operation) && IsLoginCurrent(Call))
         {
             return true;
         }
@@ -187,8 +199,26 @@ void FZorCallSet::Complete(const FHttpRequestPtr& Request, const FHttpResponsePt
         }
     }
     const FOnlineSubsystemZor::FEventScope Scope(Subsystem.load());
+    if (!IsLoginCurrent(Entry.Call))
+    {
+        UE_LOG_ONLINE(Verbose, "%s reply dropped: the login it was sent for has ended. LocalUserNum=%d",
+                      *Entry.Call.Operation, Entry.Call.Login.LocalUserNum);
+        FZorReply Reply = FZorReply::ForEndedLogin(Entry.Call, Request);
+        Entry.OnReply(Reply);
+        return;
+    }
     FZorReply Reply(Entry.Call, Request, Response, bSucceeded);
     Entry.OnReply(Reply);
+}
+
+bool FZorCallSet::IsLoginCurrent(const FZorCall& Call) const
+{
+    if (!Call.Login.IsSet())
+    {
+        return true;
+    }
+    const FOnlineSubsystemZor* const Roads = Subsystem.load();
+    return Roads && Roads->IsLoginCurrent(Call.Login);
 }
 
 void FZorCallSet::Shutdown()

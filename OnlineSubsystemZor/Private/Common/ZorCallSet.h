@@ -19,8 +19,9 @@ using FZorReplyHandler = TFunction<void(FZorReply&)>;
 /**
  * The calls one service has in flight. Builds each request from its FZorCall, writes its start line with the
  * secrets masked, hands it on (at once or on a road) and runs its handler once: with the reply, or with "No
- * response" when the service shuts down. Late completions, and completions after the service is gone, are
- * skipped.
+ * response" when the service shuts down or the login the call was made for has ended before its reply (the
+ * one place that login is asked: no handler reads a reply of an ended login). Late completions, and
+ * completions after the service is gone, are skipped.
  *
  * A Send returns whether the request went out. When it did not and OutError is set (a road refused it), the
  * caller reports OutError; otherwise the handler reports, now (after Shutdown) or later (a refused start).
@@ -32,17 +33,19 @@ public:
 
     /** Sends at once with the call's own headers. */
     bool Send(const FZorCall& Call, FZorReplyHandler OnReply);
-    /** Queues on the user road, which signs it with the user's token. */
+    /** Queues on the user road, which signs it with the user's token; the call is for the login the user holds
+     * now. */
     bool SendAsUser(const FZorCall& Call, const FUniqueNetId& UserId, FZorReplyHandler OnReply,
                     FZorError& OutError);
     /** Queues on the client road under ClientId. */
     bool SendAsClient(const FZorCall& Call, const FString& ClientId, FZorReplyHandler OnReply,
                       FZorError& OutError);
-    /** Sends at once signed with the user's purchase token. */
+    /** Sends at once signed with the user's purchase token, for the login the user holds now. */
     bool SendAsPurchase(const FZorCall& Call, const FUniqueNetId& UserId, FZorReplyHandler OnReply,
                         FZorError& OutError);
 
-    /** Whether a call with this owner key is in flight; keys are compared ignoring case unless told. */
+    /** Whether a call with this owner key is in flight for a login that holds; keys are compared ignoring case
+     * unless told. */
     bool IsPending(const FString& PendingKey, ESearchCase::Type SearchCase = ESearchCase::IgnoreCase) const;
     /** Whether a call of this operation with this owner key is in flight. */
     bool IsOperationPending(const FString& PendingKey, const FString& Operation) const;
@@ -71,6 +74,10 @@ private:
      */
     using FRoad = TFunction<bool(FOnlineSubsystemZor& Roads, const FHttpRequestRef& Request, FString& Error)>;
 
+    /** The call stamped with the login UserId holds now, unless it names its login already. */
+    FZorCall ForLogin(const FZorCall& Call, const FUniqueNetId& UserId) const;
+    /** Whether the call's login, if it names one, still holds. Game thread only. */
+    bool IsLoginCurrent(const FZorCall& Call) const;
     /** The one send on a road: the reply masks whatever credential the road signed the request with. */
     bool SendOnRoad(const FZorCall& Call, const FRoad& Road, FZorReplyHandler& OnReply, FZorError& OutError);
     /** The request, tracked; none after Shutdown (the handler has run). */

@@ -26,6 +26,13 @@ FZorReply::FZorReply(const FZorCall& InCall, const FHttpRequestPtr& InRequest,
     }
 }
 
+FZorReply FZorReply::ForEndedLogin(const FZorCall& InCall, const FHttpRequestPtr& InRequest)
+{
+    FZorReply Reply(InCall, InRequest, nullptr, false);
+    Reply.bLoginEnded = true;
+    return Reply;
+}
+
 void FZorReply::LogCompletion() const
 {
     if (LogOnline.IsSuppressed(Call.CompleteVerbosity))

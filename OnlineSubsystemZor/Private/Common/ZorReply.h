@@ -24,6 +24,9 @@ class FZorReply
 public:
     FZorReply(const FZorCall& InCall, const FHttpRequestPtr& InRequest, const FHttpResponsePtr& InResponse,
               bool bInSucceeded);
+    /** The reply of a call whose login ended before it came: it fails with "No response" and stores nothing.
+     */
+    static FZorReply ForEndedLogin(const FZorCall& InCall, const FHttpRequestPtr& InRequest);
 
     /**
      * "No response" without a usable response; otherwise logs "<Operation> request complete. url=%s code=%d
@@ -71,6 +74,8 @@ public:
     const FString& GetErrorText() const { return Error.Text; }
     bool Succeeded() const { return !Error; }
     bool HasResponse() const { return Response.IsValid(); }
+    /** The login the call was made for ended first: what the handler would store is no longer anyone's. */
+    bool HasLoginEnded() const { return bLoginEnded; }
     const FHttpRequestPtr& GetRequest() const { return Request; }
     const FHttpResponsePtr& GetResponse() const { return Response; }
     FString GetBody() const { return Response ? Response->GetContentAsString() : FString(); }
@@ -94,6 +99,7 @@ private:
     FHttpRequestPtr Request;
     FHttpResponsePtr Response;
     bool bSucceeded;
+    bool bLoginEnded = false;
     FZorError Error;
     /** The call's secrets and the request's credentials, taken once the request has gone. */
     TArray<FString> Secrets;

@@ -291,17 +291,6 @@ bool FOnlineIdentityZor::IsLoginCurrent(const FZorLoginStamp& Stamp) const
            LoginGenerations.FindRef(Stamp.LocalUserNum) == Stamp.Generation;
 }
 
-bool FOnlineIdentityZor::AcceptsReplyFor(const FZorLoginStamp& Stamp, const FString& Operation) const
-{
-    if (IsLoginCurrent(Stamp))
-    {
-        return true;
-    }
-    UE_LOG_ONLINE(Verbose, "%s reply dropped: the login it was sent for has ended. LocalUserNum=%d",
-                  *Operation, Stamp.LocalUserNum);
-    return false;
-}
-
 TSharedPtr<FClientOnlineAuth> FOnlineIdentityZor::GetClientAuthTokenZor(const FString& ClientId) const
 {
     TSharedPtr<FClientOnlineAuth> Client = ClientMap.FindRef(ClientId);

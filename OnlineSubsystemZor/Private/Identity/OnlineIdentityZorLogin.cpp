@@ -200,6 +200,7 @@ bool FOnlineIdentityZor::QueryLoggedInUserInfo(int32 LocalUserNum, const FUnique
     Call.Headers = {{"User-Agent", GetUserAgent()}, {"Authorization", Authorization}};
     Call.PendingKey = UserInfoKey(LocalUserNum);
     const FPendingUserInfo Pending{LocalUserNum, UserId.ToString(), bFromLogin, StampLogin(LocalUserNum)};
+    Call.Login = Pending.Login;
     return GetCalls().Send(Call, [this, Pending](FZorReply& Reply)
                            { QueryLoggedInUserInfo_HttpRequestComplete(Reply, Pending); });
 }
@@ -207,17 +208,16 @@ bool FOnlineIdentityZor::QueryLoggedInUserInfo(int32 LocalUserNum, const FUnique
 void FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete(FZorReply& Reply,
                                                                    const FPendingUserInfo& Pending)
 {
-    if (!Pending.bFromLogin && !AcceptsReplyFor(Pending.Login, "QueryLoggedInUserInfo"))
+    if (Reply.HasLoginEnded())
     {
+        if (Pending.bFromLogin)
+        {
+            EndLoginLoggedOut(Pending.LocalUserNum, Pending.UserId, "QueryLoggedInUserInfo");
+        }
         return;
     }
     TSharedPtr<FJsonObject> Json;
     Reply.Check();
-    if (!IsLoginCurrent(Pending.Login))
-    {
-        EndLoginLoggedOut(Pending.LocalUserNum, Pending.UserId, "QueryLoggedInUserInfo");
-        return;
-    }
     FString AccountId;
     const TSharedPtr<FUserOnlineAccountZor> Account =
         Reply.ReadObject(Json) && Json->TryGetStringField("id", AccountId) && !AccountId.IsEmpty()
@@ -244,7 +244,9 @@ void FOnlineIdentityZor::QueryLoggedInUserInfo_HttpRequestComplete(FZorReply& Re
     const FUniqueNetIdString UserId(Pending.UserId);
     if (!Error.IsEmpty())
     {
-        // The status follows the login's result: a login that failed leaves nobody logged in.
+        // The status follows the login's result: a login that failed leaves nobody logged in, and ends, so
+        // that no reply of the requests it started acts after it.
+        AdvanceLogin(Pending.LocalUserNum);
         if (GetUserAccountZor(UserId))
         {
             RemoveUser(Pending.LocalUserNum, UserId);
@@ -303,12 +305,17 @@ bool FOnlineIdentityZor::Logout(int32 LocalUserNum)
         return false;
     }
     RemoveUser(LocalUserNum, *UserId);
-    // A handler may log a user in again or end the subsystem: then the user is no longer logged out here.
+    // A handler may log a user in again or end the subsystem. The account that left has still left while
+    // another holds the local user, so its status event still says so; the local user is logged out no more.
     const bool bWasShutDown = IsShutDown();
-    const auto StillLoggedOut = [this, LocalUserNum, bWasShutDown]
-    { return IsShutDown() == bWasShutDown && !GetUniquePlayerId(LocalUserNum); };
+    const auto HasLeft = [this, LocalUserNum, bWasShutDown, &UserId]
+    {
+        const FUniqueNetIdPtr Holder = GetUniquePlayerId(LocalUserNum);
+        return IsShutDown() == bWasShutDown && !(Holder && *Holder == *UserId);
+    };
+    const auto StillLoggedOut = [this, LocalUserNum, &HasLeft] { return HasLeft() && !GetUniquePlayerId(LocalUserNum); };
     TriggerOnLogoutCompleteDelegates(LocalUserNum, true);
-    if (!StillLoggedOut())
+    if (!HasLeft())
     {
         return true;
     }
@@ -502,9 +509,13 @@ void FOnlineIdentityZor::LoginPurchase_HttpRequestComplete(FZorReply& Reply, con
 {
     FAuthTokenZor Token;
     ReadToken(Reply, true, Token);
-    if (!AcceptsReplyFor(Pending.Login, "Login (for purchase)"))
+    // Not left to the call set: a late grant's token is needed to end the session it opened. Its login has
+    // reported already, and the local user's purchase event now speaks of whoever holds it since.
+    if (!IsLoginCurrent(Pending.Login))
     {
-        // The session a late grant opened is not left behind.
+        UE_LOG_ONLINE(Verbose,
+                      "Login (for purchase) reply dropped: the login it was sent for has ended. LocalUserNum=%d",
+                      Pending.LocalUserNum);
         KillAuthSessionById(Token);
         return;
     }

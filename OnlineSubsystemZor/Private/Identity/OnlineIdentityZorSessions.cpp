@@ -10,12 +10,10 @@ bool FOnlineIdentityZor::GenerateExchangeCode(const FUniqueNetId& UserId)
     Call.Url = GetBaseUrl() + ExchangeTokenUrl;
     Call.SendingLine = "Starting GenerateExchangeCode request.";
     const FString UserIdText = UserId.ToString();
-    const FZorLoginStamp Login = StampLogin(UserId);
     FZorError Error;
     if (GetCalls().SendAsUser(
             Call, UserId,
-            [this, UserIdText, Login](FZorReply& Reply)
-            { GenerateExchangeCode_HttpRequestComplete(Reply, UserIdText, Login); },
+            [this, UserIdText](FZorReply& Reply) { GenerateExchangeCode_HttpRequestComplete(Reply, UserIdText); },
             Error))
     {
         return true;
@@ -29,13 +27,8 @@ bool FOnlineIdentityZor::GenerateExchangeCode(const FUniqueNetId& UserId)
     return false;
 }
 
-void FOnlineIdentityZor::GenerateExchangeCode_HttpRequestComplete(FZorReply& Reply, const FString& UserId,
-                                                                  const FZorLoginStamp& Login)
+void FOnlineIdentityZor::GenerateExchangeCode_HttpRequestComplete(FZorReply& Reply, const FString& UserId)
 {
-    if (!AcceptsReplyFor(Login, "Generate exchange code"))
-    {
-        return;
-    }
     FAuthTokenExchangeCodeZor Code;
     if (Reply.Check())
     {
@@ -46,19 +39,14 @@ void FOnlineIdentityZor::GenerateExchangeCode_HttpRequestComplete(FZorReply& Rep
                                                    Reply.GetErrorText());
 }
 
-bool FOnlineIdentityZor::SendSessionRequest(const FZorCall& Call, const FAuthTokenZor& Token)
+bool FOnlineIdentityZor::SendSessionRequest(const FZorCall& Call)
 {
-    // The reply only ends in a log line: the list of sessions is not kept.
-    const FZorLoginStamp Login = StampLogin(FUniqueNetIdString(Token.account_id));
-    const bool bForLogin = Token.bIsUserToken != 0;
+    // The reply only ends in a log line, which stays true after its login ended: it is not tied to one.
     return GetCalls().Send(Call,
-                           [this, Login, bForLogin, Operation = Call.Operation](FZorReply& Reply)
+                           [](FZorReply& Reply)
                            {
-                               if (!bForLogin || AcceptsReplyFor(Login, Operation))
-                               {
-                                   Reply.Check();
-                                   Reply.Finish();
-                               }
+                               Reply.Check();
+                               Reply.Finish();
                            });
 }
 
@@ -74,7 +62,7 @@ bool FOnlineIdentityZor::KillAuthSessions(const FAuthTokenZor& Token, EAuthToken
     Call.SendingVerbosity = ELogVerbosity::VeryVerbose;
     Call.SendingLine =
         FString::Printf("KillAuthSessions request. url=%s, id=%s", *Call.ResolveUrl(), *Token.account_id);
-    return SendSessionRequest(Call, Token);
+    return SendSessionRequest(Call);
 }
 
 bool FOnlineIdentityZor::KillAuthSessionById(const FAuthTokenZor& Token)
@@ -89,7 +77,7 @@ bool FOnlineIdentityZor::KillAuthSessionById(const FAuthTokenZor& Token)
     Call.SendingVerbosity = ELogVerbosity::VeryVerbose;
     Call.SendingLine = FString::Printf("KillAuthSessions request. url=%s, id=%s", *Call.ResolveLoggedUrl(),
                                        *Token.account_id);
-    return SendSessionRequest(Call, Token);
+    return SendSessionRequest(Call);
 }
 
 bool FOnlineIdentityZor::QueryAuthSessions(const FAuthTokenZor& Token)
@@ -102,5 +90,5 @@ bool FOnlineIdentityZor::QueryAuthSessions(const FAuthTokenZor& Token)
     Call.SendingVerbosity = ELogVerbosity::VeryVerbose;
     Call.SendingLine =
         FString::Printf("QueryAuthSessions request. url=%s, id=%s", *Call.Url, *Token.account_id);
-    return SendSessionRequest(Call, Token);
+    return SendSessionRequest(Call);
 }

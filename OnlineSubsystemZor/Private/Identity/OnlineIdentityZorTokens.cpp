@@ -179,22 +179,14 @@ bool FOnlineIdentityZor::SendVerification(FAuthTokenZor& Token, bool bTakeLifeti
                                        static_cast<int32>(Token.TokenState), Token.expires_in);
     const FPendingToken Pending{Token, Token.bIsUserToken ? FString() : FindClientKey(Token), bTakeLifetime,
                                 StampLogin(FUniqueNetIdString(Token.account_id))};
+    Call.Login = Pending.Login;
     Token.TokenState = EAuthTokenState::Verifying;
     return GetCalls().Send(Call, [this, Pending](FZorReply& Reply)
                            { VerifyAuth_HttpRequestComplete(Reply, Pending); });
 }
 
-bool FOnlineIdentityZor::AcceptsTokenReply(const FPendingToken& Pending, const FString& Operation) const
-{
-    return !Pending.Token.bIsUserToken || AcceptsReplyFor(Pending.Login, Operation);
-}
-
 void FOnlineIdentityZor::VerifyAuth_HttpRequestComplete(FZorReply& Reply, const FPendingToken& Pending)
 {
-    if (!AcceptsTokenReply(Pending, "Verify auth"))
-    {
-        return;
-    }
     const FAuthTokenZor& Copy = Pending.Token;
     FAuthTokenVerifyZor Verification;
     if (Reply.Check())
@@ -209,7 +201,7 @@ void FOnlineIdentityZor::VerifyAuth_HttpRequestComplete(FZorReply& Reply, const 
     FTokenUpkeepZor* Upkeep = nullptr;
     if (Copy.bIsUserToken)
     {
-        if (const TSharedPtr<FUserOnlineAccountZor> Account = AccountMap.FindRef(Copy.account_id))
+        if (const TSharedPtr<FUserOnlineAccountZor> Account = FindTokenRecord(Reply, Copy))
         {
             Stored = &Account->UserToken;
             LastVerification = &Account->LastVerification;
@@ -291,17 +283,21 @@ bool FOnlineIdentityZor::RefreshAuth(FAuthTokenZor& Token)
                                        *Token.account_id, *Payload);
     const FPendingToken Pending{Token, Token.bIsUserToken ? FString() : FindClientKey(Token), false,
                                 StampLogin(FUniqueNetIdString(Token.account_id))};
+    Call.Login = Pending.Login;
     Token.TokenState = EAuthTokenState::Refreshing;
     return GetCalls().Send(Call, [this, Pending](FZorReply& Reply)
                            { RefreshAuth_HttpRequestComplete(Reply, Pending); });
 }
 
+TSharedPtr<FUserOnlineAccountZor> FOnlineIdentityZor::FindTokenRecord(const FZorReply& Reply,
+                                                                     const FAuthTokenZor& Copy) const
+{
+    // A login that ended since holds no record, even when its account has logged in again.
+    return Reply.HasLoginEnded() ? nullptr : AccountMap.FindRef(Copy.account_id);
+}
+
 void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FZorReply& Reply, const FPendingToken& Pending)
 {
-    if (!AcceptsTokenReply(Pending, "Refresh auth"))
-    {
-        return;
-    }
     const FAuthTokenZor& OldToken = Pending.Token;
     FAuthTokenZor NewToken;
     ReadToken(Reply, OldToken.bIsUserToken != 0, NewToken);
@@ -316,7 +312,7 @@ void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FZorReply& Reply, const
 
     if (OldToken.bIsUserToken)
     {
-        const TSharedPtr<FUserOnlineAccountZor> Account = AccountMap.FindRef(OldToken.account_id);
+        const TSharedPtr<FUserOnlineAccountZor> Account = FindTokenRecord(Reply, OldToken);
         if (Account)
         {
             // A failed refresh keeps the old credentials: wiping them on a dropped connection would leave
@@ -327,7 +323,7 @@ void FOnlineIdentityZor::RefreshAuth_HttpRequestComplete(FZorReply& Reply, const
             }
             Account->UserToken.TokenState = NewState;
         }
-        if (!bRefreshed && !OnUserRefreshFailed(Reply, OldToken, Account.Get()))
+        if (!bRefreshed && !Reply.HasLoginEnded() && !OnUserRefreshFailed(Reply, OldToken, Account.Get()))
         {
             return;
         }

@@ -5,6 +5,7 @@
 #include "Core/Config.h"
 #include "Messages/ZorMessagePayload.h"
 #include "Messages/ZorSendMessageRequest.h"
+#include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
 namespace

@@ -1,5 +1,6 @@
 #include "Messages/OnlineMessageZor.h"
 
+#include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
 FUniqueNetIdPtr FOnlineMessageZor::GetLocalUserId(int32 LocalUserNum) const

@@ -5,6 +5,7 @@
 #include "Core/Config.h"
 #include "Profile/ZorProfile.h"
 #include "Profile/ZorProfileNumbers.h"
+#include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
 #define LOCTEXT_NAMESPACE "ZorProfile"

@@ -10,6 +10,7 @@
 #include "Sessions/OnlineSessionInfoZor.h"
 #include "Sessions/OnlineSessionJsonZor.h"
 #include "Sockets/SocketSubsystem.h"
+#include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
 namespace

@@ -75,18 +75,6 @@ TSharedPtr<FOnlineIdentityZor> FBaseServiceZor::GetSubsystemIdentity() const
     return Subsystem ? Subsystem->GetZorIdentityService() : nullptr;
 }
 
-FZorLoginStamp FBaseServiceZor::GetLocalUserLogin(int32 LocalUserNum) const
-{
-    const TSharedPtr<FOnlineIdentityZor> Identity = GetSubsystemIdentity();
-    return Identity ? Identity->StampLogin(LocalUserNum) : FZorLoginStamp();
-}
-
-bool FBaseServiceZor::IsReplyForCurrentLogin(const FZorLoginStamp& Login, const FString& Operation) const
-{
-    const TSharedPtr<FOnlineIdentityZor> Identity = GetSubsystemIdentity();
-    return !Identity || Identity->AcceptsReplyFor(Login, Operation);
-}
-
 FString FBaseServiceZor::GetSubsystemAppId() const
 {
     return Subsystem ? Subsystem->GetAppId() : FString();

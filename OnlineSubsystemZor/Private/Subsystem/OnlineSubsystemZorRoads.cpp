@@ -10,22 +10,38 @@ bool MaySend(EAuthTokenState State)
     return State == EAuthTokenState::Valid || State == EAuthTokenState::Verifying;
 }
 
-void CancelAll(TArray<FHttpRequestRef>& Requests, const char* OwnerKind, const FString& Owner)
+const FHttpRequestRef& RequestOf(const FHttpRequestRef& Request)
+{
+    return Request;
+}
+
+template <typename QueuedType> const FHttpRequestRef& RequestOf(const QueuedType& Queued)
+{
+    return Queued.Request;
+}
+
+void Cancel(const FHttpRequestRef& Request, const char* OwnerKind, const FString& Owner)
+{
+    UE_LOG_ONLINE(VeryVerbose, "Canceling Zor request for %s=%s url=%s", OwnerKind, *Owner, *Request->GetURL());
+    Request->CancelRequest();
+}
+
+template <typename QueuedType>
+void CancelAll(TArray<QueuedType>& Requests, const char* OwnerKind, const FString& Owner)
 {
     while (!Requests.IsEmpty())
     {
-        const FHttpRequestRef Request = Requests[0];
+        const FHttpRequestRef Request = RequestOf(Requests[0]);
         Requests.RemoveAt(0);
-        UE_LOG_ONLINE(VeryVerbose, "Canceling Zor request for %s=%s url=%s", OwnerKind, *Owner,
-                      *Request->GetURL());
-        Request->CancelRequest();
+        Cancel(Request, OwnerKind, Owner);
     }
 }
 
-void SendOldest(TArray<FHttpRequestRef>& Requests, const char* OwnerKind, const FString& Owner,
+template <typename QueuedType>
+void SendOldest(TArray<QueuedType>& Requests, const char* OwnerKind, const FString& Owner,
                 const FString& Authorization)
 {
-    const FHttpRequestRef Request = Requests[0];
+    const FHttpRequestRef Request = RequestOf(Requests[0]);
     Requests.RemoveAt(0);
     UE_LOG_ONLINE(VeryVerbose, "Running Zor request for %s=%s url=%s", OwnerKind, *Owner, *Request->GetURL());
     Request->SetHeader("Authorization", Authorization);
@@ -87,9 +103,10 @@ bool FOnlineSubsystemZor::QueueUserRequest(FBaseServiceZor& Service, const FUniq
     UE_LOG_ONLINE(VeryVerbose, "Queuing Zor request for user=%s url=%s", *UserId.ToString(),
                   *Request->GetURL());
     Request->SetHeader("User-Agent", Service.GetUserAgent());
+    const FZorLoginStamp Login = StampLogin(UserId);
     {
         FScopeLock Lock(&UserRequestsLock);
-        UserRequests.FindOrAdd(UserId.ToString()).Add(Request);
+        UserRequests.FindOrAdd(UserId.ToString()).Add({Request, Login});
     }
     return OutError.IsEmpty();
 }
@@ -137,6 +154,22 @@ bool FOnlineSubsystemZor::ProcessUserPurchaseRequest(FBaseServiceZor& Service, c
     return Request->ProcessRequest();
 }
 
+FZorLoginStamp FOnlineSubsystemZor::StampLogin(const FUniqueNetId& UserId) const
+{
+    const TSharedPtr<FOnlineIdentityZor> IdentityService = IsInGameThread() ? GetZorIdentityService() : nullptr;
+    return IdentityService ? IdentityService->StampLogin(UserId) : FZorLoginStamp();
+}
+
+bool FOnlineSubsystemZor::IsLoginCurrent(const FZorLoginStamp& Login) const
+{
+    if (!Login.IsSet())
+    {
+        return true;
+    }
+    const TSharedPtr<FOnlineIdentityZor> IdentityService = GetZorIdentityService();
+    return IdentityService && IdentityService->IsLoginCurrent(Login);
+}
+
 void FOnlineSubsystemZor::ProcessDeferredUserRequests()
 {
     TArray<FDeferredUserRequest> Deferred;
@@ -154,6 +187,20 @@ void FOnlineSubsystemZor::ProcessDeferredUserRequests()
             UE_LOG_ONLINE(Warning, "%s", *Error);
             Entry.Request->CancelRequest();
         }
+    }
+}
+
+void FOnlineSubsystemZor::CancelEndedLogins(TArray<FQueuedUserRequest>& Requests, const FString& Owner) const
+{
+    for (int32 Index = 0; Index < Requests.Num();)
+    {
+        if (IsLoginCurrent(Requests[Index].Login))
+        {
+            ++Index;
+            continue;
+        }
+        Cancel(Requests[Index].Request, "user", Owner);
+        Requests.RemoveAt(Index);
     }
 }
 
@@ -176,6 +223,8 @@ void FOnlineSubsystemZor::TickUserRequests(float /*DeltaTime*/)
             CancelAll(Entry.Value, "user", Entry.Key);
             continue;
         }
+        // A login that ended never lends its requests the token of the one after it.
+        CancelEndedLogins(Entry.Value, Entry.Key);
         if (MaySend(Account->UserToken.TokenState) && !Entry.Value.IsEmpty())
         {
             FString Authorization;

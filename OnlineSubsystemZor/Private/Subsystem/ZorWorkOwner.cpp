@@ -1,5 +1,7 @@
 #include "Subsystem/ZorWorkOwner.h"
 
+#include "Identity/OnlineIdentityZor.h"
+
 FZorWorkOwner::FZorWorkOwner(const TSharedPtr<FOnlineIdentityZor>& InIdentity) : Identity(InIdentity) {}
 
 FZorWorkOwner::FZorWorkOwner(const TSharedPtr<FOnlineIdentityZor>& InIdentity, const FUniqueNetId& InUserId)

@@ -1,5 +1,6 @@
 #include "Tests/TestAccountMappingZor.h"
 
+#include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 #include "Subsystem/ZorLogText.h"
 #include "Tests/ZorTestDriverLog.h"

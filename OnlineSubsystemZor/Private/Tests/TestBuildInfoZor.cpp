@@ -1,6 +1,7 @@
 #include "Tests/TestBuildInfoZor.h"
 
 #include "Common/ZorRedact.h"
+#include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 #include "Subsystem/ZorLogText.h"
 #include "Tests/ZorTestDriverLog.h"

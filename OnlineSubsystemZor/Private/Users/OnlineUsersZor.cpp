@@ -75,12 +75,11 @@ bool FOnlineUsersZor::QueryUserInfo(int32 LocalUserNum, const TArray<FUniqueNetI
         Call.Operation = QueryOperation;
         Call.Url = GetBaseUrl() + GetQueryPath(UserIds);
         Call.PendingKey = QueryKey(LocalUserNum);
-        const FZorLoginStamp Login = GetLocalUserLogin(LocalUserNum);
         FZorError Refused;
         if (GetCalls().SendAsUser(
                 Call, *LocalUserId,
-                [this, LocalUserNum, UserIds, Login](FZorReply& Reply)
-                { QueryUserInfo_HttpRequestComplete(LocalUserNum, UserIds, Login, Reply); },
+                [this, LocalUserNum, UserIds](FZorReply& Reply)
+                { QueryUserInfo_HttpRequestComplete(LocalUserNum, UserIds, Reply); },
                 Refused))
         {
             return true;
@@ -98,13 +97,8 @@ bool FOnlineUsersZor::QueryUserInfo(int32 LocalUserNum, const TArray<FUniqueNetI
 
 void FOnlineUsersZor::QueryUserInfo_HttpRequestComplete(int32 LocalUserNum,
                                                         const TArray<FUniqueNetIdRef>& UserIds,
-                                                        const FZorLoginStamp& Login, FZorReply& Reply)
+                                                        FZorReply& Reply)
 {
-    // The records are kept under whoever holds the local user now: a reply for an ended login is not theirs.
-    if (!IsReplyForCurrentLogin(Login, QueryOperation))
-    {
-        return;
-    }
     FString Error;
     if (!Reply.HasResponse())
     {

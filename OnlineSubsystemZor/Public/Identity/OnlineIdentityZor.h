@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Common/ZorLoginStamp.h"
 #include "Core/CriticalSection.h"
 #include "Http.h"
 #include "Identity/AuthTokenZor.h"
@@ -29,16 +30,6 @@ DECLARE_MULTICAST_DELEGATE_FourParams(FOnRefreshAuthComplete, bool /*bWasSuccess
                                       const FAuthTokenZor& /*OldToken*/, const FAuthTokenZor& /*NewToken*/,
                                       const FString& /*Error*/);
 using FOnRefreshAuthCompleteDelegate = FOnRefreshAuthComplete::FDelegate;
-
-/**
- * The login a request was sent for: the local user and its login generation then, which every login and
- * logout of that user advances. No local user means no login: a reply for it never acts.
- */
-struct FZorLoginStamp
-{
-    int32 LocalUserNum = INDEX_NONE;
-    uint32 Generation = 0;
-};
 
 /**
  * The identity service: logins of users and clients over the account service, and every token of the system.
@@ -127,8 +118,6 @@ public:
     /** The login of the local user that holds the account now; none when no local user holds it. */
     FZorLoginStamp StampLogin(const FUniqueNetId& UserId) const;
     bool IsLoginCurrent(const FZorLoginStamp& Stamp) const;
-    /** IsLoginCurrent; otherwise logs at Verbose that Operation's reply was dropped. */
-    bool AcceptsReplyFor(const FZorLoginStamp& Stamp, const FString& Operation) const;
     /** Whether the user has an account record; the one lookup that is safe from any thread. */
     bool HasUserAccountOnAnyThread(const FUniqueNetId& UserId) const;
 
@@ -189,8 +178,6 @@ private:
     void InstallUserToken(int32 LocalUserNum, const FAuthTokenZor& Token);
     bool IsLoginPending(int32 LocalUserNum) const;
     void AdvanceLogin(int32 LocalUserNum) { ++LoginGenerations.FindOrAdd(LocalUserNum); }
-    /** Whether a reply for this token acts: a client token's always, a user token's while its login holds. */
-    bool AcceptsTokenReply(const FPendingToken& Pending, const FString& Operation) const;
     /** Kills the user's sessions and drops its record and local-user entry, firing nothing. */
     void RemoveUser(int32 LocalUserNum, const FUniqueNetId& UserId);
     /** Reports a login whose user logged out before its reply, whatever the reply said. */
@@ -201,13 +188,15 @@ private:
     void TickUserToken(FUserOnlineAccountZor& Account, double DeltaSeconds);
     void TickPurchaseToken(FUserOnlineAccountZor& Account, double DeltaSeconds);
     void TickClientToken(const FString& ClientId, FClientOnlineAuth& Client, double DeltaSeconds);
-    bool SendSessionRequest(const FZorCall& Call, const FAuthTokenZor& Token);
+    bool SendSessionRequest(const FZorCall& Call);
     static bool IsVerifyDue(const FAuthTokenZor& Token);
     /** The verification request itself, whatever the token's lifetime. */
     bool SendVerification(FAuthTokenZor& Token, bool bTakeLifetime);
     /** The owner key of a token's refresh: one in flight per login of an account, or per client. */
     FString RefreshKey(const FAuthTokenZor& Token) const;
     void InstallRefreshedToken(FUserOnlineAccountZor& Account, const FAuthTokenZor& NewToken);
+    /** The account record a user token's verification or refresh acts on; none once its login has ended. */
+    TSharedPtr<FUserOnlineAccountZor> FindTokenRecord(const FZorReply& Reply, const FAuthTokenZor& Copy) const;
     /**
      * Logs the user out when the service refused the refresh, or when it went unanswered too often; false
      * when a handler of the logout's events shut the service down, and the refresh's own event is skipped.
@@ -223,8 +212,7 @@ private:
     void ClientAuth_HttpRequestComplete(FZorReply& Reply, const FString& ClientId);
     void VerifyAuth_HttpRequestComplete(FZorReply& Reply, const FPendingToken& Pending);
     void RefreshAuth_HttpRequestComplete(FZorReply& Reply, const FPendingToken& Pending);
-    void GenerateExchangeCode_HttpRequestComplete(FZorReply& Reply, const FString& UserId,
-                                                  const FZorLoginStamp& Login);
+    void GenerateExchangeCode_HttpRequestComplete(FZorReply& Reply, const FString& UserId);
 
     FOnLoginPurchaseComplete OnLoginPurchaseCompleteDelegates;
 

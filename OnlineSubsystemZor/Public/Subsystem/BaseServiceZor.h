@@ -7,7 +7,6 @@
 class FOnlineIdentityZor;
 class FOnlineSubsystemZor;
 class FZorCallSet;
-struct FZorLoginStamp;
 
 /**
  * Base of every service: its owning subsystem, its layered configuration and its own ini section, and the
@@ -59,13 +58,6 @@ protected:
 
     /** What the subsystem gives, or nothing once it let the service go. */
     TSharedPtr<FOnlineIdentityZor> GetSubsystemIdentity() const;
-    /** The login LocalUserNum has now: a request sent for that user remembers it. */
-    FZorLoginStamp GetLocalUserLogin(int32 LocalUserNum) const;
-    /**
-     * Whether a reply for Login may act: its login still holds, or no identity is left to tell (shut down).
-     * Logs at Verbose that Operation's reply was dropped otherwise.
-     */
-    bool IsReplyForCurrentLogin(const FZorLoginStamp& Login, const FString& Operation) const;
     FString GetSubsystemAppId() const;
     bool IsSubsystemServer() const;
     bool IsSubsystemDedicated() const;

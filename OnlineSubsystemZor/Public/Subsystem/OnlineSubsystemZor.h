@@ -4,7 +4,7 @@
 #include "Core/Ticker.h"
 #include "CoreMinimal.h"
 #include "Http.h"
-#include "Identity/OnlineIdentityZor.h"
+#include "Common/ZorLoginStamp.h"
 #include "Online/OnlineSubsystem.h"
 #include "Subsystem/BaseServiceZor.h"
 
@@ -124,6 +124,15 @@ public:
     bool ProcessUserPurchaseRequest(FBaseServiceZor& Service, const FUniqueNetId& UserId,
                                     const FHttpRequestRef& Request, FString& OutError);
 
+    /**
+     * The login that UserId's local user holds now, taken on the game thread when a request is made for it;
+     * none off the game thread or for a user no local user is (a server acting for a player).
+     */
+    FZorLoginStamp StampLogin(const FUniqueNetId& UserId) const;
+    /** Whether a request made for Login may still act: always for no login; never once it ended or after
+     * Shutdown. Game thread only. */
+    bool IsLoginCurrent(const FZorLoginStamp& Login) const;
+
 private:
     /** A created service under its type, so the typed getters find it. */
     struct FServiceSlot
@@ -180,6 +189,12 @@ private:
         FUniqueNetIdString UserId;
         FHttpRequestRef Request;
     };
+    /** A request waiting on the user road and the login it was queued for, under which alone it may go. */
+    struct FQueuedUserRequest
+    {
+        FHttpRequestRef Request;
+        FZorLoginStamp Login;
+    };
 
     bool IsInGameThread() const;
     static FString NoAccountError(const FUniqueNetId& UserId);
@@ -187,6 +202,8 @@ private:
     bool QueueUserRequest(FBaseServiceZor& Service, const FUniqueNetId& UserId,
                           const FHttpRequestRef& Request, FString& OutError);
     void ProcessDeferredUserRequests();
+    /** Cancels the requests whose login has ended; each then fails once through its own completion. */
+    void CancelEndedLogins(TArray<FQueuedUserRequest>& Requests, const FString& Owner) const;
     void TickUserRequests(float DeltaTime);
     void TickClientRequests(float DeltaTime);
     void CleanupPendingRequests();
@@ -227,7 +244,7 @@ private:
     TUniquePtr<FRunnableThread> OnlineAsyncTaskThread;
 
     uint32 ConstructingThreadId;
-    TMap<FString, TArray<FHttpRequestRef>> UserRequests;
+    TMap<FString, TArray<FQueuedUserRequest>> UserRequests;
     TArray<FDeferredUserRequest> DeferredUserRequests;
     FCriticalSection UserRequestsLock;
     TMap<FString, TArray<FHttpRequestRef>> ClientRequests;

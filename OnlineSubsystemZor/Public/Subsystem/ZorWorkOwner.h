@@ -1,7 +1,10 @@
 #pragma once
 
 #include "CoreMinimal.h"
-#include "Identity/OnlineIdentityZor.h"
+#include "Common/ZorLoginStamp.h"
+
+class FOnlineIdentityZor;
+class FUniqueNetId;
 
 /**
  * Whom a piece of work that fires several events, or goes on after firing one, was started for: the

@@ -31,7 +31,7 @@ private:
     FString GetQueryPath(const TArray<FUniqueNetIdRef>& UserIds) const;
     FUniqueNetIdPtr GetLocalUserId(int32 LocalUserNum) const;
     void QueryUserInfo_HttpRequestComplete(int32 LocalUserNum, const TArray<FUniqueNetIdRef>& UserIds,
-                                           const FZorLoginStamp& Login, FZorReply& Reply);
+                                           FZorReply& Reply);
 
     FString QueryUserAccountsUrl = "/api/public/account";
     FZorUserInfoCache UserInfos;

@@ -778,10 +778,10 @@ const FHandlerCase HandlerCases[] = {
      "login:0:refused,login:1:,status:LoggedIn,changed"},
     {"RefusedLoginCompleteShutsDown", FHandlerCase::RefusedLogin, FHandlerCase::ShutsDown, "login:0:refused"},
     {"LogoutCompleteLogsInAsAnother", FHandlerCase::Logout, FHandlerCase::LogsInAsAnother,
-     "logout:1,login:1:,status:LoggedIn,changed"},
+     "logout:1,status:NotLoggedIn,login:1:,status:LoggedIn,changed"},
     {"LogoutCompleteShutsDown", FHandlerCase::Logout, FHandlerCase::ShutsDown, "logout:1"},
     {"RefusedRefreshLogoutLogsInAsAnother", FHandlerCase::RefusedRefresh, FHandlerCase::LogsInAsAnother,
-     "logout:1,refresh:0,login:1:,status:LoggedIn,changed"},
+     "logout:1,status:NotLoggedIn,refresh:0,login:1:,status:LoggedIn,changed"},
     {"RefusedRefreshLogoutShutsDown", FHandlerCase::RefusedRefresh, FHandlerCase::ShutsDown, "logout:1"},
 };
 
