@@ -313,7 +313,8 @@ bool FOnlineIdentityZor::Logout(int32 LocalUserNum)
         const FUniqueNetIdPtr Holder = GetUniquePlayerId(LocalUserNum);
         return IsShutDown() == bWasShutDown && !(Holder && *Holder == *UserId);
     };
-    const auto StillLoggedOut = [this, LocalUserNum, &HasLeft] { return HasLeft() && !GetUniquePlayerId(LocalUserNum); };
+    const auto StillLoggedOut = [this, LocalUserNum, &HasLeft]
+    { return HasLeft() && !GetUniquePlayerId(LocalUserNum); };
     TriggerOnLogoutCompleteDelegates(LocalUserNum, true);
     if (!HasLeft())
     {
@@ -513,9 +514,10 @@ void FOnlineIdentityZor::LoginPurchase_HttpRequestComplete(FZorReply& Reply, con
     // reported already, and the local user's purchase event now speaks of whoever holds it since.
     if (!IsLoginCurrent(Pending.Login))
     {
-        UE_LOG_ONLINE(Verbose,
-                      "Login (for purchase) reply dropped: the login it was sent for has ended. LocalUserNum=%d",
-                      Pending.LocalUserNum);
+        UE_LOG_ONLINE(
+            Verbose,
+            "Login (for purchase) reply dropped: the login it was sent for has ended. LocalUserNum=%d",
+            Pending.LocalUserNum);
         KillAuthSessionById(Token);
         return;
     }

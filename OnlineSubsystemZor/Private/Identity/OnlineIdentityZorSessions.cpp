@@ -13,7 +13,8 @@ bool FOnlineIdentityZor::GenerateExchangeCode(const FUniqueNetId& UserId)
     FZorError Error;
     if (GetCalls().SendAsUser(
             Call, UserId,
-            [this, UserIdText](FZorReply& Reply) { GenerateExchangeCode_HttpRequestComplete(Reply, UserIdText); },
+            [this, UserIdText](FZorReply& Reply)
+            { GenerateExchangeCode_HttpRequestComplete(Reply, UserIdText); },
             Error))
     {
         return true;

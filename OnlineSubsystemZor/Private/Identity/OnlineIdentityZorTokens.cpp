@@ -290,7 +290,7 @@ bool FOnlineIdentityZor::RefreshAuth(FAuthTokenZor& Token)
 }
 
 TSharedPtr<FUserOnlineAccountZor> FOnlineIdentityZor::FindTokenRecord(const FZorReply& Reply,
-                                                                     const FAuthTokenZor& Copy) const
+                                                                      const FAuthTokenZor& Copy) const
 {
     // A login that ended since holds no record, even when its account has logged in again.
     return Reply.HasLoginEnded() ? nullptr : AccountMap.FindRef(Copy.account_id);

@@ -3,9 +3,9 @@
 #include "Common/ZorCallSet.h"
 #include "Core/Base64.h"
 #include "Core/Config.h"
+#include "Identity/OnlineIdentityZor.h"
 #include "Messages/ZorMessagePayload.h"
 #include "Messages/ZorSendMessageRequest.h"
-#include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
 namespace

@@ -228,8 +228,19 @@ bool FOnlineOrderServiceZor::Start(EOrderRequestKind Kind, const FUniqueNetId& U
     return false;
 }
 
+void FOnlineOrderServiceZor::ReleaseEndedInFlight()
+{
+    if (InFlightSerial != 0 && !InFlightOwner.StillHolds())
+    {
+        Abandoned.Add(InFlightSerial, InFlight);
+        InFlightSerial = 0;
+        InFlight = FPendingOrderRequest();
+    }
+}
+
 void FOnlineOrderServiceZor::ProcessNextRequest()
 {
+    ReleaseEndedInFlight();
     while (InFlightSerial == 0 && !Queue.IsEmpty())
     {
         const FQueuedOrderRequest Next = Queue[0];
@@ -243,6 +254,7 @@ void FOnlineOrderServiceZor::ProcessNextRequest()
         }
         InFlightSerial = Next.Serial;
         InFlight = Next.Pending;
+        InFlightOwner = Next.Owner;
         FZorCall Call;
         Call.Operation = OperationName(Next.Pending.Kind);
         Call.Url = Next.Url;
@@ -268,6 +280,14 @@ void FOnlineOrderServiceZor::ProcessNextRequest()
 
 void FOnlineOrderServiceZor::OnReply(FZorReply& Reply, int64 Serial)
 {
+    FPendingOrderRequest Ended;
+    if (Abandoned.RemoveAndCopyValue(Serial, Ended))
+    {
+        Reply.Check();
+        Reply.Finish();
+        FireEvent(Ended.Kind, false, Ended.UserId, Ended.OrderId, Reply.GetErrorText());
+        return;
+    }
     if (Serial != InFlightSerial)
     {
         return;

@@ -32,13 +32,10 @@ bool FOnlinePaymentServiceZor::ValidateUserRequest(const FUniqueNetId& UserId, F
         return false;
     }
     const FString UserText = UserId.ToString();
-    for (const auto& Entry : Pending)
+    if (GetCalls().IsPending(UserText, ESearchCase::CaseSensitive))
     {
-        if (Entry.Value.Equals(UserText, ESearchCase::CaseSensitive))
-        {
-            OutError = FString::Printf("Already pending for user=%s", *UserText);
-            return false;
-        }
+        OutError = FString::Printf("Already pending for user=%s", *UserText);
+        return false;
     }
     return true;
 }
@@ -64,9 +61,9 @@ bool FOnlinePaymentServiceZor::Query(EPaymentQuery Kind, const FUniqueNetId& Use
         Call.Url = GetBaseUrl() + (Kind == EPaymentQuery::Accounts ? QueryBillingAccountsUrl
                                                                    : QueryDefaultBillingAccountUrl);
         Call.Values = {{"`id", UserId.ToString()}};
-        const int64 Serial = NextSerial++;
-        Pending.Add(Serial, UserId.ToString());
-        auto OnReply = [this, Kind, Serial](FZorReply& Reply) { OnQuery(Reply, Kind, Serial); };
+        Call.PendingKey = UserId.ToString();
+        auto OnReply = [this, Kind, UserText = UserId.ToString()](FZorReply& Reply)
+        { OnQuery(Reply, Kind, UserText); };
         FZorError Error;
         const bool bSent = Kind == EPaymentQuery::Accounts
                                ? GetCalls().SendAsPurchase(Call, UserId, OnReply, Error)
@@ -76,7 +73,6 @@ bool FOnlinePaymentServiceZor::Query(EPaymentQuery Kind, const FUniqueNetId& Use
             // Not sent without an error: the handler reports, now (after shutdown) or at the completion.
             return bSent;
         }
-        Pending.Remove(Serial);
         ErrorText = Error.Text;
     }
     UE_LOG_ONLINE(Warning, "%s request failed. %s", *Operation, *ErrorText);
@@ -84,13 +80,8 @@ bool FOnlinePaymentServiceZor::Query(EPaymentQuery Kind, const FUniqueNetId& Use
     return false;
 }
 
-void FOnlinePaymentServiceZor::OnQuery(FZorReply& Reply, EPaymentQuery Kind, int64 Serial)
+void FOnlinePaymentServiceZor::OnQuery(FZorReply& Reply, EPaymentQuery Kind, const FString& UserText)
 {
-    FString UserText;
-    if (!Pending.RemoveAndCopyValue(Serial, UserText))
-    {
-        return;
-    }
     if (Reply.Check() && Kind == EPaymentQuery::DefaultAccount)
     {
         TSharedPtr<FJsonObject> Json;

@@ -3,9 +3,9 @@
 #include "Common/ZorRedact.h"
 #include "Common/ZorUrl.h"
 #include "Core/Config.h"
+#include "Identity/OnlineIdentityZor.h"
 #include "Profile/ZorProfile.h"
 #include "Profile/ZorProfileNumbers.h"
-#include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
 #define LOCTEXT_NAMESPACE "ZorProfile"

@@ -4,13 +4,13 @@
 #include "Core/Config.h"
 #include "Core/Guid.h"
 #include "Core/PlatformTime.h"
+#include "Identity/OnlineIdentityZor.h"
 #include "Online/LANBeacon.h"
 #include "Online/OnlineVoice.h"
 #include "Sessions/OnlineSessionAsyncZor.h"
 #include "Sessions/OnlineSessionInfoZor.h"
 #include "Sessions/OnlineSessionJsonZor.h"
 #include "Sockets/SocketSubsystem.h"
-#include "Identity/OnlineIdentityZor.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 
 namespace

@@ -22,7 +22,8 @@ template <typename QueuedType> const FHttpRequestRef& RequestOf(const QueuedType
 
 void Cancel(const FHttpRequestRef& Request, const char* OwnerKind, const FString& Owner)
 {
-    UE_LOG_ONLINE(VeryVerbose, "Canceling Zor request for %s=%s url=%s", OwnerKind, *Owner, *Request->GetURL());
+    UE_LOG_ONLINE(VeryVerbose, "Canceling Zor request for %s=%s url=%s", OwnerKind, *Owner,
+                  *Request->GetURL());
     Request->CancelRequest();
 }
 
@@ -156,7 +157,8 @@ bool FOnlineSubsystemZor::ProcessUserPurchaseRequest(FBaseServiceZor& Service, c
 
 FZorLoginStamp FOnlineSubsystemZor::StampLogin(const FUniqueNetId& UserId) const
 {
-    const TSharedPtr<FOnlineIdentityZor> IdentityService = IsInGameThread() ? GetZorIdentityService() : nullptr;
+    const TSharedPtr<FOnlineIdentityZor> IdentityService =
+        IsInGameThread() ? GetZorIdentityService() : nullptr;
     return IdentityService ? IdentityService->StampLogin(UserId) : FZorLoginStamp();
 }
 

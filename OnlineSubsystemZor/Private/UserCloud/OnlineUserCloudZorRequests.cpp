@@ -159,7 +159,7 @@ void FOnlineUserCloudZor::EnumerateUserFiles(const FUniqueNetId& UserId)
     {
         Error = "Invalid userid";
     }
-    else if (PendingEnumerations.Contains(KeyOf(UserId)))
+    else if (GetCalls().IsPending(EnumerateKey(UserId), ESearchCase::CaseSensitive))
     {
         Error = FString::Printf("Already pending for user=%s", *UserId.ToDebugString());
     }
@@ -169,11 +169,14 @@ void FOnlineUserCloudZor::EnumerateUserFiles(const FUniqueNetId& UserId)
         return;
     }
     const FUserKey User = KeyOf(UserId);
-    PendingEnumerations.Add(User, FSinceListSent());
+    const int64 Serial = ++EnumerationSerial;
+    PendingEnumerations.Add(User, FSinceListSent{{}, {}, Serial});
     FZorError Refused;
-    const FZorCall Call = MakeCall("EnumerateUserFiles", "GET", EnumerateUserFilesUrl, UserId, FString());
+    FZorCall Call = MakeCall("EnumerateUserFiles", "GET", EnumerateUserFilesUrl, UserId, FString());
+    Call.PendingKey = EnumerateKey(UserId);
     if (!GetCalls().SendAsUser(
-            Call, UserId, [this, User](FZorReply& Reply) { OnEnumerateReply(Reply, User); }, Refused) &&
+            Call, UserId, [this, User, Serial](FZorReply& Reply) { OnEnumerateReply(Reply, User, Serial); },
+            Refused) &&
         Refused)
     {
         PendingEnumerations.Remove(User);
@@ -181,10 +184,15 @@ void FOnlineUserCloudZor::EnumerateUserFiles(const FUniqueNetId& UserId)
     }
 }
 
-void FOnlineUserCloudZor::OnEnumerateReply(FZorReply& Reply, const FUserKey& User)
+void FOnlineUserCloudZor::OnEnumerateReply(FZorReply& Reply, const FUserKey& User, int64 Serial)
 {
+    // The entry may be a later login's list, sent while this one was on its way.
     FSinceListSent Since;
-    PendingEnumerations.RemoveAndCopyValue(User, Since);
+    const FSinceListSent* Entry = PendingEnumerations.Find(User);
+    if (Entry && Entry->Serial == Serial)
+    {
+        PendingEnumerations.RemoveAndCopyValue(User, Since);
+    }
     const FUniqueNetIdString UserId{FString(User)};
     if (!ZorCloudReply::Check(Reply, "EnumerateUserFiles", true))
     {

@@ -196,7 +196,8 @@ private:
     FString RefreshKey(const FAuthTokenZor& Token) const;
     void InstallRefreshedToken(FUserOnlineAccountZor& Account, const FAuthTokenZor& NewToken);
     /** The account record a user token's verification or refresh acts on; none once its login has ended. */
-    TSharedPtr<FUserOnlineAccountZor> FindTokenRecord(const FZorReply& Reply, const FAuthTokenZor& Copy) const;
+    TSharedPtr<FUserOnlineAccountZor> FindTokenRecord(const FZorReply& Reply,
+                                                      const FAuthTokenZor& Copy) const;
     /**
      * Logs the user out when the service refused the refresh, or when it went unanswered too often; false
      * when a handler of the logout's events shut the service down, and the refresh's own event is skipped.

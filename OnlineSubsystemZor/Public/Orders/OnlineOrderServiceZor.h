@@ -129,6 +129,8 @@ private:
                const FRegionInfo* Region = nullptr);
     /** Sends the oldest queued request unless one is in flight; refused ones report and the next is tried. */
     void ProcessNextRequest();
+    /** A request in flight for a login that has ended stops holding up the queue. */
+    void ReleaseEndedInFlight();
     void OnReply(FZorReply& Reply, int64 Serial);
     /** Reads the reply for the entry's kind; false when it does not meet the kind's condition. */
     bool ApplyReply(FZorReply& Reply, const FPendingOrderRequest& Entry, FString& InOutOrderId);
@@ -159,5 +161,8 @@ private:
     /** The one request handed to the road; serial 0 when none. */
     int64 InFlightSerial = 0;
     FPendingOrderRequest InFlight;
+    FZorWorkOwner InFlightOwner;
+    /** Requests in flight whose login ended: they hold up no later one, and report once when answered. */
+    TMap<int64, FPendingOrderRequest> Abandoned;
     int64 NextSerial = 1;
 };

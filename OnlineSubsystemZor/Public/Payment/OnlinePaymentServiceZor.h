@@ -50,13 +50,10 @@ private:
 
     bool ValidateUserRequest(const FUniqueNetId& UserId, FString& OutError) const;
     bool Query(EPaymentQuery Kind, const FUniqueNetId& UserId);
-    void OnQuery(FZorReply& Reply, EPaymentQuery Kind, int64 Serial);
+    void OnQuery(FZorReply& Reply, EPaymentQuery Kind, const FString& UserText);
     void FireEvent(EPaymentQuery Kind, bool bSucceeded, const FUniqueNetId& UserId, const FString& Error);
 
     FString QueryBillingAccountsUrl;
     FString QueryDefaultBillingAccountUrl;
     TMap<FString, TArray<TSharedPtr<FOnlineBillingAccount>>> BillingAccounts;
-    /** The user id of each request in flight, by a serial of its own; ids compare with letter case. */
-    TMap<int64, FString> Pending;
-    int64 NextSerial = 1;
 };

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "Common/ZorLoginStamp.h"
 #include "Core/CriticalSection.h"
 #include "Core/Ticker.h"
 #include "CoreMinimal.h"
 #include "Http.h"
-#include "Common/ZorLoginStamp.h"
 #include "Online/OnlineSubsystem.h"
 #include "Subsystem/BaseServiceZor.h"
 

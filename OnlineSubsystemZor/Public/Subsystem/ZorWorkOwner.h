@@ -1,7 +1,7 @@
 #pragma once
 
-#include "CoreMinimal.h"
 #include "Common/ZorLoginStamp.h"
+#include "CoreMinimal.h"
 
 class FOnlineIdentityZor;
 class FUniqueNetId;

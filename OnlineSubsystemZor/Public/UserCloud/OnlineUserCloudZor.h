@@ -75,6 +75,8 @@ private:
         TArray<FString> Copies;
         /** Unique names written or deleted on the service. */
         TArray<FString> Changed;
+        /** Which list request it is: one of an ended login may still be answered after the next is sent. */
+        int64 Serial = 0;
     };
 
     static FUserKey KeyOf(const FUniqueNetId& UserId) { return UserId.ToString().ToStdString(); }
@@ -96,7 +98,9 @@ private:
                       const FString& Error);
     void FinishEnumerate(bool bWasSuccessful, const FUniqueNetId& UserId, const FString& Error);
 
-    void OnEnumerateReply(FZorReply& Reply, const FUserKey& User);
+    void OnEnumerateReply(FZorReply& Reply, const FUserKey& User, int64 Serial);
+    /** The owner key of a user's list request. */
+    static FString EnumerateKey(const FUniqueNetId& UserId) { return "list:" + UserId.ToString(); }
     void OnReadReply(FZorReply& Reply, const FUserKey& User, const FString& FileName);
     void OnWriteReply(FZorReply& Reply, const FUserKey& User, const FString& FileName);
     void OnDeleteReply(FZorReply& Reply, const FUserKey& User, const FString& FileName);
@@ -109,5 +113,6 @@ private:
     TMap<FUserKey, TArray<FCloudFileHeader>> CloudFileLists;
     TMap<FUserKey, TArray<FCloudFile>> DownloadedFiles;
     TMap<FUserKey, FSinceListSent> PendingEnumerations;
+    int64 EnumerationSerial = 0;
     TArray<FPendingFile> PendingFiles;
 };

@@ -172,21 +172,6 @@ TEST_F(FFriendsTest, AnInviteIntoAListNeverReadAddsNoRecord)
     EXPECT_EQ(EventText(), FString("send:0:1:f1:default:,send:0:1:f1:default:"));
 }
 
-TEST_F(FFriendsTest, AReplyIsCachedForTheUserWhoAsked)
-{
-    ASSERT_TRUE(Friends().ReadFriendsList(0, "default"));
-    Tick();
-    // Another account becomes local user 0 while the reply is on its way.
-    Identity().AddUserAccount(0, "acct2", "access-acct2");
-    Answer(ListUrl, 200, TwoFriends);
-
-    TArray<TSharedRef<FOnlineFriend>> Cached;
-    EXPECT_FALSE(Friends().GetFriendsList(0, "default", Cached)) << "acct2 never read a list";
-    Identity().AddUserAccount(0, "acct1", "access-acct1");
-    EXPECT_TRUE(Friends().GetFriendsList(0, "default", Cached));
-    EXPECT_EQ(Cached.Num(), 2);
-}
-
 TEST_F(FFriendsTest, DeletingAListDropsItsCache)
 {
     ReadList(TwoFriends);

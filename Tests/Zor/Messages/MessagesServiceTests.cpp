@@ -220,18 +220,6 @@ TEST_F(FMessagesTest, DeletingDropsTheCachedMessageAndHeaderWhateverTheAnswer)
     EXPECT_EQ(Events.Last(), FString("delete:0:0:M1:Invalid response. code=500 error=gone wrong"));
 }
 
-TEST_F(FMessagesTest, ARepliedListingIsCachedForTheUserWhoAsked)
-{
-    ASSERT_TRUE(Messages().EnumerateMessages(0));
-    Tick();
-    // Another account becomes local user 0 while the reply is on its way.
-    Identity().AddUserAccount(0, "acct2", "access-acct2");
-    Answer(Inbox, 200, TwoHeaders);
-    EXPECT_EQ(CachedHeaders(), -1);
-    Identity().AddUserAccount(0, "acct1", "access-acct1");
-    EXPECT_EQ(CachedHeaders(), 2);
-}
-
 TEST_F(FMessagesTest, ShutdownReportsPendingOnceAndGettersGoEmpty)
 {
     const TSharedPtr<FOnlineMessageZor> Held = Subsystem->GetZorMessageService();

@@ -145,8 +145,8 @@ TEST_F(FUsersTest, RepliesFillTheCacheInOrder)
          R"(0 fail u1 u2 / Invalid response. code=302 error=[{"id":"u1","displayName":"Moved"}])"},
         {"object instead of a list", 200, R"({"id":"u3"})", "u1: u2:Deux",
          R"(0 fail u1 u2 / Invalid response payload={"id":"u3"})"},
-        {"reply for a login that ended", 200, R"([{"id":"u1","displayName":"Late"}])", "u1: u2:Deux", "",
-         "acct1"},
+        {"reply for a login that ended", 200, R"([{"id":"u1","displayName":"Late"}])", "u1: u2:Deux",
+         "0 fail u1 u2 / No response", "acct1"},
     };
     for (const auto& Step : Steps)
     {
