@@ -90,7 +90,8 @@ protected:
 
 TEST_F(MatchmakingServiceTest, CreateAnswersWithWhatTheServiceAdds)
 {
-    const httplib::Result Result = Send("POST", SessionPath, SessionBody("acct", "42", R"("MODE_s":"ctf")"));
+    const httplib::Result Result =
+        Send("POST", SessionPath, SessionBody(DemoAccountId, "42", R"("MODE_s":"ctf")"));
     ASSERT_TRUE(Result);
     ASSERT_EQ(Result->status, 200) << Result->body;
     const rapidjson::Document Answer = ParseJson(Result->body);
@@ -106,10 +107,10 @@ TEST_F(MatchmakingServiceTest, CreateAnswersWithWhatTheServiceAdds)
 TEST_F(MatchmakingServiceTest, CriteriaCompareWithEachOperator)
 {
     const std::string Level3 =
-        Create(SessionBody("a", "42", R"("LEVEL_i":3,"MODE_s":"ctf","RANKED_b":true)"));
+        Create(SessionBody(DemoAccountId, "42", R"("LEVEL_i":3,"MODE_s":"ctf","RANKED_b":true)"));
     const std::string Level5 =
-        Create(SessionBody("b", "42", R"("LEVEL_i":5,"MODE_s":"dm","RANKED_b":false)"));
-    Create(SessionBody("c", "43", R"("LEVEL_i":3,"MODE_s":"ctf","RANKED_b":true)"));
+        Create(SessionBody(DemoAccountId, "42", R"("LEVEL_i":5,"MODE_s":"dm","RANKED_b":false)"));
+    Create(SessionBody(DemoAccountId, "43", R"("LEVEL_i":3,"MODE_s":"ctf","RANKED_b":true)"));
     struct FCase
     {
         std::string Criteria;
@@ -142,7 +143,7 @@ TEST_F(MatchmakingServiceTest, CriteriaCompareWithEachOperator)
 
 TEST_F(MatchmakingServiceTest, PlayersChangeTheCountsAndFindThePlayer)
 {
-    const std::string Id = Create(SessionBody("host", "42", "", 2));
+    const std::string Id = Create(SessionBody(DemoAccountId, "42", "", 2));
     const std::string Players = SessionPath + "/" + Id + "/players";
     httplib::Result Result = Send("POST", Players, R"({"publicPlayers":["p1","p2"],"privatePlayers":[]})");
     ASSERT_TRUE(Result && Result->status == 200);
@@ -181,6 +182,7 @@ TEST_F(MatchmakingServiceTest, OnlyTheOwnerChangesOrEndsASession)
         {"public client", GrantAccessToken("grant_type=client_credentials", GameClient)},
         {"server", GrantAccessToken("grant_type=client_credentials", ServerClient)},
         {"server again", GrantAccessToken("grant_type=client_credentials", ServerClient)},
+        {"player through the server's client", GrantAccessToken(DemoLogin, ServerClient)},
     };
     struct FRoute
     {
@@ -188,16 +190,18 @@ TEST_F(MatchmakingServiceTest, OnlyTheOwnerChangesOrEndsASession)
         std::string Suffix;
         std::string Body; // "BUILD" stands for the session's own build, so that it is still found
         int OwnerStatus;
-        std::string OwnerState; // ownerId and public players after the owner's call; "gone" when ended
+        // ownerId and public players after the owner's call, OWNER standing for the creator's; "gone" when
+        // ended
+        std::string OwnerState;
     };
     const std::vector<FRoute> Routes = {
         {"PUT", "", SessionBody("caller", "BUILD", ""), 200, "caller:p1"},
-        {"POST", "/players", R"({"publicPlayers":["p2"],"privatePlayers":[]})", 200, "host:p1,p2"},
-        {"DELETE", "/players", R"(["p1"])", 200, "host:"},
+        {"POST", "/players", R"({"publicPlayers":["p2"],"privatePlayers":[]})", 200, "OWNER:p1,p2"},
+        {"DELETE", "/players", R"(["p1"])", 200, "OWNER:"},
         {"DELETE", "", "", 204, "gone"},
     };
     const std::map<std::string, std::vector<std::string>> OwnersOf = {
-        {"player", {"player", "player again"}},
+        {"player", {"player", "player again", "player through the server's client"}},
         {"server", {"server", "server again"}},
     };
     int BuildId = 100;
@@ -210,7 +214,8 @@ TEST_F(MatchmakingServiceTest, OnlyTheOwnerChangesOrEndsASession)
                 SCOPED_TRACE(Creator + "'s session, " + Route.Verb + Route.Suffix + " by " + Caller);
                 const std::string Build = std::to_string(++BuildId);
                 Token = Tokens.at(Creator);
-                const std::string Id = Create(SessionBody("host", Build, ""));
+                const std::string Owner = Creator == "player" ? DemoAccountId : "host";
+                const std::string Id = Create(SessionBody(Owner, Build, ""));
                 const httplib::Result Seated = Send("POST", SessionPath + "/" + Id + "/players",
                                                     R"({"publicPlayers":["p1"],"privatePlayers":[]})");
                 ASSERT_TRUE(Seated && Seated->status == 200);
@@ -226,7 +231,8 @@ TEST_F(MatchmakingServiceTest, OnlyTheOwnerChangesOrEndsASession)
                     continue;
                 }
                 EXPECT_EQ(Result->status, Route.OwnerStatus) << Result->body;
-                EXPECT_EQ(FoundState(Build), Route.OwnerState);
+                EXPECT_EQ(FoundState(Build),
+                          std::regex_replace(Route.OwnerState, std::regex("OWNER"), Owner));
             }
         }
     }
@@ -238,7 +244,7 @@ TEST_F(MatchmakingServiceTest, RefusesBadCallsWithErrorReplies)
     const size_t MaxBody = 64 * 1024;
     const auto PaddedTo = [](std::string Body, size_t Size)
     { return Body + std::string(Size - Body.size(), ' '); };
-    const std::string Id = Create(PaddedTo(SessionBody("host", "42", ""), MaxBody));
+    const std::string Id = Create(PaddedTo(SessionBody(DemoAccountId, "42", ""), MaxBody));
     struct FCase
     {
         std::string Verb;
@@ -261,12 +267,15 @@ TEST_F(MatchmakingServiceTest, RefusesBadCallsWithErrorReplies)
         {"DELETE", SessionPath + "/" + Id + "/players", R"({"p":1})", 400,
          "errors.zor.matchmaking.invalid_payload"},
         {"POST", SessionPath + "/matchMakingRequest", "[]", 400, "errors.zor.matchmaking.invalid_payload"},
+        {"POST", SessionPath, SessionBody(RivalAccountId, "44", ""), 403, "errors.zor.matchmaking.forbidden"},
     };
     for (const FCase& Case : Cases)
     {
         SCOPED_TRACE(Case.Verb + " " + Case.Path + " " + Case.Body);
         ExpectError(Send(Case.Verb, Case.Path, Case.Body), Case.Status, Case.Code);
     }
+    // A refused session is not stored.
+    EXPECT_TRUE(Find(R"({"criteria":[],"buildUniqueId":"44","maxResults":10})").empty());
     Token = "not-a-token";
     ExpectError(Send("POST", SessionPath, SessionBody("host", "42", "")), 401,
                 "errors.zor.account.oauth.invalid_token");

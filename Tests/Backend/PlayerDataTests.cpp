@@ -59,6 +59,11 @@ const std::vector<FPlayerRoute> PlayerRoutes = {
     {"GET", Orders + "/order-1", "", EOwner::Demo, 200},
     {"POST", Orders + "/order-1/checkout", "{}", EOwner::Demo, 200},
     {"POST", Orders + "/order-1/fulfill", "{}", EOwner::Demo, 200},
+    // Two of one offer come to twice its price, which the payment must name.
+    {"POST", Orders, R"({"lineOffers":[{"namespace":"qx","offerId":"qx-offer-sword","quantity":2}]})",
+     EOwner::Demo, 200},
+    {"POST", Orders + "/order-2/checkout",
+     R"({"paymentItems":[{"billingAccountId":"ba-demo-card","amount":1998}]})", EOwner::Demo, 200},
     {"GET", Billing, "", EOwner::Demo, 200},
     {"GET", Billing + "/default", "", EOwner::Demo, 200},
     {"GET", "/commerce/api/account/" + DemoAccountId + "/entitlements", "", EOwner::Demo, 200},

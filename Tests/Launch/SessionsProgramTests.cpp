@@ -51,6 +51,25 @@ std::vector<std::string> DemoPlayersSessionsOnTheBackend(int Port)
                              Grant->GetStringField("access_token").ToStdString());
 }
 
+/** The rival, with a token of its own, creates a session that names the demo player as its owner; the status
+ * the backend answers. */
+int RivalClaimsTheDemoPlayer(int Port)
+{
+    httplib::Client Direct("127.0.0.1", Port);
+    const FString Basic = "basic " + FBase64::Encode(FString("zordemoclient:zordemoclientsecret"));
+    const httplib::Result Token =
+        Direct.Post("/account/api/oauth/token", {{"Authorization", *Basic}},
+                    "grant_type=password&username=rival%40example.com&password=rival-password",
+                    "application/x-www-form-urlencoded");
+    const std::string Bearer =
+        "bearer " + ParseObject(Token ? Token->body : "")->GetStringField("access_token").ToStdString();
+    const httplib::Result Created = Direct.Post(
+        "/game/api/matchmaking/session", {{"Authorization", Bearer}},
+        R"({"ownerId":"5a0f3c8e1b2d4f6a8c9e0b1d2f3a4c5e","ownerName":"DemoPlayer","maxPublicPlayers":4})",
+        "application/json");
+    return Created ? Created->status : -1;
+}
+
 class FSessionsHostTest : public FBackendHostTest
 {
 };
@@ -70,6 +89,8 @@ struct FSessionsRun
     std::vector<std::string> PlayerOutput;
     std::vector<std::string> PlayerLogs; // patterns of lines the player logs, in this order
     std::vector<std::string> PlayerNever;
+    // Whether the rival, once the host is ready, also claims the demo player's name for a session of its own.
+    bool bClaimsTheHost = false;
 };
 
 // A dedicated server hosts an online and a LAN session; the player finds the first through the backend,
@@ -121,7 +142,8 @@ TEST(SessionsProgramTest, ASecondPlayerFindsAndJoinsWhatAHostHolds)
           "UpdateSession request failed\\. Invalid response\\. code=403 ",
           "OnConnectionStatusChanged Service=.* Status=10",
           "OnDestroySessionComplete SessionName=game bWasSuccessful=1"},
-         {"Sending DestroyInternetSession"}},
+         {"Sending DestroyInternetSession"},
+         true},
     };
     for (const FSessionsRun& Run : Runs)
     {
@@ -140,7 +162,23 @@ TEST(SessionsProgramTest, ASecondPlayerFindsAndJoinsWhatAHostHolds)
         HostLines.insert(HostLines.end(), Closing.begin(), Closing.end());
         std::vector<FTypedLine> PlayerLines = TypedAtOnce("login\nwait login\nexpect login");
         std::vector<FTypedLine> Searching = TypedAtOnce(Run.PlayerScript);
-        Searching[0].Ready = Shows(HostScratch, Run.HostReady);
+        // The rival's claim goes in once the host's session stands: it is refused, and the demo player is
+        // still found in that session alone.
+        int ClaimStatus = 0;
+        std::vector<std::string> DemoSessions;
+        Searching[0].Ready = [&, HostReady = Shows(HostScratch, Run.HostReady)]
+        {
+            if (!HostReady())
+            {
+                return false;
+            }
+            if (Run.bClaimsTheHost && ClaimStatus == 0)
+            {
+                ClaimStatus = RivalClaimsTheDemoPlayer(Port);
+                DemoSessions = DemoPlayersSessionsOnTheBackend(Port);
+            }
+            return true;
+        };
         PlayerLines.insert(PlayerLines.end(), Searching.begin(), Searching.end());
 
         std::vector<std::string> HostArguments = {"-ini=" + Ini};
@@ -153,6 +191,11 @@ TEST(SessionsProgramTest, ASecondPlayerFindsAndJoinsWhatAHostHolds)
         const FHostRun HostRun = Host.get();
         Backend.Stop();
 
+        if (Run.bClaimsTheHost)
+        {
+            EXPECT_EQ(ClaimStatus, 403);
+            EXPECT_EQ(DemoSessions.size(), 1u);
+        }
         EXPECT_EQ(HostRun.ExitCode, 0) << HostRun.Log();
         EXPECT_EQ(HostRun.OutputLines, Run.HostOutput) << HostRun.Log();
         ASSERT_EQ(Player.ExitCode, 1) << Player.Log();

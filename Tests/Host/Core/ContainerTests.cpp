@@ -296,6 +296,10 @@ TEST(LogFormat, EachControlAndStrayByteIsShownAsItsNumber)
     FString Cut;
     EXPECT_FALSE(FLog::AppendEscaped(Cut, FString("ab\x01"), 5));
     EXPECT_EQ(Cut.ToStdString(), "ab");
+    // A text exactly as long as its room is shown whole.
+    FString Whole;
+    EXPECT_TRUE(FLog::AppendEscaped(Whole, FString("ab\x01"), 6));
+    EXPECT_EQ(Whole.ToStdString(), "ab\\x01");
 }
 
 // A JSON object keeps its first fields in room allocated with it. The map must fill that room, overflow into

@@ -251,7 +251,8 @@ TEST(JsonReader, TopLevelScalarsTakeTrailingBlanksOnBothReadingPaths)
                  {"true \t\r\n", EJson::Boolean, "true"},
                  {"\"s\" ", EJson::String, "s"},
                  {"12  ", EJson::Number, "12"},
-                 {" -0.5\n", EJson::Number, "-0.5"}};
+                 {" -0.5\n", EJson::Number, "-0.5"},
+                 {"1e+2", EJson::Number, "100"}};
     for (const auto& Case : Cases)
     {
         for (const bool bStepwise : {false, true})

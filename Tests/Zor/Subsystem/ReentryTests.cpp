@@ -3,11 +3,13 @@
 #include <chrono>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "AccountCreation/OnlineAccountCreationZor.h"
 #include "AccountMapping/OnlineAccountMappingZor.h"
 #include "BuildInfo/OnlineBuildInfoServiceZor.h"
 #include "BuildInfo/OnlineBuildInfoServiceZorV2.h"
+#include "CaseNamePrinter.h"
 #include "Catalog/OnlineCatalogServiceZor.h"
 #include "Common/ZorCallSet.h"
 #include "Core/Exec.h"
@@ -31,6 +33,7 @@
 namespace
 {
 using FHandler = TFunction<void()>;
+using ZorTestCases::PrintTo;
 
 /** How the service answers the request whose reply fires the event. */
 enum class EReply
@@ -470,11 +473,20 @@ int32 CountWarnings(const FLogCapture& Log)
     }
     return Count;
 }
-} // namespace
 
-TEST_F(FReentryTest, AHandlerMayShutDownOrReleaseTheSubsystemFromItsOwnEvents)
+/** One run of the matrix: an event, how the service answers it, and how the handler lets the subsystem go.
+ */
+struct FEventRun
 {
-    SetIni(FString(ZorTestIni) + ReentryIni);
+    const FEventCase* Case;
+    EReply Kind;
+    bool bRelease;
+    std::string Name;
+};
+
+std::vector<FEventRun> EventRuns()
+{
+    std::vector<FEventRun> Runs;
     for (const FEventCase& Event : Events)
     {
         for (const EReply Kind : {EReply::Success, EReply::Error, EReply::None})
@@ -485,68 +497,79 @@ TEST_F(FReentryTest, AHandlerMayShutDownOrReleaseTheSubsystemFromItsOwnEvents)
             }
             for (const bool bRelease : {false, true})
             {
-                SCOPED_TRACE(std::string(Event.Name) + ", " + ReplyName(Kind) +
-                             (bRelease ? ", last reference dropped" : ", Shutdown"));
-                CreateSubsystem();
-                const TWeakPtr<FOnlineSubsystemZor> Weak = Subsystem;
-                int32 Fired = 0;
-                int32 WarningsBefore = -1;
-                int32 StartedBefore = -1;
-                Event.Arrange(*this,
-                              [this, bRelease, &Fired, &WarningsBefore, &StartedBefore]
-                              {
-                                  if (++Fired == 1)
-                                  {
-                                      WarningsBefore = CountWarnings(Log);
-                                      StartedBefore = Http().NumStarted();
-                                  }
-                                  if (bRelease)
-                                  {
-                                      Subsystem.Reset();
-                                  }
-                                  else if (Subsystem)
-                                  {
-                                      Subsystem->Shutdown();
-                                  }
-                              });
-                Log.Clear();
-                if (Event.Fire)
-                {
-                    Event.Fire(*this, Kind);
-                }
-                else
-                {
-                    Reply(Event.Url, Kind, Event.Body);
-                }
-                PumpUntil([&Fired] { return Fired > 0; });
-                Tick(3, 1.0f);
-                EXPECT_EQ(Fired, 1);
-                EXPECT_EQ(Log.Count("FOnlineSubsystemZor::Shutdown()"), 1);
-                EXPECT_EQ(Weak.IsValid(), !bRelease);
-                // Nothing goes out after Shutdown; what went out before the subsystem was let go is ended.
-                EXPECT_EQ(bRelease ? Http().NumPending() : Http().NumStarted(), bRelease ? 0 : StartedBefore);
-                // The reply took its path: a success warns of nothing, an error of something.
-                if (Event.bReplies && Kind != EReply::None)
-                {
-                    EXPECT_EQ(WarningsBefore == 0, Kind == EReply::Success);
-                }
-                if (Subsystem)
-                {
-                    EXPECT_FALSE(Subsystem->GetZorIdentityService().IsValid());
-                    Subsystem->Shutdown();
-                    EXPECT_EQ(Log.Count("FOnlineSubsystemZor::Shutdown()"), 1);
-                    Subsystem.Reset();
-                }
-                if (Profile)
-                {
-                    Profile->RemoveFromRoot();
-                    Profile = nullptr;
-                }
-                Http().Reset();
+                const std::string Name = std::string(Event.Name) + ", " + ReplyName(Kind) +
+                                         (bRelease ? ", last reference dropped" : ", Shutdown");
+                Runs.push_back({&Event, Kind, bRelease, ZorTestCases::TestName(Name)});
             }
         }
     }
+    return Runs;
 }
+
+class FReentryEventTest : public FReentryTest, public ::testing::WithParamInterface<FEventRun>
+{
+};
+} // namespace
+
+TEST_P(FReentryEventTest, AHandlerMayShutDownOrReleaseTheSubsystemFromItsOwnEvents)
+{
+    const FEventCase& Event = *GetParam().Case;
+    const EReply Kind = GetParam().Kind;
+    const bool bRelease = GetParam().bRelease;
+    SetIni(FString(ZorTestIni) + ReentryIni);
+    CreateSubsystem();
+    const TWeakPtr<FOnlineSubsystemZor> Weak = Subsystem;
+    int32 Fired = 0;
+    int32 WarningsBefore = -1;
+    int32 StartedBefore = -1;
+    Event.Arrange(*this,
+                  [this, bRelease, &Fired, &WarningsBefore, &StartedBefore]
+                  {
+                      if (++Fired == 1)
+                      {
+                          WarningsBefore = CountWarnings(Log);
+                          StartedBefore = Http().NumStarted();
+                      }
+                      if (bRelease)
+                      {
+                          Subsystem.Reset();
+                      }
+                      else if (Subsystem)
+                      {
+                          Subsystem->Shutdown();
+                      }
+                  });
+    Log.Clear();
+    if (Event.Fire)
+    {
+        Event.Fire(*this, Kind);
+    }
+    else
+    {
+        Reply(Event.Url, Kind, Event.Body);
+    }
+    PumpUntil([&Fired] { return Fired > 0; });
+    Tick(3, 1.0f);
+    EXPECT_EQ(Fired, 1);
+    EXPECT_EQ(Log.Count("FOnlineSubsystemZor::Shutdown()"), 1);
+    EXPECT_EQ(Weak.IsValid(), !bRelease);
+    // Nothing goes out after Shutdown; what went out before the subsystem was let go is ended.
+    EXPECT_EQ(bRelease ? Http().NumPending() : Http().NumStarted(), bRelease ? 0 : StartedBefore);
+    // The reply took its path: a success warns of nothing, an error of something.
+    if (Event.bReplies && Kind != EReply::None)
+    {
+        EXPECT_EQ(WarningsBefore == 0, Kind == EReply::Success);
+    }
+    if (Subsystem)
+    {
+        EXPECT_FALSE(Subsystem->GetZorIdentityService().IsValid());
+        Subsystem->Shutdown();
+        EXPECT_EQ(Log.Count("FOnlineSubsystemZor::Shutdown()"), 1);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Events, FReentryEventTest, ::testing::ValuesIn(EventRuns()),
+                         [](const auto& Info) { return Info.param.Name; });
 
 namespace
 {
@@ -645,89 +668,110 @@ bool HasServices(const FOnlineSubsystemZor& Zor)
     return Zor.GetZorIdentityService() && Zor.GetZorUserCloudService() && Zor.GetZorSessionService() &&
            Zor.GetZorMessageService();
 }
+
+/** An event of Init or Shutdown and what its handler calls. */
+struct FLifecycleRun
+{
+    const FLifecycleEvent* Event;
+    ELifecycleCall Call;
+    std::string Name;
+};
+
+std::vector<FLifecycleRun> LifecycleRuns()
+{
+    std::vector<FLifecycleRun> Runs;
+    for (const FLifecycleEvent& Event : LifecycleEvents)
+    {
+        for (const ELifecycleCall Call :
+             {ELifecycleCall::Init, ELifecycleCall::Shutdown, ELifecycleCall::Release})
+        {
+            Runs.push_back(
+                {&Event, Call, ZorTestCases::TestName(std::string(Event.Name) + ", " + CallName(Call))});
+        }
+    }
+    return Runs;
+}
+
+class FReentryLifecycleTest : public FReentryTest, public ::testing::WithParamInterface<FLifecycleRun>
+{
+};
 } // namespace
 
-TEST_F(FReentryTest, InitShutdownOrReleaseFromInsideInitOrShutdownNeverReportsAFalseSuccess)
+TEST_P(FReentryLifecycleTest, InitShutdownOrReleaseFromInsideInitOrShutdownNeverReportsAFalseSuccess)
 {
+    const FLifecycleEvent& Event = *GetParam().Event;
+    const ELifecycleCall Call = GetParam().Call;
     const FZorScopedBinding Unbound(
         []
         {
             FServiceConfigZor::GetZorConfigurationDelegate().Unbind();
             FServiceConfigZor::GetZorConfigOverrideDelegate().Unbind();
         });
-    for (const FLifecycleEvent& Event : LifecycleEvents)
+    Subsystem = MakeShared<FOnlineSubsystemZor>(FName("default")).ToSharedPtr();
+    FOnlineSubsystemZor* const Zor = Subsystem.Get();
+    const TWeakPtr<FOnlineSubsystemZor> Weak = Subsystem;
+    int32 Fired = 0;
+    bool bInner = false;
+    const FHandler Handler = [this, Call, Zor, &Fired, &bInner]
     {
-        for (const ELifecycleCall Call :
-             {ELifecycleCall::Init, ELifecycleCall::Shutdown, ELifecycleCall::Release})
+        if (++Fired > 1)
         {
-            SCOPED_TRACE(std::string(Event.Name) + ", " + CallName(Call));
-            Subsystem = MakeShared<FOnlineSubsystemZor>(FName("default")).ToSharedPtr();
-            FOnlineSubsystemZor* const Zor = Subsystem.Get();
-            const TWeakPtr<FOnlineSubsystemZor> Weak = Subsystem;
-            int32 Fired = 0;
-            bool bInner = false;
-            const FHandler Handler = [this, Call, Zor, &Fired, &bInner]
-            {
-                if (++Fired > 1)
-                {
-                    return;
-                }
-                switch (Call)
-                {
-                case ELifecycleCall::Init:
-                    bInner = Zor->Init();
-                    break;
-                case ELifecycleCall::Shutdown:
-                    bInner = Zor->Shutdown();
-                    break;
-                case ELifecycleCall::Release:
-                    Subsystem.Reset();
-                    break;
-                }
-            };
-            if (!Event.bFiredByInit)
-            {
-                ASSERT_TRUE(Zor->Init());
-            }
-            Event.Arrange(*this, Handler);
-            Log.Clear();
-            const bool bOuter = Event.bFiredByInit ? Zor->Init() : Zor->Shutdown();
-            FServiceConfigZor::GetZorConfigurationDelegate().Unbind();
-            FServiceConfigZor::GetZorConfigOverrideDelegate().Unbind();
-            EXPECT_GE(Fired, 1);
-            EXPECT_EQ(Weak.IsValid(), Call != ELifecycleCall::Release);
-            if (Subsystem)
-            {
-                // A call that succeeded left its services; one that did not said why.
-                const bool bServing = HasServices(*Subsystem);
-                EXPECT_EQ(bServing, Event.bFiredByInit && bOuter);
-                EXPECT_FALSE(Call == ELifecycleCall::Init && bInner && !bServing);
-                EXPECT_EQ(!bOuter, Event.bFiredByInit && Call == ELifecycleCall::Shutdown);
-                EXPECT_EQ(Log.Contains(ELogVerbosity::Warning, "Init() called from inside"),
-                          Call == ELifecycleCall::Init);
-                EXPECT_EQ(Log.Contains(ELogVerbosity::Warning, "Init() failed"),
-                          Event.bFiredByInit && !bOuter);
-                EXPECT_TRUE(Subsystem->Shutdown());
-                EXPECT_FALSE(HasServices(*Subsystem));
-            }
-            else
-            {
-                Subsystem = MakeShared<FOnlineSubsystemZor>(FName("default")).ToSharedPtr();
-            }
-            // Whatever the nesting, the next Init serves, with its task thread, and the next Shutdown ends
-            // it.
-            ASSERT_TRUE(Subsystem->Init());
-            EXPECT_TRUE(HasServices(*Subsystem));
-            bool bReturned = false;
-            Subsystem->QueueAsyncTask(new FZorMarkerTask([&bReturned] { bReturned = true; }));
-            EXPECT_TRUE(PumpUntil([&bReturned] { return bReturned; }));
-            EXPECT_TRUE(Subsystem->Shutdown());
-            EXPECT_FALSE(HasServices(*Subsystem));
-            Subsystem.Reset();
-            Http().Reset();
+            return;
         }
+        switch (Call)
+        {
+        case ELifecycleCall::Init:
+            bInner = Zor->Init();
+            break;
+        case ELifecycleCall::Shutdown:
+            bInner = Zor->Shutdown();
+            break;
+        case ELifecycleCall::Release:
+            Subsystem.Reset();
+            break;
+        }
+    };
+    if (!Event.bFiredByInit)
+    {
+        ASSERT_TRUE(Zor->Init());
     }
+    Event.Arrange(*this, Handler);
+    Log.Clear();
+    const bool bOuter = Event.bFiredByInit ? Zor->Init() : Zor->Shutdown();
+    FServiceConfigZor::GetZorConfigurationDelegate().Unbind();
+    FServiceConfigZor::GetZorConfigOverrideDelegate().Unbind();
+    EXPECT_GE(Fired, 1);
+    EXPECT_EQ(Weak.IsValid(), Call != ELifecycleCall::Release);
+    if (Subsystem)
+    {
+        // A call that succeeded left its services; one that did not said why.
+        const bool bServing = HasServices(*Subsystem);
+        EXPECT_EQ(bServing, Event.bFiredByInit && bOuter);
+        EXPECT_FALSE(Call == ELifecycleCall::Init && bInner && !bServing);
+        EXPECT_EQ(!bOuter, Event.bFiredByInit && Call == ELifecycleCall::Shutdown);
+        EXPECT_EQ(Log.Contains(ELogVerbosity::Warning, "Init() called from inside"),
+                  Call == ELifecycleCall::Init);
+        EXPECT_EQ(Log.Contains(ELogVerbosity::Warning, "Init() failed"), Event.bFiredByInit && !bOuter);
+        EXPECT_TRUE(Subsystem->Shutdown());
+        EXPECT_FALSE(HasServices(*Subsystem));
+    }
+    else
+    {
+        Subsystem = MakeShared<FOnlineSubsystemZor>(FName("default")).ToSharedPtr();
+    }
+    // Whatever the nesting, the next Init serves, with its task thread, and the next Shutdown ends it.
+    ASSERT_TRUE(Subsystem->Init());
+    EXPECT_TRUE(HasServices(*Subsystem));
+    bool bReturned = false;
+    Subsystem->QueueAsyncTask(new FZorMarkerTask([&bReturned] { bReturned = true; }));
+    EXPECT_TRUE(PumpUntil([&bReturned] { return bReturned; }));
+    EXPECT_TRUE(Subsystem->Shutdown());
+    EXPECT_FALSE(HasServices(*Subsystem));
+    Subsystem.Reset();
 }
+
+INSTANTIATE_TEST_SUITE_P(Lifecycle, FReentryLifecycleTest, ::testing::ValuesIn(LifecycleRuns()),
+                         [](const auto& Info) { return Info.param.Name; });
 
 namespace
 {
@@ -780,58 +824,79 @@ const char* EndingName(EEnding Ending)
     }
     return "";
 }
-} // namespace
 
-TEST_F(FReentryTest, WorkThatGoesOnAfterItsFirstEventStopsOnceAHandlerEndedItsLoginOrSubsystem)
+/** Work that goes on and how the handler of its first event ends the login or subsystem. */
+struct FChainRun
 {
+    const FChainCase* Chain;
+    EEnding Ending;
+    std::string Name;
+};
+
+std::vector<FChainRun> ChainRuns()
+{
+    std::vector<FChainRun> Runs;
     for (const FChainCase& Chain : Chains)
     {
         for (const EEnding Ending :
              {EEnding::Logout, EEnding::OtherAccount, EEnding::SameAccount, EEnding::Shutdown})
         {
-            SCOPED_TRACE(std::string(Chain.Name) + ", " + EndingName(Ending));
-            CreateSubsystem();
-            FSeen Seen;
-            int32 Fired = 0;
-            int32 StartedBefore = -1;
-            Chain.Arrange(
-                *this,
-                [this, Ending, &Fired, &StartedBefore]
-                {
-                    ++Fired;
-                    StartedBefore = Http().NumStarted();
-                    switch (Ending)
-                    {
-                    case EEnding::Logout:
-                        return LogInAgain("");
-                    case EEnding::OtherAccount:
-                        return LogInAgain("acct2");
-                    case EEnding::SameAccount:
-                        return LogInAgain("acct1");
-                    case EEnding::Shutdown:
-                        Subsystem->Shutdown();
-                        return;
-                    }
-                },
-                Seen);
-            Chain.Fire(*this);
-            PumpUntil([&Fired] { return Fired > 0; });
-            Tick(3, 1.0f);
-            EXPECT_EQ(Fired, 1);
-            EXPECT_EQ(FString::Join(Seen, ","), FString(Chain.Later));
-            // Nothing went out for the work once its login or subsystem had ended; identity's own requests
-            // for the login that followed aside.
-            const TArray<FInMemoryHttpTransport::FStartedRequest> Started = Http().GetStartedRequests();
-            for (int32 Index = std::max(StartedBefore, 0); Index < Started.Num(); ++Index)
-            {
-                EXPECT_TRUE(Started[Index].URL.Contains("/api/oauth/")) << *Started[Index].URL;
-            }
-            Subsystem->Shutdown();
-            Subsystem.Reset();
-            Http().Reset();
+            Runs.push_back({&Chain, Ending,
+                            ZorTestCases::TestName(std::string(Chain.Name) + ", " + EndingName(Ending))});
         }
     }
+    return Runs;
 }
+
+class FReentryChainTest : public FReentryTest, public ::testing::WithParamInterface<FChainRun>
+{
+};
+} // namespace
+
+TEST_P(FReentryChainTest, WorkThatGoesOnAfterItsFirstEventStopsOnceAHandlerEndedItsLoginOrSubsystem)
+{
+    const FChainCase& Chain = *GetParam().Chain;
+    const EEnding Ending = GetParam().Ending;
+    CreateSubsystem();
+    FSeen Seen;
+    int32 Fired = 0;
+    int32 StartedBefore = -1;
+    Chain.Arrange(
+        *this,
+        [this, Ending, &Fired, &StartedBefore]
+        {
+            ++Fired;
+            StartedBefore = Http().NumStarted();
+            switch (Ending)
+            {
+            case EEnding::Logout:
+                return LogInAgain("");
+            case EEnding::OtherAccount:
+                return LogInAgain("acct2");
+            case EEnding::SameAccount:
+                return LogInAgain("acct1");
+            case EEnding::Shutdown:
+                Subsystem->Shutdown();
+                return;
+            }
+        },
+        Seen);
+    Chain.Fire(*this);
+    PumpUntil([&Fired] { return Fired > 0; });
+    Tick(3, 1.0f);
+    EXPECT_EQ(Fired, 1);
+    EXPECT_EQ(FString::Join(Seen, ","), FString(Chain.Later));
+    // Nothing went out for the work once its login or subsystem had ended; identity's own requests for the
+    // login that followed aside.
+    const TArray<FInMemoryHttpTransport::FStartedRequest> Started = Http().GetStartedRequests();
+    for (int32 Index = std::max(StartedBefore, 0); Index < Started.Num(); ++Index)
+    {
+        EXPECT_TRUE(Started[Index].URL.Contains("/api/oauth/")) << *Started[Index].URL;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Chains, FReentryChainTest, ::testing::ValuesIn(ChainRuns()),
+                         [](const auto& Info) { return Info.param.Name; });
 
 TEST_F(FZorSubsystemTest, InitAfterShutdownServesAgainAndTheNextShutdownEndsItsCalls)
 {

@@ -151,4 +151,6 @@ TEST(CloudFileList, MergeReplacesByUniqueNameIgnoringCaseElseAppends)
     List.Add(FCloudFileHeader("b", "unique", 2));
     EXPECT_EQ(FZorCloudFileList::FindByDLName(List, "unique"), &List[1]);
     EXPECT_EQ(FZorCloudFileList::FindByDLName(List, "UNIQUE"), &List[0]);
+    // A third spelling finds the first of the two, as a delete of it acts on that header.
+    EXPECT_EQ(FZorCloudFileList::FindByDLName(List, "Unique"), &List[0]);
 }

@@ -324,6 +324,26 @@ bool IsOwner(const FMatchSession& Session, const FToken& Caller)
     return Caller.AccountId.empty() && Caller.ClientId == Session.OwnerClientId;
 }
 
+// A player's token creates only the player's own session: an ownerId naming anything else is refused.
+bool NamesAnotherOwner(const rapidjson::Document& Body, const FToken& Caller)
+{
+    const auto Owner = Body.FindMember("ownerId");
+    if (Caller.AccountId.empty() || Owner == Body.MemberEnd())
+    {
+        return false;
+    }
+    return !Owner->value.IsString() ||
+           (Owner->value.GetStringLength() != 0 && Caller.AccountId != Owner->value.GetString());
+}
+
+// The owner a player's session shows, findPlayer included, is the account that created it.
+void SetOwnerAccount(FMatchSession& Session)
+{
+    auto& Allocator = Session.Body.GetAllocator();
+    Session.Body.RemoveMember("ownerId");
+    Session.Body.AddMember("ownerId", rapidjson::Value(Session.OwnerAccountId.c_str(), Allocator), Allocator);
+}
+
 using FSessionHandler = void (*)(FMatchmakingService&, FMatchSession&, const rapidjson::Document&,
                                  httplib::Response&);
 
@@ -364,6 +384,10 @@ void HandleCreate(FMatchmakingService& Service, const httplib::Request& Req, htt
                    {
                        return SendError(Res, 400, InvalidPayload, "The session must be a JSON object");
                    }
+                   if (NamesAnotherOwner(Body, Caller))
+                   {
+                       return SendError(Res, 403, Forbidden, "A player creates only a session of its own");
+                   }
                    const std::string Id = "mms-" + std::to_string(Service.NextId++);
                    FMatchSession& Session = Service.Sessions[Id];
                    Session.Id = Id;
@@ -372,6 +396,10 @@ void HandleCreate(FMatchmakingService& Service, const httplib::Request& Req, htt
                    Session.ServerAddress = PeerAddress(Req);
                    Session.LastUpdated = Now();
                    KeepFields(Session, Body);
+                   if (!Session.OwnerAccountId.empty())
+                   {
+                       SetOwnerAccount(Session);
+                   }
                    SendSession(Res, Session);
                });
 }
