@@ -311,6 +311,12 @@ bool Decoded(const std::string& In, FReading& Out)
     return bAny;
 }
 
+/**
+ * An echo written with a raw backslash before an escaped character reads whole only after two decodings (the
+ * first pairs the backslashes), and a refusal's JSON body wraps it once more.
+ */
+constexpr int32 MostDecodings = 3;
+
 /** The most characters one unit takes, a surrogate pair written as two JSON escapes; so an echo may begin
  * at most this many characters less one inside a unit that the text before it started. */
 constexpr int32 LongestUnit = 12;
@@ -370,19 +376,19 @@ public:
         }
     }
 
-    /** Searches the text raw, decoded once and decoded twice, each reading only when the last held escapes.
-     */
+    /** Searches the text raw and decoded up to MostDecodings times, each reading only when the last held
+     * escapes. */
     void Find()
     {
         Readings.push_back(RawReading(Text));
-        for (int32 Level = 0; Level < 3 && !Patterns.empty(); ++Level)
+        for (int32 Level = 0; Level <= MostDecodings && !Patterns.empty(); ++Level)
         {
             for (const FPattern& Pattern : Patterns)
             {
                 Search(Level, Pattern);
             }
             FReading Next;
-            if (Level == 2 || !Decoded(Readings.back().Bytes, Next))
+            if (Level == MostDecodings || !Decoded(Readings.back().Bytes, Next))
             {
                 return;
             }
