@@ -1,5 +1,7 @@
 #include "HostileService.h"
 
+#include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <strings.h>
@@ -59,14 +61,51 @@ std::string JsonString(const std::string& Text)
 }
 
 /**
+ * Each value of a form body, decoded, as a service that quotes it back writes it its own way: with only its
+ * blanks encoded, and with each letter after a backslash escaped as JSON may. A value that reads the same
+ * either way is not repeated.
+ */
+std::string QuotedValues(const std::string& Body)
+{
+    std::string Quoted;
+    for (size_t Start = 0; Start < Body.size();)
+    {
+        const size_t End = std::min(Body.find('&', Start), Body.size());
+        const size_t Equals = Body.find('=', Start);
+        const std::string Value =
+            Equals < End ? httplib::detail::decode_url(Body.substr(Equals + 1, End - Equals - 1), true) : "";
+        std::string BlankEncoded;
+        std::string LetterEscaped;
+        for (size_t Index = 0; Index < Value.size(); ++Index)
+        {
+            BlankEncoded += Value[Index] == ' ' ? std::string("%20") : std::string(1, Value[Index]);
+            char Escape[8];
+            std::snprintf(Escape, sizeof(Escape), "\\u%04x", static_cast<unsigned>(Value[Index]));
+            const bool bAfterBackslash = Index > 0 && Value[Index - 1] == '\\';
+            LetterEscaped += bAfterBackslash && std::isalpha(static_cast<unsigned char>(Value[Index]))
+                                 ? std::string(Escape)
+                                 : std::string(1, Value[Index]);
+        }
+        for (const std::string& Form : {BlankEncoded, LetterEscaped})
+        {
+            Quoted += Form != Value ? "\n" + Form : "";
+        }
+        Start = End + 1;
+    }
+    return Quoted;
+}
+
+/**
  * The request in every form a service may echo a secret of it: the whole request raw, then its path and body
- * percent-decoded with '+' as a blank and with '+' kept, then the Basic credentials decoded, each form once.
- * Short, so that a log line cut at its end still holds every form.
+ * percent-decoded with '+' as a blank and with '+' kept, then the Basic credentials decoded, each form once;
+ * the body's values quoted back follow the request line. Short, so that a log line cut at its end still holds
+ * every form.
  */
 std::string EchoOf(const httplib::Request& Req)
 {
     const std::string Target = Req.target.empty() ? Req.path : Req.target;
-    std::string Echo = Req.method + " " + Target + "\n";
+    // The quoted values first: after the body, a value would be masked as part of the one its key names.
+    std::string Echo = Req.method + " " + Target + QuotedValues(Req.body) + "\n";
     for (const auto& [Name, Value] : Req.headers)
     {
         if (!IsOwnHeader(Name))

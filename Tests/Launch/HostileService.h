@@ -42,7 +42,9 @@ public:
     void Override(FOverride Answer);
     /**
      * Refuses matching requests with 400, echoing each whole: method, path with query, every header and the
-     * body, raw, percent-decoded with '+' as a blank and with '+' kept, and the Basic credentials decoded.
+     * body, raw, percent-decoded with '+' as a blank and with '+' kept, the Basic credentials decoded, and
+     * each value of a form body with only its blanks encoded and with each letter after a backslash
+     * JSON-escaped.
      */
     void Echo(std::string Method, std::string PathPattern, std::string BodyHolds = "", int Times = -1);
     /** Replaces From by To in every passed-on reply body. */

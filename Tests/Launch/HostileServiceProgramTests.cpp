@@ -268,10 +268,13 @@ TEST_F(FHostileServiceTest, NoSecretARequestCarriedReachesTheOutputWhenTheServic
         ByPassword,
         ByRefresh,
         ByExchangeCode,
+        ByOddPassword,
     };
     const std::string NewPassword = "new-password-0123456789";
     const std::string FirstPassword = "first-password-0123456789";
     const std::string LinkToken = "linkid:link-token-secret-0123456789";
+    // Its own percent escape, a blank, and a backslash before a letter that starts no JSON escape.
+    const std::string OddPassword = "p%41ss w\\qrd-0123456789";
     const struct
     {
         const char* Method;
@@ -306,6 +309,8 @@ TEST_F(FHostileServiceTest, NoSecretARequestCarriedReachesTheOutputWhenTheServic
          "DELETE /game/api/tavoAccount/"},
         {"POST", "/account/api/public/account/[^/]+/externalAuths", "", -1, ByPassword,
          "POST /account/api/public/account/"},
+        // Quoted back with only its blank encoded, and with a raw backslash before its letter escaped.
+        {"POST", ".*/api/oauth/token", "grant_type=password", 1, ByOddPassword, "grant_type=password"},
     };
     // Each run meets the echoes of its rows from its start on, so a grant echoed once is echoed in its run.
     const auto RunEchoed = [&](ERun Run, const std::string& Script, const std::vector<std::string>& Login)
@@ -344,10 +349,22 @@ TEST_F(FHostileServiceTest, NoSecretARequestCarriedReachesTheOutputWhenTheServic
                   {"LOGIN=x", "PASSWORD=" + RefreshTokens[0], "TYPE=refresh"}),
         RunEchoed(ByExchangeCode, "login\nwait login\nquit\n",
                   {"LOGIN=x", "PASSWORD=" + Codes[0], "TYPE=exchangecode"}),
+        RunEchoed(ByOddPassword, "login\nwait login\nquit\n",
+                  {"LOGIN=demo@example.com", "PASSWORD=" + OddPassword, "TYPE=tavo"}),
     };
 
-    std::vector<std::string> Secrets = {"demo-password", "rival-password", FirstPassword,
-                                        NewPassword,     LinkToken,        "zordemoclientsecret"};
+    std::vector<std::string> Secrets = {"demo-password",
+                                        "rival-password",
+                                        FirstPassword,
+                                        NewPassword,
+                                        LinkToken,
+                                        "zordemoclientsecret",
+                                        OddPassword,
+                                        "p%41ss%20w\\qrd-0123456789",
+                                        "p%41ss w\\\\u0071rd-0123456789",
+                                        "pAss w",
+                                        "qrd-0123456789",
+                                        "0071rd-0123456789"};
     for (const std::string Basic : {"zordemoclient:zordemoclientsecret", "demo@example.com:demo-password",
                                     "rival@example.com:rival-password"})
     {

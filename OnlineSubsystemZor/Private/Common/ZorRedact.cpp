@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <numeric>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -165,14 +165,6 @@ bool MaskValueAt(const FString& Text, int32 Position, FString& Out, int32& OutEn
     return false;
 }
 
-/** One unit of text as a decoding reads it: the characters it takes and the bytes it stands for. */
-struct FUnit
-{
-    int32 Length = 0;
-    char Bytes[4] = {};
-    int32 NumBytes = 0;
-};
-
 int32 HexDigit(char Char)
 {
     if (Char >= '0' && Char <= '9')
@@ -203,238 +195,204 @@ int32 HexAt(std::string_view Text, size_t Position, int32 Count)
     return Value;
 }
 
-FUnit Unit(int32 Length, std::initializer_list<uint32> Bytes)
+/** A form writes a blank as '+' and a path keeps '+' as it is, so the two read alike everywhere. */
+char Folded(char Byte)
 {
-    FUnit Out;
-    Out.Length = Length;
-    for (const uint32 Byte : Bytes)
-    {
-        Out.Bytes[Out.NumBytes++] = static_cast<char>(Byte);
-    }
-    return Out;
+    return Byte == '+' ? ' ' : Byte;
 }
 
-FUnit Utf8Unit(int32 Length, uint32 CodePoint)
+void AppendUtf8(std::string& Out, uint32 CodePoint)
 {
     if (CodePoint < 0x80)
     {
-        return Unit(Length, {CodePoint});
+        Out += static_cast<char>(CodePoint);
+        return;
     }
-    if (CodePoint < 0x800)
+    static constexpr uint8 Leads[] = {0, 0xC0, 0xE0, 0xF0};
+    const int32 Trailing = CodePoint < 0x800 ? 1 : CodePoint < 0x10000 ? 2 : 3;
+    Out += static_cast<char>(Leads[Trailing] | (CodePoint >> (6 * Trailing)));
+    for (int32 Shift = 6 * (Trailing - 1); Shift >= 0; Shift -= 6)
     {
-        return Unit(Length, {0xC0 | (CodePoint >> 6), 0x80 | (CodePoint & 0x3F)});
+        Out += static_cast<char>(0x80 | ((CodePoint >> Shift) & 0x3F));
     }
-    if (CodePoint < 0x10000)
-    {
-        return Unit(Length,
-                    {0xE0 | (CodePoint >> 12), 0x80 | ((CodePoint >> 6) & 0x3F), 0x80 | (CodePoint & 0x3F)});
-    }
-    return Unit(Length, {0xF0 | (CodePoint >> 18), 0x80 | ((CodePoint >> 12) & 0x3F),
-                         0x80 | ((CodePoint >> 6) & 0x3F), 0x80 | (CodePoint & 0x3F)});
 }
 
-/** A JSON "\u" escape at Position, a surrogate pair taken whole; none (Length 0) when there is none. */
-FUnit UnicodeEscapeUnit(std::string_view Text, size_t Position)
+/** A "\u" escape at Position, a surrogate pair taken whole; the characters it takes, 0 when it is none. */
+size_t ReadUnicodeEscape(std::string_view Text, size_t Position, std::string& Out)
 {
     const int32 Code = HexAt(Text, Position + 2, 4);
-    if (Code < 0)
-    {
-        return FUnit();
-    }
     if (Code < 0xD800 || Code > 0xDFFF)
     {
-        return Utf8Unit(6, static_cast<uint32>(Code));
+        if (Code >= 0)
+        {
+            AppendUtf8(Out, static_cast<uint32>(Code));
+        }
+        return Code >= 0 ? 6 : 0;
     }
     const int32 Low = Text.substr(Position + 6, 2) == "\\u" ? HexAt(Text, Position + 8, 4) : -1;
     if (Code > 0xDBFF || Low < 0xDC00 || Low > 0xDFFF)
     {
-        return FUnit();
+        return 0;
     }
-    return Utf8Unit(12, 0x10000 + ((static_cast<uint32>(Code) - 0xD800) << 10) + (Low - 0xDC00));
-}
-
-/** A JSON escape at Position (just at its backslash); none (Length 0) when there is none. */
-FUnit JsonEscapeUnit(std::string_view Text, size_t Position)
-{
-    if (Position + 1 >= Text.size())
-    {
-        return FUnit();
-    }
-    switch (Text[Position + 1])
-    {
-    case '"':
-    case '\\':
-    case '/':
-        return Unit(2, {static_cast<uint8>(Text[Position + 1])});
-    case 'b':
-        return Unit(2, {'\b'});
-    case 'f':
-        return Unit(2, {'\f'});
-    case 'n':
-        return Unit(2, {'\n'});
-    case 'r':
-        return Unit(2, {'\r'});
-    case 't':
-        return Unit(2, {'\t'});
-    case 'u':
-        return UnicodeEscapeUnit(Text, Position);
-    default:
-        return FUnit();
-    }
-}
-
-/** The percent escape, in either hex case, at Position (just at its '%'); else the '%' itself. */
-FUnit PercentUnit(std::string_view Text, size_t Position)
-{
-    const int32 Byte = HexAt(Text, Position + 1, 2);
-    return Byte >= 0 ? Unit(3, {static_cast<uint32>(Byte)}) : Unit(1, {static_cast<uint8>(Text[Position])});
-}
-
-/** The JSON escape at Position (just at its backslash); else the backslash itself. */
-FUnit JsonUnit(std::string_view Text, size_t Position)
-{
-    const FUnit Escape = JsonEscapeUnit(Text, Position);
-    return Escape.Length > 0 ? Escape : Unit(1, {static_cast<uint8>(Text[Position])});
+    AppendUtf8(Out, 0x10000 + ((static_cast<uint32>(Code) - 0xD800) << 10) + (Low - 0xDC00));
+    return 12;
 }
 
 /**
- * Text as one way of writing it reads: its bytes, and where in the original text the unit behind each byte
- * begins. Once percent escapes are read, a blank and '+' read alike: a form writes a blank as '+', a path
- * keeps '+' as it is.
+ * The escape at Position, a percent escape in either hex case or a JSON escape: appends the bytes it stands
+ * for and returns the characters it takes, 0 when none starts there. A backslash before a character that
+ * starts no JSON escape reads as that character, as lenient writers and readers take it; so a secret that
+ * holds one reads as its echo does once the echo escaped the character after it.
+ */
+size_t ReadEscape(std::string_view Text, size_t Position, std::string& Out)
+{
+    if (Text[Position] == '%')
+    {
+        const int32 Byte = HexAt(Text, Position + 1, 2);
+        if (Byte < 0)
+        {
+            return 0;
+        }
+        Out += Folded(static_cast<char>(Byte));
+        return 3;
+    }
+    if (Text[Position] != '\\' || Position + 1 >= Text.size())
+    {
+        return 0;
+    }
+    static constexpr std::string_view Named = "b\bf\fn\nr\rt\t";
+    const char Next = Text[Position + 1];
+    const size_t Found = Named.find(Next);
+    if (Next == 'u')
+    {
+        if (const size_t Taken = ReadUnicodeEscape(Text, Position, Out); Taken > 0)
+        {
+            return Taken;
+        }
+    }
+    Out += Folded(Found != std::string_view::npos && Found % 2 == 0 ? Named[Found + 1] : Next);
+    return 2;
+}
+
+/**
+ * Text as the one decoder reads it: its bytes, '+' read as a blank, and for each byte where in the text read
+ * the unit behind it begins. The text itself is reading 0, read with no escapes.
  */
 struct FReading
 {
     std::string Bytes;
-    std::vector<int32> Begins;
-    bool bBlankIsPlus = false;
+    std::vector<int32> From;
 };
 
 FReading RawReading(std::string_view Text)
 {
     FReading Out;
-    Out.Bytes = Text;
-    Out.Begins.resize(Text.size());
-    std::iota(Out.Begins.begin(), Out.Begins.end(), 0);
+    Out.Bytes.resize(Text.size());
+    std::transform(Text.begin(), Text.end(), Out.Bytes.begin(), [](char Byte) { return Folded(Byte); });
     return Out;
 }
 
-/** A percent escape or a JSON escape, whichever starts at Position: an echo may mix the two. */
-FUnit PercentOrJsonUnit(std::string_view Text, size_t Position)
+/** In read once more; false when no escape stands in it, so the reading would be the same. */
+bool Decoded(const std::string& In, FReading& Out)
 {
-    return Text[Position] == '%' ? PercentUnit(Text, Position) : JsonUnit(Text, Position);
+    Out.Bytes.reserve(In.size());
+    Out.From.reserve(In.size());
+    bool bAny = false;
+    for (size_t Position = 0; Position < In.size();)
+    {
+        const size_t Begin = Out.Bytes.size();
+        const bool bEscape = In[Position] == '%' || In[Position] == '\\';
+        const size_t Taken = bEscape ? ReadEscape(In, Position, Out.Bytes) : 0;
+        Out.Bytes.resize(Taken > 0 ? Out.Bytes.size() : Begin + 1, Folded(In[Position]));
+        Out.From.resize(Out.Bytes.size(), static_cast<int32>(Position));
+        bAny = bAny || Taken > 0;
+        Position += std::max<size_t>(Taken, 1);
+    }
+    return bAny;
 }
 
 /**
- * In read once more, unit by unit, each byte keeping the original beginning of the unit it came from. Only
- * the characters of Escapes start a unit of more than one character, and no unit stands for more bytes than
- * it takes.
+ * An echo written with a raw backslash before an escaped character reads whole only after two decodings (the
+ * first pairs the backslashes), and a refusal's JSON body wraps it once more.
  */
-template <typename UnitFunction>
-FReading Decoded(const FReading& In, std::string_view Escapes, UnitFunction UnitAt)
-{
-    FReading Out;
-    Out.bBlankIsPlus = In.bBlankIsPlus || Escapes.find('%') != std::string_view::npos;
-    Out.Bytes.resize(In.Bytes.size());
-    Out.Begins.resize(In.Bytes.size());
-    size_t Size = 0;
-    const auto Put = [&Out, &Size](char Byte, int32 Begin)
-    {
-        Out.Bytes[Size] = Out.bBlankIsPlus && Byte == '+' ? ' ' : Byte;
-        Out.Begins[Size++] = Begin;
-    };
-    for (size_t Position = 0; Position < In.Bytes.size();)
-    {
-        if (Escapes.find(In.Bytes[Position]) == std::string_view::npos)
-        {
-            Put(In.Bytes[Position], In.Begins[Position]);
-            ++Position;
-            continue;
-        }
-        const FUnit Read = UnitAt(In.Bytes, Position);
-        for (int32 Index = 0; Index < Read.NumBytes; ++Index)
-        {
-            Put(Read.Bytes[Index], In.Begins[Position]);
-        }
-        Position += Read.Length;
-    }
-    Out.Bytes.resize(Size);
-    Out.Begins.resize(Size);
-    return Out;
-}
+constexpr int32 MostDecodings = 3;
 
-/** Where the unit behind byte Last ends in the original text: where the next unit begins. A unit stands for
- * at most four bytes. */
-int32 OriginalEnd(const FReading& Reading, size_t Last, int32 TextLength)
-{
-    for (size_t Next = Last + 1; Next < Reading.Begins.size() && Next <= Last + 4; ++Next)
-    {
-        if (Reading.Begins[Next] != Reading.Begins[Last])
-        {
-            return Reading.Begins[Next];
-        }
-    }
-    return TextLength;
-}
-
-/** The most characters one unit takes: a surrogate pair written as two JSON escapes. */
-constexpr size_t LongestUnit = 12;
+/** The most characters one unit takes, a surrogate pair written as two JSON escapes; so an echo may begin
+ * at most this many characters less one inside a unit that the text before it started. */
+constexpr int32 LongestUnit = 12;
 
 /**
- * Calls Found(Start, Length) wherever the last Length bytes of Pattern stand whole at Start in Text, for all
- * of Pattern and for each of its tails less than LongestUnit bytes shorter. The Knuth-Morris-Pratt search run
- * backwards: its work is linear in the text whatever the pattern repeats.
+ * One form of a secret, searched backwards with Knuth-Morris-Pratt, so that at each place the search knows
+ * the longest end of the form that stands there. Tails[Length] has bit Skipped set when the form less its
+ * first Skipped bytes stands wherever its last Length bytes do, for Skipped below LongestUnit: one look tells
+ * every tail that may follow a unit, however the form repeats itself.
  */
-template <typename FoundFunction>
-void FindTails(std::string_view Text, std::string_view Pattern, FoundFunction Found)
+struct FPattern
 {
-    const std::string Reversed(Pattern.rbegin(), Pattern.rend());
-    const size_t Size = Reversed.size();
-    std::vector<size_t> Border(Size, 0);
-    for (size_t Index = 1, Length = 0; Index < Size; ++Index)
+    FPattern(std::string InForm, int32 InSecret) : Form(std::move(InForm)), Secret(InSecret)
     {
-        while (Length > 0 && Reversed[Index] != Reversed[Length])
+        const std::string Reversed(Form.rbegin(), Form.rend());
+        const int32 Size = static_cast<int32>(Form.size());
+        Border.assign(Size, 0);
+        for (int32 Index = 1, Length = 0; Index < Size; ++Index)
         {
-            Length = Border[Length - 1];
+            while (Length > 0 && Reversed[Index] != Reversed[Length])
+            {
+                Length = Border[Length - 1];
+            }
+            Length += Reversed[Index] == Reversed[Length] ? 1 : 0;
+            Border[Index] = Length;
         }
-        Length += Reversed[Index] == Reversed[Length] ? 1 : 0;
-        Border[Index] = Length;
-    }
-    size_t Matched = 0;
-    for (size_t Position = Text.size(); Position-- > 0;)
-    {
-        while (Matched > 0 && (Matched == Size || Text[Position] != Reversed[Matched]))
+        Tails.assign(Size + 1, 0);
+        for (int32 Length = 1; Length <= Size; ++Length)
         {
-            Matched = Border[Matched - 1];
-        }
-        Matched += Text[Position] == Reversed[Matched] ? 1 : 0;
-        for (size_t Length = Matched; Length > 0 && Length + LongestUnit > Size; Length = Border[Length - 1])
-        {
-            Found(Position, Length);
+            const int32 Skipped = Size - Length;
+            Tails[Length] = (Skipped < LongestUnit ? 1u << Skipped : 0u) | Tails[Border[Length - 1]];
         }
     }
-}
+
+    char Back(int32 Matched) const { return Form[Form.size() - 1 - Matched]; }
+
+    std::string Form;
+    int32 Secret;
+    std::vector<int32> Border;
+    std::vector<uint16> Tails;
+};
 
 /** The echoes found in a text: at each position, the furthest end of one beginning there and its secret. */
 class FEchoes
 {
 public:
-    FEchoes(std::string_view InText, const TArray<FString>& InSecrets) : Text(InText), Secrets(InSecrets) {}
-
-    void FindIn(const FReading& Reading)
+    FEchoes(std::string_view InText, const TArray<FString>& InSecrets) : Text(InText), Secrets(InSecrets)
     {
         for (int32 Index = 0; Index < Secrets.Num(); ++Index)
         {
-            std::string Pattern = Secrets[Index].ToStdString();
-            if (Reading.bBlankIsPlus)
+            FReading Read;
+            AddPattern(RawReading(Secrets[Index].View()).Bytes, Index);
+            if (Decoded(Secrets[Index].ToStdString(), Read))
             {
-                std::replace(Pattern.begin(), Pattern.end(), '+', ' ');
+                AddPattern(Read.Bytes, Index);
             }
-            if (Pattern.empty())
+        }
+    }
+
+    /** Searches the text raw and decoded up to MostDecodings times, each reading only when the last held
+     * escapes. */
+    void Find()
+    {
+        Readings.push_back(RawReading(Text));
+        for (int32 Level = 0; Level <= MostDecodings && !Patterns.empty(); ++Level)
+        {
+            for (const FPattern& Pattern : Patterns)
             {
-                continue;
+                Search(Level, Pattern);
             }
-            FindTails(Reading.Bytes, Pattern,
-                      [&](size_t Start, size_t Length) { FoundTail(Reading, Start, Length, Index); });
+            FReading Next;
+            if (Level == MostDecodings || !Decoded(Readings.back().Bytes, Next))
+            {
+                return;
+            }
+            Readings.push_back(std::move(Next));
         }
     }
 
@@ -471,29 +429,91 @@ private:
         int32 Secret = -1;
     };
 
-    /**
-     * Length bytes that end secret Secret stand at Start in Reading. All of it is an echo; a tail is one when
-     * the unit just before ends with the secret's first characters, raw: an echo may begin inside a unit that
-     * the text before it started ("%" then "4fe..." read as "%4f" and "e...").
-     */
-    void FoundTail(const FReading& Reading, size_t Start, size_t Length, int32 Secret)
+    void AddPattern(std::string Form, int32 Secret)
     {
-        const int32 Begin = Reading.Begins[Start];
-        const int32 End = OriginalEnd(Reading, Start + Length - 1, static_cast<int32>(Text.size()));
-        const int32 Skipped = static_cast<int32>(Secrets[Secret].Len() - Length);
-        if (Skipped == 0)
-        {
-            Add(Begin, End, Secret);
-            return;
-        }
-        if (Start == 0 || Begin - Reading.Begins[Start - 1] <= Skipped)
+        if (Form.empty())
         {
             return;
         }
-        if (Text.substr(Begin - Skipped, Skipped) == Secrets[Secret].View().substr(0, Skipped))
+        for (const FPattern& Pattern : Patterns)
         {
-            Add(Begin - Skipped, End, Secret);
+            if (Pattern.Secret == Secret && Pattern.Form == Form)
+            {
+                return;
+            }
         }
+        Patterns.emplace_back(std::move(Form), Secret);
+    }
+
+    void Search(int32 Level, const FPattern& Pattern)
+    {
+        const std::string& Bytes = Readings[Level].Bytes;
+        const int32 Size = static_cast<int32>(Pattern.Form.size());
+        int32 Matched = 0;
+        for (size_t Position = Bytes.size(); Position-- > 0;)
+        {
+            const char Byte = Bytes[Position];
+            while (Matched > 0 && (Matched == Size || Byte != Pattern.Back(Matched)))
+            {
+                Matched = Pattern.Border[Matched - 1];
+            }
+            Matched += Byte == Pattern.Back(Matched) ? 1 : 0;
+            if (Matched == Size)
+            {
+                Add(Begin(Level, Position), End(Level, Position + Size), Pattern.Secret);
+            }
+            if (Level > 0 && Position > 0 && Pattern.Tails[Matched] > 1)
+            {
+                FoundTails(Level, Position, Pattern, Pattern.Tails[Matched]);
+            }
+        }
+    }
+
+    /**
+     * The form less its first bytes stands at Position, for each Skipped bit of Tails. It is an echo when the
+     * unit just before, read a level up, ends with those first bytes raw: an echo may begin inside a unit
+     * that the text before it started ("%" then "4fe..." read as "%4f" and "e...").
+     */
+    void FoundTails(int32 Level, size_t Position, const FPattern& Pattern, uint32 Tails)
+    {
+        const std::vector<int32>& From = Readings[Level].From;
+        const std::string& Above = Readings[Level - 1].Bytes;
+        const int32 UnitEnd = From[Position];
+        const int32 UnitLength = UnitEnd - From[Position - 1];
+        for (int32 Skipped = 1; Skipped < UnitLength; ++Skipped)
+        {
+            if ((Tails >> Skipped & 1) != 0 &&
+                Above.compare(UnitEnd - Skipped, Skipped, Pattern.Form, 0, Skipped) == 0)
+            {
+                Add(Begin(Level - 1, UnitEnd - Skipped), End(Level, Position + Pattern.Form.size() - Skipped),
+                    Pattern.Secret);
+            }
+        }
+    }
+
+    /** Where in the text the unit behind byte Position of reading Level begins. */
+    int32 Begin(int32 Level, size_t Position) const
+    {
+        return Level == 0 ? static_cast<int32>(Position) : Begin(Level - 1, Readings[Level].From[Position]);
+    }
+
+    /** Where in the text the units behind the bytes of reading Level before Position end. */
+    int32 End(int32 Level, size_t Position) const
+    {
+        const FReading& Reading = Readings[Level];
+        if (Level == 0 || Position == 0)
+        {
+            return static_cast<int32>(Position);
+        }
+        const int32 Last = Reading.From[Position - 1];
+        for (size_t Next = Position; Next < Reading.From.size(); ++Next)
+        {
+            if (Reading.From[Next] != Last)
+            {
+                return End(Level - 1, Reading.From[Next]);
+            }
+        }
+        return static_cast<int32>(Text.size());
     }
 
     void Add(int32 Begin, int32 End, int32 Secret)
@@ -508,6 +528,8 @@ private:
 
     std::string_view Text;
     const TArray<FString>& Secrets;
+    std::vector<FPattern> Patterns;
+    std::vector<FReading> Readings;
     std::vector<FEcho> Ends;
 };
 } // namespace
@@ -525,32 +547,10 @@ FString ZorRedact::Secret(const FString& Value)
 
 FString ZorRedact::Text(const FString& Text, const TArray<FString>& Secrets)
 {
-    // Each way a wire or a service may write an echo is read once, alone, wrapped in the other (a
-    // percent-encoded URL inside a JSON error text) and mixed with it character by character, and searched
-    // for every secret. A text without one way's escape characters reads the same in it, so that way is
-    // skipped.
-    const std::string_view View = Text.View();
-    FEchoes Echoes(View, Secrets);
-    const FReading Raw = RawReading(View);
-    Echoes.FindIn(Raw);
-    const bool bPercent = View.find_first_of("%+") != std::string_view::npos;
-    const bool bJson = View.find('\\') != std::string_view::npos;
-    if (bPercent)
-    {
-        const FReading Percent = Decoded(Raw, "%", PercentUnit);
-        Echoes.FindIn(Percent);
-        Echoes.FindIn(Decoded(Percent, "\\", JsonUnit));
-    }
-    if (bJson)
-    {
-        const FReading Json = Decoded(Raw, "\\", JsonUnit);
-        Echoes.FindIn(Json);
-        Echoes.FindIn(Decoded(Json, "%", PercentUnit));
-    }
-    if (bPercent && bJson)
-    {
-        Echoes.FindIn(Decoded(Raw, "%\\", PercentOrJsonUnit));
-    }
+    // The text and each secret are read alike by one decoder, so an echo is found however it mixes escaped
+    // and raw characters: each reading of the text is searched for each secret raw and decoded.
+    FEchoes Echoes(Text.View(), Secrets);
+    Echoes.Find();
     return Echoes.Masked();
 }
 

@@ -106,6 +106,7 @@ struct FEncodedEchoCase
     FString Echo;
     TArray<FString> Secrets = {"other", OddSecret};
     FString Masked = "p&ss<redacted>";
+    FString After = " after";
 };
 
 const FEncodedEchoCase EncodedEchoCases[] = {
@@ -133,6 +134,26 @@ const FEncodedEchoCase EncodedEchoCases[] = {
      "old-pw-0001-then-new",
      {"old-pw-0001", "old-pw-0001-then-new"},
      "old-<redacted>"},
+    // A secret's own '%', '+' or backslash left raw beside an escaped character: both sides read alike.
+    {"PercentLookalikeRawBlankAsPlus", "p%41ss+word-0001", {"p%41ss word-0001"}, "p%41<redacted>"},
+    {"PercentLookalikeRawBlankEscaped", "p%41ss%20word-0001", {"p%41ss word-0001"}, "p%41<redacted>"},
+    {"JsonLookalikeRawQuoteEscaped", "a\\nb\\\"c-secret-01", {"a\\nb\"c-secret-01"}, "a\\nb<redacted>"},
+    {"RawBackslashBeforeAnEscapedLetter",
+     "pass\\\\u0077ord-is-long-1",
+     {"pass\\word-is-long-1"},
+     "pass<redacted>"},
+    {"StrayBackslashBeforeAnEscapedFirstCharacter",
+     "\\\\u0041f-secret-0001",
+     {"Af-secret-0001"},
+     "<redacted>"},
+    {"LastCharacterEscapedAtTheEnd", "end-pw-000%31", {"end-pw-0001"}, "<redacted>", ""},
+    // A search that forgets what it matched on a mismatch misses the echo after the secret's own repeat.
+    {"SelfOverlappingSecretThenItsOwnTail", "aaaabaaabaa", {"aaaabaa"}, "<redacted>abaa"},
+    {"ChainOfThreeOverlappingSecrets",
+     "0123456789ABCDEFGHIJ",
+     {"0123456789", "789ABCDEF", "EFGHIJ"},
+     "<redacted>"},
+    {"TwoEchoesBackToBack", "one-pw-0001two-pw-0002", {"one-pw-0001", "two-pw-0002"}, "<redacted><redacted>"},
 };
 
 class FZorRedactEchoTest : public ::testing::TestWithParam<FEncodedEchoCase>
@@ -143,8 +164,8 @@ class FZorRedactEchoTest : public ::testing::TestWithParam<FEncodedEchoCase>
 TEST_P(FZorRedactEchoTest, AMarkedSecretIsMaskedInEveryFormAnEchoWritesIt)
 {
     const FEncodedEchoCase& Case = GetParam();
-    EXPECT_EQ(ZorRedact::Text("before " + Case.Echo + " after", Case.Secrets),
-              "before " + Case.Masked + " after");
+    EXPECT_EQ(ZorRedact::Text("before " + Case.Echo + Case.After, Case.Secrets),
+              "before " + Case.Masked + Case.After);
 }
 
 INSTANTIATE_TEST_SUITE_P(Forms, FZorRedactEchoTest, ::testing::ValuesIn(EncodedEchoCases),
