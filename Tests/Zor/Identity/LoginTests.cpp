@@ -140,14 +140,24 @@ TEST_F(FLoginTest, FailedAccountInfoFailsTheLoginAndLeavesNobodyLoggedIn)
         {200, "<html>", "text/html", "Invalid response payload=<html>"},
         {500, R"({"errorMessage":"down"})", "application/json", "down"},
     };
+    Identity().AddOnVerifyAuthCompleteDelegate(FOnVerifyAuthCompleteDelegate::CreateLambda(
+        [this](bool bOk, const FAuthTokenZor&, const FAuthTokenVerifyZor&, const FString&)
+        { Events.Add(FString::Printf("verify:%d", bOk)); }));
     for (const FInfoCase& Case : Cases)
     {
         Events.Empty();
         Http().Reset();
         ASSERT_TRUE(Identity().Login(0, FOnlineAccountCredentials("tavo", "u", "p")));
         Answer("/api/oauth/token", 200, TokenReply("acct1", 3600));
+        Tick(1, 61.0f); // the granted token's first check falls due
+        const FHttpRequestPtr Check = FindPending("/api/oauth/verify");
+        ASSERT_TRUE(Check) << "the granted token's first check";
         Answer("/api/public/account/", Case.Code, Case.Body, Case.ContentType);
-        EXPECT_TRUE(Events_().Equals("login:0:" + Case.Error)) << *Events_(); // no LoggedIn status
+        // The failed login ended: the check it started reports no success after it.
+        Http().Respond(Check, 200, R"({"account_id":"acct1","expires_in":3600})");
+        Tick();
+        EXPECT_TRUE(Events_().Equals("login:0:" + Case.Error + ",verify:0"))
+            << *Events_(); // no LoggedIn status
         EXPECT_EQ(Identity().GetLoginStatus(0), ELoginStatus::NotLoggedIn);
         EXPECT_FALSE(Identity().GetUserAccount(FUniqueNetIdString("acct1")).IsValid());
         EXPECT_TRUE(FindPending("/sessions/kill/access-1")) << "the granted session is ended";
@@ -398,6 +408,29 @@ TEST_F(FLoginTest, ReadyTokenWhoseCheckGetsNoAnswerIsCheckedAgainNotRefreshed)
     EXPECT_FALSE(FindPending("/api/oauth/token"));
 }
 
+TEST_F(FLoginTest, ChecksOfATokenNoLocalUserHoldsStillReportAndStoreNothing)
+{
+    Identity().AddOnVerifyAuthCompleteDelegate(FOnVerifyAuthCompleteDelegate::CreateLambda(
+        [this](bool bOk, const FAuthTokenZor& Copy, const FAuthTokenVerifyZor&, const FString&)
+        { Events.Add(FString::Printf("verify:%d:%s", bOk, *Copy.account_id)); }));
+    Identity().AddOnRefreshAuthCompleteDelegate(FOnRefreshAuthCompleteDelegate::CreateLambda(
+        [this](bool bOk, const FAuthTokenZor& Old, const FAuthTokenZor&, const FString&)
+        { Events.Add(FString::Printf("refresh:%d:%s", bOk, *Old.account_id)); }));
+    FAuthTokenZor Player;
+    Player.access_token = "player-access";
+    Player.refresh_token = "player-refresh";
+    Player.account_id = "player9";
+    Player.client_id = "testclient";
+    Player.bIsUserToken = 1;
+    Player.expires_in = 3600.0;
+    ASSERT_TRUE(Identity().VerifyAuth(Player));
+    Answer("/api/oauth/verify", 200, R"({"account_id":"player9","expires_in":3600})");
+    ASSERT_TRUE(Identity().RefreshAuth(Player));
+    Answer("/api/oauth/token", 200, TokenReply("player9", 3600, "player-access-2"));
+    EXPECT_TRUE(Events_().Equals("verify:1:player9,refresh:1:player9")) << *Events_();
+    EXPECT_FALSE(Identity().GetUserAccountZor(FUniqueNetIdString("player9")));
+}
+
 TEST_F(FLoginTest, AutoLoginForAnotherLocalUserCannotCreateTheAccount)
 {
     SetCommandLine("LOGIN=acct9 AUTH=ready-token");
@@ -631,6 +664,11 @@ TEST_P(FEndedLoginTest, ReplyForAnEndedLoginLeavesTheNextLoginAsItWas)
     // Its caller hears once that it failed; the auth-session calls have no caller and end in a log line.
     const char* const Heard[] = {"", "", "", "verify:0", "refresh:0", "code:0", "", ""};
     EXPECT_TRUE(Events_().Equals(Heard[static_cast<int32>(Request)])) << *Events_();
+    if (Request == ELateRequest::Purchase && Answer == ELateAnswer::Success)
+    {
+        EXPECT_TRUE(FindPending("/sessions/kill/late-purchase"))
+            << "the session the late grant opened is ended";
+    }
     const bool bDropped = Request != ELateRequest::KillSessions && Request != ELateRequest::QuerySessions;
     EXPECT_EQ(Log.Contains(ELogVerbosity::Verbose, "reply dropped: the login it was sent for has ended"),
               bDropped);
