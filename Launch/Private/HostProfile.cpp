@@ -1,3 +1,5 @@
+#include <cstdio>
+
 #include "Core/Parse.h"
 #include "HostWords.h"
 #include "Launch/ZorHost.h"
@@ -73,6 +75,39 @@ bool SendCommand(FZorHost& Host, const TCHAR* Args)
     return Profile && Profile->SendCommand(Name, Params);
 }
 
+/** Fails the run unless the profile as last read holds what the line says, and prints it when it does. */
+bool ExpectHeld(FZorHost& Host, const TCHAR* Args)
+{
+    FString Kind;
+    FString Name;
+    FString Wanted;
+    if (!FParse::Token(Args, Kind, false) || (Kind != "item" && Kind != "stat") ||
+        !FParse::Token(Args, Name, false) || !FParse::Token(Args, Wanted, false))
+    {
+        UE_LOG(LogHost, Warning,
+               "usage: profile expect item TEMPLATE QUANTITY | profile expect stat NAME VALUE");
+        return false;
+    }
+    const UZorHostProfile* Profile = Host.GetWordState<FProfileWordState>().Profile;
+    if (!Profile)
+    {
+        UE_LOG(LogHost, Error, "profile expect: no profile has been read (profile query first)");
+        return false;
+    }
+    const FString Value = Profile->Held(Kind, Name);
+    const FString Shown = Kind == "item" ? Name + " x " + Value : Name + " = " + Value;
+    if (!Value.Equals(Wanted, ESearchCase::CaseSensitive))
+    {
+        UE_LOG(LogHost, Error, "profile expect %s %s %s: the profile holds %s", *Kind, *Name, *Wanted,
+               *Shown);
+        return false;
+    }
+    UE_LOG(LogHost, Display, "profile expect %s: passed, %s", *Kind, *Shown);
+    std::printf("passed: profile %s %s\n", *Kind, *FLog::Escape(Shown));
+    std::fflush(stdout);
+    return true;
+}
+
 bool ProfileWord(FZorHost& Host, const TCHAR* Args)
 {
     if (FParse::Command(&Args, "query"))
@@ -85,13 +120,21 @@ bool ProfileWord(FZorHost& Host, const TCHAR* Args)
     {
         return SendCommand(Host, Args);
     }
-    UE_LOG(LogHost, Warning, "usage: profile query | profile command NAME JSON");
+    if (FParse::Command(&Args, "expect"))
+    {
+        return ExpectHeld(Host, Args);
+    }
+    UE_LOG(LogHost, Warning,
+           "usage: profile query | profile command NAME JSON | profile expect item|stat NAME VALUE");
     return false;
 }
 
 const FHostWord Words[] = {
-    {"profile", "profile query | command NAME {JSON}",
-     "asks for local user 0's profile, or sends it a command with the object's members", &ProfileWord},
+    {"profile",
+     "profile query | command NAME {JSON} | expect item TEMPLATE QUANTITY | expect stat NAME VALUE",
+     "asks for local user 0's profile, sends it a command with the object's members, or fails the run unless "
+     "the profile as last read holds that quantity of a template's items or that stat value",
+     &ProfileWord},
 };
 const FHostOperation Operations[] = {
     {"profile QueryProfile"},

@@ -15,6 +15,7 @@
 #include "Core/PlatformTime.h"
 #include "Core/Ticker.h"
 #include "HostFailures.h"
+#include "HostHttpWatch.h"
 #include "HostSecrets.h"
 #include "HostTerminal.h"
 #include "HostWords.h"
@@ -139,6 +140,8 @@ bool FZorHost::StartEngine()
         SetHostNetMode(ENetMode::DedicatedServer);
     }
     ApplyDomain();
+    HttpWatch = MakeShared<FHostHttpWatch>(FHttpModule::Get().GetTransport());
+    FHttpModule::Get().SetTransport(HttpWatch);
     if (!LoadModule())
     {
         return false;
@@ -298,7 +301,7 @@ void FZorHost::WaitFor(double Seconds)
 
 void FZorHost::WaitForOperation(const FString& Operation, double Seconds)
 {
-    if (Failures->IsAwaiting(Operation))
+    if (Failures->IsAwaiting(Operation) || IsStillEnding(Operation))
     {
         AwaitedOperation = Operation;
         WaitFor(Seconds);
@@ -307,7 +310,8 @@ void FZorHost::WaitForOperation(const FString& Operation, double Seconds)
 
 bool FZorHost::IsWaitOver()
 {
-    if (!AwaitedOperation.IsEmpty() && !Failures->IsAwaiting(AwaitedOperation))
+    if (!AwaitedOperation.IsEmpty() && !Failures->IsAwaiting(AwaitedOperation) &&
+        !IsStillEnding(AwaitedOperation))
     {
         AwaitedOperation.Empty();
         WaitUntil = 0.0;
@@ -324,6 +328,13 @@ bool FZorHost::IsWaitOver()
         AwaitedOperation.Empty();
     }
     return true;
+}
+
+bool FZorHost::IsStillEnding(const FString& Operation)
+{
+    const TSharedPtr<FOnlineIdentityZor> Pinned = GetIdentity();
+    return Operation.Equals("logout") && Pinned && HttpWatch &&
+           HttpWatch->IsInFlight(Pinned->GetKillSessionsUrl());
 }
 
 void FZorHost::RunFrames()
@@ -424,7 +435,8 @@ void FZorHost::Quit()
     FModuleManager::Get().UnloadModule(OnlineSubsystemZorModuleName);
     FModuleManager::Get().UnloadAllModules();
     FServiceConfigZor::GetZorConfigurationDelegate().Unbind();
-    // Transfers still running (logout's session kills are not awaited) are cancelled, not left to the exit.
+    // Transfers still running (a logout's session kills, unless wait logout held them) are cancelled, not
+    // left to the exit.
     FHttpModule::Get().Shutdown();
     Failures->EndQuit();
     UE_LOG(LogHost, Display, "Bye");

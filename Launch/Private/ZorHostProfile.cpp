@@ -83,6 +83,22 @@ bool UZorHostProfile::SendCommand(const FString& Name, const TSharedPtr<FJsonObj
     return CallRemoteFunction(Name, Context, FConsoleCommandParams(Params));
 }
 
+FString UZorHostProfile::Held(const FString& Kind, const FString& Name) const
+{
+    if (Kind == "stat")
+    {
+        const TSharedPtr<FJsonValue>* Stat = GetAllStats().Find(Name);
+        return Stat ? (*Stat)->AsString() : FString("none");
+    }
+    int64 Quantity = 0;
+    for (const auto& Item : GetAllItems())
+    {
+        Quantity +=
+            Item.Value->TemplateId.Equals(Name, ESearchCase::CaseSensitive) ? Item.Value->Quantity : 0;
+    }
+    return FString::Printf("%lld", static_cast<long long>(Quantity));
+}
+
 void UZorHostProfile::LogResult(const FZorQueryResult& Result, FString Command) const
 {
     UE_LOG(LogHost, Display, "Profile %s bSucceeded=%d HttpResponseCode=%d ErrorCode=%s ErrorText=%s",

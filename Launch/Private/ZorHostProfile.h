@@ -19,6 +19,10 @@ public:
     /** Sends the command Name under the client context with the members of Params as its body. */
     bool SendCommand(const FString& Name, const TSharedPtr<FJsonObject>& Params);
 
+    /** What the profile as last read holds: for Kind "item" the summed quantity of template Name's items, for
+     * "stat" stat Name's value ("none" when there is none). */
+    FString Held(const FString& Kind, const FString& Name) const;
+
     /** Told the command's name and whether it succeeded, after each outcome is logged. */
     TFunction<void(const FString& Command, bool bSucceeded)> OnResult;
 

@@ -1,4 +1,5 @@
 #include "BackendTestFixture.h"
+#include "CaseNamePrinter.h"
 
 #include <algorithm>
 #include <map>
@@ -19,6 +20,8 @@ std::string SessionBody(const std::string& Owner, const std::string& BuildId, co
            R"(},"serverPort":7777,"openPublicPlayers":3,)"
            R"("openPrivatePlayers":0,"publicPlayers":[],"privatePlayers":[]})";
 }
+
+using ZorTestCases::PrintTo;
 
 class MatchmakingServiceTest : public BackendTest
 {
@@ -170,73 +173,130 @@ TEST_F(MatchmakingServiceTest, PlayersChangeTheCountsAndFindThePlayer)
     EXPECT_EQ(Result->body, "[]");
 }
 
-// Each route that changes or ends a session, from each kind of caller, on a player's session and on a
-// dedicated server's: only the owner's tokens (a later one too) reach it; anyone else gets 403 and the
-// session stays as it was, to its last-updated time.
-TEST_F(MatchmakingServiceTest, OnlyTheOwnerChangesOrEndsASession)
+namespace
 {
-    const std::map<std::string, std::string> Tokens = {
-        {"player", Token},
-        {"player again", GrantAccessToken(DemoLogin)},
-        {"other player", GrantAccessToken(RivalLogin)},
-        {"public client", GrantAccessToken("grant_type=client_credentials", GameClient)},
-        {"server", GrantAccessToken("grant_type=client_credentials", ServerClient)},
-        {"server again", GrantAccessToken("grant_type=client_credentials", ServerClient)},
-        {"player through the server's client", GrantAccessToken(DemoLogin, ServerClient)},
-    };
-    struct FRoute
-    {
-        std::string Verb;
-        std::string Suffix;
-        std::string Body; // "BUILD" stands for the session's own build, so that it is still found
-        int OwnerStatus;
-        // ownerId and public players after the owner's call, OWNER standing for the creator's; "gone" when
-        // ended
-        std::string OwnerState;
-    };
-    const std::vector<FRoute> Routes = {
-        {"PUT", "", SessionBody("caller", "BUILD", ""), 200, "caller:p1"},
-        {"POST", "/players", R"({"publicPlayers":["p2"],"privatePlayers":[]})", 200, "OWNER:p1,p2"},
-        {"DELETE", "/players", R"(["p1"])", 200, "OWNER:"},
-        {"DELETE", "", "", 204, "gone"},
+struct FOwnerRoute
+{
+    const char* Name;
+    std::string Verb;
+    std::string Suffix;
+    std::string Body; // "BUILD" stands for the session's own build, so that it is still found
+    int OwnerStatus;
+    // ownerId and public players after the owner's call, OWNER standing for the creator's; "gone" when ended
+    std::string OwnerState;
+};
+
+// A caller's token of each kind; a second one of the same kind is a later grant.
+const char* const Callers[] = {"player",
+                               "player again",
+                               "other player",
+                               "public client",
+                               "server",
+                               "server again",
+                               "player through the server's client"};
+
+/** A session's creator, a route that changes or ends it, and who calls it. */
+struct FOwnerRun
+{
+    std::string Creator;
+    FOwnerRoute Route;
+    std::string Caller;
+    bool bOwner;
+    std::string Name;
+};
+
+std::vector<FOwnerRun> OwnerRuns()
+{
+    const FOwnerRoute Routes[] = {
+        {"PUT", "PUT", "", SessionBody("caller", "BUILD", ""), 200, "caller:p1"},
+        {"POST players", "POST", "/players", R"({"publicPlayers":["p2"],"privatePlayers":[]})", 200,
+         "OWNER:p1,p2"},
+        {"DELETE players", "DELETE", "/players", R"(["p1"])", 200, "OWNER:"},
+        {"DELETE", "DELETE", "", "", 204, "gone"},
     };
     const std::map<std::string, std::vector<std::string>> OwnersOf = {
         {"player", {"player", "player again", "player through the server's client"}},
         {"server", {"server", "server again"}},
     };
-    int BuildId = 100;
+    std::vector<FOwnerRun> Runs;
     for (const auto& [Creator, Owners] : OwnersOf)
     {
-        for (const FRoute& Route : Routes)
+        for (const FOwnerRoute& Route : Routes)
         {
-            for (const auto& [Caller, CallerToken] : Tokens)
+            for (const std::string Caller : Callers)
             {
-                SCOPED_TRACE(Creator + "'s session, " + Route.Verb + Route.Suffix + " by " + Caller);
-                const std::string Build = std::to_string(++BuildId);
-                Token = Tokens.at(Creator);
-                const std::string Owner = Creator == "player" ? DemoAccountId : "host";
-                const std::string Id = Create(SessionBody(Owner, Build, ""));
-                const httplib::Result Seated = Send("POST", SessionPath + "/" + Id + "/players",
-                                                    R"({"publicPlayers":["p1"],"privatePlayers":[]})");
-                ASSERT_TRUE(Seated && Seated->status == 200);
-                const std::string Before = FoundBody(Build);
-                const httplib::Result Result =
-                    SendBody(Route.Verb, SessionPath + "/" + Id + Route.Suffix, "bearer " + CallerToken,
-                             std::regex_replace(Route.Body, std::regex("BUILD"), Build));
-                ASSERT_TRUE(Result);
-                if (std::find(Owners.begin(), Owners.end(), Caller) == Owners.end())
-                {
-                    ExpectError(Result, 403, "errors.zor.matchmaking.forbidden");
-                    EXPECT_EQ(FoundBody(Build), Before);
-                    continue;
-                }
-                EXPECT_EQ(Result->status, Route.OwnerStatus) << Result->body;
-                EXPECT_EQ(FoundState(Build),
-                          std::regex_replace(Route.OwnerState, std::regex("OWNER"), Owner));
+                const bool bOwner = std::find(Owners.begin(), Owners.end(), Caller) != Owners.end();
+                const std::string Name = Creator + "'s session, " + Route.Name + " by " + Caller;
+                Runs.push_back({Creator, Route, Caller, bOwner, ZorTestCases::TestName(Name)});
             }
         }
     }
+    return Runs;
 }
+
+class MatchmakingOwnerTest : public MatchmakingServiceTest, public ::testing::WithParamInterface<FOwnerRun>
+{
+protected:
+    // A fresh grant of the caller's kind; the fixture's own token is the player's first.
+    std::string GrantOf(const std::string& Caller)
+    {
+        if (Caller == "player")
+        {
+            return Token;
+        }
+        if (Caller == "player again")
+        {
+            return GrantAccessToken(DemoLogin);
+        }
+        if (Caller == "other player")
+        {
+            return GrantAccessToken(RivalLogin);
+        }
+        if (Caller == "public client")
+        {
+            return GrantAccessToken("grant_type=client_credentials", GameClient);
+        }
+        if (Caller == "player through the server's client")
+        {
+            return GrantAccessToken(DemoLogin, ServerClient);
+        }
+        return GrantAccessToken("grant_type=client_credentials", ServerClient);
+    }
+};
+} // namespace
+
+// Each route that changes or ends a session, from each kind of caller, on a player's session and on a
+// dedicated server's: only the owner's tokens (a later one too) reach it; anyone else gets 403 and the
+// session stays as it was, to its last-updated time.
+TEST_P(MatchmakingOwnerTest, OnlyTheOwnerChangesOrEndsASession)
+{
+    const FOwnerRun& Run = GetParam();
+    const std::string Build = "101";
+    const std::string CreatorToken = GrantOf(Run.Creator);
+    const std::string CallerToken = Run.Caller == Run.Creator ? CreatorToken : GrantOf(Run.Caller);
+    Token = CreatorToken;
+    const std::string Owner = Run.Creator == "player" ? DemoAccountId : "host";
+    const std::string Id = Create(SessionBody(Owner, Build, ""));
+    const httplib::Result Seated =
+        Send("POST", SessionPath + "/" + Id + "/players", R"({"publicPlayers":["p1"],"privatePlayers":[]})");
+    ASSERT_TRUE(Seated && Seated->status == 200);
+    const std::string Before = FoundBody(Build);
+    const httplib::Result Result =
+        SendBody(Run.Route.Verb, SessionPath + "/" + Id + Run.Route.Suffix, "bearer " + CallerToken,
+                 std::regex_replace(Run.Route.Body, std::regex("BUILD"), Build));
+    ASSERT_TRUE(Result);
+    if (!Run.bOwner)
+    {
+        ExpectError(Result, 403, "errors.zor.matchmaking.forbidden");
+        EXPECT_EQ(FoundBody(Build), Before);
+        return;
+    }
+    EXPECT_EQ(Result->status, Run.Route.OwnerStatus) << Result->body;
+    EXPECT_EQ(FoundState(Build), std::regex_replace(Run.Route.OwnerState, std::regex("OWNER"), Owner));
+}
+
+INSTANTIATE_TEST_SUITE_P(Owners, MatchmakingOwnerTest, ::testing::ValuesIn(OwnerRuns()),
+                         [](const auto& Info) { return Info.param.Name; });
 
 TEST_F(MatchmakingServiceTest, RefusesBadCallsWithErrorReplies)
 {

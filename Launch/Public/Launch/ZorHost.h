@@ -17,6 +17,7 @@
 DECLARE_LOG_CATEGORY_EXTERN(LogHost, Log, All)
 
 class FHostFailures;
+class FHostHttpWatch;
 enum class EHostAwait : uint8;
 class FHostTerminal;
 class FOnlineIdentityZor;
@@ -105,6 +106,9 @@ private:
     void RunConsoleLines();
     /** The wait is over: its time has passed or the operation it awaits has ended. */
     bool IsWaitOver();
+    /** Whether Operation has had its outcome but not yet the answers the module awaits for it: a logout's
+     * session kills. */
+    bool IsStillEnding(const FString& Operation);
     void ExecuteLine(const FConsoleLine& Line);
     /** Runs one line; false when it failed at once. */
     bool RunLine(const FString& Line);
@@ -123,6 +127,8 @@ private:
     /** Written from any thread, through the log sink. */
     std::unique_ptr<FHostTerminal> Terminal;
     std::unique_ptr<FHostFailures> Failures;
+    /** The transport the module's requests go through, watched. */
+    TSharedPtr<FHostHttpWatch> HttpWatch;
     TMap<FString, bool> LastOutcomes;
 
     /** The log sink that writes standard error and notes warnings and errors of engine lines. */
