@@ -116,7 +116,17 @@ bool UZorProfile::CallRemoteFunction(const FString& FunctionName, const FBaseUrl
 void UZorProfile::QueueRequest(const FHttpRequestRef& Request,
                                FBaseUrlContext::EContextCredentials Credentials)
 {
-    PendingRequests.Emplace(Request, Credentials);
+    if (!PendingRequests.IsEmpty() && HasLoginEnded(PendingRequests[0]))
+    {
+        // The command in flight is an ended login's: the next login's commands do not wait for its answer.
+        Abandoned.Add(PendingRequests[0].Request);
+        PendingRequests.RemoveAt(0);
+    }
+    const TSharedPtr<FOnlineSubsystemZor> Zor = GetZor();
+    const bool bUserCommand = Credentials == FBaseUrlContext::EContextCredentials::Client;
+    PendingRequests.Emplace(Request, Credentials,
+                            Zor && bUserCommand && GameAccountId ? Zor->StampLogin(*GameAccountId)
+                                                                 : FZorLoginStamp());
     UE_LOG(LogOnlineGame, VeryVerbose, "Queued request, pending total now *%i*", PendingRequests.Num());
     if (PendingRequests.Num() == 1)
     {
@@ -181,7 +191,8 @@ void UZorProfile::SendRequestNow(const FProfilePendingHttpRequest& PendingReques
                                             static_cast<long long>(ProfileRevision)));
     UE_LOG(LogOnlineGame, Log, "ZOR-Profile: Dispatching request to %s", *Pending.Request->GetURL());
 
-    const FString Error = StartOnRoad(Pending);
+    const FString Error =
+        HasLoginEnded(Pending) ? "The login it was queued under has ended." : StartOnRoad(Pending);
     if (!Error.IsEmpty())
     {
         UE_LOG(LogOnlineGame, Warning, "Failed to start profile request. Error: %s", *Error);
@@ -196,14 +207,17 @@ void UZorProfile::GenericResponse_HttpRequestComplete(FHttpRequestPtr Request, F
 {
     const FOnlineSubsystemZor::FEventScope Scope(Subsystem.Pin().Get());
     FZorQueryResult Result;
-    if (bSucceeded && Response && HasLostItsUser(Request))
+    const bool bAbandoned = Abandoned.Remove(Request) > 0;
+    const bool bInFlight = !PendingRequests.IsEmpty() && PendingRequests[0].Request == Request;
+    const bool bAnswered = bSucceeded && Response;
+    if (bAnswered && (bAbandoned || (bInFlight && HasLoginEnded(PendingRequests[0]))))
     {
         UE_LOG(LogOnlineGame, Warning, "ZOR-Profile: Dropping the %s response: its user logged out.",
                *FunctionName);
         FailResult(Result, "InternalError",
                    LOCTEXT("LoggedOut", "The user logged out before the response arrived."));
     }
-    else if (bSucceeded && Response)
+    else if (bAnswered)
     {
         ReadResponse(*Response, ZorRedact::Credentials(Request->GetHeader("Authorization")), FunctionName,
                      Result);
@@ -216,20 +230,16 @@ void UZorProfile::GenericResponse_HttpRequestComplete(FHttpRequestPtr Request, F
                    LOCTEXT("ConnectionFailure", "Connection to the server failed."));
     }
     Callback.ExecuteIfBound(Result);
-    ProcessNextRequest();
+    if (!bAbandoned)
+    {
+        ProcessNextRequest();
+    }
 }
 
-bool UZorProfile::HasLostItsUser(const FHttpRequestPtr& Request) const
+bool UZorProfile::HasLoginEnded(const FProfilePendingHttpRequest& Pending) const
 {
-    const bool bUserCommand = !PendingRequests.IsEmpty() && PendingRequests[0].Request == Request &&
-                              PendingRequests[0].Credentials == FBaseUrlContext::EContextCredentials::Client;
-    const TSharedPtr<FOnlineSubsystemZor> Zor = bUserCommand ? GetZor() : nullptr;
-    if (!Zor || Zor->UseServerPermissions() || !GameAccountId)
-    {
-        return false;
-    }
-    const TSharedPtr<FOnlineIdentityZor> Identity = Zor->GetZorIdentityService();
-    return Identity && !Identity->GetUserAccountZor(*GameAccountId);
+    const TSharedPtr<FOnlineSubsystemZor> Zor = GetZor();
+    return Pending.Login.IsSet() && Zor && !Zor->IsLoginCurrent(Pending.Login);
 }
 
 void UZorProfile::ReadResponse(const IHttpResponse& Response, const TArray<FString>& Secrets,

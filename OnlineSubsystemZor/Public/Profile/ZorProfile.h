@@ -2,6 +2,7 @@
 
 #include <type_traits>
 
+#include "Common/ZorLoginStamp.h"
 #include "Core/DateTime.h"
 #include "CoreUObject.h"
 #include "Http.h"
@@ -138,13 +139,17 @@ class UZorProfile : public UObject
     struct FProfilePendingHttpRequest
     {
         FProfilePendingHttpRequest(const FHttpRequestPtr& InRequest,
-                                   FBaseUrlContext::EContextCredentials InCredentials)
-            : Request(InRequest), Credentials(InCredentials)
+                                   FBaseUrlContext::EContextCredentials InCredentials,
+                                   const FZorLoginStamp& InLogin)
+            : Request(InRequest), Credentials(InCredentials), Login(InLogin)
         {
         }
 
         FHttpRequestPtr Request;
         FBaseUrlContext::EContextCredentials Credentials;
+        /** A user command's login, taken when it was queued: it is sent, and answered, only while it holds.
+         */
+        FZorLoginStamp Login;
     };
 
     UZorProfile() = default;
@@ -258,6 +263,8 @@ protected:
     FTimespan ServerTimeOffset;
     /** Only the first is in flight. */
     TArray<FProfilePendingHttpRequest> PendingRequests;
+    /** Commands in flight whose login ended: they hold up no later one, and report once when answered. */
+    TArray<FHttpRequestPtr> Abandoned;
     FOnZorStatsUpdated StatsUpdatedDelegates;
     FOnZorInventoryUpdated InventoryUpdatedDelegates;
     FOnZorHandleNotification HandleNotificationDelegate;
@@ -272,9 +279,9 @@ private:
     FString ResolveUrlTemplate(const FString& Template, const FString& FunctionName) const;
     /** Why the request could not be handed to its road; empty when it was. */
     FString StartOnRoad(const FProfilePendingHttpRequest& Pending);
-    /** Whether the command in flight went out under a user who has logged out since: its answer is not
-     * applied. */
-    bool HasLostItsUser(const FHttpRequestPtr& Request) const;
+    /** Whether the login a command was queued under has ended since: it is not sent, nor its answer applied.
+     */
+    bool HasLoginEnded(const FProfilePendingHttpRequest& Pending) const;
     /** Secrets are what the request was signed with: a refusal that echoes them shows them masked. */
     void ReadResponse(const IHttpResponse& Response, const TArray<FString>& Secrets,
                       const FString& FunctionName, FZorQueryResult& Result);

@@ -9,6 +9,8 @@
 #include "Messages/OnlineMessageZor.h"
 #include "Orders/OnlineOrderServiceZor.h"
 #include "Payment/OnlinePaymentServiceZor.h"
+#include "Profile/ZorProfile.h"
+#include "UObject/GarbageCollection.h"
 #include "UserCloud/OnlineUserCloudZor.h"
 #include "Users/OnlineUsersZor.h"
 #include "ZorSubsystemTest.h"
@@ -80,7 +82,29 @@ class FUserWorkEndedLoginTest : public FZorSubsystemTest,
                                 public ::testing::WithParamInterface<std::tuple<int32, ELoginEnding>>
 {
 public:
+    ~FUserWorkEndedLoginTest() override
+    {
+        for (const auto& Entry : Profiles)
+        {
+            Entry.Value->RemoveFromRoot();
+        }
+        CollectGarbage();
+    }
+
     using FZorSubsystemTest::Identity;
+    /** The account's profile, made on first use. */
+    UZorProfile& ProfileOf(const FString& AccountId)
+    {
+        if (UZorProfile* const* Found = Profiles.Find(AccountId))
+        {
+            return **Found;
+        }
+        UZorProfile* Profile = NewObject<UZorProfile>();
+        Profile->AddToRoot();
+        Profile->Initialize(Subsystem.Get(), MakeShared<FUniqueNetIdString>(AccountId), true);
+        Profiles.Add(AccountId, Profile);
+        return *Profile;
+    }
     FOnlineSubsystemZor& Zor() { return *Subsystem; }
 
     /** Installs local user 0 as AccountId with tokens named after Tag, all usable at once. */
@@ -144,6 +168,7 @@ public:
     }
 
     TArray<bool> Heard;
+    TMap<FString, UZorProfile*> Profiles;
 };
 
 const FUserWork UserWorks[] = {
@@ -321,6 +346,18 @@ const FUserWork UserWorks[] = {
                     : -1;
      },
      false},
+    {"Profile",
+     [](FUserWorkEndedLoginTest& Test, const FString& AccountId, bool)
+     {
+         return Test.ProfileOf(AccountId).ForceQueryProfile(FOnZorQueryComplete::CreateLambda(
+             [&Test](const FZorQueryResult& Result) { Test.Heard.Add(Result.bSucceeded); }));
+     },
+     "/game/client/%s/", R"({"profileRevision":1,"profileChanges":[]})",
+     [](FUserWorkEndedLoginTest& Test, const FString& AccountId)
+     {
+         const UZorProfile& Profile = Test.ProfileOf(AccountId);
+         return Profile.HasValidProfileData() ? static_cast<int32>(Profile.GetProfileRevision()) : -1;
+     }},
     {"ExchangeCode",
      [](FUserWorkEndedLoginTest& Test, const FString& AccountId, bool bBind)
      {
@@ -339,6 +376,9 @@ const FUserWork UserWorks[] = {
 TEST_P(FUserWorkEndedLoginTest, AReplyForAnEndedLoginStoresNothingAndFailsOnce)
 {
     const FUserWork& Work = UserWorks[std::get<0>(GetParam())];
+    SetIni(
+        FString(ZorTestIni) +
+        "[OnlineSubsystemZor.ZorProfile]\nZorClientCommandUrl=/game/client/`accountId/`profileId/`fname\n");
     CreateSubsystem();
     LogIn("acct1", "first");
     ASSERT_TRUE(Work.Start(*this, "acct1", true));
