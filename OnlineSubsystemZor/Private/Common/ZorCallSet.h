@@ -33,8 +33,8 @@ public:
 
     /** Sends at once with the call's own headers. */
     bool Send(const FZorCall& Call, FZorReplyHandler OnReply);
-    /** Queues on the user road, which signs it with the user's token; the call is for the login the user holds
-     * now. */
+    /** Queues on the user road, which signs it with the user's token; the call is for the login the user
+     * holds now. */
     bool SendAsUser(const FZorCall& Call, const FUniqueNetId& UserId, FZorReplyHandler OnReply,
                     FZorError& OutError);
     /** Queues on the client road under ClientId. */
@@ -44,8 +44,8 @@ public:
     bool SendAsPurchase(const FZorCall& Call, const FUniqueNetId& UserId, FZorReplyHandler OnReply,
                         FZorError& OutError);
 
-    /** Whether a call with this owner key is in flight for a login that holds; keys are compared ignoring case
-     * unless told. */
+    /** Whether a call with this owner key is in flight for a login that holds; keys are compared ignoring
+     * case unless told. */
     bool IsPending(const FString& PendingKey, ESearchCase::Type SearchCase = ESearchCase::IgnoreCase) const;
     /** Whether a call of this operation with this owner key is in flight. */
     bool IsOperationPending(const FString& PendingKey, const FString& Operation) const;
