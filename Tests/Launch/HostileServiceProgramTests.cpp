@@ -406,6 +406,12 @@ TEST_F(FHostileServiceTest, RepliesForALoginTheUserEndedFailNoLineAndLeaveTheNex
     LateRefresh.Times = 1;
     LateRefresh.LateMs = 7000;
     Hostile.Override(LateRefresh);
+    FHostileService::FOverride LateBuilds;
+    LateBuilds.Method = "GET";
+    LateBuilds.PathPattern = ".*/api/public/assets/Windows";
+    LateBuilds.Times = 1;
+    LateBuilds.LateMs = 3000;
+    Hostile.Override(LateBuilds);
     const struct
     {
         const char* Name;
@@ -418,6 +424,10 @@ TEST_F(FHostileServiceTest, RepliesForALoginTheUserEndedFailNoLineAndLeaveTheNex
          "login\nwait login\nwait 8\nlogout\nwait 2\nlogin\nwait login\nexpect login\nwait 6\ncloud list\n"
          "wait cloud list\nexpect cloud list\nquit\n",
          "Refresh auth reply dropped: the login it was sent for has ended"},
+        {"a list answered after the next login's own",
+         "login\nwait login\nbuilds2 Live Windows\nlogout\nlogin\nwait login\nbuilds2 Live Windows\n"
+         "wait builds2\nexpect builds2\nwait 4\nquit\n",
+         "QueryEntitledBuilds reply dropped: the login it was sent for has ended"},
     };
     for (const auto& Case : Cases)
     {
