@@ -1,5 +1,7 @@
 #include "UserCloud/OnlineUserCloudZor.h"
 
+#include "Common/ZorCallSet.h"
+
 #include "Core/Config.h"
 #include "Core/FileHelper.h"
 #include "Subsystem/OnlineSubsystemZor.h"
@@ -191,6 +193,11 @@ bool FOnlineUserCloudZor::DeleteLocalFile(const FUniqueNetId& UserId, const FStr
 void FOnlineUserCloudZor::FailEntry(const FUniqueNetId& UserId, const FString& FileName)
 {
     FCloudFile* File = GetCloudFile(UserId, FileName, true);
+    if (File->AsyncState != ECloudFileState::InProgress ||
+        GetCalls().IsPending(FileKey(UserId, FileName), ESearchCase::CaseSensitive))
+    {
+        return;
+    }
     File->AsyncState = ECloudFileState::Failed;
     File->Data.Reset();
 }

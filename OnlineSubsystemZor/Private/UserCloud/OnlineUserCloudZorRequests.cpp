@@ -49,32 +49,11 @@ FString FOnlineUserCloudZor::StartCheck(const FUniqueNetId& UserId, const FStrin
     {
         return FString::Printf("Invalid filename user=%s filename=%s", *UserId.ToDebugString(), *FileName);
     }
-    if (FindPendingFile(KeyOf(UserId), FileName) != INDEX_NONE)
+    if (GetCalls().IsPending(FileKey(UserId, FileName), ESearchCase::CaseSensitive))
     {
         return FString::Printf("File request already pending for user=%s", *UserId.ToDebugString());
     }
     return FString();
-}
-
-int32 FOnlineUserCloudZor::FindPendingFile(const FUserKey& User, const FString& FileName) const
-{
-    for (int32 Index = 0; Index < PendingFiles.Num(); ++Index)
-    {
-        if (PendingFiles[Index].UserId == User && PendingFiles[Index].FileName == FileName)
-        {
-            return Index;
-        }
-    }
-    return INDEX_NONE;
-}
-
-void FOnlineUserCloudZor::ForgetPendingFile(const FUserKey& User, const FString& FileName)
-{
-    const int32 Index = FindPendingFile(User, FileName);
-    if (Index != INDEX_NONE)
-    {
-        PendingFiles.RemoveAt(Index);
-    }
 }
 
 FZorCall FOnlineUserCloudZor::MakeCall(const char* Operation, const FString& Verb, const FString& Template,
@@ -96,9 +75,10 @@ FZorCall FOnlineUserCloudZor::MakeCall(const char* Operation, const FString& Ver
 bool FOnlineUserCloudZor::SendFileCall(EFileOp Op, const FZorCall& Call, const FUniqueNetId& UserId,
                                        const FString& FileName, TFunction<void(FZorReply&)> OnReply)
 {
-    PendingFiles.Add(FPendingFile{KeyOf(UserId), FileName});
+    FZorCall Keyed = Call;
+    Keyed.PendingKey = FileKey(UserId, FileName);
     FZorError Error;
-    if (GetCalls().SendAsUser(Call, UserId, std::move(OnReply), Error))
+    if (GetCalls().SendAsUser(Keyed, UserId, std::move(OnReply), Error))
     {
         return true;
     }
@@ -107,7 +87,6 @@ bool FOnlineUserCloudZor::SendFileCall(EFileOp Op, const FZorCall& Call, const F
         // Its handler has reported already.
         return false;
     }
-    ForgetPendingFile(KeyOf(UserId), FileName);
     if (Op != EFileOp::Delete)
     {
         FailEntry(UserId, FileName);
@@ -241,7 +220,6 @@ bool FOnlineUserCloudZor::ReadUserFile(const FUniqueNetId& UserId, const FString
 
 void FOnlineUserCloudZor::OnReadReply(FZorReply& Reply, const FUserKey& User, const FString& FileName)
 {
-    ForgetPendingFile(User, FileName);
     const FUniqueNetIdString UserId{FString(User)};
     FailEntry(UserId, FileName);
     if (const FHttpResponsePtr& Response = Reply.GetResponse())
@@ -284,7 +262,6 @@ bool FOnlineUserCloudZor::WriteUserFile(const FUniqueNetId& UserId, const FStrin
 
 void FOnlineUserCloudZor::OnWriteReply(FZorReply& Reply, const FUserKey& User, const FString& FileName)
 {
-    ForgetPendingFile(User, FileName);
     const FUniqueNetIdString UserId{FString(User)};
     FailEntry(UserId, FileName);
     if (!ZorCloudReply::Check(Reply, "WriteUserFile", true))
@@ -335,7 +312,6 @@ bool FOnlineUserCloudZor::DeleteUserFile(const FUniqueNetId& UserId, const FStri
 
 void FOnlineUserCloudZor::OnDeleteReply(FZorReply& Reply, const FUserKey& User, const FString& FileName)
 {
-    ForgetPendingFile(User, FileName);
     const FUniqueNetIdString UserId{FString(User)};
     if (!ZorCloudReply::Check(Reply, "DeleteUserFile", true))
     {

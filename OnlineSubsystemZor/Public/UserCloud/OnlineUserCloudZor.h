@@ -62,12 +62,6 @@ private:
         Delete,
     };
     using FUserKey = std::string;
-    /** A read, write or cloud delete in flight: at most one per user and file name. */
-    struct FPendingFile
-    {
-        FUserKey UserId;
-        FString FileName;
-    };
     /** What a user's list reply in flight cannot know: what was answered after its request was sent. */
     struct FSinceListSent
     {
@@ -81,8 +75,12 @@ private:
 
     static FUserKey KeyOf(const FUniqueNetId& UserId) { return UserId.ToString().ToStdString(); }
     FString StartCheck(const FUniqueNetId& UserId, const FString& FileName) const;
-    int32 FindPendingFile(const FUserKey& User, const FString& FileName) const;
-    void ForgetPendingFile(const FUserKey& User, const FString& FileName);
+    /** The owner key of a read, write or cloud delete: at most one in flight per user (letter for letter) and
+     * file name (in any letter case). */
+    static FString FileKey(const FUniqueNetId& UserId, const FString& FileName)
+    {
+        return "file:" + UserId.ToString() + "/" + FileName.ToLower();
+    }
     FZorCall MakeCall(const char* Operation, const FString& Verb, const FString& Template,
                       const FUniqueNetId& UserId, const FString& FileName) const;
     /** Sends a file call on the user road; false after reporting when the road refused it. */
@@ -90,6 +88,8 @@ private:
                       TFunction<void(FZorReply&)> OnReply);
     bool LoadFromCache(const FUniqueNetId& UserId, const FString& FileName);
     bool DeleteLocalFile(const FUniqueNetId& UserId, const FString& DiskName) const;
+    /** Fails the file while it waits on the request that failed: in progress, and no later request for it in
+     * flight (a later login's, whose state it is). */
     void FailEntry(const FUniqueNetId& UserId, const FString& FileName);
     void NoteCopy(const FUserKey& User, const FString& DiskName);
     void NoteChange(const FUserKey& User, const FString& FileName);
@@ -114,5 +114,4 @@ private:
     TMap<FUserKey, TArray<FCloudFile>> DownloadedFiles;
     TMap<FUserKey, FSinceListSent> PendingEnumerations;
     int64 EnumerationSerial = 0;
-    TArray<FPendingFile> PendingFiles;
 };

@@ -238,6 +238,23 @@ const FUserWork UserWorks[] = {
          Test.Zor().GetZorUserCloudService()->GetUserFileList(FUniqueNetIdString(AccountId), Found);
          return Found.IsEmpty() ? -1 : Found.Num();
      }},
+    {"UserFileRead",
+     [](FUserWorkEndedLoginTest& Test, const FString& AccountId, bool bBind)
+     {
+         FOnlineUserCloudZor& Cloud = *Test.Zor().GetZorUserCloudService();
+         if (bBind)
+         {
+             Cloud.AddOnReadUserFileCompleteDelegate(FHeard{&Test.Heard});
+         }
+         return Cloud.ReadUserFile(FUniqueNetIdString(AccountId), "a.sav");
+     },
+     "/api/cloudstorage/user/%s/a.sav", "saved by %s",
+     [](FUserWorkEndedLoginTest& Test, const FString& AccountId)
+     {
+         TArray<uint8> Found;
+         Test.Zor().GetZorUserCloudService()->GetFileContents(FUniqueNetIdString(AccountId), "a.sav", Found);
+         return Found.IsEmpty() ? -1 : Found.Num();
+     }},
     {"Entitlements",
      [](FUserWorkEndedLoginTest& Test, const FString& AccountId, bool bBind)
      {
