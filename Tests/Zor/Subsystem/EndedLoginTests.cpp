@@ -432,6 +432,36 @@ TEST_P(FUserWorkEndedLoginTest, AReplyForAnEndedLoginStoresNothingAndFailsOnce)
     }
 }
 
+// A request still waiting on the user road when its login ends is never sent with the next login's token.
+TEST_P(FUserWorkEndedLoginTest, ARequestQueuedWhenItsLoginEndsIsNeverSentUnderTheNext)
+{
+    const FUserWork& Work = UserWorks[std::get<0>(GetParam())];
+    if (Work.bPurchase)
+    {
+        GTEST_SKIP() << "the purchase road sends at once: nothing waits";
+    }
+    SetIni(
+        FString(ZorTestIni) +
+        "[OnlineSubsystemZor.ZorProfile]\nZorClientCommandUrl=/game/client/`accountId/`profileId/`fname\n");
+    CreateSubsystem();
+    LogIn("acct1", "first");
+    ASSERT_TRUE(Work.Start(*this, "acct1", true)); // queued: the road sends on the next tick
+    const FString Next = End(std::get<1>(GetParam()));
+    ASSERT_TRUE(Work.Start(*this, Next, false));
+    Tick(3);
+    int32 Sent = 0;
+    for (const auto& Started : Http().GetStartedRequests())
+    {
+        if (Started.URL.Contains(FString::Printf(Work.Url, *Next), ESearchCase::CaseSensitive))
+        {
+            ++Sent;
+            EXPECT_EQ(Started.Headers.FindRef("Authorization"), FString("bearer access-second"));
+        }
+    }
+    EXPECT_EQ(Sent, 1) << "the next login's own, and only it";
+    EXPECT_EQ(Heard, TArray<bool>({false})) << "the first login's caller hears once that it failed";
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryServiceThatActsForAUser, FUserWorkEndedLoginTest,
                          ::testing::Combine(::testing::Range(0, static_cast<int32>(std::size(UserWorks))),
                                             ::testing::Values(ELoginEnding::LogoutThenSameAccount,
