@@ -181,6 +181,30 @@ void FZorSubsystemTest::LoginUser(const FString& AccountId, double ExpiresIn, do
     }
 }
 
+TSharedPtr<FUserOnlineAccountZor> FZorSubsystemTest::InstallReadyUser(int32 LocalUserNum,
+                                                                      const FString& AccountId,
+                                                                      const FString& AccessToken,
+                                                                      const FString& PurchaseToken)
+{
+    Identity().AddUserAccount(LocalUserNum, AccountId, AccessToken);
+    const TSharedPtr<FUserOnlineAccountZor> Account =
+        Identity().GetUserAccountZor(FUniqueNetIdString(AccountId));
+    if (!Account)
+    {
+        return nullptr;
+    }
+    Account->UserToken.TokenState = EAuthTokenState::Valid;
+    Account->UserToken.expires_in = 3600.0;
+    Account->UserToken.TimeToVerify = 3600.0;
+    if (!PurchaseToken.IsEmpty())
+    {
+        Account->PurchaseToken.access_token = PurchaseToken;
+        Account->PurchaseToken.TokenState = EAuthTokenState::Valid;
+        Account->PurchaseToken.expires_in = 3600.0;
+    }
+    return Account;
+}
+
 void FZorSubsystemTest::InstallUser(const FString& AccountId)
 {
     Identity().AddUserAccount(0, AccountId, "access-" + AccountId);

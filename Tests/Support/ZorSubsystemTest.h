@@ -72,6 +72,14 @@ protected:
                    double PurchaseExpiresIn = 7200.0);
     /** Installs local user 0 with a valid token, as a command-line login does, and no request left over. */
     void InstallUser(const FString& AccountId = "acct1");
+    /**
+     * Installs LocalUserNum as AccountId with the given access token, and the purchase token when one is
+     * given, both usable at once; the token's own first check is left waiting. Null when it could not be
+     * installed.
+     */
+    TSharedPtr<FUserOnlineAccountZor> InstallReadyUser(int32 LocalUserNum, const FString& AccountId,
+                                                       const FString& AccessToken,
+                                                       const FString& PurchaseToken = FString());
 
     FScopedInMemoryHttpTransport Transport;
     FLogCapture Log;

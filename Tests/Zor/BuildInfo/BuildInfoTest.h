@@ -59,14 +59,8 @@ protected:
     /** A second signed-in user, as local user 1, beside "acct1"; call it before any request is in flight. */
     void InstallSecondUser(const FString& AccountId)
     {
-        Identity().AddUserAccount(1, AccountId, "access-" + AccountId);
+        ASSERT_TRUE(InstallReadyUser(1, AccountId, "access-" + AccountId));
         Http().Reset();
-        const TSharedPtr<FUserOnlineAccountZor> Account =
-            Identity().GetUserAccountZor(FUniqueNetIdString(AccountId));
-        ASSERT_TRUE(Account);
-        Account->UserToken.TokenState = EAuthTokenState::Valid;
-        Account->UserToken.expires_in = 3600.0;
-        Account->UserToken.TimeToVerify = 3600.0;
     }
 
     /** Gives the application client its token, so requests on the client road go out. */

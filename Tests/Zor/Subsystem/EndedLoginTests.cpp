@@ -110,16 +110,7 @@ public:
     /** Installs local user 0 as AccountId with tokens named after Tag, all usable at once. */
     void LogIn(const FString& AccountId, const FString& Tag)
     {
-        Identity().AddUserAccount(0, AccountId, "access-" + Tag);
-        const TSharedPtr<FUserOnlineAccountZor> Account =
-            Identity().GetUserAccountZor(FUniqueNetIdString(AccountId));
-        ASSERT_TRUE(Account);
-        Account->UserToken.TokenState = EAuthTokenState::Valid;
-        Account->UserToken.expires_in = 3600.0;
-        Account->UserToken.TimeToVerify = 3600.0;
-        Account->PurchaseToken.access_token = "purchase-" + Tag;
-        Account->PurchaseToken.TokenState = EAuthTokenState::Valid;
-        Account->PurchaseToken.expires_in = 3600.0;
+        ASSERT_TRUE(InstallReadyUser(0, AccountId, "access-" + Tag, "purchase-" + Tag));
     }
 
     /** Ends acct1's login as Ending says; the account that holds local user 0 afterwards. */

@@ -382,14 +382,7 @@ protected:
         {
             return;
         }
-        Identity().AddUserAccount(0, Account, "access-again");
-        const TSharedPtr<FUserOnlineAccountZor> Again =
-            Identity().GetUserAccountZor(FUniqueNetIdString(Account));
-        Again->UserToken.TokenState = EAuthTokenState::Valid;
-        Again->UserToken.expires_in = 3600.0;
-        Again->UserToken.TimeToVerify = 3600.0;
-        Again->PurchaseToken.access_token = "purchase-again";
-        Again->PurchaseToken.expires_in = 3600.0;
+        InstallReadyUser(0, Account, "access-again", "purchase-again");
     }
 
     double Now = 1000.0;
