@@ -330,53 +330,62 @@ TEST(JsonReader, NegativeZeroKeepsItsSignWhereverItStands)
     }
 }
 
+namespace
+{
+const FString BothReadingPathsBuildTheSameTreeRows[] = {
+    "9007199254740993",
+    "-9223372036854775808",
+    "9223372036854775807",
+    "9223372036854775808",
+    "18446744073709551615",
+    "0.1",
+    "1.7976931348623157e308",
+    "5e-324",
+    "2.2250738585072014e-308",
+    "255",
+    "256",
+    "-1",
+    "1E2",
+    "true",
+    "null",
+    "\"\"",
+    R"("tab\t quote\" slash\/ \u00e9 \ud83d\ude00 nul\u0000 end")",
+    "\"\xE2\x98\x85 thirty-two bytes of text, no less\"",
+    "[]",
+    "{}",
+    R"({"id":1,"x":[{"y":null}],"ID":{"z":"w"},"Id":3})",
+    R"([[1,[2,[3,{}]]],{"a":{"b":{"c":[]}}}])",
+    Nested(JsonMaxDepth - 1),
+};
+
+class FBothReadingPathsBuildTheSameTreeTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
 // A text holding "-0" anywhere, even inside a string, takes the step-by-step reader; any other text the
 // whole-document one. Both must build the same tree, to the exact written bytes.
-TEST(JsonReader, BothReadingPathsBuildTheSameTree)
+TEST_P(FBothReadingPathsBuildTheSameTreeTest, BothReadingPathsBuildTheSameTree)
 {
-    const FString Cases[] = {
-        "9007199254740993",
-        "-9223372036854775808",
-        "9223372036854775807",
-        "9223372036854775808",
-        "18446744073709551615",
-        "0.1",
-        "1.7976931348623157e308",
-        "5e-324",
-        "2.2250738585072014e-308",
-        "255",
-        "256",
-        "-1",
-        "1E2",
-        "true",
-        "null",
-        "\"\"",
-        R"("tab\t quote\" slash\/ \u00e9 \ud83d\ude00 nul\u0000 end")",
-        "\"\xE2\x98\x85 thirty-two bytes of text, no less\"",
-        "[]",
-        "{}",
-        R"({"id":1,"x":[{"y":null}],"ID":{"z":"w"},"Id":3})",
-        R"([[1,[2,[3,{}]]],{"a":{"b":{"c":[]}}}])",
-        Nested(JsonMaxDepth - 1),
-    };
-    for (const FString& Case : Cases)
-    {
-        const TSharedPtr<FJsonValue> Whole = ParseValue(FString::Printf("[%s,\"plain\"]", *Case));
-        const TSharedPtr<FJsonValue> Stepped = ParseValue(FString::Printf("[%s,\"a-0\"]", *Case));
-        ASSERT_TRUE(Whole.IsValid()) << *Case;
-        ASSERT_TRUE(Stepped.IsValid()) << *Case;
-        const TSharedPtr<FJsonValue>& Left = Whole->AsArray()[0];
-        const TSharedPtr<FJsonValue>& Right = Stepped->AsArray()[0];
-        EXPECT_TRUE(FJsonValue::CompareEqual(*Left, *Right)) << *Case;
-        FString LeftText;
-        FString RightText;
-        auto LeftWriter = TJsonWriterFactory<TCHAR, TCondensedJsonPrintPolicy<TCHAR>>::Create(&LeftText);
-        auto RightWriter = TJsonWriterFactory<TCHAR, TCondensedJsonPrintPolicy<TCHAR>>::Create(&RightText);
-        ASSERT_TRUE(FJsonSerializer::Serialize(Whole->AsArray(), LeftWriter)) << *Case;
-        ASSERT_TRUE(FJsonSerializer::Serialize(Stepped->AsArray(), RightWriter)) << *Case;
-        EXPECT_EQ(LeftText.Left(LeftText.Len() - 9), RightText.Left(RightText.Len() - 7)) << *Case;
-    }
+    const FString& Case = BothReadingPathsBuildTheSameTreeRows[GetParam()];
+    const TSharedPtr<FJsonValue> Whole = ParseValue(FString::Printf("[%s,\"plain\"]", *Case));
+    const TSharedPtr<FJsonValue> Stepped = ParseValue(FString::Printf("[%s,\"a-0\"]", *Case));
+    ASSERT_TRUE(Whole.IsValid()) << *Case;
+    ASSERT_TRUE(Stepped.IsValid()) << *Case;
+    const TSharedPtr<FJsonValue>& Left = Whole->AsArray()[0];
+    const TSharedPtr<FJsonValue>& Right = Stepped->AsArray()[0];
+    EXPECT_TRUE(FJsonValue::CompareEqual(*Left, *Right)) << *Case;
+    FString LeftText;
+    FString RightText;
+    auto LeftWriter = TJsonWriterFactory<TCHAR, TCondensedJsonPrintPolicy<TCHAR>>::Create(&LeftText);
+    auto RightWriter = TJsonWriterFactory<TCHAR, TCondensedJsonPrintPolicy<TCHAR>>::Create(&RightText);
+    ASSERT_TRUE(FJsonSerializer::Serialize(Whole->AsArray(), LeftWriter)) << *Case;
+    ASSERT_TRUE(FJsonSerializer::Serialize(Stepped->AsArray(), RightWriter)) << *Case;
+    EXPECT_EQ(LeftText.Left(LeftText.Len() - 9), RightText.Left(RightText.Len() - 7)) << *Case;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FBothReadingPathsBuildTheSameTreeTest,
+                         ::testing::Range(size_t{0}, std::size(BothReadingPathsBuildTheSameTreeRows)));
 
 TEST(JsonReader, DuplicateKeysLastValueWinsInFirstPlace)
 {
