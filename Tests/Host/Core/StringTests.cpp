@@ -32,64 +32,85 @@ void ExpectHolds(const FString& Text, const std::string& Expected)
 }
 } // namespace
 
-TEST(FString, CopiesAndMovesKeepTheTextAtEveryLength)
+namespace
 {
-    for (const size_t Length : Lengths)
-    {
-        const std::string Expected = Pattern(Length);
-        const FString Source(Expected);
-        ExpectHolds(Source, Expected);
+class FStringCopyLength : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
 
-        FString Copy = Source;
-        ExpectHolds(Copy, Expected);
-        FString Moved = std::move(Copy);
-        ExpectHolds(Moved, Expected);
-        ExpectHolds(Copy, "");
+TEST_P(FStringCopyLength, CopiesAndMovesKeepTheTextAtEveryLength)
+{
+    const size_t& Length = Lengths[GetParam()];
+    const std::string Expected = Pattern(Length);
+    const FString Source(Expected);
+    ExpectHolds(Source, Expected);
 
-        FString Assigned("something else entirely, longer than the inline buffer");
-        Assigned = Source;
-        ExpectHolds(Assigned, Expected);
-        Assigned = std::move(Moved);
-        ExpectHolds(Assigned, Expected);
-        const FString& Itself = Assigned;
-        Assigned = Itself;
-        ExpectHolds(Assigned, Expected);
-    }
+    FString Copy = Source;
+    ExpectHolds(Copy, Expected);
+    FString Moved = std::move(Copy);
+    ExpectHolds(Moved, Expected);
+    ExpectHolds(Copy, "");
+
+    FString Assigned("something else entirely, longer than the inline buffer");
+    Assigned = Source;
+    ExpectHolds(Assigned, Expected);
+    Assigned = std::move(Moved);
+    ExpectHolds(Assigned, Expected);
+    const FString& Itself = Assigned;
+    Assigned = Itself;
+    ExpectHolds(Assigned, Expected);
 }
 
-TEST(FString, AppendingCrossesIntoTheHeapAndMayReadFromItself)
+INSTANTIATE_TEST_SUITE_P(Rows, FStringCopyLength, ::testing::Range(size_t{0}, std::size(Lengths)));
+
+namespace
 {
-    for (const size_t Start : Lengths)
+class FStringAppendLength : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FStringAppendLength, AppendingCrossesIntoTheHeapAndMayReadFromItself)
+{
+    const size_t& Start = Lengths[GetParam()];
+    for (const size_t Added : Lengths)
     {
-        for (const size_t Added : Lengths)
-        {
-            FString Text(Pattern(Start));
-            Text.AppendChars(Pattern(Added, 'A').data(), static_cast<int32>(Added));
-            ExpectHolds(Text, Pattern(Start) + Pattern(Added, 'A'));
-        }
-        FString Doubled(Pattern(Start));
-        Doubled += Doubled;
-        ExpectHolds(Doubled, Pattern(Start) + Pattern(Start));
-        FString Tail(Pattern(Start));
-        Tail.AppendChars(*Tail + Start / 2, static_cast<int32>(Start - Start / 2));
-        ExpectHolds(Tail, Pattern(Start) + Pattern(Start).substr(Start / 2));
+        FString Text(Pattern(Start));
+        Text.AppendChars(Pattern(Added, 'A').data(), static_cast<int32>(Added));
+        ExpectHolds(Text, Pattern(Start) + Pattern(Added, 'A'));
     }
+    FString Doubled(Pattern(Start));
+    Doubled += Doubled;
+    ExpectHolds(Doubled, Pattern(Start) + Pattern(Start));
+    FString Tail(Pattern(Start));
+    Tail.AppendChars(*Tail + Start / 2, static_cast<int32>(Start - Start / 2));
+    ExpectHolds(Tail, Pattern(Start) + Pattern(Start).substr(Start / 2));
 }
 
-TEST(FString, EmptyAndReserveKeepItUsable)
+INSTANTIATE_TEST_SUITE_P(Rows, FStringAppendLength, ::testing::Range(size_t{0}, std::size(Lengths)));
+
+namespace
 {
-    for (const size_t Length : Lengths)
-    {
-        FString Text(Pattern(Length));
-        Text.Empty();
-        ExpectHolds(Text, "");
-        Text.Reserve(static_cast<int32>(Length * 2));
-        ExpectHolds(Text, "");
-        Text += "x";
-        Text.Reserve(1);
-        ExpectHolds(Text, "x");
-    }
+class FStringReserveLength : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FStringReserveLength, EmptyAndReserveKeepItUsable)
+{
+    const size_t& Length = Lengths[GetParam()];
+    FString Text(Pattern(Length));
+    Text.Empty();
+    ExpectHolds(Text, "");
+    Text.Reserve(static_cast<int32>(Length * 2));
+    ExpectHolds(Text, "");
+    Text += "x";
+    Text.Reserve(1);
+    ExpectHolds(Text, "x");
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FStringReserveLength, ::testing::Range(size_t{0}, std::size(Lengths)));
 
 TEST(FString, OperationsAgreeAcrossTheInlineBoundary)
 {

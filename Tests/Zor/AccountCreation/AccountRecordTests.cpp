@@ -27,15 +27,23 @@ const FCheckCase CheckCases[] = {
 };
 } // namespace
 
-TEST(AccountChecks, EmailDisplayNameAndPasswordRules)
+namespace
 {
-    for (const FCheckCase& Case : CheckCases)
-    {
-        EXPECT_EQ(ZorAccountChecks::IsEmailValid(Case.Text), Case.bEmail) << '"' << Case.Text << '"';
-        EXPECT_EQ(ZorAccountChecks::IsDisplayNameValid(Case.Text), Case.bWord) << '"' << Case.Text << '"';
-        EXPECT_EQ(ZorAccountChecks::IsPasswordValid(Case.Text), Case.bWord) << '"' << Case.Text << '"';
-    }
+class FEmailDisplayNameAndPasswordRulesTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FEmailDisplayNameAndPasswordRulesTest, EmailDisplayNameAndPasswordRules)
+{
+    const FCheckCase& Case = CheckCases[GetParam()];
+    EXPECT_EQ(ZorAccountChecks::IsEmailValid(Case.Text), Case.bEmail) << '"' << Case.Text << '"';
+    EXPECT_EQ(ZorAccountChecks::IsDisplayNameValid(Case.Text), Case.bWord) << '"' << Case.Text << '"';
+    EXPECT_EQ(ZorAccountChecks::IsPasswordValid(Case.Text), Case.bWord) << '"' << Case.Text << '"';
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FEmailDisplayNameAndPasswordRulesTest,
+                         ::testing::Range(size_t{0}, std::size(CheckCases)));
 
 TEST(AccountRecords, BodiesCarryTheirKeysInOrder)
 {

@@ -45,24 +45,32 @@ const FElementCase ElementCases[] = {
     {R"(null)", false, "", "", ""},
 };
 
-TEST(EntitlementRecord, ReadsOneAnswerElement)
+namespace
 {
-    for (const FElementCase& Case : ElementCases)
+class FReadsOneAnswerElementTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FReadsOneAnswerElementTest, ReadsOneAnswerElement)
+{
+    const FElementCase& Case = ElementCases[GetParam()];
+    SCOPED_TRACE(Case.Element);
+    const TSharedPtr<FOnlineEntitlementZor> Entitlement =
+        FOnlineEntitlementZor::FromAnswerElement(ParseArray(FString("[") + Case.Element + "]")[0]);
+    ASSERT_EQ(Entitlement != nullptr, Case.bRead);
+    if (!Entitlement)
     {
-        SCOPED_TRACE(Case.Element);
-        const TSharedPtr<FOnlineEntitlementZor> Entitlement =
-            FOnlineEntitlementZor::FromAnswerElement(ParseArray(FString("[") + Case.Element + "]")[0]);
-        ASSERT_EQ(Entitlement != nullptr, Case.bRead);
-        if (!Entitlement)
-        {
-            continue;
-        }
-        EXPECT_EQ(Entitlement->Id, FString("e1"));
-        EXPECT_EQ(Entitlement->Name, FString(Case.Name));
-        EXPECT_EQ(Entitlement->ItemId, FString(Case.ItemId));
-        EXPECT_TRUE(AttributeList(*Entitlement).Equals(Case.Attributes)) << *AttributeList(*Entitlement);
+        return;
     }
+    EXPECT_EQ(Entitlement->Id, FString("e1"));
+    EXPECT_EQ(Entitlement->Name, FString(Case.Name));
+    EXPECT_EQ(Entitlement->ItemId, FString(Case.ItemId));
+    EXPECT_TRUE(AttributeList(*Entitlement).Equals(Case.Attributes)) << *AttributeList(*Entitlement);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FReadsOneAnswerElementTest,
+                         ::testing::Range(size_t{0}, std::size(ElementCases)));
 
 TEST(EntitlementRecord, AttributeLookupIgnoresCaseAndMissesUnknownNames)
 {
