@@ -238,35 +238,49 @@ TEST(JsonReader, LongNumbersAreCorrectlyRoundedOnBothReadingPaths)
     }
 }
 
-// Blanks after a top-level scalar are allowed and carry nothing, on either reading road.
-TEST(JsonReader, TopLevelScalarsTakeTrailingBlanksOnBothReadingPaths)
+namespace
 {
-    const struct
+struct FTopLevelScalarsTakeTrailingBlanksOnBothReadingPathsRow
+{
+    const char* Text;
+    EJson Type;
+    const char* AsString;
+};
+const FTopLevelScalarsTakeTrailingBlanksOnBothReadingPathsRow
+    TopLevelScalarsTakeTrailingBlanksOnBothReadingPathsRows[] = {{"null ", EJson::Null, ""},
+                                                                 {"false  ", EJson::Boolean, "false"},
+                                                                 {"true \t\r\n", EJson::Boolean, "true"},
+                                                                 {"\"s\" ", EJson::String, "s"},
+                                                                 {"12  ", EJson::Number, "12"},
+                                                                 {" -0.5\n", EJson::Number, "-0.5"},
+                                                                 {"1e+2", EJson::Number, "100"}};
+
+class FTopLevelScalarsTakeTrailingBlanksOnBothReadingPathsTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+// Blanks after a top-level scalar are allowed and carry nothing, on either reading road.
+TEST_P(FTopLevelScalarsTakeTrailingBlanksOnBothReadingPathsTest,
+       TopLevelScalarsTakeTrailingBlanksOnBothReadingPaths)
+{
+    const FTopLevelScalarsTakeTrailingBlanksOnBothReadingPathsRow& Case =
+        TopLevelScalarsTakeTrailingBlanksOnBothReadingPathsRows[GetParam()];
+    for (const bool bStepwise : {false, true})
     {
-        const char* Text;
-        EJson Type;
-        const char* AsString;
-    } Cases[] = {{"null ", EJson::Null, ""},
-                 {"false  ", EJson::Boolean, "false"},
-                 {"true \t\r\n", EJson::Boolean, "true"},
-                 {"\"s\" ", EJson::String, "s"},
-                 {"12  ", EJson::Number, "12"},
-                 {" -0.5\n", EJson::Number, "-0.5"},
-                 {"1e+2", EJson::Number, "100"}};
-    for (const auto& Case : Cases)
-    {
-        for (const bool bStepwise : {false, true})
-        {
-            TSharedPtr<FJsonValue> Value;
-            FString Error;
-            const bool bRead = bStepwise ? JsonPrivate::ParseJsonStepwise(Case.Text, Value, Error)
-                                         : JsonPrivate::ParseJson(Case.Text, Value, Error);
-            ASSERT_TRUE(bRead) << Case.Text << " " << *Error;
-            EXPECT_EQ(Value->Type, Case.Type) << Case.Text;
-            EXPECT_STREQ(*Value->AsString(), Case.AsString) << Case.Text;
-        }
+        TSharedPtr<FJsonValue> Value;
+        FString Error;
+        const bool bRead = bStepwise ? JsonPrivate::ParseJsonStepwise(Case.Text, Value, Error)
+                                     : JsonPrivate::ParseJson(Case.Text, Value, Error);
+        ASSERT_TRUE(bRead) << Case.Text << " " << *Error;
+        EXPECT_EQ(Value->Type, Case.Type) << Case.Text;
+        EXPECT_STREQ(*Value->AsString(), Case.AsString) << Case.Text;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FTopLevelScalarsTakeTrailingBlanksOnBothReadingPathsTest,
+    ::testing::Range(size_t{0}, std::size(TopLevelScalarsTakeTrailingBlanksOnBothReadingPathsRows)));
 
 // A container's strings and numbers share room, in several blocks when there are many: each must read back
 // whole, next to containers and shared values, and must outlive the tree when kept (the sanitizer build
@@ -417,31 +431,41 @@ TEST(JsonReader, WriterOutputReadsBackEqual)
     }
 }
 
+namespace
+{
+struct FEachParseStartsCleanAfterAFailureRow
+{
+    const char* Bad;
+    const char* Good;
+    const char* Written;
+};
+const FEachParseStartsCleanAfterAFailureRow EachParseStartsCleanAfterAFailureRows[] = {
+    {R"({"a":{"b":[1,2,{"c":)", R"({"x":[3]})", R"({"x":[3]})"},
+    {R"([[[["deep", 1e400, tru]]]])", R"([{"k":"v"}])", R"([{"k":"v"}])"},
+    {R"({"k":1,"k2":2} {)", R"({})", R"({})"},
+};
+
+class FEachParseStartsCleanAfterAFailureTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
 // A thread reuses its parser and scratch lists: what a failed parse left behind must not show in the next
 // one.
-TEST(JsonReader, EachParseStartsCleanAfterAFailure)
+TEST_P(FEachParseStartsCleanAfterAFailureTest, EachParseStartsCleanAfterAFailure)
 {
-    const struct
-    {
-        const char* Bad;
-        const char* Good;
-        const char* Written;
-    } Cases[] = {
-        {R"({"a":{"b":[1,2,{"c":)", R"({"x":[3]})", R"({"x":[3]})"},
-        {R"([[[["deep", 1e400, tru]]]])", R"([{"k":"v"}])", R"([{"k":"v"}])"},
-        {R"({"k":1,"k2":2} {)", R"({})", R"({})"},
-    };
-    for (const auto& Case : Cases)
-    {
-        EXPECT_FALSE(ParseValue(Case.Bad).IsValid()) << Case.Bad;
-        const TSharedPtr<FJsonValue> Value = ParseValue(Case.Good);
-        ASSERT_TRUE(Value.IsValid()) << Case.Good;
-        FString Out;
-        ASSERT_TRUE(FJsonSerializer::Serialize(
-            Value, FString(), TJsonWriterFactory<TCHAR, TCondensedJsonPrintPolicy<TCHAR>>::Create(&Out)));
-        EXPECT_STREQ(*Out, Case.Written);
-    }
+    const FEachParseStartsCleanAfterAFailureRow& Case = EachParseStartsCleanAfterAFailureRows[GetParam()];
+    EXPECT_FALSE(ParseValue(Case.Bad).IsValid()) << Case.Bad;
+    const TSharedPtr<FJsonValue> Value = ParseValue(Case.Good);
+    ASSERT_TRUE(Value.IsValid()) << Case.Good;
+    FString Out;
+    ASSERT_TRUE(FJsonSerializer::Serialize(
+        Value, FString(), TJsonWriterFactory<TCHAR, TCondensedJsonPrintPolicy<TCHAR>>::Create(&Out)));
+    EXPECT_STREQ(*Out, Case.Written);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FEachParseStartsCleanAfterAFailureTest,
+                         ::testing::Range(size_t{0}, std::size(EachParseStartsCleanAfterAFailureRows)));
 
 // Null, booleans and small whole numbers are shared between trees; values next to them keep their own.
 TEST(JsonReader, SharedSmallValuesKeepTheirExactMeaning)

@@ -11,27 +11,42 @@ struct FGrantDelayCase
     double RefreshDelay;
 };
 
-TEST(TokenUpkeep, EveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForward)
+namespace
 {
-    const FGrantDelayCase Cases[] = {{3600.0, -1.0, 1800.0}, {100.0, -1.0, 50.0},   {99.0, -1.0, 49.5},
-                                     {8.0, -1.0, 5.0},       {0.0, -1.0, 5.0},      {-3.0, -1.0, 5.0},
-                                     {7200.0, 1.0, 5.0},     {7200.0, 100.0, 50.0}, {60.0, 7200.0, 30.0}};
-    for (const FGrantDelayCase& Case : Cases)
+const FGrantDelayCase EveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForwardRows[] = {
+    {3600.0, -1.0, 1800.0}, {100.0, -1.0, 50.0}, {99.0, -1.0, 49.5},    {8.0, -1.0, 5.0},    {0.0, -1.0, 5.0},
+    {-3.0, -1.0, 5.0},      {7200.0, 1.0, 5.0},  {7200.0, 100.0, 50.0}, {60.0, 7200.0, 30.0}};
+
+class FEveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForwardTest
+    : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FEveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForwardTest,
+       EveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForward)
+{
+    const FGrantDelayCase& Case =
+        EveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForwardRows[GetParam()];
+    SCOPED_TRACE(*FString::Printf("granted %g, checked %g", Case.ExpiresIn, Case.CheckedExpiresIn));
+    FTokenUpkeepZor Upkeep;
+    Upkeep.OnGranted(Case.ExpiresIn);
+    if (Case.CheckedExpiresIn >= 0.0)
     {
-        SCOPED_TRACE(*FString::Printf("granted %g, checked %g", Case.ExpiresIn, Case.CheckedExpiresIn));
-        FTokenUpkeepZor Upkeep;
-        Upkeep.OnGranted(Case.ExpiresIn);
-        if (Case.CheckedExpiresIn >= 0.0)
-        {
-            Upkeep.OnLifetimeCut(Case.CheckedExpiresIn);
-        }
-        EXPECT_FALSE(Upkeep.IsRefreshDue());
-        Upkeep.Tick(Case.RefreshDelay - 0.01);
-        EXPECT_FALSE(Upkeep.IsRefreshDue());
-        Upkeep.Tick(0.02);
-        EXPECT_TRUE(Upkeep.IsRefreshDue());
+        Upkeep.OnLifetimeCut(Case.CheckedExpiresIn);
     }
+    EXPECT_FALSE(Upkeep.IsRefreshDue());
+    Upkeep.Tick(Case.RefreshDelay - 0.01);
+    EXPECT_FALSE(Upkeep.IsRefreshDue());
+    Upkeep.Tick(0.02);
+    EXPECT_TRUE(Upkeep.IsRefreshDue());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FEveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForwardTest,
+    ::testing::Range(
+        size_t{0},
+        std::size(EveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForwardRows)));
 
 TEST(TokenUpkeep, FailedChecksDoubleTheirWaitUpToTheLimitAndResetOnSuccess)
 {
