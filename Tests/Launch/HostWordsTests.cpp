@@ -176,25 +176,33 @@ TEST(HostWordsTest, KnowsTheOperationsAndReadsTheTestWordOfALine)
         }
     }
 }
-TEST(HostWordsTest, AReadShowsItsTextUpToTheCutWithoutSplittingACharacter)
+const std::string ShownCut(200, 'a');
+
+struct FShownCase
 {
-    const std::string Cut(200, 'a');
-    const struct
-    {
-        std::string Content;
-        std::string Shown;
-    } Cases[] = {
-        {Cut, "  content (200 bytes): " + Cut},
-        {Cut + "b", "  content (201 bytes): " + Cut + " ..."},
-        {Cut.substr(1) + "\xC3\xA9", "  content (201 bytes): " + Cut.substr(1) + " ..."},
-        {"a\x01", "  content (2 bytes) is not text"},
-    };
-    for (const auto& Case : Cases)
-    {
-        FLogCapture Log;
-        LogContentStart(TArray<uint8>(std::vector<uint8>(Case.Content.begin(), Case.Content.end())));
-        ASSERT_EQ(Log.Lines().size(), 1u) << Case.Shown;
-        EXPECT_EQ(Log.Lines()[0].Message.ToStdString(), Case.Shown);
-    }
+    std::string Content;
+    std::string Shown;
+};
+
+const FShownCase ShownCases[] = {
+    {ShownCut, "  content (200 bytes): " + ShownCut},
+    {ShownCut + "b", "  content (201 bytes): " + ShownCut + " ..."},
+    {ShownCut.substr(1) + "\xC3\xA9", "  content (201 bytes): " + ShownCut.substr(1) + " ..."},
+    {"a\x01", "  content (2 bytes) is not text"},
+};
+
+class FShownContentTest : public ::testing::TestWithParam<size_t>
+{
+};
+
+TEST_P(FShownContentTest, AReadShowsItsTextUpToTheCutWithoutSplittingACharacter)
+{
+    const FShownCase& Case = ShownCases[GetParam()];
+    FLogCapture Log;
+    LogContentStart(TArray<uint8>(std::vector<uint8>(Case.Content.begin(), Case.Content.end())));
+    ASSERT_EQ(Log.Lines().size(), 1u) << Case.Shown;
+    EXPECT_EQ(Log.Lines()[0].Message.ToStdString(), Case.Shown);
 }
+
+INSTANTIATE_TEST_SUITE_P(Contents, FShownContentTest, ::testing::Range(size_t{0}, std::size(ShownCases)));
 } // namespace
