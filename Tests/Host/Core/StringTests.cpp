@@ -162,49 +162,60 @@ TEST(FString, HashIgnoresAsciiCaseOnly)
     EXPECT_NE(GetTypeHash("a"), GetTypeHash(FString(std::string("a\0", 2))));
 }
 
+namespace
+{
+const std::string SearchedLong = Pattern(40);
+
+struct FSearchCase
+{
+    std::string Text;
+    const char* Sub;
+    ESearchCase::Type Case;
+    int32 First;
+    int32 Last;
+    std::string Replaced;
+};
+
+const FSearchCase SearchCases[] = {
+    {"abc", "c", ESearchCase::CaseSensitive, 2, 2, "ab<>"},
+    {"abc", "a", ESearchCase::CaseSensitive, 0, 0, "<>bc"},
+    {"abc", "abc", ESearchCase::CaseSensitive, 0, 0, "<>"},
+    {"abcabc", "bc", ESearchCase::CaseSensitive, 1, 4, "a<>a<>"},
+    {"aaa", "aa", ESearchCase::CaseSensitive, 0, 1, "<>a"},
+    {"key=Value", "VALUE", ESearchCase::IgnoreCase, 4, 4, "key=<>"},
+    {"key=Value", "VALUE", ESearchCase::CaseSensitive, INDEX_NONE, INDEX_NONE, "key=Value"},
+    {"ab", "abc", ESearchCase::CaseSensitive, INDEX_NONE, INDEX_NONE, "ab"},
+    {SearchedLong + "End", "END", ESearchCase::IgnoreCase, 40, 40, SearchedLong + "<>"},
+};
+
+class FStringSearch : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
 // Matches at either end of the text, the whole text and overlapping matches, for every search built on the
 // same scan.
-TEST(FString, SearchesFindMatchesAtBothEnds)
+TEST_P(FStringSearch, SearchesFindMatchesAtBothEnds)
 {
-    const std::string Long = Pattern(40);
-    const struct
+    const FSearchCase& Case = SearchCases[GetParam()];
+    const FString Text(Case.Text);
+    const FString Sub(Case.Sub);
+    const int32 SubLen = Sub.Len();
+    SCOPED_TRACE(Case.Text + " / " + Case.Sub);
+    EXPECT_EQ(Text.Find(Sub, Case.Case), Case.First);
+    EXPECT_EQ(Text.Find(Sub, Case.Case, ESearchDir::FromEnd), Case.Last);
+    EXPECT_EQ(Text.Contains(Sub, Case.Case), Case.First != INDEX_NONE);
+    EXPECT_EQ(Text.StartsWith(Sub, Case.Case), Case.First == 0);
+    EXPECT_EQ(Text.EndsWith(Sub, Case.Case), Case.Last != INDEX_NONE && Case.Last + SubLen == Text.Len());
+    EXPECT_EQ(Text.Replace(Sub, "<>", Case.Case).ToStdString(), Case.Replaced);
+    FString Left;
+    FString Right;
+    ASSERT_EQ(Text.Split(Sub, &Left, &Right, Case.Case, ESearchDir::FromEnd), Case.Last != INDEX_NONE);
+    if (Case.Last != INDEX_NONE)
     {
-        std::string Text;
-        const char* Sub;
-        ESearchCase::Type Case;
-        int32 First;
-        int32 Last;
-        std::string Replaced;
-    } Cases[] = {
-        {"abc", "c", ESearchCase::CaseSensitive, 2, 2, "ab<>"},
-        {"abc", "a", ESearchCase::CaseSensitive, 0, 0, "<>bc"},
-        {"abc", "abc", ESearchCase::CaseSensitive, 0, 0, "<>"},
-        {"abcabc", "bc", ESearchCase::CaseSensitive, 1, 4, "a<>a<>"},
-        {"aaa", "aa", ESearchCase::CaseSensitive, 0, 1, "<>a"},
-        {"key=Value", "VALUE", ESearchCase::IgnoreCase, 4, 4, "key=<>"},
-        {"key=Value", "VALUE", ESearchCase::CaseSensitive, INDEX_NONE, INDEX_NONE, "key=Value"},
-        {"ab", "abc", ESearchCase::CaseSensitive, INDEX_NONE, INDEX_NONE, "ab"},
-        {Long + "End", "END", ESearchCase::IgnoreCase, 40, 40, Long + "<>"},
-    };
-    for (const auto& Case : Cases)
-    {
-        const FString Text(Case.Text);
-        const FString Sub(Case.Sub);
-        const int32 SubLen = Sub.Len();
-        SCOPED_TRACE(Case.Text + " / " + Case.Sub);
-        EXPECT_EQ(Text.Find(Sub, Case.Case), Case.First);
-        EXPECT_EQ(Text.Find(Sub, Case.Case, ESearchDir::FromEnd), Case.Last);
-        EXPECT_EQ(Text.Contains(Sub, Case.Case), Case.First != INDEX_NONE);
-        EXPECT_EQ(Text.StartsWith(Sub, Case.Case), Case.First == 0);
-        EXPECT_EQ(Text.EndsWith(Sub, Case.Case), Case.Last != INDEX_NONE && Case.Last + SubLen == Text.Len());
-        EXPECT_EQ(Text.Replace(Sub, "<>", Case.Case).ToStdString(), Case.Replaced);
-        FString Left;
-        FString Right;
-        ASSERT_EQ(Text.Split(Sub, &Left, &Right, Case.Case, ESearchDir::FromEnd), Case.Last != INDEX_NONE);
-        if (Case.Last != INDEX_NONE)
-        {
-            EXPECT_EQ(Left.ToStdString(), Case.Text.substr(0, Case.Last));
-            EXPECT_EQ(Right.ToStdString(), Case.Text.substr(Case.Last + SubLen));
-        }
+        EXPECT_EQ(Left.ToStdString(), Case.Text.substr(0, Case.Last));
+        EXPECT_EQ(Right.ToStdString(), Case.Text.substr(Case.Last + SubLen));
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Searches, FStringSearch, ::testing::Range(size_t{0}, std::size(SearchCases)));
