@@ -105,33 +105,42 @@ TEST(BackendSeedTest, ShippedSeedHoldsTheDemoClientsAndUser)
     EXPECT_EQ(Demo->Password, "demo-password");
 }
 
-TEST(BackendSeedTest, RefusesMalformedSeeds)
+namespace
 {
-    const std::string Seeds[] = {
-        "",
-        "[]",
-        "{\"clients\": {}}",
-        "{\"clients\": [{\"name\": \"Client\", \"id\": \"c\"}]}",
-        "{\"clients\": [{\"name\": \"Client\", \"id\": \"c\", \"secret\": 5}]}",
-        "{\"clients\": [{\"name\": \"A\", \"id\": \"c\", \"secret\": \"s\"}, {\"name\": \"B\", \"id\": "
-        "\"c\", "
-        "\"secret\": \"t\"}]}",
-        "{\"accounts\": [{\"id\": \"a\", \"displayName\": \"A\", \"email\": \"a@x\"}]}",
-        "{\"accounts\": [{\"id\": \"a\", \"displayName\": \"A\", \"email\": \"a@x\", \"password\": \"p\"}, "
-        "{\"id\": \"b\", \"displayName\": \"B\", \"email\": \"A@X\", \"password\": \"p\"}]}",
-        "{\"accounts\": [{\"id\": \"a\", \"displayName\": \"A\", \"email\": \"a@x\", \"password\": \"p\", "
-        "\"externalAuths\": [{\"type\": \"console\", \"id\": \"x\"}]}]}",
-        "{\"accounts\": [{\"id\": \"\xff\", \"displayName\": \"A\", \"email\": \"a@x\", \"password\": "
-        "\"p\"}]}",
-        "{\"clients\": " + std::string(200000, '['),
-        "{\"clients\": [{\"name\": \"S\", \"id\": \"s\", \"secret\": \"t\", \"server\": \"yes\"}]}",
-    };
-    for (const std::string& Seed : Seeds)
-    {
-        FBackendState State;
-        EXPECT_NE(LoadSeedJson(Seed, State), std::nullopt) << Seed.substr(0, 80);
-    }
+const std::string RefusesMalformedSeedsRows[] = {
+    "",
+    "[]",
+    "{\"clients\": {}}",
+    "{\"clients\": [{\"name\": \"Client\", \"id\": \"c\"}]}",
+    "{\"clients\": [{\"name\": \"Client\", \"id\": \"c\", \"secret\": 5}]}",
+    "{\"clients\": [{\"name\": \"A\", \"id\": \"c\", \"secret\": \"s\"}, {\"name\": \"B\", \"id\": "
+    "\"c\", "
+    "\"secret\": \"t\"}]}",
+    "{\"accounts\": [{\"id\": \"a\", \"displayName\": \"A\", \"email\": \"a@x\"}]}",
+    "{\"accounts\": [{\"id\": \"a\", \"displayName\": \"A\", \"email\": \"a@x\", \"password\": \"p\"}, "
+    "{\"id\": \"b\", \"displayName\": \"B\", \"email\": \"A@X\", \"password\": \"p\"}]}",
+    "{\"accounts\": [{\"id\": \"a\", \"displayName\": \"A\", \"email\": \"a@x\", \"password\": \"p\", "
+    "\"externalAuths\": [{\"type\": \"console\", \"id\": \"x\"}]}]}",
+    "{\"accounts\": [{\"id\": \"\xff\", \"displayName\": \"A\", \"email\": \"a@x\", \"password\": "
+    "\"p\"}]}",
+    "{\"clients\": " + std::string(200000, '['),
+    "{\"clients\": [{\"name\": \"S\", \"id\": \"s\", \"secret\": \"t\", \"server\": \"yes\"}]}",
+};
+
+class FRefusesMalformedSeedsTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FRefusesMalformedSeedsTest, RefusesMalformedSeeds)
+{
+    const std::string& Seed = RefusesMalformedSeedsRows[GetParam()];
+    FBackendState State;
+    EXPECT_NE(LoadSeedJson(Seed, State), std::nullopt) << Seed.substr(0, 80);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FRefusesMalformedSeedsTest,
+                         ::testing::Range(size_t{0}, std::size(RefusesMalformedSeedsRows)));
 
 TEST(BackendSeedTest, StartReportsAMissingSeed)
 {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <optional>
+#include <regex>
 
 #include "BackendFixture.h"
 #include "Friends/OnlineFriendsZor.h"
@@ -194,32 +195,38 @@ TEST_F(FSocialIntegrationTest, AMessageTravelsWithItsPayloadAndIsDeleted)
 struct FRouteCase
 {
     const char* Verb;
-    std::string Path;
+    const char* Path; // DEMO and RIVAL stand for the two accounts' ids
 };
 
-TEST_F(FSocialIntegrationTest, EveryRouteServesOnlyTheAccountInItsAccountSlot)
+const FRouteCase RouteCases[] = {
+    {"GET", "/game/api/public/list/RIVAL/default"},
+    {"POST", "/game/api/public/list/RIVAL/default/DEMO"},
+    {"POST", "/game/api/public/list/DEMO/default/RIVAL/accept"},
+    {"DELETE", "/game/api/public/list/RIVAL/default/DEMO"},
+    {"GET", "/game/api/messaging/RIVAL/inbox"},
+    {"POST", "/game/api/messaging/RIVAL/outbox"},
+};
+
+class FSocialRouteTest : public FSocialIntegrationTest, public ::testing::WithParamInterface<size_t>
 {
-    const std::string DemoId = *Demo.Id().ToString();
-    const std::string RivalId = *Rival.Id().ToString();
-    const FRouteCase Cases[] = {
-        {"GET", "/game/api/public/list/" + RivalId + "/default"},
-        {"POST", "/game/api/public/list/" + RivalId + "/default/" + DemoId},
-        {"POST", "/game/api/public/list/" + DemoId + "/default/" + RivalId + "/accept"},
-        {"DELETE", "/game/api/public/list/" + RivalId + "/default/" + DemoId},
-        {"GET", "/game/api/messaging/" + RivalId + "/inbox"},
-        {"POST", "/game/api/messaging/" + RivalId + "/outbox"},
-    };
+};
+
+TEST_P(FSocialRouteTest, EveryRouteServesOnlyTheAccountInItsAccountSlot)
+{
+    const FRouteCase& Case = RouteCases[GetParam()];
+    const std::string Path =
+        std::regex_replace(std::regex_replace(Case.Path, std::regex("RIVAL"), *Rival.Id().ToString()),
+                           std::regex("DEMO"), *Demo.Id().ToString());
     httplib::Client Client("127.0.0.1", Port);
     const httplib::Headers Bearer = {
         {"Authorization", "bearer " + DemoAccount()->GetAccessToken().ToStdString()}};
-    for (const FRouteCase& Case : Cases)
-    {
-        const httplib::Result Result = std::string(Case.Verb) == "GET" ? Client.Get(Case.Path, Bearer)
-                                       : std::string(Case.Verb) == "POST"
-                                           ? Client.Post(Case.Path, Bearer, "{}", "application/json")
-                                           : Client.Delete(Case.Path, Bearer);
-        ASSERT_TRUE(Result) << Case.Path;
-        EXPECT_EQ(Result->status, 403) << Case.Verb << " " << Case.Path;
-    }
+    const httplib::Result Result = std::string(Case.Verb) == "GET" ? Client.Get(Path, Bearer)
+                                   : std::string(Case.Verb) == "POST"
+                                       ? Client.Post(Path, Bearer, "{}", "application/json")
+                                       : Client.Delete(Path, Bearer);
+    ASSERT_TRUE(Result) << Path;
+    EXPECT_EQ(Result->status, 403) << Case.Verb << " " << Path;
 }
+
+INSTANTIATE_TEST_SUITE_P(Routes, FSocialRouteTest, ::testing::Range(size_t{0}, std::size(RouteCases)));
 } // namespace

@@ -69,23 +69,33 @@ TEST_F(AccountHostWordsTest, CreatesAnAccountLogsInWithItAndLinksAndFinds)
     EXPECT_TRUE(Result.HasLine("> mapping add console ***")) << Result.Log();
 }
 
-TEST_F(AccountHostWordsTest, RefusalsFailTheRun)
+namespace
 {
-    const struct
-    {
-        const char* Script;
-        const char* Line;
-    } Cases[] = {
-        {"account create demo@example.com Taken pw\nwait account create\nquit\n",
-         "OnCreateAccountComplete bWasSuccessful=0"},
-        {"account create\nquit\n", "usage: account create EMAIL NAME PASSWORD"},
-        {"mapping query\nquit\n", "mapping: local user 0 is not logged in"},
-        {"users query\nquit\n", "usage: users query ID..."},
-    };
-    for (const auto& Case : Cases)
-    {
-        const FHostRun Result = Run(Case.Script, {});
-        EXPECT_EQ(Result.ExitCode, 1) << Case.Script << Result.Log();
-        EXPECT_TRUE(Result.HasLine(Case.Line)) << Case.Script << Result.Log();
-    }
+struct FRefusalsFailTheRunRow
+{
+    const char* Script;
+    const char* Line;
+};
+const FRefusalsFailTheRunRow RefusalsFailTheRunRows[] = {
+    {"account create demo@example.com Taken pw\nwait account create\nquit\n",
+     "OnCreateAccountComplete bWasSuccessful=0"},
+    {"account create\nquit\n", "usage: account create EMAIL NAME PASSWORD"},
+    {"mapping query\nquit\n", "mapping: local user 0 is not logged in"},
+    {"users query\nquit\n", "usage: users query ID..."},
+};
+
+class FRefusalsFailTheRunTest : public AccountHostWordsTest, public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(FRefusalsFailTheRunTest, RefusalsFailTheRun)
+{
+    const FRefusalsFailTheRunRow& Case = RefusalsFailTheRunRows[GetParam()];
+    const FHostRun Result = Run(Case.Script, {});
+    EXPECT_EQ(Result.ExitCode, 1) << Case.Script << Result.Log();
+    EXPECT_TRUE(Result.HasLine(Case.Line)) << Case.Script << Result.Log();
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FRefusalsFailTheRunTest,
+                         ::testing::Range(size_t{0}, std::size(RefusalsFailTheRunRows)));

@@ -36,15 +36,16 @@ TEST(HostWordsTest, EveryWordIsNamedOnceAndDescribed)
     }
 }
 
-TEST(HostWordsTest, FindsWholeWordsIgnoringCaseAndLeavesTheArguments)
+namespace
 {
-    struct FCase
-    {
-        const char* Line;
-        const char* Word; // null: no host word
-        const char* Rest;
-    };
-    const FCase Cases[] = {
+struct FFindsWholeWordsIgnoringCaseAndLeavesTheArgumentsRow
+{
+    const char* Line;
+    const char* Word; // null: no host word
+    const char* Rest;
+};
+const FFindsWholeWordsIgnoringCaseAndLeavesTheArgumentsRow
+    FindsWholeWordsIgnoringCaseAndLeavesTheArgumentsRows[] = {
         {"wait 2", "wait", "2"},
         {"WAIT 0.5", "wait", "0.5"},
         {"profile command SetStat {}", "profile", "command SetStat {}"},
@@ -52,32 +53,45 @@ TEST(HostWordsTest, FindsWholeWordsIgnoringCaseAndLeavesTheArguments)
         {"waiting 2", nullptr, "waiting 2"},
         {"log", nullptr, "log"},
         {"ONLINE SUB=ZOR TEST AUTHTEST", nullptr, "ONLINE SUB=ZOR TEST AUTHTEST"},
-    };
-    for (const FCase& Case : Cases)
+};
+
+class FFindsWholeWordsIgnoringCaseAndLeavesTheArgumentsTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FFindsWholeWordsIgnoringCaseAndLeavesTheArgumentsTest,
+       FindsWholeWordsIgnoringCaseAndLeavesTheArguments)
+{
+    const FFindsWholeWordsIgnoringCaseAndLeavesTheArgumentsRow& Case =
+        FindsWholeWordsIgnoringCaseAndLeavesTheArgumentsRows[GetParam()];
+    const TCHAR* Line = Case.Line;
+    const FHostWord* Word = FindHostWord(Line);
+    if (!Case.Word)
     {
-        const TCHAR* Line = Case.Line;
-        const FHostWord* Word = FindHostWord(Line);
-        if (!Case.Word)
-        {
-            EXPECT_EQ(Word, nullptr) << Case.Line;
-        }
-        else
-        {
-            ASSERT_NE(Word, nullptr) << Case.Line;
-            EXPECT_STREQ(Word->Name, Case.Word);
-        }
-        EXPECT_STREQ(*FString(Line).TrimStartAndEnd(), Case.Rest) << Case.Line;
+        EXPECT_EQ(Word, nullptr) << Case.Line;
     }
+    else
+    {
+        ASSERT_NE(Word, nullptr) << Case.Line;
+        EXPECT_STREQ(Word->Name, Case.Word);
+    }
+    EXPECT_STREQ(*FString(Line).TrimStartAndEnd(), Case.Rest) << Case.Line;
 }
 
-TEST(HostWordsTest, TheEchoMasksEachSecretAndKeepsTheOtherArguments)
+INSTANTIATE_TEST_SUITE_P(Rows, FFindsWholeWordsIgnoringCaseAndLeavesTheArgumentsTest,
+                         ::testing::Range(size_t{0},
+                                          std::size(FindsWholeWordsIgnoringCaseAndLeavesTheArgumentsRows)));
+
+namespace
 {
-    struct FCase
-    {
-        const char* Line;
-        const char* Shown;
-    };
-    const FCase Cases[] = {
+struct FTheEchoMasksEachSecretAndKeepsTheOtherArgumentsRow
+{
+    const char* Line;
+    const char* Shown;
+};
+const FTheEchoMasksEachSecretAndKeepsTheOtherArgumentsRow
+    TheEchoMasksEachSecretAndKeepsTheOtherArgumentsRows[] = {
         {"account create a@b.io Name pass-1", "account create a@b.io Name ***"},
         {"account update a@b.io pass-1 c@d.io NewName pass-2",
          "account update a@b.io *** c@d.io NewName ***"},
@@ -97,12 +111,23 @@ TEST(HostWordsTest, TheEchoMasksEachSecretAndKeepsTheOtherArguments)
         {"PASSWORD=pass-1", "PASSWORD=***"},
         {"messages send someone NOPASSWORD=1 OAUTH=2", "messages send someone NOPASSWORD=1 OAUTH=2"},
         {"  login   LOGIN=demo", "  login   LOGIN=demo"},
-    };
-    for (const FCase& Case : Cases)
-    {
-        EXPECT_STREQ(*MaskConsoleLine(Case.Line), Case.Shown) << Case.Line;
-    }
+};
+
+class FTheEchoMasksEachSecretAndKeepsTheOtherArgumentsTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FTheEchoMasksEachSecretAndKeepsTheOtherArgumentsTest, TheEchoMasksEachSecretAndKeepsTheOtherArguments)
+{
+    const FTheEchoMasksEachSecretAndKeepsTheOtherArgumentsRow& Case =
+        TheEchoMasksEachSecretAndKeepsTheOtherArgumentsRows[GetParam()];
+    EXPECT_STREQ(*MaskConsoleLine(Case.Line), Case.Shown) << Case.Line;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FTheEchoMasksEachSecretAndKeepsTheOtherArgumentsTest,
+                         ::testing::Range(size_t{0},
+                                          std::size(TheEchoMasksEachSecretAndKeepsTheOtherArgumentsRows)));
 
 TEST(HostWordsTest, KnowsTheOperationsAndReadsTheTestWordOfALine)
 {
@@ -151,25 +176,33 @@ TEST(HostWordsTest, KnowsTheOperationsAndReadsTheTestWordOfALine)
         }
     }
 }
-TEST(HostWordsTest, AReadShowsItsTextUpToTheCutWithoutSplittingACharacter)
+const std::string ShownCut(200, 'a');
+
+struct FShownCase
 {
-    const std::string Cut(200, 'a');
-    const struct
-    {
-        std::string Content;
-        std::string Shown;
-    } Cases[] = {
-        {Cut, "  content (200 bytes): " + Cut},
-        {Cut + "b", "  content (201 bytes): " + Cut + " ..."},
-        {Cut.substr(1) + "\xC3\xA9", "  content (201 bytes): " + Cut.substr(1) + " ..."},
-        {"a\x01", "  content (2 bytes) is not text"},
-    };
-    for (const auto& Case : Cases)
-    {
-        FLogCapture Log;
-        LogContentStart(TArray<uint8>(std::vector<uint8>(Case.Content.begin(), Case.Content.end())));
-        ASSERT_EQ(Log.Lines().size(), 1u) << Case.Shown;
-        EXPECT_EQ(Log.Lines()[0].Message.ToStdString(), Case.Shown);
-    }
+    std::string Content;
+    std::string Shown;
+};
+
+const FShownCase ShownCases[] = {
+    {ShownCut, "  content (200 bytes): " + ShownCut},
+    {ShownCut + "b", "  content (201 bytes): " + ShownCut + " ..."},
+    {ShownCut.substr(1) + "\xC3\xA9", "  content (201 bytes): " + ShownCut.substr(1) + " ..."},
+    {"a\x01", "  content (2 bytes) is not text"},
+};
+
+class FShownContentTest : public ::testing::TestWithParam<size_t>
+{
+};
+
+TEST_P(FShownContentTest, AReadShowsItsTextUpToTheCutWithoutSplittingACharacter)
+{
+    const FShownCase& Case = ShownCases[GetParam()];
+    FLogCapture Log;
+    LogContentStart(TArray<uint8>(std::vector<uint8>(Case.Content.begin(), Case.Content.end())));
+    ASSERT_EQ(Log.Lines().size(), 1u) << Case.Shown;
+    EXPECT_EQ(Log.Lines()[0].Message.ToStdString(), Case.Shown);
 }
+
+INSTANTIATE_TEST_SUITE_P(Contents, FShownContentTest, ::testing::Range(size_t{0}, std::size(ShownCases)));
 } // namespace

@@ -106,37 +106,47 @@ TEST(LaunchOptionsTest, ARefusalNamesTheOptionButNoSecretItCarries)
     }
 }
 
-TEST(LaunchOptionsTest, RefusesTheHostsOwnOptionsInAnyOtherForm)
+namespace
 {
-    struct FCase
+struct FRefusesTheHostsOwnOptionsInAnyOtherFormRow
+{
+    std::vector<FString> Arguments;
+    const char* Expected;
+};
+const FRefusesTheHostsOwnOptionsInAnyOtherFormRow RefusesTheHostsOwnOptionsInAnyOtherFormRows[] = {
+    {{"-exec", "Config/Demo.zorhost"}, "expected -exec=PATH, not -exec"},
+    {{"-ini", "/x"}, "expected -ini=PATH, not -ini"},
+    {{"--ini=/x"}, "expected -ini=PATH, not --ini="},
+    {{"-log", "LogOnline:Verbose"}, "expected -log=Category:Verbosity, not -log"},
+    {{"--fps=30"}, "expected -fps=N, not --fps="},
+    {{"-domain", "127.0.0.1:18999"}, "expected -domain=HOST:PORT, not -domain"},
+    {{"-server=1"}, "expected -server, not -server="},
+    {{"--server"}, "expected -server, not --server"},
+    {{"--h"}, "expected -h, not --h"},
+};
+
+class FRefusesTheHostsOwnOptionsInAnyOtherFormTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FRefusesTheHostsOwnOptionsInAnyOtherFormTest, RefusesTheHostsOwnOptionsInAnyOtherForm)
+{
+    const FRefusesTheHostsOwnOptionsInAnyOtherFormRow& Case =
+        RefusesTheHostsOwnOptionsInAnyOtherFormRows[GetParam()];
+    TArray<FString> Arguments = {"LOGIN=demo"};
+    for (const FString& Argument : Case.Arguments)
     {
-        std::vector<FString> Arguments;
-        const char* Expected;
-    };
-    const FCase Cases[] = {
-        {{"-exec", "Config/Demo.zorhost"}, "expected -exec=PATH, not -exec"},
-        {{"-ini", "/x"}, "expected -ini=PATH, not -ini"},
-        {{"--ini=/x"}, "expected -ini=PATH, not --ini="},
-        {{"-log", "LogOnline:Verbose"}, "expected -log=Category:Verbosity, not -log"},
-        {{"--fps=30"}, "expected -fps=N, not --fps="},
-        {{"-domain", "127.0.0.1:18999"}, "expected -domain=HOST:PORT, not -domain"},
-        {{"-server=1"}, "expected -server, not -server="},
-        {{"--server"}, "expected -server, not --server"},
-        {{"--h"}, "expected -h, not --h"},
-    };
-    for (const FCase& Case : Cases)
-    {
-        TArray<FString> Arguments = {"LOGIN=demo"};
-        for (const FString& Argument : Case.Arguments)
-        {
-            Arguments.Add(Argument);
-        }
-        FLaunchOptions Options;
-        FString Error;
-        EXPECT_FALSE(ParseLaunchArguments(Arguments, Options, Error)) << *Case.Arguments[0];
-        EXPECT_STREQ(*Error, Case.Expected);
+        Arguments.Add(Argument);
     }
+    FLaunchOptions Options;
+    FString Error;
+    EXPECT_FALSE(ParseLaunchArguments(Arguments, Options, Error)) << *Case.Arguments[0];
+    EXPECT_STREQ(*Error, Case.Expected);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FRefusesTheHostsOwnOptionsInAnyOtherFormTest,
+                         ::testing::Range(size_t{0}, std::size(RefusesTheHostsOwnOptionsInAnyOtherFormRows)));
 
 TEST(LaunchOptionsTest, HelpAndEngineSwitchesThatOnlyLookAlike)
 {

@@ -9,6 +9,7 @@
 
 #include "BackendHostTest.h"
 #include "BackendSessionIds.h"
+#include "CaseNamePrinter.h"
 #include "Core/Base64.h"
 #include "HostProcess.h"
 #include "LocalBackend.h"
@@ -73,7 +74,8 @@ int RivalClaimsTheDemoPlayer(int Port)
 class FSessionsHostTest : public FBackendHostTest
 {
 };
-} // namespace
+
+using ZorTestCases::PrintTo;
 
 /** One host's sessions and a second player's host, logged in as the rival, that searches and joins them. */
 struct FSessionsRun
@@ -93,139 +95,144 @@ struct FSessionsRun
     bool bClaimsTheHost = false;
 };
 
+const FSessionsRun SessionsRuns[] = {
+    {"dedicated server",
+     {"-server"},
+     "session create lan1 lan\nsession create srv1 mode=ctf level=3\nwait session create\n"
+     "expect session create",
+     "passed: session create",
+     "session destroy srv1\nwait session destroy\nexpect session destroy\nquit",
+     "session find mode=ctf level=3\nwait session find\nexpect session find\nsession join srv1 x\n"
+     "session join srv1 0.5\nsession join srv1 0000000000\nsession find lan\nwait session find\n"
+     "expect session find\nquit",
+     {"passed: session create", "passed: session destroy"},
+     {"line 7: session join srv1 x", "line 8: session join srv1 0.5", "line 9: session join srv1 0000000000"},
+     {"passed: login", "passed: session find", "passed: session find"},
+     {"OnFindSessionsComplete bWasSuccessful=1 NumResults=1",
+      "SearchResult 0 SessionInfo=HostIP: 127\\.0\\.0\\.1:7777 .*Owner=DedServer-.* MODE=ctf LEVEL=3",
+      "SearchResult 0 SessionInfo=none Owner= OpenPublic=0/0"},
+     {"OnJoinSessionComplete"}},
+    {"player",
+     {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"},
+     "login\nwait login\nexpect login\nsession create game mode=dm level=5\nwait session create\n"
+     "expect session create\nsession start game\nexpect session start\nsession update game level=6\n"
+     "wait session update\nexpect session update\n"
+     "session register game 7c1e5a9b3d2f4e6c8a0b1c2d3e4f5a6b\n"
+     "wait session register\nexpect session register",
+     "passed: session register",
+     "session update game level=7\nwait session update\nexpect session update\nsession destroy game\n"
+     "wait session destroy\nexpect session destroy\nquit",
+     "session find mode=dm level=6\nwait session find\nexpect session find\nsession join game 000000000\n"
+     "expect session join\nsession update game level=1\nwait session update\nsession destroy game\n"
+     "wait session destroy\nexpect session destroy\nquit",
+     {"passed: login", "passed: session create", "passed: session start", "passed: session update",
+      "passed: session register", "passed: session update", "passed: session destroy"},
+     {"line 9: session update game level=1"},
+     {"passed: login", "passed: session find", "passed: session join", "passed: session destroy"},
+     {"OnFindSessionsComplete bWasSuccessful=1 NumResults=1",
+      "SearchResult 0 SessionInfo=HostIP: 127\\.0\\.0\\.1:7777 .*Owner=DemoPlayer .* LEVEL=6",
+      "OnJoinSessionComplete SessionName=game Result=0",
+      "UpdateSession request failed\\. Invalid response\\. code=403 ",
+      "OnConnectionStatusChanged Service=.* Status=10",
+      "OnDestroySessionComplete SessionName=game bWasSuccessful=1"},
+     {"Sending DestroyInternetSession"},
+     true},
+};
+
+class FSessionsProgramTest : public ::testing::TestWithParam<FSessionsRun>
+{
+};
+} // namespace
+
 // A dedicated server hosts an online and a LAN session; the player finds the first through the backend,
 // with its data, and the second through the LAN beacon on loopback, as one empty result. A result index
 // that is not a whole number, or has more digits than an index may, joins nothing. A player hosts a session,
 // changes it and registers the rival; the rival finds the change, joins (by an index of as many digits as it
 // may have), cannot change the host's session and leaves it without a word to the backend; the host still
 // changes and destroys it.
-TEST(SessionsProgramTest, ASecondPlayerFindsAndJoinsWhatAHostHolds)
+TEST_P(FSessionsProgramTest, ASecondPlayerFindsAndJoinsWhatAHostHolds)
 {
-    const std::vector<FSessionsRun> Runs = {
-        {"dedicated server",
-         {"-server"},
-         "session create lan1 lan\nsession create srv1 mode=ctf level=3\nwait session create\n"
-         "expect session create",
-         "passed: session create",
-         "session destroy srv1\nwait session destroy\nexpect session destroy\nquit",
-         "session find mode=ctf level=3\nwait session find\nexpect session find\nsession join srv1 x\n"
-         "session join srv1 0.5\nsession join srv1 0000000000\nsession find lan\nwait session find\n"
-         "expect session find\nquit",
-         {"passed: session create", "passed: session destroy"},
-         {"line 7: session join srv1 x", "line 8: session join srv1 0.5",
-          "line 9: session join srv1 0000000000"},
-         {"passed: login", "passed: session find", "passed: session find"},
-         {"OnFindSessionsComplete bWasSuccessful=1 NumResults=1",
-          "SearchResult 0 SessionInfo=HostIP: 127\\.0\\.0\\.1:7777 .*Owner=DedServer-.* MODE=ctf LEVEL=3",
-          "SearchResult 0 SessionInfo=none Owner= OpenPublic=0/0"},
-         {"OnJoinSessionComplete"}},
-        {"player",
-         {"LOGIN=demo@example.com", "PASSWORD=demo-password", "TYPE=tavo"},
-         "login\nwait login\nexpect login\nsession create game mode=dm level=5\nwait session create\n"
-         "expect session create\nsession start game\nexpect session start\nsession update game level=6\n"
-         "wait session update\nexpect session update\n"
-         "session register game 7c1e5a9b3d2f4e6c8a0b1c2d3e4f5a6b\n"
-         "wait session register\nexpect session register",
-         "passed: session register",
-         "session update game level=7\nwait session update\nexpect session update\nsession destroy game\n"
-         "wait session destroy\nexpect session destroy\nquit",
-         "session find mode=dm level=6\nwait session find\nexpect session find\nsession join game 000000000\n"
-         "expect session join\nsession update game level=1\nwait session update\nsession destroy game\n"
-         "wait session destroy\nexpect session destroy\nquit",
-         {"passed: login", "passed: session create", "passed: session start", "passed: session update",
-          "passed: session register", "passed: session update", "passed: session destroy"},
-         {"line 9: session update game level=1"},
-         {"passed: login", "passed: session find", "passed: session join", "passed: session destroy"},
-         {"OnFindSessionsComplete bWasSuccessful=1 NumResults=1",
-          "SearchResult 0 SessionInfo=HostIP: 127\\.0\\.0\\.1:7777 .*Owner=DemoPlayer .* LEVEL=6",
-          "OnJoinSessionComplete SessionName=game Result=0",
-          "UpdateSession request failed\\. Invalid response\\. code=403 ",
-          "OnConnectionStatusChanged Service=.* Status=10",
-          "OnDestroySessionComplete SessionName=game bWasSuccessful=1"},
-         {"Sending DestroyInternetSession"},
-         true},
-    };
-    for (const FSessionsRun& Run : Runs)
+    const FSessionsRun& Run = GetParam();
+    ZorBackend::FLocalBackend Backend;
+    const int Port = StartOnFreePort(Backend);
+    ASSERT_GT(Port, 0);
+    // Each host writes its output in a scratch directory of its own, where the other watches for it.
+    FScratchDir HostScratch;
+    FScratchDir PlayerScratch;
+    const std::string Ini = HostScratch.WriteFile("engine.ini", SessionIni(Port));
+    // The host holds its sessions until the player has done with them.
+    std::vector<FTypedLine> HostLines = TypedAtOnce(Run.HostScript);
+    std::vector<FTypedLine> Closing = TypedAtOnce(Run.HostClosing);
+    Closing[0].Ready = Shows(PlayerScratch, "> quit");
+    HostLines.insert(HostLines.end(), Closing.begin(), Closing.end());
+    std::vector<FTypedLine> PlayerLines = TypedAtOnce("login\nwait login\nexpect login");
+    std::vector<FTypedLine> Searching = TypedAtOnce(Run.PlayerScript);
+    // The rival's claim goes in once the host's session stands: it is refused, and the demo player is
+    // still found in that session alone.
+    int ClaimStatus = 0;
+    std::vector<std::string> DemoSessions;
+    Searching[0].Ready = [&, HostReady = Shows(HostScratch, Run.HostReady)]
     {
-        SCOPED_TRACE(Run.Name);
-        ZorBackend::FLocalBackend Backend;
-        const int Port = StartOnFreePort(Backend);
-        ASSERT_GT(Port, 0);
-        // Each host writes its output in a scratch directory of its own, where the other watches for it.
-        FScratchDir HostScratch;
-        FScratchDir PlayerScratch;
-        const std::string Ini = HostScratch.WriteFile("engine.ini", SessionIni(Port));
-        // The host holds its sessions until the player has done with them.
-        std::vector<FTypedLine> HostLines = TypedAtOnce(Run.HostScript);
-        std::vector<FTypedLine> Closing = TypedAtOnce(Run.HostClosing);
-        Closing[0].Ready = Shows(PlayerScratch, "> quit");
-        HostLines.insert(HostLines.end(), Closing.begin(), Closing.end());
-        std::vector<FTypedLine> PlayerLines = TypedAtOnce("login\nwait login\nexpect login");
-        std::vector<FTypedLine> Searching = TypedAtOnce(Run.PlayerScript);
-        // The rival's claim goes in once the host's session stands: it is refused, and the demo player is
-        // still found in that session alone.
-        int ClaimStatus = 0;
-        std::vector<std::string> DemoSessions;
-        Searching[0].Ready = [&, HostReady = Shows(HostScratch, Run.HostReady)]
+        if (!HostReady())
         {
-            if (!HostReady())
-            {
-                return false;
-            }
-            if (Run.bClaimsTheHost && ClaimStatus == 0)
-            {
-                ClaimStatus = RivalClaimsTheDemoPlayer(Port);
-                DemoSessions = DemoPlayersSessionsOnTheBackend(Port);
-            }
-            return true;
-        };
-        PlayerLines.insert(PlayerLines.end(), Searching.begin(), Searching.end());
+            return false;
+        }
+        if (Run.bClaimsTheHost && ClaimStatus == 0)
+        {
+            ClaimStatus = RivalClaimsTheDemoPlayer(Port);
+            DemoSessions = DemoPlayersSessionsOnTheBackend(Port);
+        }
+        return true;
+    };
+    PlayerLines.insert(PlayerLines.end(), Searching.begin(), Searching.end());
 
-        std::vector<std::string> HostArguments = {"-ini=" + Ini};
-        HostArguments.insert(HostArguments.end(), Run.HostArguments.begin(), Run.HostArguments.end());
-        auto Host =
-            std::async(std::launch::async, [&] { return RunHostFed(HostArguments, HostLines, HostScratch); });
-        const FHostRun Player =
-            RunHostFed({"-ini=" + Ini, "LOGIN=rival@example.com", "PASSWORD=rival-password", "TYPE=tavo"},
-                       PlayerLines, PlayerScratch);
-        const FHostRun HostRun = Host.get();
-        Backend.Stop();
+    std::vector<std::string> HostArguments = {"-ini=" + Ini};
+    HostArguments.insert(HostArguments.end(), Run.HostArguments.begin(), Run.HostArguments.end());
+    auto Host =
+        std::async(std::launch::async, [&] { return RunHostFed(HostArguments, HostLines, HostScratch); });
+    const FHostRun Player =
+        RunHostFed({"-ini=" + Ini, "LOGIN=rival@example.com", "PASSWORD=rival-password", "TYPE=tavo"},
+                   PlayerLines, PlayerScratch);
+    const FHostRun HostRun = Host.get();
+    Backend.Stop();
 
-        if (Run.bClaimsTheHost)
-        {
-            EXPECT_EQ(ClaimStatus, 403);
-            EXPECT_EQ(DemoSessions.size(), 1u);
-        }
-        EXPECT_EQ(HostRun.ExitCode, 0) << HostRun.Log();
-        EXPECT_EQ(HostRun.OutputLines, Run.HostOutput) << HostRun.Log();
-        ASSERT_EQ(Player.ExitCode, 1) << Player.Log();
-        const int Summary = Player.FindLine(std::to_string(Run.PlayerFailures.size()) +
-                                            " console lines or the operations they started failed:");
-        ASSERT_GE(Summary, 0) << Player.Log();
-        std::vector<std::string> Listed;
-        for (const std::string& Failure : Run.PlayerFailures)
-        {
-            Listed.push_back("LogHost: Error:   " + Failure);
-        }
-        EXPECT_EQ(std::vector<std::string>(Player.ErrorLines.begin() + Summary + 1, Player.ErrorLines.end()),
-                  Listed)
-            << Player.Log();
-        EXPECT_EQ(Player.OutputLines, Run.PlayerOutput) << Player.Log();
-        auto Line = Player.ErrorLines.begin();
-        for (const std::string& Pattern : Run.PlayerLogs)
-        {
-            const std::regex Expected(".*" + Pattern + ".*");
-            Line = std::find_if(Line, Player.ErrorLines.end(),
-                                [&Expected](const std::string& Text)
-                                { return std::regex_match(Text, Expected); });
-            ASSERT_NE(Line, Player.ErrorLines.end()) << Pattern << "\n" << Player.Log();
-        }
-        for (const std::string& Text : Run.PlayerNever)
-        {
-            EXPECT_FALSE(Player.HasLine(Text)) << Text << "\n" << Player.Log();
-        }
+    if (Run.bClaimsTheHost)
+    {
+        EXPECT_EQ(ClaimStatus, 403);
+        EXPECT_EQ(DemoSessions.size(), 1u);
+    }
+    EXPECT_EQ(HostRun.ExitCode, 0) << HostRun.Log();
+    EXPECT_EQ(HostRun.OutputLines, Run.HostOutput) << HostRun.Log();
+    ASSERT_EQ(Player.ExitCode, 1) << Player.Log();
+    const int Summary = Player.FindLine(std::to_string(Run.PlayerFailures.size()) +
+                                        " console lines or the operations they started failed:");
+    ASSERT_GE(Summary, 0) << Player.Log();
+    std::vector<std::string> Listed;
+    for (const std::string& Failure : Run.PlayerFailures)
+    {
+        Listed.push_back("LogHost: Error:   " + Failure);
+    }
+    EXPECT_EQ(std::vector<std::string>(Player.ErrorLines.begin() + Summary + 1, Player.ErrorLines.end()),
+              Listed)
+        << Player.Log();
+    EXPECT_EQ(Player.OutputLines, Run.PlayerOutput) << Player.Log();
+    auto Line = Player.ErrorLines.begin();
+    for (const std::string& Pattern : Run.PlayerLogs)
+    {
+        const std::regex Expected(".*" + Pattern + ".*");
+        Line =
+            std::find_if(Line, Player.ErrorLines.end(),
+                         [&Expected](const std::string& Text) { return std::regex_match(Text, Expected); });
+        ASSERT_NE(Line, Player.ErrorLines.end()) << Pattern << "\n" << Player.Log();
+    }
+    for (const std::string& Text : Run.PlayerNever)
+    {
+        EXPECT_FALSE(Player.HasLine(Text)) << Text << "\n" << Player.Log();
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Hosts, FSessionsProgramTest, ::testing::ValuesIn(SessionsRuns),
+                         [](const auto& Info) { return ZorTestCases::TestName(Info.param.Name); });
 
 // Each destroy comes before its create's reply: the service keeps only the two sessions the game still holds.
 TEST_F(FSessionsHostTest, SessionsDestroyedWhileCreatingAreNotLeftOnTheBackend)

@@ -372,42 +372,49 @@ TEST_F(ZorHostProgramTest, RoundTripsThePlayerProfileOfTheLoggedInUser)
     EXPECT_TRUE(Run.HasLine("Profile NoSuchCommand bSucceeded=0 HttpResponseCode=404")) << Run.Log();
     EXPECT_TRUE(Run.HasLine("profile command: the parameters are not a JSON object: [1]")) << Run.Log();
 }
-TEST_F(ZorHostProgramTest, TheExitStatusTellsWhetherEveryLineSucceeded)
+namespace
 {
-    struct FCase
-    {
-        const char* Script;
-        int ExitCode;
-        const char* Logged;
-    };
-    const FCase Cases[] = {
-        {"help\nwait 0\nquit\n", 0, "> quit"},
-        {"nosuchword\n", 1, "Unknown command: nosuchword"},
-        {"wait x\n", 1, "usage: wait SECONDS|OPERATION (one of login, "},
-        // Nothing under way: the next line runs at once.
-        {"wait login\nquit\n", 0, "> quit"},
-        {"profile\n", 1, "usage: profile query"},
-        {"profile query\n", 1, "profile: local user 0 is not logged in"},
-        {"logout\n", 1, "OnLogoutComplete LocalUserNum=0 bWasSuccessful=0"},
-        // TEST words report failure only through warnings.
-        {"ONLINE SUB=ZOR TEST EXCHANGECODE\n", 1, "usage: EXCHANGECODE <clientId>"},
-        {"ONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\n", 1, "No logged in user! Log in first"},
-        {"expect\n", 1, "usage: expect OPERATION"},
-        {"expect login\n", 1, "LogHost: Error: expect login: it has not ended"},
-        {"expect nonsense\n", 1,
-         "expect nonsense: no word reports an operation of that name; one of login, "},
-        {"login\nexpect LOGIN\n", 1, "LogHost: Error: expect LOGIN: it failed"},
-    };
-    for (const FCase& Case : Cases)
-    {
-        const FHostRun Run = RunScript(EnabledIni, Case.Script);
-        EXPECT_EQ(Run.ExitCode, Case.ExitCode) << Case.Script << Run.Log();
-        EXPECT_TRUE(Run.HasLine(Case.Logged)) << Case.Script << Run.Log();
-        EXPECT_EQ(Run.HasLine("console lines or the operations they started failed"), Case.ExitCode != 0)
-            << Case.Script << Run.Log();
-        EXPECT_TRUE(Run.OutputLines.empty()) << Case.Script << Run.Log();
-    }
+struct FExitStatusRow
+{
+    const char* Script;
+    int ExitCode;
+    const char* Logged;
+};
+const FExitStatusRow ExitStatusRows[] = {
+    {"help\nwait 0\nquit\n", 0, "> quit"},
+    {"nosuchword\n", 1, "Unknown command: nosuchword"},
+    {"wait x\n", 1, "usage: wait SECONDS|OPERATION (one of login, "},
+    // Nothing under way: the next line runs at once.
+    {"wait login\nquit\n", 0, "> quit"},
+    {"profile\n", 1, "usage: profile query"},
+    {"profile query\n", 1, "profile: local user 0 is not logged in"},
+    {"logout\n", 1, "OnLogoutComplete LocalUserNum=0 bWasSuccessful=0"},
+    // TEST words report failure only through warnings.
+    {"ONLINE SUB=ZOR TEST EXCHANGECODE\n", 1, "usage: EXCHANGECODE <clientId>"},
+    {"ONLINE SUB=ZOR TEST EXCHANGECODE zordemoclient\n", 1, "No logged in user! Log in first"},
+    {"expect\n", 1, "usage: expect OPERATION"},
+    {"expect login\n", 1, "LogHost: Error: expect login: it has not ended"},
+    {"expect nonsense\n", 1, "expect nonsense: no word reports an operation of that name; one of login, "},
+    {"login\nexpect LOGIN\n", 1, "LogHost: Error: expect LOGIN: it failed"},
+};
+
+class FExitStatusTest : public ZorHostProgramTest, public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(FExitStatusTest, TheExitStatusTellsWhetherEveryLineSucceeded)
+{
+    const FExitStatusRow& Case = ExitStatusRows[GetParam()];
+    const FHostRun Run = RunScript(EnabledIni, Case.Script);
+    EXPECT_EQ(Run.ExitCode, Case.ExitCode) << Case.Script << Run.Log();
+    EXPECT_TRUE(Run.HasLine(Case.Logged)) << Case.Script << Run.Log();
+    EXPECT_EQ(Run.HasLine("console lines or the operations they started failed"), Case.ExitCode != 0)
+        << Case.Script << Run.Log();
+    EXPECT_TRUE(Run.OutputLines.empty()) << Case.Script << Run.Log();
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FExitStatusTest, ::testing::Range(size_t{0}, std::size(ExitStatusRows)));
 TEST_F(ZorHostProgramTest, FindsTheDefaultIniNextToTheProgramBeforeTheSources)
 {
     // A copy of the host away from its build, as an install or a copied build directory has it.

@@ -32,64 +32,85 @@ void ExpectHolds(const FString& Text, const std::string& Expected)
 }
 } // namespace
 
-TEST(FString, CopiesAndMovesKeepTheTextAtEveryLength)
+namespace
 {
-    for (const size_t Length : Lengths)
-    {
-        const std::string Expected = Pattern(Length);
-        const FString Source(Expected);
-        ExpectHolds(Source, Expected);
+class FStringCopyLength : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
 
-        FString Copy = Source;
-        ExpectHolds(Copy, Expected);
-        FString Moved = std::move(Copy);
-        ExpectHolds(Moved, Expected);
-        ExpectHolds(Copy, "");
+TEST_P(FStringCopyLength, CopiesAndMovesKeepTheTextAtEveryLength)
+{
+    const size_t& Length = Lengths[GetParam()];
+    const std::string Expected = Pattern(Length);
+    const FString Source(Expected);
+    ExpectHolds(Source, Expected);
 
-        FString Assigned("something else entirely, longer than the inline buffer");
-        Assigned = Source;
-        ExpectHolds(Assigned, Expected);
-        Assigned = std::move(Moved);
-        ExpectHolds(Assigned, Expected);
-        const FString& Itself = Assigned;
-        Assigned = Itself;
-        ExpectHolds(Assigned, Expected);
-    }
+    FString Copy = Source;
+    ExpectHolds(Copy, Expected);
+    FString Moved = std::move(Copy);
+    ExpectHolds(Moved, Expected);
+    ExpectHolds(Copy, "");
+
+    FString Assigned("something else entirely, longer than the inline buffer");
+    Assigned = Source;
+    ExpectHolds(Assigned, Expected);
+    Assigned = std::move(Moved);
+    ExpectHolds(Assigned, Expected);
+    const FString& Itself = Assigned;
+    Assigned = Itself;
+    ExpectHolds(Assigned, Expected);
 }
 
-TEST(FString, AppendingCrossesIntoTheHeapAndMayReadFromItself)
+INSTANTIATE_TEST_SUITE_P(Rows, FStringCopyLength, ::testing::Range(size_t{0}, std::size(Lengths)));
+
+namespace
 {
-    for (const size_t Start : Lengths)
+class FStringAppendLength : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FStringAppendLength, AppendingCrossesIntoTheHeapAndMayReadFromItself)
+{
+    const size_t& Start = Lengths[GetParam()];
+    for (const size_t Added : Lengths)
     {
-        for (const size_t Added : Lengths)
-        {
-            FString Text(Pattern(Start));
-            Text.AppendChars(Pattern(Added, 'A').data(), static_cast<int32>(Added));
-            ExpectHolds(Text, Pattern(Start) + Pattern(Added, 'A'));
-        }
-        FString Doubled(Pattern(Start));
-        Doubled += Doubled;
-        ExpectHolds(Doubled, Pattern(Start) + Pattern(Start));
-        FString Tail(Pattern(Start));
-        Tail.AppendChars(*Tail + Start / 2, static_cast<int32>(Start - Start / 2));
-        ExpectHolds(Tail, Pattern(Start) + Pattern(Start).substr(Start / 2));
+        FString Text(Pattern(Start));
+        Text.AppendChars(Pattern(Added, 'A').data(), static_cast<int32>(Added));
+        ExpectHolds(Text, Pattern(Start) + Pattern(Added, 'A'));
     }
+    FString Doubled(Pattern(Start));
+    Doubled += Doubled;
+    ExpectHolds(Doubled, Pattern(Start) + Pattern(Start));
+    FString Tail(Pattern(Start));
+    Tail.AppendChars(*Tail + Start / 2, static_cast<int32>(Start - Start / 2));
+    ExpectHolds(Tail, Pattern(Start) + Pattern(Start).substr(Start / 2));
 }
 
-TEST(FString, EmptyAndReserveKeepItUsable)
+INSTANTIATE_TEST_SUITE_P(Rows, FStringAppendLength, ::testing::Range(size_t{0}, std::size(Lengths)));
+
+namespace
 {
-    for (const size_t Length : Lengths)
-    {
-        FString Text(Pattern(Length));
-        Text.Empty();
-        ExpectHolds(Text, "");
-        Text.Reserve(static_cast<int32>(Length * 2));
-        ExpectHolds(Text, "");
-        Text += "x";
-        Text.Reserve(1);
-        ExpectHolds(Text, "x");
-    }
+class FStringReserveLength : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FStringReserveLength, EmptyAndReserveKeepItUsable)
+{
+    const size_t& Length = Lengths[GetParam()];
+    FString Text(Pattern(Length));
+    Text.Empty();
+    ExpectHolds(Text, "");
+    Text.Reserve(static_cast<int32>(Length * 2));
+    ExpectHolds(Text, "");
+    Text += "x";
+    Text.Reserve(1);
+    ExpectHolds(Text, "x");
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FStringReserveLength, ::testing::Range(size_t{0}, std::size(Lengths)));
 
 TEST(FString, OperationsAgreeAcrossTheInlineBoundary)
 {
@@ -141,49 +162,60 @@ TEST(FString, HashIgnoresAsciiCaseOnly)
     EXPECT_NE(GetTypeHash("a"), GetTypeHash(FString(std::string("a\0", 2))));
 }
 
+namespace
+{
+const std::string SearchedLong = Pattern(40);
+
+struct FSearchCase
+{
+    std::string Text;
+    const char* Sub;
+    ESearchCase::Type Case;
+    int32 First;
+    int32 Last;
+    std::string Replaced;
+};
+
+const FSearchCase SearchCases[] = {
+    {"abc", "c", ESearchCase::CaseSensitive, 2, 2, "ab<>"},
+    {"abc", "a", ESearchCase::CaseSensitive, 0, 0, "<>bc"},
+    {"abc", "abc", ESearchCase::CaseSensitive, 0, 0, "<>"},
+    {"abcabc", "bc", ESearchCase::CaseSensitive, 1, 4, "a<>a<>"},
+    {"aaa", "aa", ESearchCase::CaseSensitive, 0, 1, "<>a"},
+    {"key=Value", "VALUE", ESearchCase::IgnoreCase, 4, 4, "key=<>"},
+    {"key=Value", "VALUE", ESearchCase::CaseSensitive, INDEX_NONE, INDEX_NONE, "key=Value"},
+    {"ab", "abc", ESearchCase::CaseSensitive, INDEX_NONE, INDEX_NONE, "ab"},
+    {SearchedLong + "End", "END", ESearchCase::IgnoreCase, 40, 40, SearchedLong + "<>"},
+};
+
+class FStringSearch : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
 // Matches at either end of the text, the whole text and overlapping matches, for every search built on the
 // same scan.
-TEST(FString, SearchesFindMatchesAtBothEnds)
+TEST_P(FStringSearch, SearchesFindMatchesAtBothEnds)
 {
-    const std::string Long = Pattern(40);
-    const struct
+    const FSearchCase& Case = SearchCases[GetParam()];
+    const FString Text(Case.Text);
+    const FString Sub(Case.Sub);
+    const int32 SubLen = Sub.Len();
+    SCOPED_TRACE(Case.Text + " / " + Case.Sub);
+    EXPECT_EQ(Text.Find(Sub, Case.Case), Case.First);
+    EXPECT_EQ(Text.Find(Sub, Case.Case, ESearchDir::FromEnd), Case.Last);
+    EXPECT_EQ(Text.Contains(Sub, Case.Case), Case.First != INDEX_NONE);
+    EXPECT_EQ(Text.StartsWith(Sub, Case.Case), Case.First == 0);
+    EXPECT_EQ(Text.EndsWith(Sub, Case.Case), Case.Last != INDEX_NONE && Case.Last + SubLen == Text.Len());
+    EXPECT_EQ(Text.Replace(Sub, "<>", Case.Case).ToStdString(), Case.Replaced);
+    FString Left;
+    FString Right;
+    ASSERT_EQ(Text.Split(Sub, &Left, &Right, Case.Case, ESearchDir::FromEnd), Case.Last != INDEX_NONE);
+    if (Case.Last != INDEX_NONE)
     {
-        std::string Text;
-        const char* Sub;
-        ESearchCase::Type Case;
-        int32 First;
-        int32 Last;
-        std::string Replaced;
-    } Cases[] = {
-        {"abc", "c", ESearchCase::CaseSensitive, 2, 2, "ab<>"},
-        {"abc", "a", ESearchCase::CaseSensitive, 0, 0, "<>bc"},
-        {"abc", "abc", ESearchCase::CaseSensitive, 0, 0, "<>"},
-        {"abcabc", "bc", ESearchCase::CaseSensitive, 1, 4, "a<>a<>"},
-        {"aaa", "aa", ESearchCase::CaseSensitive, 0, 1, "<>a"},
-        {"key=Value", "VALUE", ESearchCase::IgnoreCase, 4, 4, "key=<>"},
-        {"key=Value", "VALUE", ESearchCase::CaseSensitive, INDEX_NONE, INDEX_NONE, "key=Value"},
-        {"ab", "abc", ESearchCase::CaseSensitive, INDEX_NONE, INDEX_NONE, "ab"},
-        {Long + "End", "END", ESearchCase::IgnoreCase, 40, 40, Long + "<>"},
-    };
-    for (const auto& Case : Cases)
-    {
-        const FString Text(Case.Text);
-        const FString Sub(Case.Sub);
-        const int32 SubLen = Sub.Len();
-        SCOPED_TRACE(Case.Text + " / " + Case.Sub);
-        EXPECT_EQ(Text.Find(Sub, Case.Case), Case.First);
-        EXPECT_EQ(Text.Find(Sub, Case.Case, ESearchDir::FromEnd), Case.Last);
-        EXPECT_EQ(Text.Contains(Sub, Case.Case), Case.First != INDEX_NONE);
-        EXPECT_EQ(Text.StartsWith(Sub, Case.Case), Case.First == 0);
-        EXPECT_EQ(Text.EndsWith(Sub, Case.Case), Case.Last != INDEX_NONE && Case.Last + SubLen == Text.Len());
-        EXPECT_EQ(Text.Replace(Sub, "<>", Case.Case).ToStdString(), Case.Replaced);
-        FString Left;
-        FString Right;
-        ASSERT_EQ(Text.Split(Sub, &Left, &Right, Case.Case, ESearchDir::FromEnd), Case.Last != INDEX_NONE);
-        if (Case.Last != INDEX_NONE)
-        {
-            EXPECT_EQ(Left.ToStdString(), Case.Text.substr(0, Case.Last));
-            EXPECT_EQ(Right.ToStdString(), Case.Text.substr(Case.Last + SubLen));
-        }
+        EXPECT_EQ(Left.ToStdString(), Case.Text.substr(0, Case.Last));
+        EXPECT_EQ(Right.ToStdString(), Case.Text.substr(Case.Last + SubLen));
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Searches, FStringSearch, ::testing::Range(size_t{0}, std::size(SearchCases)));

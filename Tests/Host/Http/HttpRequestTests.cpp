@@ -95,33 +95,43 @@ TEST(HttpUrl, EncodesOnlyWhatWouldNotReachTheServerAsWritten)
               "http://h/~user/a-b_c.d!$'()*+,;=:@");
 }
 
+namespace
+{
+struct FLogFormShowsOnlyTheSchemeHostAndPortRow
+{
+    const char* URL;
+    const char* Shown;
+};
+const FLogFormShowsOnlyTheSchemeHostAndPortRow LogFormShowsOnlyTheSchemeHostAndPortRows[] = {
+    {"http://h:8080/api/account/a@b.io/validate/tok123", "http://h:8080/***"},
+    {"http://h/x?code=abc&mode=1", "http://h/***"},
+    {"https://user:pw@h:8/p?q=1", "https://h:8/***"},
+    {"https://u:p@ss@h/x", "https://h/***"},
+    {"http://h:8#frag", "http://h:8/***"},
+    {"http://h:8", "http://h:8"},
+    {"http://[::1]:8/p", "http://[::1]:8/***"},
+    {"ftp://me:hunter2@h/f", "ftp://h/***"},
+    {"http:/h/tok123?r=x://y", "***"},
+    {"not a url", "***"},
+    {"", ""},
+};
+
+class FLogFormShowsOnlyTheSchemeHostAndPortTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
 // The host cannot tell which part of a path is a token (a session's id, a validation token), nor which query
 // value is a code: its lines name only where the request went.
-TEST(HttpUrl, LogFormShowsOnlyTheSchemeHostAndPort)
+TEST_P(FLogFormShowsOnlyTheSchemeHostAndPortTest, LogFormShowsOnlyTheSchemeHostAndPort)
 {
-    struct FCase
-    {
-        const char* URL;
-        const char* Shown;
-    };
-    const FCase Cases[] = {
-        {"http://h:8080/api/account/a@b.io/validate/tok123", "http://h:8080/***"},
-        {"http://h/x?code=abc&mode=1", "http://h/***"},
-        {"https://user:pw@h:8/p?q=1", "https://h:8/***"},
-        {"https://u:p@ss@h/x", "https://h/***"},
-        {"http://h:8#frag", "http://h:8/***"},
-        {"http://h:8", "http://h:8"},
-        {"http://[::1]:8/p", "http://[::1]:8/***"},
-        {"ftp://me:hunter2@h/f", "ftp://h/***"},
-        {"http:/h/tok123?r=x://y", "***"},
-        {"not a url", "***"},
-        {"", ""},
-    };
-    for (const FCase& Case : Cases)
-    {
-        EXPECT_EQ(HttpUrl::MaskForLog(Case.URL).View(), Case.Shown) << Case.URL;
-    }
+    const FLogFormShowsOnlyTheSchemeHostAndPortRow& Case =
+        LogFormShowsOnlyTheSchemeHostAndPortRows[GetParam()];
+    EXPECT_EQ(HttpUrl::MaskForLog(Case.URL).View(), Case.Shown) << Case.URL;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FLogFormShowsOnlyTheSchemeHostAndPortTest,
+                         ::testing::Range(size_t{0}, std::size(LogFormShowsOnlyTheSchemeHostAndPortRows)));
 
 TEST_F(HttpRequestTest, AnswerArrivesOnTheNextTickOnly)
 {

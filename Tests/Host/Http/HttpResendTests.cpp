@@ -52,30 +52,45 @@ protected:
 };
 } // namespace
 
-// The server read the request and may have acted on it: only a request that may be repeated is sent again.
-TEST_F(HttpResendTest, ConnectionDroppedAfterReadingTheRequestResendsOnlyIdempotentOnes)
+namespace
 {
-    const FResendCase Cases[] = {
-        {"POST", false, 1},   {"PATCH", false, 1}, {"REPORT", false, 1}, {"GET", true, 2},
-        {"OPTIONS", true, 2}, {"PUT", true, 2},    {"DELETE", true, 2},
-    };
-    for (const FResendCase& Case : Cases)
-    {
-        EmptyThePool();
-        FOneReplyServer Server(FOneReplyServer::EAfterReply::DropNextRequest);
-        ASSERT_NO_FATAL_FAILURE(WarmUp(Server));
-        FCompletionLog Log;
-        ASSERT_NO_FATAL_FAILURE(Send(Server.Url("/second"), Case.Verb, Log));
-        FHttpModule::Get().Tick(0.0f);
+const FResendCase ConnectionDroppedAfterReadingTheRequestResendsOnlyIdempotentOnesRows[] = {
+    {"POST", false, 1},   {"PATCH", false, 1}, {"REPORT", false, 1}, {"GET", true, 2},
+    {"OPTIONS", true, 2}, {"PUT", true, 2},    {"DELETE", true, 2},
+};
 
-        EXPECT_EQ(Log.Count, 1) << Case.Verb;
-        EXPECT_EQ(Log.bConnected, Case.bSucceeds) << Case.Verb;
-        EXPECT_EQ(Log.Request->GetStatus(),
-                  Case.bSucceeds ? EHttpRequestStatus::Succeeded : EHttpRequestStatus::Failed)
-            << Case.Verb;
-        EXPECT_EQ(Server.Arrivals(std::string(Case.Verb) + " /second"), Case.Arrivals) << Case.Verb;
-    }
+class FConnectionDroppedAfterReadingTheRequestResendsOnlyIdempotentOnesTest
+    : public HttpResendTest,
+      public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+// The server read the request and may have acted on it: only a request that may be repeated is sent again.
+TEST_P(FConnectionDroppedAfterReadingTheRequestResendsOnlyIdempotentOnesTest,
+       ConnectionDroppedAfterReadingTheRequestResendsOnlyIdempotentOnes)
+{
+    const FResendCase& Case =
+        ConnectionDroppedAfterReadingTheRequestResendsOnlyIdempotentOnesRows[GetParam()];
+    EmptyThePool();
+    FOneReplyServer Server(FOneReplyServer::EAfterReply::DropNextRequest);
+    ASSERT_NO_FATAL_FAILURE(WarmUp(Server));
+    FCompletionLog Log;
+    ASSERT_NO_FATAL_FAILURE(Send(Server.Url("/second"), Case.Verb, Log));
+    FHttpModule::Get().Tick(0.0f);
+
+    EXPECT_EQ(Log.Count, 1) << Case.Verb;
+    EXPECT_EQ(Log.bConnected, Case.bSucceeds) << Case.Verb;
+    EXPECT_EQ(Log.Request->GetStatus(),
+              Case.bSucceeds ? EHttpRequestStatus::Succeeded : EHttpRequestStatus::Failed)
+        << Case.Verb;
+    EXPECT_EQ(Server.Arrivals(std::string(Case.Verb) + " /second"), Case.Arrivals) << Case.Verb;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FConnectionDroppedAfterReadingTheRequestResendsOnlyIdempotentOnesTest,
+    ::testing::Range(size_t{0},
+                     std::size(ConnectionDroppedAfterReadingTheRequestResendsOnlyIdempotentOnesRows)));
 
 // A connection the server closed while idle is noticed before sending, so nothing is lost or refused.
 TEST_F(HttpResendTest, ConnectionClosedWhileIdleIsReplacedForEveryVerb)

@@ -238,35 +238,49 @@ TEST(JsonReader, LongNumbersAreCorrectlyRoundedOnBothReadingPaths)
     }
 }
 
-// Blanks after a top-level scalar are allowed and carry nothing, on either reading road.
-TEST(JsonReader, TopLevelScalarsTakeTrailingBlanksOnBothReadingPaths)
+namespace
 {
-    const struct
+struct FTopLevelScalarsTakeTrailingBlanksOnBothReadingPathsRow
+{
+    const char* Text;
+    EJson Type;
+    const char* AsString;
+};
+const FTopLevelScalarsTakeTrailingBlanksOnBothReadingPathsRow
+    TopLevelScalarsTakeTrailingBlanksOnBothReadingPathsRows[] = {{"null ", EJson::Null, ""},
+                                                                 {"false  ", EJson::Boolean, "false"},
+                                                                 {"true \t\r\n", EJson::Boolean, "true"},
+                                                                 {"\"s\" ", EJson::String, "s"},
+                                                                 {"12  ", EJson::Number, "12"},
+                                                                 {" -0.5\n", EJson::Number, "-0.5"},
+                                                                 {"1e+2", EJson::Number, "100"}};
+
+class FTopLevelScalarsTakeTrailingBlanksOnBothReadingPathsTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+// Blanks after a top-level scalar are allowed and carry nothing, on either reading road.
+TEST_P(FTopLevelScalarsTakeTrailingBlanksOnBothReadingPathsTest,
+       TopLevelScalarsTakeTrailingBlanksOnBothReadingPaths)
+{
+    const FTopLevelScalarsTakeTrailingBlanksOnBothReadingPathsRow& Case =
+        TopLevelScalarsTakeTrailingBlanksOnBothReadingPathsRows[GetParam()];
+    for (const bool bStepwise : {false, true})
     {
-        const char* Text;
-        EJson Type;
-        const char* AsString;
-    } Cases[] = {{"null ", EJson::Null, ""},
-                 {"false  ", EJson::Boolean, "false"},
-                 {"true \t\r\n", EJson::Boolean, "true"},
-                 {"\"s\" ", EJson::String, "s"},
-                 {"12  ", EJson::Number, "12"},
-                 {" -0.5\n", EJson::Number, "-0.5"},
-                 {"1e+2", EJson::Number, "100"}};
-    for (const auto& Case : Cases)
-    {
-        for (const bool bStepwise : {false, true})
-        {
-            TSharedPtr<FJsonValue> Value;
-            FString Error;
-            const bool bRead = bStepwise ? JsonPrivate::ParseJsonStepwise(Case.Text, Value, Error)
-                                         : JsonPrivate::ParseJson(Case.Text, Value, Error);
-            ASSERT_TRUE(bRead) << Case.Text << " " << *Error;
-            EXPECT_EQ(Value->Type, Case.Type) << Case.Text;
-            EXPECT_STREQ(*Value->AsString(), Case.AsString) << Case.Text;
-        }
+        TSharedPtr<FJsonValue> Value;
+        FString Error;
+        const bool bRead = bStepwise ? JsonPrivate::ParseJsonStepwise(Case.Text, Value, Error)
+                                     : JsonPrivate::ParseJson(Case.Text, Value, Error);
+        ASSERT_TRUE(bRead) << Case.Text << " " << *Error;
+        EXPECT_EQ(Value->Type, Case.Type) << Case.Text;
+        EXPECT_STREQ(*Value->AsString(), Case.AsString) << Case.Text;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FTopLevelScalarsTakeTrailingBlanksOnBothReadingPathsTest,
+    ::testing::Range(size_t{0}, std::size(TopLevelScalarsTakeTrailingBlanksOnBothReadingPathsRows)));
 
 // A container's strings and numbers share room, in several blocks when there are many: each must read back
 // whole, next to containers and shared values, and must outlive the tree when kept (the sanitizer build
@@ -330,53 +344,62 @@ TEST(JsonReader, NegativeZeroKeepsItsSignWhereverItStands)
     }
 }
 
+namespace
+{
+const FString BothReadingPathsBuildTheSameTreeRows[] = {
+    "9007199254740993",
+    "-9223372036854775808",
+    "9223372036854775807",
+    "9223372036854775808",
+    "18446744073709551615",
+    "0.1",
+    "1.7976931348623157e308",
+    "5e-324",
+    "2.2250738585072014e-308",
+    "255",
+    "256",
+    "-1",
+    "1E2",
+    "true",
+    "null",
+    "\"\"",
+    R"("tab\t quote\" slash\/ \u00e9 \ud83d\ude00 nul\u0000 end")",
+    "\"\xE2\x98\x85 thirty-two bytes of text, no less\"",
+    "[]",
+    "{}",
+    R"({"id":1,"x":[{"y":null}],"ID":{"z":"w"},"Id":3})",
+    R"([[1,[2,[3,{}]]],{"a":{"b":{"c":[]}}}])",
+    Nested(JsonMaxDepth - 1),
+};
+
+class FBothReadingPathsBuildTheSameTreeTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
 // A text holding "-0" anywhere, even inside a string, takes the step-by-step reader; any other text the
 // whole-document one. Both must build the same tree, to the exact written bytes.
-TEST(JsonReader, BothReadingPathsBuildTheSameTree)
+TEST_P(FBothReadingPathsBuildTheSameTreeTest, BothReadingPathsBuildTheSameTree)
 {
-    const FString Cases[] = {
-        "9007199254740993",
-        "-9223372036854775808",
-        "9223372036854775807",
-        "9223372036854775808",
-        "18446744073709551615",
-        "0.1",
-        "1.7976931348623157e308",
-        "5e-324",
-        "2.2250738585072014e-308",
-        "255",
-        "256",
-        "-1",
-        "1E2",
-        "true",
-        "null",
-        "\"\"",
-        R"("tab\t quote\" slash\/ \u00e9 \ud83d\ude00 nul\u0000 end")",
-        "\"\xE2\x98\x85 thirty-two bytes of text, no less\"",
-        "[]",
-        "{}",
-        R"({"id":1,"x":[{"y":null}],"ID":{"z":"w"},"Id":3})",
-        R"([[1,[2,[3,{}]]],{"a":{"b":{"c":[]}}}])",
-        Nested(JsonMaxDepth - 1),
-    };
-    for (const FString& Case : Cases)
-    {
-        const TSharedPtr<FJsonValue> Whole = ParseValue(FString::Printf("[%s,\"plain\"]", *Case));
-        const TSharedPtr<FJsonValue> Stepped = ParseValue(FString::Printf("[%s,\"a-0\"]", *Case));
-        ASSERT_TRUE(Whole.IsValid()) << *Case;
-        ASSERT_TRUE(Stepped.IsValid()) << *Case;
-        const TSharedPtr<FJsonValue>& Left = Whole->AsArray()[0];
-        const TSharedPtr<FJsonValue>& Right = Stepped->AsArray()[0];
-        EXPECT_TRUE(FJsonValue::CompareEqual(*Left, *Right)) << *Case;
-        FString LeftText;
-        FString RightText;
-        auto LeftWriter = TJsonWriterFactory<TCHAR, TCondensedJsonPrintPolicy<TCHAR>>::Create(&LeftText);
-        auto RightWriter = TJsonWriterFactory<TCHAR, TCondensedJsonPrintPolicy<TCHAR>>::Create(&RightText);
-        ASSERT_TRUE(FJsonSerializer::Serialize(Whole->AsArray(), LeftWriter)) << *Case;
-        ASSERT_TRUE(FJsonSerializer::Serialize(Stepped->AsArray(), RightWriter)) << *Case;
-        EXPECT_EQ(LeftText.Left(LeftText.Len() - 9), RightText.Left(RightText.Len() - 7)) << *Case;
-    }
+    const FString& Case = BothReadingPathsBuildTheSameTreeRows[GetParam()];
+    const TSharedPtr<FJsonValue> Whole = ParseValue(FString::Printf("[%s,\"plain\"]", *Case));
+    const TSharedPtr<FJsonValue> Stepped = ParseValue(FString::Printf("[%s,\"a-0\"]", *Case));
+    ASSERT_TRUE(Whole.IsValid()) << *Case;
+    ASSERT_TRUE(Stepped.IsValid()) << *Case;
+    const TSharedPtr<FJsonValue>& Left = Whole->AsArray()[0];
+    const TSharedPtr<FJsonValue>& Right = Stepped->AsArray()[0];
+    EXPECT_TRUE(FJsonValue::CompareEqual(*Left, *Right)) << *Case;
+    FString LeftText;
+    FString RightText;
+    auto LeftWriter = TJsonWriterFactory<TCHAR, TCondensedJsonPrintPolicy<TCHAR>>::Create(&LeftText);
+    auto RightWriter = TJsonWriterFactory<TCHAR, TCondensedJsonPrintPolicy<TCHAR>>::Create(&RightText);
+    ASSERT_TRUE(FJsonSerializer::Serialize(Whole->AsArray(), LeftWriter)) << *Case;
+    ASSERT_TRUE(FJsonSerializer::Serialize(Stepped->AsArray(), RightWriter)) << *Case;
+    EXPECT_EQ(LeftText.Left(LeftText.Len() - 9), RightText.Left(RightText.Len() - 7)) << *Case;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FBothReadingPathsBuildTheSameTreeTest,
+                         ::testing::Range(size_t{0}, std::size(BothReadingPathsBuildTheSameTreeRows)));
 
 TEST(JsonReader, DuplicateKeysLastValueWinsInFirstPlace)
 {
@@ -408,31 +431,41 @@ TEST(JsonReader, WriterOutputReadsBackEqual)
     }
 }
 
+namespace
+{
+struct FEachParseStartsCleanAfterAFailureRow
+{
+    const char* Bad;
+    const char* Good;
+    const char* Written;
+};
+const FEachParseStartsCleanAfterAFailureRow EachParseStartsCleanAfterAFailureRows[] = {
+    {R"({"a":{"b":[1,2,{"c":)", R"({"x":[3]})", R"({"x":[3]})"},
+    {R"([[[["deep", 1e400, tru]]]])", R"([{"k":"v"}])", R"([{"k":"v"}])"},
+    {R"({"k":1,"k2":2} {)", R"({})", R"({})"},
+};
+
+class FEachParseStartsCleanAfterAFailureTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
 // A thread reuses its parser and scratch lists: what a failed parse left behind must not show in the next
 // one.
-TEST(JsonReader, EachParseStartsCleanAfterAFailure)
+TEST_P(FEachParseStartsCleanAfterAFailureTest, EachParseStartsCleanAfterAFailure)
 {
-    const struct
-    {
-        const char* Bad;
-        const char* Good;
-        const char* Written;
-    } Cases[] = {
-        {R"({"a":{"b":[1,2,{"c":)", R"({"x":[3]})", R"({"x":[3]})"},
-        {R"([[[["deep", 1e400, tru]]]])", R"([{"k":"v"}])", R"([{"k":"v"}])"},
-        {R"({"k":1,"k2":2} {)", R"({})", R"({})"},
-    };
-    for (const auto& Case : Cases)
-    {
-        EXPECT_FALSE(ParseValue(Case.Bad).IsValid()) << Case.Bad;
-        const TSharedPtr<FJsonValue> Value = ParseValue(Case.Good);
-        ASSERT_TRUE(Value.IsValid()) << Case.Good;
-        FString Out;
-        ASSERT_TRUE(FJsonSerializer::Serialize(
-            Value, FString(), TJsonWriterFactory<TCHAR, TCondensedJsonPrintPolicy<TCHAR>>::Create(&Out)));
-        EXPECT_STREQ(*Out, Case.Written);
-    }
+    const FEachParseStartsCleanAfterAFailureRow& Case = EachParseStartsCleanAfterAFailureRows[GetParam()];
+    EXPECT_FALSE(ParseValue(Case.Bad).IsValid()) << Case.Bad;
+    const TSharedPtr<FJsonValue> Value = ParseValue(Case.Good);
+    ASSERT_TRUE(Value.IsValid()) << Case.Good;
+    FString Out;
+    ASSERT_TRUE(FJsonSerializer::Serialize(
+        Value, FString(), TJsonWriterFactory<TCHAR, TCondensedJsonPrintPolicy<TCHAR>>::Create(&Out)));
+    EXPECT_STREQ(*Out, Case.Written);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FEachParseStartsCleanAfterAFailureTest,
+                         ::testing::Range(size_t{0}, std::size(EachParseStartsCleanAfterAFailureRows)));
 
 // Null, booleans and small whole numbers are shared between trees; values next to them keep their own.
 TEST(JsonReader, SharedSmallValuesKeepTheirExactMeaning)

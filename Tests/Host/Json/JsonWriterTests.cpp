@@ -262,28 +262,39 @@ TEST(JsonWriter, SerializerWritesTreesAndRefusesTooDeepOnes)
     EXPECT_FALSE(Writer->Close());
 }
 
-TEST(JsonWriter, PlainRunsAroundEscapesAndBadBytesKeepEveryByte)
+namespace
 {
-    const std::string Long(300, 'x');
-    const struct
-    {
-        std::string Text;
-        std::string Written;
-    } Cases[] = {
-        {"", "\"\""},
-        {"\"", R"("\"")"},
-        {"\"ab", R"("\"ab")"},
-        {"ab\\", R"("ab\\")"},
-        {Long + "\n" + Long, "\"" + Long + "\\n" + Long + "\""},
-        {"\xC3\xA9\x01\xC3\xA9", "\"\xC3\xA9\\u0001\xC3\xA9\""},
-        {"a\xFF" + Long, "\"a\xEF\xBF\xBD" + Long + "\""},
-        {"\xE2\x82\xAC\xE2\x82", "\"\xE2\x82\xAC\xEF\xBF\xBD\xEF\xBF\xBD\""},
-    };
-    for (const auto& Case : Cases)
-    {
-        EXPECT_EQ(CondensedString(FString(Case.Text)).ToStdString(), Case.Written) << Case.Text;
-    }
+const std::string LongRun(300, 'x');
+
+struct FRunCase
+{
+    std::string Text;
+    std::string Written;
+};
+
+const FRunCase RunCases[] = {
+    {"", "\"\""},
+    {"\"", R"("\"")"},
+    {"\"ab", R"("\"ab")"},
+    {"ab\\", R"("ab\\")"},
+    {LongRun + "\n" + LongRun, "\"" + LongRun + "\\n" + LongRun + "\""},
+    {"\xC3\xA9\x01\xC3\xA9", "\"\xC3\xA9\\u0001\xC3\xA9\""},
+    {"a\xFF" + LongRun, "\"a\xEF\xBF\xBD" + LongRun + "\""},
+    {"\xE2\x82\xAC\xE2\x82", "\"\xE2\x82\xAC\xEF\xBF\xBD\xEF\xBF\xBD\""},
+};
+
+class FJsonWriterRunTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FJsonWriterRunTest, PlainRunsAroundEscapesAndBadBytesKeepEveryByte)
+{
+    const FRunCase& Case = RunCases[GetParam()];
+    EXPECT_EQ(CondensedString(FString(Case.Text)).ToStdString(), Case.Written) << Case.Text;
 }
+
+INSTANTIATE_TEST_SUITE_P(Runs, FJsonWriterRunTest, ::testing::Range(size_t{0}, std::size(RunCases)));
 
 TEST(JsonWriter, TreeStringsAreWrittenFromTheirValues)
 {

@@ -4,6 +4,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "CaseNamePrinter.h"
 #include "Online/LANBeacon.h"
 
 namespace
@@ -36,38 +37,55 @@ protected:
 };
 } // namespace
 
-TEST_F(LANBeaconTest, OnlyWellFormedAnswersToThisSearchCount)
+namespace
+{
+struct FOnlyWellFormedAnswersToThisSearchCountRow
+{
+    const char* Name;
+    TFunction<void(TArray<uint8>&)> Change;
+    int32 Counted;
+};
+const FOnlyWellFormedAnswersToThisSearchCountRow OnlyWellFormedAnswersToThisSearchCountRows[] = {
+    {"as made", [](TArray<uint8>&) {}, 1},
+    {"trailing bytes", [](TArray<uint8>& P) { P.Add(7); }, 1},
+    {"another nonce", [](TArray<uint8>& P) { P[13] ^= 1; }, 0},
+    {"bad magic", [](TArray<uint8>& P) { P[0] = 'X'; }, 0},
+    {"other version", [](TArray<uint8>& P) { P[4] = 9; }, 0},
+    {"a query", [](TArray<uint8>& P) { P[5] = 1; }, 0},
+    {"cut short", [](TArray<uint8>& P) { P.SetNum(FLANSession::HeaderSize - 1); }, 0},
+    {"oversized", [](TArray<uint8>& P) { P.SetNum(FLANSession::MaxPacketSize + 1); }, 0},
+};
+
+void PrintTo(const FOnlyWellFormedAnswersToThisSearchCountRow& Row, std::ostream* Out)
+{
+    *Out << Row.Name;
+}
+
+class FOnlyWellFormedAnswersToThisSearchCountTest
+    : public LANBeaconTest,
+      public ::testing::WithParamInterface<FOnlyWellFormedAnswersToThisSearchCountRow>
+{
+};
+} // namespace
+
+TEST_P(FOnlyWellFormedAnswersToThisSearchCountTest, OnlyWellFormedAnswersToThisSearchCount)
 {
     ASSERT_TRUE(StartSearch());
     EXPECT_EQ(Searcher.GetBeaconState(), ELanBeaconState::Searching);
     TArray<uint8> Good;
     Searcher.CreateHostResponsePacket(Good, Searcher.LanNonce);
-    struct FCase
-    {
-        const char* Name;
-        TFunction<void(TArray<uint8>&)> Change;
-        int32 Counted;
-    };
-    const FCase Cases[] = {
-        {"as made", [](TArray<uint8>&) {}, 1},
-        {"trailing bytes", [](TArray<uint8>& P) { P.Add(7); }, 1},
-        {"another nonce", [](TArray<uint8>& P) { P[13] ^= 1; }, 0},
-        {"bad magic", [](TArray<uint8>& P) { P[0] = 'X'; }, 0},
-        {"other version", [](TArray<uint8>& P) { P[4] = 9; }, 0},
-        {"a query", [](TArray<uint8>& P) { P[5] = 1; }, 0},
-        {"cut short", [](TArray<uint8>& P) { P.SetNum(FLANSession::HeaderSize - 1); }, 0},
-        {"oversized", [](TArray<uint8>& P) { P.SetNum(FLANSession::MaxPacketSize + 1); }, 0},
-    };
-    for (const FCase& Case : Cases)
-    {
-        TArray<uint8> Packet = Good;
-        Case.Change(Packet);
-        Answers = 0;
-        Raw->Broadcast(Packet, Port);
-        Searcher.Tick(0.0f);
-        EXPECT_EQ(Answers, Case.Counted) << Case.Name;
-    }
+    const FOnlyWellFormedAnswersToThisSearchCountRow& Case = GetParam();
+    TArray<uint8> Packet = Good;
+    Case.Change(Packet);
+    Answers = 0;
+    Raw->Broadcast(Packet, Port);
+    Searcher.Tick(0.0f);
+    EXPECT_EQ(Answers, Case.Counted) << Case.Name;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FOnlyWellFormedAnswersToThisSearchCountTest,
+                         ::testing::ValuesIn(OnlyWellFormedAnswersToThisSearchCountRows),
+                         [](const auto& Info) { return ZorTestCases::TestName(Info.param.Name); });
 
 TEST_F(LANBeaconTest, TheTimeoutEndsTheSearchOnce)
 {

@@ -27,36 +27,55 @@ const FCheckCase CheckCases[] = {
 };
 } // namespace
 
-TEST(AccountChecks, EmailDisplayNameAndPasswordRules)
+namespace
 {
-    for (const FCheckCase& Case : CheckCases)
-    {
-        EXPECT_EQ(ZorAccountChecks::IsEmailValid(Case.Text), Case.bEmail) << '"' << Case.Text << '"';
-        EXPECT_EQ(ZorAccountChecks::IsDisplayNameValid(Case.Text), Case.bWord) << '"' << Case.Text << '"';
-        EXPECT_EQ(ZorAccountChecks::IsPasswordValid(Case.Text), Case.bWord) << '"' << Case.Text << '"';
-    }
+class FEmailDisplayNameAndPasswordRulesTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FEmailDisplayNameAndPasswordRulesTest, EmailDisplayNameAndPasswordRules)
+{
+    const FCheckCase& Case = CheckCases[GetParam()];
+    EXPECT_EQ(ZorAccountChecks::IsEmailValid(Case.Text), Case.bEmail) << '"' << Case.Text << '"';
+    EXPECT_EQ(ZorAccountChecks::IsDisplayNameValid(Case.Text), Case.bWord) << '"' << Case.Text << '"';
+    EXPECT_EQ(ZorAccountChecks::IsPasswordValid(Case.Text), Case.bWord) << '"' << Case.Text << '"';
 }
 
-TEST(AccountRecords, BodiesCarryTheirKeysInOrder)
+INSTANTIATE_TEST_SUITE_P(Rows, FEmailDisplayNameAndPasswordRulesTest,
+                         ::testing::Range(size_t{0}, std::size(CheckCases)));
+
+namespace
 {
-    FTavoAccountInfo Info("acct-1", "New@Example.com", "NewName");
-    const struct
-    {
-        FString Written;
-        const char* Expected;
-    } Cases[] = {
-        {FTavoAccountInfoJson(Info).ToJson(false),
-         R"({"email":"New@Example.com","displayName":"NewName","id":"acct-1","pendingAuth":false})"},
-        {FCreateTavoAccountJson(Info, "pw\"1").ToJson(false),
-         R"({"email":"New@Example.com","displayName":"NewName","password":"pw\"1","pendingAuth":false})"},
-        {FUpdateTavoAccountJson("Old@Example.com", Info, "pw2").ToJson(false),
-         R"({"email":"Old@Example.com","newEmail":"New@Example.com","newDisplayName":"NewName","newPassword":"pw2"})"},
-    };
-    for (const auto& Case : Cases)
-    {
-        EXPECT_EQ(Case.Written.ToStdString(), Case.Expected);
-    }
+struct FBodyCase
+{
+    FString (*Write)(const FTavoAccountInfo& Info);
+    const char* Expected;
+};
+
+const FBodyCase BodyCases[] = {
+    {[](const FTavoAccountInfo& Info) { return FTavoAccountInfoJson(Info).ToJson(false); },
+     R"({"email":"New@Example.com","displayName":"NewName","id":"acct-1","pendingAuth":false})"},
+    {[](const FTavoAccountInfo& Info) { return FCreateTavoAccountJson(Info, "pw\"1").ToJson(false); },
+     R"({"email":"New@Example.com","displayName":"NewName","password":"pw\"1","pendingAuth":false})"},
+    {[](const FTavoAccountInfo& Info)
+     { return FUpdateTavoAccountJson("Old@Example.com", Info, "pw2").ToJson(false); },
+     R"({"email":"Old@Example.com","newEmail":"New@Example.com","newDisplayName":"NewName","newPassword":"pw2"})"},
+};
+
+class FAccountBodyTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FAccountBodyTest, BodiesCarryTheirKeysInOrder)
+{
+    const FBodyCase& Case = BodyCases[GetParam()];
+    const FTavoAccountInfo Info("acct-1", "New@Example.com", "NewName");
+    EXPECT_EQ(Case.Write(Info).ToStdString(), Case.Expected);
 }
+
+INSTANTIATE_TEST_SUITE_P(Bodies, FAccountBodyTest, ::testing::Range(size_t{0}, std::size(BodyCases)));
 
 TEST(AccountRecords, ReadsAReplyAndRefusesWhatIsNoObject)
 {

@@ -79,48 +79,61 @@ protected:
     std::vector<std::string> Events;
 };
 
-TEST_F(FAccountMappingTest, RequestsGoOutOnTheUserRoadToTheirOwnBase)
+namespace
 {
-    const struct
-    {
-        std::function<bool(FOnlineAccountMappingZor&, const FUniqueNetId&)> Start;
-        const char* Verb;
-        std::string Url;
-        const char* ContentType;
-        const char* Body;
-    } Cases[] = {
-        {[](auto& M, auto& U) {
-             return M.AddExternalAccount(U, {"console", "ignored", "id:proof"});
-         },
-         "POST", Links, "application/json", R"("authType": "console")"},
-        {[](auto& M, auto& U) {
-             return M.RemoveExternalAccount(U, {"con/sole", "", ""});
-         },
-         "DELETE", std::string(Links) + "/con%2Fsole", "application/json", ""},
-        {[](auto& M, auto& U) { return M.QueryExternalAccounts(U, ""); }, "GET", Queries, "application/json",
-         ""},
-        {[](auto& M, auto& U) { return M.QueryExternalAccounts(U, "a b"); }, "GET",
-         std::string(Queries) + "/a%20b", "application/json", ""},
-        {[](auto& M, auto& U) { return M.QueryUserIdFromDisplayName(U, "Dee?x=`id"); }, "GET",
-         "http://127.0.0.1:8080/mapping/api/public/account/displayName/Dee%3Fx=`id", "text/plain", ""},
-    };
-    for (const auto& Case : Cases)
-    {
-        const int32 Started = Http().NumStarted();
-        ASSERT_TRUE(Case.Start(Mapping(), User)) << Case.Url;
-        EXPECT_EQ(Http().NumStarted(), Started) << "waits for the road's tick";
-        Tick();
-        const FInMemoryHttpTransport::FStartedRequest Sent = Oldest();
-        EXPECT_EQ(Sent.Verb.ToStdString(), Case.Verb);
-        EXPECT_EQ(Sent.URL.ToStdString(), Case.Url);
-        EXPECT_EQ(ZorExact::Header(Sent, "Authorization").ToStdString(), "bearer access-1");
-        EXPECT_EQ(ZorExact::Header(Sent, "Content-Type").ToStdString(), Case.ContentType);
-        EXPECT_TRUE(Sent.GetContentAsString().Contains(Case.Body, ESearchCase::CaseSensitive)) << Case.Url;
-        EXPECT_FALSE(Sent.GetContentAsString().Contains("externalId"));
-        RespondOldest(500, "");
-        Tick();
-    }
+struct FRequestsGoOutOnTheUserRoadToTheirOwnBaseRow
+{
+    std::function<bool(FOnlineAccountMappingZor&, const FUniqueNetId&)> Start;
+    const char* Verb;
+    std::string Url;
+    const char* ContentType;
+    const char* Body;
+};
+const FRequestsGoOutOnTheUserRoadToTheirOwnBaseRow RequestsGoOutOnTheUserRoadToTheirOwnBaseRows[] = {
+    {[](auto& M, auto& U) {
+         return M.AddExternalAccount(U, {"console", "ignored", "id:proof"});
+     },
+     "POST", Links, "application/json", R"("authType": "console")"},
+    {[](auto& M, auto& U) {
+         return M.RemoveExternalAccount(U, {"con/sole", "", ""});
+     },
+     "DELETE", std::string(Links) + "/con%2Fsole", "application/json", ""},
+    {[](auto& M, auto& U) { return M.QueryExternalAccounts(U, ""); }, "GET", Queries, "application/json", ""},
+    {[](auto& M, auto& U) { return M.QueryExternalAccounts(U, "a b"); }, "GET",
+     std::string(Queries) + "/a%20b", "application/json", ""},
+    {[](auto& M, auto& U) { return M.QueryUserIdFromDisplayName(U, "Dee?x=`id"); }, "GET",
+     "http://127.0.0.1:8080/mapping/api/public/account/displayName/Dee%3Fx=`id", "text/plain", ""},
+};
+
+class FAccountMappingTestRequestsGoOutOnTheUserRoadToTheirOwnBase
+    : public FAccountMappingTest,
+      public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(FAccountMappingTestRequestsGoOutOnTheUserRoadToTheirOwnBase, RequestsGoOutOnTheUserRoadToTheirOwnBase)
+{
+    const FRequestsGoOutOnTheUserRoadToTheirOwnBaseRow& Case =
+        RequestsGoOutOnTheUserRoadToTheirOwnBaseRows[GetParam()];
+    const int32 Started = Http().NumStarted();
+    ASSERT_TRUE(Case.Start(Mapping(), User)) << Case.Url;
+    EXPECT_EQ(Http().NumStarted(), Started) << "waits for the road's tick";
+    Tick();
+    const FInMemoryHttpTransport::FStartedRequest Sent = Oldest();
+    EXPECT_EQ(Sent.Verb.ToStdString(), Case.Verb);
+    EXPECT_EQ(Sent.URL.ToStdString(), Case.Url);
+    EXPECT_EQ(ZorExact::Header(Sent, "Authorization").ToStdString(), "bearer access-1");
+    EXPECT_EQ(ZorExact::Header(Sent, "Content-Type").ToStdString(), Case.ContentType);
+    EXPECT_TRUE(Sent.GetContentAsString().Contains(Case.Body, ESearchCase::CaseSensitive)) << Case.Url;
+    EXPECT_FALSE(Sent.GetContentAsString().Contains("externalId"));
+    RespondOldest(500, "");
+    Tick();
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FAccountMappingTestRequestsGoOutOnTheUserRoadToTheirOwnBase,
+                         ::testing::Range(size_t{0},
+                                          std::size(RequestsGoOutOnTheUserRoadToTheirOwnBaseRows)));
 
 TEST_F(FAccountMappingTest, ChecksRefuseBeforeSending)
 {
@@ -237,31 +250,42 @@ TEST_F(FAccountMappingTest, CacheFollowsLinksUnlinksAndQueries)
                              "AddExternalAccount request failed. Invalid response. code=204"));
 }
 
-TEST_F(FAccountMappingTest, DisplayNameReplies)
+namespace
 {
-    const struct
-    {
-        int32 Code;
-        const char* Body;
-        std::string Event;
-    } Cases[] = {
-        {200, R"({"id":"u9","displayName":"Dee"})", "name ok acct1 Dee [u9]"},
-        {404, R"({"errorMessage":"nobody"})", "name ok acct1 Dee []"},
-        {200, "", "name fail acct1 Dee [] / Empty response payload"},
-        {200, R"({"displayName":"Dee"})",
-         R"(name fail acct1 Dee [] / Invalid response payload={"displayName":"Dee"})"},
-        {200, "[1]", "name fail acct1 Dee [] / Invalid response payload=[1]"},
-        {200, R"({"id":""})", R"(name fail acct1 Dee [] / Empty user id in payload={"id":""})"},
-        {201, R"({"id":"u9"})", R"(name fail acct1 Dee [] / Invalid response. code=201 error={"id":"u9"})"},
-    };
-    for (const auto& Case : Cases)
-    {
-        Events.clear();
-        ASSERT_TRUE(Mapping().QueryUserIdFromDisplayName(User, "Dee"));
-        Reply(Case.Code, Case.Body);
-        EXPECT_EQ(Events, std::vector<std::string>{Case.Event});
-    }
+struct FDisplayNameRepliesRow
+{
+    int32 Code;
+    const char* Body;
+    std::string Event;
+};
+const FDisplayNameRepliesRow DisplayNameRepliesRows[] = {
+    {200, R"({"id":"u9","displayName":"Dee"})", "name ok acct1 Dee [u9]"},
+    {404, R"({"errorMessage":"nobody"})", "name ok acct1 Dee []"},
+    {200, "", "name fail acct1 Dee [] / Empty response payload"},
+    {200, R"({"displayName":"Dee"})",
+     R"(name fail acct1 Dee [] / Invalid response payload={"displayName":"Dee"})"},
+    {200, "[1]", "name fail acct1 Dee [] / Invalid response payload=[1]"},
+    {200, R"({"id":""})", R"(name fail acct1 Dee [] / Empty user id in payload={"id":""})"},
+    {201, R"({"id":"u9"})", R"(name fail acct1 Dee [] / Invalid response. code=201 error={"id":"u9"})"},
+};
+
+class FAccountMappingTestDisplayNameReplies : public FAccountMappingTest,
+                                              public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(FAccountMappingTestDisplayNameReplies, DisplayNameReplies)
+{
+    const FDisplayNameRepliesRow& Case = DisplayNameRepliesRows[GetParam()];
+    Events.clear();
+    ASSERT_TRUE(Mapping().QueryUserIdFromDisplayName(User, "Dee"));
+    Reply(Case.Code, Case.Body);
+    EXPECT_EQ(Events, std::vector<std::string>{Case.Event});
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FAccountMappingTestDisplayNameReplies,
+                         ::testing::Range(size_t{0}, std::size(DisplayNameRepliesRows)));
 
 TEST_F(FAccountMappingTest, CancelledAndShutDownRequestsReportNoResponse)
 {

@@ -2,6 +2,7 @@
 
 #include "AccountMapping/AddExternalAccountJson.h"
 #include "AccountMapping/ZorExternalAccountCache.h"
+#include "CaseNamePrinter.h"
 
 namespace
 {
@@ -64,45 +65,62 @@ TEST(ExternalAccountCache, LinkAndUnlink)
     EXPECT_EQ(Listed(Cache, "never"), "none");
 }
 
-TEST(ExternalAccountCache, QueryRepliesReplaceWhatTheyCover)
+namespace
 {
-    const struct
-    {
-        const char* Name;
-        const char* Type;
-        const char* Reply;
-        const char* A1;
-        const char* A2;
-        const char* A3;
-    } Cases[] = {
-        {"empty reply", "", "[]", "x:1 x:2 y:3", "x:4", "none"},
-        {"untyped replaces the whole list", "",
-         R"([{"tavoId":"a1","externalAccounts":[{"type":"z","externalId":"9"}]}])", "z:9", "x:4", "none"},
-        {"typed keeps the other types", "x",
-         R"([{"tavoId":"a1","externalAccounts":[{"type":"x","externalId":"7"}]}])", "y:3 x:7", "x:4", "none"},
-        {"typed in other case", "X", R"([{"tavoId":"A1","externalAccounts":[]}])", "y:3", "x:4", "none"},
-        {"typed reply naming a kept type lists it once", "x",
-         R"([{"tavoId":"a1","externalAccounts":[{"type":"y","externalId":"3"},{"type":"x","externalId":"8"}]}])",
-         "y:3 x:8", "x:4", "none"},
-        {"empty externalAccounts empties", "", R"([{"tavoId":"a2","externalAccounts":[]}])", "x:1 x:2 y:3",
-         "", "none"},
-        {"new account id", "", R"([{"tavoId":"a3","externalAccounts":[{"type":"q","externalId":"5"}]}])",
-         "x:1 x:2 y:3", "x:4", "q:5"},
-        {"unusable elements are skipped", "",
-         R"([1,"a1",null,{"externalAccounts":[]},{"tavoId":"","externalAccounts":[]},)"
-         R"({"tavoId":"a3","externalAccounts":[{"type":"","externalId":"1"},{"type":"q"},{"externalId":"2"},7,)"
-         R"({"type":"q","externalId":"6"}]}])",
-         "x:1 x:2 y:3", "x:4", "q:6"},
-    };
-    for (const auto& Case : Cases)
-    {
-        FZorExternalAccountCache Cache = Seeded();
-        EXPECT_TRUE(Cache.ApplyQueryReply(Case.Reply, Case.Type).IsEmpty()) << Case.Name;
-        EXPECT_EQ(Listed(Cache, "a1"), Case.A1) << Case.Name;
-        EXPECT_EQ(Listed(Cache, "a2"), Case.A2) << Case.Name;
-        EXPECT_EQ(Listed(Cache, "a3"), Case.A3) << Case.Name;
-    }
+struct FQueryRepliesReplaceWhatTheyCoverRow
+{
+    const char* Name;
+    const char* Type;
+    const char* Reply;
+    const char* A1;
+    const char* A2;
+    const char* A3;
+};
+const FQueryRepliesReplaceWhatTheyCoverRow QueryRepliesReplaceWhatTheyCoverRows[] = {
+    {"empty reply", "", "[]", "x:1 x:2 y:3", "x:4", "none"},
+    {"untyped replaces the whole list", "",
+     R"([{"tavoId":"a1","externalAccounts":[{"type":"z","externalId":"9"}]}])", "z:9", "x:4", "none"},
+    {"typed keeps the other types", "x",
+     R"([{"tavoId":"a1","externalAccounts":[{"type":"x","externalId":"7"}]}])", "y:3 x:7", "x:4", "none"},
+    {"typed in other case", "X", R"([{"tavoId":"A1","externalAccounts":[]}])", "y:3", "x:4", "none"},
+    {"typed reply naming a kept type lists it once", "x",
+     R"([{"tavoId":"a1","externalAccounts":[{"type":"y","externalId":"3"},{"type":"x","externalId":"8"}]}])",
+     "y:3 x:8", "x:4", "none"},
+    {"empty externalAccounts empties", "", R"([{"tavoId":"a2","externalAccounts":[]}])", "x:1 x:2 y:3", "",
+     "none"},
+    {"new account id", "", R"([{"tavoId":"a3","externalAccounts":[{"type":"q","externalId":"5"}]}])",
+     "x:1 x:2 y:3", "x:4", "q:5"},
+    {"unusable elements are skipped", "",
+     R"([1,"a1",null,{"externalAccounts":[]},{"tavoId":"","externalAccounts":[]},)"
+     R"({"tavoId":"a3","externalAccounts":[{"type":"","externalId":"1"},{"type":"q"},{"externalId":"2"},7,)"
+     R"({"type":"q","externalId":"6"}]}])",
+     "x:1 x:2 y:3", "x:4", "q:6"},
+};
+
+void PrintTo(const FQueryRepliesReplaceWhatTheyCoverRow& Row, std::ostream* Out)
+{
+    *Out << Row.Name;
 }
+
+class FQueryRepliesReplaceWhatTheyCoverTest
+    : public ::testing::TestWithParam<FQueryRepliesReplaceWhatTheyCoverRow>
+{
+};
+} // namespace
+
+TEST_P(FQueryRepliesReplaceWhatTheyCoverTest, QueryRepliesReplaceWhatTheyCover)
+{
+    const FQueryRepliesReplaceWhatTheyCoverRow& Case = GetParam();
+    FZorExternalAccountCache Cache = Seeded();
+    EXPECT_TRUE(Cache.ApplyQueryReply(Case.Reply, Case.Type).IsEmpty()) << Case.Name;
+    EXPECT_EQ(Listed(Cache, "a1"), Case.A1) << Case.Name;
+    EXPECT_EQ(Listed(Cache, "a2"), Case.A2) << Case.Name;
+    EXPECT_EQ(Listed(Cache, "a3"), Case.A3) << Case.Name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FQueryRepliesReplaceWhatTheyCoverTest,
+                         ::testing::ValuesIn(QueryRepliesReplaceWhatTheyCoverRows),
+                         [](const auto& Info) { return ZorTestCases::TestName(Info.param.Name); });
 
 TEST(ExternalAccountCache, RepliesThatAreNoListFailAndChangeNothing)
 {

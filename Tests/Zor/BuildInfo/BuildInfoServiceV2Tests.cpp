@@ -41,31 +41,46 @@ protected:
     }
 };
 
-TEST_F(BuildInfoServiceV2Test, TakesPlatformThenLabelThenSubLabelAndAddsTheSubLabelLast)
+namespace
 {
-    struct FCase
-    {
-        const char* Platform;
-        const char* Label;
-        const char* SubLabel;
-        const char* Url;
-    };
-    const FCase Cases[] = {
+struct FTakesPlatformThenLabelThenSubLabelAndAddsTheSubLabelLastRow
+{
+    const char* Platform;
+    const char* Label;
+    const char* SubLabel;
+    const char* Url;
+};
+const FTakesPlatformThenLabelThenSubLabelAndAddsTheSubLabelLastRow
+    TakesPlatformThenLabelThenSubLabelAndAddsTheSubLabelLastRows[] = {
         {"Windows", "Live", "", "http://127.0.0.1:8080/api/public/assets/Windows?label=Live"},
         {"Windows", "Live", "Beta",
          "http://127.0.0.1:8080/api/public/assets/Windows?label=Live&subLabel=Beta"},
         {"Win/64", "a&b", "c d+e",
          "http://127.0.0.1:8080/api/public/assets/Win%2F64?label=a%26b&subLabel=c%20d%2Be"},
-    };
-    for (const FCase& Case : Cases)
-    {
-        SCOPED_TRACE(Case.Url);
-        ASSERT_TRUE(
-            V2->QueryEntitledBuilds(FUniqueNetIdString("acct1"), Case.Platform, Case.Label, Case.SubLabel));
-        EXPECT_EXACT_EQ(SentUrl("/assets/"), FString(Case.Url));
-        SendAndAnswer("/assets/", 200, "[]");
-    }
+};
+
+class FTakesPlatformThenLabelThenSubLabelAndAddsTheSubLabelLastTest
+    : public BuildInfoServiceV2Test,
+      public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(FTakesPlatformThenLabelThenSubLabelAndAddsTheSubLabelLastTest,
+       TakesPlatformThenLabelThenSubLabelAndAddsTheSubLabelLast)
+{
+    const FTakesPlatformThenLabelThenSubLabelAndAddsTheSubLabelLastRow& Case =
+        TakesPlatformThenLabelThenSubLabelAndAddsTheSubLabelLastRows[GetParam()];
+    SCOPED_TRACE(Case.Url);
+    ASSERT_TRUE(
+        V2->QueryEntitledBuilds(FUniqueNetIdString("acct1"), Case.Platform, Case.Label, Case.SubLabel));
+    EXPECT_EXACT_EQ(SentUrl("/assets/"), FString(Case.Url));
+    SendAndAnswer("/assets/", 200, "[]");
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FTakesPlatformThenLabelThenSubLabelAndAddsTheSubLabelLastTest,
+    ::testing::Range(size_t{0}, std::size(TakesPlatformThenLabelThenSubLabelAndAddsTheSubLabelLastRows)));
 
 TEST_F(BuildInfoServiceV2Test, DownloadAndSelfPatchUrlsCarryTheBuildsOwnQuery)
 {
@@ -154,41 +169,55 @@ TEST_F(BuildInfoServiceV2Test, QueriesOfOneUserRunSideBySideAndTheLaterAnswerWin
     EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning, "QuerySignedDownload request failed. Invalid userid"));
 }
 
-TEST_F(BuildInfoServiceV2Test, ADownloadAttachesToTheBuildOfItsCatalogItemIgnoringCase)
+namespace
 {
-    struct FCase
-    {
-        const char* AppName;
-        const char* ItemId;
-        int32 Target;
-    };
-    const FCase Cases[] = {
+struct FADownloadAttachesToTheBuildOfItsCatalogItemIgnoringCaseRow
+{
+    const char* AppName;
+    const char* ItemId;
+    int32 Target;
+};
+const FADownloadAttachesToTheBuildOfItsCatalogItemIgnoringCaseRow
+    ADownloadAttachesToTheBuildOfItsCatalogItemIgnoringCaseRows[] = {
         {"game", "C2", 1}, {"GAME", "c1", 0}, {"Game", "c9", 0}, {"tool", "c3", 2}, {"Other", "c1", -1},
-    };
-    for (const FCase& Case : Cases)
+};
+
+class FADownloadAttachesToTheBuildOfItsCatalogItemIgnoringCaseTest
+    : public BuildInfoServiceV2Test,
+      public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(FADownloadAttachesToTheBuildOfItsCatalogItemIgnoringCaseTest,
+       ADownloadAttachesToTheBuildOfItsCatalogItemIgnoringCase)
+{
+    const FADownloadAttachesToTheBuildOfItsCatalogItemIgnoringCaseRow& Case =
+        ADownloadAttachesToTheBuildOfItsCatalogItemIgnoringCaseRows[GetParam()];
+    SCOPED_TRACE(*(FString(Case.AppName) + "/" + Case.ItemId));
+    GiveBuilds(R"([{"appName":"Game","catalogItemId":"c1"},{"appName":"Game","catalogItemId":"c2"},)"
+               R"({"appName":"Tool","catalogItemId":"c3"}])");
+    ASSERT_TRUE(V2->QuerySignedDownload(FUniqueNetIdString("acct1"), MakeBuild(Case.AppName, Case.ItemId)));
+    const FBuildEvent Event =
+        SendAndAnswer("/assets/Windows/", 200,
+                      R"({"expires":"2030-01-01T00:00:00Z","items":{"m":{"path":"p","signature":"s"}}})");
+    EXPECT_TRUE(Event.bWasSuccessful);
+    EXPECT_EQ(Event.Kind, "download2:" + FString(Case.AppName));
+    const TArray<TSharedRef<FOnlineBuildInfoV2>> Builds = Entitled();
+    for (int32 Index = 0; Index < Builds.Num(); ++Index)
     {
-        SCOPED_TRACE(*(FString(Case.AppName) + "/" + Case.ItemId));
-        GiveBuilds(R"([{"appName":"Game","catalogItemId":"c1"},{"appName":"Game","catalogItemId":"c2"},)"
-                   R"({"appName":"Tool","catalogItemId":"c3"}])");
-        ASSERT_TRUE(
-            V2->QuerySignedDownload(FUniqueNetIdString("acct1"), MakeBuild(Case.AppName, Case.ItemId)));
-        const FBuildEvent Event =
-            SendAndAnswer("/assets/Windows/", 200,
-                          R"({"expires":"2030-01-01T00:00:00Z","items":{"m":{"path":"p","signature":"s"}}})");
-        EXPECT_TRUE(Event.bWasSuccessful);
-        EXPECT_EQ(Event.Kind, "download2:" + FString(Case.AppName));
-        const TArray<TSharedRef<FOnlineBuildInfoV2>> Builds = Entitled();
-        for (int32 Index = 0; Index < Builds.Num(); ++Index)
-        {
-            EXPECT_EQ(Builds[Index]->DownloadInfo != nullptr, Index == Case.Target) << Index;
-        }
-        if (Case.Target >= 0)
-        {
-            ASSERT_TRUE(Builds[Case.Target]->DownloadInfo->Items.Find("m"));
-            EXPECT_EQ(Builds[Case.Target]->DownloadInfo->Items.Find("m")->Path, FString("p"));
-        }
+        EXPECT_EQ(Builds[Index]->DownloadInfo != nullptr, Index == Case.Target) << Index;
+    }
+    if (Case.Target >= 0)
+    {
+        ASSERT_TRUE(Builds[Case.Target]->DownloadInfo->Items.Find("m"));
+        EXPECT_EQ(Builds[Case.Target]->DownloadInfo->Items.Find("m")->Path, FString("p"));
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FADownloadAttachesToTheBuildOfItsCatalogItemIgnoringCaseTest,
+    ::testing::Range(size_t{0}, std::size(ADownloadAttachesToTheBuildOfItsCatalogItemIgnoringCaseRows)));
 
 TEST_F(BuildInfoServiceV2Test, AFailedDownloadStoresNothingAndLogsUnderItsCompletionName)
 {

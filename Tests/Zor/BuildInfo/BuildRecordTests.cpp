@@ -101,52 +101,75 @@ TSharedRef<FOnlineBuildInfoV2> MakeBuild(const char* AppName, const char* Platfo
     return Build;
 }
 
-TEST(BuildRecord, VersionTwoEqualityIsApplicationAndPlatformIgnoringCase)
+namespace
 {
-    struct FCase
-    {
-        const char* App;
-        const char* Platform;
-        const char* ItemId;
-        bool bEqual;
-    };
-    const FCase Cases[] = {
+struct FVersionTwoEqualityIsApplicationAndPlatformIgnoringCaseRow
+{
+    const char* App;
+    const char* Platform;
+    const char* ItemId;
+    bool bEqual;
+};
+const FVersionTwoEqualityIsApplicationAndPlatformIgnoringCaseRow
+    VersionTwoEqualityIsApplicationAndPlatformIgnoringCaseRows[] = {
         {"Game", "Windows", "c1", true},    {"GAME", "windows", "c1", true},
         {"Game", "Windows", "other", true}, {"Game2", "Windows", "c1", false},
         {"Game", "Mac", "c1", false},
-    };
+};
+
+class FVersionTwoEqualityIsApplicationAndPlatformIgnoringCaseTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FVersionTwoEqualityIsApplicationAndPlatformIgnoringCaseTest,
+       VersionTwoEqualityIsApplicationAndPlatformIgnoringCase)
+{
     const TSharedRef<FOnlineBuildInfoV2> Base = MakeBuild("Game", "Windows", "c1");
-    for (const FCase& Case : Cases)
-    {
-        SCOPED_TRACE(*(FString(Case.App) + "/" + Case.Platform + "/" + Case.ItemId));
-        EXPECT_EQ(MakeBuild(Case.App, Case.Platform, Case.ItemId).Get() == Base.Get(), Case.bEqual);
-    }
+    const FVersionTwoEqualityIsApplicationAndPlatformIgnoringCaseRow& Case =
+        VersionTwoEqualityIsApplicationAndPlatformIgnoringCaseRows[GetParam()];
+    SCOPED_TRACE(*(FString(Case.App) + "/" + Case.Platform + "/" + Case.ItemId));
+    EXPECT_EQ(MakeBuild(Case.App, Case.Platform, Case.ItemId).Get() == Base.Get(), Case.bEqual);
 }
 
-TEST(BuildRecord, DownloadTargetPrefersTheSameCatalogItem)
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FVersionTwoEqualityIsApplicationAndPlatformIgnoringCaseTest,
+    ::testing::Range(size_t{0}, std::size(VersionTwoEqualityIsApplicationAndPlatformIgnoringCaseRows)));
+
+namespace
+{
+struct FDownloadTargetPrefersTheSameCatalogItemRow
+{
+    const char* App;
+    const char* Platform;
+    const char* ItemId;
+    int32 Expected;
+};
+const FDownloadTargetPrefersTheSameCatalogItemRow DownloadTargetPrefersTheSameCatalogItemRows[] = {
+    {"Game", "Windows", "c1", 1}, {"Game", "Windows", "C2", 2},  {"GAME", "windows", "c3", 1},
+    {"Game", "Windows", "", 1},   {"Other", "Windows", "c9", 0}, {"Game", "Mac", "c1", -1},
+};
+
+class FDownloadTargetPrefersTheSameCatalogItemTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FDownloadTargetPrefersTheSameCatalogItemTest, DownloadTargetPrefersTheSameCatalogItem)
 {
     const TArray<TSharedRef<FOnlineBuildInfoV2>> Builds = {
         MakeBuild("Other", "Windows", "c1"), MakeBuild("Game", "Windows", "c1"),
         MakeBuild("Game", "Windows", "c2"), MakeBuild("game", "WINDOWS", "c2")};
-    struct FCase
-    {
-        const char* App;
-        const char* Platform;
-        const char* ItemId;
-        int32 Expected;
-    };
-    const FCase Cases[] = {
-        {"Game", "Windows", "c1", 1}, {"Game", "Windows", "C2", 2},  {"GAME", "windows", "c3", 1},
-        {"Game", "Windows", "", 1},   {"Other", "Windows", "c9", 0}, {"Game", "Mac", "c1", -1},
-    };
-    for (const FCase& Case : Cases)
-    {
-        SCOPED_TRACE(*(FString(Case.App) + "/" + Case.Platform + "/" + Case.ItemId));
-        const TSharedPtr<FOnlineBuildInfoV2> Target = FOnlineBuildInfoV2::FindDownloadTarget(
-            Builds, MakeBuild(Case.App, Case.Platform, Case.ItemId).Get());
-        EXPECT_EQ(Target.get(), Case.Expected < 0 ? nullptr : Builds[Case.Expected].get());
-    }
+    const FDownloadTargetPrefersTheSameCatalogItemRow& Case =
+        DownloadTargetPrefersTheSameCatalogItemRows[GetParam()];
+    SCOPED_TRACE(*(FString(Case.App) + "/" + Case.Platform + "/" + Case.ItemId));
+    const TSharedPtr<FOnlineBuildInfoV2> Target =
+        FOnlineBuildInfoV2::FindDownloadTarget(Builds, MakeBuild(Case.App, Case.Platform, Case.ItemId).Get());
+    EXPECT_EQ(Target.get(), Case.Expected < 0 ? nullptr : Builds[Case.Expected].get());
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FDownloadTargetPrefersTheSameCatalogItemTest,
+                         ::testing::Range(size_t{0}, std::size(DownloadTargetPrefersTheSameCatalogItemRows)));
 
 TEST(BuildRecord, CopiesShareTheDownloadInformation)
 {

@@ -125,25 +125,34 @@ struct FNumberCase
     int32 Expected;
 };
 
-TEST(CatalogRecords, HostileNumbersSaturateIntoTheirFields)
+namespace
 {
-    const FNumberCase Cases[] = {
-        {"999", 999},
-        {"1e20", std::numeric_limits<int32>::max()},
-        {"-1e20", std::numeric_limits<int32>::min()},
-        {"2147483648", std::numeric_limits<int32>::max()},
-        {"12.9", 12},
-        {"-12.9", -12},
-        {"\"12\"", 0},
-        {"null", 0},
-    };
-    for (const FNumberCase& Case : Cases)
-    {
-        FOnlineCatalogOffer Offer;
-        ASSERT_TRUE(Offer.FromJson(FString::Printf(R"({"id":"o","price":%s})", Case.Json))) << Case.Json;
-        EXPECT_EQ(Offer.Price, Case.Expected) << Case.Json;
-    }
+const FNumberCase HostileNumbersSaturateIntoTheirFieldsRows[] = {
+    {"999", 999},
+    {"1e20", std::numeric_limits<int32>::max()},
+    {"-1e20", std::numeric_limits<int32>::min()},
+    {"2147483648", std::numeric_limits<int32>::max()},
+    {"12.9", 12},
+    {"-12.9", -12},
+    {"\"12\"", 0},
+    {"null", 0},
+};
+
+class FHostileNumbersSaturateIntoTheirFieldsTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FHostileNumbersSaturateIntoTheirFieldsTest, HostileNumbersSaturateIntoTheirFields)
+{
+    const FNumberCase& Case = HostileNumbersSaturateIntoTheirFieldsRows[GetParam()];
+    FOnlineCatalogOffer Offer;
+    ASSERT_TRUE(Offer.FromJson(FString::Printf(R"({"id":"o","price":%s})", Case.Json))) << Case.Json;
+    EXPECT_EQ(Offer.Price, Case.Expected) << Case.Json;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FHostileNumbersSaturateIntoTheirFieldsTest,
+                         ::testing::Range(size_t{0}, std::size(HostileNumbersSaturateIntoTheirFieldsRows)));
 
 struct FDateCase
 {
@@ -151,24 +160,35 @@ struct FDateCase
     int64 ExpectedTicks;
 };
 
-TEST(CatalogRecords, AMalformedDateLeavesItsFieldAtZeroAndTheRecordReads)
+namespace
 {
-    const FDateCase Cases[] = {
-        {"2024-02-29T12:30:00.000Z", FDateTime(2024, 2, 29, 12, 30).GetTicks()},
-        {"2024-02-29T14:30:00+02:00", FDateTime(2024, 2, 29, 12, 30).GetTicks()},
-        {"2023-02-29T00:00:00Z", 0},
-        {"yesterday", 0},
-        {"", 0},
-    };
-    for (const FDateCase& Case : Cases)
-    {
-        FOnlineCatalogItem Item;
-        ASSERT_TRUE(Item.FromJson(
-            FString::Printf(R"({"id":"i","lastModifiedDate":"%s","developer":"Dev"})", Case.Text)));
-        EXPECT_EQ(Item.LastModifiedDate.GetTicks(), Case.ExpectedTicks) << Case.Text;
-        EXPECT_EQ(Item.Developer.ToString(), FString("Dev")) << Case.Text;
-    }
+const FDateCase AMalformedDateLeavesItsFieldAtZeroAndTheRecordReadsRows[] = {
+    {"2024-02-29T12:30:00.000Z", FDateTime(2024, 2, 29, 12, 30).GetTicks()},
+    {"2024-02-29T14:30:00+02:00", FDateTime(2024, 2, 29, 12, 30).GetTicks()},
+    {"2023-02-29T00:00:00Z", 0},
+    {"yesterday", 0},
+    {"", 0},
+};
+
+class FAMalformedDateLeavesItsFieldAtZeroAndTheRecordReadsTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FAMalformedDateLeavesItsFieldAtZeroAndTheRecordReadsTest,
+       AMalformedDateLeavesItsFieldAtZeroAndTheRecordReads)
+{
+    const FDateCase& Case = AMalformedDateLeavesItsFieldAtZeroAndTheRecordReadsRows[GetParam()];
+    FOnlineCatalogItem Item;
+    ASSERT_TRUE(
+        Item.FromJson(FString::Printf(R"({"id":"i","lastModifiedDate":"%s","developer":"Dev"})", Case.Text)));
+    EXPECT_EQ(Item.LastModifiedDate.GetTicks(), Case.ExpectedTicks) << Case.Text;
+    EXPECT_EQ(Item.Developer.ToString(), FString("Dev")) << Case.Text;
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FAMalformedDateLeavesItsFieldAtZeroAndTheRecordReadsTest,
+    ::testing::Range(size_t{0}, std::size(AMalformedDateLeavesItsFieldAtZeroAndTheRecordReadsRows)));
 
 TEST(CatalogRecords, KeysAreFoundInAnyLetterCaseAndTheTextBlockIsInlined)
 {

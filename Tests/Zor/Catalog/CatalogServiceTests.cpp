@@ -72,46 +72,56 @@ struct FUrlCase
     FString Expected;
 };
 
-TEST_F(FCatalogTest, FilterQueriesComposeTheirUrl)
+namespace
 {
-    const FUrlCase Cases[] = {
-        {"nothing", {}, {}, {}, {}, {}, "/offers"},
-        {"filter texts only", {"sword"}, {}, {}, {}, {0, 10}, "/offers?&start=0&count=10"},
-        {"included", {}, {"a/b", "c"}, {}, {}, {}, "/offers?category=a/b|c"},
-        {"excluded", {}, {}, {"a/b", "c"}, {}, {}, "/offers?category=!(a/b|c)"},
-        {"both", {"t"}, {"d"}, {"a/b", "c"}, {}, {}, "/offers?category=!(a/b|c)|d"},
-        {"country only", {}, {}, {}, {"DE", ""}, {}, "/offers?country=DE"},
-        {"locale only", {}, {}, {}, {"", "de"}, {}, "/offers?locale=de"},
-        {"region and paging",
-         {},
-         {"d"},
-         {},
-         {"DE", "de"},
-         {5, 20},
-         "/offers?category=d&country=DE&locale=de&start=5&count=20"},
-        {"paging off", {}, {}, {}, {}, {-1, 10}, "/offers"},
-        {"hostile path", {}, {"a&admin=1#x"}, {}, {}, {}, "/offers?category=a%26admin=1%23x"},
-    };
-    for (const FUrlCase& Case : Cases)
+const FUrlCase FilterQueriesComposeTheirUrlRows[] = {
+    {"nothing", {}, {}, {}, {}, {}, "/offers"},
+    {"filter texts only", {"sword"}, {}, {}, {}, {0, 10}, "/offers?&start=0&count=10"},
+    {"included", {}, {"a/b", "c"}, {}, {}, {}, "/offers?category=a/b|c"},
+    {"excluded", {}, {}, {"a/b", "c"}, {}, {}, "/offers?category=!(a/b|c)"},
+    {"both", {"t"}, {"d"}, {"a/b", "c"}, {}, {}, "/offers?category=!(a/b|c)|d"},
+    {"country only", {}, {}, {}, {"DE", ""}, {}, "/offers?country=DE"},
+    {"locale only", {}, {}, {}, {"", "de"}, {}, "/offers?locale=de"},
+    {"region and paging",
+     {},
+     {"d"},
+     {},
+     {"DE", "de"},
+     {5, 20},
+     "/offers?category=d&country=DE&locale=de&start=5&count=20"},
+    {"paging off", {}, {}, {}, {}, {-1, 10}, "/offers"},
+    {"hostile path", {}, {"a&admin=1#x"}, {}, {}, {}, "/offers?category=a%26admin=1%23x"},
+};
+
+class FCatalogTestFilterQueriesComposeTheirUrl : public FCatalogTest,
+                                                 public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(FCatalogTestFilterQueriesComposeTheirUrl, FilterQueriesComposeTheirUrl)
+{
+    const FUrlCase& Case = FilterQueriesComposeTheirUrlRows[GetParam()];
+    FOnlineCatalogFilter Filter;
+    Filter.FilterTexts = Case.FilterTexts;
+    for (const FString& Path : Case.Included)
     {
-        FOnlineCatalogFilter Filter;
-        Filter.FilterTexts = Case.FilterTexts;
-        for (const FString& Path : Case.Included)
-        {
-            Filter.IncludedCategories.Add(Category(Path));
-        }
-        for (const FString& Path : Case.Excluded)
-        {
-            Filter.ExcludedCategories.Add(Category(Path));
-        }
-        ASSERT_TRUE(Catalog->QueryOffersByFilter("qx", Filter, Case.Region, Case.Page)) << Case.Name;
-        EXPECT_EXACT_EQ(SentUrl(), Base + "/api/shared/namespace/qx" + Case.Expected) << Case.Name;
-        ASSERT_TRUE(Catalog->QueryItemsByFilter("qx", Filter, Case.Region, Case.Page)) << Case.Name;
-        FString ItemsExpected = Case.Expected;
-        ItemsExpected.ReplaceInline("/offers", "/items");
-        EXPECT_EXACT_EQ(SentUrl(), Base + "/api/shared/namespace/qx" + ItemsExpected) << Case.Name;
+        Filter.IncludedCategories.Add(Category(Path));
     }
+    for (const FString& Path : Case.Excluded)
+    {
+        Filter.ExcludedCategories.Add(Category(Path));
+    }
+    ASSERT_TRUE(Catalog->QueryOffersByFilter("qx", Filter, Case.Region, Case.Page)) << Case.Name;
+    EXPECT_EXACT_EQ(SentUrl(), Base + "/api/shared/namespace/qx" + Case.Expected) << Case.Name;
+    ASSERT_TRUE(Catalog->QueryItemsByFilter("qx", Filter, Case.Region, Case.Page)) << Case.Name;
+    FString ItemsExpected = Case.Expected;
+    ItemsExpected.ReplaceInline("/offers", "/items");
+    EXPECT_EXACT_EQ(SentUrl(), Base + "/api/shared/namespace/qx" + ItemsExpected) << Case.Name;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FCatalogTestFilterQueriesComposeTheirUrl,
+                         ::testing::Range(size_t{0}, std::size(FilterQueriesComposeTheirUrlRows)));
 
 TEST_F(FCatalogTest, ByIdQueriesSendTheirIdsOnlyForItems)
 {

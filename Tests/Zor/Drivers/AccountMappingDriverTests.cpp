@@ -1,4 +1,5 @@
 #include "AccountMapping/OnlineAccountMappingZor.h"
+#include "CaseNamePrinter.h"
 #include "DriverTest.h"
 
 namespace
@@ -37,47 +38,65 @@ protected:
     }
 };
 
-TEST_F(FAccountMappingDriverTest, ChainsTheQueriesTheDisplayNameAsks)
+namespace
 {
-    const struct
-    {
-        const char* Name;
-        const char* Command;
-        int32 AccountsCode;
-        const char* AccountsBody;
-        const char* NameBody;
-        std::string Transcript;
-    } Cases[] = {
-        {"no display name: one query", "TEST QUERYMAPPINGS", 200, TwoAccounts, nullptr,
-         "ZOR: query account mappings. Result=true Error=[]\n"
-         "External account Id=p-1 Type=psn\nExternal account Id=x-2 Type=xbl\n"},
-        {"quoted display name", "TEST QUERYMAPPINGS \"Player Two\"", 200,
-         R"([{"tavoId":"acct1","externalAccounts":[]}])", R"({"id":"acct2"})",
-         "ZOR: query account mappings. Result=true Error=[]\n"
-         "ZOR: query account by display name [Player Two]. Result=true RequestingUserId=acct1, "
-         "FoundUserId=acct2 Error=[]\n"},
-        {"a failed step does not stop the chain", "TEST QUERYMAPPINGS nobody", 500, "{}", R"({"id":"acct3"})",
-         "ZOR: query account mappings. Result=false Error=[Invalid response. code=500 error={}]\n"
-         "ZOR: query account by display name [nobody]. Result=true RequestingUserId=acct1, "
-         "FoundUserId=acct3 Error=[]\n"},
-    };
-    for (const auto& Case : Cases)
-    {
-        SCOPED_TRACE(Case.Name);
-        Log.Clear();
-        Http().Reset();
-        ASSERT_TRUE(Exec(Case.Command));
-        Reply(ExternalAuths, Case.AccountsCode, Case.AccountsBody);
-        if (Case.NameBody)
-        {
-            Reply(DisplayName, 200, Case.NameBody);
-        }
-        Tick();
-        EXPECT_EQ(Http().NumPending(), 0);
-        EXPECT_EQ(Transcript(), Case.Transcript);
-        ExpectDriverGone();
-    }
+struct FChainsTheQueriesTheDisplayNameAsksRow
+{
+    const char* Name;
+    const char* Command;
+    int32 AccountsCode;
+    const char* AccountsBody;
+    const char* NameBody;
+    std::string Transcript;
+};
+const FChainsTheQueriesTheDisplayNameAsksRow ChainsTheQueriesTheDisplayNameAsksRows[] = {
+    {"no display name: one query", "TEST QUERYMAPPINGS", 200, TwoAccounts, nullptr,
+     "ZOR: query account mappings. Result=true Error=[]\n"
+     "External account Id=p-1 Type=psn\nExternal account Id=x-2 Type=xbl\n"},
+    {"quoted display name", "TEST QUERYMAPPINGS \"Player Two\"", 200,
+     R"([{"tavoId":"acct1","externalAccounts":[]}])", R"({"id":"acct2"})",
+     "ZOR: query account mappings. Result=true Error=[]\n"
+     "ZOR: query account by display name [Player Two]. Result=true RequestingUserId=acct1, "
+     "FoundUserId=acct2 Error=[]\n"},
+    {"a failed step does not stop the chain", "TEST QUERYMAPPINGS nobody", 500, "{}", R"({"id":"acct3"})",
+     "ZOR: query account mappings. Result=false Error=[Invalid response. code=500 error={}]\n"
+     "ZOR: query account by display name [nobody]. Result=true RequestingUserId=acct1, "
+     "FoundUserId=acct3 Error=[]\n"},
+};
+
+void PrintTo(const FChainsTheQueriesTheDisplayNameAsksRow& Row, std::ostream* Out)
+{
+    *Out << Row.Name;
 }
+
+class FAccountMappingDriverTestChainsTheQueriesTheDisplayNameAsks
+    : public FAccountMappingDriverTest,
+      public ::testing::WithParamInterface<FChainsTheQueriesTheDisplayNameAsksRow>
+{
+};
+} // namespace
+
+TEST_P(FAccountMappingDriverTestChainsTheQueriesTheDisplayNameAsks, ChainsTheQueriesTheDisplayNameAsks)
+{
+    const FChainsTheQueriesTheDisplayNameAsksRow& Case = GetParam();
+    SCOPED_TRACE(Case.Name);
+    Log.Clear();
+    Http().Reset();
+    ASSERT_TRUE(Exec(Case.Command));
+    Reply(ExternalAuths, Case.AccountsCode, Case.AccountsBody);
+    if (Case.NameBody)
+    {
+        Reply(DisplayName, 200, Case.NameBody);
+    }
+    Tick();
+    EXPECT_EQ(Http().NumPending(), 0);
+    EXPECT_EQ(Transcript(), Case.Transcript);
+    ExpectDriverGone();
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FAccountMappingDriverTestChainsTheQueriesTheDisplayNameAsks,
+                         ::testing::ValuesIn(ChainsTheQueriesTheDisplayNameAsksRows),
+                         [](const auto& Info) { return ZorTestCases::TestName(Info.param.Name); });
 
 TEST_F(FAccountMappingDriverTest, StepsRefusedAtOnceEndTheDriverInsideTheCommand)
 {
@@ -93,36 +112,57 @@ TEST_F(FAccountMappingDriverTest, StepsRefusedAtOnceEndTheDriverInsideTheCommand
     EXPECT_EQ(Transcript(), "");
 }
 
-TEST_F(FAccountMappingDriverTest, ShutdownOrReleaseMidChainFinishesTheDriverAndDropsTheLateReply)
+namespace
 {
-    const struct
-    {
-        const char* Name;
-        TFunction<void(TSharedPtr<FOnlineSubsystemZor>&)> End;
-    } Cases[] = {
+struct FShutdownOrReleaseMidChainFinishesTheDriverAndDropsTheLateReplyRow
+{
+    const char* Name;
+    TFunction<void(TSharedPtr<FOnlineSubsystemZor>&)> End;
+};
+const FShutdownOrReleaseMidChainFinishesTheDriverAndDropsTheLateReplyRow
+    ShutdownOrReleaseMidChainFinishesTheDriverAndDropsTheLateReplyRows[] = {
         {"shut down", [](TSharedPtr<FOnlineSubsystemZor>& Zor) { Zor->Shutdown(); }},
         // The driver holds the service: the reply would otherwise lead its next step into the freed
         // subsystem.
         {"released without a shutdown", [](TSharedPtr<FOnlineSubsystemZor>& Zor) { Zor.Reset(); }},
-    };
-    for (const auto& Case : Cases)
-    {
-        SCOPED_TRACE(Case.Name);
-        CreateSubsystem();
-        InstallUser();
-        Log.Clear();
-        EXPECT_TRUE(Exec("TEST QUERYMAPPINGS someone"));
-        Tick();
-        const FHttpRequestPtr Sent = FindPending(ExternalAuths);
-        ASSERT_TRUE(Sent);
-        Case.End(Subsystem);
-        EXPECT_EQ(Transcript(), "ZOR: query account mappings. Result=false Error=[No response]\n");
-        Log.Clear();
-        Http().Respond(Sent, 200, TwoAccounts);
-        Tick(2);
-        EXPECT_EQ(Transcript(), "");
-    }
+};
+
+void PrintTo(const FShutdownOrReleaseMidChainFinishesTheDriverAndDropsTheLateReplyRow& Row, std::ostream* Out)
+{
+    *Out << Row.Name;
 }
+
+class FAccountMappingDriverTestShutdownOrReleaseMidChainFinishesTheDriverAndDropsTheLateReply
+    : public FAccountMappingDriverTest,
+      public ::testing::WithParamInterface<FShutdownOrReleaseMidChainFinishesTheDriverAndDropsTheLateReplyRow>
+{
+};
+} // namespace
+
+TEST_P(FAccountMappingDriverTestShutdownOrReleaseMidChainFinishesTheDriverAndDropsTheLateReply,
+       ShutdownOrReleaseMidChainFinishesTheDriverAndDropsTheLateReply)
+{
+    const FShutdownOrReleaseMidChainFinishesTheDriverAndDropsTheLateReplyRow& Case = GetParam();
+    SCOPED_TRACE(Case.Name);
+    CreateSubsystem();
+    InstallUser();
+    Log.Clear();
+    EXPECT_TRUE(Exec("TEST QUERYMAPPINGS someone"));
+    Tick();
+    const FHttpRequestPtr Sent = FindPending(ExternalAuths);
+    ASSERT_TRUE(Sent);
+    Case.End(Subsystem);
+    EXPECT_EQ(Transcript(), "ZOR: query account mappings. Result=false Error=[No response]\n");
+    Log.Clear();
+    Http().Respond(Sent, 200, TwoAccounts);
+    Tick(2);
+    EXPECT_EQ(Transcript(), "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FAccountMappingDriverTestShutdownOrReleaseMidChainFinishesTheDriverAndDropsTheLateReply,
+    ::testing::ValuesIn(ShutdownOrReleaseMidChainFinishesTheDriverAndDropsTheLateReplyRows),
+    [](const auto& Info) { return ZorTestCases::TestName(Info.param.Name); });
 
 TEST_F(FAccountMappingDriverTest, TwoCommandsMakeTwoIndependentDrivers)
 {

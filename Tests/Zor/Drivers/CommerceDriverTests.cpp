@@ -183,32 +183,43 @@ TEST_F(FPurchaseDriverTest, ShutdownWhileOrderingFinishesTheDriver)
               "ZOR: create order complete. UserId=acct1 OrderId= Result=false Error=[No response]\n");
 }
 
-TEST_F(FPurchaseDriverTest, WordsWarnWithoutTheirArgumentOrUser)
+namespace
 {
-    const struct
+struct FWordsWarnWithoutTheirArgumentOrUserRow
+{
+    const char* Command;
+    bool bShutDown;
+    const char* Warning;
+};
+const FWordsWarnWithoutTheirArgumentOrUserRow WordsWarnWithoutTheirArgumentOrUserRows[] = {
+    {"TEST CATALOG", false, "ZOR: usage: CATALOG <Namespace>\n"},
+    {"TEST PURCHASE", false, "ZOR: usage: PURCHASE <OfferId>\n"},
+    {"TEST CATALOG qx", true, "ZOR: Failed to get catalog service Zor \n"},
+    {"TEST PURCHASE o1", true, "Purchase test failed. No logged in user\n"},
+    {"TEST BUILDINFO Live", true, "ZOR: No logged in user! Log in first\n"},
+    {"TEST BUILDINFOV2 Live", true, "ZOR: No logged in user! Log in first\n"},
+};
+
+class FPurchaseDriverTestWordsWarnWithoutTheirArgumentOrUser : public FPurchaseDriverTest,
+                                                               public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(FPurchaseDriverTestWordsWarnWithoutTheirArgumentOrUser, WordsWarnWithoutTheirArgumentOrUser)
+{
+    const FWordsWarnWithoutTheirArgumentOrUserRow& Case = WordsWarnWithoutTheirArgumentOrUserRows[GetParam()];
+    if (Case.bShutDown)
     {
-        const char* Command;
-        bool bShutDown;
-        const char* Warning;
-    } Cases[] = {
-        {"TEST CATALOG", false, "ZOR: usage: CATALOG <Namespace>\n"},
-        {"TEST PURCHASE", false, "ZOR: usage: PURCHASE <OfferId>\n"},
-        {"TEST CATALOG qx", true, "ZOR: Failed to get catalog service Zor \n"},
-        {"TEST PURCHASE o1", true, "Purchase test failed. No logged in user\n"},
-        {"TEST BUILDINFO Live", true, "ZOR: No logged in user! Log in first\n"},
-        {"TEST BUILDINFOV2 Live", true, "ZOR: No logged in user! Log in first\n"},
-    };
-    for (const auto& Case : Cases)
-    {
-        if (Case.bShutDown)
-        {
-            Subsystem->Shutdown();
-        }
-        Log.Clear();
-        Http().Reset();
-        EXPECT_TRUE(Exec(Case.Command)) << Case.Command;
-        EXPECT_EQ(Warnings(), Case.Warning) << Case.Command;
-        EXPECT_EQ(Http().NumStarted(), 0) << Case.Command;
+        Subsystem->Shutdown();
     }
+    Log.Clear();
+    Http().Reset();
+    EXPECT_TRUE(Exec(Case.Command)) << Case.Command;
+    EXPECT_EQ(Warnings(), Case.Warning) << Case.Command;
+    EXPECT_EQ(Http().NumStarted(), 0) << Case.Command;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FPurchaseDriverTestWordsWarnWithoutTheirArgumentOrUser,
+                         ::testing::Range(size_t{0}, std::size(WordsWarnWithoutTheirArgumentOrUserRows)));
 } // namespace

@@ -45,24 +45,32 @@ const FElementCase ElementCases[] = {
     {R"(null)", false, "", "", ""},
 };
 
-TEST(EntitlementRecord, ReadsOneAnswerElement)
+namespace
 {
-    for (const FElementCase& Case : ElementCases)
+class FReadsOneAnswerElementTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FReadsOneAnswerElementTest, ReadsOneAnswerElement)
+{
+    const FElementCase& Case = ElementCases[GetParam()];
+    SCOPED_TRACE(Case.Element);
+    const TSharedPtr<FOnlineEntitlementZor> Entitlement =
+        FOnlineEntitlementZor::FromAnswerElement(ParseArray(FString("[") + Case.Element + "]")[0]);
+    ASSERT_EQ(Entitlement != nullptr, Case.bRead);
+    if (!Entitlement)
     {
-        SCOPED_TRACE(Case.Element);
-        const TSharedPtr<FOnlineEntitlementZor> Entitlement =
-            FOnlineEntitlementZor::FromAnswerElement(ParseArray(FString("[") + Case.Element + "]")[0]);
-        ASSERT_EQ(Entitlement != nullptr, Case.bRead);
-        if (!Entitlement)
-        {
-            continue;
-        }
-        EXPECT_EQ(Entitlement->Id, FString("e1"));
-        EXPECT_EQ(Entitlement->Name, FString(Case.Name));
-        EXPECT_EQ(Entitlement->ItemId, FString(Case.ItemId));
-        EXPECT_TRUE(AttributeList(*Entitlement).Equals(Case.Attributes)) << *AttributeList(*Entitlement);
+        return;
     }
+    EXPECT_EQ(Entitlement->Id, FString("e1"));
+    EXPECT_EQ(Entitlement->Name, FString(Case.Name));
+    EXPECT_EQ(Entitlement->ItemId, FString(Case.ItemId));
+    EXPECT_TRUE(AttributeList(*Entitlement).Equals(Case.Attributes)) << *AttributeList(*Entitlement);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FReadsOneAnswerElementTest,
+                         ::testing::Range(size_t{0}, std::size(ElementCases)));
 
 TEST(EntitlementRecord, AttributeLookupIgnoresCaseAndMissesUnknownNames)
 {
@@ -133,31 +141,40 @@ TEST_F(EntitlementCacheTest, ALaterEqualIdReplacesTheEarlierInItsPlace)
     EXPECT_EQ(Cache.Find("user", "x")->Name, FString("second"));
 }
 
-TEST_F(EntitlementCacheTest, LooksUpByIdAndByItem)
+namespace
+{
+struct FLooksUpByIdAndByItemRow
+{
+    const char* User;
+    const char* Key;
+    const char* ById;
+    const char* ByItem;
+};
+const FLooksUpByIdAndByItemRow LooksUpByIdAndByItemRows[] = {
+    {"user", "e2", "e2", ""},    {"user", "item-7", "", "e2"}, {"USER", "E1", "e1", ""},
+    {"user", "other", "", "e1"}, {"nobody", "e1", "", ""},     {"user", "", "", ""},
+};
+
+class FLooksUpByIdAndByItemTest : public EntitlementCacheTest, public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(FLooksUpByIdAndByItemTest, LooksUpByIdAndByItem)
 {
     Cache.Replace("user",
                   ParseArray(R"([{"id":"e1","catalogItemId":"other"},{"id":"e2","catalogItemId":"Item-7"},)"
                              R"({"id":"e3","catalogItemId":"item-7"}])"));
-    struct FCase
-    {
-        const char* User;
-        const char* Key;
-        const char* ById;
-        const char* ByItem;
-    };
-    const FCase Cases[] = {
-        {"user", "e2", "e2", ""},    {"user", "item-7", "", "e2"}, {"USER", "E1", "e1", ""},
-        {"user", "other", "", "e1"}, {"nobody", "e1", "", ""},     {"user", "", "", ""},
-    };
-    for (const FCase& Case : Cases)
-    {
-        SCOPED_TRACE(*(FString(Case.User) + " " + Case.Key));
-        const TSharedPtr<FOnlineEntitlementZor> ById = Cache.Find(Case.User, Case.Key);
-        const TSharedPtr<FOnlineEntitlementZor> ByItem = Cache.FindByItem(Case.User, Case.Key);
-        EXPECT_EQ(ById ? ById->Id : FString(), FString(Case.ById));
-        EXPECT_EQ(ByItem ? ByItem->Id : FString(), FString(Case.ByItem));
-    }
+    const FLooksUpByIdAndByItemRow& Case = LooksUpByIdAndByItemRows[GetParam()];
+    SCOPED_TRACE(*(FString(Case.User) + " " + Case.Key));
+    const TSharedPtr<FOnlineEntitlementZor> ById = Cache.Find(Case.User, Case.Key);
+    const TSharedPtr<FOnlineEntitlementZor> ByItem = Cache.FindByItem(Case.User, Case.Key);
+    EXPECT_EQ(ById ? ById->Id : FString(), FString(Case.ById));
+    EXPECT_EQ(ByItem ? ByItem->Id : FString(), FString(Case.ByItem));
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FLooksUpByIdAndByItemTest,
+                         ::testing::Range(size_t{0}, std::size(LooksUpByIdAndByItemRows)));
 
 TEST_F(EntitlementCacheTest, AppendAllKeepsWhatTheCallerHeld)
 {

@@ -52,51 +52,61 @@ protected:
     TArray<FEntitlementsEvent> Events;
 };
 
-TEST_F(EntitlementsServiceTest, SendsOneGetOnTheUserRoadWithThePage)
+namespace
 {
-    struct FCase
-    {
-        const char* UserId;
-        FPagedQuery Page;
-        const char* Url;
-    };
-    const FCase Cases[] = {
-        {"acct1", FPagedQuery(), "http://127.0.0.1:8080/api/account/acct1/entitlements"},
-        {"acct1", FPagedQuery(0, 0), "http://127.0.0.1:8080/api/account/acct1/entitlements?start=0&count=0"},
-        {"acct1", FPagedQuery(20, -1), "http://127.0.0.1:8080/api/account/acct1/entitlements"},
-        {"a/b?c", FPagedQuery(1, 5),
-         "http://127.0.0.1:8080/api/account/a%2Fb%3Fc/entitlements?start=1&count=5"},
-    };
-    for (const FCase& Case : Cases)
-    {
-        SCOPED_TRACE(Case.Url);
-        InstallUser(Case.UserId);
-        Log.Clear();
-        ASSERT_TRUE(Service->QueryEntitlements(FUniqueNetIdString(Case.UserId), Case.Page));
-        EXPECT_TRUE(Log.Contains(ELogVerbosity::Verbose, "Starting QueryEntitlements request."));
-        Tick();
-        const FInMemoryHttpTransport::FStartedRequest Sent = Oldest();
-        EXPECT_EXACT_EQ(Sent.URL, FString(Case.Url));
-        EXPECT_EQ(Sent.Verb, FString("GET"));
-        EXPECT_EQ(ZorExact::Header(Sent, "Content-Type"), FString("application/json"));
-        EXPECT_EQ(ZorExact::Header(Sent, "Authorization"), "bearer access-" + FString(Case.UserId));
-        EXPECT_TRUE(Sent.GetContentAsString().IsEmpty());
-        RespondOldest(200, "[]");
-        Tick();
-    }
+struct FSendsOneGetOnTheUserRoadWithThePageRow
+{
+    const char* UserId;
+    FPagedQuery Page;
+    const char* Url;
+};
+const FSendsOneGetOnTheUserRoadWithThePageRow SendsOneGetOnTheUserRoadWithThePageRows[] = {
+    {"acct1", FPagedQuery(), "http://127.0.0.1:8080/api/account/acct1/entitlements"},
+    {"acct1", FPagedQuery(0, 0), "http://127.0.0.1:8080/api/account/acct1/entitlements?start=0&count=0"},
+    {"acct1", FPagedQuery(20, -1), "http://127.0.0.1:8080/api/account/acct1/entitlements"},
+    {"a/b?c", FPagedQuery(1, 5), "http://127.0.0.1:8080/api/account/a%2Fb%3Fc/entitlements?start=1&count=5"},
+};
+
+class FSendsOneGetOnTheUserRoadWithThePageTest : public EntitlementsServiceTest,
+                                                 public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(FSendsOneGetOnTheUserRoadWithThePageTest, SendsOneGetOnTheUserRoadWithThePage)
+{
+    const FSendsOneGetOnTheUserRoadWithThePageRow& Case = SendsOneGetOnTheUserRoadWithThePageRows[GetParam()];
+    SCOPED_TRACE(Case.Url);
+    InstallUser(Case.UserId);
+    Log.Clear();
+    ASSERT_TRUE(Service->QueryEntitlements(FUniqueNetIdString(Case.UserId), Case.Page));
+    EXPECT_TRUE(Log.Contains(ELogVerbosity::Verbose, "Starting QueryEntitlements request."));
+    Tick();
+    const FInMemoryHttpTransport::FStartedRequest Sent = Oldest();
+    EXPECT_EXACT_EQ(Sent.URL, FString(Case.Url));
+    EXPECT_EQ(Sent.Verb, FString("GET"));
+    EXPECT_EQ(ZorExact::Header(Sent, "Content-Type"), FString("application/json"));
+    EXPECT_EQ(ZorExact::Header(Sent, "Authorization"), "bearer access-" + FString(Case.UserId));
+    EXPECT_TRUE(Sent.GetContentAsString().IsEmpty());
+    RespondOldest(200, "[]");
+    Tick();
 }
 
-TEST_F(EntitlementsServiceTest, ArrayAnswersReplaceTheCacheAndEverythingElseKeepsIt)
+INSTANTIATE_TEST_SUITE_P(Rows, FSendsOneGetOnTheUserRoadWithThePageTest,
+                         ::testing::Range(size_t{0}, std::size(SendsOneGetOnTheUserRoadWithThePageRows)));
+
+namespace
 {
-    struct FCase
-    {
-        int32 Code;
-        const char* Body;
-        bool bWasSuccessful;
-        const char* Error;
-        const char* Cached;
-    };
-    const FCase Cases[] = {
+struct FArrayAnswersReplaceTheCacheAndEverythingElseKeepsItRow
+{
+    int32 Code;
+    const char* Body;
+    bool bWasSuccessful;
+    const char* Error;
+    const char* Cached;
+};
+const FArrayAnswersReplaceTheCacheAndEverythingElseKeepsItRow
+    ArrayAnswersReplaceTheCacheAndEverythingElseKeepsItRows[] = {
         {200, R"([{"id":"e2"},{"entitlementName":"no id"},{"id":"e3"}])", true, "", "e2;e3;"},
         {204, "[]", true, "", ""},
         {200, R"({"id":"e9"})", true, "", "old;"},
@@ -106,21 +116,34 @@ TEST_F(EntitlementsServiceTest, ArrayAnswersReplaceTheCacheAndEverythingElseKeep
         {500, "", false, "Invalid response. code=500 error=", "old;"},
         {200, "not json", false, "Invalid response payload=not json", "old;"},
         {200, "", false, "Invalid response payload=", "old;"},
-    };
-    for (const FCase& Case : Cases)
-    {
-        SCOPED_TRACE(Case.Body);
-        QueryAndAnswer("acct1", 200, R"([{"id":"old"}])");
-        Log.Clear();
-        const FEntitlementsEvent Event = QueryAndAnswer("acct1", Case.Code, Case.Body);
-        EXPECT_EQ(Event.bWasSuccessful, Case.bWasSuccessful);
-        EXPECT_EQ(Event.UserId, FString("acct1"));
-        EXPECT_EQ(Event.Error, FString(Case.Error));
-        EXPECT_EQ(CachedIds("acct1"), FString(Case.Cached));
-        EXPECT_EQ(Log.Contains(ELogVerbosity::Warning, "QueryEntitlements request failed. "),
-                  !Case.bWasSuccessful);
-    }
+};
+
+class FArrayAnswersReplaceTheCacheAndEverythingElseKeepsItTest : public EntitlementsServiceTest,
+                                                                 public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(FArrayAnswersReplaceTheCacheAndEverythingElseKeepsItTest,
+       ArrayAnswersReplaceTheCacheAndEverythingElseKeepsIt)
+{
+    const FArrayAnswersReplaceTheCacheAndEverythingElseKeepsItRow& Case =
+        ArrayAnswersReplaceTheCacheAndEverythingElseKeepsItRows[GetParam()];
+    SCOPED_TRACE(Case.Body);
+    QueryAndAnswer("acct1", 200, R"([{"id":"old"}])");
+    Log.Clear();
+    const FEntitlementsEvent Event = QueryAndAnswer("acct1", Case.Code, Case.Body);
+    EXPECT_EQ(Event.bWasSuccessful, Case.bWasSuccessful);
+    EXPECT_EQ(Event.UserId, FString("acct1"));
+    EXPECT_EQ(Event.Error, FString(Case.Error));
+    EXPECT_EQ(CachedIds("acct1"), FString(Case.Cached));
+    EXPECT_EQ(Log.Contains(ELogVerbosity::Warning, "QueryEntitlements request failed. "),
+              !Case.bWasSuccessful);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FArrayAnswersReplaceTheCacheAndEverythingElseKeepsItTest,
+    ::testing::Range(size_t{0}, std::size(ArrayAnswersReplaceTheCacheAndEverythingElseKeepsItRows)));
 
 TEST_F(EntitlementsServiceTest, LooksUpTheCachedRecordsOfEachUser)
 {

@@ -10,22 +10,31 @@ struct FStatusCase
     EInviteStatus::Type Expected;
 };
 
-TEST(FriendRecordTest, StatusWordsMatchExactly)
+namespace
 {
-    const FStatusCase Cases[] = {
-        {"ACCEPTED", EInviteStatus::Accepted},
-        {"PENDING_OUTBOUND", EInviteStatus::PendingOutbound},
-        {"PENDING_INBOUND", EInviteStatus::PendingInbound},
-        {"accepted", EInviteStatus::Unknown},
-        {"Pending_Inbound", EInviteStatus::Unknown},
-        {"ACCEPTED ", EInviteStatus::Unknown},
-        {"", EInviteStatus::Unknown},
-    };
-    for (const FStatusCase& Case : Cases)
-    {
-        EXPECT_EQ(FOnlineFriendZor(Case.Word, Case.Word).GetInviteStatus(), Case.Expected) << Case.Word;
-    }
+const FStatusCase StatusWordsMatchExactlyRows[] = {
+    {"ACCEPTED", EInviteStatus::Accepted},
+    {"PENDING_OUTBOUND", EInviteStatus::PendingOutbound},
+    {"PENDING_INBOUND", EInviteStatus::PendingInbound},
+    {"accepted", EInviteStatus::Unknown},
+    {"Pending_Inbound", EInviteStatus::Unknown},
+    {"ACCEPTED ", EInviteStatus::Unknown},
+    {"", EInviteStatus::Unknown},
+};
+
+class FriendRecordTestStatusWordsMatchExactly : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FriendRecordTestStatusWordsMatchExactly, StatusWordsMatchExactly)
+{
+    const FStatusCase& Case = StatusWordsMatchExactlyRows[GetParam()];
+    EXPECT_EQ(FOnlineFriendZor(Case.Word, Case.Word).GetInviteStatus(), Case.Expected) << Case.Word;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FriendRecordTestStatusWordsMatchExactly,
+                         ::testing::Range(size_t{0}, std::size(StatusWordsMatchExactlyRows)));
 
 TEST(FriendRecordTest, NamesComeFromAttributesTheServiceNeverFills)
 {

@@ -48,57 +48,73 @@ TEST_F(FSendInvitesTest, ACallersRefusalOnTheSameListDoesNotSkipAnInvitation)
     EXPECT_EXACT_EQ(Oldest().URL, FString("http://127.0.0.1:8080/api/public/list/acct1/default/b"));
 }
 
-TEST_F(FSendInvitesTest, InvitationsWaitOutAnotherCallersRequestOnTheList)
+namespace
 {
-    const struct
-    {
-        const char* Command;
-        bool bReadFirst;            // a caller's read holds the list when the chain starts
-        bool bReadOnEachInvitation; // a caller, bound first, reads the list again from its invitation handler
-        const char* Requests;
-    } Cases[] = {
+struct FInvitationsWaitOutAnotherCallersRequestOnTheListRow
+{
+    const char* Command;
+    bool bReadFirst;            // a caller's read holds the list when the chain starts
+    bool bReadOnEachInvitation; // a caller, bound first, reads the list again from its invitation handler
+    const char* Requests;
+};
+const FInvitationsWaitOutAnotherCallersRequestOnTheListRow
+    InvitationsWaitOutAnotherCallersRequestOnTheListRows[] = {
         {"TEST SENDINVITES a b", true, false, "GET default,POST default/a,POST default/b,"},
         {"TEST SENDINVITES c d", false, true, "POST default/c,GET default,POST default/d,GET default,"},
-    };
-    for (const auto& Case : Cases)
+};
+
+class FSendInvitesTestInvitationsWaitOutAnotherCallersRequestOnTheList
+    : public FSendInvitesTest,
+      public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(FSendInvitesTestInvitationsWaitOutAnotherCallersRequestOnTheList,
+       InvitationsWaitOutAnotherCallersRequestOnTheList)
+{
+    const FInvitationsWaitOutAnotherCallersRequestOnTheListRow& Case =
+        InvitationsWaitOutAnotherCallersRequestOnTheListRows[GetParam()];
+    SCOPED_TRACE(Case.Command);
+    Http().Reset();
+    Events.Empty();
+    FDelegateHandle Reader;
+    if (Case.bReadOnEachInvitation)
     {
-        SCOPED_TRACE(Case.Command);
-        Http().Reset();
-        Events.Empty();
-        FDelegateHandle Reader;
-        if (Case.bReadOnEachInvitation)
-        {
-            Reader = Friends().AddOnSendInviteCompleteDelegate(FOnSendInviteCompleteDelegate::CreateLambda(
-                [this](int32, bool, const FUniqueNetId&, const FString&, const FString&)
-                { Friends().ReadFriendsList(0, "default"); }));
-        }
-        if (Case.bReadFirst)
-        {
-            ASSERT_TRUE(Friends().ReadFriendsList(0, "default"));
-        }
-        EXPECT_TRUE(Subsystem->Exec(nullptr, Case.Command, *GLog));
-        for (int32 Round = 0; Round < 8; ++Round)
-        {
-            Tick();
-            if (Http().NumPending() == 0)
-            {
-                break;
-            }
-            ASSERT_EQ(Http().NumPending(), 1) << "one request on the list at a time";
-            RespondOldest(200, Oldest().Verb == "GET" ? "[]" : "{}");
-        }
-        Friends().ClearOnSendInviteCompleteDelegate(Reader);
-        FString Requests;
-        for (const auto& Started : Http().GetStartedRequests())
-        {
-            Requests += Started.Verb + " " +
-                        Started.URL.RightChop(FString("http://127.0.0.1:8080/api/public/list/acct1/").Len()) +
-                        ",";
-        }
-        EXPECT_EQ(Requests.ToStdString(), Case.Requests);
-        EXPECT_FALSE(EventText().Contains("Already pending")) << *EventText();
+        Reader = Friends().AddOnSendInviteCompleteDelegate(FOnSendInviteCompleteDelegate::CreateLambda(
+            [this](int32, bool, const FUniqueNetId&, const FString&, const FString&)
+            { Friends().ReadFriendsList(0, "default"); }));
     }
+    if (Case.bReadFirst)
+    {
+        ASSERT_TRUE(Friends().ReadFriendsList(0, "default"));
+    }
+    EXPECT_TRUE(Subsystem->Exec(nullptr, Case.Command, *GLog));
+    for (int32 Round = 0; Round < 8; ++Round)
+    {
+        Tick();
+        if (Http().NumPending() == 0)
+        {
+            break;
+        }
+        ASSERT_EQ(Http().NumPending(), 1) << "one request on the list at a time";
+        RespondOldest(200, Oldest().Verb == "GET" ? "[]" : "{}");
+    }
+    Friends().ClearOnSendInviteCompleteDelegate(Reader);
+    FString Requests;
+    for (const auto& Started : Http().GetStartedRequests())
+    {
+        Requests += Started.Verb + " " +
+                    Started.URL.RightChop(FString("http://127.0.0.1:8080/api/public/list/acct1/").Len()) +
+                    ",";
+    }
+    EXPECT_EQ(Requests.ToStdString(), Case.Requests);
+    EXPECT_FALSE(EventText().Contains("Already pending")) << *EventText();
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FSendInvitesTestInvitationsWaitOutAnotherCallersRequestOnTheList,
+                         ::testing::Range(size_t{0},
+                                          std::size(InvitationsWaitOutAnotherCallersRequestOnTheListRows)));
 
 TEST_F(FSendInvitesTest, ShutdownEndsTheChainQuietly)
 {

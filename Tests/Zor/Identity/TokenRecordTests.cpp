@@ -49,23 +49,31 @@ TEST(AuthToken, PartialReplyLeavesMissingFieldsEmpty)
     EXPECT_EQ(Token.additionalInformation.Num(), 1); // members that are not strings are skipped
 }
 
-TEST(AuthToken, HostileRepliesAreRefused)
+namespace
 {
-    const FString Huge(std::string(FAuthTokenZor::MaxTextLength + 1, 'x'));
-    const FString Replies[] = {
-        "[]",
-        "not json",
-        R"({"access_token":"a","expires_in":-5})",
-        R"({"access_token":"a","expires_in":1e300})",
-        FString::Printf(R"({"access_token":"%s"})", *Huge),
-        FString::Printf(R"({"access_token":"a","additionalInformation":{"k":"%s"}})", *Huge),
-    };
-    for (const FString& Reply : Replies)
-    {
-        FAuthTokenZor Token;
-        EXPECT_FALSE(Token.FromReplyJson(Reply)) << *Reply.Left(80);
-    }
+const FString HugeText(std::string(FAuthTokenZor::MaxTextLength + 1, 'x'));
+const FString HostileReplies[] = {
+    "[]",
+    "not json",
+    R"({"access_token":"a","expires_in":-5})",
+    R"({"access_token":"a","expires_in":1e300})",
+    FString::Printf(R"({"access_token":"%s"})", *HugeText),
+    FString::Printf(R"({"access_token":"a","additionalInformation":{"k":"%s"}})", *HugeText),
+};
+
+class FHostileReplyTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FHostileReplyTest, HostileRepliesAreRefused)
+{
+    const FString& Reply = HostileReplies[GetParam()];
+    FAuthTokenZor Token;
+    EXPECT_FALSE(Token.FromReplyJson(Reply)) << *Reply.Left(80);
 }
+
+INSTANTIATE_TEST_SUITE_P(Replies, FHostileReplyTest, ::testing::Range(size_t{0}, std::size(HostileReplies)));
 
 TEST(AuthToken, RefreshLifetimeIsNotJudgedAndSurvivesARoundTrip)
 {

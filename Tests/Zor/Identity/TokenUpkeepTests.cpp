@@ -1,3 +1,4 @@
+#include "CaseNamePrinter.h"
 #include "IdentityTest.h"
 
 namespace
@@ -10,27 +11,42 @@ struct FGrantDelayCase
     double RefreshDelay;
 };
 
-TEST(TokenUpkeep, EveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForward)
+namespace
 {
-    const FGrantDelayCase Cases[] = {{3600.0, -1.0, 1800.0}, {100.0, -1.0, 50.0},   {99.0, -1.0, 49.5},
-                                     {8.0, -1.0, 5.0},       {0.0, -1.0, 5.0},      {-3.0, -1.0, 5.0},
-                                     {7200.0, 1.0, 5.0},     {7200.0, 100.0, 50.0}, {60.0, 7200.0, 30.0}};
-    for (const FGrantDelayCase& Case : Cases)
+const FGrantDelayCase EveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForwardRows[] = {
+    {3600.0, -1.0, 1800.0}, {100.0, -1.0, 50.0}, {99.0, -1.0, 49.5},    {8.0, -1.0, 5.0},    {0.0, -1.0, 5.0},
+    {-3.0, -1.0, 5.0},      {7200.0, 1.0, 5.0},  {7200.0, 100.0, 50.0}, {60.0, 7200.0, 30.0}};
+
+class FEveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForwardTest
+    : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FEveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForwardTest,
+       EveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForward)
+{
+    const FGrantDelayCase& Case =
+        EveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForwardRows[GetParam()];
+    SCOPED_TRACE(*FString::Printf("granted %g, checked %g", Case.ExpiresIn, Case.CheckedExpiresIn));
+    FTokenUpkeepZor Upkeep;
+    Upkeep.OnGranted(Case.ExpiresIn);
+    if (Case.CheckedExpiresIn >= 0.0)
     {
-        SCOPED_TRACE(*FString::Printf("granted %g, checked %g", Case.ExpiresIn, Case.CheckedExpiresIn));
-        FTokenUpkeepZor Upkeep;
-        Upkeep.OnGranted(Case.ExpiresIn);
-        if (Case.CheckedExpiresIn >= 0.0)
-        {
-            Upkeep.OnLifetimeCut(Case.CheckedExpiresIn);
-        }
-        EXPECT_FALSE(Upkeep.IsRefreshDue());
-        Upkeep.Tick(Case.RefreshDelay - 0.01);
-        EXPECT_FALSE(Upkeep.IsRefreshDue());
-        Upkeep.Tick(0.02);
-        EXPECT_TRUE(Upkeep.IsRefreshDue());
+        Upkeep.OnLifetimeCut(Case.CheckedExpiresIn);
     }
+    EXPECT_FALSE(Upkeep.IsRefreshDue());
+    Upkeep.Tick(Case.RefreshDelay - 0.01);
+    EXPECT_FALSE(Upkeep.IsRefreshDue());
+    Upkeep.Tick(0.02);
+    EXPECT_TRUE(Upkeep.IsRefreshDue());
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, FEveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForwardTest,
+    ::testing::Range(
+        size_t{0},
+        std::size(EveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForwardRows)));
 
 TEST(TokenUpkeep, FailedChecksDoubleTheirWaitUpToTheLimitAndResetOnSuccess)
 {
@@ -157,23 +173,28 @@ struct FStormCase
 };
 } // namespace
 
-TEST_F(FTokenUpkeepTest, ShortTokensAreRefreshedAtABoundedRateNeverEveryFrame)
+namespace
 {
-    // Half the life, at least five seconds: a 60-second token every 30 s, one that is already out every 5 s.
-    const FStormCase Cases[] = {{60.0, 2}, {20.0, 6}, {0.0, 12}};
-    for (const FStormCase& Case : Cases)
-    {
-        Http().Reset();
-        Subsystem->Shutdown();
-        CreateSubsystem();
-        LoginUser("acct1", Case.ExpiresIn);
-        EXPECT_EQ(Refreshes(), 0) << "the login itself is not refreshed over";
-        Run(60.0, 60, Token(Case.ExpiresIn), Verified(Case.ExpiresIn));
-        EXPECT_GE(Refreshes(), 1) << Case.ExpiresIn;
-        EXPECT_LE(Refreshes(), Case.MostRefreshesPerMinute) << Case.ExpiresIn;
-        EXPECT_TRUE(Identity().GetUniquePlayerId(0).IsValid()) << Case.ExpiresIn;
-    }
+// Half the life, at least five seconds: a 60-second token every 30 s, one that is already out every 5 s.
+const FStormCase StormCases[] = {{60.0, 2}, {20.0, 6}, {0.0, 12}};
+
+class FTokenStormTest : public FTokenUpkeepTest, public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(FTokenStormTest, ShortTokensAreRefreshedAtABoundedRateNeverEveryFrame)
+{
+    const FStormCase& Case = StormCases[GetParam()];
+    LoginUser("acct1", Case.ExpiresIn);
+    EXPECT_EQ(Refreshes(), 0) << "the login itself is not refreshed over";
+    Run(60.0, 60, Token(Case.ExpiresIn), Verified(Case.ExpiresIn));
+    EXPECT_GE(Refreshes(), 1) << Case.ExpiresIn;
+    EXPECT_LE(Refreshes(), Case.MostRefreshesPerMinute) << Case.ExpiresIn;
+    EXPECT_TRUE(Identity().GetUniquePlayerId(0).IsValid()) << Case.ExpiresIn;
 }
+
+INSTANTIATE_TEST_SUITE_P(Lifetimes, FTokenStormTest, ::testing::Range(size_t{0}, std::size(StormCases)));
 
 enum class EShortReply
 {
@@ -196,88 +217,97 @@ struct FShortReplyPath
     const char* Name;
 };
 
-TEST_F(FTokenUpkeepTest, NoReplyOfAShortLifetimeStartsARequestLoop)
+namespace
 {
-    // The purchase token is neither checked nor refreshed, so only its grant can be short. The client rows
-    // log no user in, as a title-file list before any login does.
-    const FShortReplyPath Paths[] = {
-        {EShortReply::Grant, EShortToken::User, "user grant"},
-        {EShortReply::Verify, EShortToken::User, "user check"},
-        {EShortReply::Refresh, EShortToken::User, "user refresh"},
-        {EShortReply::Grant, EShortToken::Client, "client grant"},
-        {EShortReply::Verify, EShortToken::Client, "client check"},
-        {EShortReply::Refresh, EShortToken::Client, "client refresh"},
-        {EShortReply::Grant, EShortToken::Purchase, "purchase grant"},
-    };
-    const double Lifetimes[] = {0.0, 1.0, 99.0, 100.0};
+// The purchase token is neither checked nor refreshed, so only its grant can be short. The client rows log no
+// user in, as a title-file list before any login does.
+const FShortReplyPath ShortReplyPaths[] = {
+    {EShortReply::Grant, EShortToken::User, "user grant"},
+    {EShortReply::Verify, EShortToken::User, "user check"},
+    {EShortReply::Refresh, EShortToken::User, "user refresh"},
+    {EShortReply::Grant, EShortToken::Client, "client grant"},
+    {EShortReply::Verify, EShortToken::Client, "client check"},
+    {EShortReply::Refresh, EShortToken::Client, "client refresh"},
+    {EShortReply::Grant, EShortToken::Purchase, "purchase grant"},
+};
+const double ShortLifetimes[] = {0.0, 1.0, 99.0, 100.0};
+
+class FShortLifetimeTest : public FTokenUpkeepTest,
+                           public ::testing::WithParamInterface<std::tuple<size_t, double>>
+{
+};
+} // namespace
+
+TEST_P(FShortLifetimeTest, NoReplyOfAShortLifetimeStartsARequestLoop)
+{
+    const FShortReplyPath& Path = ShortReplyPaths[std::get<0>(GetParam())];
+    const double Lifetime = std::get<1>(GetParam());
     // One renewal and the check of what it brought per floor period, and the odd periodic check.
     const int32 MostPerMinute = static_cast<int32>(2.0 * 60.0 / FTokenUpkeepZor::MinRefreshDelay) + 4;
-    for (const FShortReplyPath& Path : Paths)
+    int32 Expiries = 0;
+    ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnLoginPurchaseComplete, 0,
+                    FOnLoginPurchaseCompleteDelegate::CreateLambda(
+                        [&](int32, bool, const FUniqueNetId&, const FString& Error)
+                        { Expiries += Error.Equals("Token expired") ? 1 : 0; }));
+    const auto Life = [&](EShortReply Reply, EShortToken Token)
+    { return Reply == Path.Reply && Token == Path.Token ? Lifetime : 7200.0; };
+    const bool bUser = Path.Token != EShortToken::Client;
+    if (bUser)
     {
-        for (const double Lifetime : Lifetimes)
-        {
-            SCOPED_TRACE(*FString::Printf("%s of %g s", Path.Name, Lifetime));
-            Http().Reset();
-            Subsystem->Shutdown();
-            CreateSubsystem();
-            int32 Expiries = 0;
-            ZOR_BIND_SCOPED(Subsystem->GetZorIdentityService(), OnLoginPurchaseComplete, 0,
-                            FOnLoginPurchaseCompleteDelegate::CreateLambda(
-                                [&](int32, bool, const FUniqueNetId&, const FString& Error)
-                                { Expiries += Error.Equals("Token expired") ? 1 : 0; }));
-            const auto Life = [&](EShortReply Reply, EShortToken Token)
-            { return Reply == Path.Reply && Token == Path.Token ? Lifetime : 7200.0; };
-            const bool bUser = Path.Token != EShortToken::Client;
-            if (bUser)
-            {
-                LoginUser("acct1", Life(EShortReply::Grant, EShortToken::User),
-                          Life(EShortReply::Grant, EShortToken::Purchase));
-            }
-            else
-            {
-                ASSERT_TRUE(Identity().AuthClient("testclient"));
-                Answer("/api/oauth/token", 200,
-                       TokenReply("", Life(EShortReply::Grant, EShortToken::Client), "client-access"));
-            }
-            if (Path.Reply == EShortReply::Refresh)
-            {
-                ASSERT_TRUE(bUser ? Identity().RefreshAuth(UserToken())
-                                  : Identity().RefreshAuth(*Identity().GetClientAuthTokenZor("testclient")));
-            }
-            const int32 Before = NumStarted("/api/oauth/");
-            RunAnswering(
-                60.0, 20,
-                [&](const FInMemoryHttpTransport::FStartedRequest& Started) -> FReply
-                {
-                    const FString Body = Started.GetContentAsString();
-                    const bool bClient = Started.Headers.FindRef("Authorization").Contains("client-") ||
-                                         Body.StartsWith("grant_type=client_credentials") ||
-                                         Body.EndsWith("refresh_token=");
-                    const EShortToken Token = bClient ? EShortToken::Client : EShortToken::User;
-                    if (Started.URL.Contains("/api/oauth/verify", ESearchCase::CaseSensitive))
-                    {
-                        return {200,
-                                FString::Printf(R"({"account_id":"%s","client_id":"testclient",)"
-                                                R"("expires_in":%g})",
-                                                bClient ? "" : "acct1", Life(EShortReply::Verify, Token))};
-                    }
-                    if (!Started.URL.Contains("/api/oauth/token", ESearchCase::CaseSensitive))
-                    {
-                        return Empty;
-                    }
-                    const EShortReply Reply = Body.StartsWith("grant_type=refresh_token")
-                                                  ? EShortReply::Refresh
-                                                  : EShortReply::Grant;
-                    return {200, TokenReply(bClient ? "" : "acct1", Life(Reply, Token),
-                                            bClient ? "client-access" : "access-n")};
-                });
-            EXPECT_LE(NumStarted("/api/oauth/") - Before, MostPerMinute);
-            // A purchase token simply runs out, once.
-            EXPECT_EQ(Expiries, Path.Token == EShortToken::Purchase && Lifetime < 60.0 ? 1 : 0);
-            EXPECT_EQ(Identity().GetUniquePlayerId(0).IsValid(), bUser);
-        }
+        LoginUser("acct1", Life(EShortReply::Grant, EShortToken::User),
+                  Life(EShortReply::Grant, EShortToken::Purchase));
     }
+    else
+    {
+        ASSERT_TRUE(Identity().AuthClient("testclient"));
+        Answer("/api/oauth/token", 200,
+               TokenReply("", Life(EShortReply::Grant, EShortToken::Client), "client-access"));
+    }
+    if (Path.Reply == EShortReply::Refresh)
+    {
+        ASSERT_TRUE(bUser ? Identity().RefreshAuth(UserToken())
+                          : Identity().RefreshAuth(*Identity().GetClientAuthTokenZor("testclient")));
+    }
+    const int32 Before = NumStarted("/api/oauth/");
+    RunAnswering(
+        60.0, 20,
+        [&](const FInMemoryHttpTransport::FStartedRequest& Started) -> FReply
+        {
+            const FString Body = Started.GetContentAsString();
+            const bool bClient = Started.Headers.FindRef("Authorization").Contains("client-") ||
+                                 Body.StartsWith("grant_type=client_credentials") ||
+                                 Body.EndsWith("refresh_token=");
+            const EShortToken Token = bClient ? EShortToken::Client : EShortToken::User;
+            if (Started.URL.Contains("/api/oauth/verify", ESearchCase::CaseSensitive))
+            {
+                return {200, FString::Printf(R"({"account_id":"%s","client_id":"testclient",)"
+                                             R"("expires_in":%g})",
+                                             bClient ? "" : "acct1", Life(EShortReply::Verify, Token))};
+            }
+            if (!Started.URL.Contains("/api/oauth/token", ESearchCase::CaseSensitive))
+            {
+                return Empty;
+            }
+            const EShortReply Reply =
+                Body.StartsWith("grant_type=refresh_token") ? EShortReply::Refresh : EShortReply::Grant;
+            return {200, TokenReply(bClient ? "" : "acct1", Life(Reply, Token),
+                                    bClient ? "client-access" : "access-n")};
+        });
+    EXPECT_LE(NumStarted("/api/oauth/") - Before, MostPerMinute);
+    // A purchase token simply runs out, once.
+    EXPECT_EQ(Expiries, Path.Token == EShortToken::Purchase && Lifetime < 60.0 ? 1 : 0);
+    EXPECT_EQ(Identity().GetUniquePlayerId(0).IsValid(), bUser);
 }
+
+INSTANTIATE_TEST_SUITE_P(Paths, FShortLifetimeTest,
+                         ::testing::Combine(::testing::Range(size_t{0}, std::size(ShortReplyPaths)),
+                                            ::testing::ValuesIn(ShortLifetimes)),
+                         [](const auto& Info)
+                         {
+                             return ZorTestCases::TestName(
+                                 std::string(ShortReplyPaths[std::get<0>(Info.param)].Name) + " of " +
+                                 std::to_string(static_cast<int>(std::get<1>(Info.param))) + " s");
+                         });
 
 TEST_F(FTokenUpkeepTest, OneRefreshPerAccountInFlight)
 {

@@ -36,39 +36,44 @@ struct FEncodingCase
     FBytes Expected;
 };
 
-TEST(MessagePayloadTest, EncodesTheByteForms)
+namespace
 {
-    const FEncodingCase Cases[] = {
-        {"empty payload", FZorMessagePayload(), {0, 0, 0, 0}},
-        {"int32", With("a", FVariantData(1)), {0, 0, 0, 1, 0, 0, 0, 1, 'a', 1, 0, 0, 0, 1}},
-        {"negative int32",
-         With("a", FVariantData(-2)),
-         {0, 0, 0, 1, 0, 0, 0, 1, 'a', 1, 0xFF, 0xFF, 0xFF, 0xFE}},
-        {"64-bit",
-         With("a", FVariantData(static_cast<uint64>(0x0102030405060708ull))),
-         {0, 0, 0, 1, 0, 0, 0, 1, 'a', 2, 1, 2, 3, 4, 5, 6, 7, 8}},
-        {"double",
-         With("a", FVariantData(1.0)),
-         {0, 0, 0, 1, 0, 0, 0, 1, 'a', 3, 0x3F, 0xF0, 0, 0, 0, 0, 0, 0}},
-        {"float", With("a", FVariantData(1.0f)), {0, 0, 0, 1, 0, 0, 0, 1, 'a', 5, 0x3F, 0x80, 0, 0}},
-        {"text", With("a", FVariantData("hi")), {0, 0, 0, 1, 0, 0, 0, 1, 'a', 4, 0, 0, 0, 2, 'h', 'i'}},
-        {"e acute is one unit",
-         With("a", FVariantData("\xC3\xA9")),
-         {0, 0, 0, 1, 0, 0, 0, 1, 'a', 4, 0, 0, 0, 1, '?'}},
-        {"outside the basic plane is two units",
-         With("a", FVariantData("\xF0\x9F\x98\x80")),
-         {0, 0, 0, 1, 0, 0, 0, 1, 'a', 4, 0, 0, 0, 2, '?', '?'}},
-        {"key is text too", With("\xC3\xA9", FVariantData(true)), {0, 0, 0, 1, 0, 0, 0, 1, '?', 7}},
-        {"blob", With("a", FVariantData(FBytes{9, 8})), {0, 0, 0, 1, 0, 0, 0, 1, 'a', 6, 0, 0, 0, 2, 9, 8}},
-        {"bool is the code alone", With("a", FVariantData(false)), {0, 0, 0, 1, 0, 0, 0, 1, 'a', 7}},
-        {"empty value is the code alone", With("a", FVariantData()), {0, 0, 0, 1, 0, 0, 0, 1, 'a', 0}},
-    };
-    for (const FEncodingCase& Case : Cases)
-    {
-        EXPECT_EQ(Encode(Case.Payload).ToStdVector(), Case.Expected.ToStdVector()) << Case.Name;
-        EXPECT_EQ(Case.Payload.GetByteSize(), Case.Expected.Num()) << Case.Name;
-    }
+const FEncodingCase EncodesTheByteFormsRows[] = {
+    {"empty payload", FZorMessagePayload(), {0, 0, 0, 0}},
+    {"int32", With("a", FVariantData(1)), {0, 0, 0, 1, 0, 0, 0, 1, 'a', 1, 0, 0, 0, 1}},
+    {"negative int32", With("a", FVariantData(-2)), {0, 0, 0, 1, 0, 0, 0, 1, 'a', 1, 0xFF, 0xFF, 0xFF, 0xFE}},
+    {"64-bit",
+     With("a", FVariantData(static_cast<uint64>(0x0102030405060708ull))),
+     {0, 0, 0, 1, 0, 0, 0, 1, 'a', 2, 1, 2, 3, 4, 5, 6, 7, 8}},
+    {"double", With("a", FVariantData(1.0)), {0, 0, 0, 1, 0, 0, 0, 1, 'a', 3, 0x3F, 0xF0, 0, 0, 0, 0, 0, 0}},
+    {"float", With("a", FVariantData(1.0f)), {0, 0, 0, 1, 0, 0, 0, 1, 'a', 5, 0x3F, 0x80, 0, 0}},
+    {"text", With("a", FVariantData("hi")), {0, 0, 0, 1, 0, 0, 0, 1, 'a', 4, 0, 0, 0, 2, 'h', 'i'}},
+    {"e acute is one unit",
+     With("a", FVariantData("\xC3\xA9")),
+     {0, 0, 0, 1, 0, 0, 0, 1, 'a', 4, 0, 0, 0, 1, '?'}},
+    {"outside the basic plane is two units",
+     With("a", FVariantData("\xF0\x9F\x98\x80")),
+     {0, 0, 0, 1, 0, 0, 0, 1, 'a', 4, 0, 0, 0, 2, '?', '?'}},
+    {"key is text too", With("\xC3\xA9", FVariantData(true)), {0, 0, 0, 1, 0, 0, 0, 1, '?', 7}},
+    {"blob", With("a", FVariantData(FBytes{9, 8})), {0, 0, 0, 1, 0, 0, 0, 1, 'a', 6, 0, 0, 0, 2, 9, 8}},
+    {"bool is the code alone", With("a", FVariantData(false)), {0, 0, 0, 1, 0, 0, 0, 1, 'a', 7}},
+    {"empty value is the code alone", With("a", FVariantData()), {0, 0, 0, 1, 0, 0, 0, 1, 'a', 0}},
+};
+
+class FEncodesTheByteFormsTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FEncodesTheByteFormsTest, EncodesTheByteForms)
+{
+    const FEncodingCase& Case = EncodesTheByteFormsRows[GetParam()];
+    EXPECT_EQ(Encode(Case.Payload).ToStdVector(), Case.Expected.ToStdVector()) << Case.Name;
+    EXPECT_EQ(Case.Payload.GetByteSize(), Case.Expected.Num()) << Case.Name;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FEncodesTheByteFormsTest,
+                         ::testing::Range(size_t{0}, std::size(EncodesTheByteFormsRows)));
 
 TEST(MessagePayloadTest, EveryKindWithAValueFormRoundTrips)
 {

@@ -97,29 +97,41 @@ TEST_F(FPaymentTest, DefaultRepliesMergeByNameAndOnlyTheLastIsMarked)
     EXPECT_EQ(Events.Last(), FString("default:1:acct1:"));
 }
 
-TEST_F(FPaymentTest, AFailedReplyLeavesTheAccountsAsTheyWere)
+namespace
+{
+struct FAFailedReplyLeavesTheAccountsAsTheyWereRow
+{
+    int32 Code;
+    const char* Body;
+    const char* Event;
+};
+const FAFailedReplyLeavesTheAccountsAsTheyWereRow AFailedReplyLeavesTheAccountsAsTheyWereRows[] = {
+    {503, "busy", "default:0:acct1:Invalid response. code=503 error=busy"},
+    {200, "[1]", "default:0:acct1:Invalid response payload"},
+    {200, "not json", "default:0:acct1:Invalid response payload"},
+};
+
+class FPaymentTestAFailedReplyLeavesTheAccountsAsTheyWere : public FPaymentTest,
+                                                            public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(FPaymentTestAFailedReplyLeavesTheAccountsAsTheyWere, AFailedReplyLeavesTheAccountsAsTheyWere)
 {
     LoginUser();
     ReadDefault(200, R"({"billingAccountName":"Visa"})");
-    const struct
-    {
-        int32 Code;
-        const char* Body;
-        const char* Event;
-    } Cases[] = {
-        {503, "busy", "default:0:acct1:Invalid response. code=503 error=busy"},
-        {200, "[1]", "default:0:acct1:Invalid response payload"},
-        {200, "not json", "default:0:acct1:Invalid response payload"},
-    };
-    for (const auto& Case : Cases)
-    {
-        ASSERT_TRUE(Payment->QueryDefaultBillingAccount(User));
-        Tick();
-        Answer("/billingaccounts/default", Case.Code, Case.Body, "text/plain");
-        EXPECT_EQ(Events.Last(), FString(Case.Event)) << Case.Body;
-        EXPECT_EQ(Names(), TArray<FString>({"Visa*"})) << Case.Body;
-    }
+    const FAFailedReplyLeavesTheAccountsAsTheyWereRow& Case =
+        AFailedReplyLeavesTheAccountsAsTheyWereRows[GetParam()];
+    ASSERT_TRUE(Payment->QueryDefaultBillingAccount(User));
+    Tick();
+    Answer("/billingaccounts/default", Case.Code, Case.Body, "text/plain");
+    EXPECT_EQ(Events.Last(), FString(Case.Event)) << Case.Body;
+    EXPECT_EQ(Names(), TArray<FString>({"Visa*"})) << Case.Body;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FPaymentTestAFailedReplyLeavesTheAccountsAsTheyWere,
+                         ::testing::Range(size_t{0}, std::size(AFailedReplyLeavesTheAccountsAsTheyWereRows)));
 
 TEST_F(FPaymentTest, ShutdownReportsThePendingQueryOnceAndIgnoresItsLateReply)
 {

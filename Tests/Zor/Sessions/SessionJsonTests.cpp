@@ -109,34 +109,42 @@ TEST(SessionJsonTest, LargeWholeNumbersTravelExactly)
     EXPECT_EQ(Read.SessionSettings.NumPublicConnections, 2147483647);
 }
 
-TEST(SessionJsonTest, HostAddressInEveryForm)
+namespace
 {
-    struct FCase
-    {
-        const char* Address;
-        const char* Expected; // empty: the address stays unset
-    };
-    const FCase Cases[] = {
-        {"\"0:0:0:0:0:0:0:1\"", "127.0.0.1:7000"},
-        {"\"2130706433\"", "127.0.0.1:7000"},
-        {"\"10.1.2.3\"", "10.1.2.3:7000"},
-        {"\"4294967295\"", "255.255.255.255:7000"},
-        {"\"4294967296\"", ""},
-        {"\"0\"", ""},
-        {"\"-1\"", ""},
-        {"\"host.example\"", ""},
-        {"2130706433", ""}, // a number where a string belongs
-    };
-    for (const FCase& Case : Cases)
-    {
-        const FOnlineSession Read =
-            ReadResult(FString::Printf(R"({"id":"s1","serverAddress":%s,"serverPort":7000})", Case.Address));
-        const FOnlineSessionInfoZor& Info = InfoOf(Read);
-        EXPECT_EQ(Info.HostAddr->IsValid() ? Info.HostAddr->ToString(true) : FString(),
-                  FString(Case.Expected))
-            << Case.Address;
-    }
+struct FHostAddressInEveryFormRow
+{
+    const char* Address;
+    const char* Expected; // empty: the address stays unset
+};
+const FHostAddressInEveryFormRow HostAddressInEveryFormRows[] = {
+    {"\"0:0:0:0:0:0:0:1\"", "127.0.0.1:7000"},
+    {"\"2130706433\"", "127.0.0.1:7000"},
+    {"\"10.1.2.3\"", "10.1.2.3:7000"},
+    {"\"4294967295\"", "255.255.255.255:7000"},
+    {"\"4294967296\"", ""},
+    {"\"0\"", ""},
+    {"\"-1\"", ""},
+    {"\"host.example\"", ""},
+    {"2130706433", ""}, // a number where a string belongs
+};
+
+class FHostAddressInEveryFormTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FHostAddressInEveryFormTest, HostAddressInEveryForm)
+{
+    const FHostAddressInEveryFormRow& Case = HostAddressInEveryFormRows[GetParam()];
+    const FOnlineSession Read =
+        ReadResult(FString::Printf(R"({"id":"s1","serverAddress":%s,"serverPort":7000})", Case.Address));
+    const FOnlineSessionInfoZor& Info = InfoOf(Read);
+    EXPECT_EQ(Info.HostAddr->IsValid() ? Info.HostAddr->ToString(true) : FString(), FString(Case.Expected))
+        << Case.Address;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FHostAddressInEveryFormTest,
+                         ::testing::Range(size_t{0}, std::size(HostAddressInEveryFormRows)));
 
 TEST(SessionJsonTest, WrittenAddressReadsBack)
 {
@@ -197,16 +205,25 @@ TEST(SessionJsonTest, HostileAnswersAreReadSafely)
     EXPECT_FALSE(Log.Contains(std::string(200, 'K')));
 }
 
-TEST(SessionJsonTest, BuildIdsOutsideTheSignedRangeReadAsZero)
+namespace
 {
-    const TPair<const char*, int32> Cases[] = {
-        {"42", 42}, {"-2147483648", INT32_MIN}, {"2147483648", 0}, {"12abc", 0}, {"", 0}, {" 7 ", 7},
-        {"-0", 0},  {"99999999999999999999", 0}};
-    for (const auto& Case : Cases)
-    {
-        EXPECT_EQ(ZorSessionJson::ParseBuildUniqueId(Case.Key), Case.Value) << Case.Key;
-    }
+const TPair<const char*, int32> BuildIdsOutsideTheSignedRangeReadAsZeroRows[] = {
+    {"42", 42}, {"-2147483648", INT32_MIN}, {"2147483648", 0}, {"12abc", 0}, {"", 0}, {" 7 ", 7},
+    {"-0", 0},  {"99999999999999999999", 0}};
+
+class FBuildIdsOutsideTheSignedRangeReadAsZeroTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FBuildIdsOutsideTheSignedRangeReadAsZeroTest, BuildIdsOutsideTheSignedRangeReadAsZero)
+{
+    const TPair<const char*, int32>& Case = BuildIdsOutsideTheSignedRangeReadAsZeroRows[GetParam()];
+    EXPECT_EQ(ZorSessionJson::ParseBuildUniqueId(Case.Key), Case.Value) << Case.Key;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FBuildIdsOutsideTheSignedRangeReadAsZeroTest,
+                         ::testing::Range(size_t{0}, std::size(BuildIdsOutsideTheSignedRangeReadAsZeroRows)));
 
 TEST(SessionJsonTest, SearchCriteriaFollowTheServiceRules)
 {
@@ -252,51 +269,65 @@ TEST(SessionJsonTest, SearchCriteriaFollowTheServiceRules)
     EXPECT_EQ(Query.SearchParams.Num(), 9);
 }
 
-TEST(SessionJsonTest, EveryComparisonHasItsServiceWord)
+namespace
 {
-    const TPair<EOnlineComparisonOp, const char*> Cases[] = {
-        {EOnlineComparisonOp::Equals, "EQUAL"},
-        {EOnlineComparisonOp::NotEquals, "NOT_EQUAL"},
-        {EOnlineComparisonOp::GreaterThan, "GREATER_THAN"},
-        {EOnlineComparisonOp::GreaterThanEquals, "GREATER_THAN_OR_EQUAL"},
-        {EOnlineComparisonOp::LessThan, "LESS_THAN"},
-        {EOnlineComparisonOp::LessThanEquals, "LESS_THAN_OR_EQUAL"},
-        {EOnlineComparisonOp::Near, "EQUAL"},
-        {static_cast<EOnlineComparisonOp>(7), "EQUAL"}};
-    for (const auto& Case : Cases)
-    {
-        EXPECT_STREQ(ZorSessionJson::ToServiceComparisonOp(Case.Key), Case.Value) << int32(Case.Key);
-    }
+const TPair<EOnlineComparisonOp, const char*> EveryComparisonHasItsServiceWordRows[] = {
+    {EOnlineComparisonOp::Equals, "EQUAL"},
+    {EOnlineComparisonOp::NotEquals, "NOT_EQUAL"},
+    {EOnlineComparisonOp::GreaterThan, "GREATER_THAN"},
+    {EOnlineComparisonOp::GreaterThanEquals, "GREATER_THAN_OR_EQUAL"},
+    {EOnlineComparisonOp::LessThan, "LESS_THAN"},
+    {EOnlineComparisonOp::LessThanEquals, "LESS_THAN_OR_EQUAL"},
+    {EOnlineComparisonOp::Near, "EQUAL"},
+    {static_cast<EOnlineComparisonOp>(7), "EQUAL"}};
+
+class FEveryComparisonHasItsServiceWordTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FEveryComparisonHasItsServiceWordTest, EveryComparisonHasItsServiceWord)
+{
+    const TPair<EOnlineComparisonOp, const char*>& Case = EveryComparisonHasItsServiceWordRows[GetParam()];
+    EXPECT_STREQ(ZorSessionJson::ToServiceComparisonOp(Case.Key), Case.Value) << int32(Case.Key);
 }
 
-TEST(SessionJsonTest, PlayerCountsThatDisagreeWarn)
+INSTANTIATE_TEST_SUITE_P(Rows, FEveryComparisonHasItsServiceWordTest,
+                         ::testing::Range(size_t{0}, std::size(EveryComparisonHasItsServiceWordRows)));
+
+namespace
 {
-    struct FCase
-    {
-        const char* Answer;
-        bool bWarns;
-    };
-    const FCase Cases[] = {
-        {R"({"openPublicPlayers":6,"openPrivatePlayers":2,"publicPlayers":["A","b"],"privatePlayers":[]})",
-         false},
-        {R"({"openPublicPlayers":6,"openPrivatePlayers":2,"publicPlayers":["a"],"privatePlayers":["B"]})",
-         false},
-        {R"({"openPublicPlayers":7,"openPrivatePlayers":2,"publicPlayers":["a","b"],"privatePlayers":[]})",
-         true},
-        {R"({"openPublicPlayers":6,"openPrivatePlayers":2,"publicPlayers":["a","c"],"privatePlayers":[]})",
-         true},
-        {R"({"openPublicPlayers":6,"openPrivatePlayers":2,"publicPlayers":["a","b",null,3],"privatePlayers":[]})",
-         false},
-    };
-    for (const FCase& Case : Cases)
-    {
-        FLogCapture Log;
-        FNamedOnlineSession Session = MakeHosted();
-        Session.RegisteredPlayers = {MakeShared<FUniqueNetIdString>("a"),
-                                     MakeShared<FUniqueNetIdString>("b")};
-        ZorSessionJson::ReadPlayersFromJson(*Parse(Case.Answer), Session);
-        EXPECT_EQ(Log.Contains(ELogVerbosity::Warning, "Mismatch in player registration"), Case.bWarns)
-            << Case.Answer;
-        EXPECT_EQ(Session.RegisteredPlayers.Num(), 2);
-    }
+struct FPlayerCountsThatDisagreeWarnRow
+{
+    const char* Answer;
+    bool bWarns;
+};
+const FPlayerCountsThatDisagreeWarnRow PlayerCountsThatDisagreeWarnRows[] = {
+    {R"({"openPublicPlayers":6,"openPrivatePlayers":2,"publicPlayers":["A","b"],"privatePlayers":[]})",
+     false},
+    {R"({"openPublicPlayers":6,"openPrivatePlayers":2,"publicPlayers":["a"],"privatePlayers":["B"]})", false},
+    {R"({"openPublicPlayers":7,"openPrivatePlayers":2,"publicPlayers":["a","b"],"privatePlayers":[]})", true},
+    {R"({"openPublicPlayers":6,"openPrivatePlayers":2,"publicPlayers":["a","c"],"privatePlayers":[]})", true},
+    {R"({"openPublicPlayers":6,"openPrivatePlayers":2,"publicPlayers":["a","b",null,3],"privatePlayers":[]})",
+     false},
+};
+
+class FPlayerCountsThatDisagreeWarnTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FPlayerCountsThatDisagreeWarnTest, PlayerCountsThatDisagreeWarn)
+{
+    const FPlayerCountsThatDisagreeWarnRow& Case = PlayerCountsThatDisagreeWarnRows[GetParam()];
+    FLogCapture Log;
+    FNamedOnlineSession Session = MakeHosted();
+    Session.RegisteredPlayers = {MakeShared<FUniqueNetIdString>("a"), MakeShared<FUniqueNetIdString>("b")};
+    ZorSessionJson::ReadPlayersFromJson(*Parse(Case.Answer), Session);
+    EXPECT_EQ(Log.Contains(ELogVerbosity::Warning, "Mismatch in player registration"), Case.bWarns)
+        << Case.Answer;
+    EXPECT_EQ(Session.RegisteredPlayers.Num(), 2);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FPlayerCountsThatDisagreeWarnTest,
+                         ::testing::Range(size_t{0}, std::size(PlayerCountsThatDisagreeWarnRows)));

@@ -1,3 +1,4 @@
+#include "CaseNamePrinter.h"
 #include "SessionTest.h"
 #include "Sessions/OnlineSessionInfoZor.h"
 #include "Json/JsonReader.h"
@@ -136,52 +137,72 @@ TEST_F(FSessionTest, ACreateReplyBelongsOnlyToTheSessionThatSentIt)
     }
 }
 
-// The game let the session go while it was being created: a session the service made for it is deleted there
-// under the user who asked for it, and only a session the service did make.
-TEST_F(FSessionTest, ACreateReplyNoSessionOwnsIsDeletedOnTheService)
+namespace
 {
-    const struct
-    {
-        const char* Name;
-        int32 Code;
-        FString Body;
-        const char* DeletedUrl;
-    } Cases[] = {
+struct FACreateReplyNoSessionOwnsIsDeletedOnTheServiceRow
+{
+    const char* Name;
+    int32 Code;
+    FString Body;
+    const char* DeletedUrl;
+};
+const FACreateReplyNoSessionOwnsIsDeletedOnTheServiceRow
+    ACreateReplyNoSessionOwnsIsDeletedOnTheServiceRows[] = {
         {"answered", 200, SessionAnswer("mms-1"), "http://127.0.0.1:8080/api/matchmaking/session/mms-1"},
         {"refused", 500, "oops", nullptr},
         {"answer without an id", 200, R"({"noid":1})", nullptr},
-    };
-    for (const auto& Case : Cases)
-    {
-        SCOPED_TRACE(Case.Name);
-        Http().Reset();
-        Created.Empty();
-        Destroyed.Empty();
-        ASSERT_TRUE(Sessions().CreateSession(0, "Game", MakeSettings()));
-        Sessions().DestroySession("Game");
-        ASSERT_TRUE(WaitForRequest("/api/matchmaking/session"));
-        Answer("/api/matchmaking/session", Case.Code, Case.Body);
-        ASSERT_TRUE(PumpUntil([this] { return !Created.IsEmpty(); }));
-        ASSERT_TRUE(WaitForTasks());
-        Tick();
-        EXPECT_EQ(NumStarted("/session/"), Case.DeletedUrl ? 1 : 0);
-        if (const FHttpRequestPtr Orphan = FindPending("/session/"))
-        {
-            const auto Sent = Record(Orphan);
-            EXPECT_EQ(Sent.Verb, "DELETE");
-            EXPECT_EXACT_EQ(Sent.URL, Case.DeletedUrl ? Case.DeletedUrl : "");
-            EXPECT_EQ(ZorExact::Header(Sent, "Authorization"), "bearer access-acct1");
-            // The service refusing the delete is no news to the game, which already heard the create fail.
-            Http().Respond(Orphan, 500, "oops");
-            Tick(2);
-        }
-        EXPECT_EQ(Created.Num(), 1);
-        EXPECT_FALSE(Created[0].Value);
-        EXPECT_EQ(Destroyed.Num(), 1);
-        EXPECT_EQ(Sessions().GetNumSessions(), 0);
-        EXPECT_EQ(Http().FindOldestPending(), nullptr);
-    }
+};
+
+void PrintTo(const FACreateReplyNoSessionOwnsIsDeletedOnTheServiceRow& Row, std::ostream* Out)
+{
+    *Out << Row.Name;
 }
+
+class FSessionTestACreateReplyNoSessionOwnsIsDeletedOnTheService
+    : public FSessionTest,
+      public ::testing::WithParamInterface<FACreateReplyNoSessionOwnsIsDeletedOnTheServiceRow>
+{
+};
+} // namespace
+
+// The game let the session go while it was being created: a session the service made for it is deleted there
+// under the user who asked for it, and only a session the service did make.
+TEST_P(FSessionTestACreateReplyNoSessionOwnsIsDeletedOnTheService,
+       ACreateReplyNoSessionOwnsIsDeletedOnTheService)
+{
+    const FACreateReplyNoSessionOwnsIsDeletedOnTheServiceRow& Case = GetParam();
+    SCOPED_TRACE(Case.Name);
+    Http().Reset();
+    Created.Empty();
+    Destroyed.Empty();
+    ASSERT_TRUE(Sessions().CreateSession(0, "Game", MakeSettings()));
+    Sessions().DestroySession("Game");
+    ASSERT_TRUE(WaitForRequest("/api/matchmaking/session"));
+    Answer("/api/matchmaking/session", Case.Code, Case.Body);
+    ASSERT_TRUE(PumpUntil([this] { return !Created.IsEmpty(); }));
+    ASSERT_TRUE(WaitForTasks());
+    Tick();
+    EXPECT_EQ(NumStarted("/session/"), Case.DeletedUrl ? 1 : 0);
+    if (const FHttpRequestPtr Orphan = FindPending("/session/"))
+    {
+        const auto Sent = Record(Orphan);
+        EXPECT_EQ(Sent.Verb, "DELETE");
+        EXPECT_EXACT_EQ(Sent.URL, Case.DeletedUrl ? Case.DeletedUrl : "");
+        EXPECT_EQ(ZorExact::Header(Sent, "Authorization"), "bearer access-acct1");
+        // The service refusing the delete is no news to the game, which already heard the create fail.
+        Http().Respond(Orphan, 500, "oops");
+        Tick(2);
+    }
+    EXPECT_EQ(Created.Num(), 1);
+    EXPECT_FALSE(Created[0].Value);
+    EXPECT_EQ(Destroyed.Num(), 1);
+    EXPECT_EQ(Sessions().GetNumSessions(), 0);
+    EXPECT_EQ(Http().FindOldestPending(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FSessionTestACreateReplyNoSessionOwnsIsDeletedOnTheService,
+                         ::testing::ValuesIn(ACreateReplyNoSessionOwnsIsDeletedOnTheServiceRows),
+                         [](const auto& Info) { return ZorTestCases::TestName(Info.param.Name); });
 
 TEST_F(FSessionTest, ASessionWithoutAPlayerNeverReachesTheRoad)
 {

@@ -232,26 +232,36 @@ TEST_F(TitleFileTest, HostileNamesNeverReachTheDiskOutsideTheTitleFolder)
     EXPECT_EQ(FCloudTest::ReadFile(Root / "Saved" / "Cloud" / "escape.ini"), "outside");
 }
 
-TEST_F(TitleFileTest, DedicatedServersCacheOnlyWhenTheIniSaysSo)
+namespace
 {
-    struct FCase
-    {
-        ENetMode Mode;
-        const char* Section;
-        bool bCaches;
-    } const Cases[] = {
-        {ENetMode::Standalone, "", true},
-        {ENetMode::DedicatedServer, "", false},
-        {ENetMode::DedicatedServer, "bCacheFiles=true\n", true},
-        {ENetMode::Standalone, "bCacheFiles=false\n", false},
-    };
-    for (const FCase& Case : Cases)
-    {
-        SetHostNetMode(Case.Mode);
-        Start(FString(ZorTestIni) + "\n[OnlineSubsystemZor.OnlineTitleFileZor]\n" + Case.Section);
-        EXPECT_EQ(Titles->IsCachingFiles(), Case.bCaches) << Case.Section;
-    }
+struct FCachingCase
+{
+    ENetMode Mode;
+    const char* Section;
+    bool bCaches;
+};
+
+const FCachingCase CachingCases[] = {
+    {ENetMode::Standalone, "", true},
+    {ENetMode::DedicatedServer, "", false},
+    {ENetMode::DedicatedServer, "bCacheFiles=true\n", true},
+    {ENetMode::Standalone, "bCacheFiles=false\n", false},
+};
+
+class TitleFileCaching : public TitleFileTest, public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(TitleFileCaching, DedicatedServersCacheOnlyWhenTheIniSaysSo)
+{
+    const FCachingCase& Case = CachingCases[GetParam()];
+    SetHostNetMode(Case.Mode);
+    Start(FString(ZorTestIni) + "\n[OnlineSubsystemZor.OnlineTitleFileZor]\n" + Case.Section);
+    EXPECT_EQ(Titles->IsCachingFiles(), Case.bCaches) << Case.Section;
 }
+
+INSTANTIATE_TEST_SUITE_P(Modes, TitleFileCaching, ::testing::Range(size_t{0}, std::size(CachingCases)));
 
 TEST_F(TitleFileTest, ShutdownEndsPendingOperationsOnce)
 {

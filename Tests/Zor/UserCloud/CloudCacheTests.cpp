@@ -4,6 +4,7 @@
 #include <fstream>
 #include <vector>
 
+#include "CaseNamePrinter.h"
 #include "Core/Paths.h"
 #include "UserCloud/ZorCloudCache.h"
 #include "ZorTempFolder.h"
@@ -100,29 +101,40 @@ TEST(CloudCache, SafeNamesKeepThePlainPath)
     EXPECT_TRUE(FZorCloudCache::GetPath("QVR", "title.ini").Equals(FPaths::CloudDir() + "QVR/title.ini"));
 }
 
-TEST(CloudCache, HashMatchesIgnoringCaseButNeverAnEmptyHash)
+namespace
 {
-    const TArray<uint8> Data(reinterpret_cast<const uint8*>("abc"), 3);
-    const TArray<uint8> Empty;
-    struct FCase
-    {
-        const TArray<uint8>* Data;
-        const char* Hash;
-        bool bMatches;
-    } const Cases[] = {
-        {&Data, "a9993e364706816aba3e25717850c26c9cd0d89d", true},
-        {&Data, "A9993E364706816ABA3E25717850C26C9CD0D89D", true},
-        {&Data, "a9993e364706816aba3e25717850c26c9cd0d89e", false},
-        {&Data, "a9993e364706816aba3e25717850c26c9cd0d8", false},
-        {&Data, "", false},
-        {&Empty, "da39a3ee5e6b4b0d3255bfef95601890afd80709", true},
-        {&Empty, "", false},
-    };
-    for (const FCase& Case : Cases)
-    {
-        EXPECT_EQ(FZorCloudCache::HashMatches(*Case.Data, Case.Hash), Case.bMatches) << Case.Hash;
-    }
+const TArray<uint8> HashedData(reinterpret_cast<const uint8*>("abc"), 3);
+const TArray<uint8> NoData;
+
+struct FHashCase
+{
+    const TArray<uint8>* Data;
+    const char* Hash;
+    bool bMatches;
+};
+
+const FHashCase HashCases[] = {
+    {&HashedData, "a9993e364706816aba3e25717850c26c9cd0d89d", true},
+    {&HashedData, "A9993E364706816ABA3E25717850C26C9CD0D89D", true},
+    {&HashedData, "a9993e364706816aba3e25717850c26c9cd0d89e", false},
+    {&HashedData, "a9993e364706816aba3e25717850c26c9cd0d8", false},
+    {&HashedData, "", false},
+    {&NoData, "da39a3ee5e6b4b0d3255bfef95601890afd80709", true},
+    {&NoData, "", false},
+};
+
+class FCloudCacheHash : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FCloudCacheHash, HashMatchesIgnoringCaseButNeverAnEmptyHash)
+{
+    const FHashCase& Case = HashCases[GetParam()];
+    EXPECT_EQ(FZorCloudCache::HashMatches(*Case.Data, Case.Hash), Case.bMatches) << Case.Hash;
 }
+
+INSTANTIATE_TEST_SUITE_P(Hashes, FCloudCacheHash, ::testing::Range(size_t{0}, std::size(HashCases)));
 
 namespace
 {
@@ -151,42 +163,55 @@ TEST(CloudCache, SweepKeepsDisplayAndUniqueNamesOnceEach)
     EXPECT_TRUE(FString::Join(Swept, ",").Equals("gone.sav,shown.sav,Same"));
 }
 
-TEST(CloudCache, SweepKeepsEachCopyOfNamesDifferingOnlyInCase)
+namespace
 {
-    // On a disk where case counts these are different files, each the copy of the header naming it exactly.
-    struct FCase
+using ZorTestCases::PrintTo;
+
+struct FSweepCase
+{
+    const char* Name;
+    std::vector<FCloudFileHeader> Headers;
+    std::vector<const char*> Listed;
+    const char* Swept;
+};
+
+const FSweepCase SweepCases[] = {
+    {"two headers",
+     {{"Save.sav", "Save.sav", 1}, {"save.sav", "save.sav", 1}},
+     {"save.sav", "Save.sav", "old.sav"},
+     "old.sav"},
+    {"one header, exact copy listed second",
+     {{"Save.sav", "Save.sav", 1}},
+     {"save.sav", "Save.sav"},
+     "save.sav"},
+    {"unique name differing from the file name in case", {{"a.sav", "A.sav", 1}}, {"A.sav", "a.sav"}, ""},
+};
+
+class FCloudCacheSweep : public ::testing::TestWithParam<FSweepCase>
+{
+};
+} // namespace
+
+// On a disk where case counts these are different files, each the copy of the header naming it exactly.
+TEST_P(FCloudCacheSweep, SweepKeepsEachCopyOfNamesDifferingOnlyInCase)
+{
+    const FSweepCase& Case = GetParam();
+    TArray<FCloudFileHeader> Headers;
+    for (const FCloudFileHeader& Header : Case.Headers)
     {
-        const char* Name;
-        std::vector<FCloudFileHeader> Headers;
-        std::vector<const char*> Listed;
-        const char* Swept;
-    } const Cases[] = {
-        {"two headers",
-         {{"Save.sav", "Save.sav", 1}, {"save.sav", "save.sav", 1}},
-         {"save.sav", "Save.sav", "old.sav"},
-         "old.sav"},
-        {"one header, exact copy listed second",
-         {{"Save.sav", "Save.sav", 1}},
-         {"save.sav", "Save.sav"},
-         "save.sav"},
-        {"unique name differing from the file name in case", {{"a.sav", "A.sav", 1}}, {"A.sav", "a.sav"}, ""},
-    };
-    for (const FCase& Case : Cases)
-    {
-        TArray<FCloudFileHeader> Headers;
-        for (const FCloudFileHeader& Header : Case.Headers)
-        {
-            Headers.Add(Header);
-        }
-        TArray<FString> Listed;
-        for (const char* Name : Case.Listed)
-        {
-            Listed.Add(Name);
-        }
-        const FString Swept = FString::Join(FZorCloudCache::NamesToSweep(Listed, KeptNames(Headers)), ",");
-        EXPECT_TRUE(Swept.Equals(Case.Swept, ESearchCase::CaseSensitive)) << Case.Name << ": " << *Swept;
+        Headers.Add(Header);
     }
+    TArray<FString> Listed;
+    for (const char* Name : Case.Listed)
+    {
+        Listed.Add(Name);
+    }
+    const FString Swept = FString::Join(FZorCloudCache::NamesToSweep(Listed, KeptNames(Headers)), ",");
+    EXPECT_TRUE(Swept.Equals(Case.Swept, ESearchCase::CaseSensitive)) << Case.Name << ": " << *Swept;
 }
+
+INSTANTIATE_TEST_SUITE_P(Names, FCloudCacheSweep, ::testing::ValuesIn(SweepCases),
+                         [](const auto& Info) { return ZorTestCases::TestName(Info.param.Name); });
 
 TEST_F(CloudCacheDisk, SweepDeletesOnlyRegularFilesDirectlyInTheFolder)
 {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "CaseNamePrinter.h"
 #include "Users/ZorUserInfoCache.h"
 
 namespace
@@ -38,31 +39,47 @@ TEST(OnlineUserInfo, AttributesAreFoundIgnoringCase)
     EXPECT_TRUE(FOnlineUserInfoZor("u2").GetDisplayName().IsEmpty());
 }
 
-TEST(UserInfoCache, RepliesReplaceTheirUsersAndMoveThemLast)
+namespace
 {
-    const struct
-    {
-        const char* Name;
-        const char* Reply;
-        const char* Ids;
-    } Cases[] = {
-        {"empty reply", "[]", "a b"},
-        {"new user appended", R"([{"id":"c"}])", "a b c"},
-        {"queried again moves last", R"([{"id":"a"}])", "b a"},
-        {"twice in one reply kept once", R"([{"id":"c"},{"id":"c"}])", "a b c"},
-        {"ids compare exactly", R"([{"id":"A"}])", "a b A"},
-        {"unusable elements skipped", R"([1,null,"a",{"id":""},{"id":7},{"name":"x"},{"id":["a"]}])",
-         "a b 7"},
-    };
-    for (const auto& Case : Cases)
-    {
-        FZorUserInfoCache Cache;
-        ASSERT_TRUE(Cache.ApplyQueryReply("me", R"([{"id":"a"},{"id":"b"}])").IsEmpty());
-        EXPECT_TRUE(Cache.ApplyQueryReply("ME", Case.Reply).IsEmpty()) << Case.Name;
-        EXPECT_EQ(Ids(Cache, "me"), Case.Ids) << Case.Name;
-        EXPECT_EQ(Ids(Cache, "other"), "none") << Case.Name;
-    }
+struct FRepliesReplaceTheirUsersAndMoveThemLastRow
+{
+    const char* Name;
+    const char* Reply;
+    const char* Ids;
+};
+const FRepliesReplaceTheirUsersAndMoveThemLastRow RepliesReplaceTheirUsersAndMoveThemLastRows[] = {
+    {"empty reply", "[]", "a b"},
+    {"new user appended", R"([{"id":"c"}])", "a b c"},
+    {"queried again moves last", R"([{"id":"a"}])", "b a"},
+    {"twice in one reply kept once", R"([{"id":"c"},{"id":"c"}])", "a b c"},
+    {"ids compare exactly", R"([{"id":"A"}])", "a b A"},
+    {"unusable elements skipped", R"([1,null,"a",{"id":""},{"id":7},{"name":"x"},{"id":["a"]}])", "a b 7"},
+};
+
+void PrintTo(const FRepliesReplaceTheirUsersAndMoveThemLastRow& Row, std::ostream* Out)
+{
+    *Out << Row.Name;
 }
+
+class FRepliesReplaceTheirUsersAndMoveThemLastTest
+    : public ::testing::TestWithParam<FRepliesReplaceTheirUsersAndMoveThemLastRow>
+{
+};
+} // namespace
+
+TEST_P(FRepliesReplaceTheirUsersAndMoveThemLastTest, RepliesReplaceTheirUsersAndMoveThemLast)
+{
+    const FRepliesReplaceTheirUsersAndMoveThemLastRow& Case = GetParam();
+    FZorUserInfoCache Cache;
+    ASSERT_TRUE(Cache.ApplyQueryReply("me", R"([{"id":"a"},{"id":"b"}])").IsEmpty());
+    EXPECT_TRUE(Cache.ApplyQueryReply("ME", Case.Reply).IsEmpty()) << Case.Name;
+    EXPECT_EQ(Ids(Cache, "me"), Case.Ids) << Case.Name;
+    EXPECT_EQ(Ids(Cache, "other"), "none") << Case.Name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FRepliesReplaceTheirUsersAndMoveThemLastTest,
+                         ::testing::ValuesIn(RepliesReplaceTheirUsersAndMoveThemLastRows),
+                         [](const auto& Info) { return ZorTestCases::TestName(Info.param.Name); });
 
 TEST(UserInfoCache, OnlyTextFieldsBecomeAttributes)
 {

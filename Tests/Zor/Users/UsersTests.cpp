@@ -92,32 +92,43 @@ TEST_F(FUsersTest, QueryRefusedBeforeSending)
     EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning, "QueryUserInfo request failed. Invalid LocalUserNum=1"));
 }
 
-TEST_F(FUsersTest, OneAccountIdParameterPerUserInOrder)
+namespace
+{
+struct FOneAccountIdParameterPerUserInOrderRow
+{
+    TArray<FUniqueNetIdRef> UserIds;
+    std::string Url;
+};
+const FOneAccountIdParameterPerUserInOrderRow OneAccountIdParameterPerUserInOrderRows[] = {
+    {Ids({"a"}), std::string(QueryUrl) + "?accountId=a"},
+    {Ids({"c", "a", "b"}), std::string(QueryUrl) + "?accountId=c&accountId=a&accountId=b"},
+    {Ids({"x&accountId=y", "p+q r#"}),
+     std::string(QueryUrl) + "?accountId=x%26accountId=y&accountId=p%2Bq%20r%23"},
+};
+
+class FUsersTestOneAccountIdParameterPerUserInOrder : public FUsersTest,
+                                                      public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(FUsersTestOneAccountIdParameterPerUserInOrder, OneAccountIdParameterPerUserInOrder)
 {
     LogIn();
-    const struct
-    {
-        TArray<FUniqueNetIdRef> UserIds;
-        std::string Url;
-    } Cases[] = {
-        {Ids({"a"}), std::string(QueryUrl) + "?accountId=a"},
-        {Ids({"c", "a", "b"}), std::string(QueryUrl) + "?accountId=c&accountId=a&accountId=b"},
-        {Ids({"x&accountId=y", "p+q r#"}),
-         std::string(QueryUrl) + "?accountId=x%26accountId=y&accountId=p%2Bq%20r%23"},
-    };
-    for (const auto& Case : Cases)
-    {
-        ASSERT_TRUE(Users().QueryUserInfo(0, Case.UserIds));
-        Tick();
-        const FInMemoryHttpTransport::FStartedRequest Sent = Oldest();
-        EXPECT_EQ(Sent.URL.ToStdString(), Case.Url);
-        EXPECT_EQ(Sent.Verb.ToStdString(), "GET");
-        EXPECT_EQ(ZorExact::Header(Sent, "Authorization").ToStdString(), "bearer access-1");
-        EXPECT_EQ(ZorExact::Header(Sent, "Content-Type").ToStdString(), "application/json");
-        RespondOldest(200, "[]");
-        Tick();
-    }
+    const FOneAccountIdParameterPerUserInOrderRow& Case = OneAccountIdParameterPerUserInOrderRows[GetParam()];
+    ASSERT_TRUE(Users().QueryUserInfo(0, Case.UserIds));
+    Tick();
+    const FInMemoryHttpTransport::FStartedRequest Sent = Oldest();
+    EXPECT_EQ(Sent.URL.ToStdString(), Case.Url);
+    EXPECT_EQ(Sent.Verb.ToStdString(), "GET");
+    EXPECT_EQ(ZorExact::Header(Sent, "Authorization").ToStdString(), "bearer access-1");
+    EXPECT_EQ(ZorExact::Header(Sent, "Content-Type").ToStdString(), "application/json");
+    RespondOldest(200, "[]");
+    Tick();
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FUsersTestOneAccountIdParameterPerUserInOrder,
+                         ::testing::Range(size_t{0}, std::size(OneAccountIdParameterPerUserInOrderRows)));
 
 TEST_F(FUsersTest, RepliesFillTheCacheInOrder)
 {
