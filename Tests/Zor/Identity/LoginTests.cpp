@@ -492,7 +492,17 @@ void PrintTo(ELateAnswer Answer, std::ostream* Out)
     *Out << LateAnswerNames[static_cast<int32>(Answer)];
 }
 
-using FLateReplyCase = std::tuple<ELateRequest, bool /*bSameAccount*/, ELateAnswer>;
+/** How the request's login ends before its reply. */
+enum class ENextLogin
+{
+    SameAccount,
+    OtherAccount,
+    SameAccountWithoutLogout,
+};
+
+const char* const NextLoginNames[] = {"SameAccount", "OtherAccount", "SameAccountWithoutLogout"};
+
+using FLateReplyCase = std::tuple<ELateRequest, ENextLogin, ELateAnswer>;
 
 /**
  * A request sent for one login, that login ended by a logout, the user logged in again, and only then the
@@ -622,11 +632,14 @@ protected:
 
 TEST_P(FEndedLoginTest, ReplyForAnEndedLoginLeavesTheNextLoginAsItWas)
 {
-    const auto [Request, bSameAccount, Answer] = GetParam();
-    const FString Next = bSameAccount ? "acct1" : "acct2";
+    const auto [Request, NextLogin, Answer] = GetParam();
+    const FString Next = NextLogin == ENextLogin::OtherAccount ? "acct2" : "acct1";
     const FHttpRequestPtr Late = Start(Request);
     ASSERT_TRUE(Late);
-    Identity().Logout(0);
+    if (NextLogin != ENextLogin::SameAccountWithoutLogout)
+    {
+        Identity().Logout(0);
+    }
     LogInAgain(Request, Next);
     const TSharedPtr<FUserOnlineAccountZor> Account = Identity().GetUserAccountZor(FUniqueNetIdString(Next));
     ASSERT_TRUE(Account);
@@ -680,13 +693,14 @@ INSTANTIATE_TEST_SUITE_P(
                                          ELateRequest::Purchase, ELateRequest::Verify, ELateRequest::Refresh,
                                          ELateRequest::ExchangeCode, ELateRequest::KillSessions,
                                          ELateRequest::QuerySessions),
-                       ::testing::Bool(),
+                       ::testing::Values(ENextLogin::SameAccount, ENextLogin::OtherAccount,
+                                         ENextLogin::SameAccountWithoutLogout),
                        ::testing::Values(ELateAnswer::Success, ELateAnswer::Unauthorized,
                                          ELateAnswer::ServerError, ELateAnswer::None)),
     [](const ::testing::TestParamInfo<FLateReplyCase>& Info)
     {
-        return std::string(LateRequestNames[static_cast<int32>(std::get<0>(Info.param))]) +
-               (std::get<1>(Info.param) ? "_SameAccount_" : "_OtherAccount_") +
+        return std::string(LateRequestNames[static_cast<int32>(std::get<0>(Info.param))]) + "_" +
+               NextLoginNames[static_cast<int32>(std::get<1>(Info.param))] + "_" +
                LateAnswerNames[static_cast<int32>(std::get<2>(Info.param))];
     });
 
