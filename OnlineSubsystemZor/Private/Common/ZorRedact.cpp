@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -171,7 +172,7 @@ int32 HexDigit(char Char)
     {
         return Char - '0';
     }
-    const char Lower = static_cast<char>(std::tolower(static_cast<unsigned char>(Char)));
+    const char Lower = static_cast<char>(Char | 0x20);
     return Lower >= 'a' && Lower <= 'f' ? Lower - 'a' + 10 : -1;
 }
 
@@ -274,14 +275,40 @@ size_t ReadEscape(std::string_view Text, size_t Position, std::string& Out)
     return 2;
 }
 
+/** An escape read as one unit: the bytes it gives in a reading, and the characters it took in the text read.
+ */
+struct FUnit
+{
+    size_t Begin;
+    size_t End;
+    size_t ReadBegin;
+    size_t ReadEnd;
+};
+
 /**
- * Text as the one decoder reads it: its bytes, '+' read as a blank, and for each byte where in the text read
- * the unit behind it begins. The text itself is reading 0, read with no escapes.
+ * Text as the one decoder reads it, '+' read as a blank, with the units read in it; a byte outside them is
+ * the text read's own. The text itself is reading 0, read with no escapes. An echo that stands in a reading
+ * with no unit in it stood the same in the reading before, so only the windows around units are searched.
  */
 struct FReading
 {
     std::string Bytes;
-    std::vector<int32> From;
+    std::vector<FUnit> Units;
+    std::vector<std::pair<size_t, size_t>> Windows;
+
+    /** Where in the text read the unit behind byte Position begins and where it ends. */
+    std::pair<size_t, size_t> Read(size_t Position) const
+    {
+        const auto After = std::upper_bound(Units.begin(), Units.end(), Position,
+                                            [](size_t Byte, const FUnit& Unit) { return Byte < Unit.Begin; });
+        if (After == Units.begin())
+        {
+            return {Position, Position + 1};
+        }
+        const FUnit& Unit = *(After - 1);
+        const size_t Raw = Position - Unit.End + Unit.ReadEnd;
+        return Position < Unit.End ? std::pair(Unit.ReadBegin, Unit.ReadEnd) : std::pair(Raw, Raw + 1);
+    }
 };
 
 FReading RawReading(std::string_view Text)
@@ -289,26 +316,44 @@ FReading RawReading(std::string_view Text)
     FReading Out;
     Out.Bytes.resize(Text.size());
     std::transform(Text.begin(), Text.end(), Out.Bytes.begin(), [](char Byte) { return Folded(Byte); });
+    Out.Windows = {{0, Text.size()}};
     return Out;
 }
 
-/** In read once more; false when no escape stands in it, so the reading would be the same. */
-bool Decoded(const std::string& In, FReading& Out)
+/** In read once more, with a window Reach bytes wide around each unit read; false when none was. */
+bool Decoded(const std::string& In, size_t Reach, FReading& Out)
 {
+    // Each unit takes two characters at least.
     Out.Bytes.reserve(In.size());
-    Out.From.reserve(In.size());
-    bool bAny = false;
+    Out.Units.reserve(In.size() / 2);
     for (size_t Position = 0; Position < In.size();)
     {
+        // The text's own NUL ends the run as an escape character would; it is then taken raw.
+        if (In[Position] != '%' && In[Position] != '\\')
+        {
+            const size_t Run = std::max<size_t>(std::strcspn(In.c_str() + Position, "%\\"), 1);
+            Out.Bytes.append(In, Position, Run);
+            Position += Run;
+            continue;
+        }
         const size_t Begin = Out.Bytes.size();
-        const bool bEscape = In[Position] == '%' || In[Position] == '\\';
-        const size_t Taken = bEscape ? ReadEscape(In, Position, Out.Bytes) : 0;
-        Out.Bytes.resize(Taken > 0 ? Out.Bytes.size() : Begin + 1, Folded(In[Position]));
-        Out.From.resize(Out.Bytes.size(), static_cast<int32>(Position));
-        bAny = bAny || Taken > 0;
-        Position += std::max<size_t>(Taken, 1);
+        const size_t Taken = ReadEscape(In, Position, Out.Bytes);
+        if (Taken == 0)
+        {
+            Out.Bytes += In[Position++];
+            continue;
+        }
+        const size_t Run = Position;
+        Position += Taken;
+        Out.Units.push_back({Begin, Out.Bytes.size(), Run, Position});
+        const size_t Lo = Begin > Reach ? Begin - Reach : 0;
+        if (Out.Windows.empty() || Lo > Out.Windows.back().second)
+        {
+            Out.Windows.emplace_back(Lo, 0);
+        }
+        Out.Windows.back().second = Out.Bytes.size() + Reach;
     }
-    return bAny;
+    return !Out.Units.empty();
 }
 
 /**
@@ -367,9 +412,10 @@ public:
     {
         for (int32 Index = 0; Index < Secrets.Num(); ++Index)
         {
+            const FReading Raw = RawReading(Secrets[Index].View());
             FReading Read;
-            AddPattern(RawReading(Secrets[Index].View()).Bytes, Index);
-            if (Decoded(Secrets[Index].ToStdString(), Read))
+            AddPattern(Raw.Bytes, Index);
+            if (Decoded(Raw.Bytes, 0, Read))
             {
                 AddPattern(Read.Bytes, Index);
             }
@@ -388,7 +434,7 @@ public:
                 Search(Level, Pattern);
             }
             FReading Next;
-            if (Level == MostDecodings || !Decoded(Readings.back().Bytes, Next))
+            if (Level == MostDecodings || !Decoded(Readings.back().Bytes, Reach, Next))
             {
                 return;
             }
@@ -442,51 +488,68 @@ private:
                 return;
             }
         }
+        Reach = std::max(Reach, Form.size() + LongestUnit);
         Patterns.emplace_back(std::move(Form), Secret);
     }
 
     void Search(int32 Level, const FPattern& Pattern)
     {
-        const std::string& Bytes = Readings[Level].Bytes;
-        const int32 Size = static_cast<int32>(Pattern.Form.size());
-        int32 Matched = 0;
-        for (size_t Position = Bytes.size(); Position-- > 0;)
+        const FReading& Reading = Readings[Level];
+        const std::string& Bytes = Reading.Bytes;
+        const size_t Size = Pattern.Form.size();
+        size_t Units = Reading.Units.size();
+        for (auto Window = Reading.Windows.rbegin(); Window != Reading.Windows.rend(); ++Window)
         {
-            const char Byte = Bytes[Position];
-            while (Matched > 0 && (Matched == Size || Byte != Pattern.Back(Matched)))
+            size_t Matched = 0;
+            for (size_t Position = std::min(Window->second, Bytes.size()); Position-- > Window->first;)
             {
-                Matched = Pattern.Border[Matched - 1];
-            }
-            Matched += Byte == Pattern.Back(Matched) ? 1 : 0;
-            if (Matched == Size)
-            {
-                Add(Begin(Level, Position), End(Level, Position + Size), Pattern.Secret);
-            }
-            if (Level > 0 && Position > 0 && Pattern.Tails[Matched] > 1)
-            {
-                FoundTails(Level, Position, Pattern, Pattern.Tails[Matched]);
+                // Nothing is matched until the form's last byte: skip to it.
+                const void* Last = Matched > 0 ? nullptr
+                                               : memrchr(&Bytes[Window->first], Pattern.Back(0),
+                                                         Position + 1 - Window->first);
+                if (Matched == 0 && Last == nullptr)
+                {
+                    break;
+                }
+                Position = Matched > 0 ? Position : static_cast<const char*>(Last) - Bytes.data();
+                const char Byte = Bytes[Position];
+                while (Matched > 0 && (Matched == Size || Byte != Pattern.Back(Matched)))
+                {
+                    Matched = Pattern.Border[Matched - 1];
+                }
+                Matched += Byte == Pattern.Back(Matched) ? 1 : 0;
+                if (Matched == Size)
+                {
+                    Add(Begin(Level, Position), End(Level, Position + Size - 1), Pattern.Secret);
+                }
+                while (Units > 0 && Reading.Units[Units - 1].End > Position)
+                {
+                    --Units;
+                }
+                if (Units > 0 && Reading.Units[Units - 1].End == Position && Pattern.Tails[Matched] > 1)
+                {
+                    FoundTails(Level, Position, Reading.Units[Units - 1], Pattern, Pattern.Tails[Matched]);
+                }
             }
         }
     }
 
     /**
-     * The form less its first bytes stands at Position, for each Skipped bit of Tails. It is an echo when the
-     * unit just before, read a level up, ends with those first bytes raw: an echo may begin inside a unit
-     * that the text before it started ("%" then "4fe..." read as "%4f" and "e...").
+     * The form less its first bytes stands at Position, just after Unit, for each Skipped bit of Tails. It is
+     * an echo when the unit, read
+     * a level up, ends with those first bytes raw: an echo may begin inside a unit that the text before it
+     * started ("%" then "4fe..." read as "%4f" and "e...").
      */
-    void FoundTails(int32 Level, size_t Position, const FPattern& Pattern, uint32 Tails)
+    void FoundTails(int32 Level, size_t Position, const FUnit& Unit, const FPattern& Pattern, uint32 Tails)
     {
-        const std::vector<int32>& From = Readings[Level].From;
         const std::string& Above = Readings[Level - 1].Bytes;
-        const int32 UnitEnd = From[Position];
-        const int32 UnitLength = UnitEnd - From[Position - 1];
-        for (int32 Skipped = 1; Skipped < UnitLength; ++Skipped)
+        for (size_t Skipped = 1; Skipped < Unit.ReadEnd - Unit.ReadBegin; ++Skipped)
         {
-            if ((Tails >> Skipped & 1) != 0 &&
-                Above.compare(UnitEnd - Skipped, Skipped, Pattern.Form, 0, Skipped) == 0)
+            if ((Tails >> Skipped & 1) != 0 && Above[Unit.ReadEnd - Skipped] == Pattern.Form[0] &&
+                Above.compare(Unit.ReadEnd - Skipped, Skipped, Pattern.Form, 0, Skipped) == 0)
             {
-                Add(Begin(Level - 1, UnitEnd - Skipped), End(Level, Position + Pattern.Form.size() - Skipped),
-                    Pattern.Secret);
+                Add(Begin(Level - 1, Unit.ReadEnd - Skipped),
+                    End(Level, Position + Pattern.Form.size() - Skipped - 1), Pattern.Secret);
             }
         }
     }
@@ -494,26 +557,21 @@ private:
     /** Where in the text the unit behind byte Position of reading Level begins. */
     int32 Begin(int32 Level, size_t Position) const
     {
-        return Level == 0 ? static_cast<int32>(Position) : Begin(Level - 1, Readings[Level].From[Position]);
+        for (; Level > 0; --Level)
+        {
+            Position = Readings[Level].Read(Position).first;
+        }
+        return static_cast<int32>(Position);
     }
 
-    /** Where in the text the units behind the bytes of reading Level before Position end. */
-    int32 End(int32 Level, size_t Position) const
+    /** Where in the text the unit behind byte Last of reading Level ends. */
+    int32 End(int32 Level, size_t Last) const
     {
-        const FReading& Reading = Readings[Level];
-        if (Level == 0 || Position == 0)
+        for (; Level > 0; --Level)
         {
-            return static_cast<int32>(Position);
+            Last = Readings[Level].Read(Last).second - 1;
         }
-        const int32 Last = Reading.From[Position - 1];
-        for (size_t Next = Position; Next < Reading.From.size(); ++Next)
-        {
-            if (Reading.From[Next] != Last)
-            {
-                return End(Level - 1, Reading.From[Next]);
-            }
-        }
-        return static_cast<int32>(Text.size());
+        return static_cast<int32>(Last + 1);
     }
 
     void Add(int32 Begin, int32 End, int32 Secret)
@@ -529,6 +587,7 @@ private:
     std::string_view Text;
     const TArray<FString>& Secrets;
     std::vector<FPattern> Patterns;
+    size_t Reach = 0;
     std::vector<FReading> Readings;
     std::vector<FEcho> Ends;
 };
