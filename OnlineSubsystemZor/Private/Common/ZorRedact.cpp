@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -166,34 +167,14 @@ bool MaskValueAt(const FString& Text, int32 Position, FString& Out, int32& OutEn
     return false;
 }
 
-int32 HexDigit(char Char)
-{
-    if (Char >= '0' && Char <= '9')
-    {
-        return Char - '0';
-    }
-    const char Lower = static_cast<char>(Char | 0x20);
-    return Lower >= 'a' && Lower <= 'f' ? Lower - 'a' + 10 : -1;
-}
-
 /** The value of Count hex digits at Position; -1 when they are not all there. */
-int32 HexAt(std::string_view Text, size_t Position, int32 Count)
+int32 HexAt(std::string_view Text, size_t Position, size_t Count)
 {
-    if (Position + Count > Text.size())
-    {
-        return -1;
-    }
-    int32 Value = 0;
-    for (int32 Index = 0; Index < Count; ++Index)
-    {
-        const int32 Digit = HexDigit(Text[Position + Index]);
-        if (Digit < 0)
-        {
-            return -1;
-        }
-        Value = Value * 16 + Digit;
-    }
-    return Value;
+    uint32 Value = 0;
+    const char* First = Text.data() + std::min(Position, Text.size());
+    const bool bWhole = Position + Count <= Text.size() &&
+                        std::from_chars(First, First + Count, Value, 16).ptr == First + Count;
+    return bWhole ? static_cast<int32>(Value) : -1;
 }
 
 /** A form writes a blank as '+' and a path keeps '+' as it is, so the two read alike everywhere. */
@@ -202,93 +183,63 @@ char Folded(char Byte)
     return Byte == '+' ? ' ' : Byte;
 }
 
-void AppendUtf8(std::string& Out, uint32 CodePoint)
+/** A "\u" escape at Position, a surrogate pair taken whole: the characters it takes, 0 when it is none. */
+size_t ReadUnicodeEscape(std::string_view Text, size_t Position, std::string& Out)
 {
-    if (CodePoint < 0x80)
+    const int32 Code = HexAt(Text, Position + 2, 4);
+    const bool bHigh = Code >= 0xD800 && Code <= 0xDBFF;
+    const int32 Low = bHigh && Text.substr(Position + 6, 2) == "\\u" ? HexAt(Text, Position + 8, 4) : -1;
+    if (Code < 0 || (Code >= 0xD800 && Code <= 0xDFFF && (!bHigh || Low < 0xDC00 || Low > 0xDFFF)))
     {
-        Out += static_cast<char>(CodePoint);
-        return;
+        return 0;
     }
+    const uint32 CodePoint = bHigh ? 0x10000 + ((Code - 0xD800) << 10) + (Low - 0xDC00) : Code;
     static constexpr uint8 Leads[] = {0, 0xC0, 0xE0, 0xF0};
-    const int32 Trailing = CodePoint < 0x800 ? 1 : CodePoint < 0x10000 ? 2 : 3;
+    const int32 Trailing = CodePoint < 0x80 ? 0 : CodePoint < 0x800 ? 1 : CodePoint < 0x10000 ? 2 : 3;
     Out += static_cast<char>(Leads[Trailing] | (CodePoint >> (6 * Trailing)));
     for (int32 Shift = 6 * (Trailing - 1); Shift >= 0; Shift -= 6)
     {
         Out += static_cast<char>(0x80 | ((CodePoint >> Shift) & 0x3F));
     }
-}
-
-/** A "\u" escape at Position, a surrogate pair taken whole; the characters it takes, 0 when it is none. */
-size_t ReadUnicodeEscape(std::string_view Text, size_t Position, std::string& Out)
-{
-    const int32 Code = HexAt(Text, Position + 2, 4);
-    if (Code < 0xD800 || Code > 0xDFFF)
-    {
-        if (Code >= 0)
-        {
-            AppendUtf8(Out, static_cast<uint32>(Code));
-        }
-        return Code >= 0 ? 6 : 0;
-    }
-    const int32 Low = Text.substr(Position + 6, 2) == "\\u" ? HexAt(Text, Position + 8, 4) : -1;
-    if (Code > 0xDBFF || Low < 0xDC00 || Low > 0xDFFF)
-    {
-        return 0;
-    }
-    AppendUtf8(Out, 0x10000 + ((static_cast<uint32>(Code) - 0xD800) << 10) + (Low - 0xDC00));
-    return 12;
+    return bHigh ? 12 : 6;
 }
 
 /**
- * The escape at Position, a percent escape in either hex case or a JSON escape: appends the bytes it stands
- * for and returns the characters it takes, 0 when none starts there. A backslash before a character that
- * starts no JSON escape reads as that character, as lenient writers and readers take it; so a secret that
- * holds one reads as its echo does once the echo escaped the character after it.
+ * The escape at Position, just at its '%' or backslash: a percent escape in either hex case or a JSON escape.
+ * Appends the bytes it stands for and returns the characters it takes, 0 when it is none. A backslash before
+ * a character that starts no JSON escape reads as that character, as lenient readers take it: then a secret
+ * that holds one reads as its echo does once the echo escaped the character after it.
  */
 size_t ReadEscape(std::string_view Text, size_t Position, std::string& Out)
 {
-    if (Text[Position] == '%')
+    const int32 Byte = Text[Position] == '%' ? HexAt(Text, Position + 1, 2) : -1;
+    if (Text[Position] == '%' || Position + 1 == Text.size())
     {
-        const int32 Byte = HexAt(Text, Position + 1, 2);
-        if (Byte < 0)
-        {
-            return 0;
-        }
-        Out += Folded(static_cast<char>(Byte));
-        return 3;
+        Out.append(Byte >= 0 ? 1 : 0, Folded(static_cast<char>(Byte)));
+        return Byte >= 0 ? 3 : 0;
     }
-    if (Text[Position] != '\\' || Position + 1 >= Text.size())
-    {
-        return 0;
-    }
-    static constexpr std::string_view Named = "b\bf\fn\nr\rt\t";
+    // Each letter of a one-character JSON escape, then what it stands for.
+    static constexpr char Named[] = "b\bf\fn\nr\rt\t";
     const char Next = Text[Position + 1];
-    const size_t Found = Named.find(Next);
-    if (Next == 'u')
-    {
-        if (const size_t Taken = ReadUnicodeEscape(Text, Position, Out); Taken > 0)
-        {
-            return Taken;
-        }
-    }
-    Out += Folded(Found != std::string_view::npos && Found % 2 == 0 ? Named[Found + 1] : Next);
-    return 2;
+    const char* Found = Next >= 'b' && Next <= 't' ? std::strchr(Named, Next) : nullptr;
+    const size_t Taken = Next == 'u' ? ReadUnicodeEscape(Text, Position, Out) : 0;
+    Out.append(Taken > 0 ? 0 : 1, Folded(Found && (Found - Named) % 2 == 0 ? Found[1] : Next));
+    return Taken > 0 ? Taken : 2;
 }
 
-/** An escape read as one unit: the bytes it gives in a reading, and the characters it took in the text read.
- */
+/** An escape read as one unit: the bytes it gives in a reading, the characters it took in the text read. */
 struct FUnit
 {
-    size_t Begin;
-    size_t End;
-    size_t ReadBegin;
-    size_t ReadEnd;
+    uint32 Begin;
+    uint32 End;
+    uint32 ReadBegin;
+    uint32 ReadEnd;
 };
 
 /**
- * Text as the one decoder reads it, '+' read as a blank, with the units read in it; a byte outside them is
- * the text read's own. The text itself is reading 0, read with no escapes. An echo that stands in a reading
- * with no unit in it stood the same in the reading before, so only the windows around units are searched.
+ * Text as the one decoder reads it, '+' read as a blank, and the units read in it; a byte outside them is the
+ * text read's own. The text itself is reading 0, read with no escapes. An echo that stands in a reading with
+ * no unit in it stood the same in the reading before, so only the windows around units are searched.
  */
 struct FReading
 {
@@ -296,90 +247,78 @@ struct FReading
     std::vector<FUnit> Units;
     std::vector<std::pair<size_t, size_t>> Windows;
 
-    /** Where in the text read the unit behind byte Position begins and where it ends. */
+    /** Where in the text read the unit behind byte Position begins, and where it ends. */
     std::pair<size_t, size_t> Read(size_t Position) const
     {
         const auto After = std::upper_bound(Units.begin(), Units.end(), Position,
                                             [](size_t Byte, const FUnit& Unit) { return Byte < Unit.Begin; });
-        if (After == Units.begin())
+        const size_t Raw =
+            After == Units.begin() ? Position : Position - (After - 1)->End + (After - 1)->ReadEnd;
+        if (After == Units.begin() || Position >= (After - 1)->End)
         {
-            return {Position, Position + 1};
+            return {Raw, Raw + 1};
         }
-        const FUnit& Unit = *(After - 1);
-        const size_t Raw = Position - Unit.End + Unit.ReadEnd;
-        return Position < Unit.End ? std::pair(Unit.ReadBegin, Unit.ReadEnd) : std::pair(Raw, Raw + 1);
+        return {(After - 1)->ReadBegin, (After - 1)->ReadEnd};
     }
 };
 
 FReading RawReading(std::string_view Text)
 {
-    FReading Out;
-    Out.Bytes.resize(Text.size());
-    std::transform(Text.begin(), Text.end(), Out.Bytes.begin(), [](char Byte) { return Folded(Byte); });
-    Out.Windows = {{0, Text.size()}};
+    FReading Out{std::string(Text), {}, {{0, Text.size()}}};
+    std::replace(Out.Bytes.begin(), Out.Bytes.end(), '+', ' ');
     return Out;
 }
 
 /** In read once more, with a window Reach bytes wide around each unit read; false when none was. */
 bool Decoded(const std::string& In, size_t Reach, FReading& Out)
 {
-    // Each unit takes two characters at least.
+    // A unit takes two characters at least.
     Out.Bytes.reserve(In.size());
     Out.Units.reserve(In.size() / 2);
     for (size_t Position = 0; Position < In.size();)
     {
-        // The text's own NUL ends the run as an escape character would; it is then taken raw.
-        if (In[Position] != '%' && In[Position] != '\\')
+        const size_t Begin = Out.Bytes.size();
+        const bool bEscape = In[Position] == '%' || In[Position] == '\\';
+        const size_t Taken = bEscape ? ReadEscape(In, Position, Out.Bytes) : 0;
+        if (Taken == 0)
         {
-            const size_t Run = std::max<size_t>(std::strcspn(In.c_str() + Position, "%\\"), 1);
+            // A NUL of the text ends the run as an escape character does; it is then taken raw.
+            const size_t Run = bEscape ? 1 : std::max<size_t>(std::strcspn(In.c_str() + Position, "%\\"), 1);
             Out.Bytes.append(In, Position, Run);
             Position += Run;
             continue;
         }
-        const size_t Begin = Out.Bytes.size();
-        const size_t Taken = ReadEscape(In, Position, Out.Bytes);
-        if (Taken == 0)
-        {
-            Out.Bytes += In[Position++];
-            continue;
-        }
-        const size_t Run = Position;
         Position += Taken;
-        Out.Units.push_back({Begin, Out.Bytes.size(), Run, Position});
-        const size_t Lo = Begin > Reach ? Begin - Reach : 0;
-        if (Out.Windows.empty() || Lo > Out.Windows.back().second)
+        Out.Units.push_back({static_cast<uint32>(Begin), static_cast<uint32>(Out.Bytes.size()),
+                             static_cast<uint32>(Position - Taken), static_cast<uint32>(Position)});
+        if (Out.Windows.empty() || Begin > Out.Windows.back().second + Reach)
         {
-            Out.Windows.emplace_back(Lo, 0);
+            Out.Windows.emplace_back(Begin > Reach ? Begin - Reach : 0, 0);
         }
         Out.Windows.back().second = Out.Bytes.size() + Reach;
     }
     return !Out.Units.empty();
 }
 
-/**
- * An echo written with a raw backslash before an escaped character reads whole only after two decodings (the
- * first pairs the backslashes), and a refusal's JSON body wraps it once more.
- */
+/** An echo with a raw backslash before an escaped character reads whole after two decodings (the first
+ * pairs the backslashes), and a refusal's JSON wraps it once more. */
 constexpr int32 MostDecodings = 3;
-
-/** The most characters one unit takes, a surrogate pair written as two JSON escapes; so an echo may begin
- * at most this many characters less one inside a unit that the text before it started. */
-constexpr int32 LongestUnit = 12;
+/** The most characters one unit takes: a surrogate pair written as two JSON escapes. */
+constexpr size_t LongestUnit = 12;
 
 /**
- * One form of a secret, searched backwards with Knuth-Morris-Pratt, so that at each place the search knows
- * the longest end of the form that stands there. Tails[Length] has bit Skipped set when the form less its
- * first Skipped bytes stands wherever its last Length bytes do, for Skipped below LongestUnit: one look tells
- * every tail that may follow a unit, however the form repeats itself.
+ * One form of a secret, reversed for a backwards Knuth-Morris-Pratt search, which knows at each place the
+ * longest end of the form that starts there. Tails[Length] has bit Skipped set when the form less its first
+ * Skipped bytes starts wherever its last Length bytes do, for Skipped below LongestUnit: one look tells each
+ * tail that may follow a unit, however the form repeats itself.
  */
 struct FPattern
 {
-    FPattern(std::string InForm, int32 InSecret) : Form(std::move(InForm)), Secret(InSecret)
+    FPattern(const std::string& Form, int32 InSecret)
+        : Reversed(Form.rbegin(), Form.rend()), Secret(InSecret), Border(Form.size(), 0),
+          Tails(Form.size() + 1, 0)
     {
-        const std::string Reversed(Form.rbegin(), Form.rend());
-        const int32 Size = static_cast<int32>(Form.size());
-        Border.assign(Size, 0);
-        for (int32 Index = 1, Length = 0; Index < Size; ++Index)
+        for (size_t Index = 1, Length = 0; Index < Reversed.size(); ++Index)
         {
             while (Length > 0 && Reversed[Index] != Reversed[Length])
             {
@@ -388,19 +327,16 @@ struct FPattern
             Length += Reversed[Index] == Reversed[Length] ? 1 : 0;
             Border[Index] = Length;
         }
-        Tails.assign(Size + 1, 0);
-        for (int32 Length = 1; Length <= Size; ++Length)
+        for (size_t Length = 1; Length < Tails.size(); ++Length)
         {
-            const int32 Skipped = Size - Length;
+            const size_t Skipped = Reversed.size() - Length;
             Tails[Length] = (Skipped < LongestUnit ? 1u << Skipped : 0u) | Tails[Border[Length - 1]];
         }
     }
 
-    char Back(int32 Matched) const { return Form[Form.size() - 1 - Matched]; }
-
-    std::string Form;
+    std::string Reversed;
     int32 Secret;
-    std::vector<int32> Border;
+    std::vector<size_t> Border;
     std::vector<uint16> Tails;
 };
 
@@ -412,22 +348,24 @@ public:
     {
         for (int32 Index = 0; Index < Secrets.Num(); ++Index)
         {
-            const FReading Raw = RawReading(Secrets[Index].View());
             FReading Read;
-            AddPattern(Raw.Bytes, Index);
-            if (Decoded(Raw.Bytes, 0, Read))
+            FReading Raw = RawReading(Secrets[Index].View());
+            for (const std::string* Form : {&Raw.Bytes, Decoded(Raw.Bytes, 0, Read) ? &Read.Bytes : nullptr})
             {
-                AddPattern(Read.Bytes, Index);
+                if (Form != nullptr && !Form->empty())
+                {
+                    Reach = std::max(Reach, Form->size() + LongestUnit);
+                    Patterns.emplace_back(*Form, Index);
+                }
             }
         }
     }
 
-    /** Searches the text raw and decoded up to MostDecodings times, each reading only when the last held
-     * escapes. */
+    /** Searches the text raw, then each time decoded once more while escapes are read in it. */
     void Find()
     {
         Readings.push_back(RawReading(Text));
-        for (int32 Level = 0; Level <= MostDecodings && !Patterns.empty(); ++Level)
+        for (int32 Level = 0; !Patterns.empty(); ++Level)
         {
             for (const FPattern& Pattern : Patterns)
             {
@@ -475,52 +413,35 @@ private:
         int32 Secret = -1;
     };
 
-    void AddPattern(std::string Form, int32 Secret)
-    {
-        if (Form.empty())
-        {
-            return;
-        }
-        for (const FPattern& Pattern : Patterns)
-        {
-            if (Pattern.Secret == Secret && Pattern.Form == Form)
-            {
-                return;
-            }
-        }
-        Reach = std::max(Reach, Form.size() + LongestUnit);
-        Patterns.emplace_back(std::move(Form), Secret);
-    }
-
     void Search(int32 Level, const FPattern& Pattern)
     {
         const FReading& Reading = Readings[Level];
         const std::string& Bytes = Reading.Bytes;
-        const size_t Size = Pattern.Form.size();
+        const std::string& Reversed = Pattern.Reversed;
         size_t Units = Reading.Units.size();
         for (auto Window = Reading.Windows.rbegin(); Window != Reading.Windows.rend(); ++Window)
         {
+            const char* Low = Bytes.data() + Window->first;
             size_t Matched = 0;
             for (size_t Position = std::min(Window->second, Bytes.size()); Position-- > Window->first;)
             {
-                // Nothing is matched until the form's last byte: skip to it.
-                const void* Last = Matched > 0 ? nullptr
-                                               : memrchr(&Bytes[Window->first], Pattern.Back(0),
-                                                         Position + 1 - Window->first);
-                if (Matched == 0 && Last == nullptr)
+                // Nothing matches before the form's last byte: skip to it.
+                const void* Last = Matched > 0 ? Low + Position - Window->first
+                                               : memrchr(Low, Reversed[0], Position + 1 - Window->first);
+                if (Last == nullptr)
                 {
                     break;
                 }
-                Position = Matched > 0 ? Position : static_cast<const char*>(Last) - Bytes.data();
-                const char Byte = Bytes[Position];
-                while (Matched > 0 && (Matched == Size || Byte != Pattern.Back(Matched)))
+                Position = static_cast<const char*>(Last) - Bytes.data();
+                while (Matched > 0 && (Matched == Reversed.size() || Bytes[Position] != Reversed[Matched]))
                 {
                     Matched = Pattern.Border[Matched - 1];
                 }
-                Matched += Byte == Pattern.Back(Matched) ? 1 : 0;
-                if (Matched == Size)
+                Matched += Bytes[Position] == Reversed[Matched] ? 1 : 0;
+                if (Matched == Reversed.size())
                 {
-                    Add(Begin(Level, Position), End(Level, Position + Size - 1), Pattern.Secret);
+                    Add(InText(Level, Position, false), InText(Level, Position + Matched - 1, true),
+                        Pattern.Secret);
                 }
                 while (Units > 0 && Reading.Units[Units - 1].End > Position)
                 {
@@ -535,43 +456,33 @@ private:
     }
 
     /**
-     * The form less its first bytes stands at Position, just after Unit, for each Skipped bit of Tails. It is
-     * an echo when the unit, read
-     * a level up, ends with those first bytes raw: an echo may begin inside a unit that the text before it
-     * started ("%" then "4fe..." read as "%4f" and "e...").
+     * The form less its first Skipped bytes starts at Position, just after Unit, for each Skipped bit of
+     * Tails. It is an echo when the unit, read a level up, ends with those first bytes raw: an echo may begin
+     * inside a unit that the text before it started ("%" then "4fe..." read as "%4f" and "e...").
      */
     void FoundTails(int32 Level, size_t Position, const FUnit& Unit, const FPattern& Pattern, uint32 Tails)
     {
-        const std::string& Above = Readings[Level - 1].Bytes;
+        const auto Above = Readings[Level - 1].Bytes.begin();
         for (size_t Skipped = 1; Skipped < Unit.ReadEnd - Unit.ReadBegin; ++Skipped)
         {
-            if ((Tails >> Skipped & 1) != 0 && Above[Unit.ReadEnd - Skipped] == Pattern.Form[0] &&
-                Above.compare(Unit.ReadEnd - Skipped, Skipped, Pattern.Form, 0, Skipped) == 0)
+            if ((Tails >> Skipped & 1) != 0 &&
+                std::equal(Above + Unit.ReadEnd - Skipped, Above + Unit.ReadEnd, Pattern.Reversed.rbegin()))
             {
-                Add(Begin(Level - 1, Unit.ReadEnd - Skipped),
-                    End(Level, Position + Pattern.Form.size() - Skipped - 1), Pattern.Secret);
+                Add(InText(Level - 1, Unit.ReadEnd - Skipped, false),
+                    InText(Level, Position + Pattern.Reversed.size() - Skipped - 1, true), Pattern.Secret);
             }
         }
     }
 
-    /** Where in the text the unit behind byte Position of reading Level begins. */
-    int32 Begin(int32 Level, size_t Position) const
+    /** Where in the text the unit behind byte Position of reading Level begins, or ends when bEnd. */
+    int32 InText(int32 Level, size_t Position, bool bEnd) const
     {
         for (; Level > 0; --Level)
         {
-            Position = Readings[Level].Read(Position).first;
+            const auto [Begin, End] = Readings[Level].Read(Position);
+            Position = bEnd ? End - 1 : Begin;
         }
-        return static_cast<int32>(Position);
-    }
-
-    /** Where in the text the unit behind byte Last of reading Level ends. */
-    int32 End(int32 Level, size_t Last) const
-    {
-        for (; Level > 0; --Level)
-        {
-            Last = Readings[Level].Read(Last).second - 1;
-        }
-        return static_cast<int32>(Last + 1);
+        return static_cast<int32>(Position + (bEnd ? 1 : 0));
     }
 
     void Add(int32 Begin, int32 End, int32 Secret)
