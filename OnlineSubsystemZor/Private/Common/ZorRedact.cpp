@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -170,11 +169,21 @@ bool MaskValueAt(const FString& Text, int32 Position, FString& Out, int32& OutEn
 /** The value of Count hex digits at Position; -1 when they are not all there. */
 int32 HexAt(std::string_view Text, size_t Position, size_t Count)
 {
-    uint32 Value = 0;
-    const char* First = Text.data() + std::min(Position, Text.size());
-    const bool bWhole = Position + Count <= Text.size() &&
-                        std::from_chars(First, First + Count, Value, 16).ptr == First + Count;
-    return bWhole ? static_cast<int32>(Value) : -1;
+    int32 Value = 0;
+    for (size_t Index = Position; Index < Position + Count; ++Index)
+    {
+        const char Char = Index < Text.size() ? Text[Index] : '\0';
+        const char Lower = static_cast<char>(Char | 0x20);
+        const int32 Digit = Char >= '0' && Char <= '9'     ? Char - '0'
+                            : Lower >= 'a' && Lower <= 'f' ? Lower - 'a' + 10
+                                                           : -1;
+        if (Digit < 0)
+        {
+            return -1;
+        }
+        Value = Value * 16 + Digit;
+    }
+    return Value;
 }
 
 /** A form writes a blank as '+' and a path keeps '+' as it is, so the two read alike everywhere. */
@@ -184,7 +193,7 @@ char Folded(char Byte)
 }
 
 /** A "\u" escape at Position, a surrogate pair taken whole: the characters it takes, 0 when it is none. */
-size_t ReadUnicodeEscape(std::string_view Text, size_t Position, std::string& Out)
+size_t ReadUnicodeEscape(std::string_view Text, size_t Position, char*& Out)
 {
     const int32 Code = HexAt(Text, Position + 2, 4);
     const bool bHigh = Code >= 0xD800 && Code <= 0xDBFF;
@@ -196,26 +205,27 @@ size_t ReadUnicodeEscape(std::string_view Text, size_t Position, std::string& Ou
     const uint32 CodePoint = bHigh ? 0x10000 + ((Code - 0xD800) << 10) + (Low - 0xDC00) : Code;
     static constexpr uint8 Leads[] = {0, 0xC0, 0xE0, 0xF0};
     const int32 Trailing = CodePoint < 0x80 ? 0 : CodePoint < 0x800 ? 1 : CodePoint < 0x10000 ? 2 : 3;
-    Out += static_cast<char>(Leads[Trailing] | (CodePoint >> (6 * Trailing)));
+    *Out++ = static_cast<char>(Leads[Trailing] | (CodePoint >> (6 * Trailing)));
     for (int32 Shift = 6 * (Trailing - 1); Shift >= 0; Shift -= 6)
     {
-        Out += static_cast<char>(0x80 | ((CodePoint >> Shift) & 0x3F));
+        *Out++ = static_cast<char>(0x80 | ((CodePoint >> Shift) & 0x3F));
     }
     return bHigh ? 12 : 6;
 }
 
 /**
  * The escape at Position, just at its '%' or backslash: a percent escape in either hex case or a JSON escape.
- * Appends the bytes it stands for and returns the characters it takes, 0 when it is none. A backslash before
+ * Writes the bytes it stands for and returns the characters it takes, 0 when it is none. A backslash before
  * a character that starts no JSON escape reads as that character, as lenient readers take it: then a secret
  * that holds one reads as its echo does once the echo escaped the character after it.
  */
-size_t ReadEscape(std::string_view Text, size_t Position, std::string& Out)
+size_t ReadEscape(std::string_view Text, size_t Position, char*& Out)
 {
     const int32 Byte = Text[Position] == '%' ? HexAt(Text, Position + 1, 2) : -1;
     if (Text[Position] == '%' || Position + 1 == Text.size())
     {
-        Out.append(Byte >= 0 ? 1 : 0, Folded(static_cast<char>(Byte)));
+        *Out = Folded(static_cast<char>(Byte));
+        Out += Byte >= 0 ? 1 : 0;
         return Byte >= 0 ? 3 : 0;
     }
     // Each letter of a one-character JSON escape, then what it stands for.
@@ -223,8 +233,12 @@ size_t ReadEscape(std::string_view Text, size_t Position, std::string& Out)
     const char Next = Text[Position + 1];
     const char* Found = Next >= 'b' && Next <= 't' ? std::strchr(Named, Next) : nullptr;
     const size_t Taken = Next == 'u' ? ReadUnicodeEscape(Text, Position, Out) : 0;
-    Out.append(Taken > 0 ? 0 : 1, Folded(Found && (Found - Named) % 2 == 0 ? Found[1] : Next));
-    return Taken > 0 ? Taken : 2;
+    if (Taken > 0)
+    {
+        return Taken;
+    }
+    *Out++ = Folded(Found && (Found - Named) % 2 == 0 ? Found[1] : Next);
+    return 2;
 }
 
 /** An escape read as one unit: the bytes it gives in a reading, the characters it took in the text read. */
@@ -272,31 +286,36 @@ FReading RawReading(std::string_view Text)
 /** In read once more, with a window Reach bytes wide around each unit read; false when none was. */
 bool Decoded(const std::string& In, size_t Reach, FReading& Out)
 {
-    // A unit takes two characters at least.
-    Out.Bytes.reserve(In.size());
+    // No unit gives more bytes than it takes characters, and each takes two at least.
+    Out.Bytes.resize(In.size());
     Out.Units.reserve(In.size() / 2);
+    char* const Start = Out.Bytes.data();
+    char* Write = Start;
     for (size_t Position = 0; Position < In.size();)
     {
-        const size_t Begin = Out.Bytes.size();
+        const size_t Begin = Write - Start;
         const bool bEscape = In[Position] == '%' || In[Position] == '\\';
-        const size_t Taken = bEscape ? ReadEscape(In, Position, Out.Bytes) : 0;
+        const size_t Taken = bEscape ? ReadEscape(In, Position, Write) : 0;
         if (Taken == 0)
         {
             // A NUL of the text ends the run as an escape character does; it is then taken raw.
             const size_t Run = bEscape ? 1 : std::max<size_t>(std::strcspn(In.c_str() + Position, "%\\"), 1);
-            Out.Bytes.append(In, Position, Run);
+            Write = Run == 1 ? (*Write = In[Position], Write + 1)
+                             : std::copy_n(In.begin() + Position, Run, Write);
             Position += Run;
             continue;
         }
         Position += Taken;
-        Out.Units.push_back({static_cast<uint32>(Begin), static_cast<uint32>(Out.Bytes.size()),
+        const size_t End = Write - Start;
+        Out.Units.push_back({static_cast<uint32>(Begin), static_cast<uint32>(End),
                              static_cast<uint32>(Position - Taken), static_cast<uint32>(Position)});
         if (Out.Windows.empty() || Begin > Out.Windows.back().second + Reach)
         {
             Out.Windows.emplace_back(Begin > Reach ? Begin - Reach : 0, 0);
         }
-        Out.Windows.back().second = Out.Bytes.size() + Reach;
+        Out.Windows.back().second = End + Reach;
     }
+    Out.Bytes.resize(Write - Start);
     return !Out.Units.empty();
 }
 
