@@ -252,8 +252,8 @@ struct FUnit
 
 /**
  * Text as the one decoder reads it, '+' read as a blank, and the units read in it; a byte outside them is the
- * text read's own. The text itself is reading 0, read with no escapes. An echo that stands in a reading with
- * no unit in it stood the same in the reading before, so only the windows around units are searched.
+ * text read's own. The text itself is reading 0. An echo with no unit in it stood the same in the reading
+ * before, so only the windows around units are searched.
  */
 struct FReading
 {
@@ -300,8 +300,7 @@ bool Decoded(const std::string& In, size_t Reach, FReading& Out)
         {
             // A NUL of the text ends the run as an escape character does; it is then taken raw.
             const size_t Run = bEscape ? 1 : std::max<size_t>(std::strcspn(In.c_str() + Position, "%\\"), 1);
-            Write = Run == 1 ? (*Write = In[Position], Write + 1)
-                             : std::copy_n(In.begin() + Position, Run, Write);
+            Write = std::copy_n(In.begin() + Position, Run, Write);
             Position += Run;
             continue;
         }
