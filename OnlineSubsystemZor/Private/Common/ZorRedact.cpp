@@ -169,19 +169,13 @@ bool MaskValueAt(const FString& Text, int32 Position, FString& Out, int32& OutEn
 /** The value of Count hex digits at Position; -1 when they are not all there. */
 int32 HexAt(std::string_view Text, size_t Position, size_t Count)
 {
-    int32 Value = 0;
-    for (size_t Index = Position; Index < Position + Count; ++Index)
+    int32 Value = Position + Count <= Text.size() ? 0 : -1;
+    for (size_t Index = Position; Index < Position + Count && Value >= 0; ++Index)
     {
-        const char Char = Index < Text.size() ? Text[Index] : '\0';
-        const char Lower = static_cast<char>(Char | 0x20);
-        const int32 Digit = Char >= '0' && Char <= '9'     ? Char - '0'
-                            : Lower >= 'a' && Lower <= 'f' ? Lower - 'a' + 10
-                                                           : -1;
-        if (Digit < 0)
-        {
-            return -1;
-        }
-        Value = Value * 16 + Digit;
+        const char Lower = static_cast<char>(Text[Index] | 0x20);
+        const bool bDigit = Text[Index] >= '0' && Text[Index] <= '9';
+        const bool bLetter = Lower >= 'a' && Lower <= 'f';
+        Value = bDigit || bLetter ? Value * 16 + (bDigit ? Text[Index] - '0' : Lower - 'a' + 10) : -1;
     }
     return Value;
 }
@@ -266,13 +260,10 @@ struct FReading
     {
         const auto After = std::upper_bound(Units.begin(), Units.end(), Position,
                                             [](size_t Byte, const FUnit& Unit) { return Byte < Unit.Begin; });
-        const size_t Raw =
-            After == Units.begin() ? Position : Position - (After - 1)->End + (After - 1)->ReadEnd;
-        if (After == Units.begin() || Position >= (After - 1)->End)
-        {
-            return {Raw, Raw + 1};
-        }
-        return {(After - 1)->ReadBegin, (After - 1)->ReadEnd};
+        const FUnit Before = After == Units.begin() ? FUnit{0, 0, 0, 0} : *(After - 1);
+        const size_t Raw = Position - Before.End + Before.ReadEnd;
+        return Position < Before.End ? std::pair<size_t, size_t>(Before.ReadBegin, Before.ReadEnd)
+                                     : std::pair(Raw, Raw + 1);
     }
 };
 
