@@ -287,10 +287,15 @@ bool Decoded(const std::string& In, size_t Reach, FReading& Out)
         const size_t Begin = Write - Start;
         const bool bEscape = In[Position] == '%' || In[Position] == '\\';
         const size_t Taken = bEscape ? ReadEscape(In, Position, Write) : 0;
+        if (bEscape && Taken == 0)
+        {
+            *Write++ = In[Position++];
+            continue;
+        }
         if (Taken == 0)
         {
             // A NUL of the text ends the run as an escape character does; it is then taken raw.
-            const size_t Run = bEscape ? 1 : std::max<size_t>(std::strcspn(In.c_str() + Position, "%\\"), 1);
+            const size_t Run = std::max<size_t>(std::strcspn(In.c_str() + Position, "%\\"), 1);
             Write = std::copy_n(In.begin() + Position, Run, Write);
             Position += Run;
             continue;
