@@ -270,7 +270,11 @@ struct FReading
 FReading RawReading(std::string_view Text)
 {
     FReading Out{std::string(Text), {}, {{0, Text.size()}}};
-    std::replace(Out.Bytes.begin(), Out.Bytes.end(), '+', ' ');
+    for (char* Plus = Out.Bytes.data();
+         (Plus = static_cast<char*>(std::memchr(Plus, '+', Out.Bytes.data() + Out.Bytes.size() - Plus)));)
+    {
+        *Plus = ' ';
+    }
     return Out;
 }
 
@@ -385,7 +389,9 @@ public:
             {
                 Search(Level, Pattern);
             }
+            // The reading before this one is no longer read: its bytes' room serves the next.
             FReading Next;
+            Next.Bytes.swap(Level > 0 ? Readings[Level - 1].Bytes : Next.Bytes);
             if (Level == MostDecodings || !Decoded(Readings.back().Bytes, Reach, Next))
             {
                 return;
@@ -430,23 +436,24 @@ private:
     void Search(int32 Level, const FPattern& Pattern)
     {
         const FReading& Reading = Readings[Level];
-        const std::string& Bytes = Reading.Bytes;
+        const char* const Bytes = Reading.Bytes.data();
         const std::string& Reversed = Pattern.Reversed;
         size_t Units = Reading.Units.size();
         for (auto Window = Reading.Windows.rbegin(); Window != Reading.Windows.rend(); ++Window)
         {
-            const char* Low = Bytes.data() + Window->first;
             size_t Matched = 0;
-            for (size_t Position = std::min(Window->second, Bytes.size()); Position-- > Window->first;)
+            for (size_t Position = std::min(Window->second, Reading.Bytes.size());
+                 Position-- > Window->first;)
             {
                 // Nothing matches before the form's last byte: skip to it.
-                const void* Last = Matched > 0 ? Low + Position - Window->first
-                                               : memrchr(Low, Reversed[0], Position + 1 - Window->first);
+                const void* Last =
+                    Matched > 0 ? Bytes + Position
+                                : memrchr(Bytes + Window->first, Reversed[0], Position + 1 - Window->first);
                 if (Last == nullptr)
                 {
                     break;
                 }
-                Position = static_cast<const char*>(Last) - Bytes.data();
+                Position = static_cast<const char*>(Last) - Bytes;
                 while (Matched > 0 && (Matched == Reversed.size() || Bytes[Position] != Reversed[Matched]))
                 {
                     Matched = Pattern.Border[Matched - 1];
@@ -457,11 +464,15 @@ private:
                     Add(InText(Level, Position, false), InText(Level, Position + Matched - 1, true),
                         Pattern.Secret);
                 }
+                if (Pattern.Tails[Matched] <= 1)
+                {
+                    continue;
+                }
                 while (Units > 0 && Reading.Units[Units - 1].End > Position)
                 {
                     --Units;
                 }
-                if (Units > 0 && Reading.Units[Units - 1].End == Position && Pattern.Tails[Matched] > 1)
+                if (Units > 0 && Reading.Units[Units - 1].End == Position)
                 {
                     FoundTails(Level, Position, Reading.Units[Units - 1], Pattern, Pattern.Tails[Matched]);
                 }
