@@ -1,6 +1,7 @@
 #include "Common/ZorRedact.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cctype>
 #include <cstring>
 #include <string>
@@ -345,6 +346,10 @@ struct FPattern
             Length += Reversed[Index] == Reversed[Length] ? 1 : 0;
             Border[Index] = Length;
         }
+        for (const char Byte : Form)
+        {
+            Holds.set(static_cast<uint8>(Byte));
+        }
         for (size_t Length = 1; Length < Tails.size(); ++Length)
         {
             const size_t Skipped = Reversed.size() - Length;
@@ -356,6 +361,7 @@ struct FPattern
     int32 Secret;
     std::vector<size_t> Border;
     std::vector<uint16> Tails;
+    std::bitset<256> Holds;
 };
 
 /** The echoes found in a text: at each position, the furthest end of one beginning there and its secret. */
@@ -454,6 +460,8 @@ private:
                     break;
                 }
                 Position = static_cast<const char*>(Last) - Bytes;
+                // A byte the form does not hold ends every match at once.
+                Matched = Pattern.Holds[static_cast<uint8>(Bytes[Position])] ? Matched : 0;
                 while (Matched > 0 && (Matched == Reversed.size() || Bytes[Position] != Reversed[Matched]))
                 {
                     Matched = Pattern.Border[Matched - 1];
