@@ -1,7 +1,9 @@
 #include "Common/ZorRedact.h"
 
 #include <algorithm>
+#include <bitset>
 #include <cctype>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -165,32 +167,16 @@ bool MaskValueAt(const FString& Text, int32 Position, FString& Out, int32& OutEn
     return false;
 }
 
-int32 HexDigit(char Char)
-{
-    if (Char >= '0' && Char <= '9')
-    {
-        return Char - '0';
-    }
-    const char Lower = static_cast<char>(std::tolower(static_cast<unsigned char>(Char)));
-    return Lower >= 'a' && Lower <= 'f' ? Lower - 'a' + 10 : -1;
-}
-
 /** The value of Count hex digits at Position; -1 when they are not all there. */
-int32 HexAt(std::string_view Text, size_t Position, int32 Count)
+int32 HexAt(std::string_view Text, size_t Position, size_t Count)
 {
-    if (Position + Count > Text.size())
+    int32 Value = Position + Count <= Text.size() ? 0 : -1;
+    for (size_t Index = Position; Index < Position + Count && Value >= 0; ++Index)
     {
-        return -1;
-    }
-    int32 Value = 0;
-    for (int32 Index = 0; Index < Count; ++Index)
-    {
-        const int32 Digit = HexDigit(Text[Position + Index]);
-        if (Digit < 0)
-        {
-            return -1;
-        }
-        Value = Value * 16 + Digit;
+        const char Lower = static_cast<char>(Text[Index] | 0x20);
+        const bool bDigit = Text[Index] >= '0' && Text[Index] <= '9';
+        const bool bLetter = Lower >= 'a' && Lower <= 'f';
+        Value = bDigit || bLetter ? Value * 16 + (bDigit ? Text[Index] - '0' : Lower - 'a' + 10) : -1;
     }
     return Value;
 }
@@ -201,140 +187,157 @@ char Folded(char Byte)
     return Byte == '+' ? ' ' : Byte;
 }
 
-void AppendUtf8(std::string& Out, uint32 CodePoint)
-{
-    if (CodePoint < 0x80)
-    {
-        Out += static_cast<char>(CodePoint);
-        return;
-    }
-    static constexpr uint8 Leads[] = {0, 0xC0, 0xE0, 0xF0};
-    const int32 Trailing = CodePoint < 0x800 ? 1 : CodePoint < 0x10000 ? 2 : 3;
-    Out += static_cast<char>(Leads[Trailing] | (CodePoint >> (6 * Trailing)));
-    for (int32 Shift = 6 * (Trailing - 1); Shift >= 0; Shift -= 6)
-    {
-        Out += static_cast<char>(0x80 | ((CodePoint >> Shift) & 0x3F));
-    }
-}
-
-/** A "\u" escape at Position, a surrogate pair taken whole; the characters it takes, 0 when it is none. */
-size_t ReadUnicodeEscape(std::string_view Text, size_t Position, std::string& Out)
+/** A "\u" escape at Position, a surrogate pair taken whole: the characters it takes, 0 when it is none. */
+size_t ReadUnicodeEscape(std::string_view Text, size_t Position, char*& Out)
 {
     const int32 Code = HexAt(Text, Position + 2, 4);
-    if (Code < 0xD800 || Code > 0xDFFF)
-    {
-        if (Code >= 0)
-        {
-            AppendUtf8(Out, static_cast<uint32>(Code));
-        }
-        return Code >= 0 ? 6 : 0;
-    }
-    const int32 Low = Text.substr(Position + 6, 2) == "\\u" ? HexAt(Text, Position + 8, 4) : -1;
-    if (Code > 0xDBFF || Low < 0xDC00 || Low > 0xDFFF)
+    const bool bHigh = Code >= 0xD800 && Code <= 0xDBFF;
+    const int32 Low = bHigh && Text.substr(Position + 6, 2) == "\\u" ? HexAt(Text, Position + 8, 4) : -1;
+    if (Code < 0 || (Code >= 0xD800 && Code <= 0xDFFF && (!bHigh || Low < 0xDC00 || Low > 0xDFFF)))
     {
         return 0;
     }
-    AppendUtf8(Out, 0x10000 + ((static_cast<uint32>(Code) - 0xD800) << 10) + (Low - 0xDC00));
-    return 12;
+    const uint32 CodePoint = bHigh ? 0x10000 + ((Code - 0xD800) << 10) + (Low - 0xDC00) : Code;
+    static constexpr uint8 Leads[] = {0, 0xC0, 0xE0, 0xF0};
+    const int32 Trailing = CodePoint < 0x80 ? 0 : CodePoint < 0x800 ? 1 : CodePoint < 0x10000 ? 2 : 3;
+    *Out++ = static_cast<char>(Leads[Trailing] | (CodePoint >> (6 * Trailing)));
+    for (int32 Shift = 6 * (Trailing - 1); Shift >= 0; Shift -= 6)
+    {
+        *Out++ = static_cast<char>(0x80 | ((CodePoint >> Shift) & 0x3F));
+    }
+    return bHigh ? 12 : 6;
 }
 
 /**
- * The escape at Position, a percent escape in either hex case or a JSON escape: appends the bytes it stands
- * for and returns the characters it takes, 0 when none starts there. A backslash before a character that
- * starts no JSON escape reads as that character, as lenient writers and readers take it; so a secret that
- * holds one reads as its echo does once the echo escaped the character after it.
+ * The escape at Position, just at its '%' or backslash: a percent escape in either hex case or a JSON escape.
+ * Writes the bytes it stands for and returns the characters it takes, 0 when it is none. A backslash before
+ * a character that starts no JSON escape reads as that character, as lenient readers take it: then a secret
+ * that holds one reads as its echo does once the echo escaped the character after it.
  */
-size_t ReadEscape(std::string_view Text, size_t Position, std::string& Out)
+size_t ReadEscape(std::string_view Text, size_t Position, char*& Out)
 {
-    if (Text[Position] == '%')
+    const int32 Byte = Text[Position] == '%' ? HexAt(Text, Position + 1, 2) : -1;
+    if (Text[Position] == '%' || Position + 1 == Text.size())
     {
-        const int32 Byte = HexAt(Text, Position + 1, 2);
-        if (Byte < 0)
-        {
-            return 0;
-        }
-        Out += Folded(static_cast<char>(Byte));
-        return 3;
+        *Out = Folded(static_cast<char>(Byte));
+        Out += Byte >= 0 ? 1 : 0;
+        return Byte >= 0 ? 3 : 0;
     }
-    if (Text[Position] != '\\' || Position + 1 >= Text.size())
-    {
-        return 0;
-    }
-    static constexpr std::string_view Named = "b\bf\fn\nr\rt\t";
+    // Each letter of a one-character JSON escape, then what it stands for.
+    static constexpr char Named[] = "b\bf\fn\nr\rt\t";
     const char Next = Text[Position + 1];
-    const size_t Found = Named.find(Next);
-    if (Next == 'u')
+    const char* Found = Next >= 'b' && Next <= 't' ? std::strchr(Named, Next) : nullptr;
+    const size_t Taken = Next == 'u' ? ReadUnicodeEscape(Text, Position, Out) : 0;
+    if (Taken > 0)
     {
-        if (const size_t Taken = ReadUnicodeEscape(Text, Position, Out); Taken > 0)
-        {
-            return Taken;
-        }
+        return Taken;
     }
-    Out += Folded(Found != std::string_view::npos && Found % 2 == 0 ? Named[Found + 1] : Next);
+    *Out++ = Folded(Found && (Found - Named) % 2 == 0 ? Found[1] : Next);
     return 2;
 }
 
+/** An escape read as one unit: the bytes it gives in a reading, the characters it took in the text read. */
+struct FUnit
+{
+    uint32 Begin;
+    uint32 End;
+    uint32 ReadBegin;
+    uint32 ReadEnd;
+};
+
 /**
- * Text as the one decoder reads it: its bytes, '+' read as a blank, and for each byte where in the text read
- * the unit behind it begins. The text itself is reading 0, read with no escapes.
+ * Text as the one decoder reads it, '+' read as a blank, and the units read in it; a byte outside them is the
+ * text read's own. The text itself is reading 0. An echo with no unit in it stood the same in the reading
+ * before, so only the windows around units are searched.
  */
 struct FReading
 {
     std::string Bytes;
-    std::vector<int32> From;
+    std::vector<FUnit> Units;
+    std::vector<std::pair<size_t, size_t>> Windows;
+
+    /** Where in the text read the unit behind byte Position begins, and where it ends. */
+    std::pair<size_t, size_t> Read(size_t Position) const
+    {
+        const auto After = std::upper_bound(Units.begin(), Units.end(), Position,
+                                            [](size_t Byte, const FUnit& Unit) { return Byte < Unit.Begin; });
+        const FUnit Before = After == Units.begin() ? FUnit{0, 0, 0, 0} : *(After - 1);
+        const size_t Raw = Position - Before.End + Before.ReadEnd;
+        return Position < Before.End ? std::pair<size_t, size_t>(Before.ReadBegin, Before.ReadEnd)
+                                     : std::pair(Raw, Raw + 1);
+    }
 };
 
 FReading RawReading(std::string_view Text)
 {
-    FReading Out;
-    Out.Bytes.resize(Text.size());
-    std::transform(Text.begin(), Text.end(), Out.Bytes.begin(), [](char Byte) { return Folded(Byte); });
+    FReading Out{std::string(Text), {}, {{0, Text.size()}}};
+    for (char* Plus = Out.Bytes.data();
+         (Plus = static_cast<char*>(std::memchr(Plus, '+', Out.Bytes.data() + Out.Bytes.size() - Plus)));)
+    {
+        *Plus = ' ';
+    }
     return Out;
 }
 
-/** In read once more; false when no escape stands in it, so the reading would be the same. */
-bool Decoded(const std::string& In, FReading& Out)
+/** In read once more, with a window Reach bytes wide around each unit read; false when none was. */
+bool Decoded(const std::string& In, size_t Reach, FReading& Out)
 {
-    Out.Bytes.reserve(In.size());
-    Out.From.reserve(In.size());
-    bool bAny = false;
+    // No unit gives more bytes than it takes characters, and each takes two at least.
+    Out.Bytes.resize(In.size());
+    Out.Units.reserve(In.size() / 2);
+    char* const Start = Out.Bytes.data();
+    char* Write = Start;
     for (size_t Position = 0; Position < In.size();)
     {
-        const size_t Begin = Out.Bytes.size();
+        const size_t Begin = Write - Start;
         const bool bEscape = In[Position] == '%' || In[Position] == '\\';
-        const size_t Taken = bEscape ? ReadEscape(In, Position, Out.Bytes) : 0;
-        Out.Bytes.resize(Taken > 0 ? Out.Bytes.size() : Begin + 1, Folded(In[Position]));
-        Out.From.resize(Out.Bytes.size(), static_cast<int32>(Position));
-        bAny = bAny || Taken > 0;
-        Position += std::max<size_t>(Taken, 1);
+        const size_t Taken = bEscape ? ReadEscape(In, Position, Write) : 0;
+        if (bEscape && Taken == 0)
+        {
+            *Write++ = In[Position++];
+            continue;
+        }
+        if (Taken == 0)
+        {
+            // A NUL of the text ends the run as an escape character does; it is then taken raw.
+            const size_t Run = std::max<size_t>(std::strcspn(In.c_str() + Position, "%\\"), 1);
+            Write = std::copy_n(In.begin() + Position, Run, Write);
+            Position += Run;
+            continue;
+        }
+        Position += Taken;
+        const size_t End = Write - Start;
+        Out.Units.push_back({static_cast<uint32>(Begin), static_cast<uint32>(End),
+                             static_cast<uint32>(Position - Taken), static_cast<uint32>(Position)});
+        if (Out.Windows.empty() || Begin > Out.Windows.back().second + Reach)
+        {
+            Out.Windows.emplace_back(Begin > Reach ? Begin - Reach : 0, 0);
+        }
+        Out.Windows.back().second = End + Reach;
     }
-    return bAny;
+    Out.Bytes.resize(Write - Start);
+    return !Out.Units.empty();
 }
 
-/**
- * An echo written with a raw backslash before an escaped character reads whole only after two decodings (the
- * first pairs the backslashes), and a refusal's JSON body wraps it once more.
- */
+/** An echo with a raw backslash before an escaped character reads whole after two decodings (the first
+ * pairs the backslashes), and a refusal's JSON wraps it once more. */
 constexpr int32 MostDecodings = 3;
-
-/** The most characters one unit takes, a surrogate pair written as two JSON escapes; so an echo may begin
- * at most this many characters less one inside a unit that the text before it started. */
-constexpr int32 LongestUnit = 12;
+/** The most characters one unit takes: a surrogate pair written as two JSON escapes. */
+constexpr size_t LongestUnit = 12;
 
 /**
- * One form of a secret, searched backwards with Knuth-Morris-Pratt, so that at each place the search knows
- * the longest end of the form that stands there. Tails[Length] has bit Skipped set when the form less its
- * first Skipped bytes stands wherever its last Length bytes do, for Skipped below LongestUnit: one look tells
- * every tail that may follow a unit, however the form repeats itself.
+ * One form of a secret, reversed for a backwards Knuth-Morris-Pratt search, which knows at each place the
+ * longest end of the form that starts there. Tails[Length] has bit Skipped set when the form less its first
+ * Skipped bytes starts wherever its last Length bytes do, for Skipped below LongestUnit: one look tells each
+ * tail that may follow a unit, however the form repeats itself.
  */
 struct FPattern
 {
-    FPattern(std::string InForm, int32 InSecret) : Form(std::move(InForm)), Secret(InSecret)
+    FPattern(const std::string& Form, int32 InSecret)
+        : Reversed(Form.rbegin(), Form.rend()), Secret(InSecret), Border(Form.size(), 0),
+          Tails(Form.size() + 1, 0)
     {
-        const std::string Reversed(Form.rbegin(), Form.rend());
-        const int32 Size = static_cast<int32>(Form.size());
-        Border.assign(Size, 0);
-        for (int32 Index = 1, Length = 0; Index < Size; ++Index)
+        for (size_t Index = 1, Length = 0; Index < Reversed.size(); ++Index)
         {
             while (Length > 0 && Reversed[Index] != Reversed[Length])
             {
@@ -343,20 +346,22 @@ struct FPattern
             Length += Reversed[Index] == Reversed[Length] ? 1 : 0;
             Border[Index] = Length;
         }
-        Tails.assign(Size + 1, 0);
-        for (int32 Length = 1; Length <= Size; ++Length)
+        for (const char Byte : Form)
         {
-            const int32 Skipped = Size - Length;
+            Holds.set(static_cast<uint8>(Byte));
+        }
+        for (size_t Length = 1; Length < Tails.size(); ++Length)
+        {
+            const size_t Skipped = Reversed.size() - Length;
             Tails[Length] = (Skipped < LongestUnit ? 1u << Skipped : 0u) | Tails[Border[Length - 1]];
         }
     }
 
-    char Back(int32 Matched) const { return Form[Form.size() - 1 - Matched]; }
-
-    std::string Form;
+    std::string Reversed;
     int32 Secret;
-    std::vector<int32> Border;
+    std::vector<size_t> Border;
     std::vector<uint16> Tails;
+    std::bitset<256> Holds;
 };
 
 /** The echoes found in a text: at each position, the furthest end of one beginning there and its secret. */
@@ -368,27 +373,32 @@ public:
         for (int32 Index = 0; Index < Secrets.Num(); ++Index)
         {
             FReading Read;
-            AddPattern(RawReading(Secrets[Index].View()).Bytes, Index);
-            if (Decoded(Secrets[Index].ToStdString(), Read))
+            FReading Raw = RawReading(Secrets[Index].View());
+            for (const std::string* Form : {&Raw.Bytes, Decoded(Raw.Bytes, 0, Read) ? &Read.Bytes : nullptr})
             {
-                AddPattern(Read.Bytes, Index);
+                if (Form != nullptr && !Form->empty())
+                {
+                    Reach = std::max(Reach, Form->size() + LongestUnit);
+                    Patterns.emplace_back(*Form, Index);
+                }
             }
         }
     }
 
-    /** Searches the text raw and decoded up to MostDecodings times, each reading only when the last held
-     * escapes. */
+    /** Searches the text raw, then each time decoded once more while escapes are read in it. */
     void Find()
     {
         Readings.push_back(RawReading(Text));
-        for (int32 Level = 0; Level <= MostDecodings && !Patterns.empty(); ++Level)
+        for (int32 Level = 0; !Patterns.empty(); ++Level)
         {
             for (const FPattern& Pattern : Patterns)
             {
                 Search(Level, Pattern);
             }
+            // The reading before this one is no longer read: its bytes' room serves the next.
             FReading Next;
-            if (Level == MostDecodings || !Decoded(Readings.back().Bytes, Next))
+            Next.Bytes.swap(Level > 0 ? Readings[Level - 1].Bytes : Next.Bytes);
+            if (Level == MostDecodings || !Decoded(Readings.back().Bytes, Reach, Next))
             {
                 return;
             }
@@ -429,91 +439,83 @@ private:
         int32 Secret = -1;
     };
 
-    void AddPattern(std::string Form, int32 Secret)
-    {
-        if (Form.empty())
-        {
-            return;
-        }
-        for (const FPattern& Pattern : Patterns)
-        {
-            if (Pattern.Secret == Secret && Pattern.Form == Form)
-            {
-                return;
-            }
-        }
-        Patterns.emplace_back(std::move(Form), Secret);
-    }
-
     void Search(int32 Level, const FPattern& Pattern)
     {
-        const std::string& Bytes = Readings[Level].Bytes;
-        const int32 Size = static_cast<int32>(Pattern.Form.size());
-        int32 Matched = 0;
-        for (size_t Position = Bytes.size(); Position-- > 0;)
+        const FReading& Reading = Readings[Level];
+        const char* const Bytes = Reading.Bytes.data();
+        const std::string& Reversed = Pattern.Reversed;
+        size_t Units = Reading.Units.size();
+        for (auto Window = Reading.Windows.rbegin(); Window != Reading.Windows.rend(); ++Window)
         {
-            const char Byte = Bytes[Position];
-            while (Matched > 0 && (Matched == Size || Byte != Pattern.Back(Matched)))
+            size_t Matched = 0;
+            for (size_t Position = std::min(Window->second, Reading.Bytes.size());
+                 Position-- > Window->first;)
             {
-                Matched = Pattern.Border[Matched - 1];
-            }
-            Matched += Byte == Pattern.Back(Matched) ? 1 : 0;
-            if (Matched == Size)
-            {
-                Add(Begin(Level, Position), End(Level, Position + Size), Pattern.Secret);
-            }
-            if (Level > 0 && Position > 0 && Pattern.Tails[Matched] > 1)
-            {
-                FoundTails(Level, Position, Pattern, Pattern.Tails[Matched]);
+                // Nothing matches before the form's last byte: skip to it.
+                const void* Last =
+                    Matched > 0 ? Bytes + Position
+                                : memrchr(Bytes + Window->first, Reversed[0], Position + 1 - Window->first);
+                if (Last == nullptr)
+                {
+                    break;
+                }
+                Position = static_cast<const char*>(Last) - Bytes;
+                // A byte the form does not hold ends every match at once.
+                Matched = Pattern.Holds[static_cast<uint8>(Bytes[Position])] ? Matched : 0;
+                while (Matched > 0 && (Matched == Reversed.size() || Bytes[Position] != Reversed[Matched]))
+                {
+                    Matched = Pattern.Border[Matched - 1];
+                }
+                Matched += Bytes[Position] == Reversed[Matched] ? 1 : 0;
+                if (Matched == Reversed.size())
+                {
+                    Add(InText(Level, Position, false), InText(Level, Position + Matched - 1, true),
+                        Pattern.Secret);
+                }
+                if (Pattern.Tails[Matched] <= 1)
+                {
+                    continue;
+                }
+                while (Units > 0 && Reading.Units[Units - 1].End > Position)
+                {
+                    --Units;
+                }
+                if (Units > 0 && Reading.Units[Units - 1].End == Position)
+                {
+                    FoundTails(Level, Position, Reading.Units[Units - 1], Pattern, Pattern.Tails[Matched]);
+                }
             }
         }
     }
 
     /**
-     * The form less its first bytes stands at Position, for each Skipped bit of Tails. It is an echo when the
-     * unit just before, read a level up, ends with those first bytes raw: an echo may begin inside a unit
-     * that the text before it started ("%" then "4fe..." read as "%4f" and "e...").
+     * The form less its first Skipped bytes starts at Position, just after Unit, for each Skipped bit of
+     * Tails. It is an echo when the unit, read a level up, ends with those first bytes raw: an echo may begin
+     * inside a unit that the text before it started ("%" then "4fe..." read as "%4f" and "e...").
      */
-    void FoundTails(int32 Level, size_t Position, const FPattern& Pattern, uint32 Tails)
+    void FoundTails(int32 Level, size_t Position, const FUnit& Unit, const FPattern& Pattern, uint32 Tails)
     {
-        const std::vector<int32>& From = Readings[Level].From;
-        const std::string& Above = Readings[Level - 1].Bytes;
-        const int32 UnitEnd = From[Position];
-        const int32 UnitLength = UnitEnd - From[Position - 1];
-        for (int32 Skipped = 1; Skipped < UnitLength; ++Skipped)
+        const auto Above = Readings[Level - 1].Bytes.begin();
+        for (size_t Skipped = 1; Skipped < Unit.ReadEnd - Unit.ReadBegin; ++Skipped)
         {
             if ((Tails >> Skipped & 1) != 0 &&
-                Above.compare(UnitEnd - Skipped, Skipped, Pattern.Form, 0, Skipped) == 0)
+                std::equal(Above + Unit.ReadEnd - Skipped, Above + Unit.ReadEnd, Pattern.Reversed.rbegin()))
             {
-                Add(Begin(Level - 1, UnitEnd - Skipped), End(Level, Position + Pattern.Form.size() - Skipped),
-                    Pattern.Secret);
+                Add(InText(Level - 1, Unit.ReadEnd - Skipped, false),
+                    InText(Level, Position + Pattern.Reversed.size() - Skipped - 1, true), Pattern.Secret);
             }
         }
     }
 
-    /** Where in the text the unit behind byte Position of reading Level begins. */
-    int32 Begin(int32 Level, size_t Position) const
+    /** Where in the text the unit behind byte Position of reading Level begins, or ends when bEnd. */
+    int32 InText(int32 Level, size_t Position, bool bEnd) const
     {
-        return Level == 0 ? static_cast<int32>(Position) : Begin(Level - 1, Readings[Level].From[Position]);
-    }
-
-    /** Where in the text the units behind the bytes of reading Level before Position end. */
-    int32 End(int32 Level, size_t Position) const
-    {
-        const FReading& Reading = Readings[Level];
-        if (Level == 0 || Position == 0)
+        for (; Level > 0; --Level)
         {
-            return static_cast<int32>(Position);
+            const auto [Begin, End] = Readings[Level].Read(Position);
+            Position = bEnd ? End - 1 : Begin;
         }
-        const int32 Last = Reading.From[Position - 1];
-        for (size_t Next = Position; Next < Reading.From.size(); ++Next)
-        {
-            if (Reading.From[Next] != Last)
-            {
-                return End(Level - 1, Reading.From[Next]);
-            }
-        }
-        return static_cast<int32>(Text.size());
+        return static_cast<int32>(Position + (bEnd ? 1 : 0));
     }
 
     void Add(int32 Begin, int32 End, int32 Secret)
@@ -529,6 +531,7 @@ private:
     std::string_view Text;
     const TArray<FString>& Secrets;
     std::vector<FPattern> Patterns;
+    size_t Reach = 0;
     std::vector<FReading> Readings;
     std::vector<FEcho> Ends;
 };
