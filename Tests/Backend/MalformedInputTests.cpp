@@ -10,24 +10,34 @@ namespace
 {
 using MalformedInputTest = BackendTest;
 
-TEST_F(MalformedInputTest, MalformedFormBodiesAreRefused)
+const std::string MalformedFormBodies[] = {
+    std::string("\x01\x02\x00\xfe\xff garbage", 14),
+    "%",
+    "grant_type=password%4",
+    "grant_type=%zzpassword",
+    "=password",
+    "grant_type",
+    "&&&",
+    "grant_type=password&username=demo%40example.com&password=demo-password&grant_type=client_"
+    "credentials",
+};
+
+class MalformedFormBodyTest : public BackendTest, public ::testing::WithParamInterface<size_t>
 {
-    const std::string Bodies[] = {
-        std::string("\x01\x02\x00\xfe\xff garbage", 14),
-        "%",
-        "grant_type=password%4",
-        "grant_type=%zzpassword",
-        "=password",
-        "grant_type",
-        "&&&",
-        "grant_type=password&username=demo%40example.com&password=demo-password&grant_type=client_"
-        "credentials",
-    };
-    for (const std::string& Body : Bodies)
-    {
-        SCOPED_TRACE(Body);
-        ExpectError(PostToken(Body), 400, "errors.zor.account.oauth.invalid_request");
-    }
+};
+
+TEST_P(MalformedFormBodyTest, MalformedFormBodiesAreRefused)
+{
+    const std::string& Body = MalformedFormBodies[GetParam()];
+    SCOPED_TRACE(Body);
+    ExpectError(PostToken(Body), 400, "errors.zor.account.oauth.invalid_request");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, MalformedFormBodyTest,
+                         ::testing::Range(size_t{0}, std::size(MalformedFormBodies)));
+
+TEST_F(MalformedInputTest, AGrantTypeWithANulIsUnsupported)
+{
     ExpectError(PostToken(std::string("grant_type=client_credentials\0", 30)), 400,
                 "errors.zor.account.oauth.unsupported_grant_type");
 }
@@ -81,23 +91,33 @@ TEST_F(MalformedInputTest, HugeOrOddUrlsAndHeadersGetTheErrorReply)
     ExpectError(Client->Get("/account/api/oauth/token"), 404, "errors.zor.common.not_found");
 }
 
-TEST_F(MalformedInputTest, MalformedBasicCredentialsAreRefused)
+const std::string MalformedBasicHeaders[] = {
+    "basic !!!!",
+    "basic " + EncodeBase64("no-colon"),
+    "basic " + EncodeBase64(":" + GameClient.Secret),
+    "basic " + EncodeBase64(GameClient.Id + ":" + GameClient.Secret).substr(1),
+    "basic" + EncodeBase64(GameClient.Id + ":" + GameClient.Secret),
+    "basic ",
+};
+
+class MalformedBasicCredentialsTest : public BackendTest, public ::testing::WithParamInterface<size_t>
 {
-    const std::string Headers[] = {
-        "basic !!!!",
-        "basic " + EncodeBase64("no-colon"),
-        "basic " + EncodeBase64(":" + GameClient.Secret),
-        "basic " + EncodeBase64(GameClient.Id + ":" + GameClient.Secret).substr(1),
-        "basic" + EncodeBase64(GameClient.Id + ":" + GameClient.Secret),
-        "basic ",
-    };
-    for (const std::string& Header : Headers)
-    {
-        SCOPED_TRACE(Header);
-        ExpectError(Client->Post("/account/api/oauth/token", {{"Authorization", Header}},
-                                 "grant_type=client_credentials", "application/x-www-form-urlencoded"),
-                    401, "errors.zor.account.oauth.invalid_client");
-    }
+};
+
+TEST_P(MalformedBasicCredentialsTest, MalformedBasicCredentialsAreRefused)
+{
+    const std::string& Header = MalformedBasicHeaders[GetParam()];
+    SCOPED_TRACE(Header);
+    ExpectError(Client->Post("/account/api/oauth/token", {{"Authorization", Header}},
+                             "grant_type=client_credentials", "application/x-www-form-urlencoded"),
+                401, "errors.zor.account.oauth.invalid_client");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, MalformedBasicCredentialsTest,
+                         ::testing::Range(size_t{0}, std::size(MalformedBasicHeaders)));
+
+TEST_F(MalformedInputTest, TheBasicSchemeIsReadInAnyCase)
+{
     const httplib::Result Upper = Client->Post(
         "/account/api/oauth/token", {{"Authorization", "BASIC " + BasicAuth(GameClient).substr(6)}},
         "grant_type=client_credentials", "application/x-www-form-urlencoded");
