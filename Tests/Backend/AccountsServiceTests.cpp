@@ -47,34 +47,46 @@ protected:
     std::string DemoToken;
 };
 
-TEST_F(AccountsServiceTest, CreationRefusesBadValuesTakenNamesAndUserTokens)
+struct FCreationRefusal
 {
-    const struct
-    {
-        std::string Authorization;
-        std::string Body;
-        int Status;
-        const char* ErrorCode;
-    } Cases[] = {
-        {Bearer(DemoToken), R"({"email":"n@x.io","displayName":"N","password":"p"})", 403,
-         "errors.zor.account.client_token_required"},
-        {Bearer(ClientToken), "not json", 400, "errors.zor.account.invalid_payload"},
-        {Bearer(ClientToken), R"({"email":"nx.io","displayName":"N","password":"p"})", 400,
-         "errors.zor.account.invalid_email"},
-        {Bearer(ClientToken), R"({"email":"n@x.io","displayName":"N N","password":"p"})", 400,
-         "errors.zor.account.invalid_display_name"},
-        {Bearer(ClientToken), R"({"email":"n@x.io","displayName":"N","password":""})", 400,
-         "errors.zor.account.invalid_password"},
-        {Bearer(ClientToken), R"({"email":"DEMO@example.com","displayName":"N","password":"p"})", 409,
-         "errors.zor.account.email_taken"},
-        {Bearer(ClientToken), R"({"email":"n@x.io","displayName":"demoplayer","password":"p"})", 409,
-         "errors.zor.account.display_name_taken"},
-    };
-    for (const auto& Case : Cases)
-    {
-        ExpectError(Send("POST", Accounts, Case.Authorization, Case.Body), Case.Status, Case.ErrorCode);
-    }
-    const httplib::Result NoToken = Send("POST", Accounts, "", Cases[0].Body);
+    bool bUserToken;
+    std::string Body;
+    int Status;
+    const char* ErrorCode;
+};
+
+const FCreationRefusal CreationRefusals[] = {
+    {true, R"({"email":"n@x.io","displayName":"N","password":"p"})", 403,
+     "errors.zor.account.client_token_required"},
+    {false, "not json", 400, "errors.zor.account.invalid_payload"},
+    {false, R"({"email":"nx.io","displayName":"N","password":"p"})", 400, "errors.zor.account.invalid_email"},
+    {false, R"({"email":"n@x.io","displayName":"N N","password":"p"})", 400,
+     "errors.zor.account.invalid_display_name"},
+    {false, R"({"email":"n@x.io","displayName":"N","password":""})", 400,
+     "errors.zor.account.invalid_password"},
+    {false, R"({"email":"DEMO@example.com","displayName":"N","password":"p"})", 409,
+     "errors.zor.account.email_taken"},
+    {false, R"({"email":"n@x.io","displayName":"demoplayer","password":"p"})", 409,
+     "errors.zor.account.display_name_taken"},
+};
+
+class AccountCreationRefusalTest : public AccountsServiceTest, public ::testing::WithParamInterface<size_t>
+{
+};
+
+TEST_P(AccountCreationRefusalTest, CreationRefusesBadValuesTakenNamesAndUserTokens)
+{
+    const FCreationRefusal& Case = CreationRefusals[GetParam()];
+    ExpectError(Send("POST", Accounts, Bearer(Case.bUserToken ? DemoToken : ClientToken), Case.Body),
+                Case.Status, Case.ErrorCode);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, AccountCreationRefusalTest,
+                         ::testing::Range(size_t{0}, std::size(CreationRefusals)));
+
+TEST_F(AccountsServiceTest, CreationWithoutATokenIsUnauthorised)
+{
+    const httplib::Result NoToken = Send("POST", Accounts, "", CreationRefusals[0].Body);
     ASSERT_TRUE(NoToken);
     EXPECT_EQ(NoToken->status, 401);
 }
@@ -108,31 +120,42 @@ TEST_F(AccountsServiceTest, NewAccountLogsInAndIsManagedWithItsOwnPassword)
                 "errors.zor.account.account_not_found");
 }
 
+struct FLinkRefusal
+{
+    bool bRival;
+    std::string Body;
+    int Status;
+    const char* ErrorCode;
+};
+
+const FLinkRefusal LinkRefusals[] = {
+    {true, R"({"authType":"pad","externalAuthToken":"p1:proof"})", 403,
+     "errors.zor.account.not_your_account"},
+    {false, R"({"authType":"pad","externalAuthToken":"no-colon"})", 400,
+     "errors.zor.account.external_auth.invalid_token"},
+    {false, R"({"authType":"pad","externalAuthToken":"p1:"})", 400,
+     "errors.zor.account.external_auth.invalid_token"},
+    {false, R"({"authType":"console","externalAuthToken":"c2:proof"})", 409,
+     "errors.zor.account.external_auth.type_already_linked"},
+    {false, R"([])", 400, "errors.zor.account.invalid_payload"},
+};
+
+class AccountLinkRefusalTest : public AccountsServiceTest, public ::testing::WithParamInterface<size_t>
+{
+};
+
+TEST_P(AccountLinkRefusalTest, LinksAreRefusedToOthersAndForBadTokens)
+{
+    const FLinkRefusal& Refusal = LinkRefusals[GetParam()];
+    const std::string Token = Refusal.bRival ? GrantAccessToken(RivalLogin) : DemoToken;
+    ExpectError(Send("POST", DemoLinks, Bearer(Token), Refusal.Body), Refusal.Status, Refusal.ErrorCode);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, AccountLinkRefusalTest, ::testing::Range(size_t{0}, std::size(LinkRefusals)));
+
 TEST_F(AccountsServiceTest, LinksBelongToTheirAccountAndLogInAfterwards)
 {
     const std::string RivalToken = GrantAccessToken(RivalLogin);
-    const struct
-    {
-        std::string Token;
-        std::string Body;
-        int Status;
-        const char* ErrorCode;
-    } Refusals[] = {
-        {RivalToken, R"({"authType":"pad","externalAuthToken":"p1:proof"})", 403,
-         "errors.zor.account.not_your_account"},
-        {DemoToken, R"({"authType":"pad","externalAuthToken":"no-colon"})", 400,
-         "errors.zor.account.external_auth.invalid_token"},
-        {DemoToken, R"({"authType":"pad","externalAuthToken":"p1:"})", 400,
-         "errors.zor.account.external_auth.invalid_token"},
-        {DemoToken, R"({"authType":"console","externalAuthToken":"c2:proof"})", 409,
-         "errors.zor.account.external_auth.type_already_linked"},
-        {DemoToken, R"([])", 400, "errors.zor.account.invalid_payload"},
-    };
-    for (const auto& Refusal : Refusals)
-    {
-        ExpectError(Send("POST", DemoLinks, Bearer(Refusal.Token), Refusal.Body), Refusal.Status,
-                    Refusal.ErrorCode);
-    }
     ExpectError(Send("POST", "/account/api/public/account/" + RivalAccountId + "/externalAuths",
                      Bearer(RivalToken), R"({"authType":"internal","externalAuthToken":"demo:other"})"),
                 409, "errors.zor.account.external_auth.linked_to_another_account");

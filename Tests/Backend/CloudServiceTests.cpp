@@ -83,35 +83,49 @@ TEST_F(CloudServiceTest, AUserReachesOnlyItsOwnFiles)
     ExpectError(Get(File, Server), 403, "errors.zor.cloudstorage.forbidden");
 }
 
-TEST_F(CloudServiceTest, TitleFilesArePagedAndOnlyPlainNamesAreServed)
+namespace
 {
-    struct FCase
+struct FTitlePage
+{
+    std::string Query;
+    int Status;
+    std::string Names;
+};
+
+const FTitlePage TitlePages[] = {
+    {"", 200, "a.ini,b.ini,c.ini"},
+    {"?start=1", 200, "b.ini,c.ini"},
+    {"?start=0&count=2", 200, "a.ini,b.ini"},
+    {"?start=2&count=5", 200, "c.ini"},
+    {"?start=9&count=1", 200, ""},
+    {"?start=-1&count=2", 400, ""},
+    {"?count=x", 400, ""},
+};
+
+class CloudTitlePageTest : public CloudServiceTest, public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(CloudTitlePageTest, TitleFilesArePaged)
+{
+    const FTitlePage& Case = TitlePages[GetParam()];
+    const auto Result = Get(SystemFiles + Case.Query, Demo);
+    ASSERT_TRUE(Result);
+    EXPECT_EQ(Result->status, Case.Status) << Case.Query;
+    const rapidjson::Document List = ParseJson(Result->body);
+    std::string Names;
+    for (rapidjson::SizeType Index = 0; List.IsArray() && Index < List.Size(); ++Index)
     {
-        std::string Query;
-        int Status;
-        std::string Names;
-    } const Cases[] = {
-        {"", 200, "a.ini,b.ini,c.ini"},
-        {"?start=1", 200, "b.ini,c.ini"},
-        {"?start=0&count=2", 200, "a.ini,b.ini"},
-        {"?start=2&count=5", 200, "c.ini"},
-        {"?start=9&count=1", 200, ""},
-        {"?start=-1&count=2", 400, ""},
-        {"?count=x", 400, ""},
-    };
-    for (const FCase& Case : Cases)
-    {
-        const auto Result = Get(SystemFiles + Case.Query, Demo);
-        ASSERT_TRUE(Result);
-        EXPECT_EQ(Result->status, Case.Status) << Case.Query;
-        const rapidjson::Document List = ParseJson(Result->body);
-        std::string Names;
-        for (rapidjson::SizeType Index = 0; List.IsArray() && Index < List.Size(); ++Index)
-        {
-            Names += (Names.empty() ? "" : ",") + StringField(List[Index], "uniqueFilename");
-        }
-        EXPECT_EQ(Names, Case.Names) << Case.Query;
+        Names += (Names.empty() ? "" : ",") + StringField(List[Index], "uniqueFilename");
     }
+    EXPECT_EQ(Names, Case.Names) << Case.Query;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, CloudTitlePageTest, ::testing::Range(size_t{0}, std::size(TitlePages)));
+
+TEST_F(CloudServiceTest, OnlyPlainTitleFileNamesAreServed)
+{
     EXPECT_EQ(Get(SystemFiles + "/b.ini", Demo)->body, "b.ini");
     for (const char* Name : {"/sub/hidden.ini", "/..", "/%2E%2E/x", "/missing.ini", "/sub"})
     {

@@ -10,24 +10,34 @@ namespace
 {
 using MalformedInputTest = BackendTest;
 
-TEST_F(MalformedInputTest, MalformedFormBodiesAreRefused)
+const std::string MalformedFormBodies[] = {
+    std::string("\x01\x02\x00\xfe\xff garbage", 14),
+    "%",
+    "grant_type=password%4",
+    "grant_type=%zzpassword",
+    "=password",
+    "grant_type",
+    "&&&",
+    "grant_type=password&username=demo%40example.com&password=demo-password&grant_type=client_"
+    "credentials",
+};
+
+class MalformedFormBodyTest : public BackendTest, public ::testing::WithParamInterface<size_t>
 {
-    const std::string Bodies[] = {
-        std::string("\x01\x02\x00\xfe\xff garbage", 14),
-        "%",
-        "grant_type=password%4",
-        "grant_type=%zzpassword",
-        "=password",
-        "grant_type",
-        "&&&",
-        "grant_type=password&username=demo%40example.com&password=demo-password&grant_type=client_"
-        "credentials",
-    };
-    for (const std::string& Body : Bodies)
-    {
-        SCOPED_TRACE(Body);
-        ExpectError(PostToken(Body), 400, "errors.zor.account.oauth.invalid_request");
-    }
+};
+
+TEST_P(MalformedFormBodyTest, MalformedFormBodiesAreRefused)
+{
+    const std::string& Body = MalformedFormBodies[GetParam()];
+    SCOPED_TRACE(Body);
+    ExpectError(PostToken(Body), 400, "errors.zor.account.oauth.invalid_request");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, MalformedFormBodyTest,
+                         ::testing::Range(size_t{0}, std::size(MalformedFormBodies)));
+
+TEST_F(MalformedInputTest, AGrantTypeWithANulIsUnsupported)
+{
     ExpectError(PostToken(std::string("grant_type=client_credentials\0", 30)), 400,
                 "errors.zor.account.oauth.unsupported_grant_type");
 }
@@ -81,23 +91,33 @@ TEST_F(MalformedInputTest, HugeOrOddUrlsAndHeadersGetTheErrorReply)
     ExpectError(Client->Get("/account/api/oauth/token"), 404, "errors.zor.common.not_found");
 }
 
-TEST_F(MalformedInputTest, MalformedBasicCredentialsAreRefused)
+const std::string MalformedBasicHeaders[] = {
+    "basic !!!!",
+    "basic " + EncodeBase64("no-colon"),
+    "basic " + EncodeBase64(":" + GameClient.Secret),
+    "basic " + EncodeBase64(GameClient.Id + ":" + GameClient.Secret).substr(1),
+    "basic" + EncodeBase64(GameClient.Id + ":" + GameClient.Secret),
+    "basic ",
+};
+
+class MalformedBasicCredentialsTest : public BackendTest, public ::testing::WithParamInterface<size_t>
 {
-    const std::string Headers[] = {
-        "basic !!!!",
-        "basic " + EncodeBase64("no-colon"),
-        "basic " + EncodeBase64(":" + GameClient.Secret),
-        "basic " + EncodeBase64(GameClient.Id + ":" + GameClient.Secret).substr(1),
-        "basic" + EncodeBase64(GameClient.Id + ":" + GameClient.Secret),
-        "basic ",
-    };
-    for (const std::string& Header : Headers)
-    {
-        SCOPED_TRACE(Header);
-        ExpectError(Client->Post("/account/api/oauth/token", {{"Authorization", Header}},
-                                 "grant_type=client_credentials", "application/x-www-form-urlencoded"),
-                    401, "errors.zor.account.oauth.invalid_client");
-    }
+};
+
+TEST_P(MalformedBasicCredentialsTest, MalformedBasicCredentialsAreRefused)
+{
+    const std::string& Header = MalformedBasicHeaders[GetParam()];
+    SCOPED_TRACE(Header);
+    ExpectError(Client->Post("/account/api/oauth/token", {{"Authorization", Header}},
+                             "grant_type=client_credentials", "application/x-www-form-urlencoded"),
+                401, "errors.zor.account.oauth.invalid_client");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, MalformedBasicCredentialsTest,
+                         ::testing::Range(size_t{0}, std::size(MalformedBasicHeaders)));
+
+TEST_F(MalformedInputTest, TheBasicSchemeIsReadInAnyCase)
+{
     const httplib::Result Upper = Client->Post(
         "/account/api/oauth/token", {{"Authorization", "BASIC " + BasicAuth(GameClient).substr(6)}},
         "grant_type=client_credentials", "application/x-www-form-urlencoded");
@@ -105,76 +125,102 @@ TEST_F(MalformedInputTest, MalformedBasicCredentialsAreRefused)
     EXPECT_EQ(Upper->status, 200);
 }
 
-// Every route that reads a JSON body, with a body that is accepted when DEEP is a plain string.
+enum class EBodyCaller
+{
+    User,
+    App,
+    Basic,
+};
+
+// Every route that reads a JSON body, with a body that is accepted when DEEP is a plain string. {orders},
+// {order} and {session} stand for the player's orders, an order and a session made before the row.
 struct FBodyRoute
 {
     const char* Verb;
     std::string Path;
-    std::string Authorization;
+    EBodyCaller Caller;
     std::string Body;
     int Status;
     const char* ErrorCode;
 };
 
-TEST_F(MalformedInputTest, DeeplyNestedBodiesAreRefusedOnEveryRouteAndTheBackendGoesOn)
+const std::string DeepLines = R"("lineOffers":[{"namespace":"qx","offerId":"qx-offer-sword"}])";
+
+const FBodyRoute BodyRoutes[] = {
+    {"POST", "{orders}/preview", EBodyCaller::User, "{" + DeepLines + R"(,"x":DEEP})", 200,
+     "errors.zor.orders.invalid_payload"},
+    {"POST", "{orders}", EBodyCaller::User, "{" + DeepLines + R"(,"x":DEEP})", 200,
+     "errors.zor.orders.invalid_payload"},
+    {"POST", "{order}/checkout", EBodyCaller::User, R"({"x":DEEP})", 200,
+     "errors.zor.orders.invalid_payload"},
+    {"POST", "/game/api/tavoAccount/account", EBodyCaller::App,
+     R"({"email":"n@x.io","displayName":"Nu","password":"pw","x":DEEP})", 200,
+     "errors.zor.account.invalid_payload"},
+    {"PUT", "/game/api/tavoAccount/account/demo@example.com", EBodyCaller::Basic,
+     R"({"newEmail":"demo@example.com","newDisplayName":"DemoPlayer","newPassword":"demo-password","x":DEEP})",
+     200, "errors.zor.account.invalid_payload"},
+    {"POST", "/account/api/public/account/" + DemoAccountId + "/externalAuths", EBodyCaller::User,
+     R"({"authType":"handheld","externalAuthToken":"handheld-1:proof","x":DEEP})", 200,
+     "errors.zor.account.invalid_payload"},
+    {"POST", "/game/api/messaging/" + DemoAccountId + "/outbox", EBodyCaller::User,
+     R"({"type":"note","toTavoIds":[")" + RivalAccountId + R"("],"body":"aGk=","x":DEEP})", 204,
+     "errors.zor.messaging.invalid_payload"},
+    {"POST", "/game/api/profile/" + DemoAccountId + "/client/GrantItem?profileId=profile0", EBodyCaller::User,
+     R"({"templateId":"gold","quantity":1,"x":DEEP})", 200, "errors.zor.profile.invalid_payload"},
+    {"POST", "/game/api/matchmaking/session", EBodyCaller::User, R"({"ownerName":DEEP})", 200,
+     "errors.zor.matchmaking.invalid_payload"},
+    {"PUT", "{session}", EBodyCaller::User, R"({"ownerName":DEEP})", 200,
+     "errors.zor.matchmaking.invalid_payload"},
+    {"POST", "{session}/players", EBodyCaller::User, R"({"publicPlayers":[DEEP],"privatePlayers":[]})", 200,
+     "errors.zor.matchmaking.invalid_payload"},
+    {"DELETE", "{session}/players", EBodyCaller::User, "[DEEP]", 200,
+     "errors.zor.matchmaking.invalid_payload"},
+    {"POST", "/game/api/matchmaking/session/matchMakingRequest", EBodyCaller::User,
+     R"({"buildUniqueId":DEEP})", 200, "errors.zor.matchmaking.invalid_payload"},
+};
+
+std::string WithValue(std::string Text, const std::string& Key, const std::string& Value)
 {
+    const size_t At = Text.find(Key);
+    return At == std::string::npos ? Text : Text.replace(At, Key.size(), Value);
+}
+
+class DeeplyNestedBodyTest : public BackendTest, public ::testing::WithParamInterface<size_t>
+{
+};
+
+TEST_P(DeeplyNestedBodyTest, DeeplyNestedBodiesAreRefusedOnEveryRouteAndTheBackendGoesOn)
+{
+    const FBodyRoute& Route = BodyRoutes[GetParam()];
     const std::string User = "bearer " + GrantAccessToken(DemoLogin);
-    const std::string App = "bearer " + GrantAccessToken("grant_type=client_credentials");
     const std::string Orders = "/commerce/api/shared/accounts/" + DemoAccountId + "/orders";
     const std::string Sessions = "/game/api/matchmaking/session";
-    const std::string Lines = R"("lineOffers":[{"namespace":"qx","offerId":"qx-offer-sword"}])";
-    const httplib::Result Order = SendBody("POST", Orders, User, "{" + Lines + "}");
+    const httplib::Result Order = SendBody("POST", Orders, User, "{" + DeepLines + "}");
     const httplib::Result Session = SendBody("POST", Sessions, User, "{}");
     ASSERT_TRUE(Order && Session);
-    const std::string OrderPath = Orders + "/" + StringField(ParseJson(Order->body), "orderId");
-    const std::string SessionPath = Sessions + "/" + StringField(ParseJson(Session->body), "id");
-    const FBodyRoute Routes[] = {
-        {"POST", Orders + "/preview", User, "{" + Lines + R"(,"x":DEEP})", 200,
-         "errors.zor.orders.invalid_payload"},
-        {"POST", Orders, User, "{" + Lines + R"(,"x":DEEP})", 200, "errors.zor.orders.invalid_payload"},
-        {"POST", OrderPath + "/checkout", User, R"({"x":DEEP})", 200, "errors.zor.orders.invalid_payload"},
-        {"POST", "/game/api/tavoAccount/account", App,
-         R"({"email":"n@x.io","displayName":"Nu","password":"pw","x":DEEP})", 200,
-         "errors.zor.account.invalid_payload"},
-        {"PUT", "/game/api/tavoAccount/account/demo@example.com",
-         "basic " + EncodeBase64("demo@example.com:demo-password"),
-         R"({"newEmail":"demo@example.com","newDisplayName":"DemoPlayer","newPassword":"demo-password","x":DEEP})",
-         200, "errors.zor.account.invalid_payload"},
-        {"POST", "/account/api/public/account/" + DemoAccountId + "/externalAuths", User,
-         R"({"authType":"handheld","externalAuthToken":"handheld-1:proof","x":DEEP})", 200,
-         "errors.zor.account.invalid_payload"},
-        {"POST", "/game/api/messaging/" + DemoAccountId + "/outbox", User,
-         R"({"type":"note","toTavoIds":[")" + RivalAccountId + R"("],"body":"aGk=","x":DEEP})", 204,
-         "errors.zor.messaging.invalid_payload"},
-        {"POST", "/game/api/profile/" + DemoAccountId + "/client/GrantItem?profileId=profile0", User,
-         R"({"templateId":"gold","quantity":1,"x":DEEP})", 200, "errors.zor.profile.invalid_payload"},
-        {"POST", Sessions, User, R"({"ownerName":DEEP})", 200, "errors.zor.matchmaking.invalid_payload"},
-        {"PUT", SessionPath, User, R"({"ownerName":DEEP})", 200, "errors.zor.matchmaking.invalid_payload"},
-        {"POST", SessionPath + "/players", User, R"({"publicPlayers":[DEEP],"privatePlayers":[]})", 200,
-         "errors.zor.matchmaking.invalid_payload"},
-        {"DELETE", SessionPath + "/players", User, "[DEEP]", 200, "errors.zor.matchmaking.invalid_payload"},
-        {"POST", Sessions + "/matchMakingRequest", User, R"({"buildUniqueId":DEEP})", 200,
-         "errors.zor.matchmaking.invalid_payload"},
-    };
-    const auto WithValue = [](std::string Body, const std::string& Value)
-    { return Body.replace(Body.find("DEEP"), 4, Value); };
+    std::string Path = WithValue(Route.Path, "{orders}", Orders);
+    Path = WithValue(Path, "{order}", Orders + "/" + StringField(ParseJson(Order->body), "orderId"));
+    Path = WithValue(Path, "{session}", Sessions + "/" + StringField(ParseJson(Session->body), "id"));
+    const std::string Authorization = Route.Caller == EBodyCaller::User ? User
+                                      : Route.Caller == EBodyCaller::App
+                                          ? "bearer " + GrantAccessToken("grant_type=client_credentials")
+                                          : "basic " + EncodeBase64("demo@example.com:demo-password");
+    SCOPED_TRACE(std::string(Route.Verb) + " " + Path);
     // Left open, as a hostile client sends it, and closed, which parses and would be kept and written back.
     const std::string DeepValues[] = {std::string(200000, '['),
                                       std::string(30000, '[') + "\"s\"" + std::string(30000, ']')};
-    for (const FBodyRoute& Route : Routes)
+    for (const std::string& Deep : DeepValues)
     {
-        SCOPED_TRACE(std::string(Route.Verb) + " " + Route.Path);
-        for (const std::string& Deep : DeepValues)
-        {
-            ExpectError(SendBody(Route.Verb, Route.Path, Route.Authorization, WithValue(Route.Body, Deep)),
-                        400, Route.ErrorCode);
-        }
-        const httplib::Result Shallow =
-            SendBody(Route.Verb, Route.Path, Route.Authorization, WithValue(Route.Body, "\"s\""));
-        ASSERT_TRUE(Shallow) << "the backend no longer answers";
-        EXPECT_EQ(Shallow->status, Route.Status) << Shallow->body;
+        ExpectError(SendBody(Route.Verb, Path, Authorization, WithValue(Route.Body, "DEEP", Deep)), 400,
+                    Route.ErrorCode);
     }
+    const httplib::Result Shallow =
+        SendBody(Route.Verb, Path, Authorization, WithValue(Route.Body, "DEEP", "\"s\""));
+    ASSERT_TRUE(Shallow) << "the backend no longer answers";
+    EXPECT_EQ(Shallow->status, Route.Status) << Shallow->body;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, DeeplyNestedBodyTest, ::testing::Range(size_t{0}, std::size(BodyRoutes)));
 
 TEST_F(MalformedInputTest, ConcurrentClientsKeepTheStateConsistent)
 {

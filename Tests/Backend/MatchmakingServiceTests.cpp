@@ -107,38 +107,86 @@ TEST_F(MatchmakingServiceTest, CreateAnswersWithWhatTheServiceAdds)
     EXPECT_EQ(StringField(Answer["attributes"], "MODE_s"), "ctf");
 }
 
-TEST_F(MatchmakingServiceTest, CriteriaCompareWithEachOperator)
+/** Sessions of build 42 at level 3 and level 5, and one of another build that no search may find. */
+class MatchmakingCriteriaTest : public MatchmakingServiceTest
 {
-    const std::string Level3 =
-        Create(SessionBody(DemoAccountId, "42", R"("LEVEL_i":3,"MODE_s":"ctf","RANKED_b":true)"));
-    const std::string Level5 =
-        Create(SessionBody(DemoAccountId, "42", R"("LEVEL_i":5,"MODE_s":"dm","RANKED_b":false)"));
-    Create(SessionBody(DemoAccountId, "43", R"("LEVEL_i":3,"MODE_s":"ctf","RANKED_b":true)"));
-    struct FCase
+protected:
+    void SetUp() override
     {
-        std::string Criteria;
-        std::vector<std::string> Expected;
-    };
-    const std::vector<FCase> Cases = {
-        {"", {Level3, Level5}},
-        {R"({"type":"EQUAL","key":"LEVEL_i","value":3})", {Level3}},
-        {R"({"type":"NOT_EQUAL","key":"LEVEL_i","value":3})", {Level5}},
-        {R"({"type":"GREATER_THAN","key":"LEVEL_i","value":3})", {Level5}},
-        {R"({"type":"GREATER_THAN_OR_EQUAL","key":"LEVEL_i","value":3})", {Level3, Level5}},
-        {R"({"type":"LESS_THAN","key":"LEVEL_i","value":5})", {Level3}},
-        {R"({"type":"LESS_THAN_OR_EQUAL","key":"LEVEL_i","value":5})", {Level3, Level5}},
-        {R"({"type":"EQUAL","key":"MODE_s","value":"dm"})", {Level5}},
-        {R"({"type":"EQUAL","key":"RANKED_b","value":true})", {Level3}},
-        {R"({"type":"EQUAL","key":"MISSING_i","value":1})", {}},
-        {R"({"type":"EQUAL","key":"LEVEL_i","value":"3"})", {}},
-        {R"({"type":"EQUAL","key":"LEVEL_i","value":3},{"type":"EQUAL","key":"MODE_s","value":"dm"})", {}},
-    };
-    for (const FCase& Case : Cases)
-    {
-        EXPECT_EQ(Find(R"({"criteria":[)" + Case.Criteria + R"(],"buildUniqueId":"42","maxResults":10})"),
-                  Case.Expected)
-            << Case.Criteria;
+        MatchmakingServiceTest::SetUp();
+        Level3 = Create(SessionBody(DemoAccountId, "42", R"("LEVEL_i":3,"MODE_s":"ctf","RANKED_b":true)"));
+        Level5 = Create(SessionBody(DemoAccountId, "42", R"("LEVEL_i":5,"MODE_s":"dm","RANKED_b":false)"));
+        Create(SessionBody(DemoAccountId, "43", R"("LEVEL_i":3,"MODE_s":"ctf","RANKED_b":true)"));
     }
+
+    std::string Level3;
+    std::string Level5;
+};
+
+enum class EFound
+{
+    None,
+    Level3,
+    Level5,
+    Both,
+};
+
+struct FCriteriaCase
+{
+    const char* Criteria;
+    EFound Found;
+};
+
+const FCriteriaCase CriteriaCases[] = {
+    {"", EFound::Both},
+    {R"({"type":"EQUAL","key":"LEVEL_i","value":3})", EFound::Level3},
+    {R"({"type":"NOT_EQUAL","key":"LEVEL_i","value":3})", EFound::Level5},
+    {R"({"type":"GREATER_THAN","key":"LEVEL_i","value":3})", EFound::Level5},
+    {R"({"type":"GREATER_THAN_OR_EQUAL","key":"LEVEL_i","value":3})", EFound::Both},
+    {R"({"type":"LESS_THAN","key":"LEVEL_i","value":5})", EFound::Level3},
+    {R"({"type":"LESS_THAN_OR_EQUAL","key":"LEVEL_i","value":5})", EFound::Both},
+    {R"({"type":"EQUAL","key":"MODE_s","value":"dm"})", EFound::Level5},
+    {R"({"type":"EQUAL","key":"RANKED_b","value":true})", EFound::Level3},
+    {R"({"type":"EQUAL","key":"MISSING_i","value":1})", EFound::None},
+    {R"({"type":"EQUAL","key":"LEVEL_i","value":"3"})", EFound::None},
+    {R"({"type":"EQUAL","key":"LEVEL_i","value":3},{"type":"EQUAL","key":"MODE_s","value":"dm"})",
+     EFound::None},
+};
+
+class MatchmakingOperatorTest : public MatchmakingCriteriaTest, public ::testing::WithParamInterface<size_t>
+{
+protected:
+    std::vector<std::string> Expected(EFound Found) const
+    {
+        switch (Found)
+        {
+        case EFound::Level3:
+            return {Level3};
+        case EFound::Level5:
+            return {Level5};
+        case EFound::Both:
+            return {Level3, Level5};
+        case EFound::None:
+            break;
+        }
+        return {};
+    }
+};
+
+TEST_P(MatchmakingOperatorTest, CriteriaCompareWithEachOperator)
+{
+    const FCriteriaCase& Case = CriteriaCases[GetParam()];
+    EXPECT_EQ(
+        Find(R"({"criteria":[)" + std::string(Case.Criteria) + R"(],"buildUniqueId":"42","maxResults":10})"),
+        Expected(Case.Found))
+        << Case.Criteria;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, MatchmakingOperatorTest,
+                         ::testing::Range(size_t{0}, std::size(CriteriaCases)));
+
+TEST_F(MatchmakingCriteriaTest, SearchesTakeTheirLimitAndDedicatedWish)
+{
     EXPECT_EQ(Find(R"({"criteria":[],"buildUniqueId":"42","maxResults":1})").size(), 1u);
     EXPECT_EQ(Find(R"({"criteria":[],"buildUniqueId":"42","requireDedicated":true,"maxResults":10})").size(),
               0u);
@@ -298,44 +346,64 @@ TEST_P(MatchmakingOwnerTest, OnlyTheOwnerChangesOrEndsASession)
 INSTANTIATE_TEST_SUITE_P(Owners, MatchmakingOwnerTest, ::testing::ValuesIn(OwnerRuns()),
                          [](const auto& Info) { return Info.param.Name; });
 
-TEST_F(MatchmakingServiceTest, RefusesBadCallsWithErrorReplies)
+namespace
 {
-    // A body may take 64 KiB, and blanks count.
-    const size_t MaxBody = 64 * 1024;
-    const auto PaddedTo = [](std::string Body, size_t Size)
-    { return Body + std::string(Size - Body.size(), ' '); };
-    const std::string Id = Create(PaddedTo(SessionBody(DemoAccountId, "42", ""), MaxBody));
-    struct FCase
+// A body may take 64 KiB, and blanks count.
+constexpr size_t MaxSessionBody = 64 * 1024;
+
+std::string PaddedTo(std::string Body, size_t Size)
+{
+    return Body + std::string(Size - Body.size(), ' ');
+}
+
+struct FBadSessionCall
+{
+    std::string Verb;
+    /** After the sessions path; "{id}" stands for the id of a session the player created. */
+    std::string Path;
+    std::string Body;
+    int Status;
+    std::string Code;
+};
+
+const FBadSessionCall BadSessionCalls[] = {
+    {"PUT", "/missing", "{}", 404, "errors.zor.matchmaking.session_not_found"},
+    {"DELETE", "/missing", "", 404, "errors.zor.matchmaking.session_not_found"},
+    {"POST", "", "[1]", 400, "errors.zor.matchmaking.invalid_payload"},
+    {"POST", "", R"({"attributes":{"X_s":{"deep":1}}})", 400, "errors.zor.matchmaking.invalid_payload"},
+    {"PUT", "/{id}", "not json", 400, "errors.zor.matchmaking.invalid_payload"},
+    {"PUT", "/{id}", PaddedTo("{}", MaxSessionBody + 1), 400, "errors.zor.matchmaking.invalid_payload"},
+    {"POST", "/{id}/players", R"({"publicPlayers":[1]})", 400, "errors.zor.matchmaking.invalid_payload"},
+    {"DELETE", "/{id}/players", R"({"p":1})", 400, "errors.zor.matchmaking.invalid_payload"},
+    {"POST", "/matchMakingRequest", "[]", 400, "errors.zor.matchmaking.invalid_payload"},
+    {"POST", "", SessionBody(RivalAccountId, "44", ""), 403, "errors.zor.matchmaking.forbidden"},
+};
+
+class MatchmakingBadCallTest : public MatchmakingServiceTest, public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(MatchmakingBadCallTest, RefusesBadCallsWithErrorReplies)
+{
+    const FBadSessionCall& Case = BadSessionCalls[GetParam()];
+    const std::string Id = Create(PaddedTo(SessionBody(DemoAccountId, "42", ""), MaxSessionBody));
+    std::string Path = SessionPath + Case.Path;
+    if (const size_t At = Path.find("{id}"); At != std::string::npos)
     {
-        std::string Verb;
-        std::string Path;
-        std::string Body;
-        int Status;
-        std::string Code;
-    };
-    const std::vector<FCase> Cases = {
-        {"PUT", SessionPath + "/missing", "{}", 404, "errors.zor.matchmaking.session_not_found"},
-        {"DELETE", SessionPath + "/missing", "", 404, "errors.zor.matchmaking.session_not_found"},
-        {"POST", SessionPath, "[1]", 400, "errors.zor.matchmaking.invalid_payload"},
-        {"POST", SessionPath, R"({"attributes":{"X_s":{"deep":1}}})", 400,
-         "errors.zor.matchmaking.invalid_payload"},
-        {"PUT", SessionPath + "/" + Id, "not json", 400, "errors.zor.matchmaking.invalid_payload"},
-        {"PUT", SessionPath + "/" + Id, PaddedTo("{}", MaxBody + 1), 400,
-         "errors.zor.matchmaking.invalid_payload"},
-        {"POST", SessionPath + "/" + Id + "/players", R"({"publicPlayers":[1]})", 400,
-         "errors.zor.matchmaking.invalid_payload"},
-        {"DELETE", SessionPath + "/" + Id + "/players", R"({"p":1})", 400,
-         "errors.zor.matchmaking.invalid_payload"},
-        {"POST", SessionPath + "/matchMakingRequest", "[]", 400, "errors.zor.matchmaking.invalid_payload"},
-        {"POST", SessionPath, SessionBody(RivalAccountId, "44", ""), 403, "errors.zor.matchmaking.forbidden"},
-    };
-    for (const FCase& Case : Cases)
-    {
-        SCOPED_TRACE(Case.Verb + " " + Case.Path + " " + Case.Body);
-        ExpectError(Send(Case.Verb, Case.Path, Case.Body), Case.Status, Case.Code);
+        Path.replace(At, 4, Id);
     }
+    SCOPED_TRACE(Case.Verb + " " + Path + " " + Case.Body);
+    ExpectError(Send(Case.Verb, Path, Case.Body), Case.Status, Case.Code);
     // A refused session is not stored.
     EXPECT_TRUE(Find(R"({"criteria":[],"buildUniqueId":"44","maxResults":10})").empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, MatchmakingBadCallTest,
+                         ::testing::Range(size_t{0}, std::size(BadSessionCalls)));
+
+TEST_F(MatchmakingServiceTest, RefusesCallsWithoutAValidToken)
+{
     Token = "not-a-token";
     ExpectError(Send("POST", SessionPath, SessionBody("host", "42", "")), 401,
                 "errors.zor.account.oauth.invalid_token");

@@ -325,22 +325,6 @@ TEST_F(ProfileServiceTest, UnknownCommandsParametersAndItemsAreRefusedWithoutACh
     };
     Expect("DropTables", "{}", 404, "errors.zor.profile.operation_not_found");
     Expect("queryprofile", "{}", 404, "errors.zor.profile.operation_not_found");
-    const std::string BadGrants[] = {
-        "{}",
-        R"({"quantity":1})",
-        R"({"templateId":"","quantity":1})",
-        R"({"templateId":7,"quantity":1})",
-        R"({"templateId":"gold"})",
-        R"({"templateId":"gold","quantity":0})",
-        R"({"templateId":"gold","quantity":-3})",
-        R"({"templateId":"gold","quantity":2.5})",
-        R"({"templateId":"gold","quantity":"3"})",
-        R"({"templateId":"gold","quantity":2147483648})",
-    };
-    for (const std::string& Body : BadGrants)
-    {
-        Expect("GrantItem", Body, 400, "errors.zor.profile.invalid_parameter");
-    }
     Expect("SetItemQuantity", R"({"itemId":")" + Sword + R"("})", 400,
            "errors.zor.profile.invalid_parameter");
     Expect("SetItemAttribute", R"({"itemId":")" + Sword + R"(","name":"level"})", 400,
@@ -374,43 +358,94 @@ TEST_F(ProfileServiceTest, UnknownCommandsParametersAndItemsAreRefusedWithoutACh
               1);
 }
 
-TEST_F(ProfileServiceTest, ProfileIdMustBePresentOnceAndPlain)
+const std::string BadGrants[] = {
+    "{}",
+    R"({"quantity":1})",
+    R"({"templateId":"","quantity":1})",
+    R"({"templateId":7,"quantity":1})",
+    R"({"templateId":"gold"})",
+    R"({"templateId":"gold","quantity":0})",
+    R"({"templateId":"gold","quantity":-3})",
+    R"({"templateId":"gold","quantity":2.5})",
+    R"({"templateId":"gold","quantity":"3"})",
+    R"({"templateId":"gold","quantity":2147483648})",
+};
+
+class ProfileBadGrantTest : public ProfileServiceTest, public ::testing::WithParamInterface<size_t>
 {
-    const std::string Base = "/game/api/profile/" + DemoAccountId + "/client/QueryProfile";
-    const std::string Queries[] = {
-        "?rvn=1",           "?profileId=&rvn=1",        "?profileId=a/b",
-        "?profileId=a%20b", "?profileId=p&profileId=q", "?profileId=" + std::string(65, 'p'),
-    };
-    for (const std::string& Query : Queries)
-    {
-        SCOPED_TRACE(Query);
-        ExpectError(Post(Base + Query, "{}", UserToken), 400, "errors.zor.profile.invalid_parameter");
-    }
+};
+
+TEST_P(ProfileBadGrantTest, BadGrantsAreRefusedWithoutAChange)
+{
+    const std::string& Body = BadGrants[GetParam()];
+    SCOPED_TRACE(Body);
+    Query();
+    const std::string Sword = GrantItem("weapon.sword", 1);
+    ExpectError(Post(CommandPath("client", DemoAccountId, "GrantItem", Revision), Body, UserToken), 400,
+                "errors.zor.profile.invalid_parameter");
+    const rapidjson::Document After = Run("QueryProfile", "{}", Revision);
+    EXPECT_EQ(IntField(After, "profileRevision"), *Revision);
+    EXPECT_EQ(ToText(Member(Items(After), Sword.c_str())),
+              R"({"templateId":"weapon.sword","quantity":1,"attributes":{}})");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ProfileBadGrantTest, ::testing::Range(size_t{0}, std::size(BadGrants)));
+
+const std::string BadProfileIdQueries[] = {
+    "?rvn=1",           "?profileId=&rvn=1",        "?profileId=a/b",
+    "?profileId=a%20b", "?profileId=p&profileId=q", "?profileId=" + std::string(65, 'p'),
+};
+
+class ProfileIdQueryTest : public ProfileServiceTest, public ::testing::WithParamInterface<size_t>
+{
+};
+
+TEST_P(ProfileIdQueryTest, ProfileIdMustBePresentOnceAndPlain)
+{
+    const std::string& Query = BadProfileIdQueries[GetParam()];
+    SCOPED_TRACE(Query);
+    ExpectError(Post("/game/api/profile/" + DemoAccountId + "/client/QueryProfile" + Query, "{}", UserToken),
+                400, "errors.zor.profile.invalid_parameter");
     Run("QueryProfile", "{}", -1);
 }
 
-TEST_F(ProfileServiceTest, GarbageBodiesAreRefusedAndTheServiceCarriesOn)
+INSTANTIATE_TEST_SUITE_P(Rows, ProfileIdQueryTest,
+                         ::testing::Range(size_t{0}, std::size(BadProfileIdQueries)));
+
+const char GarbageWithNul[] = "{\"templateId\":\"go\0ld\",\"quantity\":1}";
+
+const std::string GarbageBodies[] = {
+    "",
+    "not json",
+    "[]",
+    "\"text\"",
+    R"({"templateId":"gold","quantity":1} trailing)",
+    std::string(GarbageWithNul, sizeof(GarbageWithNul) - 1),
+    "{\"templateId\":\"\xff\xfe\",\"quantity\":1}",
+    std::string(200000, '['),
+    "{\"templateId\":\"gold\",\"quantity\":1,\"x\":" + std::string(40, '[') + std::string(40, ']') + "}",
+    "{\"templateId\":\"gold\",\"quantity\":1,\"x\":" + std::string(32, '[') + std::string(32, ']') + "}",
+    std::string("\x01\x02\x00\xfe\xff garbage", 14),
+};
+
+class ProfileGarbageBodyTest : public ProfileServiceTest, public ::testing::WithParamInterface<size_t>
+{
+};
+
+TEST_P(ProfileGarbageBodyTest, GarbageBodiesAreRefusedAndTheServiceCarriesOn)
+{
+    const std::string& Body = GarbageBodies[GetParam()];
+    SCOPED_TRACE(Body.substr(0, 40));
+    ExpectError(Post(CommandPath("client", DemoAccountId, "GrantItem", -1), Body, UserToken), 400,
+                "errors.zor.profile.invalid_payload");
+    EXPECT_EQ(ToText(Items(Query())), "{}");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, ProfileGarbageBodyTest, ::testing::Range(size_t{0}, std::size(GarbageBodies)));
+
+TEST_F(ProfileServiceTest, OtherMediaAndHugeBodiesAreRefusedAndNestingAtTheLimitIsKept)
 {
     const std::string Path = CommandPath("client", DemoAccountId, "GrantItem", -1);
-    static const char WithNul[] = "{\"templateId\":\"go\0ld\",\"quantity\":1}";
-    const std::string Bodies[] = {
-        "",
-        "not json",
-        "[]",
-        "\"text\"",
-        R"({"templateId":"gold","quantity":1} trailing)",
-        std::string(WithNul, sizeof(WithNul) - 1),
-        "{\"templateId\":\"\xff\xfe\",\"quantity\":1}",
-        std::string(200000, '['),
-        "{\"templateId\":\"gold\",\"quantity\":1,\"x\":" + std::string(40, '[') + std::string(40, ']') + "}",
-        "{\"templateId\":\"gold\",\"quantity\":1,\"x\":" + std::string(32, '[') + std::string(32, ']') + "}",
-        std::string("\x01\x02\x00\xfe\xff garbage", 14),
-    };
-    for (const std::string& Body : Bodies)
-    {
-        SCOPED_TRACE(Body.substr(0, 40));
-        ExpectError(Post(Path, Body, UserToken), 400, "errors.zor.profile.invalid_payload");
-    }
     ExpectError(Client->Post(Path, {{"Authorization", "bearer " + UserToken}},
                              R"({"templateId":"gold","quantity":1})", "text/plain"),
                 415, "errors.zor.common.unsupported_media_type");

@@ -179,39 +179,47 @@ TEST(BackendProgramTest, FindsTheSeedNextToTheProgramBeforeTheSources)
     std::filesystem::remove_all(Dir);
 }
 
-TEST(BackendProgramTest, RefusesBadArgumentsAndBusyPorts)
+struct FBadArguments
+{
+    std::vector<std::string> Arguments;
+    // The option as the message shows it: the controls a terminal acts on and bytes outside UTF-8 escaped.
+    std::string Shown;
+};
+
+const FBadArguments BadArguments[] = {
+    {{"--port"}, "--port"},
+    {{"--port", "70000"}, "--port"},
+    {{"--port", "12x"}, "--port"},
+    {{"--token-lifetime", "0"}, "--token-lifetime"},
+    {{"--extra-builds", "-1"}, "--extra-builds"},
+    {{"--verbose", "1"}, "--verbose"},
+    {{"--\x1b]0;x\x07\n\x7f\xc2\x9f\x9b\t\xc3\xa9", "1"},
+     R"(--\x1b]0;x\x07\x0a\x7f\xc2\x9f\x9b)"
+     "\t\xc3\xa9"},
+};
+
+class BackendBadArgumentsTest : public ::testing::TestWithParam<size_t>
+{
+};
+
+TEST_P(BackendBadArgumentsTest, RefusesBadArguments)
+{
+    const FBadArguments& Case = BadArguments[GetParam()];
+    FProgram Program(Case.Arguments);
+    const std::string Output = Program.ReadAll();
+    EXPECT_EQ(Program.Wait(), 2) << Case.Shown;
+    EXPECT_NE(Output.find("zorbackend: bad or incomplete option: " + Case.Shown + "\n"), std::string::npos)
+        << Output;
+    EXPECT_NE(Output.find("usage: zorbackend "), std::string::npos) << Output;
+    EXPECT_EQ(Output.find('\x1b'), std::string::npos) << Case.Shown;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, BackendBadArgumentsTest, ::testing::Range(size_t{0}, std::size(BadArguments)));
+
+TEST(BackendProgramTest, RefusesBusyPortsAndMissingSeeds)
 {
     // One deadline for every child: backends that all keep serving still end the test in time.
     const FClock::time_point Deadline = ChildDeadline();
-    const struct
-    {
-        std::vector<std::string> Arguments;
-        // The option as the message shows it: the controls a terminal acts on and bytes outside UTF-8
-        // escaped.
-        std::string Shown;
-    } Cases[] = {
-        {{"--port"}, "--port"},
-        {{"--port", "70000"}, "--port"},
-        {{"--port", "12x"}, "--port"},
-        {{"--token-lifetime", "0"}, "--token-lifetime"},
-        {{"--extra-builds", "-1"}, "--extra-builds"},
-        {{"--verbose", "1"}, "--verbose"},
-        {{"--\x1b]0;x\x07\n\x7f\xc2\x9f\x9b\t\xc3\xa9", "1"},
-         R"(--\x1b]0;x\x07\x0a\x7f\xc2\x9f\x9b)"
-         "\t\xc3\xa9"},
-    };
-    for (const auto& Case : Cases)
-    {
-        FProgram Program(Case.Arguments, Deadline);
-        const std::string Output = Program.ReadAll();
-        EXPECT_EQ(Program.Wait(), 2) << Case.Shown;
-        EXPECT_NE(Output.find("zorbackend: bad or incomplete option: " + Case.Shown + "\n"),
-                  std::string::npos)
-            << Output;
-        EXPECT_NE(Output.find("usage: zorbackend "), std::string::npos) << Output;
-        EXPECT_EQ(Output.find('\x1b'), std::string::npos) << Case.Shown;
-    }
-
     ZorBackend::FLocalBackend Busy;
     std::string Error;
     const int Port = Busy.Start(0, Error);

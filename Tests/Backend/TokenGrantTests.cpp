@@ -195,19 +195,29 @@ TEST_F(TokenGrantTest, ExternalGrantsFindTheLinkedAccount)
               DemoAccountId);
 }
 
-TEST_F(TokenGrantTest, ExternalGrantsRefuseUnlinkedCredentials)
+const char* const UnlinkedExternalGrants[] = {
+    "grant_type=external_auth&external_auth_type=console&external_auth_token=forged",
+    "grant_type=external_auth&external_auth_type=other&external_auth_token=demo-console-ticket",
+    "grant_type=external_auth&external_auth_type=internal&external_auth_token=demo:wrong",
+    "grant_type=external_auth&external_auth_type=internal&external_auth_token=demo-internal-secret",
+};
+
+class UnlinkedExternalGrantTest : public BackendTest, public ::testing::WithParamInterface<size_t>
 {
-    const char* Refused[] = {
-        "grant_type=external_auth&external_auth_type=console&external_auth_token=forged",
-        "grant_type=external_auth&external_auth_type=other&external_auth_token=demo-console-ticket",
-        "grant_type=external_auth&external_auth_type=internal&external_auth_token=demo:wrong",
-        "grant_type=external_auth&external_auth_type=internal&external_auth_token=demo-internal-secret",
-    };
-    for (const char* Body : Refused)
-    {
-        SCOPED_TRACE(Body);
-        ExpectError(PostToken(Body), 400, "errors.zor.account.oauth.invalid_grant");
-    }
+};
+
+TEST_P(UnlinkedExternalGrantTest, ExternalGrantsRefuseUnlinkedCredentials)
+{
+    const char* Body = UnlinkedExternalGrants[GetParam()];
+    SCOPED_TRACE(Body);
+    ExpectError(PostToken(Body), 400, "errors.zor.account.oauth.invalid_grant");
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, UnlinkedExternalGrantTest,
+                         ::testing::Range(size_t{0}, std::size(UnlinkedExternalGrants)));
+
+TEST_F(TokenGrantTest, AnExternalGrantNeedsItsType)
+{
     ExpectError(PostToken("grant_type=external_auth&external_auth_token=demo-console-ticket"), 400,
                 "errors.zor.account.oauth.invalid_request");
 }

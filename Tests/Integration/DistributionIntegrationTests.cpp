@@ -42,28 +42,43 @@ protected:
     FString Result;
 };
 
+struct FEntitlementPage
+{
+    FPagedQuery Page;
+    int32 Count;
+};
+
+const FEntitlementPage EntitlementPages[] = {
+    {FPagedQuery(), 3}, {FPagedQuery(1, 1), 1}, {FPagedQuery(0, 0), 0}};
+
+class FEntitlementPageTest : public FDistributionIntegrationTest, public ::testing::WithParamInterface<size_t>
+{
+};
+
+TEST_P(FEntitlementPageTest, QueriesTheDemoUsersEntitlementsAPageAtATime)
+{
+    const FEntitlementPage& Case = EntitlementPages[GetParam()];
+    const TSharedPtr<FOnlineEntitlementsZor> Entitlements = Subsystem->GetZorEntitlementsService();
+    ASSERT_TRUE(Entitlements);
+    Entitlements->AddOnQueryEntitlementsCompleteDelegate(FOnQueryEntitlementsCompleteDelegate::CreateLambda(
+        [this](bool bOk, const FUniqueNetId&, const FString& Error) { Result = Outcome(bOk, Error); }));
+    SCOPED_TRACE(Case.Count);
+    ASSERT_TRUE(RunUntilDone([&] { return Entitlements->QueryEntitlements(*UserId, Case.Page); }));
+    EXPECT_EQ(Result, FString("ok"));
+    TArray<TSharedRef<FOnlineEntitlement>> All;
+    Entitlements->GetAllEntitlements(*UserId, All);
+    EXPECT_EQ(All.Num(), Case.Count);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FEntitlementPageTest,
+                         ::testing::Range(size_t{0}, std::size(EntitlementPages)));
+
 TEST_F(FDistributionIntegrationTest, QueriesAndLooksUpTheDemoUsersEntitlements)
 {
     const TSharedPtr<FOnlineEntitlementsZor> Entitlements = Subsystem->GetZorEntitlementsService();
     ASSERT_TRUE(Entitlements);
     Entitlements->AddOnQueryEntitlementsCompleteDelegate(FOnQueryEntitlementsCompleteDelegate::CreateLambda(
         [this](bool bOk, const FUniqueNetId&, const FString& Error) { Result = Outcome(bOk, Error); }));
-
-    struct FCase
-    {
-        FPagedQuery Page;
-        int32 Count;
-    };
-    const FCase Cases[] = {{FPagedQuery(), 3}, {FPagedQuery(1, 1), 1}, {FPagedQuery(0, 0), 0}};
-    for (const FCase& Case : Cases)
-    {
-        SCOPED_TRACE(Case.Count);
-        ASSERT_TRUE(RunUntilDone([&] { return Entitlements->QueryEntitlements(*UserId, Case.Page); }));
-        EXPECT_EQ(Result, FString("ok"));
-        TArray<TSharedRef<FOnlineEntitlement>> All;
-        Entitlements->GetAllEntitlements(*UserId, All);
-        EXPECT_EQ(All.Num(), Case.Count);
-    }
 
     ASSERT_TRUE(RunUntilDone([&] { return Entitlements->QueryEntitlements(*UserId); }));
     const TSharedPtr<FOnlineEntitlement> Game = Entitlements->GetItemEntitlement(*UserId, "demo-game-item");

@@ -332,33 +332,49 @@ TEST_F(FProfileIntegrationTest, ServerQueriesAndCheatResetUseTheServerClient)
     EXPECT_EQ(Profile->GetProfileRevision(), Before + 1);
 }
 
-TEST_F(FProfileIntegrationTest, RefusalsOfTheServiceReachTheCallbackAndChangeNothing)
+struct FServiceRefusal
+{
+    bool (*Send)(UIntegrationProfile&, FOnZorQueryComplete);
+    int32 Code;
+    const char* ErrorCode;
+};
+
+const FServiceRefusal ServiceRefusals[] = {
+    {[](UIntegrationProfile& Target, FOnZorQueryComplete Done)
+     { return Target.MakeCoffee(FClientUrlContext(Done)); },
+     404, "errors.zor.profile.operation_not_found"},
+    {[](UIntegrationProfile& Target, FOnZorQueryComplete Done)
+     { return Target.GrantItem(FClientUrlContext(Done), Grant("gold", 0)); },
+     400, "errors.zor.profile.invalid_parameter"},
+    {[](UIntegrationProfile& Target, FOnZorQueryComplete Done)
+     { return Target.SetItemQuantity(FClientUrlContext(Done), Quantity("no-such-item", 3)); },
+     404, "errors.zor.profile.item_not_found"},
+};
+
+class FProfileServiceRefusalTest : public FProfileIntegrationTest,
+                                   public ::testing::WithParamInterface<size_t>
+{
+};
+
+TEST_P(FProfileServiceRefusalTest, RefusalsOfTheServiceReachTheCallbackAndChangeNothing)
+{
+    const FServiceRefusal& Case = ServiceRefusals[GetParam()];
+    ASSERT_TRUE(Query(*Profile).bSucceeded);
+    ASSERT_TRUE(Case.Send(*Profile, Collect()));
+    const FZorQueryResult Result = Next();
+    EXPECT_FALSE(Result.bSucceeded);
+    EXPECT_EQ(Result.HttpResponseCode, Case.Code);
+    EXPECT_TRUE(Result.ErrorCode.Equals(Case.ErrorCode)) << *Result.ErrorCode;
+    EXPECT_FALSE(Result.ErrorText.IsEmpty());
+    EXPECT_EQ(Profile->GetProfileRevision(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FProfileServiceRefusalTest,
+                         ::testing::Range(size_t{0}, std::size(ServiceRefusals)));
+
+TEST_F(FProfileIntegrationTest, ARevokedTokenReachesTheCallback)
 {
     ASSERT_TRUE(Query(*Profile).bSucceeded);
-    struct FCase
-    {
-        std::function<bool()> Send;
-        int32 Code;
-        FString ErrorCode;
-    };
-    const FCase Cases[] = {
-        {[&] { return Profile->MakeCoffee(FClientUrlContext(Collect())); }, 404,
-         "errors.zor.profile.operation_not_found"},
-        {[&] { return Profile->GrantItem(FClientUrlContext(Collect()), Grant("gold", 0)); }, 400,
-         "errors.zor.profile.invalid_parameter"},
-        {[&] { return Profile->SetItemQuantity(FClientUrlContext(Collect()), Quantity("no-such-item", 3)); },
-         404, "errors.zor.profile.item_not_found"},
-    };
-    for (const FCase& Case : Cases)
-    {
-        ASSERT_TRUE(Case.Send());
-        const FZorQueryResult Result = Next();
-        EXPECT_FALSE(Result.bSucceeded);
-        EXPECT_EQ(Result.HttpResponseCode, Case.Code);
-        EXPECT_TRUE(Result.ErrorCode.Equals(Case.ErrorCode)) << *Result.ErrorCode;
-        EXPECT_FALSE(Result.ErrorText.IsEmpty());
-    }
-    EXPECT_EQ(Profile->GetProfileRevision(), 1);
 
     // A token the service has revoked, while the module still takes it for valid.
     ASSERT_TRUE(Backend.RevokeToken(*DemoAccount()->UserToken.access_token));

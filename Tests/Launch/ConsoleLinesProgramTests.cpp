@@ -66,39 +66,44 @@ TEST_F(ConsoleLinesProgramTest, MistakesGetTheirUsageAndAnswersSayWhatWasFound)
     EXPECT_EQ(EmptyBuildAnswers, 2) << Result.Log();
 }
 
-TEST_F(ConsoleLinesProgramTest, EveryWordThatNeedsALoginSaysSoOneWay)
+struct FLoginWordCase
 {
-    const char* const Lines[][2] = {
-        {"profile query", "profile"},
-        {"mapping query", "mapping"},
-        {"cloud list", "cloud"},
-        {"entitlements", "entitlements"},
-        {"builds Live Windows", "builds"},
-        {"orders list", "orders"},
-        {"order create qx-offer-sword", "order"},
-        {"billing default", "billing"},
-        {"friends read", "friends"},
-        {"messages list", "messages"},
-        {"users query someone", "users"},
-    };
-    std::string Script;
-    for (const auto& Line : Lines)
-    {
-        Script += std::string(Line[0]) + "\n";
-    }
-    const FHostRun Result = Run(Script + "wait 1\n");
+    const char* Line;
+    const char* Word;
+};
+
+const FLoginWordCase LoginWordCases[] = {
+    {"profile query", "profile"},
+    {"mapping query", "mapping"},
+    {"cloud list", "cloud"},
+    {"entitlements", "entitlements"},
+    {"builds Live Windows", "builds"},
+    {"orders list", "orders"},
+    {"order create qx-offer-sword", "order"},
+    {"billing default", "billing"},
+    {"friends read", "friends"},
+    {"messages list", "messages"},
+    {"users query someone", "users"},
+};
+
+class ConsoleLoginWordTest : public ConsoleLinesProgramTest, public ::testing::WithParamInterface<size_t>
+{
+};
+
+TEST_P(ConsoleLoginWordTest, EveryWordThatNeedsALoginSaysSoOneWay)
+{
+    const FLoginWordCase& Case = LoginWordCases[GetParam()];
+    const FHostRun Result = Run(std::string(Case.Line) + "\nwait 1\n");
     EXPECT_EQ(Result.ExitCode, 1) << Result.Log();
-    for (const auto& Line : Lines)
-    {
-        const std::string Answer =
-            std::string(Line[1]) + ": local user 0 is not logged in (type login first)";
-        EXPECT_EQ(Result.FindLine(Answer), Result.FindLine(std::string("> ") + Line[0]) + 1) << Answer << "\n"
-                                                                                             << Result.Log();
-    }
+    const std::string Answer = std::string(Case.Word) + ": local user 0 is not logged in (type login first)";
+    EXPECT_EQ(Result.FindLine(Answer), Result.FindLine(std::string("> ") + Case.Line) + 1) << Answer << "\n"
+                                                                                           << Result.Log();
     ExpectLog(
         Result,
         {{"Invalid userid", false}, {"No logged in user", false}, {"log local user 0 in first", false}});
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, ConsoleLoginWordTest, ::testing::Range(size_t{0}, std::size(LoginWordCases)));
 
 // Each failed line counts once: at once and through its event, or through both operations a login starts.
 TEST_F(ConsoleLinesProgramTest, TheFailureSummaryListsEachFailedLineOnce)

@@ -129,7 +129,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, FTheEchoMasksEachSecretAndKeepsTheOtherArgumentsT
                          ::testing::Range(size_t{0},
                                           std::size(TheEchoMasksEachSecretAndKeepsTheOtherArgumentsRows)));
 
-TEST(HostWordsTest, KnowsTheOperationsAndReadsTheTestWordOfALine)
+TEST(HostWordsTest, KnowsTheOperations)
 {
     // wait takes what IsHostOperation knows, and refuses the rest rather than waiting for nothing.
     FZorHost Host{FLaunchOptions()};
@@ -150,32 +150,45 @@ TEST(HostWordsTest, KnowsTheOperationsAndReadsTheTestWordOfALine)
         EXPECT_FALSE(IsHostOperation(Unknown)) << Unknown;
         EXPECT_FALSE(Wait(Unknown)) << Unknown;
     }
-    struct FCase
+}
+
+namespace
+{
+struct FTestLineCase
+{
+    const char* Line;
+    const char* Usage; // null: no TEST word of the host
+    const char* Rest;
+};
+
+const FTestLineCase TestLineCases[] = {
+    {"online sub=zor test exchangecode zordemoclient", "EXCHANGECODE CLIENTID", "zordemoclient"},
+    {"ONLINE SUB=ZOR TEST BUILDINFOV2 Live", "BUILDINFOV2 LABEL", "Live"},
+    {"ONLINE SUB=ZOR TEST BUILDINFO Live", "BUILDINFO LABEL", "Live"},
+    {"ONLINE SUB=OTHER TEST AUTHTEST", nullptr, ""},
+    {"ONLINE SUB=ZOR TEST NOSUCHWORD", nullptr, ""},
+    {"session create Game", nullptr, ""},
+};
+
+class HostTestLineTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(HostTestLineTest, ReadsTheTestWordOfALine)
+{
+    const FTestLineCase& Case = TestLineCases[GetParam()];
+    const TCHAR* Rest = nullptr;
+    const FHostTestWord* Word = FindHostTestLine(Case.Line, Rest);
+    ASSERT_EQ(Word != nullptr, Case.Usage != nullptr) << Case.Line;
+    if (Word)
     {
-        const char* Line;
-        const char* Usage; // null: no TEST word of the host
-        const char* Rest;
-    };
-    const FCase Cases[] = {
-        {"online sub=zor test exchangecode zordemoclient", "EXCHANGECODE CLIENTID", "zordemoclient"},
-        {"ONLINE SUB=ZOR TEST BUILDINFOV2 Live", "BUILDINFOV2 LABEL", "Live"},
-        {"ONLINE SUB=ZOR TEST BUILDINFO Live", "BUILDINFO LABEL", "Live"},
-        {"ONLINE SUB=OTHER TEST AUTHTEST", nullptr, ""},
-        {"ONLINE SUB=ZOR TEST NOSUCHWORD", nullptr, ""},
-        {"session create Game", nullptr, ""},
-    };
-    for (const FCase& Case : Cases)
-    {
-        const TCHAR* Rest = nullptr;
-        const FHostTestWord* Word = FindHostTestLine(Case.Line, Rest);
-        ASSERT_EQ(Word != nullptr, Case.Usage != nullptr) << Case.Line;
-        if (Word)
-        {
-            EXPECT_STREQ(Word->Usage, Case.Usage);
-            EXPECT_STREQ(*FString(Rest).TrimStartAndEnd(), Case.Rest) << Case.Line;
-        }
+        EXPECT_STREQ(Word->Usage, Case.Usage);
+        EXPECT_STREQ(*FString(Rest).TrimStartAndEnd(), Case.Rest) << Case.Line;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, HostTestLineTest, ::testing::Range(size_t{0}, std::size(TestLineCases)));
 const std::string ShownCut(200, 'a');
 
 struct FShownCase

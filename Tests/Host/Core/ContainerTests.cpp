@@ -257,42 +257,55 @@ TEST(LogFormat, LineBreaksAndControlsInsideAMessageAreEscaped)
 
 // Whatever the host writes passes this one step, so no text from a service or an argument drives the
 // terminal.
-TEST(LogFormat, EachControlAndStrayByteIsShownAsItsNumber)
+namespace
 {
-    struct FCase
-    {
-        std::string Text;
-        const char* Shown;
-        bool bKeepLineFeed = true;
-    };
-    const FCase Cases[] = {
-        {std::string("a\0b", 3), "a\\x00b"},
-        {"\x1f\x20~", "\\x1f ~"},
-        {"\t\n", "\t\n"},
-        {"\t\na\r\n\x1b", "\t\\x0aa\\x0d\\x0a\\x1b", false},
-        {"\r\x1b[31m\x07", "\\x0d\\x1b[31m\\x07"},
-        {"\x7f", "\\x7f"},
-        {"\xc2\x80|\xc2\x9f|\xc2\xa0", "\\xc2\\x80|\\xc2\\x9f|\xc2\xa0"},
-        {"\x9b"
-         "2J",
-         "\\x9b"
-         "2J"},
-        {"\xc2", "\\xc2"},
-        {"\xe2\x80\xa6\xf0\x9f\x98\x80\xed\xa0\x80", "\xe2\x80\xa6\xf0\x9f\x98\x80\\xed\\xa0\\x80"},
-        {"\\x1b", "\\x1b"},
-    };
-    for (const FCase& Case : Cases)
-    {
-        if (!Case.bKeepLineFeed)
-        {
-            EXPECT_EQ(TerminalText::Shown(Case.Text, false), Case.Shown);
-            continue;
-        }
-        const FString Shown = FLog::Escape(FString(Case.Text));
-        EXPECT_EQ(Shown.ToStdString(), Case.Shown) << Case.Shown;
-        EXPECT_EQ(FLog::Escape(Shown).ToStdString(), Case.Shown) << "escaped twice: " << Case.Shown;
-    }
+struct FShownByteCase
+{
+    std::string Text;
+    const char* Shown;
+    bool bKeepLineFeed = true;
+};
 
+const FShownByteCase ShownByteCases[] = {
+    {std::string("a\0b", 3), "a\\x00b"},
+    {"\x1f\x20~", "\\x1f ~"},
+    {"\t\n", "\t\n"},
+    {"\t\na\r\n\x1b", "\t\\x0aa\\x0d\\x0a\\x1b", false},
+    {"\r\x1b[31m\x07", "\\x0d\\x1b[31m\\x07"},
+    {"\x7f", "\\x7f"},
+    {"\xc2\x80|\xc2\x9f|\xc2\xa0", "\\xc2\\x80|\\xc2\\x9f|\xc2\xa0"},
+    {"\x9b"
+     "2J",
+     "\\x9b"
+     "2J"},
+    {"\xc2", "\\xc2"},
+    {"\xe2\x80\xa6\xf0\x9f\x98\x80\xed\xa0\x80", "\xe2\x80\xa6\xf0\x9f\x98\x80\\xed\\xa0\\x80"},
+    {"\\x1b", "\\x1b"},
+};
+
+class FLogFormatShownByteTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FLogFormatShownByteTest, EachControlAndStrayByteIsShownAsItsNumber)
+{
+    const FShownByteCase& Case = ShownByteCases[GetParam()];
+    if (!Case.bKeepLineFeed)
+    {
+        EXPECT_EQ(TerminalText::Shown(Case.Text, false), Case.Shown);
+        return;
+    }
+    const FString Shown = FLog::Escape(FString(Case.Text));
+    EXPECT_EQ(Shown.ToStdString(), Case.Shown) << Case.Shown;
+    EXPECT_EQ(FLog::Escape(Shown).ToStdString(), Case.Shown) << "escaped twice: " << Case.Shown;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FLogFormatShownByteTest,
+                         ::testing::Range(size_t{0}, std::size(ShownByteCases)));
+
+TEST(LogFormat, AnEscapedTextIsCutOnlyAtAWholeNumber)
+{
     FString Cut;
     EXPECT_FALSE(FLog::AppendEscaped(Cut, FString("ab\x01"), 5));
     EXPECT_EQ(Cut.ToStdString(), "ab");

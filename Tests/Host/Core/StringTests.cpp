@@ -135,30 +135,44 @@ TEST(FString, OperationsAgreeAcrossTheInlineBoundary)
 
 // Map keys hash eight bytes at a time; every letter case of a key must land on the same hash, and only ASCII
 // letters fold.
-TEST(FString, HashIgnoresAsciiCaseOnly)
+namespace
 {
-    const struct
+struct FHashCase
+{
+    const char* A;
+    const char* B;
+    bool bSameText;
+};
+
+const FHashCase HashCases[] = {
+    {"AbcdefghIJKLMNOPqrstuvwxyz@[`{", "aBCDEFGHijklmnopQRSTUVWXYZ@[`{", true},
+    {"@", "`", false},
+    {"[", "{", false},
+    {"Z", "z", true},
+    {"\xC3\x89", "\xC3\xA9", false},
+    {"key_12345678", "KEY_12345678", true},
+    {"", "", true},
+};
+
+class FStringHash : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FStringHash, HashIgnoresAsciiCaseOnly)
+{
+    const FHashCase& Case = HashCases[GetParam()];
+    EXPECT_EQ(FString(Case.A) == FString(Case.B), Case.bSameText) << Case.A;
+    if (Case.bSameText)
     {
-        const char* A;
-        const char* B;
-        bool bSameText;
-    } Cases[] = {
-        {"AbcdefghIJKLMNOPqrstuvwxyz@[`{", "aBCDEFGHijklmnopQRSTUVWXYZ@[`{", true},
-        {"@", "`", false},
-        {"[", "{", false},
-        {"Z", "z", true},
-        {"\xC3\x89", "\xC3\xA9", false},
-        {"key_12345678", "KEY_12345678", true},
-        {"", "", true},
-    };
-    for (const auto& Case : Cases)
-    {
-        EXPECT_EQ(FString(Case.A) == FString(Case.B), Case.bSameText) << Case.A;
-        if (Case.bSameText)
-        {
-            EXPECT_EQ(GetTypeHash(Case.A), GetTypeHash(Case.B)) << Case.A;
-        }
+        EXPECT_EQ(GetTypeHash(Case.A), GetTypeHash(Case.B)) << Case.A;
     }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FStringHash, ::testing::Range(size_t{0}, std::size(HashCases)));
+
+TEST(FString, HashTakesInTheWholeText)
+{
     EXPECT_NE(GetTypeHash("a"), GetTypeHash(FString(std::string("a\0", 2))));
 }
 

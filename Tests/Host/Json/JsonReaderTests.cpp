@@ -67,20 +67,29 @@ TEST(JsonReader, TopLevelKindDecidesWhichOverloadSucceeds)
     EXPECT_EQ(ParseValue("42")->AsNumber(), 42.0);
 }
 
-TEST(JsonReader, RefusesMalformedText)
+namespace
 {
-    const char* const Malformed[] = {
-        "",           "   ",        "{",           R"({"a":)", R"({"a":1)",    R"({"a" 1})",  R"({"a":1,})",
-        "[1,]",       "[1 2]",      "{a:1}",       "{'a':1}",  R"({"a":tru})", R"(["abc)",    "01",
-        "1.",         ".5",         "-",           "+1",       "0x10",         "{}}",         "{} {}",
-        R"({} x)",    "[]]",        R"({"a":1}/)", "/*c*/{}",  "{}//c",        R"(["\x"])",   R"(["\u12"])",
-        "[\"a\tb\"]", "[\"a\nb\"]", "NaN",         "[NaN]",    "[Infinity]",   "[-Infinity]", "[nan]",
-    };
-    for (const char* Text : Malformed)
-    {
-        EXPECT_FALSE(ParseValue(Text).IsValid()) << Text;
-    }
+const char* const MalformedTexts[] = {
+    "",           "   ",        "{",           R"({"a":)", R"({"a":1)",    R"({"a" 1})",  R"({"a":1,})",
+    "[1,]",       "[1 2]",      "{a:1}",       "{'a':1}",  R"({"a":tru})", R"(["abc)",    "01",
+    "1.",         ".5",         "-",           "+1",       "0x10",         "{}}",         "{} {}",
+    R"({} x)",    "[]]",        R"({"a":1}/)", "/*c*/{}",  "{}//c",        R"(["\x"])",   R"(["\u12"])",
+    "[\"a\tb\"]", "[\"a\nb\"]", "NaN",         "[NaN]",    "[Infinity]",   "[-Infinity]", "[nan]",
+};
+
+class FRefusesMalformedTextTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FRefusesMalformedTextTest, RefusesMalformedText)
+{
+    const char* Text = MalformedTexts[GetParam()];
+    EXPECT_FALSE(ParseValue(Text).IsValid()) << Text;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FRefusesMalformedTextTest,
+                         ::testing::Range(size_t{0}, std::size(MalformedTexts)));
 
 TEST(JsonReader, FailureLeavesOutputAndExplainsWhere)
 {
@@ -104,25 +113,37 @@ TEST(JsonReader, RefusesNulBytesAnywhere)
     EXPECT_EQ(ParseValue(R"(["a\u0000b"])")->AsArray()[0]->AsString().Len(), 3);
 }
 
-TEST(JsonReader, RefusesTextThatIsNotUtf8)
+namespace
 {
-    const std::string Invalid[] = {
-        "[\"\x80\"]",             // stray continuation byte
-        "[\"\xC3\"]",             // truncated sequence
-        "[\"\xC0\xAF\"]",         // overlong '/'
-        "[\"\xE0\x80\xAF\"]",     // overlong, three bytes
-        "[\"\xF0\x80\x80\xAF\"]", // overlong, four bytes
-        "[\"\xED\xA0\x80\"]",     // surrogate encoded directly
-        "{\"a\":1,\"\xEC",        // text ends inside a sequence
-        "[\"\xF4\x90\x80\x80\"]", // beyond U+10FFFF
-        "[\"\xFF\"]",
-        "{\"\xC0\xAF\":1}", // in a key
-        "\xEF\xBB\xBF{}",   // byte order mark
-    };
-    for (const std::string& Text : Invalid)
-    {
-        EXPECT_FALSE(ParseValue(FString(Text)).IsValid());
-    }
+const std::string NotUtf8Texts[] = {
+    "[\"\x80\"]",             // stray continuation byte
+    "[\"\xC3\"]",             // truncated sequence
+    "[\"\xC0\xAF\"]",         // overlong '/'
+    "[\"\xE0\x80\xAF\"]",     // overlong, three bytes
+    "[\"\xF0\x80\x80\xAF\"]", // overlong, four bytes
+    "[\"\xED\xA0\x80\"]",     // surrogate encoded directly
+    "{\"a\":1,\"\xEC",        // text ends inside a sequence
+    "[\"\xF4\x90\x80\x80\"]", // beyond U+10FFFF
+    "[\"\xFF\"]",
+    "{\"\xC0\xAF\":1}", // in a key
+    "\xEF\xBB\xBF{}",   // byte order mark
+};
+
+class FRefusesTextThatIsNotUtf8Test : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FRefusesTextThatIsNotUtf8Test, RefusesTextThatIsNotUtf8)
+{
+    EXPECT_FALSE(ParseValue(FString(NotUtf8Texts[GetParam()])).IsValid());
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FRefusesTextThatIsNotUtf8Test,
+                         ::testing::Range(size_t{0}, std::size(NotUtf8Texts)));
+
+TEST(JsonReader, ReadsTextThatIsUtf8)
+{
     TSharedPtr<FJsonValue> Valid = ParseValue("[\"caf\xC3\xA9 \xF0\x9F\x98\x80\"]");
     ASSERT_TRUE(Valid.IsValid());
     EXPECT_STREQ(*Valid->AsArray()[0]->AsString(), "caf\xC3\xA9 \xF0\x9F\x98\x80");
@@ -181,33 +202,6 @@ TEST(JsonReader, NumbersAreDoubles)
     EXPECT_TRUE(Numbers[8]->TryGetNumber(Unsigned));
     EXPECT_EQ(Unsigned, 4294967295u);
 
-    constexpr double Largest = std::numeric_limits<double>::max();
-    const struct
-    {
-        const char* Text;
-        double Expected;
-    } OutOfRange[] = {
-        {"1e400", Largest},
-        {"-1e400", -Largest},
-        {"1.8e308", Largest},
-        {"-0.5e99999999999", -Largest},
-        {"0e400", 0.0},
-        {"123e999999999", Largest},
-        {"5e-99999999999", 0.0},
-        {"-1e-400", -0.0},
-        {"100000000000000000000000000000000000000000000000000e300", Largest},
-    };
-    for (const auto& Case : OutOfRange)
-    {
-        const TSharedPtr<FJsonValue> Saturated = ParseValue(FString::Printf("[%s]", Case.Text));
-        ASSERT_TRUE(Saturated.IsValid()) << Case.Text;
-        const double Number = Saturated->AsArray()[0]->AsNumber();
-        EXPECT_EQ(Number, Case.Expected) << Case.Text;
-        EXPECT_EQ(std::signbit(Number), std::signbit(Case.Expected)) << Case.Text;
-        ASSERT_TRUE(ParseValue(Case.Text).IsValid()) << Case.Text;
-        EXPECT_EQ(ParseValue(Case.Text)->AsNumber(), Case.Expected) << Case.Text;
-    }
-
     TSharedPtr<FJsonValue> Edges =
         ParseValue("[0e300, -2e-324, 0.00012e-320, 1.7976931348623157e308, 5e-324]");
     ASSERT_TRUE(Edges.IsValid());
@@ -219,24 +213,74 @@ TEST(JsonReader, NumbersAreDoubles)
     EXPECT_EQ(Edges->AsArray()[4]->AsNumber(), std::numeric_limits<double>::denorm_min());
 }
 
-// More than 19 significant digits take the slow road of number conversion; both readers must round right.
-TEST(JsonReader, LongNumbersAreCorrectlyRoundedOnBothReadingPaths)
+namespace
 {
-    const char* const Numbers[] = {"0.1333333333333085285933", "0.133333333333308528593316666666616666644",
+constexpr double LargestNumber = std::numeric_limits<double>::max();
+
+struct FOutOfRangeNumber
+{
+    const char* Text;
+    double Expected;
+};
+
+const FOutOfRangeNumber OutOfRangeNumbers[] = {
+    {"1e400", LargestNumber},
+    {"-1e400", -LargestNumber},
+    {"1.8e308", LargestNumber},
+    {"-0.5e99999999999", -LargestNumber},
+    {"0e400", 0.0},
+    {"123e999999999", LargestNumber},
+    {"5e-99999999999", 0.0},
+    {"-1e-400", -0.0},
+    {"100000000000000000000000000000000000000000000000000e300", LargestNumber},
+};
+
+class FOutOfRangeNumbersSaturateTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FOutOfRangeNumbersSaturateTest, NumbersOutOfRangeSaturate)
+{
+    const FOutOfRangeNumber& Case = OutOfRangeNumbers[GetParam()];
+    const TSharedPtr<FJsonValue> Saturated = ParseValue(FString::Printf("[%s]", Case.Text));
+    ASSERT_TRUE(Saturated.IsValid()) << Case.Text;
+    const double Number = Saturated->AsArray()[0]->AsNumber();
+    EXPECT_EQ(Number, Case.Expected) << Case.Text;
+    EXPECT_EQ(std::signbit(Number), std::signbit(Case.Expected)) << Case.Text;
+    ASSERT_TRUE(ParseValue(Case.Text).IsValid()) << Case.Text;
+    EXPECT_EQ(ParseValue(Case.Text)->AsNumber(), Case.Expected) << Case.Text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FOutOfRangeNumbersSaturateTest,
+                         ::testing::Range(size_t{0}, std::size(OutOfRangeNumbers)));
+
+// More than 19 significant digits take the slow road of number conversion; both readers must round right.
+namespace
+{
+const char* const LongNumbers[] = {"0.1333333333333085285933", "0.133333333333308528593316666666616666644",
                                    "1.00000000000000011102230246251565404236316680908203125",
                                    "2.225073858507201136057409796709131975934819546351645648e-308",
                                    "-98765432109876543210.98765432109876543210e-5"};
-    for (const char* Number : Numbers)
+
+class FLongNumbersAreCorrectlyRoundedTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FLongNumbersAreCorrectlyRoundedTest, LongNumbersAreCorrectlyRoundedOnBothReadingPaths)
+{
+    const char* Number = LongNumbers[GetParam()];
+    for (const char* Marker : {"plain", "a-0"})
     {
-        for (const char* Marker : {"plain", "a-0"})
-        {
-            const TSharedPtr<FJsonValue> Value = ParseValue(FString::Printf("[%s,\"%s\"]", Number, Marker));
-            ASSERT_TRUE(Value.IsValid()) << Number;
-            EXPECT_EQ(Value->AsArray()[0]->AsNumber(), std::strtod(Number, nullptr))
-                << Number << " " << Marker;
-        }
+        const TSharedPtr<FJsonValue> Value = ParseValue(FString::Printf("[%s,\"%s\"]", Number, Marker));
+        ASSERT_TRUE(Value.IsValid()) << Number;
+        EXPECT_EQ(Value->AsArray()[0]->AsNumber(), std::strtod(Number, nullptr)) << Number << " " << Marker;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FLongNumbersAreCorrectlyRoundedTest,
+                         ::testing::Range(size_t{0}, std::size(LongNumbers)));
 
 namespace
 {
@@ -325,24 +369,33 @@ TEST(JsonReader, StringsAndNumbersKeptOutliveTheirTree)
     }
 }
 
-TEST(JsonReader, NegativeZeroKeepsItsSignWhereverItStands)
+namespace
 {
-    const char* const Texts[] = {"-0",   "-0 ",  "[-0]",      "{\"a\":-0}",
-                                 "-0.0", "-0e0", "[1,-0E+1]", "[[{\"b\":[-0]}]]"};
-    for (const char* Text : Texts)
+const char* const NegativeZeroTexts[] = {"-0",   "-0 ",  "[-0]",      "{\"a\":-0}",
+                                         "-0.0", "-0e0", "[1,-0E+1]", "[[{\"b\":[-0]}]]"};
+
+class FNegativeZeroKeepsItsSignTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FNegativeZeroKeepsItsSignTest, NegativeZeroKeepsItsSignWhereverItStands)
+{
+    const char* Text = NegativeZeroTexts[GetParam()];
+    TSharedPtr<FJsonValue> Value = ParseValue(Text);
+    ASSERT_TRUE(Value.IsValid()) << Text;
+    while (Value->Type != EJson::Number)
     {
-        TSharedPtr<FJsonValue> Value = ParseValue(Text);
-        ASSERT_TRUE(Value.IsValid()) << Text;
-        while (Value->Type != EJson::Number)
-        {
-            const TArray<TSharedPtr<FJsonValue>>& Items = Value->AsArray();
-            Value = Value->Type == EJson::Array ? Items[Items.Num() - 1]
-                                                : Value->AsObject()->Values.begin()->Value;
-        }
-        EXPECT_EQ(Value->AsNumber(), 0.0) << Text;
-        EXPECT_TRUE(std::signbit(Value->AsNumber())) << Text;
+        const TArray<TSharedPtr<FJsonValue>>& Items = Value->AsArray();
+        Value =
+            Value->Type == EJson::Array ? Items[Items.Num() - 1] : Value->AsObject()->Values.begin()->Value;
     }
+    EXPECT_EQ(Value->AsNumber(), 0.0) << Text;
+    EXPECT_TRUE(std::signbit(Value->AsNumber())) << Text;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FNegativeZeroKeepsItsSignTest,
+                         ::testing::Range(size_t{0}, std::size(NegativeZeroTexts)));
 
 namespace
 {

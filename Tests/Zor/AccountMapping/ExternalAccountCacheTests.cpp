@@ -122,21 +122,30 @@ INSTANTIATE_TEST_SUITE_P(Rows, FQueryRepliesReplaceWhatTheyCoverTest,
                          ::testing::ValuesIn(QueryRepliesReplaceWhatTheyCoverRows),
                          [](const auto& Info) { return ZorTestCases::TestName(Info.param.Name); });
 
-TEST(ExternalAccountCache, RepliesThatAreNoListFailAndChangeNothing)
+namespace
 {
-    const char* Replies[] = {
-        "",
-        "null",
-        "not json",
-        R"({"tavoId":"a1","externalAccounts":[]})",
-        R"([], "zorAccountInfos": [{"tavoId":"a1","externalAccounts":[]}])",
-        R"([{"tavoId":"a1","externalAccounts":[]}] trailing)",
-    };
-    for (const char* Reply : Replies)
-    {
-        FZorExternalAccountCache Cache = Seeded();
-        EXPECT_EQ(Cache.ApplyQueryReply(Reply, "").ToStdString(),
-                  std::string("Invalid response payload=") + Reply);
-        EXPECT_EQ(Listed(Cache, "a1"), "x:1 x:2 y:3") << Reply;
-    }
+const char* const RepliesThatAreNoList[] = {
+    "",
+    "null",
+    "not json",
+    R"({"tavoId":"a1","externalAccounts":[]})",
+    R"([], "zorAccountInfos": [{"tavoId":"a1","externalAccounts":[]}])",
+    R"([{"tavoId":"a1","externalAccounts":[]}] trailing)",
+};
+
+class FRepliesThatAreNoListTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FRepliesThatAreNoListTest, RepliesThatAreNoListFailAndChangeNothing)
+{
+    const char* Reply = RepliesThatAreNoList[GetParam()];
+    FZorExternalAccountCache Cache = Seeded();
+    EXPECT_EQ(Cache.ApplyQueryReply(Reply, "").ToStdString(),
+              std::string("Invalid response payload=") + Reply);
+    EXPECT_EQ(Listed(Cache, "a1"), "x:1 x:2 y:3") << Reply;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FRepliesThatAreNoListTest,
+                         ::testing::Range(size_t{0}, std::size(RepliesThatAreNoList)));

@@ -23,74 +23,91 @@ protected:
     }
 };
 
-TEST_F(BuildInfoServiceTest, TakesUserThenLabelThenPlatformAndEncodesThemIntoTheQuery)
+struct FBuildQueryCase
 {
-    struct FCase
-    {
-        const char* Label;
-        const char* Platform;
-        const char* Query;
-    };
-    const FCase Cases[] = {
-        {"Live", "Windows", "?label=Live&platform=Windows"},
-        {"a b&c", "Win#1", "?label=a%20b%26c&platform=Win%231"},
-        {"x/y", "", "?label=x/y&platform="},
-    };
-    for (const FCase& Case : Cases)
-    {
-        SCOPED_TRACE(Case.Query);
-        ASSERT_TRUE(V1->QueryEntitledBuilds(FUniqueNetIdString("acct1"), Case.Label, Case.Platform));
-        EXPECT_EXACT_EQ(SentUrl("/api/buildManifest?"),
-                        FString("http://127.0.0.1:8080/api/buildManifest") + Case.Query);
-        EXPECT_EQ(ZorExact::Header(Record(FindPending("/api/buildManifest?")), "Authorization"),
-                  FString("bearer access-acct1"));
-        SendAndAnswer("/api/buildManifest?", 200, "[]");
+    const char* Label;
+    const char* Platform;
+    const char* Query;
+};
 
-        ASSERT_TRUE(V1->QuerySelfPatchBuild(Case.Label, Case.Platform));
-        if (Http().NumPending() > 0 && FindPending("/api/oauth/token"))
-        {
-            SignInClient();
-        }
-        EXPECT_EXACT_EQ(SentUrl("/launcher/latest"),
-                        FString("http://127.0.0.1:8080/api/buildManifest/launcher/latest") + Case.Query);
-        EXPECT_EQ(ZorExact::Header(Record(FindPending("/launcher/latest")), "Authorization"),
-                  FString("bearer client-token"));
-        SendAndAnswer("/launcher/latest", 200, "");
+const FBuildQueryCase BuildQueryCases[] = {
+    {"Live", "Windows", "?label=Live&platform=Windows"},
+    {"a b&c", "Win#1", "?label=a%20b%26c&platform=Win%231"},
+    {"x/y", "", "?label=x/y&platform="},
+};
+
+class BuildInfoQueryTest : public BuildInfoServiceTest, public ::testing::WithParamInterface<size_t>
+{
+};
+
+TEST_P(BuildInfoQueryTest, TakesUserThenLabelThenPlatformAndEncodesThemIntoTheQuery)
+{
+    const FBuildQueryCase& Case = BuildQueryCases[GetParam()];
+    SCOPED_TRACE(Case.Query);
+    ASSERT_TRUE(V1->QueryEntitledBuilds(FUniqueNetIdString("acct1"), Case.Label, Case.Platform));
+    EXPECT_EXACT_EQ(SentUrl("/api/buildManifest?"),
+                    FString("http://127.0.0.1:8080/api/buildManifest") + Case.Query);
+    EXPECT_EQ(ZorExact::Header(Record(FindPending("/api/buildManifest?")), "Authorization"),
+              FString("bearer access-acct1"));
+    SendAndAnswer("/api/buildManifest?", 200, "[]");
+
+    ASSERT_TRUE(V1->QuerySelfPatchBuild(Case.Label, Case.Platform));
+    if (Http().NumPending() > 0 && FindPending("/api/oauth/token"))
+    {
+        SignInClient();
     }
+    EXPECT_EXACT_EQ(SentUrl("/launcher/latest"),
+                    FString("http://127.0.0.1:8080/api/buildManifest/launcher/latest") + Case.Query);
+    EXPECT_EQ(ZorExact::Header(Record(FindPending("/launcher/latest")), "Authorization"),
+              FString("bearer client-token"));
+    SendAndAnswer("/launcher/latest", 200, "");
     EXPECT_TRUE(Log.Contains(ELogVerbosity::Verbose, "Starting QueryEntitledBuilds request."));
     EXPECT_TRUE(Log.Contains(ELogVerbosity::Verbose, "Starting QuerySelfPatchBuild request."));
 }
 
-TEST_F(BuildInfoServiceTest, ArrayAnswersReplaceTheUsersBuildsAndOthersKeepThem)
+INSTANTIATE_TEST_SUITE_P(Rows, BuildInfoQueryTest, ::testing::Range(size_t{0}, std::size(BuildQueryCases)));
+
+struct FEntitledAnswerCase
 {
-    struct FCase
-    {
-        int32 Code;
-        const char* Body;
-        bool bWasSuccessful;
-        const char* Error;
-        const char* Builds;
-    };
-    const FCase Cases[] = {
-        {200, R"([{"appName":"A"},"skipped",{"appName":"B","compatibleApps":["A"]}])", true, "", "A;B;"},
-        {200, "[]", true, "", ""},
-        {200, R"({"appName":"C"})", true, "", "old;"},
-        {500, "down", false, "Invalid response. code=500 error=down", "old;"},
-        {200, "[{", false, "Invalid response payload=[{", "old;"},
-    };
-    for (const FCase& Case : Cases)
-    {
-        SCOPED_TRACE(Case.Body);
-        ASSERT_TRUE(V1->QueryEntitledBuilds(FUniqueNetIdString("acct1"), "Live", "Windows"));
-        SendAndAnswer("/api/buildManifest?", 200, R"([{"appName":"old"}])");
-        ASSERT_TRUE(V1->QueryEntitledBuilds(FUniqueNetIdString("acct1"), "Live", "Windows"));
-        const FBuildEvent Event = SendAndAnswer("/api/buildManifest?", Case.Code, Case.Body);
-        EXPECT_EQ(Event.Kind, FString("entitled"));
-        EXPECT_EQ(Event.UserId, FString("acct1"));
-        EXPECT_EQ(Event.bWasSuccessful, Case.bWasSuccessful);
-        EXPECT_EQ(Event.Error, FString(Case.Error));
-        EXPECT_EQ(EntitledNames("acct1"), FString(Case.Builds));
-    }
+    int32 Code;
+    const char* Body;
+    bool bWasSuccessful;
+    const char* Error;
+    const char* Builds;
+};
+
+const FEntitledAnswerCase EntitledAnswerCases[] = {
+    {200, R"([{"appName":"A"},"skipped",{"appName":"B","compatibleApps":["A"]}])", true, "", "A;B;"},
+    {200, "[]", true, "", ""},
+    {200, R"({"appName":"C"})", true, "", "old;"},
+    {500, "down", false, "Invalid response. code=500 error=down", "old;"},
+    {200, "[{", false, "Invalid response payload=[{", "old;"},
+};
+
+class BuildInfoEntitledAnswerTest : public BuildInfoServiceTest, public ::testing::WithParamInterface<size_t>
+{
+};
+
+TEST_P(BuildInfoEntitledAnswerTest, ArrayAnswersReplaceTheUsersBuildsAndOthersKeepThem)
+{
+    const FEntitledAnswerCase& Case = EntitledAnswerCases[GetParam()];
+    SCOPED_TRACE(Case.Body);
+    ASSERT_TRUE(V1->QueryEntitledBuilds(FUniqueNetIdString("acct1"), "Live", "Windows"));
+    SendAndAnswer("/api/buildManifest?", 200, R"([{"appName":"old"}])");
+    ASSERT_TRUE(V1->QueryEntitledBuilds(FUniqueNetIdString("acct1"), "Live", "Windows"));
+    const FBuildEvent Event = SendAndAnswer("/api/buildManifest?", Case.Code, Case.Body);
+    EXPECT_EQ(Event.Kind, FString("entitled"));
+    EXPECT_EQ(Event.UserId, FString("acct1"));
+    EXPECT_EQ(Event.bWasSuccessful, Case.bWasSuccessful);
+    EXPECT_EQ(Event.Error, FString(Case.Error));
+    EXPECT_EQ(EntitledNames("acct1"), FString(Case.Builds));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, BuildInfoEntitledAnswerTest,
+                         ::testing::Range(size_t{0}, std::size(EntitledAnswerCases)));
+
+TEST_F(BuildInfoServiceTest, WithoutAnAnswerTheQueryFailsAsNoResponse)
+{
     ASSERT_TRUE(V1->QueryEntitledBuilds(FUniqueNetIdString("acct1"), "Live", "Windows"));
     EXPECT_EQ(SendAndFail("/api/buildManifest?").Error, FString("No response"));
     EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning, "QueryEntitledBuilds request failed. No response"));

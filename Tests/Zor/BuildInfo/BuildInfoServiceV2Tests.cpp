@@ -110,39 +110,54 @@ TEST_F(BuildInfoServiceV2Test, TheSubLabelIsAddedEvenToATemplateWithoutAQuery)
     EXPECT_EXACT_EQ(SentUrl("/assets/"), FString("http://127.0.0.1:8080/assets/Windows/Live&subLabel=Beta"));
 }
 
-TEST_F(BuildInfoServiceV2Test, EveryArrivingAnswerEmptiesTheUsersBuilds)
+namespace
 {
-    struct FCase
+struct FArrivingAnswerCase
+{
+    int32 Code;
+    const char* Body;
+    bool bWasSuccessful;
+    const char* Error;
+    const char* Builds;
+};
+
+const FArrivingAnswerCase ArrivingAnswerCases[] = {
+    {200, R"([{"appName":"A","catalogItemId":"c1"},7,{"appName":"B"}])", true, "", "A;B;"},
+    {500, R"([{"appName":"A"}])", false, R"(Invalid response. code=500 error=[{"appName":"A"}])", ""},
+    {200, R"({"appName":"A"})", true, "", ""},
+    {200, "[", false, "Invalid response payload=[", ""},
+};
+
+class BuildInfoV2ArrivingAnswerTest : public BuildInfoServiceV2Test,
+                                      public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(BuildInfoV2ArrivingAnswerTest, EveryArrivingAnswerEmptiesTheUsersBuilds)
+{
+    const FArrivingAnswerCase& Case = ArrivingAnswerCases[GetParam()];
+    SCOPED_TRACE(Case.Body);
+    GiveBuilds(R"([{"appName":"old"}])");
+    ASSERT_TRUE(V2->QueryEntitledBuilds(FUniqueNetIdString("acct1"), "Windows", "Live", "Beta"));
+    const FBuildEvent Event = SendAndAnswer("/assets/Windows?", Case.Code, Case.Body);
+    EXPECT_EQ(Event.Kind, FString("entitled2"));
+    EXPECT_EQ(Event.bWasSuccessful, Case.bWasSuccessful);
+    EXPECT_EQ(Event.Error, FString(Case.Error));
+    EXPECT_EQ(EntitledNames(), FString(Case.Builds));
+    for (const TSharedRef<FOnlineBuildInfoV2>& Build : Entitled())
     {
-        int32 Code;
-        const char* Body;
-        bool bWasSuccessful;
-        const char* Error;
-        const char* Builds;
-    };
-    const FCase Cases[] = {
-        {200, R"([{"appName":"A","catalogItemId":"c1"},7,{"appName":"B"}])", true, "", "A;B;"},
-        {500, R"([{"appName":"A"}])", false, R"(Invalid response. code=500 error=[{"appName":"A"}])", ""},
-        {200, R"({"appName":"A"})", true, "", ""},
-        {200, "[", false, "Invalid response payload=[", ""},
-    };
-    for (const FCase& Case : Cases)
-    {
-        SCOPED_TRACE(Case.Body);
-        GiveBuilds(R"([{"appName":"old"}])");
-        ASSERT_TRUE(V2->QueryEntitledBuilds(FUniqueNetIdString("acct1"), "Windows", "Live", "Beta"));
-        const FBuildEvent Event = SendAndAnswer("/assets/Windows?", Case.Code, Case.Body);
-        EXPECT_EQ(Event.Kind, FString("entitled2"));
-        EXPECT_EQ(Event.bWasSuccessful, Case.bWasSuccessful);
-        EXPECT_EQ(Event.Error, FString(Case.Error));
-        EXPECT_EQ(EntitledNames(), FString(Case.Builds));
-        for (const TSharedRef<FOnlineBuildInfoV2>& Build : Entitled())
-        {
-            EXPECT_EQ(Build->Platform, FString("Windows"));
-            EXPECT_EQ(Build->Label, FString("Live"));
-            EXPECT_EQ(Build->SubLabel, FString("Beta"));
-        }
+        EXPECT_EQ(Build->Platform, FString("Windows"));
+        EXPECT_EQ(Build->Label, FString("Live"));
+        EXPECT_EQ(Build->SubLabel, FString("Beta"));
     }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, BuildInfoV2ArrivingAnswerTest,
+                         ::testing::Range(size_t{0}, std::size(ArrivingAnswerCases)));
+
+TEST_F(BuildInfoServiceV2Test, WithoutAnAnswerTheBuildsStay)
+{
     // Without an answer there is nothing to go by: the builds stay.
     GiveBuilds(R"([{"appName":"old"}])");
     ASSERT_TRUE(V2->QueryEntitledBuilds(FUniqueNetIdString("acct1"), "Windows", "Live", ""));

@@ -60,22 +60,31 @@ TEST(BuildRecord, DownloadInfoReadsExpiryAndItemsByName)
     EXPECT_TRUE(Info.Items.Find("Other")->Signature.IsEmpty());
 }
 
-TEST(BuildRecord, DownloadInfoIgnoresItemsAndExpiryOfTheWrongKind)
+namespace
 {
-    const char* Bodies[] = {
-        R"({"items":["a"],"expires":7})",
-        R"({"items":"a","expires":"not a date"})",
-        R"({})",
-    };
-    for (const char* Body : Bodies)
-    {
-        SCOPED_TRACE(Body);
-        FOnlineDownloadInfo Info;
-        ASSERT_TRUE(Info.FromJson(Body));
-        EXPECT_EQ(Info.Items.Num(), 0);
-        EXPECT_EQ(Info.Expires, FDateTime());
-    }
+const char* const WrongKindDownloadBodies[] = {
+    R"({"items":["a"],"expires":7})",
+    R"({"items":"a","expires":"not a date"})",
+    R"({})",
+};
+
+class FDownloadInfoWrongKindTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FDownloadInfoWrongKindTest, DownloadInfoIgnoresItemsAndExpiryOfTheWrongKind)
+{
+    const char* Body = WrongKindDownloadBodies[GetParam()];
+    SCOPED_TRACE(Body);
+    FOnlineDownloadInfo Info;
+    ASSERT_TRUE(Info.FromJson(Body));
+    EXPECT_EQ(Info.Items.Num(), 0);
+    EXPECT_EQ(Info.Expires, FDateTime());
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FDownloadInfoWrongKindTest,
+                         ::testing::Range(size_t{0}, std::size(WrongKindDownloadBodies)));
 
 TEST(BuildRecord, DownloadInfoRoundTrips)
 {

@@ -84,40 +84,46 @@ struct FRecordCase
     const char* Expected;
 };
 
-TEST(CatalogRecords, EveryKeyOfEveryRecordFillsItsField)
+const FString RecordTextBlock =
+    R"("title":"T","description":"D","longDescription":"L","technicalDetails":"X")";
+const FString RecordImage =
+    R"({"type":"thumb","url":"u","width":1,"height":2,"size":3,"uploadedDate":"2001-06-01"})";
+const FString RecordCategory = R"({"name":"Weapons","path":"w/s"})";
+const FRecordCase RecordCases[] = {
+    {&ReadAndDescribe<FOnlinePagingInfo>, R"({"start":4,"count":5,"total":6})", "4,5,6"},
+    {&ReadAndDescribe<FOnlineCatalogCategory>, RecordCategory, "Weapons,w/s"},
+    {&ReadAndDescribe<FOnlineCatalogKeyImage>, RecordImage, "thumb,u,1,2,3,2001"},
+    {&ReadAndDescribe<FOnlineAppReleaseInfo>,
+     R"({"appId":"app","compatibleApps":["c1","c2"],"platform":["win"],"dateAdded":"2002-06-01"})",
+     "app,c1+c2,win,2002"},
+    {&ReadAndDescribe<FOnlineCatalogItem>,
+     R"({"id":"i","entitlementName":"E",)" + RecordTextBlock +
+         R"(,"developer":"Dev","lastModifiedDate":"2003-06-01","keyImages":[)" + RecordImage +
+         R"(],"categories":[)" + RecordCategory + R"(],"releaseInfo":[{"appId":"r"}]})",
+     "i,E,T,D,L,X,Dev,2003,[thumb,u,1,2,3,2001],[Weapons,w/s],[r,,,1]"},
+    {&ReadAndDescribe<FOnlineCatalogOffer>,
+     R"({"id":"o",)" + RecordTextBlock +
+         R"(,"currencyCode":"USD","price":11,"recurringPrice":12,"discountedPrice":13,"freeDays":14,)"
+         R"("maxBillingCycles":15,"vatIncluded":false,"lastModifiedDate":"2004-06-01",)"
+         R"("viewableDate":"2005-06-01","effectiveDate":"2006-06-01","expirationDate":"2007-06-01",)"
+         R"("keyImages":[)" +
+         RecordImage + R"(],"categories":[)" + RecordCategory + "]}",
+     "o,T,D,L,X,USD,11,12,13,14,15,0,2004,2005,2006,2007,[thumb,u,1,2,3,2001],[Weapons,w/s]"},
+    {&ReadAndDescribe<FOnlineCurrency>, R"({"type":"real","code":"EUR","description":"Euro","decimals":2})",
+     "real,EUR,Euro,2"},
+};
+
+class FCatalogRecordKeysTest : public ::testing::TestWithParam<size_t>
 {
-    const FString TextBlock = R"("title":"T","description":"D","longDescription":"L","technicalDetails":"X")";
-    const FString Image =
-        R"({"type":"thumb","url":"u","width":1,"height":2,"size":3,"uploadedDate":"2001-06-01"})";
-    const FString Category = R"({"name":"Weapons","path":"w/s"})";
-    const FRecordCase Cases[] = {
-        {&ReadAndDescribe<FOnlinePagingInfo>, R"({"start":4,"count":5,"total":6})", "4,5,6"},
-        {&ReadAndDescribe<FOnlineCatalogCategory>, Category, "Weapons,w/s"},
-        {&ReadAndDescribe<FOnlineCatalogKeyImage>, Image, "thumb,u,1,2,3,2001"},
-        {&ReadAndDescribe<FOnlineAppReleaseInfo>,
-         R"({"appId":"app","compatibleApps":["c1","c2"],"platform":["win"],"dateAdded":"2002-06-01"})",
-         "app,c1+c2,win,2002"},
-        {&ReadAndDescribe<FOnlineCatalogItem>,
-         R"({"id":"i","entitlementName":"E",)" + TextBlock +
-             R"(,"developer":"Dev","lastModifiedDate":"2003-06-01","keyImages":[)" + Image +
-             R"(],"categories":[)" + Category + R"(],"releaseInfo":[{"appId":"r"}]})",
-         "i,E,T,D,L,X,Dev,2003,[thumb,u,1,2,3,2001],[Weapons,w/s],[r,,,1]"},
-        {&ReadAndDescribe<FOnlineCatalogOffer>,
-         R"({"id":"o",)" + TextBlock +
-             R"(,"currencyCode":"USD","price":11,"recurringPrice":12,"discountedPrice":13,"freeDays":14,)"
-             R"("maxBillingCycles":15,"vatIncluded":false,"lastModifiedDate":"2004-06-01",)"
-             R"("viewableDate":"2005-06-01","effectiveDate":"2006-06-01","expirationDate":"2007-06-01",)"
-             R"("keyImages":[)" +
-             Image + R"(],"categories":[)" + Category + "]}",
-         "o,T,D,L,X,USD,11,12,13,14,15,0,2004,2005,2006,2007,[thumb,u,1,2,3,2001],[Weapons,w/s]"},
-        {&ReadAndDescribe<FOnlineCurrency>,
-         R"({"type":"real","code":"EUR","description":"Euro","decimals":2})", "real,EUR,Euro,2"},
-    };
-    for (const FRecordCase& Case : Cases)
-    {
-        EXPECT_EQ(Case.Read(Case.Json), FString(Case.Expected)) << *Case.Json;
-    }
+};
+
+TEST_P(FCatalogRecordKeysTest, EveryKeyOfEveryRecordFillsItsField)
+{
+    const FRecordCase& Case = RecordCases[GetParam()];
+    EXPECT_EQ(Case.Read(Case.Json), FString(Case.Expected)) << *Case.Json;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FCatalogRecordKeysTest, ::testing::Range(size_t{0}, std::size(RecordCases)));
 
 struct FNumberCase
 {

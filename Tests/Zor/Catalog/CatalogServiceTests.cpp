@@ -1,6 +1,8 @@
 #include "Catalog/OnlineCatalogServiceZor.h"
 #include "ZorSubsystemTest.h"
 
+#include "CaseNamePrinter.h"
+
 namespace
 {
 const FString Base("http://127.0.0.1:8080");
@@ -149,34 +151,52 @@ struct FReplyCase
     FString Event;
 };
 
-TEST_F(FCatalogTest, AFailedReplyLeavesTheListsAsTheyWere)
-{
-    ASSERT_TRUE(Catalog->QueryCategories(FPagedQuery()));
-    Tick();
-    Answer("/categories", 200, ListReply(R"({"name":"Weapons","path":"weapons"},7,{"path":"armour"})"));
-    ASSERT_EQ(Events.Last(), FString("categories:1:"));
+using ZorTestCases::PrintTo;
 
-    const FReplyCase Cases[] = {
-        {"server error", 500, "oops", "categories:0:Invalid response. code=500 error=oops"},
-        {"not JSON", 200, "<html>", "categories:0:Invalid response payload"},
-        {"no paging", 200, R"({"elements":[]})", "categories:0:Invalid response payload"},
-        {"paging not an object", 200, R"({"paging":3,"elements":[]})",
-         "categories:0:Invalid response payload"},
-        {"elements not an array", 200, R"({"paging":{},"elements":{}})",
-         "categories:0:Invalid response payload"},
-    };
-    for (const FReplyCase& Case : Cases)
+const FReplyCase FailedReplyCases[] = {
+    {"server error", 500, "oops", "categories:0:Invalid response. code=500 error=oops"},
+    {"not JSON", 200, "<html>", "categories:0:Invalid response payload"},
+    {"no paging", 200, R"({"elements":[]})", "categories:0:Invalid response payload"},
+    {"paging not an object", 200, R"({"paging":3,"elements":[]})", "categories:0:Invalid response payload"},
+    {"elements not an array", 200, R"({"paging":{},"elements":{}})", "categories:0:Invalid response payload"},
+};
+
+/** Two categories already read. */
+class FCatalogHeldListTest : public FCatalogTest
+{
+protected:
+    void SetUp() override
     {
+        FCatalogTest::SetUp();
         ASSERT_TRUE(Catalog->QueryCategories(FPagedQuery()));
         Tick();
-        Answer("/categories", Case.Code, Case.Body, "text/plain");
-        EXPECT_EQ(Events.Last(), Case.Event) << Case.Name;
-        TArray<TSharedPtr<FOnlineCatalogCategory>> Categories;
-        Catalog->GetCategories(Categories);
-        ASSERT_EQ(Categories.Num(), 2) << Case.Name;
-        EXPECT_EQ(Categories[1]->Path, FString("armour"));
+        Answer("/categories", 200, ListReply(R"({"name":"Weapons","path":"weapons"},7,{"path":"armour"})"));
+        ASSERT_EQ(Events.Last(), FString("categories:1:"));
     }
+};
 
+class FCatalogFailedReplyTest : public FCatalogHeldListTest, public ::testing::WithParamInterface<FReplyCase>
+{
+};
+
+TEST_P(FCatalogFailedReplyTest, AFailedReplyLeavesTheListsAsTheyWere)
+{
+    const FReplyCase& Case = GetParam();
+    ASSERT_TRUE(Catalog->QueryCategories(FPagedQuery()));
+    Tick();
+    Answer("/categories", Case.Code, Case.Body, "text/plain");
+    EXPECT_EQ(Events.Last(), Case.Event) << Case.Name;
+    TArray<TSharedPtr<FOnlineCatalogCategory>> Categories;
+    Catalog->GetCategories(Categories);
+    ASSERT_EQ(Categories.Num(), 2) << Case.Name;
+    EXPECT_EQ(Categories[1]->Path, FString("armour"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FCatalogFailedReplyTest, ::testing::ValuesIn(FailedReplyCases),
+                         [](const auto& Info) { return ZorTestCases::TestName(Info.param.Name); });
+
+TEST_F(FCatalogHeldListTest, AnEmptyListEmptiesTheLists)
+{
     ASSERT_TRUE(Catalog->QueryCategories(FPagedQuery()));
     Tick();
     Answer("/categories", 200, ListReply(""));

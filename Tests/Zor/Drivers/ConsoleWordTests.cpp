@@ -6,31 +6,38 @@ namespace
 {
 using FConsoleWordTest = FDriverTest;
 
-TEST_F(FConsoleWordTest, OnlyKnownWordsAfterTestAreAnswered)
+struct FWordCase
 {
+    const char* Command;
+    bool bAnswered;
+};
+
+const FWordCase WordCases[] = {
+    {"TEST", false},
+    {"TEST NOSUCHWORD", false},
+    {"QUERYMAPPINGS", false},
+    {"SENDINVITES a", false},
+    {"TEST QUERYMAPPINGSX", false},
+    {"TESTQUERYMAPPINGS", false},
+    {"test querymappings", true},
+    {"  TEST   AuthTest", true},
+    {"TEST SENDINVITES", true},
+    {"TEST EXCHANGECODE", true},
+};
+
+class FConsoleWordAnsweredTest : public FDriverTest, public ::testing::WithParamInterface<size_t>
+{
+};
+
+TEST_P(FConsoleWordAnsweredTest, OnlyKnownWordsAfterTestAreAnswered)
+{
+    const FWordCase& Case = WordCases[GetParam()];
     CreateSubsystem();
-    const struct
-    {
-        const char* Command;
-        bool bAnswered;
-    } Cases[] = {
-        {"TEST", false},
-        {"TEST NOSUCHWORD", false},
-        {"QUERYMAPPINGS", false},
-        {"SENDINVITES a", false},
-        {"TEST QUERYMAPPINGSX", false},
-        {"TESTQUERYMAPPINGS", false},
-        {"test querymappings", true},
-        {"  TEST   AuthTest", true},
-        {"TEST SENDINVITES", true},
-        {"TEST EXCHANGECODE", true},
-    };
-    for (const auto& Case : Cases)
-    {
-        EXPECT_EQ(Exec(Case.Command), Case.bAnswered) << Case.Command;
-    }
+    EXPECT_EQ(Exec(Case.Command), Case.bAnswered) << Case.Command;
     EXPECT_EQ(Http().NumStarted(), 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FConsoleWordAnsweredTest, ::testing::Range(size_t{0}, std::size(WordCases)));
 
 /** What a word says when there is nobody to act for; with no subsystem services, after shutdown, too. */
 struct FNoUserCase
@@ -47,29 +54,39 @@ const FNoUserCase NoUserCases[] = {
     {"TEST AUTHTEST", "ZOR: AUTHTEST no logged in user\n"},
 };
 
-TEST_F(FConsoleWordTest, WithoutALoggedInUserEachWordOnlyWarns)
+class FConsoleWordNoUserTest : public FDriverTest, public ::testing::WithParamInterface<size_t>
 {
+};
+
+TEST_P(FConsoleWordNoUserTest, WithoutALoggedInUserEachWordOnlyWarns)
+{
+    const FNoUserCase& Case = NoUserCases[GetParam()];
     CreateSubsystem();
-    for (const FNoUserCase& Case : NoUserCases)
-    {
-        Log.Clear();
-        EXPECT_TRUE(Exec(Case.Command)) << Case.Command;
-        EXPECT_EQ(Warnings(), Case.Warning) << Case.Command;
-    }
+    Log.Clear();
+    EXPECT_TRUE(Exec(Case.Command)) << Case.Command;
+    EXPECT_EQ(Warnings(), Case.Warning) << Case.Command;
     EXPECT_EQ(Http().NumStarted(), 0);
 }
 
-TEST_F(FConsoleWordTest, AfterShutdownEachWordWarnsAndTouchesNoService)
+TEST_P(FConsoleWordNoUserTest, AfterShutdownEachWordWarnsAndTouchesNoService)
+{
+    const FNoUserCase& Case = NoUserCases[GetParam()];
+    CreateSubsystem();
+    InstallUser();
+    Subsystem->Shutdown();
+    Log.Clear();
+    EXPECT_TRUE(Exec(Case.Command)) << Case.Command;
+    EXPECT_EQ(Warnings(), Case.Warning) << Case.Command;
+    EXPECT_EQ(Http().NumStarted(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FConsoleWordNoUserTest, ::testing::Range(size_t{0}, std::size(NoUserCases)));
+
+TEST_F(FConsoleWordTest, AfterShutdownTheFriendsWordFindsNoService)
 {
     CreateSubsystem();
     InstallUser();
     Subsystem->Shutdown();
-    for (const FNoUserCase& Case : NoUserCases)
-    {
-        Log.Clear();
-        EXPECT_TRUE(Exec(Case.Command)) << Case.Command;
-        EXPECT_EQ(Warnings(), Case.Warning) << Case.Command;
-    }
     Log.Clear();
     EXPECT_TRUE(Exec("TEST SENDINVITES a b"));
     EXPECT_EQ(Warnings(), "ZOR: Failed to get friends service Zor \n");

@@ -162,30 +162,42 @@ TEST_F(EntitlementsServiceTest, LooksUpTheCachedRecordsOfEachUser)
     EXPECT_EQ(All.Num(), 3);
 }
 
-TEST_F(EntitlementsServiceTest, RefusedStartsFireOnceAndReturnFalse)
+struct FRefusedStartCase
+{
+    const char* UserId;
+    const char* Error;
+};
+
+const FRefusedStartCase RefusedStartCases[] = {
+    {"", "Invalid userid"},
+    {"acct1", "Already pending for user=acct1"},
+    {"nobody", "Invalid user auth for id=nobody. Need to login first"},
+};
+
+class FRefusedStartTest : public EntitlementsServiceTest, public ::testing::WithParamInterface<size_t>
+{
+};
+
+// acct1's first query is in flight.
+TEST_P(FRefusedStartTest, RefusedStartsFireOnceAndReturnFalse)
+{
+    const FRefusedStartCase& Case = RefusedStartCases[GetParam()];
+    ASSERT_TRUE(Service->QueryEntitlements(FUniqueNetIdString("acct1")));
+    SCOPED_TRACE(Case.Error);
+    Events.Empty();
+    EXPECT_FALSE(Service->QueryEntitlements(FUniqueNetIdString(Case.UserId)));
+    ASSERT_EQ(Events.Num(), 1);
+    EXPECT_FALSE(Events[0].bWasSuccessful);
+    EXPECT_EQ(Events[0].Error, FString(Case.Error));
+    EXPECT_TRUE(
+        Log.Contains(ELogVerbosity::Warning, FString("QueryEntitlements request failed. ") + Case.Error));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FRefusedStartTest, ::testing::Range(size_t{0}, std::size(RefusedStartCases)));
+
+TEST_F(EntitlementsServiceTest, ARefusedStartLeavesNothingPendingAndTheQueryInFlightCompletes)
 {
     ASSERT_TRUE(Service->QueryEntitlements(FUniqueNetIdString("acct1")));
-    struct FCase
-    {
-        const char* UserId;
-        const char* Error;
-    };
-    const FCase Cases[] = {
-        {"", "Invalid userid"},
-        {"acct1", "Already pending for user=acct1"},
-        {"nobody", "Invalid user auth for id=nobody. Need to login first"},
-    };
-    for (const FCase& Case : Cases)
-    {
-        SCOPED_TRACE(Case.Error);
-        Events.Empty();
-        EXPECT_FALSE(Service->QueryEntitlements(FUniqueNetIdString(Case.UserId)));
-        ASSERT_EQ(Events.Num(), 1);
-        EXPECT_FALSE(Events[0].bWasSuccessful);
-        EXPECT_EQ(Events[0].Error, FString(Case.Error));
-        EXPECT_TRUE(
-            Log.Contains(ELogVerbosity::Warning, FString("QueryEntitlements request failed. ") + Case.Error));
-    }
     // A refused query leaves nothing pending behind it.
     Events.Empty();
     EXPECT_FALSE(Service->QueryEntitlements(FUniqueNetIdString("nobody")));

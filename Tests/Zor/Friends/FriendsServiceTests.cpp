@@ -1,5 +1,7 @@
 #include "FriendsTest.h"
 
+#include "CaseNamePrinter.h"
+
 namespace
 {
 const FString Base = "http://127.0.0.1:8080";
@@ -15,26 +17,36 @@ struct FShapeCase
     const char* Path;
 };
 
-TEST_F(FFriendsTest, EachOperationSendsItsVerbAndPathWithTheAcceptorInTheAccountSlot)
+const FShapeCase ShapeCases[] = {
+    {&FOnlineFriendsZor::AcceptInvite, "POST", "/api/public/list/f%2F1/default/acct1/accept"},
+    {&FOnlineFriendsZor::RejectInvite, "POST", "/api/public/list/f%2F1/default/acct1/reject"},
+    {&FOnlineFriendsZor::DeleteFriend, "DELETE", "/api/public/list/acct1/default/f%2F1"},
+};
+
+class FFriendsShapeTest : public FFriendsTest, public ::testing::WithParamInterface<size_t>
+{
+};
+
+TEST_P(FFriendsShapeTest, EachOperationSendsItsVerbAndPathWithTheAcceptorInTheAccountSlot)
+{
+    const FShapeCase& Case = ShapeCases[GetParam()];
+    ReadList(R"([{"tavoId":"f/1","status":"PENDING_INBOUND"}])");
+    ASSERT_TRUE((Friends().*Case.Operation)(0, FUniqueNetIdString("f/1"), "default")) << Case.Path;
+    Tick();
+    const auto Sent = Oldest();
+    EXPECT_EXACT_EQ(Sent.URL, Base + Case.Path);
+    EXPECT_EQ(Sent.Verb, FString(Case.Verb));
+    EXPECT_EQ(ZorExact::Header(Sent, "Content-Type"), FString("application/json"));
+    EXPECT_TRUE(Sent.Content.IsEmpty());
+    RespondOldest(500, "no");
+    Tick();
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FFriendsShapeTest, ::testing::Range(size_t{0}, std::size(ShapeCases)));
+
+TEST_F(FFriendsTest, AnInviteNamesTheInviterThenTheListThenTheInvited)
 {
     ReadList(R"([{"tavoId":"f/1","status":"PENDING_INBOUND"}])");
-    const FShapeCase Cases[] = {
-        {&FOnlineFriendsZor::AcceptInvite, "POST", "/api/public/list/f%2F1/default/acct1/accept"},
-        {&FOnlineFriendsZor::RejectInvite, "POST", "/api/public/list/f%2F1/default/acct1/reject"},
-        {&FOnlineFriendsZor::DeleteFriend, "DELETE", "/api/public/list/acct1/default/f%2F1"},
-    };
-    for (const FShapeCase& Case : Cases)
-    {
-        ASSERT_TRUE((Friends().*Case.Operation)(0, FUniqueNetIdString("f/1"), "default")) << Case.Path;
-        Tick();
-        const auto Sent = Oldest();
-        EXPECT_EXACT_EQ(Sent.URL, Base + Case.Path);
-        EXPECT_EQ(Sent.Verb, FString(Case.Verb));
-        EXPECT_EQ(ZorExact::Header(Sent, "Content-Type"), FString("application/json"));
-        EXPECT_TRUE(Sent.Content.IsEmpty());
-        RespondOldest(500, "no");
-        Tick();
-    }
     ASSERT_TRUE(Friends().SendInvite(0, FUniqueNetIdString("f9"), "my list"));
     Tick();
     EXPECT_EXACT_EQ(Oldest().URL, Base + "/api/public/list/acct1/my%20list/f9");
@@ -49,21 +61,37 @@ struct FRefusalCase
     const char* Error;
 };
 
-TEST_F(FFriendsTest, RefusedCallsReportAtOnceAndSendNothing)
+const FRefusalCase RefusalCases[] = {
+    {"another local user", 1, "other", "Invalid LocalUserNum=1"},
+    {"same list in other case", 0, "DEFAULT", "Already pending for LocalUserNum=0"},
+};
+
+void PrintTo(const FRefusalCase& Case, std::ostream* Out)
+{
+    *Out << Case.Name;
+}
+
+class FFriendsRefusalTest : public FFriendsTest, public ::testing::WithParamInterface<FRefusalCase>
+{
+};
+
+TEST_P(FFriendsRefusalTest, RefusedCallsReportAtOnceAndSendNothing)
+{
+    const FRefusalCase& Case = GetParam();
+    ASSERT_TRUE(Friends().ReadFriendsList(0, "Default"));
+    Events.Empty();
+    EXPECT_FALSE(Friends().ReadFriendsList(Case.LocalUserNum, Case.List)) << Case.Name;
+    EXPECT_EQ(EventText(), FString::Printf("read:%d:0:%s:%s", Case.LocalUserNum, Case.List, Case.Error));
+    EXPECT_TRUE(
+        Log.Contains(ELogVerbosity::Warning, FString("ReadFriendsList request failed. ") + Case.Error));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FFriendsRefusalTest, ::testing::ValuesIn(RefusalCases),
+                         [](const auto& Info) { return ZorTestCases::TestName(Info.param.Name); });
+
+TEST_F(FFriendsTest, AnotherListRunsBesideAPendingOneAndALoggedOutUserIsRefused)
 {
     ASSERT_TRUE(Friends().ReadFriendsList(0, "Default"));
-    const FRefusalCase Cases[] = {
-        {"another local user", 1, "other", "Invalid LocalUserNum=1"},
-        {"same list in other case", 0, "DEFAULT", "Already pending for LocalUserNum=0"},
-    };
-    for (const FRefusalCase& Case : Cases)
-    {
-        Events.Empty();
-        EXPECT_FALSE(Friends().ReadFriendsList(Case.LocalUserNum, Case.List)) << Case.Name;
-        EXPECT_EQ(EventText(), FString::Printf("read:%d:0:%s:%s", Case.LocalUserNum, Case.List, Case.Error));
-        EXPECT_TRUE(
-            Log.Contains(ELogVerbosity::Warning, FString("ReadFriendsList request failed. ") + Case.Error));
-    }
     EXPECT_TRUE(Friends().DeleteFriendsList(0, "other")) << "another list may run beside it";
     Tick(2);
     EXPECT_EQ(Http().NumStarted(), 2);

@@ -332,30 +332,49 @@ TEST_F(FTokenUpkeepTest, OneRefreshPerAccountInFlight)
     EXPECT_TRUE(UserToken().access_token.Equals("access-2"));
 }
 
-TEST_F(FTokenUpkeepTest, FailedChecksBackOffAndTheFirstSuccessResetsThem)
+namespace
 {
-    const FReply BadChecks[] = {{500, "oops"}, {200, ""}, {200, "{not json"}, Verified(0.0), Verified(-5.0)};
-    for (const FReply& Bad : BadChecks)
-    {
-        Http().Reset();
-        Subsystem->Shutdown();
-        CreateSubsystem();
-        LoginUser("acct1", 3600);
-        Log.Clear();
-        Run(120.0, 30, Token(3600), Bad);
-        // 1 + 2 + 4 + ... + 60 s between checks: a handful in two minutes, not one per frame.
-        EXPECT_GE(Verifications(), 4) << *Bad.Body;
-        EXPECT_LE(Verifications(), 10) << *Bad.Body;
-        EXPECT_LE(Refreshes(), 10) << *Bad.Body;
-        EXPECT_LE(Log.Count("request failed"), 20) << *Bad.Body;
+struct FBadCheck
+{
+    int32 Code;
+    const char* Body;
+};
 
-        Run(61.0, 30, Token(3600), Verified(3600));
-        const int32 Before = Verifications();
-        Identity().RefreshAuth(UserToken());
-        Run(0.2, 30, Token(3600), Verified(3600));
-        EXPECT_EQ(Verifications(), Before + 1) << "after a success a new token is checked at once";
-    }
+// Refused, empty, unreadable, and verified with no time left or less.
+const FBadCheck BadChecks[] = {{500, "oops"},
+                               {200, ""},
+                               {200, "{not json"},
+                               {200, R"({"account_id":"acct1","expires_in":0})"},
+                               {200, R"({"account_id":"acct1","expires_in":-5})"}};
+
+class FTokenUpkeepBadCheckTest : public FTokenUpkeepTest, public ::testing::WithParamInterface<size_t>
+{
+};
+} // namespace
+
+TEST_P(FTokenUpkeepBadCheckTest, FailedChecksBackOffAndTheFirstSuccessResetsThem)
+{
+    const FReply Bad{BadChecks[GetParam()].Code, BadChecks[GetParam()].Body};
+    Http().Reset();
+    Subsystem->Shutdown();
+    CreateSubsystem();
+    LoginUser("acct1", 3600);
+    Log.Clear();
+    Run(120.0, 30, Token(3600), Bad);
+    // 1 + 2 + 4 + ... + 60 s between checks: a handful in two minutes, not one per frame.
+    EXPECT_GE(Verifications(), 4) << *Bad.Body;
+    EXPECT_LE(Verifications(), 10) << *Bad.Body;
+    EXPECT_LE(Refreshes(), 10) << *Bad.Body;
+    EXPECT_LE(Log.Count("request failed"), 20) << *Bad.Body;
+
+    Run(61.0, 30, Token(3600), Verified(3600));
+    const int32 Before = Verifications();
+    Identity().RefreshAuth(UserToken());
+    Run(0.2, 30, Token(3600), Verified(3600));
+    EXPECT_EQ(Verifications(), Before + 1) << "after a success a new token is checked at once";
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FTokenUpkeepBadCheckTest, ::testing::Range(size_t{0}, std::size(BadChecks)));
 
 TEST_F(FTokenUpkeepTest, DroppedRefreshIsRetriedAndThenSucceeds)
 {

@@ -1,5 +1,7 @@
 #include "Messages/ZorMessagePayload.h"
 
+#include "CaseNamePrinter.h"
+
 #include <cmath>
 #include <gtest/gtest.h>
 #include <limits>
@@ -151,41 +153,50 @@ struct FHostileCase
     int32 EntriesKept;
 };
 
-TEST(MessagePayloadTest, HostileBytesStopTheReadAndKeepWhatCameBefore)
+using ZorTestCases::PrintTo;
+
+/** A count, one whole int32 entry "a" = 1, then the tail. */
+FBytes After(std::initializer_list<uint8> Count, std::initializer_list<uint8> Tail)
 {
-    const FBytes First = {0, 0, 0, 1, 'a', 1, 0, 0, 0, 1};
-    auto After = [&First](std::initializer_list<uint8> Count, std::initializer_list<uint8> Tail)
+    FBytes Bytes(Count);
+    Bytes.Append(FBytes{0, 0, 0, 1, 'a', 1, 0, 0, 0, 1});
+    Bytes.Append(FBytes(Tail));
+    return Bytes;
+}
+
+const FHostileCase HostileCases[] = {
+    {"no bytes", {}, 0},
+    {"cut count", {0, 0, 1}, 0},
+    {"negative count", {0x80, 0, 0, 0, 0, 0, 0, 1, 'a', 1, 0, 0, 0, 1}, 0},
+    {"count says two, one present", After({0, 0, 0, 2}, {}), 1},
+    {"huge count", After({0x7F, 0xFF, 0xFF, 0xFF}, {}), 1},
+    {"negative blob length", After({0, 0, 0, 2}, {0, 0, 0, 1, 'b', 6, 0xFF, 0xFF, 0xFF, 0xF0, 1, 2}), 1},
+    {"blob length past the end", After({0, 0, 0, 2}, {0, 0, 0, 1, 'b', 6, 0x7F, 0xFF, 0xFF, 0xFF, 1}), 1},
+    {"text length past the end", After({0, 0, 0, 2}, {0, 0, 0, 1, 'b', 4, 0, 0, 0, 9, 'x'}), 1},
+    {"key length past the end", After({0, 0, 0, 2}, {0x7F, 0, 0, 0, 'b'}), 1},
+    {"cut inside an int32", After({0, 0, 0, 2}, {0, 0, 0, 1, 'b', 1, 0, 0}), 1},
+    {"cut inside a double", After({0, 0, 0, 2}, {0, 0, 0, 1, 'b', 3, 0, 0, 0, 0, 0, 0, 0}), 1},
+    {"cut before the type", After({0, 0, 0, 2}, {0, 0, 0, 1, 'b'}), 1},
+    {"unknown code reads empty", After({0, 0, 0, 2}, {0, 0, 0, 1, 'b', 200}), 2},
+};
+
+class FHostileBytesTest : public ::testing::TestWithParam<FHostileCase>
+{
+};
+
+TEST_P(FHostileBytesTest, HostileBytesStopTheReadAndKeepWhatCameBefore)
+{
+    const FHostileCase& Case = GetParam();
+    const FZorMessagePayload Read = Decode(Case.Bytes);
+    EXPECT_EQ(Read.Num(), Case.EntriesKept) << Case.Name;
+    if (Case.EntriesKept > 0)
     {
-        FBytes Bytes(Count);
-        Bytes.Append(First);
-        Bytes.Append(FBytes(Tail));
-        return Bytes;
-    };
-    const FHostileCase Cases[] = {
-        {"no bytes", {}, 0},
-        {"cut count", {0, 0, 1}, 0},
-        {"negative count", {0x80, 0, 0, 0, 0, 0, 0, 1, 'a', 1, 0, 0, 0, 1}, 0},
-        {"count says two, one present", After({0, 0, 0, 2}, {}), 1},
-        {"huge count", After({0x7F, 0xFF, 0xFF, 0xFF}, {}), 1},
-        {"negative blob length", After({0, 0, 0, 2}, {0, 0, 0, 1, 'b', 6, 0xFF, 0xFF, 0xFF, 0xF0, 1, 2}), 1},
-        {"blob length past the end", After({0, 0, 0, 2}, {0, 0, 0, 1, 'b', 6, 0x7F, 0xFF, 0xFF, 0xFF, 1}), 1},
-        {"text length past the end", After({0, 0, 0, 2}, {0, 0, 0, 1, 'b', 4, 0, 0, 0, 9, 'x'}), 1},
-        {"key length past the end", After({0, 0, 0, 2}, {0x7F, 0, 0, 0, 'b'}), 1},
-        {"cut inside an int32", After({0, 0, 0, 2}, {0, 0, 0, 1, 'b', 1, 0, 0}), 1},
-        {"cut inside a double", After({0, 0, 0, 2}, {0, 0, 0, 1, 'b', 3, 0, 0, 0, 0, 0, 0, 0}), 1},
-        {"cut before the type", After({0, 0, 0, 2}, {0, 0, 0, 1, 'b'}), 1},
-        {"unknown code reads empty", After({0, 0, 0, 2}, {0, 0, 0, 1, 'b', 200}), 2},
-    };
-    for (const FHostileCase& Case : Cases)
-    {
-        const FZorMessagePayload Read = Decode(Case.Bytes);
-        EXPECT_EQ(Read.Num(), Case.EntriesKept) << Case.Name;
-        if (Case.EntriesKept > 0)
-        {
-            EXPECT_EQ(Read.GetEntries()[0].Value, FVariantData(1)) << Case.Name;
-        }
+        EXPECT_EQ(Read.GetEntries()[0].Value, FVariantData(1)) << Case.Name;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FHostileBytesTest, ::testing::ValuesIn(HostileCases),
+                         [](const auto& Info) { return ZorTestCases::TestName(Info.param.Name); });
 
 TEST(MessagePayloadTest, ReadingReplacesWhatThePayloadHeld)
 {

@@ -1,3 +1,4 @@
+#include "CaseNamePrinter.h"
 #include "Core/Base64.h"
 #include "Messages/OnlineMessageZor.h"
 #include "Messages/ZorMessagePayload.h"
@@ -140,25 +141,40 @@ struct FBadBodyCase
     FString Body;
 };
 
-TEST_F(FMessagesTest, AnUnreadableMessageFailsAndLeavesTheCache)
+const FBadBodyCase BadBodyCases[] = {
+    {"not JSON", "nope"},
+    {"body not Base64", R"({"messageId":"m1","body":"A=A="})"},
+    {"body with a blank", R"({"messageId":"m1","body":"AAAA AAA="})"},
+};
+
+void PrintTo(const FBadBodyCase& Case, std::ostream* Out)
 {
+    *Out << Case.Name;
+}
+
+class FMessagesBadBodyTest : public FMessagesTest, public ::testing::WithParamInterface<FBadBodyCase>
+{
+};
+
+TEST_P(FMessagesBadBodyTest, AnUnreadableMessageFailsAndLeavesTheCache)
+{
+    const FBadBodyCase& Case = GetParam();
     FZorMessagePayload Kept;
     Kept.SetAttribute("gold", FVariantData(5));
     Read("m1", 200, MessageReply("m1", Kept));
-    const FBadBodyCase Cases[] = {
-        {"not JSON", "nope"},
-        {"body not Base64", R"({"messageId":"m1","body":"A=A="})"},
-        {"body with a blank", R"({"messageId":"m1","body":"AAAA AAA="})"},
-    };
-    for (const FBadBodyCase& Case : Cases)
-    {
-        Events.Empty();
-        Read("m1", 200, Case.Body);
-        EXPECT_EQ(EventText(), "read:0:0:m1:Invalid Json response. code=200 error=" + Case.Body) << Case.Name;
-        EXPECT_EQ(Messages().GetMessage(0, FUniqueNetIdString("m1"))->Payload,
-                  static_cast<const FOnlineMessagePayload&>(Kept))
-            << Case.Name;
-    }
+    Events.Empty();
+    Read("m1", 200, Case.Body);
+    EXPECT_EQ(EventText(), "read:0:0:m1:Invalid Json response. code=200 error=" + Case.Body) << Case.Name;
+    EXPECT_EQ(Messages().GetMessage(0, FUniqueNetIdString("m1"))->Payload,
+              static_cast<const FOnlineMessagePayload&>(Kept))
+        << Case.Name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FMessagesBadBodyTest, ::testing::ValuesIn(BadBodyCases),
+                         [](const auto& Info) { return ZorTestCases::TestName(Info.param.Name); });
+
+TEST_F(FMessagesTest, AnUnreadableMessageMakesNoRecord)
+{
     Read("m9", 200, "nope");
     EXPECT_FALSE(Messages().GetMessage(0, FUniqueNetIdString("m9"))) << "no record for a message never read";
 }

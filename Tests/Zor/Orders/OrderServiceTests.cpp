@@ -1,6 +1,8 @@
 #include "Orders/OnlineOrderServiceZor.h"
 #include "ZorSubsystemTest.h"
 
+#include "CaseNamePrinter.h"
+
 namespace
 {
 const FString Orders("http://127.0.0.1:8080/api/shared/accounts/acct1/orders");
@@ -79,54 +81,88 @@ protected:
     TFunction<void()> OnEvent;
 };
 
-TEST_F(FOrderTest, EachOperationSendsItsUrlVerbAndCondensedBody)
+using FOrderStart = bool (*)(FOnlineOrderServiceZor&, const FUniqueNetId&);
+
+struct FOrderShapeCase
 {
-    CacheOrder("ord1", "CREATED");
+    const char* Name;
+    FOrderStart Start;
+    FString Url;
+    FString Verb;
+    FString Body;
+    /** The operation whose start and failure the row finds logged, where it looks. */
+    const char* Logged = nullptr;
+};
+
+bool CheckoutWithCard(FOnlineOrderServiceZor& Service, const FUniqueNetId& User)
+{
     FOnlineBillingAccount Card;
     Card.AccountId = "card-7";
-    const struct
-    {
-        const char* Name;
-        TFunction<bool()> Start;
-        FString Url;
-        FString Verb;
-        FString Body;
-    } Cases[] = {
-        {"list", [&] { return Service->QueryOrders(User); }, Orders, "GET", ""},
-        {"read", [&] { return Service->QueryOrderById(User, "ord 1"); }, Orders + "/ord%201", "GET", ""},
-        {"preview",
-         [&] {
-             return Service->PreviewOrder(User, {"o1", "o2"}, {"DE", "de"});
-         },
-         Orders + "/preview?country=DE&locale=de", "POST",
-         R"({"salesChannel":"Shop","lineOffers":[{"offerId":"o1","quantity":1,"namespace":"qx"},)"
-         R"({"offerId":"o2","quantity":1,"namespace":"qx"}]})"},
-        {"create", [&] { return Service->CreateOrder(User, {"o1"}, FRegionInfo()); }, Orders, "POST",
-         R"({"salesChannel":"Shop","entitlementSource":"Shop","lineOffers":[)"
-         R"({"offerId":"o1","quantity":1,"namespace":"qx"}]})"},
-        {"checkout with account", [&] { return Service->CheckoutOrder(User, "ORD1", Card); },
-         Orders + "/ORD1/checkout", "POST",
-         R"({"merchantGroup":"Default-merchant","paymentItems":[)"
-         R"({"billingAccountId":"card-7","amount":1999,"taxAmount":0}]})"},
-        {"checkout with default account",
-         [&] { return Service->CheckoutOrder(User, "ord1", FOnlineBillingAccount()); },
-         Orders + "/ord1/checkout", "POST", R"({"merchantGroup":"Default-merchant"})"},
-    };
-    for (const auto& Case : Cases)
-    {
-        ASSERT_TRUE(Case.Start()) << Case.Name;
-        const auto Sent = Http().GetStartedRequests().Last();
-        EXPECT_EXACT_EQ(Sent.URL, Case.Url) << Case.Name;
-        EXPECT_EQ(Sent.Verb, Case.Verb) << Case.Name;
-        EXPECT_EXACT_EQ(Sent.GetContentAsString(), Case.Body) << Case.Name;
-        EXPECT_EQ(ZorExact::Header(Sent, "Authorization"), FString("bearer purchase-1")) << Case.Name;
-        Http().Respond(Sent.Request, 500, "no");
-        Tick();
-    }
-    EXPECT_TRUE(Log.Contains(ELogVerbosity::Verbose, "Starting CheckoutOrder request."));
-    EXPECT_TRUE(
-        Log.Contains(ELogVerbosity::Warning, "CheckoutOrder request failed. Invalid response. code=500"));
+    return Service.CheckoutOrder(User, "ORD1", Card);
 }
+
+const FOrderShapeCase OrderShapeCases[] = {
+    {"list",
+     [](FOnlineOrderServiceZor& Service, const FUniqueNetId& User) { return Service.QueryOrders(User); },
+     Orders, "GET", ""},
+    {"read",
+     [](FOnlineOrderServiceZor& Service, const FUniqueNetId& User)
+     { return Service.QueryOrderById(User, "ord 1"); },
+     Orders + "/ord%201", "GET", ""},
+    {"preview",
+     [](FOnlineOrderServiceZor& Service, const FUniqueNetId& User) {
+         return Service.PreviewOrder(User, {"o1", "o2"}, {"DE", "de"});
+     },
+     Orders + "/preview?country=DE&locale=de", "POST",
+     R"({"salesChannel":"Shop","lineOffers":[{"offerId":"o1","quantity":1,"namespace":"qx"},)"
+     R"({"offerId":"o2","quantity":1,"namespace":"qx"}]})"},
+    {"create",
+     [](FOnlineOrderServiceZor& Service, const FUniqueNetId& User)
+     { return Service.CreateOrder(User, {"o1"}, FRegionInfo()); },
+     Orders, "POST",
+     R"({"salesChannel":"Shop","entitlementSource":"Shop","lineOffers":[)"
+     R"({"offerId":"o1","quantity":1,"namespace":"qx"}]})"},
+    {"checkout with account", &CheckoutWithCard, Orders + "/ORD1/checkout", "POST",
+     R"({"merchantGroup":"Default-merchant","paymentItems":[)"
+     R"({"billingAccountId":"card-7","amount":1999,"taxAmount":0}]})",
+     "CheckoutOrder"},
+    {"checkout with default account",
+     [](FOnlineOrderServiceZor& Service, const FUniqueNetId& User)
+     { return Service.CheckoutOrder(User, "ord1", FOnlineBillingAccount()); },
+     Orders + "/ord1/checkout", "POST", R"({"merchantGroup":"Default-merchant"})", "CheckoutOrder"},
+};
+
+void PrintTo(const FOrderShapeCase& Case, std::ostream* Out)
+{
+    *Out << Case.Name;
+}
+
+class FOrderShapeTest : public FOrderTest, public ::testing::WithParamInterface<FOrderShapeCase>
+{
+};
+
+TEST_P(FOrderShapeTest, EachOperationSendsItsUrlVerbAndCondensedBody)
+{
+    const FOrderShapeCase& Case = GetParam();
+    CacheOrder("ord1", "CREATED");
+    ASSERT_TRUE(Case.Start(*Service, User)) << Case.Name;
+    const auto Sent = Http().GetStartedRequests().Last();
+    EXPECT_EXACT_EQ(Sent.URL, Case.Url) << Case.Name;
+    EXPECT_EQ(Sent.Verb, Case.Verb) << Case.Name;
+    EXPECT_EXACT_EQ(Sent.GetContentAsString(), Case.Body) << Case.Name;
+    EXPECT_EQ(ZorExact::Header(Sent, "Authorization"), FString("bearer purchase-1")) << Case.Name;
+    Http().Respond(Sent.Request, 500, "no");
+    Tick();
+    if (Case.Logged)
+    {
+        EXPECT_TRUE(Log.Contains(ELogVerbosity::Verbose, FString("Starting ") + Case.Logged + " request."));
+        EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning,
+                                 FString(Case.Logged) + " request failed. Invalid response. code=500"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FOrderShapeTest, ::testing::ValuesIn(OrderShapeCases),
+                         [](const auto& Info) { return ZorTestCases::TestName(Info.param.Name); });
 
 TEST_F(FOrderTest, TheCheckoutAmountIsSummedWithoutOverflow)
 {
@@ -137,33 +173,48 @@ TEST_F(FOrderTest, TheCheckoutAmountIsSummedWithoutOverflow)
     EXPECT_TRUE(NewestBody().Contains("\"amount\":4294967294,", ESearchCase::CaseSensitive)) << *NewestBody();
 }
 
-TEST_F(FOrderTest, PreconditionsRefuseAtOnceAndSendNothing)
+struct FOrderPreconditionCase
 {
+    FOrderStart Start;
+    FString Event;
+};
+
+const FOrderPreconditionCase OrderPreconditionCases[] = {
+    {[](FOnlineOrderServiceZor& Service, const FUniqueNetId&)
+     { return Service.QueryOrders(FUniqueNetIdString("")); },
+     "list:0:::Invalid userid"},
+    {[](FOnlineOrderServiceZor& Service, const FUniqueNetId& User)
+     { return Service.CheckoutOrder(User, "none", FOnlineBillingAccount()); },
+     "checkout:0:acct1:none:No order found for UserId=acct1 OrderId=none"},
+    {[](FOnlineOrderServiceZor& Service, const FUniqueNetId& User)
+     { return Service.FulfillOrder(User, "none"); },
+     "fulfill:0:acct1:none:No order found for UserId=acct1 OrderId=none"},
+    {[](FOnlineOrderServiceZor& Service, const FUniqueNetId& User)
+     { return Service.FulfillOrder(User, "lower"); },
+     "fulfill:0:acct1:lower:Order status [paid] != 'PAID' UserId=acct1 OrderId=lower"},
+    {[](FOnlineOrderServiceZor& Service, const FUniqueNetId& User)
+     { return Service.CancelOrder(User, "lower"); },
+     "cancel:0:acct1:lower:not implemented!"},
+};
+
+class FOrderPreconditionTest : public FOrderTest, public ::testing::WithParamInterface<size_t>
+{
+};
+
+TEST_P(FOrderPreconditionTest, PreconditionsRefuseAtOnceAndSendNothing)
+{
+    const FOrderPreconditionCase& Case = OrderPreconditionCases[GetParam()];
     CacheOrder("lower", "paid");
     Events.Empty();
     const int32 Started = Http().NumStarted();
-    const struct
-    {
-        TFunction<bool()> Start;
-        FString Event;
-    } Cases[] = {
-        {[&] { return Service->QueryOrders(FUniqueNetIdString("")); }, "list:0:::Invalid userid"},
-        {[&] { return Service->CheckoutOrder(User, "none", FOnlineBillingAccount()); },
-         "checkout:0:acct1:none:No order found for UserId=acct1 OrderId=none"},
-        {[&] { return Service->FulfillOrder(User, "none"); },
-         "fulfill:0:acct1:none:No order found for UserId=acct1 OrderId=none"},
-        {[&] { return Service->FulfillOrder(User, "lower"); },
-         "fulfill:0:acct1:lower:Order status [paid] != 'PAID' UserId=acct1 OrderId=lower"},
-        {[&] { return Service->CancelOrder(User, "lower"); }, "cancel:0:acct1:lower:not implemented!"},
-    };
-    for (const auto& Case : Cases)
-    {
-        EXPECT_FALSE(Case.Start()) << *Case.Event;
-        EXPECT_EQ(Events.Last(), Case.Event);
-    }
+    EXPECT_FALSE(Case.Start(*Service, User)) << *Case.Event;
+    EXPECT_EQ(Events.Last(), Case.Event);
     EXPECT_EQ(Http().NumStarted(), Started);
     EXPECT_FALSE(Service->HasRequestInFlight());
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FOrderPreconditionTest,
+                         ::testing::Range(size_t{0}, std::size(OrderPreconditionCases)));
 
 TEST_F(FOrderTest, RepliesThatDoNotMeetTheirConditionFailWithoutText)
 {

@@ -7,46 +7,62 @@ struct FRevisionCase
     int64 Held;
     int64 AfterRefusal;
 };
+
+// Only a profile that was never received is taken as an empty one.
+const FRevisionCase RevisionCases[] = {{-1, 0}, {-3, 0}, {0, 0}, {7, 7}, {123456789012, 123456789012}};
+
+class FProfileHeldRevisionTest : public FProfileTest, public ::testing::WithParamInterface<size_t>
+{
+};
+
+struct FHugeBodyCase
+{
+    const char* ContentType;
+    const char* ErrorCode;
+};
+
+// Not JSON, and JSON that does not parse.
+const FHugeBodyCase HugeBodyCases[] = {{"text/html", "NonJsonResponse"}, {"application/json", "InvalidJson"}};
+
+class FProfileHugeBodyTest : public FProfileTest, public ::testing::WithParamInterface<size_t>
+{
+};
 } // namespace
 
-TEST_F(FProfileTest, QueryRefusedForLackOfZorKeepsAHeldRevision)
+TEST_P(FProfileHeldRevisionTest, QueryRefusedForLackOfZorKeepsAHeldRevision)
 {
+    const FRevisionCase& Case = RevisionCases[GetParam()];
     Subsystem->Shutdown();
-    // Only a profile that was never received is taken as an empty one.
-    const FRevisionCase Cases[] = {{-1, 0}, {-3, 0}, {0, 0}, {7, 7}, {123456789012, 123456789012}};
-    for (const FRevisionCase& Case : Cases)
-    {
-        Profile->SetProfileRevision(Case.Held);
-        EXPECT_FALSE(Profile->ForceQueryProfile(Collect()));
-        EXPECT_EQ(Profile->GetProfileRevision(), Case.AfterRefusal) << Case.Held;
-    }
+    Profile->SetProfileRevision(Case.Held);
+    EXPECT_FALSE(Profile->ForceQueryProfile(Collect()));
+    EXPECT_EQ(Profile->GetProfileRevision(), Case.AfterRefusal) << Case.Held;
     EXPECT_EQ(Http().NumStarted(), 0);
     EXPECT_TRUE(Results.IsEmpty());
 }
 
-TEST_F(FProfileTest, HugeOrBrokenBodiesLogABoundedLine)
+INSTANTIATE_TEST_SUITE_P(Rows, FProfileHeldRevisionTest,
+                         ::testing::Range(size_t{0}, std::size(RevisionCases)));
+
+TEST_P(FProfileHugeBodyTest, HugeOrBrokenBodiesLogABoundedLine)
 {
+    const FHugeBodyCase& Case = HugeBodyCases[GetParam()];
     const FString Huge(std::string(10 * 1024 * 1024, 'x'));
-    const FString ContentTypes[] = {"text/html",
-                                    "application/json"}; // not JSON, then JSON that does not parse
-    for (const FString& ContentType : ContentTypes)
+    Log.Clear();
+    ASSERT_TRUE(Profile->ForceQueryProfile(Collect()));
+    Tick();
+    Answer(500, Huge + "\xFF", {}, Case.ContentType);
+    int32 Longest = 0;
+    for (const auto& Line : Log.Lines())
     {
-        Log.Clear();
-        ASSERT_TRUE(Profile->ForceQueryProfile(Collect()));
-        Tick();
-        Answer(500, Huge + "\xFF", {}, ContentType);
-        int32 Longest = 0;
-        for (const auto& Line : Log.Lines())
-        {
-            Longest = std::max(Longest, Line.Message.Len());
-        }
-        EXPECT_LT(Longest, 4096) << *ContentType;
-        EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning, "... (10485761 bytes)")) << *ContentType;
+        Longest = std::max(Longest, Line.Message.Len());
     }
-    ASSERT_EQ(Results.Num(), 2);
-    EXPECT_TRUE(Results[0].ErrorCode.Equals("NonJsonResponse"));
-    EXPECT_TRUE(Results[1].ErrorCode.Equals("InvalidJson"));
+    EXPECT_LT(Longest, 4096) << Case.ContentType;
+    EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning, "... (10485761 bytes)")) << Case.ContentType;
+    ASSERT_EQ(Results.Num(), 1);
+    EXPECT_TRUE(Results[0].ErrorCode.Equals(Case.ErrorCode));
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FProfileHugeBodyTest, ::testing::Range(size_t{0}, std::size(HugeBodyCases)));
 
 TEST_F(FProfileTest, ReplyArrivingAfterItsUserLoggedOutIsNotApplied)
 {

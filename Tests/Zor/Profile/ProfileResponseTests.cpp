@@ -1,5 +1,7 @@
 #include "ProfileTest.h"
 
+#include "CaseNamePrinter.h"
+
 namespace
 {
 /** A response holding one full profile of the given stats and items objects. */
@@ -121,40 +123,56 @@ TEST_F(FProfileResponseTest, FullProfileUpdatesChangedItemsAndRemovesUnlistedOne
     EXPECT_TRUE(Log.Contains("ZOR-Profile: updated account stats for Player One"));
 }
 
-TEST_F(FProfileResponseTest, FullProfileWithFewerFieldsDropsTheMissingOnes)
+namespace
 {
-    const FString HeldItems = R"({"i1":{"templateId":"weapon.sword","quantity":1,)"
-                              R"("attributes":{"level":3,"colour":"red"}}})";
-    struct FCase
-    {
-        const char* Name;
-        FString Stats;
-        FString Items;
-        bool bStatDropped;
-        bool bAttributeDropped;
-    } const Cases[] = {
-        {"a stat dropped", R"({"xp":100})", HeldItems, true, false},
-        {"an attribute dropped", R"({"xp":100,"name":"hero"})",
-         R"({"i1":{"templateId":"weapon.sword","quantity":1,"attributes":{"level":3}}})", false, true},
-    };
-    int64 Revision = 20;
-    for (const FCase& Case : Cases)
-    {
-        SCOPED_TRACE(Case.Name);
-        Apply(FullProfile(++Revision, R"({"xp":100,"name":"hero"})", HeldItems));
-        ASSERT_TRUE(Profile->GetStat("name"));
-        StatsEvents.Empty();
-        TypeEvents.Empty();
+const FString FewerFieldsHeldItems = R"({"i1":{"templateId":"weapon.sword","quantity":1,)"
+                                     R"("attributes":{"level":3,"colour":"red"}}})";
 
-        Apply(FullProfile(++Revision, Case.Stats, Case.Items));
-        EXPECT_EQ(!Profile->GetStat("name"), Case.bStatDropped);
-        EXPECT_EQ(StatsEvents.Num(), Case.bStatDropped ? 1 : 0);
-        const auto Sword = Profile->GetItem("i1");
-        ASSERT_TRUE(Sword);
-        EXPECT_EQ(!Sword->Attributes->HasField("colour"), Case.bAttributeDropped);
-        EXPECT_EQ(TypeEvents.Num(), Case.bAttributeDropped ? 1 : 0);
-    }
+struct FFewerFieldsCase
+{
+    const char* Name;
+    FString Stats;
+    FString Items;
+    bool bStatDropped;
+    bool bAttributeDropped;
+};
+
+const FFewerFieldsCase FewerFieldsCases[] = {
+    {"a stat dropped", R"({"xp":100})", FewerFieldsHeldItems, true, false},
+    {"an attribute dropped", R"({"xp":100,"name":"hero"})",
+     R"({"i1":{"templateId":"weapon.sword","quantity":1,"attributes":{"level":3}}})", false, true},
+};
+
+void PrintTo(const FFewerFieldsCase& Case, std::ostream* Out)
+{
+    *Out << Case.Name;
 }
+
+class FProfileFewerFieldsTest : public FProfileResponseTest,
+                                public ::testing::WithParamInterface<FFewerFieldsCase>
+{
+};
+} // namespace
+
+TEST_P(FProfileFewerFieldsTest, FullProfileWithFewerFieldsDropsTheMissingOnes)
+{
+    const FFewerFieldsCase& Case = GetParam();
+    Apply(FullProfile(21, R"({"xp":100,"name":"hero"})", FewerFieldsHeldItems));
+    ASSERT_TRUE(Profile->GetStat("name"));
+    StatsEvents.Empty();
+    TypeEvents.Empty();
+
+    Apply(FullProfile(22, Case.Stats, Case.Items));
+    EXPECT_EQ(!Profile->GetStat("name"), Case.bStatDropped);
+    EXPECT_EQ(StatsEvents.Num(), Case.bStatDropped ? 1 : 0);
+    const auto Sword = Profile->GetItem("i1");
+    ASSERT_TRUE(Sword);
+    EXPECT_EQ(!Sword->Attributes->HasField("colour"), Case.bAttributeDropped);
+    EXPECT_EQ(TypeEvents.Num(), Case.bAttributeDropped ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FProfileFewerFieldsTest, ::testing::ValuesIn(FewerFieldsCases),
+                         [](const auto& Info) { return ZorTestCases::TestName(Info.param.Name); });
 
 TEST_F(FProfileResponseTest, TemplateChangeToAnotherTypeKeepsTheRecordAndReportsBothTypes)
 {

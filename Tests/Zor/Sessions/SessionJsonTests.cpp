@@ -161,16 +161,25 @@ TEST(SessionJsonTest, WrittenAddressReadsBack)
     EXPECT_TRUE(Info->ToDebugString().Contains("INVALID"));
 }
 
-TEST(SessionJsonTest, PortsOutsideTheirRangeAreIgnored)
+namespace
 {
-    const char* Ports[] = {"0", "-5", "65536", "1e12", "7000.5", "\"7000\""};
-    for (const char* Port : Ports)
-    {
-        const FOnlineSession Read =
-            ReadResult(FString::Printf(R"({"id":"s1","serverAddress":"10.0.0.1","serverPort":%s})", Port));
-        EXPECT_EQ(InfoOf(Read).HostAddr->GetPort(), 0) << Port;
-    }
+const char* const PortsOutsideTheirRange[] = {"0", "-5", "65536", "1e12", "7000.5", "\"7000\""};
+
+class FSessionJsonPortTest : public ::testing::TestWithParam<size_t>
+{
+};
+} // namespace
+
+TEST_P(FSessionJsonPortTest, PortsOutsideTheirRangeAreIgnored)
+{
+    const char* Port = PortsOutsideTheirRange[GetParam()];
+    const FOnlineSession Read =
+        ReadResult(FString::Printf(R"({"id":"s1","serverAddress":"10.0.0.1","serverPort":%s})", Port));
+    EXPECT_EQ(InfoOf(Read).HostAddr->GetPort(), 0) << Port;
 }
+
+INSTANTIATE_TEST_SUITE_P(Rows, FSessionJsonPortTest,
+                         ::testing::Range(size_t{0}, std::size(PortsOutsideTheirRange)));
 
 TEST(SessionJsonTest, NetDriverPortMismatchWarnsAndTakesTheAdvertisedPort)
 {

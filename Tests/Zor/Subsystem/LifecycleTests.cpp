@@ -2,6 +2,7 @@
 #include "AccountMapping/OnlineAccountMappingZor.h"
 #include "BuildInfo/OnlineBuildInfoServiceZor.h"
 #include "BuildInfo/OnlineBuildInfoServiceZorV2.h"
+#include "CaseNamePrinter.h"
 #include "Catalog/OnlineCatalogServiceZor.h"
 #include "Core/ModuleManager.h"
 #include "Core/PlatformProcess.h"
@@ -180,59 +181,111 @@ TEST_F(FZorSubsystemTest, GettersAreEmptyAfterShutdown)
     Tick(2); // a shut-down subsystem still ticks harmlessly
 }
 
-TEST_F(FZorSubsystemTest, ServicesHeldPastADestroyedSubsystemRefuseEveryCallWithoutReachingIt)
+namespace
+{
+/** Every service game code may hold past its subsystem. */
+struct FHeldServices
+{
+    explicit FHeldServices(const FOnlineSubsystemZor& Zor)
+        : Identity(Zor.GetZorIdentityService()), Sessions(Zor.GetZorSessionService()),
+          Catalog(Zor.GetZorCatalogService()), TitleFiles(Zor.GetZorTitleFileService()),
+          Builds(Zor.GetZorBuildInfoService()), BuildsV2(Zor.GetZorBuildInfoServiceV2()),
+          Messages(Zor.GetZorMessageService()), Friends(Zor.GetZorFriendsService()),
+          Mapping(Zor.GetZorAccountMappingService()), Accounts(Zor.GetZorAccountCreationService()),
+          Entitlements(Zor.GetZorEntitlementsService()), Orders(Zor.GetZorOrderService()),
+          Payment(Zor.GetZorPaymentService()), Time(Zor.GetZorTimeService()),
+          Cloud(Zor.GetZorUserCloudService()), Users(Zor.GetUserInterface())
+    {
+    }
+
+    TSharedPtr<FOnlineIdentityZor> Identity;
+    TSharedPtr<FOnlineSessionZor> Sessions;
+    TSharedPtr<FOnlineCatalogServiceZor> Catalog;
+    TSharedPtr<FOnlineTitleFileZor> TitleFiles;
+    TSharedPtr<FOnlineBuildInfoServiceZor> Builds;
+    TSharedPtr<FOnlineBuildInfoServiceZorV2> BuildsV2;
+    TSharedPtr<FOnlineMessageZor> Messages;
+    TSharedPtr<FOnlineFriendsZor> Friends;
+    TSharedPtr<FOnlineAccountMappingZor> Mapping;
+    TSharedPtr<FOnlineAccountCreationZor> Accounts;
+    TSharedPtr<FOnlineEntitlementsZor> Entitlements;
+    TSharedPtr<FOnlineOrderServiceZor> Orders;
+    TSharedPtr<FOnlinePaymentServiceZor> Payment;
+    TSharedPtr<FOnlineTimeZor> Time;
+    TSharedPtr<FOnlineUserCloudZor> Cloud;
+    IOnlineUserPtr Users;
+};
+
+const FUniqueNetIdString HeldUser("acct1");
+
+TArray<FUniqueNetIdRef> HeldOthers()
+{
+    return {MakeShared<FUniqueNetIdString>("acct2")};
+}
+
+struct FHeldCallCase
+{
+    const char* Name;
+    bool (*Call)(const FHeldServices&);
+};
+
+const FHeldCallCase HeldCallCases[] = {
+    {"login", [](const FHeldServices& S)
+     { return S.Identity->Login(0, FOnlineAccountCredentials("tavo", "u", "p")); }},
+    {"create session",
+     [](const FHeldServices& S) { return S.Sessions->CreateSession(0, "Game", FOnlineSessionSettings()); }},
+    {"catalog", [](const FHeldServices& S) { return S.Catalog->QueryCategories(FPagedQuery()); }},
+    {"title list", [](const FHeldServices& S) { return S.TitleFiles->EnumerateFiles(); }},
+    {"title read", [](const FHeldServices& S) { return S.TitleFiles->ReadFile("motd.txt"); }},
+    {"launcher build",
+     [](const FHeldServices& S) { return S.Builds->QuerySelfPatchBuild("Live", "Windows"); }},
+    {"launcher build v2",
+     [](const FHeldServices& S) { return S.BuildsV2->QuerySelfPatchBuild("Windows", "Live", ""); }},
+    {"message", [](const FHeldServices& S)
+     { return S.Messages->SendMessage(0, HeldOthers(), "gift", FOnlineMessagePayload()); }},
+    {"friends", [](const FHeldServices& S) { return S.Friends->ReadFriendsList(0, "default"); }},
+    {"mapping", [](const FHeldServices& S) { return S.Mapping->QueryExternalAccounts(HeldUser, ""); }},
+    {"account", [](const FHeldServices& S) { return S.Accounts->QueryAccountInfo("p@x.io"); }},
+    {"entitlements", [](const FHeldServices& S) { return S.Entitlements->QueryEntitlements(HeldUser); }},
+    {"orders", [](const FHeldServices& S) { return S.Orders->QueryOrders(HeldUser); }},
+    {"billing", [](const FHeldServices& S) { return S.Payment->QueryDefaultBillingAccount(HeldUser); }},
+    {"time", [](const FHeldServices& S) { return S.Time->QueryServerUtcTime(); }},
+    {"users", [](const FHeldServices& S) { return S.Users->QueryUserInfo(0, HeldOthers()); }},
+};
+
+void PrintTo(const FHeldCallCase& Case, std::ostream* Out)
+{
+    *Out << Case.Name;
+}
+
+class FHeldServiceCallTest : public FZorSubsystemTest, public ::testing::WithParamInterface<FHeldCallCase>
+{
+};
+} // namespace
+
+TEST_P(FHeldServiceCallTest, ServicesHeldPastADestroyedSubsystemRefuseEveryCallWithoutReachingIt)
+{
+    const FHeldCallCase& Case = GetParam();
+    CreateSubsystem();
+    InstallUser();
+    const FHeldServices Held(*Subsystem);
+    Subsystem.Reset(); // game code still holds every service; the address sanitizer sees any later reach
+    EXPECT_FALSE(Case.Call(Held)) << Case.Name;
+    Tick(2);
+    EXPECT_EQ(Http().NumStarted(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FHeldServiceCallTest, ::testing::ValuesIn(HeldCallCases),
+                         [](const auto& Info) { return ZorTestCases::TestName(Info.param.Name); });
+
+TEST_F(FZorSubsystemTest, ServicesHeldPastADestroyedSubsystemReachNothingWithCallsWithoutAResult)
 {
     CreateSubsystem();
     InstallUser();
-    const FOnlineSubsystemZor& Zor = *Subsystem;
-    const TSharedPtr<FOnlineIdentityZor> Identity = Zor.GetZorIdentityService();
-    const TSharedPtr<FOnlineSessionZor> Sessions = Zor.GetZorSessionService();
-    const TSharedPtr<FOnlineCatalogServiceZor> Catalog = Zor.GetZorCatalogService();
-    const TSharedPtr<FOnlineTitleFileZor> TitleFiles = Zor.GetZorTitleFileService();
-    const TSharedPtr<FOnlineBuildInfoServiceZor> Builds = Zor.GetZorBuildInfoService();
-    const TSharedPtr<FOnlineBuildInfoServiceZorV2> BuildsV2 = Zor.GetZorBuildInfoServiceV2();
-    const TSharedPtr<FOnlineMessageZor> Messages = Zor.GetZorMessageService();
-    const TSharedPtr<FOnlineFriendsZor> Friends = Zor.GetZorFriendsService();
-    const TSharedPtr<FOnlineAccountMappingZor> Mapping = Zor.GetZorAccountMappingService();
-    const TSharedPtr<FOnlineAccountCreationZor> Accounts = Zor.GetZorAccountCreationService();
-    const TSharedPtr<FOnlineEntitlementsZor> Entitlements = Zor.GetZorEntitlementsService();
-    const TSharedPtr<FOnlineOrderServiceZor> Orders = Zor.GetZorOrderService();
-    const TSharedPtr<FOnlinePaymentServiceZor> Payment = Zor.GetZorPaymentService();
-    const TSharedPtr<FOnlineTimeZor> Time = Zor.GetZorTimeService();
-    const TSharedPtr<FOnlineUserCloudZor> Cloud = Zor.GetZorUserCloudService();
-    const IOnlineUserPtr Users = Zor.GetUserInterface();
-    Subsystem.Reset(); // game code still holds every service; the address sanitizer sees any later reach
-    const FUniqueNetIdString User("acct1");
-    const TArray<FUniqueNetIdRef> Others = {MakeShared<FUniqueNetIdString>("acct2")};
-    const struct
-    {
-        const char* Name;
-        TFunction<bool()> Call;
-    } Cases[] = {
-        {"login", [&] { return Identity->Login(0, FOnlineAccountCredentials("tavo", "u", "p")); }},
-        {"create session", [&] { return Sessions->CreateSession(0, "Game", FOnlineSessionSettings()); }},
-        {"catalog", [&] { return Catalog->QueryCategories(FPagedQuery()); }},
-        {"title list", [&] { return TitleFiles->EnumerateFiles(); }},
-        {"title read", [&] { return TitleFiles->ReadFile("motd.txt"); }},
-        {"launcher build", [&] { return Builds->QuerySelfPatchBuild("Live", "Windows"); }},
-        {"launcher build v2", [&] { return BuildsV2->QuerySelfPatchBuild("Windows", "Live", ""); }},
-        {"message", [&] { return Messages->SendMessage(0, Others, "gift", FOnlineMessagePayload()); }},
-        {"friends", [&] { return Friends->ReadFriendsList(0, "default"); }},
-        {"mapping", [&] { return Mapping->QueryExternalAccounts(User, ""); }},
-        {"account", [&] { return Accounts->QueryAccountInfo("p@x.io"); }},
-        {"entitlements", [&] { return Entitlements->QueryEntitlements(User); }},
-        {"orders", [&] { return Orders->QueryOrders(User); }},
-        {"billing", [&] { return Payment->QueryDefaultBillingAccount(User); }},
-        {"time", [&] { return Time->QueryServerUtcTime(); }},
-        {"users", [&] { return Users->QueryUserInfo(0, Others); }},
-    };
-    for (const auto& Case : Cases)
-    {
-        EXPECT_FALSE(Case.Call()) << Case.Name;
-    }
-    // Calls without a result reach nothing either.
-    Identity->GetLoginStatus(0);
-    Cloud->EnumerateUserFiles(User);
+    const FHeldServices Held(*Subsystem);
+    Subsystem.Reset();
+    Held.Identity->GetLoginStatus(0);
+    Held.Cloud->EnumerateUserFiles(HeldUser);
     Tick(2);
     EXPECT_EQ(Http().NumStarted(), 0);
 }

@@ -110,37 +110,48 @@ TEST(CloudFileList, DroppedEntryAndBadLengthAreWarned)
     EXPECT_TRUE(Log.Contains(ELogVerbosity::Warning, "Invalid file length=-1 dlname=u2"));
 }
 
-TEST(CloudFileList, MergeReplacesByUniqueNameIgnoringCaseElseAppends)
+namespace
 {
-    struct FCase
-    {
-        const char* Name;
-        TArray<FCloudFileHeader> Reply;
-        const char* Expected;
-        TArray<FCloudFileHeader> Before = {FCloudFileHeader("a", "Unique", 1),
-                                           FCloudFileHeader("b", "other", 2)};
-    };
-    const FCase Cases[] = {
-        {"ReplacesIgnoringCase", {FCloudFileHeader("renamed", "UNIQUE", 9)}, "UNIQUE=renamed=9|other=b=2"},
-        {"AppendsANewName", {FCloudFileHeader("n", "new", 3)}, "Unique=a=1|other=b=2|new=n=3"},
-        {"LaterEntryOfAReplyReplacesAnEarlierOne",
-         {FCloudFileHeader("n1", "New", 3), FCloudFileHeader("x", "OTHER", 4),
-          FCloudFileHeader("n2", "nEW", 5)},
-         "Unique=a=1|OTHER=x=4|nEW=n2=5"},
-        {"EmptyReplyKeepsTheList", {}, "Unique=a=1|other=b=2"},
-        // Where case counts, each of two names differing only in case keeps its own header.
-        {"TheNameGivenLetterForLetterFirst",
-         {FCloudFileHeader("n", "other", 9)},
-         "OTHER=a=1|other=n=9",
-         {FCloudFileHeader("a", "OTHER", 1), FCloudFileHeader("b", "other", 2)}},
-    };
-    for (const FCase& Case : Cases)
-    {
-        TArray<FCloudFileHeader> List = Case.Before;
-        FZorCloudFileList::Merge(List, Case.Reply);
-        EXPECT_EQ(Describe(List), FString(Case.Expected)) << Case.Name;
-    }
+struct FMergeCase
+{
+    const char* Name;
+    TArray<FCloudFileHeader> Reply;
+    const char* Expected;
+    TArray<FCloudFileHeader> Before = {FCloudFileHeader("a", "Unique", 1), FCloudFileHeader("b", "other", 2)};
+};
 
+const FMergeCase MergeCases[] = {
+    {"ReplacesIgnoringCase", {FCloudFileHeader("renamed", "UNIQUE", 9)}, "UNIQUE=renamed=9|other=b=2"},
+    {"AppendsANewName", {FCloudFileHeader("n", "new", 3)}, "Unique=a=1|other=b=2|new=n=3"},
+    {"LaterEntryOfAReplyReplacesAnEarlierOne",
+     {FCloudFileHeader("n1", "New", 3), FCloudFileHeader("x", "OTHER", 4), FCloudFileHeader("n2", "nEW", 5)},
+     "Unique=a=1|OTHER=x=4|nEW=n2=5"},
+    {"EmptyReplyKeepsTheList", {}, "Unique=a=1|other=b=2"},
+    // Where case counts, each of two names differing only in case keeps its own header.
+    {"TheNameGivenLetterForLetterFirst",
+     {FCloudFileHeader("n", "other", 9)},
+     "OTHER=a=1|other=n=9",
+     {FCloudFileHeader("a", "OTHER", 1), FCloudFileHeader("b", "other", 2)}},
+};
+
+class FCloudFileMergeTest : public ::testing::TestWithParam<FMergeCase>
+{
+};
+} // namespace
+
+TEST_P(FCloudFileMergeTest, MergeReplacesByUniqueNameIgnoringCaseElseAppends)
+{
+    const FMergeCase& Case = GetParam();
+    TArray<FCloudFileHeader> List = Case.Before;
+    FZorCloudFileList::Merge(List, Case.Reply);
+    EXPECT_EQ(Describe(List), FString(Case.Expected)) << Case.Name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, FCloudFileMergeTest, ::testing::ValuesIn(MergeCases),
+                         [](const auto& Info) { return ZorTestCases::TestName(Info.param.Name); });
+
+TEST(CloudFileList, MergeKeepsTheHashAndFindIgnoresCaseUnlessTwoNamesDifferOnlyInCase)
+{
     TArray<FCloudFileHeader> List = {FCloudFileHeader("a", "Unique", 1)};
     FCloudFileHeader Update("renamed", "UNIQUE", 9);
     Update.Hash = "abc";
