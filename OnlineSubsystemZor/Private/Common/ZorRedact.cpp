@@ -4,7 +4,6 @@
 #include <bitset>
 #include <cctype>
 #include <cstring>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -84,9 +83,8 @@ size_t JsonOtherValueEnd(std::string_view Text, size_t Start)
     return Text.size();
 }
 
-/** The masked value and the end of the original one when a secret key's form (key=value, at the start or
- * after
- * '&') or JSON ("key": value) value starts at Position. */
+/** The masked value and the end of the original one when the value of a secret key starts at Position: a form
+ * value (key=value, at the start or after '&') or a JSON one ("key": value). */
 bool MaskValueAt(std::string_view Text, size_t Position, FString& Out, size_t& OutEnd)
 {
     for (const char* Key : SecretKeys)
@@ -97,13 +95,13 @@ bool MaskValueAt(std::string_view Text, size_t Position, FString& Out, size_t& O
             continue;
         }
         const char Before = Position > 0 ? Text[Position - 1] : '&';
+        const size_t Colon = Text.find_first_not_of(Blanks, After + 1);
         const bool bForm = Before == '&' && At(Text, After) == '=';
-        const size_t Colon = bForm ? 0 : Text.find_first_not_of(Blanks, After + 1);
         const bool bJson = Before == '"' && At(Text, After) == '"' && At(Text, Colon) == ':';
         const size_t Start = bForm   ? After + 1
                              : bJson ? Text.find_first_not_of(Blanks, Colon + 1)
                                      : Text.npos;
-        if (Start > Text.size() || (bJson && Start == Text.size()))
+        if (Start == Text.npos)
         {
             continue;
         }
@@ -483,24 +481,19 @@ FString ZorRedact::Text(const FString& Text, const TArray<FString>& Secrets)
 
 TArray<FString> ZorRedact::Credentials(const FString& Authorization)
 {
-    FString Scheme;
-    FString Credential;
+    FString Scheme, Credential, Decoded, Secret;
     if (!Authorization.TrimStartAndEnd().Split(" ", &Scheme, &Credential) || Credential.IsEmpty())
     {
         return Authorization.IsEmpty() ? TArray<FString>() : TArray<FString>{Authorization};
     }
     Credential = Credential.TrimStartAndEnd();
-    TArray<FString> Out = {Credential};
-    FString Decoded;
-    FString Secret;
+    // For Basic, the decoded "id:secret" and the secret alone as well: an echo may show either.
     if (Scheme.Equals("basic", ESearchCase::IgnoreCase) && FBase64::Decode(Credential, Decoded) &&
         Decoded.Split(":", nullptr, &Secret))
     {
-        // The decoded "id:secret" and the secret alone: an echo may show either.
-        Out.Add(Decoded);
-        Out.Add(Secret);
+        return {Credential, Decoded, Secret};
     }
-    return Out;
+    return {Credential};
 }
 
 FString ZorRedact::Body(const FString& Body)
