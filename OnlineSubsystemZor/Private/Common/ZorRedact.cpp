@@ -166,22 +166,22 @@ size_t ReadUnicodeEscape(std::string_view Text, size_t Position, char*& Out)
  */
 size_t ReadEscape(std::string_view Text, size_t Position, char*& Out)
 {
+    if (Text[Position] == '%' || Position + 1 == Text.size())
+    {
+        const int32 Hex = Text[Position] == '%' ? HexAt(Text, Position + 1, 2) : -1;
+        *Out++ = Hex < 0 ? Text[Position] : Hex == '+' ? ' ' : static_cast<char>(Hex);
+        return Hex < 0 ? 1 : 3;
+    }
     // Each letter of a one-character JSON escape, then what it stands for.
     static constexpr char Named[] = "b\bf\fn\nr\rt\t";
-    const char Next = At(Text, Position + 1);
-    const bool bBackslash = Text[Position] == '\\' && Position + 1 < Text.size();
-    const size_t Unicode = bBackslash && Next == 'u' ? ReadUnicodeEscape(Text, Position, Out) : 0;
-    if (Unicode > 0)
+    const char Next = Text[Position + 1];
+    if (const size_t Unicode = Next == 'u' ? ReadUnicodeEscape(Text, Position, Out) : 0; Unicode > 0)
     {
         return Unicode;
     }
     const char* Found = Next >= 'b' && Next <= 't' ? std::strchr(Named, Next) : nullptr;
-    const int32 Hex = Text[Position] == '%' ? HexAt(Text, Position + 1, 2) : -1;
-    const char Byte = bBackslash ? (Found ? Found[1] : Next)
-                      : Hex >= 0 ? static_cast<char>(Hex)
-                                 : Text[Position];
-    *Out++ = Byte == '+' ? ' ' : Byte;
-    return bBackslash ? 2 : Hex >= 0 ? 3 : 1;
+    *Out++ = Found ? Found[1] : Next == '+' ? ' ' : Next;
+    return 2;
 }
 
 /** An escape read as one unit: the bytes it gives in a reading, the characters it took in the text read. */
