@@ -6,7 +6,6 @@
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 #include "Core/Base64.h"
@@ -22,24 +21,28 @@ const char* const SecretKeys[] = {"accesstoken",  "refreshtoken",     "password"
                                   "signature",    "externalauthtoken"};
 constexpr int32 ShownPrefix = 4;
 constexpr int32 ShortestWithPrefix = 16;
+constexpr std::string_view Blanks = " \t\n\v\f\r";
+/** An echo with a raw backslash before an escaped character reads whole after two decodings (the first
+ * pairs the backslashes), and a refusal's JSON wraps it once more. */
+constexpr int32 MostDecodings = 3;
+/** The most characters one unit takes: a surrogate pair written as two JSON escapes. */
+constexpr size_t LongestUnit = 12;
 
-bool IsKeySeparator(char Char)
+/** The byte at Position; NUL past the end. */
+char At(std::string_view Text, size_t Position)
 {
-    return Char == '_' || Char == '-';
+    return Position < Text.size() ? Text[Position] : '\0';
 }
 
 /** The length of the key written at Position when it spells Key, ignoring letter case and separators between
  * its letters; 0 when it does not. */
-int32 KeyAt(const FString& Text, int32 Position, const char* Key)
+size_t KeyAt(std::string_view Text, size_t Position, const char* Key)
 {
-    int32 End = Position;
-    for (int32 Index = 0; Key[Index]; ++Index, ++End)
+    size_t End = Position;
+    for (size_t Index = 0; Key[Index]; ++Index, ++End)
     {
-        if (Index > 0 && End < Text.Len() && IsKeySeparator(Text[End]))
-        {
-            ++End;
-        }
-        if (End >= Text.Len() || std::tolower(static_cast<unsigned char>(Text[End])) != Key[Index])
+        End += Index > 0 && (At(Text, End) == '_' || At(Text, End) == '-') ? 1 : 0;
+        if (End >= Text.size() || std::tolower(static_cast<unsigned char>(Text[End])) != Key[Index])
         {
             return 0;
         }
@@ -47,122 +50,74 @@ int32 KeyAt(const FString& Text, int32 Position, const char* Key)
     return End - Position;
 }
 
-int32 SkipBlanks(const FString& Text, int32 Position)
-{
-    while (Position < Text.Len() && std::isspace(static_cast<unsigned char>(Text[Position])))
-    {
-        ++Position;
-    }
-    return Position;
-}
-
-/** Where a form value of Key starts when Key begins at Position (start or after '&'), else -1. */
-int32 FormValueStart(const FString& Text, int32 Position, int32 KeyLen)
-{
-    const bool bKeyStart = Position == 0 || Text[Position - 1] == '&';
-    const int32 After = Position + KeyLen;
-    return bKeyStart && After < Text.Len() && Text[After] == '=' ? After + 1 : -1;
-}
-
-/** Where the JSON value of "Key" starts, of whatever type, when Key begins at Position just after a quote,
- * else -1. */
-int32 JsonValueStart(const FString& Text, int32 Position, int32 KeyLen)
-{
-    int32 After = Position + KeyLen;
-    if (Position == 0 || Text[Position - 1] != '"' || After >= Text.Len() || Text[After] != '"')
-    {
-        return -1;
-    }
-    After = SkipBlanks(Text, After + 1);
-    if (After >= Text.Len() || Text[After] != ':')
-    {
-        return -1;
-    }
-    After = SkipBlanks(Text, After + 1);
-    return After < Text.Len() ? After : -1;
-}
-
-int32 FormValueEnd(const FString& Text, int32 Start)
-{
-    while (Start < Text.Len() && Text[Start] != '&')
-    {
-        ++Start;
-    }
-    return Start;
-}
-
 /** The end of the JSON string whose text starts at Start, just after its opening quote. */
-int32 JsonStringEnd(const FString& Text, int32 Start)
+size_t JsonStringEnd(std::string_view Text, size_t Start)
 {
-    while (Start < Text.Len() && Text[Start] != '"')
+    while (Start < Text.size() && Text[Start] != '"')
     {
         Start += Text[Start] == '\\' ? 2 : 1;
     }
-    return Start < Text.Len() ? Start : Text.Len();
+    return std::min(Start, Text.size());
 }
 
 /** The end of the JSON array, object, number or literal at Start: where its nesting closes or, at the top,
  * the next ',', '}' or ']'. Strings inside are skipped whole, so their brackets do not count. */
-int32 JsonOtherValueEnd(const FString& Text, int32 Start)
+size_t JsonOtherValueEnd(std::string_view Text, size_t Start)
 {
     int32 Depth = 0;
-    for (int32 Position = Start; Position < Text.Len(); ++Position)
+    for (size_t Position = Start; Position < Text.size(); ++Position)
     {
         const char Char = Text[Position];
-        if (Char == '"')
+        const bool bClose = Char == ']' || Char == '}';
+        Position = Char == '"' ? JsonStringEnd(Text, Position + 1) : Position;
+        Depth += Char == '[' || Char == '{' ? 1 : 0;
+        if (bClose && Depth > 0 && --Depth == 0)
         {
-            Position = JsonStringEnd(Text, Position + 1);
+            return Position + 1;
         }
-        else if (Char == '[' || Char == '{')
-        {
-            ++Depth;
-        }
-        else if ((Char == ']' || Char == '}') && Depth > 0)
-        {
-            if (--Depth == 0)
-            {
-                return Position + 1;
-            }
-        }
-        else if (Depth == 0 && (Char == ',' || Char == ']' || Char == '}'))
+        if (Depth == 0 && (bClose || Char == ','))
         {
             return Position;
         }
     }
-    return Text.Len();
+    return Text.size();
 }
 
-/** The masked value and the end of the original one when a secret key's value starts at Position. */
-bool MaskValueAt(const FString& Text, int32 Position, FString& Out, int32& OutEnd)
+/** The masked value and the end of the original one when the value of a secret key starts at Position: a form
+ * value (key=value, at the start or after '&') or a JSON one ("key": value). */
+bool MaskValueAt(std::string_view Text, size_t Position, FString& Out, size_t& OutEnd)
 {
     for (const char* Key : SecretKeys)
     {
-        const int32 KeyLen = KeyAt(Text, Position, Key);
-        if (KeyLen == 0)
+        const size_t After = Position + KeyAt(Text, Position, Key);
+        if (After == Position)
         {
             continue;
         }
-        if (const int32 Start = FormValueStart(Text, Position, KeyLen); Start >= 0)
+        const char Before = Position > 0 ? Text[Position - 1] : '&';
+        const size_t Colon = Text.find_first_not_of(Blanks, After + 1);
+        const bool bForm = Before == '&' && At(Text, After) == '=';
+        const bool bJson = Before == '"' && At(Text, After) == '"' && At(Text, Colon) == ':';
+        const size_t Start = bForm   ? After + 1
+                             : bJson ? Text.find_first_not_of(Blanks, Colon + 1)
+                                     : Text.npos;
+        if (Start == Text.npos)
         {
-            OutEnd = FormValueEnd(Text, Start);
-            Out += Text.Mid(Position, Start - Position) + ZorRedact::Secret(Text.Mid(Start, OutEnd - Start));
-            return true;
+            continue;
         }
-        const int32 Start = JsonValueStart(Text, Position, KeyLen);
-        if (Start >= 0 && Text[Start] == '"')
-        {
-            OutEnd = JsonStringEnd(Text, Start + 1);
-            Out += Text.Mid(Position, Start + 1 - Position) +
-                   ZorRedact::Secret(Text.Mid(Start + 1, OutEnd - Start - 1));
-            return true;
-        }
-        if (Start >= 0)
+        const bool bString = bJson && Text[Start] == '"';
+        if (bJson && !bString)
         {
             // An array, object or number shows no prefix: its first characters may be all of a short secret.
             OutEnd = JsonOtherValueEnd(Text, Start);
-            Out += Text.Mid(Position, Start - Position) + "\"<redacted>\"";
+            Out += FString(Text.substr(Position, Start - Position)) + "\"<redacted>\"";
             return true;
         }
+        const size_t Value = Start + (bString ? 1 : 0);
+        OutEnd = bString ? JsonStringEnd(Text, Value) : std::min(Text.find('&', Value), Text.size());
+        Out += FString(Text.substr(Position, Value - Position)) +
+               ZorRedact::Secret(FString(Text.substr(Value, OutEnd - Value)));
+        return true;
     }
     return false;
 }
@@ -181,12 +136,6 @@ int32 HexAt(std::string_view Text, size_t Position, size_t Count)
     return Value;
 }
 
-/** A form writes a blank as '+' and a path keeps '+' as it is, so the two read alike everywhere. */
-char Folded(char Byte)
-{
-    return Byte == '+' ? ' ' : Byte;
-}
-
 /** A "\u" escape at Position, a surrogate pair taken whole: the characters it takes, 0 when it is none. */
 size_t ReadUnicodeEscape(std::string_view Text, size_t Position, char*& Out)
 {
@@ -200,7 +149,8 @@ size_t ReadUnicodeEscape(std::string_view Text, size_t Position, char*& Out)
     const uint32 CodePoint = bHigh ? 0x10000 + ((Code - 0xD800) << 10) + (Low - 0xDC00) : Code;
     static constexpr uint8 Leads[] = {0, 0xC0, 0xE0, 0xF0};
     const int32 Trailing = CodePoint < 0x80 ? 0 : CodePoint < 0x800 ? 1 : CodePoint < 0x10000 ? 2 : 3;
-    *Out++ = static_cast<char>(Leads[Trailing] | (CodePoint >> (6 * Trailing)));
+    // '+' reads as a blank however it was written, so a secret that holds one matches this echo of it too.
+    *Out++ = CodePoint == '+' ? ' ' : static_cast<char>(Leads[Trailing] | (CodePoint >> (6 * Trailing)));
     for (int32 Shift = 6 * (Trailing - 1); Shift >= 0; Shift -= 6)
     {
         *Out++ = static_cast<char>(0x80 | ((CodePoint >> Shift) & 0x3F));
@@ -209,40 +159,36 @@ size_t ReadUnicodeEscape(std::string_view Text, size_t Position, char*& Out)
 }
 
 /**
- * The escape at Position, just at its '%' or backslash: a percent escape in either hex case or a JSON escape.
- * Writes the bytes it stands for and returns the characters it takes, 0 when it is none. A backslash before
- * a character that starts no JSON escape reads as that character, as lenient readers take it: then a secret
- * that holds one reads as its echo does once the echo escaped the character after it.
+ * The one decoder, at a '%' or backslash: a percent escape in either hex case or a JSON escape. Writes the
+ * bytes it stands for, '+' read as a blank, and returns the characters it takes: 1 when it starts no escape
+ * and is written as it is. A backslash before a character that starts no JSON escape reads as that
+ * character, as lenient readers take it: then a secret that holds one reads as its echo does once the echo
+ * escaped the character after it.
  */
 size_t ReadEscape(std::string_view Text, size_t Position, char*& Out)
 {
-    const int32 Byte = Text[Position] == '%' ? HexAt(Text, Position + 1, 2) : -1;
     if (Text[Position] == '%' || Position + 1 == Text.size())
     {
-        *Out = Folded(static_cast<char>(Byte));
-        Out += Byte >= 0 ? 1 : 0;
-        return Byte >= 0 ? 3 : 0;
+        const int32 Hex = Text[Position] == '%' ? HexAt(Text, Position + 1, 2) : -1;
+        *Out++ = Hex < 0 ? Text[Position] : Hex == '+' ? ' ' : static_cast<char>(Hex);
+        return Hex < 0 ? 1 : 3;
     }
     // Each letter of a one-character JSON escape, then what it stands for.
     static constexpr char Named[] = "b\bf\fn\nr\rt\t";
     const char Next = Text[Position + 1];
-    const char* Found = Next >= 'b' && Next <= 't' ? std::strchr(Named, Next) : nullptr;
-    const size_t Taken = Next == 'u' ? ReadUnicodeEscape(Text, Position, Out) : 0;
-    if (Taken > 0)
+    if (const size_t Unicode = Next == 'u' ? ReadUnicodeEscape(Text, Position, Out) : 0; Unicode > 0)
     {
-        return Taken;
+        return Unicode;
     }
-    *Out++ = Folded(Found && (Found - Named) % 2 == 0 ? Found[1] : Next);
+    const char* Found = Next >= 'b' && Next <= 't' ? std::strchr(Named, Next) : nullptr;
+    *Out++ = Found ? Found[1] : Next == '+' ? ' ' : Next;
     return 2;
 }
 
 /** An escape read as one unit: the bytes it gives in a reading, the characters it took in the text read. */
 struct FUnit
 {
-    uint32 Begin;
-    uint32 End;
-    uint32 ReadBegin;
-    uint32 ReadEnd;
+    uint32 Begin, End, ReadBegin, ReadEnd;
 };
 
 /**
@@ -256,6 +202,17 @@ struct FReading
     std::vector<FUnit> Units;
     std::vector<std::pair<size_t, size_t>> Windows;
 
+    static FReading Raw(std::string_view Text)
+    {
+        FReading Out{std::string(Text), {}, {{0, Text.size()}}};
+        for (char* Plus = Out.Bytes.data();
+             (Plus = static_cast<char*>(std::memchr(Plus, '+', Out.Bytes.data() + Out.Bytes.size() - Plus)));)
+        {
+            *Plus = ' ';
+        }
+        return Out;
+    }
+
     /** Where in the text read the unit behind byte Position begins, and where it ends. */
     std::pair<size_t, size_t> Read(size_t Position) const
     {
@@ -268,18 +225,7 @@ struct FReading
     }
 };
 
-FReading RawReading(std::string_view Text)
-{
-    FReading Out{std::string(Text), {}, {{0, Text.size()}}};
-    for (char* Plus = Out.Bytes.data();
-         (Plus = static_cast<char*>(std::memchr(Plus, '+', Out.Bytes.data() + Out.Bytes.size() - Plus)));)
-    {
-        *Plus = ' ';
-    }
-    return Out;
-}
-
-/** In read once more, with a window Reach bytes wide around each unit read; false when none was. */
+/** In read once more, with a window Reach bytes wide around each unit; false when no unit was read. */
 bool Decoded(const std::string& In, size_t Reach, FReading& Out)
 {
     // No unit gives more bytes than it takes characters, and each takes two at least.
@@ -289,41 +235,33 @@ bool Decoded(const std::string& In, size_t Reach, FReading& Out)
     char* Write = Start;
     for (size_t Position = 0; Position < In.size();)
     {
-        const size_t Begin = Write - Start;
+        // A NUL of the text ends a run as an escape character does; the decoder then writes it as it is.
         const bool bEscape = In[Position] == '%' || In[Position] == '\\';
-        const size_t Taken = bEscape ? ReadEscape(In, Position, Write) : 0;
-        if (bEscape && Taken == 0)
+        const size_t Run = bEscape ? 0 : std::strcspn(In.c_str() + Position, "%\\");
+        if (Run > 0)
         {
-            *Write++ = In[Position++];
-            continue;
-        }
-        if (Taken == 0)
-        {
-            // A NUL of the text ends the run as an escape character does; it is then taken raw.
-            const size_t Run = std::max<size_t>(std::strcspn(In.c_str() + Position, "%\\"), 1);
             Write = std::copy_n(In.begin() + Position, Run, Write);
             Position += Run;
             continue;
         }
+        const size_t Begin = Write - Start;
+        const size_t Taken = ReadEscape(In, Position, Write);
         Position += Taken;
-        const size_t End = Write - Start;
-        Out.Units.push_back({static_cast<uint32>(Begin), static_cast<uint32>(End),
-                             static_cast<uint32>(Position - Taken), static_cast<uint32>(Position)});
-        if (Out.Windows.empty() || Begin > Out.Windows.back().second + Reach)
+        if (Taken > 1)
         {
-            Out.Windows.emplace_back(Begin > Reach ? Begin - Reach : 0, 0);
+            const size_t End = Write - Start;
+            Out.Units.push_back({static_cast<uint32>(Begin), static_cast<uint32>(End),
+                                 static_cast<uint32>(Position - Taken), static_cast<uint32>(Position)});
+            if (Out.Windows.empty() || Begin > Out.Windows.back().second + Reach)
+            {
+                Out.Windows.emplace_back(Begin > Reach ? Begin - Reach : 0, 0);
+            }
+            Out.Windows.back().second = End + Reach;
         }
-        Out.Windows.back().second = End + Reach;
     }
     Out.Bytes.resize(Write - Start);
     return !Out.Units.empty();
 }
-
-/** An echo with a raw backslash before an escaped character reads whole after two decodings (the first
- * pairs the backslashes), and a refusal's JSON wraps it once more. */
-constexpr int32 MostDecodings = 3;
-/** The most characters one unit takes: a surrogate pair written as two JSON escapes. */
-constexpr size_t LongestUnit = 12;
 
 /**
  * One form of a secret, reversed for a backwards Knuth-Morris-Pratt search, which knows at each place the
@@ -335,25 +273,21 @@ struct FPattern
 {
     FPattern(const std::string& Form, int32 InSecret)
         : Reversed(Form.rbegin(), Form.rend()), Secret(InSecret), Border(Form.size(), 0),
-          Tails(Form.size() + 1, 0)
+          Tails(Form.size() + 1)
     {
-        for (size_t Index = 1, Length = 0; Index < Reversed.size(); ++Index)
+        for (size_t Index = 1, Length = 0; Index < Reversed.size(); Border[Index++] = Length)
         {
             while (Length > 0 && Reversed[Index] != Reversed[Length])
             {
                 Length = Border[Length - 1];
             }
             Length += Reversed[Index] == Reversed[Length] ? 1 : 0;
-            Border[Index] = Length;
         }
-        for (const char Byte : Form)
+        for (size_t Length = 0; Length < Reversed.size(); ++Length)
         {
-            Holds.set(static_cast<uint8>(Byte));
-        }
-        for (size_t Length = 1; Length < Tails.size(); ++Length)
-        {
-            const size_t Skipped = Reversed.size() - Length;
-            Tails[Length] = (Skipped < LongestUnit ? 1u << Skipped : 0u) | Tails[Border[Length - 1]];
+            const size_t Skipped = Reversed.size() - Length - 1;
+            Holds.set(static_cast<uint8>(Reversed[Length]));
+            Tails[Length + 1] = (Skipped < LongestUnit ? 1u << Skipped : 0u) | Tails[Border[Length]];
         }
     }
 
@@ -364,7 +298,8 @@ struct FPattern
     std::bitset<256> Holds;
 };
 
-/** The echoes found in a text: at each position, the furthest end of one beginning there and its secret. */
+/** The echoes of the secrets in a text: at each position, the furthest end of one beginning there and its
+ * secret. Each reading of the text is searched for each secret raw and decoded. */
 class FEchoes
 {
 public:
@@ -372,8 +307,8 @@ public:
     {
         for (int32 Index = 0; Index < Secrets.Num(); ++Index)
         {
+            FReading Raw = FReading::Raw(Secrets[Index].View());
             FReading Read;
-            FReading Raw = RawReading(Secrets[Index].View());
             for (const std::string* Form : {&Raw.Bytes, Decoded(Raw.Bytes, 0, Read) ? &Read.Bytes : nullptr})
             {
                 if (Form != nullptr && !Form->empty())
@@ -383,12 +318,7 @@ public:
                 }
             }
         }
-    }
-
-    /** Searches the text raw, then each time decoded once more while escapes are read in it. */
-    void Find()
-    {
-        Readings.push_back(RawReading(Text));
+        Readings.push_back(FReading::Raw(Text));
         for (int32 Level = 0; !Patterns.empty(); ++Level)
         {
             for (const FPattern& Pattern : Patterns)
@@ -411,31 +341,30 @@ public:
     FString Masked() const
     {
         FString Out;
-        int32 Kept = 0;
-        for (int32 Position = 0; Position < static_cast<int32>(Ends.size()); ++Position)
+        size_t Kept = 0;
+        for (size_t Position = 0; Position < Ends.size(); ++Position)
         {
-            if (Ends[Position].End < 0)
-            {
-                continue;
-            }
-            int32 End = Ends[Position].End;
-            for (int32 Inside = Position + 1; Inside < End; ++Inside)
+            size_t End = Ends[Position].End;
+            for (size_t Inside = Position + 1; Inside < End; ++Inside)
             {
                 End = std::max(End, Ends[Inside].End);
             }
-            Out.AppendChars(Text.data() + Kept, Position - Kept);
-            Out += ZorRedact::Secret(Secrets[Ends[Position].Secret]);
-            Kept = End;
-            Position = End - 1;
+            if (End > 0)
+            {
+                Out.AppendChars(Text.data() + Kept, static_cast<int32>(Position - Kept)) +=
+                    ZorRedact::Secret(Secrets[Ends[Position].Secret]);
+                Kept = End;
+                Position = End - 1;
+            }
         }
-        Out.AppendChars(Text.data() + Kept, static_cast<int32>(Text.size()) - Kept);
+        Out.AppendChars(Text.data() + Kept, static_cast<int32>(Text.size() - Kept));
         return Out;
     }
 
 private:
     struct FEcho
     {
-        int32 End = -1;
+        size_t End = 0;
         int32 Secret = -1;
     };
 
@@ -472,15 +401,11 @@ private:
                     Add(InText(Level, Position, false), InText(Level, Position + Matched - 1, true),
                         Pattern.Secret);
                 }
-                if (Pattern.Tails[Matched] <= 1)
-                {
-                    continue;
-                }
-                while (Units > 0 && Reading.Units[Units - 1].End > Position)
+                while (Pattern.Tails[Matched] > 1 && Units > 0 && Reading.Units[Units - 1].End > Position)
                 {
                     --Units;
                 }
-                if (Units > 0 && Reading.Units[Units - 1].End == Position)
+                if (Pattern.Tails[Matched] > 1 && Units > 0 && Reading.Units[Units - 1].End == Position)
                 {
                     FoundTails(Level, Position, Reading.Units[Units - 1], Pattern, Pattern.Tails[Matched]);
                 }
@@ -508,17 +433,17 @@ private:
     }
 
     /** Where in the text the unit behind byte Position of reading Level begins, or ends when bEnd. */
-    int32 InText(int32 Level, size_t Position, bool bEnd) const
+    size_t InText(int32 Level, size_t Position, bool bEnd) const
     {
         for (; Level > 0; --Level)
         {
             const auto [Begin, End] = Readings[Level].Read(Position);
             Position = bEnd ? End - 1 : Begin;
         }
-        return static_cast<int32>(Position + (bEnd ? 1 : 0));
+        return Position + (bEnd ? 1 : 0);
     }
 
-    void Add(int32 Begin, int32 End, int32 Secret)
+    void Add(size_t Begin, size_t End, int32 Secret)
     {
         Ends.resize(Text.size());
         FEcho& Held = Ends[Begin];
@@ -551,47 +476,38 @@ FString ZorRedact::Secret(const FString& Value)
 FString ZorRedact::Text(const FString& Text, const TArray<FString>& Secrets)
 {
     // The text and each secret are read alike by one decoder, so an echo is found however it mixes escaped
-    // and raw characters: each reading of the text is searched for each secret raw and decoded.
-    FEchoes Echoes(Text.View(), Secrets);
-    Echoes.Find();
-    return Echoes.Masked();
+    // and raw characters.
+    return FEchoes(Text.View(), Secrets).Masked();
 }
 
 TArray<FString> ZorRedact::Credentials(const FString& Authorization)
 {
-    FString Scheme;
-    FString Credential;
+    FString Scheme, Credential, Decoded, Secret;
     if (!Authorization.TrimStartAndEnd().Split(" ", &Scheme, &Credential) || Credential.IsEmpty())
     {
         return Authorization.IsEmpty() ? TArray<FString>() : TArray<FString>{Authorization};
     }
     Credential = Credential.TrimStartAndEnd();
-    TArray<FString> Out = {Credential};
-    FString Decoded;
-    FString Secret;
+    // For Basic, the decoded "id:secret" and the secret alone as well: an echo may show either.
     if (Scheme.Equals("basic", ESearchCase::IgnoreCase) && FBase64::Decode(Credential, Decoded) &&
         Decoded.Split(":", nullptr, &Secret))
     {
-        // The decoded "id:secret" and the secret alone: an echo may show either.
-        Out.Add(Decoded);
-        Out.Add(Secret);
+        return {Credential, Decoded, Secret};
     }
-    return Out;
+    return {Credential};
 }
 
 FString ZorRedact::Body(const FString& Body)
 {
     FString Masked;
-    for (int32 Position = 0; Position < Body.Len() && Masked.Len() <= MaxLoggedBody;)
+    for (size_t Position = 0; Position < Body.View().size() && Masked.Len() <= MaxLoggedBody;)
     {
-        int32 End = Position;
-        if (MaskValueAt(Body, Position, Masked, End))
+        size_t End = Position + 1;
+        if (!MaskValueAt(Body.View(), Position, Masked, End))
         {
-            Position = End;
-            continue;
+            Masked.AppendChar(Body[static_cast<int32>(Position)]);
         }
-        Masked.AppendChar(Body[Position]);
-        ++Position;
+        Position = End;
     }
     FString Logged;
     if (FLog::AppendEscaped(Logged, Masked, MaxLoggedBody) && Masked.Len() <= MaxLoggedBody)
