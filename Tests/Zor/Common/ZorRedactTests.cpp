@@ -137,6 +137,7 @@ const FEncodedEchoCase EncodedEchoCases[] = {
     // A secret's own '%', '+' or backslash left raw beside an escaped character: both sides read alike.
     {"PercentLookalikeRawBlankAsPlus", "p%41ss+word-0001", {"p%41ss word-0001"}, "p%41<redacted>"},
     {"PercentLookalikeRawBlankEscaped", "p%41ss%20word-0001", {"p%41ss word-0001"}, "p%41<redacted>"},
+    {"JsonEscapedPlus", "a\\u002Bb-secret-0001", {"a+b-secret-0001"}, "<redacted>"},
     {"JsonLookalikeRawQuoteEscaped", "a\\nb\\\"c-secret-01", {"a\\nb\"c-secret-01"}, "a\\nb<redacted>"},
     {"RawBackslashBeforeAnEscapedLetter",
      "pass\\\\u0077ord-is-long-1",
