@@ -8,9 +8,11 @@ FZorCallSet::FZorCallSet(FBaseServiceZor& InService, FOnlineSubsystemZor* InSubs
 {
 }
 
-FHttpRequestPtr FZorCallSet::Begin(const FZorCall& Call, FZorReplyHandler& OnReply)
+FHttpRequestPtr FZorCallSet::Begin(const FZorCall& Call, FZorReplyHandler& OnReply,
+                                   const FZorLoginStamp& Login)
 {
     FInFlight Entry{Call, std::move(OnReply)};
+    Entry.Call.Login = Call.Login.IsSet() ? Call.Login : Login;
     if (bShutDown)
     {
         RunWithoutResponse(Entry, nullptr);
@@ -74,7 +76,7 @@ bool FZorCallSet::SendAsUser(const FZorCall& Call, const FUniqueNetId& UserId, F
                              FZorError& OutError)
 {
     return SendOnRoad(
-        ForLogin(Call, UserId),
+        Call, LoginOf(UserId),
         [this, &UserId](FOnlineSubsystemZor& Roads, const FHttpRequestRef& Request, FString& Error)
         { return Roads.ProcessUserRequest(Service, UserId, Request, Error); },
         OnReply, OutError);
@@ -84,7 +86,7 @@ bool FZorCallSet::SendAsClient(const FZorCall& Call, const FString& ClientId, FZ
                                FZorError& OutError)
 {
     return SendOnRoad(
-        Call,
+        Call, FZorLoginStamp(),
         [this, &ClientId](FOnlineSubsystemZor& Roads, const FHttpRequestRef& Request, FString& Error)
         { return Roads.ProcessClientRequest(Service, ClientId, Request, Error); },
         OnReply, OutError);
@@ -94,28 +96,22 @@ bool FZorCallSet::SendAsPurchase(const FZorCall& Call, const FUniqueNetId& UserI
                                  FZorError& OutError)
 {
     return SendOnRoad(
-        ForLogin(Call, UserId),
+        Call, LoginOf(UserId),
         [this, &UserId](FOnlineSubsystemZor& Roads, const FHttpRequestRef& Request, FString& Error)
         { return Roads.ProcessUserPurchaseRequest(Service, UserId, Request, Error); },
         OnReply, OutError);
 }
 
-FZorCall FZorCallSet::ForLogin(const FZorCall& Call, const FUniqueNetId& UserId) const
+FZorLoginStamp FZorCallSet::LoginOf(const FUniqueNetId& UserId) const
 {
-    FOnlineSubsystemZor* const Roads = Subsystem.load();
-    if (Call.Login.IsSet() || !Roads)
-    {
-        return Call;
-    }
-    FZorCall Stamped = Call;
-    Stamped.Login = Roads->StampLogin(UserId);
-    return Stamped;
+    const FOnlineSubsystemZor* const Roads = Subsystem.load();
+    return Roads ? Roads->StampLogin(UserId) : FZorLoginStamp();
 }
 
-bool FZorCallSet::SendOnRoad(const FZorCall& Call, const FRoad& Road, FZorReplyHandler& OnReply,
-                             FZorError& OutError)
+bool FZorCallSet::SendOnRoad(const FZorCall& Call, const FZorLoginStamp& Login, const FRoad& Road,
+                             FZorReplyHandler& OnReply, FZorError& OutError)
 {
-    const FHttpRequestPtr Request = Begin(Call, OnReply);
+    const FHttpRequestPtr Request = Begin(Call, OnReply, Login);
     if (!Request)
     {
         return false;

@@ -74,14 +74,16 @@ private:
      */
     using FRoad = TFunction<bool(FOnlineSubsystemZor& Roads, const FHttpRequestRef& Request, FString& Error)>;
 
-    /** The call stamped with the login UserId holds now, unless it names its login already. */
-    FZorCall ForLogin(const FZorCall& Call, const FUniqueNetId& UserId) const;
+    /** The login UserId holds now; a call that names its own keeps that one. */
+    FZorLoginStamp LoginOf(const FUniqueNetId& UserId) const;
     /** Whether the call's login, if it names one, still holds. Game thread only. */
     bool IsLoginCurrent(const FZorCall& Call) const;
     /** The one send on a road: the reply masks whatever credential the road signed the request with. */
-    bool SendOnRoad(const FZorCall& Call, const FRoad& Road, FZorReplyHandler& OnReply, FZorError& OutError);
+    bool SendOnRoad(const FZorCall& Call, const FZorLoginStamp& Login, const FRoad& Road,
+                    FZorReplyHandler& OnReply, FZorError& OutError);
     /** The request, tracked; none after Shutdown (the handler has run). */
-    FHttpRequestPtr Begin(const FZorCall& Call, FZorReplyHandler& OnReply);
+    FHttpRequestPtr Begin(const FZorCall& Call, FZorReplyHandler& OnReply,
+                          const FZorLoginStamp& Login = FZorLoginStamp());
     /** Forgets a request the road refused. */
     void Drop(const FHttpRequestPtr& Request);
     /** The subsystem whose roads take the request; none once detached, the request then forgotten. */

@@ -3,7 +3,6 @@
 #include "Common/ZorRedact.h"
 #include "Common/ZorUrl.h"
 #include "Core/Config.h"
-#include "Identity/OnlineIdentityZor.h"
 #include "Profile/ZorProfile.h"
 #include "Profile/ZorProfileNumbers.h"
 #include "Subsystem/OnlineSubsystemZor.h"

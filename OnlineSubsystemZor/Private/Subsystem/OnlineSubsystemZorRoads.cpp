@@ -10,16 +10,6 @@ bool MaySend(EAuthTokenState State)
     return State == EAuthTokenState::Valid || State == EAuthTokenState::Verifying;
 }
 
-const FHttpRequestRef& RequestOf(const FHttpRequestRef& Request)
-{
-    return Request;
-}
-
-template <typename QueuedType> const FHttpRequestRef& RequestOf(const QueuedType& Queued)
-{
-    return Queued.Request;
-}
-
 void Cancel(const FHttpRequestRef& Request, const char* OwnerKind, const FString& Owner)
 {
     UE_LOG_ONLINE(VeryVerbose, "Canceling Zor request for %s=%s url=%s", OwnerKind, *Owner,
@@ -27,22 +17,21 @@ void Cancel(const FHttpRequestRef& Request, const char* OwnerKind, const FString
     Request->CancelRequest();
 }
 
-template <typename QueuedType>
-void CancelAll(TArray<QueuedType>& Requests, const char* OwnerKind, const FString& Owner)
+void CancelAll(TArray<FOnlineSubsystemZor::FQueuedRequest>& Requests, const char* OwnerKind,
+               const FString& Owner)
 {
     while (!Requests.IsEmpty())
     {
-        const FHttpRequestRef Request = RequestOf(Requests[0]);
+        const FHttpRequestRef Request = Requests[0].Request;
         Requests.RemoveAt(0);
         Cancel(Request, OwnerKind, Owner);
     }
 }
 
-template <typename QueuedType>
-void SendOldest(TArray<QueuedType>& Requests, const char* OwnerKind, const FString& Owner,
-                const FString& Authorization)
+void SendOldest(TArray<FOnlineSubsystemZor::FQueuedRequest>& Requests, const char* OwnerKind,
+                const FString& Owner, const FString& Authorization)
 {
-    const FHttpRequestRef Request = RequestOf(Requests[0]);
+    const FHttpRequestRef Request = Requests[0].Request;
     Requests.RemoveAt(0);
     UE_LOG_ONLINE(VeryVerbose, "Running Zor request for %s=%s url=%s", OwnerKind, *Owner, *Request->GetURL());
     Request->SetHeader("Authorization", Authorization);
@@ -133,7 +122,7 @@ bool FOnlineSubsystemZor::ProcessClientRequest(FBaseServiceZor& Service, const F
     Request->SetHeader("User-Agent", Service.GetUserAgent());
     {
         FScopeLock Lock(&ClientRequestsLock);
-        ClientRequests.FindOrAdd(ClientId).Add(Request);
+        ClientRequests.FindOrAdd(ClientId).Add({Request, FZorLoginStamp()});
     }
     return OutError.IsEmpty();
 }
@@ -192,7 +181,7 @@ void FOnlineSubsystemZor::ProcessDeferredUserRequests()
     }
 }
 
-void FOnlineSubsystemZor::CancelEndedLogins(TArray<FQueuedUserRequest>& Requests, const FString& Owner) const
+void FOnlineSubsystemZor::CancelEndedLogins(TArray<FQueuedRequest>& Requests, const FString& Owner) const
 {
     for (int32 Index = 0; Index < Requests.Num();)
     {

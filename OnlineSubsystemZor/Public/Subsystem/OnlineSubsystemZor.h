@@ -114,6 +114,13 @@ public:
     /** Hands a task to the task thread; the task manager owns it from then on. */
     void QueueAsyncTask(FOnlineAsyncTask* Task);
 
+    /** A request waiting on a road, and the user's login it was queued for, under which alone it may go (none
+     * on the client road). */
+    struct FQueuedRequest
+    {
+        FHttpRequestRef Request;
+        FZorLoginStamp Login;
+    };
     /** The user road: queues the request for the user, or for the application client on a server. */
     bool ProcessUserRequest(FBaseServiceZor& Service, const FUniqueNetId& UserId,
                             const FHttpRequestRef& Request, FString& OutError);
@@ -189,12 +196,6 @@ private:
         FUniqueNetIdString UserId;
         FHttpRequestRef Request;
     };
-    /** A request waiting on the user road and the login it was queued for, under which alone it may go. */
-    struct FQueuedUserRequest
-    {
-        FHttpRequestRef Request;
-        FZorLoginStamp Login;
-    };
 
     bool IsInGameThread() const;
     static FString NoAccountError(const FUniqueNetId& UserId);
@@ -203,7 +204,7 @@ private:
                           const FHttpRequestRef& Request, FString& OutError);
     void ProcessDeferredUserRequests();
     /** Cancels the requests whose login has ended; each then fails once through its own completion. */
-    void CancelEndedLogins(TArray<FQueuedUserRequest>& Requests, const FString& Owner) const;
+    void CancelEndedLogins(TArray<FQueuedRequest>& Requests, const FString& Owner) const;
     void TickUserRequests(float DeltaTime);
     void TickClientRequests(float DeltaTime);
     void CleanupPendingRequests();
@@ -244,10 +245,10 @@ private:
     TUniquePtr<FRunnableThread> OnlineAsyncTaskThread;
 
     uint32 ConstructingThreadId;
-    TMap<FString, TArray<FQueuedUserRequest>> UserRequests;
+    TMap<FString, TArray<FQueuedRequest>> UserRequests;
     TArray<FDeferredUserRequest> DeferredUserRequests;
     FCriticalSection UserRequestsLock;
-    TMap<FString, TArray<FHttpRequestRef>> ClientRequests;
+    TMap<FString, TArray<FQueuedRequest>> ClientRequests;
     FCriticalSection ClientRequestsLock;
 };
 
