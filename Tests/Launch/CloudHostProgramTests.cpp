@@ -29,13 +29,9 @@ int CountLines(const FHostRun& Run, const std::string& Text)
 FHostRun RunInScratch(const FScratchDir& Scratch, const std::string& Ini,
                       const std::vector<FTypedLine>& Typed)
 {
-    const std::filesystem::path Previous = std::filesystem::current_path();
-    std::filesystem::current_path(Scratch.Path());
-    FHostRun Run = RunHostFed({"-ini=" + Scratch.WriteFile("Engine.ini", Ini), "LOGIN=demo@example.com",
-                               "PASSWORD=demo-password", "TYPE=tavo", "-log=LogOnline:Verbose"},
-                              Typed, Scratch);
-    std::filesystem::current_path(Previous);
-    return Run;
+    return RunHostFed({"-ini=" + Scratch.WriteFile("Engine.ini", Ini), "LOGIN=demo@example.com",
+                       "PASSWORD=demo-password", "TYPE=tavo", "-log=LogOnline:Verbose"},
+                      Typed, Scratch);
 }
 } // namespace
 

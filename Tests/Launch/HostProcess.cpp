@@ -240,6 +240,8 @@ FHostRun Spawn(const std::string& Program, const std::vector<std::string>& Argum
     {
         posix_spawn_file_actions_addopen(&Actions, STDIN_FILENO, StdinPath.c_str(), O_RDONLY, 0);
     }
+    // What the program saves lands in its own scratch directory, not in the one the tests share.
+    posix_spawn_file_actions_addchdir_np(&Actions, Scratch.Path().c_str());
     posix_spawn_file_actions_addopen(&Actions, STDOUT_FILENO, OutputPath.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_addopen(&Actions, STDERR_FILENO, ErrorPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,

@@ -39,8 +39,8 @@ struct FHostRun
 };
 
 /**
- * Runs zorhost with the arguments, standard input read from StdinPath ("/dev/null" for none); one that
- * outlives the time limit is killed and fails the test, named.
+ * Runs zorhost in Scratch with the arguments, standard input read from StdinPath ("/dev/null" for none); one
+ * that outlives the time limit is killed and fails the test, named.
  */
 FHostRun RunHost(const std::vector<std::string>& Arguments, const std::string& StdinPath,
                  const FScratchDir& Scratch, double TimeLimitSeconds = 60.0);

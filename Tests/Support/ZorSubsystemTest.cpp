@@ -3,6 +3,7 @@
 #include "Core/CommandLine.h"
 #include "Core/Config.h"
 #include "Core/GameThread.h"
+#include "Core/Paths.h"
 
 const char* const ZorTestIni = R"ini(
 [OnlineSubsystemZor]
@@ -26,6 +27,7 @@ FZorSubsystemTest::FZorSubsystemTest()
     FGameThread::SetCurrent(); // the test body runs the loop
     SetIni(ZorTestIni);
     SetCommandLine("");
+    FPaths::SetProjectSavedDir(FString((SavedFolder.Path() / "Saved").string()));
 }
 
 void FZorSubsystemTest::TearDown()
@@ -40,6 +42,7 @@ void FZorSubsystemTest::TearDown()
 FZorSubsystemTest::~FZorSubsystemTest()
 {
     LogOnline.SetVerbosity(PreviousOnlineVerbosity);
+    FPaths::SetProjectSavedDir(FString());
     SetHostNetMode(PreviousNetMode);
     SetCommandLine("");
     FServiceConfigZor::GetZorConfigurationDelegate().Unbind();

@@ -10,6 +10,7 @@
 #include "Online/OnlineSubsystem.h"
 #include "Subsystem/OnlineSubsystemZor.h"
 #include "ZorScopedBinding.h"
+#include "ZorTempFolder.h"
 
 /** Minimal engine ini that enables the module and gives the demo clients. */
 extern const char* const ZorTestIni;
@@ -88,4 +89,6 @@ protected:
 private:
     ELogVerbosity::Type PreviousOnlineVerbosity;
     ENetMode PreviousNetMode;
+    /** What the module saves; tests run side by side in one working folder, so each has its own. */
+    FZorTempFolder SavedFolder{"zor_saved"};
 };

@@ -81,11 +81,12 @@ public:
         {
             return Fail(bQuiet, Filename, "not a writable file");
         }
-        if (!fs::remove(Path, Error))
+        if (fs::remove(Path, Error))
         {
-            return Fail(bQuiet, Filename, Error.message().c_str());
+            return true;
         }
-        return true;
+        // No error means another process removed it since the check: it is gone, as asked.
+        return Error ? Fail(bQuiet, Filename, Error.message().c_str()) : !bRequireExists;
     }
 
     int64 FileSize(const char* Filename) override
