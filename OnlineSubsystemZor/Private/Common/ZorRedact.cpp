@@ -1,12 +1,20 @@
 #include "Common/ZorRedact.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <bitset>
 #include <cctype>
 #include <cstring>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "Core/Base64.h"
 
@@ -122,16 +130,46 @@ bool MaskValueAt(std::string_view Text, size_t Position, FString& Out, size_t& O
     return false;
 }
 
+/** Each byte's value as a hex digit; -1 for a byte that is none. */
+constexpr std::array<int8, 256> HexDigits = []
+{
+    std::array<int8, 256> Digits{};
+    for (int32 Byte = 0; Byte < 256; ++Byte)
+    {
+        const int32 Lower = Byte | 0x20;
+        Digits[Byte] = static_cast<int8>(Byte >= '0' && Byte <= '9'     ? Byte - '0'
+                                         : Lower >= 'a' && Lower <= 'f' ? Lower - 'a' + 10
+                                                                        : -1);
+    }
+    return Digits;
+}();
+
+/** What a backslash before each byte stands for: the byte itself, as lenient readers take it, but for the
+ * letters of one-character JSON escapes. '+' reads as a blank however it was written. */
+constexpr std::array<char, 256> Unescaped = []
+{
+    std::array<char, 256> Bytes{};
+    for (int32 Byte = 0; Byte < 256; ++Byte)
+    {
+        Bytes[Byte] = static_cast<char>(Byte);
+    }
+    for (const auto& [Letter, Control] :
+         {std::pair{'b', '\b'}, {'f', '\f'}, {'n', '\n'}, {'r', '\r'}, {'t', '\t'}})
+    {
+        Bytes[static_cast<uint8>(Letter)] = Control;
+    }
+    Bytes['+'] = ' ';
+    return Bytes;
+}();
+
 /** The value of Count hex digits at Position; -1 when they are not all there. */
 int32 HexAt(std::string_view Text, size_t Position, size_t Count)
 {
     int32 Value = Position + Count <= Text.size() ? 0 : -1;
     for (size_t Index = Position; Index < Position + Count && Value >= 0; ++Index)
     {
-        const char Lower = static_cast<char>(Text[Index] | 0x20);
-        const bool bDigit = Text[Index] >= '0' && Text[Index] <= '9';
-        const bool bLetter = Lower >= 'a' && Lower <= 'f';
-        Value = bDigit || bLetter ? Value * 16 + (bDigit ? Text[Index] - '0' : Lower - 'a' + 10) : -1;
+        const int32 Digit = HexDigits[static_cast<uint8>(Text[Index])];
+        Value = Digit >= 0 ? Value * 16 + Digit : -1;
     }
     return Value;
 }
@@ -159,37 +197,117 @@ size_t ReadUnicodeEscape(std::string_view Text, size_t Position, char*& Out)
 }
 
 /**
- * The one decoder, at a '%' or backslash: a percent escape in either hex case or a JSON escape. Writes the
- * bytes it stands for, '+' read as a blank, and returns the characters it takes: 1 when it starts no escape
- * and is written as it is. A backslash before a character that starts no JSON escape reads as that
- * character, as lenient readers take it: then a secret that holds one reads as its echo does once the echo
- * escaped the character after it.
+ * The one decoder, at a '%' or backslash that starts an escape: a percent escape in either hex case or a JSON
+ * escape. Writes the bytes it stands for and returns the characters it takes. A backslash before a character
+ * that starts no JSON escape reads as that character, as lenient readers take it: then a secret that holds
+ * one reads as its echo does once the echo escaped the character after it. A backslash that ends the text is
+ * written as it is.
  */
 size_t ReadEscape(std::string_view Text, size_t Position, char*& Out)
 {
-    if (Text[Position] == '%' || Position + 1 == Text.size())
+    if (Text[Position] == '%')
     {
-        const int32 Hex = Text[Position] == '%' ? HexAt(Text, Position + 1, 2) : -1;
-        *Out++ = Hex < 0 ? Text[Position] : Hex == '+' ? ' ' : static_cast<char>(Hex);
-        return Hex < 0 ? 1 : 3;
+        const int32 Hex = HexAt(Text, Position + 1, 2);
+        *Out++ = Hex == '+' ? ' ' : static_cast<char>(Hex);
+        return 3;
     }
-    // Each letter of a one-character JSON escape, then what it stands for.
-    static constexpr char Named[] = "b\bf\fn\nr\rt\t";
+    if (Position + 1 == Text.size())
+    {
+        *Out++ = '\\';
+        return 1;
+    }
     const char Next = Text[Position + 1];
     if (const size_t Unicode = Next == 'u' ? ReadUnicodeEscape(Text, Position, Out) : 0; Unicode > 0)
     {
         return Unicode;
     }
-    const char* Found = Next >= 'b' && Next <= 't' ? std::strchr(Named, Next) : nullptr;
-    *Out++ = Found ? Found[1] : Next == '+' ? ' ' : Next;
+    *Out++ = Unescaped[static_cast<uint8>(Next)];
     return 2;
 }
 
-/** An escape read as one unit: the bytes it gives in a reading, the characters it took in the text read. */
+#if defined(__SSE2__)
+/** The bytes of 16 that fall in [Low, Low + Count), as a bit mask. */
+uint64 InRange(__m128i Chunk, char Low, char Count)
+{
+    const __m128i Offset = _mm_sub_epi8(Chunk, _mm_set1_epi8(Low));
+    const __m128i Inside =
+        _mm_cmpeq_epi8(_mm_min_epu8(Offset, _mm_set1_epi8(static_cast<char>(Count - 1))), Offset);
+    return static_cast<uint16>(_mm_movemask_epi8(Inside));
+}
+
+__m128i Chunk(const char* Bytes, int32 Offset)
+{
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes + Offset));
+}
+#endif
+
+/** Where the 64 bytes at Bytes are backslashes, and where they are '%' signs: bit K for byte K. */
+std::pair<uint64, uint64> EscapeCharacters(const char* Bytes)
+{
+    uint64 Backslashes = 0;
+    uint64 Percents = 0;
+#if defined(__SSE2__)
+    for (int32 Offset = 0; Offset < 64; Offset += 16)
+    {
+        Backslashes |= InRange(Chunk(Bytes, Offset), '\\', 1) << Offset;
+        Percents |= InRange(Chunk(Bytes, Offset), '%', 1) << Offset;
+    }
+#else
+    for (int32 Index = 0; Index < 64; ++Index)
+    {
+        Backslashes |= static_cast<uint64>(Bytes[Index] == '\\') << Index;
+        Percents |= static_cast<uint64>(Bytes[Index] == '%') << Index;
+    }
+#endif
+    return {Backslashes, Percents};
+}
+
+/** Where the 64 bytes at Bytes are hex digits: bit K for byte K. */
+uint64 HexDigitBits(const char* Bytes)
+{
+    uint64 Digits = 0;
+#if defined(__SSE2__)
+    for (int32 Offset = 0; Offset < 64; Offset += 16)
+    {
+        const __m128i Lower = _mm_or_si128(Chunk(Bytes, Offset), _mm_set1_epi8(0x20));
+        Digits |= (InRange(Chunk(Bytes, Offset), '0', 10) | InRange(Lower, 'a', 6)) << Offset;
+    }
+#else
+    for (int32 Index = 0; Index < 64; ++Index)
+    {
+        Digits |= static_cast<uint64>(HexDigits[static_cast<uint8>(Bytes[Index])] >= 0) << Index;
+    }
+#endif
+    return Digits;
+}
+
+/**
+ * The backslashes of a block that escape the byte after them: in each run of backslashes, the first and every
+ * second one after it. Escaped is 1 when the block before ended with one, whose byte is this block's first.
+ */
+uint64 EscapingBackslashes(uint64 Backslashes, uint64 Escaped)
+{
+    constexpr uint64 Even = 0x5555555555555555ull;
+    const uint64 Free = Backslashes & ~Escaped;
+    const uint64 Starts = Free & ~(Free << 1);
+    // Adding a run's first bit carries through the run and clears it: what is left of Free runs from odd
+    // bits.
+    const uint64 FromEven = Free & ~(Free + (Starts & Even));
+    return (FromEven & Even) | (Free & ~FromEven & ~Even);
+}
+
+/** An escape read as one unit: the bytes it gives in a reading, the characters it took in the text read.
+ * Dense escapes give about a unit for every three characters, so a unit is kept in ten bytes. */
+#pragma pack(push, 1)
 struct FUnit
 {
-    uint32 Begin, End, ReadBegin, ReadEnd;
+    uint32 Begin, ReadBegin;
+    uint8 Length, ReadLength;
+
+    size_t End() const { return Begin + Length; }
+    size_t ReadEnd() const { return ReadBegin + ReadLength; }
 };
+#pragma pack(pop)
 
 /**
  * Text as the one decoder reads it, '+' read as a blank, and the units read in it; a byte outside them is the
@@ -199,12 +317,14 @@ struct FUnit
 struct FReading
 {
     std::string Bytes;
-    std::vector<FUnit> Units;
+    std::span<const FUnit> Units;
     std::vector<std::pair<size_t, size_t>> Windows;
+    /** Where Units are kept: room for as many as the text read may hold, left unwritten until read. */
+    std::unique_ptr<FUnit[]> UnitRoom;
 
     static FReading Raw(std::string_view Text)
     {
-        FReading Out{std::string(Text), {}, {{0, Text.size()}}};
+        FReading Out{std::string(Text), {}, {{0, Text.size()}}, nullptr};
         for (char* Plus = Out.Bytes.data();
              (Plus = static_cast<char*>(std::memchr(Plus, '+', Out.Bytes.data() + Out.Bytes.size() - Plus)));)
         {
@@ -219,48 +339,115 @@ struct FReading
         const auto After = std::upper_bound(Units.begin(), Units.end(), Position,
                                             [](size_t Byte, const FUnit& Unit) { return Byte < Unit.Begin; });
         const FUnit Before = After == Units.begin() ? FUnit{0, 0, 0, 0} : *(After - 1);
-        const size_t Raw = Position - Before.End + Before.ReadEnd;
-        return Position < Before.End ? std::pair<size_t, size_t>(Before.ReadBegin, Before.ReadEnd)
-                                     : std::pair(Raw, Raw + 1);
+        const size_t Raw = Position - Before.End() + Before.ReadEnd();
+        return Position < Before.End() ? std::pair<size_t, size_t>(Before.ReadBegin, Before.ReadEnd())
+                                       : std::pair(Raw, Raw + 1);
     }
 };
 
-/** In read once more, with a window Reach bytes wide around each unit; false when no unit was read. */
-bool Decoded(const std::string& In, size_t Reach, FReading& Out)
+/** Copies In[From, To) to Out; a short run, as between dense escapes, in one move when both have room. */
+void CopyRun(std::string_view In, size_t From, size_t To, char*& Out, const char* OutEnd)
+{
+    constexpr size_t Word = 8;
+    if (To - From <= Word && From + Word <= In.size() && Out + Word <= OutEnd)
+    {
+        std::memcpy(Out, In.data() + From, Word);
+    }
+    else
+    {
+        std::memcpy(Out, In.data() + From, To - From);
+    }
+    Out += To - From;
+}
+
+/** Where both bytes after each of the block's at Block are hex digits, given the block's 64 Bytes. */
+uint64 HexPairs(std::string_view Text, size_t Block, const char* Bytes)
+{
+    const uint64 Digits = HexDigitBits(Bytes);
+    const auto IsHex = [Text](size_t Position)
+    { return static_cast<uint64>(HexDigits[static_cast<uint8>(At(Text, Position))] >= 0); };
+    const uint64 After = IsHex(Block + 64) | IsHex(Block + 65) << 1;
+    return (Digits >> 1 | After << 63) & (Digits >> 2 | After << 62);
+}
+
+/** The escapes that start in the block at Block, given whether the block before's last byte escapes its
+ * first; that for the next block is left in Escaped. */
+uint64 EscapesIn(std::string_view Text, size_t Block, uint64& Escaped)
+{
+    const char* Bytes = Text.data() + Block;
+    char Last[64];
+    if (Block + 64 > Text.size())
+    {
+        // The last block is read from a copy that holds no escape character past the text's end.
+        std::memset(Last, 0, sizeof(Last));
+        std::memcpy(Last, Bytes, Text.size() - Block);
+        Bytes = Last;
+    }
+    const auto [Backslashes, Percents] = EscapeCharacters(Bytes);
+    const uint64 Escaping = EscapingBackslashes(Backslashes, Escaped);
+    // A '%' starts an escape when no backslash escapes it and the two bytes after it are hex digits.
+    const uint64 FreePercents = Percents & ~(Escaping << 1 | Escaped);
+    Escaped = Escaping >> 63;
+    return Escaping | (FreePercents == 0 ? 0 : FreePercents & HexPairs(Text, Block, Bytes));
+}
+
+/**
+ * In read once more, with a window Reach bytes wide around each unit; false when no unit was read. Where
+ * escapes start is found a block of 64 bytes at a time, from bit masks: a backslash starts one when an even
+ * run of backslashes is before it, so how far each escape reaches never holds up the search for the next.
+ */
+bool Decoded(std::string_view In, size_t Reach, FReading& Out)
 {
     // No unit gives more bytes than it takes characters, and each takes two at least.
     Out.Bytes.resize(In.size());
-    Out.Units.reserve(In.size() / 2);
+    Out.UnitRoom = std::make_unique_for_overwrite<FUnit[]>(In.size() / 2 + 1);
     char* const Start = Out.Bytes.data();
+    char* const End = Start + In.size();
     char* Write = Start;
-    for (size_t Position = 0; Position < In.size();)
+    FUnit* const FirstUnit = Out.UnitRoom.get();
+    FUnit* Unit = FirstUnit;
+    std::pair<size_t, size_t> Window;
+    size_t Read = 0;
+    uint64 Escaped = 0;
+    for (size_t Block = 0; Block < In.size(); Block += 64)
     {
-        // A NUL of the text ends a run as an escape character does; the decoder then writes it as it is.
-        const bool bEscape = In[Position] == '%' || In[Position] == '\\';
-        const size_t Run = bEscape ? 0 : std::strcspn(In.c_str() + Position, "%\\");
-        if (Run > 0)
+        for (uint64 Left = EscapesIn(In, Block, Escaped); Left != 0; Left &= Left - 1)
         {
-            Write = std::copy_n(In.begin() + Position, Run, Write);
-            Position += Run;
-            continue;
-        }
-        const size_t Begin = Write - Start;
-        const size_t Taken = ReadEscape(In, Position, Write);
-        Position += Taken;
-        if (Taken > 1)
-        {
-            const size_t End = Write - Start;
-            Out.Units.push_back({static_cast<uint32>(Begin), static_cast<uint32>(End),
-                                 static_cast<uint32>(Position - Taken), static_cast<uint32>(Position)});
-            if (Out.Windows.empty() || Begin > Out.Windows.back().second + Reach)
+            const size_t Position = Block + std::countr_zero(Left);
+            // The second half of a surrogate pair, read with the first.
+            if (Position < Read)
             {
-                Out.Windows.emplace_back(Begin > Reach ? Begin - Reach : 0, 0);
+                continue;
             }
-            Out.Windows.back().second = End + Reach;
+            CopyRun(In, Read, Position, Write, End);
+            const uint32 Begin = static_cast<uint32>(Write - Start);
+            const size_t Taken = ReadEscape(In, Position, Write);
+            Read = Position + Taken;
+            if (Taken == 1)
+            {
+                continue;
+            }
+            *Unit++ = {Begin, static_cast<uint32>(Position), static_cast<uint8>(Write - Start - Begin),
+                       static_cast<uint8>(Taken)};
+            if (Unit - 1 == FirstUnit || Begin > Window.second + Reach)
+            {
+                Out.Windows.push_back(Window);
+                Window.first = Begin > Reach ? Begin - Reach : 0;
+            }
+            Window.second = Write - Start + Reach;
         }
     }
+    CopyRun(In, Read, In.size(), Write, End);
     Out.Bytes.resize(Write - Start);
-    return !Out.Units.empty();
+    Out.Units = {FirstUnit, Unit};
+    if (Out.Units.empty())
+    {
+        return false;
+    }
+    // The first window pushed is the empty one before any unit.
+    Out.Windows.erase(Out.Windows.begin());
+    Out.Windows.push_back(Window);
+    return true;
 }
 
 /**
@@ -374,6 +561,7 @@ private:
         const char* const Bytes = Reading.Bytes.data();
         const std::string& Reversed = Pattern.Reversed;
         size_t Units = Reading.Units.size();
+        size_t UnitEnd = Units > 0 ? Reading.Units[Units - 1].End() : 0;
         for (auto Window = Reading.Windows.rbegin(); Window != Reading.Windows.rend(); ++Window)
         {
             size_t Matched = 0;
@@ -401,11 +589,17 @@ private:
                     Add(InText(Level, Position, false), InText(Level, Position + Matched - 1, true),
                         Pattern.Secret);
                 }
-                while (Pattern.Tails[Matched] > 1 && Units > 0 && Reading.Units[Units - 1].End > Position)
+                if (Pattern.Tails[Matched] <= 1)
+                {
+                    continue;
+                }
+                // The last unit that ends at or before Position: the search only walks back.
+                while (UnitEnd > Position)
                 {
                     --Units;
+                    UnitEnd = Units > 0 ? Reading.Units[Units - 1].End() : 0;
                 }
-                if (Pattern.Tails[Matched] > 1 && Units > 0 && Reading.Units[Units - 1].End == Position)
+                if (Units > 0 && UnitEnd == Position)
                 {
                     FoundTails(Level, Position, Reading.Units[Units - 1], Pattern, Pattern.Tails[Matched]);
                 }
@@ -421,12 +615,12 @@ private:
     void FoundTails(int32 Level, size_t Position, const FUnit& Unit, const FPattern& Pattern, uint32 Tails)
     {
         const auto Above = Readings[Level - 1].Bytes.begin();
-        for (size_t Skipped = 1; Skipped < Unit.ReadEnd - Unit.ReadBegin; ++Skipped)
+        for (size_t Skipped = 1; Skipped < Unit.ReadLength; ++Skipped)
         {
-            if ((Tails >> Skipped & 1) != 0 &&
-                std::equal(Above + Unit.ReadEnd - Skipped, Above + Unit.ReadEnd, Pattern.Reversed.rbegin()))
+            if ((Tails >> Skipped & 1) != 0 && std::equal(Above + Unit.ReadEnd() - Skipped,
+                                                          Above + Unit.ReadEnd(), Pattern.Reversed.rbegin()))
             {
-                Add(InText(Level - 1, Unit.ReadEnd - Skipped, false),
+                Add(InText(Level - 1, Unit.ReadEnd() - Skipped, false),
                     InText(Level, Position + Pattern.Reversed.size() - Skipped - 1, true), Pattern.Secret);
             }
         }

@@ -155,6 +155,11 @@ const FEncodedEchoCase EncodedEchoCases[] = {
      {"0123456789", "789ABCDEF", "EFGHIJ"},
      "<redacted>"},
     {"TwoEchoesBackToBack", "one-pw-0001two-pw-0002", {"one-pw-0001", "two-pw-0002"}, "<redacted><redacted>"},
+    // A NUL escapes nothing: the text does not hold the secret's newline in any form.
+    {"NulBeforeALetterIsNoEscape",
+     FString(std::string("x\0ny-secret-0001", 16)),
+     {"x\ny-secret-0001"},
+     FString(std::string("x\0ny-secret-0001", 16))},
 };
 
 class FZorRedactEchoTest : public ::testing::TestWithParam<FEncodedEchoCase>
