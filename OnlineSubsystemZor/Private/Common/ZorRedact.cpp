@@ -1,7 +1,6 @@
 #include "Common/ZorRedact.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <bitset>
 #include <cctype>
@@ -12,10 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
-
+#include "Common/ZorEscapeStarts.h"
 #include "Core/Base64.h"
 
 #include "Subsystem/ZorLogText.h"
@@ -130,46 +126,16 @@ bool MaskValueAt(std::string_view Text, size_t Position, FString& Out, size_t& O
     return false;
 }
 
-/** Each byte's value as a hex digit; -1 for a byte that is none. */
-constexpr std::array<int8, 256> HexDigits = []
-{
-    std::array<int8, 256> Digits{};
-    for (int32 Byte = 0; Byte < 256; ++Byte)
-    {
-        const int32 Lower = Byte | 0x20;
-        Digits[Byte] = static_cast<int8>(Byte >= '0' && Byte <= '9'     ? Byte - '0'
-                                         : Lower >= 'a' && Lower <= 'f' ? Lower - 'a' + 10
-                                                                        : -1);
-    }
-    return Digits;
-}();
-
-/** What a backslash before each byte stands for: the byte itself, as lenient readers take it, but for the
- * letters of one-character JSON escapes. '+' reads as a blank however it was written. */
-constexpr std::array<char, 256> Unescaped = []
-{
-    std::array<char, 256> Bytes{};
-    for (int32 Byte = 0; Byte < 256; ++Byte)
-    {
-        Bytes[Byte] = static_cast<char>(Byte);
-    }
-    for (const auto& [Letter, Control] :
-         {std::pair{'b', '\b'}, {'f', '\f'}, {'n', '\n'}, {'r', '\r'}, {'t', '\t'}})
-    {
-        Bytes[static_cast<uint8>(Letter)] = Control;
-    }
-    Bytes['+'] = ' ';
-    return Bytes;
-}();
-
 /** The value of Count hex digits at Position; -1 when they are not all there. */
 int32 HexAt(std::string_view Text, size_t Position, size_t Count)
 {
     int32 Value = Position + Count <= Text.size() ? 0 : -1;
     for (size_t Index = Position; Index < Position + Count && Value >= 0; ++Index)
     {
-        const int32 Digit = HexDigits[static_cast<uint8>(Text[Index])];
-        Value = Digit >= 0 ? Value * 16 + Digit : -1;
+        const char Lower = static_cast<char>(Text[Index] | 0x20);
+        const bool bDigit = Text[Index] >= '0' && Text[Index] <= '9';
+        const bool bLetter = Lower >= 'a' && Lower <= 'f';
+        Value = bDigit || bLetter ? Value * 16 + (bDigit ? Text[Index] - '0' : Lower - 'a' + 10) : -1;
     }
     return Value;
 }
@@ -216,84 +182,16 @@ size_t ReadEscape(std::string_view Text, size_t Position, char*& Out)
         *Out++ = '\\';
         return 1;
     }
+    // Each letter of a one-character JSON escape, then what it stands for.
+    static constexpr char Named[] = "b\bf\fn\nr\rt\t";
     const char Next = Text[Position + 1];
     if (const size_t Unicode = Next == 'u' ? ReadUnicodeEscape(Text, Position, Out) : 0; Unicode > 0)
     {
         return Unicode;
     }
-    *Out++ = Unescaped[static_cast<uint8>(Next)];
+    const char* Found = Next >= 'b' && Next <= 't' ? std::strchr(Named, Next) : nullptr;
+    *Out++ = Found ? Found[1] : Next == '+' ? ' ' : Next;
     return 2;
-}
-
-#if defined(__SSE2__)
-/** The bytes of 16 that fall in [Low, Low + Count), as a bit mask. */
-uint64 InRange(__m128i Chunk, char Low, char Count)
-{
-    const __m128i Offset = _mm_sub_epi8(Chunk, _mm_set1_epi8(Low));
-    const __m128i Inside =
-        _mm_cmpeq_epi8(_mm_min_epu8(Offset, _mm_set1_epi8(static_cast<char>(Count - 1))), Offset);
-    return static_cast<uint16>(_mm_movemask_epi8(Inside));
-}
-
-__m128i Chunk(const char* Bytes, int32 Offset)
-{
-    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes + Offset));
-}
-#endif
-
-/** Where the 64 bytes at Bytes are backslashes, and where they are '%' signs: bit K for byte K. */
-std::pair<uint64, uint64> EscapeCharacters(const char* Bytes)
-{
-    uint64 Backslashes = 0;
-    uint64 Percents = 0;
-#if defined(__SSE2__)
-    for (int32 Offset = 0; Offset < 64; Offset += 16)
-    {
-        Backslashes |= InRange(Chunk(Bytes, Offset), '\\', 1) << Offset;
-        Percents |= InRange(Chunk(Bytes, Offset), '%', 1) << Offset;
-    }
-#else
-    for (int32 Index = 0; Index < 64; ++Index)
-    {
-        Backslashes |= static_cast<uint64>(Bytes[Index] == '\\') << Index;
-        Percents |= static_cast<uint64>(Bytes[Index] == '%') << Index;
-    }
-#endif
-    return {Backslashes, Percents};
-}
-
-/** Where the 64 bytes at Bytes are hex digits: bit K for byte K. */
-uint64 HexDigitBits(const char* Bytes)
-{
-    uint64 Digits = 0;
-#if defined(__SSE2__)
-    for (int32 Offset = 0; Offset < 64; Offset += 16)
-    {
-        const __m128i Lower = _mm_or_si128(Chunk(Bytes, Offset), _mm_set1_epi8(0x20));
-        Digits |= (InRange(Chunk(Bytes, Offset), '0', 10) | InRange(Lower, 'a', 6)) << Offset;
-    }
-#else
-    for (int32 Index = 0; Index < 64; ++Index)
-    {
-        Digits |= static_cast<uint64>(HexDigits[static_cast<uint8>(Bytes[Index])] >= 0) << Index;
-    }
-#endif
-    return Digits;
-}
-
-/**
- * The backslashes of a block that escape the byte after them: in each run of backslashes, the first and every
- * second one after it. Escaped is 1 when the block before ended with one, whose byte is this block's first.
- */
-uint64 EscapingBackslashes(uint64 Backslashes, uint64 Escaped)
-{
-    constexpr uint64 Even = 0x5555555555555555ull;
-    const uint64 Free = Backslashes & ~Escaped;
-    const uint64 Starts = Free & ~(Free << 1);
-    // Adding a run's first bit carries through the run and clears it: what is left of Free runs from odd
-    // bits.
-    const uint64 FromEven = Free & ~(Free + (Starts & Even));
-    return (FromEven & Even) | (Free & ~FromEven & ~Even);
 }
 
 /** An escape read as one unit: the bytes it gives in a reading, the characters it took in the text read.
@@ -360,42 +258,7 @@ void CopyRun(std::string_view In, size_t From, size_t To, char*& Out, const char
     Out += To - From;
 }
 
-/** Where both bytes after each of the block's at Block are hex digits, given the block's 64 Bytes. */
-uint64 HexPairs(std::string_view Text, size_t Block, const char* Bytes)
-{
-    const uint64 Digits = HexDigitBits(Bytes);
-    const auto IsHex = [Text](size_t Position)
-    { return static_cast<uint64>(HexDigits[static_cast<uint8>(At(Text, Position))] >= 0); };
-    const uint64 After = IsHex(Block + 64) | IsHex(Block + 65) << 1;
-    return (Digits >> 1 | After << 63) & (Digits >> 2 | After << 62);
-}
-
-/** The escapes that start in the block at Block, given whether the block before's last byte escapes its
- * first; that for the next block is left in Escaped. */
-uint64 EscapesIn(std::string_view Text, size_t Block, uint64& Escaped)
-{
-    const char* Bytes = Text.data() + Block;
-    char Last[64];
-    if (Block + 64 > Text.size())
-    {
-        // The last block is read from a copy that holds no escape character past the text's end.
-        std::memset(Last, 0, sizeof(Last));
-        std::memcpy(Last, Bytes, Text.size() - Block);
-        Bytes = Last;
-    }
-    const auto [Backslashes, Percents] = EscapeCharacters(Bytes);
-    const uint64 Escaping = EscapingBackslashes(Backslashes, Escaped);
-    // A '%' starts an escape when no backslash escapes it and the two bytes after it are hex digits.
-    const uint64 FreePercents = Percents & ~(Escaping << 1 | Escaped);
-    Escaped = Escaping >> 63;
-    return Escaping | (FreePercents == 0 ? 0 : FreePercents & HexPairs(Text, Block, Bytes));
-}
-
-/**
- * In read once more, with a window Reach bytes wide around each unit; false when no unit was read. Where
- * escapes start is found a block of 64 bytes at a time, from bit masks: a backslash starts one when an even
- * run of backslashes is before it, so how far each escape reaches never holds up the search for the next.
- */
+/** In read once more, with a window Reach bytes wide around each unit; false when no unit was read. */
 bool Decoded(std::string_view In, size_t Reach, FReading& Out)
 {
     // No unit gives more bytes than it takes characters, and each takes two at least.
@@ -406,12 +269,11 @@ bool Decoded(std::string_view In, size_t Reach, FReading& Out)
     char* Write = Start;
     FUnit* const FirstUnit = Out.UnitRoom.get();
     FUnit* Unit = FirstUnit;
-    std::pair<size_t, size_t> Window;
     size_t Read = 0;
     uint64 Escaped = 0;
     for (size_t Block = 0; Block < In.size(); Block += 64)
     {
-        for (uint64 Left = EscapesIn(In, Block, Escaped); Left != 0; Left &= Left - 1)
+        for (uint64 Left = ZorEscapeStarts::InBlock(In, Block, Escaped); Left != 0; Left &= Left - 1)
         {
             const size_t Position = Block + std::countr_zero(Left);
             // The second half of a surrogate pair, read with the first.
@@ -429,25 +291,17 @@ bool Decoded(std::string_view In, size_t Reach, FReading& Out)
             }
             *Unit++ = {Begin, static_cast<uint32>(Position), static_cast<uint8>(Write - Start - Begin),
                        static_cast<uint8>(Taken)};
-            if (Unit - 1 == FirstUnit || Begin > Window.second + Reach)
+            if (Out.Windows.empty() || Begin > Out.Windows.back().second + Reach)
             {
-                Out.Windows.push_back(Window);
-                Window.first = Begin > Reach ? Begin - Reach : 0;
+                Out.Windows.emplace_back(Begin > Reach ? Begin - Reach : 0, 0);
             }
-            Window.second = Write - Start + Reach;
+            Out.Windows.back().second = Write - Start + Reach;
         }
     }
     CopyRun(In, Read, In.size(), Write, End);
     Out.Bytes.resize(Write - Start);
     Out.Units = {FirstUnit, Unit};
-    if (Out.Units.empty())
-    {
-        return false;
-    }
-    // The first window pushed is the empty one before any unit.
-    Out.Windows.erase(Out.Windows.begin());
-    Out.Windows.push_back(Window);
-    return true;
+    return !Out.Units.empty();
 }
 
 /**
