@@ -72,7 +72,9 @@ uint64 ZorEscapeStarts::InBlock(std::string_view Text, size_t Block, uint64& Esc
         Escaped = 0;
         return 0;
     }
-    const uint64 Escaping = EscapingBackslashes(Backslashes, Escaped);
+    // A backslash that ends the text escapes nothing.
+    const uint64 Ending = Block + 64 >= Text.size() ? 1ull << (Text.size() - 1 - Block) : 0;
+    const uint64 Escaping = EscapingBackslashes(Backslashes, Escaped) & ~Ending;
     const uint64 FreePercents = Percents & ~(Escaping << 1 | Escaped);
     Escaped = Escaping >> 63;
     if (FreePercents == 0)

@@ -8,7 +8,8 @@
 /**
  * Where percent and JSON escapes start in a text, found 64 bytes at a time from bit masks, so that how far
  * one escape reaches never holds up finding the next. A backslash starts one when an even run of backslashes
- * is before it; a '%' does when no backslash escapes it and two hex digits follow. A NUL starts none.
+ * is before it and a byte after it; a '%' does when no backslash escapes it and two hex digits follow. A NUL
+ * starts none.
  */
 namespace ZorEscapeStarts
 {

@@ -166,8 +166,7 @@ size_t ReadUnicodeEscape(std::string_view Text, size_t Position, char*& Out)
  * The one decoder, at a '%' or backslash that starts an escape: a percent escape in either hex case or a JSON
  * escape. Writes the bytes it stands for and returns the characters it takes. A backslash before a character
  * that starts no JSON escape reads as that character, as lenient readers take it: then a secret that holds
- * one reads as its echo does once the echo escaped the character after it. A backslash that ends the text is
- * written as it is.
+ * one reads as its echo does once the echo escaped the character after it.
  */
 size_t ReadEscape(std::string_view Text, size_t Position, char*& Out)
 {
@@ -176,11 +175,6 @@ size_t ReadEscape(std::string_view Text, size_t Position, char*& Out)
         const int32 Hex = HexAt(Text, Position + 1, 2);
         *Out++ = Hex == '+' ? ' ' : static_cast<char>(Hex);
         return 3;
-    }
-    if (Position + 1 == Text.size())
-    {
-        *Out++ = '\\';
-        return 1;
     }
     // Each letter of a one-character JSON escape, then what it stands for.
     static constexpr char Named[] = "b\bf\fn\nr\rt\t";
@@ -285,10 +279,6 @@ bool Decoded(std::string_view In, size_t Reach, FReading& Out)
             const uint32 Begin = static_cast<uint32>(Write - Start);
             const size_t Taken = ReadEscape(In, Position, Write);
             Read = Position + Taken;
-            if (Taken == 1)
-            {
-                continue;
-            }
             *Unit++ = {Begin, static_cast<uint32>(Position), static_cast<uint8>(Write - Start - Begin),
                        static_cast<uint8>(Taken)};
             if (Out.Windows.empty() || Begin > Out.Windows.back().second + Reach)
