@@ -1,7 +1,6 @@
 #include "Common/ZorRedact.h"
 
 #include <algorithm>
-#include <bit>
 #include <bitset>
 #include <cctype>
 #include <cstring>
@@ -11,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Common/ZorEscapeStarts.h"
+#include "Common/ZorEscapes.h"
 #include "Core/Base64.h"
 
 #include "Subsystem/ZorLogText.h"
@@ -126,80 +125,7 @@ bool MaskValueAt(std::string_view Text, size_t Position, FString& Out, size_t& O
     return false;
 }
 
-/** The value of Count hex digits at Position; -1 when they are not all there. */
-int32 HexAt(std::string_view Text, size_t Position, size_t Count)
-{
-    int32 Value = Position + Count <= Text.size() ? 0 : -1;
-    for (size_t Index = Position; Index < Position + Count && Value >= 0; ++Index)
-    {
-        const char Lower = static_cast<char>(Text[Index] | 0x20);
-        const bool bDigit = Text[Index] >= '0' && Text[Index] <= '9';
-        const bool bLetter = Lower >= 'a' && Lower <= 'f';
-        Value = bDigit || bLetter ? Value * 16 + (bDigit ? Text[Index] - '0' : Lower - 'a' + 10) : -1;
-    }
-    return Value;
-}
-
-/** A "\u" escape at Position, a surrogate pair taken whole: the characters it takes, 0 when it is none. */
-size_t ReadUnicodeEscape(std::string_view Text, size_t Position, char*& Out)
-{
-    const int32 Code = HexAt(Text, Position + 2, 4);
-    const bool bHigh = Code >= 0xD800 && Code <= 0xDBFF;
-    const int32 Low = bHigh && Text.substr(Position + 6, 2) == "\\u" ? HexAt(Text, Position + 8, 4) : -1;
-    if (Code < 0 || (Code >= 0xD800 && Code <= 0xDFFF && (!bHigh || Low < 0xDC00 || Low > 0xDFFF)))
-    {
-        return 0;
-    }
-    const uint32 CodePoint = bHigh ? 0x10000 + ((Code - 0xD800) << 10) + (Low - 0xDC00) : Code;
-    static constexpr uint8 Leads[] = {0, 0xC0, 0xE0, 0xF0};
-    const int32 Trailing = CodePoint < 0x80 ? 0 : CodePoint < 0x800 ? 1 : CodePoint < 0x10000 ? 2 : 3;
-    // '+' reads as a blank however it was written, so a secret that holds one matches this echo of it too.
-    *Out++ = CodePoint == '+' ? ' ' : static_cast<char>(Leads[Trailing] | (CodePoint >> (6 * Trailing)));
-    for (int32 Shift = 6 * (Trailing - 1); Shift >= 0; Shift -= 6)
-    {
-        *Out++ = static_cast<char>(0x80 | ((CodePoint >> Shift) & 0x3F));
-    }
-    return bHigh ? 12 : 6;
-}
-
-/**
- * The one decoder, at a '%' or backslash that starts an escape: a percent escape in either hex case or a JSON
- * escape. Writes the bytes it stands for and returns the characters it takes. A backslash before a character
- * that starts no JSON escape reads as that character, as lenient readers take it: then a secret that holds
- * one reads as its echo does once the echo escaped the character after it.
- */
-size_t ReadEscape(std::string_view Text, size_t Position, char*& Out)
-{
-    if (Text[Position] == '%')
-    {
-        const int32 Hex = HexAt(Text, Position + 1, 2);
-        *Out++ = Hex == '+' ? ' ' : static_cast<char>(Hex);
-        return 3;
-    }
-    // Each letter of a one-character JSON escape, then what it stands for.
-    static constexpr char Named[] = "b\bf\fn\nr\rt\t";
-    const char Next = Text[Position + 1];
-    if (const size_t Unicode = Next == 'u' ? ReadUnicodeEscape(Text, Position, Out) : 0; Unicode > 0)
-    {
-        return Unicode;
-    }
-    const char* Found = Next >= 'b' && Next <= 't' ? std::strchr(Named, Next) : nullptr;
-    *Out++ = Found ? Found[1] : Next == '+' ? ' ' : Next;
-    return 2;
-}
-
-/** An escape read as one unit: the bytes it gives in a reading, the characters it took in the text read.
- * Dense escapes give about a unit for every three characters, so a unit is kept in ten bytes. */
-#pragma pack(push, 1)
-struct FUnit
-{
-    uint32 Begin, ReadBegin;
-    uint8 Length, ReadLength;
-
-    size_t End() const { return Begin + Length; }
-    size_t ReadEnd() const { return ReadBegin + ReadLength; }
-};
-#pragma pack(pop)
+using FUnit = ZorEscapes::FUnit;
 
 /**
  * Text as the one decoder reads it, '+' read as a blank, and the units read in it; a byte outside them is the
@@ -237,60 +163,23 @@ struct FReading
     }
 };
 
-/** Copies In[From, To) to Out; a short run, as between dense escapes, in one move when both have room. */
-void CopyRun(std::string_view In, size_t From, size_t To, char*& Out, const char* OutEnd)
-{
-    constexpr size_t Word = 8;
-    if (To - From <= Word && From + Word <= In.size() && Out + Word <= OutEnd)
-    {
-        std::memcpy(Out, In.data() + From, Word);
-    }
-    else
-    {
-        std::memcpy(Out, In.data() + From, To - From);
-    }
-    Out += To - From;
-}
-
 /** In read once more, with a window Reach bytes wide around each unit; false when no unit was read. */
 bool Decoded(std::string_view In, size_t Reach, FReading& Out)
 {
     // No unit gives more bytes than it takes characters, and each takes two at least.
     Out.Bytes.resize(In.size());
     Out.UnitRoom = std::make_unique_for_overwrite<FUnit[]>(In.size() / 2 + 1);
-    char* const Start = Out.Bytes.data();
-    char* const End = Start + In.size();
-    char* Write = Start;
-    FUnit* const FirstUnit = Out.UnitRoom.get();
-    FUnit* Unit = FirstUnit;
-    size_t Read = 0;
-    uint64 Escaped = 0;
-    for (size_t Block = 0; Block < In.size(); Block += 64)
+    const auto [Written, Units] = ZorEscapes::Decode(In, Out.Bytes.data(), Out.UnitRoom.get());
+    Out.Bytes.resize(Written);
+    Out.Units = {Out.UnitRoom.get(), Units};
+    for (const FUnit& Unit : Out.Units)
     {
-        for (uint64 Left = ZorEscapeStarts::InBlock(In, Block, Escaped); Left != 0; Left &= Left - 1)
+        if (Out.Windows.empty() || Unit.Begin > Out.Windows.back().second + Reach)
         {
-            const size_t Position = Block + std::countr_zero(Left);
-            // The second half of a surrogate pair, read with the first.
-            if (Position < Read)
-            {
-                continue;
-            }
-            CopyRun(In, Read, Position, Write, End);
-            const uint32 Begin = static_cast<uint32>(Write - Start);
-            const size_t Taken = ReadEscape(In, Position, Write);
-            Read = Position + Taken;
-            *Unit++ = {Begin, static_cast<uint32>(Position), static_cast<uint8>(Write - Start - Begin),
-                       static_cast<uint8>(Taken)};
-            if (Out.Windows.empty() || Begin > Out.Windows.back().second + Reach)
-            {
-                Out.Windows.emplace_back(Begin > Reach ? Begin - Reach : 0, 0);
-            }
-            Out.Windows.back().second = Write - Start + Reach;
+            Out.Windows.emplace_back(Unit.Begin > Reach ? Unit.Begin - Reach : 0, 0);
         }
+        Out.Windows.back().second = Unit.End() + Reach;
     }
-    CopyRun(In, Read, In.size(), Write, End);
-    Out.Bytes.resize(Write - Start);
-    Out.Units = {FirstUnit, Unit};
     return !Out.Units.empty();
 }
 

@@ -156,15 +156,20 @@ const FEncodedEchoCase EncodedEchoCases[] = {
      "<redacted>"},
     {"TwoEchoesBackToBack", "one-pw-0001two-pw-0002", {"one-pw-0001", "two-pw-0002"}, "<redacted><redacted>"},
     // Escapes are found 64 bytes at a time: one whose '%' is byte 63 of the text, and a run of backslashes
-    // that starts at an odd byte and crosses byte 64, each of which escapes the next or is escaped.
+    // that starts at an odd or even byte and crosses byte 64, each of which escapes the next or is escaped,
+    // then a '%' that no backslash escapes.
     {"PercentEscapeAcrossABlockEdge",
      FString(std::string(56, '-')) + "%41f-secret-0001",
      {"Af-secret-0001"},
      FString(std::string(56, '-')) + "<redacted>"},
     {"BackslashRunAcrossABlockEdge",
-     FString(std::string(56, '-')) + "\\\\\\\\\\\\Af-secret-0001",
+     FString(std::string(56, '-')) + "\\\\\\\\%5CAf-secret-0001",
      {"Af-secret-0001"},
      FString(std::string(56, '-')) + "<redacted>"},
+    {"BackslashRunFromAnEvenByteAcrossABlockEdge",
+     FString(std::string(55, '-')) + "\\\\\\\\%5CAf-secret-0001",
+     {"Af-secret-0001"},
+     FString(std::string(55, '-')) + "<redacted>"},
     // A NUL escapes nothing: the text does not hold the secret's newline in any form.
     {"NulBeforeALetterIsNoEscape",
      FString(std::string("x\0ny-secret-0001", 16)),
