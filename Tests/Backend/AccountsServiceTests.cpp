@@ -1,4 +1,5 @@
 #include "BackendTestFixture.h"
+#include "ZorRows.h"
 
 namespace ZorBackendTests
 {
@@ -70,9 +71,7 @@ const FCreationRefusal CreationRefusals[] = {
      "errors.zor.account.display_name_taken"},
 };
 
-class AccountCreationRefusalTest : public AccountsServiceTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using AccountCreationRefusalTest = TZorRows<AccountsServiceTest>;
 
 TEST_P(AccountCreationRefusalTest, CreationRefusesBadValuesTakenNamesAndUserTokens)
 {
@@ -140,9 +139,7 @@ const FLinkRefusal LinkRefusals[] = {
     {false, R"([])", 400, "errors.zor.account.invalid_payload"},
 };
 
-class AccountLinkRefusalTest : public AccountsServiceTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using AccountLinkRefusalTest = TZorRows<AccountsServiceTest>;
 
 TEST_P(AccountLinkRefusalTest, LinksAreRefusedToOthersAndForBadTokens)
 {

@@ -127,9 +127,7 @@ const std::string RefusesMalformedSeedsRows[] = {
     "{\"clients\": [{\"name\": \"S\", \"id\": \"s\", \"secret\": \"t\", \"server\": \"yes\"}]}",
 };
 
-class FRefusesMalformedSeedsTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FRefusesMalformedSeedsTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FRefusesMalformedSeedsTest, RefusesMalformedSeeds)

@@ -1,4 +1,5 @@
 #include "BackendTestFixture.h"
+#include "ZorRows.h"
 #include <unistd.h>
 
 #include <filesystem>
@@ -102,9 +103,7 @@ const FTitlePage TitlePages[] = {
     {"?count=x", 400, ""},
 };
 
-class CloudTitlePageTest : public CloudServiceTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using CloudTitlePageTest = TZorRows<CloudServiceTest>;
 } // namespace
 
 TEST_P(CloudTitlePageTest, TitleFilesArePaged)

@@ -1,4 +1,5 @@
 #include "BackendTestFixture.h"
+#include "ZorRows.h"
 
 #include <numeric>
 #include <thread>
@@ -22,9 +23,7 @@ const std::string MalformedFormBodies[] = {
     "credentials",
 };
 
-class MalformedFormBodyTest : public BackendTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using MalformedFormBodyTest = TZorRows<BackendTest>;
 
 TEST_P(MalformedFormBodyTest, MalformedFormBodiesAreRefused)
 {
@@ -100,9 +99,7 @@ const std::string MalformedBasicHeaders[] = {
     "basic ",
 };
 
-class MalformedBasicCredentialsTest : public BackendTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using MalformedBasicCredentialsTest = TZorRows<BackendTest>;
 
 TEST_P(MalformedBasicCredentialsTest, MalformedBasicCredentialsAreRefused)
 {
@@ -185,9 +182,7 @@ std::string WithValue(std::string Text, const std::string& Key, const std::strin
     return At == std::string::npos ? Text : Text.replace(At, Key.size(), Value);
 }
 
-class DeeplyNestedBodyTest : public BackendTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using DeeplyNestedBodyTest = TZorRows<BackendTest>;
 
 TEST_P(DeeplyNestedBodyTest, DeeplyNestedBodiesAreRefusedOnEveryRouteAndTheBackendGoesOn)
 {

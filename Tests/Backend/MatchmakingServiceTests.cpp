@@ -1,5 +1,6 @@
 #include "BackendTestFixture.h"
 #include "CaseNamePrinter.h"
+#include "ZorRows.h"
 
 #include <algorithm>
 #include <map>
@@ -379,9 +380,7 @@ const FBadSessionCall BadSessionCalls[] = {
     {"POST", "", SessionBody(RivalAccountId, "44", ""), 403, "errors.zor.matchmaking.forbidden"},
 };
 
-class MatchmakingBadCallTest : public MatchmakingServiceTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using MatchmakingBadCallTest = TZorRows<MatchmakingServiceTest>;
 } // namespace
 
 TEST_P(MatchmakingBadCallTest, RefusesBadCallsWithErrorReplies)

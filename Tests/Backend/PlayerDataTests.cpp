@@ -1,4 +1,5 @@
 #include "BackendTestFixture.h"
+#include "ZorRows.h"
 
 namespace ZorBackendTests
 {
@@ -130,9 +131,7 @@ TEST_F(PlayerDataTest, OnlyThePlayersOwnTokenReachesThePlayersData)
 
 namespace
 {
-class ClientRouteTest : public PlayerDataTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using ClientRouteTest = TZorRows<PlayerDataTest>;
 } // namespace
 
 TEST_P(ClientRouteTest, AClientTokenReachesPublicPlayerInformation)

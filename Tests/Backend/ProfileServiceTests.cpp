@@ -1,4 +1,5 @@
 #include "BackendTestFixture.h"
+#include "ZorRows.h"
 
 #include <rapidjson/stringbuffer.h>
 #include <rapidjson/writer.h>
@@ -371,9 +372,7 @@ const std::string BadGrants[] = {
     R"({"templateId":"gold","quantity":2147483648})",
 };
 
-class ProfileBadGrantTest : public ProfileServiceTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using ProfileBadGrantTest = TZorRows<ProfileServiceTest>;
 
 TEST_P(ProfileBadGrantTest, BadGrantsAreRefusedWithoutAChange)
 {
@@ -396,9 +395,7 @@ const std::string BadProfileIdQueries[] = {
     "?profileId=a%20b", "?profileId=p&profileId=q", "?profileId=" + std::string(65, 'p'),
 };
 
-class ProfileIdQueryTest : public ProfileServiceTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using ProfileIdQueryTest = TZorRows<ProfileServiceTest>;
 
 TEST_P(ProfileIdQueryTest, ProfileIdMustBePresentOnceAndPlain)
 {
@@ -428,9 +425,7 @@ const std::string GarbageBodies[] = {
     std::string("\x01\x02\x00\xfe\xff garbage", 14),
 };
 
-class ProfileGarbageBodyTest : public ProfileServiceTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using ProfileGarbageBodyTest = TZorRows<ProfileServiceTest>;
 
 TEST_P(ProfileGarbageBodyTest, GarbageBodiesAreRefusedAndTheServiceCarriesOn)
 {

@@ -198,9 +198,7 @@ const FBadArguments BadArguments[] = {
      "\t\xc3\xa9"},
 };
 
-class BackendBadArgumentsTest : public ::testing::TestWithParam<size_t>
-{
-};
+using BackendBadArgumentsTest = ::testing::TestWithParam<size_t>;
 
 TEST_P(BackendBadArgumentsTest, RefusesBadArguments)
 {

@@ -1,4 +1,5 @@
 #include "BackendTestFixture.h"
+#include "ZorRows.h"
 
 #include <gmock/gmock.h>
 
@@ -22,9 +23,7 @@ void PrintTo(const FKillCase& Case, std::ostream* Out)
     *Out << Case.KillType;
 }
 
-class KillSessionsTest : public BackendTest, public ::testing::WithParamInterface<FKillCase>
-{
-};
+using KillSessionsTest = TZorRows<BackendTest, FKillCase>;
 
 TEST_P(KillSessionsTest, KillTypeEndsExactlyItsSessions)
 {

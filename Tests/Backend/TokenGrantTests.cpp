@@ -1,4 +1,5 @@
 #include "BackendTestFixture.h"
+#include "ZorRows.h"
 
 namespace ZorBackendTests
 {
@@ -202,9 +203,7 @@ const char* const UnlinkedExternalGrants[] = {
     "grant_type=external_auth&external_auth_type=internal&external_auth_token=demo-internal-secret",
 };
 
-class UnlinkedExternalGrantTest : public BackendTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using UnlinkedExternalGrantTest = TZorRows<BackendTest>;
 
 TEST_P(UnlinkedExternalGrantTest, ExternalGrantsRefuseUnlinkedCredentials)
 {

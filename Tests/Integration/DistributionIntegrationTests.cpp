@@ -4,6 +4,7 @@
 #include "BuildInfo/OnlineBuildInfoServiceZor.h"
 #include "BuildInfo/OnlineBuildInfoServiceZorV2.h"
 #include "Entitlements/OnlineEntitlementsZor.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -51,9 +52,7 @@ struct FEntitlementPage
 const FEntitlementPage EntitlementPages[] = {
     {FPagedQuery(), 3}, {FPagedQuery(1, 1), 1}, {FPagedQuery(0, 0), 0}};
 
-class FEntitlementPageTest : public FDistributionIntegrationTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FEntitlementPageTest = TZorRows<FDistributionIntegrationTest>;
 
 TEST_P(FEntitlementPageTest, QueriesTheDemoUsersEntitlementsAPageAtATime)
 {

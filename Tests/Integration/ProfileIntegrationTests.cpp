@@ -5,6 +5,7 @@
 #include "Core/Base64.h"
 #include "Profile/ZorProfile.h"
 #include "ProfileService.h"
+#include "ZorRows.h"
 #include "Json/JsonSerializer.h"
 
 namespace
@@ -351,10 +352,7 @@ const FServiceRefusal ServiceRefusals[] = {
      404, "errors.zor.profile.item_not_found"},
 };
 
-class FProfileServiceRefusalTest : public FProfileIntegrationTest,
-                                   public ::testing::WithParamInterface<size_t>
-{
-};
+using FProfileServiceRefusalTest = TZorRows<FProfileIntegrationTest>;
 
 TEST_P(FProfileServiceRefusalTest, RefusalsOfTheServiceReachTheCallbackAndChangeNothing)
 {

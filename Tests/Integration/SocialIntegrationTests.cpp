@@ -6,6 +6,7 @@
 #include "BackendFixture.h"
 #include "Friends/OnlineFriendsZor.h"
 #include "Messages/OnlineMessageZor.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -207,9 +208,7 @@ const FRouteCase RouteCases[] = {
     {"POST", "/game/api/messaging/RIVAL/outbox"},
 };
 
-class FSocialRouteTest : public FSocialIntegrationTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FSocialRouteTest = TZorRows<FSocialIntegrationTest>;
 
 TEST_P(FSocialRouteTest, EveryRouteServesOnlyTheAccountInItsAccountSlot)
 {

@@ -3,6 +3,7 @@
 #include "BackendHostTest.h"
 #include "HostProcess.h"
 #include "LocalBackend.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -84,9 +85,7 @@ const FRefusalsFailTheRunRow RefusalsFailTheRunRows[] = {
     {"users query\nquit\n", "usage: users query ID..."},
 };
 
-class FRefusalsFailTheRunTest : public AccountHostWordsTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FRefusalsFailTheRunTest = TZorRows<AccountHostWordsTest>;
 } // namespace
 
 TEST_P(FRefusalsFailTheRunTest, RefusalsFailTheRun)

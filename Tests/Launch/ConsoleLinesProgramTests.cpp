@@ -4,6 +4,7 @@
 
 #include "BackendHostTest.h"
 #include "HostileService.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -86,9 +87,7 @@ const FLoginWordCase LoginWordCases[] = {
     {"users query someone", "users"},
 };
 
-class ConsoleLoginWordTest : public ConsoleLinesProgramTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using ConsoleLoginWordTest = TZorRows<ConsoleLinesProgramTest>;
 
 TEST_P(ConsoleLoginWordTest, EveryWordThatNeedsALoginSaysSoOneWay)
 {

@@ -55,9 +55,7 @@ const FFindsWholeWordsIgnoringCaseAndLeavesTheArgumentsRow
         {"ONLINE SUB=ZOR TEST AUTHTEST", nullptr, "ONLINE SUB=ZOR TEST AUTHTEST"},
 };
 
-class FFindsWholeWordsIgnoringCaseAndLeavesTheArgumentsTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FFindsWholeWordsIgnoringCaseAndLeavesTheArgumentsTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FFindsWholeWordsIgnoringCaseAndLeavesTheArgumentsTest,
@@ -113,9 +111,7 @@ const FTheEchoMasksEachSecretAndKeepsTheOtherArgumentsRow
         {"  login   LOGIN=demo", "  login   LOGIN=demo"},
 };
 
-class FTheEchoMasksEachSecretAndKeepsTheOtherArgumentsTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FTheEchoMasksEachSecretAndKeepsTheOtherArgumentsTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FTheEchoMasksEachSecretAndKeepsTheOtherArgumentsTest, TheEchoMasksEachSecretAndKeepsTheOtherArguments)
@@ -170,9 +166,7 @@ const FTestLineCase TestLineCases[] = {
     {"session create Game", nullptr, ""},
 };
 
-class HostTestLineTest : public ::testing::TestWithParam<size_t>
-{
-};
+using HostTestLineTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(HostTestLineTest, ReadsTheTestWordOfALine)
@@ -204,9 +198,7 @@ const FShownCase ShownCases[] = {
     {"a\x01", "  content (2 bytes) is not text"},
 };
 
-class FShownContentTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FShownContentTest = ::testing::TestWithParam<size_t>;
 
 TEST_P(FShownContentTest, AReadShowsItsTextUpToTheCutWithoutSplittingACharacter)
 {

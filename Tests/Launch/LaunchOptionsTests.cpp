@@ -125,9 +125,7 @@ const FRefusesTheHostsOwnOptionsInAnyOtherFormRow RefusesTheHostsOwnOptionsInAny
     {{"--h"}, "expected -h, not --h"},
 };
 
-class FRefusesTheHostsOwnOptionsInAnyOtherFormTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FRefusesTheHostsOwnOptionsInAnyOtherFormTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FRefusesTheHostsOwnOptionsInAnyOtherFormTest, RefusesTheHostsOwnOptionsInAnyOtherForm)

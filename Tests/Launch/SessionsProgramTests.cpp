@@ -139,9 +139,7 @@ const FSessionsRun SessionsRuns[] = {
      true},
 };
 
-class FSessionsProgramTest : public ::testing::TestWithParam<FSessionsRun>
-{
-};
+using FSessionsProgramTest = ::testing::TestWithParam<FSessionsRun>;
 } // namespace
 
 // A dedicated server hosts an online and a LAN session; the player finds the first through the backend,

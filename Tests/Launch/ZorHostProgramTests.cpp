@@ -14,6 +14,7 @@
 #include "BackendHostTest.h"
 #include "HostProcess.h"
 #include "LocalBackend.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -398,9 +399,7 @@ const FExitStatusRow ExitStatusRows[] = {
     {"login\nexpect LOGIN\n", 1, "LogHost: Error: expect LOGIN: it failed"},
 };
 
-class FExitStatusTest : public ZorHostProgramTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FExitStatusTest = TZorRows<ZorHostProgramTest>;
 } // namespace
 
 TEST_P(FExitStatusTest, TheExitStatusTellsWhetherEveryLineSucceeded)

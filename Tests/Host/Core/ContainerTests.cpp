@@ -283,9 +283,7 @@ const FShownByteCase ShownByteCases[] = {
     {"\\x1b", "\\x1b"},
 };
 
-class FLogFormatShownByteTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FLogFormatShownByteTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FLogFormatShownByteTest, EachControlAndStrayByteIsShownAsItsNumber)

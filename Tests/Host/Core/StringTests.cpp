@@ -34,9 +34,7 @@ void ExpectHolds(const FString& Text, const std::string& Expected)
 
 namespace
 {
-class FStringCopyLength : public ::testing::TestWithParam<size_t>
-{
-};
+using FStringCopyLength = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FStringCopyLength, CopiesAndMovesKeepTheTextAtEveryLength)
@@ -66,9 +64,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, FStringCopyLength, ::testing::Range(size_t{0}, st
 
 namespace
 {
-class FStringAppendLength : public ::testing::TestWithParam<size_t>
-{
-};
+using FStringAppendLength = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FStringAppendLength, AppendingCrossesIntoTheHeapAndMayReadFromItself)
@@ -92,9 +88,7 @@ INSTANTIATE_TEST_SUITE_P(Rows, FStringAppendLength, ::testing::Range(size_t{0}, 
 
 namespace
 {
-class FStringReserveLength : public ::testing::TestWithParam<size_t>
-{
-};
+using FStringReserveLength = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FStringReserveLength, EmptyAndReserveKeepItUsable)
@@ -154,9 +148,7 @@ const FHashCase HashCases[] = {
     {"", "", true},
 };
 
-class FStringHash : public ::testing::TestWithParam<size_t>
-{
-};
+using FStringHash = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FStringHash, HashIgnoresAsciiCaseOnly)
@@ -202,9 +194,7 @@ const FSearchCase SearchCases[] = {
     {SearchedLong + "End", "END", ESearchCase::IgnoreCase, 40, 40, SearchedLong + "<>"},
 };
 
-class FStringSearch : public ::testing::TestWithParam<size_t>
-{
-};
+using FStringSearch = ::testing::TestWithParam<size_t>;
 } // namespace
 
 // Matches at either end of the text, the whole text and overlapping matches, for every search built on the

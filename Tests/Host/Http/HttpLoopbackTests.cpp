@@ -13,6 +13,7 @@
 #include "HttpTestSupport.h"
 #include "LoopbackServer.h"
 #include "OneReplyServer.h"
+#include "ZorRows.h"
 
 using HttpTest::FCompletionLog;
 using HttpTest::FLoopbackServer;
@@ -435,9 +436,7 @@ const FSecretUrlCase SecretUrlCases[] = {
     {"{origin}/validate/v4lid/t0ken?code=c0de", true},
 };
 
-class HttpSecretUrlTest : public HttpLoopbackTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using HttpSecretUrlTest = TZorRows<HttpLoopbackTest>;
 } // namespace
 
 TEST_P(HttpSecretUrlTest, LogLinesShowNoSecret)

@@ -116,9 +116,7 @@ const FLogFormShowsOnlyTheSchemeHostAndPortRow LogFormShowsOnlyTheSchemeHostAndP
     {"", ""},
 };
 
-class FLogFormShowsOnlyTheSchemeHostAndPortTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FLogFormShowsOnlyTheSchemeHostAndPortTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 // The host cannot tell which part of a path is a token (a session's id, a validation token), nor which query

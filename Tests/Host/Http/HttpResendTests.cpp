@@ -2,6 +2,7 @@
 
 #include "HttpTestSupport.h"
 #include "OneReplyServer.h"
+#include "ZorRows.h"
 
 using HttpTest::FCompletionLog;
 using HttpTest::FOneReplyServer;
@@ -59,11 +60,7 @@ const FResendCase ConnectionDroppedAfterReadingTheRequestResendsOnlyIdempotentOn
     {"OPTIONS", true, 2}, {"PUT", true, 2},    {"DELETE", true, 2},
 };
 
-class FConnectionDroppedAfterReadingTheRequestResendsOnlyIdempotentOnesTest
-    : public HttpResendTest,
-      public ::testing::WithParamInterface<size_t>
-{
-};
+using FConnectionDroppedAfterReadingTheRequestResendsOnlyIdempotentOnesTest = TZorRows<HttpResendTest>;
 } // namespace
 
 // The server read the request and may have acted on it: only a request that may be repeated is sent again.

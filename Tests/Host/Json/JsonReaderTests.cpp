@@ -77,9 +77,7 @@ const char* const MalformedTexts[] = {
     "[\"a\tb\"]", "[\"a\nb\"]", "NaN",         "[NaN]",    "[Infinity]",   "[-Infinity]", "[nan]",
 };
 
-class FRefusesMalformedTextTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FRefusesMalformedTextTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FRefusesMalformedTextTest, RefusesMalformedText)
@@ -129,9 +127,7 @@ const std::string NotUtf8Texts[] = {
     "\xEF\xBB\xBF{}",   // byte order mark
 };
 
-class FRefusesTextThatIsNotUtf8Test : public ::testing::TestWithParam<size_t>
-{
-};
+using FRefusesTextThatIsNotUtf8Test = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FRefusesTextThatIsNotUtf8Test, RefusesTextThatIsNotUtf8)
@@ -235,9 +231,7 @@ const FOutOfRangeNumber OutOfRangeNumbers[] = {
     {"100000000000000000000000000000000000000000000000000e300", LargestNumber},
 };
 
-class FOutOfRangeNumbersSaturateTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FOutOfRangeNumbersSaturateTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FOutOfRangeNumbersSaturateTest, NumbersOutOfRangeSaturate)
@@ -263,9 +257,7 @@ const char* const LongNumbers[] = {"0.1333333333333085285933", "0.13333333333330
                                    "2.225073858507201136057409796709131975934819546351645648e-308",
                                    "-98765432109876543210.98765432109876543210e-5"};
 
-class FLongNumbersAreCorrectlyRoundedTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FLongNumbersAreCorrectlyRoundedTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FLongNumbersAreCorrectlyRoundedTest, LongNumbersAreCorrectlyRoundedOnBothReadingPaths)
@@ -299,9 +291,7 @@ const FTopLevelScalarsTakeTrailingBlanksOnBothReadingPathsRow
                                                                  {" -0.5\n", EJson::Number, "-0.5"},
                                                                  {"1e+2", EJson::Number, "100"}};
 
-class FTopLevelScalarsTakeTrailingBlanksOnBothReadingPathsTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FTopLevelScalarsTakeTrailingBlanksOnBothReadingPathsTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 // Blanks after a top-level scalar are allowed and carry nothing, on either reading road.
@@ -374,9 +364,7 @@ namespace
 const char* const NegativeZeroTexts[] = {"-0",   "-0 ",  "[-0]",      "{\"a\":-0}",
                                          "-0.0", "-0e0", "[1,-0E+1]", "[[{\"b\":[-0]}]]"};
 
-class FNegativeZeroKeepsItsSignTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FNegativeZeroKeepsItsSignTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FNegativeZeroKeepsItsSignTest, NegativeZeroKeepsItsSignWhereverItStands)
@@ -425,9 +413,7 @@ const FString BothReadingPathsBuildTheSameTreeRows[] = {
     Nested(JsonMaxDepth - 1),
 };
 
-class FBothReadingPathsBuildTheSameTreeTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FBothReadingPathsBuildTheSameTreeTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 // A text holding "-0" anywhere, even inside a string, takes the step-by-step reader; any other text the
@@ -498,9 +484,7 @@ const FEachParseStartsCleanAfterAFailureRow EachParseStartsCleanAfterAFailureRow
     {R"({"k":1,"k2":2} {)", R"({})", R"({})"},
 };
 
-class FEachParseStartsCleanAfterAFailureTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FEachParseStartsCleanAfterAFailureTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 // A thread reuses its parser and scratch lists: what a failed parse left behind must not show in the next

@@ -283,9 +283,7 @@ const FRunCase RunCases[] = {
     {"\xE2\x82\xAC\xE2\x82", "\"\xE2\x82\xAC\xEF\xBF\xBD\xEF\xBF\xBD\""},
 };
 
-class FJsonWriterRunTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FJsonWriterRunTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FJsonWriterRunTest, PlainRunsAroundEscapesAndBadBytesKeepEveryByte)

@@ -6,6 +6,7 @@
 
 #include "CaseNamePrinter.h"
 #include "Online/LANBeacon.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -61,11 +62,8 @@ void PrintTo(const FOnlyWellFormedAnswersToThisSearchCountRow& Row, std::ostream
     *Out << Row.Name;
 }
 
-class FOnlyWellFormedAnswersToThisSearchCountTest
-    : public LANBeaconTest,
-      public ::testing::WithParamInterface<FOnlyWellFormedAnswersToThisSearchCountRow>
-{
-};
+using FOnlyWellFormedAnswersToThisSearchCountTest =
+    TZorRows<LANBeaconTest, FOnlyWellFormedAnswersToThisSearchCountRow>;
 } // namespace
 
 TEST_P(FOnlyWellFormedAnswersToThisSearchCountTest, OnlyWellFormedAnswersToThisSearchCount)

@@ -22,9 +22,7 @@ const FVariantCase VariantCases[] = {
     {FVariantData(), EOnlineKeyValuePairDataType::Empty, ""},
 };
 
-class FVariantDataValueTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FVariantDataValueTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FVariantDataValueTest, ValuesKeepTheirTypeAndRefuseOthers)
@@ -74,9 +72,7 @@ const FAddressCase AddressCases[] = {
     {"1.2.3.4:99999", true, "1.2.3.4:0"},
 };
 
-class FInternetAddrTextTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FInternetAddrTextTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FInternetAddrTextTest, ReadsDottedTextOnly)

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "CaseNamePrinter.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -100,10 +101,7 @@ const FCreationCheckCase CreationCheckCases[] = {
      "create fail P@x.io Password is invalid", "Zor Tavo account create request failed. Password is invalid"},
 };
 
-class FAccountCreationCheckTest : public FAccountCreationTest,
-                                  public ::testing::WithParamInterface<FCreationCheckCase>
-{
-};
+using FAccountCreationCheckTest = TZorRows<FAccountCreationTest, FCreationCheckCase>;
 } // namespace
 
 TEST_P(FAccountCreationCheckTest, ChecksRefuseBeforeSendingInOrder)
@@ -175,9 +173,7 @@ const FCreationRequestCase CreationRequestCases[] = {
      "bearer client-token", nullptr, ""},
 };
 
-class FAccountCreationRequestTest : public FAccountCreationTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FAccountCreationRequestTest = TZorRows<FAccountCreationTest>;
 } // namespace
 
 TEST_P(FAccountCreationRequestTest, RequestsCarryTheirVerbUrlHeadersAndBody)
@@ -239,10 +235,7 @@ const FCreationReplyCase CreationReplyCases[] = {
      false},
 };
 
-class FAccountCreationReplyTest : public FAccountCreationTest,
-                                  public ::testing::WithParamInterface<FCreationReplyCase>
-{
-};
+using FAccountCreationReplyTest = TZorRows<FAccountCreationTest, FCreationReplyCase>;
 } // namespace
 
 TEST_P(FAccountCreationReplyTest, RepliesAreCheckedAndCached)
@@ -336,9 +329,7 @@ namespace
 // The token travels in the path, once plain and once with characters the path encodes.
 const char* const ValidationTokens[] = {"0a1b2c3d4e5f6a7b8c9d", "v4l/id?t0ken 42%"};
 
-class FAccountCreationSecretTest : public FAccountCreationTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FAccountCreationSecretTest = TZorRows<FAccountCreationTest>;
 } // namespace
 
 TEST_P(FAccountCreationSecretTest, NoPasswordOrValidationTokenReachesTheLog)

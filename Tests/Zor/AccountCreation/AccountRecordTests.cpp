@@ -29,9 +29,7 @@ const FCheckCase CheckCases[] = {
 
 namespace
 {
-class FEmailDisplayNameAndPasswordRulesTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FEmailDisplayNameAndPasswordRulesTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FEmailDisplayNameAndPasswordRulesTest, EmailDisplayNameAndPasswordRules)
@@ -63,9 +61,7 @@ const FBodyCase BodyCases[] = {
      R"({"email":"Old@Example.com","newEmail":"New@Example.com","newDisplayName":"NewName","newPassword":"pw2"})"},
 };
 
-class FAccountBodyTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FAccountBodyTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FAccountBodyTest, BodiesCarryTheirKeysInOrder)

@@ -1,6 +1,7 @@
 #include "ZorSubsystemTest.h"
 
 #include "AccountMapping/OnlineAccountMappingZor.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -105,11 +106,7 @@ const FRequestsGoOutOnTheUserRoadToTheirOwnBaseRow RequestsGoOutOnTheUserRoadToT
      "http://127.0.0.1:8080/mapping/api/public/account/displayName/Dee%3Fx=`id", "text/plain", ""},
 };
 
-class FAccountMappingTestRequestsGoOutOnTheUserRoadToTheirOwnBase
-    : public FAccountMappingTest,
-      public ::testing::WithParamInterface<size_t>
-{
-};
+using FAccountMappingTestRequestsGoOutOnTheUserRoadToTheirOwnBase = TZorRows<FAccountMappingTest>;
 } // namespace
 
 TEST_P(FAccountMappingTestRequestsGoOutOnTheUserRoadToTheirOwnBase, RequestsGoOutOnTheUserRoadToTheirOwnBase)
@@ -171,9 +168,7 @@ const FMappingCheckCase MappingCheckCases[] = {
      "QueryExternalAccounts request failed. Invalid user auth"},
 };
 
-class FAccountMappingCheckTest : public FAccountMappingTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FAccountMappingCheckTest = TZorRows<FAccountMappingTest>;
 } // namespace
 
 TEST_P(FAccountMappingCheckTest, ChecksRefuseBeforeSending)
@@ -287,10 +282,7 @@ const FDisplayNameRepliesRow DisplayNameRepliesRows[] = {
     {201, R"({"id":"u9"})", R"(name fail acct1 Dee [] / Invalid response. code=201 error={"id":"u9"})"},
 };
 
-class FAccountMappingTestDisplayNameReplies : public FAccountMappingTest,
-                                              public ::testing::WithParamInterface<size_t>
-{
-};
+using FAccountMappingTestDisplayNameReplies = TZorRows<FAccountMappingTest>;
 } // namespace
 
 TEST_P(FAccountMappingTestDisplayNameReplies, DisplayNameReplies)

@@ -102,10 +102,7 @@ void PrintTo(const FQueryRepliesReplaceWhatTheyCoverRow& Row, std::ostream* Out)
     *Out << Row.Name;
 }
 
-class FQueryRepliesReplaceWhatTheyCoverTest
-    : public ::testing::TestWithParam<FQueryRepliesReplaceWhatTheyCoverRow>
-{
-};
+using FQueryRepliesReplaceWhatTheyCoverTest = ::testing::TestWithParam<FQueryRepliesReplaceWhatTheyCoverRow>;
 } // namespace
 
 TEST_P(FQueryRepliesReplaceWhatTheyCoverTest, QueryRepliesReplaceWhatTheyCover)
@@ -133,9 +130,7 @@ const char* const RepliesThatAreNoList[] = {
     R"([{"tavoId":"a1","externalAccounts":[]}] trailing)",
 };
 
-class FRepliesThatAreNoListTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FRepliesThatAreNoListTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FRepliesThatAreNoListTest, RepliesThatAreNoListFailAndChangeNothing)

@@ -1,4 +1,5 @@
 #include "BuildInfoTest.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -36,9 +37,7 @@ const FBuildQueryCase BuildQueryCases[] = {
     {"x/y", "", "?label=x/y&platform="},
 };
 
-class BuildInfoQueryTest : public BuildInfoServiceTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using BuildInfoQueryTest = TZorRows<BuildInfoServiceTest>;
 
 TEST_P(BuildInfoQueryTest, TakesUserThenLabelThenPlatformAndEncodesThemIntoTheQuery)
 {
@@ -84,9 +83,7 @@ const FEntitledAnswerCase EntitledAnswerCases[] = {
     {200, "[{", false, "Invalid response payload=[{", "old;"},
 };
 
-class BuildInfoEntitledAnswerTest : public BuildInfoServiceTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using BuildInfoEntitledAnswerTest = TZorRows<BuildInfoServiceTest>;
 
 TEST_P(BuildInfoEntitledAnswerTest, ArrayAnswersReplaceTheUsersBuildsAndOthersKeepThem)
 {

@@ -1,4 +1,5 @@
 #include "BuildInfoTest.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -59,11 +60,7 @@ const FTakesPlatformThenLabelThenSubLabelAndAddsTheSubLabelLastRow
          "http://127.0.0.1:8080/api/public/assets/Win%2F64?label=a%26b&subLabel=c%20d%2Be"},
 };
 
-class FTakesPlatformThenLabelThenSubLabelAndAddsTheSubLabelLastTest
-    : public BuildInfoServiceV2Test,
-      public ::testing::WithParamInterface<size_t>
-{
-};
+using FTakesPlatformThenLabelThenSubLabelAndAddsTheSubLabelLastTest = TZorRows<BuildInfoServiceV2Test>;
 } // namespace
 
 TEST_P(FTakesPlatformThenLabelThenSubLabelAndAddsTheSubLabelLastTest,
@@ -128,10 +125,7 @@ const FArrivingAnswerCase ArrivingAnswerCases[] = {
     {200, "[", false, "Invalid response payload=[", ""},
 };
 
-class BuildInfoV2ArrivingAnswerTest : public BuildInfoServiceV2Test,
-                                      public ::testing::WithParamInterface<size_t>
-{
-};
+using BuildInfoV2ArrivingAnswerTest = TZorRows<BuildInfoServiceV2Test>;
 } // namespace
 
 TEST_P(BuildInfoV2ArrivingAnswerTest, EveryArrivingAnswerEmptiesTheUsersBuilds)
@@ -197,11 +191,7 @@ const FADownloadAttachesToTheBuildOfItsCatalogItemIgnoringCaseRow
         {"game", "C2", 1}, {"GAME", "c1", 0}, {"Game", "c9", 0}, {"tool", "c3", 2}, {"Other", "c1", -1},
 };
 
-class FADownloadAttachesToTheBuildOfItsCatalogItemIgnoringCaseTest
-    : public BuildInfoServiceV2Test,
-      public ::testing::WithParamInterface<size_t>
-{
-};
+using FADownloadAttachesToTheBuildOfItsCatalogItemIgnoringCaseTest = TZorRows<BuildInfoServiceV2Test>;
 } // namespace
 
 TEST_P(FADownloadAttachesToTheBuildOfItsCatalogItemIgnoringCaseTest,

@@ -68,9 +68,7 @@ const char* const WrongKindDownloadBodies[] = {
     R"({})",
 };
 
-class FDownloadInfoWrongKindTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FDownloadInfoWrongKindTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FDownloadInfoWrongKindTest, DownloadInfoIgnoresItemsAndExpiryOfTheWrongKind)
@@ -126,9 +124,7 @@ const FVersionTwoEqualityIsApplicationAndPlatformIgnoringCaseRow
         {"Game", "Mac", "c1", false},
 };
 
-class FVersionTwoEqualityIsApplicationAndPlatformIgnoringCaseTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FVersionTwoEqualityIsApplicationAndPlatformIgnoringCaseTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FVersionTwoEqualityIsApplicationAndPlatformIgnoringCaseTest,
@@ -159,9 +155,7 @@ const FDownloadTargetPrefersTheSameCatalogItemRow DownloadTargetPrefersTheSameCa
     {"Game", "Windows", "", 1},   {"Other", "Windows", "c9", 0}, {"Game", "Mac", "c1", -1},
 };
 
-class FDownloadTargetPrefersTheSameCatalogItemTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FDownloadTargetPrefersTheSameCatalogItemTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FDownloadTargetPrefersTheSameCatalogItemTest, DownloadTargetPrefersTheSameCatalogItem)

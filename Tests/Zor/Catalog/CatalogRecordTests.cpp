@@ -113,9 +113,7 @@ const FRecordCase RecordCases[] = {
      "real,EUR,Euro,2"},
 };
 
-class FCatalogRecordKeysTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FCatalogRecordKeysTest = ::testing::TestWithParam<size_t>;
 
 TEST_P(FCatalogRecordKeysTest, EveryKeyOfEveryRecordFillsItsField)
 {
@@ -144,9 +142,7 @@ const FNumberCase HostileNumbersSaturateIntoTheirFieldsRows[] = {
     {"null", 0},
 };
 
-class FHostileNumbersSaturateIntoTheirFieldsTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FHostileNumbersSaturateIntoTheirFieldsTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FHostileNumbersSaturateIntoTheirFieldsTest, HostileNumbersSaturateIntoTheirFields)
@@ -176,9 +172,7 @@ const FDateCase AMalformedDateLeavesItsFieldAtZeroAndTheRecordReadsRows[] = {
     {"", 0},
 };
 
-class FAMalformedDateLeavesItsFieldAtZeroAndTheRecordReadsTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FAMalformedDateLeavesItsFieldAtZeroAndTheRecordReadsTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FAMalformedDateLeavesItsFieldAtZeroAndTheRecordReadsTest,

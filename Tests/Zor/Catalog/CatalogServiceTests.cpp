@@ -2,6 +2,7 @@
 #include "ZorSubsystemTest.h"
 
 #include "CaseNamePrinter.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -95,10 +96,7 @@ const FUrlCase FilterQueriesComposeTheirUrlRows[] = {
     {"hostile path", {}, {"a&admin=1#x"}, {}, {}, {}, "/offers?category=a%26admin=1%23x"},
 };
 
-class FCatalogTestFilterQueriesComposeTheirUrl : public FCatalogTest,
-                                                 public ::testing::WithParamInterface<size_t>
-{
-};
+using FCatalogTestFilterQueriesComposeTheirUrl = TZorRows<FCatalogTest>;
 } // namespace
 
 TEST_P(FCatalogTestFilterQueriesComposeTheirUrl, FilterQueriesComposeTheirUrl)
@@ -175,9 +173,7 @@ protected:
     }
 };
 
-class FCatalogFailedReplyTest : public FCatalogHeldListTest, public ::testing::WithParamInterface<FReplyCase>
-{
-};
+using FCatalogFailedReplyTest = TZorRows<FCatalogHeldListTest, FReplyCase>;
 
 TEST_P(FCatalogFailedReplyTest, AFailedReplyLeavesTheListsAsTheyWere)
 {

@@ -52,9 +52,7 @@ const FBodyCase BodyCases[] = {
      "grant_type=refresh_token"},
 };
 
-class FZorRedactBodyTest : public ::testing::TestWithParam<FBodyCase>
-{
-};
+using FZorRedactBodyTest = ::testing::TestWithParam<FBodyCase>;
 } // namespace
 
 TEST_P(FZorRedactBodyTest, MasksSecretValuesAndKeepsTheRest)
@@ -177,9 +175,7 @@ const FEncodedEchoCase EncodedEchoCases[] = {
      FString(std::string("x\0ny-secret-0001", 16))},
 };
 
-class FZorRedactEchoTest : public ::testing::TestWithParam<FEncodedEchoCase>
-{
-};
+using FZorRedactEchoTest = ::testing::TestWithParam<FEncodedEchoCase>;
 } // namespace
 
 TEST_P(FZorRedactEchoTest, AMarkedSecretIsMaskedInEveryFormAnEchoWritesIt)
@@ -274,9 +270,7 @@ const FUtf8Case Utf8Cases[] = {
     {"EscapeEndingOnePastTheCut", Repeated(Cut - 3) + "\x01", Repeated(Cut - 3) + "... (1022 bytes)"},
 };
 
-class FZorRedactUtf8Test : public ::testing::TestWithParam<FUtf8Case>
-{
-};
+using FZorRedactUtf8Test = ::testing::TestWithParam<FUtf8Case>;
 } // namespace
 
 TEST_P(FZorRedactUtf8Test, InvalidBytesAreShownEscaped)

@@ -2,6 +2,7 @@
 #include "Common/ZorReply.h"
 #include "HttpTransport.h"
 #include "Identity/AuthTokenZor.h"
+#include "ZorRows.h"
 #include "ZorSubsystemTest.h"
 
 namespace
@@ -97,9 +98,7 @@ protected:
     FHttpRequestPtr Request = FHttpModule::Get().CreateRequest();
 };
 
-class FZorReplyKindTest : public FZorReplyTest, public ::testing::WithParamInterface<FReplyCase>
-{
-};
+using FZorReplyKindTest = TZorRows<FZorReplyTest, FReplyCase>;
 } // namespace
 
 TEST_P(FZorReplyKindTest, ReadsEachKindOfReplyOnce)

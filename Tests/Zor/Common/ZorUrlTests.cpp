@@ -36,9 +36,7 @@ const FSubstituteCase SubstituteCases[] = {
     {"ValueIsNeverReadAsPlaceholder", "/a/`id/`name", "`name", "/a/`name/`name"},
 };
 
-class FZorUrlSubstituteTest : public ::testing::TestWithParam<FSubstituteCase>
-{
-};
+using FZorUrlSubstituteTest = ::testing::TestWithParam<FSubstituteCase>;
 } // namespace
 
 TEST_P(FZorUrlSubstituteTest, EncodesOnlyWhatWouldChangeTheRequest)

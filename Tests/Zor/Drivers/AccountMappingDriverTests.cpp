@@ -1,6 +1,7 @@
 #include "AccountMapping/OnlineAccountMappingZor.h"
 #include "CaseNamePrinter.h"
 #include "DriverTest.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -69,11 +70,8 @@ void PrintTo(const FChainsTheQueriesTheDisplayNameAsksRow& Row, std::ostream* Ou
     *Out << Row.Name;
 }
 
-class FAccountMappingDriverTestChainsTheQueriesTheDisplayNameAsks
-    : public FAccountMappingDriverTest,
-      public ::testing::WithParamInterface<FChainsTheQueriesTheDisplayNameAsksRow>
-{
-};
+using FAccountMappingDriverTestChainsTheQueriesTheDisplayNameAsks =
+    TZorRows<FAccountMappingDriverTest, FChainsTheQueriesTheDisplayNameAsksRow>;
 } // namespace
 
 TEST_P(FAccountMappingDriverTestChainsTheQueriesTheDisplayNameAsks, ChainsTheQueriesTheDisplayNameAsks)
@@ -132,11 +130,8 @@ void PrintTo(const FShutdownOrReleaseMidChainFinishesTheDriverAndDropsTheLateRep
     *Out << Row.Name;
 }
 
-class FAccountMappingDriverTestShutdownOrReleaseMidChainFinishesTheDriverAndDropsTheLateReply
-    : public FAccountMappingDriverTest,
-      public ::testing::WithParamInterface<FShutdownOrReleaseMidChainFinishesTheDriverAndDropsTheLateReplyRow>
-{
-};
+using FAccountMappingDriverTestShutdownOrReleaseMidChainFinishesTheDriverAndDropsTheLateReply =
+    TZorRows<FAccountMappingDriverTest, FShutdownOrReleaseMidChainFinishesTheDriverAndDropsTheLateReplyRow>;
 } // namespace
 
 TEST_P(FAccountMappingDriverTestShutdownOrReleaseMidChainFinishesTheDriverAndDropsTheLateReply,

@@ -4,6 +4,7 @@
 
 #include "BuildInfo/OnlineBuildInfoServiceZorV2.h"
 #include "DriverTest.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -204,9 +205,7 @@ const FBuildInfoWordCase BuildInfoWordCases[] = {
      "GET http://127.0.0.1:8080/api/buildManifest?label=Live&platform=Windows\n"},
 };
 
-class FBuildInfoWordTest : public FBuildInfoDriverTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FBuildInfoWordTest = TZorRows<FBuildInfoDriverTest>;
 
 TEST_P(FBuildInfoWordTest, BuildInfoAsksVersionOneForBothWithNoHandlerOfItsOwn)
 {

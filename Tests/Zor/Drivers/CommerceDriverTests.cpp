@@ -2,6 +2,7 @@
 #include "DriverTest.h"
 #include "Orders/OnlineOrderServiceZor.h"
 #include "Payment/OnlinePaymentServiceZor.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -200,10 +201,7 @@ const FWordsWarnWithoutTheirArgumentOrUserRow WordsWarnWithoutTheirArgumentOrUse
     {"TEST BUILDINFOV2 Live", true, "ZOR: No logged in user! Log in first\n"},
 };
 
-class FPurchaseDriverTestWordsWarnWithoutTheirArgumentOrUser : public FPurchaseDriverTest,
-                                                               public ::testing::WithParamInterface<size_t>
-{
-};
+using FPurchaseDriverTestWordsWarnWithoutTheirArgumentOrUser = TZorRows<FPurchaseDriverTest>;
 } // namespace
 
 TEST_P(FPurchaseDriverTestWordsWarnWithoutTheirArgumentOrUser, WordsWarnWithoutTheirArgumentOrUser)

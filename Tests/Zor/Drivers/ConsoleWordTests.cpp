@@ -1,6 +1,7 @@
 #include "DriverTest.h"
 #include "Tests/TestBuildInfoZor.h"
 #include "Tests/TestPurchaseZor.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -25,9 +26,7 @@ const FWordCase WordCases[] = {
     {"TEST EXCHANGECODE", true},
 };
 
-class FConsoleWordAnsweredTest : public FDriverTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FConsoleWordAnsweredTest = TZorRows<FDriverTest>;
 
 TEST_P(FConsoleWordAnsweredTest, OnlyKnownWordsAfterTestAreAnswered)
 {
@@ -54,9 +53,7 @@ const FNoUserCase NoUserCases[] = {
     {"TEST AUTHTEST", "ZOR: AUTHTEST no logged in user\n"},
 };
 
-class FConsoleWordNoUserTest : public FDriverTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FConsoleWordNoUserTest = TZorRows<FDriverTest>;
 
 TEST_P(FConsoleWordNoUserTest, WithoutALoggedInUserEachWordOnlyWarns)
 {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Entitlements/ZorEntitlementCache.h"
+#include "ZorRows.h"
 #include "Json/Json.h"
 
 namespace
@@ -47,9 +48,7 @@ const FElementCase ElementCases[] = {
 
 namespace
 {
-class FReadsOneAnswerElementTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FReadsOneAnswerElementTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FReadsOneAnswerElementTest, ReadsOneAnswerElement)
@@ -155,9 +154,7 @@ const FLooksUpByIdAndByItemRow LooksUpByIdAndByItemRows[] = {
     {"user", "other", "", "e1"}, {"nobody", "e1", "", ""},     {"user", "", "", ""},
 };
 
-class FLooksUpByIdAndByItemTest : public EntitlementCacheTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FLooksUpByIdAndByItemTest = TZorRows<EntitlementCacheTest>;
 } // namespace
 
 TEST_P(FLooksUpByIdAndByItemTest, LooksUpByIdAndByItem)

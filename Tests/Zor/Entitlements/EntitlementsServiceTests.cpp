@@ -1,4 +1,5 @@
 #include "Entitlements/OnlineEntitlementsZor.h"
+#include "ZorRows.h"
 #include "ZorSubsystemTest.h"
 
 namespace
@@ -67,10 +68,7 @@ const FSendsOneGetOnTheUserRoadWithThePageRow SendsOneGetOnTheUserRoadWithThePag
     {"a/b?c", FPagedQuery(1, 5), "http://127.0.0.1:8080/api/account/a%2Fb%3Fc/entitlements?start=1&count=5"},
 };
 
-class FSendsOneGetOnTheUserRoadWithThePageTest : public EntitlementsServiceTest,
-                                                 public ::testing::WithParamInterface<size_t>
-{
-};
+using FSendsOneGetOnTheUserRoadWithThePageTest = TZorRows<EntitlementsServiceTest>;
 } // namespace
 
 TEST_P(FSendsOneGetOnTheUserRoadWithThePageTest, SendsOneGetOnTheUserRoadWithThePage)
@@ -118,10 +116,7 @@ const FArrayAnswersReplaceTheCacheAndEverythingElseKeepsItRow
         {200, "", false, "Invalid response payload=", "old;"},
 };
 
-class FArrayAnswersReplaceTheCacheAndEverythingElseKeepsItTest : public EntitlementsServiceTest,
-                                                                 public ::testing::WithParamInterface<size_t>
-{
-};
+using FArrayAnswersReplaceTheCacheAndEverythingElseKeepsItTest = TZorRows<EntitlementsServiceTest>;
 } // namespace
 
 TEST_P(FArrayAnswersReplaceTheCacheAndEverythingElseKeepsItTest,
@@ -174,9 +169,7 @@ const FRefusedStartCase RefusedStartCases[] = {
     {"nobody", "Invalid user auth for id=nobody. Need to login first"},
 };
 
-class FRefusedStartTest : public EntitlementsServiceTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FRefusedStartTest = TZorRows<EntitlementsServiceTest>;
 
 // acct1's first query is in flight.
 TEST_P(FRefusedStartTest, RefusedStartsFireOnceAndReturnFalse)

@@ -22,9 +22,7 @@ const FStatusCase StatusWordsMatchExactlyRows[] = {
     {"", EInviteStatus::Unknown},
 };
 
-class FriendRecordTestStatusWordsMatchExactly : public ::testing::TestWithParam<size_t>
-{
-};
+using FriendRecordTestStatusWordsMatchExactly = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FriendRecordTestStatusWordsMatchExactly, StatusWordsMatchExactly)

@@ -1,6 +1,7 @@
 #include "FriendsTest.h"
 
 #include "CaseNamePrinter.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -23,9 +24,7 @@ const FShapeCase ShapeCases[] = {
     {&FOnlineFriendsZor::DeleteFriend, "DELETE", "/api/public/list/acct1/default/f%2F1"},
 };
 
-class FFriendsShapeTest : public FFriendsTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FFriendsShapeTest = TZorRows<FFriendsTest>;
 
 TEST_P(FFriendsShapeTest, EachOperationSendsItsVerbAndPathWithTheAcceptorInTheAccountSlot)
 {
@@ -71,9 +70,7 @@ void PrintTo(const FRefusalCase& Case, std::ostream* Out)
     *Out << Case.Name;
 }
 
-class FFriendsRefusalTest : public FFriendsTest, public ::testing::WithParamInterface<FRefusalCase>
-{
-};
+using FFriendsRefusalTest = TZorRows<FFriendsTest, FRefusalCase>;
 
 TEST_P(FFriendsRefusalTest, RefusedCallsReportAtOnceAndSendNothing)
 {

@@ -1,5 +1,6 @@
 #include "Core/Exec.h"
 #include "FriendsTest.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -63,11 +64,7 @@ const FInvitationsWaitOutAnotherCallersRequestOnTheListRow
         {"TEST SENDINVITES c d", false, true, "POST default/c,GET default,POST default/d,GET default,"},
 };
 
-class FSendInvitesTestInvitationsWaitOutAnotherCallersRequestOnTheList
-    : public FSendInvitesTest,
-      public ::testing::WithParamInterface<size_t>
-{
-};
+using FSendInvitesTestInvitationsWaitOutAnotherCallersRequestOnTheList = TZorRows<FSendInvitesTest>;
 } // namespace
 
 TEST_P(FSendInvitesTestInvitationsWaitOutAnotherCallersRequestOnTheList,

@@ -61,9 +61,7 @@ const FString HostileReplies[] = {
     FString::Printf(R"({"access_token":"a","additionalInformation":{"k":"%s"}})", *HugeText),
 };
 
-class FHostileReplyTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FHostileReplyTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FHostileReplyTest, HostileRepliesAreRefused)

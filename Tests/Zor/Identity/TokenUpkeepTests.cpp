@@ -1,5 +1,6 @@
 #include "CaseNamePrinter.h"
 #include "IdentityTest.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -17,10 +18,8 @@ const FGrantDelayCase EveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOn
     {3600.0, -1.0, 1800.0}, {100.0, -1.0, 50.0}, {99.0, -1.0, 49.5},    {8.0, -1.0, 5.0},    {0.0, -1.0, 5.0},
     {-3.0, -1.0, 5.0},      {7200.0, 1.0, 5.0},  {7200.0, 100.0, 50.0}, {60.0, 7200.0, 30.0}};
 
-class FEveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForwardTest
-    : public ::testing::TestWithParam<size_t>
-{
-};
+using FEveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForwardTest =
+    ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FEveryTokenWaitsHalfItsLifeAtLeastTheMinimumAndAChecksCutOnlyBringsThatForwardTest,
@@ -178,9 +177,7 @@ namespace
 // Half the life, at least five seconds: a 60-second token every 30 s, one that is already out every 5 s.
 const FStormCase StormCases[] = {{60.0, 2}, {20.0, 6}, {0.0, 12}};
 
-class FTokenStormTest : public FTokenUpkeepTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FTokenStormTest = TZorRows<FTokenUpkeepTest>;
 } // namespace
 
 TEST_P(FTokenStormTest, ShortTokensAreRefreshedAtABoundedRateNeverEveryFrame)
@@ -232,10 +229,7 @@ const FShortReplyPath ShortReplyPaths[] = {
 };
 const double ShortLifetimes[] = {0.0, 1.0, 99.0, 100.0};
 
-class FShortLifetimeTest : public FTokenUpkeepTest,
-                           public ::testing::WithParamInterface<std::tuple<size_t, double>>
-{
-};
+using FShortLifetimeTest = TZorRows<FTokenUpkeepTest, std::tuple<size_t, double>>;
 } // namespace
 
 TEST_P(FShortLifetimeTest, NoReplyOfAShortLifetimeStartsARequestLoop)
@@ -347,9 +341,7 @@ const FBadCheck BadChecks[] = {{500, "oops"},
                                {200, R"({"account_id":"acct1","expires_in":0})"},
                                {200, R"({"account_id":"acct1","expires_in":-5})"}};
 
-class FTokenUpkeepBadCheckTest : public FTokenUpkeepTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FTokenUpkeepBadCheckTest = TZorRows<FTokenUpkeepTest>;
 } // namespace
 
 TEST_P(FTokenUpkeepBadCheckTest, FailedChecksBackOffAndTheFirstSuccessResetsThem)

@@ -62,9 +62,7 @@ const FEncodingCase EncodesTheByteFormsRows[] = {
     {"empty value is the code alone", With("a", FVariantData()), {0, 0, 0, 1, 0, 0, 0, 1, 'a', 0}},
 };
 
-class FEncodesTheByteFormsTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FEncodesTheByteFormsTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FEncodesTheByteFormsTest, EncodesTheByteForms)
@@ -180,9 +178,7 @@ const FHostileCase HostileCases[] = {
     {"unknown code reads empty", After({0, 0, 0, 2}, {0, 0, 0, 1, 'b', 200}), 2},
 };
 
-class FHostileBytesTest : public ::testing::TestWithParam<FHostileCase>
-{
-};
+using FHostileBytesTest = ::testing::TestWithParam<FHostileCase>;
 
 TEST_P(FHostileBytesTest, HostileBytesStopTheReadAndKeepWhatCameBefore)
 {

@@ -2,6 +2,7 @@
 #include "Core/Base64.h"
 #include "Messages/OnlineMessageZor.h"
 #include "Messages/ZorMessagePayload.h"
+#include "ZorRows.h"
 #include "ZorSubsystemTest.h"
 #include "Json/JsonReader.h"
 #include "Json/JsonSerializer.h"
@@ -152,9 +153,7 @@ void PrintTo(const FBadBodyCase& Case, std::ostream* Out)
     *Out << Case.Name;
 }
 
-class FMessagesBadBodyTest : public FMessagesTest, public ::testing::WithParamInterface<FBadBodyCase>
-{
-};
+using FMessagesBadBodyTest = TZorRows<FMessagesTest, FBadBodyCase>;
 
 TEST_P(FMessagesBadBodyTest, AnUnreadableMessageFailsAndLeavesTheCache)
 {

@@ -2,6 +2,7 @@
 #include "ZorSubsystemTest.h"
 
 #include "CaseNamePrinter.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -137,9 +138,7 @@ void PrintTo(const FOrderShapeCase& Case, std::ostream* Out)
     *Out << Case.Name;
 }
 
-class FOrderShapeTest : public FOrderTest, public ::testing::WithParamInterface<FOrderShapeCase>
-{
-};
+using FOrderShapeTest = TZorRows<FOrderTest, FOrderShapeCase>;
 
 TEST_P(FOrderShapeTest, EachOperationSendsItsUrlVerbAndCondensedBody)
 {
@@ -197,9 +196,7 @@ const FOrderPreconditionCase OrderPreconditionCases[] = {
      "cancel:0:acct1:lower:not implemented!"},
 };
 
-class FOrderPreconditionTest : public FOrderTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FOrderPreconditionTest = TZorRows<FOrderTest>;
 
 TEST_P(FOrderPreconditionTest, PreconditionsRefuseAtOnceAndSendNothing)
 {

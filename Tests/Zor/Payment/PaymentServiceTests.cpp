@@ -1,4 +1,5 @@
 #include "Payment/OnlinePaymentServiceZor.h"
+#include "ZorRows.h"
 #include "ZorSubsystemTest.h"
 
 namespace
@@ -111,10 +112,7 @@ const FAFailedReplyLeavesTheAccountsAsTheyWereRow AFailedReplyLeavesTheAccountsA
     {200, "not json", "default:0:acct1:Invalid response payload"},
 };
 
-class FPaymentTestAFailedReplyLeavesTheAccountsAsTheyWere : public FPaymentTest,
-                                                            public ::testing::WithParamInterface<size_t>
-{
-};
+using FPaymentTestAFailedReplyLeavesTheAccountsAsTheyWere = TZorRows<FPaymentTest>;
 } // namespace
 
 TEST_P(FPaymentTestAFailedReplyLeavesTheAccountsAsTheyWere, AFailedReplyLeavesTheAccountsAsTheyWere)

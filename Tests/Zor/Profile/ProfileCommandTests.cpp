@@ -1,5 +1,6 @@
 #include "Core/Config.h"
 #include "ProfileTest.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -106,9 +107,7 @@ const FCompletionCase CompletionCases[] = {
     {200, R"({"profileRevision":3})", "application/json", "", ""},
 };
 
-class FProfileCompletionTest : public FProfileTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FProfileCompletionTest = TZorRows<FProfileTest>;
 } // namespace
 
 TEST_P(FProfileCompletionTest, EveryCompletionClassReachesTheCallback)
@@ -174,9 +173,7 @@ const FBuildHeaderCase BuildHeaderCases[] = {
     {"-99999999999999999999999", INT64_MIN},
 };
 
-class FProfileBuildHeaderTest : public FProfileTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FProfileBuildHeaderTest = TZorRows<FProfileTest>;
 } // namespace
 
 TEST_P(FProfileBuildHeaderTest, BuildHeaderSetsTheServiceRevisionWithSaturation)

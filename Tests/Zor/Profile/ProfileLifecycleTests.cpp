@@ -1,4 +1,5 @@
 #include "ProfileTest.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -11,9 +12,7 @@ struct FRevisionCase
 // Only a profile that was never received is taken as an empty one.
 const FRevisionCase RevisionCases[] = {{-1, 0}, {-3, 0}, {0, 0}, {7, 7}, {123456789012, 123456789012}};
 
-class FProfileHeldRevisionTest : public FProfileTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FProfileHeldRevisionTest = TZorRows<FProfileTest>;
 
 struct FHugeBodyCase
 {
@@ -24,9 +23,7 @@ struct FHugeBodyCase
 // Not JSON, and JSON that does not parse.
 const FHugeBodyCase HugeBodyCases[] = {{"text/html", "NonJsonResponse"}, {"application/json", "InvalidJson"}};
 
-class FProfileHugeBodyTest : public FProfileTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FProfileHugeBodyTest = TZorRows<FProfileTest>;
 } // namespace
 
 TEST_P(FProfileHeldRevisionTest, QueryRefusedForLackOfZorKeepsAHeldRevision)

@@ -1,6 +1,7 @@
 #include "ProfileTest.h"
 
 #include "CaseNamePrinter.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -148,10 +149,7 @@ void PrintTo(const FFewerFieldsCase& Case, std::ostream* Out)
     *Out << Case.Name;
 }
 
-class FProfileFewerFieldsTest : public FProfileResponseTest,
-                                public ::testing::WithParamInterface<FFewerFieldsCase>
-{
-};
+using FProfileFewerFieldsTest = TZorRows<FProfileResponseTest, FFewerFieldsCase>;
 } // namespace
 
 TEST_P(FProfileFewerFieldsTest, FullProfileWithFewerFieldsDropsTheMissingOnes)

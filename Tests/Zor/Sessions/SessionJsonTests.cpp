@@ -128,9 +128,7 @@ const FHostAddressInEveryFormRow HostAddressInEveryFormRows[] = {
     {"2130706433", ""}, // a number where a string belongs
 };
 
-class FHostAddressInEveryFormTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FHostAddressInEveryFormTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FHostAddressInEveryFormTest, HostAddressInEveryForm)
@@ -165,9 +163,7 @@ namespace
 {
 const char* const PortsOutsideTheirRange[] = {"0", "-5", "65536", "1e12", "7000.5", "\"7000\""};
 
-class FSessionJsonPortTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FSessionJsonPortTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FSessionJsonPortTest, PortsOutsideTheirRangeAreIgnored)
@@ -220,9 +216,7 @@ const TPair<const char*, int32> BuildIdsOutsideTheSignedRangeReadAsZeroRows[] = 
     {"42", 42}, {"-2147483648", INT32_MIN}, {"2147483648", 0}, {"12abc", 0}, {"", 0}, {" 7 ", 7},
     {"-0", 0},  {"99999999999999999999", 0}};
 
-class FBuildIdsOutsideTheSignedRangeReadAsZeroTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FBuildIdsOutsideTheSignedRangeReadAsZeroTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FBuildIdsOutsideTheSignedRangeReadAsZeroTest, BuildIdsOutsideTheSignedRangeReadAsZero)
@@ -290,9 +284,7 @@ const TPair<EOnlineComparisonOp, const char*> EveryComparisonHasItsServiceWordRo
     {EOnlineComparisonOp::Near, "EQUAL"},
     {static_cast<EOnlineComparisonOp>(7), "EQUAL"}};
 
-class FEveryComparisonHasItsServiceWordTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FEveryComparisonHasItsServiceWordTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FEveryComparisonHasItsServiceWordTest, EveryComparisonHasItsServiceWord)
@@ -321,9 +313,7 @@ const FPlayerCountsThatDisagreeWarnRow PlayerCountsThatDisagreeWarnRows[] = {
      false},
 };
 
-class FPlayerCountsThatDisagreeWarnTest : public ::testing::TestWithParam<size_t>
-{
-};
+using FPlayerCountsThatDisagreeWarnTest = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FPlayerCountsThatDisagreeWarnTest, PlayerCountsThatDisagreeWarn)

@@ -1,6 +1,7 @@
 #include "CaseNamePrinter.h"
 #include "SessionTest.h"
 #include "Sessions/OnlineSessionInfoZor.h"
+#include "ZorRows.h"
 #include "Json/JsonReader.h"
 #include "Json/JsonSerializer.h"
 
@@ -80,9 +81,7 @@ const FTaskFailureCase TaskFailureCases[] = {
     {200, "[1]", 0},
 };
 
-class FSessionTaskFailureTest : public FSessionTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using FSessionTaskFailureTest = TZorRows<FSessionTest>;
 } // namespace
 
 TEST_P(FSessionTaskFailureTest, TaskFailuresReportTheirStatusAfterTheEvent)
@@ -170,11 +169,8 @@ void PrintTo(const FACreateReplyNoSessionOwnsIsDeletedOnTheServiceRow& Row, std:
     *Out << Row.Name;
 }
 
-class FSessionTestACreateReplyNoSessionOwnsIsDeletedOnTheService
-    : public FSessionTest,
-      public ::testing::WithParamInterface<FACreateReplyNoSessionOwnsIsDeletedOnTheServiceRow>
-{
-};
+using FSessionTestACreateReplyNoSessionOwnsIsDeletedOnTheService =
+    TZorRows<FSessionTest, FACreateReplyNoSessionOwnsIsDeletedOnTheServiceRow>;
 } // namespace
 
 // The game let the session go while it was being created: a session the service made for it is deleted there

@@ -20,6 +20,7 @@
 #include "UserCloud/OnlineUserCloudZor.h"
 #include "Users/OnlineUsersZor.h"
 #include "ZorMarkerTask.h"
+#include "ZorRows.h"
 #include "ZorSubsystemTest.h"
 
 namespace
@@ -258,9 +259,7 @@ void PrintTo(const FHeldCallCase& Case, std::ostream* Out)
     *Out << Case.Name;
 }
 
-class FHeldServiceCallTest : public FZorSubsystemTest, public ::testing::WithParamInterface<FHeldCallCase>
-{
-};
+using FHeldServiceCallTest = TZorRows<FZorSubsystemTest, FHeldCallCase>;
 } // namespace
 
 TEST_P(FHeldServiceCallTest, ServicesHeldPastADestroyedSubsystemRefuseEveryCallWithoutReachingIt)

@@ -27,6 +27,7 @@
 #include "UserCloud/OnlineUserCloudZor.h"
 #include "Users/OnlineUsersZor.h"
 #include "ZorMarkerTask.h"
+#include "ZorRows.h"
 #include "ZorScopedBinding.h"
 #include "ZorSubsystemTest.h"
 
@@ -499,9 +500,7 @@ std::vector<FEventRun> EventRuns()
     return Runs;
 }
 
-class FReentryEventTest : public FReentryTest, public ::testing::WithParamInterface<FEventRun>
-{
-};
+using FReentryEventTest = TZorRows<FReentryTest, FEventRun>;
 } // namespace
 
 TEST_P(FReentryEventTest, AHandlerMayShutDownOrReleaseTheSubsystemFromItsOwnEvents)
@@ -685,9 +684,7 @@ std::vector<FLifecycleRun> LifecycleRuns()
     return Runs;
 }
 
-class FReentryLifecycleTest : public FReentryTest, public ::testing::WithParamInterface<FLifecycleRun>
-{
-};
+using FReentryLifecycleTest = TZorRows<FReentryTest, FLifecycleRun>;
 } // namespace
 
 TEST_P(FReentryLifecycleTest, InitShutdownOrReleaseFromInsideInitOrShutdownNeverReportsAFalseSuccess)
@@ -841,9 +838,7 @@ std::vector<FChainRun> ChainRuns()
     return Runs;
 }
 
-class FReentryChainTest : public FReentryTest, public ::testing::WithParamInterface<FChainRun>
-{
-};
+using FReentryChainTest = TZorRows<FReentryTest, FChainRun>;
 } // namespace
 
 TEST_P(FReentryChainTest, WorkThatGoesOnAfterItsFirstEventStopsOnceAHandlerEndedItsLoginOrSubsystem)

@@ -1,5 +1,6 @@
 #include "CaseNamePrinter.h"
 #include "Time/OnlineTimeZor.h"
+#include "ZorRows.h"
 #include "ZorSubsystemTest.h"
 
 namespace
@@ -48,9 +49,7 @@ const FReplyCase ReplyCases[] = {
     {"EmptyBody", 200, "", "0 [] [Invalid response payload=]", "earlier:00"},
 };
 
-class TimeReply : public TimeTest, public ::testing::WithParamInterface<FReplyCase>
-{
-};
+using TimeReply = TZorRows<TimeTest, FReplyCase>;
 } // namespace
 
 TEST_P(TimeReply, OnlyTwoHundredWithAColonIsATime)

@@ -2,6 +2,7 @@
 #include "CloudTest.h"
 #include "Core/SecureHash.h"
 #include "TitleFile/OnlineTitleFileZor.h"
+#include "ZorRows.h"
 
 namespace fs = std::filesystem;
 
@@ -109,9 +110,7 @@ const FPageCase PageCases[] = {
     {"LaterStartWithoutCount", 20, -1, "", true},
 };
 
-class TitleFilePaging : public TitleFileTest, public ::testing::WithParamInterface<FPageCase>
-{
-};
+using TitleFilePaging = TZorRows<TitleFileTest, FPageCase>;
 } // namespace
 
 TEST_P(TitleFilePaging, PagesReplaceOrMergeAsTheirQuerySays)
@@ -248,9 +247,7 @@ const FCachingCase CachingCases[] = {
     {ENetMode::Standalone, "bCacheFiles=false\n", false},
 };
 
-class TitleFileCaching : public TitleFileTest, public ::testing::WithParamInterface<size_t>
-{
-};
+using TitleFileCaching = TZorRows<TitleFileTest>;
 } // namespace
 
 TEST_P(TitleFileCaching, DedicatedServersCacheOnlyWhenTheIniSaysSo)

@@ -48,9 +48,7 @@ const FNameCase NameCases[] = {
     {"del\x7f", false},
 };
 
-class CloudCacheNames : public ::testing::TestWithParam<FNameCase>
-{
-};
+using CloudCacheNames = ::testing::TestWithParam<FNameCase>;
 
 /** A cloud directory of its own per test, removed afterwards. */
 class CloudCacheDisk : public ::testing::Test
@@ -123,9 +121,7 @@ const FHashCase HashCases[] = {
     {&NoData, "", false},
 };
 
-class FCloudCacheHash : public ::testing::TestWithParam<size_t>
-{
-};
+using FCloudCacheHash = ::testing::TestWithParam<size_t>;
 } // namespace
 
 TEST_P(FCloudCacheHash, HashMatchesIgnoringCaseButNeverAnEmptyHash)
@@ -187,9 +183,7 @@ const FSweepCase SweepCases[] = {
     {"unique name differing from the file name in case", {{"a.sav", "A.sav", 1}}, {"A.sav", "a.sav"}, ""},
 };
 
-class FCloudCacheSweep : public ::testing::TestWithParam<FSweepCase>
-{
-};
+using FCloudCacheSweep = ::testing::TestWithParam<FSweepCase>;
 } // namespace
 
 // On a disk where case counts these are different files, each the copy of the header naming it exactly.

@@ -66,9 +66,7 @@ const FListCase ListCases[] = {
     {"UnclosedArray", "[{\"hash\":\"h\"", false, ""},
 };
 
-class CloudFileListRead : public ::testing::TestWithParam<FListCase>
-{
-};
+using CloudFileListRead = ::testing::TestWithParam<FListCase>;
 } // namespace
 
 TEST_P(CloudFileListRead, ReadsTheHeadersItShould)
@@ -134,9 +132,7 @@ const FMergeCase MergeCases[] = {
      {FCloudFileHeader("a", "OTHER", 1), FCloudFileHeader("b", "other", 2)}},
 };
 
-class FCloudFileMergeTest : public ::testing::TestWithParam<FMergeCase>
-{
-};
+using FCloudFileMergeTest = ::testing::TestWithParam<FMergeCase>;
 } // namespace
 
 TEST_P(FCloudFileMergeTest, MergeReplacesByUniqueNameIgnoringCaseElseAppends)

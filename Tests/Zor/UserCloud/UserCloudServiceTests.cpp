@@ -2,6 +2,7 @@
 #include "CloudTest.h"
 #include "Core/SecureHash.h"
 #include "UserCloud/OnlineUserCloudZor.h"
+#include "ZorRows.h"
 
 namespace fs = std::filesystem;
 
@@ -115,9 +116,7 @@ const FWireCase WireCases[] = {
     {"WriteQueryCharacters", "write", "a&b+c", "Player1/a&b+c?filename=a%26b%2Bc", "PUT"},
 };
 
-class UserCloudWire : public UserCloudTest, public ::testing::WithParamInterface<FWireCase>
-{
-};
+using UserCloudWire = TZorRows<UserCloudTest, FWireCase>;
 } // namespace
 
 TEST_P(UserCloudWire, RequestsGoOutOnTheUserRoadEncoded)
@@ -217,9 +216,7 @@ const FCacheCase CacheCases[] = {
     {"NotListed", "abc", nullptr, false, false},
 };
 
-class UserCloudCache : public UserCloudTest, public ::testing::WithParamInterface<FCacheCase>
-{
-};
+using UserCloudCache = TZorRows<UserCloudTest, FCacheCase>;
 } // namespace
 
 TEST_P(UserCloudCache, ReadUsesTheCopyOnlyWhenItsHashMatches)

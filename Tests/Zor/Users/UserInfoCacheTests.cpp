@@ -61,10 +61,8 @@ void PrintTo(const FRepliesReplaceTheirUsersAndMoveThemLastRow& Row, std::ostrea
     *Out << Row.Name;
 }
 
-class FRepliesReplaceTheirUsersAndMoveThemLastTest
-    : public ::testing::TestWithParam<FRepliesReplaceTheirUsersAndMoveThemLastRow>
-{
-};
+using FRepliesReplaceTheirUsersAndMoveThemLastTest =
+    ::testing::TestWithParam<FRepliesReplaceTheirUsersAndMoveThemLastRow>;
 } // namespace
 
 TEST_P(FRepliesReplaceTheirUsersAndMoveThemLastTest, RepliesReplaceTheirUsersAndMoveThemLast)

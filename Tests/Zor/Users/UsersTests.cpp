@@ -1,6 +1,7 @@
 #include "ZorSubsystemTest.h"
 
 #include "Users/OnlineUsersZor.h"
+#include "ZorRows.h"
 
 namespace
 {
@@ -106,10 +107,7 @@ const FOneAccountIdParameterPerUserInOrderRow OneAccountIdParameterPerUserInOrde
      std::string(QueryUrl) + "?accountId=x%26accountId=y&accountId=p%2Bq%20r%23"},
 };
 
-class FUsersTestOneAccountIdParameterPerUserInOrder : public FUsersTest,
-                                                      public ::testing::WithParamInterface<size_t>
-{
-};
+using FUsersTestOneAccountIdParameterPerUserInOrder = TZorRows<FUsersTest>;
 } // namespace
 
 TEST_P(FUsersTestOneAccountIdParameterPerUserInOrder, OneAccountIdParameterPerUserInOrder)
